@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+class Database;
+class QQmlContext;
+
+// Owns every back-end object for the whole run. They are created in a fixed
+// order after the database has opened and destroyed in the reverse order
+// (members are destroyed bottom-up). The entry routine and the QML test
+// harness both publish them through publish(), so tests see exactly what the
+// application sees.
+class AppContext
+{
+public:
+    AppContext(Database* db, const QString& dataDir);
+    ~AppContext();
+
+    AppContext(const AppContext&) = delete;
+    AppContext& operator=(const AppContext&) = delete;
+
+    // Registers the context properties on `context`, in their fixed order.
+    void publish(QQmlContext* context) const;
+
+private:
+    Database* m_db;
+    QString m_dataDir;
+};

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QMutex>
+#include <QObject>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+
+class QSqlQuery;
+
+// The application's single SQLite connection. Every model runs its SQL
+// through the four query operations below; QML reaches them too through the
+// `database` context property.
+class Database : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit Database(QObject* parent = nullptr);
+    ~Database() override;
+
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    // Opens (or creates) the file, sets the connection pragmas and brings the
+    // schema up to date. False when the file cannot be opened.
+    bool initialize(const QString& path);
+
+    Q_INVOKABLE QVariantList execQuery(const QString& sql,
+                                       const QVariantList& params = QVariantList());
+    Q_INVOKABLE bool execNonQuery(const QString& sql, const QVariantList& params = QVariantList());
+    Q_INVOKABLE int execInsert(const QString& sql, const QVariantList& params = QVariantList());
+    Q_INVOKABLE QVariantMap getById(const QString& table, int id);
+
+    Q_INVOKABLE bool beginTransaction();
+    Q_INVOKABLE bool commitTransaction();
+    Q_INVOKABLE bool rollbackTransaction();
+
+    // Convenience for C++ callers: the first column of the first row, or an
+    // invalid variant when the query fails or returns nothing.
+    QVariant scalar(const QString& sql, const QVariantList& params = QVariantList());
+
+    QString path() const { return m_path; }
+    QSqlDatabase connection() const { return m_db; }
+
+    // Nesting depth of TransactionGuard scopes; the outermost one owns the
+    // real transaction, inner ones use savepoints.
+    int transactionDepth() const { return m_transactionDepth; }
+
+    static QVariantMap recordMap(const QSqlQuery& query);
+
+signals:
+    void databaseError(const QString& error);
+
+private:
+    friend class TransactionGuard;
+
+    // Prepares, binds and runs `sql`; emits databaseError on failure. The
+    // caller holds the mutex.
+    bool runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params);
+
+    QSqlDatabase m_db;
+    QMutex m_mutex;
+    QString m_path;
+    int m_transactionDepth = 0;
+};

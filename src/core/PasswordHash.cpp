@@ -1,0 +1,53 @@
+#include "core/PasswordHash.h"
+
+#include <sodium.h>
+
+#include <QByteArray>
+
+namespace {
+
+bool sodiumReady()
+{
+    static const bool ready = sodium_init() >= 0;
+    return ready;
+}
+
+} // namespace
+
+QString PasswordHash::hash(const QString& password)
+{
+    if (!sodiumReady())
+        return {};
+    const QByteArray utf8 = password.toUtf8();
+    char out[crypto_pwhash_STRBYTES];
+    if (crypto_pwhash_str(out, utf8.constData(), static_cast<unsigned long long>(utf8.size()),
+                          crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0)
+        return {};
+    return QString::fromLatin1(out);
+}
+
+bool PasswordHash::verify(const QString& storedHash, const QString& password)
+{
+    if (!sodiumReady() || !isHash(storedHash))
+        return false;
+    const QByteArray encoded = storedHash.toLatin1();
+    const QByteArray utf8 = password.toUtf8();
+    return crypto_pwhash_str_verify(encoded.constData(), utf8.constData(),
+                                    static_cast<unsigned long long>(utf8.size())) == 0;
+}
+
+bool PasswordHash::isHash(const QString& stored)
+{
+    return stored.startsWith(QLatin1String("$argon2id$")) &&
+           stored.size() < crypto_pwhash_STRBYTES;
+}
+
+bool PasswordHash::needsRehash(const QString& storedHash)
+{
+    if (!sodiumReady())
+        return false;
+    const QByteArray encoded = storedHash.toLatin1();
+    return crypto_pwhash_str_needs_rehash(encoded.constData(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
+                                          crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0;
+}

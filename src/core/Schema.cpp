@@ -1,0 +1,513 @@
+#include "core/Schema.h"
+
+#include "core/PasswordHash.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+const QStringList& Schema::tableStatements()
+{
+    static const QStringList statements = {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS audit_logs ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "user_id INTEGER, "
+                       "action TEXT NOT NULL, "
+                       "table_name TEXT, "
+                       "record_id INTEGER, "
+                       "details TEXT, "
+                       "created_at TEXT DEFAULT (datetime('now')))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS users ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "username TEXT UNIQUE NOT NULL, "
+                       "password_hash TEXT NOT NULL, "
+                       "full_name TEXT, "
+                       "role TEXT DEFAULT 'user', "
+                       "active INTEGER DEFAULT 1, "
+                       "created_at TEXT DEFAULT (datetime('now')))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS currencies ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "code TEXT UNIQUE NOT NULL, "
+                       "name_ar TEXT NOT NULL, "
+                       "symbol TEXT NOT NULL, "
+                       "is_primary INTEGER DEFAULT 0, "
+                       "created_at TEXT DEFAULT (datetime('now')))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS exchange_rates ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "from_currency_id INTEGER NOT NULL, "
+                       "to_currency_id INTEGER NOT NULL, "
+                       "rate REAL NOT NULL, "
+                       "date TEXT NOT NULL, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (from_currency_id) REFERENCES currencies(id), "
+                       "FOREIGN KEY (to_currency_id) REFERENCES currencies(id), "
+                       "UNIQUE(from_currency_id, to_currency_id, date))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS properties ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "name TEXT NOT NULL, "
+                       "type TEXT NOT NULL DEFAULT 'residential', "
+                       "address TEXT, "
+                       "city TEXT, "
+                       "description TEXT, "
+                       "total_units INTEGER DEFAULT 0, "
+                       "status TEXT DEFAULT 'active', "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "updated_at TEXT DEFAULT (datetime('now')))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS units ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "property_id INTEGER NOT NULL, "
+                       "unit_number TEXT NOT NULL, "
+                       "floor INTEGER, "
+                       "area REAL, "
+                       "rooms INTEGER, "
+                       "rent_monthly REAL DEFAULT 0, "
+                       "rent_yearly REAL DEFAULT 0, "
+                       "sale_price REAL DEFAULT 0, "
+                       "status TEXT DEFAULT 'available', "
+                       "buyer_id INTEGER, "
+                       "sale_price_actual REAL, "
+                       "sale_date TEXT, "
+                       "currency_id INTEGER, "
+                       "description TEXT, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (property_id) REFERENCES properties(id), "
+                       "FOREIGN KEY (buyer_id) REFERENCES buyers(id), "
+                       "FOREIGN KEY (currency_id) REFERENCES currencies(id), "
+                       "UNIQUE(property_id, unit_number))"),
+        QStringLiteral("ALTER TABLE units ADD COLUMN buyer_id INTEGER"),
+        QStringLiteral("ALTER TABLE units ADD COLUMN sale_price_actual REAL"),
+        QStringLiteral("ALTER TABLE units ADD COLUMN sale_date TEXT"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS tenants ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "full_name TEXT NOT NULL, "
+                       "id_number TEXT UNIQUE, "
+                       "phone TEXT, "
+                       "email TEXT, "
+                       "address TEXT, "
+                       "notes TEXT, "
+                       "balance REAL DEFAULT 0, "
+                       "created_at TEXT DEFAULT (datetime('now')))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS buyers ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "full_name TEXT NOT NULL, "
+                       "id_number TEXT UNIQUE, "
+                       "phone TEXT, "
+                       "email TEXT, "
+                       "address TEXT, "
+                       "notes TEXT, "
+                       "balance REAL DEFAULT 0, "
+                       "created_at TEXT DEFAULT (datetime('now')))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS contracts ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "unit_id INTEGER NOT NULL, "
+                       "tenant_id INTEGER NOT NULL, "
+                       "start_date TEXT NOT NULL, "
+                       "end_date TEXT NOT NULL, "
+                       "rent_amount REAL NOT NULL, "
+                       "payment_frequency TEXT DEFAULT 'monthly', "
+                       "deposit REAL DEFAULT 0, "
+                       "status TEXT DEFAULT 'active', "
+                       "notes TEXT, "
+                       "currency_id INTEGER, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (unit_id) REFERENCES units(id), "
+                       "FOREIGN KEY (tenant_id) REFERENCES tenants(id), "
+                       "FOREIGN KEY (currency_id) REFERENCES currencies(id))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS services ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "name TEXT NOT NULL, "
+                       "type TEXT DEFAULT 'fixed', "
+                       "rate REAL DEFAULT 0, "
+                       "unit_of_measure TEXT, "
+                       "description TEXT)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS usage_records ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "unit_id INTEGER NOT NULL, "
+                       "service_id INTEGER NOT NULL, "
+                       "period TEXT NOT NULL, "
+                       "previous_reading REAL DEFAULT 0, "
+                       "current_reading REAL DEFAULT 0, "
+                       "consumption REAL DEFAULT 0, "
+                       "cost REAL DEFAULT 0, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (unit_id) REFERENCES units(id), "
+                       "FOREIGN KEY (service_id) REFERENCES services(id), "
+                       "UNIQUE(unit_id, service_id, period))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS invoices ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "invoice_number TEXT UNIQUE NOT NULL, "
+                       "tenant_id INTEGER, "
+                       "unit_id INTEGER, "
+                       "contract_id INTEGER, "
+                       "period TEXT, "
+                       "total_amount REAL DEFAULT 0, "
+                       "paid_amount REAL DEFAULT 0, "
+                       "balance REAL DEFAULT 0, "
+                       "status TEXT DEFAULT 'pending', "
+                       "currency_id INTEGER, "
+                       "due_date TEXT, "
+                       "notes TEXT, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (tenant_id) REFERENCES tenants(id), "
+                       "FOREIGN KEY (unit_id) REFERENCES units(id), "
+                       "FOREIGN KEY (contract_id) REFERENCES contracts(id), "
+                       "FOREIGN KEY (currency_id) REFERENCES currencies(id))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS invoice_items ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "invoice_id INTEGER NOT NULL, "
+                       "description TEXT NOT NULL, "
+                       "type TEXT DEFAULT 'rent', "
+                       "quantity REAL DEFAULT 1, "
+                       "unit_price REAL DEFAULT 0, "
+                       "total REAL DEFAULT 0, "
+                       "FOREIGN KEY (invoice_id) REFERENCES invoices(id))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS payments ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "invoice_id INTEGER, "
+                       "tenant_id INTEGER, "
+                       "buyer_id INTEGER, "
+                       "unit_id INTEGER, "
+                       "amount REAL NOT NULL, "
+                       "payment_method TEXT DEFAULT 'cash', "
+                       "payment_date TEXT NOT NULL, "
+                       "reference TEXT, "
+                       "currency_id INTEGER, "
+                       "cost_center_id INTEGER, "
+                       "notes TEXT, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (invoice_id) REFERENCES invoices(id), "
+                       "FOREIGN KEY (tenant_id) REFERENCES tenants(id), "
+                       "FOREIGN KEY (buyer_id) REFERENCES buyers(id), "
+                       "FOREIGN KEY (unit_id) REFERENCES units(id), "
+                       "FOREIGN KEY (currency_id) REFERENCES currencies(id), "
+                       "FOREIGN KEY (cost_center_id) REFERENCES cost_centers(id))"),
+        QStringLiteral("ALTER TABLE payments ADD COLUMN buyer_id INTEGER"),
+        QStringLiteral("ALTER TABLE payments ADD COLUMN unit_id INTEGER"),
+        QStringLiteral("ALTER TABLE payments ADD COLUMN cost_center_id INTEGER"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS installments ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "buyer_id INTEGER NOT NULL, "
+                       "unit_id INTEGER NOT NULL, "
+                       "total_price REAL NOT NULL, "
+                       "down_payment REAL DEFAULT 0, "
+                       "installment_amount REAL NOT NULL, "
+                       "due_date TEXT NOT NULL, "
+                       "paid_amount REAL DEFAULT 0, "
+                       "status TEXT DEFAULT 'pending', "
+                       "cheque_number TEXT, "
+                       "bank_name TEXT, "
+                       "currency_id INTEGER, "
+                       "notes TEXT, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (buyer_id) REFERENCES buyers(id), "
+                       "FOREIGN KEY (unit_id) REFERENCES units(id), "
+                       "FOREIGN KEY (currency_id) REFERENCES currencies(id))"),
+        QStringLiteral("ALTER TABLE installments ADD COLUMN cheque_number TEXT"),
+        QStringLiteral("ALTER TABLE installments ADD COLUMN bank_name TEXT"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS cheques ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "cheque_number TEXT NOT NULL, "
+                       "type TEXT DEFAULT 'received', "
+                       "amount REAL NOT NULL, "
+                       "bank_name TEXT, "
+                       "issue_date TEXT, "
+                       "due_date TEXT, "
+                       "payer_name TEXT, "
+                       "payee_name TEXT, "
+                       "status TEXT DEFAULT 'pending', "
+                       "tenant_id INTEGER, "
+                       "buyer_id INTEGER, "
+                       "currency_id INTEGER, "
+                       "notes TEXT, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (tenant_id) REFERENCES tenants(id), "
+                       "FOREIGN KEY (buyer_id) REFERENCES buyers(id), "
+                       "FOREIGN KEY (currency_id) REFERENCES currencies(id))"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN buyer_id INTEGER"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN tenant_id INTEGER"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS expenses ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "property_id INTEGER, "
+                       "unit_id INTEGER, "
+                       "category TEXT NOT NULL, "
+                       "description TEXT, "
+                       "amount REAL NOT NULL, "
+                       "expense_date TEXT NOT NULL, "
+                       "vendor TEXT, "
+                       "maintenance_id INTEGER, "
+                       "currency_id INTEGER, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (property_id) REFERENCES properties(id), "
+                       "FOREIGN KEY (unit_id) REFERENCES units(id), "
+                       "FOREIGN KEY (currency_id) REFERENCES currencies(id))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS maintenance_requests ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "unit_id INTEGER NOT NULL, "
+                       "property_id INTEGER, "
+                       "title TEXT NOT NULL, "
+                       "description TEXT, "
+                       "priority TEXT DEFAULT 'medium', "
+                       "status TEXT DEFAULT 'new', "
+                       "cost REAL DEFAULT 0, "
+                       "assigned_to TEXT, "
+                       "request_date TEXT DEFAULT (date('now')), "
+                       "completed_date TEXT, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (unit_id) REFERENCES units(id), "
+                       "FOREIGN KEY (property_id) REFERENCES properties(id))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS accounts ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "code TEXT UNIQUE NOT NULL, "
+                       "name_ar TEXT NOT NULL, "
+                       "type TEXT NOT NULL, "
+                       "parent_id INTEGER, "
+                       "balance REAL DEFAULT 0, "
+                       "is_system INTEGER DEFAULT 0, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "FOREIGN KEY (parent_id) REFERENCES accounts(id))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS journal_entries ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "entry_date TEXT NOT NULL, "
+                       "description TEXT, "
+                       "reference_type TEXT, "
+                       "reference_id INTEGER, "
+                       "created_at TEXT DEFAULT (datetime('now')))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS journal_lines ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "entry_id INTEGER NOT NULL, "
+                       "account_id INTEGER NOT NULL, "
+                       "debit REAL DEFAULT 0, "
+                       "credit REAL DEFAULT 0, "
+                       "description TEXT, "
+                       "cost_center_id INTEGER, "
+                       "FOREIGN KEY (entry_id) REFERENCES journal_entries(id), "
+                       "FOREIGN KEY (account_id) REFERENCES accounts(id))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS cost_centers ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "name TEXT NOT NULL, "
+                       "type TEXT DEFAULT 'project', "
+                       "property_id INTEGER, "
+                       "unit_id INTEGER, "
+                       "parent_id INTEGER, "
+                       "FOREIGN KEY (property_id) REFERENCES properties(id), "
+                       "FOREIGN KEY (unit_id) REFERENCES units(id), "
+                       "FOREIGN KEY (parent_id) REFERENCES cost_centers(id))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS app_log ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "action TEXT NOT NULL, "
+                       "details TEXT, "
+                       "user_id INTEGER, "
+                       "created_at TEXT DEFAULT (datetime('now')))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS settings ("
+                       "key TEXT PRIMARY KEY, "
+                       "value TEXT)"),
+        QStringLiteral("ALTER TABLE journal_entries ADD COLUMN project_id INTEGER;"),
+        QStringLiteral("ALTER TABLE journal_entries ADD COLUMN cost_center_id INTEGER;"),
+        QStringLiteral("ALTER TABLE journal_entries ADD COLUMN contractor_id INTEGER;"),
+        QStringLiteral("ALTER TABLE expenses ADD COLUMN project_id INTEGER;"),
+        QStringLiteral("ALTER TABLE expenses ADD COLUMN contractor_id INTEGER;"),
+        QStringLiteral("ALTER TABLE expenses ADD COLUMN cost_center_id INTEGER;"),
+        QStringLiteral("ALTER TABLE expenses ADD COLUMN work_category TEXT;"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS contractors ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "name TEXT NOT NULL, "
+                       "phone TEXT, "
+                       "email TEXT, "
+                       "trade TEXT, "
+                       "balance REAL DEFAULT 0, "
+                       "created_at TEXT DEFAULT (datetime('now')))"),
+        QStringLiteral("ALTER TABLE units ADD COLUMN buyer_id INTEGER;"),
+        QStringLiteral("ALTER TABLE units ADD COLUMN sale_price_actual REAL;"),
+        QStringLiteral("ALTER TABLE units ADD COLUMN sale_date TEXT;"),
+    };
+    return statements;
+}
+
+const QStringList& Schema::indexStatements()
+{
+    static const QStringList statements = {
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_units_property ON units(property_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_units_status ON units(status)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_contracts_unit ON contracts(unit_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_contracts_tenant ON contracts(tenant_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_contracts_status ON contracts(status)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_invoices_tenant ON invoices(tenant_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_invoices_status ON invoices(status)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_payments_invoice ON payments(invoice_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_payments_tenant ON payments(tenant_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_payments_buyer ON payments(buyer_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_payments_unit ON payments(unit_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_payments_date ON payments(payment_date)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_property ON expenses(property_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_status ON cheques(status)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS idx_maintenance_status ON maintenance_requests(status)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_journal_date ON journal_entries(entry_date)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS idx_installments_buyer ON installments(buyer_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_installments_due ON installments(due_date)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS idx_installments_status ON installments(status)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_exchange_date ON exchange_rates(date)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS idx_expenses_contractor ON expenses(contractor_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_date ON expenses(expense_date)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_due ON cheques(due_date)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_type ON cheques(type)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS idx_invoices_period ON invoices(tenant_id, period)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_units_buyer ON units(buyer_id)"),
+    };
+    return statements;
+}
+
+QString Schema::defaultAdminPassword()
+{
+    return QStringLiteral("vexil");
+}
+
+void Schema::createTables(QSqlDatabase& db)
+{
+    // Statements that add a column which already exists fail with a
+    // duplicate-column error; that is the expected outcome and is ignored.
+    QSqlQuery query(db);
+    for (const QString& statement : tableStatements())
+        query.exec(statement);
+}
+
+QStringList Schema::migrateUsersTable(QSqlDatabase& db)
+{
+    QStringList errors;
+    QSqlQuery query(db);
+    bool hasPassword = false;
+    bool hasPasswordHash = false;
+    const bool inspected = query.exec(QStringLiteral("PRAGMA table_info(users)"));
+    if (inspected) {
+        while (query.next()) {
+            const QString column = query.value(1).toString();
+            hasPassword = hasPassword || column == QLatin1String("password");
+            hasPasswordHash = hasPasswordHash || column == QLatin1String("password_hash");
+        }
+    }
+    if (!hasPasswordHash &&
+        !query.exec(QStringLiteral("ALTER TABLE users ADD COLUMN password_hash TEXT")))
+        errors << query.lastError().text();
+    if (inspected && hasPassword &&
+        !query.exec(QStringLiteral("UPDATE users SET password_hash = password "
+                                   "WHERE (password_hash IS NULL OR password_hash = '') "
+                                   "AND password IS NOT NULL AND password != ''")))
+        errors << query.lastError().text();
+    return errors;
+}
+
+void Schema::createIndexes(QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    for (const QString& statement : indexStatements())
+        query.exec(statement);
+}
+
+void Schema::seedDefaultData(QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    if (query.exec(QStringLiteral("SELECT COUNT(*) FROM users")) && query.next() &&
+        query.value(0).toInt() > 0)
+        return;
+    query.finish();
+
+    db.transaction();
+
+    query.prepare(QStringLiteral(
+        "INSERT INTO users (username, password_hash, full_name, role) VALUES (?, ?, ?, ?)"));
+    query.addBindValue(QStringLiteral("admin"));
+    query.addBindValue(PasswordHash::hash(defaultAdminPassword()));
+    query.addBindValue(QStringLiteral("مدير عام"));
+    query.addBindValue(QStringLiteral("admin"));
+    query.exec();
+
+    struct Currency
+    {
+        const char* code;
+        const char* name;
+        const char* symbol;
+        int primary;
+    };
+    const Currency currencies[] = {
+        {"ILS", "شيكل", "₪", 1},
+        {"USD", "دولار", "$", 0},
+        {"JOD", "دينار أردني", "د.ا", 0},
+    };
+    query.prepare(QStringLiteral(
+        "INSERT INTO currencies (code, name_ar, symbol, is_primary) VALUES (?, ?, ?, ?)"));
+    for (const Currency& c : currencies) {
+        query.addBindValue(QString::fromUtf8(c.code));
+        query.addBindValue(QString::fromUtf8(c.name));
+        query.addBindValue(QString::fromUtf8(c.symbol));
+        query.addBindValue(c.primary);
+        query.exec();
+    }
+
+    // Sub-accounts name their parent by the id it receives in an empty table.
+    struct Account
+    {
+        const char* code;
+        const char* name;
+        const char* type;
+        int parentId;
+    };
+    const Account accounts[] = {
+        {"1000", "الأصول", "asset", 0},
+        {"1100", "النقدية", "asset", 1},
+        {"1200", "الذمم المدينة", "asset", 1},
+        {"2000", "الخصوم", "liability", 0},
+        {"2100", "الذمم الدائنة", "liability", 4},
+        {"3000", "حقوق الملكية", "equity", 0},
+        {"4000", "الإيرادات", "revenue", 0},
+        {"4100", "إيرادات الإيجار", "revenue", 7},
+        {"4200", "إيرادات الخدمات", "revenue", 7},
+        {"4300", "إيرادات المبيعات", "revenue", 7},
+        {"5000", "المصروفات", "expense", 0},
+        {"5100", "مصروفات الصيانة", "expense", 11},
+        {"5200", "مصروفات تشغيلية", "expense", 11},
+    };
+    for (const Account& a : accounts) {
+        if (a.parentId == 0) {
+            query.prepare(QStringLiteral(
+                "INSERT INTO accounts (code, name_ar, type, is_system) VALUES (?, ?, ?, ?)"));
+        } else {
+            query.prepare(QStringLiteral("INSERT INTO accounts (code, name_ar, type, parent_id, "
+                                         "is_system) VALUES (?, ?, ?, ?, ?)"));
+        }
+        query.addBindValue(QString::fromUtf8(a.code));
+        query.addBindValue(QString::fromUtf8(a.name));
+        query.addBindValue(QString::fromUtf8(a.type));
+        if (a.parentId != 0)
+            query.addBindValue(a.parentId);
+        query.addBindValue(1);
+        query.exec();
+    }
+
+    struct Service
+    {
+        const char* name;
+        const char* type;
+        double rate;
+        const char* unitOfMeasure;
+    };
+    const Service services[] = {
+        {"مياه", "usage", 5.0, "متر مكعب"},  {"كهرباء", "usage", 0.5, "كيلوواط"},
+        {"تنظيف", "fixed", 100, "شهري"},     {"مصعد", "fixed", 50, "شهري"},
+        {"حراسة", "fixed", 75, "شهري"},
+    };
+    query.prepare(QStringLiteral(
+        "INSERT INTO services (name, type, rate, unit_of_measure) VALUES (?, ?, ?, ?)"));
+    for (const Service& s : services) {
+        query.addBindValue(QString::fromUtf8(s.name));
+        query.addBindValue(QString::fromUtf8(s.type));
+        query.addBindValue(s.rate);
+        query.addBindValue(QString::fromUtf8(s.unitOfMeasure));
+        query.exec();
+    }
+
+    db.commit();
+}

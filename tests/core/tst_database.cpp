@@ -1,0 +1,152 @@
+#include "TestDatabase.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestDatabaseAccess : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_fixture = std::make_unique<TestDatabase>(); }
+    void cleanup() { m_fixture.reset(); }
+
+    void opensAndEnforcesForeignKeys()
+    {
+        QVERIFY(m_fixture->isOpen());
+        QCOMPARE(m_fixture->value(QStringLiteral("PRAGMA foreign_keys")).toInt(), 1);
+        QCOMPARE(m_fixture->value(QStringLiteral("PRAGMA journal_mode")).toString(),
+                 QStringLiteral("wal"));
+    }
+
+    void laterColumnWinsOnSameName()
+    {
+        const QVariantList rows = db()->execQuery(QStringLiteral("SELECT 1 AS a, 2 AS a"));
+        QCOMPARE(rows.size(), 1);
+        const QVariantMap row = rows.first().toMap();
+        QCOMPARE(row.size(), 1);
+        QCOMPARE(row.value(QStringLiteral("a")).toInt(), 2);
+    }
+
+    void nullColumnIsPresentAsNullValue()
+    {
+        const int id = db()->execInsert(
+            QStringLiteral("INSERT INTO tenants (full_name, phone) VALUES (?, ?)"),
+            {QStringLiteral("سارة خليل"), QVariant()});
+        QVERIFY(id > 0);
+        const QVariantMap row = db()->getById(QStringLiteral("tenants"), id);
+        QVERIFY(row.contains(QStringLiteral("phone")));
+        QVERIFY(row.value(QStringLiteral("phone")).isNull());
+        QCOMPARE(row.value(QStringLiteral("full_name")).toString(), QStringLiteral("سارة خليل"));
+    }
+
+    void rowsKeepQueryOrderAndTypes()
+    {
+        const QVariantList rows = db()->execQuery(
+            QStringLiteral("SELECT code, is_primary FROM currencies ORDER BY code DESC"));
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.at(0).toMap().value(QStringLiteral("code")).toString(),
+                 QStringLiteral("USD"));
+        QCOMPARE(rows.at(2).toMap().value(QStringLiteral("code")).toString(),
+                 QStringLiteral("ILS"));
+        QCOMPARE(rows.at(2).toMap().value(QStringLiteral("is_primary")).toInt(), 1);
+    }
+
+    void bindCountMismatchFails()
+    {
+        QSignalSpy errors(db(), &Database::databaseError);
+        const QString sql = QStringLiteral("SELECT * FROM users WHERE username = ? AND role = ?");
+        QVERIFY(db()->execQuery(sql, {QStringLiteral("admin")}).isEmpty());
+        QCOMPARE(errors.count(), 1);
+        QVERIFY(!errors.first().first().toString().isEmpty());
+        QVERIFY(!db()->execNonQuery(sql, {QStringLiteral("admin")}));
+        QCOMPARE(errors.count(), 2);
+        // The connection stays usable after a failure.
+        QCOMPARE(db()->execQuery(sql, {QStringLiteral("admin"), QStringLiteral("admin")}).size(),
+                 1);
+    }
+
+    void insertReturnsNewIdOrMinusOne()
+    {
+        QSignalSpy errors(db(), &Database::databaseError);
+        const QString sql =
+            QStringLiteral("INSERT INTO properties (name, type) VALUES (?, 'residential')");
+        QCOMPARE(db()->execInsert(sql, {QStringLiteral("برج النخيل")}), 1);
+        QCOMPARE(db()->execInsert(sql, {QStringLiteral("عمارة الزيتون")}), 2);
+        QCOMPARE(errors.count(), 0);
+
+        const int duplicate =
+            db()->execInsert(QStringLiteral("INSERT INTO currencies (code, name_ar, symbol) "
+                                            "VALUES ('USD', 'دولار', '$')"));
+        QCOMPARE(duplicate, -1);
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(m_fixture->count(QStringLiteral("currencies")), 3);
+    }
+
+    void getByIdMissingRowOrTable()
+    {
+        QSignalSpy errors(db(), &Database::databaseError);
+        QVERIFY(db()->getById(QStringLiteral("units"), 999).isEmpty());
+        QVERIFY(db()->getById(QStringLiteral("no_such_table"), 1).isEmpty());
+        QCOMPARE(errors.count(), 0);
+        QCOMPARE(db()->getById(QStringLiteral("currencies"), 1)
+                     .value(QStringLiteral("code"))
+                     .toString(),
+                 QStringLiteral("ILS"));
+    }
+
+    void getByIdRefusesNonIdentifiers_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("statement after the name")
+            << QStringLiteral("users; DROP TABLE currencies; --");
+        QTest::newRow("always-true condition") << QStringLiteral("users WHERE 1=1 OR id");
+        QTest::newRow("union") << QStringLiteral("users UNION SELECT * FROM users");
+        QTest::newRow("quoted") << QStringLiteral("\"users\"");
+        QTest::newRow("blank padded") << QStringLiteral(" users");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("arabic letters") << QStringLiteral("المستخدمون");
+    }
+
+    void getByIdRefusesNonIdentifiers()
+    {
+        QFETCH(QString, table);
+        QSignalSpy errors(db(), &Database::databaseError);
+        QVERIFY(db()->getById(table, 1).isEmpty());
+        QCOMPARE(errors.count(), 0);
+        QCOMPARE(m_fixture->count(QStringLiteral("currencies")), 3);
+    }
+
+    void deletingReferencedRowFails()
+    {
+        const int property = db()->execInsert(
+            QStringLiteral("INSERT INTO properties (name) VALUES (?)"), {QStringLiteral("برج")});
+        QVERIFY(db()->execInsert(QStringLiteral("INSERT INTO units (property_id, unit_number, "
+                                                "currency_id) VALUES (?, 'A1', 2)"),
+                                 {property}) > 0);
+        QSignalSpy errors(db(), &Database::databaseError);
+        QVERIFY(!db()->execNonQuery(QStringLiteral("DELETE FROM currencies WHERE id = 2")));
+        QVERIFY(!db()->execNonQuery(QStringLiteral("DELETE FROM properties WHERE id = ?"),
+                                    {property}));
+        QCOMPARE(errors.count(), 2);
+        QCOMPARE(m_fixture->count(QStringLiteral("currencies")), 3);
+        QCOMPARE(m_fixture->count(QStringLiteral("properties")), 1);
+    }
+
+    void initializeFailsForUnopenableFile()
+    {
+        m_fixture.reset();
+        QTemporaryDir dir;
+        Database db;
+        QSignalSpy errors(&db, &Database::databaseError);
+        QVERIFY(!db.initialize(dir.filePath(QStringLiteral("missing/sub/dir/sakanova.db"))));
+        QCOMPARE(errors.count(), 1);
+    }
+
+private:
+    Database* db() const { return m_fixture->db(); }
+    std::unique_ptr<TestDatabase> m_fixture;
+};
+
+QTEST_GUILESS_MAIN(TestDatabaseAccess)
+#include "tst_database.moc"

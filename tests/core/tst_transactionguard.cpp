@@ -1,0 +1,86 @@
+#include "TestDatabase.h"
+
+#include "core/TransactionGuard.h"
+
+#include <QTest>
+
+class TestTransactionGuard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_fixture = std::make_unique<TestDatabase>(); }
+    void cleanup() { m_fixture.reset(); }
+
+    void rollsBackWhenNotCommitted()
+    {
+        {
+            TransactionGuard tx(db());
+            QVERIFY(tx.isActive());
+            QVERIFY(addProperty(QStringLiteral("برج الأمل")) > 0);
+            QCOMPARE(properties(), 1);
+        }
+        QCOMPARE(properties(), 0);
+        QCOMPARE(db()->transactionDepth(), 0);
+    }
+
+    void keepsRowsOnCommit()
+    {
+        {
+            TransactionGuard tx(db());
+            addProperty(QStringLiteral("برج الأمل"));
+            QVERIFY(tx.commit());
+            QVERIFY(!tx.commit());
+        }
+        QCOMPARE(properties(), 1);
+    }
+
+    void innerRollbackKeepsOuterWork()
+    {
+        {
+            TransactionGuard outer(db());
+            addProperty(QStringLiteral("الخارجي"));
+            {
+                TransactionGuard inner(db());
+                QVERIFY(inner.isActive());
+                QCOMPARE(db()->transactionDepth(), 2);
+                addProperty(QStringLiteral("الداخلي"));
+            }
+            QCOMPARE(db()->transactionDepth(), 1);
+            QVERIFY(outer.commit());
+        }
+        QCOMPARE(properties(), 1);
+        QCOMPARE(m_fixture->value(QStringLiteral("SELECT name FROM properties")).toString(),
+                 QStringLiteral("الخارجي"));
+    }
+
+    void outerRollbackUndoesCommittedInnerWork()
+    {
+        {
+            TransactionGuard outer(db());
+            {
+                TransactionGuard inner(db());
+                addProperty(QStringLiteral("الداخلي"));
+                QVERIFY(inner.commit());
+            }
+        }
+        QCOMPARE(properties(), 0);
+        // A new transaction can start afterwards.
+        TransactionGuard again(db());
+        QVERIFY(again.isActive());
+    }
+
+private:
+    Database* db() const { return m_fixture->db(); }
+    int addProperty(const QString& name)
+    {
+        return db()->execInsert(QStringLiteral("INSERT INTO properties (name) VALUES (?)"),
+                                {name});
+    }
+    int properties() const { return m_fixture->count(QStringLiteral("properties")); }
+
+    std::unique_ptr<TestDatabase> m_fixture;
+};
+
+QTEST_GUILESS_MAIN(TestTransactionGuard)
+#include "tst_transactionguard.moc"

@@ -1,0 +1,41 @@
+#include "TestDatabase.h"
+
+#include <QSqlQuery>
+#include <QStandardPaths>
+
+TestDatabase::TestDatabase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+    reopen();
+}
+
+TestDatabase::~TestDatabase() = default;
+
+QString TestDatabase::filePath() const
+{
+    return m_dir.filePath(QStringLiteral("sakanova.db"));
+}
+
+bool TestDatabase::reopen()
+{
+    m_db.reset();
+    m_db = std::make_unique<Database>();
+    m_opened = m_db->initialize(filePath());
+    return m_opened;
+}
+
+QVariant TestDatabase::value(const QString& sql, const QVariantList& params) const
+{
+    QSqlQuery query(m_db->connection());
+    query.prepare(sql);
+    for (const QVariant& p : params)
+        query.addBindValue(p);
+    if (query.exec() && query.next())
+        return query.value(0);
+    return {};
+}
+
+int TestDatabase::count(const QString& table) const
+{
+    return value(QStringLiteral("SELECT COUNT(*) FROM ") + table).toInt();
+}

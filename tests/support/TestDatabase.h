@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/Database.h"
+
+#include <QTemporaryDir>
+#include <QVariant>
+
+#include <memory>
+
+// A fresh, fully initialised database in its own temporary directory. Tests
+// make one per test function so no state leaks between cases, and nothing
+// touches the real per-user data directory.
+class TestDatabase
+{
+public:
+    TestDatabase();
+    ~TestDatabase();
+
+    TestDatabase(const TestDatabase&) = delete;
+    TestDatabase& operator=(const TestDatabase&) = delete;
+
+    Database* db() const { return m_db.get(); }
+    QString dir() const { return m_dir.path(); }
+    QString filePath() const;
+    bool isOpen() const { return m_opened; }
+
+    // First column of the first row (invalid when none), for quick checks on
+    // stored rows.
+    QVariant value(const QString& sql, const QVariantList& params = {}) const;
+    int count(const QString& table) const;
+
+    // Closes and reopens the same file, as a second start of the application does.
+    bool reopen();
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<Database> m_db;
+    bool m_opened = false;
+};
