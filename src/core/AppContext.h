@@ -12,6 +12,13 @@ class QQmlContext;
 // (members are destroyed bottom-up). The entry routine and the QML test
 // harness both publish them through publish(), so tests see exactly what the
 // application sees.
+//
+// Creation order, which is also the order of the context properties after
+// `database`: backupManager, settingsManager, propertyModel, unitModel,
+// tenantModel, contractModel, invoiceModel, paymentModel, maintenanceModel,
+// expenseModel, accountModel, chequeModel, buyerModel, installmentModel,
+// currencyModel, dashboardCtrl, reportCtrl, authCtrl, printCtrl, notifyCtrl,
+// importCtrl, auditMgr.
 class AppContext
 {
 public:
