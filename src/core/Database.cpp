@@ -10,8 +10,7 @@
 
 Database::Database(QObject* parent)
     : QObject(parent)
-{
-}
+{}
 
 Database::~Database()
 {

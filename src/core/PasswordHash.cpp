@@ -39,8 +39,7 @@ bool PasswordHash::verify(const QString& storedHash, const QString& password)
 
 bool PasswordHash::isHash(const QString& stored)
 {
-    return stored.startsWith(QLatin1String("$argon2id$")) &&
-           stored.size() < crypto_pwhash_STRBYTES;
+    return stored.startsWith(QLatin1String("$argon2id$")) && stored.size() < crypto_pwhash_STRBYTES;
 }
 
 bool PasswordHash::needsRehash(const QString& storedHash)

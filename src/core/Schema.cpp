@@ -342,7 +342,8 @@ const QStringList& Schema::indexStatements()
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_status ON cheques(status)"),
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS idx_maintenance_status ON maintenance_requests(status)"),
-        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_journal_date ON journal_entries(entry_date)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS idx_journal_date ON journal_entries(entry_date)"),
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS idx_installments_buyer ON installments(buyer_id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_installments_due ON installments(due_date)"),
@@ -495,8 +496,8 @@ void Schema::seedDefaultData(QSqlDatabase& db)
         const char* unitOfMeasure;
     };
     const Service services[] = {
-        {"مياه", "usage", 5.0, "متر مكعب"},  {"كهرباء", "usage", 0.5, "كيلوواط"},
-        {"تنظيف", "fixed", 100, "شهري"},     {"مصعد", "fixed", 50, "شهري"},
+        {"مياه", "usage", 5.0, "متر مكعب"}, {"كهرباء", "usage", 0.5, "كيلوواط"},
+        {"تنظيف", "fixed", 100, "شهري"},    {"مصعد", "fixed", 50, "شهري"},
         {"حراسة", "fixed", 75, "شهري"},
     };
     query.prepare(QStringLiteral(

@@ -30,9 +30,9 @@ private slots:
 
     void nullColumnIsPresentAsNullValue()
     {
-        const int id = db()->execInsert(
-            QStringLiteral("INSERT INTO tenants (full_name, phone) VALUES (?, ?)"),
-            {QStringLiteral("سارة خليل"), QVariant()});
+        const int id =
+            db()->execInsert(QStringLiteral("INSERT INTO tenants (full_name, phone) VALUES (?, ?)"),
+                             {QStringLiteral("سارة خليل"), QVariant()});
         QVERIFY(id > 0);
         const QVariantMap row = db()->getById(QStringLiteral("tenants"), id);
         QVERIFY(row.contains(QStringLiteral("phone")));
@@ -89,10 +89,9 @@ private slots:
         QVERIFY(db()->getById(QStringLiteral("units"), 999).isEmpty());
         QVERIFY(db()->getById(QStringLiteral("no_such_table"), 1).isEmpty());
         QCOMPARE(errors.count(), 0);
-        QCOMPARE(db()->getById(QStringLiteral("currencies"), 1)
-                     .value(QStringLiteral("code"))
-                     .toString(),
-                 QStringLiteral("ILS"));
+        QCOMPARE(
+            db()->getById(QStringLiteral("currencies"), 1).value(QStringLiteral("code")).toString(),
+            QStringLiteral("ILS"));
     }
 
     void getByIdRefusesNonIdentifiers_data()
@@ -126,8 +125,8 @@ private slots:
                                  {property}) > 0);
         QSignalSpy errors(db(), &Database::databaseError);
         QVERIFY(!db()->execNonQuery(QStringLiteral("DELETE FROM currencies WHERE id = 2")));
-        QVERIFY(!db()->execNonQuery(QStringLiteral("DELETE FROM properties WHERE id = ?"),
-                                    {property}));
+        QVERIFY(
+            !db()->execNonQuery(QStringLiteral("DELETE FROM properties WHERE id = ?"), {property}));
         QCOMPARE(errors.count(), 2);
         QCOMPARE(m_fixture->count(QStringLiteral("currencies")), 3);
         QCOMPARE(m_fixture->count(QStringLiteral("properties")), 1);

@@ -81,8 +81,8 @@ private slots:
         TestDatabase fixture;
         const QStringList expenses = columnsOf(fixture, QStringLiteral("expenses"));
         QCOMPARE(expenses.size(), 15);
-        QCOMPARE(expenses.mid(11), (QStringList{"project_id", "contractor_id", "cost_center_id",
-                                                "work_category"}));
+        QCOMPARE(expenses.mid(11),
+                 (QStringList{"project_id", "contractor_id", "cost_center_id", "work_category"}));
         const QStringList journal = columnsOf(fixture, QStringLiteral("journal_entries"));
         QCOMPARE(journal.size(), 9);
         QCOMPARE(journal.mid(6), (QStringList{"project_id", "cost_center_id", "contractor_id"}));
@@ -147,8 +147,8 @@ private slots:
                                         "('sara', '')")});
         Database db;
         QVERIFY(db.initialize(path));
-        const QVariantList rows = db.execQuery(
-            QStringLiteral("SELECT username, password_hash FROM users ORDER BY id"));
+        const QVariantList rows =
+            db.execQuery(QStringLiteral("SELECT username, password_hash FROM users ORDER BY id"));
         QCOMPARE(rows.size(), 2); // not seeded again
         QCOMPARE(rows.at(0).toMap().value(QStringLiteral("password_hash")).toString(),
                  QStringLiteral("old-secret"));
@@ -170,7 +170,8 @@ private slots:
         Database db;
         QVERIFY(db.initialize(path));
         QSqlQuery query(db.connection());
-        QVERIFY(query.exec(QStringLiteral("SELECT buyer_id, sale_price_actual, sale_date FROM units")));
+        QVERIFY(
+            query.exec(QStringLiteral("SELECT buyer_id, sale_price_actual, sale_date FROM units")));
         QVERIFY(query.exec(QStringLiteral("SELECT buyer_id, tenant_id FROM cheques")));
         // Seeding depends on users alone: a file with users gets no currencies.
         QVERIFY(query.exec(QStringLiteral("SELECT COUNT(*) FROM currencies")) && query.next());

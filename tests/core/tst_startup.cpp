@@ -81,8 +81,9 @@ private:
         process.setProcessEnvironment(environment(home));
         process.start(QStringLiteral(SAKANOVA_EXECUTABLE), {});
         QVERIFY(process.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(logLines(dataDir).mid(linesBefore).contains(
-                                     QStringLiteral("QML root loaded successfully")),
+        QTRY_VERIFY_WITH_TIMEOUT(logLines(dataDir)
+                                     .mid(linesBefore)
+                                     .contains(QStringLiteral("QML root loaded successfully")),
                                  30000);
         ::kill(static_cast<pid_t>(process.processId()), SIGTERM);
         QVERIFY(process.waitForFinished(30000));

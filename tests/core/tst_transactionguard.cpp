@@ -74,8 +74,7 @@ private:
     Database* db() const { return m_fixture->db(); }
     int addProperty(const QString& name)
     {
-        return db()->execInsert(QStringLiteral("INSERT INTO properties (name) VALUES (?)"),
-                                {name});
+        return db()->execInsert(QStringLiteral("INSERT INTO properties (name) VALUES (?)"), {name});
     }
     int properties() const { return m_fixture->count(QStringLiteral("properties")); }
 
