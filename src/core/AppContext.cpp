@@ -1,5 +1,8 @@
 #include "core/AppContext.h"
 
+#include "admin/AuditManager.h"
+#include "admin/AuthController.h"
+#include "admin/SettingsManager.h"
 #include "core/Database.h"
 
 #include <QQmlContext>
@@ -7,12 +10,17 @@
 AppContext::AppContext(Database* db, const QString& dataDir)
     : m_db(db)
     , m_dataDir(dataDir)
-{
-}
+    , m_settingsManager(std::make_unique<SettingsManager>(db))
+    , m_authCtrl(std::make_unique<AuthController>(db))
+    , m_auditMgr(std::make_unique<AuditManager>(db))
+{}
 
 AppContext::~AppContext() = default;
 
 void AppContext::publish(QQmlContext* context) const
 {
     context->setContextProperty(QStringLiteral("database"), m_db);
+    context->setContextProperty(QStringLiteral("settingsManager"), m_settingsManager.get());
+    context->setContextProperty(QStringLiteral("authCtrl"), m_authCtrl.get());
+    context->setContextProperty(QStringLiteral("auditMgr"), m_auditMgr.get());
 }

@@ -4,8 +4,11 @@
 
 #include <memory>
 
+class AuditManager;
+class AuthController;
 class Database;
 class QQmlContext;
+class SettingsManager;
 
 // Owns every back-end object for the whole run. They are created in a fixed
 // order after the database has opened and destroyed in the reverse order
@@ -34,4 +37,8 @@ public:
 private:
     Database* m_db;
     QString m_dataDir;
+
+    std::unique_ptr<SettingsManager> m_settingsManager;
+    std::unique_ptr<AuthController> m_authCtrl;
+    std::unique_ptr<AuditManager> m_auditMgr;
 };

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+
+class Database;
+
+// The one signed-in user of the running application: sign-in and sign-out
+// (recorded in app_log), the list of accounts, adding and removing accounts
+// and changing the signed-in user's password. Passwords are stored only as
+// Argon2id strings; at construction the built-in "admin" account is put in
+// order and plain-text passwords left by an older database are hashed.
+class AuthController : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isLoggedIn READ isLoggedIn NOTIFY authChanged)
+    Q_PROPERTY(QString currentUser READ currentUser NOTIFY authChanged)
+    Q_PROPERTY(QString currentRole READ currentRole NOTIFY authChanged)
+    Q_PROPERTY(int currentUserId READ currentUserId NOTIFY authChanged)
+    Q_PROPERTY(bool defaultPasswordInUse READ defaultPasswordInUse NOTIFY authChanged)
+
+public:
+    explicit AuthController(Database* db, QObject* parent = nullptr);
+
+    bool isLoggedIn() const { return m_loggedIn; }
+    // The display name (full_name), not the user name.
+    QString currentUser() const { return m_fullName; }
+    QString currentRole() const { return m_role; }
+    int currentUserId() const { return m_userId; }
+    // True while "admin" still signs in with the built-in default password,
+    // so the login page may offer it as a hint.
+    bool defaultPasswordInUse() const { return m_defaultPasswordInUse; }
+
+    Q_INVOKABLE bool login(const QString& username, const QString& password);
+    Q_INVOKABLE void logout();
+    Q_INVOKABLE bool changePassword(const QString& oldPass, const QString& newPass);
+    Q_INVOKABLE QVariantList getUsers();
+    Q_INVOKABLE bool registerUser(const QString& username, const QString& password,
+                                  const QString& role);
+    Q_INVOKABLE bool removeUser(const QString& username);
+
+    static QString adminUserName();
+
+signals:
+    void authChanged();
+    void loginFailed(const QString& reason);
+
+private:
+    // Returns the state of the admin password when it is already known from
+    // what was written, so no extra verification is needed.
+    enum class AdminPassword
+    {
+        Default,
+        Other,
+        Unknown
+    };
+    AdminPassword ensureDefaultAdmin();
+    AdminPassword hashPlainTextPasswords();
+    bool isAdminSignedIn() const;
+
+    Database* m_db;
+    bool m_loggedIn = false;
+    QString m_username;
+    QString m_role;
+    QString m_fullName;
+    int m_userId = -1;
+    bool m_defaultPasswordInUse = false;
+};

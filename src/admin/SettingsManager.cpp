@@ -1,0 +1,151 @@
+#include "admin/SettingsManager.h"
+
+#include "core/Database.h"
+#include "core/TransactionGuard.h"
+
+#include <QDate>
+
+#include <cmath>
+
+namespace {
+
+const QString kLight = QStringLiteral("light");
+const QString kDark = QStringLiteral("dark");
+
+} // namespace
+
+SettingsManager::SettingsManager(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{
+    const QVariantList primary =
+        m_db->execQuery(QStringLiteral("SELECT code FROM currencies WHERE is_primary=1"));
+    if (!primary.isEmpty()) {
+        m_primaryCurrency = primary.first().toMap().value(QStringLiteral("code")).toString();
+        m_firstRun = false;
+    }
+
+    m_themeMode = storedValue("theme_mode");
+    if (m_themeMode.isEmpty())
+        m_themeMode = kDark;
+}
+
+QString SettingsManager::storedValue(const char* key) const
+{
+    return m_db
+        ->scalar(QStringLiteral("SELECT value FROM settings WHERE key=?"),
+                 {QString::fromLatin1(key)})
+        .toString();
+}
+
+QString SettingsManager::companyName() const
+{
+    return storedValue("company_name");
+}
+
+QString SettingsManager::companyPhone() const
+{
+    return storedValue("company_phone");
+}
+
+QString SettingsManager::companyAddress() const
+{
+    return storedValue("company_address");
+}
+
+QString SettingsManager::companyEmail() const
+{
+    return storedValue("company_email");
+}
+
+void SettingsManager::setPrimaryCurrency(const QString& code)
+{
+    // An unknown code would leave no currency primary while the property
+    // showed it, and the next start would ask for the setup again.
+    if (m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM currencies WHERE code=?"), {code})
+            .toInt() == 0)
+        return;
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return;
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE currencies SET is_primary=0")) ||
+        !m_db->execNonQuery(QStringLiteral("UPDATE currencies SET is_primary=1 WHERE code=?"),
+                            {code}) ||
+        !tx.commit())
+        return;
+
+    m_primaryCurrency = code;
+    emit settingsChanged();
+}
+
+void SettingsManager::setThemeMode(const QString& mode)
+{
+    const QString next = mode.trimmed().toLower() == kLight ? kLight : kDark;
+    if (next == m_themeMode)
+        return;
+    m_db->execNonQuery(
+        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('theme_mode', ?)"),
+        {next});
+    // The interface follows the choice even when it could not be stored.
+    m_themeMode = next;
+    emit settingsChanged();
+}
+
+void SettingsManager::updateCompanyProfile(const QString& name, const QString& phone,
+                                           const QString& addr, const QString& email)
+{
+    m_db->execNonQuery(
+        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('company_name', ?)"),
+        {name});
+    m_db->execNonQuery(
+        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('company_phone', ?)"),
+        {phone});
+    m_db->execNonQuery(
+        QStringLiteral(
+            "INSERT OR REPLACE INTO settings (key, value) VALUES ('company_address', ?)"),
+        {addr});
+    m_db->execNonQuery(
+        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('company_email', ?)"),
+        {email});
+    emit settingsChanged();
+}
+
+QVariantList SettingsManager::getCurrencies()
+{
+    return m_db->execQuery(QStringLiteral("SELECT * FROM currencies ORDER BY is_primary DESC"));
+}
+
+bool SettingsManager::updateExchangeRate(int fromId, int toId, double rate)
+{
+    // A zero, negative or non-numeric rate would turn every conversion of
+    // that pair into nonsense.
+    if (!std::isfinite(rate) || rate <= 0.0)
+        return false;
+    return m_db->execNonQuery(
+        QStringLiteral("INSERT OR REPLACE INTO exchange_rates "
+                       "(from_currency_id,to_currency_id,rate,date) VALUES (?,?,?,?)"),
+        {fromId, toId, rate, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
+}
+
+double SettingsManager::getExchangeRate(int fromId, int toId)
+{
+    if (fromId == toId)
+        return 1.0;
+    const QVariant rate =
+        m_db->scalar(QStringLiteral("SELECT rate FROM exchange_rates WHERE from_currency_id=? AND "
+                                    "to_currency_id=? ORDER BY date DESC LIMIT 1"),
+                     {fromId, toId});
+    return rate.isValid() ? rate.toDouble() : 1.0;
+}
+
+double SettingsManager::convertAmount(double amount, int fromCurrencyId, int toCurrencyId)
+{
+    return amount * getExchangeRate(fromCurrencyId, toCurrencyId);
+}
+
+void SettingsManager::completeSetup()
+{
+    m_firstRun = false;
+    emit settingsChanged();
+}

@@ -1,0 +1,524 @@
+#include "TestDatabase.h"
+
+#include "admin/AuthController.h"
+#include "core/PasswordHash.h"
+#include "core/Schema.h"
+
+#include <sodium.h>
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+const QString kWrongCredentials = QStringLiteral("اسم المستخدم أو كلمة المرور غير صحيحة");
+const QString kAccountDisabled = QStringLiteral("الحساب معطل");
+
+QString defaultPassword()
+{
+    return Schema::defaultAdminPassword();
+}
+
+// The database file and its write-ahead log, as they lie on disk.
+QByteArray filesOnDisk(const QString& dbPath)
+{
+    QByteArray bytes;
+    for (const QString& path : {dbPath, dbPath + QStringLiteral("-wal")}) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            bytes += file.readAll();
+    }
+    return bytes;
+}
+
+// Writes a file the way an older version of the program left it.
+void writeLegacyFile(const QString& path, const QStringList& statements)
+{
+    const QString name = QStringLiteral("legacy");
+    {
+        QSqlDatabase legacy = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        legacy.setDatabaseName(path);
+        QVERIFY(legacy.open());
+        QSqlQuery query(legacy);
+        for (const QString& statement : statements)
+            QVERIFY2(query.exec(statement), qPrintable(statement));
+        legacy.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+QStringList* g_messages = nullptr;
+
+void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message)
+{
+    if (g_messages)
+        g_messages->append(message);
+}
+
+} // namespace
+
+class TestAuthController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { m_fixture = std::make_unique<TestDatabase>(); }
+    void cleanup() { m_fixture.reset(); }
+
+    void freshDatabaseAdminSignsIn()
+    {
+        AuthController auth(db());
+        QVERIFY(!auth.isLoggedIn());
+        QCOMPARE(auth.currentUserId(), -1);
+        QVERIFY(auth.defaultPasswordInUse());
+        QSignalSpy changed(&auth, &AuthController::authChanged);
+        QSignalSpy failed(&auth, &AuthController::loginFailed);
+
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        QVERIFY(auth.isLoggedIn());
+        QCOMPARE(auth.currentUser(), QStringLiteral("مدير عام"));
+        QCOMPARE(auth.currentRole(), QStringLiteral("admin"));
+        QCOMPARE(auth.currentUserId(), adminId());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(failed.count(), 0);
+
+        const QVariantList logins = db()->execQuery(
+            QStringLiteral("SELECT details, user_id FROM app_log WHERE action='login'"));
+        QCOMPARE(logins.size(), 1);
+        QCOMPARE(logins.first().toMap().value(QStringLiteral("details")).toString(),
+                 QStringLiteral("تسجيل دخول: admin"));
+        QCOMPARE(logins.first().toMap().value(QStringLiteral("user_id")).toInt(), adminId());
+    }
+
+    void loginChecksNameAndPassword_data()
+    {
+        QTest::addColumn<QString>("username");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("accepted");
+
+        QTest::newRow("blanks around both")
+            << QStringLiteral("  admin\t") << QStringLiteral(" vexil  ") << true;
+        QTest::newRow("capitalised user name")
+            << QStringLiteral("Admin") << defaultPassword() << false;
+        QTest::newRow("capitalised password")
+            << QStringLiteral("admin") << QStringLiteral("VEXIL") << false;
+        QTest::newRow("wrong password")
+            << QStringLiteral("admin") << QStringLiteral("كلمة خاطئة") << false;
+        QTest::newRow("unknown user") << QStringLiteral("سامي") << defaultPassword() << false;
+        QTest::newRow("empty password") << QStringLiteral("admin") << QString() << false;
+        // The stored value itself must not work as a password.
+        QTest::newRow("stored hash as password")
+            << QStringLiteral("admin") << QStringLiteral("*") << false;
+    }
+
+    void loginChecksNameAndPassword()
+    {
+        QFETCH(QString, username);
+        QFETCH(QString, password);
+        QFETCH(bool, accepted);
+        if (password == QLatin1String("*"))
+            password = storedPassword(QStringLiteral("admin"));
+
+        AuthController auth(db());
+        QSignalSpy failed(&auth, &AuthController::loginFailed);
+        QCOMPARE(auth.login(username, password), accepted);
+        QCOMPARE(auth.isLoggedIn(), accepted);
+        QCOMPARE(m_fixture->count(QStringLiteral("app_log")), accepted ? 1 : 0);
+        if (accepted) {
+            QCOMPARE(failed.count(), 0);
+        } else {
+            QCOMPARE(failed.count(), 1);
+            QCOMPARE(failed.first().first().toString(), kWrongCredentials);
+            QCOMPARE(auth.currentUserId(), -1);
+        }
+    }
+
+    void inactiveReasonOnlyAfterRightPassword()
+    {
+        addUser(QStringLiteral("sara"), QStringLiteral("ورد-2024"), QStringLiteral("user"), 0);
+        AuthController auth(db());
+        QSignalSpy failed(&auth, &AuthController::loginFailed);
+
+        QVERIFY(!auth.login(QStringLiteral("sara"), QStringLiteral("خطأ")));
+        QCOMPARE(failed.last().first().toString(), kWrongCredentials);
+        QVERIFY(!auth.login(QStringLiteral("sara"), QStringLiteral("ورد-2024")));
+        QCOMPARE(failed.last().first().toString(), kAccountDisabled);
+        QVERIFY(!auth.isLoggedIn());
+        QCOMPARE(m_fixture->count(QStringLiteral("app_log")), 0);
+    }
+
+    void failedLoginKeepsSignedInUser()
+    {
+        AuthController auth(db());
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        QSignalSpy changed(&auth, &AuthController::authChanged);
+        QVERIFY(!auth.login(QStringLiteral("admin"), QStringLiteral("nope")));
+        QVERIFY(auth.isLoggedIn());
+        QCOMPARE(auth.currentRole(), QStringLiteral("admin"));
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void logoutWritesRowEvenWhenSignedOut()
+    {
+        AuthController auth(db());
+        QSignalSpy changed(&auth, &AuthController::authChanged);
+        auth.logout();
+        QCOMPARE(changed.count(), 1);
+
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        auth.logout();
+        QCOMPARE(changed.count(), 3);
+        QVERIFY(!auth.isLoggedIn());
+        QVERIFY(auth.currentUser().isEmpty());
+        QVERIFY(auth.currentRole().isEmpty());
+        QCOMPARE(auth.currentUserId(), -1);
+
+        const QVariantList rows = db()->execQuery(QStringLiteral(
+            "SELECT details, user_id FROM app_log WHERE action='logout' ORDER BY id"));
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.at(0).toMap().value(QStringLiteral("details")).toString(),
+                 QStringLiteral("تسجيل خروج: "));
+        QCOMPARE(rows.at(0).toMap().value(QStringLiteral("user_id")).toInt(), -1);
+        QCOMPARE(rows.at(1).toMap().value(QStringLiteral("details")).toString(),
+                 QStringLiteral("تسجيل خروج: admin"));
+        QCOMPARE(rows.at(1).toMap().value(QStringLiteral("user_id")).toInt(), adminId());
+    }
+
+    void plainTextPasswordsAreHashedAtStart()
+    {
+        // What the migration leaves: old passwords copied as they were.
+        addUser(QStringLiteral("sara"), QString(), QStringLiteral("user"));
+        db()->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE username=?"),
+                           {QStringLiteral("ورد-2024"), QStringLiteral("sara")});
+        db()->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE username=?"),
+                           {defaultPassword(), QStringLiteral("admin")});
+        const QVariant secureDelete = m_fixture->value(QStringLiteral("PRAGMA secure_delete"));
+
+        AuthController auth(db());
+        for (const QString& name : {QStringLiteral("sara"), QStringLiteral("admin")})
+            QVERIFY2(PasswordHash::isHash(storedPassword(name)), qPrintable(name));
+        QVERIFY(auth.defaultPasswordInUse());
+        QVERIFY(auth.login(QStringLiteral("sara"), QStringLiteral("ورد-2024")));
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        // The connection setting is put back once the old values are gone.
+        QCOMPARE(m_fixture->value(QStringLiteral("PRAGMA secure_delete")), secureDelete);
+    }
+
+    void legacyPasswordsLeaveNoTraceInFiles()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sakanova.db"));
+        const QString secret = QStringLiteral("qamar-sirri-77");
+        writeLegacyFile(
+            path, {QStringLiteral("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                  "username TEXT UNIQUE NOT NULL, password TEXT NOT NULL, "
+                                  "full_name TEXT, role TEXT DEFAULT 'user', active INTEGER "
+                                  "DEFAULT 1, created_at TEXT)"),
+                   QStringLiteral("INSERT INTO users (username, password, role) VALUES "
+                                  "('admin', 'vexil', 'admin')"),
+                   QStringLiteral("INSERT INTO users (username, password) VALUES ('sara', '") +
+                       secret + QStringLiteral("')")});
+        Database database;
+        QVERIFY(database.initialize(path));
+        QVERIFY(filesOnDisk(path).contains(secret.toUtf8()));
+
+        AuthController auth(&database);
+        QVERIFY(auth.defaultPasswordInUse());
+        const QByteArray bytes = filesOnDisk(path);
+        QVERIFY(!bytes.contains(secret.toUtf8()));
+        QVERIFY(!bytes.contains(defaultPassword().toUtf8()));
+        QCOMPARE(database.scalar(QStringLiteral("SELECT COUNT(*) FROM users WHERE password != ''"))
+                     .toInt(),
+                 0);
+        QVERIFY(auth.login(QStringLiteral("sara"), secret));
+    }
+
+    void defaultPasswordNeverReachesDisk()
+    {
+        {
+            AuthController auth(db());
+            QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        }
+        QVERIFY(PasswordHash::isHash(storedPassword(QStringLiteral("admin"))));
+        QVERIFY(!filesOnDisk(m_fixture->filePath()).contains(defaultPassword().toUtf8()));
+    }
+
+    void changedAdminPasswordSurvivesRestart()
+    {
+        const QString chosen = QStringLiteral("نخيل-2031");
+        {
+            AuthController auth(db());
+            QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+            QSignalSpy changed(&auth, &AuthController::authChanged);
+            QVERIFY(auth.changePassword(defaultPassword(), chosen));
+            QVERIFY(!auth.defaultPasswordInUse());
+            QCOMPARE(changed.count(), 1);
+        }
+        QVERIFY(m_fixture->reopen());
+        AuthController restarted(db());
+        QVERIFY(!restarted.defaultPasswordInUse());
+        QVERIFY(!restarted.login(QStringLiteral("admin"), defaultPassword()));
+        QVERIFY(restarted.login(QStringLiteral("admin"), chosen));
+
+        // Choosing the default again brings the hint back.
+        QVERIFY(restarted.changePassword(chosen, defaultPassword()));
+        QVERIFY(restarted.defaultPasswordInUse());
+    }
+
+    void adminAccountRepairedAtStart_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::addColumn<bool>("defaultRestored");
+        QTest::newRow("row deleted")
+            << QStringLiteral("DELETE FROM users WHERE username='admin'") << true;
+        QTest::newRow("empty password")
+            << QStringLiteral("UPDATE users SET password_hash='' WHERE username='admin'") << true;
+        QTest::newRow("deactivated, chosen password")
+            << QStringLiteral("UPDATE users SET active=0, password_hash=? WHERE username='admin'")
+            << false;
+    }
+
+    void adminAccountRepairedAtStart()
+    {
+        QFETCH(QString, damage);
+        QFETCH(bool, defaultRestored);
+        const QString chosen = QStringLiteral("زيتون-99");
+        QVariantList params;
+        if (damage.contains(QLatin1Char('?')))
+            params << PasswordHash::hash(chosen);
+        QVERIFY(db()->execNonQuery(damage, params));
+
+        AuthController auth(db());
+        QCOMPARE(m_fixture->value(QStringLiteral("SELECT active FROM users WHERE username='admin'"))
+                     .toInt(),
+                 1);
+        QCOMPARE(auth.defaultPasswordInUse(), defaultRestored);
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultRestored ? defaultPassword() : chosen));
+        QCOMPARE(auth.currentUser(), QStringLiteral("مدير عام"));
+        QCOMPARE(auth.currentRole(), QStringLiteral("admin"));
+    }
+
+    void changePasswordRefusals()
+    {
+        AuthController auth(db());
+        QVERIFY(!auth.changePassword(defaultPassword(), QStringLiteral("جديد")));
+
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        const QString before = storedPassword(QStringLiteral("admin"));
+        QVERIFY(!auth.changePassword(QStringLiteral("vexi"), QStringLiteral("جديد")));
+        QVERIFY(!auth.changePassword(defaultPassword(), QStringLiteral("   ")));
+        QCOMPARE(storedPassword(QStringLiteral("admin")), before);
+        QVERIFY(auth.defaultPasswordInUse());
+    }
+
+    void changedPasswordWithBlanksStillSignsIn()
+    {
+        addUser(QStringLiteral("sara"), QStringLiteral("ورد"), QStringLiteral("user"));
+        AuthController auth(db());
+        QVERIFY(auth.login(QStringLiteral("sara"), QStringLiteral("ورد")));
+        QVERIFY(auth.changePassword(QStringLiteral("ورد"), QStringLiteral(" ياسمين ")));
+        // Changing a user's password leaves the admin hint alone.
+        QVERIFY(auth.defaultPasswordInUse());
+        auth.logout();
+        QVERIFY(auth.login(QStringLiteral("sara"), QStringLiteral(" ياسمين ")));
+    }
+
+    void accountManagementNeedsAdmin()
+    {
+        addUser(QStringLiteral("sara"), QStringLiteral("ورد"), QStringLiteral("user"));
+        AuthController auth(db());
+        QVERIFY(!auth.registerUser(QStringLiteral("omar"), QStringLiteral("x1"),
+                                   QStringLiteral("user")));
+        QVERIFY(!auth.removeUser(QStringLiteral("sara")));
+
+        QVERIFY(auth.login(QStringLiteral("sara"), QStringLiteral("ورد")));
+        QVERIFY(!auth.registerUser(QStringLiteral("omar"), QStringLiteral("x1"),
+                                   QStringLiteral("admin")));
+        QVERIFY(!auth.removeUser(QStringLiteral("sara")));
+        QCOMPARE(m_fixture->count(QStringLiteral("users")), 2);
+    }
+
+    void registerUserStoresHashedAccount()
+    {
+        AuthController auth(db());
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        QVERIFY(auth.registerUser(QStringLiteral(" ليلى "), QStringLiteral(" قمر-5 "),
+                                  QStringLiteral("user")));
+
+        const QVariantList rows = db()->execQuery(
+            QStringLiteral(
+                "SELECT username, full_name, role, active, password_hash FROM users WHERE id > ?"),
+            {adminId()});
+        QCOMPARE(rows.size(), 1);
+        const QVariantMap row = rows.first().toMap();
+        QCOMPARE(row.value(QStringLiteral("username")).toString(), QStringLiteral("ليلى"));
+        QCOMPARE(row.value(QStringLiteral("full_name")).toString(), QStringLiteral("ليلى"));
+        QCOMPARE(row.value(QStringLiteral("role")).toString(), QStringLiteral("user"));
+        QCOMPARE(row.value(QStringLiteral("active")).toInt(), 1);
+        QVERIFY(PasswordHash::isHash(row.value(QStringLiteral("password_hash")).toString()));
+
+        QVERIFY(auth.login(QStringLiteral("ليلى"), QStringLiteral("قمر-5")));
+        QCOMPARE(auth.currentUser(), QStringLiteral("ليلى"));
+        QCOMPARE(auth.currentRole(), QStringLiteral("user"));
+    }
+
+    void registerUserRefusesBadInput_data()
+    {
+        QTest::addColumn<QString>("username");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("role");
+        QTest::newRow("blank name")
+            << QStringLiteral("   ") << QStringLiteral("x1") << QStringLiteral("user");
+        QTest::newRow("empty password")
+            << QStringLiteral("omar") << QString() << QStringLiteral("user");
+        QTest::newRow("blank password")
+            << QStringLiteral("omar") << QStringLiteral("  ") << QStringLiteral("user");
+        QTest::newRow("unknown role")
+            << QStringLiteral("omar") << QStringLiteral("x1") << QStringLiteral("manager");
+        QTest::newRow("role in capitals")
+            << QStringLiteral("omar") << QStringLiteral("x1") << QStringLiteral("Admin");
+        QTest::newRow("existing name")
+            << QStringLiteral("admin") << QStringLiteral("x1") << QStringLiteral("admin");
+    }
+
+    void registerUserRefusesBadInput()
+    {
+        QFETCH(QString, username);
+        QFETCH(QString, password);
+        QFETCH(QString, role);
+        AuthController auth(db());
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        QVERIFY(!auth.registerUser(username, password, role));
+        QCOMPARE(m_fixture->count(QStringLiteral("users")), 1);
+        QVERIFY(auth.defaultPasswordInUse());
+    }
+
+    void removeUserProtectsOnlyAdmin()
+    {
+        addUser(QStringLiteral("Admin"), QStringLiteral("x1"), QStringLiteral("admin"));
+        AuthController auth(db());
+        QVERIFY(auth.login(QStringLiteral("Admin"), QStringLiteral("x1")));
+        QVERIFY(!auth.removeUser(QStringLiteral("admin")));
+        QCOMPARE(m_fixture
+                     ->value(QStringLiteral("SELECT COUNT(*) FROM users WHERE "
+                                            "username='admin'"))
+                     .toInt(),
+                 1);
+        // Removing one's own account is allowed and keeps the session.
+        QVERIFY(auth.removeUser(QStringLiteral("Admin")));
+        QCOMPARE(m_fixture->count(QStringLiteral("users")), 1);
+        QVERIFY(auth.isLoggedIn());
+        QVERIFY(auth.removeUser(QStringLiteral("nobody")));
+    }
+
+    void lastLoginFollowsUserIdNotNameText()
+    {
+        addUser(QStringLiteral("ad"), QStringLiteral("x1"), QStringLiteral("user"));
+        AuthController auth(db());
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+
+        const QVariantList users = auth.getUsers();
+        QCOMPARE(users.size(), 2);
+        for (const QVariant& item : users) {
+            const QVariantMap user = item.toMap();
+            QVERIFY(!user.contains(QStringLiteral("password_hash")));
+            const bool isAdmin = user.value(QStringLiteral("username")) == QLatin1String("admin");
+            QCOMPARE(user.value(QStringLiteral("last_login")).isNull(), !isAdmin);
+        }
+    }
+
+    void weakHashIsRenewedOnLogin()
+    {
+        // A hash written with cheaper parameters than the current ones.
+        const QByteArray password = QByteArrayLiteral("ward-2020");
+        char weak[crypto_pwhash_STRBYTES];
+        QCOMPARE(crypto_pwhash_str(weak, password.constData(), password.size(),
+                                   crypto_pwhash_OPSLIMIT_MIN, crypto_pwhash_MEMLIMIT_MIN),
+                 0);
+        addUser(QStringLiteral("sara"), QString(), QStringLiteral("user"));
+        db()->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE username=?"),
+                           {QString::fromLatin1(weak), QStringLiteral("sara")});
+        QVERIFY(PasswordHash::needsRehash(QString::fromLatin1(weak)));
+
+        AuthController auth(db());
+        QVERIFY(auth.login(QStringLiteral("sara"), QString::fromLatin1(password)));
+        const QString renewed = storedPassword(QStringLiteral("sara"));
+        QVERIFY(renewed != QString::fromLatin1(weak));
+        QVERIFY(!PasswordHash::needsRehash(renewed));
+        QVERIFY(PasswordHash::verify(renewed, QString::fromLatin1(password)));
+    }
+
+    void noSecretInDebugOutput()
+    {
+        const QString userSecret = QStringLiteral("qamar-sirri-77");
+        const QString newSecret = QStringLiteral("layl-jadid-31");
+        addUser(QStringLiteral("sara"), QString(), QStringLiteral("user"));
+        db()->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE username=?"),
+                           {userSecret, QStringLiteral("sara")});
+        db()->execNonQuery(QStringLiteral("UPDATE users SET password_hash='' WHERE "
+                                          "username='admin'"));
+
+        QStringList messages;
+        g_messages = &messages;
+        const QtMessageHandler previous = qInstallMessageHandler(captureMessage);
+        {
+            AuthController auth(db());
+            auth.login(QStringLiteral("sara"), QStringLiteral("wrong-guess-1"));
+            auth.login(QStringLiteral("sara"), userSecret);
+            auth.changePassword(userSecret, newSecret);
+            auth.login(QStringLiteral("admin"), defaultPassword());
+            auth.registerUser(QStringLiteral("omar"), newSecret, QStringLiteral("user"));
+            auth.logout();
+        }
+        qInstallMessageHandler(previous);
+        g_messages = nullptr;
+
+        const QString all = messages.join(QLatin1Char('\n'));
+        QVERIFY2(all.contains(QLatin1String("Login attempt - username:")), qPrintable(all));
+        QVERIFY(all.contains(QLatin1String("Admin user found, id:")));
+        const QStringList secrets = {defaultPassword(), userSecret, newSecret,
+                                     QStringLiteral("wrong-guess-1"), QStringLiteral("$argon2")};
+        for (const QString& secret : secrets) {
+            QVERIFY2(!all.contains(secret, Qt::CaseInsensitive), qPrintable(secret));
+            QVERIFY2(
+                !all.contains(QString::fromLatin1(secret.toUtf8().toHex()), Qt::CaseInsensitive),
+                qPrintable(secret));
+        }
+    }
+
+private:
+    Database* db() const { return m_fixture->db(); }
+
+    int adminId() const
+    {
+        return m_fixture->value(QStringLiteral("SELECT id FROM users WHERE username='admin'"))
+            .toInt();
+    }
+
+    QString storedPassword(const QString& username) const
+    {
+        return m_fixture
+            ->value(QStringLiteral("SELECT password_hash FROM users WHERE username=?"), {username})
+            .toString();
+    }
+
+    // Adds an account directly, without going through an administrator's session.
+    void addUser(const QString& username, const QString& password, const QString& role,
+                 int active = 1)
+    {
+        QVERIFY(
+            db()->execInsert(
+                QStringLiteral("INSERT INTO users (username, password_hash, "
+                               "full_name, role, active) VALUES (?,?,?,?,?)"),
+                {username, password.isEmpty() ? QStringLiteral("-") : PasswordHash::hash(password),
+                 username, role, active}) > 0);
+    }
+
+    std::unique_ptr<TestDatabase> m_fixture;
+};
+
+QTEST_GUILESS_MAIN(TestAuthController)
+#include "tst_authcontroller.moc"
