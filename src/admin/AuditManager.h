@@ -15,8 +15,9 @@ class AuditManager : public QObject
 public:
     explicit AuditManager(Database* db, QObject* parent = nullptr);
 
-    Q_INVOKABLE void log(int userId, const QString& action, const QString& table = QString(""),
-                         int recordId = 0, const QString& details = QString(""));
+    Q_INVOKABLE void log(int userId, const QString& action,
+                         const QString& table = QStringLiteral(""), int recordId = 0,
+                         const QString& details = QStringLiteral(""));
     // Newest first; a negative limit returns every row.
     Q_INVOKABLE QVariantList getLogs(int limit = 100);
 
