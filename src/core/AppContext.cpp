@@ -4,6 +4,10 @@
 #include "admin/AuthController.h"
 #include "admin/SettingsManager.h"
 #include "core/Database.h"
+#include "rental/ContractModel.h"
+#include "rental/PropertyModel.h"
+#include "rental/TenantModel.h"
+#include "rental/UnitModel.h"
 
 #include <QQmlContext>
 
@@ -11,6 +15,10 @@ AppContext::AppContext(Database* db, const QString& dataDir)
     : m_db(db)
     , m_dataDir(dataDir)
     , m_settingsManager(std::make_unique<SettingsManager>(db))
+    , m_propertyModel(std::make_unique<PropertyModel>(db))
+    , m_unitModel(std::make_unique<UnitModel>(db))
+    , m_tenantModel(std::make_unique<TenantModel>(db))
+    , m_contractModel(std::make_unique<ContractModel>(db))
     , m_authCtrl(std::make_unique<AuthController>(db))
     , m_auditMgr(std::make_unique<AuditManager>(db))
 {}
@@ -21,6 +29,10 @@ void AppContext::publish(QQmlContext* context) const
 {
     context->setContextProperty(QStringLiteral("database"), m_db);
     context->setContextProperty(QStringLiteral("settingsManager"), m_settingsManager.get());
+    context->setContextProperty(QStringLiteral("propertyModel"), m_propertyModel.get());
+    context->setContextProperty(QStringLiteral("unitModel"), m_unitModel.get());
+    context->setContextProperty(QStringLiteral("tenantModel"), m_tenantModel.get());
+    context->setContextProperty(QStringLiteral("contractModel"), m_contractModel.get());
     context->setContextProperty(QStringLiteral("authCtrl"), m_authCtrl.get());
     context->setContextProperty(QStringLiteral("auditMgr"), m_auditMgr.get());
 }

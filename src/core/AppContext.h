@@ -6,9 +6,13 @@
 
 class AuditManager;
 class AuthController;
+class ContractModel;
 class Database;
+class PropertyModel;
 class QQmlContext;
 class SettingsManager;
+class TenantModel;
+class UnitModel;
 
 // Owns every back-end object for the whole run. They are created in a fixed
 // order after the database has opened and destroyed in the reverse order
@@ -39,6 +43,10 @@ private:
     QString m_dataDir;
 
     std::unique_ptr<SettingsManager> m_settingsManager;
+    std::unique_ptr<PropertyModel> m_propertyModel;
+    std::unique_ptr<UnitModel> m_unitModel;
+    std::unique_ptr<TenantModel> m_tenantModel;
+    std::unique_ptr<ContractModel> m_contractModel;
     std::unique_ptr<AuthController> m_authCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
 };

@@ -1,0 +1,130 @@
+#include "rental/ContractModel.h"
+
+#include "core/Database.h"
+#include "core/TransactionGuard.h"
+
+#include <QDate>
+
+namespace {
+
+// Periods are compared as text in SQL, which only works for dates written
+// exactly as "yyyy-MM-dd".
+bool isIsoDate(const QString& text)
+{
+    return QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).isValid();
+}
+
+QString listQuery(const QString& tail)
+{
+    return QStringLiteral(
+               "SELECT c.*, t.full_name as tenant_name, u.unit_number, p.name as property_name "
+               "FROM contracts c JOIN tenants t ON c.tenant_id=t.id JOIN units u ON "
+               "c.unit_id=u.id JOIN properties p ON u.property_id=p.id ") +
+           tail;
+}
+
+} // namespace
+
+ContractModel::ContractModel(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{}
+
+QVariantList ContractModel::getAll()
+{
+    return m_db->execQuery(listQuery(QStringLiteral("ORDER BY c.created_at DESC")));
+}
+
+QVariantMap ContractModel::getById(int id)
+{
+    const QVariantList rows = m_db->execQuery(listQuery(QStringLiteral("WHERE c.id=?")), {id});
+    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+}
+
+int ContractModel::add(int unitId, int tenantId, const QString& start, const QString& end,
+                       double rent, const QString& freq, double deposit, int currId)
+{
+    if (!isIsoDate(start) || !isIsoDate(end) || end < start)
+        return -1;
+
+    const QVariantList unit =
+        m_db->execQuery(QStringLiteral("SELECT status FROM units WHERE id=?"), {unitId});
+    if (unit.isEmpty() ||
+        unit.first().toMap().value(QStringLiteral("status")).toString() == QLatin1String("sold"))
+        return -1;
+
+    if (hasOverlap(unitId, start, end, -1))
+        return -1;
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return -1;
+    const int id = m_db->execInsert(
+        QStringLiteral("INSERT INTO contracts (unit_id,tenant_id,start_date,end_date,rent_amount,"
+                       "payment_frequency,deposit,currency_id) VALUES (?,?,?,?,?,?,?,?)"),
+        {unitId, tenantId, start, end, rent, freq, deposit, currId});
+    if (id < 1)
+        return id;
+    // An active contract on a unit still shown as available would let the
+    // unit be offered again, so the two are kept or dropped together.
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE units SET status='rented' WHERE id=?"),
+                            {unitId}))
+        return -1;
+    if (!tx.commit())
+        return -1;
+    emit dataChanged();
+    return id;
+}
+
+bool ContractModel::terminate(int id)
+{
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return false;
+    const QVariantList rows =
+        m_db->execQuery(QStringLiteral("SELECT unit_id, status FROM contracts WHERE id=?"), {id});
+    if (rows.isEmpty())
+        return false;
+    const QVariantMap contract = rows.first().toMap();
+    if (contract.value(QStringLiteral("status")).toString() == QLatin1String("terminated"))
+        return false;
+    const QVariant unitId = contract.value(QStringLiteral("unit_id"));
+
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE contracts SET status='terminated' WHERE id=?"),
+                            {id}))
+        return false;
+    const QVariant others = m_db->scalar(
+        QStringLiteral("SELECT COUNT(*) FROM contracts WHERE unit_id=? AND status='active'"),
+        {unitId});
+    if (!others.isValid())
+        return false;
+    // Only a rented unit goes back to available: a unit sold while it was
+    // let must stay sold when its tenant leaves.
+    if (others.toInt() == 0 &&
+        !m_db->execNonQuery(
+            QStringLiteral("UPDATE units SET status='available' WHERE id=? AND status='rented'"),
+            {unitId}))
+        return false;
+    if (!tx.commit())
+        return false;
+    emit dataChanged();
+    return true;
+}
+
+QVariantList ContractModel::getExpiring(int days)
+{
+    // The limit comes from SQLite's clock, which is UTC.
+    return m_db->execQuery(
+        listQuery(QStringLiteral("WHERE c.status='active' AND c.end_date <= date('now', '+' || ? "
+                                 "|| ' days') ORDER BY c.end_date")),
+        {days});
+}
+
+bool ContractModel::hasOverlap(int unitId, const QString& start, const QString& end, int excludeId)
+{
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT COUNT(*) as c FROM contracts WHERE unit_id=? AND status='active' "
+                       "AND id!=? AND start_date<=? AND end_date>=?"),
+        {unitId, excludeId, end, start});
+    return !rows.isEmpty() && rows.first().toMap().value(QStringLiteral("c")).toInt() > 0;
+}

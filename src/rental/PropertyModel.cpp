@@ -1,0 +1,107 @@
+#include "rental/PropertyModel.h"
+
+#include "core/Database.h"
+#include "core/TransactionGuard.h"
+
+PropertyModel::PropertyModel(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{}
+
+QVariantList PropertyModel::getAll()
+{
+    // The computed total_units follows p.*, so it replaces the stored column in each row.
+    return m_db->execQuery(QStringLiteral(
+        "SELECT p.*, (SELECT COUNT(*) FROM units WHERE property_id=p.id) as total_units, "
+        "(SELECT COUNT(*) FROM units WHERE property_id=p.id AND status='rented') as rented_units, "
+        "(SELECT COUNT(*) FROM units WHERE property_id=p.id AND status='sold') as sold_units, "
+        "(SELECT COALESCE(SUM(rent_monthly),0) FROM units u JOIN contracts c ON u.id=c.unit_id "
+        "WHERE u.property_id=p.id AND c.status='active') as monthly_revenue "
+        "FROM properties p ORDER BY p.created_at DESC"));
+}
+
+QVariantMap PropertyModel::getById(int id)
+{
+    const QVariantList rows =
+        m_db->execQuery(QStringLiteral("SELECT * FROM properties WHERE id=?"), {id});
+    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+}
+
+int PropertyModel::add(const QString& name, const QString& type, const QString& address,
+                       const QString& city, const QString& description)
+{
+    const int id = m_db->execInsert(
+        QStringLiteral(
+            "INSERT INTO properties (name,type,address,city,description) VALUES (?,?,?,?,?)"),
+        {name, type, address, city, description});
+    if (id > 0) {
+        // A missing project row is not fatal: UnitModel::add creates it on the first unit.
+        m_db->execInsert(
+            QStringLiteral("INSERT INTO cost_centers (name,type,property_id) VALUES (?,?,?)"),
+            {name, QStringLiteral("project"), id});
+        emit dataChanged();
+    }
+    return id;
+}
+
+bool PropertyModel::update(int id, const QString& name, const QString& type, const QString& address,
+                           const QString& city, const QString& description)
+{
+    const bool ok = m_db->execNonQuery(
+        QStringLiteral("UPDATE properties SET name=?,type=?,address=?,city=?,description=?,"
+                       "updated_at=datetime('now') WHERE id=?"),
+        {name, type, address, city, description, id});
+    if (ok)
+        emit dataChanged();
+    return ok;
+}
+
+bool PropertyModel::remove(int id)
+{
+    const QVariantList busy = m_db->execQuery(
+        QStringLiteral(
+            "SELECT COUNT(*) as c FROM units WHERE property_id=? AND status!='available'"),
+        {id});
+    if (!busy.isEmpty() && busy.first().toMap().value(QStringLiteral("c")).toInt() > 0)
+        return false;
+
+    // Every property made by add owns a project cost centre, so the property
+    // row can only go together with its cost-centre tree. Units, expenses,
+    // payments and the like still pointing at either make a statement fail
+    // on its foreign key, and the guard then undoes everything.
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return false;
+    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM cost_centers WHERE property_id=?"), {id}))
+        return false;
+    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM properties WHERE id=?"), {id}))
+        return false;
+    if (!tx.commit())
+        return false;
+    emit dataChanged();
+    return true;
+}
+
+QVariantMap PropertyModel::getStats(int id)
+{
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral(
+            "SELECT (SELECT COUNT(*) FROM units WHERE property_id=?) as total_units,"
+            "(SELECT COUNT(*) FROM units WHERE property_id=? AND status='rented') as rented,"
+            "(SELECT COUNT(*) FROM units WHERE property_id=? AND status='available') as available,"
+            "(SELECT COUNT(*) FROM units WHERE property_id=? AND status='sold') as sold,"
+            "(SELECT COALESCE(SUM(amount),0) FROM payments p JOIN invoices i ON p.invoice_id=i.id "
+            "JOIN units u ON i.unit_id=u.id WHERE u.property_id=?) as total_income,"
+            "(SELECT COALESCE(SUM(amount),0) FROM expenses WHERE property_id=?) as total_expenses"),
+        {id, id, id, id, id, id});
+    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+}
+
+QVariantList PropertyModel::search(const QString& query)
+{
+    const QString pattern = QLatin1Char('%') + query + QLatin1Char('%');
+    return m_db->execQuery(
+        QStringLiteral(
+            "SELECT * FROM properties WHERE name LIKE ? OR city LIKE ? OR address LIKE ?"),
+        {pattern, pattern, pattern});
+}

@@ -1,0 +1,178 @@
+#include "rental/UnitModel.h"
+
+#include "core/Database.h"
+#include "core/TransactionGuard.h"
+
+namespace {
+
+QVariant idOrNull(int id)
+{
+    return id > 0 ? QVariant(id) : QVariant();
+}
+
+QVariantMap firstRow(const QVariantList& rows)
+{
+    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+}
+
+} // namespace
+
+UnitModel::UnitModel(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{}
+
+QVariantList UnitModel::getByProperty(int propertyId)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT u.*, p.name as property_name FROM units u JOIN properties p ON "
+                       "u.property_id=p.id WHERE u.property_id=? ORDER BY u.unit_number"),
+        {propertyId});
+}
+
+QVariantList UnitModel::getAll()
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT u.*, p.name as property_name FROM units u JOIN properties p ON "
+                       "u.property_id=p.id ORDER BY p.name, u.unit_number"));
+}
+
+QVariantMap UnitModel::getById(int id)
+{
+    return firstRow(
+        m_db->execQuery(QStringLiteral("SELECT u.*, p.name as property_name FROM units u JOIN "
+                                       "properties p ON u.property_id=p.id WHERE u.id=?"),
+                        {id}));
+}
+
+int UnitModel::add(int propertyId, const QString& number, int floor, double area, int rooms,
+                   double rentMonthly, double rentYearly, double salePrice, int currencyId)
+{
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return -1;
+    const int unitId = m_db->execInsert(
+        QStringLiteral("INSERT INTO units (property_id,unit_number,floor,area,rooms,rent_monthly,"
+                       "rent_yearly,sale_price,currency_id) VALUES (?,?,?,?,?,?,?,?,?)"),
+        {propertyId, number, floor, area, rooms, rentMonthly, rentYearly, salePrice, currencyId});
+    if (unitId < 1)
+        return unitId;
+
+    // The cost-centre rows are bookkeeping aids: a unit whose rows could not
+    // all be made is still kept, as reports cope with a missing branch.
+    const int projectId = projectCostCenter(propertyId);
+    int parentId = projectId;
+    if (floor > 0) {
+        const int floorId = floorCostCenter(propertyId, floor, projectId);
+        if (floorId >= 1)
+            parentId = floorId;
+    }
+    m_db->execInsert(QStringLiteral("INSERT INTO cost_centers (name, type, property_id, unit_id, "
+                                    "parent_id) VALUES (?,?,?,?,?)"),
+                     {QStringLiteral("شقة / وحدة %1").arg(number), QStringLiteral("unit"),
+                      propertyId, unitId, idOrNull(parentId)});
+
+    if (!tx.commit())
+        return -1;
+    emit dataChanged();
+    return unitId;
+}
+
+int UnitModel::projectCostCenter(int propertyId)
+{
+    const QVariantMap project = firstRow(m_db->execQuery(
+        QStringLiteral("SELECT id FROM cost_centers WHERE property_id=? AND type='project' "
+                       "ORDER BY id LIMIT 1"),
+        {propertyId}));
+    if (!project.isEmpty())
+        return project.value(QStringLiteral("id")).toInt();
+
+    // Properties whose project row could not be made when they were added get it now.
+    const QVariantMap property = firstRow(
+        m_db->execQuery(QStringLiteral("SELECT name FROM properties WHERE id=?"), {propertyId}));
+    if (property.isEmpty())
+        return 0;
+    return m_db->execInsert(
+        QStringLiteral("INSERT INTO cost_centers (name, type, property_id) VALUES (?,?,?)"),
+        {property.value(QStringLiteral("name")), QStringLiteral("project"), propertyId});
+}
+
+int UnitModel::floorCostCenter(int propertyId, int floor, int projectId)
+{
+    // The name carries the floor number, so it is also the floor row's key.
+    const QString name = QStringLiteral("الطابق %1").arg(floor);
+    const QVariantMap existing = firstRow(m_db->execQuery(
+        QStringLiteral("SELECT id FROM cost_centers WHERE property_id=? AND unit_id IS NULL AND "
+                       "type='floor' AND name=? LIMIT 1"),
+        {propertyId, name}));
+    if (!existing.isEmpty())
+        return existing.value(QStringLiteral("id")).toInt();
+    return m_db->execInsert(QStringLiteral("INSERT INTO cost_centers (name, type, property_id, "
+                                           "parent_id) VALUES (?,?,?,?)"),
+                            {name, QStringLiteral("floor"), propertyId, idOrNull(projectId)});
+}
+
+bool UnitModel::update(int id, const QString& number, int floor, double area, int rooms,
+                       double rentMonthly, double rentYearly, double salePrice)
+{
+    const bool ok = m_db->execNonQuery(
+        QStringLiteral("UPDATE units SET unit_number=?,floor=?,area=?,rooms=?,rent_monthly=?,"
+                       "rent_yearly=?,sale_price=? WHERE id=?"),
+        {number, floor, area, rooms, rentMonthly, rentYearly, salePrice, id});
+    if (ok)
+        emit dataChanged();
+    return ok;
+}
+
+bool UnitModel::remove(int id)
+{
+    const QVariantList rows =
+        m_db->execQuery(QStringLiteral("SELECT status FROM units WHERE id=?"), {id});
+    if (!rows.isEmpty()) {
+        const QVariant status = rows.first().toMap().value(QStringLiteral("status"));
+        if (status.isNull() || status.toString() != QLatin1String("available"))
+            return false;
+    }
+
+    // Units made by add always own a cost centre, so the unit can only go
+    // with it. Contracts, invoices, payments and the like still pointing at
+    // either make a statement fail on its foreign key; the guard undoes all.
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return false;
+    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM cost_centers WHERE unit_id=?"), {id}))
+        return false;
+    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM units WHERE id=?"), {id}))
+        return false;
+    if (!tx.commit())
+        return false;
+    emit dataChanged();
+    return true;
+}
+
+bool UnitModel::updateStatus(int id, const QString& status)
+{
+    const bool ok =
+        m_db->execNonQuery(QStringLiteral("UPDATE units SET status=? WHERE id=?"), {status, id});
+    if (ok)
+        emit dataChanged();
+    return ok;
+}
+
+QVariantList UnitModel::getAvailable()
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT u.*, p.name as property_name FROM units u JOIN properties p ON "
+                       "u.property_id=p.id WHERE u.status='available' ORDER BY p.name"));
+}
+
+bool UnitModel::markAsSold(int unitId, int buyerId, double price, const QString& date)
+{
+    const bool ok = m_db->execNonQuery(
+        QStringLiteral("UPDATE units SET status='sold', buyer_id=?, sale_price_actual=?, "
+                       "sale_date=? WHERE id=?"),
+        {buyerId, price, date, unitId});
+    if (ok)
+        emit dataChanged();
+    return ok;
+}

@@ -1,0 +1,236 @@
+#include "TableSnapshot.h"
+#include "TestDatabase.h"
+
+#include "rental/ContractModel.h"
+#include "rental/PropertyModel.h"
+#include "rental/TenantModel.h"
+#include "rental/UnitModel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestTenantModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_fixture = std::make_unique<TestDatabase>();
+        m_property = 0;
+        m_tenants = std::make_unique<TenantModel>(db());
+        m_contracts = std::make_unique<ContractModel>(db());
+    }
+    void cleanup()
+    {
+        m_contracts.reset();
+        m_tenants.reset();
+        m_fixture.reset();
+    }
+
+    void listIsByNameWithActiveContracts()
+    {
+        QSignalSpy changed(m_tenants.get(), &TenantModel::dataChanged);
+        const int khaled = addTenant(QStringLiteral("خالد يوسف"), QStringLiteral("401"));
+        const int amal = addTenant(QStringLiteral("أمل حسن"), QStringLiteral("402"));
+        QCOMPARE(changed.count(), 2);
+        const int unitA = addUnit(QStringLiteral("A"));
+        const int unitB = addUnit(QStringLiteral("B"));
+        addContract(unitA, khaled, QStringLiteral("2024-01-01"), QStringLiteral("2024-12-31"));
+        addContract(unitB, khaled, QStringLiteral("2024-01-01"), QStringLiteral("2024-12-31"));
+        const int ended =
+            addContract(unitA, khaled, QStringLiteral("2025-01-01"), QStringLiteral("2025-06-30"));
+        QVERIFY(m_contracts->terminate(ended));
+
+        const QVariantList all = m_tenants->getAll();
+        QCOMPARE(all.size(), 2);
+        QCOMPARE(all.at(0).toMap().value(QStringLiteral("id")).toInt(), amal);
+        QCOMPARE(all.at(0).toMap().value(QStringLiteral("active_contracts")).toInt(), 0);
+        QCOMPARE(all.at(1).toMap().value(QStringLiteral("id")).toInt(), khaled);
+        QCOMPARE(all.at(1).toMap().value(QStringLiteral("active_contracts")).toInt(), 2);
+    }
+
+    void updateLeavesBalanceAndNotes()
+    {
+        const int id = addTenant(QStringLiteral("خالد يوسف"), QStringLiteral("401"));
+        db()->execNonQuery(QStringLiteral("UPDATE tenants SET balance=750.5, notes=? WHERE id=?"),
+                           {QStringLiteral("يدفع نقداً"), id});
+        QSignalSpy changed(m_tenants.get(), &TenantModel::dataChanged);
+        QVERIFY(m_tenants->update(id, QStringLiteral("خالد يوسف عمر"), QStringLiteral("409"),
+                                  QStringLiteral("0599123456"), QStringLiteral("k@mail.ps"),
+                                  QStringLiteral("جنين")));
+        QCOMPARE(changed.count(), 1);
+        const QVariantMap stored = m_tenants->getById(id);
+        QCOMPARE(stored.value(QStringLiteral("full_name")).toString(),
+                 QStringLiteral("خالد يوسف عمر"));
+        QCOMPARE(stored.value(QStringLiteral("id_number")).toString(), QStringLiteral("409"));
+        QCOMPARE(stored.value(QStringLiteral("address")).toString(), QStringLiteral("جنين"));
+        QCOMPARE(stored.value(QStringLiteral("balance")).toDouble(), 750.5);
+        QCOMPARE(stored.value(QStringLiteral("notes")).toString(), QStringLiteral("يدفع نقداً"));
+        QVERIFY(m_tenants->getById(999).isEmpty());
+    }
+
+    void duplicateIdNumberIsRefused()
+    {
+        const int first = addTenant(QStringLiteral("خالد يوسف"), QStringLiteral("401"));
+        const int second = addTenant(QStringLiteral("أمل حسن"), QStringLiteral("402"));
+        QSignalSpy changed(m_tenants.get(), &TenantModel::dataChanged);
+        QCOMPARE(m_tenants->add(QStringLiteral("سارة"), QStringLiteral("401"), QString(), QString(),
+                                QString()),
+                 -1);
+        QVERIFY(!m_tenants->update(second, QStringLiteral("أمل حسن"), QStringLiteral("401"),
+                                   QString(), QString(), QString()));
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(m_fixture->count(QStringLiteral("tenants")), 2);
+        QCOMPARE(m_tenants->getById(first).value(QStringLiteral("full_name")).toString(),
+                 QStringLiteral("خالد يوسف"));
+        QCOMPARE(m_tenants->getById(second).value(QStringLiteral("id_number")).toString(),
+                 QStringLiteral("402"));
+    }
+
+    void removeFollowsContractsAndReferences()
+    {
+        const int free = addTenant(QStringLiteral("أمل حسن"), QStringLiteral("402"));
+        const int bound = addTenant(QStringLiteral("خالد يوسف"), QStringLiteral("401"));
+        const int contract =
+            addContract(addUnit(QStringLiteral("A")), bound, QStringLiteral("2024-01-01"),
+                        QStringLiteral("2024-12-31"));
+
+        QSignalSpy changed(m_tenants.get(), &TenantModel::dataChanged);
+        QSignalSpy errors(db(), &Database::databaseError);
+        const QString before = tableSnapshot(db());
+        QVERIFY(!m_tenants->remove(bound));
+        QCOMPARE(errors.count(), 0); // refused by the check, not by the database
+        QCOMPARE(tableSnapshot(db()), before);
+
+        // Once terminated, the contract no longer blocks the check, but it is
+        // still the tenant's history and the foreign key keeps the tenant.
+        QVERIFY(m_contracts->terminate(contract));
+        QVERIFY(!m_tenants->remove(bound));
+        QCOMPARE(errors.count(), 1);
+        QVERIFY(!m_tenants->getById(bound).isEmpty());
+        QCOMPARE(changed.count(), 0);
+
+        QVERIFY(m_tenants->remove(free));
+        QCOMPARE(changed.count(), 1);
+        QVERIFY(m_tenants->getById(free).isEmpty());
+    }
+
+    void statementListsInvoicesAndPaymentsByDate()
+    {
+        const int id = addTenant(QStringLiteral("خالد يوسف"), QStringLiteral("401"));
+        const int other = addTenant(QStringLiteral("أمل حسن"), QStringLiteral("402"));
+        addInvoice(id, QStringLiteral("INV-202403-0001"), 1200,
+                   QStringLiteral("2024-03-01 09:30:00"), QStringLiteral("pending"));
+        addInvoice(id, QStringLiteral("INV-202402-0001"), 1000,
+                   QStringLiteral("2024-02-01 09:30:00"), QStringLiteral("void"));
+        addInvoice(other, QStringLiteral("INV-202403-0002"), 555,
+                   QStringLiteral("2024-03-01 09:30:00"), QStringLiteral("pending"));
+        // Paid on the day of the March invoice: a bare date sorts before that day's timestamp.
+        addPayment(id, 400, QStringLiteral("2024-03-01"), QStringLiteral("REC-7"));
+        addPayment(id, 250, QStringLiteral("2024-02-15"), QStringLiteral("REC-5"));
+        addPayment(other, 555, QStringLiteral("2024-03-02"), QStringLiteral("REC-8"));
+
+        const QVariantList lines = m_tenants->getStatement(id);
+        QStringList refs;
+        for (const QVariant& line : lines)
+            refs << line.toMap().value(QStringLiteral("ref")).toString();
+        QCOMPARE(refs, (QStringList{QStringLiteral("INV-202402-0001"), QStringLiteral("REC-5"),
+                                    QStringLiteral("REC-7"), QStringLiteral("INV-202403-0001")}));
+
+        // The voided invoice still shows its full total as a debit.
+        const QVariantMap voided = lines.at(0).toMap();
+        QCOMPARE(voided.value(QStringLiteral("type")).toString(), QStringLiteral("invoice"));
+        QCOMPARE(voided.value(QStringLiteral("debit")).toDouble(), 1000.0);
+        QCOMPARE(voided.value(QStringLiteral("credit")).toDouble(), 0.0);
+        const QVariantMap payment = lines.at(1).toMap();
+        QCOMPARE(payment.value(QStringLiteral("type")).toString(), QStringLiteral("payment"));
+        QCOMPARE(payment.value(QStringLiteral("debit")).toDouble(), 0.0);
+        QCOMPARE(payment.value(QStringLiteral("credit")).toDouble(), 250.0);
+        QCOMPARE(payment.value(QStringLiteral("date")).toString(), QStringLiteral("2024-02-15"));
+        QCOMPARE(payment.value(QStringLiteral("description")).toString(),
+                 QStringLiteral("دفعة REC-5"));
+
+        QVERIFY(m_tenants->getStatement(999).isEmpty());
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("matches");
+        QTest::newRow("name") << QStringLiteral("يوسف") << 1;
+        QTest::newRow("phone") << QStringLiteral("0599") << 1;
+        QTest::newRow("id number") << QStringLiteral("4017") << 1;
+        QTest::newRow("email only") << QStringLiteral("mail.ps") << 0;
+        QTest::newRow("address only") << QStringLiteral("نابلس") << 0;
+        QTest::newRow("empty text") << QString() << 2;
+    }
+
+    void search()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, matches);
+        m_tenants->add(QStringLiteral("خالد يوسف"), QStringLiteral("401777"),
+                       QStringLiteral("0599123456"), QStringLiteral("k@mail.ps"),
+                       QStringLiteral("نابلس"));
+        m_tenants->add(QStringLiteral("أمل حسن"), QStringLiteral("402888"),
+                       QStringLiteral("0568000000"), QString(), QString());
+        QCOMPARE(m_tenants->search(text).size(), matches);
+    }
+
+private:
+    Database* db() const { return m_fixture->db(); }
+
+    int addTenant(const QString& name, const QString& idNumber)
+    {
+        const int id = m_tenants->add(name, idNumber, QString(), QString(), QString());
+        [&] { QVERIFY(id > 0); }();
+        return id;
+    }
+
+    int addUnit(const QString& number)
+    {
+        PropertyModel properties(db());
+        UnitModel units(db());
+        if (m_property < 1)
+            m_property = properties.add(QStringLiteral("برج النخيل"), QStringLiteral("residential"),
+                                        QString(), QString(), QString());
+        const int id = units.add(m_property, number, 1, 100, 3, 1000, 12000, 0, 1);
+        [&] { QVERIFY(id > 0); }();
+        return id;
+    }
+
+    int addContract(int unit, int tenant, const QString& start, const QString& end)
+    {
+        const int id =
+            m_contracts->add(unit, tenant, start, end, 1000, QStringLiteral("monthly"), 0, 1);
+        [&] { QVERIFY(id > 0); }();
+        return id;
+    }
+
+    void addInvoice(int tenant, const QString& number, double total, const QString& createdAt,
+                    const QString& status)
+    {
+        QVERIFY(db()->execInsert(QStringLiteral("INSERT INTO invoices (invoice_number, tenant_id, "
+                                                "total_amount, status, created_at) VALUES "
+                                                "(?,?,?,?,?)"),
+                                 {number, tenant, total, status, createdAt}) > 0);
+    }
+
+    void addPayment(int tenant, double amount, const QString& date, const QString& reference)
+    {
+        QVERIFY(db()->execInsert(
+                    QStringLiteral("INSERT INTO payments (tenant_id, amount, "
+                                   "payment_date, reference, notes) VALUES "
+                                   "(?,?,?,?,?)"),
+                    {tenant, amount, date, reference, QStringLiteral("دفعة ") + reference}) > 0);
+    }
+
+    std::unique_ptr<TestDatabase> m_fixture;
+    std::unique_ptr<TenantModel> m_tenants;
+    std::unique_ptr<ContractModel> m_contracts;
+    int m_property = 0;
+};
+
+QTEST_GUILESS_MAIN(TestTenantModel)
+#include "tst_tenantmodel.moc"
