@@ -96,31 +96,6 @@ private slots:
         QCOMPARE(row(id).value(QStringLiteral("monthly_revenue")).toDouble(), 2500.0);
     }
 
-    void updateKeepsCostCentreNames()
-    {
-        const int id = addProperty(QStringLiteral("برج النخيل"));
-        QSignalSpy changed(m_properties.get(), &PropertyModel::dataChanged);
-        QVERIFY(m_properties->update(id, QStringLiteral("برج الياسمين"), QStringLiteral("mixed"),
-                                     QStringLiteral("شارع القدس"), QStringLiteral("رام الله"),
-                                     QStringLiteral("مجدد")));
-        QCOMPARE(changed.count(), 1);
-        const QVariantMap stored = m_properties->getById(id);
-        QCOMPARE(stored.value(QStringLiteral("name")).toString(), QStringLiteral("برج الياسمين"));
-        QCOMPARE(stored.value(QStringLiteral("type")).toString(), QStringLiteral("mixed"));
-        QCOMPARE(stored.value(QStringLiteral("city")).toString(), QStringLiteral("رام الله"));
-        QCOMPARE(
-            m_fixture
-                ->value(QStringLiteral("SELECT name FROM cost_centers WHERE property_id=?"), {id})
-                .toString(),
-            QStringLiteral("برج النخيل"));
-
-        // An unknown id is not an error for an update.
-        QVERIFY(m_properties->update(999, QStringLiteral("x"), QString(), QString(), QString(),
-                                     QString()));
-        QCOMPARE(changed.count(), 2);
-        QVERIFY(m_properties->getById(999).isEmpty());
-    }
-
     void removeRefusedWhileAUnitIsTaken_data()
     {
         QTest::addColumn<QString>("status");
@@ -165,14 +140,6 @@ private slots:
         QCOMPARE(costCentres(id), 0);
         QCOMPARE(costCentres(kept), keptCentres);
         QCOMPARE(m_fixture->count(QStringLiteral("properties")), 1);
-    }
-
-    void removeWithoutCostCentres()
-    {
-        const int id = db()->execInsert(QStringLiteral("INSERT INTO properties (name) VALUES (?)"),
-                                        {QStringLiteral("مستورد")});
-        QVERIFY(m_properties->remove(id));
-        QCOMPARE(m_fixture->count(QStringLiteral("properties")), 0);
     }
 
     void removeRolledBackWhileRowsStillReferToIt_data()
@@ -248,48 +215,13 @@ private slots:
         QCOMPARE(stats.value(QStringLiteral("total_expenses")).toDouble(), 150.0);
     }
 
-    void search_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QStringList>("expected");
-        const QStringList all = {QStringLiteral("برج النخيل"), QStringLiteral("عمارة الزيتون"),
-                                 QStringLiteral("Tower_9")};
-        QTest::newRow("name") << QStringLiteral("النخيل") << QStringList{all.at(0)};
-        QTest::newRow("city") << QStringLiteral("الخليل") << QStringList{all.at(1)};
-        QTest::newRow("address") << QStringLiteral("الإرسال") << QStringList{all.at(0)};
-        QTest::newRow("empty text matches all") << QString() << all;
-        QTest::newRow("underscore matches any letter")
-            << QStringLiteral("النخ_ل") << QStringList{all.at(0)};
-        QTest::newRow("percent matches a run") << QStringLiteral("برج%ل") << QStringList{all.at(0)};
-        QTest::newRow("ascii case ignored") << QStringLiteral("tower") << QStringList{all.at(2)};
-        QTest::newRow("description not searched") << QStringLiteral("مصعد") << QStringList{};
-    }
-
-    void search()
-    {
-        QFETCH(QString, text);
-        QFETCH(QStringList, expected);
-        addProperty(QStringLiteral("برج النخيل"), QStringLiteral("رام الله"),
-                    QStringLiteral("شارع الإرسال"));
-        addProperty(QStringLiteral("عمارة الزيتون"), QStringLiteral("الخليل"), QString());
-        db()->execInsert(QStringLiteral("INSERT INTO properties (name, description) VALUES (?,?)"),
-                         {QStringLiteral("Tower_9"), QStringLiteral("مصعد")});
-        QStringList names;
-        for (const QVariant& found : m_properties->search(text))
-            names << found.toMap().value(QStringLiteral("name")).toString();
-        names.sort();
-        expected.sort();
-        QCOMPARE(names, expected);
-    }
-
 private:
     Database* db() const { return m_fixture->db(); }
 
-    int addProperty(const QString& name, const QString& city = QString(),
-                    const QString& address = QString())
+    int addProperty(const QString& name)
     {
         const int id =
-            m_properties->add(name, QStringLiteral("residential"), address, city, QString());
+            m_properties->add(name, QStringLiteral("residential"), QString(), QString(), QString());
         [&] { QVERIFY(id > 0); }();
         return id;
     }

@@ -147,67 +147,6 @@ private slots:
         QVERIFY(m_units->add(other, QStringLiteral("12"), 3, 100, 3, 1000, 12000, 0, 1) > 0);
     }
 
-    void listsAndTheirOrder()
-    {
-        const int zaytoun = addProperty(QStringLiteral("عمارة الزيتون"));
-        const int nakheel = addProperty(QStringLiteral("برج النخيل"));
-        addUnit(zaytoun, QStringLiteral("2"), 1);
-        const int rented = addUnit(zaytoun, QStringLiteral("10"), 1);
-        addUnit(nakheel, QStringLiteral("3"), 1);
-        const int sold = addUnit(nakheel, QStringLiteral("1"), 1);
-        QVERIFY(m_units->updateStatus(rented, QStringLiteral("rented")));
-        QVERIFY(m_units->updateStatus(sold, QStringLiteral("sold")));
-
-        // Unit numbers are text: "10" sorts before "2".
-        QCOMPARE(numbers(m_units->getByProperty(zaytoun)),
-                 (QStringList{QStringLiteral("10"), QStringLiteral("2")}));
-        QCOMPARE(numbers(m_units->getAll()),
-                 (QStringList{QStringLiteral("1"), QStringLiteral("3"), QStringLiteral("10"),
-                              QStringLiteral("2")}));
-        QCOMPARE(numbers(m_units->getAvailable()),
-                 (QStringList{QStringLiteral("3"), QStringLiteral("2")}));
-        QCOMPARE(m_units->getAvailable().first().toMap().value(QStringLiteral("property_name")),
-                 QVariant(QStringLiteral("برج النخيل")));
-        QVERIFY(m_units->getById(999).isEmpty());
-    }
-
-    void updateLeavesStatusCurrencyAndCostCentres()
-    {
-        const int property = addProperty(QStringLiteral("برج النخيل"));
-        const int unit = addUnit(property, QStringLiteral("12"), 3);
-        QVERIFY(m_units->updateStatus(unit, QStringLiteral("rented")));
-        const QString centres = costCentreRows();
-
-        QSignalSpy changed(m_units.get(), &UnitModel::dataChanged);
-        QVERIFY(m_units->update(unit, QStringLiteral("12ب"), 5, 95, 2, 1500, 18000, 200000));
-        QCOMPARE(changed.count(), 1);
-        const QVariantMap stored = m_units->getById(unit);
-        QCOMPARE(stored.value(QStringLiteral("unit_number")).toString(), QStringLiteral("12ب"));
-        QCOMPARE(stored.value(QStringLiteral("floor")).toInt(), 5);
-        QCOMPARE(stored.value(QStringLiteral("rent_monthly")).toDouble(), 1500.0);
-        QCOMPARE(stored.value(QStringLiteral("sale_price")).toDouble(), 200000.0);
-        QCOMPARE(stored.value(QStringLiteral("status")).toString(), QStringLiteral("rented"));
-        QCOMPARE(stored.value(QStringLiteral("currency_id")).toInt(), 1);
-        QCOMPARE(costCentreRows(), centres);
-    }
-
-    void markAsSoldRecordsTheSale()
-    {
-        const int property = addProperty(QStringLiteral("برج النخيل"));
-        const int unit = addUnit(property, QStringLiteral("12"), 3);
-        const int buyer = db()->execInsert(
-            QStringLiteral("INSERT INTO buyers (full_name) VALUES (?)"), {QStringLiteral("سامي")});
-        QSignalSpy changed(m_units.get(), &UnitModel::dataChanged);
-        QVERIFY(m_units->markAsSold(unit, buyer, 275000.5, QStringLiteral("2024-06-15")));
-        QCOMPARE(changed.count(), 1);
-        const QVariantMap stored = m_units->getById(unit);
-        QCOMPARE(stored.value(QStringLiteral("status")).toString(), QStringLiteral("sold"));
-        QCOMPARE(stored.value(QStringLiteral("buyer_id")).toInt(), buyer);
-        QCOMPARE(stored.value(QStringLiteral("sale_price_actual")).toDouble(), 275000.5);
-        QCOMPARE(stored.value(QStringLiteral("sale_date")).toString(),
-                 QStringLiteral("2024-06-15"));
-    }
-
     void removeRefusedUnlessAvailable_data()
     {
         QTest::addColumn<QVariant>("status");
@@ -352,27 +291,6 @@ private:
             ->value(QStringLiteral("SELECT COUNT(*) FROM cost_centers WHERE property_id=?"),
                     {property})
             .toInt();
-    }
-
-    QString costCentreRows()
-    {
-        QStringList rows;
-        for (const QVariant& row :
-             db()->execQuery(QStringLiteral("SELECT * FROM cost_centers ORDER BY id"))) {
-            QStringList fields;
-            for (const QVariant& value : row.toMap())
-                fields << value.toString();
-            rows << fields.join(QLatin1Char('|'));
-        }
-        return rows.join(QLatin1Char('\n'));
-    }
-
-    static QStringList numbers(const QVariantList& units)
-    {
-        QStringList result;
-        for (const QVariant& unit : units)
-            result << unit.toMap().value(QStringLiteral("unit_number")).toString();
-        return result;
     }
 
     std::unique_ptr<TestDatabase> m_fixture;
