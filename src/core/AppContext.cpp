@@ -4,6 +4,11 @@
 #include "admin/AuthController.h"
 #include "admin/SettingsManager.h"
 #include "core/Database.h"
+#include "finance/AccountModel.h"
+#include "finance/BuyerModel.h"
+#include "finance/ChequeModel.h"
+#include "finance/CurrencyModel.h"
+#include "finance/InstallmentModel.h"
 #include "rental/ContractModel.h"
 #include "rental/PropertyModel.h"
 #include "rental/TenantModel.h"
@@ -19,6 +24,11 @@ AppContext::AppContext(Database* db, const QString& dataDir)
     , m_unitModel(std::make_unique<UnitModel>(db))
     , m_tenantModel(std::make_unique<TenantModel>(db))
     , m_contractModel(std::make_unique<ContractModel>(db))
+    , m_accountModel(std::make_unique<AccountModel>(db))
+    , m_chequeModel(std::make_unique<ChequeModel>(db))
+    , m_buyerModel(std::make_unique<BuyerModel>(db))
+    , m_installmentModel(std::make_unique<InstallmentModel>(db))
+    , m_currencyModel(std::make_unique<CurrencyModel>(db))
     , m_authCtrl(std::make_unique<AuthController>(db))
     , m_auditMgr(std::make_unique<AuditManager>(db))
 {}
@@ -33,6 +43,11 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("unitModel"), m_unitModel.get());
     context->setContextProperty(QStringLiteral("tenantModel"), m_tenantModel.get());
     context->setContextProperty(QStringLiteral("contractModel"), m_contractModel.get());
+    context->setContextProperty(QStringLiteral("accountModel"), m_accountModel.get());
+    context->setContextProperty(QStringLiteral("chequeModel"), m_chequeModel.get());
+    context->setContextProperty(QStringLiteral("buyerModel"), m_buyerModel.get());
+    context->setContextProperty(QStringLiteral("installmentModel"), m_installmentModel.get());
+    context->setContextProperty(QStringLiteral("currencyModel"), m_currencyModel.get());
     context->setContextProperty(QStringLiteral("authCtrl"), m_authCtrl.get());
     context->setContextProperty(QStringLiteral("auditMgr"), m_auditMgr.get());
 }

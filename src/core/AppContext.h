@@ -4,10 +4,15 @@
 
 #include <memory>
 
+class AccountModel;
 class AuditManager;
 class AuthController;
+class BuyerModel;
+class ChequeModel;
 class ContractModel;
+class CurrencyModel;
 class Database;
+class InstallmentModel;
 class PropertyModel;
 class QQmlContext;
 class SettingsManager;
@@ -42,11 +47,17 @@ private:
     Database* m_db;
     QString m_dataDir;
 
+    // In creation order.
     std::unique_ptr<SettingsManager> m_settingsManager;
     std::unique_ptr<PropertyModel> m_propertyModel;
     std::unique_ptr<UnitModel> m_unitModel;
     std::unique_ptr<TenantModel> m_tenantModel;
     std::unique_ptr<ContractModel> m_contractModel;
+    std::unique_ptr<AccountModel> m_accountModel;
+    std::unique_ptr<ChequeModel> m_chequeModel;
+    std::unique_ptr<BuyerModel> m_buyerModel;
+    std::unique_ptr<InstallmentModel> m_installmentModel;
+    std::unique_ptr<CurrencyModel> m_currencyModel;
     std::unique_ptr<AuthController> m_authCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
 };

@@ -1,0 +1,60 @@
+#include "finance/BuyerModel.h"
+
+#include "core/Database.h"
+
+namespace {
+
+// id_number is unique, and SQLite treats every empty text as the same value:
+// a buyer registered without an identity number is stored with NULL so that
+// a second such buyer is not refused as a duplicate.
+QVariant identityNumber(const QString& idNum)
+{
+    return idNum.trimmed().isEmpty() ? QVariant() : QVariant(idNum);
+}
+
+} // namespace
+
+BuyerModel::BuyerModel(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{}
+
+QVariantList BuyerModel::getAll()
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT b.*, (SELECT COUNT(*) FROM installments WHERE buyer_id=b.id) as "
+                       "installment_count FROM buyers b ORDER BY b.full_name"));
+}
+
+int BuyerModel::add(const QString& name, const QString& idNum, const QString& phone,
+                    const QString& email, const QString& addr)
+{
+    const int id = m_db->execInsert(
+        QStringLiteral(
+            "INSERT INTO buyers (full_name,id_number,phone,email,address) VALUES (?,?,?,?,?)"),
+        {name, identityNumber(idNum), phone, email, addr});
+    if (id > 0)
+        emit dataChanged();
+    return id;
+}
+
+bool BuyerModel::update(int id, const QString& name, const QString& idNum, const QString& phone,
+                        const QString& email, const QString& addr)
+{
+    const bool ok = m_db->execNonQuery(
+        QStringLiteral(
+            "UPDATE buyers SET full_name=?,id_number=?,phone=?,email=?,address=? WHERE id=?"),
+        {name, identityNumber(idNum), phone, email, addr, id});
+    if (ok)
+        emit dataChanged();
+    return ok;
+}
+
+QVariantList BuyerModel::getStatement(int id)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT i.*, u.unit_number, p.name as property_name FROM installments i "
+                       "JOIN units u ON i.unit_id=u.id JOIN properties p ON u.property_id=p.id "
+                       "WHERE i.buyer_id=? ORDER BY i.due_date"),
+        {id});
+}

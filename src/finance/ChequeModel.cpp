@@ -1,0 +1,96 @@
+#include "finance/ChequeModel.h"
+
+#include "core/Database.h"
+
+#include <QVariant>
+
+namespace {
+
+QVariant idOrNull(int id)
+{
+    return id > 0 ? QVariant(id) : QVariant();
+}
+
+// A null QString binds as SQL NULL; the counterparty column that does not
+// apply holds an empty text instead.
+const QString kEmpty = QStringLiteral("");
+
+} // namespace
+
+ChequeModel::ChequeModel(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{}
+
+QVariantList ChequeModel::getAll()
+{
+    return m_db->execQuery(QStringLiteral(
+        "SELECT c.*, cur.symbol as currency_symbol, cur.code as currency_code FROM cheques c "
+        "LEFT JOIN currencies cur ON c.currency_id=cur.id ORDER BY c.due_date DESC"));
+}
+
+int ChequeModel::add(const QString& num, const QString& type, double amount, const QString& bank,
+                     const QString& dueDate, const QString& payerPayee, int currId,
+                     double exchangeRate, int buyerId, int tenantId)
+{
+    if (num.trimmed().isEmpty() || !(amount > 0))
+        return -1;
+
+    const bool received = type == QLatin1String("received");
+    const bool issued = type == QLatin1String("issued");
+    // The rate has no column of its own; it is kept in the notes.
+    const QString notes = QStringLiteral("exchange_rate=%1").arg(exchangeRate);
+    const int id = m_db->execInsert(
+        QStringLiteral("INSERT INTO cheques (cheque_number,type,amount,bank_name,issue_date,"
+                       "due_date,payer_name,payee_name,status,currency_id,buyer_id,tenant_id,"
+                       "notes) VALUES (?,?,?,?,date('now'),?,?,?,?,?,?,?,?)"),
+        {num, type, amount, bank, dueDate, received ? payerPayee : kEmpty,
+         issued ? payerPayee : kEmpty, QStringLiteral("pending"), currId, idOrNull(buyerId),
+         idOrNull(tenantId), notes});
+    if (id > 0)
+        emit dataChanged();
+    return id;
+}
+
+bool ChequeModel::updateStatus(int id, const QString& status)
+{
+    const bool ok =
+        m_db->execNonQuery(QStringLiteral("UPDATE cheques SET status=? WHERE id=?"), {status, id});
+    if (ok)
+        emit dataChanged();
+    return ok;
+}
+
+QVariantList ChequeModel::getByType(const QString& type)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT c.*, cur.symbol as currency_symbol FROM cheques c LEFT JOIN "
+                       "currencies cur ON c.currency_id=cur.id WHERE c.type=? ORDER BY "
+                       "c.due_date DESC"),
+        {type});
+}
+
+QVariantList ChequeModel::getByStatus(const QString& status)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT c.*, cur.symbol as currency_symbol FROM cheques c LEFT JOIN "
+                       "currencies cur ON c.currency_id=cur.id WHERE c.status=? ORDER BY "
+                       "c.due_date"),
+        {status});
+}
+
+QVariantList ChequeModel::getPending()
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT c.*, cur.symbol as currency_symbol FROM cheques c LEFT JOIN "
+                       "currencies cur ON c.currency_id=cur.id WHERE c.status='pending' ORDER BY "
+                       "c.due_date"));
+}
+
+QVariantList ChequeModel::getPostDated()
+{
+    return m_db->execQuery(QStringLiteral(
+        "SELECT c.*, cur.symbol as currency_symbol FROM cheques c LEFT JOIN currencies cur ON "
+        "c.currency_id=cur.id WHERE c.status='pending' AND c.due_date > date('now') ORDER BY "
+        "c.due_date"));
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariantList>
+
+class Database;
+
+// The register of paper cheques received and issued. A cheque starts
+// "pending" and later has its status changed (cashed or returned).
+class ChequeModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit ChequeModel(Database* db, QObject* parent = nullptr);
+
+    Q_INVOKABLE QVariantList getAll();
+    // New cheque id, or -1 for a blank number, an amount of 0 or less, or a
+    // failed insert.
+    Q_INVOKABLE int add(const QString& num, const QString& type, double amount, const QString& bank,
+                        const QString& dueDate, const QString& payerPayee, int currId,
+                        double exchangeRate, int buyerId = 0, int tenantId = 0);
+    Q_INVOKABLE bool updateStatus(int id, const QString& status);
+    Q_INVOKABLE QVariantList getByType(const QString& type);
+    Q_INVOKABLE QVariantList getByStatus(const QString& status);
+    Q_INVOKABLE QVariantList getPending();
+    // Pending cheques whose due date is still ahead.
+    Q_INVOKABLE QVariantList getPostDated();
+
+signals:
+    void dataChanged();
+
+private:
+    Database* m_db;
+};

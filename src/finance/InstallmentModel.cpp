@@ -1,0 +1,281 @@
+#include "finance/InstallmentModel.h"
+
+#include "core/Database.h"
+#include "core/TransactionGuard.h"
+
+#include <QDate>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace {
+
+const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
+
+// Amounts in audit texts use the plain %1 substitution of a double (six
+// significant digits), the form every audit row of the application uses.
+QString amountText(double value)
+{
+    return QStringLiteral("%1").arg(value);
+}
+
+// A null QString binds as SQL NULL; cheque and bank columns hold an empty
+// text when there is nothing to say.
+QString textOrEmpty(const QString& text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+struct ScheduledInstallment
+{
+    double amount;
+    QString dueDate;
+    QString chequeNumber = QStringLiteral("");
+};
+
+} // namespace
+
+InstallmentModel::InstallmentModel(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{}
+
+QVariantList InstallmentModel::getAll()
+{
+    return m_db->execQuery(QStringLiteral(
+        "SELECT i.*, b.full_name as buyer_name, u.unit_number, p.name as property_name FROM "
+        "installments i JOIN buyers b ON i.buyer_id=b.id JOIN units u ON i.unit_id=u.id JOIN "
+        "properties p ON u.property_id=p.id ORDER BY i.due_date"));
+}
+
+QVariantList InstallmentModel::getByBuyer(int buyerId)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT i.*, u.unit_number, p.name as property_name FROM installments i "
+                       "JOIN units u ON i.unit_id=u.id JOIN properties p ON u.property_id=p.id "
+                       "WHERE i.buyer_id=? ORDER BY i.due_date"),
+        {buyerId});
+}
+
+QVariantList InstallmentModel::getOverdue()
+{
+    return m_db->execQuery(QStringLiteral(
+        "SELECT i.*, b.full_name as buyer_name, u.unit_number FROM installments i JOIN buyers b "
+        "ON i.buyer_id=b.id JOIN units u ON i.unit_id=u.id WHERE i.status!='paid' AND "
+        "i.due_date < date('now') ORDER BY i.due_date"));
+}
+
+QVariant InstallmentModel::unitCostCenter(int unitId)
+{
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT id FROM cost_centers WHERE unit_id=? ORDER BY id LIMIT 1"),
+        {unitId});
+    if (rows.isEmpty())
+        return QVariant();
+    return rows.first().toMap().value(QStringLiteral("id"));
+}
+
+bool InstallmentModel::exists(const QString& sql, int id)
+{
+    return m_db->scalar(sql, {id}).isValid();
+}
+
+bool InstallmentModel::writeAudit(const QString& action, const QString& table, int recordId,
+                                  const QString& details)
+{
+    return m_db->execInsert(QStringLiteral("INSERT INTO audit_logs (action, table_name, "
+                                           "record_id, details) VALUES (?,?,?,?)"),
+                            {action, table, recordId, details}) > 0;
+}
+
+int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, double downPayment,
+                               int numInstallments, const QString& startDate, int currId,
+                               const QString& startCheque, const QString& bankName)
+{
+    // Everything that can refuse the sale is checked before the first write,
+    // so a refused sale leaves no trace.
+    const QVariantList unitRows = m_db->execQuery(
+        QStringLiteral("SELECT status, unit_number FROM units WHERE id=?"), {unitId});
+    if (unitRows.isEmpty())
+        return -1;
+    const QVariantMap unit = unitRows.first().toMap();
+    if (unit.value(QStringLiteral("status")).toString() == QLatin1String("sold"))
+        return -1;
+    if (!exists(QStringLiteral("SELECT 1 FROM buyers WHERE id=?"), buyerId) ||
+        !exists(QStringLiteral("SELECT 1 FROM currencies WHERE id=?"), currId))
+        return -1;
+    if (!std::isfinite(totalPrice) || !(totalPrice > 0))
+        return -1;
+    if (!(downPayment >= 0) || downPayment > totalPrice)
+        return -1;
+    const QDate start = QDate::fromString(startDate, kDateFormat);
+    if (!start.isValid() || start.toString(kDateFormat) != startDate)
+        return -1;
+
+    const QString unitNumber = unit.value(QStringLiteral("unit_number")).toString();
+    const QVariant costCenter = unitCostCenter(unitId);
+
+    double remainder = totalPrice - downPayment;
+    std::vector<ScheduledInstallment> schedule;
+    if (remainder > 0.01) {
+        const int count = std::max(1, numInstallments);
+        // Cents are counted in 64 bits: large sales over few instalments must
+        // not wrap around.
+        const double cents = std::floor(remainder / count * 100.0);
+        if (!(cents < 9223372036854775808.0)) // 2^63
+            return -1;
+        const double base = static_cast<double>(static_cast<qint64>(cents)) / 100.0;
+
+        bool parsed = false;
+        const qint64 firstCheque = startCheque.toLongLong(&parsed, 10);
+        const bool numbered = parsed && firstCheque > 0;
+        if (numbered && firstCheque > std::numeric_limits<qint64>::max() - (count - 1))
+            return -1;
+
+        schedule.reserve(static_cast<size_t>(count));
+        double scheduled = 0;
+        for (int i = 0; i < count; ++i) {
+            ScheduledInstallment item;
+            // Always counted from the start date, so a 31st stays a 31st after
+            // a short month.
+            item.dueDate = start.addMonths(i).toString(kDateFormat);
+            item.amount = i == count - 1 ? remainder - scheduled : base;
+            scheduled += item.amount;
+            if (numbered)
+                item.chequeNumber = QString::number(firstCheque + i);
+            else if (i == 0)
+                item.chequeNumber = textOrEmpty(startCheque);
+            schedule.push_back(item);
+        }
+    } else if (remainder <= 0) {
+        remainder = 0;
+    }
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return -1;
+
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE units SET status='sold', buyer_id=?, "
+                                           "sale_price_actual=?, sale_date=? WHERE id=?"),
+                            {buyerId, totalPrice, startDate, unitId}))
+        return -1;
+
+    if (downPayment > 0) {
+        const int paymentId = m_db->execInsert(
+            QStringLiteral("INSERT INTO payments (buyer_id, unit_id, amount, payment_method, "
+                           "payment_date, currency_id, cost_center_id, notes) VALUES "
+                           "(?,?,?,?,?,?,?,?)"),
+            {buyerId, unitId, downPayment, QStringLiteral("cash"), startDate, currId, costCenter,
+             QStringLiteral("دفعة مقدمة / بيع وحدة: ") + unitNumber});
+        if (paymentId < 1)
+            return -1;
+    }
+
+    for (const ScheduledInstallment& item : schedule) {
+        const int id = m_db->execInsert(
+            QStringLiteral("INSERT INTO installments (buyer_id,unit_id,total_price,down_payment,"
+                           "installment_amount,due_date,currency_id,cheque_number,bank_name) "
+                           "VALUES (?,?,?,?,?,?,?,?,?)"),
+            {buyerId, unitId, totalPrice, downPayment, item.amount, item.dueDate, currId,
+             item.chequeNumber, textOrEmpty(bankName)});
+        if (id < 1)
+            return -1;
+    }
+
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance+? WHERE id=?"),
+                            {remainder, buyerId}))
+        return -1;
+
+    // One multi-argument substitution, so a '%' in the unit number cannot
+    // capture the amounts.
+    const QString details = QStringLiteral("تم بيع الوحدة %1 بمبلغ %2 (دفعة: %3, شيكات: %4)")
+                                .arg(unitNumber, amountText(totalPrice), amountText(downPayment),
+                                     QString::number(numInstallments));
+    if (!writeAudit(QStringLiteral("بيع وحدة"), QStringLiteral("units"), unitId, details))
+        return -1;
+
+    if (!tx.commit())
+        return -1;
+    emit dataChanged();
+    return 1;
+}
+
+bool InstallmentModel::payInstallment(int id, double amount)
+{
+    if (!(amount > 0))
+        return false;
+
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT installment_amount, paid_amount, buyer_id, unit_id, currency_id "
+                       "FROM installments WHERE id=?"),
+        {id});
+    if (rows.isEmpty())
+        return false;
+    const QVariantMap row = rows.first().toMap();
+    const double outstanding = row.value(QStringLiteral("installment_amount")).toDouble() -
+                               row.value(QStringLiteral("paid_amount")).toDouble();
+    if (amount > outstanding + 0.01)
+        return false;
+
+    const QVariant buyerId = row.value(QStringLiteral("buyer_id"));
+    const QVariant unitId = row.value(QStringLiteral("unit_id"));
+    const QVariant costCenter = unitCostCenter(unitId.toInt());
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return false;
+
+    // The CASE sees the old paid_amount, so it tests old paid + this amount.
+    if (!m_db->execNonQuery(
+            QStringLiteral("UPDATE installments SET paid_amount=paid_amount+?, status=CASE WHEN "
+                           "paid_amount+?>=installment_amount - 0.01 THEN 'paid' ELSE 'partial' "
+                           "END WHERE id=?"),
+            {amount, amount, id}))
+        return false;
+
+    const int paymentId = m_db->execInsert(
+        QStringLiteral("INSERT INTO payments (buyer_id, unit_id, amount, payment_method, "
+                       "payment_date, currency_id, cost_center_id, notes) VALUES "
+                       "(?,?,?,?,date('now'),?,?,?)"),
+        {buyerId, unitId, amount, QStringLiteral("cash"), row.value(QStringLiteral("currency_id")),
+         costCenter, QStringLiteral("تحصيل قسط - معرف: %1").arg(id)});
+    if (paymentId < 1)
+        return false;
+
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance-? WHERE id=?"),
+                            {amount, buyerId}))
+        return false;
+
+    if (!writeAudit(QStringLiteral("تحصيل قسط"), QStringLiteral("installments"), id,
+                    QStringLiteral("تم تحصيل مبلغ %1").arg(amountText(amount))))
+        return false;
+
+    if (!tx.commit())
+        return false;
+    emit dataChanged();
+    return true;
+}
+
+int InstallmentModel::add(int buyerId, int unitId, double total, double down, double amount,
+                          const QString& dueDate, int cid)
+{
+    // The instalment and the balance it adds go together or not at all.
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return -1;
+
+    const int id = m_db->execInsert(
+        QStringLiteral("INSERT INTO installments (buyer_id,unit_id,total_price,down_payment,"
+                       "installment_amount,due_date,currency_id) VALUES (?,?,?,?,?,?,?)"),
+        {buyerId, unitId, total, down, amount, dueDate, cid});
+    if (id < 1)
+        return -1;
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance+? WHERE id=?"),
+                            {amount, buyerId}))
+        return -1;
+    if (!tx.commit())
+        return -1;
+    emit dataChanged();
+    return id;
+}

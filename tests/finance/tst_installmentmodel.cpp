@@ -1,0 +1,294 @@
+#include "SalesFixture.h"
+#include "finance/InstallmentModel.h"
+
+#include <QDate>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace SalesFixture;
+
+class TestInstallmentModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_t = std::make_unique<TestDatabase>();
+        m_model = std::make_unique<InstallmentModel>(m_t->db());
+        m_unit = addUnit(*m_t, "ب-12");
+        m_buyer = addBuyer(*m_t, "خالد منصور", 500);
+    }
+    void cleanup()
+    {
+        m_model.reset();
+        m_t.reset();
+    }
+
+    void sellUnitWritesTheWholeSale()
+    {
+        QSignalSpy changed(m_model.get(), &InstallmentModel::dataChanged);
+        QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 100000, 10000, 12, "2025-01-31", 2, "1001",
+                                   "بنك فلسطين"),
+                 1);
+        QCOMPARE(changed.count(), 1);
+
+        const QVariantMap unit = m_t->db()->getById("units", m_unit);
+        QCOMPARE(unit["status"].toString(), "sold");
+        QCOMPARE(unit["buyer_id"].toInt(), m_buyer);
+        QCOMPARE(unit["sale_price_actual"].toDouble(), 100000.0);
+        QCOMPARE(unit["sale_date"].toString(), "2025-01-31");
+
+        QCOMPARE(m_t->count("payments"), 1);
+        const QVariantMap pay = m_t->db()->getById("payments", 1);
+        QCOMPARE(pay["amount"].toDouble(), 10000.0);
+        QCOMPARE(pay["payment_date"].toString(), "2025-01-31");
+        QCOMPARE(pay["payment_method"].toString(), "cash");
+        QCOMPARE(pay["currency_id"].toInt(), 2);
+        QCOMPARE(pay["cost_center_id"].toInt(), unitCostCenter(*m_t, m_unit));
+        QVERIFY(pay["invoice_id"].isNull() && pay["tenant_id"].isNull());
+        QCOMPARE(pay["notes"].toString(), "دفعة مقدمة / بيع وحدة: ب-12");
+
+        const QStringList due = {"2025-01-31", "2025-02-28", "2025-03-31", "2025-04-30",
+                                 "2025-05-31", "2025-06-30", "2025-07-31", "2025-08-31",
+                                 "2025-09-30", "2025-10-31", "2025-11-30", "2025-12-31"};
+        const QVariantList rows = m_t->db()->execQuery("SELECT * FROM installments ORDER BY id");
+        QCOMPARE(rows.size(), 12);
+        for (int i = 0; i < 12; ++i) {
+            const QVariantMap r = rows[i].toMap();
+            QCOMPARE(r["due_date"].toString(), due[i]);
+            QCOMPARE(r["installment_amount"].toDouble(), 7500.0);
+            QCOMPARE(r["cheque_number"].toString(), QString::number(1001 + i));
+            QCOMPARE(r["bank_name"].toString(), "بنك فلسطين");
+            QCOMPARE(r["total_price"].toDouble(), 100000.0);
+            QCOMPARE(r["down_payment"].toDouble(), 10000.0);
+            QCOMPARE(r["status"].toString(), "pending");
+            QCOMPARE(r["currency_id"].toInt(), 2);
+        }
+        QCOMPARE(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble(),
+                 90500.0);
+        const QVariantMap audit = m_t->db()->getById("audit_logs", 1);
+        QCOMPARE(audit["action"].toString(), "بيع وحدة");
+        QCOMPARE(audit["table_name"].toString(), "units");
+        QCOMPARE(audit["record_id"].toInt(), m_unit);
+        QCOMPARE(audit["details"].toString(),
+                 "تم بيع الوحدة ب-12 بمبلغ 100000 (دفعة: 10000, شيكات: 12)");
+        QVERIFY(audit["user_id"].isNull());
+        QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 100000, 0, 1, "2025-01-31", 1), -1);
+    }
+
+    void scheduleAmounts_data()
+    {
+        QTest::addColumn<double>("total");
+        QTest::addColumn<double>("down");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QList<double>>("amounts");
+        QTest::addColumn<int>("payments");
+        QTest::newRow("rounding on the last")
+            << 1000.0 << 0.0 << 3 << QList<double>{333.33, 333.33, 333.34} << 0;
+        QTest::newRow("cash sale, one of the remainder")
+            << 5000.0 << 2000.0 << 0 << QList<double>{3000} << 1;
+        QTest::newRow("paid in full") << 5000.0 << 5000.0 << 12 << QList<double>{} << 1;
+        QTest::newRow("regression: 32-bit cents overflow")
+            << 90000000.0 << 0.0 << 2 << QList<double>{45000000, 45000000} << 0;
+    }
+    void scheduleAmounts()
+    {
+        QFETCH(double, total);
+        QFETCH(double, down);
+        QFETCH(int, count);
+        QFETCH(QList<double>, amounts);
+        QCOMPARE(m_model->sellUnit(m_buyer, m_unit, total, down, count, "2025-03-15", 1), 1);
+        const QVariantList rows = m_t->db()->execQuery("SELECT * FROM installments ORDER BY id");
+        QCOMPARE(rows.size(), amounts.size());
+        for (int i = 0; i < rows.size(); ++i) {
+            QVERIFY(qAbs(rows[i].toMap()["installment_amount"].toDouble() - amounts[i]) < 1e-9);
+            QCOMPARE(rows[i].toMap()["due_date"].toString(),
+                     QDate(2025, 3 + i, 15).toString(Qt::ISODate));
+        }
+        QTEST(m_t->count("payments"), "payments");
+        QVERIFY(qAbs(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble() -
+                     (500 + total - down)) < 1e-6);
+    }
+
+    void auditFormatsAmountsInSixDigits()
+    {
+        QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 1250000, 1234.567, 0, "2025-03-15", 1), 1);
+        QCOMPARE(m_t->value("SELECT details FROM audit_logs").toString(),
+                 "تم بيع الوحدة ب-12 بمبلغ 1.25e+06 (دفعة: 1234.57, شيكات: 0)");
+    }
+
+    void chequeNumbering_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QStringList>("numbers");
+        QTest::newRow("counted up") << "1001" << QStringList{"1001", "1002", "1003"};
+        QTest::newRow("leading zeros dropped") << "001001" << QStringList{"1001", "1002", "1003"};
+        QTest::newRow("not a number") << "A-77" << QStringList{"A-77", "", ""};
+        QTest::newRow("zero") << "0" << QStringList{"0", "", ""};
+        QTest::newRow("none") << "" << QStringList{"", "", ""};
+    }
+    void chequeNumbering()
+    {
+        QFETCH(QString, start);
+        QFETCH(QStringList, numbers);
+        QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 3000, 0, 3, "2025-01-01", 1, start), 1);
+        const QVariantList rows = m_t->db()->execQuery(
+            "SELECT cheque_number, typeof(cheque_number) AS t, typeof(bank_name) AS b "
+            "FROM installments ORDER BY id");
+        QCOMPARE(rows.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(rows[i].toMap()["cheque_number"].toString(), numbers[i]);
+            QCOMPARE(rows[i].toMap()["t"].toString(), "text"); // empty text, never NULL
+            QCOMPARE(rows[i].toMap()["b"].toString(), "text");
+        }
+    }
+
+    void refusedSaleWritesNothing_data()
+    {
+        QTest::addColumn<int>("unitShift");
+        QTest::addColumn<int>("buyerShift");
+        QTest::addColumn<int>("currency");
+        QTest::addColumn<double>("total");
+        QTest::addColumn<double>("down");
+        QTest::addColumn<QString>("date");
+        QTest::addColumn<QString>("cheque");
+        const QString d = "2025-01-31";
+        QTest::newRow("unit missing") << 99 << 0 << 1 << 1000.0 << 0.0 << d << "";
+        QTest::newRow("unit already sold") << -1 << 0 << 1 << 1000.0 << 0.0 << d << "";
+        QTest::newRow("buyer missing") << 0 << 99 << 1 << 1000.0 << 0.0 << d << "";
+        QTest::newRow("currency missing") << 0 << 0 << 9 << 1000.0 << 0.0 << d << "";
+        QTest::newRow("total zero") << 0 << 0 << 1 << 0.0 << 0.0 << d << "";
+        QTest::newRow("total negative") << 0 << 0 << 1 << -500.0 << -600.0 << d << "";
+        QTest::newRow("down negative") << 0 << 0 << 1 << 1000.0 << -1.0 << d << "";
+        QTest::newRow("down above total") << 0 << 0 << 1 << 1000.0 << 1000.5 << d << "";
+        QTest::newRow("date empty") << 0 << 0 << 1 << 1000.0 << 100.0 << ""
+                                    << "";
+        QTest::newRow("date in another form") << 0 << 0 << 1 << 1000.0 << 100.0 << "31/01/2025"
+                                              << "";
+        QTest::newRow("date without padding") << 0 << 0 << 1 << 1000.0 << 100.0 << "2025-1-31"
+                                              << "";
+        QTest::newRow("date that does not exist") << 0 << 0 << 1 << 1000.0 << 100.0 << "2025-02-30"
+                                                  << "";
+        QTest::newRow("cheque numbers past 64 bits")
+            << 0 << 0 << 1 << 1000.0 << 0.0 << d << "9223372036854775807";
+    }
+    void refusedSaleWritesNothing()
+    {
+        QFETCH(int, unitShift);
+        QFETCH(int, buyerShift);
+        QFETCH(int, currency);
+        QFETCH(double, total);
+        QFETCH(double, down);
+        QFETCH(QString, date);
+        QFETCH(QString, cheque);
+        const int unit = unitShift < 0 ? addUnit(*m_t, "C-3", "sold") : m_unit + unitShift;
+        const QString before = snapshot(*m_t);
+        QSignalSpy changed(m_model.get(), &InstallmentModel::dataChanged);
+        QCOMPARE(
+            m_model->sellUnit(m_buyer + buyerShift, unit, total, down, 2, date, currency, cheque),
+            -1);
+        QCOMPARE(snapshot(*m_t), before);
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void failureInsideSaleRollsEverythingBack()
+    {
+        QVERIFY(m_t->db()->execNonQuery("CREATE TRIGGER no_audit BEFORE INSERT ON audit_logs "
+                                        "BEGIN SELECT RAISE(ABORT, 'audit unavailable'); END"));
+        const QString before = snapshot(*m_t);
+        QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 100000, 10000, 12, "2025-01-31", 1, "1"), -1);
+        QCOMPARE(snapshot(*m_t), before);
+        QCOMPARE(m_t->db()->transactionDepth(), 0);
+    }
+
+    void collectionTolerance_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("exact") << 7500.0 << true << "paid";
+        QTest::newRow("0.005 below") << 7499.995 << true << "paid";
+        QTest::newRow("half") << 3750.0 << true << "partial";
+        QTest::newRow("0.02 above") << 7500.02 << false << "pending";
+        QTest::newRow("zero") << 0.0 << false << "pending";
+        QTest::newRow("negative") << -10.0 << false << "pending";
+    }
+    void collectionTolerance()
+    {
+        QFETCH(double, amount);
+        QFETCH(bool, accepted);
+        QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 15000, 0, 2, "2025-01-31", 3), 1);
+        const QString before = snapshot(*m_t);
+        QSignalSpy changed(m_model.get(), &InstallmentModel::dataChanged);
+        QCOMPARE(m_model->payInstallment(1, amount), accepted);
+        QTEST(m_t->value("SELECT status FROM installments WHERE id=1").toString(), "status");
+        QCOMPARE(changed.count(), accepted ? 1 : 0);
+        if (!accepted) {
+            QCOMPARE(snapshot(*m_t), before);
+            return;
+        }
+        QCOMPARE(m_t->value("SELECT paid_amount FROM installments WHERE id=1").toDouble(), amount);
+        QCOMPARE(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble(),
+                 15500 - amount);
+        const QVariantMap pay = m_t->db()->getById("payments", 1);
+        QCOMPARE(pay["amount"].toDouble(), amount);
+        QCOMPARE(pay["payment_date"], m_t->value("SELECT date('now')"));
+        QCOMPARE(pay["currency_id"].toInt(), 3);
+        QCOMPARE(pay["cost_center_id"].toInt(), unitCostCenter(*m_t, m_unit));
+        QCOMPARE(pay["notes"].toString(), "تحصيل قسط - معرف: 1");
+        const QVariantMap audit = m_t->db()->getById("audit_logs", 2);
+        QCOMPARE(audit["action"].toString(), "تحصيل قسط");
+        QCOMPARE(audit["details"].toString(), "تم تحصيل مبلغ " + QString::number(amount, 'g', 6));
+    }
+
+    void failureInsideCollectionRollsEverythingBack()
+    {
+        QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 1000, 0, 1, "2025-01-31", 1), 1);
+        QVERIFY(m_t->db()->execNonQuery("CREATE TRIGGER no_audit BEFORE INSERT ON audit_logs "
+                                        "BEGIN SELECT RAISE(ABORT, 'audit unavailable'); END"));
+        const QString before = snapshot(*m_t);
+        QVERIFY(!m_model->payInstallment(1, 1000));
+        QVERIFY(!m_model->payInstallment(42, 1));
+        QCOMPARE(snapshot(*m_t), before);
+    }
+
+    void addByHandRaisesBalance()
+    {
+        QSignalSpy changed(m_model.get(), &InstallmentModel::dataChanged);
+        const int id = m_model->add(m_buyer, m_unit, 0, 0, 1200, "2025-06-01", 1);
+        QVERIFY(id > 0);
+        QCOMPARE(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble(), 1700.0);
+        QCOMPARE(m_t->count("audit_logs"), 0);
+        QCOMPARE(m_model->add(999, m_unit, 0, 0, 1200, "2025-06-01", 1), -1);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(m_t->count("installments"), 1);
+    }
+
+    void listsJoinAndOrder()
+    {
+        const QDate today = QDate::currentDate();
+        for (int days : {20, -20, -40})
+            m_model->add(m_buyer, m_unit, 0, 0, 100, today.addDays(days).toString(Qt::ISODate), 1);
+        QVERIFY(m_model->payInstallment(2, 100)); // the one 20 days ago
+        const QVariantList overdue = m_model->getOverdue();
+        QCOMPARE(overdue.size(), 1);
+        QCOMPARE(overdue[0].toMap()["id"].toInt(), 3);
+        QCOMPARE(overdue[0].toMap()["buyer_name"].toString(), "خالد منصور");
+        const QVariantList mine = m_model->getByBuyer(m_buyer);
+        QCOMPARE(mine.size(), 3);
+        QCOMPARE(mine[0].toMap()["id"].toInt(), 3);
+        QCOMPARE(mine[2].toMap()["property_name"].toString(), "برج الياسمين ب-12");
+        QCOMPARE(m_model->getAll()[1].toMap()["unit_number"].toString(), "ب-12");
+        QVERIFY(m_model->getByBuyer(m_buyer + 1).isEmpty());
+    }
+
+private:
+    std::unique_ptr<TestDatabase> m_t;
+    std::unique_ptr<InstallmentModel> m_model;
+    int m_unit = 0;
+    int m_buyer = 0;
+};
+
+QTEST_GUILESS_MAIN(TestInstallmentModel)
+#include "tst_installmentmodel.moc"
