@@ -2,6 +2,9 @@
 
 #include "TestDatabase.h"
 
+#include <QSqlQuery>
+#include <QSqlRecord>
+
 // Plain-SQL set-up of what a sale needs: a property, a unit with its cost
 // centres (a project row first, so the unit's own row is not id 1) and a buyer.
 namespace SalesFixture {
@@ -33,6 +36,24 @@ inline int addBuyer(TestDatabase& t, const QString& name, double balance = 0)
 {
     return t.db()->execInsert("INSERT INTO buyers (full_name, balance) VALUES (?,?)",
                               {name, balance});
+}
+
+// The first row of `sql` as "a|b|c" (reals with two decimals), for compact checks on stored rows.
+inline QString row(TestDatabase& t, const QString& sql, const QVariantList& params = {})
+{
+    QSqlQuery query(t.db()->connection());
+    query.prepare(sql);
+    for (const QVariant& p : params)
+        query.addBindValue(p);
+    if (!query.exec() || !query.next())
+        return QStringLiteral("<no row>");
+    QStringList values;
+    for (int i = 0; i < query.record().count(); ++i) {
+        const QVariant v = query.value(i);
+        values << (v.typeId() == QMetaType::Double ? QString::number(v.toDouble(), 'f', 2)
+                                                   : v.toString());
+    }
+    return values.join('|');
 }
 
 // Every row of the tables a sale or a collection touches, as one text.

@@ -33,47 +33,33 @@ private slots:
                  1);
         QCOMPARE(changed.count(), 1);
 
-        const QVariantMap unit = m_t->db()->getById("units", m_unit);
-        QCOMPARE(unit["status"].toString(), "sold");
-        QCOMPARE(unit["buyer_id"].toInt(), m_buyer);
-        QCOMPARE(unit["sale_price_actual"].toDouble(), 100000.0);
-        QCOMPARE(unit["sale_date"].toString(), "2025-01-31");
-
+        QCOMPARE(row("SELECT status, buyer_id, sale_price_actual, sale_date FROM units"),
+                 QString("sold|%1|100000.00|2025-01-31").arg(m_buyer));
         QCOMPARE(m_t->count("payments"), 1);
-        const QVariantMap pay = m_t->db()->getById("payments", 1);
-        QCOMPARE(pay["amount"].toDouble(), 10000.0);
-        QCOMPARE(pay["payment_date"].toString(), "2025-01-31");
-        QCOMPARE(pay["payment_method"].toString(), "cash");
-        QCOMPARE(pay["currency_id"].toInt(), 2);
-        QCOMPARE(pay["cost_center_id"].toInt(), unitCostCenter(*m_t, m_unit));
-        QVERIFY(pay["invoice_id"].isNull() && pay["tenant_id"].isNull());
-        QCOMPARE(pay["notes"].toString(), "دفعة مقدمة / بيع وحدة: ب-12");
+        QCOMPARE(row("SELECT amount, payment_date, payment_method, currency_id, cost_center_id, "
+                     "invoice_id IS NULL AND tenant_id IS NULL, notes FROM payments"),
+                 QString("10000.00|2025-01-31|cash|2|%1|1|دفعة مقدمة / بيع وحدة: ب-12")
+                     .arg(unitCostCenter(*m_t, m_unit)));
 
-        const QStringList due = {"2025-01-31", "2025-02-28", "2025-03-31", "2025-04-30",
-                                 "2025-05-31", "2025-06-30", "2025-07-31", "2025-08-31",
-                                 "2025-09-30", "2025-10-31", "2025-11-30", "2025-12-31"};
-        const QVariantList rows = m_t->db()->execQuery("SELECT * FROM installments ORDER BY id");
+        const QStringList due = {"01-31", "02-28", "03-31", "04-30", "05-31", "06-30",
+                                 "07-31", "08-31", "09-30", "10-31", "11-30", "12-31"};
+        const QVariantList rows = m_t->db()->execQuery("SELECT id FROM installments ORDER BY id");
         QCOMPARE(rows.size(), 12);
-        for (int i = 0; i < 12; ++i) {
-            const QVariantMap r = rows[i].toMap();
-            QCOMPARE(r["due_date"].toString(), due[i]);
-            QCOMPARE(r["installment_amount"].toDouble(), 7500.0);
-            QCOMPARE(r["cheque_number"].toString(), QString::number(1001 + i));
-            QCOMPARE(r["bank_name"].toString(), "بنك فلسطين");
-            QCOMPARE(r["total_price"].toDouble(), 100000.0);
-            QCOMPARE(r["down_payment"].toDouble(), 10000.0);
-            QCOMPARE(r["status"].toString(), "pending");
-            QCOMPARE(r["currency_id"].toInt(), 2);
-        }
+        for (int i = 0; i < 12; ++i)
+            QCOMPARE(row("SELECT due_date, installment_amount, cheque_number, bank_name, "
+                         "total_price, down_payment, status, paid_amount, currency_id FROM "
+                         "installments WHERE id=?",
+                         rows[i].toMap()["id"]),
+                     QString("2025-%1|7500.00|%2|بنك فلسطين|100000.00|10000.00|pending|0.00|2")
+                         .arg(due[i])
+                         .arg(1001 + i));
         QCOMPARE(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble(),
                  90500.0);
-        const QVariantMap audit = m_t->db()->getById("audit_logs", 1);
-        QCOMPARE(audit["action"].toString(), "بيع وحدة");
-        QCOMPARE(audit["table_name"].toString(), "units");
-        QCOMPARE(audit["record_id"].toInt(), m_unit);
-        QCOMPARE(audit["details"].toString(),
-                 "تم بيع الوحدة ب-12 بمبلغ 100000 (دفعة: 10000, شيكات: 12)");
-        QVERIFY(audit["user_id"].isNull());
+        QCOMPARE(row("SELECT action, table_name, record_id, user_id IS NULL, details FROM "
+                     "audit_logs"),
+                 QString("بيع وحدة|units|%1|1|تم بيع الوحدة ب-12 بمبلغ 100000 (دفعة: 10000, "
+                         "شيكات: 12)")
+                     .arg(m_unit));
         QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 100000, 0, 1, "2025-01-31", 1), -1);
     }
 
@@ -231,15 +217,15 @@ private slots:
         QCOMPARE(m_t->value("SELECT paid_amount FROM installments WHERE id=1").toDouble(), amount);
         QCOMPARE(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble(),
                  15500 - amount);
-        const QVariantMap pay = m_t->db()->getById("payments", 1);
-        QCOMPARE(pay["amount"].toDouble(), amount);
-        QCOMPARE(pay["payment_date"], m_t->value("SELECT date('now')"));
-        QCOMPARE(pay["currency_id"].toInt(), 3);
-        QCOMPARE(pay["cost_center_id"].toInt(), unitCostCenter(*m_t, m_unit));
-        QCOMPARE(pay["notes"].toString(), "تحصيل قسط - معرف: 1");
-        const QVariantMap audit = m_t->db()->getById("audit_logs", 2);
-        QCOMPARE(audit["action"].toString(), "تحصيل قسط");
-        QCOMPARE(audit["details"].toString(), "تم تحصيل مبلغ " + QString::number(amount, 'g', 6));
+        QCOMPARE(row("SELECT amount, payment_date = date('now'), payment_method, currency_id, "
+                     "cost_center_id, buyer_id, unit_id, notes FROM payments"),
+                 QString("%1|1|cash|3|%2|%3|%4|تحصيل قسط - معرف: 1")
+                     .arg(QString::number(amount, 'f', 2))
+                     .arg(unitCostCenter(*m_t, m_unit))
+                     .arg(m_buyer)
+                     .arg(m_unit));
+        QCOMPARE(row("SELECT action, table_name, record_id, details FROM audit_logs WHERE id=2"),
+                 "تحصيل قسط|installments|1|تم تحصيل مبلغ " + QString::number(amount, 'g', 6));
     }
 
     void failureInsideCollectionRollsEverythingBack()
@@ -284,6 +270,11 @@ private slots:
     }
 
 private:
+    QString row(const QString& sql, const QVariant& param = {}) const
+    {
+        return SalesFixture::row(*m_t, sql, param.isValid() ? QVariantList{param} : QVariantList{});
+    }
+
     std::unique_ptr<TestDatabase> m_t;
     std::unique_ptr<InstallmentModel> m_model;
     int m_unit = 0;
