@@ -14,7 +14,7 @@ packages=(
 )
 # Extras for the screenshot script only.
 if [ "${1:-}" = "--screenshots" ]; then
-    packages+=(xvfb xauth imagemagick poppler-utils)
+    packages+=(xvfb xauth imagemagick poppler-utils xdotool sqlite3)
 fi
 
 missing=()

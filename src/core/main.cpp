@@ -1,14 +1,13 @@
 #include "core/AppContext.h"
 #include "core/AppLog.h"
+#include "core/AppSetup.h"
 #include "core/Database.h"
 #include "core/TerminationSignals.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
-#include <QIcon>
 #include <QQmlApplicationEngine>
-#include <QQuickStyle>
 #include <QStandardPaths>
 
 namespace {
@@ -25,12 +24,7 @@ bool loadRoot(QQmlApplicationEngine& engine, const QUrl& url)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("Sakanova"));
-    QApplication::setApplicationName(QStringLiteral("Sakanova"));
-    QApplication::setApplicationVersion(QStringLiteral("1.0.0"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/logo.ico")));
-    QQuickStyle::setStyle(QStringLiteral("Basic"));
-    QApplication::setLayoutDirection(Qt::RightToLeft);
+    AppSetup::apply();
 
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataDir);

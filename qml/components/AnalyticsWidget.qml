@@ -1,0 +1,115 @@
+import QtQuick
+import QtQuick.Controls
+
+// A small bar chart on its own dark panel. Bars are scaled against maxValue
+// and deliberately not clamped: a value above it shows as a bar taller than
+// the chart, which is easier to notice than a silently capped one.
+Rectangle {
+    id: widget
+
+    property string title: ""
+    // Each entry: { label, value, color }.
+    property var data: []
+    property real maxValue: 100
+
+    implicitWidth: 360
+    implicitHeight: 250
+    height: 250
+    radius: 14
+    color: "#111827"
+    border.width: 1
+    border.color: "#1e293b"
+
+    Text {
+        id: titleText
+        objectName: "analyticsTitle"
+        anchors.top: parent.top
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.margins: 20
+        text: widget.title
+        textFormat: Text.PlainText
+        horizontalAlignment: Text.AlignRight
+        elide: Text.ElideLeft
+        font.pixelSize: 16
+        font.bold: true
+        font.family: "Segoe UI, Arial"
+        color: "#f8fafc"
+    }
+
+    // The area the bars grow in: between the title (with room for the value
+    // captions) and the labels under the bars.
+    Item {
+        id: chartArea
+        objectName: "analyticsChartArea"
+        anchors.top: titleText.bottom
+        anchors.topMargin: 28
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 38
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.leftMargin: 20
+        anchors.rightMargin: 20
+
+        Row {
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.bottom: parent.bottom
+            layoutDirection: Qt.RightToLeft
+            spacing: 20
+
+            Repeater {
+                model: widget.data
+
+                Item {
+                    id: slot
+                    required property var modelData
+                    readonly property real amount: Number(modelData.value) || 0
+                    width: 30
+                    height: chartArea.height
+
+                    Rectangle {
+                        id: bar
+                        objectName: "analyticsBar"
+                        property real targetHeight: widget.maxValue > 0
+                                                    ? slot.amount / widget.maxValue * chartArea.height : 0
+                        anchors.bottom: parent.bottom
+                        width: 30
+                        height: targetHeight
+                        radius: 4
+                        color: slot.modelData.color || "#c79a36"
+
+                        Behavior on height {
+                            NumberAnimation { duration: 1000; easing.type: Easing.OutQuart }
+                        }
+                    }
+
+                    Text {
+                        objectName: "analyticsBarValue"
+                        anchors.bottom: bar.top
+                        anchors.bottomMargin: 5
+                        anchors.horizontalCenter: bar.horizontalCenter
+                        text: slot.amount.toLocaleString(Qt.locale(), "f", 0)
+                        textFormat: Text.PlainText
+                        font.pixelSize: 10
+                        font.bold: true
+                        font.family: "Segoe UI, Arial"
+                        color: "#94a3b8"
+                    }
+
+                    Text {
+                        objectName: "analyticsBarLabel"
+                        anchors.top: parent.bottom
+                        anchors.topMargin: 8
+                        anchors.horizontalCenter: parent.horizontalCenter
+                        text: slot.modelData.label !== undefined ? String(slot.modelData.label) : ""
+                        textFormat: Text.PlainText
+                        font.pixelSize: 11
+                        font.family: "Segoe UI, Arial"
+                        color: "#64748b"
+                    }
+                }
+            }
+        }
+    }
+}

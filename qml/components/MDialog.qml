@@ -1,0 +1,129 @@
+import QtQuick
+import QtQuick.Controls
+
+// A modal dialog centred on the window: a titled header bar with a close
+// button, and a content area that takes the dialog's children.
+Popup {
+    id: dialog
+
+    property string title: ""
+    default property alias content: contentArea.data
+
+    parent: Overlay.overlay
+    anchors.centerIn: parent
+    width: 500
+    height: 400
+    padding: 0
+    modal: true
+    focus: true
+    closePolicy: Popup.CloseOnEscape
+
+    Overlay.modal: Rectangle {
+        color: ApplicationWindow.window.appTheme.dark ? "#b3030812" : "#80132033"
+    }
+
+    enter: Transition {
+        NumberAnimation { property: "opacity"; from: 0.0; to: 1.0; duration: 200; easing.type: Easing.OutBack }
+        NumberAnimation { property: "scale"; from: 0.9; to: 1.0; duration: 200; easing.type: Easing.OutBack }
+    }
+    exit: Transition {
+        NumberAnimation { property: "opacity"; to: 0.0; duration: 150 }
+        NumberAnimation { property: "scale"; to: 0.85; duration: 150 }
+    }
+
+    background: Rectangle {
+        color: ApplicationWindow.window.appTheme.bgSecondary
+        radius: 16
+        border.width: 1
+        border.color: ApplicationWindow.window.appTheme.borderColor
+    }
+
+    contentItem: Item {
+        Rectangle {
+            id: header
+            objectName: "mdialogHeader"
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.margins: 1
+            height: 56
+            radius: 15
+            color: ApplicationWindow.window.appTheme.bgElevated
+
+            // Squares off the lower corners so only the dialog's top is round.
+            Rectangle {
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                height: parent.radius
+                color: parent.color
+            }
+
+            Rectangle {
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: parent.bottom
+                height: 2
+                color: ApplicationWindow.window.appTheme.accentGold
+            }
+
+            Text {
+                objectName: "mdialogTitle"
+                anchors.right: parent.right
+                anchors.rightMargin: 20
+                anchors.left: closeButton.right
+                anchors.leftMargin: 12
+                anchors.verticalCenter: parent.verticalCenter
+                text: dialog.title
+                textFormat: Text.PlainText
+                horizontalAlignment: Text.AlignRight
+                elide: Text.ElideLeft
+                font.pixelSize: 18
+                font.bold: true
+                font.family: "Segoe UI, Arial"
+                color: ApplicationWindow.window.appTheme.textPrimary
+            }
+
+            AbstractButton {
+                id: closeButton
+                objectName: "mdialogClose"
+                anchors.left: parent.left
+                anchors.leftMargin: 14
+                anchors.verticalCenter: parent.verticalCenter
+                width: 32
+                height: 32
+                hoverEnabled: true
+                onClicked: dialog.close()
+
+                background: Rectangle {
+                    radius: width / 2
+                    color: closeButton.hovered ? ApplicationWindow.window.appTheme.dangerColor
+                                               : ApplicationWindow.window.appTheme.bgSecondary
+                    border.width: 1
+                    border.color: closeButton.hovered ? ApplicationWindow.window.appTheme.dangerColor
+                                                      : ApplicationWindow.window.appTheme.borderColor
+                    Behavior on color { ColorAnimation { duration: 120 } }
+                }
+                contentItem: Text {
+                    text: "×"
+                    horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
+                    font.pixelSize: 20
+                    font.family: "Segoe UI, Arial"
+                    color: closeButton.hovered ? "#ffffff" : ApplicationWindow.window.appTheme.textSecondary
+                }
+            }
+        }
+
+        Item {
+            id: contentArea
+            objectName: "mdialogContent"
+            anchors.top: header.bottom
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.topMargin: 25
+            anchors.margins: 25
+        }
+    }
+}

@@ -1,0 +1,70 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// A labelled, right-aligned text field. The label line disappears when the
+// label is empty, so fields without one take no extra room.
+ColumnLayout {
+    id: root
+
+    property alias text: field.text
+    property alias placeholderText: field.placeholderText
+    property string label: ""
+    property bool readOnly: false
+    property alias echoMode: field.echoMode
+
+    signal accepted()
+
+    spacing: 6
+
+    Text {
+        objectName: "mtextfieldLabel"
+        Layout.fillWidth: true
+        visible: root.label !== ""
+        text: root.label
+        textFormat: Text.PlainText
+        horizontalAlignment: Text.AlignRight
+        font.pixelSize: 12
+        font.bold: true
+        font.family: "Segoe UI, Arial"
+        color: ApplicationWindow.window.appTheme.textSecondary
+        elide: Text.ElideLeft
+    }
+
+    TextField {
+        id: field
+        objectName: "mtextfieldInput"
+        Layout.fillWidth: true
+        Layout.preferredHeight: 42
+        implicitWidth: 220
+        readOnly: root.readOnly
+        horizontalAlignment: TextInput.AlignRight
+        verticalAlignment: TextInput.AlignVCenter
+        leftPadding: 12
+        rightPadding: 12
+        font.pixelSize: 14
+        font.family: "Segoe UI, Arial"
+        color: ApplicationWindow.window.appTheme.textPrimary
+        placeholderTextColor: ApplicationWindow.window.appTheme.textMuted
+        selectionColor: ApplicationWindow.window.appTheme.accentGold
+        selectedTextColor: "#08111f"
+        selectByMouse: true
+        onAccepted: root.accepted()
+
+        background: Rectangle {
+            radius: 8
+            color: ApplicationWindow.window.appTheme.bgInput
+            border.width: field.activeFocus ? 1.5 : 1
+            border.color: field.activeFocus ? ApplicationWindow.window.appTheme.accentGold
+                                            : ApplicationWindow.window.appTheme.borderColor
+
+            Rectangle {
+                anchors.fill: parent
+                radius: parent.radius
+                color: "#ffffff"
+                opacity: 0.03
+                visible: !field.activeFocus
+            }
+        }
+    }
+}

@@ -1,0 +1,100 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// One headline figure: an icon tile beside the title, the value and an
+// optional subtitle. Hovering lifts the card and tints its border.
+Rectangle {
+    id: card
+
+    property string title: ""
+    property string value: "0"
+    property string subtitle: ""
+    property string icon: ""
+    property color iconBg: ApplicationWindow.window.appTheme.bgElevated
+    property color iconColor: ApplicationWindow.window.appTheme.accentGold
+
+    implicitWidth: 240
+    implicitHeight: 110
+    height: 110
+    radius: 16
+    color: ApplicationWindow.window.appTheme.bgCard
+    border.width: 1
+    border.color: hover.hovered ? iconColor : ApplicationWindow.window.appTheme.borderColor
+    scale: hover.hovered ? 1.02 : 1.0
+
+    Behavior on border.color { ColorAnimation { duration: 200 } }
+    Behavior on scale { NumberAnimation { duration: 150; easing.type: Easing.OutQuad } }
+
+    HoverHandler { id: hover }
+
+    RowLayout {
+        anchors.fill: parent
+        anchors.margins: 20
+        layoutDirection: Qt.RightToLeft
+        spacing: 14
+
+        Rectangle {
+            Layout.preferredWidth: 48
+            Layout.preferredHeight: 48
+            Layout.alignment: Qt.AlignVCenter
+            radius: 10
+            color: card.iconBg
+
+            Text {
+                anchors.centerIn: parent
+                text: card.icon
+                textFormat: Text.PlainText
+                font.pixelSize: 22
+                font.family: "Segoe UI, Arial"
+                color: card.iconColor
+            }
+        }
+
+        Column {
+            Layout.fillWidth: true
+            Layout.alignment: Qt.AlignVCenter
+            spacing: 4
+
+            Text {
+                objectName: "statsCardTitle"
+                width: parent.width
+                text: card.title
+                textFormat: Text.PlainText
+                horizontalAlignment: Text.AlignRight
+                elide: Text.ElideLeft
+                font.pixelSize: 11
+                font.bold: true
+                font.capitalization: Font.AllUppercase
+                font.family: "Segoe UI, Arial"
+                color: ApplicationWindow.window.appTheme.textMuted
+            }
+
+            Text {
+                objectName: "statsCardValue"
+                width: parent.width
+                text: card.value
+                textFormat: Text.PlainText
+                horizontalAlignment: Text.AlignRight
+                elide: Text.ElideLeft
+                font.pixelSize: 22
+                font.bold: true
+                font.family: "Segoe UI, Arial"
+                color: ApplicationWindow.window.appTheme.textPrimary
+            }
+
+            Text {
+                objectName: "statsCardSubtitle"
+                width: parent.width
+                visible: card.subtitle !== ""
+                text: card.subtitle
+                textFormat: Text.PlainText
+                horizontalAlignment: Text.AlignRight
+                elide: Text.ElideLeft
+                font.pixelSize: 11
+                font.family: "Segoe UI, Arial"
+                color: ApplicationWindow.window.appTheme.textSecondary
+            }
+        }
+    }
+}

@@ -1,0 +1,586 @@
+#include "TestDatabase.h"
+
+#include "core/AppContext.h"
+#include "core/AppSetup.h"
+
+#include <QColor>
+#include <QImage>
+#include <QQmlApplicationEngine>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlError>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Everything QML reports at warning level or above while a test runs.
+QStringList g_problems;
+QtMessageHandler g_previousHandler = nullptr;
+
+void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
+        g_problems << QStringLiteral("[%1] %2").arg(QString::fromLatin1(context.category), message);
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+const QStringList kPageObjects = {
+    QStringLiteral("dashboardPage"),   QStringLiteral("propertiesPage"),
+    QStringLiteral("tenantsPage"),     QStringLiteral("buyersPage"),
+    QStringLiteral("accountingPage"),  QStringLiteral("paymentsPage"),
+    QStringLiteral("chequesPage"),     QStringLiteral("invoicesPage"),
+    QStringLiteral("maintenancePage"), QStringLiteral("reportsPage"),
+    QStringLiteral("usersPage"),       QStringLiteral("settingsPage"),
+};
+
+const QStringList kTopBarTitles = {
+    QStringLiteral("لوحة التحكم"), QStringLiteral("العقارات والمشاريع"),
+    QStringLiteral("المستأجرون"), QStringLiteral("المشترون والمبيعات"),
+    QStringLiteral("المحاسبة ومراكز التكلفة"), QStringLiteral("المدفوعات"),
+    QStringLiteral("الشيكات"), QStringLiteral("الفواتير"),
+    QStringLiteral("الصيانة"), QStringLiteral("التقارير"),
+    QStringLiteral("المستخدمون"), QStringLiteral("الإعدادات"),
+};
+
+} // namespace
+
+// Loads the real main document against the real back-end objects on a
+// temporary database, the way the entry routine wires them, and drives it with
+// mouse clicks and key presses. Any QML warning or database error fails the test.
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        AppSetup::apply();
+        g_previousHandler = qInstallMessageHandler(recordMessage);
+    }
+
+    void cleanupTestCase() { qInstallMessageHandler(g_previousHandler); }
+
+    void init() { g_problems.clear(); }
+
+    void cleanup()
+    {
+        m_engine.reset(); // QML goes first, as in the application
+        m_backend.reset();
+        m_db.reset();
+        QVERIFY2(g_problems.isEmpty(), qPrintable(g_problems.join(QLatin1Char('\n'))));
+    }
+
+    void signInVisitsEveryPageInBothThemes()
+    {
+        start();
+        signIn();
+        QCOMPARE(currentStage(), QStringLiteral("mainApp"));
+
+        for (const QString& mode : {QStringLiteral("light"), QStringLiteral("dark")}) {
+            click(item(QStringLiteral("themeSegment_") + mode));
+            QCOMPARE(settings()->property("themeMode").toString(), mode);
+            QCOMPARE(m_db->value(QStringLiteral("SELECT value FROM settings WHERE key='theme_mode'"))
+                         .toString(),
+                     mode);
+
+            for (int i = 0; i < kPageObjects.size(); ++i) {
+                QObject* menu = item(QStringLiteral("sideBarMenu"));
+                QMetaObject::invokeMethod(menu, "positionViewAtIndex", Q_ARG(int, i),
+                                          Q_ARG(int, 4 /* ListView.Contain */));
+                click(item(QStringLiteral("menuEntry_%1").arg(i)));
+
+                QCOMPARE(item(QStringLiteral("pageStack"))->property("currentIndex").toInt(), i);
+                QCOMPARE(item(QStringLiteral("topBarTitle"))->property("text").toString(),
+                         kTopBarTitles.at(i));
+                QQuickItem* page = item(kPageObjects.at(i));
+                QVERIFY(page->isVisible());
+                QVERIFY(page->width() > 600 && page->height() > 500);
+                auto* header = page->findChild<QQuickItem*>(QStringLiteral("pageHeaderTitle"));
+                QVERIFY(header);
+                QVERIFY(!header->property("text").toString().isEmpty());
+                QVERIFY(header->isVisible());
+            }
+        }
+    }
+
+    void defaultPasswordIsOfferedOnlyWhileInUse()
+    {
+        start();
+        QCOMPARE(fieldText(QStringLiteral("usernameField")), QStringLiteral("admin"));
+        QCOMPARE(fieldText(QStringLiteral("passwordField")), QStringLiteral("vexil"));
+        QVERIFY(item(QStringLiteral("loginHint"))->isVisible());
+
+        signIn();
+        bool changed = false;
+        QMetaObject::invokeMethod(auth(), "changePassword", Q_RETURN_ARG(bool, changed),
+                                  Q_ARG(QString, QStringLiteral("vexil")),
+                                  Q_ARG(QString, QStringLiteral("كلمة-سر-جديدة")));
+        QVERIFY(changed);
+
+        click(item(QStringLiteral("logoutButton")));
+        waitForStage(QStringLiteral("loginPage"));
+        QCOMPARE(fieldText(QStringLiteral("usernameField")), QStringLiteral("admin"));
+        QCOMPARE(fieldText(QStringLiteral("passwordField")), QString());
+        QVERIFY(!item(QStringLiteral("loginHint"))->isVisible());
+        QVERIFY(!item(QStringLiteral("loginError"))->isVisible());
+
+        typeInto(QStringLiteral("passwordField"), QStringLiteral("كلمة-سر-جديدة"));
+        QTest::keyClick(m_window, Qt::Key_Return);
+        waitForStage(QStringLiteral("mainApp"));
+    }
+
+    void logoutReturnsToLoginAndSignInShowsShellAgain()
+    {
+        start();
+        signIn();
+        click(item(QStringLiteral("menuEntry_3")));
+        click(item(QStringLiteral("logoutButton")));
+        waitForStage(QStringLiteral("loginPage"));
+        QCOMPARE(auth()->property("isLoggedIn").toBool(), false);
+        QCOMPARE(m_db->value(QStringLiteral("SELECT COUNT(*) FROM app_log WHERE action='logout'"))
+                     .toInt(),
+                 1);
+        QCOMPARE(fieldText(QStringLiteral("passwordField")), QStringLiteral("vexil"));
+
+        signIn();
+        // A fresh shell: it opens on the dashboard again.
+        QCOMPARE(item(QStringLiteral("pageStack"))->property("currentIndex").toInt(), 0);
+        QCOMPARE(item(QStringLiteral("sideBar"))->property("currentIndex").toInt(), 0);
+        QCOMPARE(item(QStringLiteral("userName"))->property("text").toString(),
+                 QStringLiteral("مدير عام"));
+    }
+
+    void failedLoginKeepsFieldsAndShowsError()
+    {
+        start();
+        QQuickItem* error = item(QStringLiteral("loginError"));
+        QVERIFY(!error->isVisible());
+
+        typeInto(QStringLiteral("usernameField"), QStringLiteral("مستخدم"));
+        typeInto(QStringLiteral("passwordField"), QStringLiteral("خطأ"));
+        click(item(QStringLiteral("loginButton")));
+
+        QCOMPARE(currentStage(), QStringLiteral("loginPage"));
+        QVERIFY(error->isVisible());
+        QCOMPARE(error->property("text").toString(),
+                 QStringLiteral("اسم المستخدم أو كلمة المرور غير صحيحة"));
+        QCOMPARE(fieldText(QStringLiteral("usernameField")), QStringLiteral("مستخدم"));
+        QCOMPARE(fieldText(QStringLiteral("passwordField")), QStringLiteral("خطأ"));
+        // The password stays hidden as dots until the eye is toggled.
+        QObject* passwordInput = item(QStringLiteral("passwordField"))->property("input").value<QObject*>();
+        QCOMPARE(passwordInput->property("echoMode").toInt(), 2 /* TextInput.Password */);
+        click(item(QStringLiteral("passwordEye")));
+        QCOMPARE(passwordInput->property("echoMode").toInt(), 0 /* TextInput.Normal */);
+
+        typeInto(QStringLiteral("usernameField"), QStringLiteral("admin"));
+        typeInto(QStringLiteral("passwordField"), QStringLiteral("vexil"));
+        click(item(QStringLiteral("loginButton")));
+        waitForStage(QStringLiteral("mainApp"));
+    }
+
+    void roleLinesFollowTheSignedInUser()
+    {
+        start();
+        signIn();
+        QCOMPARE(item(QStringLiteral("userRole"))->property("text").toString(),
+                 QStringLiteral("مدير النظام"));
+        QCOMPARE(item(QStringLiteral("roleText"))->property("text").toString(),
+                 QStringLiteral("صلاحية مدير"));
+
+        // Stored names are shown as typed, never as markup.
+        const QString name = QStringLiteral("<b>سامي</b>");
+        bool added = false;
+        QMetaObject::invokeMethod(auth(), "registerUser", Q_RETURN_ARG(bool, added),
+                                  Q_ARG(QString, name), Q_ARG(QString, QStringLiteral("pw-123456")),
+                                  Q_ARG(QString, QStringLiteral("user")));
+        QVERIFY(added);
+        click(item(QStringLiteral("logoutButton")));
+        waitForStage(QStringLiteral("loginPage"));
+        typeInto(QStringLiteral("usernameField"), name);
+        typeInto(QStringLiteral("passwordField"), QStringLiteral("pw-123456"));
+        click(item(QStringLiteral("loginButton")));
+        waitForStage(QStringLiteral("mainApp"));
+
+        QQuickItem* userName = item(QStringLiteral("userName"));
+        QCOMPARE(userName->property("text").toString(), name);
+        QCOMPARE(userName->property("textFormat").toInt(), 0 /* Text.PlainText */);
+        QCOMPARE(item(QStringLiteral("userInitial"))->property("text").toString(),
+                 QStringLiteral("<"));
+        QCOMPARE(item(QStringLiteral("userRole"))->property("text").toString(),
+                 QStringLiteral("مستخدم"));
+        QCOMPARE(item(QStringLiteral("roleText"))->property("text").toString(),
+                 QStringLiteral("صلاحية مستخدم"));
+    }
+
+    void firstRunSetupStoresCurrency_data()
+    {
+        QTest::addColumn<QString>("clickedRow");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("nothing checked") << QString() << QStringLiteral("ILS");
+        QTest::newRow("dollar row") << QStringLiteral("USD") << QStringLiteral("USD");
+        QTest::newRow("dinar row") << QStringLiteral("JOD") << QStringLiteral("JOD");
+    }
+
+    void firstRunSetupStoresCurrency()
+    {
+        QFETCH(QString, clickedRow);
+        QFETCH(QString, expected);
+
+        // No primary currency yet: this is a first run.
+        start([](TestDatabase& db) {
+            db.db()->execNonQuery(QStringLiteral("UPDATE currencies SET is_primary=0"));
+        });
+        QVERIFY(settings()->property("isFirstRun").toBool());
+        signIn(QStringLiteral("setupPage"));
+
+        QQuickItem* shekel = item(QStringLiteral("currencyRadio_ILS"));
+        QVERIFY(shekel->property("checked").toBool());
+        if (clickedRow.isEmpty()) {
+            for (const char* code : {"ILS", "USD", "JOD"})
+                item(QStringLiteral("currencyRadio_") + QLatin1String(code))
+                    ->setProperty("checked", false);
+        } else {
+            click(item(QStringLiteral("currencyRow_") + clickedRow));
+            QVERIFY(!shekel->property("checked").toBool());
+        }
+        click(item(QStringLiteral("setupStartButton")));
+        waitForStage(QStringLiteral("mainApp"));
+
+        QCOMPARE(m_db->value(QStringLiteral("SELECT code FROM currencies WHERE is_primary=1"))
+                     .toString(),
+                 expected);
+        QCOMPARE(m_db->value(QStringLiteral("SELECT COUNT(*) FROM currencies WHERE is_primary=1"))
+                     .toInt(),
+                 1);
+        QCOMPARE(settings()->property("isFirstRun").toBool(), false);
+    }
+
+    void completedFirstRunGoesStraightToShell()
+    {
+        // The seeded database already has its primary currency.
+        start();
+        QVERIFY(!settings()->property("isFirstRun").toBool());
+        signIn();
+        QVERIFY(!m_window->findChild<QQuickItem*>(QStringLiteral("setupPage")));
+    }
+
+    void storedThemeModeSelectsPalette_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("empty") << QString() << true;
+        QTest::newRow("unknown word") << QStringLiteral("sepia") << true;
+        QTest::newRow("dark") << QStringLiteral("dark") << true;
+        QTest::newRow("light") << QStringLiteral("light") << false;
+    }
+
+    void storedThemeModeSelectsPalette()
+    {
+        QFETCH(QString, stored);
+        QFETCH(bool, dark);
+        start([stored](TestDatabase& db) {
+            db.db()->execNonQuery(
+                QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('theme_mode', ?)"),
+                {stored});
+        });
+        QObject* theme = m_window->property("appTheme").value<QObject*>();
+        QVERIFY(theme);
+        QCOMPARE(theme->property("dark").toBool(), dark);
+        const QColor expected(dark ? "#08111f" : "#f4f7fb");
+        QCOMPARE(theme->property("bgPrimary").value<QColor>(), expected);
+        QCOMPARE(m_window->color(), expected);
+        QCOMPARE(theme->property("textPrimary").value<QColor>(),
+                 QColor(dark ? "#f8fbff" : "#132033"));
+    }
+
+    void switchingThemeRecoloursOpenShell()
+    {
+        start();
+        signIn();
+        QQuickItem* topBar = item(QStringLiteral("topBar"));
+        QQuickItem* sideBar = item(QStringLiteral("sideBar"));
+        QQuickItem* darkSegment = item(QStringLiteral("themeSegment_dark"));
+        QQuickItem* lightSegment = item(QStringLiteral("themeSegment_light"));
+        QCOMPARE(topBar->property("color").value<QColor>(), QColor("#101a2c"));
+        QCOMPARE(sideBar->property("color").value<QColor>(), QColor("#09111d"));
+        QCOMPARE(darkSegment->property("active").toBool(), true);
+
+        click(lightSegment);
+        QCOMPARE(topBar->property("color").value<QColor>(), QColor("#ffffff"));
+        QCOMPARE(sideBar->property("color").value<QColor>(), QColor("#e8eef6"));
+        QCOMPARE(m_window->color(), QColor("#f4f7fb"));
+        QCOMPARE(item(QStringLiteral("topBarTitle"))->property("color").value<QColor>(),
+                 QColor("#132033"));
+        QVERIFY(lightSegment->property("active").toBool());
+        QVERIFY(!darkSegment->property("active").toBool());
+        QTRY_COMPARE(lightSegment->property("color").value<QColor>(), QColor("#c79a36"));
+
+        // What is drawn changes too, not only the properties.
+        const QImage shot = m_window->grabWindow();
+        const QPointF inTopBar = topBar->mapToScene(QPointF(topBar->width() * 0.4, 8));
+        QCOMPARE(QColor(shot.pixel(inTopBar.toPoint())), QColor("#ffffff"));
+
+        click(darkSegment);
+        QCOMPARE(topBar->property("color").value<QColor>(), QColor("#101a2c"));
+        QCOMPARE(settings()->property("themeMode").toString(), QStringLiteral("dark"));
+    }
+
+    void textFieldLabelLine()
+    {
+        start();
+        QQuickItem* bare = create(QStringLiteral("MTextField { width: 300; label: \"\" }"));
+        QQuickItem* bareLabel = bare->findChild<QQuickItem*>(QStringLiteral("mtextfieldLabel"));
+        QQuickItem* bareInput = bare->findChild<QQuickItem*>(QStringLiteral("mtextfieldInput"));
+        QVERIFY(!bareLabel->isVisible());
+        QCOMPARE(bareInput->y(), 0.0);
+        QCOMPARE(bare->height(), 42.0);
+
+        QQuickItem* labelled = create(QStringLiteral("MTextField { width: 300; label: \"الاسم\" }"));
+        QQuickItem* label = labelled->findChild<QQuickItem*>(QStringLiteral("mtextfieldLabel"));
+        QQuickItem* input = labelled->findChild<QQuickItem*>(QStringLiteral("mtextfieldInput"));
+        QVERIFY(label->isVisible());
+        QCOMPARE(input->y(), label->height() + 6);
+        QCOMPARE(input->width(), 300.0);
+    }
+
+    void outlinedButtonHasNoFill()
+    {
+        start();
+        // Both buttons sit on a plain backdrop so the pixels behind them are known.
+        QQuickItem* backdrop = create(QStringLiteral(
+            "Rectangle { x: 100; y: 250; width: 600; height: 120; color: \"#336699\"\n"
+            "  property alias outlined: outlinedButton; property alias filled: filledButton\n"
+            "  MButton { id: outlinedButton; x: 40; y: 40; width: 160; text: \"حفظ\";"
+            " outline: true; btnColor: \"#dc2626\" }\n"
+            "  MButton { id: filledButton; x: 340; y: 40; width: 160; text: \"حفظ\";"
+            " btnColor: \"#dc2626\" } }"));
+        auto* outlined = backdrop->property("outlined").value<QQuickItem*>();
+        auto* filled = backdrop->property("filled").value<QQuickItem*>();
+
+        auto* outlinedLabel = outlined->findChild<QQuickItem*>(QStringLiteral("mbuttonLabel"));
+        auto* outlinedBg = outlined->findChild<QQuickItem*>(QStringLiteral("mbuttonBackground"));
+        QCOMPARE(outlinedLabel->property("color").value<QColor>(), QColor("#dc2626"));
+        QObject* border = outlinedBg->property("border").value<QObject*>();
+        QCOMPARE(border->property("width").toReal(), 1.5);
+        QCOMPARE(border->property("color").value<QColor>(), QColor("#dc2626"));
+        auto* filledLabel = filled->findChild<QQuickItem*>(QStringLiteral("mbuttonLabel"));
+        QCOMPARE(filledLabel->property("color").value<QColor>(), QColor("#08111f"));
+
+        // Sample the drawn pixels just inside the left edge, clear of the label:
+        // the outlined button shows the backdrop, the filled one is red, and the
+        // outline itself is red.
+        const QImage shot = m_window->grabWindow();
+        auto pixel = [&](QQuickItem* button, QPointF at) {
+            return QColor(shot.pixel(button->mapToScene(at).toPoint()));
+        };
+        QCOMPARE(pixel(outlined, QPointF(8, 20)), QColor("#336699"));
+        const QColor fill = pixel(filled, QPointF(8, 20));
+        QVERIFY2(fill.red() > 180 && fill.green() < 80 && fill.blue() < 80, qPrintable(fill.name()));
+        const QColor edge = pixel(outlined, QPointF(outlined->width() / 2, 0.5));
+        QVERIFY2(edge.red() > 150 && edge.blue() < 120, qPrintable(edge.name()));
+    }
+
+    void analyticsBarsScaleAgainstMaxValue()
+    {
+        start();
+        QQuickItem* chart = create(QStringLiteral(
+            "AnalyticsWidget { x: 100; y: 100; width: 400; maxValue: 100; data: ["
+            "{ label: \"يناير\", value: 150, color: \"#c79a36\" },"
+            "{ label: \"فبراير\", value: 0, color: \"#16a34a\" },"
+            "{ label: \"مارس\", value: 50, color: \"#d97706\" },"
+            "{ label: \"أبريل\", value: 12500, color: \"#dc2626\" } ] }"));
+        QQuickItem* area = chart->findChild<QQuickItem*>(QStringLiteral("analyticsChartArea"));
+        QVERIFY(area->height() > 100);
+
+        QList<QQuickItem*> bars;
+        QList<QQuickItem*> values;
+        for (QQuickItem* child : area->findChildren<QQuickItem*>()) {
+            if (child->objectName() == QLatin1String("analyticsBar"))
+                bars << child;
+            else if (child->objectName() == QLatin1String("analyticsBarValue"))
+                values << child;
+        }
+        QCOMPARE(bars.size(), 4);
+        std::sort(bars.begin(), bars.end(),
+                  [](QQuickItem* a, QQuickItem* b) { return a->mapToScene({}).x() > b->mapToScene({}).x(); });
+
+        QTRY_COMPARE(bars.at(0)->height(), area->height() * 1.5);
+        QVERIFY(bars.at(0)->height() > area->height());
+        QCOMPARE(bars.at(1)->height(), 0.0);
+        QTRY_COMPARE(bars.at(2)->height(), area->height() * 0.5);
+        // First entry rightmost, bars 20 apart and 30 wide.
+        QCOMPARE(bars.at(0)->mapToScene({}).x() - bars.at(1)->mapToScene({}).x(), 50.0);
+        QCOMPARE(bars.at(0)->width(), 30.0);
+
+        QStringList shown;
+        for (QQuickItem* v : values)
+            shown << v->property("text").toString();
+        QVERIFY2(shown.contains(QStringLiteral("12,500")), qPrintable(shown.join(u' ')));
+    }
+
+    void dialogPlacesContentAndCloses()
+    {
+        start();
+        QQuickItem* host = create(QStringLiteral(
+            "Item { property alias dialog: dlg\n"
+            "  MDialog { id: dlg; title: \"عقود المستأجر - <i>x</i>\"\n"
+            "    Rectangle { objectName: \"dialogChild\"; width: 10; height: 10 } } }"));
+        QObject* dialog = host->property("dialog").value<QObject*>();
+        QMetaObject::invokeMethod(dialog, "open");
+        QTRY_COMPARE(dialog->property("opened").toBool(), true);
+
+        QQuickItem* child = m_window->findChild<QQuickItem*>(QStringLiteral("dialogChild"));
+        QVERIFY(child);
+        QCOMPARE(child->parentItem()->objectName(), QStringLiteral("mdialogContent"));
+        QQuickItem* header = m_window->findChild<QQuickItem*>(QStringLiteral("mdialogHeader"));
+        QCOMPARE(child->mapToItem(header, QPointF()).y(), 56.0 + 25);
+        auto* title = m_window->findChild<QQuickItem*>(QStringLiteral("mdialogTitle"));
+        QCOMPARE(title->property("textFormat").toInt(), 0 /* Text.PlainText */);
+
+        // Centred on the window.
+        const QPointF centre = header->mapToScene(QPointF(header->width() / 2, 0));
+        QVERIFY(qAbs(centre.x() - m_window->width() / 2.0) < 2);
+
+        click(m_window->findChild<QQuickItem*>(QStringLiteral("mdialogClose")));
+        QTRY_COMPARE(dialog->property("visible").toBool(), false);
+    }
+
+private:
+    using Prepare = std::function<void(TestDatabase&)>;
+
+    // Builds the back end on a fresh database (after `prepare` has shaped the
+    // stored data) and loads the main document, as the entry routine does.
+    void start(const Prepare& prepare = {})
+    {
+        m_db = std::make_unique<TestDatabase>();
+        QVERIFY(m_db->isOpen());
+        connect(m_db->db(), &Database::databaseError, this,
+                [](const QString& error) { g_problems << QStringLiteral("[database] ") + error; });
+        if (prepare)
+            prepare(*m_db);
+
+        m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir());
+        m_engine = std::make_unique<QQmlApplicationEngine>();
+        m_backend->publish(m_engine->rootContext());
+        connect(m_engine.get(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& errors) {
+            for (const QQmlError& e : errors)
+                g_problems << QStringLiteral("[engine] ") + e.toString();
+        });
+        m_engine->load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
+        QCOMPARE(m_engine->rootObjects().size(), 1);
+        m_window = qobject_cast<QQuickWindow*>(m_engine->rootObjects().constFirst());
+        QVERIFY(m_window);
+        QVERIFY(QTest::qWaitForWindowExposed(m_window));
+        QCOMPARE(m_window->size(), QSize(1280, 800));
+        waitForStage(QStringLiteral("loginPage"));
+    }
+
+    QObject* auth() const
+    {
+        return m_engine->rootContext()->contextProperty(QStringLiteral("authCtrl")).value<QObject*>();
+    }
+
+    QObject* settings() const
+    {
+        return m_engine->rootContext()
+            ->contextProperty(QStringLiteral("settingsManager"))
+            .value<QObject*>();
+    }
+
+    QQuickItem* item(const QString& name) const
+    {
+        auto* found = m_window->findChild<QQuickItem*>(name);
+        if (!found)
+            qFatal("no item named %s", qPrintable(name));
+        return found;
+    }
+
+    QString currentStage() const
+    {
+        QObject* current = item(QStringLiteral("stackView"))->property("currentItem").value<QObject*>();
+        return current ? current->objectName() : QString();
+    }
+
+    void waitForStage(const QString& stage)
+    {
+        QQuickItem* stack = item(QStringLiteral("stackView"));
+        QTRY_COMPARE(currentStage(), stage);
+        QTRY_VERIFY(!stack->property("busy").toBool());
+    }
+
+    QString fieldText(const QString& field) const
+    {
+        return item(field)->property("text").toString();
+    }
+
+    // Clicks the login button with whatever the fields hold (the default
+    // credentials on a fresh database) and waits for the next stage.
+    void signIn(const QString& expectedStage = QStringLiteral("mainApp"))
+    {
+        if (fieldText(QStringLiteral("passwordField")).isEmpty())
+            typeInto(QStringLiteral("passwordField"), QStringLiteral("vexil"));
+        click(item(QStringLiteral("loginButton")));
+        waitForStage(expectedStage);
+    }
+
+    // Focuses a login field by clicking it, clears it and types `text`.
+    void typeInto(const QString& field, const QString& text)
+    {
+        auto* input = item(field)->property("input").value<QQuickItem*>();
+        QVERIFY(input);
+        click(input);
+        QTRY_VERIFY(input->hasActiveFocus());
+        QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(m_window, Qt::Key_Delete);
+        // keyClicks() only handles Latin-1; send each character with its text.
+        for (const QChar ch : text)
+            QTest::sendKeyEvent(QTest::Click, m_window, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        QCOMPARE(input->property("text").toString(), text);
+    }
+
+    void click(QQuickItem* target)
+    {
+        QVERIFY(target);
+        QVERIFY2(target->isVisible(), qPrintable(target->objectName()));
+        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+        QVERIFY2(QRectF(QPointF(), m_window->size()).contains(centre), qPrintable(target->objectName()));
+        QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    }
+
+    // Instantiates a snippet that uses the shared components inside the
+    // window, so they read the theme as the pages do.
+    QQuickItem* create(const QString& body)
+    {
+        QQmlComponent component(m_engine.get());
+        component.setData(QByteArrayLiteral("import QtQuick\nimport QtQuick.Controls\n"
+                                            "import \"qrc:/qml/components\"\n") +
+                              body.toUtf8(),
+                          QUrl(QStringLiteral("qrc:/qml/harness_snippet.qml")));
+        if (component.isError())
+            qFatal("%s", qPrintable(component.errorString()));
+        QObject* object = component.beginCreate(m_engine->rootContext());
+        auto* created = qobject_cast<QQuickItem*>(object);
+        if (!created)
+            qFatal("snippet is not an item");
+        created->setParentItem(m_window->contentItem());
+        created->setParent(m_window->contentItem());
+        component.completeCreate();
+        created->setZ(100);
+        return created;
+    }
+
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<AppContext> m_backend;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    QQuickWindow* m_window = nullptr;
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"

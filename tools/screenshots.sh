@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# Starts the application under a virtual X server on a throw-away data
+# directory and saves PNG screenshots of the login page, the first-run setup
+# page and the main shell in both themes into shots/ (or the folder given as
+# the first argument). Drives the window with xdotool, as a user would.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$(realpath -m "${1:-$root/shots}")
+build_dir=${BUILD_DIR:-$root/build}
+
+"$root/tools/install-deps.sh" --screenshots
+"$root/tools/build.sh"
+mkdir -p "$out"
+
+work=$(mktemp -d)
+app_pid=""
+xvfb_pid=""
+cleanup() {
+    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+export HOME=$work/home XDG_DATA_HOME=$work/data XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
+data_dir=$XDG_DATA_HOME/Sakanova/Sakanova
+log=$data_dir/app.log
+
+# A free display number, then a screen exactly the size of the window.
+display=99
+while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
+    display=$((display + 1))
+done
+Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=:$display
+for _ in $(seq 50); do
+    xdotool getmouselocation >/dev/null 2>&1 && break
+    sleep 0.1
+done
+unset QT_QPA_PLATFORM QT_QUICK_BACKEND
+
+start_app() {
+    local before=0
+    [ -f "$log" ] && before=$(grep -c 'QML root loaded successfully' "$log" || true)
+    "$build_dir/sakanova" >"$work/app.out" 2>&1 &
+    app_pid=$!
+    for _ in $(seq 150); do
+        if [ -f "$log" ] && [ "$(grep -c 'QML root loaded successfully' "$log" || true)" -gt "$before" ]; then
+            break
+        fi
+        sleep 0.2
+    done
+    local win=""
+    for _ in $(seq 50); do
+        win=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | head -n1 || true)
+        [ -n "$win" ] && break
+        sleep 0.2
+    done
+    [ -n "$win" ] || { echo "the window did not appear" >&2; cat "$work/app.out" >&2; exit 1; }
+    xdotool windowmove "$win" 0 0
+    sleep 1.5 # entry animations
+}
+
+stop_app() {
+    kill -TERM "$app_pid"
+    wait "$app_pid" || true
+    app_pid=""
+}
+
+shot() {
+    sleep "${2:-1}"
+    import -window root "$out/$1.png"
+    echo "wrote $out/$1.png"
+}
+
+click() {
+    xdotool mousemove "$1" "$2" click 1
+}
+
+# Window coordinates (the window sits at the screen's top-left corner).
+light_segment=(262 36) # top bar: "نهاري", the left half of the theme switch
+# Side-bar entry i: below the top bar (72), the logo area (100) and a 12-pixel
+# gap, 48 high with 4 between entries.
+entry_y() { echo $((72 + 1 + 100 + 12 + $1 * 52 + 24)); }
+
+# 1. First start: dark login page, sign in with the default password (the
+#    password field has the focus and is pre-filled), the shell, then day mode.
+start_app
+shot login-dark
+xdotool key Return
+shot shell-dark 1.5
+click 1160 "$(entry_y 1)" # the properties page
+shot shell-dark-properties
+click "${light_segment[@]}"
+shot shell-light
+click 1160 "$(entry_y 0)" # back to the dashboard
+stop_app
+
+# 2. Second start: the theme was kept, so the login page is light.
+start_app
+shot login-light
+stop_app
+
+# 3. A database without a primary currency opens the first-run setup page.
+sqlite3 "$data_dir/sakanova.db" "UPDATE currencies SET is_primary=0"
+start_app
+xdotool key Return
+shot setup-light 1.5
+stop_app
+
+echo "screenshots in $out"
