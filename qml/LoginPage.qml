@@ -134,7 +134,7 @@ Item {
 
                 AbstractButton {
                     id: eye
-                    objectName: "passwordEye"
+                    objectName: fieldRoot.password ? "passwordEye" : ""
                     visible: fieldRoot.password
                     checkable: true
                     focusPolicy: Qt.NoFocus

@@ -76,26 +76,39 @@ ApplicationWindow {
     Component {
         id: loginComponent
         LoginPage {
-            onLoginSuccess: {
-                if (settingsManager.isFirstRun)
-                    stack.replace(setupComponent)
-                else
-                    stack.replace(mainComponent)
-            }
+            StackView.onRemoved: destroy()
+            onLoginSuccess: window.showStage(settingsManager.isFirstRun ? setupComponent : mainComponent)
         }
     }
 
     Component {
         id: setupComponent
         SetupPage {
-            onSetupComplete: stack.replace(mainComponent)
+            StackView.onRemoved: destroy()
+            onSetupComplete: window.showStage(mainComponent)
         }
     }
 
     Component {
         id: mainComponent
-        MainApp {}
+        MainApp {
+            StackView.onRemoved: destroy()
+        }
     }
+
+    // Replaces the current stage with a new one. The page is created here,
+    // already inside the window, rather than by the StackView: that way every
+    // document finds ApplicationWindow.window (and so the theme) while its
+    // bindings are first evaluated.
+    function showStage(component, operation) {
+        const page = component.createObject(stack)
+        if (stack.depth === 0)
+            stack.push(page, {}, StackView.Immediate)
+        else
+            stack.replace(null, page, {}, operation === undefined ? StackView.PushTransition : operation)
+    }
+
+    Component.onCompleted: showStage(loginComponent)
 
     // Signing out drops the shell, so the next user gets fresh pages that
     // match their role; the login page comes back with its fields reset.
@@ -103,7 +116,7 @@ ApplicationWindow {
         target: authCtrl
         function onAuthChanged() {
             if (!authCtrl.isLoggedIn && stack.currentItem && stack.currentItem.objectName !== "loginPage")
-                stack.replace(null, loginComponent, {}, StackView.PopTransition)
+                window.showStage(loginComponent, StackView.PopTransition)
         }
     }
 
@@ -111,7 +124,6 @@ ApplicationWindow {
         id: stack
         objectName: "stackView"
         anchors.fill: parent
-        initialItem: loginComponent
 
         pushEnter: Transition {
             NumberAnimation { property: "opacity"; from: 0; to: 1; duration: 300; easing.type: Easing.InOutQuad }

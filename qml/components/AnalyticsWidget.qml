@@ -20,96 +20,100 @@ Rectangle {
     border.width: 1
     border.color: "#1e293b"
 
-    Text {
-        id: titleText
-        objectName: "analyticsTitle"
-        anchors.top: parent.top
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.margins: 20
-        text: widget.title
-        textFormat: Text.PlainText
-        horizontalAlignment: Text.AlignRight
-        elide: Text.ElideLeft
-        font.pixelSize: 16
-        font.bold: true
-        font.family: "Segoe UI, Arial"
-        color: "#f8fafc"
-    }
-
-    // The area the bars grow in: between the title (with room for the value
-    // captions) and the labels under the bars.
-    Item {
-        id: chartArea
-        objectName: "analyticsChartArea"
-        anchors.top: titleText.bottom
-        anchors.topMargin: 28
-        anchors.bottom: parent.bottom
-        anchors.bottomMargin: 38
-        anchors.left: parent.left
-        anchors.right: parent.right
-        anchors.leftMargin: 20
-        anchors.rightMargin: 20
-
-        Row {
-            anchors.right: parent.right
+    // `data` is the chart's entries here, so the panel's own children are
+    // listed explicitly instead of going through Item's default property.
+    children: [
+        Text {
+            id: titleText
+            objectName: "analyticsTitle"
             anchors.top: parent.top
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.margins: 20
+            text: widget.title
+            textFormat: Text.PlainText
+            horizontalAlignment: Text.AlignRight
+            elide: Text.ElideLeft
+            font.pixelSize: 16
+            font.bold: true
+            font.family: "Segoe UI, Arial"
+            color: "#f8fafc"
+        },
+
+        // The area the bars grow in: between the title (with room for the value
+        // captions) and the labels under the bars.
+        Item {
+            id: chartArea
+            objectName: "analyticsChartArea"
+            anchors.top: titleText.bottom
+            anchors.topMargin: 28
             anchors.bottom: parent.bottom
-            layoutDirection: Qt.RightToLeft
-            spacing: 20
+            anchors.bottomMargin: 38
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.leftMargin: 20
+            anchors.rightMargin: 20
 
-            Repeater {
-                model: widget.data
+            Row {
+                anchors.right: parent.right
+                anchors.top: parent.top
+                anchors.bottom: parent.bottom
+                layoutDirection: Qt.RightToLeft
+                spacing: 20
 
-                Item {
-                    id: slot
-                    required property var modelData
-                    readonly property real amount: Number(modelData.value) || 0
-                    width: 30
-                    height: chartArea.height
+                Repeater {
+                    model: widget.data
 
-                    Rectangle {
-                        id: bar
-                        objectName: "analyticsBar"
-                        property real targetHeight: widget.maxValue > 0
-                                                    ? slot.amount / widget.maxValue * chartArea.height : 0
-                        anchors.bottom: parent.bottom
+                    Item {
+                        id: slot
+                        required property var modelData
+                        readonly property real amount: Number(modelData.value) || 0
                         width: 30
-                        height: targetHeight
-                        radius: 4
-                        color: slot.modelData.color || "#c79a36"
+                        height: chartArea.height
 
-                        Behavior on height {
-                            NumberAnimation { duration: 1000; easing.type: Easing.OutQuart }
+                        Rectangle {
+                            id: bar
+                            objectName: "analyticsBar"
+                            property real targetHeight: widget.maxValue > 0
+                                                        ? slot.amount / widget.maxValue * chartArea.height : 0
+                            anchors.bottom: parent.bottom
+                            width: 30
+                            height: targetHeight
+                            radius: 4
+                            color: slot.modelData.color || "#c79a36"
+
+                            Behavior on height {
+                                NumberAnimation { duration: 1000; easing.type: Easing.OutQuart }
+                            }
                         }
-                    }
 
-                    Text {
-                        objectName: "analyticsBarValue"
-                        anchors.bottom: bar.top
-                        anchors.bottomMargin: 5
-                        anchors.horizontalCenter: bar.horizontalCenter
-                        text: slot.amount.toLocaleString(Qt.locale(), "f", 0)
-                        textFormat: Text.PlainText
-                        font.pixelSize: 10
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
-                        color: "#94a3b8"
-                    }
+                        Text {
+                            objectName: "analyticsBarValue"
+                            anchors.bottom: bar.top
+                            anchors.bottomMargin: 5
+                            anchors.horizontalCenter: bar.horizontalCenter
+                            text: slot.amount.toLocaleString(Qt.locale(), "f", 0)
+                            textFormat: Text.PlainText
+                            font.pixelSize: 10
+                            font.bold: true
+                            font.family: "Segoe UI, Arial"
+                            color: "#94a3b8"
+                        }
 
-                    Text {
-                        objectName: "analyticsBarLabel"
-                        anchors.top: parent.bottom
-                        anchors.topMargin: 8
-                        anchors.horizontalCenter: parent.horizontalCenter
-                        text: slot.modelData.label !== undefined ? String(slot.modelData.label) : ""
-                        textFormat: Text.PlainText
-                        font.pixelSize: 11
-                        font.family: "Segoe UI, Arial"
-                        color: "#64748b"
+                        Text {
+                            objectName: "analyticsBarLabel"
+                            anchors.top: parent.bottom
+                            anchors.topMargin: 8
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            text: slot.modelData.label !== undefined ? String(slot.modelData.label) : ""
+                            textFormat: Text.PlainText
+                            font.pixelSize: 11
+                            font.family: "Segoe UI, Arial"
+                            color: "#64748b"
+                        }
                     }
                 }
             }
         }
-    }
+    ]
 }

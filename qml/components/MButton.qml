@@ -71,17 +71,21 @@ Button {
         color: "transparent"
         border.width: control.outline ? 1.5 : 0
         border.color: control.btnColor
-        gradient: control.outline ? undefined : fill
 
-        Gradient {
-            id: fill
-            GradientStop {
-                position: 0.0
-                color: control.hovered ? Qt.lighter(control.btnColor, 1.1) : control.btnColor
-            }
-            GradientStop {
-                position: 1.0
-                color: control.hovered ? control.btnColor : Qt.darker(control.btnColor, 1.1)
+        Rectangle {
+            objectName: "mbuttonFill"
+            anchors.fill: parent
+            radius: parent.radius
+            visible: !control.outline
+            gradient: Gradient {
+                GradientStop {
+                    position: 0.0
+                    color: control.hovered ? Qt.lighter(control.btnColor, 1.1) : control.btnColor
+                }
+                GradientStop {
+                    position: 1.0
+                    color: control.hovered ? control.btnColor : Qt.darker(control.btnColor, 1.1)
+                }
             }
         }
 

@@ -9,10 +9,13 @@
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlError>
+#include <QQmlIncubator>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
 
+#include <algorithm>
+#include <functional>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -47,6 +50,27 @@ const QStringList kTopBarTitles = {
     QStringLiteral("الشيكات"), QStringLiteral("الفواتير"),
     QStringLiteral("الصيانة"), QStringLiteral("التقارير"),
     QStringLiteral("المستخدمون"), QStringLiteral("الإعدادات"),
+};
+
+class ParentingIncubator : public QQmlIncubator
+{
+public:
+    explicit ParentingIncubator(QQuickItem* parent)
+        : QQmlIncubator(Synchronous)
+        , m_parent(parent)
+    {}
+
+protected:
+    void setInitialState(QObject* object) override
+    {
+        if (auto* item = qobject_cast<QQuickItem*>(object)) {
+            item->setParent(m_parent);
+            item->setParentItem(m_parent);
+        }
+    }
+
+private:
+    QQuickItem* m_parent;
 };
 
 } // namespace
@@ -102,7 +126,7 @@ private slots:
                 QQuickItem* page = item(kPageObjects.at(i));
                 QVERIFY(page->isVisible());
                 QVERIFY(page->width() > 600 && page->height() > 500);
-                auto* header = page->findChild<QQuickItem*>(QStringLiteral("pageHeaderTitle"));
+                auto* header = findItem(page, QStringLiteral("pageHeaderTitle"));
                 QVERIFY(header);
                 QVERIFY(!header->property("text").toString().isEmpty());
                 QVERIFY(header->isVisible());
@@ -268,7 +292,7 @@ private slots:
         start();
         QVERIFY(!settings()->property("isFirstRun").toBool());
         signIn();
-        QVERIFY(!m_window->findChild<QQuickItem*>(QStringLiteral("setupPage")));
+        QVERIFY(!findItem(m_window->contentItem(), QStringLiteral("setupPage")));
     }
 
     void storedThemeModeSelectsPalette_data()
@@ -336,15 +360,15 @@ private slots:
     {
         start();
         QQuickItem* bare = create(QStringLiteral("MTextField { width: 300; label: \"\" }"));
-        QQuickItem* bareLabel = bare->findChild<QQuickItem*>(QStringLiteral("mtextfieldLabel"));
-        QQuickItem* bareInput = bare->findChild<QQuickItem*>(QStringLiteral("mtextfieldInput"));
+        QQuickItem* bareLabel = findItem(bare, QStringLiteral("mtextfieldLabel"));
+        QQuickItem* bareInput = findItem(bare, QStringLiteral("mtextfieldInput"));
         QVERIFY(!bareLabel->isVisible());
         QCOMPARE(bareInput->y(), 0.0);
         QCOMPARE(bare->height(), 42.0);
 
         QQuickItem* labelled = create(QStringLiteral("MTextField { width: 300; label: \"الاسم\" }"));
-        QQuickItem* label = labelled->findChild<QQuickItem*>(QStringLiteral("mtextfieldLabel"));
-        QQuickItem* input = labelled->findChild<QQuickItem*>(QStringLiteral("mtextfieldInput"));
+        QQuickItem* label = findItem(labelled, QStringLiteral("mtextfieldLabel"));
+        QQuickItem* input = findItem(labelled, QStringLiteral("mtextfieldInput"));
         QVERIFY(label->isVisible());
         QCOMPARE(input->y(), label->height() + 6);
         QCOMPARE(input->width(), 300.0);
@@ -364,13 +388,13 @@ private slots:
         auto* outlined = backdrop->property("outlined").value<QQuickItem*>();
         auto* filled = backdrop->property("filled").value<QQuickItem*>();
 
-        auto* outlinedLabel = outlined->findChild<QQuickItem*>(QStringLiteral("mbuttonLabel"));
-        auto* outlinedBg = outlined->findChild<QQuickItem*>(QStringLiteral("mbuttonBackground"));
+        auto* outlinedLabel = findItem(outlined, QStringLiteral("mbuttonLabel"));
+        auto* outlinedBg = findItem(outlined, QStringLiteral("mbuttonBackground"));
         QCOMPARE(outlinedLabel->property("color").value<QColor>(), QColor("#dc2626"));
         QObject* border = outlinedBg->property("border").value<QObject*>();
         QCOMPARE(border->property("width").toReal(), 1.5);
         QCOMPARE(border->property("color").value<QColor>(), QColor("#dc2626"));
-        auto* filledLabel = filled->findChild<QQuickItem*>(QStringLiteral("mbuttonLabel"));
+        auto* filledLabel = findItem(filled, QStringLiteral("mbuttonLabel"));
         QCOMPARE(filledLabel->property("color").value<QColor>(), QColor("#08111f"));
 
         // Sample the drawn pixels just inside the left edge, clear of the label:
@@ -396,17 +420,12 @@ private slots:
             "{ label: \"فبراير\", value: 0, color: \"#16a34a\" },"
             "{ label: \"مارس\", value: 50, color: \"#d97706\" },"
             "{ label: \"أبريل\", value: 12500, color: \"#dc2626\" } ] }"));
-        QQuickItem* area = chart->findChild<QQuickItem*>(QStringLiteral("analyticsChartArea"));
+        QQuickItem* area = findItem(chart, QStringLiteral("analyticsChartArea"));
+        QVERIFY(area);
         QVERIFY(area->height() > 100);
 
-        QList<QQuickItem*> bars;
-        QList<QQuickItem*> values;
-        for (QQuickItem* child : area->findChildren<QQuickItem*>()) {
-            if (child->objectName() == QLatin1String("analyticsBar"))
-                bars << child;
-            else if (child->objectName() == QLatin1String("analyticsBarValue"))
-                values << child;
-        }
+        QList<QQuickItem*> bars = findItems(area, QStringLiteral("analyticsBar"));
+        const QList<QQuickItem*> values = findItems(area, QStringLiteral("analyticsBarValue"));
         QCOMPARE(bars.size(), 4);
         std::sort(bars.begin(), bars.end(),
                   [](QQuickItem* a, QQuickItem* b) { return a->mapToScene({}).x() > b->mapToScene({}).x(); });
@@ -436,19 +455,19 @@ private slots:
         QMetaObject::invokeMethod(dialog, "open");
         QTRY_COMPARE(dialog->property("opened").toBool(), true);
 
-        QQuickItem* child = m_window->findChild<QQuickItem*>(QStringLiteral("dialogChild"));
+        QQuickItem* child = item(QStringLiteral("dialogChild"));
         QVERIFY(child);
         QCOMPARE(child->parentItem()->objectName(), QStringLiteral("mdialogContent"));
-        QQuickItem* header = m_window->findChild<QQuickItem*>(QStringLiteral("mdialogHeader"));
+        QQuickItem* header = item(QStringLiteral("mdialogHeader"));
         QCOMPARE(child->mapToItem(header, QPointF()).y(), 56.0 + 25);
-        auto* title = m_window->findChild<QQuickItem*>(QStringLiteral("mdialogTitle"));
+        auto* title = item(QStringLiteral("mdialogTitle"));
         QCOMPARE(title->property("textFormat").toInt(), 0 /* Text.PlainText */);
 
         // Centred on the window.
         const QPointF centre = header->mapToScene(QPointF(header->width() / 2, 0));
         QVERIFY(qAbs(centre.x() - m_window->width() / 2.0) < 2);
 
-        click(m_window->findChild<QQuickItem*>(QStringLiteral("mdialogClose")));
+        click(item(QStringLiteral("mdialogClose")));
         QTRY_COMPARE(dialog->property("visible").toBool(), false);
     }
 
@@ -494,15 +513,44 @@ private:
             .value<QObject*>();
     }
 
-    QQuickItem* item(const QString& name) const
+    // Walks the visual tree: delegates of views and repeaters are not QObject
+    // children of anything findChild() would search.
+    static QQuickItem* findItem(QQuickItem* from, const QString& name)
     {
-        auto* found = m_window->findChild<QQuickItem*>(name);
-        if (!found)
-            qFatal("no item named %s", qPrintable(name));
+        if (from->objectName() == name)
+            return from;
+        const QList<QQuickItem*> children = from->childItems();
+        for (QQuickItem* child : children) {
+            if (QQuickItem* found = findItem(child, name))
+                return found;
+        }
+        return nullptr;
+    }
+
+    static QList<QQuickItem*> findItems(QQuickItem* from, const QString& name)
+    {
+        QList<QQuickItem*> found;
+        if (from->objectName() == name)
+            found << from;
+        const QList<QQuickItem*> children = from->childItems();
+        for (QQuickItem* child : children)
+            found << findItems(child, name);
         return found;
     }
 
-    QString currentStage() const
+    // The named item; a missing one fails the test and yields an invisible
+    // stand-in, so the caller's next check stops it without a crash.
+    QQuickItem* item(const QString& name)
+    {
+        if (QQuickItem* found = findItem(m_window->contentItem(), name))
+            return found;
+        QTest::qFail(qPrintable(QStringLiteral("no item named ") + name), __FILE__, __LINE__);
+        m_missing = std::make_unique<QQuickItem>();
+        m_missing->setVisible(false);
+        return m_missing.get();
+    }
+
+    QString currentStage()
     {
         QObject* current = item(QStringLiteral("stackView"))->property("currentItem").value<QObject*>();
         return current ? current->objectName() : QString();
@@ -515,7 +563,7 @@ private:
         QTRY_VERIFY(!stack->property("busy").toBool());
     }
 
-    QString fieldText(const QString& field) const
+    QString fieldText(const QString& field)
     {
         return item(field)->property("text").toString();
     }
@@ -565,13 +613,13 @@ private:
                           QUrl(QStringLiteral("qrc:/qml/harness_snippet.qml")));
         if (component.isError())
             qFatal("%s", qPrintable(component.errorString()));
-        QObject* object = component.beginCreate(m_engine->rootContext());
-        auto* created = qobject_cast<QQuickItem*>(object);
+        // Parented before its bindings first run, as createObject(parent) does
+        // in QML.
+        ParentingIncubator incubator(m_window->property("contentItem").value<QQuickItem*>());
+        component.create(incubator, m_engine->rootContext());
+        auto* created = qobject_cast<QQuickItem*>(incubator.object());
         if (!created)
-            qFatal("snippet is not an item");
-        created->setParentItem(m_window->contentItem());
-        created->setParent(m_window->contentItem());
-        component.completeCreate();
+            qFatal("snippet failed: %s", qPrintable(component.errorString()));
         created->setZ(100);
         return created;
     }
@@ -580,6 +628,7 @@ private:
     std::unique_ptr<AppContext> m_backend;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow* m_window = nullptr;
+    std::unique_ptr<QQuickItem> m_missing;
 };
 
 QTEST_MAIN(TestMainWindow)
