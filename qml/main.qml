@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Controls
+import "components"
 
 ApplicationWindow {
     id: window
@@ -13,33 +14,8 @@ ApplicationWindow {
     title: "ساكانوفا - نظام إدارة العقارات والمحاسبة"
     color: appTheme.bgPrimary
 
-    // Every document reads its colours from here (ApplicationWindow.window.appTheme).
-    // The values are bindings on the stored theme mode, so switching the theme
-    // recolours the whole interface at once; anything but "light" is dark.
-    readonly property QtObject appTheme: QtObject {
-        objectName: "appTheme"
-        readonly property bool dark: settingsManager.themeMode !== "light"
-
-        readonly property color bgPrimary: dark ? "#08111f" : "#f4f7fb"
-        readonly property color bgSecondary: dark ? "#101a2c" : "#ffffff"
-        readonly property color bgElevated: dark ? "#13213a" : "#eef3f9"
-        readonly property color bgCard: dark ? "#111c31" : "#ffffff"
-        readonly property color bgSidebar: dark ? "#09111d" : "#e8eef6"
-        readonly property color bgInput: dark ? "#0a1629" : "#f7fafd"
-        readonly property color bgAccentSoft: dark ? "#2e2411" : "#f6e8b8"
-        readonly property color accentGold: "#c79a36"
-        readonly property color accentGoldLight: "#e7c96f"
-        readonly property color accentGoldDark: "#9b7420"
-        readonly property color textPrimary: dark ? "#f8fbff" : "#132033"
-        readonly property color textSecondary: dark ? "#9db0c9" : "#5b6b80"
-        readonly property color textMuted: dark ? "#6f84a2" : "#7b8da4"
-        readonly property color borderColor: dark ? "#1d304b" : "#d7e1ec"
-        readonly property color borderStrong: dark ? "#33537d" : "#c4d4e5"
-        readonly property color successColor: "#16a34a"
-        readonly property color warningColor: "#d97706"
-        readonly property color dangerColor: "#dc2626"
-        readonly property color shadowColor: dark ? "#000000" : "#b7c6d8"
-    }
+    // Every document reads its colours through this property.
+    readonly property QtObject appTheme: Theme
 
     background: Rectangle {
         objectName: "windowBackground"

@@ -6,8 +6,8 @@ import QtQuick.Controls
 Button {
     id: control
 
-    property color btnColor: ApplicationWindow.window.appTheme.accentGold
-    property color textColor: ApplicationWindow.window.appTheme.dark ? "#08111f" : "#ffffff"
+    property color btnColor: Theme.accentGold
+    property color textColor: Theme.dark ? "#08111f" : "#ffffff"
     property bool outline: false
     property string iconSymbol: ""
 
@@ -93,7 +93,7 @@ Button {
             objectName: "mbuttonPressedOverlay"
             anchors.fill: parent
             radius: parent.radius
-            color: ApplicationWindow.window.appTheme.textPrimary
+            color: Theme.textPrimary
             opacity: 0.15
             visible: control.pressed
         }

@@ -19,7 +19,7 @@ Popup {
     closePolicy: Popup.CloseOnEscape
 
     Overlay.modal: Rectangle {
-        color: ApplicationWindow.window.appTheme.dark ? "#b3030812" : "#80132033"
+        color: Theme.dark ? "#b3030812" : "#80132033"
     }
 
     enter: Transition {
@@ -32,10 +32,10 @@ Popup {
     }
 
     background: Rectangle {
-        color: ApplicationWindow.window.appTheme.bgSecondary
+        color: Theme.bgSecondary
         radius: 16
         border.width: 1
-        border.color: ApplicationWindow.window.appTheme.borderColor
+        border.color: Theme.borderColor
     }
 
     contentItem: Item {
@@ -48,7 +48,7 @@ Popup {
             anchors.margins: 1
             height: 56
             radius: 15
-            color: ApplicationWindow.window.appTheme.bgElevated
+            color: Theme.bgElevated
 
             // Squares off the lower corners so only the dialog's top is round.
             Rectangle {
@@ -64,7 +64,7 @@ Popup {
                 anchors.right: parent.right
                 anchors.bottom: parent.bottom
                 height: 2
-                color: ApplicationWindow.window.appTheme.accentGold
+                color: Theme.accentGold
             }
 
             Text {
@@ -81,7 +81,7 @@ Popup {
                 font.pixelSize: 18
                 font.bold: true
                 font.family: "Segoe UI, Arial"
-                color: ApplicationWindow.window.appTheme.textPrimary
+                color: Theme.textPrimary
             }
 
             AbstractButton {
@@ -97,11 +97,11 @@ Popup {
 
                 background: Rectangle {
                     radius: width / 2
-                    color: closeButton.hovered ? ApplicationWindow.window.appTheme.dangerColor
-                                               : ApplicationWindow.window.appTheme.bgSecondary
+                    color: closeButton.hovered ? Theme.dangerColor
+                                               : Theme.bgSecondary
                     border.width: 1
-                    border.color: closeButton.hovered ? ApplicationWindow.window.appTheme.dangerColor
-                                                      : ApplicationWindow.window.appTheme.borderColor
+                    border.color: closeButton.hovered ? Theme.dangerColor
+                                                      : Theme.borderColor
                     Behavior on color { ColorAnimation { duration: 120 } }
                 }
                 contentItem: Text {
@@ -110,7 +110,7 @@ Popup {
                     verticalAlignment: Text.AlignVCenter
                     font.pixelSize: 20
                     font.family: "Segoe UI, Arial"
-                    color: closeButton.hovered ? "#ffffff" : ApplicationWindow.window.appTheme.textSecondary
+                    color: closeButton.hovered ? "#ffffff" : Theme.textSecondary
                 }
             }
         }

@@ -27,7 +27,7 @@ ColumnLayout {
         font.pixelSize: 12
         font.bold: true
         font.family: "Segoe UI, Arial"
-        color: ApplicationWindow.window.appTheme.textSecondary
+        color: Theme.textSecondary
         elide: Text.ElideLeft
     }
 
@@ -44,19 +44,19 @@ ColumnLayout {
         rightPadding: 12
         font.pixelSize: 14
         font.family: "Segoe UI, Arial"
-        color: ApplicationWindow.window.appTheme.textPrimary
-        placeholderTextColor: ApplicationWindow.window.appTheme.textMuted
-        selectionColor: ApplicationWindow.window.appTheme.accentGold
+        color: Theme.textPrimary
+        placeholderTextColor: Theme.textMuted
+        selectionColor: Theme.accentGold
         selectedTextColor: "#08111f"
         selectByMouse: true
         onAccepted: root.accepted()
 
         background: Rectangle {
             radius: 8
-            color: ApplicationWindow.window.appTheme.bgInput
+            color: Theme.bgInput
             border.width: field.activeFocus ? 1.5 : 1
-            border.color: field.activeFocus ? ApplicationWindow.window.appTheme.accentGold
-                                            : ApplicationWindow.window.appTheme.borderColor
+            border.color: field.activeFocus ? Theme.accentGold
+                                            : Theme.borderColor
 
             Rectangle {
                 anchors.fill: parent

@@ -38,7 +38,7 @@ Item {
                 font.pixelSize: 24
                 font.bold: true
                 font.family: "Segoe UI, Arial"
-                color: ApplicationWindow.window.appTheme.textPrimary
+                color: Theme.textPrimary
             }
 
             Text {
@@ -51,7 +51,7 @@ Item {
                 elide: Text.ElideLeft
                 font.pixelSize: 13
                 font.family: "Segoe UI, Arial"
-                color: ApplicationWindow.window.appTheme.textSecondary
+                color: Theme.textSecondary
             }
         }
 

@@ -11,16 +11,16 @@ Rectangle {
     property string value: "0"
     property string subtitle: ""
     property string icon: ""
-    property color iconBg: ApplicationWindow.window.appTheme.bgElevated
-    property color iconColor: ApplicationWindow.window.appTheme.accentGold
+    property color iconBg: Theme.bgElevated
+    property color iconColor: Theme.accentGold
 
     implicitWidth: 240
     implicitHeight: 110
     height: 110
     radius: 16
-    color: ApplicationWindow.window.appTheme.bgCard
+    color: Theme.bgCard
     border.width: 1
-    border.color: hover.hovered ? iconColor : ApplicationWindow.window.appTheme.borderColor
+    border.color: hover.hovered ? iconColor : Theme.borderColor
     scale: hover.hovered ? 1.02 : 1.0
 
     Behavior on border.color { ColorAnimation { duration: 200 } }
@@ -67,7 +67,7 @@ Rectangle {
                 font.bold: true
                 font.capitalization: Font.AllUppercase
                 font.family: "Segoe UI, Arial"
-                color: ApplicationWindow.window.appTheme.textMuted
+                color: Theme.textMuted
             }
 
             Text {
@@ -80,7 +80,7 @@ Rectangle {
                 font.pixelSize: 22
                 font.bold: true
                 font.family: "Segoe UI, Arial"
-                color: ApplicationWindow.window.appTheme.textPrimary
+                color: Theme.textPrimary
             }
 
             Text {
@@ -93,7 +93,7 @@ Rectangle {
                 elide: Text.ElideLeft
                 font.pixelSize: 11
                 font.family: "Segoe UI, Arial"
-                color: ApplicationWindow.window.appTheme.textSecondary
+                color: Theme.textSecondary
             }
         }
     }
