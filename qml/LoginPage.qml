@@ -4,8 +4,9 @@ import QtQuick.Layouts
 import "components"
 
 // The sign-in screen. The default administrator password is offered (pre-filled
-// and shown as a hint) only while the "admin" account still has it.
-Item {
+// and shown as a hint) only while the "admin" account still has it. A focus
+// scope, so the password field keeps the keyboard when the stack focuses the page.
+FocusScope {
     id: page
     objectName: "loginPage"
 
@@ -107,7 +108,6 @@ Item {
                 Text {
                     text: fieldRoot.icon
                     font.pixelSize: 18
-                    font.family: "Segoe UI, Arial"
                     color: fieldRoot.theme.textMuted
                     Layout.alignment: Qt.AlignVCenter
                 }
@@ -151,8 +151,7 @@ Item {
                         text: eye.checked ? "👁" : "👁🗨"
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
-                        font.pixelSize: eye.checked ? 16 : 12
-                        font.family: "Segoe UI, Arial"
+                        font.pixelSize: 14
                         color: fieldRoot.theme.textSecondary
                     }
                 }
@@ -180,8 +179,8 @@ Item {
                 width: 72
                 height: 72
                 source: "qrc:/assets/logo.ico"
-                sourceSize.width: 256
-                sourceSize.height: 256
+                // The icon file holds one frame per size, smallest first.
+                currentFrame: frameCount > 0 ? frameCount - 1 : 0
                 fillMode: Image.PreserveAspectFit
                 smooth: true
                 mipmap: true

@@ -5,7 +5,7 @@ import QtQuick.Layouts
 // The main shell: top bar over the side bar and the twelve pages. One index is
 // shared by the side bar, the page stack and the list of page titles; all
 // pages are built with the shell so each loads its data once.
-Item {
+FocusScope {
     id: shell
     objectName: "mainApp"
 

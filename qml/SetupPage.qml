@@ -4,7 +4,7 @@ import QtQuick.Layouts
 import "components"
 
 // First-run setup: the office picks its primary currency once.
-Item {
+FocusScope {
     id: page
     objectName: "setupPage"
 
@@ -76,7 +76,6 @@ Item {
                         anchors.centerIn: parent
                         text: "⚙"
                         font.pixelSize: 30
-                        font.family: "Segoe UI, Arial"
                         color: page.theme.accentGold
                     }
                 }
@@ -142,6 +141,8 @@ Item {
                                 ButtonGroup.group: currencyGroup
                                 checked: row.index === 0
                                 Layout.alignment: Qt.AlignVCenter
+                                Layout.preferredWidth: 24
+                                Layout.preferredHeight: 24
                                 padding: 0
 
                                 indicator: Rectangle {

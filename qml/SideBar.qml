@@ -61,8 +61,8 @@ Rectangle {
                         width: 24
                         height: 24
                         source: "qrc:/assets/logo.ico"
-                        sourceSize.width: 48
-                        sourceSize.height: 48
+                        // The icon file holds one frame per size, smallest first.
+                        currentFrame: frameCount > 0 ? frameCount - 1 : 0
                         fillMode: Image.PreserveAspectFit
                         smooth: true
                         mipmap: true
@@ -104,6 +104,8 @@ Rectangle {
             currentIndex: sideBar.currentIndex
 
             ScrollBar.vertical: ScrollBar {
+                // On the left, away from the selection bar at the right edge.
+                LayoutMirroring.enabled: true
                 policy: ScrollBar.AsNeeded
                 width: 6
                 contentItem: Rectangle {
@@ -157,7 +159,6 @@ Rectangle {
                             horizontalAlignment: Text.AlignHCenter
                             text: entry.modelData.icon
                             font.pixelSize: 18
-                            font.family: "Segoe UI, Arial"
                             color: entry.selected ? sideBar.theme.accentGold : sideBar.theme.textMuted
                         }
 

@@ -60,6 +60,8 @@ start_app() {
     done
     [ -n "$win" ] || { echo "the window did not appear" >&2; cat "$work/app.out" >&2; exit 1; }
     xdotool windowmove "$win" 0 0
+    # No window manager hands out the keyboard focus here.
+    xdotool windowfocus --sync "$win" || true
     sleep 1.5 # entry animations
 }
 

@@ -48,7 +48,6 @@ Button {
                 text: control.iconSymbol
                 textFormat: Text.PlainText
                 font.pixelSize: 16
-                font.family: control.font.family
                 color: control.foreground
             }
 

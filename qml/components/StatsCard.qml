@@ -46,7 +46,6 @@ Rectangle {
                 text: card.icon
                 textFormat: Text.PlainText
                 font.pixelSize: 22
-                font.family: "Segoe UI, Arial"
                 color: card.iconColor
             }
         }

@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QQuickStyle>
-#include <QStringList>
 
 namespace AppSetup {
 
@@ -17,15 +16,22 @@ void apply()
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QGuiApplication::setLayoutDirection(Qt::RightToLeft);
 
-    // The components ask for "Segoe UI, Arial", which Linux desktops rarely
-    // have; without a substitute fontconfig picks its generic fallback for
-    // Arabic, whose letters are poorly shaped. Noto Sans Arabic carries the
-    // Arabic text and digits, Noto Sans the Latin letters.
-    const QStringList faces = {QStringLiteral("Noto Sans Arabic"), QStringLiteral("Noto Sans")};
-    for (const QString& family : {QStringLiteral("Segoe UI"), QStringLiteral("Arial")})
-        QFont::insertSubstitutions(family, faces);
+    // The default face for every text that names no family of its own (the
+    // icons do not): Noto Sans Arabic for Arabic and digits, Noto Sans for
+    // Latin letters, DejaVu Sans and Noto Sans Symbols for the menu's
+    // technical symbols (monochrome, so they take the theme's colours), and
+    // the colour emoji font for pictographs ahead of the monochrome symbol
+    // font that also has some of them. Texts that ask for "Segoe UI, Arial"
+    // get their Arabic from fontconfig, which picks Noto Sans Arabic too.
     QFont appFont = QGuiApplication::font();
-    appFont.setFamilies(faces);
+    appFont.setFamilies({
+        QStringLiteral("Noto Sans Arabic"),
+        QStringLiteral("Noto Sans"),
+        QStringLiteral("DejaVu Sans"),
+        QStringLiteral("Noto Sans Symbols"),
+        QStringLiteral("Noto Color Emoji"),
+        QStringLiteral("Noto Sans Symbols2"),
+    });
     QGuiApplication::setFont(appFont);
 }
 

@@ -4,6 +4,7 @@
 #include "core/AppSetup.h"
 
 #include <QColor>
+#include <QDate>
 #include <QImage>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
@@ -14,8 +15,6 @@
 #include <QQuickWindow>
 #include <QTest>
 
-#include <algorithm>
-#include <functional>
 #include <algorithm>
 #include <functional>
 #include <memory>
@@ -44,12 +43,18 @@ const QStringList kPageObjects = {
 };
 
 const QStringList kTopBarTitles = {
-    QStringLiteral("لوحة التحكم"), QStringLiteral("العقارات والمشاريع"),
-    QStringLiteral("المستأجرون"), QStringLiteral("المشترون والمبيعات"),
-    QStringLiteral("المحاسبة ومراكز التكلفة"), QStringLiteral("المدفوعات"),
-    QStringLiteral("الشيكات"), QStringLiteral("الفواتير"),
-    QStringLiteral("الصيانة"), QStringLiteral("التقارير"),
-    QStringLiteral("المستخدمون"), QStringLiteral("الإعدادات"),
+    QStringLiteral("لوحة التحكم"),
+    QStringLiteral("العقارات والمشاريع"),
+    QStringLiteral("المستأجرون"),
+    QStringLiteral("المشترون والمبيعات"),
+    QStringLiteral("المحاسبة ومراكز التكلفة"),
+    QStringLiteral("المدفوعات"),
+    QStringLiteral("الشيكات"),
+    QStringLiteral("الفواتير"),
+    QStringLiteral("الصيانة"),
+    QStringLiteral("التقارير"),
+    QStringLiteral("المستخدمون"),
+    QStringLiteral("الإعدادات"),
 };
 
 class ParentingIncubator : public QQmlIncubator
@@ -110,9 +115,10 @@ private slots:
         for (const QString& mode : {QStringLiteral("light"), QStringLiteral("dark")}) {
             click(item(QStringLiteral("themeSegment_") + mode));
             QCOMPARE(settings()->property("themeMode").toString(), mode);
-            QCOMPARE(m_db->value(QStringLiteral("SELECT value FROM settings WHERE key='theme_mode'"))
-                         .toString(),
-                     mode);
+            QCOMPARE(
+                m_db->value(QStringLiteral("SELECT value FROM settings WHERE key='theme_mode'"))
+                    .toString(),
+                mode);
 
             for (int i = 0; i < kPageObjects.size(); ++i) {
                 QObject* menu = item(QStringLiteral("sideBarMenu"));
@@ -198,7 +204,8 @@ private slots:
         QCOMPARE(fieldText(QStringLiteral("usernameField")), QStringLiteral("مستخدم"));
         QCOMPARE(fieldText(QStringLiteral("passwordField")), QStringLiteral("خطأ"));
         // The password stays hidden as dots until the eye is toggled.
-        QObject* passwordInput = item(QStringLiteral("passwordField"))->property("input").value<QObject*>();
+        QObject* passwordInput =
+            item(QStringLiteral("passwordField"))->property("input").value<QObject*>();
         QCOMPARE(passwordInput->property("echoMode").toInt(), 2 /* TextInput.Password */);
         click(item(QStringLiteral("passwordEye")));
         QCOMPARE(passwordInput->property("echoMode").toInt(), 0 /* TextInput.Normal */);
@@ -291,8 +298,21 @@ private slots:
         // The seeded database already has its primary currency.
         start();
         QVERIFY(!settings()->property("isFirstRun").toBool());
-        signIn();
+        // The password field has the keyboard; Return signs in.
+        auto* password =
+            item(QStringLiteral("passwordField"))->property("input").value<QQuickItem*>();
+        QTRY_VERIFY(password->hasActiveFocus());
+        QTest::keyClick(m_window, Qt::Key_Return);
+        waitForStage(QStringLiteral("mainApp"));
         QVERIFY(!findItem(m_window->contentItem(), QStringLiteral("setupPage")));
+
+        // The top bar names today in Arabic, with Latin digits.
+        static const char* const days[] = {"الاثنين", "الثلاثاء", "الأربعاء", "الخميس",
+                                           "الجمعة",  "السبت",    "الأحد"};
+        const QDate today = QDate::currentDate();
+        QCOMPARE(item(QStringLiteral("todayText"))->property("text").toString(),
+                 QString::fromUtf8(days[today.dayOfWeek() - 1]) + QLatin1Char(' ') +
+                     today.toString(QStringLiteral("dd/MM/yyyy")));
     }
 
     void storedThemeModeSelectsPalette_data()
@@ -311,7 +331,8 @@ private slots:
         QFETCH(bool, dark);
         start([stored](TestDatabase& db) {
             db.db()->execNonQuery(
-                QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('theme_mode', ?)"),
+                QStringLiteral(
+                    "INSERT OR REPLACE INTO settings (key, value) VALUES ('theme_mode', ?)"),
                 {stored});
         });
         QObject* theme = m_window->property("appTheme").value<QObject*>();
@@ -366,7 +387,8 @@ private slots:
         QCOMPARE(bareInput->y(), 0.0);
         QCOMPARE(bare->height(), 42.0);
 
-        QQuickItem* labelled = create(QStringLiteral("MTextField { width: 300; label: \"الاسم\" }"));
+        QQuickItem* labelled =
+            create(QStringLiteral("MTextField { width: 300; label: \"الاسم\" }"));
         QQuickItem* label = findItem(labelled, QStringLiteral("mtextfieldLabel"));
         QQuickItem* input = findItem(labelled, QStringLiteral("mtextfieldInput"));
         QVERIFY(label->isVisible());
@@ -406,7 +428,8 @@ private slots:
         };
         QCOMPARE(pixel(outlined, QPointF(8, 20)), QColor("#336699"));
         const QColor fill = pixel(filled, QPointF(8, 20));
-        QVERIFY2(fill.red() > 180 && fill.green() < 80 && fill.blue() < 80, qPrintable(fill.name()));
+        QVERIFY2(fill.red() > 180 && fill.green() < 80 && fill.blue() < 80,
+                 qPrintable(fill.name()));
         const QColor edge = pixel(outlined, QPointF(outlined->width() / 2, 0.5));
         QVERIFY2(edge.red() > 150 && edge.blue() < 120, qPrintable(edge.name()));
     }
@@ -414,12 +437,12 @@ private slots:
     void analyticsBarsScaleAgainstMaxValue()
     {
         start();
-        QQuickItem* chart = create(QStringLiteral(
-            "AnalyticsWidget { x: 100; y: 100; width: 400; maxValue: 100; data: ["
-            "{ label: \"يناير\", value: 150, color: \"#c79a36\" },"
-            "{ label: \"فبراير\", value: 0, color: \"#16a34a\" },"
-            "{ label: \"مارس\", value: 50, color: \"#d97706\" },"
-            "{ label: \"أبريل\", value: 12500, color: \"#dc2626\" } ] }"));
+        QQuickItem* chart = create(
+            QStringLiteral("AnalyticsWidget { x: 100; y: 100; width: 400; maxValue: 100; data: ["
+                           "{ label: \"يناير\", value: 150, color: \"#c79a36\" },"
+                           "{ label: \"فبراير\", value: 0, color: \"#16a34a\" },"
+                           "{ label: \"مارس\", value: 50, color: \"#d97706\" },"
+                           "{ label: \"أبريل\", value: 12500, color: \"#dc2626\" } ] }"));
         QQuickItem* area = findItem(chart, QStringLiteral("analyticsChartArea"));
         QVERIFY(area);
         QVERIFY(area->height() > 100);
@@ -427,8 +450,9 @@ private slots:
         QList<QQuickItem*> bars = findItems(area, QStringLiteral("analyticsBar"));
         const QList<QQuickItem*> values = findItems(area, QStringLiteral("analyticsBarValue"));
         QCOMPARE(bars.size(), 4);
-        std::sort(bars.begin(), bars.end(),
-                  [](QQuickItem* a, QQuickItem* b) { return a->mapToScene({}).x() > b->mapToScene({}).x(); });
+        std::sort(bars.begin(), bars.end(), [](QQuickItem* a, QQuickItem* b) {
+            return a->mapToScene({}).x() > b->mapToScene({}).x();
+        });
 
         QTRY_COMPARE(bars.at(0)->height(), area->height() * 1.5);
         QVERIFY(bars.at(0)->height() > area->height());
@@ -447,12 +471,12 @@ private slots:
     void dialogPlacesContentAndCloses()
     {
         start();
-        QQuickItem* host = create(QStringLiteral(
-            "Item { property alias dialog: dlg\n"
-            "  MDialog { id: dlg; title: \"عقود المستأجر - <i>x</i>\"\n"
-            "    Column { objectName: \"dialogChild\"; width: 300\n"
-            "      MTextField { width: 300; label: \"الاسم\" }\n"
-            "      MButton { text: \"حفظ\"; outline: true } } } }"));
+        QQuickItem* host =
+            create(QStringLiteral("Item { property alias dialog: dlg\n"
+                                  "  MDialog { id: dlg; title: \"عقود المستأجر - <i>x</i>\"\n"
+                                  "    Column { objectName: \"dialogChild\"; width: 300\n"
+                                  "      MTextField { width: 300; label: \"الاسم\" }\n"
+                                  "      MButton { text: \"حفظ\"; outline: true } } } }"));
         QObject* dialog = host->property("dialog").value<QObject*>();
         QMetaObject::invokeMethod(dialog, "open");
         QTRY_COMPARE(dialog->property("opened").toBool(), true);
@@ -511,7 +535,9 @@ private:
 
     QObject* auth() const
     {
-        return m_engine->rootContext()->contextProperty(QStringLiteral("authCtrl")).value<QObject*>();
+        return m_engine->rootContext()
+            ->contextProperty(QStringLiteral("authCtrl"))
+            .value<QObject*>();
     }
 
     QObject* settings() const
@@ -560,7 +586,8 @@ private:
 
     QString currentStage()
     {
-        QObject* current = item(QStringLiteral("stackView"))->property("currentItem").value<QObject*>();
+        QObject* current =
+            item(QStringLiteral("stackView"))->property("currentItem").value<QObject*>();
         return current ? current->objectName() : QString();
     }
 
@@ -571,10 +598,7 @@ private:
         QTRY_VERIFY(!stack->property("busy").toBool());
     }
 
-    QString fieldText(const QString& field)
-    {
-        return item(field)->property("text").toString();
-    }
+    QString fieldText(const QString& field) { return item(field)->property("text").toString(); }
 
     // Clicks the login button with whatever the fields hold (the default
     // credentials on a fresh database) and waits for the next stage.
@@ -597,7 +621,8 @@ private:
         QTest::keyClick(m_window, Qt::Key_Delete);
         // keyClicks() only handles Latin-1; send each character with its text.
         for (const QChar ch : text)
-            QTest::sendKeyEvent(QTest::Click, m_window, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Click, m_window, Qt::Key_unknown, QString(ch),
+                                Qt::NoModifier);
         QCOMPARE(input->property("text").toString(), text);
     }
 
@@ -605,8 +630,10 @@ private:
     {
         QVERIFY(target);
         QVERIFY2(target->isVisible(), qPrintable(target->objectName()));
-        const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
-        QVERIFY2(QRectF(QPointF(), m_window->size()).contains(centre), qPrintable(target->objectName()));
+        const QPointF centre =
+            target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+        QVERIFY2(QRectF(QPointF(), m_window->size()).contains(centre),
+                 qPrintable(target->objectName()));
         QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
     }
 
