@@ -8,8 +8,12 @@
 #include "finance/BuyerModel.h"
 #include "finance/ChequeModel.h"
 #include "finance/CurrencyModel.h"
+#include "finance/ExpenseModel.h"
 #include "finance/InstallmentModel.h"
 #include "rental/ContractModel.h"
+#include "rental/InvoiceModel.h"
+#include "rental/MaintenanceModel.h"
+#include "rental/PaymentModel.h"
 #include "rental/PropertyModel.h"
 #include "rental/TenantModel.h"
 #include "rental/UnitModel.h"
@@ -24,6 +28,10 @@ AppContext::AppContext(Database* db, const QString& dataDir)
     , m_unitModel(std::make_unique<UnitModel>(db))
     , m_tenantModel(std::make_unique<TenantModel>(db))
     , m_contractModel(std::make_unique<ContractModel>(db))
+    , m_invoiceModel(std::make_unique<InvoiceModel>(db))
+    , m_paymentModel(std::make_unique<PaymentModel>(db))
+    , m_maintenanceModel(std::make_unique<MaintenanceModel>(db))
+    , m_expenseModel(std::make_unique<ExpenseModel>(db))
     , m_accountModel(std::make_unique<AccountModel>(db))
     , m_chequeModel(std::make_unique<ChequeModel>(db))
     , m_buyerModel(std::make_unique<BuyerModel>(db))
@@ -43,6 +51,10 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("unitModel"), m_unitModel.get());
     context->setContextProperty(QStringLiteral("tenantModel"), m_tenantModel.get());
     context->setContextProperty(QStringLiteral("contractModel"), m_contractModel.get());
+    context->setContextProperty(QStringLiteral("invoiceModel"), m_invoiceModel.get());
+    context->setContextProperty(QStringLiteral("paymentModel"), m_paymentModel.get());
+    context->setContextProperty(QStringLiteral("maintenanceModel"), m_maintenanceModel.get());
+    context->setContextProperty(QStringLiteral("expenseModel"), m_expenseModel.get());
     context->setContextProperty(QStringLiteral("accountModel"), m_accountModel.get());
     context->setContextProperty(QStringLiteral("chequeModel"), m_chequeModel.get());
     context->setContextProperty(QStringLiteral("buyerModel"), m_buyerModel.get());

@@ -1,0 +1,127 @@
+#include "finance/ExpenseModel.h"
+
+#include "core/Database.h"
+#include "core/TransactionGuard.h"
+
+#include <cmath>
+
+namespace {
+
+QVariant idOrNull(int id)
+{
+    return id > 0 ? QVariant(id) : QVariant(QMetaType(QMetaType::Int));
+}
+
+} // namespace
+
+ExpenseModel::ExpenseModel(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{}
+
+QVariantList ExpenseModel::getAll()
+{
+    return m_db->execQuery(QStringLiteral(
+        "SELECT e.*, p.name as property_name, u.unit_number, c.name as contractor_name "
+        "FROM expenses e LEFT JOIN properties p ON e.property_id=p.id "
+        "LEFT JOIN units u ON e.unit_id=u.id LEFT JOIN contractors c ON e.contractor_id=c.id "
+        "ORDER BY e.expense_date DESC"));
+}
+
+QVariant ExpenseModel::costCenterFor(int propId, int unitId)
+{
+    // The unit's own cost centre, or the property's project centre for an
+    // expense of the whole property; NULL when there is none.
+    const QVariantList rows =
+        unitId > 0
+            ? m_db->execQuery(
+                  QStringLiteral("SELECT id FROM cost_centers WHERE unit_id=? ORDER BY id LIMIT 1"),
+                  {unitId})
+            : m_db->execQuery(QStringLiteral("SELECT id FROM cost_centers WHERE property_id=? AND "
+                                             "type='project' ORDER BY id LIMIT 1"),
+                              {propId});
+    return rows.isEmpty() ? QVariant(QMetaType(QMetaType::Int))
+                          : rows.first().toMap().value(QStringLiteral("id"));
+}
+
+int ExpenseModel::add(int propId, int unitId, int contractorId, const QString& cat,
+                      const QString& workCat, const QString& desc, double amount,
+                      const QString& date, int currId)
+{
+    if (!(amount > 0) || !std::isfinite(amount) || cat.trimmed().isEmpty())
+        return -1;
+    // contractor_id has no foreign key: an unknown contractor would be stored
+    // and its balance raise would reach no row.
+    if (contractorId > 0 &&
+        m_db->execQuery(QStringLiteral("SELECT id FROM contractors WHERE id=?"), {contractorId})
+            .isEmpty())
+        return -1;
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return -1;
+
+    // The project of an expense is its property.
+    const int id = m_db->execInsert(
+        QStringLiteral("INSERT INTO expenses (property_id,unit_id,contractor_id,category,"
+                       "work_category,description,amount,expense_date,currency_id,project_id,"
+                       "cost_center_id) VALUES (?,?,?,?,?,?,?,?,?,?,?)"),
+        {propId, idOrNull(unitId), idOrNull(contractorId), cat, workCat, desc, amount, date, currId,
+         propId, costCenterFor(propId, unitId)});
+    if (id < 1)
+        return -1;
+    if (contractorId > 0 &&
+        !m_db->execNonQuery(QStringLiteral("UPDATE contractors SET balance=balance+? WHERE id=?"),
+                            {amount, contractorId}))
+        return -1;
+    if (!tx.commit())
+        return -1;
+    emit dataChanged();
+    return id;
+}
+
+QVariantList ExpenseModel::getByProperty(int propId)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT * FROM expenses WHERE property_id=? ORDER BY expense_date DESC"),
+        {propId});
+}
+
+double ExpenseModel::getTotal(int propId)
+{
+    // Only a negative id means every property; 0 sums expenses of property 0.
+    const QVariantList rows =
+        propId < 0
+            ? m_db->execQuery(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t FROM expenses"))
+            : m_db->execQuery(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t FROM expenses "
+                                             "WHERE property_id=?"),
+                              {propId});
+    return rows.isEmpty() ? 0.0 : rows.first().toMap().value(QStringLiteral("t")).toDouble();
+}
+
+QVariantList ExpenseModel::getContractors()
+{
+    return m_db->execQuery(QStringLiteral("SELECT * FROM contractors ORDER BY name"));
+}
+
+int ExpenseModel::addContractor(const QString& name, const QString& phone, const QString& trade)
+{
+    if (name.trimmed().isEmpty())
+        return -1;
+    const int id = m_db->execInsert(
+        QStringLiteral("INSERT INTO contractors (name,phone,trade) VALUES (?,?,?)"),
+        {name, phone, trade});
+    if (id < 1)
+        return -1;
+    emit dataChanged();
+    return id;
+}
+
+QVariantList ExpenseModel::getContractorExpenses(int contractorId)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT e.*, p.name as property_name FROM expenses e "
+                       "LEFT JOIN properties p ON e.property_id=p.id WHERE e.contractor_id=? "
+                       "ORDER BY e.expense_date DESC"),
+        {contractorId});
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+
+class Database;
+class InvoiceNumbers;
+
+// Tenant invoices: numbering per month of issue, the monthly rent run with
+// metered lines, free and service invoices, paid amounts and voiding. Every
+// invoice raises its tenant's balance by its total; voiding lowers it by what
+// was still open.
+class InvoiceModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit InvoiceModel(Database* db, QObject* parent = nullptr);
+
+    Q_INVOKABLE QVariantList getAll();
+    Q_INVOKABLE QVariantMap getById(int id);
+    Q_INVOKABLE QVariantList getItems(int invoiceId);
+    Q_INVOKABLE QVariantList getByTenant(int tenantId);
+    Q_INVOKABLE int createInvoice(int tenantId, int unitId, const QString& period,
+                                  const QVariantList& items, int currencyId);
+    Q_INVOKABLE int generateAllRent(const QString& period);
+    Q_INVOKABLE int generateServiceInvoice(const QVariantList& tenantIds,
+                                           const QString& serviceName, double amount,
+                                           const QString& period, int currencyId);
+    Q_INVOKABLE int generatePropertyServiceInvoice(int propertyId, const QString& serviceName,
+                                                   double amount, const QString& period,
+                                                   int currencyId);
+    Q_INVOKABLE bool updatePaidAmount(int id, double amount);
+    Q_INVOKABLE bool voidInvoice(int id);
+
+signals:
+    void dataChanged();
+
+private:
+    // One invoice about to be written. `contractId` is set only on rent
+    // invoices; `unitId` is NULL for invoices without a unit.
+    struct Draft
+    {
+        int tenantId = 0;
+        QVariant unitId;
+        QVariant contractId;
+        QString period;
+        int currencyId = 0;
+        double total = 0;
+        // description, type, quantity, unit_price, total of each line, in order
+        QList<QVariantList> lines;
+    };
+
+    bool hasLiveInvoice(int tenantId, const QString& period);
+    // Writes the invoice, its lines and the tenant's balance all-or-nothing.
+    // Returns the new id, or -1 when any statement failed (nothing is kept).
+    int writeInvoice(InvoiceNumbers& numbers, const Draft& draft);
+
+    Database* m_db;
+};

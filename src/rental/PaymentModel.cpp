@@ -1,0 +1,109 @@
+#include "rental/PaymentModel.h"
+
+#include "core/Database.h"
+#include "core/TransactionGuard.h"
+
+#include <cmath>
+
+PaymentModel::PaymentModel(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{}
+
+QVariantList PaymentModel::getAll()
+{
+    // A payment's unit is its own (buyer payments) or else its invoice's.
+    return m_db->execQuery(QStringLiteral(
+        "SELECT p.*, t.full_name as tenant_name, b.full_name as buyer_name, i.invoice_number, "
+        "COALESCE(payUnit.unit_number, invUnit.unit_number) as unit_number, "
+        "COALESCE(payProperty.name, invProperty.name) as property_name "
+        "FROM payments p LEFT JOIN tenants t ON p.tenant_id=t.id "
+        "LEFT JOIN buyers b ON p.buyer_id=b.id LEFT JOIN invoices i ON p.invoice_id=i.id "
+        "LEFT JOIN units invUnit ON i.unit_id=invUnit.id "
+        "LEFT JOIN properties invProperty ON invUnit.property_id=invProperty.id "
+        "LEFT JOIN units payUnit ON p.unit_id=payUnit.id "
+        "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id "
+        "ORDER BY p.payment_date DESC"));
+}
+
+int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString& method,
+                      const QString& date, const QString& ref, int currId)
+{
+    if (!(amount > 0) || !std::isfinite(amount))
+        return -1;
+
+    if (invoiceId > 0) {
+        const QVariantList rows = m_db->execQuery(
+            QStringLiteral("SELECT balance, status, tenant_id FROM invoices WHERE id=?"),
+            {invoiceId});
+        // An unknown invoice is left to the foreign key on invoice_id below.
+        if (!rows.isEmpty()) {
+            const QVariantMap invoice = rows.first().toMap();
+            if (amount > invoice.value(QStringLiteral("balance")).toDouble())
+                return -1;
+            if (invoice.value(QStringLiteral("status")).toString() == QLatin1String("void"))
+                return -1;
+            // The payment lowers the balance of the tenant passed in, so it
+            // must be the tenant the invoice was issued to.
+            if (invoice.value(QStringLiteral("tenant_id")).toInt() != tenantId)
+                return -1;
+        }
+    }
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return -1;
+
+    // Without an invoice the column stays NULL: a stored 0 would name no
+    // invoice and fail the foreign key.
+    const QVariant invoiceValue =
+        invoiceId > 0 ? QVariant(invoiceId) : QVariant(QMetaType(QMetaType::Int));
+    const int id = m_db->execInsert(
+        QStringLiteral("INSERT INTO payments (invoice_id,tenant_id,amount,payment_method,"
+                       "payment_date,reference,currency_id) VALUES (?,?,?,?,?,?,?)"),
+        {invoiceValue, tenantId, amount, method, date, ref, currId});
+    if (id < 1)
+        return -1;
+
+    if (invoiceId > 0) {
+        // In the CASE, balance is still the value before this update.
+        if (!m_db->execNonQuery(
+                QStringLiteral("UPDATE invoices SET paid_amount=paid_amount+?, balance=balance-?, "
+                               "status=CASE WHEN balance-?<=0 THEN 'paid' ELSE 'partial' END "
+                               "WHERE id=?"),
+                {amount, amount, amount, invoiceId}))
+            return -1;
+        if (!m_db->execNonQuery(QStringLiteral("UPDATE tenants SET balance=balance-? WHERE id=?"),
+                                {amount, tenantId}))
+            return -1;
+    }
+
+    if (!tx.commit())
+        return -1;
+    emit dataChanged();
+    return id;
+}
+
+QVariantList PaymentModel::getByTenant(int tenantId)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT * FROM payments WHERE tenant_id=? ORDER BY payment_date DESC"),
+        {tenantId});
+}
+
+QVariantList PaymentModel::getRecent(int limit)
+{
+    return m_db->execQuery(
+        QStringLiteral(
+            "SELECT p.*, t.full_name as tenant_name, b.full_name as buyer_name, "
+            "COALESCE(payUnit.unit_number, invUnit.unit_number) as unit_number, "
+            "COALESCE(payProperty.name, invProperty.name) as property_name "
+            "FROM payments p LEFT JOIN tenants t ON p.tenant_id=t.id "
+            "LEFT JOIN buyers b ON p.buyer_id=b.id LEFT JOIN invoices i ON p.invoice_id=i.id "
+            "LEFT JOIN units invUnit ON i.unit_id=invUnit.id "
+            "LEFT JOIN properties invProperty ON invUnit.property_id=invProperty.id "
+            "LEFT JOIN units payUnit ON p.unit_id=payUnit.id "
+            "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id "
+            "ORDER BY p.payment_date DESC LIMIT ?"),
+        {limit});
+}

@@ -1,0 +1,595 @@
+#include "RentalRows.h"
+#include "TestDatabase.h"
+
+#include "rental/InvoiceModel.h"
+
+#include <QDate>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QSqlQuery>
+#include <QTest>
+
+namespace {
+
+// Invoice numbers carry the month of issue, which is today's month.
+QString monthPrefix(const QDate& day = QDate::currentDate())
+{
+    return QStringLiteral("INV-") + day.toString(QStringLiteral("yyyyMM")) + QLatin1Char('-');
+}
+
+QVariantMap line(const QString& description, double total, const QVariant& type = QString(),
+                 const QVariant& quantity = 1)
+{
+    return {{QStringLiteral("description"), description},
+            {QStringLiteral("type"), type},
+            {QStringLiteral("quantity"), quantity},
+            {QStringLiteral("unit_price"), total},
+            {QStringLiteral("total"), total}};
+}
+
+} // namespace
+
+class TestInvoiceModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_fixture = std::make_unique<TestDatabase>();
+        m_model = std::make_unique<InvoiceModel>(db());
+        m_property = RentalRows::property(db(), QStringLiteral("برج النخيل"));
+        m_unit = RentalRows::unit(db(), m_property, QStringLiteral("A1"));
+        m_tenant = RentalRows::tenant(db(), QStringLiteral("سارة خليل"));
+        QVERIFY(m_property > 0 && m_unit > 0 && m_tenant > 0);
+    }
+    void cleanup()
+    {
+        m_model.reset();
+        m_fixture.reset();
+    }
+
+    void numbersFollowMonthMaximum_data()
+    {
+        QTest::addColumn<QStringList>("existing");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+
+        const QString cur = monthPrefix();
+        const QString prev = monthPrefix(QDate::currentDate().addMonths(-1));
+        QTest::newRow("first of the month") << QStringList() << cur + "0001" << cur + "0002";
+        QTest::newRow("after a gap")
+            << QStringList{cur + "0002", cur + "0007"} << cur + "0008" << cur + "0009";
+        QTest::newRow("past 9999")
+            << QStringList{cur + "9998", cur + "9999"} << cur + "10000" << cur + "10001";
+        // Text order would put 9999 after 10000; the sequence is numeric.
+        QTest::newRow("five digits beat 9999")
+            << QStringList{cur + "10000", cur + "9999"} << cur + "10001" << cur + "10002";
+        QTest::newRow("other months do not count")
+            << QStringList{prev + "0500", QStringLiteral("INV-199901-0900")} << cur + "0001"
+            << cur + "0002";
+    }
+
+    void numbersFollowMonthMaximum()
+    {
+        QFETCH(QStringList, existing);
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        for (const QString& number : existing)
+            QVERIFY(invoiceRow(number, QStringLiteral("1999-01")) > 0);
+
+        const int a = m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"),
+                                             {line(QStringLiteral("إيجار"), 100)}, 1);
+        const int b = m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-06"),
+                                             {line(QStringLiteral("إيجار"), 100)}, 1);
+        QVERIFY(a > 0 && b > 0);
+        QCOMPARE(numberOf(a), first);
+        QCOMPARE(numberOf(b), second);
+    }
+
+    void voidedNumbersStillCount()
+    {
+        const int first = m_model->createInvoice(m_tenant, 0, QStringLiteral("2024-05"),
+                                                 {line(QStringLiteral("مياه"), 50)}, 1);
+        QVERIFY(m_model->voidInvoice(first));
+        const int again = m_model->createInvoice(m_tenant, 0, QStringLiteral("2024-05"),
+                                                 {line(QStringLiteral("مياه"), 50)}, 1);
+        QVERIFY(again > first);
+        QCOMPARE(numberOf(again), monthPrefix() + "0002");
+    }
+
+    void createInvoiceStoresInvoiceLinesAndBalance()
+    {
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+        const QVariantList items{
+            line(QStringLiteral("إيجار"), 1200, QStringLiteral("rent")),
+            line(QStringLiteral("كهرباء"), 80.5, QString(), 0), // kind and quantity default
+            QVariantMap{{QStringLiteral("description"), QStringLiteral("خصم")},
+                        {QStringLiteral("total"), QStringLiteral("غير رقمي")}},
+        };
+        const int id = m_model->createInvoice(m_tenant, 0, QStringLiteral("2024-05"), items, 2);
+        QVERIFY(id > 0);
+        QCOMPARE(changed.count(), 1);
+
+        const QVariantMap invoice = m_model->getById(id);
+        QCOMPARE(invoice.value("tenant_name").toString(), QStringLiteral("سارة خليل"));
+        QCOMPARE(invoice.value("total_amount").toDouble(), 1280.5);
+        QCOMPARE(invoice.value("balance").toDouble(), 1280.5);
+        QCOMPARE(invoice.value("paid_amount").toDouble(), 0.0);
+        QCOMPARE(invoice.value("status").toString(), QStringLiteral("pending"));
+        QCOMPARE(invoice.value("due_date").toString(), QStringLiteral("2024-05-28"));
+        QCOMPARE(invoice.value("currency_id").toInt(), 2);
+        QVERIFY(invoice.value("unit_id").isNull());
+        QVERIFY(invoice.value("contract_id").isNull());
+        QCOMPARE(tenantBalance(), 1280.5);
+
+        const QVariantList lines = m_model->getItems(id);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(0).toMap().value("type").toString(), QStringLiteral("rent"));
+        QCOMPARE(lines.at(1).toMap().value("type").toString(), QStringLiteral("service"));
+        QCOMPARE(lines.at(1).toMap().value("quantity").toDouble(), 1.0);
+        QCOMPARE(lines.at(1).toMap().value("total").toDouble(), 80.5);
+        QVERIFY(lines.at(2).toMap().value("unit_price").isNull());
+
+        // Without a unit the list shows no unit number or property.
+        const QVariantMap listed = m_model->getAll().first().toMap();
+        QCOMPARE(listed.value("id").toInt(), id);
+        QVERIFY(listed.value("unit_number").isNull());
+        QVERIFY(listed.value("property_name").isNull());
+        QCOMPARE(m_model->getByTenant(m_tenant).size(), 1);
+    }
+
+    void createInvoiceWithoutItemsLeavesBalance()
+    {
+        const int id = m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-07"), {}, 1);
+        QVERIFY(id > 0);
+        QCOMPARE(m_model->getById(id).value("total_amount").toDouble(), 0.0);
+        QCOMPARE(m_model->getById(id).value("unit_id").toInt(), m_unit);
+        QVERIFY(m_model->getItems(id).isEmpty());
+        QCOMPARE(tenantBalance(), 0.0);
+        QCOMPARE(m_model->getAll().first().toMap().value("property_name").toString(),
+                 QStringLiteral("برج النخيل"));
+    }
+
+    void secondLiveInvoiceForPeriodRefused()
+    {
+        const QVariantList items{line(QStringLiteral("إيجار"), 500)};
+        const int first =
+            m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"), items, 1);
+        QVERIFY(first > 0);
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+        QCOMPARE(m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"), items, 1), -1);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(m_fixture->count("invoices"), 1);
+        QCOMPARE(tenantBalance(), 500.0);
+
+        // Another tenant, or the same tenant after voiding, may be billed.
+        const int other = RentalRows::tenant(db(), QStringLiteral("محمود عودة"));
+        QVERIFY(m_model->createInvoice(other, m_unit, QStringLiteral("2024-05"), items, 1) > 0);
+        QVERIFY(m_model->voidInvoice(first));
+        QVERIFY(m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"), items, 1) > 0);
+    }
+
+    void failedLineOrBalanceRollsBackInvoice_data()
+    {
+        QTest::addColumn<QVariantList>("items");
+        QTest::addColumn<bool>("balanceFails");
+        // A line without its required description cannot be stored.
+        QTest::newRow("line without description")
+            << QVariantList{line(QStringLiteral("إيجار"), 500),
+                            QVariantMap{{QStringLiteral("total"), 20}}}
+            << false;
+        QTest::newRow("tenant balance update fails")
+            << QVariantList{line(QStringLiteral("إيجار"), 500)} << true;
+    }
+
+    void failedLineOrBalanceRollsBackInvoice()
+    {
+        QFETCH(QVariantList, items);
+        QFETCH(bool, balanceFails);
+        if (balanceFails)
+            QVERIFY(RentalRows::failOn(db(), "UPDATE", "tenants"));
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+
+        QVERIFY(m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"), items, 1) < 1);
+        QCOMPARE(changed.count(), 0);
+        QCOMPARE(m_fixture->count("invoices"), 0);
+        QCOMPARE(m_fixture->count("invoice_items"), 0);
+        QCOMPARE(tenantBalance(), 0.0);
+        QCOMPARE(db()->transactionDepth(), 0);
+    }
+
+    void rentRunBillsActiveContractsWithMeteredLines_data()
+    {
+        QTest::addColumn<double>("consumption");
+        QTest::addColumn<double>("cost");
+        QTest::addColumn<double>("unitPrice");
+        QTest::newRow("several units") << 4.0 << 10.0 << 2.5;
+        QTest::newRow("exactly one unit") << 1.0 << 10.0 << 10.0;
+        // Quantity times price must give the cost below one unit too.
+        QTest::newRow("half a unit") << 0.5 << 10.0 << 20.0;
+        QTest::newRow("no consumption") << 0.0 << 10.0 << 10.0;
+    }
+
+    void rentRunBillsActiveContractsWithMeteredLines()
+    {
+        QFETCH(double, consumption);
+        QFETCH(double, cost);
+        QFETCH(double, unitPrice);
+
+        const int contract = RentalRows::contract(db(), m_unit, m_tenant, 1500, "active", 3);
+        const int otherUnit = RentalRows::unit(db(), m_property, QStringLiteral("A2"));
+        const int otherTenant = RentalRows::tenant(db(), QStringLiteral("محمود عودة"));
+        QVERIFY(RentalRows::contract(db(), otherUnit, otherTenant, 900, "terminated") > 0);
+        QVERIFY(RentalRows::usage(db(), m_unit, 1, "2024-05", consumption, cost) > 0);
+        QVERIFY(RentalRows::usage(db(), m_unit, 2, "2024-04", 7, 70) > 0); // other period
+
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 1);
+        QCOMPARE(changed.count(), 1);
+
+        const QVariantMap invoice = m_model->getByTenant(m_tenant).first().toMap();
+        QCOMPARE(invoice.value("contract_id").toInt(), contract);
+        QCOMPARE(invoice.value("unit_id").toInt(), m_unit);
+        QCOMPARE(invoice.value("currency_id").toInt(), 3);
+        QCOMPARE(invoice.value("due_date").toString(), QStringLiteral("2024-05-28"));
+        QCOMPARE(invoice.value("total_amount").toDouble(), 1500 + cost);
+        QCOMPARE(invoice.value("invoice_number").toString(), monthPrefix() + "0001");
+        QCOMPARE(tenantBalance(), 1500 + cost);
+
+        const QVariantList lines = m_model->getItems(invoice.value("id").toInt());
+        QCOMPARE(lines.size(), 2);
+        const QVariantMap rent = lines.at(0).toMap();
+        QCOMPARE(rent.value("description").toString(), QStringLiteral("إيجار شهري"));
+        QCOMPARE(rent.value("type").toString(), QStringLiteral("rent"));
+        QCOMPARE(rent.value("unit_price").toDouble(), 1500.0);
+        const QVariantMap metered = lines.at(1).toMap();
+        QCOMPARE(metered.value("description").toString(), QStringLiteral("مياه"));
+        QCOMPARE(metered.value("type").toString(), QStringLiteral("usage"));
+        QCOMPARE(metered.value("quantity").toDouble(), consumption);
+        QCOMPARE(metered.value("unit_price").toDouble(), unitPrice);
+        QCOMPARE(metered.value("total").toDouble(), cost);
+
+        // A second run for the period finds every tenant billed.
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 0);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(m_fixture->count("invoices"), 1);
+    }
+
+    void rentRunBillsEachTenantOncePerPeriod()
+    {
+        // Two contracts of one tenant: one rent invoice for the period.
+        const int secondUnit = RentalRows::unit(db(), m_property, QStringLiteral("A2"));
+        RentalRows::contract(db(), m_unit, m_tenant, 1000);
+        RentalRows::contract(db(), secondUnit, m_tenant, 700);
+        // A service invoice issued first also counts as the period's invoice.
+        const int serviced = RentalRows::tenant(db(), QStringLiteral("ليلى حداد"));
+        const int thirdUnit = RentalRows::unit(db(), m_property, QStringLiteral("B1"));
+        RentalRows::contract(db(), thirdUnit, serviced, 800);
+        QCOMPARE(m_model->generateServiceInvoice({serviced}, QStringLiteral("تنظيف"), 100,
+                                                 QStringLiteral("2024-05"), 1),
+                 1);
+
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 1);
+        QCOMPARE(m_model->getByTenant(m_tenant).size(), 1);
+        QCOMPARE(m_model->getByTenant(serviced).size(), 1);
+        // A rent invoice in place blocks free invoices but not service charges.
+        QCOMPARE(m_model->createInvoice(m_tenant, 0, QStringLiteral("2024-05"),
+                                        {line(QStringLiteral("صيانة"), 40)}, 1),
+                 -1);
+        QCOMPARE(m_model->generatePropertyServiceInvoice(m_property, QStringLiteral("مصعد"), 50,
+                                                         QStringLiteral("2024-05"), 1),
+                 2);
+        QCOMPARE(m_model->getByTenant(m_tenant).size(), 2);
+    }
+
+    void rentRunSkipsFailedInvoiceAndNumbersOn()
+    {
+        // Three contracts; the middle one's metered line cannot be written.
+        QList<int> tenants;
+        for (const QString& name :
+             {QStringLiteral("أحمد"), QStringLiteral("بشير"), QStringLiteral("جميلة")}) {
+            const int unit = RentalRows::unit(db(), m_property, name);
+            tenants << RentalRows::tenant(db(), name);
+            QVERIFY(RentalRows::contract(db(), unit, tenants.last(), 1000) > 0);
+            if (tenants.size() == 2)
+                QVERIFY(RentalRows::usage(db(), unit, 2, "2024-05", 10, 5) > 0);
+        }
+        QVERIFY(RentalRows::failOn(db(), "INSERT", "invoice_items", "NEW.type='usage'"));
+
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 2);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(m_model->getByTenant(tenants.at(1)).size(), 0);
+        QCOMPARE(
+            m_fixture->value("SELECT balance FROM tenants WHERE id=?", {tenants.at(1)}).toDouble(),
+            0.0);
+        QCOMPARE(m_fixture->count("invoice_items"), 2); // no orphaned rent line
+        // The failed invoice's number is handed to the next one.
+        QCOMPARE(numberOf(m_model->getByTenant(tenants.at(2)).first().toMap().value("id").toInt()),
+                 monthPrefix() + "0002");
+        QCOMPARE(db()->transactionDepth(), 0);
+    }
+
+    void serviceInvoicesPerTenant()
+    {
+        RentalRows::contract(db(), m_unit, m_tenant, 1000);
+        const int withoutContract = RentalRows::tenant(db(), QStringLiteral("نور سلامة"));
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+
+        // An unknown tenant cannot be billed; the others still are.
+        QCOMPARE(m_model->generateServiceInvoice({m_tenant, 9999, withoutContract},
+                                                 QStringLiteral("حراسة"), 75,
+                                                 QStringLiteral("2024-05"), 1),
+                 2);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(m_fixture->count("invoices"), 2);
+        QCOMPARE(m_fixture->count("invoice_items"), 2);
+
+        const QVariantMap withUnit = m_model->getByTenant(m_tenant).first().toMap();
+        QCOMPARE(withUnit.value("unit_id").toInt(), m_unit);
+        QCOMPARE(withUnit.value("total_amount").toDouble(), 75.0);
+        QVERIFY(m_model->getByTenant(withoutContract).first().toMap().value("unit_id").isNull());
+        const QVariantMap item = m_model->getItems(withUnit.value("id").toInt()).first().toMap();
+        QCOMPARE(item.value("description").toString(), QStringLiteral("حراسة"));
+        QCOMPARE(item.value("type").toString(), QStringLiteral("service"));
+        QCOMPARE(tenantBalance(), 75.0);
+
+        QCOMPARE(m_model->generateServiceInvoice({}, QStringLiteral("حراسة"), 75,
+                                                 QStringLiteral("2024-05"), 1),
+                 0);
+        QCOMPARE(m_model->generatePropertyServiceInvoice(9999, QStringLiteral("حراسة"), 75,
+                                                         QStringLiteral("2024-05"), 1),
+                 0);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void updatePaidAmountReplacesPaidAmount()
+    {
+        const int id = m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"),
+                                              {line(QStringLiteral("إيجار"), 500)}, 1);
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+
+        QVERIFY(m_model->updatePaidAmount(id, 200));
+        QCOMPARE(invoiceState(id), QStringLiteral("partial 200 300"));
+        QVERIFY(m_model->updatePaidAmount(id, 500));
+        QCOMPARE(invoiceState(id), QStringLiteral("paid 500 0"));
+        QVERIFY(m_model->updatePaidAmount(id, 0));
+        QCOMPARE(invoiceState(id), QStringLiteral("partial 0 500"));
+        QCOMPARE(changed.count(), 3);
+        QCOMPARE(tenantBalance(), 500.0); // no payment, no balance change
+        QCOMPARE(m_fixture->count("payments"), 0);
+
+        QVERIFY(!m_model->updatePaidAmount(id, -10));
+        QVERIFY(!m_model->updatePaidAmount(9999, 10));
+        QCOMPARE(invoiceState(id), QStringLiteral("partial 0 500"));
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void updatePaidAmountRefusesVoidInvoice()
+    {
+        const int id = m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"),
+                                              {line(QStringLiteral("إيجار"), 500)}, 1);
+        QVERIFY(m_model->voidInvoice(id));
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+        QVERIFY(!m_model->updatePaidAmount(id, 200));
+        QCOMPARE(invoiceState(id), QStringLiteral("void 0 0"));
+        QCOMPARE(changed.count(), 0);
+    }
+
+    void voidingReleasesOnlyOpenPart()
+    {
+        const int id = m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"),
+                                              {line(QStringLiteral("إيجار"), 300)}, 1);
+        // 100 of it paid, as a payment leaves it.
+        QVERIFY(db()->execNonQuery("UPDATE invoices SET paid_amount=100, balance=200, "
+                                   "status='partial' WHERE id=?",
+                                   {id}));
+        QVERIFY(db()->execNonQuery("UPDATE tenants SET balance=200 WHERE id=?", {m_tenant}));
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+
+        QVERIFY(m_model->voidInvoice(id));
+        QCOMPARE(invoiceState(id), QStringLiteral("void 100 0"));
+        QCOMPARE(tenantBalance(), 0.0);
+        QCOMPARE(changed.count(), 1);
+
+        QVERIFY(!m_model->voidInvoice(id));
+        QVERIFY(!m_model->voidInvoice(9999));
+        QCOMPARE(tenantBalance(), 0.0);
+        QCOMPARE(changed.count(), 1);
+    }
+
+    void failedVoidLeavesInvoiceOpen()
+    {
+        const int id = m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"),
+                                              {line(QStringLiteral("إيجار"), 300)}, 1);
+        QVERIFY(RentalRows::failOn(db(), "UPDATE", "tenants"));
+        QVERIFY(!m_model->voidInvoice(id));
+        QCOMPARE(invoiceState(id), QStringLiteral("pending 0 300"));
+        QCOMPARE(tenantBalance(), 300.0);
+    }
+
+    // Guards against finding each new number by re-reading the month's or all
+    // invoices: the run must stay linear in the number of contracts. The full
+    // size measurement is rentRunBenchmark below.
+    void rentRunStaysFastOnLargeHistory()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        buildHistory(2000, 36, 3000);
+        qInfo("built 2000 contracts over %d invoices in %lld ms", m_fixture->count("invoices"),
+              timer.elapsed());
+
+        timer.restart();
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2099-01")), 2000);
+        const qint64 elapsed = timer.elapsed();
+        qInfo("rent run for 2000 contracts: %lld ms", elapsed);
+        // About half a second here; a lookup per invoice over all 75,000
+        // invoices takes well over ten.
+        QVERIFY2(elapsed < 6000, qPrintable(QString::number(elapsed)));
+        // Numbering carried on from the month's 3000 earlier invoices.
+        QCOMPARE(
+            m_fixture->value("SELECT MIN(invoice_number) FROM invoices WHERE period=?", {"2099-01"})
+                .toString(),
+            monthPrefix() + "3001");
+        QCOMPARE(m_fixture
+                     ->value("SELECT COUNT(*) FROM invoices WHERE invoice_number LIKE ?",
+                             {monthPrefix() + "%"})
+                     .toInt(),
+                 5000);
+    }
+
+    // Full-size measurement, run on demand: SAKANOVA_RENT_BENCHMARK=1.
+    void rentRunBenchmark()
+    {
+        if (qEnvironmentVariableIsEmpty("SAKANOVA_RENT_BENCHMARK"))
+            QSKIP("set SAKANOVA_RENT_BENCHMARK=1 to measure a 10,000-contract rent run");
+        const int contracts = 10000;
+        const int months = 36;
+        const int thisMonth = 5000; // the run crosses 9999
+        QElapsedTimer timer;
+        timer.start();
+        buildHistory(contracts, months, thisMonth);
+        qInfo("built %d active contracts, %d invoices, %d invoice lines, %d usage rows in %lld ms",
+              contracts, m_fixture->count("invoices"), m_fixture->count("invoice_items"),
+              m_fixture->count("usage_records"), timer.elapsed());
+
+        // What one number lookup by LIKE over every invoice costs, as a
+        // per-invoice lookup would pay it once per new invoice.
+        timer.restart();
+        for (int i = 0; i < 20; ++i)
+            m_fixture->value(
+                "SELECT MAX(CAST(SUBSTR(invoice_number, LENGTH(?)+1) AS INTEGER)) FROM invoices "
+                "WHERE invoice_number LIKE ?",
+                {monthPrefix(), monthPrefix() + "%"});
+        qInfo("one LIKE scan over all invoices: %.1f ms", timer.elapsed() / 20.0);
+
+        QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
+        timer.restart();
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2099-01")), contracts);
+        qInfo("rent run for %d contracts: %lld ms", contracts, timer.elapsed());
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(
+            m_fixture->value("SELECT MAX(invoice_number) FROM invoices WHERE period=?", {"2099-01"})
+                .toString(),
+            monthPrefix() + "9999");
+        QCOMPARE(m_fixture
+                     ->value("SELECT COUNT(*) FROM invoices WHERE invoice_number=?",
+                             {monthPrefix() + QString::number(thisMonth + contracts)})
+                     .toInt(),
+                 1);
+
+        timer.restart();
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2099-01")), 0);
+        qInfo("repeat run (all billed): %lld ms", timer.elapsed());
+    }
+
+private:
+    Database* db() const { return m_fixture->db(); }
+
+    int invoiceRow(const QString& number, const QString& period,
+                   const QString& status = QStringLiteral("pending"))
+    {
+        return db()->execInsert("INSERT INTO invoices (invoice_number, period, status) "
+                                "VALUES (?, ?, ?)",
+                                {number, period, status});
+    }
+    QString numberOf(int id) const
+    {
+        return m_fixture->value("SELECT invoice_number FROM invoices WHERE id=?", {id}).toString();
+    }
+    double tenantBalance() const
+    {
+        return m_fixture->value("SELECT balance FROM tenants WHERE id=?", {m_tenant}).toDouble();
+    }
+    QString invoiceState(int id) const
+    {
+        const QVariantMap row = db()->getById(QStringLiteral("invoices"), id);
+        return QStringLiteral("%1 %2 %3")
+            .arg(row.value("status").toString())
+            .arg(row.value("paid_amount").toDouble())
+            .arg(row.value("balance").toDouble());
+    }
+
+    // `contracts` tenants with one unit and one active contract each, two
+    // metered lines per unit for the billed period, `months` past months of
+    // one rent invoice (with its line) per contract, and `thisMonth` invoices
+    // already issued this month. Written with prepared statements in one
+    // transaction: only the rent run is being measured.
+    void buildHistory(int contracts, int months, int thisMonth)
+    {
+        QSqlDatabase conn = db()->connection();
+        QVERIFY(conn.transaction());
+        QSqlQuery unit(conn), tenant(conn), contract(conn), usage(conn), invoice(conn), item(conn);
+        unit.prepare("INSERT INTO units (id, property_id, unit_number, status) "
+                     "VALUES (?, ?, ?, 'rented')");
+        tenant.prepare("INSERT INTO tenants (id, full_name) VALUES (?, ?)");
+        contract.prepare(
+            "INSERT INTO contracts (unit_id, tenant_id, start_date, end_date, "
+            "rent_amount, currency_id) VALUES (?, ?, '2020-01-01', '2030-12-31', ?, 1)");
+        usage.prepare("INSERT INTO usage_records (unit_id, service_id, period, consumption, cost) "
+                      "VALUES (?, ?, '2099-01', ?, ?)");
+        invoice.prepare("INSERT INTO invoices (invoice_number, tenant_id, unit_id, period, "
+                        "total_amount, balance, status, currency_id, due_date, created_at) "
+                        "VALUES (?, ?, ?, ?, ?, 0, 'paid', 1, ?, ?)");
+        item.prepare("INSERT INTO invoice_items (invoice_id, description, type, quantity, "
+                     "unit_price, total) VALUES (?, 'إيجار شهري', 'rent', 1, ?, ?)");
+        const int base = 1000; // clear of the units and tenants made by init()
+        for (int i = 0; i < contracts; ++i) {
+            const int id = base + i;
+            unit.addBindValue(id);
+            unit.addBindValue(m_property);
+            unit.addBindValue(QStringLiteral("U%1").arg(i));
+            QVERIFY(unit.exec());
+            tenant.addBindValue(id);
+            tenant.addBindValue(QStringLiteral("مستأجر %1").arg(i));
+            QVERIFY(tenant.exec());
+            contract.addBindValue(id);
+            contract.addBindValue(id);
+            contract.addBindValue(1000 + i % 500);
+            QVERIFY(contract.exec());
+            for (int service = 1; service <= 2; ++service) {
+                usage.addBindValue(id);
+                usage.addBindValue(service);
+                usage.addBindValue(10.0 + i % 7);
+                usage.addBindValue(35.0);
+                QVERIFY(usage.exec());
+            }
+        }
+        const QDate start = QDate::currentDate().addMonths(-months);
+        auto addInvoice = [&](const QString& number, int tenantId, const QDate& day) {
+            const QString period = day.toString(QStringLiteral("yyyy-MM"));
+            invoice.addBindValue(number);
+            invoice.addBindValue(tenantId);
+            invoice.addBindValue(tenantId);
+            invoice.addBindValue(period);
+            invoice.addBindValue(1000);
+            invoice.addBindValue(period + QStringLiteral("-28"));
+            invoice.addBindValue(day.toString(QStringLiteral("yyyy-MM-dd 08:00:00")));
+            QVERIFY(invoice.exec());
+            item.addBindValue(invoice.lastInsertId());
+            item.addBindValue(1000);
+            item.addBindValue(1000);
+            QVERIFY(item.exec());
+        };
+        for (int m = 0; m < months; ++m) {
+            const QDate day = start.addMonths(m);
+            for (int i = 0; i < contracts; ++i)
+                addInvoice(monthPrefix(day) + QStringLiteral("%1").arg(i + 1, 4, 10, QChar('0')),
+                           base + i, day);
+        }
+        for (int i = 0; i < thisMonth; ++i)
+            addInvoice(monthPrefix() + QStringLiteral("%1").arg(i + 1, 4, 10, QChar('0')),
+                       base + i % contracts, QDate::currentDate());
+        QVERIFY(conn.commit());
+    }
+
+    std::unique_ptr<TestDatabase> m_fixture;
+    std::unique_ptr<InvoiceModel> m_model;
+    int m_property = 0;
+    int m_unit = 0;
+    int m_tenant = 0;
+};
+
+QTEST_GUILESS_MAIN(TestInvoiceModel)
+#include "tst_invoicemodel.moc"
