@@ -1,11 +1,6 @@
-#include "TestDatabase.h"
-
-#include "core/AppContext.h"
+#include "QmlBackend.h"
 
 #include <QQmlComponent>
-#include <QQmlContext>
-#include <QQmlEngine>
-#include <QQmlExpression>
 #include <QTest>
 
 // The administration objects as the pages reach them: through the context
@@ -15,26 +10,17 @@ class TestAdminQml : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_fixture = std::make_unique<TestDatabase>();
-        m_backend = std::make_unique<AppContext>(m_fixture->db(), m_fixture->dir());
-        m_engine = std::make_unique<QQmlEngine>();
-        m_backend->publish(m_engine->rootContext());
-    }
-
+    void init() { m_qml = std::make_unique<QmlBackend>(); }
     void cleanup()
     {
-        QVERIFY2(m_scriptErrors.isEmpty(), qPrintable(m_scriptErrors.join(QLatin1Char('\n'))));
-        m_scriptErrors.clear();
-        m_engine.reset();
-        m_backend.reset();
-        m_fixture.reset();
+        const QStringList errors = m_qml->takeErrors();
+        m_qml.reset();
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
     }
 
     void bindingsFollowSignInAndTheme()
     {
-        QQmlComponent component(m_engine.get());
+        QQmlComponent component(m_qml->engine());
         component.setData("import QtQml 2.15\n"
                           "QtObject {\n"
                           "  property bool signedIn: authCtrl.isLoggedIn\n"
@@ -78,9 +64,9 @@ private slots:
         QCOMPARE(evaluate(QStringLiteral("auditMgr.getLogs(1)[0].record_id")).toInt(), 7);
         QCOMPARE(evaluate(QStringLiteral("auditMgr.getLogs(1)[0].username")).toString(),
                  QStringLiteral("admin"));
-        QCOMPARE(m_fixture
-                     ->value(QStringLiteral("SELECT COUNT(*) FROM audit_logs WHERE table_name = '' "
-                                            "AND details = '' AND record_id = 0"))
+        QCOMPARE(m_qml->database()
+                     .value(QStringLiteral("SELECT COUNT(*) FROM audit_logs WHERE table_name = '' "
+                                           "AND details = '' AND record_id = 0"))
                      .toInt(),
                  1);
     }
@@ -98,23 +84,13 @@ private slots:
                      .toString(),
                  QStringLiteral("set"));
         QCOMPARE(evaluate(QStringLiteral("authCtrl.removeUser('سارة')")).toBool(), true);
-        QCOMPARE(m_fixture->count(QStringLiteral("users")), 1);
+        QCOMPARE(m_qml->database().count(QStringLiteral("users")), 1);
     }
 
 private:
-    QVariant evaluate(const QString& script)
-    {
-        QQmlExpression expression(m_engine->rootContext(), nullptr, script);
-        const QVariant result = expression.evaluate();
-        if (expression.hasError())
-            m_scriptErrors << script + QStringLiteral(": ") + expression.error().toString();
-        return result;
-    }
+    QVariant evaluate(const QString& script) { return m_qml->evaluate(script); }
 
-    std::unique_ptr<TestDatabase> m_fixture;
-    std::unique_ptr<AppContext> m_backend;
-    std::unique_ptr<QQmlEngine> m_engine;
-    QStringList m_scriptErrors;
+    std::unique_ptr<QmlBackend> m_qml;
 };
 
 QTEST_MAIN(TestAdminQml)

@@ -1,11 +1,6 @@
-#include "TestDatabase.h"
-
-#include "core/AppContext.h"
+#include "QmlBackend.h"
 
 #include <QDate>
-#include <QQmlContext>
-#include <QQmlEngine>
-#include <QQmlExpression>
 #include <QTest>
 
 // The sales and finance objects as the buyers, cheques, accounting and
@@ -16,20 +11,12 @@ class TestFinanceQml : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_fixture = std::make_unique<TestDatabase>();
-        m_backend = std::make_unique<AppContext>(m_fixture->db(), m_fixture->dir());
-        m_engine = std::make_unique<QQmlEngine>();
-        m_backend->publish(m_engine->rootContext());
-    }
+    void init() { m_qml = std::make_unique<QmlBackend>(); }
     void cleanup()
     {
-        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
-        m_errors.clear();
-        m_engine.reset();
-        m_backend.reset();
-        m_fixture.reset();
+        const QStringList errors = m_qml->takeErrors();
+        m_qml.reset();
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
     }
 
     void buyerPageSellsAndCollects()
@@ -55,10 +42,10 @@ private slots:
                     .toBool());
         QCOMPARE(eval("buyerModel.getAll()[0].balance").toDouble(), 0.0);
         // The sale's payments carry the cost centre the unit was given when it was added.
-        QCOMPARE(m_fixture
-                     ->value("SELECT COUNT(*) FROM payments WHERE cost_center_id=(SELECT MIN(id) "
-                             "FROM cost_centers WHERE unit_id=?)",
-                             {unit})
+        QCOMPARE(m_qml->database()
+                     .value("SELECT COUNT(*) FROM payments WHERE cost_center_id=(SELECT MIN(id) "
+                            "FROM cost_centers WHERE unit_id=?)",
+                            {unit})
                      .toInt(),
                  2);
         QVERIFY(eval(QString("chequeModel.add('3301', 'received', 900, 'بنك الأردن', '2099-01-01', "
@@ -89,19 +76,9 @@ private slots:
     }
 
 private:
-    QVariant eval(const QString& script)
-    {
-        QQmlExpression expression(m_engine->rootContext(), nullptr, script);
-        const QVariant result = expression.evaluate();
-        if (expression.hasError())
-            m_errors << script + ": " + expression.error().toString();
-        return result;
-    }
+    QVariant eval(const QString& script) { return m_qml->evaluate(script); }
 
-    std::unique_ptr<TestDatabase> m_fixture;
-    std::unique_ptr<AppContext> m_backend;
-    std::unique_ptr<QQmlEngine> m_engine;
-    QStringList m_errors;
+    std::unique_ptr<QmlBackend> m_qml;
 };
 
 QTEST_MAIN(TestFinanceQml)

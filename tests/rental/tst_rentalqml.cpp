@@ -1,10 +1,5 @@
-#include "TestDatabase.h"
+#include "QmlBackend.h"
 
-#include "core/AppContext.h"
-
-#include <QQmlContext>
-#include <QQmlEngine>
-#include <QQmlExpression>
 #include <QTest>
 
 // The rental objects as the properties and tenants pages reach them: through
@@ -14,21 +9,12 @@ class TestRentalQml : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        m_fixture = std::make_unique<TestDatabase>();
-        m_backend = std::make_unique<AppContext>(m_fixture->db(), m_fixture->dir());
-        m_engine = std::make_unique<QQmlEngine>();
-        m_backend->publish(m_engine->rootContext());
-    }
-
+    void init() { m_qml = std::make_unique<QmlBackend>(); }
     void cleanup()
     {
-        QVERIFY2(m_scriptErrors.isEmpty(), qPrintable(m_scriptErrors.join(QLatin1Char('\n'))));
-        m_scriptErrors.clear();
-        m_engine.reset();
-        m_backend.reset();
-        m_fixture.reset();
+        const QStringList errors = m_qml->takeErrors();
+        m_qml.reset();
+        QVERIFY2(errors.isEmpty(), qPrintable(errors.join(QLatin1Char('\n'))));
     }
 
     void pagesFlowFromPropertyToTerminatedContract()
@@ -79,19 +65,9 @@ private slots:
     }
 
 private:
-    QVariant evaluate(const QString& script)
-    {
-        QQmlExpression expression(m_engine->rootContext(), nullptr, script);
-        const QVariant result = expression.evaluate();
-        if (expression.hasError())
-            m_scriptErrors << script + QStringLiteral(": ") + expression.error().toString();
-        return result;
-    }
+    QVariant evaluate(const QString& script) { return m_qml->evaluate(script); }
 
-    std::unique_ptr<TestDatabase> m_fixture;
-    std::unique_ptr<AppContext> m_backend;
-    std::unique_ptr<QQmlEngine> m_engine;
-    QStringList m_scriptErrors;
+    std::unique_ptr<QmlBackend> m_qml;
 };
 
 QTEST_MAIN(TestRentalQml)
