@@ -1,6 +1,7 @@
 #include "rental/PaymentModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
 #include "core/TransactionGuard.h"
 
 #include <cmath>
@@ -39,7 +40,8 @@ int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString&
         // An unknown invoice is left to the foreign key on invoice_id below.
         if (!rows.isEmpty()) {
             const QVariantMap invoice = rows.first().toMap();
-            if (amount > invoice.value(QStringLiteral("balance")).toDouble())
+            if (Money::toCents(amount) >
+                Money::toCents(invoice.value(QStringLiteral("balance")).toDouble()))
                 return -1;
             if (invoice.value(QStringLiteral("status")).toString() == QLatin1String("void"))
                 return -1;
@@ -66,15 +68,18 @@ int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString&
         return -1;
 
     if (invoiceId > 0) {
-        // In the CASE, balance is still the value before this update.
+        // In the CASE, balance is still the value before this update. Results
+        // are kept to whole cents so that paying the exact open balance
+        // settles the invoice instead of leaving binary noise behind.
         if (!m_db->execNonQuery(
-                QStringLiteral("UPDATE invoices SET paid_amount=paid_amount+?, balance=balance-?, "
-                               "status=CASE WHEN balance-?<=0 THEN 'paid' ELSE 'partial' END "
-                               "WHERE id=?"),
+                QStringLiteral("UPDATE invoices SET paid_amount=ROUND(paid_amount+?,2), "
+                               "balance=ROUND(balance-?,2), status=CASE WHEN ROUND(balance-?,2)<=0 "
+                               "THEN 'paid' ELSE 'partial' END WHERE id=?"),
                 {amount, amount, amount, invoiceId}))
             return -1;
-        if (!m_db->execNonQuery(QStringLiteral("UPDATE tenants SET balance=balance-? WHERE id=?"),
-                                {amount, tenantId}))
+        if (!m_db->execNonQuery(
+                QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,2) WHERE id=?"),
+                {amount, tenantId}))
             return -1;
     }
 

@@ -66,6 +66,28 @@ private slots:
         QVERIFY(stored.value("unit_id").isNull());
     }
 
+    // 1234.56 - 66.67 is 1167.8899999999999 in binary: paying the open
+    // balance as shown must be accepted and must settle the invoice.
+    void exactBalanceSettlesDespiteBinaryNoise()
+    {
+        QVERIFY(db()->execNonQuery("UPDATE invoices SET total_amount=1234.56, balance=1234.56 "
+                                   "WHERE id=?",
+                                   {m_invoice}));
+        QVERIFY(db()->execNonQuery("UPDATE tenants SET balance=1234.56 WHERE id=?", {m_tenant}));
+        QVERIFY(pay(66.67) > 0);
+        QVERIFY(pay(1167.89) > 0);
+        QCOMPARE(m_fixture->value("SELECT status FROM invoices WHERE id=?", {m_invoice}).toString(),
+                 QStringLiteral("paid"));
+        QCOMPARE(
+            m_fixture->value("SELECT balance FROM invoices WHERE id=?", {m_invoice}).toDouble(),
+            0.0);
+        QCOMPARE(
+            m_fixture->value("SELECT paid_amount FROM invoices WHERE id=?", {m_invoice}).toDouble(),
+            1234.56);
+        QCOMPARE(tenantBalance(), 0.0);
+        QCOMPARE(pay(0.01), -1);
+    }
+
     void refusedPaymentWritesNothing_data()
     {
         QTest::addColumn<double>("amount");
