@@ -1,18 +1,7 @@
 #include "finance/BuyerModel.h"
 
 #include "core/Database.h"
-
-namespace {
-
-// id_number is unique, and SQLite treats every empty text as the same value:
-// a buyer registered without an identity number is stored with NULL so that
-// a second such buyer is not refused as a duplicate.
-QVariant identityNumber(const QString& idNum)
-{
-    return idNum.trimmed().isEmpty() ? QVariant() : QVariant(idNum);
-}
-
-} // namespace
+#include "core/SqlValue.h"
 
 BuyerModel::BuyerModel(Database* db, QObject* parent)
     : QObject(parent)
@@ -32,7 +21,7 @@ int BuyerModel::add(const QString& name, const QString& idNum, const QString& ph
     const int id = m_db->execInsert(
         QStringLiteral(
             "INSERT INTO buyers (full_name,id_number,phone,email,address) VALUES (?,?,?,?,?)"),
-        {name, identityNumber(idNum), phone, email, addr});
+        {name, SqlValue::blankAsNull(idNum), phone, email, addr});
     if (id > 0)
         emit dataChanged();
     return id;
@@ -44,7 +33,7 @@ bool BuyerModel::update(int id, const QString& name, const QString& idNum, const
     const bool ok = m_db->execNonQuery(
         QStringLiteral(
             "UPDATE buyers SET full_name=?,id_number=?,phone=?,email=?,address=? WHERE id=?"),
-        {name, identityNumber(idNum), phone, email, addr, id});
+        {name, SqlValue::blankAsNull(idNum), phone, email, addr, id});
     if (ok)
         emit dataChanged();
     return ok;

@@ -1,15 +1,11 @@
 #include "finance/ChequeModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 
 #include <QVariant>
 
 namespace {
-
-QVariant idOrNull(int id)
-{
-    return id > 0 ? QVariant(id) : QVariant();
-}
 
 // A null QString binds as SQL NULL; the counterparty column that does not
 // apply holds an empty text instead.
@@ -45,8 +41,8 @@ int ChequeModel::add(const QString& num, const QString& type, double amount, con
                        "due_date,payer_name,payee_name,status,currency_id,buyer_id,tenant_id,"
                        "notes) VALUES (?,?,?,?,date('now'),?,?,?,?,?,?,?,?)"),
         {num, type, amount, bank, dueDate, received ? payerPayee : kEmpty,
-         issued ? payerPayee : kEmpty, QStringLiteral("pending"), currId, idOrNull(buyerId),
-         idOrNull(tenantId), notes});
+         issued ? payerPayee : kEmpty, QStringLiteral("pending"), currId,
+         SqlValue::idOrNull(buyerId), SqlValue::idOrNull(tenantId), notes});
     if (id > 0)
         emit dataChanged();
     return id;

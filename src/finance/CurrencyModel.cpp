@@ -1,6 +1,7 @@
 #include "finance/CurrencyModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 
 #include <QDate>
 
@@ -20,7 +21,7 @@ QVariantMap CurrencyModel::getPrimary()
 {
     const QVariantList rows =
         m_db->execQuery(QStringLiteral("SELECT * FROM currencies WHERE is_primary=1"));
-    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+    return SqlValue::firstRow(rows);
 }
 
 QString CurrencyModel::getSymbol(int id)

@@ -1,18 +1,10 @@
 #include "finance/ExpenseModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
 #include <cmath>
-
-namespace {
-
-QVariant idOrNull(int id)
-{
-    return id > 0 ? QVariant(id) : QVariant(QMetaType(QMetaType::Int));
-}
-
-} // namespace
 
 ExpenseModel::ExpenseModel(Database* db, QObject* parent)
     : QObject(parent)
@@ -66,8 +58,8 @@ int ExpenseModel::add(int propId, int unitId, int contractorId, const QString& c
         QStringLiteral("INSERT INTO expenses (property_id,unit_id,contractor_id,category,"
                        "work_category,description,amount,expense_date,currency_id,project_id,"
                        "cost_center_id) VALUES (?,?,?,?,?,?,?,?,?,?,?)"),
-        {propId, idOrNull(unitId), idOrNull(contractorId), cat, workCat, desc, amount, date, currId,
-         propId, costCenterFor(propId, unitId)});
+        {propId, SqlValue::idOrNull(unitId), SqlValue::idOrNull(contractorId), cat, workCat, desc,
+         amount, date, currId, propId, costCenterFor(propId, unitId)});
     if (id < 1)
         return -1;
     if (contractorId > 0 &&

@@ -1,6 +1,7 @@
 #include "finance/InstallmentModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
 #include <QDate>
@@ -18,13 +19,6 @@ const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 QString amountText(double value)
 {
     return QStringLiteral("%1").arg(value);
-}
-
-// A null QString binds as SQL NULL; cheque and bank columns hold an empty
-// text when there is nothing to say.
-QString textOrEmpty(const QString& text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
 }
 
 struct ScheduledInstallment
@@ -145,7 +139,7 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
             if (numbered)
                 item.chequeNumber = QString::number(firstCheque + i);
             else if (i == 0)
-                item.chequeNumber = textOrEmpty(startCheque);
+                item.chequeNumber = SqlValue::textOrEmpty(startCheque);
             schedule.push_back(item);
         }
     } else if (remainder <= 0) {
@@ -178,7 +172,7 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
                            "installment_amount,due_date,currency_id,cheque_number,bank_name) "
                            "VALUES (?,?,?,?,?,?,?,?,?)"),
             {buyerId, unitId, totalPrice, downPayment, item.amount, item.dueDate, currId,
-             item.chequeNumber, textOrEmpty(bankName)});
+             item.chequeNumber, SqlValue::textOrEmpty(bankName)});
         if (id < 1)
             return -1;
     }

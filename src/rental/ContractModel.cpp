@@ -1,18 +1,12 @@
 #include "rental/ContractModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
 #include <QDate>
 
 namespace {
-
-// Periods are compared as text in SQL, which only works for dates written
-// exactly as "yyyy-MM-dd".
-bool isIsoDate(const QString& text)
-{
-    return QDate::fromString(text, QStringLiteral("yyyy-MM-dd")).isValid();
-}
 
 QString listQuery(const QString& tail)
 {
@@ -38,13 +32,13 @@ QVariantList ContractModel::getAll()
 QVariantMap ContractModel::getById(int id)
 {
     const QVariantList rows = m_db->execQuery(listQuery(QStringLiteral("WHERE c.id=?")), {id});
-    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+    return SqlValue::firstRow(rows);
 }
 
 int ContractModel::add(int unitId, int tenantId, const QString& start, const QString& end,
                        double rent, const QString& freq, double deposit, int currId)
 {
-    if (!isIsoDate(start) || !isIsoDate(end) || end < start)
+    if (!SqlValue::isIsoDate(start) || !SqlValue::isIsoDate(end) || end < start)
         return -1;
 
     const QVariantList unit =

@@ -1,6 +1,7 @@
 #include "rental/MaintenanceModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
 #include <QDate>
@@ -22,7 +23,7 @@ QVariantMap MaintenanceModel::request(int id)
 {
     const QVariantList rows =
         m_db->execQuery(QStringLiteral("SELECT * FROM maintenance_requests WHERE id=?"), {id});
-    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+    return SqlValue::firstRow(rows);
 }
 
 QVariantList MaintenanceModel::getAll()

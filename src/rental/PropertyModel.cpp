@@ -1,6 +1,7 @@
 #include "rental/PropertyModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
 PropertyModel::PropertyModel(Database* db, QObject* parent)
@@ -24,7 +25,7 @@ QVariantMap PropertyModel::getById(int id)
 {
     const QVariantList rows =
         m_db->execQuery(QStringLiteral("SELECT * FROM properties WHERE id=?"), {id});
-    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+    return SqlValue::firstRow(rows);
 }
 
 int PropertyModel::add(const QString& name, const QString& type, const QString& address,
@@ -94,7 +95,7 @@ QVariantMap PropertyModel::getStats(int id)
             "JOIN units u ON i.unit_id=u.id WHERE u.property_id=?) as total_income,"
             "(SELECT COALESCE(SUM(amount),0) FROM expenses WHERE property_id=?) as total_expenses"),
         {id, id, id, id, id, id});
-    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+    return SqlValue::firstRow(rows);
 }
 
 QVariantList PropertyModel::search(const QString& query)

@@ -1,6 +1,7 @@
 #include "rental/TenantModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 
 TenantModel::TenantModel(Database* db, QObject* parent)
     : QObject(parent)
@@ -18,7 +19,7 @@ QVariantMap TenantModel::getById(int id)
 {
     const QVariantList rows =
         m_db->execQuery(QStringLiteral("SELECT * FROM tenants WHERE id=?"), {id});
-    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+    return SqlValue::firstRow(rows);
 }
 
 int TenantModel::add(const QString& name, const QString& idNum, const QString& phone,
@@ -27,7 +28,7 @@ int TenantModel::add(const QString& name, const QString& idNum, const QString& p
     const int id = m_db->execInsert(
         QStringLiteral(
             "INSERT INTO tenants (full_name,id_number,phone,email,address) VALUES (?,?,?,?,?)"),
-        {name, idNum, phone, email, addr});
+        {name, SqlValue::blankAsNull(idNum), phone, email, addr});
     if (id > 0)
         emit dataChanged();
     return id;
@@ -39,7 +40,7 @@ bool TenantModel::update(int id, const QString& name, const QString& idNum, cons
     const bool ok = m_db->execNonQuery(
         QStringLiteral(
             "UPDATE tenants SET full_name=?,id_number=?,phone=?,email=?,address=? WHERE id=?"),
-        {name, idNum, phone, email, addr, id});
+        {name, SqlValue::blankAsNull(idNum), phone, email, addr, id});
     if (ok)
         emit dataChanged();
     return ok;

@@ -1,21 +1,8 @@
 #include "rental/UnitModel.h"
 
 #include "core/Database.h"
+#include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
-
-namespace {
-
-QVariant idOrNull(int id)
-{
-    return id > 0 ? QVariant(id) : QVariant();
-}
-
-QVariantMap firstRow(const QVariantList& rows)
-{
-    return rows.isEmpty() ? QVariantMap() : rows.first().toMap();
-}
-
-} // namespace
 
 UnitModel::UnitModel(Database* db, QObject* parent)
     : QObject(parent)
@@ -39,7 +26,7 @@ QVariantList UnitModel::getAll()
 
 QVariantMap UnitModel::getById(int id)
 {
-    return firstRow(
+    return SqlValue::firstRow(
         m_db->execQuery(QStringLiteral("SELECT u.*, p.name as property_name FROM units u JOIN "
                                        "properties p ON u.property_id=p.id WHERE u.id=?"),
                         {id}));
@@ -70,7 +57,7 @@ int UnitModel::add(int propertyId, const QString& number, int floor, double area
     m_db->execInsert(QStringLiteral("INSERT INTO cost_centers (name, type, property_id, unit_id, "
                                     "parent_id) VALUES (?,?,?,?,?)"),
                      {QStringLiteral("شقة / وحدة %1").arg(number), QStringLiteral("unit"),
-                      propertyId, unitId, idOrNull(parentId)});
+                      propertyId, unitId, SqlValue::idOrNull(parentId)});
 
     if (!tx.commit())
         return -1;
@@ -80,7 +67,7 @@ int UnitModel::add(int propertyId, const QString& number, int floor, double area
 
 int UnitModel::projectCostCenter(int propertyId)
 {
-    const QVariantMap project = firstRow(m_db->execQuery(
+    const QVariantMap project = SqlValue::firstRow(m_db->execQuery(
         QStringLiteral("SELECT id FROM cost_centers WHERE property_id=? AND type='project' "
                        "ORDER BY id LIMIT 1"),
         {propertyId}));
@@ -88,7 +75,7 @@ int UnitModel::projectCostCenter(int propertyId)
         return project.value(QStringLiteral("id")).toInt();
 
     // Properties whose project row could not be made when they were added get it now.
-    const QVariantMap property = firstRow(
+    const QVariantMap property = SqlValue::firstRow(
         m_db->execQuery(QStringLiteral("SELECT name FROM properties WHERE id=?"), {propertyId}));
     if (property.isEmpty())
         return 0;
@@ -101,15 +88,16 @@ int UnitModel::floorCostCenter(int propertyId, int floor, int projectId)
 {
     // The name carries the floor number, so it is also the floor row's key.
     const QString name = QStringLiteral("الطابق %1").arg(floor);
-    const QVariantMap existing = firstRow(m_db->execQuery(
+    const QVariantMap existing = SqlValue::firstRow(m_db->execQuery(
         QStringLiteral("SELECT id FROM cost_centers WHERE property_id=? AND unit_id IS NULL AND "
                        "type='floor' AND name=? LIMIT 1"),
         {propertyId, name}));
     if (!existing.isEmpty())
         return existing.value(QStringLiteral("id")).toInt();
-    return m_db->execInsert(QStringLiteral("INSERT INTO cost_centers (name, type, property_id, "
-                                           "parent_id) VALUES (?,?,?,?)"),
-                            {name, QStringLiteral("floor"), propertyId, idOrNull(projectId)});
+    return m_db->execInsert(
+        QStringLiteral("INSERT INTO cost_centers (name, type, property_id, "
+                       "parent_id) VALUES (?,?,?,?)"),
+        {name, QStringLiteral("floor"), propertyId, SqlValue::idOrNull(projectId)});
 }
 
 bool UnitModel::update(int id, const QString& number, int floor, double area, int rooms,

@@ -28,6 +28,23 @@ private slots:
         m_fixture.reset();
     }
 
+    // Identity numbers are unique, but many tenants have none on file.
+    void tenantsWithoutIdentityNumberDoNotClash()
+    {
+        addTenant(QStringLiteral("منى حداد"), QString());
+        addTenant(QStringLiteral("سامي عودة"), QStringLiteral("  "));
+        QCOMPARE(m_fixture
+                     ->value(QStringLiteral("SELECT COUNT(*) FROM tenants WHERE id_number IS "
+                                            "NULL"))
+                     .toInt(),
+                 2);
+        addTenant(QStringLiteral("ليلى ناصر"), QStringLiteral("852"));
+        QCOMPARE(m_tenants->add(QStringLiteral("نسخة"), QStringLiteral("852"), QString(), QString(),
+                                QString()),
+                 -1);
+        QCOMPARE(m_fixture->count(QStringLiteral("tenants")), 3);
+    }
+
     // The balance belongs to invoicing and payments; editing a tenant must not reset it.
     void updateLeavesBalanceAndNotes()
     {
