@@ -20,9 +20,11 @@
 
 #include <QQmlContext>
 
-AppContext::AppContext(Database* db, const QString& dataDir)
+#include <utility>
+
+AppContext::AppContext(Database* db, QString dataDir)
     : m_db(db)
-    , m_dataDir(dataDir)
+    , m_dataDir(std::move(dataDir))
     , m_settingsManager(std::make_unique<SettingsManager>(db))
     , m_propertyModel(std::make_unique<PropertyModel>(db))
     , m_unitModel(std::make_unique<UnitModel>(db))

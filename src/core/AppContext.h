@@ -38,7 +38,7 @@ class UnitModel;
 class AppContext
 {
 public:
-    AppContext(Database* db, const QString& dataDir);
+    AppContext(Database* db, QString dataDir);
     ~AppContext();
 
     AppContext(const AppContext&) = delete;

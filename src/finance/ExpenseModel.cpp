@@ -32,8 +32,7 @@ QVariant ExpenseModel::costCenterFor(int propId, int unitId)
             : m_db->execQuery(QStringLiteral("SELECT id FROM cost_centers WHERE property_id=? AND "
                                              "type='project' ORDER BY id LIMIT 1"),
                               {propId});
-    return rows.isEmpty() ? QVariant(QMetaType(QMetaType::Int))
-                          : rows.first().toMap().value(QStringLiteral("id"));
+    return SqlValue::firstRow(rows).value(QStringLiteral("id"));
 }
 
 int ExpenseModel::add(int propId, int unitId, int contractorId, const QString& cat,

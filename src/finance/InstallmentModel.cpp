@@ -65,9 +65,7 @@ QVariant InstallmentModel::unitCostCenter(int unitId)
     const QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT id FROM cost_centers WHERE unit_id=? ORDER BY id LIMIT 1"),
         {unitId});
-    if (rows.isEmpty())
-        return QVariant();
-    return rows.first().toMap().value(QStringLiteral("id"));
+    return SqlValue::firstRow(rows).value(QStringLiteral("id"));
 }
 
 bool InstallmentModel::exists(const QString& sql, int id)

@@ -2,9 +2,27 @@
 
 #include "core/Database.h"
 #include "core/Money.h"
+#include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
 #include <cmath>
+
+namespace {
+
+// Both payment lists show a payment's unit and property: its own unit for
+// buyer payments, else the unit of the invoice it pays.
+const QString kUnitAndProperty =
+    QStringLiteral("COALESCE(payUnit.unit_number, invUnit.unit_number) as unit_number, "
+                   "COALESCE(payProperty.name, invProperty.name) as property_name ");
+const QString kJoins = QStringLiteral(
+    "FROM payments p LEFT JOIN tenants t ON p.tenant_id=t.id "
+    "LEFT JOIN buyers b ON p.buyer_id=b.id LEFT JOIN invoices i ON p.invoice_id=i.id "
+    "LEFT JOIN units invUnit ON i.unit_id=invUnit.id "
+    "LEFT JOIN properties invProperty ON invUnit.property_id=invProperty.id "
+    "LEFT JOIN units payUnit ON p.unit_id=payUnit.id "
+    "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id ");
+
+} // namespace
 
 PaymentModel::PaymentModel(Database* db, QObject* parent)
     : QObject(parent)
@@ -14,17 +32,10 @@ PaymentModel::PaymentModel(Database* db, QObject* parent)
 QVariantList PaymentModel::getAll()
 {
     // A payment's unit is its own (buyer payments) or else its invoice's.
-    return m_db->execQuery(QStringLiteral(
-        "SELECT p.*, t.full_name as tenant_name, b.full_name as buyer_name, i.invoice_number, "
-        "COALESCE(payUnit.unit_number, invUnit.unit_number) as unit_number, "
-        "COALESCE(payProperty.name, invProperty.name) as property_name "
-        "FROM payments p LEFT JOIN tenants t ON p.tenant_id=t.id "
-        "LEFT JOIN buyers b ON p.buyer_id=b.id LEFT JOIN invoices i ON p.invoice_id=i.id "
-        "LEFT JOIN units invUnit ON i.unit_id=invUnit.id "
-        "LEFT JOIN properties invProperty ON invUnit.property_id=invProperty.id "
-        "LEFT JOIN units payUnit ON p.unit_id=payUnit.id "
-        "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id "
-        "ORDER BY p.payment_date DESC"));
+    return m_db->execQuery(
+        QStringLiteral("SELECT p.*, t.full_name as tenant_name, b.full_name as buyer_name, "
+                       "i.invoice_number, ") +
+        kUnitAndProperty + kJoins + QStringLiteral("ORDER BY p.payment_date DESC"));
 }
 
 int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString& method,
@@ -58,8 +69,7 @@ int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString&
 
     // Without an invoice the column stays NULL: a stored 0 would name no
     // invoice and fail the foreign key.
-    const QVariant invoiceValue =
-        invoiceId > 0 ? QVariant(invoiceId) : QVariant(QMetaType(QMetaType::Int));
+    const QVariant invoiceValue = SqlValue::idOrNull(invoiceId);
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO payments (invoice_id,tenant_id,amount,payment_method,"
                        "payment_date,reference,currency_id) VALUES (?,?,?,?,?,?,?)"),
@@ -99,16 +109,7 @@ QVariantList PaymentModel::getByTenant(int tenantId)
 QVariantList PaymentModel::getRecent(int limit)
 {
     return m_db->execQuery(
-        QStringLiteral(
-            "SELECT p.*, t.full_name as tenant_name, b.full_name as buyer_name, "
-            "COALESCE(payUnit.unit_number, invUnit.unit_number) as unit_number, "
-            "COALESCE(payProperty.name, invProperty.name) as property_name "
-            "FROM payments p LEFT JOIN tenants t ON p.tenant_id=t.id "
-            "LEFT JOIN buyers b ON p.buyer_id=b.id LEFT JOIN invoices i ON p.invoice_id=i.id "
-            "LEFT JOIN units invUnit ON i.unit_id=invUnit.id "
-            "LEFT JOIN properties invProperty ON invUnit.property_id=invProperty.id "
-            "LEFT JOIN units payUnit ON p.unit_id=payUnit.id "
-            "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id "
-            "ORDER BY p.payment_date DESC LIMIT ?"),
+        QStringLiteral("SELECT p.*, t.full_name as tenant_name, b.full_name as buyer_name, ") +
+            kUnitAndProperty + kJoins + QStringLiteral("ORDER BY p.payment_date DESC LIMIT ?"),
         {limit});
 }
