@@ -34,22 +34,6 @@ QByteArray filesOnDisk(const QString& dbPath)
     return bytes;
 }
 
-// Writes a file the way an older version of the program left it.
-void writeLegacyFile(const QString& path, const QStringList& statements)
-{
-    const QString name = QStringLiteral("legacy");
-    {
-        QSqlDatabase legacy = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        legacy.setDatabaseName(path);
-        QVERIFY(legacy.open());
-        QSqlQuery query(legacy);
-        for (const QString& statement : statements)
-            QVERIFY2(query.exec(statement), qPrintable(statement));
-        legacy.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
 QStringList* g_messages = nullptr;
 
 void captureMessage(QtMsgType, const QMessageLogContext&, const QString& message)
@@ -212,7 +196,7 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sakanova.db"));
         const QString secret = QStringLiteral("qamar-sirri-77");
-        writeLegacyFile(
+        QVERIFY(TestDatabase::writeLegacyFile(
             path, {QStringLiteral("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                   "username TEXT UNIQUE NOT NULL, password TEXT NOT NULL, "
                                   "full_name TEXT, role TEXT DEFAULT 'user', active INTEGER "
@@ -220,7 +204,7 @@ private slots:
                    QStringLiteral("INSERT INTO users (username, password, role) VALUES "
                                   "('admin', 'vexil', 'admin')"),
                    QStringLiteral("INSERT INTO users (username, password) VALUES ('sara', '") +
-                       secret + QStringLiteral("')")});
+                       secret + QStringLiteral("')")}));
         Database database;
         QVERIFY(database.initialize(path));
         QVERIFY(filesOnDisk(path).contains(secret.toUtf8()));
@@ -242,13 +226,13 @@ private slots:
         // so its password_hash column starts out NULL.
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sakanova.db"));
-        writeLegacyFile(path,
-                        {QStringLiteral("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                        "username TEXT UNIQUE NOT NULL, password TEXT, full_name "
-                                        "TEXT, role TEXT DEFAULT 'user', active INTEGER DEFAULT 0, "
-                                        "created_at TEXT)"),
-                         QStringLiteral("INSERT INTO users (username, password, full_name, role) "
-                                        "VALUES ('admin', '', 'مدير عام', 'admin')")});
+        QVERIFY(TestDatabase::writeLegacyFile(
+            path, {QStringLiteral("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                  "username TEXT UNIQUE NOT NULL, password TEXT, full_name "
+                                  "TEXT, role TEXT DEFAULT 'user', active INTEGER DEFAULT 0, "
+                                  "created_at TEXT)"),
+                   QStringLiteral("INSERT INTO users (username, password, full_name, role) "
+                                  "VALUES ('admin', '', 'مدير عام', 'admin')")}));
         Database database;
         QVERIFY(database.initialize(path));
         QVERIFY(database.scalar(QStringLiteral("SELECT password_hash FROM users")).isNull());

@@ -32,22 +32,6 @@ QString snapshot(const TestDatabase& fixture)
     return parts.join(QLatin1Char('\n'));
 }
 
-// Writes a file the way an older version of the program left it.
-void writeLegacyFile(const QString& path, const QStringList& statements)
-{
-    const QString name = QStringLiteral("legacy");
-    {
-        QSqlDatabase legacy = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        legacy.setDatabaseName(path);
-        QVERIFY(legacy.open());
-        QSqlQuery query(legacy);
-        for (const QString& statement : statements)
-            QVERIFY2(query.exec(statement), qPrintable(statement));
-        legacy.close();
-    }
-    QSqlDatabase::removeDatabase(name);
-}
-
 } // namespace
 
 class TestSchema : public QObject
@@ -136,15 +120,15 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sakanova.db"));
-        writeLegacyFile(path,
-                        {QStringLiteral("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                        "username TEXT UNIQUE NOT NULL, password TEXT, full_name "
-                                        "TEXT, role TEXT DEFAULT 'user', active INTEGER DEFAULT "
-                                        "1, created_at TEXT)"),
-                         QStringLiteral("INSERT INTO users (username, password, role) VALUES "
-                                        "('admin', 'old-secret', 'admin')"),
-                         QStringLiteral("INSERT INTO users (username, password) VALUES "
-                                        "('sara', '')")});
+        QVERIFY(TestDatabase::writeLegacyFile(
+            path, {QStringLiteral("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                                  "username TEXT UNIQUE NOT NULL, password TEXT, full_name "
+                                  "TEXT, role TEXT DEFAULT 'user', active INTEGER DEFAULT "
+                                  "1, created_at TEXT)"),
+                   QStringLiteral("INSERT INTO users (username, password, role) VALUES "
+                                  "('admin', 'old-secret', 'admin')"),
+                   QStringLiteral("INSERT INTO users (username, password) VALUES "
+                                  "('sara', '')")}));
         Database db;
         QVERIFY(db.initialize(path));
         const QVariantList rows =
@@ -159,14 +143,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("sakanova.db"));
-        writeLegacyFile(
+        QVERIFY(TestDatabase::writeLegacyFile(
             path, {QStringLiteral("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                   "username TEXT UNIQUE NOT NULL, password_hash TEXT NOT NULL)"),
                    QStringLiteral("INSERT INTO users (username, password_hash) VALUES ('u', 'x')"),
                    QStringLiteral("CREATE TABLE units (id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                   "property_id INTEGER NOT NULL, unit_number TEXT NOT NULL)"),
                    QStringLiteral("CREATE TABLE cheques (id INTEGER PRIMARY KEY AUTOINCREMENT, "
-                                  "cheque_number TEXT NOT NULL, amount REAL NOT NULL)")});
+                                  "cheque_number TEXT NOT NULL, amount REAL NOT NULL)")}));
         Database db;
         QVERIFY(db.initialize(path));
         QSqlQuery query(db.connection());

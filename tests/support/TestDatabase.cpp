@@ -1,5 +1,6 @@
 #include "TestDatabase.h"
 
+#include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
 
@@ -38,4 +39,27 @@ QVariant TestDatabase::value(const QString& sql, const QVariantList& params) con
 int TestDatabase::count(const QString& table) const
 {
     return value(QStringLiteral("SELECT COUNT(*) FROM ") + table).toInt();
+}
+
+bool TestDatabase::writeLegacyFile(const QString& path, const QStringList& statements)
+{
+    const QString name = QStringLiteral("legacy");
+    bool ok = true;
+    {
+        QSqlDatabase legacy = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        legacy.setDatabaseName(path);
+        ok = legacy.open();
+        QSqlQuery query(legacy);
+        for (const QString& statement : statements) {
+            if (!ok)
+                break;
+            ok = query.exec(statement);
+            if (!ok)
+                qWarning("legacy statement failed: %s", qPrintable(statement));
+        }
+        query.finish();
+        legacy.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
 }

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QVariant>
 
@@ -31,6 +32,9 @@ public:
 
     // Closes and reopens the same file, as a second start of the application does.
     bool reopen();
+
+    // Writes a database file the way an older version of the program left it.
+    static bool writeLegacyFile(const QString& path, const QStringList& statements);
 
 private:
     QTemporaryDir m_dir;
