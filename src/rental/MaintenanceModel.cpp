@@ -51,8 +51,12 @@ int MaintenanceModel::add(int unitId, int propertyId, const QString& title, cons
 bool MaintenanceModel::updateStatus(int id, const QString& status)
 {
     // Completion goes through complete(), which books the cost; a request
-    // marked completed here could never be completed with its cost.
-    if (status == kCompleted || request(id).isEmpty())
+    // marked completed here could never be completed with its cost. A
+    // completed request is final: reopening it would let its cost be booked
+    // a second time (a new job is a new request).
+    const QVariantMap existing = request(id);
+    if (status == kCompleted || existing.isEmpty() ||
+        existing.value(QStringLiteral("status")).toString() == kCompleted)
         return false;
     if (!m_db->execNonQuery(QStringLiteral("UPDATE maintenance_requests SET status=? WHERE id=?"),
                             {status, id}))

@@ -130,8 +130,11 @@ private slots:
         QVERIFY(expense.value("currency_id").isNull());
         QVERIFY(expense.value("cost_center_id").isNull());
 
-        // Completing again books nothing and keeps the first cost.
+        // Completing again books nothing and keeps the first cost; nor can the
+        // request be reopened to be completed (and booked) a second time.
         QVERIFY(!m_model->complete(id, 999));
+        QVERIFY(!m_model->updateStatus(id, QStringLiteral("in_progress")));
+        QCOMPARE(status(id), QStringLiteral("completed"));
         QCOMPARE(m_fixture->count("expenses"), 1);
         QCOMPARE(db()->getById(QStringLiteral("maintenance_requests"), id).value("cost").toDouble(),
                  cost);
