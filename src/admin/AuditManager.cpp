@@ -3,7 +3,7 @@
 #include "core/Database.h"
 
 AuditManager::AuditManager(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -8,7 +10,7 @@ class Database;
 
 // Appends rows to the audit trail and reads back the newest ones with the
 // acting user's name. Callers decide what is audited.
-class AuditManager : public QObject
+class AuditManager : public BackendObject
 {
     Q_OBJECT
 

@@ -18,7 +18,7 @@ const QString kAccountDisabled = QStringLiteral("الحساب معطل");
 } // namespace
 
 AuthController::AuthController(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {
     AdminPassword admin = ensureDefaultAdmin();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -11,7 +13,7 @@ class Database;
 // and changing the signed-in user's password. Passwords are stored only as
 // Argon2id strings; at construction the built-in "admin" account is put in
 // order and plain-text passwords left by an older database are hashed.
-class AuthController : public QObject
+class AuthController : public BackendObject
 {
     Q_OBJECT
     Q_PROPERTY(bool isLoggedIn READ isLoggedIn NOTIFY authChanged)

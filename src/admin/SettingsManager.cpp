@@ -15,7 +15,7 @@ const QString kDark = QStringLiteral("dark");
 } // namespace
 
 SettingsManager::SettingsManager(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {
     const QVariantList primary =

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -9,7 +11,7 @@ class Database;
 // Application-wide preferences kept in the database: theme, company profile
 // (printed on documents), primary currency and the first-run flag, plus the
 // simple exchange-rate lookups the settings page uses.
-class SettingsManager : public QObject
+class SettingsManager : public BackendObject
 {
     Q_OBJECT
     Q_PROPERTY(bool isFirstRun READ isFirstRun NOTIFY settingsChanged)

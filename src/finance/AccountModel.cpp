@@ -18,7 +18,7 @@ QVariant firstValue(const QVariantList& rows, const QString& column)
 } // namespace
 
 AccountModel::AccountModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

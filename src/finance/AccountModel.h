@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -10,7 +12,7 @@ class Database;
 // A small double-entry ledger: the chart of accounts, journal entries made of
 // debit and credit lines, a running balance per account (debit minus credit,
 // whatever the type) and the profit-and-loss and balance-sheet figures.
-class AccountModel : public QObject
+class AccountModel : public BackendObject
 {
     Q_OBJECT
 

@@ -4,7 +4,7 @@
 #include "core/SqlValue.h"
 
 BuyerModel::BuyerModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

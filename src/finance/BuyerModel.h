@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -9,7 +11,7 @@ class Database;
 // The register of buyers: people who buy units against a down payment and
 // instalments. A buyer's balance is kept by InstallmentModel; here it is
 // only shown.
-class BuyerModel : public QObject
+class BuyerModel : public BackendObject
 {
     Q_OBJECT
 

@@ -14,7 +14,7 @@ const QString kEmpty = QStringLiteral("");
 } // namespace
 
 ChequeModel::ChequeModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

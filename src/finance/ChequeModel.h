@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -8,7 +10,7 @@ class Database;
 
 // The register of paper cheques received and issued. A cheque starts
 // "pending" and later has its status changed (cashed or returned).
-class ChequeModel : public QObject
+class ChequeModel : public BackendObject
 {
     Q_OBJECT
 

@@ -8,7 +8,7 @@
 #include <cmath>
 
 CurrencyModel::CurrencyModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

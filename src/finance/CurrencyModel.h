@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -10,7 +12,7 @@ class Database;
 // Currencies for the pickers, the primary currency, symbols, the latest table
 // of exchange rates and recording today's rate for a pair. Rates are kept
 // per day: saving a pair again on the same day replaces that day's rate.
-class CurrencyModel : public QObject
+class CurrencyModel : public BackendObject
 {
     Q_OBJECT
 

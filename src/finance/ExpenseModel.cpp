@@ -7,7 +7,7 @@
 #include <cmath>
 
 ExpenseModel::ExpenseModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

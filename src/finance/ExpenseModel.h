@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -9,7 +11,7 @@ class Database;
 // Money spent on properties and units, and the register of contractors and
 // suppliers with what is owed to each: every expense naming a contractor
 // raises that contractor's balance by its amount.
-class ExpenseModel : public QObject
+class ExpenseModel : public BackendObject
 {
     Q_OBJECT
 

@@ -31,7 +31,7 @@ struct ScheduledInstallment
 } // namespace
 
 InstallmentModel::InstallmentModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

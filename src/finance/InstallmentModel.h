@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -11,7 +13,7 @@ class Database;
 // marks the unit sold, books the down payment, splits the financed remainder
 // into monthly instalments (optionally backed by numbered cheques), raises the
 // buyer's balance and leaves an audit row, all in one transaction.
-class InstallmentModel : public QObject
+class InstallmentModel : public BackendObject
 {
     Q_OBJECT
 

@@ -20,7 +20,7 @@ QString listQuery(const QString& tail)
 } // namespace
 
 ContractModel::ContractModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -9,7 +11,7 @@ class Database;
 
 // Rental contracts between a tenant and a unit. A new contract marks its unit
 // rented; terminating the last active contract on a unit frees it again.
-class ContractModel : public QObject
+class ContractModel : public BackendObject
 {
     Q_OBJECT
 

@@ -21,7 +21,7 @@ QString dueDate(const QString& period)
 } // namespace
 
 InvoiceModel::InvoiceModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

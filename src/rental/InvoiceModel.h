@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -13,7 +15,7 @@ class InvoiceNumbers;
 // metered lines, free and service invoices, paid amounts and voiding. Every
 // invoice raises its tenant's balance by its total; voiding lowers it by what
 // was still open.
-class InvoiceModel : public QObject
+class InvoiceModel : public BackendObject
 {
     Q_OBJECT
 

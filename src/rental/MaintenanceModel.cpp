@@ -15,7 +15,7 @@ const QLatin1String kCompleted("completed");
 } // namespace
 
 MaintenanceModel::MaintenanceModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -9,7 +11,7 @@ class Database;
 
 // Maintenance requests raised for units. Completing one records its cost on
 // the request and books it as an expense of the unit and its property.
-class MaintenanceModel : public QObject
+class MaintenanceModel : public BackendObject
 {
     Q_OBJECT
 

@@ -25,7 +25,7 @@ const QString kJoins = QStringLiteral(
 } // namespace
 
 PaymentModel::PaymentModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -9,7 +11,7 @@ class Database;
 // Money received: tenant payments against their invoices, recorded here, and
 // buyer payments written by the sale and installment operations, listed
 // together.
-class PaymentModel : public QObject
+class PaymentModel : public BackendObject
 {
     Q_OBJECT
 

@@ -5,7 +5,7 @@
 #include "core/TransactionGuard.h"
 
 PropertyModel::PropertyModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

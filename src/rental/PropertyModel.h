@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -10,7 +12,7 @@ class Database;
 // The register of properties (buildings or projects). Adding a property also
 // opens its project cost centre, the root of the property's cost-centre tree
 // that UnitModel grows with floor and unit rows.
-class PropertyModel : public QObject
+class PropertyModel : public BackendObject
 {
     Q_OBJECT
 

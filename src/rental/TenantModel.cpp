@@ -4,7 +4,7 @@
 #include "core/SqlValue.h"
 
 TenantModel::TenantModel(Database* db, QObject* parent)
-    : QObject(parent)
+    : BackendObject(parent)
     , m_db(db)
 {}
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -9,7 +11,7 @@ class Database;
 
 // The register of tenants. The running balance on each tenant row belongs to
 // invoicing and payments; this class never writes it.
-class TenantModel : public QObject
+class TenantModel : public BackendObject
 {
     Q_OBJECT
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BackendObject.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -9,7 +11,7 @@ class Database;
 
 // The units (apartments, shops) of each property. A unit's status
 // ("available", "rented", "sold") is what rental contracts and sales act on.
-class UnitModel : public QObject
+class UnitModel : public BackendObject
 {
     Q_OBJECT
 
