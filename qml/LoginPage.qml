@@ -159,6 +159,19 @@ FocusScope {
         }
     }
 
+    // The program's version, for support calls and to tell installations apart.
+    Text {
+        objectName: "versionLabel"
+        anchors.horizontalCenter: parent.horizontalCenter
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 14
+        text: "الإصدار " + Qt.application.version
+        textFormat: Text.PlainText
+        font.pixelSize: 11
+        font.family: "Segoe UI, Arial"
+        color: page.theme.textMuted
+    }
+
     ColumnLayout {
         anchors.centerIn: parent
         width: 440

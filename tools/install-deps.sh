@@ -11,6 +11,8 @@ packages=(
     qml6-module-qtquick-window qml6-module-qtquick-templates
     qml6-module-qttest libqt6quicktest6
     fonts-noto-core fonts-noto-color-emoji
+    # Building the Debian package and checking it in the test suite.
+    dpkg-dev file desktop-file-utils appstream
 )
 # Extras for the screenshot script only.
 if [ "${1:-}" = "--screenshots" ]; then

@@ -5,13 +5,19 @@
 #include <QIcon>
 #include <QQuickStyle>
 
+#ifndef SAKANOVA_VERSION
+#error "SAKANOVA_VERSION comes from the project version in CMakeLists.txt"
+#endif
+
 namespace AppSetup {
 
 void apply()
 {
     QGuiApplication::setOrganizationName(QStringLiteral("Sakanova"));
     QGuiApplication::setApplicationName(QStringLiteral("Sakanova"));
-    QGuiApplication::setApplicationVersion(QStringLiteral("1.0.0"));
+    QGuiApplication::setApplicationVersion(QStringLiteral(SAKANOVA_VERSION));
+    // Names the installed menu entry, so desktops show its icon for the window.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.sakanova.Sakanova"));
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/assets/logo.ico")));
     QQuickStyle::setStyle(QStringLiteral("Basic"));
     QGuiApplication::setLayoutDirection(Qt::RightToLeft);

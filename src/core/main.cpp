@@ -49,7 +49,8 @@ int main(int argc, char* argv[])
     if (AppLog::open(dataDir)) {
         AppLog::writeLine(QString(43, QLatin1Char('-')));
         AppLog::writeLine(QStringLiteral("App started at ") +
-                          QDateTime::currentDateTime().toString(Qt::TextDate));
+                          QDateTime::currentDateTime().toString(Qt::TextDate) +
+                          QStringLiteral(", version ") + QCoreApplication::applicationVersion());
         QObject::connect(&engine, &QQmlEngine::warnings, &AppLog::writeQmlErrors);
         if (!loadRoot(engine, url)) {
             AppLog::writeLine(QStringLiteral("CRITICAL: Failed to load QML root objects!"));

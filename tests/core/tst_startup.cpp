@@ -23,6 +23,8 @@ private slots:
         QCOMPARE(first.size(), 4);
         QCOMPARE(first.at(0), QString(43, QLatin1Char('-')));
         QVERIFY(first.at(1).startsWith(QStringLiteral("App started at ")));
+        QVERIFY2(first.at(1).endsWith(QStringLiteral(", version " SAKANOVA_PROJECT_VERSION)),
+                 qPrintable(first.at(1)));
         QCOMPARE(first.at(2), QStringLiteral("QML root loaded successfully"));
         QCOMPARE(first.at(3), QStringLiteral("App exited with code: 0"));
 

@@ -166,6 +166,30 @@ private slots:
         waitForStage(QStringLiteral("mainApp"));
     }
 
+    // The version line sits below the login card and stays clear of it even
+    // in the smallest window the user can make.
+    void loginPageShowsProgramVersionBelowCard()
+    {
+        start();
+        QQuickItem* version = item(QStringLiteral("versionLabel"));
+        QCOMPARE(version->property("text").toString(),
+                 QStringLiteral("الإصدار ") + QStringLiteral(SAKANOVA_PROJECT_VERSION));
+        QVERIFY(version->isVisible());
+
+        for (const QSize& size : {QSize(1280, 800), m_window->minimumSize()}) {
+            m_window->resize(size);
+            QTRY_COMPARE(item(QStringLiteral("loginPage"))->size(), QSizeF(size));
+            QQuickItem* cardItem = item(QStringLiteral("loginCard"));
+            const QRectF card =
+                cardItem->mapRectToScene(QRectF(0, 0, cardItem->width(), cardItem->height()));
+            const QRectF label =
+                version->mapRectToScene(QRectF(0, 0, version->width(), version->height()));
+            QVERIFY2(label.top() >= card.bottom(),
+                     qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
+            QVERIFY(label.bottom() <= size.height());
+        }
+    }
+
     void logoutReturnsToLoginAndSignInShowsShellAgain()
     {
         start();
