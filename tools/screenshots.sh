@@ -2,7 +2,8 @@
 # Starts the application under a virtual X server on a throw-away data
 # directory and saves PNG screenshots of the login page, the first-run setup
 # page and the main shell in both themes into shots/ (or the folder given as
-# the first argument). Drives the window with xdotool, as a user would.
+# the first argument), and refreshes the three that the README shows in
+# docs/screenshots/. Drives the window with xdotool, as a user would.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/shots}")
@@ -112,4 +113,12 @@ xdotool key Return
 shot setup-light 1.5
 stop_app
 
-echo "screenshots in $out"
+# The README's pictures: login, dashboard and a list page, without the time
+# stamps ImageMagick writes, so an unchanged window gives unchanged files.
+docs=$root/docs/screenshots
+mkdir -p "$docs"
+convert "$out/login-dark.png" -strip "$docs/login.png"
+convert "$out/shell-dark.png" -strip "$docs/dashboard.png"
+convert "$out/shell-dark-properties.png" -strip "$docs/properties.png"
+
+echo "screenshots in $out; README pictures in $docs"
