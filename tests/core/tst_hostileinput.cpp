@@ -394,6 +394,11 @@ const QList<QPair<const char*, Call>>& otherCases()
                                        w.tenant, 0, "2025-01",
                                        {QVariantMap{{"description", "صيانة"}, {"total", 40}}}, 1));
          }},
+        {"service invoice for an unknown tenant only",
+         [](World& w) {
+             return id(w.invoices,
+                       w.invoices.generateServiceInvoice({9999}, "حراسة", 50, "2025-04", 1));
+         }},
         {"missing invoice voided",
          [](World& w) { return ok(w.invoices, w.invoices.voidInvoice(9999)); }},
         {"void invoice voided again",
