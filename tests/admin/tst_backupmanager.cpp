@@ -161,11 +161,15 @@ private slots:
                  -1);
         QVERIFY(!m_manager->restoreBackup(backup));
         QVERIFY(!QFileInfo::exists(m_fixture->filePath() + QStringLiteral(".tmp")));
+        // The daily backup still works from the read-only connection.
+        QTest::qWait(1100);
+        QVERIFY2(m_manager->createBackup(), qPrintable(m_manager->lastError()));
 
         // The replaced database is kept, with the rows made after the backup.
         const QStringList kept_ =
             QDir(backupFolder()).entryList({QStringLiteral("sakanova_pre-restore_*.db")});
         QCOMPARE(kept_.size(), 1);
+        QCOMPARE(QDir(backupFolder()).entryList({QStringLiteral("sakanova_2*.db")}).size(), 2);
         const QString preRestore = backupFolder() + QLatin1Char('/') + kept_.first();
         QCOMPARE(countIn(preRestore, QStringLiteral("SELECT COUNT(*) FROM tenants")), 2);
         QCOMPARE(countIn(preRestore, QStringLiteral("SELECT COUNT(*) FROM tenants WHERE "
