@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Desktop.h"
+
 #include <QString>
 
 #include <memory>
@@ -7,16 +9,19 @@
 class AccountModel;
 class AuditManager;
 class AuthController;
+class BackupManager;
 class BuyerModel;
 class ChequeModel;
 class ContractModel;
 class CurrencyModel;
 class Database;
 class ExpenseModel;
+class ImportController;
 class InstallmentModel;
 class InvoiceModel;
 class MaintenanceModel;
 class PaymentModel;
+class PrintController;
 class PropertyModel;
 class QQmlContext;
 class SettingsManager;
@@ -38,7 +43,8 @@ class UnitModel;
 class AppContext
 {
 public:
-    AppContext(Database* db, QString dataDir);
+    // `desktop` replaces the real pickers and viewer, for tests.
+    AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> desktop = nullptr);
     ~AppContext();
 
     AppContext(const AppContext&) = delete;
@@ -47,11 +53,19 @@ public:
     // Registers the context properties on `context`, in their fixed order.
     void publish(QQmlContext* context) const;
 
+    // Work that waits until the window is up, so it never delays it: the
+    // start-up backup when the newest one is more than a day old.
+    void startDeferredWork();
+
 private:
     Database* m_db;
     QString m_dataDir;
 
+    // The desktop seam outlives every object that uses it.
+    std::unique_ptr<Desktop> m_desktop;
+
     // In creation order.
+    std::unique_ptr<BackupManager> m_backupManager;
     std::unique_ptr<SettingsManager> m_settingsManager;
     std::unique_ptr<PropertyModel> m_propertyModel;
     std::unique_ptr<UnitModel> m_unitModel;
@@ -67,5 +81,7 @@ private:
     std::unique_ptr<InstallmentModel> m_installmentModel;
     std::unique_ptr<CurrencyModel> m_currencyModel;
     std::unique_ptr<AuthController> m_authCtrl;
+    std::unique_ptr<PrintController> m_printCtrl;
+    std::unique_ptr<ImportController> m_importCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
 };
