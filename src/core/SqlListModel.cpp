@@ -123,8 +123,8 @@ void SqlListModel::fetchMore(const QModelIndex& parent)
         return;
     // A list is first read when a view asks for it, so the lists no page
     // shows cost nothing at start-up.
-    if (!m_totalsKnown)
-        loadTotals();
+    m_started = true;
+    scheduleTotals();
     QVector<qint64> keys;
     QList<Row> rows;
     QVariant lastSort = m_lastSort;
@@ -203,6 +203,7 @@ void SqlListModel::reload()
     m_keys.clear();
     m_lastSort = QVariant();
     m_atEnd = false;
+    m_started = false;
     m_totalsKnown = false;
     m_pages.clear();
     m_pageOrder.clear();
@@ -213,10 +214,12 @@ void SqlListModel::reload()
 
 void SqlListModel::refresh()
 {
-    if (!m_totalsKnown)
+    if (!m_started)
         return; // never read yet: the first fetch reads it fresh
     const int loaded = int(m_keys.size());
-    const int wanted = qMax(loaded, m_pageSize);
+    // A list read to its end stays complete, new rows included; otherwise
+    // as many rows as were loaded are read again (-1: no limit).
+    const int wanted = m_atEnd ? -1 : qMax(loaded, m_pageSize);
     QVector<qint64> keys;
     QList<Row> rows;
     QVariant lastSort;
@@ -240,10 +243,11 @@ void SqlListModel::refresh()
         m_keys = keys;
     }
     m_lastSort = lastSort;
-    m_atEnd = keys.size() < wanted;
+    m_atEnd = wanted < 0 || keys.size() < wanted;
     if (kept > 0)
         emit dataChanged(index(0), index(kept - 1));
-    loadTotals();
+    m_totalsKnown = false;
+    scheduleTotals();
     emit countChanged();
 }
 
@@ -354,7 +358,7 @@ bool SqlListModel::readPage(int limit, bool idsOnly, QVector<qint64>& keys, QLis
     if (!runQuery(query, sql, where.params))
         return false;
     const int valueCount = idsOnly ? 0 : int(m_columns.size());
-    keys.reserve(limit);
+    keys.reserve(qMax(limit, 0));
     while (query.next()) {
         if (!idsOnly) {
             Row row(valueCount);
@@ -386,8 +390,42 @@ SqlListModel::Statement SqlListModel::totalsStatement() const
     return statement;
 }
 
-void SqlListModel::loadTotals()
+int SqlListModel::totalCount() const
 {
+    loadTotals();
+    return m_totalCount;
+}
+
+QVariantMap SqlListModel::totals() const
+{
+    loadTotals();
+    return m_totals;
+}
+
+void SqlListModel::scheduleTotals()
+{
+    // Counting and summing a long list reads all of it, so it runs after the
+    // first screenful has been handed to the view; reading totalCount or
+    // totals before then works it out at once.
+    if (m_totalsKnown || m_totalsQueued)
+        return;
+    m_totalsQueued = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_totalsQueued = false;
+            if (m_totalsKnown)
+                return;
+            loadTotals();
+            emit totalsChanged();
+        },
+        Qt::QueuedConnection);
+}
+
+void SqlListModel::loadTotals() const
+{
+    if (m_totalsKnown)
+        return;
     const Statement statement = totalsStatement();
     QSqlQuery query(m_db->connection());
     int total = 0;
@@ -405,7 +443,6 @@ void SqlListModel::loadTotals()
     m_totalCount = total;
     m_totals = totals;
     m_totalsKnown = true;
-    emit totalsChanged();
 }
 
 void SqlListModel::cachePage(int page, QList<Row> rows) const

@@ -149,8 +149,8 @@ public:
     bool sortDescending() const { return m_sortDescending; }
     void setSortDescending(bool descending);
     int count() const { return int(m_keys.size()); }
-    int totalCount() const { return m_totalCount; }
-    QVariantMap totals() const { return m_totals; }
+    int totalCount() const;
+    QVariantMap totals() const;
     int pageSize() const { return m_pageSize; }
     void setPageSize(int size);
 
@@ -193,7 +193,8 @@ private:
     // one; with `idsOnly` it reads just the key and sort value.
     bool readPage(int limit, bool idsOnly, QVector<qint64>& keys, QList<Row>& rows,
                   QVariant& lastSort, bool fromStart) const;
-    void loadTotals();
+    void scheduleTotals();
+    void loadTotals() const;
     const Row* rowAt(int row) const;
     void cachePage(int page, QList<Row> rows) const;
 
@@ -210,9 +211,11 @@ private:
     QVector<qint64> m_keys; // every loaded row, in order
     QVariant m_lastSort;    // sort value of the last loaded row
     bool m_atEnd = false;
-    bool m_totalsKnown = false; // the list has been read since the last reload
-    int m_totalCount = 0;
-    QVariantMap m_totals;
+    bool m_started = false; // a page has been read since the last reload
+    bool m_totalsQueued = false;
+    mutable bool m_totalsKnown = false;
+    mutable int m_totalCount = 0;
+    mutable QVariantMap m_totals;
 
     // Values of recently shown pages (page number -> rows), least recently
     // used first in m_pageOrder.
