@@ -433,16 +433,23 @@ void Schema::createIndexes(QSqlDatabase& db)
     for (const QString& statement : indexStatements())
         query.exec(statement);
     // Without statistics the planner can pick a poor index on a large file
-    // (a status index instead of tenant and status, say). An index that has
-    // none yet, as after an upgrade, gets a sampled ANALYZE: a few hundred
-    // rows per index, so it costs milliseconds even on a large office.
-    query.exec(QStringLiteral("PRAGMA analysis_limit=400"));
-    const bool unmeasured =
-        !query.exec(QStringLiteral(
-            "SELECT 1 FROM sqlite_master m WHERE m.type='index' AND m.name LIKE 'idx_%' AND "
-            "NOT EXISTS (SELECT 1 FROM sqlite_stat1 s WHERE s.idx=m.name) LIMIT 1")) ||
-        query.next();
+    // (a status index instead of tenant and status, say). When a file of some
+    // size has an index without statistics, as after an upgrade, it gets a
+    // sampled ANALYZE: a few hundred rows per index, milliseconds even on a
+    // large office. Small files do well without and skip the write.
+    const bool large = query.exec(QStringLiteral("PRAGMA page_count")) && query.next() &&
+                       query.value(0).toLongLong() > 2000;
     query.finish();
+    bool unmeasured = false;
+    if (large) {
+        query.exec(QStringLiteral("PRAGMA analysis_limit=400"));
+        unmeasured =
+            !query.exec(QStringLiteral(
+                "SELECT 1 FROM sqlite_master m WHERE m.type='index' AND m.name LIKE 'idx_%' AND "
+                "NOT EXISTS (SELECT 1 FROM sqlite_stat1 s WHERE s.idx=m.name) LIMIT 1")) ||
+            query.next();
+        query.finish();
+    }
     if (unmeasured)
         query.exec(QStringLiteral("ANALYZE"));
     query.exec(QStringLiteral("PRAGMA optimize"));

@@ -307,22 +307,25 @@ QString SqlListModel::orderBy() const
            m_def.key + direction;
 }
 
-QString SqlListModel::afterClause(const QVariant& sortValue, QVariantList& params) const
+QList<SqlListModel::Where> SqlListModel::afterClauses(const QVariant& sortValue) const
 {
-    // SQLite puts NULL first going up and last going down; ties are ordered
-    // by the key in the same direction.
+    // The rows after (sortValue, key) in the current order, as one or two
+    // ranges read one after the other. Row values keep each range a search
+    // on the sort column's index, so a page deep in the list costs what the
+    // first one does. SQLite puts NULL first going up and last going down.
     const QString s = sortExpression();
     const QString& k = m_def.key;
-    if (sortValue.isNull()) {
-        params << m_keys.constLast();
-        if (m_sortDescending)
-            return QStringLiteral("(%1 IS NULL AND %2 < ?)").arg(s, k);
-        return QStringLiteral("((%1 IS NULL AND %2 > ?) OR %1 IS NOT NULL)").arg(s, k);
+    const qint64 key = m_keys.constLast();
+    if (m_sortDescending) {
+        if (sortValue.isNull())
+            return {{QStringLiteral("%1 IS NULL AND %2 < ?").arg(s, k), {key}}};
+        return {{QStringLiteral("(%1, %2) < (?, ?)").arg(s, k), {sortValue, key}},
+                {QStringLiteral("%1 IS NULL").arg(s), {}}};
     }
-    params << sortValue << sortValue << m_keys.constLast();
-    if (m_sortDescending)
-        return QStringLiteral("(%1 < ? OR (%1 = ? AND %2 < ?) OR %1 IS NULL)").arg(s, k);
-    return QStringLiteral("(%1 > ? OR (%1 = ? AND %2 > ?))").arg(s, k);
+    if (sortValue.isNull())
+        return {{QStringLiteral("%1 IS NULL AND %2 > ?").arg(s, k), {key}},
+                {QStringLiteral("%1 IS NOT NULL").arg(s), {}}};
+    return {{QStringLiteral("(%1, %2) > (?, ?)").arg(s, k), {sortValue, key}}};
 }
 
 SqlListModel::Statement SqlListModel::firstPageStatement() const
@@ -341,33 +344,41 @@ SqlListModel::Statement SqlListModel::firstPageStatement() const
 bool SqlListModel::readPage(int limit, bool idsOnly, QVector<qint64>& keys, QList<Row>& rows,
                             QVariant& lastSort, bool fromStart) const
 {
-    Where where = whereClause();
-    if (!fromStart) {
-        const QString after = afterClause(m_lastSort, where.params);
-        where.sql +=
-            (where.sql.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) + after;
-    }
+    const Where where = whereClause();
+    const QList<Where> ranges = fromStart ? QList<Where>{Where()} : afterClauses(m_lastSort);
     const QString columns = idsOnly ? QString() : m_def.columns + QStringLiteral(", ");
-    const QString sql = QStringLiteral("SELECT ") + columns + sortExpression() +
-                        QStringLiteral(" AS ") + kSortAlias + QStringLiteral(", ") + m_def.key +
-                        QStringLiteral(" AS ") + kKeyAlias + QLatin1Char(' ') + m_def.from +
-                        where.sql + orderBy() + QStringLiteral(" LIMIT ?");
-    where.params << limit;
-
-    QSqlQuery query(m_db->connection());
-    if (!runQuery(query, sql, where.params))
-        return false;
     const int valueCount = idsOnly ? 0 : int(m_columns.size());
     keys.reserve(qMax(limit, 0));
-    while (query.next()) {
-        if (!idsOnly) {
-            Row row(valueCount);
-            for (int i = 0; i < valueCount; ++i)
-                row[i] = query.value(i);
-            rows.append(std::move(row));
+    for (const Where& range : ranges) {
+        const int wanted = limit < 0 ? -1 : limit - int(keys.size());
+        if (wanted == 0)
+            break;
+        QString condition = where.sql;
+        QVariantList params = where.params;
+        if (!range.sql.isEmpty()) {
+            condition +=
+                (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) +
+                range.sql;
+            params += range.params;
         }
-        lastSort = query.value(valueCount);
-        keys.append(query.value(valueCount + 1).toLongLong());
+        params << wanted;
+        const QString sql = QStringLiteral("SELECT ") + columns + sortExpression() +
+                            QStringLiteral(" AS ") + kSortAlias + QStringLiteral(", ") + m_def.key +
+                            QStringLiteral(" AS ") + kKeyAlias + QLatin1Char(' ') + m_def.from +
+                            condition + orderBy() + QStringLiteral(" LIMIT ?");
+        QSqlQuery query(m_db->connection());
+        if (!runQuery(query, sql, params))
+            return false;
+        while (query.next()) {
+            if (!idsOnly) {
+                Row row(valueCount);
+                for (int i = 0; i < valueCount; ++i)
+                    row[i] = query.value(i);
+                rows.append(std::move(row));
+            }
+            lastSort = query.value(valueCount);
+            keys.append(query.value(valueCount + 1).toLongLong());
+        }
     }
     return true;
 }

@@ -187,8 +187,8 @@ private:
     Where whereClause() const;
     QString sortExpression() const;
     QString orderBy() const;
-    // Condition for rows after (sortValue, key) in the current order.
-    QString afterClause(const QVariant& sortValue, QVariantList& params) const;
+    // Conditions for the rows after (sortValue, last key), read in turn.
+    QList<Where> afterClauses(const QVariant& sortValue) const;
     // Runs the row query for the next `limit` rows after the last loaded
     // one; with `idsOnly` it reads just the key and sort value.
     bool readPage(int limit, bool idsOnly, QVector<qint64>& keys, QList<Row>& rows,

@@ -343,6 +343,10 @@ int main(int argc, char* argv[])
     for (Lists& l : lists) {
         SqlListModel& m = *l.model;
         bench.read(l.name + QStringLiteral(" first screen"), [&m] { return firstScreen(m); });
+        bench.read(l.name + QStringLiteral(" count and totals"), [&m] {
+            m.reload();
+            return m.totalCount();
+        });
         bench.read(l.name + QStringLiteral(" next screen"), [&m] {
             m.reload();
             m.fetchMore(QModelIndex());
