@@ -25,6 +25,10 @@ class Database;
 // loaded), totalCount (rows matching), totals (map of sums plus
 // "mixedCurrencies"), reload(), refresh(), get(row). Roles are the column names
 // of the row query, so a delegate reads model.invoice_number and the like.
+// A list is read when a view first asks for rows; totalCount and totals follow
+// in the next turn of the event loop (totalsChanged), so the first screenful
+// is not held up by counting a long list; reading them earlier counts at once.
+// Changing the search, filters or sort starts again from the top.
 //
 // The lists AppContext publishes. Filter keys ("", 0 or a missing key means no
 // filter, unknown keys are ignored); date_from / date_to bound the main date;
