@@ -8,6 +8,8 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <map>
+
 Database::Database(QObject* parent)
     : QObject(parent)
 {}
@@ -79,15 +81,17 @@ QVariantList Database::execQuery(const QString& sql, const QVariantList& params)
         return rows;
     // The column names are read once per result, not once per row: building
     // a record for every row cost more than reading the rows themselves.
-    QStringList names;
+    // Each row's map is filled in key order, so every insert lands at its
+    // end; of two columns with the same name the later one is kept.
     if (query.next()) {
         const QSqlRecord record = query.record();
+        std::map<QString, int> columns;
         for (int i = 0; i < record.count(); ++i)
-            names << record.fieldName(i);
+            columns[record.fieldName(i)] = i;
         do {
             QVariantMap row;
-            for (int i = 0; i < names.size(); ++i)
-                row.insert(names.at(i), query.value(i));
+            for (const auto& [name, index] : columns)
+                row.insert(row.constEnd(), name, query.value(index));
             rows.append(row);
         } while (query.next());
     }
