@@ -384,6 +384,15 @@ const QStringList& Schema::indexStatements()
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_tenant ON cheques(tenant_id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_buyer ON cheques(buyer_id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_unit ON expenses(unit_id)"),
+        // A list filtered on its usual key and read in its default order.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_invoices_status_created ON "
+                       "invoices(status, created_at)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS idx_cheques_status_due ON cheques(status, due_date)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_maintenance_status_created ON "
+                       "maintenance_requests(status, created_at)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_property_date ON "
+                       "expenses(property_id, expense_date)"),
     };
     return statements;
 }
