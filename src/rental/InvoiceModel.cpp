@@ -90,8 +90,14 @@ struct InvoiceModel::Writer
                                 "VALUES (?,?,?,?,?,?,?,?,?)")) &&
              item.prepare(kInsertItem) &&
              balance.prepare(QStringLiteral("UPDATE tenants SET balance=balance+? WHERE id=?"));
-        if (!ok)
-            reportFailure(rentInvoice.lastError().isValid() ? rentInvoice : item);
+        if (!ok) {
+            for (const QSqlQuery* query : {&rentInvoice, &otherInvoice, &item, &balance}) {
+                if (query->lastError().isValid()) {
+                    reportFailure(*query);
+                    break;
+                }
+            }
+        }
     }
 
     bool run(QSqlQuery& query, const QVariantList& values)
