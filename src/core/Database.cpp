@@ -11,6 +11,8 @@
 #include <QSqlRecord>
 #include <QStorageInfo>
 
+#include <map>
+
 Database::Database(QObject* parent)
     : QObject(parent)
 {}
@@ -157,8 +159,22 @@ QVariantList Database::execQuery(const QString& sql, const QVariantList& params)
     QVariantList rows;
     if (!runLocked(query, sql, params))
         return rows;
-    while (query.next())
-        rows.append(recordMap(query));
+    // The column names are read once per result, not once per row: building
+    // a record for every row cost more than reading the rows themselves.
+    // Each row's map is filled in key order, so every insert lands at its
+    // end; of two columns with the same name the later one is kept.
+    if (query.next()) {
+        const QSqlRecord record = query.record();
+        std::map<QString, int> columns;
+        for (int i = 0; i < record.count(); ++i)
+            columns[record.fieldName(i)] = i;
+        do {
+            QVariantMap row;
+            for (const auto& [name, index] : columns)
+                row.insert(row.constEnd(), name, query.value(index));
+            rows.append(row);
+        } while (query.next());
+    }
     return rows;
 }
 

@@ -56,7 +56,7 @@ private slots:
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
                                            "AND name LIKE 'idx_%'"))
                      .toInt(),
-                 26);
+                 47);
         QCOMPARE(Schema::tableStatements().size(), 45);
     }
 
@@ -163,6 +163,71 @@ private slots:
         // Seeding depends on users alone: a file with users gets no currencies.
         QVERIFY(query.exec(QStringLiteral("SELECT COUNT(*) FROM currencies")) && query.next());
         QCOMPARE(query.value(0).toInt(), 0);
+    }
+
+    // A file from before the list indexes: the start-up adds every index,
+    // gives the planner statistics and keeps every row as it was.
+    void olderDatabaseGainsIndexesAndKeepsRows()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sakanova.db"));
+        QStringList legacy = {
+            QStringLiteral("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                           "username TEXT UNIQUE NOT NULL, password_hash TEXT NOT NULL)"),
+            QStringLiteral("INSERT INTO users (username, password_hash) VALUES ('u', 'x')"),
+            QStringLiteral("CREATE TABLE audit_logs (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                           "user_id INTEGER, action TEXT NOT NULL, table_name TEXT, record_id "
+                           "INTEGER, details TEXT, created_at TEXT DEFAULT (datetime('now')))"),
+            QStringLiteral("CREATE TABLE invoice_items (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                           "invoice_id INTEGER NOT NULL, description TEXT NOT NULL, type TEXT "
+                           "DEFAULT 'rent', quantity REAL DEFAULT 1, unit_price REAL DEFAULT 0, "
+                           "total REAL DEFAULT 0)"),
+            // Large enough a file for the planner statistics to be worth writing.
+            QStringLiteral("CREATE TABLE settings (key TEXT PRIMARY KEY, value TEXT)"),
+            QStringLiteral("INSERT INTO settings VALUES ('company_logo', zeroblob(9000000))")};
+        for (int i = 1; i <= 300; ++i) {
+            legacy << QStringLiteral("INSERT INTO audit_logs (action, details, created_at) VALUES "
+                                     "('login', 'دخول %1', '2023-01-01 10:00:%2')")
+                          .arg(i)
+                          .arg(i % 60, 2, 10, QLatin1Char('0'));
+            legacy << QStringLiteral("INSERT INTO invoice_items (invoice_id, description, total) "
+                                     "VALUES (%1, 'إيجار شهري', %2.5)")
+                          .arg(i / 2 + 1)
+                          .arg(i);
+        }
+        QVERIFY(TestDatabase::writeLegacyFile(path, legacy));
+
+        Database db;
+        QVERIFY(db.initialize(path));
+        QStringList missing;
+        for (const QString& statement : Schema::indexStatements()) {
+            const QString name = statement.section(QLatin1Char(' '), 5, 5);
+            if (db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
+                                         "AND name=?"),
+                          {name})
+                    .toInt() != 1)
+                missing << name;
+        }
+        QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QLatin1Char(' '))));
+        QCOMPARE(db.scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_stat1 WHERE "
+                                          "idx='idx_audit_created'"))
+                     .toInt(),
+                 1);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT COUNT(*) FROM audit_logs")).toInt(), 300);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT LENGTH(value) FROM settings")).toInt(), 9000000);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT details FROM audit_logs WHERE id=77")).toString(),
+                 QStringLiteral("دخول 77"));
+        QCOMPARE(db.scalar(QStringLiteral("SELECT SUM(total) FROM invoice_items")).toDouble(),
+                 300 * 301 / 2 + 150.0);
+        // The list reads now go through the new indexes.
+        const QVariantList plan = db.execQuery(
+            QStringLiteral("EXPLAIN QUERY PLAN SELECT * FROM invoice_items WHERE invoice_id=?"),
+            {3});
+        QVERIFY(plan.value(0)
+                    .toMap()
+                    .value(QStringLiteral("detail"))
+                    .toString()
+                    .contains(QStringLiteral("idx_invoice_items_invoice")));
     }
 };
 

@@ -1,7 +1,10 @@
 #include "RentalRows.h"
 #include "TestDatabase.h"
 
+#include "OfficeGenerator.h"
+
 #include "rental/InvoiceModel.h"
+#include "rental/InvoiceNumbers.h"
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -407,6 +410,74 @@ private slots:
         QVERIFY(!m_model->voidInvoice(id));
         QCOMPARE(invoiceState(id), QStringLiteral("pending 0 300"));
         QCOMPARE(tenantBalance(), 300.0);
+    }
+
+    // On a generated office: every active tenant billed once, numbers in
+    // contract order, and each invoice carrying its own unit's readings of
+    // the month in service order (the readings are read once for the run).
+    void rentRunOnAnOfficeBillsEachUnitWithItsOwnReadings()
+    {
+        m_model.reset();
+        m_fixture.reset(); // one default connection at a time
+        m_fixture = std::make_unique<TestDatabase>();
+        OfficeGenerator office(db()->connection(), OfficeGenerator::smallOffice(), 11,
+                               QDate::currentDate());
+        QVERIFY2(office.run(), qPrintable(office.error()));
+        m_model = std::make_unique<InvoiceModel>(db());
+        const QString period = QDate::currentDate().toString(QStringLiteral("yyyy-MM"));
+        const double balancesBefore =
+            m_fixture->value("SELECT SUM(balance) FROM tenants").toDouble();
+
+        const int active =
+            m_fixture->value("SELECT COUNT(*) FROM contracts WHERE status='active'").toInt();
+        QCOMPARE(m_model->generateAllRent(period), active);
+
+        const QVariantList invoices = db()->execQuery(
+            "SELECT i.id, i.invoice_number, i.contract_id, i.unit_id, i.total_amount, "
+            "c.rent_amount FROM invoices i JOIN contracts c ON c.id=i.contract_id "
+            "WHERE i.period=? ORDER BY i.id",
+            {period});
+        QCOMPARE(invoices.size(), active);
+        double billed = 0;
+        int previousContract = 0;
+        for (int n = 0; n < invoices.size(); ++n) {
+            const QVariantMap invoice = invoices.at(n).toMap();
+            QCOMPARE(invoice.value("invoice_number").toString(),
+                     InvoiceNumbers::format(monthPrefix(), n + 1));
+            QVERIFY(invoice.value("contract_id").toInt() > previousContract);
+            previousContract = invoice.value("contract_id").toInt();
+
+            QStringList expected{
+                QStringLiteral("إيجار شهري:1:%1").arg(invoice.value("rent_amount").toDouble())};
+            double total = invoice.value("rent_amount").toDouble();
+            for (const QVariant& value : db()->execQuery(
+                     "SELECT s.name, ur.consumption, ur.cost FROM usage_records ur JOIN services "
+                     "s ON s.id=ur.service_id WHERE ur.unit_id=? AND ur.period=? ORDER BY "
+                     "ur.service_id",
+                     {invoice.value("unit_id"), period})) {
+                const QVariantMap reading = value.toMap();
+                expected << QStringLiteral("%1:%2:%3")
+                                .arg(reading.value("name").toString())
+                                .arg(reading.value("consumption").toDouble())
+                                .arg(reading.value("cost").toDouble());
+                total += reading.value("cost").toDouble();
+            }
+            QVERIFY(expected.size() == 3); // rent, water and electricity
+            QStringList lines;
+            for (const QVariant& value : m_model->getItems(invoice.value("id").toInt())) {
+                const QVariantMap line = value.toMap();
+                lines << QStringLiteral("%1:%2:%3")
+                             .arg(line.value("description").toString())
+                             .arg(line.value("quantity").toDouble())
+                             .arg(line.value("total").toDouble());
+            }
+            QCOMPARE(lines, expected);
+            QCOMPARE(invoice.value("total_amount").toDouble(), total);
+            billed += total;
+        }
+        QVERIFY(qAbs(m_fixture->value("SELECT SUM(balance) FROM tenants").toDouble() -
+                     balancesBefore - billed) < 0.005);
+        QCOMPARE(m_model->generateAllRent(period), 0);
     }
 
     // Guards against finding each new number by re-reading the month's or all
