@@ -74,9 +74,10 @@ QVariantList AnalysisReports::insightCards()
     }
 
     const QVariantList rent = m_db->execQuery(
-        QStringLiteral("SELECT COALESCE(SUM(balance),0) as overdue, GROUP_CONCAT(DISTINCT "
-                       "currency_id) as cur FROM invoices WHERE status!='paid' AND "
-                       "status!='void' AND due_date < ?"),
+        QStringLiteral(
+            "SELECT COALESCE(SUM(balance),0) as overdue, MIN(currency_id)||','||MAX(currency_id) "
+            "as cur FROM invoices WHERE status!='paid' AND "
+            "status!='void' AND due_date < ?"),
         {today});
     if (!rent.isEmpty()) {
         const QVariantMap row = rent.first().toMap();
@@ -90,7 +91,7 @@ QVariantList AnalysisReports::insightCards()
 
     const QVariantMap installments = SqlValue::firstRow(m_db->execQuery(
         QStringLiteral("SELECT COUNT(*) as c, COALESCE(SUM(installment_amount-paid_amount),0) as "
-                       "t, GROUP_CONCAT(DISTINCT currency_id) as cur FROM installments WHERE "
+                       "t, MIN(currency_id)||','||MAX(currency_id) as cur FROM installments WHERE "
                        "status!='paid' AND due_date < ?"),
         {today}));
     if (installments.value(QStringLiteral("c")).toLongLong() >= 1)
@@ -101,10 +102,11 @@ QVariantList AnalysisReports::insightCards()
                                wholeText(installments.value(QStringLiteral("t")).toDouble())),
                       installments.value(QStringLiteral("cur"))));
 
-    const QVariantMap cheques = SqlValue::firstRow(m_db->execQuery(
-        QStringLiteral("SELECT COUNT(*) as c, COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
-                       "currency_id) as cur FROM cheques WHERE status='pending' AND due_date <= ?"),
-        {InsightDates::isoDay(7)}));
+    const QVariantMap cheques = SqlValue::firstRow(
+        m_db->execQuery(QStringLiteral("SELECT COUNT(*) as c, COALESCE(SUM(amount),0) as t, "
+                                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM "
+                                       "cheques WHERE status='pending' AND due_date <= ?"),
+                        {InsightDates::isoDay(7)}));
     if (cheques.value(QStringLiteral("c")).toLongLong() >= 1)
         cards.append(moneyCard(QStringLiteral("🎫"), QStringLiteral("شيكات مستحقة"),
                                QStringLiteral("%1 شيك مستحق خلال 7 أيام بقيمة %2")
@@ -148,8 +150,10 @@ QVariantMap AnalysisReports::smartAnalysis()
                     ? QStringLiteral("هذا المؤشر ممتاز ويدل على كفاءة تشغيلية عالية.\n\n")
                     : QStringLiteral("يُنصح بمراجعة المصاريف التشغيلية لزيادة هامش الربح.\n\n");
     } else {
-        text += QStringLiteral("⚠️ لا توجد بيانات مالية كافية لتحليل الإيرادات "
-                               "حالياً.\n\n");
+        text +=
+            QStringLiteral("⚠️ لا توجد بيانات مالية كافية لتحليل "
+                           "الإيرادات "
+                           "حالياً.\n\n");
     }
 
     text += QStringLiteral("📊 **حالة المحفظة العقارية:** نسبة الإشغال والبيع الحالية هي **%1%**. ")

@@ -37,9 +37,11 @@ int DashboardController::count(const QString& sql)
 
 double DashboardController::currentMonthRevenue(MoneySums& sums)
 {
-    return sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
-                                   "currency_id) as cur FROM payments WHERE payment_date >= ?"),
-                    {InsightDates::iso(InsightDates::monthStart())});
+    return sums.sum(
+        QStringLiteral(
+            "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) as cur "
+            "FROM payments WHERE payment_date >= ?"),
+        {InsightDates::iso(InsightDates::monthStart())});
 }
 
 QVariantMap DashboardController::getStats()
@@ -59,11 +61,12 @@ QVariantMap DashboardController::getStats()
                  count(QStringLiteral("SELECT COUNT(*) as c FROM maintenance_requests WHERE "
                                       "status IN ('new','in_progress')")));
 
-    const double previous = sums.sum(
-        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
-                       "as cur FROM payments WHERE payment_date >= ? AND payment_date < ?"),
-        {InsightDates::iso(InsightDates::monthStart(1)),
-         InsightDates::iso(InsightDates::monthStart())});
+    const double previous =
+        sums.sum(QStringLiteral(
+                     "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
+                     "as cur FROM payments WHERE payment_date >= ? AND payment_date < ?"),
+                 {InsightDates::iso(InsightDates::monthStart(1)),
+                  InsightDates::iso(InsightDates::monthStart())});
     stats.insert(QStringLiteral("revenueGrowth"),
                  previous > 0 ? (current - previous) / previous * 100.0 : 0.0);
     stats.insert(QStringLiteral("mixedCurrencies"), sums.mixedCurrencies());
@@ -150,7 +153,7 @@ QVariantList DashboardController::getMonthlyCollections(int months)
     const QDate end = InsightDates::monthStart().addMonths(1);
     const QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT substr(payment_date,1,7) as month, COALESCE(SUM(amount),0) as t, "
-                       "GROUP_CONCAT(DISTINCT currency_id) as cur FROM payments WHERE "
+                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM payments WHERE "
                        "payment_date >= ? AND payment_date < ? GROUP BY month"),
         {InsightDates::iso(first), InsightDates::iso(end)});
     QHash<QString, QVariantMap> byMonth;

@@ -5,9 +5,12 @@
 
 namespace {
 
-QStringList currencyIds(const QVariant& ids)
+QSet<QString> currencyIds(const QVariant& ids)
 {
-    return ids.toString().split(QLatin1Char(','), Qt::SkipEmptyParts);
+    QSet<QString> set;
+    for (const QString& id : ids.toString().split(QLatin1Char(','), Qt::SkipEmptyParts))
+        set.insert(id.trimmed());
+    return set;
 }
 
 } // namespace
@@ -25,8 +28,7 @@ double MoneySums::sum(const QString& sql, const QVariantList& params)
 
 void MoneySums::addCurrencies(const QVariant& ids)
 {
-    for (const QString& id : currencyIds(ids))
-        m_currencies.insert(id.trimmed());
+    m_currencies.unite(currencyIds(ids));
 }
 
 void MoneySums::merge(const MoneySums& other)

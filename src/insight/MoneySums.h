@@ -11,8 +11,10 @@ class Database;
 // covered. Amounts are added as stored, without conversion, so a result
 // whose sums took in more than one currency says so.
 //
-// A sum query returns its figure in column `t` and the distinct currency ids
-// of the summed rows in column `cur` (GROUP_CONCAT(DISTINCT currency_id)).
+// A sum query returns its figure in column `t` and, in column `cur`, the
+// lowest and highest currency id of the summed rows written "low,high"
+// (MIN(currency_id)||','||MAX(currency_id)): one currency when they are the
+// same. That costs far less than collecting every distinct id.
 class MoneySums
 {
 public:

@@ -6,7 +6,8 @@
 namespace {
 
 // Each kind of alert is one FROM ... WHERE text, shared by the list and the
-// count so the two can never disagree.
+// count so the two can never disagree. The lists read only the columns an
+// alert shows: an office with many overdue installments gets many alerts.
 const QString kDueInstallments = QStringLiteral(
     "FROM installments i JOIN buyers b ON i.buyer_id = b.id JOIN units u ON i.unit_id = u.id "
     "WHERE (i.due_date = ? OR i.due_date = ?) AND i.status != 'paid'");
@@ -55,10 +56,10 @@ QVariantList NotificationController::getActiveAlerts()
     const AlertDays days;
     QVariantList alerts;
 
-    const QVariantList due =
-        m_db->execQuery(QStringLiteral("SELECT i.*, b.full_name as buyer_name, u.unit_number ") +
-                            kDueInstallments + QStringLiteral(" ORDER BY i.due_date DESC, i.id"),
-                        {days.today, days.yesterday});
+    const QVariantList due = m_db->execQuery(
+        QStringLiteral("SELECT i.installment_amount, b.full_name as buyer_name, u.unit_number ") +
+            kDueInstallments + QStringLiteral(" ORDER BY i.due_date DESC, i.id"),
+        {days.today, days.yesterday});
     for (const QVariant& value : due) {
         const QVariantMap row = value.toMap();
         alerts.append(alert(QStringLiteral("payment_due"),
@@ -71,7 +72,7 @@ QVariantList NotificationController::getActiveAlerts()
 
     // Strictly before yesterday: an installment due yesterday is alerted above.
     const QVariantList overdue =
-        m_db->execQuery(QStringLiteral("SELECT i.*, b.full_name as buyer_name ") +
+        m_db->execQuery(QStringLiteral("SELECT i.due_date, b.full_name as buyer_name ") +
                             kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id"),
                         {days.yesterday});
     for (const QVariant& value : overdue) {
@@ -81,9 +82,10 @@ QVariantList NotificationController::getActiveAlerts()
             QStringLiteral("استحق في: ") + text(row, "due_date"), QStringLiteral("critical")));
     }
 
-    const QVariantList cheques = m_db->execQuery(QStringLiteral("SELECT * ") + kChequesDue +
-                                                     QStringLiteral(" ORDER BY due_date, id"),
-                                                 {days.inAWeek});
+    const QVariantList cheques =
+        m_db->execQuery(QStringLiteral("SELECT cheque_number, amount ") + kChequesDue +
+                            QStringLiteral(" ORDER BY due_date, id"),
+                        {days.inAWeek});
     for (const QVariant& value : cheques) {
         const QVariantMap row = value.toMap();
         alerts.append(alert(QStringLiteral("cheque"), QStringLiteral("شيك مستحق خلال أسبوع"),
@@ -93,7 +95,7 @@ QVariantList NotificationController::getActiveAlerts()
     }
 
     const QVariantList contracts =
-        m_db->execQuery(QStringLiteral("SELECT c.*, t.full_name as tenant_name ") +
+        m_db->execQuery(QStringLiteral("SELECT c.end_date, t.full_name as tenant_name ") +
                             kContractsEnding + QStringLiteral(" ORDER BY c.end_date, c.id"),
                         {days.inAMonth});
     for (const QVariant& value : contracts) {

@@ -33,30 +33,35 @@ ProfitabilityReports::ProfitabilityReports(Database* db)
 
 QVariantMap ProfitabilityReports::propertyProfitability(int propertyId, const DateRange& range)
 {
+    // The property is the selective condition; the date (written "+column"
+    // so SQLite does not pick its index) only filters what it found.
     MoneySums sums(m_db);
     QVariantList params = {propertyId};
-    const QString payments = range.clause(QStringLiteral("p.payment_date"), params);
+    const QString payments = range.clause(QStringLiteral("+p.payment_date"), params);
     const double rent = sums.sum(
-        QStringLiteral("SELECT COALESCE(SUM(p.amount),0) as t, GROUP_CONCAT(DISTINCT "
-                       "p.currency_id) as cur FROM payments p JOIN invoices i ON "
-                       "p.invoice_id=i.id JOIN units u ON i.unit_id=u.id WHERE u.property_id=?") +
+        QStringLiteral(
+            "SELECT COALESCE(SUM(p.amount),0) as t, MIN(p.currency_id)||','||MAX(p.currency_id) as "
+            "cur FROM payments p WHERE p.invoice_id IN (SELECT i.id "
+            "FROM invoices i JOIN units u ON i.unit_id=u.id WHERE u.property_id=?)") +
             payments,
         params);
     // Sale income is what buyers actually paid in the range: down payments
     // (cash sales included) and collected installments alike.
     const double sales = sums.sum(
-        QStringLiteral("SELECT COALESCE(SUM(p.amount),0) as t, GROUP_CONCAT(DISTINCT "
-                       "p.currency_id) as cur FROM payments p JOIN units u ON p.unit_id=u.id "
-                       "WHERE p.buyer_id IS NOT NULL AND p.invoice_id IS NULL AND "
-                       "u.property_id=?") +
+        QStringLiteral(
+            "SELECT COALESCE(SUM(p.amount),0) as t, MIN(p.currency_id)||','||MAX(p.currency_id) as "
+            "cur FROM payments p WHERE p.unit_id IN (SELECT id FROM "
+            "units WHERE property_id=?) AND p.buyer_id IS NOT NULL AND p.invoice_id IS "
+            "NULL") +
             payments,
         params);
     QVariantList expenseParams = {propertyId};
-    const double expenses = sums.sum(
-        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
-                       "as cur FROM expenses WHERE property_id=?") +
-            range.clause(QStringLiteral("expense_date"), expenseParams),
-        expenseParams);
+    const double expenses =
+        sums.sum(QStringLiteral(
+                     "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
+                     "as cur FROM expenses WHERE property_id=?") +
+                     range.clause(QStringLiteral("+expense_date"), expenseParams),
+                 expenseParams);
 
     const double income = rent + sales;
     const double profit = income - expenses;
@@ -94,10 +99,11 @@ ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& id
 
     QVariantList directParams = idParams;
     const QVariantList direct = m_db->execQuery(
-        QStringLiteral("SELECT unit_id, COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
-                       "currency_id) as cur FROM expenses WHERE unit_id IN (") +
+        QStringLiteral(
+            "SELECT unit_id, COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
+            "as cur FROM expenses WHERE unit_id IN (") +
             unitIds + QStringLiteral(")") +
-            range.clause(QStringLiteral("expense_date"), directParams) +
+            range.clause(QStringLiteral("+expense_date"), directParams) +
             QStringLiteral(" GROUP BY unit_id"),
         directParams);
     QHash<int, QVariant> directCurrencies;
@@ -112,14 +118,15 @@ ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& id
     const QString properties = QStringLiteral("SELECT property_id FROM units WHERE id IN (") +
                                unitIds + QStringLiteral(")");
     QVariantList commonParams = idParams;
-    const QVariantList common = m_db->execQuery(
-        QStringLiteral("SELECT property_id, COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
-                       "currency_id) as cur FROM expenses WHERE unit_id IS NULL AND property_id "
-                       "IN (") +
-            properties + QStringLiteral(")") +
-            range.clause(QStringLiteral("expense_date"), commonParams) +
-            QStringLiteral(" GROUP BY property_id"),
-        commonParams);
+    const QVariantList common =
+        m_db->execQuery(QStringLiteral("SELECT property_id, COALESCE(SUM(amount),0) as t, "
+                                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM "
+                                       "expenses WHERE unit_id IS NULL AND property_id "
+                                       "IN (") +
+                            properties + QStringLiteral(")") +
+                            range.clause(QStringLiteral("+expense_date"), commonParams) +
+                            QStringLiteral(" GROUP BY property_id"),
+                        commonParams);
     QHash<int, QVariantMap> commonOf;
     for (const QVariant& value : common) {
         const QVariantMap row = value.toMap();
@@ -177,19 +184,20 @@ QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRa
     const QVariantList id = {propertyId};
     QVariantList saleParams = id;
     const QString soldInRange = range.clause(QStringLiteral("sale_date"), saleParams);
-    const double sales = sums.sum(QStringLiteral("SELECT COALESCE(SUM(") + kEffectivePrice +
-                                      QStringLiteral("),0) as t, GROUP_CONCAT(DISTINCT "
-                                                     "currency_id) as cur FROM units WHERE "
-                                                     "property_id=? AND status='sold'") +
-                                      soldInRange,
-                                  saleParams);
+    const double sales = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(") + kEffectivePrice +
+            QStringLiteral(
+                "),0) as t, MIN(currency_id)||','||MAX(currency_id) as cur FROM units WHERE "
+                "property_id=? AND status='sold'") +
+            soldInRange,
+        saleParams);
 
     QVariantList paymentParams = id;
-    const QString paidInRange = range.clause(QStringLiteral("payment_date"), paymentParams);
-    const QString buyerPayments =
-        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
-                       "as cur FROM payments WHERE buyer_id IS NOT NULL AND unit_id IN (SELECT id "
-                       "FROM units WHERE property_id=?) AND ");
+    const QString paidInRange = range.clause(QStringLiteral("+payment_date"), paymentParams);
+    const QString buyerPayments = QStringLiteral(
+        "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
+        "as cur FROM payments WHERE buyer_id IS NOT NULL AND unit_id IN (SELECT id "
+        "FROM units WHERE property_id=?) AND ");
     const double downPayments =
         sums.sum(buyerPayments + QStringLiteral("notes LIKE ") + kDownPaymentNote + paidInRange,
                  paymentParams);
@@ -199,28 +207,31 @@ QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRa
                  paymentParams);
 
     QVariantList expenseParams = id;
-    const double expenses = sums.sum(
-        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
-                       "as cur FROM expenses WHERE property_id=?") +
-            range.clause(QStringLiteral("expense_date"), expenseParams),
-        expenseParams);
-    const double unsold =
-        sums.sum(QStringLiteral("SELECT COALESCE(SUM(sale_price),0) as t, GROUP_CONCAT(DISTINCT "
-                                "currency_id) as cur FROM units WHERE property_id=? AND "
-                                "status='available'"),
-                 id);
+    const double expenses =
+        sums.sum(QStringLiteral(
+                     "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
+                     "as cur FROM expenses WHERE property_id=?") +
+                     range.clause(QStringLiteral("+expense_date"), expenseParams),
+                 expenseParams);
+    const double unsold = sums.sum(
+        QStringLiteral(
+            "SELECT COALESCE(SUM(sale_price),0) as t, MIN(currency_id)||','||MAX(currency_id) as "
+            "cur FROM units WHERE property_id=? AND "
+            "status='available'"),
+        id);
     const QVariantMap counts = SqlValue::firstRow(m_db->execQuery(
         QStringLiteral("SELECT COUNT(*) as total, COALESCE(SUM(CASE WHEN status='sold' THEN 1 "
                        "ELSE 0 END),0) as sold FROM units WHERE property_id=?"),
         id));
     // What the units sold (in the range) cost directly, whenever it was spent.
     QVariantList directParams = id;
-    const double soldDirectCost =
-        sums.sum(QStringLiteral("SELECT COALESCE(SUM(e.amount),0) as t, GROUP_CONCAT(DISTINCT "
-                                "e.currency_id) as cur FROM expenses e JOIN units u ON "
-                                "e.unit_id=u.id WHERE u.property_id=? AND u.status='sold'") +
-                     range.clause(QStringLiteral("u.sale_date"), directParams),
-                 directParams);
+    const double soldDirectCost = sums.sum(
+        QStringLiteral(
+            "SELECT COALESCE(SUM(e.amount),0) as t, MIN(e.currency_id)||','||MAX(e.currency_id) as "
+            "cur FROM expenses e JOIN units u ON "
+            "e.unit_id=u.id WHERE u.property_id=? AND u.status='sold'") +
+            range.clause(QStringLiteral("u.sale_date"), directParams),
+        directParams);
 
     const double collected = downPayments + collections;
     QVariantMap map = {{QStringLiteral("total_sales_value"), sales},
@@ -258,7 +269,7 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
     const QVariantList revenue = m_db->execQuery(
         QStringLiteral("SELECT x.parent_id as floor_id, COALESCE(SUM(CASE WHEN "
                        "u.sale_price_actual > 0 THEN u.sale_price_actual ELSE u.sale_price "
-                       "END),0) as t, GROUP_CONCAT(DISTINCT u.currency_id) as cur FROM ") +
+                       "END),0) as t, MIN(u.currency_id)||','||MAX(u.currency_id) as cur FROM ") +
             floorUnits + QStringLiteral(" JOIN units u ON u.id=x.unit_id WHERE u.status='sold'") +
             range.clause(QStringLiteral("u.sale_date"), saleParams) +
             QStringLiteral(" GROUP BY x.parent_id"),
@@ -273,9 +284,9 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
     QVariantList expenseParams = {propertyId};
     const QVariantList expenses = m_db->execQuery(
         QStringLiteral("SELECT x.parent_id as floor_id, COALESCE(SUM(e.amount),0) as t, "
-                       "GROUP_CONCAT(DISTINCT e.currency_id) as cur FROM ") +
+                       "MIN(e.currency_id)||','||MAX(e.currency_id) as cur FROM ") +
             floorUnits + QStringLiteral(" JOIN expenses e ON e.unit_id=x.unit_id WHERE 1=1") +
-            range.clause(QStringLiteral("e.expense_date"), expenseParams) +
+            range.clause(QStringLiteral("+e.expense_date"), expenseParams) +
             QStringLiteral(" GROUP BY x.parent_id"),
         expenseParams);
     for (const QVariant& value : expenses) {
@@ -360,7 +371,9 @@ QVariantList ProfitabilityReports::projectCostCenters(int propertyId, const Date
 QVariantList ProfitabilityReports::propertyComparison()
 {
     // One statement with grouped sub-totals joined per property, instead of
-    // five correlated sub-queries for every property.
+    // five correlated sub-queries for every property. The income walks the
+    // payments once in table order (CROSS JOIN keeps that order), which is
+    // cheaper than reaching them property by property.
     QVariantList rows = m_db->execQuery(QStringLiteral(
         "SELECT p.name, p.id, COALESCE(uc.units,0) as units, COALESCE(uc.rented,0) as rented, "
         "COALESCE(uc.sold,0) as sold, COALESCE(inc.t,0) as income, COALESCE(ex.t,0) as expenses, "
@@ -368,10 +381,13 @@ QVariantList ProfitabilityReports::propertyComparison()
         "LEFT JOIN (SELECT property_id, COUNT(*) as units, SUM(CASE WHEN status='rented' THEN 1 "
         "ELSE 0 END) as rented, SUM(CASE WHEN status='sold' THEN 1 ELSE 0 END) as sold FROM units "
         "GROUP BY property_id) uc ON uc.property_id=p.id "
-        "LEFT JOIN (SELECT u.property_id, SUM(pay.amount) as t, GROUP_CONCAT(DISTINCT "
-        "pay.currency_id) as cur FROM payments pay JOIN invoices i ON pay.invoice_id=i.id JOIN "
-        "units u ON i.unit_id=u.id GROUP BY u.property_id) inc ON inc.property_id=p.id "
-        "LEFT JOIN (SELECT property_id, SUM(amount) as t, GROUP_CONCAT(DISTINCT currency_id) as "
+        "LEFT JOIN (SELECT u.property_id, SUM(pay.amount) as t, "
+        "MIN(pay.currency_id)||','||MAX(pay.currency_id) as cur FROM payments pay CROSS JOIN "
+        "invoices i ON pay.invoice_id=i.id "
+        "CROSS JOIN units u ON i.unit_id=u.id GROUP BY u.property_id) inc ON "
+        "inc.property_id=p.id "
+        "LEFT JOIN (SELECT property_id, SUM(amount) as t, MIN(currency_id)||','||MAX(currency_id) "
+        "as "
         "cur FROM expenses GROUP BY property_id) ex ON ex.property_id=p.id "
         "ORDER BY income DESC, p.id"));
     for (QVariant& value : rows) {
@@ -389,17 +405,17 @@ QVariantMap ProfitabilityReports::profitLoss(const DateRange& range)
 {
     MoneySums sums(m_db);
     QVariantList paymentParams;
-    const double revenue =
-        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
-                                "currency_id) as cur FROM payments WHERE 1=1") +
-                     range.clause(QStringLiteral("payment_date"), paymentParams),
-                 paymentParams);
+    const double revenue = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
+                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM payments WHERE 1=1") +
+            range.clause(QStringLiteral("payment_date"), paymentParams),
+        paymentParams);
     QVariantList expenseParams;
-    const double expenses =
-        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
-                                "currency_id) as cur FROM expenses WHERE 1=1") +
-                     range.clause(QStringLiteral("expense_date"), expenseParams),
-                 expenseParams);
+    const double expenses = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
+                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM expenses WHERE 1=1") +
+            range.clause(QStringLiteral("expense_date"), expenseParams),
+        expenseParams);
     return {{QStringLiteral("revenue"), revenue},
             {QStringLiteral("expenses"), expenses},
             {QStringLiteral("net_profit"), revenue - expenses},
@@ -409,20 +425,20 @@ QVariantMap ProfitabilityReports::profitLoss(const DateRange& range)
 QVariantMap ProfitabilityReports::balanceSheet()
 {
     MoneySums sums(m_db);
-    const double receivables = sums.sum(
-        QStringLiteral("SELECT COALESCE(SUM(balance),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
-                       "as cur FROM invoices WHERE status!='paid' AND status!='void'"));
+    const double receivables = sums.sum(QStringLiteral(
+        "SELECT COALESCE(SUM(balance),0) as t, MIN(currency_id)||','||MAX(currency_id) "
+        "as cur FROM invoices WHERE status!='paid' AND status!='void'"));
     // Cash on hand: everything received less everything spent.
     const double received =
-        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
-                                "currency_id) as cur FROM payments"));
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
+                                "MIN(currency_id)||','||MAX(currency_id) as cur FROM payments"));
     const double spent =
-        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
-                                "currency_id) as cur FROM expenses"));
-    const double installments =
-        sums.sum(QStringLiteral("SELECT COALESCE(SUM(installment_amount-paid_amount),0) as t, "
-                                "GROUP_CONCAT(DISTINCT currency_id) as cur FROM installments WHERE "
-                                "status!='paid'"));
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
+                                "MIN(currency_id)||','||MAX(currency_id) as cur FROM expenses"));
+    const double installments = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(installment_amount-paid_amount),0) as t, "
+                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM installments WHERE "
+                       "status!='paid'"));
     const double cash = received - spent;
     return {{QStringLiteral("receivables"), receivables},
             {QStringLiteral("cash"), cash},

@@ -47,7 +47,7 @@ QVariantList StatementReports::tenantStatement(int tenantId, const DateRange& ra
 QVariantList StatementReports::buyerStatement(int buyerId, const DateRange& range)
 {
     QVariantList params = {buyerId};
-    const QString rangeClause = range.clause(QStringLiteral("i.due_date"), params);
+    const QString rangeClause = range.clause(QStringLiteral("+i.due_date"), params);
     QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT i.*, u.unit_number, p.name as property_name FROM installments i "
                        "JOIN units u ON i.unit_id=u.id JOIN properties p ON u.property_id=p.id "
@@ -69,7 +69,7 @@ QVariantList StatementReports::buyerStatement(int buyerId, const DateRange& rang
 QVariantList StatementReports::contractorStatement(int contractorId, const DateRange& range)
 {
     QVariantList params = {contractorId};
-    const QString rangeClause = range.clause(QStringLiteral("e.expense_date"), params);
+    const QString rangeClause = range.clause(QStringLiteral("+e.expense_date"), params);
     return m_db->execQuery(
         QStringLiteral("SELECT e.*, p.name as property_name, u.unit_number FROM expenses e LEFT "
                        "JOIN properties p ON e.property_id=p.id LEFT JOIN units u ON "
@@ -103,12 +103,18 @@ QVariantList StatementReports::overdueInstallments()
 
 QVariantList StatementReports::monthlyReport(const QString& year)
 {
+    // The year as a range of payment dates, so the date index finds them.
+    bool numeric = false;
+    const int first = year.toInt(&numeric);
+    if (!numeric || year.size() != 4 || first < 1000)
+        return {};
     QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT strftime('%m', payment_date) as month, SUM(amount) as revenue, "
-                       "GROUP_CONCAT(DISTINCT currency_id) as cur FROM payments WHERE "
-                       "strftime('%Y', payment_date)=? GROUP BY strftime('%m', payment_date) "
-                       "ORDER BY month"),
-        {year});
+                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM payments WHERE "
+                       "payment_date >= ? AND payment_date < ? AND strftime('%Y', payment_date)=? "
+                       "GROUP BY strftime('%m', payment_date) ORDER BY month"),
+        {year + QStringLiteral("-01-01"), QString::number(first + 1) + QStringLiteral("-01-01"),
+         year});
     for (QVariant& value : rows) {
         QVariantMap row = value.toMap();
         row.insert(QStringLiteral("mixedCurrencies"),
