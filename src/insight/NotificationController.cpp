@@ -1,6 +1,7 @@
 #include "insight/NotificationController.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
 #include "insight/InsightDates.h"
 
 namespace {
@@ -37,11 +38,24 @@ QVariantMap alert(const QString& type, const QString& title, const QString& deta
             {QStringLiteral("severity"), severity}};
 }
 
-// A column's text as the alert shows it: doubles in their shortest exact
-// form (7500.0 is "7500"), dates as stored.
+// A column's text as the alert shows it: names, numbers and dates as stored.
 QString text(const QVariantMap& row, const char* column)
 {
     return row.value(QLatin1String(column)).toString();
+}
+
+// An amount to the cent without trailing zeros (7500.0 is "7500", 2500.50
+// is "2500.5"), and never in exponent form: a plain variant-to-text
+// conversion writes 100000 as "1e+05".
+QString amount(const QVariantMap& row, const char* column)
+{
+    QString text =
+        QString::number(Money::roundToCents(row.value(QLatin1String(column)).toDouble()), 'f', 2);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
 
 } // namespace
@@ -65,7 +79,7 @@ QVariantList NotificationController::getActiveAlerts()
         alerts.append(alert(QStringLiteral("payment_due"),
                             QStringLiteral("دفعة مستحقة (اليوم/أمس): ") + text(row, "buyer_name"),
                             QStringLiteral("الوحدة: ") + text(row, "unit_number") +
-                                QStringLiteral(" - المبلغ: ") + text(row, "installment_amount") +
+                                QStringLiteral(" - المبلغ: ") + amount(row, "installment_amount") +
                                 QStringLiteral(" ₪"),
                             QStringLiteral("high")));
     }
@@ -90,7 +104,7 @@ QVariantList NotificationController::getActiveAlerts()
         const QVariantMap row = value.toMap();
         alerts.append(alert(QStringLiteral("cheque"), QStringLiteral("شيك مستحق خلال أسبوع"),
                             QStringLiteral("رقم: ") + text(row, "cheque_number") +
-                                QStringLiteral(" - مبلغ: ") + text(row, "amount"),
+                                QStringLiteral(" - مبلغ: ") + amount(row, "amount"),
                             QStringLiteral("medium")));
     }
 

@@ -50,18 +50,21 @@ private slots:
         QCOMPARE(overdue["severity"].toString(), QStringLiteral("critical"));
     }
 
-    void chequesDueWithinAWeek()
+    void chequesDueWithinAWeekRegressionAmountInExponentForm()
     {
         cheque(db(), "1001", 1200, day(7));
         cheque(db(), "1002", 1200, day(8));
         cheque(db(), "1003", 500, day(-40));
         cheque(db(), "1004", 500, day(1), "paid");
         cheque(db(), "1005", 500, day(1), "bounced");
+        cheque(db(), "1006", 100000, day(6));
 
         const QVariantList alerts = m_ctrl->getActiveAlerts();
-        QCOMPARE(alerts.size(), 2);
+        QCOMPARE(alerts.size(), 3);
         QCOMPARE(alerts[0].toMap()["detail"].toString(), QStringLiteral("رقم: 1003 - مبلغ: 500"));
-        const QVariantMap week = alerts[1].toMap();
+        QCOMPARE(alerts[1].toMap()["detail"].toString(),
+                 QStringLiteral("رقم: 1006 - مبلغ: 100000"));
+        const QVariantMap week = alerts[2].toMap();
         QCOMPARE(week["type"].toString(), QStringLiteral("cheque"));
         QCOMPARE(week["title"].toString(), QStringLiteral("شيك مستحق خلال أسبوع"));
         QCOMPARE(week["detail"].toString(), QStringLiteral("رقم: 1001 - مبلغ: 1200"));
