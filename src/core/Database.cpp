@@ -77,8 +77,20 @@ QVariantList Database::execQuery(const QString& sql, const QVariantList& params)
     QVariantList rows;
     if (!runLocked(query, sql, params))
         return rows;
-    while (query.next())
-        rows.append(recordMap(query));
+    // The column names are read once per result, not once per row: building
+    // a record for every row cost more than reading the rows themselves.
+    QStringList names;
+    if (query.next()) {
+        const QSqlRecord record = query.record();
+        for (int i = 0; i < record.count(); ++i)
+            names << record.fieldName(i);
+        do {
+            QVariantMap row;
+            for (int i = 0; i < names.size(); ++i)
+                row.insert(names.at(i), query.value(i));
+            rows.append(row);
+        } while (query.next());
+    }
     return rows;
 }
 

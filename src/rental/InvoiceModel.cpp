@@ -5,6 +5,11 @@
 #include "core/TransactionGuard.h"
 #include "rental/InvoiceNumbers.h"
 
+#include <QHash>
+#include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
+
 #include <cmath>
 
 namespace {
@@ -64,40 +69,81 @@ bool InvoiceModel::hasLiveInvoice(int tenantId, const QString& period)
                 .isEmpty();
 }
 
-int InvoiceModel::writeInvoice(InvoiceNumbers& numbers, const Draft& draft)
+// The statements that write an invoice, prepared once and reused for every
+// invoice of a run.
+struct InvoiceModel::Writer
 {
+    explicit Writer(Database* db)
+        : db(db)
+        , rentInvoice(db->connection())
+        , otherInvoice(db->connection())
+        , item(db->connection())
+        , balance(db->connection())
+    {
+        ok = rentInvoice.prepare(QStringLiteral(
+                 "INSERT INTO invoices (invoice_number,tenant_id,unit_id,contract_id,"
+                 "period,total_amount,balance,status,currency_id,due_date) "
+                 "VALUES (?,?,?,?,?,?,?,?,?,?)")) &&
+             otherInvoice.prepare(
+                 QStringLiteral("INSERT INTO invoices (invoice_number,tenant_id,unit_id,period,"
+                                "total_amount,balance,status,currency_id,due_date) "
+                                "VALUES (?,?,?,?,?,?,?,?,?)")) &&
+             item.prepare(kInsertItem) &&
+             balance.prepare(QStringLiteral("UPDATE tenants SET balance=balance+? WHERE id=?"));
+        if (!ok)
+            reportFailure(rentInvoice.lastError().isValid() ? rentInvoice : item);
+    }
+
+    bool run(QSqlQuery& query, const QVariantList& values)
+    {
+        for (int i = 0; i < values.size(); ++i)
+            query.bindValue(i, values.at(i));
+        if (query.exec())
+            return true;
+        reportFailure(query);
+        return false;
+    }
+
+    void reportFailure(const QSqlQuery& query) { emit db->databaseError(query.lastError().text()); }
+
+    Database* db;
+    QSqlQuery rentInvoice;
+    QSqlQuery otherInvoice;
+    QSqlQuery item;
+    QSqlQuery balance;
+    bool ok = false;
+};
+
+int InvoiceModel::writeInvoice(InvoiceNumbers& numbers, Writer& writer, const Draft& draft)
+{
+    if (!writer.ok)
+        return -1;
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return -1;
 
     const QString number = numbers.next();
-    int id = -1;
-    if (draft.contractId.isValid()) {
-        id = m_db->execInsert(
-            QStringLiteral("INSERT INTO invoices (invoice_number,tenant_id,unit_id,contract_id,"
-                           "period,total_amount,balance,status,currency_id,due_date) "
-                           "VALUES (?,?,?,?,?,?,?,?,?,?)"),
-            {number, draft.tenantId, draft.unitId, draft.contractId, draft.period, draft.total,
-             draft.total, QStringLiteral("pending"), draft.currencyId, dueDate(draft.period)});
-    } else {
-        id = m_db->execInsert(
-            QStringLiteral("INSERT INTO invoices (invoice_number,tenant_id,unit_id,period,"
-                           "total_amount,balance,status,currency_id,due_date) "
-                           "VALUES (?,?,?,?,?,?,?,?,?)"),
-            {number, draft.tenantId, draft.unitId, draft.period, draft.total, draft.total,
-             QStringLiteral("pending"), draft.currencyId, dueDate(draft.period)});
-    }
+    const QString status = QStringLiteral("pending");
+    QSqlQuery& insert = draft.contractId.isValid() ? writer.rentInvoice : writer.otherInvoice;
+    const bool inserted =
+        draft.contractId.isValid()
+            ? writer.run(insert, {number, draft.tenantId, draft.unitId, draft.contractId,
+                                  draft.period, draft.total, draft.total, status, draft.currencyId,
+                                  dueDate(draft.period)})
+            : writer.run(insert, {number, draft.tenantId, draft.unitId, draft.period, draft.total,
+                                  draft.total, status, draft.currencyId, dueDate(draft.period)});
+    const QVariant lastId = insert.lastInsertId();
+    const int id = inserted && lastId.isValid() ? lastId.toInt() : -1;
     if (id < 1)
         return -1;
 
     // A line or balance that cannot be written takes the whole invoice with
     // it: a committed invoice always matches its lines and the tenant balance.
     for (const QVariantList& line : draft.lines) {
-        if (m_db->execInsert(kInsertItem, QVariantList{id} + line) < 1)
+        if (!writer.run(writer.item, QVariantList{id} + line))
             return -1;
     }
-    if (!m_db->execNonQuery(QStringLiteral("UPDATE tenants SET balance=balance+? WHERE id=?"),
-                            {draft.total, draft.tenantId}))
+    if (!writer.run(writer.balance, {draft.total, draft.tenantId}))
         return -1;
     if (!tx.commit())
         return -1;
@@ -131,7 +177,8 @@ int InvoiceModel::createInvoice(int tenantId, int unitId, const QString& period,
     }
 
     InvoiceNumbers numbers(m_db);
-    const int id = writeInvoice(numbers, draft);
+    Writer writer(m_db);
+    const int id = writeInvoice(numbers, writer, draft);
     if (id < 1)
         return -1;
     emit dataChanged();
@@ -140,8 +187,36 @@ int InvoiceModel::createInvoice(int tenantId, int unitId, const QString& period,
 
 int InvoiceModel::generateAllRent(const QString& period)
 {
-    const QVariantList contracts =
-        m_db->execQuery(QStringLiteral("SELECT * FROM contracts WHERE status='active'"));
+    // Contracts in id order, which is also the order the invoice numbers
+    // follow.
+    const QVariantList contracts = m_db->execQuery(
+        QStringLiteral("SELECT * FROM contracts WHERE status='active' ORDER BY id"));
+
+    // Tenants already billed for the period, and the period's readings per
+    // unit in service order, each read once for the whole run.
+    QSet<int> billed;
+    for (const QVariant& row :
+         m_db->execQuery(QStringLiteral("SELECT DISTINCT tenant_id FROM invoices WHERE period=? "
+                                        "AND status!='void'"),
+                         {period}))
+        billed.insert(row.toMap().value(QStringLiteral("tenant_id")).toInt());
+    QHash<int, QList<QVariantList>> readings;
+    for (const QVariant& value : m_db->execQuery(
+             QStringLiteral("SELECT ur.unit_id, ur.consumption, ur.cost, s.name FROM usage_records "
+                            "ur JOIN services s ON ur.service_id=s.id WHERE ur.period=? "
+                            "ORDER BY ur.unit_id, ur.service_id"),
+             {period})) {
+        const QVariantMap reading = value.toMap();
+        const double consumption = reading.value(QStringLiteral("consumption")).toDouble();
+        const double cost = reading.value(QStringLiteral("cost")).toDouble();
+        // Below one unit of measure the line shows the cost itself as its
+        // price rather than a per-unit figure inflated by a tiny reading; the
+        // line total is the cost either way.
+        const double unitPrice = consumption > 1 ? cost / consumption : cost;
+        readings[reading.value(QStringLiteral("unit_id")).toInt()].append(
+            QVariantList{reading.value(QStringLiteral("name")), QStringLiteral("usage"),
+                         consumption, unitPrice, cost});
+    }
 
     // The run shares one transaction so that thousands of invoices cost one
     // commit; each invoice still sits in its own savepoint, so a failed one is
@@ -151,13 +226,14 @@ int InvoiceModel::generateAllRent(const QString& period)
         return 0;
 
     InvoiceNumbers numbers(m_db);
+    Writer writer(m_db);
     int count = 0;
     for (const QVariant& value : contracts) {
         const QVariantMap contract = value.toMap();
         const int tenantId = contract.value(QStringLiteral("tenant_id")).toInt();
         const int unitId = contract.value(QStringLiteral("unit_id")).toInt();
         const double rent = contract.value(QStringLiteral("rent_amount")).toDouble();
-        if (hasLiveInvoice(tenantId, period))
+        if (billed.contains(tenantId))
             continue;
 
         Draft draft;
@@ -169,26 +245,15 @@ int InvoiceModel::generateAllRent(const QString& period)
         draft.lines.append(
             QVariantList{QStringLiteral("إيجار شهري"), QStringLiteral("rent"), 1, rent, rent});
         draft.total = rent;
-
-        const QVariantList usage = m_db->execQuery(
-            QStringLiteral("SELECT ur.*, s.name FROM usage_records ur JOIN services s ON "
-                           "ur.service_id=s.id WHERE ur.unit_id=? AND ur.period=?"),
-            {unitId, period});
-        for (const QVariant& usageValue : usage) {
-            const QVariantMap reading = usageValue.toMap();
-            const double consumption = reading.value(QStringLiteral("consumption")).toDouble();
-            const double cost = reading.value(QStringLiteral("cost")).toDouble();
-            // Below one unit of measure the line shows the cost itself as
-            // its price rather than a per-unit figure inflated by a tiny
-            // reading; the line total is the cost either way.
-            const double unitPrice = consumption > 1 ? cost / consumption : cost;
-            draft.lines.append(QVariantList{reading.value(QStringLiteral("name")),
-                                            QStringLiteral("usage"), consumption, unitPrice, cost});
-            draft.total += cost;
+        for (const QVariantList& line : readings.value(unitId)) {
+            draft.lines.append(line);
+            draft.total += line.at(4).toDouble();
         }
 
-        if (writeInvoice(numbers, draft) > 0)
+        if (writeInvoice(numbers, writer, draft) > 0) {
             ++count;
+            billed.insert(tenantId);
+        }
     }
 
     if (count == 0 || !run.commit())
@@ -205,6 +270,7 @@ int InvoiceModel::generateServiceInvoice(const QVariantList& tenantIds, const QS
         return 0;
 
     InvoiceNumbers numbers(m_db);
+    Writer writer(m_db);
     int count = 0;
     for (const QVariant& value : tenantIds) {
         const int tenantId = value.toInt();
@@ -223,7 +289,7 @@ int InvoiceModel::generateServiceInvoice(const QVariantList& tenantIds, const QS
         draft.currencyId = currencyId;
         draft.total = amount;
         draft.lines.append(QVariantList{serviceName, QStringLiteral("service"), 1, amount, amount});
-        if (writeInvoice(numbers, draft) > 0)
+        if (writeInvoice(numbers, writer, draft) > 0)
             ++count;
     }
 

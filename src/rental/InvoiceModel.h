@@ -57,9 +57,10 @@ private:
     };
 
     bool hasLiveInvoice(int tenantId, const QString& period);
+    struct Writer;
     // Writes the invoice, its lines and the tenant's balance all-or-nothing.
     // Returns the new id, or -1 when any statement failed (nothing is kept).
-    int writeInvoice(InvoiceNumbers& numbers, const Draft& draft);
+    int writeInvoice(InvoiceNumbers& numbers, Writer& writer, const Draft& draft);
 
     Database* m_db;
 };

@@ -12,13 +12,16 @@ PropertyModel::PropertyModel(Database* db, QObject* parent)
 QVariantList PropertyModel::getAll()
 {
     // The computed total_units follows p.*, so it replaces the stored column in each row.
+    // Units and active rents are grouped once for all properties.
     return m_db->execQuery(QStringLiteral(
-        "SELECT p.*, (SELECT COUNT(*) FROM units WHERE property_id=p.id) as total_units, "
-        "(SELECT COUNT(*) FROM units WHERE property_id=p.id AND status='rented') as rented_units, "
-        "(SELECT COUNT(*) FROM units WHERE property_id=p.id AND status='sold') as sold_units, "
-        "(SELECT COALESCE(SUM(rent_monthly),0) FROM units u JOIN contracts c ON u.id=c.unit_id "
-        "WHERE u.property_id=p.id AND c.status='active') as monthly_revenue "
-        "FROM properties p ORDER BY p.created_at DESC"));
+        "SELECT p.*, COALESCE(us.total, 0) as total_units, COALESCE(us.rented, 0) as rented_units, "
+        "COALESCE(us.sold, 0) as sold_units, COALESCE(rv.revenue, 0) as monthly_revenue "
+        "FROM properties p LEFT JOIN (SELECT property_id, COUNT(*) as total, "
+        "SUM(status='rented') as rented, SUM(status='sold') as sold FROM units GROUP BY "
+        "property_id) us ON us.property_id=p.id LEFT JOIN (SELECT u.property_id, "
+        "SUM(u.rent_monthly) as revenue FROM units u JOIN contracts c ON u.id=c.unit_id WHERE "
+        "c.status='active' GROUP BY u.property_id) rv ON rv.property_id=p.id "
+        "ORDER BY p.created_at DESC"));
 }
 
 QVariantMap PropertyModel::getById(int id)
@@ -91,8 +94,10 @@ QVariantMap PropertyModel::getStats(int id)
             "(SELECT COUNT(*) FROM units WHERE property_id=? AND status='rented') as rented,"
             "(SELECT COUNT(*) FROM units WHERE property_id=? AND status='available') as available,"
             "(SELECT COUNT(*) FROM units WHERE property_id=? AND status='sold') as sold,"
-            "(SELECT COALESCE(SUM(amount),0) FROM payments p JOIN invoices i ON p.invoice_id=i.id "
-            "JOIN units u ON i.unit_id=u.id WHERE u.property_id=?) as total_income,"
+            // From the property's units through their invoices to the
+            // payments, never through every payment ever made.
+            "(SELECT COALESCE(SUM(p.amount),0) FROM units u JOIN invoices i ON i.unit_id=u.id "
+            "JOIN payments p ON p.invoice_id=i.id WHERE u.property_id=?) as total_income,"
             "(SELECT COALESCE(SUM(amount),0) FROM expenses WHERE property_id=?) as total_expenses"),
         {id, id, id, id, id, id});
     return SqlValue::firstRow(rows);

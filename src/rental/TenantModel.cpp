@@ -10,9 +10,11 @@ TenantModel::TenantModel(Database* db, QObject* parent)
 
 QVariantList TenantModel::getAll()
 {
-    return m_db->execQuery(
-        QStringLiteral("SELECT t.*, (SELECT COUNT(*) FROM contracts WHERE tenant_id=t.id AND "
-                       "status='active') as active_contracts FROM tenants t ORDER BY t.full_name"));
+    // Active contracts are counted once for all tenants, not once per tenant.
+    return m_db->execQuery(QStringLiteral(
+        "SELECT t.*, COALESCE(ac.n, 0) as active_contracts FROM tenants t LEFT JOIN "
+        "(SELECT tenant_id, COUNT(*) as n FROM contracts WHERE status='active' GROUP BY "
+        "tenant_id) ac ON ac.tenant_id=t.id ORDER BY t.full_name"));
 }
 
 QVariantMap TenantModel::getById(int id)

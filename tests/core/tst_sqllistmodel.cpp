@@ -1,0 +1,419 @@
+#include "QmlBackend.h"
+#include "TestDatabase.h"
+
+#include "OfficeGenerator.h"
+
+#include "admin/AuditManager.h"
+#include "core/ListDefinitions.h"
+#include "core/SqlListModel.h"
+#include "finance/AccountModel.h"
+#include "finance/ChequeModel.h"
+#include "finance/ExpenseModel.h"
+#include "finance/InstallmentModel.h"
+#include "rental/ContractModel.h"
+#include "rental/InvoiceModel.h"
+#include "rental/MaintenanceModel.h"
+#include "rental/PaymentModel.h"
+
+#include <QDate>
+#include <QQmlContext>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <functional>
+#include <memory>
+
+Q_DECLARE_METATYPE(std::function<QVariantList(Database*, int)>)
+
+namespace {
+
+// SQLite's order: NULL first, numbers by value, text by its characters.
+int compareValues(const QVariant& a, const QVariant& b)
+{
+    if (a.isNull() || b.isNull())
+        return int(b.isNull()) - int(a.isNull()) == 0 ? 0 : (a.isNull() ? -1 : 1);
+    const auto numeric = [](const QVariant& v) {
+        return v.typeId() == QMetaType::Double || v.typeId() == QMetaType::LongLong ||
+               v.typeId() == QMetaType::Int;
+    };
+    if (numeric(a) && numeric(b))
+        return a.toDouble() < b.toDouble() ? -1 : (a.toDouble() > b.toDouble() ? 1 : 0);
+    return a.toString().compare(b.toString());
+}
+
+// Loads the whole list the way a view scrolling to its end does.
+void scrollToEnd(SqlListModel& list)
+{
+    while (list.canFetchMore(QModelIndex()))
+        list.fetchMore(QModelIndex());
+}
+
+QList<int> listIds(const SqlListModel& list)
+{
+    QList<int> ids;
+    for (int row = 0; row < list.count(); ++row)
+        ids << list.get(row).value(QStringLiteral("id")).toInt();
+    return ids;
+}
+
+QList<int> rowIds(const QVariantList& rows)
+{
+    QList<int> ids;
+    for (const QVariant& row : rows)
+        ids << row.toMap().value(QStringLiteral("id")).toInt();
+    return ids;
+}
+
+QList<int> sorted(QList<int> ids)
+{
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+SqlListModel::Definition definitionNamed(const QString& name)
+{
+    if (name == QLatin1String("invoices"))
+        return ListDefinitions::invoices();
+    if (name == QLatin1String("payments"))
+        return ListDefinitions::payments();
+    if (name == QLatin1String("expenses"))
+        return ListDefinitions::expenses();
+    if (name == QLatin1String("cheques"))
+        return ListDefinitions::cheques();
+    if (name == QLatin1String("maintenance"))
+        return ListDefinitions::maintenance();
+    if (name == QLatin1String("contracts"))
+        return ListDefinitions::contracts();
+    if (name == QLatin1String("installments"))
+        return ListDefinitions::installments();
+    if (name == QLatin1String("journal"))
+        return ListDefinitions::journal();
+    return ListDefinitions::audit();
+}
+
+} // namespace
+
+class TestSqlListModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // One generated office for the whole case: the checks compare against
+    // the live tables, so rows added by one test do not upset the others.
+    void initTestCase()
+    {
+        m_fixture = std::make_unique<TestDatabase>();
+        OfficeGenerator office(m_fixture->db()->connection(), OfficeGenerator::smallOffice(), 7,
+                               QDate::currentDate());
+        QVERIFY2(office.run(), qPrintable(office.error()));
+    }
+    void cleanupTestCase() { m_fixture.reset(); }
+
+    // Small pages force many page boundaries; every row must come exactly
+    // once, in the list's order, whichever way it is sorted.
+    void pagingReturnsEveryRowOnceInOrder_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("sortColumn");
+        QTest::addColumn<bool>("descending");
+        QTest::newRow("invoices, newest first") << "invoices"
+                                                << "invoices"
+                                                << "created_at" << true;
+        QTest::newRow("invoices by period, oldest first") << "invoices"
+                                                          << "invoices"
+                                                          << "period" << false;
+        QTest::newRow("payments by amount") << "payments"
+                                            << "payments"
+                                            << "amount" << true;
+        QTest::newRow("expenses by category") << "expenses"
+                                              << "expenses"
+                                              << "category" << false;
+        QTest::newRow("cheques by due date") << "cheques"
+                                             << "cheques"
+                                             << "due_date" << true;
+        QTest::newRow("maintenance by priority") << "maintenance"
+                                                 << "maintenance_requests"
+                                                 << "priority" << false;
+        QTest::newRow("contracts by end date") << "contracts"
+                                               << "contracts"
+                                               << "end_date" << true;
+        QTest::newRow("instalments by due date") << "installments"
+                                                 << "installments"
+                                                 << "due_date" << false;
+        QTest::newRow("journal by date") << "journal"
+                                         << "journal_entries"
+                                         << "entry_date" << true;
+        QTest::newRow("audit trail") << "audit"
+                                     << "audit_logs"
+                                     << "created_at" << true;
+    }
+    void pagingReturnsEveryRowOnceInOrder()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, table);
+        QFETCH(QString, sortColumn);
+        QFETCH(bool, descending);
+
+        SqlListModel model(db(), definitionNamed(list));
+        model.setPageSize(7);
+        model.setSortColumn(sortColumn);
+        model.setSortDescending(descending);
+        model.reload();
+        QCOMPARE(model.count(), 7);
+        scrollToEnd(model);
+
+        const QList<int> ids = listIds(model);
+        QCOMPARE(model.count(), m_fixture->count(table));
+        QCOMPARE(QSet<int>(ids.begin(), ids.end()).size(), ids.size());
+        QCOMPARE(model.totalCount(), ids.size());
+        // Sort value, then id, both in the chosen direction.
+        const int sign = descending ? -1 : 1;
+        for (int row = 1; row < model.count(); ++row) {
+            const QVariantMap before = model.get(row - 1);
+            const QVariantMap after = model.get(row);
+            int order = compareValues(before.value(sortColumn), after.value(sortColumn));
+            if (order == 0)
+                order = compareValues(before.value(QStringLiteral("id")),
+                                      after.value(QStringLiteral("id")));
+            QVERIFY2(order * sign < 0, qPrintable(QStringLiteral("row %1: %2 then %3")
+                                                      .arg(row)
+                                                      .arg(before.value(sortColumn).toString(),
+                                                           after.value(sortColumn).toString())));
+        }
+    }
+
+    // Rows without a sort value (NULL) sit at one end and are not skipped
+    // when a page boundary falls among them.
+    void rowsWithoutSortValueAreNotSkipped()
+    {
+        const int tenant = m_fixture->value(QStringLiteral("SELECT MIN(id) FROM tenants")).toInt();
+        for (int i = 0; i < 5; ++i)
+            QVERIFY(db()->execInsert(QStringLiteral("INSERT INTO invoices (invoice_number, "
+                                                    "tenant_id, total_amount) VALUES (?, ?, 10)"),
+                                     {QStringLiteral("بلا-تاريخ-%1").arg(i), tenant}) > 0);
+        for (const bool descending : {true, false}) {
+            SqlListModel model(db(), ListDefinitions::invoices());
+            model.setPageSize(3);
+            model.setSortColumn(QStringLiteral("due_date"));
+            model.setSortDescending(descending);
+            model.reload();
+            scrollToEnd(model);
+            const QList<int> ids = listIds(model);
+            QCOMPARE(ids.size(), m_fixture->count(QStringLiteral("invoices")));
+            QCOMPARE(QSet<int>(ids.begin(), ids.end()).size(), ids.size());
+            const int edge = descending ? model.count() - 1 : 0;
+            QVERIFY(model.get(edge).value(QStringLiteral("due_date")).isNull());
+        }
+    }
+
+    void rowWrittenBetweenFetchesNeitherRepeatsNorHidesRows()
+    {
+        SqlListModel model(db(), ListDefinitions::payments());
+        model.setPageSize(10);
+        model.reload();
+        const QList<int> before =
+            rowIds(PaymentModel(db()).getAll()); // every payment before the writes
+        const int tenant = m_fixture->value(QStringLiteral("SELECT MIN(id) FROM tenants")).toInt();
+        const QString insert = QStringLiteral("INSERT INTO payments (tenant_id, amount, "
+                                              "payment_date, reference) VALUES (?, 50, ?, ?)");
+        // One sorts above the loaded page, one below everything.
+        const int newest =
+            db()->execInsert(insert, {tenant, QDate::currentDate().addDays(1).toString(Qt::ISODate),
+                                      QStringLiteral("أحدث")});
+        const int oldest = db()->execInsert(
+            insert, {tenant, QStringLiteral("2000-01-01"), QStringLiteral("أقدم")});
+        QVERIFY(newest > 0 && oldest > 0);
+        scrollToEnd(model);
+
+        const QList<int> ids = listIds(model);
+        QCOMPARE(QSet<int>(ids.begin(), ids.end()).size(), ids.size());
+        QVERIFY(!ids.contains(newest)); // above what was loaded: shown after a refresh
+        QCOMPARE(ids.last(), oldest);
+        QCOMPARE(sorted(ids.mid(0, ids.size() - 1)), sorted(before));
+
+        model.refresh();
+        QCOMPARE(model.get(0).value(QStringLiteral("id")).toInt(), newest);
+        QCOMPARE(model.count(), ids.size() + 1);
+    }
+
+    // The paged lists show the same rows as the model calls the pages used
+    // so far, with counts and sums from SQL.
+    void filtersMatchTheUnpagedCalls_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QVariantMap>("filters");
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<std::function<QVariantList(Database*, int)>>("unpaged");
+
+        using Rows = std::function<QVariantList(Database*, int)>;
+        QTest::newRow("invoices of a tenant")
+            << "invoices" << QVariantMap{{"tenant_id", -1}} << "total_amount"
+            << Rows([](Database* db, int id) { return InvoiceModel(db).getByTenant(id); });
+        QTest::newRow("payments of a tenant")
+            << "payments" << QVariantMap{{"tenant_id", -1}} << "amount"
+            << Rows([](Database* db, int id) { return PaymentModel(db).getByTenant(id); });
+        QTest::newRow("new maintenance")
+            << "maintenance" << QVariantMap{{"status", "new"}} << "cost"
+            << Rows([](Database* db, int) {
+                   return MaintenanceModel(db).getByStatus(QStringLiteral("new"));
+               });
+        QTest::newRow("pending cheques")
+            << "cheques" << QVariantMap{{"status", "pending"}, {"unknown_key", "x"}} << "amount"
+            << Rows([](Database* db, int) {
+                   return ChequeModel(db).getByStatus(QStringLiteral("pending"));
+               });
+        QTest::newRow("expenses of a property")
+            << "expenses" << QVariantMap{{"property_id", 1}, {"category", ""}} << "amount"
+            << Rows([](Database* db, int) { return ExpenseModel(db).getByProperty(1); });
+        QTest::newRow("instalments of a buyer")
+            << "installments" << QVariantMap{{"buyer_id", 2}} << "installment_amount"
+            << Rows([](Database* db, int) { return InstallmentModel(db).getByBuyer(2); });
+        QTest::newRow("whole journal")
+            << "journal" << QVariantMap{{"contractor_id", 0}} << QString()
+            << Rows([](Database* db, int) { return AccountModel(db).getJournalEntries(); });
+        QTest::newRow("whole audit trail, same order")
+            << "audit" << QVariantMap() << QString()
+            << Rows([](Database* db, int) { return AuditManager(db).getLogs(-1); });
+    }
+    void filtersMatchTheUnpagedCalls()
+    {
+        QFETCH(QString, list);
+        QFETCH(QVariantMap, filters);
+        QFETCH(QString, amount);
+        QFETCH(std::function<QVariantList(Database*, int)>, unpaged);
+
+        // -1 stands for the busiest tenant of the generated office.
+        const int tenant = m_fixture
+                               ->value(QStringLiteral("SELECT tenant_id FROM invoices GROUP BY "
+                                                      "tenant_id ORDER BY COUNT(*) DESC LIMIT 1"))
+                               .toInt();
+        for (auto it = filters.begin(); it != filters.end(); ++it) {
+            if (it.value() == -1)
+                it.value() = tenant;
+        }
+        const QVariantList expected = unpaged(db(), tenant);
+        QVERIFY(!expected.isEmpty());
+
+        SqlListModel model(db(), definitionNamed(list));
+        model.setPageSize(5);
+        model.setFilters(filters);
+        QCOMPARE(model.totalCount(), expected.size());
+        scrollToEnd(model);
+        if (list == QLatin1String("audit"))
+            QCOMPARE(listIds(model), rowIds(expected));
+        else
+            QCOMPARE(sorted(listIds(model)), sorted(rowIds(expected)));
+
+        if (!amount.isEmpty()) {
+            double sum = 0;
+            for (const QVariant& row : expected)
+                sum += row.toMap().value(amount).toDouble();
+            QVERIFY(qAbs(model.totals().value(amount).toDouble() - sum) < 0.005);
+        }
+        // The roles carry the unpaged call's columns.
+        const QVariantMap first = model.get(0);
+        for (const QString& column : expected.first().toMap().keys())
+            QVERIFY2(first.contains(column), qPrintable(column));
+    }
+
+    void searchMatchesTheRowsContainingTheText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("tenant family name") << QStringLiteral("النجار");
+        QTest::newRow("unit number") << QStringLiteral("101");
+        QTest::newRow("property name") << QStringLiteral("برج");
+        QTest::newRow("percent sign is plain text") << QStringLiteral("%");
+        QTest::newRow("underscore is plain text") << QStringLiteral("_");
+    }
+    void searchMatchesTheRowsContainingTheText()
+    {
+        QFETCH(QString, text);
+        QList<int> expected;
+        for (const QVariant& value : ContractModel(db()).getAll()) {
+            const QVariantMap row = value.toMap();
+            for (const char* column : {"tenant_name", "unit_number", "property_name", "notes"}) {
+                if (row.value(QLatin1String(column)).toString().contains(text)) {
+                    expected << row.value(QStringLiteral("id")).toInt();
+                    break;
+                }
+            }
+        }
+        SqlListModel model(db(), ListDefinitions::contracts());
+        model.setPageSize(4);
+        model.setSearchText(text);
+        scrollToEnd(model);
+        QCOMPARE(sorted(listIds(model)), sorted(expected));
+        QCOMPARE(model.totalCount(), expected.size());
+    }
+
+    void unknownSortColumnKeepsTheDefaultOrder()
+    {
+        SqlListModel model(db(), ListDefinitions::audit());
+        model.setSortColumn(QStringLiteral("id; DROP TABLE audit_logs"));
+        QCOMPARE(model.sortColumn(), QStringLiteral("created_at"));
+        model.reload();
+        QCOMPARE(model.count(), 100);
+        QCOMPARE(model.get(0).value(QStringLiteral("id")).toInt(),
+                 rowIds(AuditManager(db()).getLogs(1)).value(0));
+    }
+
+    // Published lists follow the models' writes and keep what the view had
+    // loaded, without resetting it.
+    void publishedListRefreshesAfterAWriteKeepingItsRows()
+    {
+        m_fixture.reset(); // one default connection at a time; this test comes last
+        QmlBackend backend;
+        Database* database = backend.database().db();
+        OfficeGenerator office(database->connection(), OfficeGenerator::smallOffice(), 3,
+                               QDate::currentDate());
+        QVERIFY(office.run());
+        auto* list =
+            qobject_cast<SqlListModel*>(backend.engine()
+                                            ->rootContext()
+                                            ->contextProperty(QStringLiteral("paymentList"))
+                                            .value<QObject*>());
+        QVERIFY(list);
+        list->setPageSize(20);
+        QCOMPARE(list->count(), 20);
+        list->fetchMore(QModelIndex());
+        QCOMPARE(list->count(), 40);
+        const double before = list->totals().value(QStringLiteral("amount")).toDouble();
+
+        const QVariantMap invoice =
+            database
+                ->execQuery(
+                    QStringLiteral("SELECT id, tenant_id FROM invoices WHERE status='pending' "
+                                   "ORDER BY id DESC LIMIT 1"))
+                .value(0)
+                .toMap();
+        const int formerLast = list->get(39).value(QStringLiteral("id")).toInt();
+        const int formerSecondLast = list->get(38).value(QStringLiteral("id")).toInt();
+        QSignalSpy resets(list, &QAbstractItemModel::modelReset);
+        const QVariant id = backend.evaluate(
+            QStringLiteral("paymentModel.add(%1, %2, 12.5, 'cash', '%3', 'REC-TEST', 1)")
+                .arg(invoice.value(QStringLiteral("id")).toInt())
+                .arg(invoice.value(QStringLiteral("tenant_id")).toInt())
+                .arg(QDate::currentDate().addDays(2).toString(Qt::ISODate)));
+        QVERIFY2(id.toInt() > 0, qPrintable(backend.takeErrors().join(QLatin1Char('\n'))));
+        QCOMPARE(resets.count(), 0);
+        // Still 40 rows loaded, shifted by the new one at the top.
+        QCOMPARE(list->count(), 40);
+        QCOMPARE(list->get(39).value(QStringLiteral("id")).toInt(), formerSecondLast);
+        list->fetchMore(QModelIndex());
+        QCOMPARE(list->get(40).value(QStringLiteral("id")).toInt(), formerLast);
+        QCOMPARE(list->get(0).value(QStringLiteral("id")).toInt(), id.toInt());
+        QCOMPARE(list->get(0).value(QStringLiteral("reference")).toString(),
+                 QStringLiteral("REC-TEST"));
+        QVERIFY(qAbs(list->totals().value(QStringLiteral("amount")).toDouble() - before - 12.5) <
+                0.005);
+    }
+
+private:
+    Database* db() const { return m_fixture->db(); }
+    std::unique_ptr<TestDatabase> m_fixture;
+};
+
+QTEST_GUILESS_MAIN(TestSqlListModel)
+#include "tst_sqllistmodel.moc"

@@ -1,0 +1,491 @@
+// Times what the pages ask of the back end on a copy of a generated office:
+// every list, search, statement and report call (median of several runs)
+// beside its floor, the same SQL stepped through the SQLite C API reading
+// every column; then the rent run, one payment and one sale; and the peak
+// memory while every paged list is scrolled to its end.
+//
+//   sakanova-benchmark --db office.db [--runs 5] [--full-lists]
+//
+// The original file is never written: everything runs on a copy.
+
+#include "admin/AuditManager.h"
+#include "core/Database.h"
+#include "core/ListDefinitions.h"
+#include "core/SqlListModel.h"
+#include "core/SqlValue.h"
+#include "finance/AccountModel.h"
+#include "finance/BuyerModel.h"
+#include "finance/ChequeModel.h"
+#include "finance/ExpenseModel.h"
+#include "finance/InstallmentModel.h"
+#include "rental/ContractModel.h"
+#include "rental/InvoiceModel.h"
+#include "rental/MaintenanceModel.h"
+#include "rental/PaymentModel.h"
+#include "rental/PropertyModel.h"
+#include "rental/TenantModel.h"
+#include "rental/UnitModel.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDate>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSqlDriver>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace {
+
+QTextStream out(stdout);
+
+double medianOf(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+long statusKb(const char* field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray key = QByteArray(field) + ':';
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+// Lets the peak resident size start again from the current size.
+void resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+class Bench
+{
+public:
+    Bench(Database* db, const QString& path, int runs)
+        : m_runs(runs)
+    {
+        const QVariant handle = db->connection().driver()->handle();
+        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+            m_traced = *static_cast<sqlite3* const*>(handle.constData());
+        sqlite3_open_v2(path.toUtf8().constData(), &m_raw, SQLITE_OPEN_READONLY, nullptr);
+        sqlite3_exec(m_raw, "PRAGMA cache_size=-64000", nullptr, nullptr, nullptr);
+    }
+    ~Bench() { sqlite3_close(m_raw); }
+
+    static void header()
+    {
+        out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |\n")
+                   .arg(QStringLiteral("Call"), QStringLiteral("Rows"), QStringLiteral("ms"),
+                        QStringLiteral("floor ms"), QStringLiteral("ratio"));
+        out << "|---|---:|---:|---:|---:|\n";
+        out.flush();
+    }
+
+    // A read: `call` returns the number of rows it produced. The statements it
+    // runs are recorded on its first run and replayed raw for the floor.
+    void read(const QString& name, const std::function<int()>& call)
+    {
+        m_statements.clear();
+        if (m_traced)
+            sqlite3_trace_v2(m_traced, SQLITE_TRACE_STMT, &Bench::trace, this);
+        int rows = call(); // warm-up, and the statements it runs
+        if (m_traced)
+            sqlite3_trace_v2(m_traced, 0, nullptr, nullptr);
+
+        std::vector<double> times;
+        for (int i = 0; i < m_runs; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            rows = call();
+            times.push_back(timer.nsecsElapsed() / 1e6);
+        }
+        const double ms = medianOf(times);
+
+        double floorMs = 0;
+        if (!m_statements.isEmpty()) {
+            stepAll(); // warm-up
+            std::vector<double> floors;
+            for (int i = 0; i < m_runs; ++i) {
+                QElapsedTimer timer;
+                timer.start();
+                stepAll();
+                floors.push_back(timer.nsecsElapsed() / 1e6);
+            }
+            floorMs = medianOf(floors);
+        }
+        const QString ratio =
+            floorMs > 0 ? QString::number(ms / floorMs, 'f', 2) : QStringLiteral("-");
+        out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |\n")
+                   .arg(name)
+                   .arg(rows)
+                   .arg(ms, 0, 'f', 2)
+                   .arg(floorMs, 0, 'f', 2)
+                   .arg(ratio);
+        out.flush();
+    }
+
+    // A write, timed once.
+    static void write(const QString& name, const std::function<int()>& call)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const int result = call();
+        out << QStringLiteral("| %1 | %2 | %3 | | |\n")
+                   .arg(name)
+                   .arg(result)
+                   .arg(timer.nsecsElapsed() / 1e6, 0, 'f', 2);
+        out.flush();
+    }
+
+private:
+    static int trace(unsigned type, void* context, void* statement, void*)
+    {
+        if (type != SQLITE_TRACE_STMT)
+            return 0;
+        auto* self = static_cast<Bench*>(context);
+        char* sql = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(statement));
+        if (sql) {
+            self->m_statements.append(QByteArray(sql));
+            sqlite3_free(sql);
+        }
+        return 0;
+    }
+
+    // Prepares and steps each recorded statement, reading every column as
+    // its stored type, which is the least any caller has to do.
+    void stepAll()
+    {
+        for (const QByteArray& sql : std::as_const(m_statements)) {
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v2(m_raw, sql.constData(), int(sql.size()), &stmt, nullptr) !=
+                SQLITE_OK)
+                continue;
+            volatile qint64 sink = 0;
+            while (sqlite3_step(stmt) == SQLITE_ROW) {
+                const int columns = sqlite3_column_count(stmt);
+                for (int c = 0; c < columns; ++c) {
+                    switch (sqlite3_column_type(stmt, c)) {
+                    case SQLITE_INTEGER:
+                        sink = sink + sqlite3_column_int64(stmt, c);
+                        break;
+                    case SQLITE_FLOAT:
+                        sink = sink + qint64(sqlite3_column_double(stmt, c));
+                        break;
+                    case SQLITE_TEXT:
+                    case SQLITE_BLOB:
+                        sqlite3_column_text(stmt, c);
+                        sink = sink + sqlite3_column_bytes(stmt, c);
+                        break;
+                    default:
+                        break;
+                    }
+                }
+            }
+            sqlite3_finalize(stmt);
+        }
+    }
+
+    int m_runs;
+    sqlite3* m_traced = nullptr;
+    sqlite3* m_raw = nullptr;
+    QList<QByteArray> m_statements;
+};
+
+struct Lists
+{
+    QString name;
+    std::unique_ptr<SqlListModel> model;
+    std::unique_ptr<SqlListModel> searched; // with a typical search typed on the page
+    std::unique_ptr<SqlListModel> filtered; // with a typical filter chosen on the page
+};
+
+// The first screenful as a ListView asks for it: the page, its count and
+// totals, and every role of the rows on screen.
+int firstScreen(SqlListModel& list)
+{
+    list.reload();
+    const int shown = qMin(list.count(), 30);
+    const QList<int> roles = list.roleNames().keys();
+    for (int row = 0; row < shown; ++row) {
+        for (int role : roles)
+            list.data(list.index(row), role);
+    }
+    return list.count();
+}
+
+QVariant scalar(Database& db, const char* sql)
+{
+    return db.scalar(QString::fromUtf8(sql));
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Times the back end on a generated office."));
+    parser.addHelpOption();
+    const QCommandLineOption dbOption(QStringLiteral("db"), QStringLiteral("Generated database."),
+                                      QStringLiteral("path"));
+    const QCommandLineOption runsOption(QStringLiteral("runs"),
+                                        QStringLiteral("Timed runs per call (median)."),
+                                        QStringLiteral("n"), QStringLiteral("5"));
+    const QCommandLineOption fullOption(
+        QStringLiteral("full-lists"),
+        QStringLiteral("Also time the unpaged getAll calls of the long lists (slow, large)."));
+    parser.addOptions({dbOption, runsOption, fullOption});
+    parser.process(app);
+
+    QTextStream err(stderr);
+    const QString source = parser.value(dbOption);
+    QTemporaryDir dir;
+    const QString copy = dir.filePath(QStringLiteral("office.db"));
+    if (source.isEmpty() || !QFile::copy(source, copy)) {
+        err << "give --db with a generated database\n";
+        return 2;
+    }
+    const int runs = qMax(1, parser.value(runsOption).toInt());
+
+    Database db;
+    QElapsedTimer opening;
+    opening.start();
+    if (!db.initialize(copy)) {
+        err << "cannot open the copy\n";
+        return 1;
+    }
+    out << "Database opened and brought up to date in " << opening.elapsed() << " ms\n\n";
+
+    PropertyModel properties(&db);
+    UnitModel units(&db);
+    TenantModel tenants(&db);
+    ContractModel contracts(&db);
+    InvoiceModel invoices(&db);
+    PaymentModel payments(&db);
+    MaintenanceModel maintenance(&db);
+    ExpenseModel expenses(&db);
+    AccountModel accounts(&db);
+    ChequeModel cheques(&db);
+    BuyerModel buyers(&db);
+    InstallmentModel installments(&db);
+    AuditManager audit(&db);
+
+    // Rows the calls are about: a busy tenant, a property, an invoice, a buyer.
+    const int tenantId = scalar(db, "SELECT tenant_id FROM invoices GROUP BY tenant_id "
+                                    "ORDER BY COUNT(*) DESC LIMIT 1")
+                             .toInt();
+    const int propertyId = scalar(db, "SELECT MIN(id) FROM properties").toInt();
+    const int invoiceId = scalar(db, "SELECT MAX(id) FROM invoices").toInt();
+    const int buyerId = scalar(db, "SELECT MIN(id) FROM buyers").toInt();
+    const QString tenantName = scalar(db, "SELECT full_name FROM tenants WHERE id=(SELECT "
+                                          "tenant_id FROM invoices ORDER BY id DESC LIMIT 1)")
+                                   .toString()
+                                   .section(QLatin1Char(' '), 2);
+
+    std::vector<Lists> lists;
+    const auto list = [&](const QString& name, SqlListModel::Definition definition,
+                          const QString& search, const QVariantMap& filter) {
+        // Three copies, so the timed calls only reload.
+        Lists l{name, std::make_unique<SqlListModel>(&db, definition),
+                std::make_unique<SqlListModel>(&db, definition),
+                std::make_unique<SqlListModel>(&db, definition)};
+        l.searched->setSearchText(search);
+        l.filtered->setFilters(filter);
+        lists.push_back(std::move(l));
+    };
+    const QString lastMonthNumber =
+        QStringLiteral("INV-") +
+        QDate::currentDate().addMonths(-1).toString(QStringLiteral("yyyyMM")) +
+        QStringLiteral("-0042");
+    list(QStringLiteral("invoiceList"), ListDefinitions::invoices(), lastMonthNumber,
+         {{QStringLiteral("status"), QStringLiteral("pending")}});
+    list(QStringLiteral("paymentList"), ListDefinitions::payments(), tenantName,
+         {{QStringLiteral("tenant_id"), tenantId}});
+    list(QStringLiteral("expenseList"), ListDefinitions::expenses(), QStringLiteral("كهرباء"),
+         {{QStringLiteral("property_id"), propertyId}});
+    list(QStringLiteral("chequeList"), ListDefinitions::cheques(), QStringLiteral("البنك العربي"),
+         {{QStringLiteral("status"), QStringLiteral("pending")}});
+    list(QStringLiteral("maintenanceList"), ListDefinitions::maintenance(),
+         QStringLiteral("المصعد"), {{QStringLiteral("status"), QStringLiteral("new")}});
+    list(QStringLiteral("contractList"), ListDefinitions::contracts(), tenantName,
+         {{QStringLiteral("status"), QStringLiteral("active")}});
+    list(QStringLiteral("installmentList"), ListDefinitions::installments(),
+         QStringLiteral("بنك القدس"), {{QStringLiteral("buyer_id"), buyerId}});
+    list(QStringLiteral("journalList"), ListDefinitions::journal(), QStringLiteral("صيانة"),
+         {{QStringLiteral("reference_type"), QStringLiteral("expense")}});
+    list(QStringLiteral("auditList"), ListDefinitions::audit(), QStringLiteral("عملية 4242"),
+         {{QStringLiteral("action"), QStringLiteral("payment")}});
+
+    out << "Reads (median of " << runs
+        << " runs; floor = the same SQL through the SQLite C API)\n\n";
+    Bench bench(&db, copy, runs);
+    Bench::header();
+    for (Lists& l : lists) {
+        SqlListModel& m = *l.model;
+        bench.read(l.name + QStringLiteral(" first screen"), [&m] { return firstScreen(m); });
+        bench.read(l.name + QStringLiteral(" next screen"), [&m] {
+            m.reload();
+            m.fetchMore(QModelIndex());
+            return m.count();
+        });
+        SqlListModel& searched = *l.searched;
+        bench.read(l.name + QStringLiteral(" search"), [&searched] {
+            firstScreen(searched);
+            return searched.totalCount();
+        });
+        SqlListModel& filtered = *l.filtered;
+        bench.read(l.name + QStringLiteral(" filter"), [&filtered] {
+            firstScreen(filtered);
+            return filtered.totalCount();
+        });
+    }
+
+    const auto rows = [](const QVariantList& result) { return int(result.size()); };
+    bench.read(QStringLiteral("PropertyModel::getAll (cards)"),
+               [&] { return rows(properties.getAll()); });
+    bench.read(QStringLiteral("PropertyModel::getStats"),
+               [&] { return int(!properties.getStats(propertyId).isEmpty()); });
+    bench.read(QStringLiteral("UnitModel::getByProperty"),
+               [&] { return rows(units.getByProperty(propertyId)); });
+    bench.read(QStringLiteral("UnitModel::getAvailable"),
+               [&] { return rows(units.getAvailable()); });
+    bench.read(QStringLiteral("TenantModel::getAll (table)"),
+               [&] { return rows(tenants.getAll()); });
+    bench.read(QStringLiteral("TenantModel::search"),
+               [&] { return rows(tenants.search(tenantName)); });
+    bench.read(QStringLiteral("TenantModel::getStatement"),
+               [&] { return rows(tenants.getStatement(tenantId)); });
+    bench.read(QStringLiteral("InvoiceModel::getItems"),
+               [&] { return rows(invoices.getItems(invoiceId)); });
+    bench.read(QStringLiteral("InvoiceModel::getByTenant"),
+               [&] { return rows(invoices.getByTenant(tenantId)); });
+    bench.read(QStringLiteral("PaymentModel::getRecent"),
+               [&] { return rows(payments.getRecent(10)); });
+    bench.read(QStringLiteral("ContractModel::getExpiring(30)"),
+               [&] { return rows(contracts.getExpiring(30)); });
+    bench.read(QStringLiteral("MaintenanceModel::getCount"),
+               [&] { return maintenance.getCount(QStringLiteral("new")); });
+    bench.read(QStringLiteral("BuyerModel::getAll"), [&] { return rows(buyers.getAll()); });
+    bench.read(QStringLiteral("BuyerModel::getStatement"),
+               [&] { return rows(buyers.getStatement(buyerId)); });
+    bench.read(QStringLiteral("InstallmentModel::getByBuyer"),
+               [&] { return rows(installments.getByBuyer(buyerId)); });
+    bench.read(QStringLiteral("InstallmentModel::getOverdue"),
+               [&] { return rows(installments.getOverdue()); });
+    bench.read(QStringLiteral("ChequeModel::getPending"),
+               [&] { return rows(cheques.getPending()); });
+    bench.read(QStringLiteral("ExpenseModel::getContractors"),
+               [&] { return rows(expenses.getContractors()); });
+    bench.read(QStringLiteral("ExpenseModel::getTotal"),
+               [&] { return int(expenses.getTotal(propertyId) > 0); });
+    bench.read(QStringLiteral("AccountModel::getAll"), [&] { return rows(accounts.getAll()); });
+    bench.read(QStringLiteral("AccountModel::getBalanceSheet"),
+               [&] { return int(accounts.getBalanceSheet().size()); });
+    bench.read(QStringLiteral("AuditManager::getLogs(100)"),
+               [&] { return rows(audit.getLogs(100)); });
+    // Insight calls go here, one line each, e.g.
+    // bench.read(QStringLiteral("DashboardController::getStats"), [&] { ... });
+
+    if (parser.isSet(fullOption)) {
+        bench.read(QStringLiteral("InvoiceModel::getAll (unpaged)"),
+                   [&] { return rows(invoices.getAll()); });
+        bench.read(QStringLiteral("PaymentModel::getAll (unpaged)"),
+                   [&] { return rows(payments.getAll()); });
+        bench.read(QStringLiteral("ExpenseModel::getAll (unpaged)"),
+                   [&] { return rows(expenses.getAll()); });
+    }
+
+    // Scrolling every list to its end, reading every role of every row as
+    // the delegates would, from the resident size before the first list.
+    out << "\nScrolling every paged list to its end\n\n";
+    resetPeak();
+    const long before = statusKb("VmRSS");
+    QElapsedTimer scrolling;
+    scrolling.start();
+    qint64 scrolled = 0;
+    for (Lists& l : lists) {
+        SqlListModel& m = *l.model;
+        m.reload();
+        const QList<int> roles = m.roleNames().keys();
+        int row = 0;
+        for (;;) {
+            for (; row < m.count(); ++row) {
+                for (int role : roles)
+                    m.data(m.index(row), role);
+            }
+            if (!m.canFetchMore(QModelIndex()))
+                break;
+            m.fetchMore(QModelIndex());
+        }
+        scrolled += m.count();
+    }
+    out << "rows scrolled: " << scrolled << " in " << scrolling.elapsed() << " ms; resident "
+        << before / 1024 << " MB before, peak " << statusKb("VmHWM") / 1024 << " MB\n";
+
+    out << "\nWrites (once each)\n\n";
+    Bench::header();
+    const QString month = QDate::currentDate().toString(QStringLiteral("yyyy-MM"));
+    Bench::write(QStringLiteral("InvoiceModel::generateAllRent ") + month,
+                 [&] { return invoices.generateAllRent(month); });
+    // A digest of what the rent run wrote, to compare runs of two builds.
+    {
+        QCryptographicHash digest(QCryptographicHash::Sha1);
+        const int since = scalar(db, "SELECT COALESCE(MAX(id),0) FROM invoices WHERE period < "
+                                     "strftime('%Y-%m','now','localtime')")
+                              .toInt();
+        QSqlQuery query(db.connection());
+        query.prepare(QStringLiteral(
+            "SELECT i.invoice_number, i.tenant_id, i.unit_id, i.contract_id, i.total_amount, "
+            "i.balance, i.status, i.currency_id, i.due_date, it.description, it.type, "
+            "it.quantity, it.unit_price, it.total FROM invoices i JOIN invoice_items it ON "
+            "it.invoice_id=i.id WHERE i.id > ? ORDER BY i.id, it.id"));
+        query.addBindValue(since);
+        query.exec();
+        int lines = 0;
+        while (query.next()) {
+            ++lines;
+            for (int c = 0; c < 14; ++c)
+                digest.addData(query.value(c).toString().toUtf8() + '|');
+        }
+        out << "| rent run digest (" << lines << " lines) | " << digest.result().toHex().left(16)
+            << " | | | |\n";
+    }
+    const QVariantMap open = SqlValue::firstRow(db.execQuery(
+        QStringLiteral("SELECT id, tenant_id, balance FROM invoices WHERE status='pending' AND "
+                       "balance>0 ORDER BY id DESC LIMIT 1")));
+    Bench::write(QStringLiteral("PaymentModel::add"), [&] {
+        return payments.add(open.value(QStringLiteral("id")).toInt(),
+                            open.value(QStringLiteral("tenant_id")).toInt(),
+                            open.value(QStringLiteral("balance")).toDouble(),
+                            QStringLiteral("cash"), QDate::currentDate().toString(Qt::ISODate),
+                            QStringLiteral("BENCH-1"), 1);
+    });
+    const int unitId = scalar(db, "SELECT MIN(id) FROM units WHERE status='available'").toInt();
+    Bench::write(QStringLiteral("InstallmentModel::sellUnit"), [&] {
+        return installments.sellUnit(buyerId, unitId, 240000, 40000, 24,
+                                     QDate::currentDate().toString(Qt::ISODate), 1,
+                                     QStringLiteral("900001"), QStringLiteral("بنك فلسطين"));
+    });
+    out << "\npeak resident size of the whole run: " << statusKb("VmHWM") / 1024 << " MB\n";
+    return 0;
+}
