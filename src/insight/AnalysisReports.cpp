@@ -76,8 +76,8 @@ QVariantList AnalysisReports::insightCards()
     const QVariantList rent = m_db->execQuery(
         QStringLiteral(
             "SELECT COALESCE(SUM(balance),0) as overdue, MIN(currency_id)||','||MAX(currency_id) "
-            "as cur FROM invoices WHERE status!='paid' AND "
-            "status!='void' AND due_date < ?"),
+            "as cur FROM invoices WHERE (") +
+            ProfitabilityReports::openInvoices() + QStringLiteral(") AND due_date < ?"),
         {today});
     if (!rent.isEmpty()) {
         const QVariantMap row = rent.first().toMap();

@@ -31,6 +31,16 @@ ProfitabilityReports::ProfitabilityReports(Database* db)
     : m_db(db)
 {}
 
+const QString& ProfitabilityReports::openInvoices()
+{
+    // status != 'paid' AND status != 'void', written as three ranges so the
+    // status index reads only the open invoices instead of every invoice.
+    static const QString condition =
+        QStringLiteral("status < 'paid' OR (status > 'paid' AND status < 'void') OR "
+                       "status > 'void'");
+    return condition;
+}
+
 QVariantMap ProfitabilityReports::propertyProfitability(int propertyId, const DateRange& range)
 {
     // The property is the selective condition; the date (written "+column"
@@ -425,9 +435,10 @@ QVariantMap ProfitabilityReports::profitLoss(const DateRange& range)
 QVariantMap ProfitabilityReports::balanceSheet()
 {
     MoneySums sums(m_db);
-    const double receivables = sums.sum(QStringLiteral(
-        "SELECT COALESCE(SUM(balance),0) as t, MIN(currency_id)||','||MAX(currency_id) "
-        "as cur FROM invoices WHERE status!='paid' AND status!='void'"));
+    const double receivables =
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(balance),0) as t, MIN(currency_id)||','||MAX("
+                                "currency_id) as cur FROM invoices WHERE ") +
+                 openInvoices());
     // Cash on hand: everything received less everything spent.
     const double received =
         sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "

@@ -25,6 +25,10 @@ public:
     QVariantMap profitLoss(const DateRange& range);
     QVariantMap balanceSheet();
 
+    // The WHERE condition of invoices that are still owed (neither paid nor
+    // void); the balance sheet and the overdue-rent card share it.
+    static const QString& openInvoices();
+
 private:
     struct UnitFigures
     {
