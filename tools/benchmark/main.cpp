@@ -18,6 +18,9 @@
 #include "finance/ChequeModel.h"
 #include "finance/ExpenseModel.h"
 #include "finance/InstallmentModel.h"
+#include "insight/DashboardController.h"
+#include "insight/NotificationController.h"
+#include "insight/ReportController.h"
 #include "rental/ContractModel.h"
 #include "rental/InvoiceModel.h"
 #include "rental/MaintenanceModel.h"
@@ -424,8 +427,90 @@ int main(int argc, char* argv[])
                    [&] { return int(accounts.getBalanceSheet().size()); });
         bench.read(QStringLiteral("AuditManager::getLogs(100)"),
                    [&] { return rows(audit.getLogs(100)); });
-        // Insight calls go here, one line each, e.g.
-        // bench.read(QStringLiteral("DashboardController::getStats"), [&] { ... });
+
+        // The dashboard, alerts and reports, with the reports page's default range
+        // (this year so far) where a call takes one.
+        DashboardController dashboard(&db);
+        NotificationController notifications(&db);
+        ReportController reports(&db);
+        const QString yearStart =
+            QDate::currentDate().toString(QStringLiteral("yyyy")) + QStringLiteral("-01-01");
+        const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+        const QString year = QDate::currentDate().toString(QStringLiteral("yyyy"));
+        const int contractorId =
+            scalar(db, "SELECT contractor_id FROM expenses WHERE contractor_id "
+                       "IS NOT NULL GROUP BY contractor_id ORDER BY COUNT(*) "
+                       "DESC LIMIT 1")
+                .toInt();
+        const int soldUnitId = scalar(db, "SELECT MIN(id) FROM units WHERE status='sold'").toInt();
+        const int projectId =
+            scalar(db, "SELECT property_id FROM cost_centers GROUP BY property_id "
+                       "ORDER BY COUNT(*) DESC LIMIT 1")
+                .toInt();
+        const auto map = [](const QVariantMap& result) { return int(result.size()); };
+        bench.read(QStringLiteral("DashboardController::getStats"),
+                   [&] { return map(dashboard.getStats()); });
+        bench.read(QStringLiteral("DashboardController::getRecentPayments"),
+                   [&] { return rows(dashboard.getRecentPayments()); });
+        bench.read(QStringLiteral("DashboardController::getRecentMaintenance"),
+                   [&] { return rows(dashboard.getRecentMaintenance()); });
+        bench.read(QStringLiteral("DashboardController::getExpiringContracts"),
+                   [&] { return rows(dashboard.getExpiringContracts()); });
+        bench.read(QStringLiteral("DashboardController::getOccupancyRate"),
+                   [&] { return int(dashboard.getOccupancyRate()); });
+        bench.read(QStringLiteral("DashboardController::getCollectionRate"),
+                   [&] { return int(dashboard.getCollectionRate()); });
+        bench.read(QStringLiteral("DashboardController::getMonthlyRevenue"),
+                   [&] { return int(dashboard.getMonthlyRevenue() > 0); });
+        bench.read(QStringLiteral("DashboardController::getMonthlyCollections"),
+                   [&] { return rows(dashboard.getMonthlyCollections()); });
+        bench.read(QStringLiteral("NotificationController::getActiveAlerts"),
+                   [&] { return rows(notifications.getActiveAlerts()); });
+        bench.read(QStringLiteral("NotificationController::getAlertCount"),
+                   [&] { return notifications.getAlertCount(); });
+        bench.read(QStringLiteral("ReportController::getTenantStatement"),
+                   [&] { return rows(reports.getTenantStatement(tenantId)); });
+        bench.read(QStringLiteral("ReportController::getTenantStatement (range)"),
+                   [&] { return rows(reports.getTenantStatement(tenantId, yearStart, today)); });
+        bench.read(QStringLiteral("ReportController::getBuyerStatement"),
+                   [&] { return rows(reports.getBuyerStatement(buyerId)); });
+        bench.read(QStringLiteral("ReportController::getContractorStatement"),
+                   [&] { return rows(reports.getContractorStatement(contractorId)); });
+        bench.read(QStringLiteral("ReportController::getChequeReport (range)"),
+                   [&] { return rows(reports.getChequeReport(QString(), yearStart, today)); });
+        bench.read(QStringLiteral("ReportController::getOverdueInstallments"),
+                   [&] { return rows(reports.getOverdueInstallments()); });
+        bench.read(QStringLiteral("ReportController::getMonthlyReport"),
+                   [&] { return rows(reports.getMonthlyReport(year)); });
+        bench.read(QStringLiteral("ReportController::getPropertyProfitability"),
+                   [&] { return map(reports.getPropertyProfitability(propertyId)); });
+        bench.read(QStringLiteral("ReportController::getPropertyProfitability (range)"), [&] {
+            return map(reports.getPropertyProfitability(propertyId, yearStart, today));
+        });
+        bench.read(QStringLiteral("ReportController::getUnitProfitability"),
+                   [&] { return map(reports.getUnitProfitability(soldUnitId)); });
+        bench.read(QStringLiteral("ReportController::getProjectDetailedFinancials"),
+                   [&] { return map(reports.getProjectDetailedFinancials(projectId)); });
+        bench.read(QStringLiteral("ReportController::getProjectDetailedFinancials (range)"), [&] {
+            return map(reports.getProjectDetailedFinancials(projectId, yearStart, today));
+        });
+        bench.read(QStringLiteral("ReportController::getProjectCostCenters"),
+                   [&] { return rows(reports.getProjectCostCenters(projectId)); });
+        bench.read(QStringLiteral("ReportController::getProjectCostCenters (range)"), [&] {
+            return rows(reports.getProjectCostCenters(projectId, yearStart, today));
+        });
+        bench.read(QStringLiteral("ReportController::getPropertyComparison"),
+                   [&] { return rows(reports.getPropertyComparison()); });
+        bench.read(QStringLiteral("ReportController::getProfitLoss"),
+                   [&] { return map(reports.getProfitLoss()); });
+        bench.read(QStringLiteral("ReportController::getProfitLoss (range)"),
+                   [&] { return map(reports.getProfitLoss(yearStart, today)); });
+        bench.read(QStringLiteral("ReportController::getBalanceSheet"),
+                   [&] { return map(reports.getBalanceSheet()); });
+        bench.read(QStringLiteral("ReportController::getAIInsights"),
+                   [&] { return rows(reports.getAIInsights()); });
+        bench.read(QStringLiteral("ReportController::getSmartAIAnalysis"),
+                   [&] { return map(reports.getSmartAIAnalysis()); });
 
         if (parser.isSet(fullOption)) {
             bench.read(QStringLiteral("InvoiceModel::getAll (unpaged)"),
