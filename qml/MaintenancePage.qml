@@ -122,11 +122,11 @@ Item {
                     layoutDirection: Qt.RightToLeft
                     spacing: 14
 
-                    Column {
+                    ColumnLayout {
                         Layout.fillWidth: true
                         spacing: 4
                         Text {
-                            width: parent.width
+                            Layout.fillWidth: true
                             text: row.model.title || ""
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
@@ -137,7 +137,7 @@ Item {
                             color: Theme.textPrimary
                         }
                         Text {
-                            width: parent.width
+                            Layout.fillWidth: true
                             text: (row.model.property_name || "") + " - " + (row.model.unit_number || "")
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
@@ -152,11 +152,12 @@ Item {
                         text: page.priorityLabel(row.model.priority)
                         textColor: page.priorityColor(row.model.priority)
                     }
-                    Column {
+                    ColumnLayout {
                         Layout.preferredWidth: 150
+                        Layout.maximumWidth: 150
                         spacing: 4
                         Text {
-                            width: parent.width
+                            Layout.fillWidth: true
                             text: row.model.request_date || ""
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
@@ -166,7 +167,7 @@ Item {
                         }
                         Text {
                             objectName: "maintenanceCost"
-                            width: parent.width
+                            Layout.fillWidth: true
                             visible: row.done
                             text: "التكلفة: " + Money.format(row.model.cost, 0)
                             textFormat: Text.PlainText

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "components"
+import "components/Input.js" as Input
 
 // The tenants: a searchable table with each tenant's contracts and, later,
 // statement.

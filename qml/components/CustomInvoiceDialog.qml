@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Controls
 import QtQuick.Layouts
 

@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "طلب صيانة جديد": a new maintenance request on a unit.

@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "إكمال طلب الصيانة": closes a request with its cost, which is booked as an

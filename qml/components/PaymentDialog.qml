@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "تسجيل دفعة جديدة": a tenant's payment against one of their open invoices,

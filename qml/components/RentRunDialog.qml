@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "إصدار فواتير الإيجار الشهرية": one rent invoice per active contract for a

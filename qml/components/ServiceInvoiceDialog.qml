@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "فاتورة خدمة جماعية": the same service charge for every tenant of a property.
