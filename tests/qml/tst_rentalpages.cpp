@@ -7,6 +7,7 @@
 #include <QQmlEngine>
 #include <QTest>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -464,6 +465,108 @@ private slots:
         QTRY_VERIFY(m_app->find(QStringLiteral("unitRow_G1")));
     }
 
+    // Every page and dialog at the smallest supported window, in both themes:
+    // nothing a dialog holds may stand outside it. With SAKANOVA_SHOTS_DIR set
+    // (tools/screenshots.sh) each view is also saved as a PNG for a person to
+    // look at.
+    void everyPageAndDialogFitsInBothThemes()
+    {
+        fillSampleData();
+        m_app->window()->resize(1280, 720);
+        QTRY_COMPARE(m_app->window()->height(), 720);
+
+        for (const char* mode : {"dark", "light"}) {
+            m_mode = QLatin1String(mode);
+            click(m_app->find(QStringLiteral("themeSegment_") + m_mode));
+            QTRY_COMPARE(
+                m_app->backend(QStringLiteral("settingsManager"))->property("themeMode").toString(),
+                m_mode);
+
+            QVERIFY(m_app->showPage(kProperties));
+            QTRY_VERIFY(m_app->find(QStringLiteral("propertyCard_برج النخيل")));
+            shoot("properties");
+            showDialog("addPropertyButton", "propertyAddDialog", "property-add");
+            click(m_app->find(QStringLiteral("propertySaveButton")));
+            shoot("property-add-missing-name");
+            closeDialog("propertyAddDialog");
+            click(m_app->find(QStringLiteral("removePropertyButton"),
+                              named("propertyCard_برج النخيل")));
+            QVERIFY(m_app->waitOpened("confirmDialog"));
+            click("confirmButton");
+            checkFits("confirmDialog", "property-remove-refused");
+            closeDialog("confirmDialog");
+            click(
+                m_app->find(QStringLiteral("manageUnitsButton"), named("propertyCard_برج النخيل")));
+            QVERIFY(m_app->waitOpened("unitsDialog"));
+            QTRY_VERIFY(m_app->find(QStringLiteral("unitRow_101")));
+            checkFits("unitsDialog", "units");
+            showDialog("addUnitButton", "unitAddDialog", "unit-add");
+            closeDialog("unitAddDialog");
+            closeDialog("unitsDialog");
+
+            QVERIFY(m_app->showPage(kTenants));
+            QTRY_VERIFY(m_app->find(QStringLiteral("tenantRow_سامر خليل")));
+            shoot("tenants");
+            showDialog("addTenantButton", "tenantAddDialog", "tenant-add");
+            closeDialog("tenantAddDialog");
+            click(
+                m_app->find(QStringLiteral("tenantContractsButton"), named("tenantRow_سامر خليل")));
+            QVERIFY(m_app->waitOpened("contractsDialog"));
+            QTRY_VERIFY(m_app->find(QStringLiteral("contractRow_101")));
+            checkFits("contractsDialog", "contracts");
+            showDialog("addContractButton", "contractAddDialog", "contract-add");
+            QVERIFY(m_app->choose(m_app->find(QStringLiteral("contractUnitBox")), 0));
+            type("contractEndField", QStringLiteral("2025-02-30"));
+            click("contractSaveButton");
+            checkFits("contractAddDialog", "contract-add-bad-date");
+            closeDialog("contractAddDialog");
+            closeDialog("contractsDialog");
+
+            QVERIFY(m_app->showPage(kInvoices));
+            QTRY_VERIFY(m_app->find(QStringLiteral("invoiceTable"))->property("count").toInt() > 0);
+            shoot("invoices");
+            showDialog("rentRunOpenButton", "rentRunDialog", "rent-run");
+            click("rentRunButton");
+            QVERIFY(m_app->waitOpened("issueResultDialog"));
+            checkFits("issueResultDialog", "issue-result");
+            closeDialog("issueResultDialog");
+            showDialog("customInvoiceButton", "customInvoiceDialog", "custom-invoice-empty");
+            QVERIFY(m_app->choose(m_app->find(QStringLiteral("customTenantBox")), 0));
+            for (const QString& amount : {QStringLiteral("120"), QStringLiteral("45.5")}) {
+                type("customAmountField", amount);
+                click("customAddLineButton");
+            }
+            checkFits("customInvoiceDialog", "custom-invoice");
+            closeDialog("customInvoiceDialog");
+            showDialog("serviceInvoiceButton", "serviceInvoiceDialog", "service-invoice");
+            closeDialog("serviceInvoiceDialog");
+
+            QVERIFY(m_app->showPage(kPayments));
+            QTRY_VERIFY(m_app->find(QStringLiteral("paymentTable"))->property("count").toInt() > 0);
+            shoot("payments");
+            showDialog("addPaymentButton", "paymentDialog", "payment-empty");
+            QVERIFY(m_app->choose(m_app->find(QStringLiteral("paymentTenantBox")), 0));
+            QVERIFY(m_app->choose(m_app->find(QStringLiteral("paymentInvoiceBox")), 0));
+            type("paymentAmountField", QStringLiteral("99999"));
+            click("paymentSaveButton");
+            checkFits("paymentDialog", "payment-refused");
+            closeDialog("paymentDialog");
+
+            QVERIFY(m_app->showPage(kMaintenance));
+            QTRY_VERIFY(m_app->find(QStringLiteral("maintenanceTable"))->property("count").toInt() >
+                        0);
+            shoot("maintenance");
+            showDialog("addMaintenanceButton", "maintenanceAddDialog", "maintenance-add");
+            closeDialog("maintenanceAddDialog");
+            // The request still open; the completed one's button is hidden.
+            click(m_app->find(QStringLiteral("completeMaintenanceButton"),
+                              named("maintenanceRow_تسرب مياه في المطبخ")));
+            QVERIFY(m_app->waitOpened("maintenanceCompleteDialog"));
+            checkFits("maintenanceCompleteDialog", "maintenance-complete");
+            closeDialog("maintenanceCompleteDialog");
+        }
+    }
+
     void inputChecksReadWhatIsTyped_data()
     {
         QTest::addColumn<QString>("function");
@@ -590,6 +693,120 @@ private:
         return m_app->evaluate(script).toInt();
     }
 
+    // Sample records an office might have after a few weeks.
+    void fillSampleData()
+    {
+        const QString today = iso(QDate::currentDate());
+        const QString nextYear = iso(QDate::currentDate().addYears(1));
+        const int tower =
+            call(QStringLiteral("propertyModel.add"),
+                 {QStringLiteral("برج النخيل"), QStringLiteral("residential"),
+                  QStringLiteral("شارع الإرسال"), QStringLiteral("رام الله"), QString()});
+        const int mall =
+            call(QStringLiteral("propertyModel.add"),
+                 {QStringLiteral("مجمع الياسمين التجاري"), QStringLiteral("commercial"),
+                  QStringLiteral("دوار المنارة"), QStringLiteral("البيرة"), QString()});
+        QVERIFY(tower > 0 && mall > 0);
+        QList<int> units;
+        const QStringList numbers = {QStringLiteral("101"), QStringLiteral("102"),
+                                     QStringLiteral("201"), QStringLiteral("202")};
+        for (int i = 0; i < numbers.size(); ++i)
+            units << call(QStringLiteral("unitModel.add"),
+                          {i < 3 ? tower : mall, numbers.at(i), i / 2 + 1, 95.5 + i * 10, 3,
+                           1200.0 + i * 150, (1200.0 + i * 150) * 12, 0.0, 1});
+        const QStringList names = {QStringLiteral("سامر خليل"), QStringLiteral("ليلى عبد الرحمن"),
+                                   QStringLiteral("شركة الأفق للتجارة")};
+        QList<int> tenants;
+        for (const QString& name : names)
+            tenants << call(QStringLiteral("tenantModel.add"),
+                            {name, QStringLiteral("40123456%1").arg(tenants.size()),
+                             QStringLiteral("059912345%1").arg(tenants.size()),
+                             QStringLiteral("t%1@example.com").arg(tenants.size()),
+                             QStringLiteral("رام الله")});
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(call(QStringLiteral("contractModel.add"),
+                         {units.at(i), tenants.at(i), today, nextYear, 1200.0 + i * 150,
+                          QStringLiteral("monthly"), 500.0, 1}) > 0);
+        QVERIFY(call(QStringLiteral("invoiceModel.generateAllRent"),
+                     {QDate::currentDate().toString(QStringLiteral("yyyy-MM"))}) == 3);
+        const QVariantList invoices =
+            m_app->evaluate(QStringLiteral("invoiceModel.getAll()")).toList();
+        for (int i = 0; i < 2; ++i) {
+            const QVariantMap invoice = invoices.at(i).toMap();
+            QVERIFY(call(QStringLiteral("paymentModel.add"),
+                         {invoice.value(QStringLiteral("id")),
+                          invoice.value(QStringLiteral("tenant_id")),
+                          i == 0 ? 600.0 : invoice.value(QStringLiteral("balance")).toDouble(),
+                          QStringLiteral("cash"), today, QStringLiteral("إيصال %1").arg(i + 1),
+                          1}) > 0);
+        }
+        const int leak = call(QStringLiteral("maintenanceModel.add"),
+                              {units.at(0), tower, QStringLiteral("تسرب مياه في المطبخ"),
+                               QStringLiteral("تحت المغسلة"), QStringLiteral("high")});
+        const int paint = call(
+            QStringLiteral("maintenanceModel.add"),
+            {units.at(3), mall, QStringLiteral("دهان الواجهة"), QString(), QStringLiteral("low")});
+        QVERIFY(leak > 0 && paint > 0);
+        QVERIFY(m_app->evaluate(QStringLiteral("maintenanceModel.complete(%1, 350)").arg(paint))
+                    .toBool());
+    }
+
+    void shoot(const QString& name)
+    {
+        const QString dir = qEnvironmentVariable("SAKANOVA_SHOTS_DIR");
+        if (dir.isEmpty())
+            return;
+        QTest::qWait(250); // let the last animation settle
+        const QString file = dir + QStringLiteral("/rental-%1-%2.png").arg(name, m_mode);
+        QVERIFY2(m_app->window()->grabWindow().save(file), qPrintable(file));
+    }
+
+    // Every visible item of the dialog lies inside it and inside the window.
+    void checkFits(const char* dialog, const QString& shot)
+    {
+        QObject* popup = m_app->object(QString::fromUtf8(dialog));
+        QVERIFY(popup);
+        QTRY_VERIFY(popup->property("opened").toBool());
+        auto* background = popup->property("background").value<QQuickItem*>();
+        auto* content = popup->property("contentItem").value<QQuickItem*>();
+        QVERIFY(background && content);
+        const QRectF bounds = background->mapRectToScene(background->boundingRect());
+        QVERIFY2(QRectF(QPointF(), m_app->window()->size()).contains(bounds), dialog);
+        std::function<void(QQuickItem*)> inside = [&](QQuickItem* item) {
+            if (!item->isVisible() || item->width() <= 0 || item->height() <= 0)
+                return;
+            // An empty field's placeholder is laid out whatever its text.
+            if (item->inherits("QQuickPlaceholderText") &&
+                item->property("text").toString().isEmpty())
+                return;
+            // Views clip what scrolls out of them; their own frame is what counts.
+            const QRectF r = item->mapRectToScene(item->boundingRect());
+            QVERIFY2(bounds.adjusted(-1, -1, 1, 1).contains(r),
+                     qPrintable(QStringLiteral("%1: %2 %3 outside")
+                                    .arg(QString::fromUtf8(dialog), item->objectName(),
+                                         QString::fromLatin1(item->metaObject()->className()))));
+            if (item->clip())
+                return;
+            for (QQuickItem* child : item->childItems())
+                inside(child);
+        };
+        inside(content);
+        shoot(shot);
+    }
+
+    void showDialog(const char* button, const char* dialog, const QString& shot)
+    {
+        click(button);
+        QVERIFY(m_app->waitOpened(dialog));
+        checkFits(dialog, shot);
+    }
+
+    void closeDialog(const char* dialog)
+    {
+        QTest::keyClick(m_app->window(), Qt::Key_Escape);
+        QVERIFY(m_app->waitClosed(dialog));
+    }
+
     void addUnit(const QString& number, const QString& rent, bool accepted)
     {
         const int before = db().count(QStringLiteral("units"));
@@ -644,6 +861,7 @@ private:
 
     std::unique_ptr<ShellHarness> m_app;
     std::unique_ptr<QQuickItem> m_missing;
+    QString m_mode = QStringLiteral("dark");
 };
 
 QTEST_MAIN(TestRentalPages)
