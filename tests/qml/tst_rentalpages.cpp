@@ -309,6 +309,75 @@ private slots:
             0);
     }
 
+    // The custom invoice ignores "+" without an amount and will not issue
+    // without a tenant and items; the service charge reaches every tenant of
+    // the property and reports how many invoices it wrote.
+    void customAndServiceInvoicesFromTheirDialogs()
+    {
+        const int tower = call(QStringLiteral("propertyModel.add"),
+                               {QStringLiteral("برج الريحان"), QStringLiteral("residential"),
+                                QString(), QStringLiteral("جنين"), QString()});
+        const int unit = call(QStringLiteral("unitModel.add"),
+                              {tower, QStringLiteral("5A"), 5, 100.0, 3, 800.0, 9600.0, 0.0, 1});
+        const int tenant =
+            call(QStringLiteral("tenantModel.add"),
+                 {QStringLiteral("نور الهدى"), QString(), QString(), QString(), QString()});
+        QVERIFY(
+            call(QStringLiteral("contractModel.add"),
+                 {unit, tenant, iso(QDate::currentDate()), iso(QDate::currentDate().addYears(1)),
+                  800.0, QStringLiteral("monthly"), 0.0, 1}) > 0);
+        const QVariantList currencies =
+            m_app->evaluate(QStringLiteral("currencyModel.getAll()")).toList();
+        int dollarRow = -1;
+        for (int i = 0; i < currencies.size(); ++i)
+            if (currencies.at(i).toMap().value(QStringLiteral("code")) == QStringLiteral("USD"))
+                dollarRow = i;
+        QVERIFY(dollarRow >= 0);
+
+        QVERIFY(m_app->showPage(kInvoices));
+        click("customInvoiceButton");
+        QVERIFY(m_app->waitOpened("customInvoiceDialog"));
+        QObject* dialog = m_app->object(QStringLiteral("customInvoiceDialog"));
+        click("customAddLineButton");
+        QCOMPARE(dialog->property("lineItems").toList().size(), 0);
+        click("customIssueButton");
+        QCOMPARE(text("customTenantBox", "errorText"), QStringLiteral("اختر المستأجر"));
+        QCOMPARE(text("customItemsError"), QStringLiteral("أضف بنداً واحداً على الأقل"));
+        QVERIFY(dialogOpen("customInvoiceDialog"));
+        QCOMPARE(db().count(QStringLiteral("invoices")), 0);
+
+        QVERIFY(m_app->choose(m_app->find(QStringLiteral("customTenantBox")), 0));
+        QVERIFY(m_app->choose(m_app->find(QStringLiteral("customCurrencyBox")), dollarRow));
+        type("customAmountField", QStringLiteral("٧٥"));
+        click("customAddLineButton");
+        QVERIFY(m_app->choose(m_app->find(QStringLiteral("customKindBox")), 1));
+        type("customAmountField", QStringLiteral("20"));
+        click("customAddLineButton");
+        QCOMPARE(text("customAmountField"), QString());
+        QCOMPARE(text("customTotal"), QStringLiteral("95.00 $"));
+        click("customIssueButton");
+        QVERIFY(m_app->waitClosed("customInvoiceDialog"));
+        QCOMPARE(db().value(QStringLiteral("SELECT c.code || '|' || i.total_amount FROM invoices i "
+                                           "JOIN currencies c ON c.id=i.currency_id")),
+                 QVariant(QStringLiteral("USD|95.0")));
+        QCOMPARE(db().value(QStringLiteral("SELECT group_concat(description, '+') FROM "
+                                           "(SELECT description FROM invoice_items ORDER BY id)")),
+                 QVariant(QStringLiteral("إيجار+مياه")));
+
+        click("serviceInvoiceButton");
+        QVERIFY(m_app->waitOpened("serviceInvoiceDialog"));
+        type("serviceAmountField", QStringLiteral("30"));
+        click("serviceIssueButton");
+        QCOMPARE(text("servicePropertyBox", "errorText"), QStringLiteral("اختر العقار"));
+        QVERIFY(m_app->choose(m_app->find(QStringLiteral("servicePropertyBox")), 0));
+        click("serviceIssueButton");
+        QVERIFY(m_app->waitClosed("serviceInvoiceDialog"));
+        QVERIFY(m_app->waitOpened("issueResultDialog"));
+        QCOMPARE(text("issueResultText"), QStringLiteral("✅ تم إصدار 1 فاتورة بنجاح"));
+        QCOMPARE(db().count(QStringLiteral("invoices")), 2);
+        QTRY_COMPARE(m_app->find(QStringLiteral("invoiceTable"))->property("count").toInt(), 2);
+    }
+
     // Searching and filtering narrow the lists, say so when nothing matches,
     // and clearing them shows everything again.
     void searchesAndFilters()
