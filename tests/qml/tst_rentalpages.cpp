@@ -730,8 +730,10 @@ private:
 
     bool dialogOpen(const char* dialog)
     {
+        // "opened" drops as soon as a dialog starts closing, while "visible"
+        // lasts through the closing animation.
         QObject* popup = m_app->object(QString::fromUtf8(dialog));
-        return popup && popup->property("visible").toBool();
+        return popup && popup->property("opened").toBool();
     }
 
     QString text(const char* item, const char* property = "text", QQuickItem* within = nullptr)
