@@ -141,6 +141,17 @@ private slots:
         QVERIFY(m_app->waitClosed("contractsDialog"));
         QTRY_COMPARE(text("tenantContractCount", "text", named("tenantRow_سامر خليل")),
                      QStringLiteral("1"));
+        // The count stays while the list is narrowed by a search.
+        type("tenantSearch", QStringLiteral("سامر"));
+        QTRY_COMPARE(m_app->find(QStringLiteral("tenantList"))->property("count").toInt(), 1);
+        QCOMPARE(text("tenantContractCount", "text", named("tenantRow_سامر خليل")),
+                 QStringLiteral("1"));
+        type("tenantSearch", QStringLiteral("لا أحد"));
+        QTRY_COMPARE(m_app->find(QStringLiteral("tenantList"))->property("count").toInt(), 0);
+        QCOMPARE(text("emptyListText", "text", m_app->find(QStringLiteral("tenantList"))),
+                 QStringLiteral("لا يوجد مستأجر مطابق للبحث"));
+        type("tenantSearch", QString());
+        QTRY_COMPARE(m_app->find(QStringLiteral("tenantList"))->property("count").toInt(), 1);
 
         // The month's rent, then a second run that finds nothing new.
         QVERIFY(m_app->showPage(kInvoices));
