@@ -23,8 +23,14 @@ QString dump(const TestDatabase& fixture)
         for (const QVariant& row : fixture.db()->execQuery(
                  QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" ORDER BY id"))) {
             QStringList values;
-            for (const QVariant& value : row.toMap())
-                values << value.toString();
+            const QVariantMap map = row.toMap();
+            for (auto it = map.cbegin(); it != map.cend(); ++it) {
+                // The chart of accounts is seeded when the file is made, with
+                // the clock's time: two files made a second apart differ there.
+                if (table == QLatin1String("accounts") && it.key() == QLatin1String("created_at"))
+                    continue;
+                values << it.value().toString();
+            }
             rows << table + QLatin1Char(':') + values.join(QLatin1Char('|'));
         }
     }
