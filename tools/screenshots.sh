@@ -128,6 +128,6 @@ docs=$root/docs/screenshots
 mkdir -p "$docs"
 convert "$out/login-dark.png" -strip "$docs/login.png"
 convert "$out/shell-dark.png" -strip "$docs/dashboard.png"
-convert "$out/shell-dark-properties.png" -strip "$docs/properties.png"
+convert "$out/rental-properties-dark.png" -strip "$docs/properties.png"
 
 echo "screenshots in $out; README pictures in $docs"
