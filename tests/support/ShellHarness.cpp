@@ -1,65 +1,48 @@
 #include "ShellHarness.h"
 
-#include <QJSValue>
+#include "core/AppSetup.h"
+
 #include <QQmlContext>
 #include <QQmlError>
-#include <QQmlExpression>
 #include <QTest>
-
-#include <utility>
 
 namespace {
 
-QStringList g_problems;
 QtMessageHandler g_previousHandler = nullptr;
 
 void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
-        g_problems << QStringLiteral("[%1] %2").arg(QString::fromLatin1(context.category), message);
+        ShellHarness::problems() << QStringLiteral("[%1] %2").arg(
+            QString::fromLatin1(context.category), message);
     if (g_previousHandler)
         g_previousHandler(type, context, message);
 }
 
-QQuickItem* findIn(QQuickItem* from, const QString& name)
-{
-    if (from->objectName() == name)
-        return from;
-    const QList<QQuickItem*> children = from->childItems();
-    for (QQuickItem* child : children) {
-        if (QQuickItem* found = findIn(child, name))
-            return found;
-    }
-    return nullptr;
-}
-
-void findAllIn(QQuickItem* from, const QString& name, QList<QQuickItem*>& found)
-{
-    if (from->objectName() == name)
-        found << from;
-    const QList<QQuickItem*> children = from->childItems();
-    for (QQuickItem* child : children)
-        findAllIn(child, name, found);
-}
-
 } // namespace
+
+QStringList& ShellHarness::problems()
+{
+    static QStringList list;
+    return list;
+}
 
 void ShellHarness::installMessageHandler()
 {
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    AppSetup::apply();
     g_previousHandler = qInstallMessageHandler(recordMessage);
 }
 
-void ShellHarness::uninstallMessageHandler()
+ShellHarness::ShellHarness()
+    : m_db(std::make_unique<TestDatabase>())
 {
-    qInstallMessageHandler(g_previousHandler);
+    connect(m_db->db(), &Database::databaseError, this,
+            [](const QString& error) { problems() << QStringLiteral("[database] ") + error; });
 }
-
-QStringList ShellHarness::takeProblems()
-{
-    return std::exchange(g_problems, {});
-}
-
-ShellHarness::ShellHarness() = default;
 
 ShellHarness::~ShellHarness()
 {
@@ -69,77 +52,87 @@ ShellHarness::~ShellHarness()
     m_db.reset();
 }
 
-bool ShellHarness::start(const Prepare& prepare)
+bool ShellHarness::startSignedIn()
 {
-    m_db = std::make_unique<TestDatabase>();
     if (!m_db->isOpen())
         return false;
-    QObject::connect(m_db->db(), &Database::databaseError, m_db->db(), [](const QString& error) {
-        g_problems << QStringLiteral("[database] ") + error;
-    });
-    if (prepare)
-        prepare(*m_db);
-
     m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir());
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_backend->publish(m_engine->rootContext());
-    QObject::connect(m_engine.get(), &QQmlEngine::warnings, m_engine.get(),
-                     [](const QList<QQmlError>& errors) {
-                         for (const QQmlError& e : errors)
-                             g_problems << QStringLiteral("[engine] ") + e.toString();
-                     });
+    connect(m_engine.get(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& errors) {
+        for (const QQmlError& e : errors)
+            problems() << QStringLiteral("[engine] ") + e.toString();
+    });
     m_engine->load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
     if (m_engine->rootObjects().size() != 1)
         return false;
     m_window = qobject_cast<QQuickWindow*>(m_engine->rootObjects().constFirst());
-    return m_window && QTest::qWaitForWindowExposed(m_window);
-}
-
-bool ShellHarness::signIn()
-{
-    auto stageName = [this] {
-        QQuickItem* stack = find(QStringLiteral("stackView"));
-        QObject* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;
-        return current ? current->objectName() : QString();
-    };
-    if (!QTest::qWaitFor([&] { return stageName() == QLatin1String("loginPage"); }))
+    if (!m_window || !QTest::qWaitForWindowExposed(m_window))
         return false;
-    if (!click(find(QStringLiteral("loginButton"))))
+    QQuickItem* button = nullptr;
+    if (!QTest::qWaitFor([&] { return (button = find(QStringLiteral("loginButton"))); }))
         return false;
+    click(button);
     return QTest::qWaitFor([&] {
         QQuickItem* stack = find(QStringLiteral("stackView"));
-        return stageName() == QLatin1String("mainApp") && !stack->property("busy").toBool();
+        auto* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;
+        return current && current->objectName() == QLatin1String("mainApp") &&
+               !stack->property("busy").toBool();
     });
 }
 
-QObject* ShellHarness::contextObject(const QString& name) const
+QObject* ShellHarness::backend(const QString& contextProperty) const
 {
-    return m_engine->rootContext()->contextProperty(name).value<QObject*>();
+    return m_engine->rootContext()->contextProperty(contextProperty).value<QObject*>();
 }
 
-QVariant ShellHarness::eval(const QString& script)
+QQuickItem* ShellHarness::search(QQuickItem* from, const QString& name)
 {
-    QQmlExpression expression(m_engine->rootContext(), nullptr, script);
-    QVariant result = expression.evaluate();
-    if (expression.hasError())
-        g_problems << QStringLiteral("[script] ") + script + QStringLiteral(": ") +
-                          expression.error().toString();
-    // Script arrays and objects come back as QJSValue; callers want plain variants.
-    if (result.userType() == qMetaTypeId<QJSValue>())
-        result = result.value<QJSValue>().toVariant();
-    return result;
+    if (from->objectName() == name)
+        return from;
+    const QList<QQuickItem*> children = from->childItems();
+    for (QQuickItem* child : children) {
+        if (QQuickItem* found = search(child, name))
+            return found;
+    }
+    return nullptr;
 }
 
-QQuickItem* ShellHarness::find(const QString& name, QQuickItem* from) const
+void ShellHarness::searchAll(QQuickItem* from, const QString& name, QList<QQuickItem*>& found)
 {
-    return findIn(from ? from : m_window->contentItem(), name);
+    if (from->objectName() == name)
+        found << from;
+    const QList<QQuickItem*> children = from->childItems();
+    for (QQuickItem* child : children)
+        searchAll(child, name, found);
 }
 
-QList<QQuickItem*> ShellHarness::findAll(const QString& name, QQuickItem* from) const
+QQuickItem* ShellHarness::find(const QString& name, QQuickItem* within) const
+{
+    // Popups live in the window's overlay, which is a child of contentItem's
+    // parent, so the search starts at the root item.
+    QQuickItem* root = within ? within : m_window->contentItem()->parentItem();
+    return search(root ? root : m_window->contentItem(), name);
+}
+
+QList<QQuickItem*> ShellHarness::findAll(const QString& name, QQuickItem* within) const
 {
     QList<QQuickItem*> found;
-    findAllIn(from ? from : m_window->contentItem(), name, found);
+    QQuickItem* root = within ? within : m_window->contentItem()->parentItem();
+    searchAll(root ? root : m_window->contentItem(), name, found);
     return found;
+}
+
+bool ShellHarness::showPage(int index)
+{
+    QObject* menu = find(QStringLiteral("sideBarMenu"));
+    if (!menu)
+        return false;
+    QMetaObject::invokeMethod(menu, "positionViewAtIndex", Q_ARG(int, index),
+                              Q_ARG(int, 4 /* ListView.Contain */));
+    if (!click(find(QStringLiteral("menuEntry_%1").arg(index))))
+        return false;
+    return find(QStringLiteral("pageStack"))->property("currentIndex").toInt() == index;
 }
 
 bool ShellHarness::click(QQuickItem* target)
@@ -153,15 +146,42 @@ bool ShellHarness::click(QQuickItem* target)
     return true;
 }
 
-bool ShellHarness::openPage(int index)
+bool ShellHarness::typeInto(QQuickItem* field, const QString& text)
 {
-    QQuickItem* menu = find(QStringLiteral("sideBarMenu"));
-    if (!menu)
+    if (!field)
         return false;
-    QMetaObject::invokeMethod(menu, "positionViewAtIndex", Q_ARG(int, index),
+    // MTextField and SearchBar expose their inner TextField as `input`.
+    auto* input = field->property("input").value<QQuickItem*>();
+    if (!input)
+        input = field;
+    if (!click(input) || !QTest::qWaitFor([&] { return input->hasActiveFocus(); }))
+        return false;
+    QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(m_window, Qt::Key_Delete);
+    // keyClicks() only handles Latin-1; send each character with its text.
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, m_window, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    return input->property("text").toString() == text;
+}
+
+bool ShellHarness::choose(QQuickItem* combo, int index)
+{
+    auto* box = combo ? combo->property("input").value<QQuickItem*>() : nullptr;
+    if (!box || !click(box))
+        return false;
+    QObject* popup = box->property("popup").value<QObject*>();
+    if (!popup || !QTest::qWaitFor([&] { return popup->property("opened").toBool(); }))
+        return false;
+    auto* list = popup->property("contentItem").value<QQuickItem*>();
+    if (!list)
+        return false;
+    QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, index),
                               Q_ARG(int, 4 /* ListView.Contain */));
-    if (!click(find(QStringLiteral("menuEntry_%1").arg(index))))
+    QQuickItem* option = nullptr;
+    QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, option),
+                              Q_ARG(int, index));
+    if (!click(option))
         return false;
-    QQuickItem* stack = find(QStringLiteral("pageStack"));
-    return QTest::qWaitFor([&] { return stack->property("currentIndex").toInt() == index; });
+    return QTest::qWaitFor([&] { return !popup->property("visible").toBool(); }) &&
+           box->property("currentIndex").toInt() == index;
 }

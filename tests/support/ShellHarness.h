@@ -1,64 +1,58 @@
 #pragma once
 
 #include "TestDatabase.h"
-
 #include "core/AppContext.h"
 
+#include <QObject>
 #include <QQmlApplicationEngine>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QStringList>
-#include <QVariant>
 
-#include <functional>
 #include <memory>
 
-// The whole window as the application builds it: the real back-end objects
-// on a fresh database, the main document loaded and signed in, driven with
-// mouse clicks. Every QML warning and database error is collected so a test
-// can fail on them.
-class ShellHarness
+// The real main document on the real back-end objects and a fresh temporary
+// database, signed in and driven with mouse clicks and typed keys. Every QML
+// warning and database error raised meanwhile is collected in problems(), so
+// a test can fail on any of them.
+class ShellHarness : public QObject
 {
+    Q_OBJECT
+
 public:
-    using Prepare = std::function<void(TestDatabase&)>;
-
-    // Installs the message handler that collects warnings; call once per test
-    // executable (initTestCase), and uninstall() at its end.
-    static void installMessageHandler();
-    static void uninstallMessageHandler();
-    // Warnings and errors collected since the last call.
-    static QStringList takeProblems();
-
     ShellHarness();
-    ~ShellHarness();
+    ~ShellHarness() override;
 
-    ShellHarness(const ShellHarness&) = delete;
-    ShellHarness& operator=(const ShellHarness&) = delete;
+    // Installs the message handler that collects warnings (once per process).
+    static void installMessageHandler();
+    static QStringList& problems();
 
-    // Shapes the stored data with `prepare` before the back end is built.
-    bool start(const Prepare& prepare = {});
-    // Signs in with the default administrator and waits for the main shell.
-    bool signIn();
+    // Loads the window and signs in with the default administrator; false
+    // when the shell did not appear.
+    bool startSignedIn();
 
     TestDatabase& database() { return *m_db; }
     QQuickWindow* window() const { return m_window; }
-    QQmlApplicationEngine* engine() const { return m_engine.get(); }
-    QObject* contextObject(const QString& name) const;
+    QObject* backend(const QString& contextProperty) const;
 
-    // Runs `script` in the root context (the context properties are in scope)
-    // and returns its value; a script error is collected as a problem.
-    QVariant eval(const QString& script);
+    // The named item in the window or its popups (nullptr when there is none);
+    // `within` narrows the search to one subtree.
+    QQuickItem* find(const QString& name, QQuickItem* within = nullptr) const;
+    QList<QQuickItem*> findAll(const QString& name, QQuickItem* within = nullptr) const;
 
-    // Items by objectName, searched through the visual tree, where delegates live.
-    QQuickItem* find(const QString& name, QQuickItem* from = nullptr) const;
-    QList<QQuickItem*> findAll(const QString& name, QQuickItem* from = nullptr) const;
-
-    // Clicks the centre of `target`; false when it is not visible in the window.
+    // Shows page `index` through its side-bar entry.
+    bool showPage(int index);
+    // Clicks the centre of a visible item; false when it is hidden or off screen.
     bool click(QQuickItem* target);
-    // Shows the page at `index` of the side bar by clicking its entry.
-    bool openPage(int index);
+    // Clicks a text field, clears it and types `text` key by key.
+    bool typeInto(QQuickItem* field, const QString& text);
+    // Picks entry `index` of an MComboBox the way a user does (open, choose).
+    bool choose(QQuickItem* combo, int index);
 
 private:
+    static QQuickItem* search(QQuickItem* from, const QString& name);
+    static void searchAll(QQuickItem* from, const QString& name, QList<QQuickItem*>& found);
+
     std::unique_ptr<TestDatabase> m_db;
     std::unique_ptr<AppContext> m_backend;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
