@@ -30,11 +30,7 @@ bool Database::initialize(const QString& path)
         return false;
     }
 
-    QSqlQuery pragma(m_db);
-    pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
-    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    pragma.exec(QStringLiteral("PRAGMA cache_size=-64000"));
+    applyPragmas();
 
     Schema::createTables(m_db);
     const QStringList migrationErrors = Schema::migrateUsersTable(m_db);
@@ -42,6 +38,48 @@ bool Database::initialize(const QString& path)
         emit databaseError(error);
     Schema::createIndexes(m_db);
     Schema::seedDefaultData(m_db);
+    return true;
+}
+
+void Database::applyPragmas()
+{
+    QSqlQuery pragma(m_db);
+    pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
+    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    pragma.exec(QStringLiteral("PRAGMA cache_size=-64000"));
+}
+
+bool Database::checkpointAndClose()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_db.isOpen())
+        return true;
+    if (m_transactionDepth > 0)
+        return false;
+    {
+        QSqlQuery checkpoint(m_db);
+        if (!checkpoint.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"))) {
+            emit databaseError(checkpoint.lastError().text());
+            return false;
+        }
+    }
+    m_db.close();
+    return true;
+}
+
+bool Database::reopen(bool readOnly)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_db.isOpen())
+        m_db.close();
+    m_db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
+    if (!m_db.open()) {
+        emit databaseError(m_db.lastError().text());
+        return false;
+    }
+    if (!readOnly)
+        applyPragmas();
     return true;
 }
 

@@ -60,6 +60,7 @@ int main(int argc, char* argv[])
         return -1;
     }
 
+    backend.startDeferredWork();
     const int exitCode = QApplication::exec();
 
     if (AppLog::isOpen()) {
