@@ -3,7 +3,7 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import "components"
 import "dashboard"
-import "components/Money.js" as Money
+import "components/Totals.js" as Totals
 
 // The home page: headline figures, the alerts, six months of collections, the
 // occupancy, and the latest activity. It only reads, and reads again whenever
@@ -23,8 +23,6 @@ Item {
     property var recentPayments: []
     property var recentMaint: []
     property var insights: []
-    property var symbols: ({})
-    property string primarySymbol: ""
     // How many times the figures have been read; lets a caller wait for a reload.
     property int loadCount: 0
 
@@ -37,9 +35,6 @@ Item {
     }
 
     function refreshData() {
-        var currencies = currencyModel.getAll()
-        symbols = Money.symbolMap(currencies)
-        primarySymbol = Money.primarySymbol(currencies)
         stats = dashboardCtrl.getStats()
         occupancy = dashboardCtrl.getOccupancyRate()
         alerts = notifyCtrl.getActiveAlerts()
@@ -69,8 +64,7 @@ Item {
     }
 
     function amountOf(row) {
-        var symbol = row.currency_symbol || symbols[row.currency_id] || primarySymbol
-        return Money.format(row.amount, symbol)
+        return Money.format(row.amount, row.currency_id)
     }
 
     function joined(first, second, separator) {
@@ -82,8 +76,9 @@ Item {
     Component.onCompleted: scheduleRefresh()
     onVisibleChanged: scheduleRefresh()
 
-    DataWatcher {
-        sources: [propertyModel, unitModel, tenantModel, contractModel, invoiceModel,
+    DataWatch {
+        active: page.visible
+        targets: [propertyModel, unitModel, tenantModel, contractModel, invoiceModel,
             paymentModel, maintenanceModel, expenseModel, chequeModel, buyerModel,
             installmentModel, currencyModel]
         onChanged: page.scheduleRefresh()
@@ -153,8 +148,8 @@ Item {
                     objectName: "cardRevenue"
                     Layout.fillWidth: true
                     title: "الإيرادات الشهرية"
-                    value: Money.format(page.stats.monthlyRevenue || 0, page.primarySymbol)
-                    subtitle: page.stats.mixedCurrencies ? Money.mixedLabel : ""
+                    value: Money.format(page.stats.monthlyRevenue || 0, 0)
+                    subtitle: page.stats.mixedCurrencies ? Totals.mixedLabel : ""
                     icon: "⌬"
                     iconBg: "#1e293b"
                     iconColor: "#f59e0b"
@@ -288,7 +283,7 @@ Item {
                                     Text {
                                         objectName: "paymentName"
                                         width: parent.width
-                                        text: paymentRow.modelData.tenant_name
+                                        text: paymentRow.modelData.payer_name || paymentRow.modelData.tenant_name
                                               || paymentRow.modelData.buyer_name || "—"
                                         textFormat: Text.PlainText
                                         horizontalAlignment: Text.AlignRight

@@ -3,8 +3,7 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import "components"
 import "reports"
-import "components/Money.js" as Money
-import "components/DateInput.js" as DateInput
+import "components/Input.js" as Input
 
 // Six report tabs over a date range the user can change, and a print button
 // that sends the tab on screen to a PDF. Only the tab on screen is read, when
@@ -17,15 +16,14 @@ Item {
         "حالة الوحدات", "الأقساط المتأخرة", "تقرير الشيكات"]
     property int currentTab: 0
     property string fromDate: new Date().getFullYear() + "-01-01"
-    property string toDate: DateInput.today()
+    property string toDate: Input.today()
     property string fromError: ""
     property string toError: ""
-    property var symbols: ({})
-    property string primarySymbol: ""
     // The last thing an action here has to report (printed file, copy, refusal).
     property string statusText: ""
     property bool statusIsError: false
     property bool printing: false
+    property bool sharing: false
     // How many times a tab has been read; lets a caller wait for a reload.
     property int loadCount: 0
 
@@ -33,9 +31,6 @@ Item {
         chequesTab]
 
     function refresh() {
-        var currencies = currencyModel.getAll()
-        symbols = Money.symbolMap(currencies)
-        primarySymbol = Money.primarySymbol(currencies)
         tabs[currentTab].reload()
         loadCount += 1
     }
@@ -50,13 +45,20 @@ Item {
         statusIsError = isError === true
     }
 
+    // Short enough to stand under the narrow range fields.
+    function dateProblem(typed, parsed) {
+        if (Input.normalize(typed) === "")
+            return "أدخل التاريخ"
+        return parsed === "" ? "تاريخ غير صحيح، yyyy-MM-dd" : ""
+    }
+
     // Takes the typed range when both ends are real dates in order; otherwise
     // the fields say what is wrong and the figures stay as they are.
     function applyRange() {
-        var from = DateInput.normalized(fromField.text)
-        var to = DateInput.normalized(toField.text)
-        fromError = DateInput.problem(fromField.text)
-        toError = DateInput.problem(toField.text)
+        var from = Input.date(fromField.text)
+        var to = Input.date(toField.text)
+        fromError = dateProblem(fromField.text, from)
+        toError = dateProblem(toField.text, to)
         if (fromError === "" && toError === "" && from > to)
             fromError = "«من» بعد «إلى»"
         if (fromError !== "" || toError !== "")
@@ -71,14 +73,24 @@ Item {
     }
 
     // Sends `payload` ({ data, summary }) to the PDF printer under `title`;
-    // printCtrl reports the file or the failure through its signals.
-    function printPayload(title, payload) {
+    // printCtrl reports the file or the failure through its signals. When
+    // sharing, the file's folder is opened instead of the file.
+    function printPayload(title, payload, share) {
         if (printing)
             return
         printing = true
-        report("جاري إنشاء ملف PDF...", false)
-        printCtrl.printReport(title, "تقرير", payload.data, payload.summary)
+        sharing = share === true
+        report(sharing ? "جاري حفظ التحليل..." : "جاري إنشاء ملف PDF...", false)
+        if (sharing)
+            printCtrl.exportReport(title, "تقرير", payload.data, payload.summary)
+        else
+            printCtrl.printReport(title, "تقرير", payload.data, payload.summary)
         printing = false
+        sharing = false
+    }
+
+    function shareAnalysis() {
+        printPayload("تقرير الذكاء الاصطناعي", analysisTab.printPayload(), true)
     }
 
     function printCurrentTab() {
@@ -89,8 +101,9 @@ Item {
     onVisibleChanged: scheduleRefresh()
     onCurrentTabChanged: scheduleRefresh()
 
-    DataWatcher {
-        sources: [propertyModel, unitModel, tenantModel, contractModel, invoiceModel,
+    DataWatch {
+        active: page.visible
+        targets: [propertyModel, unitModel, tenantModel, contractModel, invoiceModel,
             paymentModel, maintenanceModel, expenseModel, chequeModel, buyerModel,
             installmentModel, currencyModel]
         onChanged: page.scheduleRefresh()
@@ -101,7 +114,8 @@ Item {
         enabled: page.printing
         function onPrintFinished(success, filePath) {
             if (success)
-                page.report("تم حفظ التقرير: " + filePath, false)
+                page.report((page.sharing ? "تم حفظ التحليل وفتح مجلده: " : "تم حفظ التقرير: ")
+                            + filePath, false)
         }
         function onPrintError(message) { page.report(message, true) }
     }
@@ -134,7 +148,8 @@ Item {
                         text: page.fromError
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        elide: Text.ElideLeft
+                        fontSizeMode: Text.HorizontalFit
+                        minimumPixelSize: 8
                         font.pixelSize: 11
                         color: Theme.dangerColor
                     }
@@ -156,7 +171,8 @@ Item {
                         text: page.toError
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        elide: Text.ElideLeft
+                        fontSizeMode: Text.HorizontalFit
+                        minimumPixelSize: 8
                         font.pixelSize: 11
                         color: Theme.dangerColor
                     }
@@ -236,29 +252,22 @@ Item {
                 id: financialTab
                 fromDate: page.fromDate
                 toDate: page.toDate
-                primarySymbol: page.primarySymbol
             }
             ProjectsTab {
                 id: projectsTab
                 fromDate: page.fromDate
                 toDate: page.toDate
-                primarySymbol: page.primarySymbol
             }
             UnitsTab {
                 id: unitsTab
-                symbols: page.symbols
-                primarySymbol: page.primarySymbol
             }
             OverdueTab {
                 id: overdueTab
-                symbols: page.symbols
-                primarySymbol: page.primarySymbol
             }
             ChequesTab {
                 id: chequesTab
                 fromDate: page.fromDate
                 toDate: page.toDate
-                primarySymbol: page.primarySymbol
             }
         }
 

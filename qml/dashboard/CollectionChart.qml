@@ -1,6 +1,6 @@
 import QtQuick
 import "../components"
-import "../components/Money.js" as Money
+import "../components/Totals.js" as Totals
 
 // Tenant and buyer payments of the last months, one bar per month scaled to
 // the largest; the current month stands out. A period with nothing collected
@@ -49,7 +49,7 @@ Item {
         anchors.leftMargin: 20
         visible: text !== ""
         text: chart.largest <= 0 ? "لا توجد تحصيلات في هذه الفترة"
-                                 : (chart.mixedCurrencies ? Money.mixedLabel : "")
+                                 : (chart.mixedCurrencies ? Totals.mixedLabel : "")
         textFormat: Text.PlainText
         font.pixelSize: 11
         font.family: "Segoe UI, Arial"

@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
-import "../components/Money.js" as Money
+import "../components/Totals.js" as Totals
 
 // The cheques falling due within the chosen range, each in its own currency,
 // with their count and totals.
@@ -12,18 +12,18 @@ Item {
 
     property string fromDate: ""
     property string toDate: ""
-    property string primarySymbol: ""
     property var chequeData: []
 
-    readonly property string totalText: Money.sumsText(
-        Money.sumsBySymbol(chequeData, function (row) { return row.amount }, symbolOf), primarySymbol)
+    readonly property string totalText: Totals.sumsText(
+        Totals.sumsBySymbol(chequeData, function (row) { return row.amount }, symbolOf),
+        Money.primarySymbol)
 
     function reload() {
         chequeData = reportCtrl.getChequeReport("", fromDate, toDate)
     }
 
     function symbolOf(row) {
-        return row.currency_symbol || primarySymbol
+        return row.currency_symbol || Money.primarySymbol
     }
 
     function statusText(status) {
@@ -38,7 +38,7 @@ Item {
                 cheque_number: r.cheque_number || "",
                 bank: r.bank_name || r.bank || "",
                 due_date: r.due_date || "",
-                amount: Money.format(r.amount, symbolOf(r)),
+                amount: Money.plain(r.amount) + " " + symbolOf(r),
                 status: statusText(r.status)
             })
         }
@@ -121,14 +121,15 @@ Item {
                         objectName: "chequeAmount"
                         Layout.preferredWidth: 150
                         strong: true
-                        text: Money.format(line.modelData.amount, tab.symbolOf(line.modelData))
+                        text: Money.plain(line.modelData.amount) + " " + tab.symbolOf(line.modelData)
                     }
                     StatusBadge {
                         objectName: "chequeStatus"
                         Layout.alignment: Qt.AlignVCenter
                         text: tab.statusText(line.modelData.status)
-                        tint: line.modelData.status === "paid" ? "#22c55e"
+                        textColor: line.modelData.status === "paid" ? "#22c55e"
                               : line.modelData.status === "pending" ? "#f59e0b" : "#ef4444"
+                        fill: Qt.rgba(textColor.r, textColor.g, textColor.b, 0.14)
                     }
                 }
             }

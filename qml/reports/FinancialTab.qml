@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import "../components"
-import "../components/Money.js" as Money
+import "../components/Totals.js" as Totals
 
 // Revenue, expenses and net profit over the chosen range, then the balance
 // figures: what tenants and buyers still owe, the assets and the cash.
@@ -11,7 +11,6 @@ Item {
 
     property string fromDate: ""
     property string toDate: ""
-    property string primarySymbol: ""
     property var summary: ({})
     property var balance: ({})
 
@@ -21,7 +20,7 @@ Item {
     }
 
     function money(value, map) {
-        return Money.format(value || 0, primarySymbol) + (map.mixedCurrencies ? " (" + Money.mixedLabel + ")" : "")
+        return Totals.withMixedNote(Money.format(value || 0, 0), map.mixedCurrencies)
     }
 
     readonly property var balanceFigures: [
@@ -55,24 +54,24 @@ Item {
                 objectName: "financialRevenue"
                 Layout.fillWidth: true
                 title: "إجمالي الإيرادات"
-                value: Money.format(tab.summary.revenue || 0, tab.primarySymbol)
-                subtitle: tab.summary.mixedCurrencies ? Money.mixedLabel : ""
+                value: Money.format(tab.summary.revenue || 0, 0)
+                subtitle: tab.summary.mixedCurrencies ? Totals.mixedLabel : ""
                 icon: "💰"
             }
             StatsCard {
                 objectName: "financialExpenses"
                 Layout.fillWidth: true
                 title: "إجمالي المصروفات"
-                value: Money.format(tab.summary.expenses || 0, tab.primarySymbol)
-                subtitle: tab.summary.mixedCurrencies ? Money.mixedLabel : ""
+                value: Money.format(tab.summary.expenses || 0, 0)
+                subtitle: tab.summary.mixedCurrencies ? Totals.mixedLabel : ""
                 icon: "📤"
             }
             StatsCard {
                 objectName: "financialNet"
                 Layout.fillWidth: true
                 title: "صافي الربح"
-                value: Money.format(tab.summary.net_profit || 0, tab.primarySymbol)
-                subtitle: tab.summary.mixedCurrencies ? Money.mixedLabel : ""
+                value: Money.format(tab.summary.net_profit || 0, 0)
+                subtitle: tab.summary.mixedCurrencies ? Totals.mixedLabel : ""
                 icon: "📊"
             }
         }

@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
-import "../components/Money.js" as Money
+import "../components/Totals.js" as Totals
 
 // Instalments past their due date and not fully paid, with what is still
 // owed on each and in all (per currency).
@@ -10,12 +10,10 @@ Item {
     id: tab
     objectName: "overdueTab"
 
-    property var symbols: ({})
-    property string primarySymbol: ""
     property var overdueList: []
 
-    readonly property string totalText: Money.sumsText(
-        Money.sumsBySymbol(overdueList, remaining, symbolOf), primarySymbol)
+    readonly property string totalText: Totals.sumsText(
+        Totals.sumsBySymbol(overdueList, remaining, symbolOf), Money.primarySymbol)
 
     function reload() {
         overdueList = reportCtrl.getOverdueInstallments()
@@ -26,23 +24,22 @@ Item {
     }
 
     function symbolOf(row) {
-        return symbols[row.currency_id] || primarySymbol
+        return Money.symbol(row.currency_id)
     }
 
     function printPayload() {
         var rows = []
         for (var i = 0; i < overdueList.length; ++i) {
             var r = overdueList[i]
-            var symbol = symbolOf(r)
             var row = {
                 buyer_name: r.buyer_name || "",
                 property_name: r.property_name || "",
                 unit_number: r.unit_number || "",
                 due_date: r.due_date || "",
-                installment_amount: Money.format(r.installment_amount, symbol),
-                paid_amount: Money.format(r.paid_amount, symbol)
+                installment_amount: Money.format(r.installment_amount, r.currency_id),
+                paid_amount: Money.format(r.paid_amount, r.currency_id)
             }
-            row["المتبقي"] = Money.format(remaining(r), symbol)
+            row["المتبقي"] = Money.format(remaining(r), r.currency_id)
             rows.push(row)
         }
         var summary = {}
@@ -125,7 +122,7 @@ Item {
                         Layout.preferredWidth: 150
                         strong: true
                         color: Theme.dangerColor
-                        text: Money.format(tab.remaining(line.modelData), tab.symbolOf(line.modelData))
+                        text: Money.format(tab.remaining(line.modelData), line.modelData.currency_id)
                     }
                 }
             }

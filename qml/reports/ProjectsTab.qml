@@ -2,7 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
-import "../components/Money.js" as Money
+import "../components/Totals.js" as Totals
 
 // One card per property with its sales, expenses and expected profit. A card
 // reads its figures when it comes into view, so a large office does not pay
@@ -13,7 +13,6 @@ Item {
 
     property string fromDate: ""
     property string toDate: ""
-    property string primarySymbol: ""
     property var properties: []
     // Bumped on every reload so visible cards read their figures again.
     property int generation: 0
@@ -56,10 +55,10 @@ Item {
                 tab.generation
                 return reportCtrl.getProjectDetailedFinancials(modelData.id, tab.fromDate, tab.toDate)
             }
-            readonly property string mixedNote: figures.mixedCurrencies ? " (" + Money.mixedLabel + ")" : ""
+            readonly property string mixedNote: figures.mixedCurrencies ? " (" + Totals.mixedLabel + ")" : ""
             width: ListView.view.width - 14
             x: 14
-            height: 118
+            height: 136
             radius: 14
             color: Theme.bgCard
             border.width: 1
@@ -133,7 +132,7 @@ Item {
                             Text {
                                 objectName: "project_" + figure.modelData.key
                                 width: parent.width
-                                text: Money.format(card.figures[figure.modelData.key] || 0, tab.primarySymbol)
+                                text: Money.format(card.figures[figure.modelData.key] || 0, 0)
                                       + card.mixedNote
                                 textFormat: Text.PlainText
                                 horizontalAlignment: Text.AlignRight
@@ -145,6 +144,18 @@ Item {
                             }
                         }
                     }
+                }
+
+                // Counts and the unsold value are not tied to dates.
+                Text {
+                    objectName: "projectLifetimeNote"
+                    Layout.fillWidth: true
+                    visible: card.figures.range_applied === true
+                    text: "عدد الوحدات وقيمة غير المباع: منذ البداية، وباقي الأرقام للفترة المختارة"
+                    horizontalAlignment: Text.AlignRight
+                    elide: Text.ElideLeft
+                    font.pixelSize: 11
+                    color: Theme.textMuted
                 }
             }
         }

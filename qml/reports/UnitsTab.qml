@@ -2,7 +2,6 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
-import "../components/Money.js" as Money
 
 // Every unit with its area, its price (the sale price, or the monthly rent
 // when it has none) and its status.
@@ -10,8 +9,6 @@ Item {
     id: tab
     objectName: "unitsTab"
 
-    property var symbols: ({})
-    property string primarySymbol: ""
     property var units: []
 
     function reload() {
@@ -25,7 +22,7 @@ Item {
     function priceOf(unit) {
         var sale = Number(unit.sale_price) || 0
         var amount = sale !== 0 ? sale : (Number(unit.rent_monthly) || 0)
-        return Money.format(amount, symbols[unit.currency_id] || primarySymbol)
+        return Money.format(amount, unit.currency_id)
     }
 
     EmptyNote {
@@ -73,8 +70,9 @@ Item {
                 Layout.alignment: Qt.AlignVCenter
                 text: line.modelData.status === "available" ? "متاحة"
                       : line.modelData.status === "rented" ? "مؤجرة" : "مباعة"
-                tint: line.modelData.status === "available" ? "#22c55e"
+                textColor: line.modelData.status === "available" ? "#22c55e"
                       : line.modelData.status === "rented" ? "#60a5fa" : "#C5A059"
+                fill: Qt.rgba(textColor.r, textColor.g, textColor.b, 0.14)
             }
         }
     }
