@@ -73,7 +73,7 @@ Rectangle {
                 required property var modelData
                 required property int index
                 width: ListView.view.width - 12
-                x: 12
+                x: 0
                 height: 50
                 radius: 8
                 color: "#0f172a"

@@ -136,7 +136,7 @@ Item {
                         objectName: "analysisText"
                         width: textScroll.availableWidth - 8
                         text: tab.analysisText !== "" ? tab.analysisText : "جاري تحليل البيانات..."
-                        textFormat: tab.analysisText !== "" ? Text.MarkdownText : Text.PlainText
+                        textFormat: Text.MarkdownText
                         wrapMode: Text.WordWrap
                         horizontalAlignment: Text.AlignRight
                         lineHeight: 1.6

@@ -99,7 +99,7 @@ Item {
                     objectName: "chequeRow"
                     required property var modelData
                     width: ListView.view.width - 14
-                    x: 14
+                    x: 0
 
                     ReportCell {
                         objectName: "chequeNumber"

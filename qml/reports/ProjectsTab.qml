@@ -57,7 +57,7 @@ Item {
             }
             readonly property string mixedNote: figures.mixedCurrencies ? " (" + Totals.mixedLabel + ")" : ""
             width: ListView.view.width - 14
-            x: 14
+            x: 0
             height: 136
             radius: 14
             color: Theme.bgCard

@@ -46,7 +46,7 @@ Item {
             objectName: "unitRow"
             required property var modelData
             width: ListView.view.width - 14
-            x: 14
+            x: 0
 
             ReportCell {
                 objectName: "unitName"
