@@ -121,7 +121,7 @@ shoot_insight_pages() {
     # Scrolls the side bar back to its first entry, so entry_y holds.
     menu_top() { xdotool mousemove 1160 400 click 4 click 4 click 4 click 4 click 4 click 4; sleep 0.5; }
     # The report tabs, right to left, on the row under the page header.
-    local tab_x=(955 845 737 632 520 407) tab_y=188
+    local tab_x=(955 820 712 604 483 352) tab_y=204
     local mode i
     for mode in dark light; do
         tall
@@ -129,6 +129,7 @@ shoot_insight_pages() {
         menu_top
         click 1160 "$(entry_y 0)"
         short
+        xdotool mousemove 600 500 click 4 click 4 click 4 click 4 click 4 click 4 click 4 click 4
         shot "insight-dashboard-$mode" 1.5
         xdotool mousemove 600 500 click 5 click 5 click 5 click 5 click 5 click 5 click 5 click 5
         shot "insight-dashboard-lower-$mode" 1
