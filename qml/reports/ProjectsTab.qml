@@ -116,14 +116,14 @@ Item {
                             { key: "expected_profit", label: "الربح المتوقع" }
                         ]
 
-                        Column {
+                        ColumnLayout {
                             id: figure
                             required property var modelData
                             Layout.fillWidth: true
                             Layout.preferredWidth: 1
                             spacing: 4
                             Text {
-                                width: parent.width
+                                Layout.fillWidth: true
                                 text: figure.modelData.label
                                 horizontalAlignment: Text.AlignRight
                                 font.pixelSize: 12
@@ -131,7 +131,7 @@ Item {
                             }
                             Text {
                                 objectName: "project_" + figure.modelData.key
-                                width: parent.width
+                                Layout.fillWidth: true
                                 text: Money.format(card.figures[figure.modelData.key] || 0, 0)
                                       + card.mixedNote
                                 textFormat: Text.PlainText
