@@ -125,6 +125,8 @@ private slots:
             call(QStringLiteral("dashboardCtrl.getMonthlyCollections(6)")).toList();
         QCOMPARE(months.size(), 6);
         QQuickItem* chart = m_shell->find(QStringLiteral("collectionChart"), page);
+        // Bars of an earlier reload may still wait for deletion.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QQuickItem* area = m_shell->find(QStringLiteral("analyticsChartArea"), chart);
         const QList<QQuickItem*> bars =
             rightToLeft(m_shell->findAll(QStringLiteral("analyticsBar"), chart));
@@ -194,8 +196,11 @@ private slots:
         const QVariantList months =
             call(QStringLiteral("dashboardCtrl.getMonthlyCollections(6)")).toList();
         QQuickItem* chart = m_shell->find(QStringLiteral("collectionChart"), page);
+        // Bars of an earlier reload may still wait for deletion.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         const QList<QQuickItem*> values =
             rightToLeft(m_shell->findAll(QStringLiteral("analyticsBarValue"), chart));
+        QCOMPARE(values.size(), 6);
         QCOMPARE(text(values.last()),
                  QLocale().toString(months.last().toMap().value("total").toDouble(), 'f', 0));
     }
@@ -266,6 +271,8 @@ private slots:
         QVERIFY(!m_shell->find(QStringLiteral("alertsPanel"), page)->isVisible());
         // No invented bars: six empty months that say so.
         QQuickItem* chart = m_shell->find(QStringLiteral("collectionChart"), page);
+        // Bars of an earlier reload may still wait for deletion.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (QQuickItem* bar : m_shell->findAll(QStringLiteral("analyticsBar"), chart))
             QCOMPARE(bar->height(), 0.0);
         QCOMPARE(m_shell->findAll(QStringLiteral("analyticsBar"), chart).size(), 6);
