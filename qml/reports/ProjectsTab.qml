@@ -58,7 +58,7 @@ Item {
             readonly property string mixedNote: figures.mixedCurrencies ? " (" + Totals.mixedLabel + ")" : ""
             width: ListView.view.width - 14
             x: 0
-            height: 150
+            height: 166
             radius: 14
             color: Theme.bgCard
             border.width: 1
