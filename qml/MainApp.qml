@@ -62,7 +62,9 @@ FocusScope {
                 Layout.fillHeight: true
                 currentIndex: 0
 
-                DashboardPage {}
+                DashboardPage {
+                    onOpenPage: index => shell.navigate(index)
+                }
                 PropertiesPage {}
                 TenantsPage {}
                 BuyersPage {}

@@ -107,7 +107,49 @@ start_app
 shot login-light
 stop_app
 
-# 3. A database without a primary currency opens the first-run setup page.
+# 3. The dashboard and the six report tabs with a small sample office, at
+#    1280 x 720, in both themes.
+shoot_insight_pages() {
+    sqlite3 "$data_dir/sakanova.db" <"$root/tools/screenshots/insight-sample.sql"
+    start_app
+    xdotool key Return
+    sleep 1.5
+    local win
+    win=$(xdotool search --onlyvisible --pid "$app_pid" | head -n1)
+    # The side bar's lower entries need the full height; the pages are shot
+    # at the smallest size they are laid out for.
+    tall() { xdotool windowsize "$win" 1280 800; sleep 0.5; }
+    short() { xdotool windowsize "$win" 1280 720; sleep 0.5; }
+    # Scrolls the side bar back to its first entry, so entry_y holds.
+    menu_top() { xdotool mousemove 1160 400 click 4 click 4 click 4 click 4 click 4 click 4; sleep 0.5; }
+    # The report tabs, right to left, on the row under the page header.
+    local tab_x=(955 820 712 604 483 352) tab_y=204
+    local mode i
+    for mode in dark light; do
+        tall
+        click "${insight_theme[$mode]}" 36
+        menu_top
+        click 1160 "$(entry_y 0)"
+        short
+        xdotool mousemove 600 500 click 4 click 4 click 4 click 4 click 4 click 4 click 4 click 4
+        shot "insight-dashboard-$mode" 1.5
+        xdotool mousemove 600 500 click 5 click 5 click 5 click 5 click 5 click 5 click 5 click 5
+        shot "insight-dashboard-lower-$mode" 1
+        tall
+        menu_top
+        click 1160 "$(entry_y 9)"
+        short
+        for i in 0 1 2 3 4 5; do
+            click "${tab_x[$i]}" "$tab_y"
+            shot "insight-reports-tab$i-$mode" 1
+        done
+    done
+    stop_app
+}
+declare -A insight_theme=([dark]=348 [light]=262)
+shoot_insight_pages
+
+# 4. A database without a primary currency opens the first-run setup page.
 sqlite3 "$data_dir/sakanova.db" "UPDATE currencies SET is_primary=0"
 start_app
 xdotool key Return

@@ -76,6 +76,9 @@ Rectangle {
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideLeft
+                // Large amounts shrink to fit the card rather than lose digits.
+                fontSizeMode: Text.HorizontalFit
+                minimumPixelSize: 13
                 font.pixelSize: 22
                 font.bold: true
                 font.family: "Segoe UI, Arial"

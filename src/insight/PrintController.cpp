@@ -269,10 +269,24 @@ bool PrintController::printReport(const QString& title, const QString& type,
     Q_UNUSED(type)
     clearError();
     emit printStarted();
+    return output(reportHtml(title, data, summary), reportPath(title));
+}
+
+bool PrintController::exportReport(const QString& title, const QString& type,
+                                   const QVariantList& data, const QVariantMap& summary)
+{
+    Q_UNUSED(type)
+    clearError();
+    emit printStarted();
+    return output(reportHtml(title, data, summary), reportPath(title), Show::Folder);
+}
+
+QString PrintController::reportPath(const QString& title) const
+{
     QString stem = fileNamePart(title);
     if (stem.isEmpty())
         stem = QStringLiteral("تقرير");
-    return output(reportHtml(title, data, summary), freePath(stem));
+    return freePath(stem);
 }
 
 bool PrintController::printStatement(const QString& entityName, const QString& entityType,
@@ -304,7 +318,7 @@ bool PrintController::failed(const QString& reason, const QString& path)
     return false;
 }
 
-bool PrintController::output(const QString& html, const QString& path)
+bool PrintController::output(const QString& html, const QString& path, Show show)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return failed(QStringLiteral("تعذر إنشاء مجلد المستندات لحفظ الملف"), path);
@@ -327,7 +341,7 @@ bool PrintController::output(const QString& html, const QString& path)
         QFile::remove(path);
         return failed(QStringLiteral("تعذرت كتابة ملف PDF في مجلد المستندات"), path);
     }
-    m_desktop->openPath(path);
+    m_desktop->openPath(show == Show::Folder ? written.absolutePath() : path);
     emit printFinished(true, path);
     return true;
 }

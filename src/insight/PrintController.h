@@ -24,6 +24,10 @@ public:
     // `type` is accepted for the callers' sake and not printed.
     Q_INVOKABLE bool printReport(const QString& title, const QString& type,
                                  const QVariantList& data, const QVariantMap& summary);
+    // The same report, saved to be passed on: its folder is opened rather
+    // than the file, so the user can attach or copy it.
+    Q_INVOKABLE bool exportReport(const QString& title, const QString& type,
+                                  const QVariantList& data, const QVariantMap& summary);
     Q_INVOKABLE bool printStatement(const QString& entityName, const QString& entityType,
                                     const QVariantList& transactions, const QVariantMap& totals);
 
@@ -47,9 +51,17 @@ signals:
     void printError(const QString& message);
 
 private:
+    enum class Show
+    {
+        File,
+        Folder
+    };
+
     // Lays the HTML out on A4 pages into `path`, checks the file and opens
-    // it; reports a failure through printError and printFinished(false).
-    bool output(const QString& html, const QString& path);
+    // it (or its folder); reports a failure through printError and
+    // printFinished(false).
+    bool output(const QString& html, const QString& path, Show show = Show::File);
+    QString reportPath(const QString& title) const;
     // A path in the documents folder that no earlier print occupies.
     QString freePath(const QString& stem) const;
     bool failed(const QString& reason, const QString& path);

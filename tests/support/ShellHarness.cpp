@@ -7,6 +7,8 @@
 #include <QQmlExpression>
 #include <QTest>
 
+#include <utility>
+
 namespace {
 
 QtMessageHandler g_previousHandler = nullptr;
@@ -53,11 +55,11 @@ ShellHarness::~ShellHarness()
     m_db.reset();
 }
 
-bool ShellHarness::startSignedIn()
+bool ShellHarness::startSignedIn(std::unique_ptr<Desktop> desktop)
 {
     if (!m_db->isOpen())
         return false;
-    m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir());
+    m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir(), std::move(desktop));
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_backend->publish(m_engine->rootContext());
     connect(m_engine.get(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& errors) {

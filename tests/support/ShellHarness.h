@@ -2,6 +2,7 @@
 
 #include "TestDatabase.h"
 #include "core/AppContext.h"
+#include "core/Desktop.h"
 
 #include <QObject>
 #include <QQmlApplicationEngine>
@@ -28,8 +29,9 @@ public:
     static QStringList& problems();
 
     // Loads the window and signs in with the default administrator; false
-    // when the shell did not appear.
-    bool startSignedIn();
+    // when the shell did not appear. `desktop` stands in for the real one
+    // (dialogs, viewers, the documents folder) when given.
+    bool startSignedIn(std::unique_ptr<Desktop> desktop = nullptr);
 
     TestDatabase& database() { return *m_db; }
     QQuickWindow* window() const { return m_window; }

@@ -1,5 +1,6 @@
 #include "TestDatabase.h"
 
+#include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -23,6 +24,16 @@ bool TestDatabase::reopen()
     m_db = std::make_unique<Database>();
     m_opened = m_db->initialize(filePath());
     return m_opened;
+}
+
+bool TestDatabase::replaceWith(const QString& file)
+{
+    m_db.reset();
+    for (const char* suffix : {"", "-wal", "-shm"})
+        QFile::remove(filePath() + QLatin1String(suffix));
+    if (!QFile::copy(file, filePath()))
+        return false;
+    return reopen();
 }
 
 QVariant TestDatabase::value(const QString& sql, const QVariantList& params) const

@@ -33,6 +33,10 @@ public:
     // Closes and reopens the same file, as a second start of the application does.
     bool reopen();
 
+    // Puts a copy of `file` (a database written elsewhere, e.g. a generated
+    // office) in place of this one and opens it.
+    bool replaceWith(const QString& file);
+
     // Writes a database file the way an older version of the program left it.
     static bool writeLegacyFile(const QString& path, const QStringList& statements);
 

@@ -1,0 +1,135 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "../components"
+
+// The active alerts on their own dark panel. The list scrolls once there are
+// more alerts than fit in 200 pixels; each row's button asks the page to open
+// the page that deals with it.
+Rectangle {
+    id: panel
+    objectName: "alertsPanel"
+
+    property var alerts: []
+
+    signal follow(string type)
+
+    // Alert kinds that have a page to follow them up on.
+    function canFollow(type) {
+        return type === "overdue" || type === "payment_due" || type === "cheque"
+                || type === "contract"
+    }
+
+    implicitHeight: column.implicitHeight + 36
+    radius: 14
+    color: "#111827"
+    border.width: 1
+    border.color: "#1e293b"
+
+    ColumnLayout {
+        id: column
+        anchors.fill: parent
+        anchors.margins: 18
+        spacing: 10
+
+        RowLayout {
+            Layout.fillWidth: true
+            layoutDirection: Qt.RightToLeft
+
+            Text {
+                Layout.fillWidth: true
+                text: "🔔 تنبيهات هامة"
+                horizontalAlignment: Text.AlignRight
+                font.pixelSize: 16
+                font.bold: true
+                font.family: "Segoe UI, Arial"
+                color: "#ef4444"
+            }
+
+            Text {
+                objectName: "alertsCount"
+                text: panel.alerts.length + " تنبيه"
+                textFormat: Text.PlainText
+                font.pixelSize: 12
+                font.family: "Segoe UI, Arial"
+                color: "#94a3b8"
+            }
+        }
+
+        ListView {
+            id: list
+            objectName: "alertsList"
+            Layout.fillWidth: true
+            Layout.preferredHeight: Math.min(contentHeight, 200)
+            clip: true
+            spacing: 6
+            model: panel.alerts
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar { policy: list.contentHeight > list.height ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded }
+
+            delegate: Rectangle {
+                id: row
+                objectName: "alertRow"
+                required property var modelData
+                required property int index
+                width: ListView.view.width - 12
+                x: 0
+                height: 50
+                radius: 8
+                color: "#0f172a"
+                border.width: 1
+                border.color: modelData.severity === "high" ? "#ef4444" : "#1e293b"
+
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 10
+                    anchors.rightMargin: 14
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 12
+
+                    Column {
+                        Layout.fillWidth: true
+                        Layout.alignment: Qt.AlignVCenter
+                        spacing: 2
+
+                        Text {
+                            objectName: "alertTitle"
+                            width: parent.width
+                            text: row.modelData.title || ""
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            elide: Text.ElideLeft
+                            font.pixelSize: 13
+                            font.bold: true
+                            font.family: "Segoe UI, Arial"
+                            color: "#f8fafc"
+                        }
+
+                        Text {
+                            objectName: "alertDetail"
+                            width: parent.width
+                            text: row.modelData.detail || ""
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            elide: Text.ElideLeft
+                            font.pixelSize: 11
+                            font.family: "Segoe UI, Arial"
+                            color: "#94a3b8"
+                        }
+                    }
+
+                    MButton {
+                        objectName: "alertFollow"
+                        Layout.preferredHeight: 30
+                        implicitWidth: 78
+                        visible: panel.canFollow(row.modelData.type)
+                        text: "متابعة"
+                        font.pixelSize: 12
+                        outline: true
+                        onClicked: panel.follow(row.modelData.type)
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,136 @@
+import QtQuick
+import QtQuick.Layouts
+import "../components"
+import "../components/Totals.js" as Totals
+
+// Revenue, expenses and net profit over the chosen range, then the balance
+// figures: what tenants and buyers still owe, the assets and the cash.
+Item {
+    id: tab
+    objectName: "financialTab"
+
+    property string fromDate: ""
+    property string toDate: ""
+    property var summary: ({})
+    property var balance: ({})
+
+    function reload() {
+        summary = reportCtrl.getProfitLoss(fromDate, toDate)
+        balance = reportCtrl.getBalanceSheet()
+    }
+
+    function money(value, map) {
+        return Totals.withMixedNote(Money.format(value || 0, 0), map.mixedCurrencies)
+    }
+
+    readonly property var balanceFigures: [
+        { key: "receivables", label: "مستحقات الإيجار", color: "#f59e0b", icon: "📋" },
+        { key: "installment_receivables", label: "مستحقات الأقساط", color: "#818cf8", icon: "📅" },
+        { key: "total_assets", label: "إجمالي الأصول", color: "#06b6d4", icon: "🏦" },
+        { key: "cash", label: "النقد المتوفر", color: "#22c55e", icon: "💰" }
+    ]
+
+    function printPayload() {
+        var s = {}
+        s["الإيرادات"] = money(summary.revenue, summary)
+        s["المصروفات"] = money(summary.expenses, summary)
+        s["صافي الربح"] = money(summary.net_profit, summary)
+        for (var i = 0; i < balanceFigures.length; ++i)
+            s[balanceFigures[i].label] = money(balance[balanceFigures[i].key], balance)
+        return { data: [], summary: s }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 18
+
+        GridLayout {
+            Layout.fillWidth: true
+            columns: 3
+            columnSpacing: 15
+            layoutDirection: Qt.RightToLeft
+
+            StatsCard {
+                objectName: "financialRevenue"
+                Layout.fillWidth: true
+                title: "إجمالي الإيرادات"
+                value: Money.format(tab.summary.revenue || 0, 0)
+                subtitle: tab.summary.mixedCurrencies ? Totals.mixedLabel : ""
+                icon: "💰"
+            }
+            StatsCard {
+                objectName: "financialExpenses"
+                Layout.fillWidth: true
+                title: "إجمالي المصروفات"
+                value: Money.format(tab.summary.expenses || 0, 0)
+                subtitle: tab.summary.mixedCurrencies ? Totals.mixedLabel : ""
+                icon: "📤"
+            }
+            StatsCard {
+                objectName: "financialNet"
+                Layout.fillWidth: true
+                title: "صافي الربح"
+                value: Money.format(tab.summary.net_profit || 0, 0)
+                subtitle: tab.summary.mixedCurrencies ? Totals.mixedLabel : ""
+                icon: "📊"
+            }
+        }
+
+        SectionPanel {
+            Layout.fillWidth: true
+            title: "الميزانية العمومية والمديونيات"
+
+            GridLayout {
+                Layout.fillWidth: true
+                columns: 2
+                columnSpacing: 15
+                rowSpacing: 15
+                layoutDirection: Qt.RightToLeft
+
+                Repeater {
+                    model: tab.balanceFigures
+
+                    Rectangle {
+                        id: figure
+                        required property var modelData
+                        objectName: "balance_" + modelData.key
+                        Layout.fillWidth: true
+                        implicitHeight: 84
+                        radius: 12
+                        color: Theme.bgElevated
+                        border.width: 1
+                        border.color: Theme.borderColor
+
+                        Column {
+                            anchors.fill: parent
+                            anchors.margins: 14
+                            spacing: 6
+                            Text {
+                                width: parent.width
+                                text: figure.modelData.icon + " " + figure.modelData.label
+                                horizontalAlignment: Text.AlignRight
+                                font.pixelSize: 13
+                                font.bold: true
+                                color: figure.modelData.color
+                            }
+                            Text {
+                                objectName: "balanceValue"
+                                width: parent.width
+                                text: tab.money(tab.balance[figure.modelData.key], tab.balance)
+                                textFormat: Text.PlainText
+                                horizontalAlignment: Text.AlignRight
+                                fontSizeMode: Text.HorizontalFit
+                                minimumPixelSize: 12
+                                font.pixelSize: 20
+                                font.bold: true
+                                color: Theme.textPrimary
+                            }
+                        }
+                    }
+                }
+            }
+        }
+
+        Item { Layout.fillHeight: true }
+    }
+}
