@@ -156,7 +156,7 @@ xdotool key Return
 shot setup-light 1.5
 stop_app
 
-# 4. The rental pages (properties, tenants, invoices, payments, maintenance)
+# 5. The rental pages (properties, tenants, invoices, payments, maintenance)
 #    and every one of their dialogs, filled with sample records, in both
 #    themes at 1280 x 720. Their test drives the real window on its own
 #    temporary database and saves each view when SAKANOVA_SHOTS_DIR is set.
@@ -169,7 +169,7 @@ SAKANOVA_SHOTS_DIR="$out" QT_QPA_PLATFORM=xcb \
 docs=$root/docs/screenshots
 mkdir -p "$docs"
 convert "$out/login-dark.png" -strip "$docs/login.png"
-convert "$out/shell-dark.png" -strip "$docs/dashboard.png"
+convert "$out/insight-dashboard-dark.png" -strip "$docs/dashboard.png"
 convert "$out/rental-properties-dark.png" -strip "$docs/properties.png"
 
 echo "screenshots in $out; README pictures in $docs"
