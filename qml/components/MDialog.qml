@@ -9,6 +9,9 @@ Popup {
     property string title: ""
     default property alias content: contentArea.data
 
+    // Return or Enter inside the dialog: the dialog's confirm action.
+    signal enterPressed()
+
     parent: Overlay.overlay
     anchors.centerIn: parent
     width: 500
@@ -118,6 +121,8 @@ Popup {
         Item {
             id: contentArea
             objectName: "mdialogContent"
+            Keys.onReturnPressed: dialog.enterPressed()
+            Keys.onEnterPressed: dialog.enterPressed()
             anchors.top: header.bottom
             anchors.left: parent.left
             anchors.right: parent.right

@@ -12,6 +12,9 @@ ColumnLayout {
     property string label: ""
     property bool readOnly: false
     property alias echoMode: field.echoMode
+    // A check's complaint, shown under the field; empty hides it.
+    property string errorText: ""
+    readonly property alias input: field
 
     signal accepted()
 
@@ -54,9 +57,10 @@ ColumnLayout {
         background: Rectangle {
             radius: 8
             color: Theme.bgInput
-            border.width: field.activeFocus ? 1.5 : 1
-            border.color: field.activeFocus ? Theme.accentGold
-                                            : Theme.borderColor
+            border.width: field.activeFocus || root.errorText !== "" ? 1.5 : 1
+            border.color: root.errorText !== "" ? Theme.dangerColor
+                          : field.activeFocus ? Theme.accentGold
+                                              : Theme.borderColor
 
             Rectangle {
                 anchors.fill: parent
@@ -66,5 +70,18 @@ ColumnLayout {
                 visible: !field.activeFocus
             }
         }
+    }
+
+    Text {
+        objectName: "mtextfieldError"
+        Layout.fillWidth: true
+        visible: root.errorText !== ""
+        text: root.errorText
+        textFormat: Text.PlainText
+        horizontalAlignment: Text.AlignRight
+        wrapMode: Text.Wrap
+        font.pixelSize: 11
+        font.family: "Segoe UI, Arial"
+        color: Theme.dangerColor
     }
 }

@@ -4,6 +4,8 @@
 #include "admin/AuthController.h"
 #include "admin/SettingsManager.h"
 #include "core/Database.h"
+#include "core/ListDefinitions.h"
+#include "core/SqlListModel.h"
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
 #include "finance/ChequeModel.h"
@@ -20,6 +22,7 @@
 
 #include <QQmlContext>
 
+#include <type_traits>
 #include <utility>
 
 AppContext::AppContext(Database* db, QString dataDir)
@@ -41,7 +44,46 @@ AppContext::AppContext(Database* db, QString dataDir)
     , m_currencyModel(std::make_unique<CurrencyModel>(db))
     , m_authCtrl(std::make_unique<AuthController>(db))
     , m_auditMgr(std::make_unique<AuditManager>(db))
-{}
+{
+    createLists();
+}
+
+void AppContext::createLists()
+{
+    const auto make = [this](SqlListModel::Definition definition) {
+        return std::make_unique<SqlListModel>(m_db, std::move(definition));
+    };
+    m_invoiceList = make(ListDefinitions::invoices());
+    m_paymentList = make(ListDefinitions::payments());
+    m_expenseList = make(ListDefinitions::expenses());
+    m_chequeList = make(ListDefinitions::cheques());
+    m_maintenanceList = make(ListDefinitions::maintenance());
+    m_contractList = make(ListDefinitions::contracts());
+    m_installmentList = make(ListDefinitions::installments());
+    m_journalList = make(ListDefinitions::journal());
+    m_auditList = make(ListDefinitions::audit());
+
+    const auto follow = [](auto* source, SqlListModel* list) {
+        QObject::connect(source, &std::remove_pointer_t<decltype(source)>::dataChanged, list,
+                         &SqlListModel::refresh);
+    };
+    // Payments settle invoices; sales and collections write payments,
+    // instalments and cheques; completed maintenance books an expense.
+    follow(m_invoiceModel.get(), m_invoiceList.get());
+    follow(m_paymentModel.get(), m_invoiceList.get());
+    follow(m_paymentModel.get(), m_paymentList.get());
+    follow(m_installmentModel.get(), m_paymentList.get());
+    follow(m_expenseModel.get(), m_expenseList.get());
+    follow(m_maintenanceModel.get(), m_expenseList.get());
+    follow(m_chequeModel.get(), m_chequeList.get());
+    follow(m_installmentModel.get(), m_chequeList.get());
+    follow(m_maintenanceModel.get(), m_maintenanceList.get());
+    follow(m_contractModel.get(), m_contractList.get());
+    follow(m_tenantModel.get(), m_contractList.get());
+    follow(m_installmentModel.get(), m_installmentList.get());
+    follow(m_accountModel.get(), m_journalList.get());
+    follow(m_expenseModel.get(), m_journalList.get());
+}
 
 AppContext::~AppContext() = default;
 
@@ -64,4 +106,13 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("currencyModel"), m_currencyModel.get());
     context->setContextProperty(QStringLiteral("authCtrl"), m_authCtrl.get());
     context->setContextProperty(QStringLiteral("auditMgr"), m_auditMgr.get());
+    context->setContextProperty(QStringLiteral("invoiceList"), m_invoiceList.get());
+    context->setContextProperty(QStringLiteral("paymentList"), m_paymentList.get());
+    context->setContextProperty(QStringLiteral("expenseList"), m_expenseList.get());
+    context->setContextProperty(QStringLiteral("chequeList"), m_chequeList.get());
+    context->setContextProperty(QStringLiteral("maintenanceList"), m_maintenanceList.get());
+    context->setContextProperty(QStringLiteral("contractList"), m_contractList.get());
+    context->setContextProperty(QStringLiteral("installmentList"), m_installmentList.get());
+    context->setContextProperty(QStringLiteral("journalList"), m_journalList.get());
+    context->setContextProperty(QStringLiteral("auditList"), m_auditList.get());
 }

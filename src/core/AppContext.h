@@ -20,6 +20,7 @@ class PaymentModel;
 class PropertyModel;
 class QQmlContext;
 class SettingsManager;
+class SqlListModel;
 class TenantModel;
 class UnitModel;
 
@@ -34,7 +35,9 @@ class UnitModel;
 // tenantModel, contractModel, invoiceModel, paymentModel, maintenanceModel,
 // expenseModel, accountModel, chequeModel, buyerModel, installmentModel,
 // currencyModel, dashboardCtrl, reportCtrl, authCtrl, printCtrl, notifyCtrl,
-// importCtrl, auditMgr.
+// importCtrl, auditMgr; then the paged lists invoiceList, paymentList,
+// expenseList, chequeList, maintenanceList, contractList, installmentList,
+// journalList, auditList (see SqlListModel.h for their filters and sorts).
 class AppContext
 {
 public:
@@ -68,4 +71,17 @@ private:
     std::unique_ptr<CurrencyModel> m_currencyModel;
     std::unique_ptr<AuthController> m_authCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
+
+    // The paged lists, each refreshed when the models that write its rows
+    // report a change.
+    void createLists();
+    std::unique_ptr<SqlListModel> m_invoiceList;
+    std::unique_ptr<SqlListModel> m_paymentList;
+    std::unique_ptr<SqlListModel> m_expenseList;
+    std::unique_ptr<SqlListModel> m_chequeList;
+    std::unique_ptr<SqlListModel> m_maintenanceList;
+    std::unique_ptr<SqlListModel> m_contractList;
+    std::unique_ptr<SqlListModel> m_installmentList;
+    std::unique_ptr<SqlListModel> m_journalList;
+    std::unique_ptr<SqlListModel> m_auditList;
 };

@@ -28,3 +28,8 @@ bool SqlValue::isIsoDate(const QString& text)
     const QDate date = QDate::fromString(text, format);
     return date.isValid() && date.toString(format) == text;
 }
+
+bool SqlValue::isIsoPeriod(const QString& text)
+{
+    return text.size() == 7 && isIsoDate(text + QStringLiteral("-01"));
+}

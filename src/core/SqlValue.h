@@ -23,4 +23,6 @@ public:
     static QVariantMap firstRow(const QVariantList& rows);
     // True for a real calendar date written exactly as "yyyy-MM-dd".
     static bool isIsoDate(const QString& text);
+    // True for a real month written exactly as "yyyy-MM".
+    static bool isIsoPeriod(const QString& text);
 };

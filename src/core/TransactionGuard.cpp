@@ -2,14 +2,21 @@
 
 #include "core/Database.h"
 
+#include <QSqlError>
 #include <QSqlQuery>
 
 namespace {
 
+// Transaction statements bypass Database's query operations, so their
+// failures are announced through its error signal here; models listening to
+// it then give the matching reason (a locked database, a full disk).
 bool runPlain(Database* db, const QString& sql)
 {
     QSqlQuery query(db->connection());
-    return query.exec(sql);
+    if (query.exec(sql))
+        return true;
+    emit db->databaseError(query.lastError().text());
+    return false;
 }
 
 } // namespace
@@ -20,7 +27,10 @@ TransactionGuard::TransactionGuard(Database* db)
     if (!m_db)
         return;
     if (m_db->m_transactionDepth == 0) {
-        m_active = m_db->beginTransaction();
+        // IMMEDIATE takes the write lock before the first statement, so the
+        // checks a write makes inside the guard still hold when it writes:
+        // no other connection can change those rows in between.
+        m_active = runPlain(m_db, QStringLiteral("BEGIN IMMEDIATE"));
     } else {
         m_savepoint = QStringLiteral("sakanova_sp_%1").arg(m_db->m_transactionDepth);
         m_active = runPlain(m_db, QStringLiteral("SAVEPOINT ") + m_savepoint);
@@ -38,9 +48,9 @@ bool TransactionGuard::commit()
 {
     if (!m_active || m_finished)
         return false;
-    const bool ok = m_savepoint.isEmpty()
-                        ? m_db->commitTransaction()
-                        : runPlain(m_db, QStringLiteral("RELEASE ") + m_savepoint);
+    const bool ok =
+        runPlain(m_db, m_savepoint.isEmpty() ? QStringLiteral("COMMIT")
+                                             : QStringLiteral("RELEASE ") + m_savepoint);
     if (!ok)
         return false; // still open: the destructor rolls it back
     m_finished = true;
@@ -54,7 +64,7 @@ void TransactionGuard::rollback()
         return;
     m_finished = true;
     if (m_savepoint.isEmpty()) {
-        m_db->rollbackTransaction();
+        runPlain(m_db, QStringLiteral("ROLLBACK"));
     } else {
         runPlain(m_db, QStringLiteral("ROLLBACK TO ") + m_savepoint);
         runPlain(m_db, QStringLiteral("RELEASE ") + m_savepoint);

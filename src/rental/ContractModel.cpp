@@ -1,6 +1,8 @@
 #include "rental/ContractModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
@@ -22,7 +24,9 @@ QString listQuery(const QString& tail)
 ContractModel::ContractModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList ContractModel::getAll()
 {
@@ -38,69 +42,80 @@ QVariantMap ContractModel::getById(int id)
 int ContractModel::add(int unitId, int tenantId, const QString& start, const QString& end,
                        double rent, const QString& freq, double deposit, int currId)
 {
-    if (!SqlValue::isIsoDate(start) || !SqlValue::isIsoDate(end) || end < start)
-        return -1;
+    clearError();
+    if (!SqlValue::isIsoDate(start) || !SqlValue::isIsoDate(end))
+        return refuseId(Reasons::invalidDate());
+    if (end < start)
+        return refuseId(Reasons::endBeforeStart());
+    if (!Money::isPositive(rent))
+        return refuseId(Reasons::invalidAmount());
+    if (!Money::isNonNegative(deposit))
+        return refuseId(Reasons::invalidAmount());
 
-    const QVariantList unit =
-        m_db->execQuery(QStringLiteral("SELECT status FROM units WHERE id=?"), {unitId});
-    if (unit.isEmpty() ||
-        unit.first().toMap().value(QStringLiteral("status")).toString() == QLatin1String("sold"))
-        return -1;
-
-    if (hasOverlap(unitId, start, end, -1))
-        return -1;
-
+    // The unit's status and the overlap are read under the write lock, so a
+    // second contract for the same days cannot slip in between.
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return -1;
+        return refuseDatabaseId();
+    const QVariantList unit =
+        m_db->execQuery(QStringLiteral("SELECT status FROM units WHERE id=?"), {unitId});
+    if (unit.isEmpty())
+        return refuseMissingId();
+    if (unit.first().toMap().value(QStringLiteral("status")).toString() == QLatin1String("sold"))
+        return refuseId(Reasons::unitSold());
+    if (hasOverlap(unitId, start, end, -1))
+        return refuseId(Reasons::contractOverlap());
+    if (databaseFailed())
+        return refuseDatabaseId();
+
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO contracts (unit_id,tenant_id,start_date,end_date,rent_amount,"
                        "payment_frequency,deposit,currency_id) VALUES (?,?,?,?,?,?,?,?)"),
         {unitId, tenantId, start, end, rent, freq, deposit, currId});
     if (id < 1)
-        return id;
+        return refuseDatabaseId();
     // An active contract on a unit still shown as available would let the
     // unit be offered again, so the two are kept or dropped together.
     if (!m_db->execNonQuery(QStringLiteral("UPDATE units SET status='rented' WHERE id=?"),
-                            {unitId}))
-        return -1;
-    if (!tx.commit())
-        return -1;
+                            {unitId}) ||
+        !tx.commit())
+        return refuseDatabaseId();
     emit dataChanged();
     return id;
 }
 
 bool ContractModel::terminate(int id)
 {
+    clearError();
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return false;
+        return refuseDatabase();
     const QVariantList rows =
         m_db->execQuery(QStringLiteral("SELECT unit_id, status FROM contracts WHERE id=?"), {id});
     if (rows.isEmpty())
-        return false;
+        return refuseMissing();
     const QVariantMap contract = rows.first().toMap();
     if (contract.value(QStringLiteral("status")).toString() == QLatin1String("terminated"))
-        return false;
+        return refuse(Reasons::contractTerminated());
     const QVariant unitId = contract.value(QStringLiteral("unit_id"));
 
     if (!m_db->execNonQuery(QStringLiteral("UPDATE contracts SET status='terminated' WHERE id=?"),
                             {id}))
-        return false;
+        return refuseDatabase();
     const QVariant others = m_db->scalar(
         QStringLiteral("SELECT COUNT(*) FROM contracts WHERE unit_id=? AND status='active'"),
         {unitId});
     if (!others.isValid())
-        return false;
+        return refuseDatabase();
     // Only a rented unit goes back to available: a unit sold while it was
     // let must stay sold when its tenant leaves.
     if (others.toInt() == 0 &&
         !m_db->execNonQuery(
             QStringLiteral("UPDATE units SET status='available' WHERE id=? AND status='rented'"),
             {unitId}))
-        return false;
+        return refuseDatabase();
     if (!tx.commit())
-        return false;
+        return refuseDatabase();
     emit dataChanged();
     return true;
 }

@@ -1,11 +1,11 @@
 #include "rental/InvoiceModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "rental/InvoiceNumbers.h"
-
-#include <cmath>
 
 namespace {
 
@@ -23,7 +23,9 @@ QString dueDate(const QString& period)
 InvoiceModel::InvoiceModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList InvoiceModel::getAll()
 {
@@ -108,8 +110,9 @@ int InvoiceModel::writeInvoice(InvoiceNumbers& numbers, const Draft& draft)
 int InvoiceModel::createInvoice(int tenantId, int unitId, const QString& period,
                                 const QVariantList& items, int currencyId)
 {
-    if (hasLiveInvoice(tenantId, period))
-        return -1;
+    clearError();
+    if (!SqlValue::isIsoPeriod(period))
+        return refuseId(Reasons::invalidPeriod());
 
     Draft draft;
     draft.tenantId = tenantId;
@@ -119,8 +122,12 @@ int InvoiceModel::createInvoice(int tenantId, int unitId, const QString& period,
     for (const QVariant& value : items) {
         const QVariantMap item = value.toMap();
         // The invoice total is the sum of the lines' totals as given; a
-        // missing or non-numeric total counts 0 towards it.
-        draft.total += item.value(QStringLiteral("total")).toDouble();
+        // missing or non-numeric total counts 0 towards it. A line total that
+        // is negative, not finite or absurd would bend the tenant's balance.
+        const double lineTotal = item.value(QStringLiteral("total")).toDouble();
+        if (!Money::isNonNegative(lineTotal))
+            return refuseId(Reasons::invalidAmount());
+        draft.total += lineTotal;
         const QString type = item.value(QStringLiteral("type")).toString();
         const QVariant quantity = item.value(QStringLiteral("quantity"));
         draft.lines.append(QVariantList{item.value(QStringLiteral("description")),
@@ -129,29 +136,48 @@ int InvoiceModel::createInvoice(int tenantId, int unitId, const QString& period,
                                         item.value(QStringLiteral("unit_price")),
                                         item.value(QStringLiteral("total"))});
     }
+    // An invoice without lines (total 0) is allowed; a sum past the bound is not.
+    if (!Money::isNonNegative(draft.total))
+        return refuseId(Reasons::invalidAmount());
 
+    // The period's check and the invoice share the write lock, so a second
+    // invoice for the same period cannot be written in between.
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabaseId();
+    if (hasLiveInvoice(tenantId, period))
+        return refuseId(Reasons::invoiceExists());
+    if (databaseFailed())
+        return refuseDatabaseId();
     InvoiceNumbers numbers(m_db);
     const int id = writeInvoice(numbers, draft);
-    if (id < 1)
-        return -1;
+    if (id < 1 || !tx.commit())
+        return refuseDatabaseId();
     emit dataChanged();
     return id;
 }
 
 int InvoiceModel::generateAllRent(const QString& period)
 {
-    const QVariantList contracts =
-        m_db->execQuery(QStringLiteral("SELECT * FROM contracts WHERE status='active'"));
+    clearError();
+    if (!SqlValue::isIsoPeriod(period))
+        return refuseId(Reasons::invalidPeriod());
 
     // The run shares one transaction so that thousands of invoices cost one
     // commit; each invoice still sits in its own savepoint, so a failed one is
-    // undone alone and the run goes on with the next contract.
+    // undone alone and the run goes on with the next contract. A run that
+    // could not start or read its contracts is a failure, never "nothing to bill".
     TransactionGuard run(m_db);
     if (!run.isActive())
-        return 0;
+        return refuseDatabaseId();
+    const QVariantList contracts =
+        m_db->execQuery(QStringLiteral("SELECT * FROM contracts WHERE status='active'"));
+    if (databaseFailed())
+        return refuseDatabaseId();
 
     InvoiceNumbers numbers(m_db);
     int count = 0;
+    int failed = 0;
     for (const QVariant& value : contracts) {
         const QVariantMap contract = value.toMap();
         const int tenantId = contract.value(QStringLiteral("tenant_id")).toInt();
@@ -189,10 +215,23 @@ int InvoiceModel::generateAllRent(const QString& period)
 
         if (writeInvoice(numbers, draft) > 0)
             ++count;
+        else
+            ++failed;
     }
 
-    if (count == 0 || !run.commit())
+    return finishRun(run, count, failed);
+}
+
+int InvoiceModel::finishRun(TransactionGuard& run, int count, int failed)
+{
+    if (count == 0) {
+        // Nothing written: only failures make the empty run a refusal.
+        if (failed > 0)
+            return refuseDatabaseId();
         return 0;
+    }
+    if (!run.commit())
+        return refuseDatabaseId();
     emit dataChanged();
     return count;
 }
@@ -200,12 +239,21 @@ int InvoiceModel::generateAllRent(const QString& period)
 int InvoiceModel::generateServiceInvoice(const QVariantList& tenantIds, const QString& serviceName,
                                          double amount, const QString& period, int currencyId)
 {
+    clearError();
+    if (serviceName.trimmed().isEmpty())
+        return refuseId(Reasons::requiredField(QStringLiteral("الخدمة")));
+    if (!Money::isPositive(amount))
+        return refuseId(Reasons::invalidAmount());
+    if (!SqlValue::isIsoPeriod(period))
+        return refuseId(Reasons::invalidPeriod());
+
     TransactionGuard run(m_db);
     if (!run.isActive())
-        return 0;
+        return refuseDatabaseId();
 
     InvoiceNumbers numbers(m_db);
     int count = 0;
+    int failed = 0;
     for (const QVariant& value : tenantIds) {
         const int tenantId = value.toInt();
         const QVariantList contract = m_db->execQuery(
@@ -225,22 +273,24 @@ int InvoiceModel::generateServiceInvoice(const QVariantList& tenantIds, const QS
         draft.lines.append(QVariantList{serviceName, QStringLiteral("service"), 1, amount, amount});
         if (writeInvoice(numbers, draft) > 0)
             ++count;
+        else
+            ++failed;
     }
 
-    if (count == 0 || !run.commit())
-        return 0;
-    emit dataChanged();
-    return count;
+    return finishRun(run, count, failed);
 }
 
 int InvoiceModel::generatePropertyServiceInvoice(int propertyId, const QString& serviceName,
                                                  double amount, const QString& period,
                                                  int currencyId)
 {
+    clearError();
     const QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT DISTINCT c.tenant_id FROM contracts c JOIN units u ON "
                        "c.unit_id=u.id WHERE u.property_id=? AND c.status='active'"),
         {propertyId});
+    if (databaseFailed())
+        return refuseDatabaseId();
     QVariantList tenantIds;
     for (const QVariant& row : rows)
         tenantIds.append(row.toMap().value(QStringLiteral("tenant_id")));
@@ -249,48 +299,59 @@ int InvoiceModel::generatePropertyServiceInvoice(int propertyId, const QString& 
 
 bool InvoiceModel::updatePaidAmount(int id, double amount)
 {
+    clearError();
     // A void invoice stays void with nothing open, and a paid amount is never
     // negative; neither may be overwritten here.
-    if (!(amount >= 0) || !std::isfinite(amount))
-        return false;
-    const QVariantList rows =
-        m_db->execQuery(QStringLiteral("SELECT status FROM invoices WHERE id=?"), {id});
-    if (rows.isEmpty() ||
-        rows.first().toMap().value(QStringLiteral("status")).toString() == QLatin1String("void"))
-        return false;
+    if (!Money::isNonNegative(amount))
+        return refuse(Reasons::invalidAmount());
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT status, total_amount FROM invoices WHERE id=?"), {id});
+    if (rows.isEmpty())
+        return refuseMissing();
+    const QVariantMap invoice = rows.first().toMap();
+    if (invoice.value(QStringLiteral("status")).toString() == QLatin1String("void"))
+        return refuse(Reasons::invoiceVoid());
+    // More than the total would leave a negative balance on a "paid" invoice.
+    if (Money::toCents(amount) >
+        Money::toCents(invoice.value(QStringLiteral("total_amount")).toDouble()))
+        return refuse(Reasons::amountAboveBalance());
 
     if (!m_db->execNonQuery(
             QStringLiteral("UPDATE invoices SET paid_amount=?, balance=total_amount-?, "
                            "status=CASE WHEN ?>=total_amount THEN 'paid' ELSE 'partial' END "
                            "WHERE id=?"),
-            {amount, amount, amount, id}))
-        return false;
+            {amount, amount, amount, id}) ||
+        !tx.commit())
+        return refuseDatabase();
     emit dataChanged();
     return true;
 }
 
 bool InvoiceModel::voidInvoice(int id)
 {
-    const QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT tenant_id, balance FROM invoices WHERE id=? AND status!='void'"),
-        {id});
-    if (rows.isEmpty())
-        return false;
-    const QVariantMap invoice = rows.first().toMap();
-
+    clearError();
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return false;
+        return refuseDatabase();
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT tenant_id, balance, status FROM invoices WHERE id=?"), {id});
+    if (rows.isEmpty())
+        return refuseMissing();
+    const QVariantMap invoice = rows.first().toMap();
+    if (invoice.value(QStringLiteral("status")).toString() == QLatin1String("void"))
+        return refuse(Reasons::invoiceVoid());
+
     // Only the open part leaves the tenant's balance; what was paid stays paid.
     if (!m_db->execNonQuery(
-            QStringLiteral("UPDATE invoices SET status='void', balance=0 WHERE id=?"), {id}))
-        return false;
-    if (!m_db->execNonQuery(
-            QStringLiteral("UPDATE tenants SET balance=balance-? WHERE id=?"),
-            {invoice.value(QStringLiteral("balance")), invoice.value(QStringLiteral("tenant_id"))}))
-        return false;
-    if (!tx.commit())
-        return false;
+            QStringLiteral("UPDATE invoices SET status='void', balance=0 WHERE id=?"), {id}) ||
+        !m_db->execNonQuery(QStringLiteral("UPDATE tenants SET balance=balance-? WHERE id=?"),
+                            {invoice.value(QStringLiteral("balance")),
+                             invoice.value(QStringLiteral("tenant_id"))}) ||
+        !tx.commit())
+        return refuseDatabase();
     emit dataChanged();
     return true;
 }

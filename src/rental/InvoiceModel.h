@@ -10,6 +10,7 @@
 
 class Database;
 class InvoiceNumbers;
+class TransactionGuard;
 
 // Tenant invoices: numbering per month of issue, the monthly rent run with
 // metered lines, free and service invoices, paid amounts and voiding. Every
@@ -28,6 +29,8 @@ public:
     Q_INVOKABLE QVariantList getByTenant(int tenantId);
     Q_INVOKABLE int createInvoice(int tenantId, int unitId, const QString& period,
                                   const QVariantList& items, int currencyId);
+    // The number of rent invoices written; 0 when every active contract is
+    // already billed for the period; -1 with a reason when the run failed.
     Q_INVOKABLE int generateAllRent(const QString& period);
     Q_INVOKABLE int generateServiceInvoice(const QVariantList& tenantIds,
                                            const QString& serviceName, double amount,
@@ -60,6 +63,9 @@ private:
     // Writes the invoice, its lines and the tenant's balance all-or-nothing.
     // Returns the new id, or -1 when any statement failed (nothing is kept).
     int writeInvoice(InvoiceNumbers& numbers, const Draft& draft);
+    // Ends a bulk run: commits what was written and returns how many, or
+    // refuses when nothing could be written because every invoice failed.
+    int finishRun(TransactionGuard& run, int count, int failed);
 
     Database* m_db;
 };

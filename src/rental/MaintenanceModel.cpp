@@ -1,12 +1,12 @@
 #include "rental/MaintenanceModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
 #include <QDate>
-
-#include <cmath>
 
 namespace {
 
@@ -17,7 +17,9 @@ const QLatin1String kCompleted("completed");
 MaintenanceModel::MaintenanceModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantMap MaintenanceModel::request(int id)
 {
@@ -38,12 +40,20 @@ QVariantList MaintenanceModel::getAll()
 int MaintenanceModel::add(int unitId, int propertyId, const QString& title, const QString& desc,
                           const QString& priority)
 {
+    clearError();
+    if (title.trimmed().isEmpty())
+        return refuseId(Reasons::requiredField(QStringLiteral("العنوان")));
+    // A blank priority takes the column's default.
+    const QString level = priority.trimmed().isEmpty() ? QStringLiteral("medium") : priority;
+    if (level != QLatin1String("low") && level != QLatin1String("medium") &&
+        level != QLatin1String("high"))
+        return refuseId(Reasons::unknownPriority());
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO maintenance_requests (unit_id,property_id,title,description,"
                        "priority) VALUES (?,?,?,?,?)"),
-        {unitId, propertyId, title, desc, priority});
+        {unitId, propertyId, title, desc, level});
     if (id < 1)
-        return -1;
+        return refuseDatabaseId();
     emit dataChanged();
     return id;
 }
@@ -54,37 +64,50 @@ bool MaintenanceModel::updateStatus(int id, const QString& status)
     // marked completed here could never be completed with its cost. A
     // completed request is final: reopening it would let its cost be booked
     // a second time (a new job is a new request).
+    clearError();
+    if (status == kCompleted)
+        return refuse(Reasons::completeThroughCost());
+    if (status != QLatin1String("new") && status != QLatin1String("in_progress"))
+        return refuse(Reasons::unknownStatus());
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
     const QVariantMap existing = request(id);
-    if (status == kCompleted || existing.isEmpty() ||
-        existing.value(QStringLiteral("status")).toString() == kCompleted)
-        return false;
+    if (existing.isEmpty())
+        return refuseMissing();
+    if (existing.value(QStringLiteral("status")).toString() == kCompleted)
+        return refuse(Reasons::requestCompleted());
     if (!m_db->execNonQuery(QStringLiteral("UPDATE maintenance_requests SET status=? WHERE id=?"),
-                            {status, id}))
-        return false;
+                            {status, id}) ||
+        !tx.commit())
+        return refuseDatabase();
     emit dataChanged();
     return true;
 }
 
 bool MaintenanceModel::complete(int id, double cost)
 {
-    if (!(cost >= 0) || !std::isfinite(cost))
-        return false;
-    // Completing twice must not book the cost twice.
-    const QVariantMap existing = request(id);
-    if (existing.isEmpty() || existing.value(QStringLiteral("status")).toString() == kCompleted)
-        return false;
-
+    clearError();
+    if (!Money::isNonNegative(cost))
+        return refuse(Reasons::invalidAmount());
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return false;
+        return refuseDatabase();
+    // Completing twice must not book the cost twice.
+    const QVariantMap existing = request(id);
+    if (existing.isEmpty())
+        return refuseMissing();
+    if (existing.value(QStringLiteral("status")).toString() == kCompleted)
+        return refuse(Reasons::requestCompleted());
+
     if (!m_db->execNonQuery(QStringLiteral("UPDATE maintenance_requests SET status='completed', "
                                            "cost=?, completed_date=date('now') WHERE id=?"),
                             {cost, id}))
-        return false;
+        return refuseDatabase();
 
     const QVariantMap done = request(id);
     if (done.isEmpty())
-        return false;
+        return refuseDatabase();
     // The expense is booked whatever the cost, 0 included, so that every
     // completed request shows in the expenses register.
     const int expenseId = m_db->execInsert(
@@ -94,7 +117,7 @@ bool MaintenanceModel::complete(int id, double cost)
          QStringLiteral("صيانة"), done.value(QStringLiteral("title")), cost,
          QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), id});
     if (expenseId < 1 || !tx.commit())
-        return false;
+        return refuseDatabase();
     emit dataChanged();
     return true;
 }

@@ -2,10 +2,9 @@
 
 #include "core/Database.h"
 #include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
-
-#include <cmath>
 
 namespace {
 
@@ -27,7 +26,9 @@ const QString kJoins = QStringLiteral(
 PaymentModel::PaymentModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList PaymentModel::getAll()
 {
@@ -41,31 +42,38 @@ QVariantList PaymentModel::getAll()
 int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString& method,
                       const QString& date, const QString& ref, int currId)
 {
-    if (!(amount > 0) || !std::isfinite(amount))
-        return -1;
+    clearError();
+    if (!Money::isPositive(amount))
+        return refuseId(Reasons::invalidAmount());
+    if (method != QLatin1String("cash") && method != QLatin1String("bank") &&
+        method != QLatin1String("cheque"))
+        return refuseId(Reasons::unknownMethod());
+    if (!SqlValue::isIsoDate(date))
+        return refuseId(Reasons::invalidDate());
+
+    // The invoice is read under the write lock: two payments racing for the
+    // same open balance see each other, so the invoice is never over-paid.
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabaseId();
 
     if (invoiceId > 0) {
         const QVariantList rows = m_db->execQuery(
             QStringLiteral("SELECT balance, status, tenant_id FROM invoices WHERE id=?"),
             {invoiceId});
-        // An unknown invoice is left to the foreign key on invoice_id below.
-        if (!rows.isEmpty()) {
-            const QVariantMap invoice = rows.first().toMap();
-            if (Money::toCents(amount) >
-                Money::toCents(invoice.value(QStringLiteral("balance")).toDouble()))
-                return -1;
-            if (invoice.value(QStringLiteral("status")).toString() == QLatin1String("void"))
-                return -1;
-            // The payment lowers the balance of the tenant passed in, so it
-            // must be the tenant the invoice was issued to.
-            if (invoice.value(QStringLiteral("tenant_id")).toInt() != tenantId)
-                return -1;
-        }
+        if (rows.isEmpty())
+            return refuseMissingId();
+        const QVariantMap invoice = rows.first().toMap();
+        if (invoice.value(QStringLiteral("status")).toString() == QLatin1String("void"))
+            return refuseId(Reasons::invoiceVoid());
+        // The payment lowers the balance of the tenant passed in, so it
+        // must be the tenant the invoice was issued to.
+        if (invoice.value(QStringLiteral("tenant_id")).toInt() != tenantId)
+            return refuseId(Reasons::invoiceOtherTenant());
+        if (Money::toCents(amount) >
+            Money::toCents(invoice.value(QStringLiteral("balance")).toDouble()))
+            return refuseId(Reasons::amountAboveBalance());
     }
-
-    TransactionGuard tx(m_db);
-    if (!tx.isActive())
-        return -1;
 
     // Without an invoice the column stays NULL: a stored 0 would name no
     // invoice and fail the foreign key.
@@ -75,7 +83,7 @@ int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString&
                        "payment_date,reference,currency_id) VALUES (?,?,?,?,?,?,?)"),
         {invoiceValue, tenantId, amount, method, date, ref, currId});
     if (id < 1)
-        return -1;
+        return refuseDatabaseId();
 
     if (invoiceId > 0) {
         // In the CASE, balance is still the value before this update. Results
@@ -86,15 +94,15 @@ int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString&
                                "balance=ROUND(balance-?,2), status=CASE WHEN ROUND(balance-?,2)<=0 "
                                "THEN 'paid' ELSE 'partial' END WHERE id=?"),
                 {amount, amount, amount, invoiceId}))
-            return -1;
+            return refuseDatabaseId();
         if (!m_db->execNonQuery(
                 QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,2) WHERE id=?"),
                 {amount, tenantId}))
-            return -1;
+            return refuseDatabaseId();
     }
 
     if (!tx.commit())
-        return -1;
+        return refuseDatabaseId();
     emit dataChanged();
     return id;
 }

@@ -1,13 +1,33 @@
 #include "rental/PropertyModel.h"
 
 #include "core/Database.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+
+namespace {
+
+// The kinds the pages offer; a blank type takes the column's default.
+QString checkedType(const QString& type)
+{
+    const QString trimmed = type.trimmed();
+    if (trimmed.isEmpty())
+        return QStringLiteral("residential");
+    for (const char* known : {"residential", "commercial", "mixed"}) {
+        if (trimmed == QLatin1String(known))
+            return trimmed;
+    }
+    return QString();
+}
+
+} // namespace
 
 PropertyModel::PropertyModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList PropertyModel::getAll()
 {
@@ -31,54 +51,77 @@ QVariantMap PropertyModel::getById(int id)
 int PropertyModel::add(const QString& name, const QString& type, const QString& address,
                        const QString& city, const QString& description)
 {
+    clearError();
+    if (name.trimmed().isEmpty())
+        return refuseId(Reasons::blankName());
+    const QString kind = checkedType(type);
+    if (kind.isEmpty())
+        return refuseId(Reasons::unknownType());
+
     const int id = m_db->execInsert(
         QStringLiteral(
             "INSERT INTO properties (name,type,address,city,description) VALUES (?,?,?,?,?)"),
-        {name, type, address, city, description});
-    if (id > 0) {
-        // A missing project row is not fatal: UnitModel::add creates it on the first unit.
-        m_db->execInsert(
-            QStringLiteral("INSERT INTO cost_centers (name,type,property_id) VALUES (?,?,?)"),
-            {name, QStringLiteral("project"), id});
-        emit dataChanged();
-    }
+        {name, kind, address, city, description});
+    if (id < 1)
+        return refuseDatabaseId();
+    // A missing project row is not fatal: UnitModel::add creates it on the first unit.
+    m_db->execInsert(
+        QStringLiteral("INSERT INTO cost_centers (name,type,property_id) VALUES (?,?,?)"),
+        {name, QStringLiteral("project"), id});
+    emit dataChanged();
     return id;
 }
 
 bool PropertyModel::update(int id, const QString& name, const QString& type, const QString& address,
                            const QString& city, const QString& description)
 {
-    const bool ok = m_db->execNonQuery(
-        QStringLiteral("UPDATE properties SET name=?,type=?,address=?,city=?,description=?,"
-                       "updated_at=datetime('now') WHERE id=?"),
-        {name, type, address, city, description, id});
-    if (ok)
-        emit dataChanged();
-    return ok;
+    clearError();
+    if (name.trimmed().isEmpty())
+        return refuse(Reasons::blankName());
+    const QString kind = checkedType(type);
+    if (kind.isEmpty())
+        return refuse(Reasons::unknownType());
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM properties WHERE id=?"), {id}).isValid())
+        return refuseMissing();
+    if (!m_db->execNonQuery(
+            QStringLiteral("UPDATE properties SET name=?,type=?,address=?,city=?,description=?,"
+                           "updated_at=datetime('now') WHERE id=?"),
+            {name, kind, address, city, description, id}) ||
+        !tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
 }
 
 bool PropertyModel::remove(int id)
 {
-    const QVariantList busy = m_db->execQuery(
-        QStringLiteral(
-            "SELECT COUNT(*) as c FROM units WHERE property_id=? AND status!='available'"),
+    clearError();
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM properties WHERE id=?"), {id}).isValid())
+        return refuseMissing();
+    const QVariant busy = m_db->scalar(
+        QStringLiteral("SELECT COUNT(*) FROM units WHERE property_id=? AND status!='available'"),
         {id});
-    if (!busy.isEmpty() && busy.first().toMap().value(QStringLiteral("c")).toInt() > 0)
-        return false;
+    if (!busy.isValid())
+        return refuseDatabase();
+    if (busy.toInt() > 0)
+        return refuse(Reasons::propertyInUse());
 
     // Every property made by add owns a project cost centre, so the property
     // row can only go together with its cost-centre tree. Units, expenses,
     // payments and the like still pointing at either make a statement fail
     // on its foreign key, and the guard then undoes everything.
-    TransactionGuard tx(m_db);
-    if (!tx.isActive())
-        return false;
-    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM cost_centers WHERE property_id=?"), {id}))
-        return false;
-    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM properties WHERE id=?"), {id}))
-        return false;
+    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM cost_centers WHERE property_id=?"), {id}) ||
+        !m_db->execNonQuery(QStringLiteral("DELETE FROM properties WHERE id=?"), {id}))
+        return refuseRemoval();
     if (!tx.commit())
-        return false;
+        return refuseDatabase();
     emit dataChanged();
     return true;
 }

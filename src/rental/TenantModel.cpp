@@ -1,12 +1,16 @@
 #include "rental/TenantModel.h"
 
 #include "core/Database.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
+#include "core/TransactionGuard.h"
 
 TenantModel::TenantModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList TenantModel::getAll()
 {
@@ -25,36 +29,59 @@ QVariantMap TenantModel::getById(int id)
 int TenantModel::add(const QString& name, const QString& idNum, const QString& phone,
                      const QString& email, const QString& addr)
 {
+    clearError();
+    if (name.trimmed().isEmpty())
+        return refuseId(Reasons::blankName());
     const int id = m_db->execInsert(
         QStringLiteral(
             "INSERT INTO tenants (full_name,id_number,phone,email,address) VALUES (?,?,?,?,?)"),
         {name, SqlValue::blankAsNull(idNum), phone, email, addr});
-    if (id > 0)
-        emit dataChanged();
+    if (id < 1)
+        return refuseDatabaseId();
+    emit dataChanged();
     return id;
 }
 
 bool TenantModel::update(int id, const QString& name, const QString& idNum, const QString& phone,
                          const QString& email, const QString& addr)
 {
-    const bool ok = m_db->execNonQuery(
-        QStringLiteral(
-            "UPDATE tenants SET full_name=?,id_number=?,phone=?,email=?,address=? WHERE id=?"),
-        {name, SqlValue::blankAsNull(idNum), phone, email, addr, id});
-    if (ok)
-        emit dataChanged();
-    return ok;
+    clearError();
+    if (name.trimmed().isEmpty())
+        return refuse(Reasons::blankName());
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM tenants WHERE id=?"), {id}).isValid())
+        return refuseMissing();
+    if (!m_db->execNonQuery(
+            QStringLiteral(
+                "UPDATE tenants SET full_name=?,id_number=?,phone=?,email=?,address=? WHERE id=?"),
+            {name, SqlValue::blankAsNull(idNum), phone, email, addr, id}) ||
+        !tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
 }
 
 bool TenantModel::remove(int id)
 {
-    const QVariantList active = m_db->execQuery(
-        QStringLiteral("SELECT COUNT(*) as c FROM contracts WHERE tenant_id=? AND status='active'"),
+    clearError();
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM tenants WHERE id=?"), {id}).isValid())
+        return refuseMissing();
+    const QVariant active = m_db->scalar(
+        QStringLiteral("SELECT COUNT(*) FROM contracts WHERE tenant_id=? AND status='active'"),
         {id});
-    if (!active.isEmpty() && active.first().toMap().value(QStringLiteral("c")).toInt() > 0)
-        return false;
+    if (!active.isValid())
+        return refuseDatabase();
+    if (active.toInt() > 0)
+        return refuse(Reasons::tenantHasContracts());
     if (!m_db->execNonQuery(QStringLiteral("DELETE FROM tenants WHERE id=?"), {id}))
-        return false;
+        return refuseRemoval();
+    if (!tx.commit())
+        return refuseDatabase();
     emit dataChanged();
     return true;
 }

@@ -1,13 +1,43 @@
 #include "rental/UnitModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+
+namespace {
+
+const QLatin1String kSold("sold");
+
+// The figures typed for a unit: a label, a room count and an area, rents and
+// a sale price that may be 0 (not offered) but never negative or absurd.
+QString figuresProblem(const QString& number, double area, int rooms, double rentMonthly,
+                       double rentYearly, double salePrice)
+{
+    if (number.trimmed().isEmpty())
+        return Reasons::requiredField(QStringLiteral("رقم الوحدة"));
+    if (rooms < 0 || !Money::isNonNegative(area))
+        return Reasons::invalidNumber();
+    if (!Money::isNonNegative(rentMonthly) || !Money::isNonNegative(rentYearly) ||
+        !Money::isNonNegative(salePrice))
+        return Reasons::invalidAmount();
+    return QString();
+}
+
+} // namespace
 
 UnitModel::UnitModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
+
+QVariant UnitModel::status(int id)
+{
+    return m_db->scalar(QStringLiteral("SELECT COALESCE(status,'') FROM units WHERE id=?"), {id});
+}
 
 QVariantList UnitModel::getByProperty(int propertyId)
 {
@@ -35,15 +65,20 @@ QVariantMap UnitModel::getById(int id)
 int UnitModel::add(int propertyId, const QString& number, int floor, double area, int rooms,
                    double rentMonthly, double rentYearly, double salePrice, int currencyId)
 {
+    clearError();
+    const QString problem = figuresProblem(number, area, rooms, rentMonthly, rentYearly, salePrice);
+    if (!problem.isEmpty())
+        return refuseId(problem);
+
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return -1;
+        return refuseDatabaseId();
     const int unitId = m_db->execInsert(
         QStringLiteral("INSERT INTO units (property_id,unit_number,floor,area,rooms,rent_monthly,"
                        "rent_yearly,sale_price,currency_id) VALUES (?,?,?,?,?,?,?,?,?)"),
         {propertyId, number, floor, area, rooms, rentMonthly, rentYearly, salePrice, currencyId});
     if (unitId < 1)
-        return unitId;
+        return refuseDatabaseId();
 
     // The cost-centre rows are bookkeeping aids: a unit whose rows could not
     // all be made is still kept, as reports cope with a missing branch.
@@ -60,7 +95,7 @@ int UnitModel::add(int propertyId, const QString& number, int floor, double area
                       propertyId, unitId, SqlValue::idOrNull(parentId)});
 
     if (!tx.commit())
-        return -1;
+        return refuseDatabaseId();
     emit dataChanged();
     return unitId;
 }
@@ -103,48 +138,73 @@ int UnitModel::floorCostCenter(int propertyId, int floor, int projectId)
 bool UnitModel::update(int id, const QString& number, int floor, double area, int rooms,
                        double rentMonthly, double rentYearly, double salePrice)
 {
-    const bool ok = m_db->execNonQuery(
-        QStringLiteral("UPDATE units SET unit_number=?,floor=?,area=?,rooms=?,rent_monthly=?,"
-                       "rent_yearly=?,sale_price=? WHERE id=?"),
-        {number, floor, area, rooms, rentMonthly, rentYearly, salePrice, id});
-    if (ok)
-        emit dataChanged();
-    return ok;
-}
+    clearError();
+    const QString problem = figuresProblem(number, area, rooms, rentMonthly, rentYearly, salePrice);
+    if (!problem.isEmpty())
+        return refuse(problem);
 
-bool UnitModel::remove(int id)
-{
-    const QVariantList rows =
-        m_db->execQuery(QStringLiteral("SELECT status FROM units WHERE id=?"), {id});
-    if (!rows.isEmpty()) {
-        const QVariant status = rows.first().toMap().value(QStringLiteral("status"));
-        if (status.isNull() || status.toString() != QLatin1String("available"))
-            return false;
-    }
-
-    // Units made by add always own a cost centre, so the unit can only go
-    // with it. Contracts, invoices, payments and the like still pointing at
-    // either make a statement fail on its foreign key; the guard undoes all.
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return false;
-    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM cost_centers WHERE unit_id=?"), {id}))
-        return false;
-    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM units WHERE id=?"), {id}))
-        return false;
-    if (!tx.commit())
-        return false;
+        return refuseDatabase();
+    if (!status(id).isValid())
+        return refuseMissing();
+    if (!m_db->execNonQuery(
+            QStringLiteral("UPDATE units SET unit_number=?,floor=?,area=?,rooms=?,rent_monthly=?,"
+                           "rent_yearly=?,sale_price=? WHERE id=?"),
+            {number, floor, area, rooms, rentMonthly, rentYearly, salePrice, id}) ||
+        !tx.commit())
+        return refuseDatabase();
     emit dataChanged();
     return true;
 }
 
-bool UnitModel::updateStatus(int id, const QString& status)
+bool UnitModel::remove(int id)
 {
-    const bool ok =
-        m_db->execNonQuery(QStringLiteral("UPDATE units SET status=? WHERE id=?"), {status, id});
-    if (ok)
-        emit dataChanged();
-    return ok;
+    clearError();
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    const QVariant current = status(id);
+    if (!current.isValid())
+        return refuseMissing();
+    if (current.toString() != QLatin1String("available"))
+        return refuse(Reasons::unitNotAvailable());
+
+    // Units made by add always own a cost centre, so the unit can only go
+    // with it. Contracts, invoices, payments and the like still pointing at
+    // either make a statement fail on its foreign key; the guard undoes all.
+    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM cost_centers WHERE unit_id=?"), {id}) ||
+        !m_db->execNonQuery(QStringLiteral("DELETE FROM units WHERE id=?"), {id}))
+        return refuseRemoval();
+    if (!tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
+}
+
+bool UnitModel::updateStatus(int id, const QString& newStatus)
+{
+    clearError();
+    if (newStatus != QLatin1String("available") && newStatus != QLatin1String("rented") &&
+        newStatus != kSold)
+        return refuse(Reasons::unknownStatus());
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    const QVariant current = status(id);
+    if (!current.isValid())
+        return refuseMissing();
+    // A sale is final here: reopening a sold unit would let it be sold again
+    // while its buyer still owes instalments for it.
+    if (current.toString() == kSold && newStatus != kSold)
+        return refuse(Reasons::soldUnitStatus());
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE units SET status=? WHERE id=?"),
+                            {newStatus, id}) ||
+        !tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
 }
 
 QVariantList UnitModel::getAvailable()
@@ -156,11 +216,28 @@ QVariantList UnitModel::getAvailable()
 
 bool UnitModel::markAsSold(int unitId, int buyerId, double price, const QString& date)
 {
-    const bool ok = m_db->execNonQuery(
-        QStringLiteral("UPDATE units SET status='sold', buyer_id=?, sale_price_actual=?, "
-                       "sale_date=? WHERE id=?"),
-        {buyerId, price, date, unitId});
-    if (ok)
-        emit dataChanged();
-    return ok;
+    clearError();
+    if (!Money::isPositive(price))
+        return refuse(Reasons::invalidAmount());
+    if (!SqlValue::isIsoDate(date))
+        return refuse(Reasons::invalidDate());
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    const QVariant current = status(unitId);
+    if (!current.isValid())
+        return refuseMissing();
+    if (current.toString() == kSold)
+        return refuse(Reasons::unitSold());
+    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM buyers WHERE id=?"), {buyerId}).isValid())
+        return refuseMissing();
+    if (!m_db->execNonQuery(
+            QStringLiteral("UPDATE units SET status='sold', buyer_id=?, sale_price_actual=?, "
+                           "sale_date=? WHERE id=?"),
+            {buyerId, price, date, unitId}) ||
+        !tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
 }

@@ -30,14 +30,19 @@ public:
     // Refused unless the unit is available. The unit and its cost centre go
     // together, or nothing goes when another row still uses them.
     Q_INVOKABLE bool remove(int id);
+    // A sold unit keeps its status: a sale is undone by no call here.
     Q_INVOKABLE bool updateStatus(int id, const QString& status);
     Q_INVOKABLE QVariantList getAvailable();
+    // Refused for a unit already sold, a price that is not positive or a date
+    // that is not a real "yyyy-MM-dd".
     Q_INVOKABLE bool markAsSold(int unitId, int buyerId, double price, const QString& date);
 
 signals:
     void dataChanged();
 
 private:
+    // The unit's status ('' when NULL), or an invalid value when there is no such unit.
+    QVariant status(int id);
     int projectCostCenter(int propertyId);
     int floorCostCenter(int propertyId, int floor, int projectId);
 

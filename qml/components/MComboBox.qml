@@ -1,0 +1,143 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+
+// A labelled choice in the application's look. `model` is a row list or a
+// list of strings; `placeholder` stands in while nothing is chosen.
+ColumnLayout {
+    id: root
+
+    property string label: ""
+    property alias model: box.model
+    property alias textRole: box.textRole
+    property alias currentIndex: box.currentIndex
+    property string placeholder: ""
+    property string errorText: ""
+    // Turns a row into its line in the list; used when textRole is not enough.
+    property var displayFunction: null
+    readonly property alias input: box
+    readonly property var currentRow: box.currentIndex >= 0 && box.model && box.model.length !== undefined
+                                      ? box.model[box.currentIndex] : undefined
+
+    signal activated(int index)
+
+    spacing: 6
+
+    function textOf(row) {
+        if (row === undefined || row === null)
+            return ""
+        if (root.displayFunction)
+            return String(root.displayFunction(row))
+        if (box.textRole !== "")
+            return row[box.textRole] !== undefined && row[box.textRole] !== null
+                    ? String(row[box.textRole]) : ""
+        return String(row)
+    }
+
+    Text {
+        Layout.fillWidth: true
+        visible: root.label !== ""
+        text: root.label
+        textFormat: Text.PlainText
+        horizontalAlignment: Text.AlignRight
+        font.pixelSize: 12
+        font.bold: true
+        font.family: "Segoe UI, Arial"
+        color: Theme.textSecondary
+        elide: Text.ElideLeft
+    }
+
+    ComboBox {
+        id: box
+        objectName: "mcomboInput"
+        Layout.fillWidth: true
+        Layout.preferredHeight: 42
+        implicitWidth: 220
+        font.pixelSize: 14
+        font.family: "Segoe UI, Arial"
+        onActivated: index => root.activated(index)
+        displayText: currentIndex < 0 ? root.placeholder : root.textOf(model[currentIndex])
+
+        contentItem: Text {
+            leftPadding: 30
+            rightPadding: 12
+            text: box.displayText
+            textFormat: Text.PlainText
+            font: box.font
+            color: box.currentIndex < 0 ? Theme.textMuted : Theme.textPrimary
+            horizontalAlignment: Text.AlignRight
+            verticalAlignment: Text.AlignVCenter
+            elide: Text.ElideLeft
+        }
+
+        indicator: Text {
+            x: 10
+            anchors.verticalCenter: parent.verticalCenter
+            text: "▾"
+            font.pixelSize: 14
+            color: Theme.textSecondary
+        }
+
+        background: Rectangle {
+            radius: 8
+            color: Theme.bgInput
+            border.width: box.activeFocus || root.errorText !== "" ? 1.5 : 1
+            border.color: root.errorText !== "" ? Theme.dangerColor
+                          : box.activeFocus ? Theme.accentGold : Theme.borderColor
+        }
+
+        delegate: ItemDelegate {
+            id: option
+            required property int index
+            required property var modelData
+            width: box.width
+            height: 38
+            highlighted: box.highlightedIndex === index
+            contentItem: Text {
+                text: root.textOf(option.modelData)
+                textFormat: Text.PlainText
+                font: box.font
+                color: Theme.textPrimary
+                horizontalAlignment: Text.AlignRight
+                verticalAlignment: Text.AlignVCenter
+                elide: Text.ElideLeft
+            }
+            background: Rectangle {
+                color: option.highlighted ? Theme.bgElevated : "transparent"
+            }
+        }
+
+        popup: Popup {
+            y: box.height + 2
+            width: box.width
+            implicitHeight: Math.min(contentItem.implicitHeight + 8, 260)
+            padding: 4
+            contentItem: ListView {
+                clip: true
+                implicitHeight: contentHeight
+                model: box.popup.visible ? box.delegateModel : null
+                currentIndex: box.highlightedIndex
+                ScrollIndicator.vertical: ScrollIndicator {}
+            }
+            background: Rectangle {
+                radius: 8
+                color: Theme.bgSecondary
+                border.width: 1
+                border.color: Theme.borderStrong
+            }
+        }
+    }
+
+    Text {
+        objectName: "mcomboError"
+        Layout.fillWidth: true
+        visible: root.errorText !== ""
+        text: root.errorText
+        textFormat: Text.PlainText
+        horizontalAlignment: Text.AlignRight
+        wrapMode: Text.Wrap
+        font.pixelSize: 11
+        font.family: "Segoe UI, Arial"
+        color: Theme.dangerColor
+    }
+}

@@ -1,0 +1,51 @@
+pragma Singleton
+import QtQuick
+
+// Amounts as the office reads them: locale digit grouping, two decimals and
+// the symbol of the amount's own currency (the primary one when a row names
+// none). The currency table is small, so it is kept here and re-read when
+// the currencies change.
+QtObject {
+    id: money
+
+    property var currencies: currencyModel.getAll()
+
+    readonly property var primary: {
+        for (var i = 0; i < currencies.length; ++i)
+            if (Number(currencies[i].is_primary) === 1)
+                return currencies[i]
+        return currencies.length > 0 ? currencies[0] : ({})
+    }
+    readonly property int primaryId: primary.id !== undefined ? Number(primary.id) : 0
+    readonly property string primarySymbol: primary.symbol !== undefined ? String(primary.symbol) : ""
+
+    function currency(id) {
+        var wanted = Number(id)
+        for (var i = 0; i < currencies.length; ++i)
+            if (Number(currencies[i].id) === wanted)
+                return currencies[i]
+        return primary
+    }
+
+    function symbol(id) {
+        if (id === undefined || id === null || id === "" || Number(id) <= 0)
+            return primarySymbol
+        var c = currency(id)
+        return c.symbol !== undefined ? String(c.symbol) : ""
+    }
+
+    function plain(amount) {
+        var n = Number(amount)
+        return (isFinite(n) ? n : 0).toLocaleString(Qt.locale(), "f", 2)
+    }
+
+    function format(amount, currencyId) {
+        var s = symbol(currencyId)
+        return s !== "" ? plain(amount) + " " + s : plain(amount)
+    }
+
+    property Connections watcher: Connections {
+        target: currencyModel
+        function onDataChanged() { money.currencies = currencyModel.getAll() }
+    }
+}

@@ -1,0 +1,215 @@
+#include "core/Reasons.h"
+
+namespace {
+
+const QString kNothingSaved = QStringLiteral("لم يتم حفظ أي تغيير");
+
+QString withNothingSaved(const QString& what)
+{
+    return what + QStringLiteral("، ") + kNothingSaved;
+}
+
+} // namespace
+
+namespace Reasons {
+
+QString database(const QString& driverText)
+{
+    const QString text = driverText.toLower();
+    if (text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy")))
+        return databaseLocked();
+    if (text.contains(QLatin1String("full")))
+        return diskFull();
+    // SQLite names a broken UNIQUE rule so; the pages know it as a number in use.
+    if (text.contains(QLatin1String("unique constraint")))
+        return duplicateNumber();
+    // On a write that names other rows, a broken foreign key means one of
+    // them does not exist.
+    if (text.contains(QLatin1String("foreign key")))
+        return missingReference();
+    return withNothingSaved(QStringLiteral("تعذّر الحفظ في قاعدة البيانات"));
+}
+
+QString removal(const QString& driverText)
+{
+    if (driverText.contains(QLatin1String("FOREIGN KEY"), Qt::CaseInsensitive))
+        return stillReferenced();
+    return database(driverText);
+}
+
+QString databaseLocked()
+{
+    return withNothingSaved(QStringLiteral("قاعدة البيانات مشغولة بعملية أخرى، حاول بعد قليل"));
+}
+
+QString diskFull()
+{
+    return withNothingSaved(QStringLiteral("القرص ممتلئ"));
+}
+
+QString invalidAmount()
+{
+    return QStringLiteral("المبلغ غير صالح: أدخل رقماً أكبر من صفر وأقل من تريليون");
+}
+
+QString invalidNumber()
+{
+    return QStringLiteral("قيمة رقمية غير صالحة: أدخل رقماً غير سالب وأقل من تريليون");
+}
+
+QString invalidRate()
+{
+    return QStringLiteral("سعر الصرف غير صالح: أدخل رقماً أكبر من صفر");
+}
+
+QString invalidDate()
+{
+    return QStringLiteral("التاريخ غير صحيح: أدخل تاريخاً حقيقياً بالشكل yyyy-MM-dd");
+}
+
+QString invalidPeriod()
+{
+    return QStringLiteral("الفترة غير صحيحة: أدخل شهراً بالشكل yyyy-MM");
+}
+
+QString endBeforeStart()
+{
+    return QStringLiteral("تاريخ النهاية يسبق تاريخ البداية");
+}
+
+QString blankName()
+{
+    return QStringLiteral("الاسم مطلوب");
+}
+
+QString requiredField(const QString& field)
+{
+    return QStringLiteral("حقل «%1» مطلوب").arg(field);
+}
+
+QString unknownStatus()
+{
+    return QStringLiteral("الحالة المختارة غير معروفة");
+}
+
+QString unknownMethod()
+{
+    return QStringLiteral("طريقة الدفع غير معروفة");
+}
+
+QString unknownPriority()
+{
+    return QStringLiteral("الأولوية المختارة غير معروفة");
+}
+
+QString unknownType()
+{
+    return QStringLiteral("النوع المختار غير معروف");
+}
+
+QString missingReference()
+{
+    return withNothingSaved(QStringLiteral("أحد السجلات المختارة غير موجود"));
+}
+
+QString notFound()
+{
+    return QStringLiteral("السجل المطلوب غير موجود، ربما حُذف");
+}
+
+QString propertyInUse()
+{
+    return QStringLiteral("لا يمكن حذف العقار لأن فيه وحدات مؤجرة أو مباعة");
+}
+
+QString unitNotAvailable()
+{
+    return QStringLiteral("لا يمكن حذف الوحدة لأنها مؤجرة أو مباعة");
+}
+
+QString tenantHasContracts()
+{
+    return QStringLiteral("لا يمكن حذف المستأجر لأن لديه عقوداً سارية");
+}
+
+QString stillReferenced()
+{
+    return withNothingSaved(QStringLiteral("لا يمكن الحذف لأن سجلات أخرى مرتبطة به"));
+}
+
+QString contractOverlap()
+{
+    return QStringLiteral("يوجد عقد ساري على هذه الوحدة في فترة متداخلة");
+}
+
+QString contractTerminated()
+{
+    return QStringLiteral("العقد منتهٍ من قبل");
+}
+
+QString unitSold()
+{
+    return QStringLiteral("الوحدة مباعة");
+}
+
+QString soldUnitStatus()
+{
+    return QStringLiteral("الوحدة مباعة ولا يمكن تغيير حالتها");
+}
+
+QString amountAboveBalance()
+{
+    return QStringLiteral("المبلغ أكبر من الرصيد المستحق");
+}
+
+QString downPaymentAbovePrice()
+{
+    return QStringLiteral("الدفعة المقدمة أكبر من سعر البيع");
+}
+
+QString invoiceVoid()
+{
+    return QStringLiteral("الفاتورة ملغاة");
+}
+
+QString invoiceOtherTenant()
+{
+    return QStringLiteral("الفاتورة صادرة لمستأجر آخر");
+}
+
+QString invoiceExists()
+{
+    return QStringLiteral("توجد فاتورة لهذا المستأجر عن الفترة نفسها");
+}
+
+QString requestCompleted()
+{
+    return QStringLiteral("طلب الصيانة مكتمل ولا يمكن تغييره");
+}
+
+QString completeThroughCost()
+{
+    return QStringLiteral("يُغلق طلب الصيانة بإدخال تكلفته");
+}
+
+QString duplicateNumber()
+{
+    return withNothingSaved(QStringLiteral("هذا الرقم مستخدم من قبل"));
+}
+
+QString tooManyInstallments(int limit)
+{
+    return QStringLiteral("عدد الأقساط كبير جداً، الحد الأقصى %1 قسطاً").arg(limit);
+}
+
+QString unbalancedEntry()
+{
+    return QStringLiteral("القيد غير متوازن: مجموع المدين لا يساوي مجموع الدائن");
+}
+
+QString tooFewLines()
+{
+    return QStringLiteral("القيد يحتاج إلى سطرين على الأقل");
+}
+
+} // namespace Reasons

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QString>
+
+// The Arabic sentences a page shows when the back end refuses or fails a
+// write. Kept in one place so the same situation reads the same everywhere.
+namespace Reasons {
+
+// A write the database did not take. `driverText` is the driver's message;
+// a locked database and a full disk get their own words. Every variant ends
+// by saying that nothing was saved.
+QString database(const QString& driverText = QString());
+// A delete the database refused: rows still naming the record get their own words.
+QString removal(const QString& driverText);
+QString databaseLocked();
+QString diskFull();
+
+QString invalidAmount();
+QString invalidNumber();
+QString invalidRate();
+QString invalidDate();
+QString invalidPeriod();
+QString endBeforeStart();
+QString blankName();
+QString requiredField(const QString& field);
+QString unknownStatus();
+QString unknownMethod();
+QString unknownPriority();
+QString unknownType();
+QString notFound();
+QString missingReference();
+
+QString propertyInUse();
+QString unitNotAvailable();
+QString tenantHasContracts();
+QString stillReferenced();
+QString contractOverlap();
+QString contractTerminated();
+QString unitSold();
+QString soldUnitStatus();
+QString amountAboveBalance();
+QString downPaymentAbovePrice();
+QString invoiceVoid();
+QString invoiceOtherTenant();
+QString invoiceExists();
+QString requestCompleted();
+QString completeThroughCost();
+QString duplicateNumber();
+QString tooManyInstallments(int limit);
+QString unbalancedEntry();
+QString tooFewLines();
+
+} // namespace Reasons

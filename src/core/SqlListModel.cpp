@@ -1,0 +1,465 @@
+#include "core/SqlListModel.h"
+
+#include "core/Database.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QtDebug>
+
+#include <utility>
+
+namespace {
+
+// Pages of values kept for rows that were shown recently; a ListView only
+// ever shows a screenful or two, so this bounds memory however far it scrolls.
+constexpr int kCachedPages = 12;
+
+const QString kSortAlias = QStringLiteral("list_sort_value_");
+const QString kKeyAlias = QStringLiteral("list_row_key_");
+
+bool isNoFilter(const QVariant& value)
+{
+    if (!value.isValid() || value.isNull())
+        return true;
+    const QString text = value.toString().trimmed();
+    return text.isEmpty() || text == QLatin1String("0");
+}
+
+bool runQuery(QSqlQuery& query, const QString& sql, const QVariantList& params)
+{
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        qWarning() << "list query failed:" << query.lastError().text();
+        return false;
+    }
+    for (const QVariant& value : params)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        qWarning() << "list query failed:" << query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+SqlListModel::SqlListModel(Database* db, Definition definition, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_db(db)
+    , m_def(std::move(definition))
+    , m_sortColumn(m_def.defaultSort)
+    , m_sortDescending(m_def.defaultDescending)
+{
+    // The roles are the row query's columns; SQLite names them at prepare
+    // time, so an empty read is enough.
+    QSqlQuery query(m_db->connection());
+    if (runQuery(query,
+                 QStringLiteral("SELECT ") + m_def.columns + QLatin1Char(' ') + m_def.from +
+                     QStringLiteral(" WHERE 0"),
+                 {})) {
+        const QSqlRecord record = query.record();
+        for (int i = 0; i < record.count(); ++i) {
+            const QString name = record.fieldName(i);
+            m_columns << name;
+            m_columnIndex.insert(name, i); // a later column of the same name wins
+        }
+    }
+}
+
+QString SqlListModel::like(const QString& expression)
+{
+    return expression + QStringLiteral(" LIKE ? ESCAPE '\\'");
+}
+
+int SqlListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_keys.size());
+}
+
+QHash<int, QByteArray> SqlListModel::roleNames() const
+{
+    QHash<int, QByteArray> roles;
+    for (int i = 0; i < m_columns.size(); ++i)
+        roles.insert(Qt::UserRole + 1 + i, m_columns.at(i).toUtf8());
+    return roles;
+}
+
+QVariant SqlListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_keys.size())
+        return {};
+    const int column = role - Qt::UserRole - 1;
+    if (column < 0 || column >= m_columns.size())
+        return {};
+    const Row* row = rowAt(index.row());
+    if (!row)
+        return {};
+    // Equal names resolve to the later column, as the record maps do.
+    return row->value(m_columnIndex.value(m_columns.at(column)));
+}
+
+QVariantMap SqlListModel::get(int row) const
+{
+    QVariantMap map;
+    if (row < 0 || row >= m_keys.size())
+        return map;
+    const Row* values = rowAt(row);
+    if (!values)
+        return map;
+    for (int i = 0; i < m_columns.size(); ++i)
+        map.insert(m_columns.at(i), values->value(i));
+    return map;
+}
+
+bool SqlListModel::canFetchMore(const QModelIndex& parent) const
+{
+    return !parent.isValid() && !m_atEnd;
+}
+
+void SqlListModel::fetchMore(const QModelIndex& parent)
+{
+    if (parent.isValid() || m_atEnd)
+        return;
+    // A list is first read when a view asks for it, so the lists no page
+    // shows cost nothing at start-up.
+    if (!m_totalsKnown)
+        loadTotals();
+    QVector<qint64> keys;
+    QList<Row> rows;
+    QVariant lastSort = m_lastSort;
+    if (!readPage(m_pageSize, false, keys, rows, lastSort, m_keys.isEmpty())) {
+        m_atEnd = true;
+        return;
+    }
+    if (keys.size() < m_pageSize)
+        m_atEnd = true;
+    if (keys.isEmpty())
+        return;
+
+    const int first = int(m_keys.size());
+    beginInsertRows(QModelIndex(), first, first + int(keys.size()) - 1);
+    m_keys += keys;
+    m_lastSort = lastSort;
+    // Pages start at multiples of the page size, as every fetch but the
+    // last one reads a whole page.
+    if (first % m_pageSize == 0)
+        cachePage(first / m_pageSize, std::move(rows));
+    endInsertRows();
+    emit countChanged();
+}
+
+void SqlListModel::setSearchText(const QString& text)
+{
+    if (text == m_searchText)
+        return;
+    m_searchText = text;
+    emit searchTextChanged();
+    reload();
+}
+
+void SqlListModel::setFilters(const QVariantMap& filters)
+{
+    if (filters == m_filters)
+        return;
+    m_filters = filters;
+    emit filtersChanged();
+    reload();
+}
+
+void SqlListModel::setSortColumn(const QString& column)
+{
+    // Only the listed columns are accepted; anything else keeps the default
+    // order rather than reaching the ORDER BY.
+    const QString accepted = m_def.sortColumns.contains(column) ? column : m_def.defaultSort;
+    if (accepted == m_sortColumn)
+        return;
+    m_sortColumn = accepted;
+    emit sortChanged();
+    reload();
+}
+
+void SqlListModel::setSortDescending(bool descending)
+{
+    if (descending == m_sortDescending)
+        return;
+    m_sortDescending = descending;
+    emit sortChanged();
+    reload();
+}
+
+void SqlListModel::setPageSize(int size)
+{
+    if (size < 1 || size == m_pageSize)
+        return;
+    m_pageSize = size;
+    emit pageSizeChanged();
+    reload();
+}
+
+void SqlListModel::reload()
+{
+    beginResetModel();
+    m_keys.clear();
+    m_lastSort = QVariant();
+    m_atEnd = false;
+    m_totalsKnown = false;
+    m_pages.clear();
+    m_pageOrder.clear();
+    endResetModel();
+    fetchMore(QModelIndex());
+    emit countChanged();
+}
+
+void SqlListModel::refresh()
+{
+    if (!m_totalsKnown)
+        return; // never read yet: the first fetch reads it fresh
+    const int loaded = int(m_keys.size());
+    const int wanted = qMax(loaded, m_pageSize);
+    QVector<qint64> keys;
+    QList<Row> rows;
+    QVariant lastSort;
+    // Only keys and sort values: the values of whatever is on screen are read
+    // again on demand, so a refresh deep into a long list stays small.
+    if (!readPage(wanted, true, keys, rows, lastSort, true))
+        return;
+
+    m_pages.clear();
+    m_pageOrder.clear();
+    const int kept = qMin(loaded, int(keys.size()));
+    if (keys.size() > loaded) {
+        beginInsertRows(QModelIndex(), loaded, int(keys.size()) - 1);
+        m_keys = keys;
+        endInsertRows();
+    } else if (keys.size() < loaded) {
+        beginRemoveRows(QModelIndex(), int(keys.size()), loaded - 1);
+        m_keys = keys;
+        endRemoveRows();
+    } else {
+        m_keys = keys;
+    }
+    m_lastSort = lastSort;
+    m_atEnd = keys.size() < wanted;
+    if (kept > 0)
+        emit dataChanged(index(0), index(kept - 1));
+    loadTotals();
+    emit countChanged();
+}
+
+SqlListModel::Where SqlListModel::whereClause() const
+{
+    QStringList conditions;
+    Where where;
+    if (!m_def.baseWhere.isEmpty())
+        conditions << m_def.baseWhere;
+
+    for (auto it = m_filters.cbegin(); it != m_filters.cend(); ++it) {
+        if (isNoFilter(it.value()))
+            continue;
+        if (it.key() == QLatin1String("date_from") && !m_def.dateColumn.isEmpty()) {
+            conditions << m_def.dateColumn + QStringLiteral(" >= ?");
+            where.params << it.value().toString();
+        } else if (it.key() == QLatin1String("date_to") && !m_def.dateColumn.isEmpty()) {
+            // A bare date bounds the whole day, also for timestamp columns.
+            conditions << m_def.dateColumn + QStringLiteral(" < date(?, '+1 day')");
+            where.params << it.value().toString();
+        } else if (m_def.filterColumns.contains(it.key())) {
+            // A column is compared for equality; a written condition takes the
+            // value at its own "?".
+            const QString column = m_def.filterColumns.value(it.key());
+            conditions << (column.contains(QLatin1Char('?')) ? column
+                                                             : column + QStringLiteral(" = ?"));
+            where.params << it.value();
+        }
+    }
+
+    const QString text = m_searchText.trimmed();
+    if (!text.isEmpty() && !m_def.searchConditions.isEmpty()) {
+        QString escaped = text;
+        escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+        const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
+        conditions << QLatin1Char('(') + m_def.searchConditions.join(QStringLiteral(" OR ")) +
+                          QLatin1Char(')');
+        for (int i = 0; i < m_def.searchConditions.size(); ++i)
+            where.params << pattern;
+    }
+    if (!conditions.isEmpty())
+        where.sql = QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
+    return where;
+}
+
+QString SqlListModel::sortExpression() const
+{
+    return m_def.sortColumns.value(m_sortColumn, m_def.sortColumns.value(m_def.defaultSort));
+}
+
+QString SqlListModel::orderBy() const
+{
+    const QString direction = m_sortDescending ? QStringLiteral(" DESC") : QStringLiteral(" ASC");
+    return QStringLiteral(" ORDER BY ") + sortExpression() + direction + QStringLiteral(", ") +
+           m_def.key + direction;
+}
+
+QString SqlListModel::afterClause(const QVariant& sortValue, QVariantList& params) const
+{
+    // SQLite puts NULL first going up and last going down; ties are ordered
+    // by the key in the same direction.
+    const QString s = sortExpression();
+    const QString& k = m_def.key;
+    if (sortValue.isNull()) {
+        params << m_keys.constLast();
+        if (m_sortDescending)
+            return QStringLiteral("(%1 IS NULL AND %2 < ?)").arg(s, k);
+        return QStringLiteral("((%1 IS NULL AND %2 > ?) OR %1 IS NOT NULL)").arg(s, k);
+    }
+    params << sortValue << sortValue << m_keys.constLast();
+    if (m_sortDescending)
+        return QStringLiteral("(%1 < ? OR (%1 = ? AND %2 < ?) OR %1 IS NULL)").arg(s, k);
+    return QStringLiteral("(%1 > ? OR (%1 = ? AND %2 > ?))").arg(s, k);
+}
+
+SqlListModel::Statement SqlListModel::firstPageStatement() const
+{
+    const Where where = whereClause();
+    Statement statement;
+    statement.sql = QStringLiteral("SELECT ") + m_def.columns + QStringLiteral(", ") +
+                    sortExpression() + QStringLiteral(" AS ") + kSortAlias + QStringLiteral(", ") +
+                    m_def.key + QStringLiteral(" AS ") + kKeyAlias + QLatin1Char(' ') + m_def.from +
+                    where.sql + orderBy() + QStringLiteral(" LIMIT ?");
+    statement.params = where.params;
+    statement.params << m_pageSize;
+    return statement;
+}
+
+bool SqlListModel::readPage(int limit, bool idsOnly, QVector<qint64>& keys, QList<Row>& rows,
+                            QVariant& lastSort, bool fromStart) const
+{
+    Where where = whereClause();
+    if (!fromStart) {
+        const QString after = afterClause(m_lastSort, where.params);
+        where.sql +=
+            (where.sql.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) + after;
+    }
+    const QString columns = idsOnly ? QString() : m_def.columns + QStringLiteral(", ");
+    const QString sql = QStringLiteral("SELECT ") + columns + sortExpression() +
+                        QStringLiteral(" AS ") + kSortAlias + QStringLiteral(", ") + m_def.key +
+                        QStringLiteral(" AS ") + kKeyAlias + QLatin1Char(' ') + m_def.from +
+                        where.sql + orderBy() + QStringLiteral(" LIMIT ?");
+    where.params << limit;
+
+    QSqlQuery query(m_db->connection());
+    if (!runQuery(query, sql, where.params))
+        return false;
+    const int valueCount = idsOnly ? 0 : int(m_columns.size());
+    keys.reserve(limit);
+    while (query.next()) {
+        if (!idsOnly) {
+            Row row(valueCount);
+            for (int i = 0; i < valueCount; ++i)
+                row[i] = query.value(i);
+            rows.append(std::move(row));
+        }
+        lastSort = query.value(valueCount);
+        keys.append(query.value(valueCount + 1).toLongLong());
+    }
+    return true;
+}
+
+SqlListModel::Statement SqlListModel::totalsStatement() const
+{
+    const Where where = whereClause();
+    QStringList aggregates{QStringLiteral("COUNT(*)")};
+    QStringList names = m_def.totalColumns.keys();
+    names.sort();
+    for (const QString& name : names)
+        aggregates << QStringLiteral("TOTAL(") + m_def.totalColumns.value(name) + QLatin1Char(')');
+    if (!m_def.currencyColumn.isEmpty())
+        aggregates << QStringLiteral("MIN(COALESCE(%1,0)) IS NOT MAX(COALESCE(%1,0))")
+                          .arg(m_def.currencyColumn);
+    Statement statement;
+    statement.sql = QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
+                    QStringLiteral(" FROM ") + m_def.baseTable + where.sql;
+    statement.params = where.params;
+    return statement;
+}
+
+void SqlListModel::loadTotals()
+{
+    const Statement statement = totalsStatement();
+    QSqlQuery query(m_db->connection());
+    int total = 0;
+    QVariantMap totals;
+    if (runQuery(query, statement.sql, statement.params) && query.next()) {
+        total = query.value(0).toInt();
+        QStringList names = m_def.totalColumns.keys();
+        names.sort();
+        for (int i = 0; i < names.size(); ++i)
+            totals.insert(names.at(i), query.value(i + 1).toDouble());
+        if (!m_def.currencyColumn.isEmpty())
+            totals.insert(QStringLiteral("mixedCurrencies"),
+                          query.value(int(names.size()) + 1).toBool());
+    }
+    m_totalCount = total;
+    m_totals = totals;
+    m_totalsKnown = true;
+    emit totalsChanged();
+}
+
+void SqlListModel::cachePage(int page, QList<Row> rows) const
+{
+    m_pages.insert(page, std::move(rows));
+    m_pageOrder.removeAll(page);
+    m_pageOrder.append(page);
+    while (m_pageOrder.size() > kCachedPages)
+        m_pages.remove(m_pageOrder.takeFirst());
+}
+
+const SqlListModel::Row* SqlListModel::rowAt(int row) const
+{
+    const int page = row / m_pageSize;
+    auto found = m_pages.constFind(page);
+    if (found == m_pages.constEnd()) {
+        // Read the page again by its keys; rows deleted since then come back
+        // empty until the next refresh.
+        const int first = page * m_pageSize;
+        const int last = qMin(int(m_keys.size()), first + m_pageSize);
+        QStringList marks;
+        QVariantList params;
+        for (int i = first; i < last; ++i) {
+            marks << QStringLiteral("?");
+            params << m_keys.at(i);
+        }
+        QSqlQuery query(m_db->connection());
+        QHash<qint64, Row> byKey;
+        if (!marks.isEmpty() &&
+            runQuery(query,
+                     QStringLiteral("SELECT ") + m_def.columns + QStringLiteral(", ") + m_def.key +
+                         QLatin1Char(' ') + m_def.from + QStringLiteral(" WHERE ") + m_def.key +
+                         QStringLiteral(" IN (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'),
+                     params)) {
+            const int valueCount = int(m_columns.size());
+            while (query.next()) {
+                Row values(valueCount);
+                for (int i = 0; i < valueCount; ++i)
+                    values[i] = query.value(i);
+                byKey.insert(query.value(valueCount).toLongLong(), std::move(values));
+            }
+        }
+        QList<Row> rows;
+        rows.reserve(last - first);
+        for (int i = first; i < last; ++i)
+            rows.append(byKey.value(m_keys.at(i), Row(int(m_columns.size()))));
+        cachePage(page, std::move(rows));
+        found = m_pages.constFind(page);
+    } else if (m_pageOrder.constLast() != page) {
+        m_pageOrder.removeAll(page);
+        m_pageOrder.append(page);
+    }
+    const int offset = row - page * m_pageSize;
+    if (offset >= found->size())
+        return nullptr;
+    return &found->at(offset);
+}

@@ -1,0 +1,221 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+#include <QVector>
+
+class Database;
+
+// A long list read a screenful at a time, for ListView. Search, filters, sort,
+// the row count and the money totals are all worked out by SQL; the model keeps
+// only the row ids of what has been loaded plus a few recently shown pages of
+// values, so scrolling to the end of half a million rows stays small.
+//
+// Pages follow one another by key (the sort value and the row id of the last
+// loaded row), so a row written between two fetches never shows twice and
+// never pushes a row out of the list.
+//
+// QML API: searchText, filters (map), sortColumn, sortDescending, count (rows
+// loaded), totalCount (rows matching), totals (map of sums plus
+// "mixedCurrencies"), reload(), refresh(), get(row). Roles are the column names
+// of the row query, so a delegate reads model.invoice_number and the like.
+//
+// The lists AppContext publishes. Filter keys ("", 0 or a missing key means no
+// filter, unknown keys are ignored); date_from / date_to bound the main date;
+// sort columns are the only values sortColumn accepts (others keep the
+// default):
+//
+// invoiceList (rows as InvoiceModel::getAll; newest first by created_at)
+//   filters: status, tenant_id, unit_id, contract_id, period, currency_id,
+//            property_id, date_from/date_to on created_at
+//   search:  invoice_number, period, tenant name, unit number, property name
+//   sort:    created_at, invoice_number, period, due_date, total_amount, balance,
+//            status
+//   totals:  total_amount, paid_amount, balance
+// paymentList (as PaymentModel::getAll; newest first by payment_date)
+//   filters: tenant_id, buyer_id, invoice_id, unit_id, payment_method,
+//            currency_id, date_from/date_to on payment_date
+//   search:  reference, notes, tenant name, buyer name, invoice number
+//   sort:    payment_date, amount, created_at
+//   totals:  amount
+// expenseList (as ExpenseModel::getAll; newest first by expense_date)
+//   filters: property_id, unit_id, category, contractor_id, currency_id,
+//            date_from/date_to on expense_date
+//   search:  description, vendor, category, property name, contractor name
+//   sort:    expense_date, amount, category
+//   totals:  amount
+// chequeList (as ChequeModel::getAll; latest due date first)
+//   filters: status, type, tenant_id, buyer_id, currency_id,
+//            date_from/date_to on due_date
+//   search:  cheque_number, bank_name, payer_name, payee_name
+//   sort:    due_date, amount, issue_date, status
+//   totals:  amount
+// maintenanceList (as MaintenanceModel::getAll; newest first by created_at)
+//   filters: status, priority, unit_id, property_id,
+//            date_from/date_to on request_date
+//   search:  title, description, assigned_to, unit number, property name
+//   sort:    created_at, request_date, priority, status, cost
+//   totals:  cost
+// contractList (as ContractModel::getAll; newest first by created_at)
+//   filters: status, tenant_id, unit_id, property_id, currency_id,
+//            date_from/date_to on start_date
+//   search:  tenant name, unit number, property name, notes
+//   sort:    created_at, start_date, end_date, rent_amount, status
+//   totals:  rent_amount
+// installmentList (as InstallmentModel::getAll; earliest due date first)
+//   filters: status, buyer_id, unit_id, property_id, currency_id,
+//            date_from/date_to on due_date
+//   search:  buyer name, unit number, property name, cheque_number, bank_name
+//   sort:    due_date, installment_amount, paid_amount, status
+//   totals:  installment_amount, paid_amount
+// journalList (as AccountModel::getJournalEntries; latest entry_date first)
+//   filters: reference_type, reference_id, cost_center_id, contractor_id,
+//            date_from/date_to on entry_date
+//   search:  description, reference_type
+//   sort:    entry_date, created_at
+// auditList (as AuditManager::getLogs; newest first)
+//   filters: user_id, action, table_name, record_id,
+//            date_from/date_to on created_at
+//   search:  action, table_name, details, username
+//   sort:    created_at
+class SqlListModel : public QAbstractListModel
+{
+    Q_OBJECT
+    Q_PROPERTY(QString searchText READ searchText WRITE setSearchText NOTIFY searchTextChanged)
+    Q_PROPERTY(QVariantMap filters READ filters WRITE setFilters NOTIFY filtersChanged)
+    Q_PROPERTY(QString sortColumn READ sortColumn WRITE setSortColumn NOTIFY sortChanged)
+    Q_PROPERTY(bool sortDescending READ sortDescending WRITE setSortDescending NOTIFY sortChanged)
+    Q_PROPERTY(int count READ count NOTIFY countChanged)
+    Q_PROPERTY(int totalCount READ totalCount NOTIFY totalsChanged)
+    Q_PROPERTY(QVariantMap totals READ totals NOTIFY totalsChanged)
+    Q_PROPERTY(int pageSize READ pageSize WRITE setPageSize NOTIFY pageSizeChanged)
+
+public:
+    // How one list reads its rows. Every SQL fragment is fixed text written
+    // here in the program; user values only ever reach SQL as bound values.
+    struct Definition
+    {
+        QString columns;   // select list of the row query, e.g. "i.*, t.full_name as tenant_name"
+        QString from;      // FROM and joins of the row query
+        QString baseTable; // FROM of the count and totals query ("invoices i"), no joins
+        QString key;       // the row id, e.g. "i.id"; ties in the sort are ordered by it
+        QString baseWhere; // condition every row meets, or empty
+        // Conditions ORed together for a search; each holds one "?" that
+        // receives the LIKE pattern. They may only use the base table's
+        // alias (use "col IN (SELECT id FROM ... WHERE name LIKE ?)" for
+        // joined names), as the count query has no joins.
+        QStringList searchConditions;
+        // filter key -> column compared with "=", or a condition with one "?"
+        QHash<QString, QString> filterColumns;
+        QString dateColumn;                  // bounded by date_from / date_to
+        QHash<QString, QString> sortColumns; // accepted sortColumn -> SQL expression
+        QString defaultSort;                 // a key of sortColumns
+        bool defaultDescending = true;
+        QHash<QString, QString> totalColumns; // totals key -> expression summed
+        QString currencyColumn;               // compared for mixedCurrencies, or empty
+    };
+
+    // A statement with its bound values, for callers that time or trace the
+    // SQL a list runs.
+    struct Statement
+    {
+        QString sql;
+        QVariantList params;
+    };
+
+    SqlListModel(Database* db, Definition definition, QObject* parent = nullptr);
+
+    // A LIKE condition that escapes the search text's own % and _ with '\'.
+    static QString like(const QString& expression);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+    bool canFetchMore(const QModelIndex& parent) const override;
+    void fetchMore(const QModelIndex& parent) override;
+
+    QString searchText() const { return m_searchText; }
+    void setSearchText(const QString& text);
+    QVariantMap filters() const { return m_filters; }
+    void setFilters(const QVariantMap& filters);
+    QString sortColumn() const { return m_sortColumn; }
+    void setSortColumn(const QString& column);
+    bool sortDescending() const { return m_sortDescending; }
+    void setSortDescending(bool descending);
+    int count() const { return int(m_keys.size()); }
+    int totalCount() const { return m_totalCount; }
+    QVariantMap totals() const { return m_totals; }
+    int pageSize() const { return m_pageSize; }
+    void setPageSize(int size);
+
+    // Starts again from the first screenful and recounts.
+    Q_INVOKABLE void reload();
+    // Reads the loaded rows again after a write, keeping as many rows loaded
+    // as before so the view stays where it was.
+    Q_INVOKABLE void refresh();
+    // The row as a record map (empty when out of range).
+    Q_INVOKABLE QVariantMap get(int row) const;
+
+    // The statements the first screenful and the totals run with the current
+    // search, filters and sort.
+    Statement firstPageStatement() const;
+    Statement totalsStatement() const;
+
+signals:
+    void searchTextChanged();
+    void filtersChanged();
+    void sortChanged();
+    void countChanged();
+    void totalsChanged();
+    void pageSizeChanged();
+
+private:
+    using Row = QVector<QVariant>;
+
+    struct Where
+    {
+        QString sql; // " WHERE ..." or empty
+        QVariantList params;
+    };
+
+    Where whereClause() const;
+    QString sortExpression() const;
+    QString orderBy() const;
+    // Condition for rows after (sortValue, key) in the current order.
+    QString afterClause(const QVariant& sortValue, QVariantList& params) const;
+    // Runs the row query for the next `limit` rows after the last loaded
+    // one; with `idsOnly` it reads just the key and sort value.
+    bool readPage(int limit, bool idsOnly, QVector<qint64>& keys, QList<Row>& rows,
+                  QVariant& lastSort, bool fromStart) const;
+    void loadTotals();
+    const Row* rowAt(int row) const;
+    void cachePage(int page, QList<Row> rows) const;
+
+    Database* m_db;
+    Definition m_def;
+    QStringList m_columns;             // role names in column order of the row query
+    QHash<QString, int> m_columnIndex; // name -> column (the later of equal names)
+    QString m_searchText;
+    QVariantMap m_filters;
+    QString m_sortColumn;
+    bool m_sortDescending = true;
+    int m_pageSize = 100;
+
+    QVector<qint64> m_keys; // every loaded row, in order
+    QVariant m_lastSort;    // sort value of the last loaded row
+    bool m_atEnd = false;
+    bool m_totalsKnown = false; // the list has been read since the last reload
+    int m_totalCount = 0;
+    QVariantMap m_totals;
+
+    // Values of recently shown pages (page number -> rows), least recently
+    // used first in m_pageOrder.
+    mutable QHash<int, QList<Row>> m_pages;
+    mutable QList<int> m_pageOrder;
+};

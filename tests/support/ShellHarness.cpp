@@ -1,0 +1,187 @@
+#include "ShellHarness.h"
+
+#include "core/AppSetup.h"
+
+#include <QQmlContext>
+#include <QQmlError>
+#include <QTest>
+
+namespace {
+
+QtMessageHandler g_previousHandler = nullptr;
+
+void recordMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
+        ShellHarness::problems() << QStringLiteral("[%1] %2").arg(
+            QString::fromLatin1(context.category), message);
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
+} // namespace
+
+QStringList& ShellHarness::problems()
+{
+    static QStringList list;
+    return list;
+}
+
+void ShellHarness::installMessageHandler()
+{
+    static bool installed = false;
+    if (installed)
+        return;
+    installed = true;
+    AppSetup::apply();
+    g_previousHandler = qInstallMessageHandler(recordMessage);
+}
+
+ShellHarness::ShellHarness()
+    : m_db(std::make_unique<TestDatabase>())
+{
+    connect(m_db->db(), &Database::databaseError, this,
+            [](const QString& error) { problems() << QStringLiteral("[database] ") + error; });
+}
+
+ShellHarness::~ShellHarness()
+{
+    // QML goes first, as in the application.
+    m_engine.reset();
+    m_backend.reset();
+    m_db.reset();
+}
+
+bool ShellHarness::startSignedIn()
+{
+    if (!m_db->isOpen())
+        return false;
+    m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir());
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    m_backend->publish(m_engine->rootContext());
+    connect(m_engine.get(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& errors) {
+        for (const QQmlError& e : errors)
+            problems() << QStringLiteral("[engine] ") + e.toString();
+    });
+    m_engine->load(QUrl(QStringLiteral("qrc:/qml/main.qml")));
+    if (m_engine->rootObjects().size() != 1)
+        return false;
+    m_window = qobject_cast<QQuickWindow*>(m_engine->rootObjects().constFirst());
+    if (!m_window || !QTest::qWaitForWindowExposed(m_window))
+        return false;
+    QQuickItem* button = nullptr;
+    if (!QTest::qWaitFor([&] { return (button = find(QStringLiteral("loginButton"))); }))
+        return false;
+    click(button);
+    return QTest::qWaitFor([&] {
+        QQuickItem* stack = find(QStringLiteral("stackView"));
+        auto* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;
+        return current && current->objectName() == QLatin1String("mainApp") &&
+               !stack->property("busy").toBool();
+    });
+}
+
+QObject* ShellHarness::backend(const QString& contextProperty) const
+{
+    return m_engine->rootContext()->contextProperty(contextProperty).value<QObject*>();
+}
+
+QQuickItem* ShellHarness::search(QQuickItem* from, const QString& name)
+{
+    if (from->objectName() == name)
+        return from;
+    const QList<QQuickItem*> children = from->childItems();
+    for (QQuickItem* child : children) {
+        if (QQuickItem* found = search(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
+void ShellHarness::searchAll(QQuickItem* from, const QString& name, QList<QQuickItem*>& found)
+{
+    if (from->objectName() == name)
+        found << from;
+    const QList<QQuickItem*> children = from->childItems();
+    for (QQuickItem* child : children)
+        searchAll(child, name, found);
+}
+
+QQuickItem* ShellHarness::find(const QString& name, QQuickItem* within) const
+{
+    // Popups live in the window's overlay, which is a child of contentItem's
+    // parent, so the search starts at the root item.
+    QQuickItem* root = within ? within : m_window->contentItem()->parentItem();
+    return search(root ? root : m_window->contentItem(), name);
+}
+
+QList<QQuickItem*> ShellHarness::findAll(const QString& name, QQuickItem* within) const
+{
+    QList<QQuickItem*> found;
+    QQuickItem* root = within ? within : m_window->contentItem()->parentItem();
+    searchAll(root ? root : m_window->contentItem(), name, found);
+    return found;
+}
+
+bool ShellHarness::showPage(int index)
+{
+    QObject* menu = find(QStringLiteral("sideBarMenu"));
+    if (!menu)
+        return false;
+    QMetaObject::invokeMethod(menu, "positionViewAtIndex", Q_ARG(int, index),
+                              Q_ARG(int, 4 /* ListView.Contain */));
+    if (!click(find(QStringLiteral("menuEntry_%1").arg(index))))
+        return false;
+    return find(QStringLiteral("pageStack"))->property("currentIndex").toInt() == index;
+}
+
+bool ShellHarness::click(QQuickItem* target)
+{
+    if (!target || !target->isVisible())
+        return false;
+    const QPointF centre = target->mapToScene(QPointF(target->width() / 2, target->height() / 2));
+    if (!QRectF(QPointF(), m_window->size()).contains(centre))
+        return false;
+    QTest::mouseClick(m_window, Qt::LeftButton, Qt::NoModifier, centre.toPoint());
+    return true;
+}
+
+bool ShellHarness::typeInto(QQuickItem* field, const QString& text)
+{
+    if (!field)
+        return false;
+    // MTextField and SearchBar expose their inner TextField as `input`.
+    auto* input = field->property("input").value<QQuickItem*>();
+    if (!input)
+        input = field;
+    if (!click(input) || !QTest::qWaitFor([&] { return input->hasActiveFocus(); }))
+        return false;
+    QTest::keyClick(m_window, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(m_window, Qt::Key_Delete);
+    // keyClicks() only handles Latin-1; send each character with its text.
+    for (const QChar ch : text)
+        QTest::sendKeyEvent(QTest::Click, m_window, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    return input->property("text").toString() == text;
+}
+
+bool ShellHarness::choose(QQuickItem* combo, int index)
+{
+    auto* box = combo ? combo->property("input").value<QQuickItem*>() : nullptr;
+    if (!box || !click(box))
+        return false;
+    QObject* popup = box->property("popup").value<QObject*>();
+    if (!popup || !QTest::qWaitFor([&] { return popup->property("opened").toBool(); }))
+        return false;
+    auto* list = popup->property("contentItem").value<QQuickItem*>();
+    if (!list)
+        return false;
+    QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, index),
+                              Q_ARG(int, 4 /* ListView.Contain */));
+    QQuickItem* option = nullptr;
+    QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, option),
+                              Q_ARG(int, index));
+    if (!click(option))
+        return false;
+    return QTest::qWaitFor([&] { return !popup->property("visible").toBool(); }) &&
+           box->property("currentIndex").toInt() == index;
+}

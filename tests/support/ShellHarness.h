@@ -1,0 +1,60 @@
+#pragma once
+
+#include "TestDatabase.h"
+#include "core/AppContext.h"
+
+#include <QObject>
+#include <QQmlApplicationEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QStringList>
+
+#include <memory>
+
+// The real main document on the real back-end objects and a fresh temporary
+// database, signed in and driven with mouse clicks and typed keys. Every QML
+// warning and database error raised meanwhile is collected in problems(), so
+// a test can fail on any of them.
+class ShellHarness : public QObject
+{
+    Q_OBJECT
+
+public:
+    ShellHarness();
+    ~ShellHarness() override;
+
+    // Installs the message handler that collects warnings (once per process).
+    static void installMessageHandler();
+    static QStringList& problems();
+
+    // Loads the window and signs in with the default administrator; false
+    // when the shell did not appear.
+    bool startSignedIn();
+
+    TestDatabase& database() { return *m_db; }
+    QQuickWindow* window() const { return m_window; }
+    QObject* backend(const QString& contextProperty) const;
+
+    // The named item in the window or its popups (nullptr when there is none);
+    // `within` narrows the search to one subtree.
+    QQuickItem* find(const QString& name, QQuickItem* within = nullptr) const;
+    QList<QQuickItem*> findAll(const QString& name, QQuickItem* within = nullptr) const;
+
+    // Shows page `index` through its side-bar entry.
+    bool showPage(int index);
+    // Clicks the centre of a visible item; false when it is hidden or off screen.
+    bool click(QQuickItem* target);
+    // Clicks a text field, clears it and types `text` key by key.
+    bool typeInto(QQuickItem* field, const QString& text);
+    // Picks entry `index` of an MComboBox the way a user does (open, choose).
+    bool choose(QQuickItem* combo, int index);
+
+private:
+    static QQuickItem* search(QQuickItem* from, const QString& name);
+    static void searchAll(QQuickItem* from, const QString& name, QList<QQuickItem*>& found);
+
+    std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<AppContext> m_backend;
+    std::unique_ptr<QQmlApplicationEngine> m_engine;
+    QQuickWindow* m_window = nullptr;
+};
