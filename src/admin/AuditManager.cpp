@@ -1,18 +1,23 @@
 #include "admin/AuditManager.h"
 
 #include "core/Database.h"
+#include "core/Reasons.h"
 
 AuditManager::AuditManager(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 void AuditManager::log(int userId, const QString& action, const QString& table, int recordId,
                        const QString& details)
 {
-    m_db->execNonQuery(QStringLiteral("INSERT INTO audit_logs (user_id, action, table_name, "
-                                      "record_id, details) VALUES (?, ?, ?, ?, ?)"),
-                       {userId, action, table, recordId, details});
+    clearError();
+    if (!m_db->execNonQuery(QStringLiteral("INSERT INTO audit_logs (user_id, action, table_name, "
+                                           "record_id, details) VALUES (?, ?, ?, ?, ?)"),
+                            {userId, action, table, recordId, details}))
+        refuseDatabase();
 }
 
 QVariantList AuditManager::getLogs(int limit)

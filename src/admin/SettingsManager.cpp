@@ -1,11 +1,11 @@
 #include "admin/SettingsManager.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/TransactionGuard.h"
 
 #include <QDate>
-
-#include <cmath>
 
 namespace {
 
@@ -18,6 +18,7 @@ SettingsManager::SettingsManager(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
 {
+    watchDatabase(m_db);
     const QVariantList primary =
         m_db->execQuery(QStringLiteral("SELECT code FROM currencies WHERE is_primary=1"));
     if (!primary.isEmpty()) {
@@ -60,20 +61,25 @@ QString SettingsManager::companyEmail() const
 
 void SettingsManager::setPrimaryCurrency(const QString& code)
 {
+    clearError();
+    TransactionGuard tx(m_db);
+    if (!tx.isActive()) {
+        refuseDatabase();
+        return;
+    }
     // An unknown code would leave no currency primary while the property
     // showed it, and the next start would ask for the setup again.
-    if (m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM currencies WHERE code=?"), {code})
-            .toInt() == 0)
+    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM currencies WHERE code=?"), {code}).isValid()) {
+        refuseMissing();
         return;
-
-    TransactionGuard tx(m_db);
-    if (!tx.isActive())
-        return;
+    }
     if (!m_db->execNonQuery(QStringLiteral("UPDATE currencies SET is_primary=0")) ||
         !m_db->execNonQuery(QStringLiteral("UPDATE currencies SET is_primary=1 WHERE code=?"),
                             {code}) ||
-        !tx.commit())
+        !tx.commit()) {
+        refuseDatabase();
         return;
+    }
 
     m_primaryCurrency = code;
     emit settingsChanged();
@@ -81,12 +87,14 @@ void SettingsManager::setPrimaryCurrency(const QString& code)
 
 void SettingsManager::setThemeMode(const QString& mode)
 {
+    clearError();
     const QString next = mode.trimmed().toLower() == kLight ? kLight : kDark;
     if (next == m_themeMode)
         return;
-    m_db->execNonQuery(
-        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('theme_mode', ?)"),
-        {next});
+    if (!m_db->execNonQuery(
+            QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('theme_mode', ?)"),
+            {next}))
+        refuseDatabase();
     // The interface follows the choice even when it could not be stored.
     m_themeMode = next;
     emit settingsChanged();
@@ -95,19 +103,18 @@ void SettingsManager::setThemeMode(const QString& mode)
 void SettingsManager::updateCompanyProfile(const QString& name, const QString& phone,
                                            const QString& addr, const QString& email)
 {
-    m_db->execNonQuery(
-        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('company_name', ?)"),
-        {name});
-    m_db->execNonQuery(
-        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('company_phone', ?)"),
-        {phone});
-    m_db->execNonQuery(
-        QStringLiteral(
-            "INSERT OR REPLACE INTO settings (key, value) VALUES ('company_address', ?)"),
-        {addr});
-    m_db->execNonQuery(
-        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('company_email', ?)"),
-        {email});
+    clearError();
+    // The four values are one profile: they are stored together or not at all.
+    TransactionGuard tx(m_db);
+    const QString sql =
+        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES (?, ?)");
+    if (!tx.isActive() || !m_db->execNonQuery(sql, {QStringLiteral("company_name"), name}) ||
+        !m_db->execNonQuery(sql, {QStringLiteral("company_phone"), phone}) ||
+        !m_db->execNonQuery(sql, {QStringLiteral("company_address"), addr}) ||
+        !m_db->execNonQuery(sql, {QStringLiteral("company_email"), email}) || !tx.commit()) {
+        refuseDatabase();
+        return;
+    }
     emit settingsChanged();
 }
 
@@ -118,14 +125,17 @@ QVariantList SettingsManager::getCurrencies()
 
 bool SettingsManager::updateExchangeRate(int fromId, int toId, double rate)
 {
+    clearError();
     // A zero, negative or non-numeric rate would turn every conversion of
     // that pair into nonsense.
-    if (!std::isfinite(rate) || rate <= 0.0)
-        return false;
-    return m_db->execNonQuery(
-        QStringLiteral("INSERT OR REPLACE INTO exchange_rates "
-                       "(from_currency_id,to_currency_id,rate,date) VALUES (?,?,?,?)"),
-        {fromId, toId, rate, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))});
+    if (!Money::isPositive(rate))
+        return refuse(Reasons::invalidRate());
+    if (!m_db->execNonQuery(
+            QStringLiteral("INSERT OR REPLACE INTO exchange_rates "
+                           "(from_currency_id,to_currency_id,rate,date) VALUES (?,?,?,?)"),
+            {fromId, toId, rate, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}))
+        return refuseDatabase();
+    return true;
 }
 
 double SettingsManager::getExchangeRate(int fromId, int toId)
@@ -146,6 +156,7 @@ double SettingsManager::convertAmount(double amount, int fromCurrencyId, int toC
 
 void SettingsManager::completeSetup()
 {
+    clearError();
     m_firstRun = false;
     emit settingsChanged();
 }

@@ -1,6 +1,9 @@
 #include "finance/AccountModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
+#include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
 #include <cmath>
@@ -20,7 +23,9 @@ QVariant firstValue(const QVariantList& rows, const QString& column)
 AccountModel::AccountModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList AccountModel::getAll()
 {
@@ -29,9 +34,22 @@ QVariantList AccountModel::getAll()
 
 int AccountModel::add(const QString& code, const QString& name, const QString& type, int parentId)
 {
-    return m_db->execInsert(
+    clearError();
+    if (code.trimmed().isEmpty())
+        return refuseId(Reasons::requiredField(QStringLiteral("رمز الحساب")));
+    if (name.trimmed().isEmpty())
+        return refuseId(Reasons::blankName());
+    bool known = false;
+    for (const char* kind : {"asset", "liability", "equity", "revenue", "expense"})
+        known = known || type == QLatin1String(kind);
+    if (!known)
+        return refuseId(Reasons::unknownType());
+    const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO accounts (code,name_ar,type,parent_id) VALUES (?,?,?,?)"),
         {code, name, type, parentId > 0 ? QVariant(parentId) : QVariant()});
+    if (id < 1)
+        return refuseDatabaseId();
+    return id;
 }
 
 QVariantList AccountModel::getJournalEntries(const QString& from, const QString& to)
@@ -53,19 +71,41 @@ QVariantList AccountModel::getJournalEntries(const QString& from, const QString&
 int AccountModel::createJournalEntry(const QString& date, const QString& desc,
                                      const QString& refType, int refId, const QVariantList& lines)
 {
+    clearError();
+    if (!SqlValue::isIsoDate(date))
+        return refuseId(Reasons::invalidDate());
+    // Double entry needs a debit line and a credit line at the least.
+    if (lines.size() < 2)
+        return refuseId(Reasons::tooFewLines());
+    double totalDebit = 0;
+    double totalCredit = 0;
+    for (const QVariant& element : lines) {
+        const QVariantMap line = element.toMap();
+        // A missing or non-numeric amount counts as 0; a negative, endless or
+        // absurd one would bend the account balances.
+        const double debit = line.value(QStringLiteral("debit")).toDouble();
+        const double credit = line.value(QStringLiteral("credit")).toDouble();
+        if (!Money::isNonNegative(debit) || !Money::isNonNegative(credit))
+            return refuseId(Reasons::invalidAmount());
+        totalDebit += debit;
+        totalCredit += credit;
+    }
+    if (!(std::fabs(totalDebit - totalCredit) <= 0.01))
+        return refuseId(Reasons::unbalancedEntry());
+    if (!Money::isPositive(totalDebit))
+        return refuseId(Reasons::invalidAmount());
+
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return -1;
+        return refuseDatabaseId();
 
     const int entryId = m_db->execInsert(
         QStringLiteral("INSERT INTO journal_entries (entry_date,description,reference_type,"
                        "reference_id) VALUES (?,?,?,?)"),
         {date, desc, refType, refId});
     if (entryId < 1)
-        return -1;
+        return refuseDatabaseId();
 
-    double totalDebit = 0;
-    double totalCredit = 0;
     for (const QVariant& element : lines) {
         const QVariantMap line = element.toMap();
         const QVariant accountId = line.value(QStringLiteral("account_id"));
@@ -78,18 +118,14 @@ int AccountModel::createJournalEntry(const QString& date, const QString& desc,
                 QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,"
                                "credit,description) VALUES (?,?,?,?,?)"),
                 {entryId, accountId, debit, credit, line.value(QStringLiteral("description"))}) < 1)
-            return -1;
+            return refuseDatabaseId();
         if (!m_db->execNonQuery(QStringLiteral("UPDATE accounts SET balance=balance+? WHERE id=?"),
                                 {debit - credit, accountId}))
-            return -1;
-        totalDebit += debit;
-        totalCredit += credit;
+            return refuseDatabaseId();
     }
 
-    if (!(std::fabs(totalDebit - totalCredit) <= 0.01))
-        return -1;
     if (!tx.commit())
-        return -1;
+        return refuseDatabaseId();
     emit dataChanged();
     return entryId;
 }

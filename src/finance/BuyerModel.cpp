@@ -1,12 +1,16 @@
 #include "finance/BuyerModel.h"
 
 #include "core/Database.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
+#include "core/TransactionGuard.h"
 
 BuyerModel::BuyerModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList BuyerModel::getAll()
 {
@@ -18,25 +22,38 @@ QVariantList BuyerModel::getAll()
 int BuyerModel::add(const QString& name, const QString& idNum, const QString& phone,
                     const QString& email, const QString& addr)
 {
+    clearError();
+    if (name.trimmed().isEmpty())
+        return refuseId(Reasons::blankName());
     const int id = m_db->execInsert(
         QStringLiteral(
             "INSERT INTO buyers (full_name,id_number,phone,email,address) VALUES (?,?,?,?,?)"),
         {name, SqlValue::blankAsNull(idNum), phone, email, addr});
-    if (id > 0)
-        emit dataChanged();
+    if (id < 1)
+        return refuseDatabaseId();
+    emit dataChanged();
     return id;
 }
 
 bool BuyerModel::update(int id, const QString& name, const QString& idNum, const QString& phone,
                         const QString& email, const QString& addr)
 {
-    const bool ok = m_db->execNonQuery(
-        QStringLiteral(
-            "UPDATE buyers SET full_name=?,id_number=?,phone=?,email=?,address=? WHERE id=?"),
-        {name, SqlValue::blankAsNull(idNum), phone, email, addr, id});
-    if (ok)
-        emit dataChanged();
-    return ok;
+    clearError();
+    if (name.trimmed().isEmpty())
+        return refuse(Reasons::blankName());
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM buyers WHERE id=?"), {id}).isValid())
+        return refuseMissing();
+    if (!m_db->execNonQuery(
+            QStringLiteral(
+                "UPDATE buyers SET full_name=?,id_number=?,phone=?,email=?,address=? WHERE id=?"),
+            {name, SqlValue::blankAsNull(idNum), phone, email, addr, id}) ||
+        !tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
 }
 
 QVariantList BuyerModel::getStatement(int id)

@@ -1,7 +1,10 @@
 #include "finance/ChequeModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
+#include "core/TransactionGuard.h"
 
 #include <QVariant>
 
@@ -16,7 +19,9 @@ const QString kEmpty = QStringLiteral("");
 ChequeModel::ChequeModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList ChequeModel::getAll()
 {
@@ -29,11 +34,20 @@ int ChequeModel::add(const QString& num, const QString& type, double amount, con
                      const QString& dueDate, const QString& payerPayee, int currId,
                      double exchangeRate, int buyerId, int tenantId)
 {
-    if (num.trimmed().isEmpty() || !(amount > 0))
-        return -1;
-
+    clearError();
+    if (num.trimmed().isEmpty())
+        return refuseId(Reasons::requiredField(QStringLiteral("رقم الشيك")));
+    if (!Money::isPositive(amount))
+        return refuseId(Reasons::invalidAmount());
     const bool received = type == QLatin1String("received");
     const bool issued = type == QLatin1String("issued");
+    if (!received && !issued)
+        return refuseId(Reasons::unknownType());
+    if (!SqlValue::isIsoDate(dueDate))
+        return refuseId(Reasons::invalidDate());
+    if (!Money::isPositive(exchangeRate))
+        return refuseId(Reasons::invalidRate());
+
     // The rate has no column of its own; it is kept in the notes.
     const QString notes = QStringLiteral("exchange_rate=%1").arg(exchangeRate);
     const int id = m_db->execInsert(
@@ -43,18 +57,29 @@ int ChequeModel::add(const QString& num, const QString& type, double amount, con
         {num, type, amount, bank, dueDate, received ? payerPayee : kEmpty,
          issued ? payerPayee : kEmpty, QStringLiteral("pending"), currId,
          SqlValue::idOrNull(buyerId), SqlValue::idOrNull(tenantId), notes});
-    if (id > 0)
-        emit dataChanged();
+    if (id < 1)
+        return refuseDatabaseId();
+    emit dataChanged();
     return id;
 }
 
 bool ChequeModel::updateStatus(int id, const QString& status)
 {
-    const bool ok =
-        m_db->execNonQuery(QStringLiteral("UPDATE cheques SET status=? WHERE id=?"), {status, id});
-    if (ok)
-        emit dataChanged();
-    return ok;
+    clearError();
+    if (status != QLatin1String("pending") && status != QLatin1String("paid") &&
+        status != QLatin1String("bounced"))
+        return refuse(Reasons::unknownStatus());
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM cheques WHERE id=?"), {id}).isValid())
+        return refuseMissing();
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE cheques SET status=? WHERE id=?"),
+                            {status, id}) ||
+        !tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
 }
 
 QVariantList ChequeModel::getByType(const QString& type)

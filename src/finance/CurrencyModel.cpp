@@ -1,16 +1,18 @@
 #include "finance/CurrencyModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
 
 #include <QDate>
 
-#include <cmath>
-
 CurrencyModel::CurrencyModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList CurrencyModel::getAll()
 {
@@ -43,15 +45,16 @@ QVariantList CurrencyModel::getExchangeRates()
 
 bool CurrencyModel::setRate(int fromId, int toId, double rate)
 {
+    clearError();
     // A zero or negative rate would zero or flip every conversion made with it.
-    if (!(rate > 0) || !std::isfinite(rate))
-        return false;
+    if (!Money::isPositive(rate))
+        return refuse(Reasons::invalidRate());
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-    const bool ok = m_db->execNonQuery(
-        QStringLiteral("INSERT OR REPLACE INTO exchange_rates (from_currency_id,to_currency_id,"
-                       "rate,date) VALUES (?,?,?,?)"),
-        {fromId, toId, rate, today});
-    if (ok)
-        emit dataChanged();
-    return ok;
+    if (!m_db->execNonQuery(
+            QStringLiteral("INSERT OR REPLACE INTO exchange_rates (from_currency_id,to_currency_id,"
+                           "rate,date) VALUES (?,?,?,?)"),
+            {fromId, toId, rate, today}))
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
 }

@@ -1,15 +1,17 @@
 #include "finance/ExpenseModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
-
-#include <cmath>
 
 ExpenseModel::ExpenseModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList ExpenseModel::getAll()
 {
@@ -39,18 +41,23 @@ int ExpenseModel::add(int propId, int unitId, int contractorId, const QString& c
                       const QString& workCat, const QString& desc, double amount,
                       const QString& date, int currId)
 {
-    if (!(amount > 0) || !std::isfinite(amount) || cat.trimmed().isEmpty())
-        return -1;
+    clearError();
+    if (!Money::isPositive(amount))
+        return refuseId(Reasons::invalidAmount());
+    if (cat.trimmed().isEmpty())
+        return refuseId(Reasons::requiredField(QStringLiteral("الفئة")));
+    if (!SqlValue::isIsoDate(date))
+        return refuseId(Reasons::invalidDate());
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabaseId();
     // contractor_id has no foreign key: an unknown contractor would be stored
     // and its balance raise would reach no row.
     if (contractorId > 0 &&
         m_db->execQuery(QStringLiteral("SELECT id FROM contractors WHERE id=?"), {contractorId})
             .isEmpty())
-        return -1;
-
-    TransactionGuard tx(m_db);
-    if (!tx.isActive())
-        return -1;
+        return refuseMissingId();
 
     // The project of an expense is its property.
     const int id = m_db->execInsert(
@@ -60,13 +67,13 @@ int ExpenseModel::add(int propId, int unitId, int contractorId, const QString& c
         {propId, SqlValue::idOrNull(unitId), SqlValue::idOrNull(contractorId), cat, workCat, desc,
          amount, date, currId, propId, costCenterFor(propId, unitId)});
     if (id < 1)
-        return -1;
+        return refuseDatabaseId();
     if (contractorId > 0 &&
         !m_db->execNonQuery(QStringLiteral("UPDATE contractors SET balance=balance+? WHERE id=?"),
                             {amount, contractorId}))
-        return -1;
+        return refuseDatabaseId();
     if (!tx.commit())
-        return -1;
+        return refuseDatabaseId();
     emit dataChanged();
     return id;
 }
@@ -97,13 +104,14 @@ QVariantList ExpenseModel::getContractors()
 
 int ExpenseModel::addContractor(const QString& name, const QString& phone, const QString& trade)
 {
+    clearError();
     if (name.trimmed().isEmpty())
-        return -1;
+        return refuseId(Reasons::blankName());
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO contractors (name,phone,trade) VALUES (?,?,?)"),
         {name, phone, trade});
     if (id < 1)
-        return -1;
+        return refuseDatabaseId();
     emit dataChanged();
     return id;
 }

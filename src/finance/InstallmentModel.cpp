@@ -1,6 +1,8 @@
 #include "finance/InstallmentModel.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
@@ -13,6 +15,10 @@
 namespace {
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
+
+// Fifty years of monthly instalments; a larger count is a typing slip, and
+// would hold the program for minutes or exhaust its memory.
+constexpr int kMaxInstallments = 600;
 
 // Amounts in audit texts use the plain %1 substitution of a double (six
 // significant digits), the form every audit row of the application uses.
@@ -33,7 +39,9 @@ struct ScheduledInstallment
 InstallmentModel::InstallmentModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
-{}
+{
+    watchDatabase(m_db);
+}
 
 QVariantList InstallmentModel::getAll()
 {
@@ -85,25 +93,34 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
                                int numInstallments, const QString& startDate, int currId,
                                const QString& startCheque, const QString& bankName)
 {
+    clearError();
     // Everything that can refuse the sale is checked before the first write,
     // so a refused sale leaves no trace.
+    if (!Money::isPositive(totalPrice) || !Money::isNonNegative(downPayment))
+        return refuseId(Reasons::invalidAmount());
+    if (downPayment > totalPrice)
+        return refuseId(Reasons::downPaymentAbovePrice());
+    if (numInstallments > kMaxInstallments)
+        return refuseId(Reasons::tooManyInstallments(kMaxInstallments));
+    if (!SqlValue::isIsoDate(startDate))
+        return refuseId(Reasons::invalidDate());
+    const QDate start = QDate::fromString(startDate, kDateFormat);
+
+    // The unit's status is read under the write lock, so two sales of one
+    // unit cannot both see it unsold.
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabaseId();
     const QVariantList unitRows = m_db->execQuery(
         QStringLiteral("SELECT status, unit_number FROM units WHERE id=?"), {unitId});
     if (unitRows.isEmpty())
-        return -1;
+        return refuseMissingId();
     const QVariantMap unit = unitRows.first().toMap();
     if (unit.value(QStringLiteral("status")).toString() == QLatin1String("sold"))
-        return -1;
+        return refuseId(Reasons::unitSold());
     if (!exists(QStringLiteral("SELECT 1 FROM buyers WHERE id=?"), buyerId) ||
         !exists(QStringLiteral("SELECT 1 FROM currencies WHERE id=?"), currId))
-        return -1;
-    if (!std::isfinite(totalPrice) || !(totalPrice > 0))
-        return -1;
-    if (!(downPayment >= 0) || downPayment > totalPrice)
-        return -1;
-    const QDate start = QDate::fromString(startDate, kDateFormat);
-    if (!start.isValid() || start.toString(kDateFormat) != startDate)
-        return -1;
+        return refuseMissingId();
 
     const QString unitNumber = unit.value(QStringLiteral("unit_number")).toString();
     const QVariant costCenter = unitCostCenter(unitId);
@@ -116,14 +133,14 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
         // not wrap around.
         const double cents = std::floor(remainder / count * 100.0);
         if (!(cents < 9223372036854775808.0)) // 2^63
-            return -1;
+            return refuseId(Reasons::invalidAmount());
         const double base = static_cast<double>(static_cast<qint64>(cents)) / 100.0;
 
         bool parsed = false;
         const qint64 firstCheque = startCheque.toLongLong(&parsed, 10);
         const bool numbered = parsed && firstCheque > 0;
         if (numbered && firstCheque > std::numeric_limits<qint64>::max() - (count - 1))
-            return -1;
+            return refuseId(Reasons::invalidNumber());
 
         schedule.reserve(static_cast<size_t>(count));
         double scheduled = 0;
@@ -144,14 +161,10 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
         remainder = 0;
     }
 
-    TransactionGuard tx(m_db);
-    if (!tx.isActive())
-        return -1;
-
     if (!m_db->execNonQuery(QStringLiteral("UPDATE units SET status='sold', buyer_id=?, "
                                            "sale_price_actual=?, sale_date=? WHERE id=?"),
                             {buyerId, totalPrice, startDate, unitId}))
-        return -1;
+        return refuseDatabaseId();
 
     if (downPayment > 0) {
         const int paymentId = m_db->execInsert(
@@ -161,7 +174,7 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
             {buyerId, unitId, downPayment, QStringLiteral("cash"), startDate, currId, costCenter,
              QStringLiteral("دفعة مقدمة / بيع وحدة: ") + unitNumber});
         if (paymentId < 1)
-            return -1;
+            return refuseDatabaseId();
     }
 
     for (const ScheduledInstallment& item : schedule) {
@@ -172,12 +185,12 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
             {buyerId, unitId, totalPrice, downPayment, item.amount, item.dueDate, currId,
              item.chequeNumber, SqlValue::textOrEmpty(bankName)});
         if (id < 1)
-            return -1;
+            return refuseDatabaseId();
     }
 
     if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance+? WHERE id=?"),
                             {remainder, buyerId}))
-        return -1;
+        return refuseDatabaseId();
 
     // One multi-argument substitution, so a '%' in the unit number cannot
     // capture the amounts.
@@ -185,38 +198,40 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
                                 .arg(unitNumber, amountText(totalPrice), amountText(downPayment),
                                      QString::number(numInstallments));
     if (!writeAudit(QStringLiteral("بيع وحدة"), QStringLiteral("units"), unitId, details))
-        return -1;
+        return refuseDatabaseId();
 
     if (!tx.commit())
-        return -1;
+        return refuseDatabaseId();
     emit dataChanged();
     return 1;
 }
 
 bool InstallmentModel::payInstallment(int id, double amount)
 {
-    if (!(amount > 0))
-        return false;
+    clearError();
+    if (!Money::isPositive(amount))
+        return refuse(Reasons::invalidAmount());
 
+    // Read under the write lock: two collections of one instalment see each
+    // other, so it is never paid beyond its amount.
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
     const QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT installment_amount, paid_amount, buyer_id, unit_id, currency_id "
                        "FROM installments WHERE id=?"),
         {id});
     if (rows.isEmpty())
-        return false;
+        return refuseMissing();
     const QVariantMap row = rows.first().toMap();
     const double outstanding = row.value(QStringLiteral("installment_amount")).toDouble() -
                                row.value(QStringLiteral("paid_amount")).toDouble();
-    if (amount > outstanding + 0.01)
-        return false;
+    if (Money::toCents(amount) > Money::toCents(outstanding) + 1)
+        return refuse(Reasons::amountAboveBalance());
 
     const QVariant buyerId = row.value(QStringLiteral("buyer_id"));
     const QVariant unitId = row.value(QStringLiteral("unit_id"));
     const QVariant costCenter = unitCostCenter(unitId.toInt());
-
-    TransactionGuard tx(m_db);
-    if (!tx.isActive())
-        return false;
 
     // The CASE sees the old paid_amount, so it tests old paid + this amount.
     if (!m_db->execNonQuery(
@@ -224,7 +239,7 @@ bool InstallmentModel::payInstallment(int id, double amount)
                            "paid_amount+?>=installment_amount - 0.01 THEN 'paid' ELSE 'partial' "
                            "END WHERE id=?"),
             {amount, amount, id}))
-        return false;
+        return refuseDatabase();
 
     const int paymentId = m_db->execInsert(
         QStringLiteral("INSERT INTO payments (buyer_id, unit_id, amount, payment_method, "
@@ -233,18 +248,18 @@ bool InstallmentModel::payInstallment(int id, double amount)
         {buyerId, unitId, amount, QStringLiteral("cash"), row.value(QStringLiteral("currency_id")),
          costCenter, QStringLiteral("تحصيل قسط - معرف: %1").arg(id)});
     if (paymentId < 1)
-        return false;
+        return refuseDatabase();
 
     if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance-? WHERE id=?"),
                             {amount, buyerId}))
-        return false;
+        return refuseDatabase();
 
     if (!writeAudit(QStringLiteral("تحصيل قسط"), QStringLiteral("installments"), id,
                     QStringLiteral("تم تحصيل مبلغ %1").arg(amountText(amount))))
-        return false;
+        return refuseDatabase();
 
     if (!tx.commit())
-        return false;
+        return refuseDatabase();
     emit dataChanged();
     return true;
 }
@@ -252,22 +267,28 @@ bool InstallmentModel::payInstallment(int id, double amount)
 int InstallmentModel::add(int buyerId, int unitId, double total, double down, double amount,
                           const QString& dueDate, int cid)
 {
+    clearError();
+    if (!Money::isPositive(amount) || !Money::isNonNegative(total) || !Money::isNonNegative(down))
+        return refuseId(Reasons::invalidAmount());
+    if (!SqlValue::isIsoDate(dueDate))
+        return refuseId(Reasons::invalidDate());
+
     // The instalment and the balance it adds go together or not at all.
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return -1;
+        return refuseDatabaseId();
 
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO installments (buyer_id,unit_id,total_price,down_payment,"
                        "installment_amount,due_date,currency_id) VALUES (?,?,?,?,?,?,?)"),
         {buyerId, unitId, total, down, amount, dueDate, cid});
     if (id < 1)
-        return -1;
+        return refuseDatabaseId();
     if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance+? WHERE id=?"),
                             {amount, buyerId}))
-        return -1;
+        return refuseDatabaseId();
     if (!tx.commit())
-        return -1;
+        return refuseDatabaseId();
     emit dataChanged();
     return id;
 }

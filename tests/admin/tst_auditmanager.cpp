@@ -50,6 +50,7 @@ private slots:
         QSignalSpy errors(db(), &Database::databaseError);
         audit.log(1, QString());
         QCOMPARE(errors.count(), 1);
+        QVERIFY(audit.lastError().endsWith(QStringLiteral("لم يتم حفظ أي تغيير")));
         QCOMPARE(m_fixture->count(QStringLiteral("audit_logs")), 0);
     }
 

@@ -76,7 +76,10 @@ private slots:
         QCOMPARE(row["full_name"].toString(), "نور الهدى");
         QCOMPARE(row["email"].toString(), "n@x.ps");
         QCOMPARE(row["balance"].toDouble(), 1250.5);
-        QVERIFY(m_model->update(999, "لا أحد", "1", "", "", ""));
+        // A buyer that does not exist is not "updated".
+        QVERIFY(!m_model->update(999, "لا أحد", "1", "", "", ""));
+        QVERIFY(!m_model->lastError().isEmpty());
+        QCOMPARE(changed.count(), 1);
     }
 
 private:

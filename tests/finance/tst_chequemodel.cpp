@@ -34,9 +34,9 @@ private slots:
         QTest::newRow("issued") << "issued" << 3.65 << ""
                                 << "يوسف"
                                 << "exchange_rate=3.65";
-        QTest::newRow("other type") << "Received" << 3.6543219 << ""
-                                    << ""
-                                    << "exchange_rate=3.65432";
+        QTest::newRow("rate with many digits") << "issued" << 3.6543219 << ""
+                                               << "يوسف"
+                                               << "exchange_rate=3.65432";
     }
     void storesCounterpartyAndRate()
     {
