@@ -12,6 +12,9 @@
 #include "finance/CurrencyModel.h"
 #include "finance/ExpenseModel.h"
 #include "finance/InstallmentModel.h"
+#include "insight/DashboardController.h"
+#include "insight/NotificationController.h"
+#include "insight/ReportController.h"
 #include "rental/ContractModel.h"
 #include "rental/InvoiceModel.h"
 #include "rental/MaintenanceModel.h"
@@ -42,7 +45,10 @@ AppContext::AppContext(Database* db, QString dataDir)
     , m_buyerModel(std::make_unique<BuyerModel>(db))
     , m_installmentModel(std::make_unique<InstallmentModel>(db))
     , m_currencyModel(std::make_unique<CurrencyModel>(db))
+    , m_dashboardCtrl(std::make_unique<DashboardController>(db))
+    , m_reportCtrl(std::make_unique<ReportController>(db))
     , m_authCtrl(std::make_unique<AuthController>(db))
+    , m_notifyCtrl(std::make_unique<NotificationController>(db))
     , m_auditMgr(std::make_unique<AuditManager>(db))
 {
     createLists();
@@ -104,7 +110,10 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("buyerModel"), m_buyerModel.get());
     context->setContextProperty(QStringLiteral("installmentModel"), m_installmentModel.get());
     context->setContextProperty(QStringLiteral("currencyModel"), m_currencyModel.get());
+    context->setContextProperty(QStringLiteral("dashboardCtrl"), m_dashboardCtrl.get());
+    context->setContextProperty(QStringLiteral("reportCtrl"), m_reportCtrl.get());
     context->setContextProperty(QStringLiteral("authCtrl"), m_authCtrl.get());
+    context->setContextProperty(QStringLiteral("notifyCtrl"), m_notifyCtrl.get());
     context->setContextProperty(QStringLiteral("auditMgr"), m_auditMgr.get());
     context->setContextProperty(QStringLiteral("invoiceList"), m_invoiceList.get());
     context->setContextProperty(QStringLiteral("paymentList"), m_paymentList.get());

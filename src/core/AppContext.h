@@ -11,14 +11,17 @@ class BuyerModel;
 class ChequeModel;
 class ContractModel;
 class CurrencyModel;
+class DashboardController;
 class Database;
 class ExpenseModel;
 class InstallmentModel;
 class InvoiceModel;
 class MaintenanceModel;
+class NotificationController;
 class PaymentModel;
 class PropertyModel;
 class QQmlContext;
+class ReportController;
 class SettingsManager;
 class SqlListModel;
 class TenantModel;
@@ -69,7 +72,10 @@ private:
     std::unique_ptr<BuyerModel> m_buyerModel;
     std::unique_ptr<InstallmentModel> m_installmentModel;
     std::unique_ptr<CurrencyModel> m_currencyModel;
+    std::unique_ptr<DashboardController> m_dashboardCtrl;
+    std::unique_ptr<ReportController> m_reportCtrl;
     std::unique_ptr<AuthController> m_authCtrl;
+    std::unique_ptr<NotificationController> m_notifyCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
 
     // The paged lists, each refreshed when the models that write its rows

@@ -1,0 +1,175 @@
+#include "insight/DashboardController.h"
+
+#include "core/Database.h"
+#include "core/SqlValue.h"
+#include "insight/InsightDates.h"
+#include "insight/MoneySums.h"
+
+#include <QHash>
+#include <QStringList>
+
+namespace {
+
+// The longest chart the page can ask for; a larger count is cut to it.
+constexpr int kMaxChartMonths = 120;
+
+const QStringList& arabicMonthNames()
+{
+    static const QStringList names = {
+        QStringLiteral("يناير"),  QStringLiteral("فبراير"), QStringLiteral("مارس"),
+        QStringLiteral("أبريل"),  QStringLiteral("مايو"),   QStringLiteral("يونيو"),
+        QStringLiteral("يوليو"),  QStringLiteral("أغسطس"),  QStringLiteral("سبتمبر"),
+        QStringLiteral("أكتوبر"), QStringLiteral("نوفمبر"), QStringLiteral("ديسمبر")};
+    return names;
+}
+
+} // namespace
+
+DashboardController::DashboardController(Database* db, QObject* parent)
+    : BackendObject(parent)
+    , m_db(db)
+{}
+
+int DashboardController::count(const QString& sql)
+{
+    return m_db->scalar(sql).toInt();
+}
+
+double DashboardController::currentMonthRevenue(MoneySums& sums)
+{
+    return sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
+                                   "currency_id) as cur FROM payments WHERE payment_date >= ?"),
+                    {InsightDates::iso(InsightDates::monthStart())});
+}
+
+QVariantMap DashboardController::getStats()
+{
+    QVariantMap stats;
+    stats.insert(QStringLiteral("totalProperties"),
+                 count(QStringLiteral("SELECT COUNT(*) as c FROM properties")));
+    // A tenant with two active contracts is still one tenant.
+    stats.insert(QStringLiteral("activeTenants"),
+                 count(QStringLiteral("SELECT COUNT(DISTINCT c.tenant_id) as c FROM tenants t "
+                                      "JOIN contracts c ON t.id=c.tenant_id WHERE "
+                                      "c.status='active'")));
+    MoneySums sums(m_db);
+    const double current = currentMonthRevenue(sums);
+    stats.insert(QStringLiteral("monthlyRevenue"), current);
+    stats.insert(QStringLiteral("pendingMaintenance"),
+                 count(QStringLiteral("SELECT COUNT(*) as c FROM maintenance_requests WHERE "
+                                      "status IN ('new','in_progress')")));
+
+    const double previous = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
+                       "as cur FROM payments WHERE payment_date >= ? AND payment_date < ?"),
+        {InsightDates::iso(InsightDates::monthStart(1)),
+         InsightDates::iso(InsightDates::monthStart())});
+    stats.insert(QStringLiteral("revenueGrowth"),
+                 previous > 0 ? (current - previous) / previous * 100.0 : 0.0);
+    stats.insert(QStringLiteral("mixedCurrencies"), sums.mixedCurrencies());
+    return stats;
+}
+
+QVariantList DashboardController::getRecentPayments(int limit)
+{
+    // A buyer payment names its own unit; a tenant payment reaches its unit
+    // through the invoice it pays. payer_name is whoever paid.
+    return m_db->execQuery(
+        QStringLiteral(
+            "SELECT p.*, t.full_name as tenant_name, b.full_name as buyer_name, "
+            "COALESCE(t.full_name, b.full_name) as payer_name, "
+            "COALESCE(payUnit.unit_number, invUnit.unit_number) as unit_number, "
+            "COALESCE(payProperty.name, invProperty.name) as property_name "
+            "FROM payments p LEFT JOIN tenants t ON p.tenant_id=t.id "
+            "LEFT JOIN buyers b ON p.buyer_id=b.id LEFT JOIN invoices i ON p.invoice_id=i.id "
+            "LEFT JOIN units invUnit ON i.unit_id=invUnit.id "
+            "LEFT JOIN properties invProperty ON invUnit.property_id=invProperty.id "
+            "LEFT JOIN units payUnit ON p.unit_id=payUnit.id "
+            "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id "
+            "ORDER BY p.payment_date DESC, p.id DESC LIMIT ?"),
+        {limit});
+}
+
+QVariantList DashboardController::getRecentMaintenance(int limit)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT m.*, u.unit_number, p.name as property_name FROM "
+                       "maintenance_requests m JOIN units u ON m.unit_id=u.id JOIN properties p "
+                       "ON u.property_id=p.id ORDER BY m.created_at DESC, m.id DESC LIMIT ?"),
+        {limit});
+}
+
+QVariantList DashboardController::getExpiringContracts(int days)
+{
+    // No lower bound: contracts already past their end but still active come first.
+    return m_db->execQuery(
+        QStringLiteral("SELECT c.*, t.full_name as tenant_name, u.unit_number, p.name as "
+                       "property_name FROM contracts c JOIN tenants t ON c.tenant_id=t.id JOIN "
+                       "units u ON c.unit_id=u.id JOIN properties p ON u.property_id=p.id WHERE "
+                       "c.status='active' AND c.end_date <= ? ORDER BY c.end_date, c.id"),
+        {InsightDates::isoDay(days)});
+}
+
+double DashboardController::getOccupancyRate()
+{
+    const QVariantMap row = SqlValue::firstRow(
+        m_db->execQuery(QStringLiteral("SELECT COUNT(*) as total, SUM(CASE WHEN "
+                                       "status='rented' THEN 1 ELSE 0 END) as rented FROM units")));
+    const int total = row.value(QStringLiteral("total")).toInt();
+    const int rented = row.value(QStringLiteral("rented")).toInt();
+    return total >= 1 ? static_cast<double>(rented) / total * 100.0 : 0.0;
+}
+
+double DashboardController::getCollectionRate()
+{
+    // Periods are "yyyy-MM" and compared with the current period as such:
+    // the current month's invoices and any later ones. Void invoices owe
+    // nothing and would only dilute the rate.
+    const QVariantMap row = SqlValue::firstRow(m_db->execQuery(
+        QStringLiteral("SELECT COALESCE(SUM(total_amount),0) as total, "
+                       "COALESCE(SUM(paid_amount),0) as paid FROM invoices WHERE period >= ? "
+                       "AND status!='void'"),
+        {InsightDates::period(InsightDates::today())}));
+    const double total = row.value(QStringLiteral("total")).toDouble();
+    const double paid = row.value(QStringLiteral("paid")).toDouble();
+    return total > 0 ? paid / total * 100.0 : 0.0;
+}
+
+double DashboardController::getMonthlyRevenue()
+{
+    MoneySums sums(m_db);
+    return currentMonthRevenue(sums);
+}
+
+QVariantList DashboardController::getMonthlyCollections(int months)
+{
+    months = qMin(months, kMaxChartMonths);
+    if (months < 1)
+        return {};
+    const QDate first = InsightDates::monthStart(months - 1);
+    const QDate end = InsightDates::monthStart().addMonths(1);
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT substr(payment_date,1,7) as month, COALESCE(SUM(amount),0) as t, "
+                       "GROUP_CONCAT(DISTINCT currency_id) as cur FROM payments WHERE "
+                       "payment_date >= ? AND payment_date < ? GROUP BY month"),
+        {InsightDates::iso(first), InsightDates::iso(end)});
+    QHash<QString, QVariantMap> byMonth;
+    for (const QVariant& row : rows) {
+        const QVariantMap map = row.toMap();
+        byMonth.insert(map.value(QStringLiteral("month")).toString(), map);
+    }
+
+    QVariantList result;
+    for (QDate month = first; month < end; month = month.addMonths(1)) {
+        const QString key = InsightDates::period(month);
+        const QVariantMap found = byMonth.value(key);
+        QVariantMap entry;
+        entry.insert(QStringLiteral("month"), key);
+        entry.insert(QStringLiteral("label"), arabicMonthNames().at(month.month() - 1));
+        entry.insert(QStringLiteral("total"), found.value(QStringLiteral("t")).toDouble());
+        entry.insert(QStringLiteral("mixedCurrencies"),
+                     MoneySums::mixed(found.value(QStringLiteral("cur"))));
+        result.append(entry);
+    }
+    return result;
+}

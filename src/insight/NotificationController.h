@@ -1,0 +1,28 @@
+#pragma once
+
+#include "core/BackendObject.h"
+
+#include <QObject>
+#include <QVariantList>
+
+class Database;
+
+// The dashboard's alerts: installments due today or yesterday, installments
+// overdue by more than a day, pending cheques due within a week and active
+// contracts ending within thirty days. Nothing is stored; every call
+// recomputes from the tables with the local clock's dates.
+class NotificationController : public BackendObject
+{
+    Q_OBJECT
+
+public:
+    explicit NotificationController(Database* db, QObject* parent = nullptr);
+
+    Q_INVOKABLE QVariantList getActiveAlerts();
+    Q_INVOKABLE int getAlertCount();
+    // Alerts keep no read state: an alert stays while its condition holds.
+    Q_INVOKABLE void markAsRead(int alertId);
+
+private:
+    Database* m_db;
+};

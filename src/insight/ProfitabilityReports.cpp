@@ -1,0 +1,432 @@
+#include "insight/ProfitabilityReports.h"
+
+#include "core/Database.h"
+#include "core/SqlValue.h"
+#include "insight/DateRange.h"
+#include "insight/MoneySums.h"
+
+#include <algorithm>
+
+namespace {
+
+const QString kEffectivePrice =
+    QStringLiteral("CASE WHEN sale_price_actual > 0 THEN sale_price_actual ELSE sale_price END");
+// A unit without an area (or below 1 m²) counts as 1 m², both for its own
+// share and in its property's total, so the shares add up to the whole.
+const QString kArea = QStringLiteral("CASE WHEN area IS NULL OR area < 1 THEN 1 ELSE area END");
+// Down payments are the buyer payments a sale writes, recognised by this note.
+const QString kDownPaymentNote = QStringLiteral("'دفعة مقدمة / بيع وحدة:%'");
+
+// Figures that describe the current state of a project and so never follow
+// a date range.
+QStringList projectLifetimeFigures()
+{
+    return {QStringLiteral("unsold_value"), QStringLiteral("total_units"),
+            QStringLiteral("sold_units")};
+}
+
+} // namespace
+
+ProfitabilityReports::ProfitabilityReports(Database* db)
+    : m_db(db)
+{}
+
+QVariantMap ProfitabilityReports::propertyProfitability(int propertyId, const DateRange& range)
+{
+    MoneySums sums(m_db);
+    QVariantList params = {propertyId};
+    const QString payments = range.clause(QStringLiteral("p.payment_date"), params);
+    const double rent = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(p.amount),0) as t, GROUP_CONCAT(DISTINCT "
+                       "p.currency_id) as cur FROM payments p JOIN invoices i ON "
+                       "p.invoice_id=i.id JOIN units u ON i.unit_id=u.id WHERE u.property_id=?") +
+            payments,
+        params);
+    // Sale income is what buyers actually paid in the range: down payments
+    // (cash sales included) and collected installments alike.
+    const double sales = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(p.amount),0) as t, GROUP_CONCAT(DISTINCT "
+                       "p.currency_id) as cur FROM payments p JOIN units u ON p.unit_id=u.id "
+                       "WHERE p.buyer_id IS NOT NULL AND p.invoice_id IS NULL AND "
+                       "u.property_id=?") +
+            payments,
+        params);
+    QVariantList expenseParams = {propertyId};
+    const double expenses = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
+                       "as cur FROM expenses WHERE property_id=?") +
+            range.clause(QStringLiteral("expense_date"), expenseParams),
+        expenseParams);
+
+    const double income = rent + sales;
+    const double profit = income - expenses;
+    return {{QStringLiteral("income"), income},
+            {QStringLiteral("expenses"), expenses},
+            {QStringLiteral("profit"), profit},
+            {QStringLiteral("margin"), income > 0 ? profit / income * 100.0 : 0.0},
+            {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()}};
+}
+
+QHash<int, ProfitabilityReports::UnitFigures>
+ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& idParams,
+                                  const DateRange& range)
+{
+    QHash<int, UnitFigures> figures;
+    QHash<int, int> propertyOf;
+    QHash<int, double> areaOf;
+    QHash<int, QString> currencyOf;
+    const QVariantList units =
+        m_db->execQuery(QStringLiteral("SELECT id, property_id, ") + kEffectivePrice +
+                            QStringLiteral(" as price, ") + kArea +
+                            QStringLiteral(" as area, currency_id FROM units WHERE id IN (") +
+                            unitIds + QStringLiteral(")"),
+                        idParams);
+    if (units.isEmpty())
+        return figures;
+    for (const QVariant& value : units) {
+        const QVariantMap row = value.toMap();
+        const int id = row.value(QStringLiteral("id")).toInt();
+        figures[id].price = row.value(QStringLiteral("price")).toDouble();
+        propertyOf.insert(id, row.value(QStringLiteral("property_id")).toInt());
+        areaOf.insert(id, row.value(QStringLiteral("area")).toDouble());
+        currencyOf.insert(id, row.value(QStringLiteral("currency_id")).toString());
+    }
+
+    QVariantList directParams = idParams;
+    const QVariantList direct = m_db->execQuery(
+        QStringLiteral("SELECT unit_id, COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
+                       "currency_id) as cur FROM expenses WHERE unit_id IN (") +
+            unitIds + QStringLiteral(")") +
+            range.clause(QStringLiteral("expense_date"), directParams) +
+            QStringLiteral(" GROUP BY unit_id"),
+        directParams);
+    QHash<int, QVariant> directCurrencies;
+    for (const QVariant& value : direct) {
+        const QVariantMap row = value.toMap();
+        const int id = row.value(QStringLiteral("unit_id")).toInt();
+        figures[id].direct = row.value(QStringLiteral("t")).toDouble();
+        directCurrencies.insert(id, row.value(QStringLiteral("cur")));
+    }
+
+    // Common expenses (no unit) and total area of each property concerned.
+    const QString properties = QStringLiteral("SELECT property_id FROM units WHERE id IN (") +
+                               unitIds + QStringLiteral(")");
+    QVariantList commonParams = idParams;
+    const QVariantList common = m_db->execQuery(
+        QStringLiteral("SELECT property_id, COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
+                       "currency_id) as cur FROM expenses WHERE unit_id IS NULL AND property_id "
+                       "IN (") +
+            properties + QStringLiteral(")") +
+            range.clause(QStringLiteral("expense_date"), commonParams) +
+            QStringLiteral(" GROUP BY property_id"),
+        commonParams);
+    QHash<int, QVariantMap> commonOf;
+    for (const QVariant& value : common) {
+        const QVariantMap row = value.toMap();
+        commonOf.insert(row.value(QStringLiteral("property_id")).toInt(), row);
+    }
+    const QVariantList areas =
+        m_db->execQuery(QStringLiteral("SELECT property_id, SUM(") + kArea +
+                            QStringLiteral(") as t FROM units WHERE property_id IN (") +
+                            properties + QStringLiteral(") GROUP BY property_id"),
+                        idParams);
+    QHash<int, double> totalAreaOf;
+    for (const QVariant& value : areas) {
+        const QVariantMap row = value.toMap();
+        totalAreaOf.insert(row.value(QStringLiteral("property_id")).toInt(),
+                           row.value(QStringLiteral("t")).toDouble());
+    }
+
+    for (auto it = figures.begin(); it != figures.end(); ++it) {
+        const int property = propertyOf.value(it.key());
+        const QVariantMap commonRow = commonOf.value(property);
+        const double totalArea = std::max(1.0, totalAreaOf.value(property));
+        it->allocated =
+            commonRow.value(QStringLiteral("t")).toDouble() * (areaOf.value(it.key()) / totalArea);
+        MoneySums currencies(m_db);
+        currencies.addCurrencies(currencyOf.value(it.key()));
+        currencies.addCurrencies(directCurrencies.value(it.key()));
+        currencies.addCurrencies(commonRow.value(QStringLiteral("cur")));
+        it->mixedCurrencies = currencies.mixedCurrencies();
+    }
+    return figures;
+}
+
+QVariantMap ProfitabilityReports::unitProfitability(int unitId)
+{
+    const QHash<int, UnitFigures> figures =
+        unitFigures(QStringLiteral("SELECT ?"), {unitId}, DateRange());
+    if (!figures.contains(unitId))
+        return {};
+    const UnitFigures unit = figures.value(unitId);
+    const double totalCost = unit.allocated + unit.direct;
+    return {{QStringLiteral("sale_price"), unit.price},
+            {QStringLiteral("direct_expenses"), unit.direct},
+            {QStringLiteral("allocated_expenses"), unit.allocated},
+            {QStringLiteral("total_cost"), totalCost},
+            {QStringLiteral("profit"), unit.price - totalCost},
+            {QStringLiteral("mixedCurrencies"), unit.mixedCurrencies}};
+}
+
+QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRange& range)
+{
+    // With a range, sales are the units sold in it, collections the buyer
+    // payments dated in it and expenses those dated in it. The unsold value
+    // and the unit counts describe the project as it stands today.
+    MoneySums sums(m_db);
+    const QVariantList id = {propertyId};
+    QVariantList saleParams = id;
+    const QString soldInRange = range.clause(QStringLiteral("sale_date"), saleParams);
+    const double sales = sums.sum(QStringLiteral("SELECT COALESCE(SUM(") + kEffectivePrice +
+                                      QStringLiteral("),0) as t, GROUP_CONCAT(DISTINCT "
+                                                     "currency_id) as cur FROM units WHERE "
+                                                     "property_id=? AND status='sold'") +
+                                      soldInRange,
+                                  saleParams);
+
+    QVariantList paymentParams = id;
+    const QString paidInRange = range.clause(QStringLiteral("payment_date"), paymentParams);
+    const QString buyerPayments =
+        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
+                       "as cur FROM payments WHERE buyer_id IS NOT NULL AND unit_id IN (SELECT id "
+                       "FROM units WHERE property_id=?) AND ");
+    const double downPayments =
+        sums.sum(buyerPayments + QStringLiteral("notes LIKE ") + kDownPaymentNote + paidInRange,
+                 paymentParams);
+    const double collections =
+        sums.sum(buyerPayments + QStringLiteral("(notes IS NULL OR notes NOT LIKE ") +
+                     kDownPaymentNote + QStringLiteral(")") + paidInRange,
+                 paymentParams);
+
+    QVariantList expenseParams = id;
+    const double expenses = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
+                       "as cur FROM expenses WHERE property_id=?") +
+            range.clause(QStringLiteral("expense_date"), expenseParams),
+        expenseParams);
+    const double unsold =
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(sale_price),0) as t, GROUP_CONCAT(DISTINCT "
+                                "currency_id) as cur FROM units WHERE property_id=? AND "
+                                "status='available'"),
+                 id);
+    const QVariantMap counts = SqlValue::firstRow(m_db->execQuery(
+        QStringLiteral("SELECT COUNT(*) as total, COALESCE(SUM(CASE WHEN status='sold' THEN 1 "
+                       "ELSE 0 END),0) as sold FROM units WHERE property_id=?"),
+        id));
+    // What the units sold (in the range) cost directly, whenever it was spent.
+    QVariantList directParams = id;
+    const double soldDirectCost =
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(e.amount),0) as t, GROUP_CONCAT(DISTINCT "
+                                "e.currency_id) as cur FROM expenses e JOIN units u ON "
+                                "e.unit_id=u.id WHERE u.property_id=? AND u.status='sold'") +
+                     range.clause(QStringLiteral("u.sale_date"), directParams),
+                 directParams);
+
+    const double collected = downPayments + collections;
+    QVariantMap map = {{QStringLiteral("total_sales_value"), sales},
+                       {QStringLiteral("total_revenue"), sales},
+                       {QStringLiteral("total_collected"), collected},
+                       {QStringLiteral("total_expenses"), expenses},
+                       {QStringLiteral("unsold_value"), unsold},
+                       {QStringLiteral("expected_profit"), unsold + sales - expenses},
+                       {QStringLiteral("net_cash_flow"), collected - expenses},
+                       {QStringLiteral("realized_profit"), sales - expenses},
+                       {QStringLiteral("cash_sales"), downPayments},
+                       {QStringLiteral("installment_collections"), collections},
+                       {QStringLiteral("sold_direct_cost"), soldDirectCost},
+                       {QStringLiteral("range_applied"), range.applies()},
+                       {QStringLiteral("lifetime_figures"), projectLifetimeFigures()},
+                       {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()}};
+    if (!counts.isEmpty()) {
+        map.insert(QStringLiteral("total_units"), counts.value(QStringLiteral("total")));
+        map.insert(QStringLiteral("sold_units"), counts.value(QStringLiteral("sold")));
+    }
+    return map;
+}
+
+QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
+                                                                 const DateRange& range)
+{
+    // The units under each floor centre of the project, each unit once per
+    // floor even when two of its centres sit under the same floor.
+    const QString floorUnits = QStringLiteral(
+        "(SELECT DISTINCT parent_id, unit_id FROM cost_centers WHERE unit_id IS NOT NULL AND "
+        "parent_id IN (SELECT id FROM cost_centers WHERE property_id=? AND type='floor')) x");
+    QHash<qlonglong, QVariantMap> figures;
+
+    QVariantList saleParams = {propertyId};
+    const QVariantList revenue = m_db->execQuery(
+        QStringLiteral("SELECT x.parent_id as floor_id, COALESCE(SUM(CASE WHEN "
+                       "u.sale_price_actual > 0 THEN u.sale_price_actual ELSE u.sale_price "
+                       "END),0) as t, GROUP_CONCAT(DISTINCT u.currency_id) as cur FROM ") +
+            floorUnits + QStringLiteral(" JOIN units u ON u.id=x.unit_id WHERE u.status='sold'") +
+            range.clause(QStringLiteral("u.sale_date"), saleParams) +
+            QStringLiteral(" GROUP BY x.parent_id"),
+        saleParams);
+    for (const QVariant& value : revenue) {
+        const QVariantMap row = value.toMap();
+        QVariantMap& floor = figures[row.value(QStringLiteral("floor_id")).toLongLong()];
+        floor.insert(QStringLiteral("revenue"), row.value(QStringLiteral("t")).toDouble());
+        floor.insert(QStringLiteral("revenue_cur"), row.value(QStringLiteral("cur")));
+    }
+
+    QVariantList expenseParams = {propertyId};
+    const QVariantList expenses = m_db->execQuery(
+        QStringLiteral("SELECT x.parent_id as floor_id, COALESCE(SUM(e.amount),0) as t, "
+                       "GROUP_CONCAT(DISTINCT e.currency_id) as cur FROM ") +
+            floorUnits + QStringLiteral(" JOIN expenses e ON e.unit_id=x.unit_id WHERE 1=1") +
+            range.clause(QStringLiteral("e.expense_date"), expenseParams) +
+            QStringLiteral(" GROUP BY x.parent_id"),
+        expenseParams);
+    for (const QVariant& value : expenses) {
+        const QVariantMap row = value.toMap();
+        QVariantMap& floor = figures[row.value(QStringLiteral("floor_id")).toLongLong()];
+        floor.insert(QStringLiteral("expenses"), row.value(QStringLiteral("t")).toDouble());
+        floor.insert(QStringLiteral("expenses_cur"), row.value(QStringLiteral("cur")));
+    }
+    return figures;
+}
+
+QVariantList ProfitabilityReports::projectCostCenters(int propertyId, const DateRange& range)
+{
+    const QVariantList centres = m_db->execQuery(
+        QStringLiteral("SELECT cc.*, p.name as property_name, u.unit_number, u.floor FROM "
+                       "cost_centers cc LEFT JOIN properties p ON cc.property_id=p.id LEFT JOIN "
+                       "units u ON cc.unit_id=u.id WHERE cc.property_id=? ORDER BY CASE cc.type "
+                       "WHEN 'project' THEN 0 WHEN 'floor' THEN 1 ELSE 2 END, cc.parent_id, "
+                       "cc.id"),
+        {propertyId});
+    if (centres.isEmpty())
+        return {};
+
+    bool hasProject = false;
+    bool hasFloor = false;
+    for (const QVariant& value : centres) {
+        const QString type = value.toMap().value(QStringLiteral("type")).toString();
+        hasProject = hasProject || type == QLatin1String("project");
+        hasFloor = hasFloor || type == QLatin1String("floor");
+    }
+    const QVariantMap project = hasProject ? projectFinancials(propertyId, range) : QVariantMap();
+    const QHash<qlonglong, QVariantMap> floors =
+        hasFloor ? floorFigures(propertyId, range) : QHash<qlonglong, QVariantMap>();
+    const QHash<int, UnitFigures> units =
+        unitFigures(QStringLiteral("SELECT unit_id FROM cost_centers WHERE property_id=? AND "
+                                   "unit_id IS NOT NULL"),
+                    {propertyId}, range);
+
+    QVariantList result;
+    for (const QVariant& value : centres) {
+        QVariantMap row = value.toMap();
+        const QString type = row.value(QStringLiteral("type")).toString();
+        double revenue = 0;
+        double expenses = 0;
+        bool mixed = false;
+        // Figures that stay as they stand today whatever the range.
+        QStringList lifetime;
+        if (type == QLatin1String("project")) {
+            revenue = project.value(QStringLiteral("total_sales_value")).toDouble();
+            expenses = project.value(QStringLiteral("total_expenses")).toDouble();
+            mixed = project.value(QStringLiteral("mixedCurrencies")).toBool();
+        } else if (type == QLatin1String("floor")) {
+            const QVariantMap floor = floors.value(row.value(QStringLiteral("id")).toLongLong());
+            revenue = floor.value(QStringLiteral("revenue")).toDouble();
+            expenses = floor.value(QStringLiteral("expenses")).toDouble();
+            MoneySums currencies(m_db);
+            currencies.addCurrencies(floor.value(QStringLiteral("revenue_cur")));
+            currencies.addCurrencies(floor.value(QStringLiteral("expenses_cur")));
+            mixed = currencies.mixedCurrencies();
+        } else {
+            // A unit centre is valued at the unit's price, sold or not.
+            const int unitId = row.value(QStringLiteral("unit_id")).toInt();
+            if (units.contains(unitId)) {
+                const UnitFigures unit = units.value(unitId);
+                revenue = unit.price;
+                expenses = unit.allocated + unit.direct;
+                mixed = unit.mixedCurrencies;
+            }
+            lifetime << QStringLiteral("revenue");
+        }
+        row.insert(QStringLiteral("revenue"), revenue);
+        row.insert(QStringLiteral("expenses"), expenses);
+        row.insert(QStringLiteral("profit"), revenue - expenses);
+        row.insert(QStringLiteral("range_applied"), range.applies());
+        row.insert(QStringLiteral("lifetime_figures"), lifetime);
+        row.insert(QStringLiteral("mixedCurrencies"), mixed);
+        result.append(row);
+    }
+    return result;
+}
+
+QVariantList ProfitabilityReports::propertyComparison()
+{
+    // One statement with grouped sub-totals joined per property, instead of
+    // five correlated sub-queries for every property.
+    QVariantList rows = m_db->execQuery(QStringLiteral(
+        "SELECT p.name, p.id, COALESCE(uc.units,0) as units, COALESCE(uc.rented,0) as rented, "
+        "COALESCE(uc.sold,0) as sold, COALESCE(inc.t,0) as income, COALESCE(ex.t,0) as expenses, "
+        "inc.cur as income_cur, ex.cur as expenses_cur FROM properties p "
+        "LEFT JOIN (SELECT property_id, COUNT(*) as units, SUM(CASE WHEN status='rented' THEN 1 "
+        "ELSE 0 END) as rented, SUM(CASE WHEN status='sold' THEN 1 ELSE 0 END) as sold FROM units "
+        "GROUP BY property_id) uc ON uc.property_id=p.id "
+        "LEFT JOIN (SELECT u.property_id, SUM(pay.amount) as t, GROUP_CONCAT(DISTINCT "
+        "pay.currency_id) as cur FROM payments pay JOIN invoices i ON pay.invoice_id=i.id JOIN "
+        "units u ON i.unit_id=u.id GROUP BY u.property_id) inc ON inc.property_id=p.id "
+        "LEFT JOIN (SELECT property_id, SUM(amount) as t, GROUP_CONCAT(DISTINCT currency_id) as "
+        "cur FROM expenses GROUP BY property_id) ex ON ex.property_id=p.id "
+        "ORDER BY income DESC, p.id"));
+    for (QVariant& value : rows) {
+        QVariantMap row = value.toMap();
+        MoneySums currencies(m_db);
+        currencies.addCurrencies(row.take(QStringLiteral("income_cur")));
+        currencies.addCurrencies(row.take(QStringLiteral("expenses_cur")));
+        row.insert(QStringLiteral("mixedCurrencies"), currencies.mixedCurrencies());
+        value = row;
+    }
+    return rows;
+}
+
+QVariantMap ProfitabilityReports::profitLoss(const DateRange& range)
+{
+    MoneySums sums(m_db);
+    QVariantList paymentParams;
+    const double revenue =
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
+                                "currency_id) as cur FROM payments WHERE 1=1") +
+                     range.clause(QStringLiteral("payment_date"), paymentParams),
+                 paymentParams);
+    QVariantList expenseParams;
+    const double expenses =
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
+                                "currency_id) as cur FROM expenses WHERE 1=1") +
+                     range.clause(QStringLiteral("expense_date"), expenseParams),
+                 expenseParams);
+    return {{QStringLiteral("revenue"), revenue},
+            {QStringLiteral("expenses"), expenses},
+            {QStringLiteral("net_profit"), revenue - expenses},
+            {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()}};
+}
+
+QVariantMap ProfitabilityReports::balanceSheet()
+{
+    MoneySums sums(m_db);
+    const double receivables = sums.sum(
+        QStringLiteral("SELECT COALESCE(SUM(balance),0) as t, GROUP_CONCAT(DISTINCT currency_id) "
+                       "as cur FROM invoices WHERE status!='paid' AND status!='void'"));
+    // Cash on hand: everything received less everything spent.
+    const double received =
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
+                                "currency_id) as cur FROM payments"));
+    const double spent =
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, GROUP_CONCAT(DISTINCT "
+                                "currency_id) as cur FROM expenses"));
+    const double installments =
+        sums.sum(QStringLiteral("SELECT COALESCE(SUM(installment_amount-paid_amount),0) as t, "
+                                "GROUP_CONCAT(DISTINCT currency_id) as cur FROM installments WHERE "
+                                "status!='paid'"));
+    const double cash = received - spent;
+    return {{QStringLiteral("receivables"), receivables},
+            {QStringLiteral("cash"), cash},
+            {QStringLiteral("installment_receivables"), installments},
+            {QStringLiteral("total_assets"), receivables + cash + installments},
+            {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()}};
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+class Database;
+class DateRange;
+
+// Money figures: property and unit profitability, project financials and
+// their cost centres, the property comparison, profit and loss and the
+// balance-sheet figures. Ranges arrive checked. Every call runs a fixed
+// number of statements, however many units or cost centres there are.
+class ProfitabilityReports
+{
+public:
+    explicit ProfitabilityReports(Database* db);
+
+    QVariantMap propertyProfitability(int propertyId, const DateRange& range);
+    QVariantMap unitProfitability(int unitId);
+    QVariantMap projectFinancials(int propertyId, const DateRange& range);
+    QVariantList projectCostCenters(int propertyId, const DateRange& range);
+    QVariantList propertyComparison();
+    QVariantMap profitLoss(const DateRange& range);
+    QVariantMap balanceSheet();
+
+private:
+    struct UnitFigures
+    {
+        double price = 0;
+        double direct = 0;
+        double allocated = 0;
+        bool mixedCurrencies = false;
+    };
+
+    // Profitability of every unit that `unitIds` (a SELECT of unit ids with
+    // `idParams`) names, in four grouped statements.
+    QHash<int, UnitFigures> unitFigures(const QString& unitIds, const QVariantList& idParams,
+                                        const DateRange& range);
+    QHash<qlonglong, QVariantMap> floorFigures(int propertyId, const DateRange& range);
+
+    Database* m_db;
+};

@@ -1,0 +1,119 @@
+#include "insight/StatementReports.h"
+
+#include "core/Database.h"
+#include "core/Money.h"
+#include "insight/DateRange.h"
+#include "insight/InsightDates.h"
+#include "insight/MoneySums.h"
+
+StatementReports::StatementReports(Database* db)
+    : m_db(db)
+{}
+
+const QString& StatementReports::overdueInstallmentsFrom()
+{
+    static const QString from = QStringLiteral(
+        "FROM installments i JOIN buyers b ON i.buyer_id=b.id JOIN units u ON i.unit_id=u.id "
+        "JOIN properties p ON u.property_id=p.id WHERE i.status!='paid' AND i.due_date < ?");
+    return from;
+}
+
+QVariantList StatementReports::tenantStatement(int tenantId, const DateRange& range)
+{
+    // Invoices are dated by the local day of their creation stamp (stored in
+    // UTC), so an invoice of a range's last day is inside the range and sits
+    // beside that day's payments. A voided invoice leaves the tenant's
+    // balance only with its open part; what had been paid on it stays owed
+    // against its payments, so it is listed with that amount. That keeps the
+    // closing balance of the full statement equal to the tenant's balance.
+    QVariantList params = {tenantId, tenantId, tenantId};
+    const QString rangeClause = range.clause(QStringLiteral("date"), params);
+    return m_db->execQuery(
+        QStringLiteral(
+            "SELECT type, date, ref, debit, credit FROM ("
+            "SELECT 'فاتورة' as type, date(i.created_at,'localtime') as date, "
+            "i.invoice_number as ref, i.total_amount as debit, 0 as credit, 0 as kind, i.id as "
+            "seq FROM invoices i WHERE i.tenant_id=? AND i.status!='void' "
+            "UNION ALL SELECT 'فاتورة ملغاة' as type, date(i.created_at,'localtime') as date, "
+            "i.invoice_number as ref, i.paid_amount as debit, 0 as credit, 0 as kind, i.id as seq "
+            "FROM invoices i WHERE i.tenant_id=? AND i.status='void' AND i.paid_amount >= 0.005 "
+            "UNION ALL SELECT 'دفعة' as type, p.payment_date as date, p.reference as ref, "
+            "0 as debit, p.amount as credit, 1 as kind, p.id as seq FROM payments p WHERE "
+            "p.tenant_id=? ) t WHERE 1=1") +
+            rangeClause + QStringLiteral(" ORDER BY date, kind, seq"),
+        params);
+}
+
+QVariantList StatementReports::buyerStatement(int buyerId, const DateRange& range)
+{
+    QVariantList params = {buyerId};
+    const QString rangeClause = range.clause(QStringLiteral("i.due_date"), params);
+    QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT i.*, u.unit_number, p.name as property_name FROM installments i "
+                       "JOIN units u ON i.unit_id=u.id JOIN properties p ON u.property_id=p.id "
+                       "WHERE i.buyer_id=?") +
+            rangeClause + QStringLiteral(" ORDER BY i.due_date, i.id"),
+        params);
+    for (QVariant& value : rows) {
+        QVariantMap row = value.toMap();
+        // Whole cents, so a fully collected installment shows 0 rather than
+        // the noise of a double subtraction.
+        row.insert(QStringLiteral("remaining_amount"),
+                   Money::roundToCents(row.value(QStringLiteral("installment_amount")).toDouble() -
+                                       row.value(QStringLiteral("paid_amount")).toDouble()));
+        value = row;
+    }
+    return rows;
+}
+
+QVariantList StatementReports::contractorStatement(int contractorId, const DateRange& range)
+{
+    QVariantList params = {contractorId};
+    const QString rangeClause = range.clause(QStringLiteral("e.expense_date"), params);
+    return m_db->execQuery(
+        QStringLiteral("SELECT e.*, p.name as property_name, u.unit_number FROM expenses e LEFT "
+                       "JOIN properties p ON e.property_id=p.id LEFT JOIN units u ON "
+                       "e.unit_id=u.id WHERE e.contractor_id=?") +
+            rangeClause + QStringLiteral(" ORDER BY e.expense_date DESC, e.id DESC"),
+        params);
+}
+
+QVariantList StatementReports::chequeReport(const QString& status, const DateRange& range)
+{
+    QString sql = QStringLiteral("SELECT c.*, cur.symbol as currency_symbol FROM cheques c LEFT "
+                                 "JOIN currencies cur ON c.currency_id=cur.id WHERE 1=1 ");
+    QVariantList params;
+    if (!status.isEmpty()) {
+        sql += QStringLiteral(" AND c.status=? ");
+        params << status;
+    }
+    sql += range.clause(QStringLiteral("c.due_date"), params);
+    sql += QStringLiteral(" ORDER BY c.due_date, c.id");
+    return m_db->execQuery(sql, params);
+}
+
+QVariantList StatementReports::overdueInstallments()
+{
+    return m_db->execQuery(QStringLiteral("SELECT i.*, b.full_name as buyer_name, u.unit_number, "
+                                          "p.name as property_name ") +
+                               overdueInstallmentsFrom() +
+                               QStringLiteral(" ORDER BY i.due_date, i.id"),
+                           {InsightDates::isoDay()});
+}
+
+QVariantList StatementReports::monthlyReport(const QString& year)
+{
+    QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT strftime('%m', payment_date) as month, SUM(amount) as revenue, "
+                       "GROUP_CONCAT(DISTINCT currency_id) as cur FROM payments WHERE "
+                       "strftime('%Y', payment_date)=? GROUP BY strftime('%m', payment_date) "
+                       "ORDER BY month"),
+        {year});
+    for (QVariant& value : rows) {
+        QVariantMap row = value.toMap();
+        row.insert(QStringLiteral("mixedCurrencies"),
+                   MoneySums::mixed(row.take(QStringLiteral("cur"))));
+        value = row;
+    }
+    return rows;
+}

@@ -1,0 +1,648 @@
+#include "InsightRows.h"
+#include "TestDatabase.h"
+#include "core/Money.h"
+#include "finance/ExpenseModel.h"
+#include "finance/InstallmentModel.h"
+#include "insight/ReportController.h"
+#include "rental/InvoiceModel.h"
+#include "rental/PaymentModel.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace InsightRows;
+
+namespace {
+
+QVariantList serviceLine(double total)
+{
+    return {QVariantMap{{"description", QStringLiteral("إيجار شهري")},
+                        {"type", "service"},
+                        {"quantity", 1},
+                        {"unit_price", total},
+                        {"total", total}}};
+}
+
+qint64 cents(const QVariant& value)
+{
+    return Money::toCents(value.toDouble());
+}
+
+} // namespace
+
+class TestReportController : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(useLocalDayApartFromUtc()); }
+    void init()
+    {
+        m_t = std::make_unique<TestDatabase>();
+        m_ctrl = std::make_unique<ReportController>(m_t->db());
+        m_property = InsightRows::property(db(), QStringLiteral("برج الياسمين"));
+    }
+    void cleanup()
+    {
+        m_ctrl.reset();
+        m_t.reset();
+    }
+
+    // ---- statements ---------------------------------------------------------
+
+    void tenantStatementClosesOnTheStoredBalance()
+    {
+        InvoiceModel invoices(db());
+        PaymentModel payments(db());
+        const int t = tenant(db(), QStringLiteral("خالد يوسف"));
+        const int u = unit(db(), m_property, "أ-3", "rented");
+        const int paid = invoices.createInvoice(t, u, period(3), serviceLine(1000), 1);
+        const int voidedAfterPayment =
+            invoices.createInvoice(t, u, period(2), serviceLine(500.5), 1);
+        const int voidedUnpaid = invoices.createInvoice(t, u, period(1), serviceLine(300), 1);
+        const int open = invoices.createInvoice(t, u, period(0), serviceLine(750), 1);
+        QVERIFY(paid > 0 && voidedAfterPayment > 0 && voidedUnpaid > 0 && open > 0);
+        QVERIFY(payments.add(paid, t, 1000, "cash", day(-2), "R-1", 1) > 0);
+        QVERIFY(payments.add(voidedAfterPayment, t, 200.25, "bank", day(-1), "R-2", 1) > 0);
+        QVERIFY(payments.add(open, t, 250.1, "cash", day(0), "R-3", 1) > 0);
+        QVERIFY(invoices.voidInvoice(voidedAfterPayment));
+        QVERIFY(invoices.voidInvoice(voidedUnpaid));
+
+        const QVariantList rows = m_ctrl->getTenantStatement(t);
+        double closing = 0;
+        QStringList types;
+        for (const QVariant& row : rows) {
+            closing += row.toMap()["debit"].toDouble() - row.toMap()["credit"].toDouble();
+            types << row.toMap()["type"].toString();
+        }
+        QCOMPARE(Money::toCents(closing),
+                 cents(m_t->value("SELECT balance FROM tenants WHERE id=?", {t})));
+        QCOMPARE(Money::toCents(closing), 49990);
+        // The voided invoice stays with what was paid on it; the unpaid one is gone.
+        QCOMPARE(types.count(QStringLiteral("فاتورة")), 2);
+        QCOMPARE(types.count(QStringLiteral("فاتورة ملغاة")), 1);
+        QCOMPARE(types.count(QStringLiteral("دفعة")), 3);
+        for (const QVariant& row : rows)
+            if (row.toMap()["type"] == QStringLiteral("فاتورة ملغاة"))
+                QCOMPARE(row.toMap()["debit"].toDouble(), 200.25);
+        // Invoices of today are dated today, and come before today's payment.
+        QCOMPARE(rows.last().toMap()["ref"].toString(), QStringLiteral("R-3"));
+        QCOMPARE(rows.last().toMap()["date"].toString(), day(0));
+    }
+
+    void regressionInvoiceOfTheRangesLastDayDropped()
+    {
+        // Creation stamps are UTC; the statement places an invoice on its local day.
+        const int t = tenant(db(), QStringLiteral("خالد يوسف"));
+        const int inv = invoice(db(), "INV-1", t, QVariant(), period(), 900, 0);
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        db()->execNonQuery("UPDATE invoices SET created_at=? WHERE id=?",
+                           {now.toString("yyyy-MM-dd HH:mm:ss"), inv});
+        const QString local = now.toLocalTime().date().toString("yyyy-MM-dd");
+        const QString utc = now.date().toString("yyyy-MM-dd");
+        QVERIFY(local != utc);
+        payment(db(), 100, local, 1, t);
+
+        const QVariantList rows = m_ctrl->getTenantStatement(t, local, local);
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].toMap()["type"].toString(), QStringLiteral("فاتورة"));
+        QCOMPARE(rows[0].toMap()["date"].toString(), local);
+        QCOMPARE(m_ctrl->getTenantStatement(t, utc, utc).size(), 0);
+    }
+
+    void rangeBounds_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("apostrophe") << "2020-01-01' OR '1'='1" << day() << true << 0;
+        QTest::newRow("no such day") << "2025-02-30"
+                                     << "2025-03-31" << true << 0;
+        QTest::newRow("not a date at all") << ""
+                                           << "أمس" << true << 0;
+        QTest::newRow("only from: full history") << day(-1) << "" << false << 2;
+        QTest::newRow("no range") << ""
+                                  << "" << false << 2;
+        QTest::newRow("yesterday to today") << day(-1) << day() << false << 1;
+    }
+    void rangeBounds()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(bool, refused);
+        QFETCH(int, rows);
+        const int t = tenant(db(), QStringLiteral("خالد"));
+        payment(db(), 100, day(-10), 1, t);
+        payment(db(), 100, day(), 1, t);
+        QSignalSpy reasons(m_ctrl.get(), &ReportController::errorOccurred);
+
+        QCOMPARE(m_ctrl->getTenantStatement(t, from, to).size(), rows);
+        QCOMPARE(m_ctrl->lastError().isEmpty(), !refused);
+        if (!refused)
+            return;
+        // Every report with a range refuses such bounds the same way.
+        QVERIFY(m_ctrl->getBuyerStatement(1, from, to).isEmpty());
+        QVERIFY(m_ctrl->getContractorStatement(1, from, to).isEmpty());
+        QVERIFY(m_ctrl->getChequeReport("", from, to).isEmpty());
+        QVERIFY(m_ctrl->getPropertyProfitability(m_property, from, to).isEmpty());
+        QVERIFY(m_ctrl->getProjectDetailedFinancials(m_property, from, to).isEmpty());
+        QVERIFY(m_ctrl->getProjectCostCenters(m_property, from, to).isEmpty());
+        QVERIFY(m_ctrl->getProfitLoss(from, to).isEmpty());
+        QCOMPARE(reasons.count(), 8);
+        QVERIFY(!m_ctrl->lastError().isEmpty());
+        QCOMPARE(m_ctrl->getTenantStatement(t).size(), 2);
+        QVERIFY(m_ctrl->lastError().isEmpty());
+    }
+
+    void buyerStatementClosesOnTheStoredBalance()
+    {
+        InstallmentModel sales(db());
+        const int b = buyer(db(), QStringLiteral("منى حداد"));
+        const int flat = unit(db(), m_property, "ب-12");
+        const int shop = unit(db(), m_property, "م-1");
+        QCOMPARE(sales.sellUnit(b, flat, 100000, 10000, 12, dayOfMonth(3, 15), 1, "1001", "بنك"),
+                 1);
+        // The dialog's cash sale: the remainder in one installment.
+        QCOMPARE(sales.sellUnit(b, shop, 5000, 2000, 0, day(), 1), 1);
+        const QVariantList schedule =
+            db()->execQuery("SELECT id FROM installments ORDER BY due_date, id");
+        QVERIFY(sales.payInstallment(schedule[0].toMap()["id"].toInt(), 7500));
+        QVERIFY(sales.payInstallment(schedule[1].toMap()["id"].toInt(), 3000));
+        QVERIFY(sales.add(b, flat, 0, 0, 1000, day(40), 1) > 0);
+
+        const QVariantList rows = m_ctrl->getBuyerStatement(b);
+        QCOMPARE(rows.size(), 14);
+        double closing = 0;
+        for (const QVariant& row : rows)
+            closing += row.toMap()["remaining_amount"].toDouble();
+        QCOMPARE(Money::toCents(closing),
+                 cents(m_t->value("SELECT balance FROM buyers WHERE id=?", {b})));
+        QCOMPARE(Money::toCents(closing), 8350000);
+        QCOMPARE(rows[0].toMap()["remaining_amount"].toDouble(), 0.0);
+        QCOMPARE(rows[1].toMap()["remaining_amount"].toDouble(), 4500.0);
+        QCOMPARE(rows[0].toMap()["property_name"].toString(), QStringLiteral("برج الياسمين"));
+
+        const QString first = rows[0].toMap()["due_date"].toString();
+        QCOMPARE(m_ctrl->getBuyerStatement(b, first, first).size(), 1);
+    }
+
+    void contractorStatementClosesOnTheStoredBalance()
+    {
+        ExpenseModel expenses(db());
+        const int c = expenses.addContractor(QStringLiteral("شركة البناء الحديث"), "0599", "بناء");
+        const int u = unit(db(), m_property, "ب-12");
+        QVERIFY(expenses.add(m_property, u, c, "بناء", "بلاط", "أرضيات", 500, day(-20), 1) > 0);
+        QVERIFY(expenses.add(m_property, 0, c, "بناء", "دهان", "واجهة", 250.75, day(-5), 1) > 0);
+        QVERIFY(expenses.add(m_property, 0, 0, "كهرباء", "", "", 99, day(-5), 1) > 0);
+
+        const QVariantList rows = m_ctrl->getContractorStatement(c);
+        QCOMPARE(rows.size(), 2);
+        double closing = 0;
+        for (const QVariant& row : rows)
+            closing += row.toMap()["amount"].toDouble();
+        QCOMPARE(Money::toCents(closing),
+                 cents(m_t->value("SELECT balance FROM contractors WHERE id=?", {c})));
+        QCOMPARE(rows[0].toMap()["amount"].toDouble(), 250.75);
+        QVERIFY(rows[0].toMap()["unit_number"].isNull());
+        QCOMPARE(rows[1].toMap()["unit_number"].toString(), QStringLiteral("ب-12"));
+        QCOMPARE(rows[1].toMap()["property_name"].toString(), QStringLiteral("برج الياسمين"));
+        QCOMPARE(m_ctrl->getContractorStatement(c, day(-30), day(-10)).size(), 1);
+    }
+
+    void chequeReportFilters()
+    {
+        cheque(db(), "3", 300, day(20), "paid");
+        cheque(db(), "1", 100, day(-5));
+        cheque(db(), "2", 200, day(5));
+        db()->execNonQuery("UPDATE cheques SET currency_id=2 WHERE cheque_number='2'");
+
+        const QVariantList all = m_ctrl->getChequeReport();
+        QCOMPARE(all.size(), 3);
+        QCOMPARE(all[0].toMap()["cheque_number"].toString(), QStringLiteral("1"));
+        QCOMPARE(all[1].toMap()["currency_symbol"].toString(), QStringLiteral("$"));
+        QCOMPARE(m_ctrl->getChequeReport("pending").size(), 2);
+        QCOMPARE(m_ctrl->getChequeReport("", day(), day(30)).size(), 2);
+        QCOMPARE(m_ctrl->getChequeReport("pending", day(), day(30)).size(), 1);
+    }
+
+    void overdueInstallmentsBeforeToday()
+    {
+        const int b = buyer(db(), QStringLiteral("منى"));
+        const int u = unit(db(), m_property, "1", "sold");
+        installment(db(), b, u, 1000, day(0));
+        installment(db(), b, u, 1000, day(-1), 400, "partial");
+        installment(db(), b, u, 1000, day(-30));
+        installment(db(), b, u, 1000, day(-40), 1000, "paid");
+        const QVariantList rows = m_ctrl->getOverdueInstallments();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].toMap()["due_date"].toString(), day(-30));
+        QCOMPARE(rows[1].toMap()["buyer_name"].toString(), QStringLiteral("منى"));
+        QCOMPARE(rows[1].toMap()["property_name"].toString(), QStringLiteral("برج الياسمين"));
+    }
+
+    void monthlyReportListsMonthsWithPayments()
+    {
+        payment(db(), 100, "2024-03-05", 1);
+        payment(db(), 50.5, "2024-03-20", 2);
+        payment(db(), 200, "2024-05-01", 1);
+        payment(db(), 999, "2023-04-01", 1);
+        const QVariantList rows = m_ctrl->getMonthlyReport("2024");
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].toMap(),
+                 QVariantMap({{"month", "03"}, {"revenue", 150.5}, {"mixedCurrencies", true}}));
+        QCOMPARE(rows[1].toMap(),
+                 QVariantMap({{"month", "05"}, {"revenue", 200.0}, {"mixedCurrencies", false}}));
+    }
+
+    // ---- profitability -------------------------------------------------------
+
+    void unitProfitabilityTakesItsShareOfCommonCosts()
+    {
+        const int u = unit(db(), m_property, "1", "sold", 300000, 100);
+        unit(db(), m_property, "2", "available", 0, 300);
+        expense(db(), m_property, u, 500, day());
+        expense(db(), m_property, QVariant(), 8000, day());
+        QCOMPARE(m_ctrl->getUnitProfitability(u), QVariantMap({{"sale_price", 300000.0},
+                                                               {"direct_expenses", 500.0},
+                                                               {"allocated_expenses", 2000.0},
+                                                               {"total_cost", 2500.0},
+                                                               {"profit", 297500.0},
+                                                               {"mixedCurrencies", false}}));
+        QVERIFY(m_ctrl->getUnitProfitability(9999).isEmpty());
+    }
+
+    void regressionUnitsWithoutAreaAllocatedMoreThanTheCosts()
+    {
+        const QList<int> units = {unit(db(), m_property, "1", "available", 0, QVariant()),
+                                  unit(db(), m_property, "2", "available", 0, 0.5),
+                                  unit(db(), m_property, "3", "available", 0, 98)};
+        expense(db(), m_property, QVariant(), 1000, day());
+        double allocated = 0;
+        for (int u : units)
+            allocated += m_ctrl->getUnitProfitability(u)["allocated_expenses"].toDouble();
+        QCOMPARE(m_ctrl->getUnitProfitability(units[0])["allocated_expenses"].toDouble(), 10.0);
+        QCOMPARE(Money::toCents(allocated), 100000);
+    }
+
+    void propertyProfitabilityWithoutIncome()
+    {
+        expense(db(), m_property, QVariant(), 1200, day());
+        const QVariantMap map = m_ctrl->getPropertyProfitability(m_property);
+        QCOMPARE(map["income"].toDouble(), 0.0);
+        QCOMPARE(map["profit"].toDouble(), -1200.0);
+        QCOMPARE(map["margin"].toDouble(), 0.0);
+    }
+
+    void regressionSaleIncomeLeftOutCashSalesAndIgnoredTheRange()
+    {
+        InstallmentModel sales(db());
+        const int b = buyer(db(), QStringLiteral("منى"));
+        // A cash sale this year and a sale on installments long before.
+        QCOMPARE(sales.sellUnit(b, unit(db(), m_property, "1"), 80000, 80000, 0, day(-3), 1), 1);
+        QCOMPARE(sales.sellUnit(b, unit(db(), m_property, "2"), 50000, 5000, 3, day(-400), 1), 1);
+        const QVariant oldInstallment = m_t->value("SELECT MIN(id) FROM installments");
+        QVERIFY(sales.payInstallment(oldInstallment.toInt(), 15000));
+        const int t = tenant(db(), QStringLiteral("خالد"));
+        const int rented = unit(db(), m_property, "3", "rented");
+        const int inv = invoice(db(), "INV-1", t, rented, period(), 1000, 1000, "paid");
+        payment(db(), 1000, day(-1), 1, t, QVariant(), QVariant(), inv);
+        expense(db(), m_property, QVariant(), 3000, day(-2));
+        expense(db(), m_property, QVariant(), 700, day(-500));
+
+        // A collection is dated by the database's UTC day, which is a day
+        // away from the local one here; the range reaches past both.
+        const QVariantMap recent = m_ctrl->getPropertyProfitability(m_property, day(-30), day(1));
+        // Collected now, so in the range; the down payment of the old sale is not.
+        QCOMPARE(recent["income"].toDouble(), 80000.0 + 15000 + 1000);
+        QCOMPARE(recent["expenses"].toDouble(), 3000.0);
+        const QVariantMap all = m_ctrl->getPropertyProfitability(m_property);
+        QCOMPARE(all["income"].toDouble(), 80000.0 + 5000 + 15000 + 1000);
+        QCOMPARE(all["expenses"].toDouble(), 3700.0);
+        QCOMPARE(all["margin"].toDouble(), (101000.0 - 3700) / 101000 * 100);
+    }
+
+    void projectFinancialsFigures()
+    {
+        const int a = unit(db(), m_property, "1", "sold", 600000);
+        const int b = unit(db(), m_property, "2", "sold", 400000);
+        unit(db(), m_property, "3", "available", 400000);
+        unit(db(), m_property, "4", "rented", 999999);
+        db()->execNonQuery("UPDATE units SET sale_price_actual=?, sale_date=? WHERE id=?",
+                           {0, day(-5), b});
+        db()->execNonQuery("UPDATE units SET sale_price_actual=?, sale_date=? WHERE id=?",
+                           {600000, day(-400), a});
+        expense(db(), m_property, a, 50000, day(-600));
+        expense(db(), m_property, QVariant(), 200000, day(-10));
+        const int buyerId = buyer(db(), QStringLiteral("منى"));
+        payment(db(), 100000, day(-400), 1, QVariant(), buyerId, a, QVariant(),
+                QStringLiteral("دفعة مقدمة / بيع وحدة: 1"));
+        payment(db(), 20000, day(-4), 1, QVariant(), buyerId, a, QVariant(),
+                QStringLiteral("تحصيل قسط - معرف: 1"));
+
+        const QVariantMap all = m_ctrl->getProjectDetailedFinancials(m_property);
+        QCOMPARE(all["total_sales_value"].toDouble(), 1000000.0);
+        QCOMPARE(all["total_revenue"].toDouble(), 1000000.0);
+        QCOMPARE(all["unsold_value"].toDouble(), 400000.0);
+        QCOMPARE(all["total_expenses"].toDouble(), 250000.0);
+        QCOMPARE(all["expected_profit"].toDouble(), 1150000.0);
+        QCOMPARE(all["realized_profit"].toDouble(), 750000.0);
+        QCOMPARE(all["cash_sales"].toDouble(), 100000.0);
+        QCOMPARE(all["installment_collections"].toDouble(), 20000.0);
+        QCOMPARE(all["total_collected"].toDouble(), 120000.0);
+        QCOMPARE(all["net_cash_flow"].toDouble(), -130000.0);
+        QCOMPARE(all["sold_direct_cost"].toDouble(), 50000.0);
+        QCOMPARE(all["total_units"].toInt(), 4);
+        QCOMPARE(all["sold_units"].toInt(), 2);
+        QCOMPARE(all["range_applied"].toBool(), false);
+
+        // The range restricts sales, collections and expenses; stock figures stay.
+        const QVariantMap recent =
+            m_ctrl->getProjectDetailedFinancials(m_property, day(-30), day());
+        QCOMPARE(recent["total_sales_value"].toDouble(), 400000.0);
+        QCOMPARE(recent["total_expenses"].toDouble(), 200000.0);
+        QCOMPARE(recent["cash_sales"].toDouble(), 0.0);
+        QCOMPARE(recent["total_collected"].toDouble(), 20000.0);
+        QCOMPARE(recent["sold_direct_cost"].toDouble(), 0.0);
+        QCOMPARE(recent["unsold_value"].toDouble(), 400000.0);
+        QCOMPARE(recent["total_units"].toInt(), 4);
+        QCOMPARE(recent["range_applied"].toBool(), true);
+        QCOMPARE(recent["lifetime_figures"].toStringList(),
+                 QStringList({"unsold_value", "total_units", "sold_units"}));
+    }
+
+    void costCentresByType()
+    {
+        auto centre = [this](const QString& name, const QString& type, const QVariant& parent,
+                             const QVariant& unitId) {
+            return db()->execInsert("INSERT INTO cost_centers (name, type, property_id, "
+                                    "parent_id, unit_id) VALUES (?,?,?,?,?)",
+                                    {name, type, m_property, parent, unitId});
+        };
+        const int sold = unit(db(), m_property, "1", "sold", 200000, 50);
+        const int free = unit(db(), m_property, "2", "available", 150000, 50);
+        db()->execNonQuery("UPDATE units SET sale_date=? WHERE id=?", {day(-2), sold});
+        const int floor = centre("الطابق الأول", "floor", QVariant(), QVariant());
+        centre("شقة 2", "unit", floor, free);
+        centre("شقة 1", "unit", floor, sold);
+        centre("بلا وحدة", "unit", floor, QVariant());
+        centre("المشروع", "project", QVariant(), QVariant());
+        expense(db(), m_property, sold, 1000, day(-2));
+        expense(db(), m_property, free, 500, day(-100));
+        expense(db(), m_property, QVariant(), 4000, day(-1));
+
+        const QVariantList rows = m_ctrl->getProjectCostCenters(m_property);
+        QCOMPARE(rows.size(), 5);
+        QStringList order;
+        for (const QVariant& row : rows)
+            order << row.toMap()["name"].toString();
+        QCOMPARE(order, QStringList({"المشروع", "الطابق الأول", "شقة 2", "شقة 1", "بلا وحدة"}));
+        auto figures = [](const QVariant& row) {
+            const QVariantMap map = row.toMap();
+            return QStringLiteral("%1/%2/%3")
+                .arg(map["revenue"].toDouble())
+                .arg(map["expenses"].toDouble())
+                .arg(map["profit"].toDouble());
+        };
+        QCOMPARE(figures(rows[0]), QStringLiteral("200000/5500/194500"));
+        QCOMPARE(figures(rows[1]), QStringLiteral("200000/1500/198500"));
+        QCOMPARE(figures(rows[2]), QStringLiteral("150000/2500/147500"));
+        QCOMPARE(figures(rows[3]), QStringLiteral("200000/3000/197000"));
+        QCOMPARE(figures(rows[4]), QStringLiteral("0/0/0"));
+        QCOMPARE(rows[3].toMap()["unit_number"].toString(), QStringLiteral("1"));
+
+        // With a range the project and floor follow it; a unit keeps its value.
+        const QVariantList recent = m_ctrl->getProjectCostCenters(m_property, day(-10), day());
+        QCOMPARE(figures(recent[0]), QStringLiteral("200000/5000/195000"));
+        QCOMPARE(figures(recent[1]), QStringLiteral("200000/1000/199000"));
+        QCOMPARE(figures(recent[2]), QStringLiteral("150000/2000/148000"));
+        QCOMPARE(recent[2].toMap()["lifetime_figures"].toStringList(), QStringList({"revenue"}));
+        QVERIFY(m_ctrl->getProjectCostCenters(9999).isEmpty());
+    }
+
+    void propertyComparisonHighestIncomeFirst()
+    {
+        const int other = InsightRows::property(db(), QStringLiteral("مجمع الزيتون"));
+        const int t = tenant(db(), QStringLiteral("خالد"));
+        const int rented = unit(db(), other, "1", "rented");
+        unit(db(), other, "2", "sold");
+        unit(db(), m_property, "1", "available");
+        const int inv = invoice(db(), "INV-1", t, rented, period(), 900, 900, "paid");
+        payment(db(), 900, day(), 2, t, QVariant(), QVariant(), inv);
+        expense(db(), other, QVariant(), 100, day(), 1);
+
+        const QVariantList rows = m_ctrl->getPropertyComparison();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].toMap(), QVariantMap({{"name", QStringLiteral("مجمع الزيتون")},
+                                               {"id", other},
+                                               {"units", 2},
+                                               {"rented", 1},
+                                               {"sold", 1},
+                                               {"income", 900.0},
+                                               {"expenses", 100.0},
+                                               {"mixedCurrencies", true}}));
+        QCOMPARE(rows[1].toMap()["units"].toInt(), 1);
+        QCOMPARE(rows[1].toMap()["income"].toDouble(), 0.0);
+    }
+
+    void profitLossOverARange()
+    {
+        payment(db(), 1000, day(-100), 1);
+        payment(db(), 500, day(-1), 1);
+        expense(db(), m_property, QVariant(), 200, day(-1));
+        QCOMPARE(m_ctrl->getProfitLoss(), QVariantMap({{"revenue", 1500.0},
+                                                       {"expenses", 200.0},
+                                                       {"net_profit", 1300.0},
+                                                       {"mixedCurrencies", false}}));
+        QCOMPARE(m_ctrl->getProfitLoss(day(-30), "")["revenue"].toDouble(), 1500.0);
+        QCOMPARE(m_ctrl->getProfitLoss(day(-30), day())["net_profit"].toDouble(), 300.0);
+        payment(db(), 10, day(), 2);
+        QCOMPARE(m_ctrl->getProfitLoss()["mixedCurrencies"].toBool(), true);
+    }
+
+    void regressionCashIgnoredExpenses()
+    {
+        const int t = tenant(db(), QStringLiteral("خالد"));
+        invoice(db(), "INV-1", t, QVariant(), period(), 1000, 400, "partial");
+        invoice(db(), "INV-2", t, QVariant(), period(), 500, 500, "paid");
+        invoice(db(), "INV-3", t, QVariant(), period(), 700, 0, "void");
+        const int b = buyer(db(), QStringLiteral("منى"));
+        const int u = unit(db(), m_property, "1", "sold");
+        installment(db(), b, u, 1000, day(10), 250, "partial");
+        installment(db(), b, u, 1000, day(-10), 1000, "paid");
+        payment(db(), 2000, day(), 1);
+        expense(db(), m_property, QVariant(), 1500, day());
+        const QVariantMap sheet = m_ctrl->getBalanceSheet();
+        QCOMPARE(sheet["receivables"].toDouble(), 600.0);
+        QCOMPARE(sheet["installment_receivables"].toDouble(), 750.0);
+        QCOMPARE(sheet["cash"].toDouble(), 500.0);
+        QCOMPARE(sheet["total_assets"].toDouble(), 1850.0);
+    }
+
+    // ---- generated analysis --------------------------------------------------
+
+    void occupancyCard_data()
+    {
+        QTest::addColumn<int>("rented");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<QString>("icon");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("no units") << 0 << 0 << "🔴"
+                                  << "نسبة الإشغال 0% (0/0 وحدة). يمكن تحسين الإشغال.";
+        QTest::newRow("9 of 10") << 9 << 10 << "✅"
+                                 << "نسبة الإشغال 90% (9/10 وحدة). أداء ممتاز!";
+        QTest::newRow("6 of 10") << 6 << 10 << "⚠️"
+                                 << "نسبة الإشغال 60% (6/10 وحدة). يمكن تحسين الإشغال.";
+        QTest::newRow("exactly 80 of 100") << 80 << 100 << "⚠️"
+                                           << "نسبة الإشغال 80% (80/100 وحدة). يمكن تحسين الإشغال.";
+        QTest::newRow("2 of 3") << 2 << 3 << "⚠️"
+                                << "نسبة الإشغال 67% (2/3 وحدة). يمكن تحسين الإشغال.";
+    }
+    void occupancyCard()
+    {
+        QFETCH(int, rented);
+        QFETCH(int, total);
+        QFETCH(QString, icon);
+        QFETCH(QString, description);
+        for (int i = 0; i < total; ++i)
+            unit(db(), m_property, QString::number(i), i < rented ? "rented" : "available");
+        const QVariantList cards = m_ctrl->getAIInsights();
+        // Nothing overdue and no cheques: occupancy and overdue rent only.
+        QCOMPARE(cards.size(), 2);
+        QCOMPARE(cards[0].toMap(), QVariantMap({{"icon", icon},
+                                                {"title", QStringLiteral("تحليل الإشغال")},
+                                                {"description", description}}));
+    }
+
+    void overdueRentCard_data()
+    {
+        QTest::addColumn<double>("overdue");
+        QTest::addColumn<QString>("icon");
+        QTest::addColumn<QString>("amount");
+        QTest::newRow("nothing overdue") << 0.0 << "✅"
+                                         << "0";
+        QTest::newRow("999.6 written whole") << 999.6 << "✅"
+                                             << "1000";
+        QTest::newRow("exactly 1000") << 1000.0 << "🔴"
+                                      << "1000";
+        QTest::newRow("regression: 999.9999999999999 is not below 1000") << 999.9999999999999 << "🔴"
+                                                                         << "1000";
+        QTest::newRow("regression: large sums never in exponent form") << 1234567.0 << "🔴"
+                                                                       << "1234567";
+    }
+    void overdueRentCard()
+    {
+        QFETCH(double, overdue);
+        QFETCH(QString, icon);
+        QFETCH(QString, amount);
+        const int t = tenant(db(), QStringLiteral("خالد"));
+        if (overdue > 0)
+            invoice(db(), "INV-1", t, QVariant(), period(1), overdue, 0, "pending", day(-1));
+        invoice(db(), "INV-2", t, QVariant(), period(), 5000, 0, "pending", day(0));
+        invoice(db(), "INV-3", t, QVariant(), period(2), 5000, 0, "void", day(-40));
+        const QVariantMap card = m_ctrl->getAIInsights()[1].toMap();
+        QCOMPARE(card["icon"].toString(), icon);
+        QCOMPARE(card["title"].toString(), QStringLiteral("المستحقات المتأخرة"));
+        QCOMPARE(card["description"].toString(),
+                 QStringLiteral("إجمالي المتأخرات: %1 ₪").arg(amount));
+    }
+
+    void installmentAndChequeCards()
+    {
+        const int b = buyer(db(), QStringLiteral("منى"));
+        const int u = unit(db(), m_property, "1", "sold");
+        installment(db(), b, u, 1000, day(-1), 400.4, "partial");
+        installment(db(), b, u, 2000, day(-20));
+        installment(db(), b, u, 2000, day(0));
+        cheque(db(), "1", 1500, day(7));
+        cheque(db(), "2", 500, day(-3));
+        cheque(db(), "3", 500, day(8));
+        const QVariantList cards = m_ctrl->getAIInsights();
+        QCOMPARE(cards.size(), 4);
+        QCOMPARE(cards[2].toMap()["description"].toString(),
+                 QStringLiteral("2 قسط متأخر بقيمة 2600 ₪"));
+        QCOMPARE(cards[2].toMap()["icon"].toString(), QStringLiteral("⚠️"));
+        QCOMPARE(cards[3].toMap()["title"].toString(), QStringLiteral("شيكات مستحقة"));
+        QCOMPARE(cards[3].toMap()["description"].toString(),
+                 QStringLiteral("2 شيك مستحق خلال 7 أيام بقيمة 2000"));
+    }
+
+    void smartAnalysisFinancialParagraph_data()
+    {
+        QTest::addColumn<QList<double>>("payments");
+        QTest::addColumn<double>("expenses");
+        QTest::addColumn<QString>("paragraph");
+        const QString advice = "يُنصح بمراجعة المصاريف التشغيلية لزيادة هامش الربح.\n\n";
+        QTest::newRow("margin of exactly 30")
+            << QList<double>{1000} << 700.0
+            << "**1000 ₪**. بهامش ربح صافي يقدر بـ **30.0%**. " + advice;
+        QTest::newRow("regression: 30.000000000000004 is not above 30")
+            << QList<double>{100.1, 200.1} << 210.14
+            << "**300 ₪**. بهامش ربح صافي يقدر بـ **30.0%**. " + advice;
+        QTest::newRow("regression: revenue in whole form")
+            << QList<double>{1234567} << 0.0
+            << "**1234567 ₪**. بهامش ربح صافي يقدر بـ **100.0%**. هذا المؤشر ممتاز ويدل على "
+               "كفاءة تشغيلية عالية.\n\n";
+        QTest::newRow("no revenue, only expenses")
+            << QList<double>{} << 500.0
+            << "⚠️ لا توجد بيانات مالية كافية لتحليل "
+               "الإيرادات حالياً.\n\n";
+    }
+    void smartAnalysisFinancialParagraph()
+    {
+        QFETCH(QList<double>, payments);
+        QFETCH(double, expenses);
+        QFETCH(QString, paragraph);
+        for (double amount : payments)
+            payment(db(), amount, day(), 1);
+        if (expenses > 0)
+            expense(db(), m_property, QVariant(), expenses, day());
+        const QString text = m_ctrl->getSmartAIAnalysis()["text"].toString();
+        QVERIFY2(text.startsWith("### تحليل ذكاء الأعمال (Sakanova AI)\n\n"), qPrintable(text));
+        QVERIFY2(text.contains(paragraph), qPrintable(text));
+        QVERIFY(!text.contains("e+"));
+    }
+
+    void smartAnalysisPortfolioAndRecommendations()
+    {
+        for (int i = 0; i < 10; ++i)
+            unit(db(), m_property, QString::number(i), i < 7 ? "rented" : "sold");
+        const int b = buyer(db(), QStringLiteral("منى"));
+        installment(db(), b, 1, 1000, day(-1), 200, "partial");
+        installment(db(), b, 1, 1000, day(-9));
+        installment(db(), b, 1, 1000, day(0));
+        cheque(db(), "1", 100, day(7));
+
+        const QVariantMap analysis = m_ctrl->getSmartAIAnalysis();
+        QCOMPARE(analysis["occupancy"].toDouble(), 100.0);
+        const QString text = analysis["text"].toString();
+        QVERIFY(text.contains("نسبة الإشغال والبيع الحالية هي **100.0%**. المحفظة في حالة صحية "
+                              "جيدة جداً من حيث الإشغال.\n\n"));
+        QVERIFY(text.endsWith(
+            "💡 **توصيات ذكية:**\n- هناك **2** دفعات متأخرة. يُفضل التواصل مع العملاء لتحصيلها "
+            "لضمان تدفق نقدي مستقر.\n- تنبيه: يوجد **1** شيكات تستحق خلال الأسبوع القادم. تأكد "
+            "من توفر السيولة أو متابعة التحصيل.\n"));
+        // The card counts only rented units.
+        QVERIFY(m_ctrl->getAIInsights()[0].toMap()["description"].toString().startsWith(
+            "نسبة الإشغال 70% (7/10 وحدة)"));
+    }
+
+    void smartAnalysisWithNothingRecorded()
+    {
+        const QVariantMap analysis = m_ctrl->getSmartAIAnalysis();
+        QCOMPARE(analysis["occupancy"].toDouble(), 0.0);
+        QVERIFY(analysis["text"].toString().endsWith(
+            "**0.0%**. هناك مساحة كبيرة للنمو، يُنصح بتكثيف النشاط التسويقي للوحدات "
+            "المتاحة.\n\n💡 **توصيات ذكية:**\n"));
+    }
+
+private:
+    Database* db() const { return m_t->db(); }
+
+    std::unique_ptr<TestDatabase> m_t;
+    std::unique_ptr<ReportController> m_ctrl;
+    int m_property = 0;
+};
+
+QTEST_MAIN(TestReportController)
+#include "tst_reportcontroller.moc"
