@@ -29,9 +29,12 @@ public:
     // Each line is a map with account_id, debit, credit and description. The
     // entry, its lines and the balance changes are written together or not at
     // all; -1 when the entry is unbalanced (by more than 0.01) or any write fails.
+    // `reference` is the free text a person typed for the entry (a voucher
+    // number, say); it is stored with the entry.
     Q_INVOKABLE int createJournalEntry(const QString& date, const QString& desc,
                                        const QString& refType, int refId,
-                                       const QVariantList& lines);
+                                       const QVariantList& lines,
+                                       const QString& reference = QString());
     Q_INVOKABLE QVariantMap getProfitLoss(const QString& from, const QString& to);
     Q_INVOKABLE QVariantMap getBalanceSheet();
 
