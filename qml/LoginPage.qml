@@ -14,8 +14,16 @@ FocusScope {
 
     readonly property QtObject theme: ApplicationWindow.window.appTheme
     property bool failed: false
+    // The name of the last attempt; after repeated failures the controller
+    // counts down that name's wait, shown while the same name is typed.
+    property string attemptedName: ""
+    readonly property bool waiting: authCtrl.loginWaitSeconds > 0
+                                    && userField.text.trim() === attemptedName
 
     function attemptLogin() {
+        if (waiting)
+            return
+        attemptedName = userField.text.trim()
         if (authCtrl.login(userField.text, passwordField.text)) {
             failed = false
             loginSuccess()
@@ -285,8 +293,11 @@ FocusScope {
                     Text {
                         objectName: "loginError"
                         Layout.fillWidth: true
-                        visible: page.failed
-                        text: "اسم المستخدم أو كلمة المرور غير صحيحة"
+                        visible: page.failed && !page.waiting
+                        text: authCtrl.lastError !== "" ? authCtrl.lastError
+                                                        : "اسم المستخدم أو كلمة المرور غير صحيحة"
+                        textFormat: Text.PlainText
+                        wrapMode: Text.WordWrap
                         horizontalAlignment: Text.AlignHCenter
                         font.pixelSize: 13
                         font.bold: true
@@ -294,10 +305,28 @@ FocusScope {
                         color: page.theme.dangerColor
                     }
 
+                    // Counts down by itself: the controller updates the wait
+                        // every second, the window never blocks.
+                    Text {
+                        objectName: "loginWait"
+                        Layout.fillWidth: true
+                        visible: page.waiting
+                        text: authCtrl.loginWaitMessage
+                        textFormat: Text.PlainText
+                        wrapMode: Text.WordWrap
+                        horizontalAlignment: Text.AlignHCenter
+                        font.pixelSize: 13
+                        font.bold: true
+                        font.family: "Segoe UI, Arial"
+                        color: page.theme.warningColor
+                    }
+
                     Button {
                         id: loginButton
                         objectName: "loginButton"
                         Layout.fillWidth: true
+                        enabled: !page.waiting
+                        opacity: enabled ? 1.0 : 0.5
                         Layout.preferredHeight: 50
                         Layout.topMargin: 4
                         hoverEnabled: true

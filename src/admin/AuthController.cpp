@@ -15,6 +15,16 @@ namespace {
 
 const QString kWrongCredentials = QStringLiteral("اسم المستخدم أو كلمة المرور غير صحيحة");
 const QString kAccountDisabled = QStringLiteral("الحساب معطل");
+const QString kAdminOnly = QStringLiteral("هذه العملية متاحة لمدير النظام فقط");
+const QString kNameAndPasswordRequired = QStringLiteral("اسم المستخدم وكلمة المرور مطلوبان");
+const QString kUnknownRole = QStringLiteral("الصلاحية غير معروفة");
+const QString kDuplicateUser = QStringLiteral("اسم المستخدم موجود مسبقاً");
+const QString kProtectedAdmin = QStringLiteral("لا يمكن حذف حساب المدير الافتراضي");
+const QString kNoSuchUser = QStringLiteral("المستخدم غير موجود");
+const QString kNotSignedIn = QStringLiteral("لم يسجّل أي مستخدم دخوله");
+const QString kEmptyNewPassword = QStringLiteral("كلمة المرور الجديدة فارغة");
+const QString kWrongOldPassword = QStringLiteral("كلمة المرور الحالية غير صحيحة");
+const QString kNotSaved = QStringLiteral("تعذّر الحفظ في قاعدة البيانات، لم يتم حفظ أي تغيير");
 
 } // namespace
 
@@ -22,6 +32,12 @@ AuthController::AuthController(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
 {
+    m_waitTick.setInterval(1000);
+    connect(&m_waitTick, &QTimer::timeout, this, [this] { updateLoginWait(m_waitName); });
+    // Made now rather than at the first unknown name, so that attempt is not
+    // the one slower answer.
+    PasswordHash::dummyHash();
+
     AdminPassword admin = ensureDefaultAdmin();
     const AdminPassword migrated = hashPlainTextPasswords();
     if (migrated != AdminPassword::Unknown)
@@ -154,40 +170,98 @@ bool AuthController::isAdminSignedIn() const
     return m_loggedIn && m_role == QLatin1String("admin");
 }
 
+QString AuthController::waitMessage(int seconds)
+{
+    // Arabic counts: one, two (dual), three to ten (plural), eleven and up.
+    const auto count = [](int n, const char* one, const char* two, const char* few,
+                          const char* many) {
+        if (n == 1)
+            return QString::fromUtf8(one);
+        if (n == 2)
+            return QString::fromUtf8(two);
+        return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(n <= 10 ? few : many);
+    };
+    const QString wait =
+        seconds > 60 ? count((seconds + 59) / 60, "دقيقة واحدة", "دقيقتين", "دقائق", "دقيقة")
+                     : count(seconds, "ثانية واحدة", "ثانيتين", "ثوانٍ", "ثانية");
+    return QStringLiteral("محاولات دخول خاطئة كثيرة. حاول مرة أخرى بعد ") + wait;
+}
+
+QString AuthController::loginWaitMessage() const
+{
+    return m_loginWaitSeconds > 0 ? waitMessage(m_loginWaitSeconds) : QString();
+}
+
+void AuthController::updateLoginWait(const QString& name)
+{
+    const qint64 waitMs = m_throttle.waitFor(name);
+    const int seconds = static_cast<int>((waitMs + 999) / 1000);
+    m_waitName = seconds > 0 ? name : QString();
+    if (seconds > 0 && !m_waitTick.isActive())
+        m_waitTick.start();
+    else if (seconds == 0)
+        m_waitTick.stop();
+    if (seconds != m_loginWaitSeconds) {
+        m_loginWaitSeconds = seconds;
+        emit loginWaitChanged();
+    }
+}
+
+bool AuthController::refuseLogin(const QString& reason)
+{
+    emit loginFailed(reason);
+    return refuse(reason);
+}
+
 bool AuthController::login(const QString& username, const QString& password)
 {
+    clearError();
     const QString name = username.trimmed();
     const QString pass = password.trimmed();
     qDebug() << "Login attempt - username:" << name;
+
+    // A name that is waiting is refused before any password is looked at,
+    // so guesses made during the wait tell nothing.
+    updateLoginWait(name);
+    if (m_loginWaitSeconds > 0) {
+        qDebug() << "Login refused: too many failed attempts";
+        return refuseLogin(loginWaitMessage());
+    }
 
     const QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT id, username, password_hash, active, role, full_name FROM users "
                        "WHERE username=?"),
         {name});
-    if (rows.isEmpty()) {
+    const QVariantMap row = rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+    const QString stored = row.value(QStringLiteral("password_hash")).toString();
+    if (rows.isEmpty() || !PasswordHash::isHash(stored)) {
+        // The same work as a wrong password, so the time taken does not tell
+        // which names exist.
+        PasswordHash::verify(PasswordHash::dummyHash(), pass);
         qDebug() << "Login failed: user not found:" << name;
-        emit loginFailed(kWrongCredentials);
-        return false;
+        m_throttle.recordFailure(name);
+        updateLoginWait(name);
+        return refuseLogin(kWrongCredentials);
     }
 
-    const QVariantMap row = rows.first().toMap();
-    const QString stored = row.value(QStringLiteral("password_hash")).toString();
     const int active = row.value(QStringLiteral("active")).toInt();
     const bool match = PasswordHash::verify(stored, pass);
     qDebug() << "User found - active:" << active << "password_match:" << match;
 
     if (!match) {
         qDebug() << "Login failed: password mismatch";
-        emit loginFailed(kWrongCredentials);
-        return false;
+        m_throttle.recordFailure(name);
+        updateLoginWait(name);
+        return refuseLogin(kWrongCredentials);
     }
     // Tested after the password, so the reason reveals nothing to someone
     // who does not know it.
     if (active != 1) {
         qDebug() << "Login failed: user is not active";
-        emit loginFailed(kAccountDisabled);
-        return false;
+        return refuseLogin(kAccountDisabled);
     }
+    m_throttle.recordSuccess(name);
+    updateLoginWait(name);
 
     const int id = row.value(QStringLiteral("id")).toInt();
     if (PasswordHash::needsRehash(stored)) {
@@ -227,25 +301,28 @@ void AuthController::logout()
 
 bool AuthController::changePassword(const QString& oldPass, const QString& newPass)
 {
+    clearError();
     if (!m_loggedIn || m_userId <= 0)
-        return false;
+        return refuse(kNotSignedIn);
     // Sign-in trims what is typed, so a password is stored trimmed too;
     // otherwise blanks around it would lock the user out.
     const QString replacement = newPass.trimmed();
     if (replacement.isEmpty())
-        return false;
+        return refuse(kEmptyNewPassword);
 
     const QVariant stored =
         m_db->scalar(QStringLiteral("SELECT password_hash FROM users WHERE id=?"), {m_userId});
-    if (!stored.isValid() || !PasswordHash::verify(stored.toString(), oldPass))
-        return false;
+    if (!stored.isValid())
+        return refuse(kNoSuchUser);
+    if (!PasswordHash::verify(stored.toString(), oldPass))
+        return refuse(kWrongOldPassword);
 
     const QString hashed = PasswordHash::hash(replacement);
     if (hashed.isEmpty())
-        return false;
+        return refuse(kNotSaved);
     if (!m_db->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE id=?"),
                             {hashed, m_userId}))
-        return false;
+        return refuse(kNotSaved);
 
     if (m_username == adminUserName()) {
         const bool isDefault = replacement == Schema::defaultAdminPassword();
@@ -268,32 +345,48 @@ QVariantList AuthController::getUsers()
 bool AuthController::registerUser(const QString& username, const QString& password,
                                   const QString& role)
 {
+    clearError();
     if (!isAdminSignedIn())
-        return false;
+        return refuse(kAdminOnly);
     // Stored the way sign-in reads them (trimmed), so the new account can
     // actually sign in.
     const QString name = username.trimmed();
     const QString pass = password.trimmed();
     if (name.isEmpty() || pass.isEmpty())
-        return false;
+        return refuse(kNameAndPasswordRequired);
     if (role != QLatin1String("admin") && role != QLatin1String("user"))
-        return false;
+        return refuse(kUnknownRole);
+    if (m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {name}).isValid())
+        return refuse(kDuplicateUser);
 
     const QString hashed = PasswordHash::hash(pass);
     if (hashed.isEmpty())
-        return false;
+        return refuse(kNotSaved);
     const int id = m_db->execInsert(
         QStringLiteral(
             "INSERT INTO users (username, password_hash, role, full_name) VALUES (?,?,?,?)"),
         {name, hashed, role, name});
-    return id > 0;
+    return id > 0 || refuse(kNotSaved);
 }
 
 bool AuthController::removeUser(const QString& username)
 {
-    if (!isAdminSignedIn() || username == adminUserName())
-        return false;
-    return m_db->execNonQuery(QStringLiteral("DELETE FROM users WHERE username=?"), {username});
+    clearError();
+    if (!isAdminSignedIn())
+        return refuse(kAdminOnly);
+    if (username == adminUserName())
+        return refuse(kProtectedAdmin);
+    // RETURNING tells a removed row from a name that matched nothing, which
+    // is a refusal rather than a success.
+    const QVariantList removed = m_db->execQuery(
+        QStringLiteral("DELETE FROM users WHERE username=? RETURNING id"), {username});
+    if (removed.isEmpty()) {
+        const bool exists =
+            m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {username})
+                .isValid();
+        return refuse(exists ? kNotSaved : kNoSuchUser);
+    }
+    return true;
 }
 
 // --- Password administration ---

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "admin/LoginThrottle.h"
 #include "core/BackendObject.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantList>
 
 class Database;
@@ -13,6 +15,8 @@ class Database;
 // and changing the signed-in user's password. Passwords are stored only as
 // Argon2id strings; at construction the built-in "admin" account is put in
 // order and plain-text passwords left by an older database are hashed.
+// Repeated failed sign-ins for one name make that name wait (LoginThrottle);
+// the wait counts down in loginWaitSeconds / loginWaitMessage.
 class AuthController : public BackendObject
 {
     Q_OBJECT
@@ -21,6 +25,8 @@ class AuthController : public BackendObject
     Q_PROPERTY(QString currentRole READ currentRole NOTIFY authChanged)
     Q_PROPERTY(int currentUserId READ currentUserId NOTIFY authChanged)
     Q_PROPERTY(bool defaultPasswordInUse READ defaultPasswordInUse NOTIFY authChanged)
+    Q_PROPERTY(int loginWaitSeconds READ loginWaitSeconds NOTIFY loginWaitChanged)
+    Q_PROPERTY(QString loginWaitMessage READ loginWaitMessage NOTIFY loginWaitChanged)
 
 public:
     explicit AuthController(Database* db, QObject* parent = nullptr);
@@ -33,6 +39,10 @@ public:
     // True while "admin" still signs in with the built-in default password,
     // so the login page may offer it as a hint.
     bool defaultPasswordInUse() const { return m_defaultPasswordInUse; }
+    // Seconds before the name of the last refused sign-in may be tried
+    // again, and the sentence saying so; 0 and empty when it may be tried now.
+    int loginWaitSeconds() const { return m_loginWaitSeconds; }
+    QString loginWaitMessage() const;
 
     Q_INVOKABLE bool login(const QString& username, const QString& password);
     Q_INVOKABLE void logout();
@@ -43,6 +53,11 @@ public:
     Q_INVOKABLE bool removeUser(const QString& username);
 
     static QString adminUserName();
+    // "حاول مرة أخرى بعد ..." with the wait in words.
+    static QString waitMessage(int seconds);
+
+    // Tests move its clock instead of waiting.
+    LoginThrottle& loginThrottle() { return m_throttle; }
 
     // --- Password administration ---
     // An administrator sets a new password for another account (one who
@@ -53,6 +68,7 @@ public:
 signals:
     void authChanged();
     void loginFailed(const QString& reason);
+    void loginWaitChanged();
 
 private:
     // Returns the state of the admin password when it is already known from
@@ -66,6 +82,10 @@ private:
     AdminPassword ensureDefaultAdmin();
     AdminPassword hashPlainTextPasswords();
     bool isAdminSignedIn() const;
+    bool refuseLogin(const QString& reason);
+    // Follows the throttle's wait for `name` and keeps a one-second tick
+    // running while there is one, so the page counts down.
+    void updateLoginWait(const QString& name);
 
     Database* m_db;
     bool m_loggedIn = false;
@@ -74,4 +94,8 @@ private:
     QString m_fullName;
     int m_userId = -1;
     bool m_defaultPasswordInUse = false;
+    LoginThrottle m_throttle;
+    QString m_waitName;
+    int m_loginWaitSeconds = 0;
+    QTimer m_waitTick;
 };

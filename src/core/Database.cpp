@@ -2,11 +2,14 @@
 
 #include "core/Schema.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QMutexLocker>
 #include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStorageInfo>
 
 Database::Database(QObject* parent)
     : QObject(parent)
@@ -23,26 +26,76 @@ Database::~Database()
 bool Database::initialize(const QString& path)
 {
     m_path = path;
+    m_initError = QSqlError();
+    const QFileInfo before(path);
+    // A file this start creates (or an empty one) holds nothing yet; if the
+    // schema cannot be written it is removed again, so a later start on a
+    // disk with room does not find an empty, unusable database.
+    const bool fileIsNew = !before.exists() || before.size() == 0;
+
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"));
     m_db.setDatabaseName(path);
     if (!m_db.open()) {
-        emit databaseError(m_db.lastError().text());
+        m_initError = m_db.lastError();
+        emit databaseError(m_initError.text());
         return false;
     }
 
-    QSqlQuery pragma(m_db);
-    pragma.exec(QStringLiteral("PRAGMA journal_mode=WAL"));
-    pragma.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
-    pragma.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
-    pragma.exec(QStringLiteral("PRAGMA cache_size=-64000"));
-
-    Schema::createTables(m_db);
-    const QStringList migrationErrors = Schema::migrateUsersTable(m_db);
-    for (const QString& error : migrationErrors)
-        emit databaseError(error);
-    Schema::createIndexes(m_db);
-    Schema::seedDefaultData(m_db);
+    if (!applyPragmas() || !Schema::createTables(m_db, &m_initError) ||
+        !Schema::migrateUsersTable(m_db, &m_initError) ||
+        !Schema::createIndexes(m_db, &m_initError) ||
+        !Schema::seedDefaultData(m_db, &m_initError)) {
+        emit databaseError(m_initError.text());
+        m_db.close();
+        if (fileIsNew) {
+            for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+                QFile::remove(path + QLatin1String(suffix));
+        }
+        return false;
+    }
     return true;
+}
+
+bool Database::applyPragmas()
+{
+    // FULL makes every commit wait until the write-ahead log is on disk, so a
+    // payment reported as saved survives a power cut. A write that meets
+    // another connection's lock waits up to five seconds before failing.
+    static const char* const statements[] = {
+        "PRAGMA journal_mode=WAL",  "PRAGMA foreign_keys=ON",   "PRAGMA synchronous=FULL",
+        "PRAGMA busy_timeout=5000", "PRAGMA cache_size=-64000",
+    };
+    QSqlQuery pragma(m_db);
+    for (const char* statement : statements) {
+        if (!pragma.exec(QString::fromLatin1(statement))) {
+            m_initError = pragma.lastError();
+            return false;
+        }
+    }
+    // The journal mode is the one setting that reports what it became
+    // rather than failing: a file that cannot take a write-ahead log stays in
+    // its old mode, which this program does not expect.
+    pragma.exec(QStringLiteral("PRAGMA journal_mode"));
+    if (!pragma.next() || pragma.value(0).toString() != QLatin1String("wal")) {
+        m_initError =
+            QSqlError(QStringLiteral("journal mode"),
+                      QStringLiteral("write-ahead log not available"), QSqlError::ConnectionError);
+        return false;
+    }
+    return true;
+}
+
+bool Database::initFailedOnFullDisk() const
+{
+    if (!m_initError.isValid())
+        return false;
+    // SQLITE_FULL; a write that failed for want of room may also come back
+    // as a plain I/O error, so the free space is looked at as well.
+    if (m_initError.nativeErrorCode() == QLatin1String("13"))
+        return true;
+    const QStorageInfo volume(QFileInfo(m_path).absolutePath());
+    return volume.isValid() && volume.bytesAvailable() >= 0 &&
+           volume.bytesAvailable() < 1024 * 1024;
 }
 
 QVariantMap Database::recordMap(const QSqlQuery& query)
@@ -105,6 +158,10 @@ QVariantMap Database::getById(const QString& table, int id)
     // anything else never reaches the driver.
     static const QRegularExpression identifier(QStringLiteral("^[A-Za-z0-9_]+$"));
     if (!identifier.match(table).hasMatch())
+        return {};
+    // Accounts carry password hashes; pages reach them only through the
+    // sign-in controller, which never returns the hash.
+    if (table.compare(QLatin1String("users"), Qt::CaseInsensitive) == 0)
         return {};
 
     QMutexLocker lock(&m_mutex);

@@ -3,6 +3,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
@@ -25,8 +26,13 @@ public:
     Database& operator=(const Database&) = delete;
 
     // Opens (or creates) the file, sets the connection pragmas and brings the
-    // schema up to date. False when the file cannot be opened.
+    // schema up to date. False when the file cannot be opened or any step
+    // cannot be written (a full disk, a read-only folder); a file created by
+    // the failed call is removed again.
     bool initialize(const QString& path);
+    // Why the last initialize() failed; empty after a success.
+    QString initErrorText() const { return m_initError.text(); }
+    bool initFailedOnFullDisk() const;
 
     Q_INVOKABLE QVariantList execQuery(const QString& sql,
                                        const QVariantList& params = QVariantList());
@@ -60,9 +66,11 @@ private:
     // Prepares, binds and runs `sql`; emits databaseError on failure. The
     // caller holds the mutex.
     bool runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params);
+    bool applyPragmas();
 
     QSqlDatabase m_db;
     QMutex m_mutex;
     QString m_path;
+    QSqlError m_initError;
     int m_transactionDepth = 0;
 };

@@ -50,3 +50,15 @@ bool PasswordHash::needsRehash(const QString& storedHash)
     return crypto_pwhash_str_needs_rehash(encoded.constData(), crypto_pwhash_OPSLIMIT_INTERACTIVE,
                                           crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0;
 }
+
+const QString& PasswordHash::dummyHash()
+{
+    static const QString dummy = [] {
+        if (!sodiumReady())
+            return QString();
+        QByteArray secret(32, '\0');
+        randombytes_buf(secret.data(), static_cast<size_t>(secret.size()));
+        return hash(QString::fromLatin1(secret.toHex()));
+    }();
+    return dummy;
+}

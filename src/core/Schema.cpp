@@ -396,45 +396,68 @@ QString Schema::defaultAdminPassword()
     return QStringLiteral("vexil");
 }
 
-void Schema::createTables(QSqlDatabase& db)
+namespace {
+
+// Keeps the first failure of a schema step for the caller.
+bool fail(const QSqlQuery& query, QSqlError* error)
+{
+    if (error)
+        *error = query.lastError();
+    return false;
+}
+
+} // namespace
+
+bool Schema::createTables(QSqlDatabase& db, QSqlError* error)
 {
     // Statements that add a column which already exists fail with a
     // duplicate-column error; that is the expected outcome and is ignored.
+    // Any other failure (a full disk, a read-only file) stops the step.
     QSqlQuery query(db);
-    for (const QString& statement : tableStatements())
-        query.exec(statement);
+    for (const QString& statement : tableStatements()) {
+        if (query.exec(statement))
+            continue;
+        const bool addsColumn = statement.startsWith(QLatin1String("ALTER TABLE"));
+        if (!addsColumn ||
+            !query.lastError().databaseText().contains(QLatin1String("duplicate column name")))
+            return fail(query, error);
+    }
+    return true;
 }
 
-QStringList Schema::migrateUsersTable(QSqlDatabase& db)
+bool Schema::migrateUsersTable(QSqlDatabase& db, QSqlError* error)
 {
-    QStringList errors;
     QSqlQuery query(db);
     bool hasPassword = false;
     bool hasPasswordHash = false;
-    const bool inspected = query.exec(QStringLiteral("PRAGMA table_info(users)"));
-    if (inspected) {
-        while (query.next()) {
-            const QString column = query.value(1).toString();
-            hasPassword = hasPassword || column == QLatin1String("password");
-            hasPasswordHash = hasPasswordHash || column == QLatin1String("password_hash");
-        }
+    if (!query.exec(QStringLiteral("PRAGMA table_info(users)")))
+        return fail(query, error);
+    while (query.next()) {
+        const QString column = query.value(1).toString();
+        hasPassword = hasPassword || column == QLatin1String("password");
+        hasPasswordHash = hasPasswordHash || column == QLatin1String("password_hash");
     }
     if (!hasPasswordHash &&
         !query.exec(QStringLiteral("ALTER TABLE users ADD COLUMN password_hash TEXT")))
-        errors << query.lastError().text();
-    if (inspected && hasPassword &&
+        return fail(query, error);
+    if (hasPassword &&
         !query.exec(QStringLiteral("UPDATE users SET password_hash = password "
                                    "WHERE (password_hash IS NULL OR password_hash = '') "
                                    "AND password IS NOT NULL AND password != ''")))
-        errors << query.lastError().text();
-    return errors;
+        return fail(query, error);
+    return true;
 }
 
-void Schema::createIndexes(QSqlDatabase& db)
+bool Schema::createIndexes(QSqlDatabase& db, QSqlError* error)
 {
+    // An older file may lack a column that an index names; the index is only
+    // a speed-up and is left out. Any other failure stops the step.
     QSqlQuery query(db);
-    for (const QString& statement : indexStatements())
-        query.exec(statement);
+    for (const QString& statement : indexStatements()) {
+        if (!query.exec(statement) &&
+            !query.lastError().databaseText().startsWith(QLatin1String("no such column")))
+            return fail(query, error);
+    }
     // Without statistics the planner can pick a poor index on a large file
     // (a status index instead of tenant and status, say). An index that has
     // none yet, as after an upgrade, gets a sampled ANALYZE: a few hundred
@@ -449,25 +472,41 @@ void Schema::createIndexes(QSqlDatabase& db)
     if (unmeasured)
         query.exec(QStringLiteral("ANALYZE"));
     query.exec(QStringLiteral("PRAGMA optimize"));
+    return true;
 }
 
-void Schema::seedDefaultData(QSqlDatabase& db)
+bool Schema::seedDefaultData(QSqlDatabase& db, QSqlError* error)
 {
     QSqlQuery query(db);
-    if (query.exec(QStringLiteral("SELECT COUNT(*) FROM users")) && query.next() &&
-        query.value(0).toInt() > 0)
-        return;
+    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM users")) || !query.next())
+        return fail(query, error);
+    if (query.value(0).toInt() > 0)
+        return true;
     query.finish();
 
-    db.transaction();
+    // All seed rows or none: a half-seeded file would never be seeded again,
+    // because the next start finds the administrator and stops here.
+    if (!db.transaction()) {
+        if (error)
+            *error = db.lastError();
+        return false;
+    }
+    const auto abandon = [&]() {
+        const bool failed = fail(query, error);
+        query.finish();
+        db.rollback();
+        return failed;
+    };
 
+    const QString adminHash = PasswordHash::hash(defaultAdminPassword());
     query.prepare(QStringLiteral(
         "INSERT INTO users (username, password_hash, full_name, role) VALUES (?, ?, ?, ?)"));
     query.addBindValue(QStringLiteral("admin"));
-    query.addBindValue(PasswordHash::hash(defaultAdminPassword()));
+    query.addBindValue(adminHash);
     query.addBindValue(QStringLiteral("مدير عام"));
     query.addBindValue(QStringLiteral("admin"));
-    query.exec();
+    if (adminHash.isEmpty() || !query.exec())
+        return abandon();
 
     struct Currency
     {
@@ -488,7 +527,8 @@ void Schema::seedDefaultData(QSqlDatabase& db)
         query.addBindValue(QString::fromUtf8(c.name));
         query.addBindValue(QString::fromUtf8(c.symbol));
         query.addBindValue(c.primary);
-        query.exec();
+        if (!query.exec())
+            return abandon();
     }
 
     // Sub-accounts name their parent by the id it receives in an empty table.
@@ -528,7 +568,8 @@ void Schema::seedDefaultData(QSqlDatabase& db)
         if (a.parentId != 0)
             query.addBindValue(a.parentId);
         query.addBindValue(1);
-        query.exec();
+        if (!query.exec())
+            return abandon();
     }
 
     struct Service
@@ -550,8 +591,15 @@ void Schema::seedDefaultData(QSqlDatabase& db)
         query.addBindValue(QString::fromUtf8(s.type));
         query.addBindValue(s.rate);
         query.addBindValue(QString::fromUtf8(s.unitOfMeasure));
-        query.exec();
+        if (!query.exec())
+            return abandon();
     }
 
-    db.commit();
+    if (!db.commit()) {
+        if (error)
+            *error = db.lastError();
+        db.rollback();
+        return false;
+    }
+    return true;
 }

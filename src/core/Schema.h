@@ -3,16 +3,19 @@
 #include <QSqlDatabase>
 #include <QStringList>
 
+class QSqlError;
+
 // The database format: tables, the statements that bring an older file up to
 // date, indexes and the rows of a new database. Every step is safe to repeat.
 class Schema
 {
 public:
-    static void createTables(QSqlDatabase& db);
-    // Returns the error texts of the statements that failed.
-    static QStringList migrateUsersTable(QSqlDatabase& db);
-    static void createIndexes(QSqlDatabase& db);
-    static void seedDefaultData(QSqlDatabase& db);
+    // Each step returns false at its first failed statement (a full disk, a
+    // read-only file) and stores that statement's error in `error`.
+    static bool createTables(QSqlDatabase& db, QSqlError* error = nullptr);
+    static bool migrateUsersTable(QSqlDatabase& db, QSqlError* error = nullptr);
+    static bool createIndexes(QSqlDatabase& db, QSqlError* error = nullptr);
+    static bool seedDefaultData(QSqlDatabase& db, QSqlError* error = nullptr);
 
     static const QStringList& tableStatements();
     static const QStringList& indexStatements();

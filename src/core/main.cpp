@@ -2,11 +2,13 @@
 #include "core/AppLog.h"
 #include "core/AppSetup.h"
 #include "core/Database.h"
+#include "core/InstanceLock.h"
 #include "core/TerminationSignals.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QMessageBox>
 #include <QQmlApplicationEngine>
 #include <QStandardPaths>
 
@@ -19,6 +21,25 @@ bool loadRoot(QQmlApplicationEngine& engine, const QUrl& url)
     return !engine.rootObjects().isEmpty();
 }
 
+// Tells the user why the program cannot start: on standard error, and in a
+// message box wherever there is a screen to show one (a desktop user started
+// from an icon never sees standard error). Returns the start-up failure code.
+int refuseStart(const QString& message)
+{
+    qCritical("%s", qUtf8Printable(message));
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        QMessageBox::critical(nullptr, QStringLiteral("ساكانوفا"), message);
+    return -1;
+}
+
+QString folderNotWritable(const QString& dataDir)
+{
+    return QStringLiteral("تعذّر تشغيل ساكانوفا: لا يمكن الكتابة في مجلد البيانات\n%1\n"
+                          "تحقّق من صلاحيات المجلد ومن وجود مساحة فارغة على القرص.")
+        .arg(QDir::toNativeSeparators(dataDir));
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -29,10 +50,31 @@ int main(int argc, char* argv[])
     const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     QDir().mkpath(dataDir);
 
+    // Held until the process ends, before the database is touched, so two
+    // copies never write the same books.
+    InstanceLock instanceLock(dataDir);
+    switch (instanceLock.acquire()) {
+    case InstanceLock::Result::Acquired:
+        break;
+    case InstanceLock::Result::HeldByOther:
+        qCritical("Another instance (pid %lld) is using %s", instanceLock.holderPid(),
+                  qUtf8Printable(dataDir));
+        return refuseStart(QStringLiteral("ساكانوفا يعمل بالفعل على مجلد البيانات هذا. "
+                                          "استخدم النافذة المفتوحة أو أغلقها ثم أعد التشغيل."));
+    case InstanceLock::Result::Unwritable:
+        qCritical("Failed to initialize database!");
+        return refuseStart(folderNotWritable(dataDir));
+    }
+
     Database database;
     if (!database.initialize(dataDir + QStringLiteral("/sakanova.db"))) {
         qCritical("Failed to initialize database!");
-        return -1;
+        qCritical("%s", qUtf8Printable(database.initErrorText()));
+        return refuseStart(database.initFailedOnFullDisk()
+                               ? QStringLiteral("تعذّر تشغيل ساكانوفا: القرص ممتلئ، فلا يمكن "
+                                                "إنشاء قاعدة البيانات أو تحديثها. أفرغ بعض "
+                                                "المساحة ثم أعد التشغيل.")
+                               : folderNotWritable(dataDir));
     }
 
     TerminationSignals terminationSignals;

@@ -6,6 +6,9 @@
 
 #include <sodium.h>
 
+#include <algorithm>
+
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QSqlDatabase>
@@ -463,7 +466,136 @@ private slots:
         QVERIFY(auth.removeUser(QStringLiteral("Admin")));
         QCOMPARE(m_fixture->count(QStringLiteral("users")), 1);
         QVERIFY(auth.isLoggedIn());
-        QVERIFY(auth.removeUser(QStringLiteral("nobody")));
+    }
+
+    void removingMissingUserIsRefused()
+    {
+        AuthController auth(db());
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        QVERIFY(!auth.removeUser(QStringLiteral("nobody")));
+        QCOMPARE(auth.lastError(), QStringLiteral("المستخدم غير موجود"));
+        QCOMPARE(m_fixture->count(QStringLiteral("users")), 1);
+
+        addUser(QStringLiteral("سامي"), QStringLiteral("x1"), QStringLiteral("user"));
+        QVERIFY(auth.removeUser(QStringLiteral("سامي")));
+        QVERIFY(auth.lastError().isEmpty());
+        QVERIFY(!auth.removeUser(QStringLiteral("سامي")));
+        QCOMPARE(m_fixture->count(QStringLiteral("users")), 1);
+    }
+
+    // An unknown name must cost as much as a wrong password, or timing tells
+    // which names exist. Medians of a few tries keep a busy machine from
+    // deciding the outcome.
+    void unknownNameTakesAsLongAsWrongPassword()
+    {
+        addUser(QStringLiteral("sara"), QStringLiteral("ورد-2024"), QStringLiteral("user"));
+        AuthController auth(db());
+        QList<qint64> unknown;
+        QList<qint64> wrong;
+        for (int i = 0; i < 3; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            QVERIFY(!auth.login(QStringLiteral("ghost-%1").arg(i), QStringLiteral("guess")));
+            unknown << timer.nsecsElapsed();
+            timer.restart();
+            QVERIFY(!auth.login(QStringLiteral("sara"), QStringLiteral("guess")));
+            wrong << timer.nsecsElapsed();
+        }
+        std::sort(unknown.begin(), unknown.end());
+        std::sort(wrong.begin(), wrong.end());
+        const QString times = QStringLiteral("unknown %1 ms, wrong password %2 ms")
+                                  .arg(unknown.at(1) / 1e6)
+                                  .arg(wrong.at(1) / 1e6);
+        QVERIFY2(unknown.at(1) * 2 > wrong.at(1), qPrintable(times));
+        QVERIFY2(wrong.at(1) * 2 > unknown.at(1), qPrintable(times));
+    }
+
+    void repeatedFailuresMakeTheNameWait()
+    {
+        qint64 now = 0;
+        AuthController auth(db());
+        auth.loginThrottle().setClock([&now] { return now; });
+        QSignalSpy failed(&auth, &AuthController::loginFailed);
+        QSignalSpy waitChanged(&auth, &AuthController::loginWaitChanged);
+
+        for (int i = 0; i < LoginThrottle::kFreeAttempts; ++i) {
+            QCOMPARE(auth.loginWaitSeconds(), 0);
+            QVERIFY(!auth.login(QStringLiteral("admin"), QStringLiteral("تخمين")));
+            QCOMPARE(auth.lastError(), kWrongCredentials);
+        }
+        QCOMPARE(auth.loginWaitSeconds(), 30);
+        QCOMPARE(auth.loginWaitMessage(),
+                 QStringLiteral("محاولات دخول خاطئة كثيرة. حاول مرة أخرى بعد 30 ثانية"));
+        QVERIFY(waitChanged.count() >= 1);
+
+        // While waiting even the right password is refused, without a check.
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!auth.login(QStringLiteral(" admin "), defaultPassword()));
+        QVERIFY2(timer.elapsed() < 20, "the password was verified during the wait");
+        QCOMPARE(failed.last().first().toString(), auth.loginWaitMessage());
+        QCOMPARE(auth.lastError(), auth.loginWaitMessage());
+        QVERIFY(!auth.isLoggedIn());
+
+        // Another name is not held up, and the page's countdown follows the
+        // name last tried.
+        addUser(QStringLiteral("sara"), QStringLiteral("ورد-2024"), QStringLiteral("user"));
+        QVERIFY(auth.login(QStringLiteral("sara"), QStringLiteral("ورد-2024")));
+        QCOMPARE(auth.loginWaitSeconds(), 0);
+        auth.logout();
+
+        // The page counts down without anyone pressing a key.
+        QVERIFY(!auth.login(QStringLiteral("admin"), defaultPassword()));
+        now += 28500;
+        QTRY_COMPARE_WITH_TIMEOUT(auth.loginWaitSeconds(), 2, 3000);
+        QCOMPARE(auth.loginWaitMessage(),
+                 QStringLiteral("محاولات دخول خاطئة كثيرة. حاول مرة أخرى بعد ثانيتين"));
+        now += 1500;
+        QTRY_COMPARE_WITH_TIMEOUT(auth.loginWaitSeconds(), 0, 3000);
+        QVERIFY(auth.loginWaitMessage().isEmpty());
+
+        // One more failure after the wait doubles it; a success clears it all.
+        QVERIFY(!auth.login(QStringLiteral("admin"), QStringLiteral("تخمين")));
+        QCOMPARE(auth.loginWaitSeconds(), 60);
+        QCOMPARE(auth.loginWaitMessage(),
+                 QStringLiteral("محاولات دخول خاطئة كثيرة. حاول مرة أخرى بعد 60 ثانية"));
+        now += 60000;
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        QVERIFY(auth.lastError().isEmpty());
+        auth.logout();
+        for (int i = 0; i < LoginThrottle::kFreeAttempts - 1; ++i)
+            QVERIFY(!auth.login(QStringLiteral("admin"), QStringLiteral("تخمين")));
+        QCOMPARE(auth.loginWaitSeconds(), 0);
+    }
+
+    void unknownNamesWaitToo()
+    {
+        qint64 now = 0;
+        AuthController auth(db());
+        auth.loginThrottle().setClock([&now] { return now; });
+        for (int i = 0; i < LoginThrottle::kFreeAttempts; ++i)
+            QVERIFY(!auth.login(QStringLiteral("مجهول"), QStringLiteral("x")));
+        QCOMPARE(auth.loginWaitSeconds(), 30);
+    }
+
+    void waitMessageCountsInArabic_data()
+    {
+        QTest::addColumn<int>("seconds");
+        QTest::addColumn<QString>("wait");
+        QTest::newRow("one second") << 1 << QStringLiteral("ثانية واحدة");
+        QTest::newRow("ten seconds") << 10 << QStringLiteral("10 ثوانٍ");
+        QTest::newRow("sixty seconds") << 60 << QStringLiteral("60 ثانية");
+        QTest::newRow("just over a minute") << 61 << QStringLiteral("دقيقتين");
+        QTest::newRow("four minutes") << 240 << QStringLiteral("4 دقائق");
+        QTest::newRow("fifteen minutes") << 900 << QStringLiteral("15 دقيقة");
+    }
+
+    void waitMessageCountsInArabic()
+    {
+        QFETCH(int, seconds);
+        QFETCH(QString, wait);
+        QCOMPARE(AuthController::waitMessage(seconds),
+                 QStringLiteral("محاولات دخول خاطئة كثيرة. حاول مرة أخرى بعد ") + wait);
     }
 
     void lastLoginFollowsUserIdNotNameText()

@@ -1,7 +1,48 @@
 #include "TestDatabase.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <thread>
+
+#include <sys/resource.h>
+
+namespace {
+
+// Lowers this process's file size limit for one scope: writes past it fail
+// as on a full disk ("database or disk is full"), even for root.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{bytes, m_saved.rlim_max};
+        m_applied = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        ::signal(SIGXFSZ, m_handler);
+    }
+    bool applied() const { return m_applied; }
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+    bool m_applied = false;
+};
+
+} // namespace
 
 class TestDatabaseAccess : public QObject
 {
@@ -140,6 +181,99 @@ private slots:
         QSignalSpy errors(&db, &Database::databaseError);
         QVERIFY(!db.initialize(dir.filePath(QStringLiteral("missing/sub/dir/sakanova.db"))));
         QCOMPARE(errors.count(), 1);
+    }
+
+    // Root ignores file permissions and no small full file system can be
+    // mounted here, so the failing writes come from a file size limit: every
+    // write past it fails (an I/O error rather than "disk full", but the same
+    // path through the schema steps and the clean-up).
+    void initializeFailsWhenSchemaCannotBeWritten()
+    {
+        m_fixture.reset();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sakanova.db"));
+        Database db;
+        QSignalSpy errors(&db, &Database::databaseError);
+        {
+            FileSizeLimit limit(64 * 1024);
+            QVERIFY(limit.applied());
+            QVERIFY(!db.initialize(path));
+        }
+        QCOMPARE(errors.count(), 1);
+        QVERIFY(!db.initErrorText().isEmpty());
+        // Neither an empty nor a half-written file is left for the next start.
+        for (const char* suffix : {"", "-wal", "-shm", "-journal"})
+            QVERIFY2(!QFileInfo::exists(path + QLatin1String(suffix)), suffix);
+
+        QVERIFY(db.initialize(path));
+        QCOMPARE(db.scalar(QStringLiteral("SELECT COUNT(*) FROM currencies")).toInt(), 3);
+    }
+
+    // A file that is there but cannot be used is the user's, not ours: the
+    // failed start reports it and leaves it alone.
+    void initializeKeepsExistingFileItCannotUse()
+    {
+        m_fixture.reset();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sakanova.db"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QByteArray content(8192, 'x');
+        file.write(content);
+        file.close();
+
+        Database db;
+        QVERIFY(!db.initialize(path));
+        QVERIFY(!db.initFailedOnFullDisk());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), content);
+    }
+
+    void commitsReachDiskAndWaitForOtherWriters()
+    {
+        QCOMPARE(m_fixture->value(QStringLiteral("PRAGMA synchronous")).toInt(), 2 /* FULL */);
+        QCOMPARE(m_fixture->value(QStringLiteral("PRAGMA journal_mode")).toString(),
+                 QStringLiteral("wal"));
+
+        // Another connection holds the write lock for a moment; a write on
+        // ours waits for it instead of failing with "database is locked".
+        QSemaphore locked;
+        const QString path = m_fixture->filePath();
+        std::thread other([&locked, path] {
+            const QString name = QStringLiteral("other-writer");
+            {
+                QSqlDatabase conn = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+                conn.setDatabaseName(path);
+                conn.open();
+                QSqlQuery query(conn);
+                query.exec(QStringLiteral("BEGIN IMMEDIATE"));
+                query.exec(QStringLiteral("INSERT INTO properties (name) VALUES ('برج الأمل')"));
+                locked.release();
+                QThread::msleep(400);
+                query.exec(QStringLiteral("COMMIT"));
+            }
+            QSqlDatabase::removeDatabase(name);
+        });
+        locked.acquire();
+        QElapsedTimer waited;
+        waited.start();
+        const int id = db()->execInsert(
+            QStringLiteral("INSERT INTO properties (name) VALUES ('عمارة النور')"));
+        const qint64 elapsed = waited.elapsed();
+        other.join();
+        QVERIFY2(id > 0, "the write gave up while the other connection held the lock");
+        QVERIFY2(elapsed >= 300, qPrintable(QString::number(elapsed)));
+        QCOMPARE(m_fixture->count(QStringLiteral("properties")), 2);
+    }
+
+    void getByIdNeverReturnsAccounts()
+    {
+        const int adminId =
+            m_fixture->value(QStringLiteral("SELECT id FROM users WHERE username='admin'")).toInt();
+        QVERIFY(adminId > 0);
+        QVERIFY(db()->getById(QStringLiteral("users"), adminId).isEmpty());
+        QVERIFY(db()->getById(QStringLiteral("USERS"), adminId).isEmpty());
+        QVERIFY(!db()->getById(QStringLiteral("currencies"), 1).isEmpty());
     }
 
 private:

@@ -77,7 +77,10 @@ private slots:
     void seedRowsAreExact()
     {
         TestDatabase fixture;
-        const QVariantMap admin = fixture.db()->getById(QStringLiteral("users"), 1);
+        const QVariantMap admin = fixture.db()
+                                      ->execQuery(QStringLiteral("SELECT * FROM users WHERE id=1"))
+                                      .value(0)
+                                      .toMap();
         QCOMPARE(admin.value(QStringLiteral("username")).toString(), QStringLiteral("admin"));
         QCOMPARE(admin.value(QStringLiteral("full_name")).toString(), QStringLiteral("مدير عام"));
         QCOMPARE(admin.value(QStringLiteral("role")).toString(), QStringLiteral("admin"));
@@ -152,7 +155,7 @@ private slots:
                    QStringLiteral("CREATE TABLE cheques (id INTEGER PRIMARY KEY AUTOINCREMENT, "
                                   "cheque_number TEXT NOT NULL, amount REAL NOT NULL)")}));
         Database db;
-        QVERIFY(db.initialize(path));
+        QVERIFY2(db.initialize(path), qPrintable(db.initErrorText()));
         QSqlQuery query(db.connection());
         QVERIFY(
             query.exec(QStringLiteral("SELECT buyer_id, sale_price_actual, sale_date FROM units")));

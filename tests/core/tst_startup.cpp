@@ -1,10 +1,13 @@
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+
+#include <sys/resource.h>
 
 // Runs the real executable on a temporary data directory.
 class TestStartup : public QObject
@@ -54,6 +57,68 @@ private slots:
         QCOMPARE(static_cast<qint8>(process.exitCode()), qint8(-1));
         QVERIFY(process.readAllStandardError().contains("Failed to initialize database!"));
         QVERIFY(!QFile::exists(blocker + QStringLiteral("/Sakanova/Sakanova/app.log")));
+    }
+
+    void secondInstanceOnSameFolderIsRefused()
+    {
+        QTemporaryDir home;
+        const QString dataDir = home.filePath(QStringLiteral("data/Sakanova/Sakanova"));
+        QProcess first;
+        first.setProcessEnvironment(environment(home.path()));
+        first.start(QStringLiteral(SAKANOVA_EXECUTABLE), {});
+        QVERIFY(first.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            logLines(dataDir).contains(QStringLiteral("QML root loaded successfully")), 30000);
+        const QStringList logBefore = logLines(dataDir);
+
+        QProcess second;
+        second.setProcessEnvironment(environment(home.path()));
+        second.start(QStringLiteral(SAKANOVA_EXECUTABLE), {});
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(static_cast<qint8>(second.exitCode()), qint8(-1));
+        const QString errors = QString::fromUtf8(second.readAllStandardError());
+        QVERIFY2(errors.contains(QStringLiteral("ساكانوفا يعمل بالفعل على مجلد البيانات هذا")),
+                 qPrintable(errors));
+        QVERIFY(errors.contains(QString::number(first.processId())));
+        // The refused copy neither logged a run nor touched the books.
+        QCOMPARE(logLines(dataDir), logBefore);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        ::kill(static_cast<pid_t>(first.processId()), SIGTERM);
+        QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(first.exitCode(), 0);
+    }
+
+    // A file size limit makes every write past it fail, as a full disk or a
+    // read-only file would; unlike permissions it also stops root. The lock
+    // file is small enough to be written, so the database is what fails.
+    void unwritableDatabaseRefusesStartAndLeavesNoFile()
+    {
+        QTemporaryDir home;
+        const QString dataDir = home.filePath(QStringLiteral("data/Sakanova/Sakanova"));
+        QProcess process;
+        process.setProcessEnvironment(environment(home.path()));
+        process.setChildProcessModifier([] {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{64 * 1024, 64 * 1024};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        process.start(QStringLiteral(SAKANOVA_EXECUTABLE), {});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(static_cast<qint8>(process.exitCode()), qint8(-1));
+        const QString errors = QString::fromUtf8(process.readAllStandardError());
+        QVERIFY2(errors.contains(QStringLiteral("Failed to initialize database!")),
+                 qPrintable(errors));
+        QVERIFY2(errors.contains(QStringLiteral("لا يمكن الكتابة في مجلد البيانات")),
+                 qPrintable(errors));
+        QVERIFY(QDir(dataDir).exists());
+        for (const char* name : {"sakanova.db", "sakanova.db-wal", "sakanova.db-shm", "app.log"})
+            QVERIFY2(!QFile::exists(dataDir + QLatin1Char('/') + QLatin1String(name)), name);
+
+        // With room again the next start builds a complete database.
+        runUntilLoadedThenTerminate(home.path());
+        QVERIFY(QFileInfo(dataDir + QStringLiteral("/sakanova.db")).size() > 0);
     }
 
 private:

@@ -1,5 +1,6 @@
 #include "TestDatabase.h"
 
+#include "admin/AuthController.h"
 #include "core/AppContext.h"
 #include "core/AppSetup.h"
 
@@ -237,6 +238,48 @@ private slots:
         typeInto(QStringLiteral("usernameField"), QStringLiteral("admin"));
         typeInto(QStringLiteral("passwordField"), QStringLiteral("vexil"));
         click(item(QStringLiteral("loginButton")));
+        waitForStage(QStringLiteral("mainApp"));
+    }
+
+    void repeatedFailuresShowCountdownWithoutBlocking()
+    {
+        start();
+        auto* controller = qobject_cast<AuthController*>(auth());
+        QVERIFY(controller);
+        qint64 now = 0;
+        controller->loginThrottle().setClock([&now] { return now; });
+        QQuickItem* wait = item(QStringLiteral("loginWait"));
+        QQuickItem* button = item(QStringLiteral("loginButton"));
+
+        typeInto(QStringLiteral("passwordField"), QStringLiteral("تخمين"));
+        for (int i = 0; i < LoginThrottle::kFreeAttempts; ++i) {
+            QVERIFY(!wait->isVisible());
+            click(button);
+        }
+        QCOMPARE(currentStage(), QStringLiteral("loginPage"));
+        QVERIFY(wait->isVisible());
+        QVERIFY(!item(QStringLiteral("loginError"))->isVisible());
+        QCOMPARE(wait->property("text").toString(),
+                 QStringLiteral("محاولات دخول خاطئة كثيرة. حاول مرة أخرى بعد 30 ثانية"));
+        QVERIFY(!button->isEnabled());
+
+        // The window keeps running: the countdown moves on its own.
+        now += 20000;
+        QTRY_COMPARE(wait->property("text").toString(),
+                     QStringLiteral("محاولات دخول خاطئة كثيرة. حاول مرة أخرى بعد 10 ثوانٍ"));
+
+        // Another name may be tried at once.
+        typeInto(QStringLiteral("usernameField"), QStringLiteral("سامي"));
+        QVERIFY(!wait->isVisible());
+        QVERIFY(button->isEnabled());
+        typeInto(QStringLiteral("usernameField"), QStringLiteral("admin"));
+        QVERIFY(wait->isVisible());
+
+        now += 10000;
+        QTRY_VERIFY(!wait->isVisible());
+        QVERIFY(button->isEnabled());
+        typeInto(QStringLiteral("passwordField"), QStringLiteral("vexil"));
+        click(button);
         waitForStage(QStringLiteral("mainApp"));
     }
 
