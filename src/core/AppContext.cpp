@@ -2,10 +2,12 @@
 
 #include "admin/AuditManager.h"
 #include "admin/AuthController.h"
+#include "admin/BackupManager.h"
 #include "admin/SettingsManager.h"
 #include "core/Database.h"
 #include "core/ListDefinitions.h"
 #include "core/SqlListModel.h"
+#include "core/Desktop.h"
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
 #include "finance/ChequeModel.h"
@@ -15,6 +17,8 @@
 #include "insight/DashboardController.h"
 #include "insight/NotificationController.h"
 #include "insight/ReportController.h"
+#include "insight/ImportController.h"
+#include "insight/PrintController.h"
 #include "rental/ContractModel.h"
 #include "rental/InvoiceModel.h"
 #include "rental/MaintenanceModel.h"
@@ -24,13 +28,16 @@
 #include "rental/UnitModel.h"
 
 #include <QQmlContext>
+#include <QTimer>
 
 #include <type_traits>
 #include <utility>
 
-AppContext::AppContext(Database* db, QString dataDir)
+AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> desktop)
     : m_db(db)
     , m_dataDir(std::move(dataDir))
+    , m_desktop(desktop ? std::move(desktop) : std::make_unique<Desktop>())
+    , m_backupManager(std::make_unique<BackupManager>(m_dataDir, db, m_desktop.get()))
     , m_settingsManager(std::make_unique<SettingsManager>(db))
     , m_propertyModel(std::make_unique<PropertyModel>(db))
     , m_unitModel(std::make_unique<UnitModel>(db))
@@ -49,8 +56,20 @@ AppContext::AppContext(Database* db, QString dataDir)
     , m_reportCtrl(std::make_unique<ReportController>(db))
     , m_authCtrl(std::make_unique<AuthController>(db))
     , m_notifyCtrl(std::make_unique<NotificationController>(db))
+    , m_printCtrl(std::make_unique<PrintController>(m_settingsManager.get(), m_desktop.get()))
+    , m_importCtrl(std::make_unique<ImportController>(db, m_unitModel.get()))
     , m_auditMgr(std::make_unique<AuditManager>(db))
 {
+    // Imported rows show in the lists that reload on their model's change.
+    QObject::connect(m_importCtrl.get(), &ImportController::imported, m_importCtrl.get(),
+                     [this](const QString& table) {
+                         if (table == QLatin1String("tenants"))
+                             emit m_tenantModel->dataChanged();
+                         else if (table == QLatin1String("buyers"))
+                             emit m_buyerModel->dataChanged();
+                         else if (table == QLatin1String("units"))
+                             emit m_unitModel->dataChanged();
+                     });
     createLists();
 }
 
@@ -96,6 +115,7 @@ AppContext::~AppContext() = default;
 void AppContext::publish(QQmlContext* context) const
 {
     context->setContextProperty(QStringLiteral("database"), m_db);
+    context->setContextProperty(QStringLiteral("backupManager"), m_backupManager.get());
     context->setContextProperty(QStringLiteral("settingsManager"), m_settingsManager.get());
     context->setContextProperty(QStringLiteral("propertyModel"), m_propertyModel.get());
     context->setContextProperty(QStringLiteral("unitModel"), m_unitModel.get());
@@ -114,6 +134,8 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("reportCtrl"), m_reportCtrl.get());
     context->setContextProperty(QStringLiteral("authCtrl"), m_authCtrl.get());
     context->setContextProperty(QStringLiteral("notifyCtrl"), m_notifyCtrl.get());
+    context->setContextProperty(QStringLiteral("printCtrl"), m_printCtrl.get());
+    context->setContextProperty(QStringLiteral("importCtrl"), m_importCtrl.get());
     context->setContextProperty(QStringLiteral("auditMgr"), m_auditMgr.get());
     context->setContextProperty(QStringLiteral("invoiceList"), m_invoiceList.get());
     context->setContextProperty(QStringLiteral("paymentList"), m_paymentList.get());
@@ -124,4 +146,10 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("installmentList"), m_installmentList.get());
     context->setContextProperty(QStringLiteral("journalList"), m_journalList.get());
     context->setContextProperty(QStringLiteral("auditList"), m_auditList.get());
+}
+
+void AppContext::startDeferredWork()
+{
+    // A few seconds after the event loop starts the window has been shown.
+    QTimer::singleShot(3000, m_backupManager.get(), &BackupManager::backupIfDue);
 }

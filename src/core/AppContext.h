@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Desktop.h"
+
 #include <QString>
 
 #include <memory>
@@ -7,6 +9,7 @@
 class AccountModel;
 class AuditManager;
 class AuthController;
+class BackupManager;
 class BuyerModel;
 class ChequeModel;
 class ContractModel;
@@ -14,11 +17,13 @@ class CurrencyModel;
 class DashboardController;
 class Database;
 class ExpenseModel;
+class ImportController;
 class InstallmentModel;
 class InvoiceModel;
 class MaintenanceModel;
 class NotificationController;
 class PaymentModel;
+class PrintController;
 class PropertyModel;
 class QQmlContext;
 class ReportController;
@@ -44,7 +49,8 @@ class UnitModel;
 class AppContext
 {
 public:
-    AppContext(Database* db, QString dataDir);
+    // `desktop` replaces the real pickers and viewer, for tests.
+    AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> desktop = nullptr);
     ~AppContext();
 
     AppContext(const AppContext&) = delete;
@@ -53,11 +59,19 @@ public:
     // Registers the context properties on `context`, in their fixed order.
     void publish(QQmlContext* context) const;
 
+    // Work that waits until the window is up, so it never delays it: the
+    // start-up backup when the newest one is more than a day old.
+    void startDeferredWork();
+
 private:
     Database* m_db;
     QString m_dataDir;
 
+    // The desktop seam outlives every object that uses it.
+    std::unique_ptr<Desktop> m_desktop;
+
     // In creation order.
+    std::unique_ptr<BackupManager> m_backupManager;
     std::unique_ptr<SettingsManager> m_settingsManager;
     std::unique_ptr<PropertyModel> m_propertyModel;
     std::unique_ptr<UnitModel> m_unitModel;
@@ -76,6 +90,8 @@ private:
     std::unique_ptr<ReportController> m_reportCtrl;
     std::unique_ptr<AuthController> m_authCtrl;
     std::unique_ptr<NotificationController> m_notifyCtrl;
+    std::unique_ptr<PrintController> m_printCtrl;
+    std::unique_ptr<ImportController> m_importCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
 
     // The paged lists, each refreshed when the models that write its rows

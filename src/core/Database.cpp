@@ -98,6 +98,41 @@ bool Database::initFailedOnFullDisk() const
            volume.bytesAvailable() < 1024 * 1024;
 }
 
+bool Database::checkpointAndClose()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_db.isOpen())
+        return true;
+    if (m_transactionDepth > 0)
+        return false;
+    {
+        QSqlQuery checkpoint(m_db);
+        if (!checkpoint.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"))) {
+            emit databaseError(checkpoint.lastError().text());
+            return false;
+        }
+    }
+    m_db.close();
+    return true;
+}
+
+bool Database::reopen(bool readOnly)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_db.isOpen())
+        m_db.close();
+    m_db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
+    if (!m_db.open()) {
+        emit databaseError(m_db.lastError().text());
+        return false;
+    }
+    if (!readOnly && !applyPragmas()) {
+        emit databaseError(m_initError.text());
+        return false;
+    }
+    return true;
+}
+
 QVariantMap Database::recordMap(const QSqlQuery& query)
 {
     QVariantMap row;

@@ -48,6 +48,14 @@ public:
     // invalid variant when the query fails or returns nothing.
     QVariant scalar(const QString& sql, const QVariantList& params = QVariantList());
 
+    // Folds the write-ahead log into the file and closes the connection, so
+    // the file can be moved or replaced. Refused inside a transaction.
+    bool checkpointAndClose();
+    // Opens the same file again. A read-only connection still reads but
+    // refuses every write, which is how the program runs after its file has
+    // been replaced underneath it.
+    bool reopen(bool readOnly);
+
     QString path() const { return m_path; }
     QSqlDatabase connection() const { return m_db; }
 
@@ -62,6 +70,7 @@ signals:
 
 private:
     friend class TransactionGuard;
+
 
     // Prepares, binds and runs `sql`; emits databaseError on failure. The
     // caller holds the mutex.

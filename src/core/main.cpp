@@ -103,6 +103,7 @@ int main(int argc, char* argv[])
         return -1;
     }
 
+    backend.startDeferredWork();
     const int exitCode = QApplication::exec();
 
     if (AppLog::isOpen()) {

@@ -82,6 +82,16 @@ int UnitModel::add(int propertyId, const QString& number, int floor, double area
 
     // The cost-centre rows are bookkeeping aids: a unit whose rows could not
     // all be made is still kept, as reports cope with a missing branch.
+    addCostCentres(unitId, propertyId, number, floor);
+
+    if (!tx.commit())
+        return refuseDatabaseId();
+    emit dataChanged();
+    return unitId;
+}
+
+bool UnitModel::addCostCentres(int unitId, int propertyId, const QString& number, int floor)
+{
     const int projectId = projectCostCenter(propertyId);
     int parentId = projectId;
     if (floor > 0) {
@@ -89,15 +99,11 @@ int UnitModel::add(int propertyId, const QString& number, int floor, double area
         if (floorId >= 1)
             parentId = floorId;
     }
-    m_db->execInsert(QStringLiteral("INSERT INTO cost_centers (name, type, property_id, unit_id, "
-                                    "parent_id) VALUES (?,?,?,?,?)"),
-                     {QStringLiteral("شقة / وحدة %1").arg(number), QStringLiteral("unit"),
-                      propertyId, unitId, SqlValue::idOrNull(parentId)});
-
-    if (!tx.commit())
-        return refuseDatabaseId();
-    emit dataChanged();
-    return unitId;
+    return m_db->execInsert(
+               QStringLiteral("INSERT INTO cost_centers (name, type, property_id, unit_id, "
+                              "parent_id) VALUES (?,?,?,?,?)"),
+               {QStringLiteral("شقة / وحدة %1").arg(number), QStringLiteral("unit"), propertyId,
+                unitId, SqlValue::idOrNull(parentId)}) >= 1;
 }
 
 int UnitModel::projectCostCenter(int propertyId)

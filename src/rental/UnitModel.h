@@ -37,6 +37,11 @@ public:
     // that is not a real "yyyy-MM-dd".
     Q_INVOKABLE bool markAsSold(int unitId, int buyerId, double price, const QString& date);
 
+    // The unit's own cost centre under its floor's (made on first use) and
+    // the property's project cost centre. Runs inside the caller's
+    // transaction; units that enter by other ways than add() get theirs here.
+    bool addCostCentres(int unitId, int propertyId, const QString& number, int floor);
+
 signals:
     void dataChanged();
 

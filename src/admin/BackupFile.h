@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// What the backup folder holds and whether a file is fit to be used as the
+// database: the names this program gives its own copies, and a read-only
+// check of a copy before anything relies on it.
+class BackupFile
+{
+public:
+    // "sakanova_yyyy-MM-dd_HH-mm-ss.db" for the given local time.
+    static QString nameFor(const QDateTime& time);
+    // The copy of the replaced database kept by a restore. Its name differs
+    // from the regular backups', so pruning never removes it.
+    static QString preRestoreNameFor(const QDateTime& time);
+    // The time written in a regular backup's file name; invalid for any
+    // other name, which marks files that are not this program's backups.
+    static QDateTime stampOf(const QString& fileName);
+
+    // Empty when `path` is an intact SQLite file holding this program's
+    // tables; otherwise a short English description of what is wrong. The
+    // file is opened read-only and left unchanged.
+    static QString problem(const QString& path);
+};

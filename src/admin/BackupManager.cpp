@@ -1,0 +1,322 @@
+#include "admin/BackupManager.h"
+
+#include "admin/BackupFile.h"
+#include "admin/CsvExport.h"
+#include "core/Database.h"
+#include "core/Desktop.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTimer>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int dayInMs = 24 * 60 * 60 * 1000;
+constexpr qint64 dayInSeconds = 24 * 60 * 60;
+
+// The database file and the files SQLite keeps beside it in write-ahead-log
+// mode; a restore moves all of them together.
+const QStringList& databaseFileSuffixes()
+{
+    static const QStringList suffixes{QString(), QStringLiteral("-wal"), QStringLiteral("-shm")};
+    return suffixes;
+}
+
+QString holdingName(const QString& databaseFile, const QString& suffix)
+{
+    return databaseFile + QStringLiteral(".tmp") + suffix;
+}
+
+} // namespace
+
+BackupManager::BackupManager(const QString& dataDirectory, Database* db, Desktop* desktop,
+                             QObject* parent)
+    : BackendObject(parent)
+    , m_dataDir(dataDirectory)
+    , m_db(db)
+    , m_desktop(desktop)
+    , m_timer(new QTimer(this))
+{
+    QSettings prefs(preferencesFile(), QSettings::IniFormat);
+    m_backupFolder =
+        prefs.value(QStringLiteral("backup/path"), m_dataDir + QStringLiteral("/backups"))
+            .toString();
+    QDir().mkpath(m_backupFolder);
+
+    m_timer->setInterval(dayInMs);
+    connect(m_timer, &QTimer::timeout, this, &BackupManager::createBackup);
+    if (autoBackup())
+        m_timer->start();
+}
+
+QString BackupManager::databaseFile() const
+{
+    return m_dataDir + QStringLiteral("/sakanova.db");
+}
+
+QString BackupManager::preferencesFile() const
+{
+    return m_dataDir + QStringLiteral("/settings.ini");
+}
+
+bool BackupManager::autoBackup() const
+{
+    return QSettings(preferencesFile(), QSettings::IniFormat)
+        .value(QStringLiteral("backup/auto"), true)
+        .toBool();
+}
+
+void BackupManager::setAutoBackup(bool enabled)
+{
+    const bool was = autoBackup();
+    QSettings(preferencesFile(), QSettings::IniFormat)
+        .setValue(QStringLiteral("backup/auto"), enabled);
+    if (enabled)
+        m_timer->start();
+    else
+        m_timer->stop();
+    if (was != enabled)
+        emit autoBackupChanged();
+}
+
+void BackupManager::setBackupPath(const QString& path)
+{
+    if (path.isEmpty())
+        return;
+    m_backupFolder = path;
+    QDir().mkpath(m_backupFolder);
+    QSettings(preferencesFile(), QSettings::IniFormat)
+        .setValue(QStringLiteral("backup/path"), path);
+    emit backupPathChanged();
+}
+
+bool BackupManager::fail(const QString& error, const QString& reason)
+{
+    emit backupError(error);
+    return refuse(reason);
+}
+
+QString BackupManager::writeCopy(const QString& target)
+{
+    if (!m_db || !m_db->connection().isOpen())
+        return QStringLiteral("Database not connected");
+    // VACUUM INTO writes one consistent snapshot of what the connection
+    // sees, committed rows still in the write-ahead log included; a file
+    // copy of the database alone would miss them.
+    if (!m_db->execNonQuery(QStringLiteral("VACUUM INTO ?"), {target})) {
+        QFile::remove(target);
+        return QStringLiteral("Failed to create backup");
+    }
+    const QString problem = BackupFile::problem(target);
+    if (!problem.isEmpty()) {
+        QFile::remove(target);
+        return QStringLiteral("Backup verification failed: ") + problem;
+    }
+    return {};
+}
+
+bool BackupManager::createBackup()
+{
+    clearError();
+    if (!QFileInfo::exists(databaseFile()))
+        return fail(QStringLiteral("Database file not found"),
+                    QStringLiteral("ملف قاعدة البيانات غير موجود"));
+
+    QDir().mkpath(m_backupFolder);
+    const QString target =
+        m_backupFolder + QLatin1Char('/') + BackupFile::nameFor(QDateTime::currentDateTime());
+    if (QFileInfo::exists(target))
+        return fail(QStringLiteral("Failed to create backup"),
+                    QStringLiteral("توجد نسخة احتياطية بالاسم نفسه؛ أعد المحاولة بعد ثانية"));
+
+    const QString error = writeCopy(target);
+    if (!error.isEmpty())
+        return fail(error, QStringLiteral("تعذر إنشاء نسخة احتياطية سليمة في مجلد النسخ"));
+
+    emit backupCreated(target);
+    prune();
+    return true;
+}
+
+void BackupManager::prune()
+{
+    // Only files named as this program names its backups are counted and
+    // removed: the folder may be shared with other files, even the database.
+    std::vector<std::pair<QDateTime, QString>> own;
+    const QFileInfoList files =
+        QDir(m_backupFolder).entryInfoList({QStringLiteral("*.db")}, QDir::Files);
+    for (const QFileInfo& file : files) {
+        const QDateTime stamp = BackupFile::stampOf(file.fileName());
+        if (stamp.isValid())
+            own.emplace_back(stamp, file.absoluteFilePath());
+    }
+    std::sort(own.begin(), own.end(),
+              [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (size_t i = kept; i < own.size(); ++i)
+        QFile::remove(own[i].second);
+}
+
+bool BackupManager::backupIfDue()
+{
+    if (!autoBackup())
+        return false;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QStringList names = QDir(m_backupFolder).entryList({QStringLiteral("*.db")}, QDir::Files);
+    for (const QString& name : names) {
+        const QDateTime stamp = BackupFile::stampOf(name);
+        if (stamp.isValid() && stamp.secsTo(now) < dayInSeconds)
+            return false;
+    }
+    return createBackup();
+}
+
+QStringList BackupManager::listBackups()
+{
+    QStringList paths;
+    const QFileInfoList files =
+        QDir(m_backupFolder).entryInfoList({QStringLiteral("*.db")}, QDir::Files, QDir::Time);
+    for (const QFileInfo& file : files)
+        paths << file.absoluteFilePath();
+    return paths;
+}
+
+bool BackupManager::restoreBackup(const QString& backupFile)
+{
+    clearError();
+    if (backupFile.isEmpty())
+        return refuse(QStringLiteral("لم يتم اختيار ملف نسخة احتياطية"));
+    if (m_restartRequired)
+        return fail(QStringLiteral("Restart required before another restore"),
+                    QStringLiteral("تمت استعادة نسخة احتياطية؛ أعد تشغيل البرنامج أولاً"));
+
+    const QString live = databaseFile();
+    if (QFileInfo(backupFile).canonicalFilePath() == QFileInfo(live).canonicalFilePath())
+        return fail(QStringLiteral("The chosen file is the database itself"),
+                    QStringLiteral("الملف المختار هو قاعدة البيانات الحالية نفسها"));
+
+    const QString problem = BackupFile::problem(backupFile);
+    if (!problem.isEmpty())
+        return fail(QStringLiteral("Backup file rejected: ") + problem,
+                    QStringLiteral("الملف المختار ليس نسخة احتياطية سليمة من ساكانوفا؛ لم "
+                                   "يتغير شيء"));
+
+    // The database about to be replaced is kept beside the backups first;
+    // the restore never deletes it.
+    QDir().mkpath(m_backupFolder);
+    const QString keep = m_backupFolder + QLatin1Char('/') +
+                         BackupFile::preRestoreNameFor(QDateTime::currentDateTime());
+    const QString keepError =
+        QFileInfo::exists(keep) ? QStringLiteral("name exists") : writeCopy(keep);
+    if (!keepError.isEmpty())
+        return fail(QStringLiteral("Failed to keep a copy of the current database: ") + keepError,
+                    QStringLiteral("تعذر حفظ نسخة من قاعدة البيانات الحالية قبل الاستعادة؛ لم "
+                                   "يتغير شيء"));
+
+    // With the log folded in and the connection closed, nothing of the old
+    // file can replay onto the new one or be written into it later.
+    if (!m_db->checkpointAndClose())
+        return fail(QStringLiteral("Failed to move database"),
+                    QStringLiteral("تعذر إغلاق قاعدة البيانات الحالية؛ لم يتغير شيء"));
+
+    QStringList moved;
+    for (const QString& suffix : databaseFileSuffixes()) {
+        const QString from = live + suffix;
+        const QString to = holdingName(live, suffix);
+        QFile::remove(to);
+        if (!QFileInfo::exists(from))
+            continue;
+        if (!QFile::rename(from, to))
+            return putBack(moved, false, QStringLiteral("Failed to move database"),
+                           QStringLiteral("تعذر نقل قاعدة البيانات الحالية؛ لم يتغير شيء"));
+        moved << suffix;
+    }
+
+    const QString restoreReason =
+        QStringLiteral("تعذر وضع النسخة الاحتياطية مكان قاعدة البيانات؛ أعيدت قاعدة البيانات "
+                       "السابقة كما كانت");
+    if (!QFile::copy(backupFile, live))
+        return putBack(moved, true, QStringLiteral("Failed to restore backup"), restoreReason);
+    // A copy keeps the source's permissions; a read-only backup must still
+    // give a database the program can write to after the restart.
+    QFile::setPermissions(live, QFile::permissions(live) | QFileDevice::ReadOwner |
+                                    QFileDevice::WriteOwner);
+    if (!BackupFile::problem(live).isEmpty())
+        return putBack(moved, true, QStringLiteral("Failed to restore backup"), restoreReason);
+
+    for (const QString& suffix : std::as_const(moved))
+        QFile::remove(holdingName(live, suffix));
+
+    // Until the program starts again its pages keep reading, from the
+    // restored file, but nothing is written.
+    m_db->reopen(true);
+    m_restartRequired = true;
+    emit restartRequiredChanged();
+    emit backupRestored();
+    return true;
+}
+
+bool BackupManager::putBack(const QStringList& moved, bool placed, const QString& error,
+                            const QString& reason)
+{
+    const QString live = databaseFile();
+    // Once the copy has started, every file at the database's names belongs
+    // to the failed attempt.
+    if (placed) {
+        for (const QString& suffix : databaseFileSuffixes())
+            QFile::remove(live + suffix);
+    }
+    for (const QString& suffix : databaseFileSuffixes()) {
+        if (moved.contains(suffix) && !QFile::rename(holdingName(live, suffix), live + suffix))
+            qCritical("Could not put %s back in place", qPrintable(live + suffix));
+    }
+    m_db->reopen(false);
+    return fail(error, reason);
+}
+
+bool BackupManager::exportAllToCSV()
+{
+    clearError();
+    const QString folder =
+        m_desktop->exportFolder() + QStringLiteral("/Sakanova_Export_") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm"));
+    if (!QDir().mkpath(folder))
+        return fail(QStringLiteral("Failed to create export folder"),
+                    QStringLiteral("تعذر إنشاء مجلد التصدير"));
+    if (!m_db || !m_db->connection().isOpen())
+        return fail(QStringLiteral("Database not connected"),
+                    QStringLiteral("قاعدة البيانات غير متصلة"));
+
+    QStringList missing;
+    const QStringList tables = CsvExport::tables();
+    for (const QString& table : tables) {
+        const QString file = folder + QLatin1Char('/') + table + QStringLiteral(".csv");
+        if (!CsvExport::writeTable(m_db->connection(), table, file))
+            missing << table;
+    }
+    if (missing.size() < tables.size())
+        m_desktop->openPath(folder);
+    if (!missing.isEmpty())
+        return fail(QStringLiteral("Failed to export: ") + missing.join(QStringLiteral(", ")),
+                    QStringLiteral("لم يكتمل التصدير؛ تعذرت كتابة الجداول: ") +
+                        missing.join(QStringLiteral("، ")));
+    emit exportCreated(folder);
+    return true;
+}
+
+QString BackupManager::browseBackupPath()
+{
+    return m_desktop->chooseFolder(QStringLiteral("Select Backup Folder"), m_backupFolder);
+}
+
+QString BackupManager::browseRestoreFile()
+{
+    return m_desktop->chooseFileToOpen(QStringLiteral("Select Database Backup"), m_backupFolder,
+                                       QStringLiteral("Database files (*.db)"));
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// The CSV files of the bulk export, as spreadsheet programs read them: UTF-8
+// with a byte-order mark, a header line of column names, one line per row.
+class CsvExport
+{
+public:
+    // The exported tables, in the order they are written.
+    static QStringList tables();
+
+    // One value as it appears in a file. Text that a spreadsheet would run
+    // as a formula (leading "=", "+", "-", "@", tab or carriage return) gets
+    // a leading "'"; numbers are written as they are. A value holding a
+    // comma, a double quote or a line break is quoted, inner quotes doubled.
+    static QString field(const QVariant& value);
+
+    // Writes every row of `table` to `filePath`, replacing its content.
+    // False when the file cannot be written or the table cannot be read.
+    static bool writeTable(const QSqlDatabase& db, const QString& table, const QString& filePath);
+};
