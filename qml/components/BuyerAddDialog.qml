@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import "."
 
 // "إضافة مشتري جديد": a new buyer's name, identity number and contacts.
 MDialog {

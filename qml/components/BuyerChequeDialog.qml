@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import "."
 
 // "تسجيل شيك من: …": a cheque received from the buyer, in the currency chosen.
 MDialog {

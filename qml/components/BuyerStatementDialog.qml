@@ -47,7 +47,7 @@ MDialog {
         return entries
     }
 
-    function print() {
+    function printStatement() {
         var totals = {
             "إجمالي قيمة الأقساط": Totals.format(totalAmount, Money),
             "إجمالي المسدد": Totals.format(totalPaid, Money),
@@ -69,8 +69,7 @@ MDialog {
     }
 
     Connections {
-        target: typeof printCtrl !== "undefined" ? printCtrl : null
-        ignoreUnknownSignals: true
+        target: printCtrl
         enabled: dialog.visible
         function onPrintFinished(success, filePath) {
             dialog.message = success ? "تم حفظ الكشف في: " + filePath : "تعذرت طباعة الكشف"
@@ -188,9 +187,8 @@ MDialog {
         MButton {
             objectName: "buyerStatementPrint"
             Layout.fillWidth: true
-            enabled: typeof printCtrl !== "undefined"
             text: "طباعة كشف الحساب"
-            onClicked: dialog.print()
+            onClicked: dialog.printStatement()
         }
     }
 }

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import "."
 
 // "تسجيل شيك جديد": a cheque received or issued, in its own currency.
 MDialog {

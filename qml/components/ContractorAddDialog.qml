@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import "."
 
 // "إضافة مقاول / مورد": a contractor or supplier and the trade they work in.
 MDialog {

@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import "."
 
 // "إضافة قسط": one instalment added by hand to the buyer's schedule.
 MDialog {

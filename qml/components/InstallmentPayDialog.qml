@@ -1,5 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
+import "."
 
 // "تحصيل قسط": collects money against one instalment. The amount starts at
 // what is still owed and may be lowered for a partial collection.

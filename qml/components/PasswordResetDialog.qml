@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import "."
 
 // "تعيين كلمة مرور": an administrator sets a new password for another user.
 MDialog {

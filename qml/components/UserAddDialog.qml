@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import "."
 
 // "إضافة مستخدم": a new account with its password and role.
 MDialog {

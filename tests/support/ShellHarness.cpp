@@ -2,7 +2,9 @@
 
 #include "core/AppSetup.h"
 
+#include <QGuiApplication>
 #include <QQmlContext>
+#include <QStyleHints>
 #include <QQmlError>
 #include <QTest>
 
@@ -56,7 +58,7 @@ bool ShellHarness::startSignedIn()
 {
     if (!m_db->isOpen())
         return false;
-    m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir());
+    m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir(), std::move(m_desktop));
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_backend->publish(m_engine->rootContext());
     connect(m_engine.get(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& errors) {
@@ -175,6 +177,9 @@ bool ShellHarness::choose(QQuickItem* combo, int index)
     auto* list = popup->property("contentItem").value<QQuickItem*>();
     if (!list)
         return false;
+    // A second click soon after the one that opened the list would count as
+    // a double click, which the entry does not take as a choice.
+    QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
     QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, index),
                               Q_ARG(int, 4 /* ListView.Contain */));
     QQuickItem* option = nullptr;
