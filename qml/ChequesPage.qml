@@ -42,6 +42,11 @@ Item {
         chequeList.reload()
     }
 
+    // "" when done, else the reason, as the confirm dialog expects.
+    function bounce(id) {
+        return chequeModel.updateStatus(id, "bounced") ? "" : Input.refusal(chequeModel)
+    }
+
     function setStatus(id, status) {
         if (!chequeModel.updateStatus(id, status))
             failure.text = Input.refusal(chequeModel)
@@ -272,14 +277,11 @@ Item {
                             text: "✕ ارتجاع"
                             outline: true
                             btnColor: "#ef4444"
-                            onClicked: {
-                                var id = row.model.id
-                                confirm.ask("ارتجاع شيك", "هل تريد تسجيل الشيك رقم «" + row.model.cheque_number
-                                            + "» كشيك مرتجع؟", "ارتجاع", function() {
-                                                return chequeModel.updateStatus(id, "bounced") ? ""
-                                                       : Input.refusal(chequeModel)
-                                            })
-                            }
+                            // The action is bound to the page: the row may be rebuilt
+                            // while the question is open.
+                            onClicked: confirm.ask("ارتجاع شيك", "هل تريد تسجيل الشيك رقم «"
+                                                   + row.model.cheque_number + "» كشيك مرتجع؟", "ارتجاع",
+                                                   page.bounce.bind(page, row.model.id))
                         }
                     }
                     Item {

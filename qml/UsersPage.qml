@@ -16,6 +16,14 @@ Item {
         users = authCtrl.getUsers()
     }
 
+    // "" when done, else the reason, as the confirm dialog expects.
+    function removeUser(name) {
+        if (!authCtrl.removeUser(name))
+            return Input.refusal(authCtrl)
+        reload()
+        return ""
+    }
+
     Component.onCompleted: reload()
     onVisibleChanged: if (visible) reload()
 
@@ -129,16 +137,9 @@ Item {
                             text: "🗑"
                             outline: true
                             btnColor: "#ef4444"
-                            onClicked: {
-                                var name = row.user.username
-                                confirm.ask("حذف مستخدم", "هل تريد حذف المستخدم «" + name + "»؟", "حذف",
-                                            function() {
-                                                if (!authCtrl.removeUser(name))
-                                                    return Input.refusal(authCtrl)
-                                                page.reload()
-                                                return ""
-                                            })
-                            }
+                            // Bound to the page: the row is rebuilt when the list reloads.
+                            onClicked: confirm.ask("حذف مستخدم", "هل تريد حذف المستخدم «" + row.user.username + "»؟",
+                                                   "حذف", page.removeUser.bind(page, row.user.username))
                         }
                     }
                 }

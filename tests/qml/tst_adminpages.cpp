@@ -53,6 +53,28 @@ class TstAdminPages : public QObject
         return dialogUnder(root->parentItem() ? root->parentItem() : root, name);
     }
 
+    // Scrolls the page that holds `item` until the item is on screen.
+    QQuickItem* reveal(QQuickItem* item)
+    {
+        if (!item)
+            return nullptr;
+        QQuickItem* flick = item->parentItem();
+        while (flick && !flick->inherits("QQuickFlickable"))
+            flick = flick->parentItem();
+        if (!flick)
+            return item;
+        for (int round = 0; round < 3; ++round) {
+            QTest::qWait(50); // lets pending layouts place the item
+            const qreal top = flick->mapToScene(QPointF(0, 0)).y();
+            const qreal itemTop = item->mapToScene(QPointF(0, 0)).y();
+            const qreal wanted = top + 20;
+            const qreal maxY = qMax<qreal>(0, flick->property("contentHeight").toReal() - flick->height());
+            flick->setProperty("contentY", qBound<qreal>(0, flick->property("contentY").toReal() + itemTop - wanted, maxY));
+        }
+        QTest::qWait(50);
+        return item;
+    }
+
     bool settled(const QString& dialog, bool open)
     {
         return QTest::qWaitFor([&] {
@@ -85,20 +107,27 @@ class TstAdminPages : public QObject
     }
 
     // Signs out and in again through the login page, as a person would.
+    bool stageIs(const QString& stage)
+    {
+        return QTest::qWaitFor([&] {
+            QQuickItem* stack = h->find(QStringLiteral("stackView"));
+            auto* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;
+            return current && current->objectName() == stage && !stack->property("busy").toBool();
+        });
+    }
+
+    // The side bar's sign-out button, back to the login page.
+    bool signOut() { return h->click(h->find(QStringLiteral("logoutButton"))) && stageIs(QStringLiteral("loginPage")); }
+
     bool signInAs(const QString& user, const QString& password)
     {
         QQuickItem* button = nullptr;
-        if (!QTest::qWaitFor([&] { return (button = h->find(QStringLiteral("loginButton"))); }))
+        if (!stageIs(QStringLiteral("loginPage")) || !(button = h->find(QStringLiteral("loginButton"))))
             return false;
         if (!h->typeInto(h->find(QStringLiteral("usernameField")), user) ||
             !h->typeInto(h->find(QStringLiteral("passwordField")), password) || !h->click(button))
             return false;
-        return QTest::qWaitFor([&] {
-            QQuickItem* stack = h->find(QStringLiteral("stackView"));
-            auto* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;
-            return current && current->objectName() == QLatin1String("mainApp") &&
-                   !stack->property("busy").toBool();
-        });
+        return stageIs(QStringLiteral("mainApp"));
     }
 
 private slots:
@@ -152,7 +181,7 @@ private slots:
         // A plain user sees neither the add nor any delete button.
         auto* auth = qobject_cast<AuthController*>(h->backend(QStringLiteral("authCtrl")));
         QVERIFY(auth->registerUser(QStringLiteral("omar"), QStringLiteral("نخيل"), QStringLiteral("user")));
-        auth->logout();
+        QVERIFY(signOut());
         QVERIFY(signInAs(QStringLiteral("omar"), QStringLiteral("نخيل")));
         QVERIFY(h->showPage(10));
         QTRY_VERIFY(!h->find(QStringLiteral("addUserButton"))->isVisible());
@@ -206,8 +235,7 @@ private slots:
         QVERIFY(settled(QStringLiteral("passwordResetDialog"), false));
 
         // Back at the login page the default-password hint is gone.
-        auth->logout();
-        QTRY_VERIFY(h->find(QStringLiteral("loginButton")));
+        QVERIFY(signOut());
         QQuickItem* hint = h->find(QStringLiteral("loginHint"));
         QVERIFY(hint && !hint->isVisible());
         QVERIFY(signInAs(QStringLiteral("sara"), QStringLiteral("سوسن")));
@@ -218,12 +246,13 @@ private slots:
         start();
         QVERIFY(h->showPage(11));
         QObject* settings = h->backend(QStringLiteral("settingsManager"));
-        QVERIFY(h->click(need(QStringLiteral("themeCard_light"))));
+        QQuickItem* lightCard = reveal(need(QStringLiteral("themeCard_light")));
+        QVERIFY(h->click(lightCard));
         QCOMPARE(settings->property("themeMode").toString(), QStringLiteral("light"));
         QCOMPARE(h->database().value(QStringLiteral("SELECT value FROM settings WHERE key='theme_mode'")).toString(),
                  QStringLiteral("light"));
 
-        QQuickItem* usd = need(QStringLiteral("rateRow_USD"));
+        QQuickItem* usd = reveal(need(QStringLiteral("rateRow_USD")));
         QVERIFY(usd);
         QVERIFY(!h->find(QStringLiteral("rateRow_ILS")) || !h->find(QStringLiteral("rateRow_ILS"))->isVisible());
         // A rate that is not a number is stopped under the field.
@@ -235,12 +264,12 @@ private slots:
         QCOMPARE(h->database().value(QStringLiteral("SELECT rate FROM exchange_rates WHERE from_currency_id=2 AND to_currency_id=1")).toDouble(),
                  3.65);
 
-        QVERIFY(h->typeInto(need(QStringLiteral("companyNameField")), QStringLiteral("شركة البيت الآمن")));
-        QVERIFY(h->typeInto(need(QStringLiteral("companyPhoneField")), QStringLiteral("059-1234567")));
-        QVERIFY(h->click(need(QStringLiteral("saveCompanyButton"))));
+        QVERIFY(h->typeInto(reveal(need(QStringLiteral("companyNameField"))), QStringLiteral("شركة البيت الآمن")));
+        QVERIFY(h->typeInto(reveal(need(QStringLiteral("companyPhoneField"))), QStringLiteral("059-1234567")));
+        QVERIFY(h->click(reveal(need(QStringLiteral("saveCompanyButton")))));
         ShotSaver::saveShot(h->window(), QStringLiteral("settings-page"));
         QCOMPARE(settings->property("companyName").toString(), QStringLiteral("شركة البيت الآمن"));
-        QCOMPARE(need(QStringLiteral("companyMessage"))->property("text").toString(),
+        QCOMPARE(reveal(need(QStringLiteral("companyMessage")))->property("text").toString(),
                  QStringLiteral("تم حفظ بيانات الشركة"));
     }
 
@@ -248,13 +277,13 @@ private slots:
     {
         start();
         QVERIFY(h->showPage(11));
-        QVERIFY(h->click(need(QStringLiteral("exportCsvButton"))));
-        QTRY_VERIFY(need(QStringLiteral("exportMessage"))->property("text").toString().startsWith(
+        QVERIFY(h->click(reveal(need(QStringLiteral("exportCsvButton")))));
+        QTRY_VERIFY(reveal(need(QStringLiteral("exportMessage")))->property("text").toString().startsWith(
             QStringLiteral("تم التصدير بنجاح")));
         QVERIFY(!QDir(desktop.exports).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
 
-        QVERIFY(h->click(need(QStringLiteral("backupNowButton"))));
-        QTRY_VERIFY(need(QStringLiteral("backupMessage"))->property("text").toString().startsWith(
+        QVERIFY(h->click(reveal(need(QStringLiteral("backupNowButton")))));
+        QTRY_VERIFY(reveal(need(QStringLiteral("backupMessage")))->property("text").toString().startsWith(
             QStringLiteral("✅")));
         QObject* backup = h->backend(QStringLiteral("backupManager"));
         QStringList copies;
@@ -266,17 +295,17 @@ private slots:
         h->database().db()->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"),
                                        {QStringLiteral("بعد النسخة")});
         desktop.fileAnswer = copies.first();
-        QVERIFY(h->click(need(QStringLiteral("restoreButton"))));
+        QVERIFY(h->click(reveal(need(QStringLiteral("restoreButton")))));
         QVERIFY(settled(QStringLiteral("confirmDialog"), true));
         ShotSaver::saveShot(h->window(), QStringLiteral("restore-confirm"));
         QVERIFY(h->click(h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
         QVERIFY(settled(QStringLiteral("confirmDialog"), false));
         QVERIFY(backup->property("restartRequired").toBool());
-        QVERIFY(need(QStringLiteral("restoreMessage")));
-        QVERIFY(!need(QStringLiteral("backupNowButton"))->isEnabled());
+        QVERIFY(reveal(need(QStringLiteral("restoreMessage"))));
+        QVERIFY(!reveal(need(QStringLiteral("backupNowButton")))->isEnabled());
         QCOMPARE(desktop.restarts, 0);
         ShotSaver::saveShot(h->window(), QStringLiteral("settings-restored"));
-        QVERIFY(h->click(need(QStringLiteral("restartNowButton"))));
+        QVERIFY(h->click(reveal(need(QStringLiteral("restartNowButton")))));
         QCOMPARE(desktop.restarts, 1);
         QCOMPARE(h->database().value(QStringLiteral("SELECT COUNT(*) FROM tenants WHERE full_name=?"),
                                      {QStringLiteral("بعد النسخة")}).toInt(), 0);
@@ -286,10 +315,10 @@ private slots:
     {
         start();
         QVERIFY(h->showPage(11));
-        const QString before = need(QStringLiteral("backupPathLine"))->property("text").toString();
-        QVERIFY(h->click(need(QStringLiteral("changeBackupPathButton"))));
-        QVERIFY(h->click(need(QStringLiteral("restoreButton"))));
-        QCOMPARE(need(QStringLiteral("backupPathLine"))->property("text").toString(), before);
+        const QString before = reveal(need(QStringLiteral("backupPathLine")))->property("text").toString();
+        QVERIFY(h->click(reveal(need(QStringLiteral("changeBackupPathButton")))));
+        QVERIFY(h->click(reveal(need(QStringLiteral("restoreButton")))));
+        QCOMPARE(reveal(need(QStringLiteral("backupPathLine")))->property("text").toString(), before);
         QCOMPARE(findDialog(QStringLiteral("confirmDialog"))->property("visible").toBool(), false);
         QVERIFY(!h->find(QStringLiteral("backupMessage"))->isVisible());
     }

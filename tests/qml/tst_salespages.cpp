@@ -265,7 +265,7 @@ private slots:
         QMetaObject::invokeMethod(findDialog(QStringLiteral("buyerStatementDialog")), "close");
         QVERIFY(settled(QStringLiteral("buyerStatementDialog"), false));
         const int unitId = addUnit(QStringLiteral("C-3"), 0);
-        h->database().db()->execInsert(QStringLiteral("INSERT INTO installments (buyer_id,unit_id,installment_amount,paid_amount,due_date,currency_id) VALUES (?,?,?,?,?,?)"),
+        h->database().db()->execInsert(QStringLiteral("INSERT INTO installments (buyer_id,unit_id,total_price,down_payment,installment_amount,paid_amount,due_date,currency_id) VALUES (?,?,0,0,?,?,?,?)"),
                                        {buyerId, unitId, 1000.0, 400.0, QDate::currentDate().toString(Qt::ISODate), 2});
         QVERIFY(h->click(h->find(QStringLiteral("buyerStatementButton"), need(QStringLiteral("buyerRow_هدى")))));
         QVERIFY(settled(QStringLiteral("buyerStatementDialog"), true));
