@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "components"
+import "components/Input.js" as Input
 
 // The properties: a searchable grid of cards with their occupancy and monthly
 // revenue, each leading to its units.
@@ -161,24 +162,27 @@ Item {
                                     { value: String(cell.prop.sold_units || 0), caption: "مباعة", gold: true },
                                     { value: page.occupancy(cell.prop), caption: "إشغال", gold: false }
                                 ]
-                                delegate: Column {
+                                delegate: ColumnLayout {
+                                    id: figure
                                     required property var modelData
                                     Layout.fillWidth: true
+                                    Layout.preferredWidth: 1
+                                    spacing: 0
                                     Text {
-                                        objectName: "propertyFigure_" + parent.modelData.caption
-                                        width: parent.width
+                                        objectName: "propertyFigure_" + figure.modelData.caption
+                                        Layout.fillWidth: true
                                         horizontalAlignment: Text.AlignHCenter
-                                        text: parent.modelData.value
+                                        text: figure.modelData.value
                                         textFormat: Text.PlainText
                                         font.pixelSize: 18
                                         font.bold: true
                                         font.family: "Segoe UI, Arial"
-                                        color: parent.modelData.gold ? Theme.accentGold : Theme.textPrimary
+                                        color: figure.modelData.gold ? Theme.accentGold : Theme.textPrimary
                                     }
                                     Text {
-                                        width: parent.width
+                                        Layout.fillWidth: true
                                         horizontalAlignment: Text.AlignHCenter
-                                        text: parent.modelData.caption
+                                        text: figure.modelData.caption
                                         font.pixelSize: 11
                                         font.family: "Segoe UI, Arial"
                                         color: Theme.textMuted
@@ -193,10 +197,11 @@ Item {
                             Layout.fillWidth: true
                             layoutDirection: Qt.RightToLeft
                             spacing: 8
-                            Column {
+                            ColumnLayout {
                                 Layout.fillWidth: true
+                                spacing: 0
                                 Text {
-                                    width: parent.width
+                                    Layout.fillWidth: true
                                     horizontalAlignment: Text.AlignRight
                                     text: "الإيرادات الشهرية"
                                     font.pixelSize: 11
@@ -205,7 +210,7 @@ Item {
                                 }
                                 Text {
                                     objectName: "propertyRevenue"
-                                    width: parent.width
+                                    Layout.fillWidth: true
                                     horizontalAlignment: Text.AlignRight
                                     text: Money.format(cell.prop.monthly_revenue, 0)
                                     textFormat: Text.PlainText

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "components"
+import "components/Input.js" as Input
 
 // The tenants: a searchable table with each tenant's contracts and
 // statement, and the import of tenants pasted from a spreadsheet.
@@ -13,7 +14,21 @@ Item {
 
     function reload() {
         var text = search.text.trim()
-        tenants = text !== "" ? tenantModel.search(text) : tenantModel.getAll()
+        if (text === "") {
+            tenants = tenantModel.getAll()
+            return
+        }
+        // Search rows come without the active-contract count the full list
+        // carries; it is added here so the column stays true while searching.
+        var rows = tenantModel.search(text)
+        var counts = {}
+        var active = database.execQuery("SELECT tenant_id, COUNT(*) as c FROM contracts "
+                                        + "WHERE status='active' GROUP BY tenant_id", [])
+        for (var i = 0; i < active.length; ++i)
+            counts[active[i].tenant_id] = active[i].c
+        for (var j = 0; j < rows.length; ++j)
+            rows[j].active_contracts = counts[rows[j].id] !== undefined ? counts[rows[j].id] : 0
+        tenants = rows
     }
 
     Component.onCompleted: reload()

@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "إنشاء عقد جديد": a rental contract for one tenant on a free unit. The

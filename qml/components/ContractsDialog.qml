@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "عقود المستأجر - …": one tenant's contracts, newest first, read afresh on

@@ -48,4 +48,9 @@ QtObject {
         target: currencyModel
         function onDataChanged() { money.currencies = currencyModel.getAll() }
     }
+    // The primary currency is chosen in the settings.
+    property Connections settingsWatcher: Connections {
+        target: settingsManager
+        function onSettingsChanged() { money.currencies = currencyModel.getAll() }
+    }
 }

@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "إضافة عقار جديد": name, kind, city and address of a new property.

@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "إضافة وحدة جديدة": a unit of the property the units dialog shows. The

@@ -1,4 +1,5 @@
 import QtQuick
+import "Input.js" as Input
 import QtQuick.Layouts
 
 // "إدارة الوحدات - …": the units of one property, read afresh every time the

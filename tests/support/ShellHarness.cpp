@@ -6,6 +6,7 @@
 #include <QQmlContext>
 #include <QStyleHints>
 #include <QQmlError>
+#include <QQmlExpression>
 #include <QTest>
 
 namespace {
@@ -88,6 +89,15 @@ QObject* ShellHarness::backend(const QString& contextProperty) const
     return m_engine->rootContext()->contextProperty(contextProperty).value<QObject*>();
 }
 
+QVariant ShellHarness::evaluate(const QString& script)
+{
+    QQmlExpression expression(m_engine->rootContext(), nullptr, script);
+    const QVariant result = expression.evaluate();
+    if (expression.hasError())
+        problems() << script + QStringLiteral(": ") + expression.error().toString();
+    return result;
+}
+
 QQuickItem* ShellHarness::search(QQuickItem* from, const QString& name)
 {
     if (from->objectName() == name)
@@ -123,6 +133,32 @@ QList<QQuickItem*> ShellHarness::findAll(const QString& name, QQuickItem* within
     QQuickItem* root = within ? within : m_window->contentItem()->parentItem();
     searchAll(root ? root : m_window->contentItem(), name, found);
     return found;
+}
+
+QObject* ShellHarness::object(const QString& name) const
+{
+    // Several pages have their own dialog of a kind (a confirmation, say):
+    // the one on screen is the one meant.
+    const QList<QObject*> all = m_window->findChildren<QObject*>(name);
+    for (QObject* candidate : all) {
+        if (candidate->property("visible").toBool())
+            return candidate;
+    }
+    return all.isEmpty() ? nullptr : all.constFirst();
+}
+
+bool ShellHarness::waitOpened(const QString& dialog)
+{
+    return QTest::qWaitFor([&] {
+        QObject* popup = object(dialog);
+        return popup && popup->property("opened").toBool();
+    });
+}
+
+bool ShellHarness::waitClosed(const QString& dialog)
+{
+    QObject* popup = object(dialog);
+    return popup && QTest::qWaitFor([&] { return !popup->property("visible").toBool(); });
 }
 
 bool ShellHarness::showPage(int index)
@@ -180,11 +216,16 @@ bool ShellHarness::choose(QQuickItem* combo, int index)
     // A second click soon after the one that opened the list would count as
     // a double click, which the entry does not take as a choice.
     QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
-    QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, index),
-                              Q_ARG(int, 4 /* ListView.Contain */));
+    // The list grows to its content once laid out; until then it may hold
+    // only its first entries.
     QQuickItem* option = nullptr;
-    QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, option),
-                              Q_ARG(int, index));
+    QTest::qWaitFor([&] {
+        QMetaObject::invokeMethod(list, "positionViewAtIndex", Q_ARG(int, index),
+                                  Q_ARG(int, 4 /* ListView.Contain */));
+        QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem*, option),
+                                  Q_ARG(int, index));
+        return option != nullptr;
+    });
     if (!click(option))
         return false;
     return QTest::qWaitFor([&] { return !popup->property("visible").toBool(); }) &&

@@ -38,11 +38,20 @@ public:
     TestDatabase& database() { return *m_db; }
     QQuickWindow* window() const { return m_window; }
     QObject* backend(const QString& contextProperty) const;
+    // Evaluates a script in the root context, where the back-end objects are
+    // published; a script error is recorded in problems().
+    QVariant evaluate(const QString& script);
 
     // The named item in the window or its popups (nullptr when there is none);
     // `within` narrows the search to one subtree.
     QQuickItem* find(const QString& name, QQuickItem* within = nullptr) const;
     QList<QQuickItem*> findAll(const QString& name, QQuickItem* within = nullptr) const;
+    // A named non-visual object such as a dialog (Popup), the visible one
+    // when several share the name, or nullptr.
+    QObject* object(const QString& name) const;
+    // Waits until the named dialog has finished opening (or closing).
+    bool waitOpened(const QString& dialog);
+    bool waitClosed(const QString& dialog);
 
     // Shows page `index` through its side-bar entry.
     bool showPage(int index);
