@@ -63,6 +63,17 @@ QString esc(const QVariant& value)
     return value.toString().toHtmlEscaped();
 }
 
+// One table row whose first cell stands on the right. The rich-text layout
+// places table cells left to right whatever the direction, so the cells are
+// written last first.
+QString rowFromRight(const QStringList& cells)
+{
+    QString row = QStringLiteral("<tr>");
+    for (auto it = cells.crbegin(); it != cells.crend(); ++it)
+        row += *it;
+    return row + QStringLiteral("</tr>");
+}
+
 QString printedBy(const QString& company)
 {
     return QStringLiteral("طبع بواسطة نظام ساكانوفا - شركة ") + esc(company);
@@ -136,15 +147,16 @@ QString PrintController::reportHtml(const QString& title, const QVariantList& da
             QStringLiteral("</p></header>");
 
     if (!summary.isEmpty()) {
-        html +=
-            QStringLiteral("<div class='summary-box'><table style='border:none; margin:0;'><tr>");
+        QStringList cells;
         for (auto it = summary.cbegin(); it != summary.cend(); ++it) {
-            html += QStringLiteral("<td style='border:none; text-align:right;'><b>") +
-                    esc(it.key()) +
-                    QStringLiteral(":</b> <span style='color:#C5A059; font-weight:bold;'>") +
-                    esc(it.value()) + QStringLiteral("</span></td>");
+            cells << QStringLiteral("<td style='border:none; text-align:right;'><b>") +
+                         esc(it.key()) +
+                         QStringLiteral(":</b> <span style='color:#C5A059; font-weight:bold;'>") +
+                         esc(it.value()) + QStringLiteral("</span></td>");
         }
-        html += QStringLiteral("</tr></table></div>");
+        html += QStringLiteral("<div class='summary-box'><table width='100%' style='border:none; "
+                               "margin:0;'>") +
+                rowFromRight(cells) + QStringLiteral("</table></div>");
     }
 
     if (!data.isEmpty()) {
@@ -155,25 +167,27 @@ QString PrintController::reportHtml(const QString& title, const QVariantList& da
             if (!hiddenColumns().contains(it.key()))
                 columns << it.key();
         }
-        html += QStringLiteral("<table><thead><tr>");
+        QStringList headings;
         for (const QString& column : std::as_const(columns))
-            html += QStringLiteral("<th>") + esc(label(column)) + QStringLiteral("</th>");
-        html += QStringLiteral("</tr></thead><tbody>");
+            headings << QStringLiteral("<th>") + esc(label(column)) + QStringLiteral("</th>");
+        html += QStringLiteral("<table width='100%'><thead>") + rowFromRight(headings) +
+                QStringLiteral("</thead><tbody>");
         for (const QVariant& item : data) {
             const QVariantMap row = item.toMap();
-            html += QStringLiteral("<tr>");
+            QStringList cells;
             for (const QString& column : std::as_const(columns)) {
                 QString cell = row.value(column).toString();
                 if (column == QLatin1String("status"))
                     cell = label(cell);
-                html += QStringLiteral("<td>") + esc(cell) + QStringLiteral("</td>");
+                cells << QStringLiteral("<td>") + esc(cell) + QStringLiteral("</td>");
             }
-            html += QStringLiteral("</tr>");
+            html += rowFromRight(cells);
         }
         html += QStringLiteral("</tbody></table>");
     }
 
-    html += QStringLiteral("<footer>") + printedBy(company) + QStringLiteral("</footer>");
+    // A paragraph inside, so the layout centres it as the footer's style asks.
+    html += QStringLiteral("<footer><p>") + printedBy(company) + QStringLiteral("</p></footer>");
     html += QStringLiteral("</body></html>");
     return html;
 }
@@ -187,49 +201,62 @@ QString PrintController::statementHtml(const QString& entityName, const QString&
     const QString phone = m_settings ? m_settings->companyPhone() : QString();
 
     QString html = QLatin1String(statementHead);
-    html += QStringLiteral("<table class='header-table'><tr><td style='text-align:right;'><h1>") +
-            esc(company) + QStringLiteral("</h1><p>") + esc(address) + QStringLiteral("<br>") +
-            esc(phone) +
-            QStringLiteral("</p></td><td style='text-align:left; vertical-align:top;'><h2 "
-                           "style='margin:0;'>كشف حساب ") +
-            esc(entityType) + QStringLiteral("</h2><p>تاريخ: ") +
-            QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
-            QStringLiteral("</p></td></tr></table>");
+    html += QStringLiteral("<table class='header-table' width='100%'>") +
+            rowFromRight({QStringLiteral("<td style='text-align:right;'><h1>") + esc(company) +
+                              QStringLiteral("</h1><p>") + esc(address) + QStringLiteral("<br>") +
+                              esc(phone) + QStringLiteral("</p></td>"),
+                          QStringLiteral("<td style='text-align:left; vertical-align:top;'><h2 "
+                                         "style='margin:0;'>كشف حساب ") +
+                              esc(entityType) + QStringLiteral("</h2><p>تاريخ: ") +
+                              QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
+                              QStringLiteral("</p></td>")}) +
+            QStringLiteral("</table>");
     html += QStringLiteral("<div class='info-box'>اسم الحساب: <b>") + esc(entityName) +
             QStringLiteral("</b></div>");
 
-    html += QStringLiteral("<table width='100%' cellspacing='10'><tr>");
+    QStringList totalCells;
     for (auto it = totals.cbegin(); it != totals.cend(); ++it) {
-        html += QStringLiteral("<td style='background:#fdfaf3; border:1px solid #C5A059; "
-                               "padding:15px; text-align:center; border-radius:10px;'><div "
-                               "style='font-size:10pt; color:#64748b;'>") +
-                esc(it.key()) +
-                QStringLiteral("</div><div style='font-size:16pt; font-weight:bold; "
-                               "color:#1e293b;'>") +
-                esc(it.value()) + QStringLiteral("</div></td>");
+        totalCells << QStringLiteral("<td style='background:#fdfaf3; border:1px solid #C5A059; "
+                                     "padding:15px; text-align:center; border-radius:10px;'><div "
+                                     "style='font-size:10pt; color:#64748b;'>") +
+                          esc(it.key()) +
+                          QStringLiteral("</div><div style='font-size:16pt; font-weight:bold; "
+                                         "color:#1e293b;'>") +
+                          esc(it.value()) + QStringLiteral("</div></td>");
     }
-    html += QStringLiteral("</tr></table>");
+    html += QStringLiteral("<table width='100%' cellspacing='10'>") + rowFromRight(totalCells) +
+            QStringLiteral("</table>");
 
-    html += QStringLiteral("<table class='data'><thead><tr><th>التاريخ</th><th>البيان / "
-                           "الوصف</th><th>رقم المرجع</th><th>المدفوع</th><th>المتبقي</th></tr>"
-                           "</thead><tbody>");
+    html +=
+        QStringLiteral("<table class='data' width='100%'><thead>") +
+        rowFromRight({QStringLiteral("<th>التاريخ</th>"), QStringLiteral("<th>البيان / الوصف</th>"),
+                      QStringLiteral("<th>رقم المرجع</th>"), QStringLiteral("<th>المدفوع</th>"),
+                      QStringLiteral("<th>المتبقي</th>")}) +
+        QStringLiteral("</thead><tbody>");
     for (const QVariant& item : transactions) {
         const QVariantMap row = item.toMap();
-        html += QStringLiteral("<tr><td>") + esc(row.value(QStringLiteral("date"))) +
-                QStringLiteral("</td><td style='text-align:right;'>") +
-                esc(row.value(QStringLiteral("description"))) + QStringLiteral("</td><td>") +
-                esc(row.value(QStringLiteral("reference"))) +
-                QStringLiteral("</td><td style='color:#22c55e; font-weight:bold;'>") +
-                esc(row.value(QStringLiteral("amount"))) + QStringLiteral("</td><td>") +
-                esc(row.value(QStringLiteral("balance"))) + QStringLiteral("</td></tr>");
+        html += rowFromRight(
+            {QStringLiteral("<td>") + esc(row.value(QStringLiteral("date"))) +
+                 QStringLiteral("</td>"),
+             QStringLiteral("<td style='text-align:right;'>") +
+                 esc(row.value(QStringLiteral("description"))) + QStringLiteral("</td>"),
+             QStringLiteral("<td>") + esc(row.value(QStringLiteral("reference"))) +
+                 QStringLiteral("</td>"),
+             QStringLiteral("<td style='color:#22c55e; font-weight:bold;'>") +
+                 esc(row.value(QStringLiteral("amount"))) + QStringLiteral("</td>"),
+             QStringLiteral("<td>") + esc(row.value(QStringLiteral("balance"))) +
+                 QStringLiteral("</td>")});
     }
     html += QStringLiteral("</tbody></table>");
 
-    html += QStringLiteral(
-        "<table class='footer-sig'><tr><td style='text-align:center;'>توقيع "
-        "المحاسب<br><br>_________________</td><td style='text-align:center;'>الختم "
-        "الرسمي<br><br><div style='width:100px; height:100px; border:2px dashed #cbd5e1; "
-        "margin:auto; border-radius:50%;'></div></td></tr></table>");
+    html += QStringLiteral("<table class='footer-sig' width='100%'>") +
+            rowFromRight({QStringLiteral("<td style='text-align:center;'>توقيع "
+                                         "المحاسب<br><br>_________________</td>"),
+                          QStringLiteral("<td style='text-align:center;'>الختم "
+                                         "الرسمي<br><br><div style='width:100px; height:100px; "
+                                         "border:2px dashed #cbd5e1; margin:auto; "
+                                         "border-radius:50%;'></div></td>")}) +
+            QStringLiteral("</table>");
     html += QStringLiteral("<p style='text-align:center; margin-top:30px; font-size:9pt; "
                            "color:#94a3b8;'>") +
             printedBy(company) + QStringLiteral("</p></body></html>");

@@ -17,7 +17,7 @@ class TstAdminPages : public QObject
     Q_OBJECT
 
     std::unique_ptr<ShellHarness> h;
-    FakeDesktop::Record desktop;
+    FakeDesktop* desktop = nullptr; // owned by the back end
     QTemporaryDir folders;
 
     QQuickItem* need(const QString& name, QQuickItem* within = nullptr)
@@ -93,13 +93,12 @@ class TstAdminPages : public QObject
     void start()
     {
         ShellHarness::problems().clear();
-        desktop = {};
-        desktop.documents = folders.path() + QStringLiteral("/documents");
-        desktop.exports = folders.path() + QStringLiteral("/exports");
-        QDir().mkpath(desktop.documents);
-        QDir().mkpath(desktop.exports);
         h = std::make_unique<ShellHarness>();
-        h->useDesktop(std::make_unique<FakeDesktop>(&desktop));
+        auto fake = std::make_unique<FakeDesktop>(folders.path());
+        QDir().mkpath(fake->documentsFolder());
+        QDir().mkpath(fake->exportFolder());
+        desktop = fake.get();
+        h->useDesktop(std::move(fake));
         QVERIFY(h->startSignedIn());
         if (ShotSaver::theme() == QLatin1String("light"))
             QMetaObject::invokeMethod(h->backend(QStringLiteral("settingsManager")), "setThemeMode",
@@ -280,7 +279,7 @@ private slots:
         QVERIFY(h->click(reveal(need(QStringLiteral("exportCsvButton")))));
         QTRY_VERIFY(reveal(need(QStringLiteral("exportMessage")))->property("text").toString().startsWith(
             QStringLiteral("تم التصدير بنجاح")));
-        QVERIFY(!QDir(desktop.exports).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+        QVERIFY(!QDir(desktop->exportFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
 
         QVERIFY(h->click(reveal(need(QStringLiteral("backupNowButton")))));
         QTRY_VERIFY(reveal(need(QStringLiteral("backupMessage")))->property("text").toString().startsWith(
@@ -294,7 +293,7 @@ private slots:
         // and the program restarted; until then nothing is written.
         h->database().db()->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"),
                                        {QStringLiteral("بعد النسخة")});
-        desktop.fileAnswer = copies.first();
+        desktop->fileAnswer = copies.first();
         QVERIFY(h->click(reveal(need(QStringLiteral("restoreButton")))));
         QVERIFY(settled(QStringLiteral("confirmDialog"), true));
         ShotSaver::saveShot(h->window(), QStringLiteral("restore-confirm"));
@@ -303,10 +302,10 @@ private slots:
         QVERIFY(backup->property("restartRequired").toBool());
         QVERIFY(reveal(need(QStringLiteral("restoreMessage"))));
         QVERIFY(!reveal(need(QStringLiteral("backupNowButton")))->isEnabled());
-        QCOMPARE(desktop.restarts, 0);
+        QCOMPARE(desktop->restarts, 0);
         ShotSaver::saveShot(h->window(), QStringLiteral("settings-restored"));
         QVERIFY(h->click(reveal(need(QStringLiteral("restartNowButton")))));
-        QCOMPARE(desktop.restarts, 1);
+        QCOMPARE(desktop->restarts, 1);
         QCOMPARE(h->database().value(QStringLiteral("SELECT COUNT(*) FROM tenants WHERE full_name=?"),
                                      {QStringLiteral("بعد النسخة")}).toInt(), 0);
     }

@@ -15,7 +15,7 @@ class TstTenantDialogs : public QObject
     Q_OBJECT
 
     std::unique_ptr<ShellHarness> h;
-    FakeDesktop::Record desktop;
+    FakeDesktop* desktop = nullptr; // owned by the back end
     QTemporaryDir folders;
 
     QQuickItem* need(const QString& name, QQuickItem* within = nullptr)
@@ -72,11 +72,12 @@ private slots:
     void init()
     {
         ShellHarness::problems().clear();
-        desktop = {};
-        desktop.documents = folders.path() + QStringLiteral("/documents");
-        QDir().mkpath(desktop.documents);
         h = std::make_unique<ShellHarness>();
-        h->useDesktop(std::make_unique<FakeDesktop>(&desktop));
+        auto fake = std::make_unique<FakeDesktop>(folders.path());
+        QDir().mkpath(fake->documentsFolder());
+        QDir().mkpath(fake->exportFolder());
+        desktop = fake.get();
+        h->useDesktop(std::move(fake));
         QVERIFY(h->startSignedIn());
         if (ShotSaver::theme() == QLatin1String("light"))
             QMetaObject::invokeMethod(h->backend(QStringLiteral("settingsManager")), "setThemeMode",
@@ -115,9 +116,9 @@ private slots:
 
         ShotSaver::saveShot(h->window(), QStringLiteral("tenant-statement-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("tenantStatementPrint"), d)));
-        QTRY_COMPARE(desktop.opened.size(), 1);
-        QVERIFY(desktop.opened.first().startsWith(desktop.documents));
-        QVERIFY(need(QStringLiteral("tenantStatementMessage"), d)->property("text").toString().contains(desktop.documents));
+        QTRY_COMPARE(desktop->opened.size(), 1);
+        QVERIFY(desktop->opened.first().startsWith(desktop->documentsFolder()));
+        QVERIFY(need(QStringLiteral("tenantStatementMessage"), d)->property("text").toString().contains(desktop->documentsFolder()));
         QMetaObject::invokeMethod(findDialog(QStringLiteral("statementDialog")), "close");
         QVERIFY(settled(QStringLiteral("statementDialog"), false));
     }
