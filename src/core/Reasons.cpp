@@ -16,9 +16,10 @@ namespace Reasons {
 QString database(const QString& driverText)
 {
     const QString text = driverText.toLower();
-    if (text.contains(QLatin1String("locked")) || text.contains(QLatin1String("busy")))
+    // SQLite's own wordings; column names such as full_name must not match.
+    if (text.contains(QLatin1String("is locked")) || text.contains(QLatin1String("is busy")))
         return databaseLocked();
-    if (text.contains(QLatin1String("full")))
+    if (text.contains(QLatin1String("disk is full")))
         return diskFull();
     // SQLite names a broken UNIQUE rule so; the pages know it as a number in use.
     if (text.contains(QLatin1String("unique constraint")))

@@ -28,7 +28,8 @@ public:
                                                const QString& to = QString());
     // Each line is a map with account_id, debit, credit and description. The
     // entry, its lines and the balance changes are written together or not at
-    // all; -1 when the entry is unbalanced (by more than 0.01) or any write fails.
+    // all; -1 when the entry has fewer than two lines, a negative or absurd
+    // amount, is unbalanced (by more than 0.01) or any write fails.
     // `reference` is the free text a person typed for the entry (a voucher
     // number, say); it is stored with the entry.
     Q_INVOKABLE int createJournalEntry(const QString& date, const QString& desc,

@@ -18,8 +18,9 @@ public:
     explicit ChequeModel(Database* db, QObject* parent = nullptr);
 
     Q_INVOKABLE QVariantList getAll();
-    // New cheque id, or -1 for a blank number, an amount of 0 or less, or a
-    // failed insert.
+    // New cheque id, or -1 for a blank number, an amount or rate that is not
+    // positive, a type other than "received"/"issued", a due date that is not
+    // a real "yyyy-MM-dd", or a failed insert.
     Q_INVOKABLE int add(const QString& num, const QString& type, double amount, const QString& bank,
                         const QString& dueDate, const QString& payerPayee, int currId,
                         double exchangeRate, int buyerId = 0, int tenantId = 0);

@@ -22,7 +22,7 @@ public:
 
     Q_INVOKABLE QVariantList getAll();
     // 1 when the sale was recorded; -1 when it was refused or failed, in which
-    // case nothing has been written.
+    // case nothing has been written. At most 600 instalments.
     Q_INVOKABLE int sellUnit(int buyerId, int unitId, double totalPrice, double downPayment,
                              int numInstallments, const QString& startDate, int currId,
                              const QString& startCheque = QString(),

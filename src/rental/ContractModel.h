@@ -21,8 +21,9 @@ public:
     Q_INVOKABLE QVariantList getAll();
     Q_INVOKABLE QVariantMap getById(int id);
     // -1 with nothing written for a sold or missing unit, dates that are not
-    // "yyyy-MM-dd", an end before the start, or a period that overlaps another
-    // active contract on the unit.
+    // "yyyy-MM-dd", an end before the start, a rent that is not positive, a
+    // negative deposit, or a period that overlaps another active contract on
+    // the unit.
     Q_INVOKABLE int add(int unitId, int tenantId, const QString& start, const QString& end,
                         double rent, const QString& freq, double deposit, int currId);
     // False for a missing or already terminated contract.

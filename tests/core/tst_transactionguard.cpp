@@ -2,6 +2,8 @@
 
 #include "core/TransactionGuard.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 class TestTransactionGuard : public QObject
@@ -68,6 +70,29 @@ private slots:
         // A new transaction can start afterwards.
         TransactionGuard again(db());
         QVERIFY(again.isActive());
+    }
+
+    // The outermost guard holds the write lock from its start, so what a
+    // write checks inside it cannot be changed by another connection first.
+    void outerGuardHoldsTheWriteLock()
+    {
+        const QString name = QStringLiteral("second_writer");
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            other.setDatabaseName(m_fixture->filePath());
+            other.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));
+            QVERIFY(other.open());
+            QSqlQuery query(other);
+            {
+                TransactionGuard tx(db());
+                QVERIFY(tx.isActive());
+                QVERIFY(!query.exec(QStringLiteral("BEGIN IMMEDIATE")));
+            }
+            QVERIFY(query.exec(QStringLiteral("BEGIN IMMEDIATE")));
+            QVERIFY(query.exec(QStringLiteral("ROLLBACK")));
+            other.close();
+        }
+        QSqlDatabase::removeDatabase(name);
     }
 
 private:

@@ -1,0 +1,45 @@
+#include "core/Reasons.h"
+
+#include <QTest>
+
+// The driver's error text picks the sentence a page shows after a failed write.
+class TestReasons : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void databaseFailures_data()
+    {
+        QTest::addColumn<QString>("driverText");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("locked") << "database is locked Unable to fetch row"
+                                << Reasons::databaseLocked();
+        QTest::newRow("disk full")
+            << "database or disk is full Unable to fetch row" << Reasons::diskFull();
+        // A column named full_name is not a full disk.
+        QTest::newRow("missing name")
+            << "NOT NULL constraint failed: tenants.full_name" << Reasons::database();
+        QTest::newRow("duplicate")
+            << "UNIQUE constraint failed: units.property_id" << Reasons::duplicateNumber();
+        QTest::newRow("unknown row named")
+            << "FOREIGN KEY constraint failed" << Reasons::missingReference();
+        QTest::newRow("no text") << "" << Reasons::database();
+    }
+    void databaseFailures()
+    {
+        QFETCH(QString, driverText);
+        QFETCH(QString, expected);
+        QCOMPARE(Reasons::database(driverText), expected);
+        QVERIFY(expected.endsWith(QStringLiteral("لم يتم حفظ أي تغيير")));
+    }
+
+    void removalOfARecordStillInUse()
+    {
+        QCOMPARE(Reasons::removal(QStringLiteral("FOREIGN KEY constraint failed")),
+                 Reasons::stillReferenced());
+        QCOMPARE(Reasons::removal(QStringLiteral("database is locked")), Reasons::databaseLocked());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestReasons)
+#include "tst_reasons.moc"
