@@ -72,16 +72,6 @@ bool Database::applyPragmas()
             return false;
         }
     }
-    // The journal mode is the one setting that reports what it became
-    // rather than failing: a file that cannot take a write-ahead log stays in
-    // its old mode, which this program does not expect.
-    pragma.exec(QStringLiteral("PRAGMA journal_mode"));
-    if (!pragma.next() || pragma.value(0).toString() != QLatin1String("wal")) {
-        m_initError =
-            QSqlError(QStringLiteral("journal mode"),
-                      QStringLiteral("write-ahead log not available"), QSqlError::ConnectionError);
-        return false;
-    }
     return true;
 }
 

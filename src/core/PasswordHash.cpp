@@ -53,12 +53,13 @@ bool PasswordHash::needsRehash(const QString& storedHash)
 
 const QString& PasswordHash::dummyHash()
 {
-    static const QString dummy = [] {
-        if (!sodiumReady())
-            return QString();
+    // Made again on a later call if hashing failed (no memory for it), so one
+    // failure does not leave unknown names answered at once for the whole run.
+    static QString dummy;
+    if (dummy.isEmpty() && sodiumReady()) {
         QByteArray secret(32, '\0');
         randombytes_buf(secret.data(), static_cast<size_t>(secret.size()));
-        return hash(QString::fromLatin1(secret.toHex()));
-    }();
+        dummy = hash(QString::fromLatin1(secret.toHex()));
+    }
     return dummy;
 }
