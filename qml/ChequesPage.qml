@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "components"
+import "components/Input.js" as Input
 import "components/Totals.js" as Totals
 
 // Received and issued cheques: status boxes, tabs by kind, and cashing or

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "components"
+import "components/Input.js" as Input
 
 // Appearance, currencies and rates, the company profile printed on
 // documents, CSV export, and backup and restore.

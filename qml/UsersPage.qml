@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "components"
+import "components/Input.js" as Input
 
 // User accounts. Every signed-in user may change their own password; an
 // administrator also adds and removes accounts and resets others' passwords.

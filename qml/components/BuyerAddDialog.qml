@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "إضافة مشتري جديد": a new buyer's name, identity number and contacts.
 MDialog {

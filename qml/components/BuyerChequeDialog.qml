@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "تسجيل شيك من: …": a cheque received from the buyer, in the currency chosen.
 MDialog {

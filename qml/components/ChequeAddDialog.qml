@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "تسجيل شيك جديد": a cheque received or issued, in its own currency.
 MDialog {

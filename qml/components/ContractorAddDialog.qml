@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "إضافة مقاول / مورد": a contractor or supplier and the trade they work in.
 MDialog {

@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "استيراد بيانات من إكسل (لصق مباشر)": rows pasted from a spreadsheet (tab
 // separated) or typed with commas. A preview of the first lines shows what

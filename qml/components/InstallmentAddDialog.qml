@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "إضافة قسط": one instalment added by hand to the buyer's schedule.
 MDialog {

@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "تحصيل قسط": collects money against one instalment. The amount starts at
 // what is still owed and may be lowered for a partial collection.

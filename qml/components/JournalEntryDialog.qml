@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "إضافة قيد يومية": a manual two-line entry, one account debited and one
 // credited by the same amount. It says why it will not save.

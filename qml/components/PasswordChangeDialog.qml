@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "تغيير كلمة المرور": the signed-in user's own password, after the current one.
 MDialog {

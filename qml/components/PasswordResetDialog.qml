@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "تعيين كلمة مرور": an administrator sets a new password for another user.
 MDialog {

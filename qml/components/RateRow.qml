@@ -1,6 +1,6 @@
 import QtQuick
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // One currency's exchange rate towards the primary currency, editable.
 RowLayout {

@@ -1,7 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import "."
+import "Input.js" as Input
 
 // "إتمام عملية بيع وحدة عقارية": sells an available unit to the buyer, for
 // cash or by monthly instalments backed by numbered cheques.
