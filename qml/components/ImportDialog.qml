@@ -129,7 +129,11 @@ MDialog {
                     wrapMode: TextEdit.NoWrap
                     selectByMouse: true
                     background: null
-                    onTextChanged: previewTimer.restart()
+                    onTextChanged: {
+                        if (text.trim() !== "")
+                            dialog.errorText = ""
+                        previewTimer.restart()
+                    }
                 }
             }
         }

@@ -34,7 +34,7 @@ MDialog {
     objectName: "salesDialog"
     title: "إتمام عملية بيع وحدة عقارية"
     width: 500
-    height: 600
+    height: 640
 
     function show(id, name) {
         buyerId = id
@@ -154,6 +154,7 @@ MDialog {
                     model: dialog.availableUnits
                     displayFunction: function(u) { return u.property_name + " - وحدة " + u.unit_number }
                     onActivated: {
+                        unitBox.errorText = ""
                         priceField.text = Number(dialog.unit.sale_price) > 0 ? String(dialog.unit.sale_price) : ""
                         if (dialog.cash)
                             downField.text = priceField.text
@@ -161,6 +162,7 @@ MDialog {
                 }
                 MTextField {
                     id: priceField
+                    onTextChanged: errorText = ""
                     objectName: "salePriceField"
                     Layout.fillWidth: true
                     label: "سعر البيع الإجمالي"
@@ -199,6 +201,7 @@ MDialog {
                     spacing: 12
                     MTextField {
                         id: downField
+                    onTextChanged: errorText = ""
                         objectName: "saleDownField"
                         Layout.fillWidth: true
                         Layout.alignment: Qt.AlignTop
@@ -207,6 +210,7 @@ MDialog {
                     }
                     MTextField {
                         id: countField
+                    onTextChanged: errorText = ""
                         objectName: "saleCountField"
                         Layout.fillWidth: true
                         Layout.alignment: Qt.AlignTop
@@ -222,6 +226,7 @@ MDialog {
                     visible: !dialog.cash
                     MTextField {
                         id: chequeField
+                    onTextChanged: errorText = ""
                         objectName: "saleChequeField"
                         Layout.fillWidth: true
                         label: "رقم أول شيك"
@@ -241,6 +246,7 @@ MDialog {
                     spacing: 12
                     MTextField {
                         id: dateField
+                    onTextChanged: errorText = ""
                         objectName: "saleDateField"
                         Layout.fillWidth: true
                         Layout.alignment: Qt.AlignTop

@@ -397,7 +397,8 @@ bool AuthController::resetPassword(const QString& username, const QString& newPa
     if (!isAdminSignedIn())
         return refuse(QStringLiteral("تغيير كلمة مرور مستخدم آخر من صلاحية مدير النظام فقط"));
     if (username == m_username)
-        return refuse(QStringLiteral("لتغيير كلمة مرورك استخدم «تغيير كلمة المرور» مع كلمة المرور الحالية"));
+        return refuse(
+            QStringLiteral("لتغيير كلمة مرورك استخدم «تغيير كلمة المرور» مع كلمة المرور الحالية"));
     // Stored trimmed, as sign-in reads it.
     const QString replacement = newPassword.trimmed();
     if (replacement.isEmpty())

@@ -33,8 +33,7 @@ public:
     // `reference` is the free text a person typed for the entry (a voucher
     // number, say); it is stored with the entry.
     Q_INVOKABLE int createJournalEntry(const QString& date, const QString& desc,
-                                       const QString& refType, int refId,
-                                       const QVariantList& lines,
+                                       const QString& refType, int refId, const QVariantList& lines,
                                        const QString& reference = QString());
     Q_INVOKABLE QVariantMap getProfitLoss(const QString& from, const QString& to);
     Q_INVOKABLE QVariantMap getBalanceSheet();

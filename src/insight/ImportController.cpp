@@ -490,7 +490,7 @@ bool ImportController::undoLastImport()
             ok = m_db->execNonQuery(
                 QStringLiteral("DELETE FROM cost_centers WHERE unit_id=? AND type='unit'"), {id});
         }
-        const QString sql = table == tenantsTable  ? QStringLiteral("DELETE FROM tenants WHERE id=?")
+        const QString sql = table == tenantsTable ? QStringLiteral("DELETE FROM tenants WHERE id=?")
                             : table == buyersTable ? QStringLiteral("DELETE FROM buyers WHERE id=?")
                                                    : QStringLiteral("DELETE FROM units WHERE id=?");
         if (!ok || !m_db->execNonQuery(sql, {id}))

@@ -69,7 +69,8 @@ private slots:
                  (QStringList{"project_id", "contractor_id", "cost_center_id", "work_category"}));
         const QStringList journal = columnsOf(fixture, QStringLiteral("journal_entries"));
         QCOMPARE(journal.size(), 10);
-        QCOMPARE(journal.mid(6), (QStringList{"project_id", "cost_center_id", "contractor_id", "reference"}));
+        QCOMPARE(journal.mid(6),
+                 (QStringList{"project_id", "cost_center_id", "contractor_id", "reference"}));
         QCOMPARE(columnsOf(fixture, QStringLiteral("units")).size(), 16);
         QCOMPARE(columnsOf(fixture, QStringLiteral("payments")).size(), 13);
     }

@@ -77,8 +77,9 @@ private slots:
         const int without = m_model->createJournalEntry("2025-04-11", "بلا مرجع", "manual", 0,
                                                         {line(2, 5, 0), line(8, 0, 5)});
         QVERIFY(withRef > 0 && without > 0);
-        QCOMPARE(m_t->value("SELECT reference FROM journal_entries WHERE id=?", {withRef}).toString(),
-                 QStringLiteral("سند 42"));
+        QCOMPARE(
+            m_t->value("SELECT reference FROM journal_entries WHERE id=?", {withRef}).toString(),
+            QStringLiteral("سند 42"));
         QVERIFY(m_t->value("SELECT reference FROM journal_entries WHERE id=?", {without}).isNull());
         QCOMPARE(m_model->getJournalEntries()[1].toMap()["reference"].toString(), "سند 42");
     }

@@ -89,9 +89,10 @@ private slots:
         QVERIFY(m_import->importRawCSV(QStringLiteral("سالم,11,0591\nريم,12,0592"),
                                        QStringLiteral("buyers")));
         const int buyer = m_t->value("SELECT id FROM buyers WHERE id_number='12'").toInt();
-        m_t->db()->execInsert("INSERT INTO cheques (cheque_number, type, amount, due_date, buyer_id) "
-                              "VALUES ('9', 'received', 10, '2030-01-01', ?)",
-                              {buyer});
+        m_t->db()->execInsert(
+            "INSERT INTO cheques (cheque_number, type, amount, due_date, buyer_id) "
+            "VALUES ('9', 'received', 10, '2030-01-01', ?)",
+            {buyer});
         const QString before = tableSnapshot(m_t->db());
         QVERIFY(!m_import->undoLastImport());
         QVERIFY(!m_import->lastError().isEmpty());
@@ -104,8 +105,9 @@ private slots:
         PropertyModel properties(m_t->db());
         const int property = properties.add("برج", "residential", "", "", "");
         const int centresBefore = m_t->count("cost_centers");
-        QVERIFY(m_import->importRawCSV(QStringLiteral("%1,A-1,100,5000\n%1,A-2,90,4000").arg(property),
-                                       QStringLiteral("units")));
+        QVERIFY(
+            m_import->importRawCSV(QStringLiteral("%1,A-1,100,5000\n%1,A-2,90,4000").arg(property),
+                                   QStringLiteral("units")));
         QVERIFY(m_t->count("cost_centers") > centresBefore);
         QVERIFY(m_import->undoLastImport());
         QCOMPARE(m_t->count("units"), 0);

@@ -24,7 +24,8 @@ class TstAdminPages : public QObject
     {
         QQuickItem* item = nullptr;
         // A missing item is reported by the caller's check.
-        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); }, 3000))
+        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); },
+                             3000))
             return item && item->isVisible() ? item : nullptr;
         return item;
     }
@@ -68,8 +69,11 @@ class TstAdminPages : public QObject
             const qreal top = flick->mapToScene(QPointF(0, 0)).y();
             const qreal itemTop = item->mapToScene(QPointF(0, 0)).y();
             const qreal wanted = top + 20;
-            const qreal maxY = qMax<qreal>(0, flick->property("contentHeight").toReal() - flick->height());
-            flick->setProperty("contentY", qBound<qreal>(0, flick->property("contentY").toReal() + itemTop - wanted, maxY));
+            const qreal maxY =
+                qMax<qreal>(0, flick->property("contentHeight").toReal() - flick->height());
+            flick->setProperty(
+                "contentY",
+                qBound<qreal>(0, flick->property("contentY").toReal() + itemTop - wanted, maxY));
         }
         QTest::qWait(50);
         return item;
@@ -116,12 +120,17 @@ class TstAdminPages : public QObject
     }
 
     // The side bar's sign-out button, back to the login page.
-    bool signOut() { return h->click(h->find(QStringLiteral("logoutButton"))) && stageIs(QStringLiteral("loginPage")); }
+    bool signOut()
+    {
+        return h->click(h->find(QStringLiteral("logoutButton"))) &&
+               stageIs(QStringLiteral("loginPage"));
+    }
 
     bool signInAs(const QString& user, const QString& password)
     {
         QQuickItem* button = nullptr;
-        if (!stageIs(QStringLiteral("loginPage")) || !(button = h->find(QStringLiteral("loginButton"))))
+        if (!stageIs(QStringLiteral("loginPage")) ||
+            !(button = h->find(QStringLiteral("loginButton"))))
             return false;
         if (!h->typeInto(h->find(QStringLiteral("usernameField")), user) ||
             !h->typeInto(h->find(QStringLiteral("passwordField")), password) || !h->click(button))
@@ -147,11 +156,14 @@ private slots:
         QVERIFY(settled(QStringLiteral("userAddDialog"), true));
         QQuickItem* d = content(QStringLiteral("userAddDialog"));
         QVERIFY(h->typeInto(h->find(QStringLiteral("newUserName"), d), QStringLiteral("sara")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("newUserPassword"), d), QStringLiteral("ورد-12")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("newUserPassword"), d), QStringLiteral("ورد-12")));
         ShotSaver::saveShot(h->window(), QStringLiteral("user-add-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("newUserSave"), d)));
         QVERIFY(settled(QStringLiteral("userAddDialog"), false));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT role FROM users WHERE username='sara'")).toString(),
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT role FROM users WHERE username='sara'"))
+                     .toString(),
                  QStringLiteral("user"));
 
         // A name already taken is said under the field; nothing is added.
@@ -160,8 +172,11 @@ private slots:
         QVERIFY(h->typeInto(h->find(QStringLiteral("newUserName"), d), QStringLiteral("sara")));
         QVERIFY(h->typeInto(h->find(QStringLiteral("newUserPassword"), d), QStringLiteral("x")));
         QVERIFY(h->click(h->find(QStringLiteral("newUserSave"), d)));
-        QTRY_VERIFY(!h->find(QStringLiteral("mtextfieldError"), h->find(QStringLiteral("newUserName"), d))
-                         ->property("text").toString().isEmpty());
+        QTRY_VERIFY(
+            !h->find(QStringLiteral("mtextfieldError"), h->find(QStringLiteral("newUserName"), d))
+                 ->property("text")
+                 .toString()
+                 .isEmpty());
         QCOMPARE(h->database().count(QStringLiteral("users")), 2);
         QMetaObject::invokeMethod(findDialog(QStringLiteral("userAddDialog")), "close");
         QVERIFY(settled(QStringLiteral("userAddDialog"), false));
@@ -170,16 +185,19 @@ private slots:
         QQuickItem* adminRow = need(QStringLiteral("userRow_admin"));
         ShotSaver::saveShot(h->window(), QStringLiteral("users-page"));
         QVERIFY(!h->find(QStringLiteral("removeUserButton"), adminRow)->isVisible());
-        QVERIFY(h->click(h->find(QStringLiteral("removeUserButton"), need(QStringLiteral("userRow_sara")))));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("removeUserButton"), need(QStringLiteral("userRow_sara")))));
         QVERIFY(settled(QStringLiteral("confirmDialog"), true));
-        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
         QVERIFY(settled(QStringLiteral("confirmDialog"), false));
         QCOMPARE(h->database().count(QStringLiteral("users")), 1);
         QTRY_VERIFY(!h->find(QStringLiteral("userRow_sara")));
 
         // A plain user sees neither the add nor any delete button.
         auto* auth = qobject_cast<AuthController*>(h->backend(QStringLiteral("authCtrl")));
-        QVERIFY(auth->registerUser(QStringLiteral("omar"), QStringLiteral("نخيل"), QStringLiteral("user")));
+        QVERIFY(auth->registerUser(QStringLiteral("omar"), QStringLiteral("نخيل"),
+                                   QStringLiteral("user")));
         QVERIFY(signOut());
         QVERIFY(signInAs(QStringLiteral("omar"), QStringLiteral("نخيل")));
         QVERIFY(h->showPage(10));
@@ -195,7 +213,8 @@ private slots:
     {
         start();
         auto* auth = qobject_cast<AuthController*>(h->backend(QStringLiteral("authCtrl")));
-        QVERIFY(auth->registerUser(QStringLiteral("sara"), QStringLiteral("ورد"), QStringLiteral("user")));
+        QVERIFY(auth->registerUser(QStringLiteral("sara"), QStringLiteral("ورد"),
+                                   QStringLiteral("user")));
         QVERIFY(auth->defaultPasswordInUse());
         QVERIFY(h->showPage(10));
         QVERIFY(h->click(need(QStringLiteral("changeOwnPasswordButton"))));
@@ -203,32 +222,40 @@ private slots:
         QQuickItem* d = content(QStringLiteral("passwordChangeDialog"));
 
         // A wrong current password is refused inside the dialog.
-        QVERIFY(h->typeInto(h->find(QStringLiteral("currentPassword"), d), QStringLiteral("wrong")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("currentPassword"), d), QStringLiteral("wrong")));
         QVERIFY(h->typeInto(h->find(QStringLiteral("newPassword"), d), QStringLiteral("قلعة-9")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-9")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-9")));
         QVERIFY(h->click(h->find(QStringLiteral("passwordChangeSave"), d)));
-        QTRY_VERIFY(!h->find(QStringLiteral("errorBanner"), d)->property("text").toString().isEmpty());
+        QTRY_VERIFY(
+            !h->find(QStringLiteral("errorBanner"), d)->property("text").toString().isEmpty());
         ShotSaver::saveShot(h->window(), QStringLiteral("password-change-dialog"));
         QVERIFY(auth->defaultPasswordInUse());
 
         // The two new ones must match.
-        QVERIFY(h->typeInto(h->find(QStringLiteral("currentPassword"), d), QStringLiteral("vexil")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-8")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("currentPassword"), d), QStringLiteral("vexil")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-8")));
         QVERIFY(h->click(h->find(QStringLiteral("passwordChangeSave"), d)));
         QVERIFY(findDialog(QStringLiteral("passwordChangeDialog"))->property("visible").toBool());
         QVERIFY(auth->defaultPasswordInUse());
 
-        QVERIFY(h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-9")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-9")));
         QVERIFY(h->click(h->find(QStringLiteral("passwordChangeSave"), d)));
         QVERIFY(settled(QStringLiteral("passwordChangeDialog"), false));
         QVERIFY(!auth->defaultPasswordInUse());
 
         // The admin resets sara's password from her row.
-        QVERIFY(h->click(h->find(QStringLiteral("resetPasswordButton"), need(QStringLiteral("userRow_sara")))));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("resetPasswordButton"), need(QStringLiteral("userRow_sara")))));
         QVERIFY(settled(QStringLiteral("passwordResetDialog"), true));
         QQuickItem* r = content(QStringLiteral("passwordResetDialog"));
         QVERIFY(h->typeInto(h->find(QStringLiteral("resetPassword"), r), QStringLiteral("سوسن")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("resetPasswordRepeat"), r), QStringLiteral("سوسن")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("resetPasswordRepeat"), r), QStringLiteral("سوسن")));
         ShotSaver::saveShot(h->window(), QStringLiteral("password-reset-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("resetPasswordSave"), r)));
         QVERIFY(settled(QStringLiteral("passwordResetDialog"), false));
@@ -248,23 +275,31 @@ private slots:
         QQuickItem* lightCard = reveal(need(QStringLiteral("themeCard_light")));
         QVERIFY(h->click(lightCard));
         QCOMPARE(settings->property("themeMode").toString(), QStringLiteral("light"));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT value FROM settings WHERE key='theme_mode'")).toString(),
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT value FROM settings WHERE key='theme_mode'"))
+                     .toString(),
                  QStringLiteral("light"));
 
         QQuickItem* usd = reveal(need(QStringLiteral("rateRow_USD")));
         QVERIFY(usd);
-        QVERIFY(!h->find(QStringLiteral("rateRow_ILS")) || !h->find(QStringLiteral("rateRow_ILS"))->isVisible());
+        QVERIFY(!h->find(QStringLiteral("rateRow_ILS")) ||
+                !h->find(QStringLiteral("rateRow_ILS"))->isVisible());
         // A rate that is not a number is stopped under the field.
         QVERIFY(h->typeInto(h->find(QStringLiteral("rateField"), usd), QStringLiteral("abc")));
         QVERIFY(h->click(h->find(QStringLiteral("rateUpdateButton"), usd)));
         QCOMPARE(h->database().count(QStringLiteral("exchange_rates")), 0);
         QVERIFY(h->typeInto(h->find(QStringLiteral("rateField"), usd), QStringLiteral("٣٫٦٥")));
         QVERIFY(h->click(h->find(QStringLiteral("rateUpdateButton"), usd)));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT rate FROM exchange_rates WHERE from_currency_id=2 AND to_currency_id=1")).toDouble(),
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT rate FROM exchange_rates WHERE "
+                                           "from_currency_id=2 AND to_currency_id=1"))
+                     .toDouble(),
                  3.65);
 
-        QVERIFY(h->typeInto(reveal(need(QStringLiteral("companyNameField"))), QStringLiteral("شركة البيت الآمن")));
-        QVERIFY(h->typeInto(reveal(need(QStringLiteral("companyPhoneField"))), QStringLiteral("059-1234567")));
+        QVERIFY(h->typeInto(reveal(need(QStringLiteral("companyNameField"))),
+                            QStringLiteral("شركة البيت الآمن")));
+        QVERIFY(h->typeInto(reveal(need(QStringLiteral("companyPhoneField"))),
+                            QStringLiteral("059-1234567")));
         QVERIFY(h->click(reveal(need(QStringLiteral("saveCompanyButton")))));
         ShotSaver::saveShot(h->window(), QStringLiteral("settings-page"));
         QCOMPARE(settings->property("companyName").toString(), QStringLiteral("شركة البيت الآمن"));
@@ -277,13 +312,18 @@ private slots:
         start();
         QVERIFY(h->showPage(11));
         QVERIFY(h->click(reveal(need(QStringLiteral("exportCsvButton")))));
-        QTRY_VERIFY(reveal(need(QStringLiteral("exportMessage")))->property("text").toString().startsWith(
-            QStringLiteral("تم التصدير بنجاح")));
-        QVERIFY(!QDir(desktop->exportFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+        QTRY_VERIFY(reveal(need(QStringLiteral("exportMessage")))
+                        ->property("text")
+                        .toString()
+                        .startsWith(QStringLiteral("تم التصدير بنجاح")));
+        QVERIFY(
+            !QDir(desktop->exportFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
 
         QVERIFY(h->click(reveal(need(QStringLiteral("backupNowButton")))));
-        QTRY_VERIFY(reveal(need(QStringLiteral("backupMessage")))->property("text").toString().startsWith(
-            QStringLiteral("✅")));
+        QTRY_VERIFY(reveal(need(QStringLiteral("backupMessage")))
+                        ->property("text")
+                        .toString()
+                        .startsWith(QStringLiteral("✅")));
         QObject* backup = h->backend(QStringLiteral("backupManager"));
         QStringList copies;
         QMetaObject::invokeMethod(backup, "listBackups", Q_RETURN_ARG(QStringList, copies));
@@ -297,7 +337,8 @@ private slots:
         QVERIFY(h->click(reveal(need(QStringLiteral("restoreButton")))));
         QVERIFY(settled(QStringLiteral("confirmDialog"), true));
         ShotSaver::saveShot(h->window(), QStringLiteral("restore-confirm"));
-        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
         QVERIFY(settled(QStringLiteral("confirmDialog"), false));
         QVERIFY(backup->property("restartRequired").toBool());
         QVERIFY(reveal(need(QStringLiteral("restoreMessage"))));
@@ -306,18 +347,23 @@ private slots:
         ShotSaver::saveShot(h->window(), QStringLiteral("settings-restored"));
         QVERIFY(h->click(reveal(need(QStringLiteral("restartNowButton")))));
         QCOMPARE(desktop->restarts, 1);
-        QCOMPARE(h->database().value(QStringLiteral("SELECT COUNT(*) FROM tenants WHERE full_name=?"),
-                                     {QStringLiteral("بعد النسخة")}).toInt(), 0);
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT COUNT(*) FROM tenants WHERE full_name=?"),
+                            {QStringLiteral("بعد النسخة")})
+                     .toInt(),
+                 0);
     }
 
     void cancelledPickersChangeNothing()
     {
         start();
         QVERIFY(h->showPage(11));
-        const QString before = reveal(need(QStringLiteral("backupPathLine")))->property("text").toString();
+        const QString before =
+            reveal(need(QStringLiteral("backupPathLine")))->property("text").toString();
         QVERIFY(h->click(reveal(need(QStringLiteral("changeBackupPathButton")))));
         QVERIFY(h->click(reveal(need(QStringLiteral("restoreButton")))));
-        QCOMPARE(reveal(need(QStringLiteral("backupPathLine")))->property("text").toString(), before);
+        QCOMPARE(reveal(need(QStringLiteral("backupPathLine")))->property("text").toString(),
+                 before);
         QCOMPARE(findDialog(QStringLiteral("confirmDialog"))->property("visible").toBool(), false);
         QVERIFY(!h->find(QStringLiteral("backupMessage"))->isVisible());
     }

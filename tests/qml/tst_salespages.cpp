@@ -22,7 +22,8 @@ class TstSalesPages : public QObject
     {
         QQuickItem* item = nullptr;
         // A missing item is reported by the caller's check.
-        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); }, 3000))
+        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); },
+                             3000))
             return item && item->isVisible() ? item : nullptr;
         return item;
     }
@@ -92,9 +93,11 @@ private slots:
         if (ShotSaver::theme() == QLatin1String("light"))
             QMetaObject::invokeMethod(h->backend(QStringLiteral("settingsManager")), "setThemeMode",
                                       Q_ARG(QString, QStringLiteral("light")));
-        auto* properties = qobject_cast<PropertyModel*>(h->backend(QStringLiteral("propertyModel")));
-        propertyId = properties->add(QStringLiteral("برج النخيل"), QStringLiteral("residential"),
-                                     QStringLiteral("شارع الجامعة"), QStringLiteral("غزة"), QString());
+        auto* properties =
+            qobject_cast<PropertyModel*>(h->backend(QStringLiteral("propertyModel")));
+        propertyId =
+            properties->add(QStringLiteral("برج النخيل"), QStringLiteral("residential"),
+                            QStringLiteral("شارع الجامعة"), QStringLiteral("غزة"), QString());
         QVERIFY(propertyId > 0);
     }
 
@@ -111,29 +114,38 @@ private slots:
         QVERIFY(h->click(need(QStringLiteral("addBuyerButton"))));
         QVERIFY(settled(QStringLiteral("buyerAddDialog"), true));
         QQuickItem* dialog = content(QStringLiteral("buyerAddDialog"));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerNameField"), dialog), QStringLiteral("سامي خليل")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerIdField"), dialog), QStringLiteral("٤٠١٢٣")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerNameField"), dialog),
+                            QStringLiteral("سامي خليل")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("buyerIdField"), dialog), QStringLiteral("٤٠١٢٣")));
         ShotSaver::saveShot(h->window(), QStringLiteral("buyer-add-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("buyerSaveButton"), dialog)));
         QVERIFY(settled(QStringLiteral("buyerAddDialog"), false));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT id_number FROM buyers WHERE full_name=?"),
-                                     {QStringLiteral("سامي خليل")}).toString(),
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT id_number FROM buyers WHERE full_name=?"),
+                            {QStringLiteral("سامي خليل")})
+                     .toString(),
                  QStringLiteral("40123"));
         QVERIFY(need(QStringLiteral("buyerRow_سامي خليل")));
 
         // The same identity number again: refused, said inside the dialog.
         QVERIFY(h->click(need(QStringLiteral("addBuyerButton"))));
         QVERIFY(settled(QStringLiteral("buyerAddDialog"), true));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerNameField"), dialog), QStringLiteral("سامي آخر")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerIdField"), dialog), QStringLiteral("40123")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerNameField"), dialog),
+                            QStringLiteral("سامي آخر")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("buyerIdField"), dialog), QStringLiteral("40123")));
         QVERIFY(h->click(h->find(QStringLiteral("buyerSaveButton"), dialog)));
         QVERIFY(QTest::qWaitFor([&] {
-            return h->find(QStringLiteral("errorBanner"), dialog)->property("text").toString().contains(
-                QStringLiteral("مستخدم من قبل"));
+            return h->find(QStringLiteral("errorBanner"), dialog)
+                ->property("text")
+                .toString()
+                .contains(QStringLiteral("مستخدم من قبل"));
         }));
         // The database's own report of the refused insert is expected here.
-        ShellHarness::problems().removeIf(
-            [](const QString& p) { return p.contains(QLatin1String("UNIQUE constraint failed: buyers.id_number")); });
+        ShellHarness::problems().removeIf([](const QString& p) {
+            return p.contains(QLatin1String("UNIQUE constraint failed: buyers.id_number"));
+        });
         QVERIFY(findDialog(QStringLiteral("buyerAddDialog"))->property("visible").toBool());
         QCOMPARE(h->database().count(QStringLiteral("buyers")), 1);
         QMetaObject::invokeMethod(findDialog(QStringLiteral("buyerAddDialog")), "close");
@@ -161,26 +173,38 @@ private slots:
         QVERIFY(h->choose(h->find(QStringLiteral("saleUnitBox"), sale), 0));
         QCOMPARE(h->find(QStringLiteral("salePriceField"), sale)->property("text").toString(),
                  QStringLiteral("12000"));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("saleDownField"), sale), QStringLiteral("٢٬٠٠٠")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("saleDownField"), sale), QStringLiteral("٢٬٠٠٠")));
         QVERIFY(h->typeInto(h->find(QStringLiteral("saleCountField"), sale), QStringLiteral("4")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("saleChequeField"), sale), QStringLiteral("1001")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("saleBankField"), sale), QStringLiteral("بنك فلسطين")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("saleChequeField"), sale), QStringLiteral("1001")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("saleBankField"), sale),
+                            QStringLiteral("بنك فلسطين")));
         ShotSaver::saveShot(h->window(), QStringLiteral("sale-dialog"));
-        QVERIFY(h->find(QStringLiteral("monthlyPreview"), sale)->property("text").toString().contains(
-            QStringLiteral("2,500.00")));
+        QVERIFY(h->find(QStringLiteral("monthlyPreview"), sale)
+                    ->property("text")
+                    .toString()
+                    .contains(QStringLiteral("2,500.00")));
         QVERIFY(h->click(h->find(QStringLiteral("saleConfirmButton"), sale)));
         QVERIFY(settled(QStringLiteral("salesDialog"), false));
         QCOMPARE(h->database().count(QStringLiteral("installments")), 4);
-        QCOMPARE(h->database().value(QStringLiteral("SELECT cheque_number FROM installments ORDER BY due_date DESC LIMIT 1")).toString(),
+        QCOMPARE(h->database()
+                     .value(QStringLiteral(
+                         "SELECT cheque_number FROM installments ORDER BY due_date DESC LIMIT 1"))
+                     .toString(),
                  QStringLiteral("1004"));
-        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 10000.0);
-        QCOMPARE(h->database().value(QStringLiteral("SELECT status FROM units WHERE id=?"), {unitId}).toString(),
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}),
+                 10000.0);
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT status FROM units WHERE id=?"), {unitId})
+                     .toString(),
                  QStringLiteral("sold"));
 
         // Collect the first instalment in two parts: 1000, then what remains,
         // which the collect dialog offers by itself.
         ShotSaver::saveShot(h->window(), QStringLiteral("buyers-page"));
-        QVERIFY(h->click(h->find(QStringLiteral("installmentsButton"), need(QStringLiteral("buyerRow_ليلى حسن")))));
+        QVERIFY(h->click(h->find(QStringLiteral("installmentsButton"),
+                                 need(QStringLiteral("buyerRow_ليلى حسن")))));
         QVERIFY(settled(QStringLiteral("installmentsDialog"), true));
         QQuickItem* list = content(QStringLiteral("installmentsDialog"));
         QQuickItem* first = need(QStringLiteral("installmentRow_0"), list);
@@ -190,11 +214,14 @@ private slots:
         QCOMPARE(h->find(QStringLiteral("installmentPayAmount"), pay)->property("text").toString(),
                  QStringLiteral("2500.00"));
         ShotSaver::saveShot(h->window(), QStringLiteral("installment-collect-dialog"));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay), QStringLiteral("1000")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay),
+                            QStringLiteral("1000")));
         QVERIFY(h->click(h->find(QStringLiteral("installmentPayConfirm"), pay)));
         QVERIFY(settled(QStringLiteral("installmentPayDialog"), false));
-        const QString firstId = QStringLiteral("SELECT %1 FROM installments ORDER BY due_date LIMIT 1");
-        QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(), QStringLiteral("partial"));
+        const QString firstId =
+            QStringLiteral("SELECT %1 FROM installments ORDER BY due_date LIMIT 1");
+        QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(),
+                 QStringLiteral("partial"));
 
         first = need(QStringLiteral("installmentRow_0"), list);
         QVERIFY(h->click(h->find(QStringLiteral("collectInstallmentButton"), first)));
@@ -202,18 +229,23 @@ private slots:
         QCOMPARE(h->find(QStringLiteral("installmentPayAmount"), pay)->property("text").toString(),
                  QStringLiteral("1500.00"));
         // More than remains is stopped before it reaches the back end.
-        QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay), QStringLiteral("1600")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay),
+                            QStringLiteral("1600")));
         QVERIFY(h->click(h->find(QStringLiteral("installmentPayConfirm"), pay)));
         QVERIFY(findDialog(QStringLiteral("installmentPayDialog"))->property("visible").toBool());
-        QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay), QStringLiteral("1500")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay),
+                            QStringLiteral("1500")));
         QVERIFY(h->click(h->find(QStringLiteral("installmentPayConfirm"), pay)));
         QVERIFY(settled(QStringLiteral("installmentPayDialog"), false));
-        QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(), QStringLiteral("paid"));
+        QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(),
+                 QStringLiteral("paid"));
         QCOMPARE(value(firstId.arg(QStringLiteral("paid_amount"))), 2500.0);
         QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 7500.0);
         ShotSaver::saveShot(h->window(), QStringLiteral("installments-dialog"));
         // The paid row no longer offers collection.
-        QTRY_VERIFY(!h->find(QStringLiteral("collectInstallmentButton"), need(QStringLiteral("installmentRow_0"), list))->isVisible());
+        QTRY_VERIFY(!h->find(QStringLiteral("collectInstallmentButton"),
+                             need(QStringLiteral("installmentRow_0"), list))
+                         ->isVisible());
         QMetaObject::invokeMethod(findDialog(QStringLiteral("installmentsDialog")), "close");
         QVERIFY(settled(QStringLiteral("installmentsDialog"), false));
     }
@@ -221,53 +253,83 @@ private slots:
     void cashSaleSendsNoInstalments()
     {
         auto* buyers = qobject_cast<BuyerModel*>(h->backend(QStringLiteral("buyerModel")));
-        const int buyerId = buyers->add(QStringLiteral("مازن"), QStringLiteral("9002"), QString(), QString(), QString());
+        const int buyerId = buyers->add(QStringLiteral("مازن"), QStringLiteral("9002"), QString(),
+                                        QString(), QString());
         addUnit(QStringLiteral("B-7"), 50000);
         QVERIFY(h->showPage(3));
-        QVERIFY(h->click(h->find(QStringLiteral("sellButton"), need(QStringLiteral("buyerRow_مازن")))));
+        QVERIFY(
+            h->click(h->find(QStringLiteral("sellButton"), need(QStringLiteral("buyerRow_مازن")))));
         QVERIFY(settled(QStringLiteral("salesDialog"), true));
         QQuickItem* sale = content(QStringLiteral("salesDialog"));
         QVERIFY(h->choose(h->find(QStringLiteral("saleUnitBox"), sale), 0));
         QVERIFY(h->click(h->find(QStringLiteral("saleByCash"), sale)));
-        QCOMPARE(h->find(QStringLiteral("saleDownField"), sale)->property("text").toString(), QStringLiteral("50000"));
+        QCOMPARE(h->find(QStringLiteral("saleDownField"), sale)->property("text").toString(),
+                 QStringLiteral("50000"));
         QVERIFY(h->click(h->find(QStringLiteral("saleConfirmButton"), sale)));
         QVERIFY(settled(QStringLiteral("salesDialog"), false));
         QCOMPARE(h->database().count(QStringLiteral("installments")), 0);
-        QCOMPARE(value(QStringLiteral("SELECT amount FROM payments WHERE buyer_id=?"), {buyerId}), 50000.0);
+        QCOMPARE(value(QStringLiteral("SELECT amount FROM payments WHERE buyer_id=?"), {buyerId}),
+                 50000.0);
         QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 0.0);
     }
 
     void buyerChequeKeepsChosenCurrencyAndStatementLoadsWhenOpened()
     {
         auto* buyers = qobject_cast<BuyerModel*>(h->backend(QStringLiteral("buyerModel")));
-        const int buyerId = buyers->add(QStringLiteral("هدى"), QStringLiteral("9003"), QString(), QString(), QString());
+        const int buyerId = buyers->add(QStringLiteral("هدى"), QStringLiteral("9003"), QString(),
+                                        QString(), QString());
         QVERIFY(h->showPage(3));
-        QVERIFY(h->click(h->find(QStringLiteral("buyerChequeButton"), need(QStringLiteral("buyerRow_هدى")))));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("buyerChequeButton"), need(QStringLiteral("buyerRow_هدى")))));
         QVERIFY(settled(QStringLiteral("buyerChequeDialog"), true));
         QQuickItem* cheque = content(QStringLiteral("buyerChequeDialog"));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerChequeNumber"), cheque), QStringLiteral("7788")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerChequeAmount"), cheque), QStringLiteral("1,250.50")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerChequeNumber"), cheque),
+                            QStringLiteral("7788")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerChequeAmount"), cheque),
+                            QStringLiteral("1,250.50")));
         QQuickItem* currencyBox = h->find(QStringLiteral("buyerChequeCurrency"), cheque);
         QVERIFY(h->choose(currencyBox, 1));
         ShotSaver::saveShot(h->window(), QStringLiteral("buyer-cheque-dialog"));
-        const int chosen = h->find(QStringLiteral("buyerChequeCurrency"), cheque)->property("currentRow").toMap().value(QStringLiteral("id")).toInt();
+        const int chosen = h->find(QStringLiteral("buyerChequeCurrency"), cheque)
+                               ->property("currentRow")
+                               .toMap()
+                               .value(QStringLiteral("id"))
+                               .toInt();
         QVERIFY(h->click(h->find(QStringLiteral("buyerChequeSave"), cheque)));
         QVERIFY(settled(QStringLiteral("buyerChequeDialog"), false));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT currency_id FROM cheques WHERE buyer_id=?"), {buyerId}).toInt(), chosen);
-        QCOMPARE(value(QStringLiteral("SELECT amount FROM cheques WHERE buyer_id=?"), {buyerId}), 1250.5);
-        QCOMPARE(h->database().value(QStringLiteral("SELECT payer_name FROM cheques WHERE buyer_id=?"), {buyerId}).toString(), QStringLiteral("هدى"));
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT currency_id FROM cheques WHERE buyer_id=?"),
+                            {buyerId})
+                     .toInt(),
+                 chosen);
+        QCOMPARE(value(QStringLiteral("SELECT amount FROM cheques WHERE buyer_id=?"), {buyerId}),
+                 1250.5);
+        QCOMPARE(
+            h->database()
+                .value(QStringLiteral("SELECT payer_name FROM cheques WHERE buyer_id=?"), {buyerId})
+                .toString(),
+            QStringLiteral("هدى"));
 
         // The statement opened once stays current: an instalment added
         // afterwards appears when it is opened again.
-        QVERIFY(h->click(h->find(QStringLiteral("buyerStatementButton"), need(QStringLiteral("buyerRow_هدى")))));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("buyerStatementButton"), need(QStringLiteral("buyerRow_هدى")))));
         QVERIFY(settled(QStringLiteral("buyerStatementDialog"), true));
-        QCOMPARE(findDialog(QStringLiteral("buyerStatementDialog"))->property("statement").toList().size(), 0);
+        QCOMPARE(findDialog(QStringLiteral("buyerStatementDialog"))
+                     ->property("statement")
+                     .toList()
+                     .size(),
+                 0);
         QMetaObject::invokeMethod(findDialog(QStringLiteral("buyerStatementDialog")), "close");
         QVERIFY(settled(QStringLiteral("buyerStatementDialog"), false));
         const int unitId = addUnit(QStringLiteral("C-3"), 0);
-        h->database().db()->execInsert(QStringLiteral("INSERT INTO installments (buyer_id,unit_id,total_price,down_payment,installment_amount,paid_amount,due_date,currency_id) VALUES (?,?,0,0,?,?,?,?)"),
-                                       {buyerId, unitId, 1000.0, 400.0, QDate::currentDate().toString(Qt::ISODate), 2});
-        QVERIFY(h->click(h->find(QStringLiteral("buyerStatementButton"), need(QStringLiteral("buyerRow_هدى")))));
+        h->database().db()->execInsert(
+            QStringLiteral("INSERT INTO installments "
+                           "(buyer_id,unit_id,total_price,down_payment,installment_amount,paid_"
+                           "amount,due_date,currency_id) VALUES (?,?,0,0,?,?,?,?)"),
+            {buyerId, unitId, 1000.0, 400.0, QDate::currentDate().toString(Qt::ISODate), 2});
+        QVERIFY(h->click(
+            h->find(QStringLiteral("buyerStatementButton"), need(QStringLiteral("buyerRow_هدى")))));
         QVERIFY(settled(QStringLiteral("buyerStatementDialog"), true));
         QQuickItem* statement = content(QStringLiteral("buyerStatementDialog"));
         QQuickItem* remaining = need(QStringLiteral("statementRemaining"), statement);
@@ -289,47 +351,72 @@ private slots:
             if (issued)
                 QVERIFY(h->click(h->find(QStringLiteral("chequeKindIssued"), d)));
             QVERIFY(h->typeInto(h->find(QStringLiteral("chequeNumberField"), d), number));
-            QVERIFY(h->typeInto(h->find(QStringLiteral("chequeBankField"), d), QStringLiteral("بنك القدس")));
+            QVERIFY(h->typeInto(h->find(QStringLiteral("chequeBankField"), d),
+                                QStringLiteral("بنك القدس")));
             QVERIFY(h->typeInto(h->find(QStringLiteral("chequeAmountField"), d), amount));
-            QVERIFY(h->typeInto(h->find(QStringLiteral("chequeNameField"), d), QStringLiteral("شركة الأمل")));
+            QVERIFY(h->typeInto(h->find(QStringLiteral("chequeNameField"), d),
+                                QStringLiteral("شركة الأمل")));
             ShotSaver::saveShot(h->window(), QStringLiteral("cheque-add-dialog"));
             QVERIFY(h->click(h->find(QStringLiteral("chequeSaveButton"), d)));
             QVERIFY(settled(QStringLiteral("chequeAddDialog"), false));
         };
         record(false, QStringLiteral("5001"), QStringLiteral("1,000"));
         record(true, QStringLiteral("6001"), QStringLiteral("250.5"));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT payee_name FROM cheques WHERE cheque_number='6001'")).toString(),
-                 QStringLiteral("شركة الأمل"));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT type FROM cheques WHERE cheque_number='6001'")).toString(),
+        QCOMPARE(
+            h->database()
+                .value(QStringLiteral("SELECT payee_name FROM cheques WHERE cheque_number='6001'"))
+                .toString(),
+            QStringLiteral("شركة الأمل"));
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT type FROM cheques WHERE cheque_number='6001'"))
+                     .toString(),
                  QStringLiteral("issued"));
 
         const auto boxText = [&](const QString& status) {
-            return h->find(QStringLiteral("chequeStatusCount"), need(QStringLiteral("chequeStatusBox_") + status))
-                ->property("text").toString();
+            return h
+                ->find(QStringLiteral("chequeStatusCount"),
+                       need(QStringLiteral("chequeStatusBox_") + status))
+                ->property("text")
+                .toString();
         };
         QTRY_COMPARE(boxText(QStringLiteral("pending")), QStringLiteral("معلق: 2"));
         ShotSaver::saveShot(h->window(), QStringLiteral("cheques-page"));
 
-        QVERIFY(h->click(h->find(QStringLiteral("cashChequeButton"), need(QStringLiteral("chequeRow_5001")))));
-        QTRY_COMPARE(h->database().value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='5001'")).toString(),
-                     QStringLiteral("paid"));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("cashChequeButton"), need(QStringLiteral("chequeRow_5001")))));
+        QTRY_COMPARE(
+            h->database()
+                .value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='5001'"))
+                .toString(),
+            QStringLiteral("paid"));
         // Bouncing asks first, naming the cheque.
-        QVERIFY(h->click(h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_6001")))));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_6001")))));
         QVERIFY(settled(QStringLiteral("confirmDialog"), true));
         QVERIFY(h->find(QStringLiteral("confirmMessage"), content(QStringLiteral("confirmDialog")))
-                    ->property("text").toString().contains(QStringLiteral("6001")));
-        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
+                    ->property("text")
+                    .toString()
+                    .contains(QStringLiteral("6001")));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
         QVERIFY(settled(QStringLiteral("confirmDialog"), false));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='6001'")).toString(),
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='6001'"))
+                     .toString(),
                  QStringLiteral("bounced"));
 
         QTRY_COMPARE(boxText(QStringLiteral("pending")), QStringLiteral("معلق: 0"));
         QCOMPARE(boxText(QStringLiteral("paid")), QStringLiteral("تم الصرف: 1"));
         QCOMPARE(boxText(QStringLiteral("bounced")), QStringLiteral("مرتجع: 1"));
-        QVERIFY(h->find(QStringLiteral("chequeStatusSum"), need(QStringLiteral("chequeStatusBox_paid")))
-                    ->property("text").toString().contains(QStringLiteral("1,000.00")));
+        QVERIFY(
+            h->find(QStringLiteral("chequeStatusSum"), need(QStringLiteral("chequeStatusBox_paid")))
+                ->property("text")
+                .toString()
+                .contains(QStringLiteral("1,000.00")));
         // Only pending cheques offer cashing or bouncing.
-        QTRY_VERIFY(!h->find(QStringLiteral("cashChequeButton"), need(QStringLiteral("chequeRow_5001")))->isVisible());
+        QTRY_VERIFY(
+            !h->find(QStringLiteral("cashChequeButton"), need(QStringLiteral("chequeRow_5001")))
+                 ->isVisible());
 
         // The issued tab lists only the issued cheque.
         QVERIFY(h->click(need(QStringLiteral("chequeTab_2"))));
@@ -343,24 +430,32 @@ private slots:
         QVERIFY(h->click(need(QStringLiteral("addJournalEntryButton"))));
         QVERIFY(settled(QStringLiteral("journalEntryDialog"), true));
         QQuickItem* d = content(QStringLiteral("journalEntryDialog"));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("journalDescField"), d), QStringLiteral("إيداع نقدي")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("journalRefField"), d), QStringLiteral("سند 17")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("journalDescField"), d),
+                            QStringLiteral("إيداع نقدي")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("journalRefField"), d), QStringLiteral("سند 17")));
         QVERIFY(h->choose(h->find(QStringLiteral("journalDebitAccount"), d), 1));
         QVERIFY(h->choose(h->find(QStringLiteral("journalCreditAccount"), d), 2));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("journalDebitAmount"), d), QStringLiteral("100")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("journalCreditAmount"), d), QStringLiteral("90")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("journalDebitAmount"), d), QStringLiteral("100")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("journalCreditAmount"), d), QStringLiteral("90")));
         QVERIFY(h->click(h->find(QStringLiteral("journalSaveButton"), d)));
-        QTRY_VERIFY(h->find(QStringLiteral("errorBanner"), d)->property("text").toString().contains(
-            QStringLiteral("غير متوازن")));
+        QTRY_VERIFY(h->find(QStringLiteral("errorBanner"), d)
+                        ->property("text")
+                        .toString()
+                        .contains(QStringLiteral("غير متوازن")));
         ShotSaver::saveShot(h->window(), QStringLiteral("journal-entry-dialog"));
         QVERIFY(findDialog(QStringLiteral("journalEntryDialog"))->property("visible").toBool());
         QCOMPARE(h->database().count(QStringLiteral("journal_entries")), 0);
 
-        QVERIFY(h->typeInto(h->find(QStringLiteral("journalCreditAmount"), d), QStringLiteral("100")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("journalCreditAmount"), d), QStringLiteral("100")));
         QVERIFY(h->click(h->find(QStringLiteral("journalSaveButton"), d)));
         QVERIFY(settled(QStringLiteral("journalEntryDialog"), false));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT reference FROM journal_entries")).toString(),
-                 QStringLiteral("سند 17"));
+        QCOMPARE(
+            h->database().value(QStringLiteral("SELECT reference FROM journal_entries")).toString(),
+            QStringLiteral("سند 17"));
         QCOMPARE(h->database().count(QStringLiteral("journal_lines")), 2);
         QVERIFY(h->click(need(QStringLiteral("accountingTab_1"))));
         QQuickItem* row = need(QStringLiteral("journalRow_0"));
@@ -381,12 +476,15 @@ private slots:
         // Without a name nothing is sent.
         QVERIFY(h->click(h->find(QStringLiteral("contractorSaveButton"), d)));
         QVERIFY(findDialog(QStringLiteral("contractorAddDialog"))->property("visible").toBool());
-        QVERIFY(h->typeInto(h->find(QStringLiteral("contractorNameField"), d), QStringLiteral("مؤسسة البناء")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("contractorTradeField"), d), QStringLiteral("كهرباء")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("contractorNameField"), d),
+                            QStringLiteral("مؤسسة البناء")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("contractorTradeField"), d),
+                            QStringLiteral("كهرباء")));
         ShotSaver::saveShot(h->window(), QStringLiteral("contractor-add-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("contractorSaveButton"), d)));
         QVERIFY(settled(QStringLiteral("contractorAddDialog"), false));
-        QCOMPARE(h->database().value(QStringLiteral("SELECT trade FROM contractors")).toString(), QStringLiteral("كهرباء"));
+        QCOMPARE(h->database().value(QStringLiteral("SELECT trade FROM contractors")).toString(),
+                 QStringLiteral("كهرباء"));
         QVERIFY(need(QStringLiteral("contractorRow_مؤسسة البناء")));
         ShotSaver::saveShot(h->window(), QStringLiteral("accounting-contractors"));
         QVERIFY(h->click(need(QStringLiteral("accountingTab_0"))));

@@ -22,7 +22,8 @@ class TstTenantDialogs : public QObject
     {
         QQuickItem* item = nullptr;
         // A missing item is reported by the caller's check.
-        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); }, 3000))
+        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); },
+                             3000))
             return item && item->isVisible() ? item : nullptr;
         return item;
     }
@@ -61,7 +62,8 @@ class TstTenantDialogs : public QObject
     // TextArea input: the text is set as a paste would put it.
     void paste(const QString& text)
     {
-        QQuickItem* area = need(QStringLiteral("importText"), content(QStringLiteral("importDialog")));
+        QQuickItem* area =
+            need(QStringLiteral("importText"), content(QStringLiteral("importDialog")));
         QVERIFY(area);
         area->setProperty("text", text);
     }
@@ -95,45 +97,58 @@ private slots:
     void statementShowsRowsInTheirCurrencyAndPrints()
     {
         Database* db = h->database().db();
-        const int tenant = db->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"),
-                                          {QStringLiteral("رامي سعيد")});
+        const int tenant =
+            db->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"),
+                           {QStringLiteral("رامي سعيد")});
         const QString today = QDate::currentDate().toString(Qt::ISODate);
-        QVERIFY(db->execInsert(QStringLiteral("INSERT INTO invoices (invoice_number, tenant_id, total_amount, currency_id) VALUES (?,?,?,?)"),
+        QVERIFY(db->execInsert(QStringLiteral("INSERT INTO invoices (invoice_number, tenant_id, "
+                                              "total_amount, currency_id) VALUES (?,?,?,?)"),
                                {QStringLiteral("INV-1"), tenant, 1200.0, 2}) > 0);
-        QVERIFY(db->execInsert(QStringLiteral("INSERT INTO payments (tenant_id, amount, payment_date, reference, currency_id) VALUES (?,?,?,?,?)"),
-                               {tenant, 500.0, today, QStringLiteral("سند 3"), 2}) > 0);
+        QVERIFY(
+            db->execInsert(QStringLiteral("INSERT INTO payments (tenant_id, amount, payment_date, "
+                                          "reference, currency_id) VALUES (?,?,?,?,?)"),
+                           {tenant, 500.0, today, QStringLiteral("سند 3"), 2}) > 0);
         QMetaObject::invokeMethod(h->find(QStringLiteral("tenantsPage")), "reload");
 
-        QVERIFY(h->click(h->find(QStringLiteral("tenantStatementButton"), need(QStringLiteral("tenantRow_رامي سعيد")))));
+        QVERIFY(h->click(h->find(QStringLiteral("tenantStatementButton"),
+                                 need(QStringLiteral("tenantRow_رامي سعيد")))));
         QVERIFY(settled(QStringLiteral("statementDialog"), true));
         QQuickItem* d = content(QStringLiteral("statementDialog"));
         QQuickItem* first = need(QStringLiteral("tenantStatementRow_0"), d);
         QVERIFY(first);
         // Dollars, as the rows say; a side with nothing shows "-".
-        QCOMPARE(h->find(QStringLiteral("statementDebit"), first)->property("text").toString(), QStringLiteral("1,200.00 $"));
-        QCOMPARE(h->find(QStringLiteral("statementCredit"), first)->property("text").toString(), QStringLiteral("-"));
-        QCOMPARE(h->find(QStringLiteral("tenantBalance"), d)->property("value").toString(), QStringLiteral("700.00 $"));
+        QCOMPARE(h->find(QStringLiteral("statementDebit"), first)->property("text").toString(),
+                 QStringLiteral("1,200.00 $"));
+        QCOMPARE(h->find(QStringLiteral("statementCredit"), first)->property("text").toString(),
+                 QStringLiteral("-"));
+        QCOMPARE(h->find(QStringLiteral("tenantBalance"), d)->property("value").toString(),
+                 QStringLiteral("700.00 $"));
 
         ShotSaver::saveShot(h->window(), QStringLiteral("tenant-statement-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("tenantStatementPrint"), d)));
         QTRY_COMPARE(desktop->opened.size(), 1);
         QVERIFY(desktop->opened.first().startsWith(desktop->documentsFolder()));
-        QVERIFY(need(QStringLiteral("tenantStatementMessage"), d)->property("text").toString().contains(desktop->documentsFolder()));
+        QVERIFY(need(QStringLiteral("tenantStatementMessage"), d)
+                    ->property("text")
+                    .toString()
+                    .contains(desktop->documentsFolder()));
         QMetaObject::invokeMethod(findDialog(QStringLiteral("statementDialog")), "close");
         QVERIFY(settled(QStringLiteral("statementDialog"), false));
     }
 
     void pastedTenantsArePreviewedImportedCountedAndUndone()
     {
-        h->database().db()->execInsert(QStringLiteral("INSERT INTO tenants (full_name, id_number) VALUES (?,?)"),
-                                       {QStringLiteral("قائم من قبل"), QStringLiteral("777")});
+        h->database().db()->execInsert(
+            QStringLiteral("INSERT INTO tenants (full_name, id_number) VALUES (?,?)"),
+            {QStringLiteral("قائم من قبل"), QStringLiteral("777")});
         QVERIFY(h->click(need(QStringLiteral("importTenantsButton"))));
         QVERIFY(settled(QStringLiteral("importDialog"), true));
         QQuickItem* d = content(QStringLiteral("importDialog"));
 
         // Blank text: nothing is sent, the dialog says what is missing.
         QVERIFY(h->click(h->find(QStringLiteral("importStartButton"), d)));
-        QTRY_VERIFY(!h->find(QStringLiteral("errorBanner"), d)->property("text").toString().isEmpty());
+        QTRY_VERIFY(
+            !h->find(QStringLiteral("errorBanner"), d)->property("text").toString().isEmpty());
         QCOMPARE(h->database().count(QStringLiteral("tenants")), 1);
 
         paste(QStringLiteral("الاسم\tرقم الهوية\tالهاتف\tالعنوان\n"
@@ -143,18 +158,23 @@ private slots:
                              "نور علي\t402\t0599000004\t\n"));
         QQuickItem* summary = need(QStringLiteral("importPreviewSummary"), d);
         QVERIFY(summary);
-        QCOMPARE(summary->property("text").toString(),
-                 QStringLiteral("معاينة: 2 سطراً جاهزة للاستيراد، 2 فيها مشكلة، وسطر العناوين سيُتخطى"));
+        QCOMPARE(
+            summary->property("text").toString(),
+            QStringLiteral("معاينة: 2 سطراً جاهزة للاستيراد، 2 فيها مشكلة، وسطر العناوين سيُتخطى"));
         ShotSaver::saveShot(h->window(), QStringLiteral("import-preview"));
         // Nothing stored by the preview.
         QCOMPARE(h->database().count(QStringLiteral("tenants")), 1);
-        QVERIFY(h->find(QStringLiteral("importPreviewProblem"), need(QStringLiteral("importPreviewRow_3"), d))
-                    ->property("text").toString().contains(QStringLiteral("777")));
+        QVERIFY(h->find(QStringLiteral("importPreviewProblem"),
+                        need(QStringLiteral("importPreviewRow_3"), d))
+                    ->property("text")
+                    .toString()
+                    .contains(QStringLiteral("777")));
 
         QVERIFY(h->click(h->find(QStringLiteral("importStartButton"), d)));
         QTRY_COMPARE(need(QStringLiteral("importResult"), d)->property("text").toString(),
                      QStringLiteral("تم استيراد 2 سطراً، وتخطي 1 (سطر العناوين)، ورفض 2 سطراً"));
-        const QString refused = need(QStringLiteral("importRefusedLines"), d)->property("text").toString();
+        const QString refused =
+            need(QStringLiteral("importRefusedLines"), d)->property("text").toString();
         QVERIFY(refused.contains(QStringLiteral("السطر 3")));
         QVERIFY(refused.contains(QStringLiteral("السطر 4")));
         QCOMPARE(h->database().count(QStringLiteral("tenants")), 3);
@@ -167,10 +187,12 @@ private slots:
         QObject* confirm = dialogUnder(d, QStringLiteral("confirmDialog"));
         QVERIFY(confirm);
         QTRY_VERIFY(confirm->property("opened").toBool());
-        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"), confirm->property("contentItem").value<QQuickItem*>())));
+        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"),
+                                 confirm->property("contentItem").value<QQuickItem*>())));
         QTRY_VERIFY(!confirm->property("visible").toBool());
         QCOMPARE(h->database().count(QStringLiteral("tenants")), 1);
-        QCOMPARE(h->database().value(QStringLiteral("SELECT full_name FROM tenants")).toString(), QStringLiteral("قائم من قبل"));
+        QCOMPARE(h->database().value(QStringLiteral("SELECT full_name FROM tenants")).toString(),
+                 QStringLiteral("قائم من قبل"));
         QTRY_VERIFY(!h->find(QStringLiteral("importUndoButton"), d)->isVisible());
         QTRY_VERIFY(!h->find(QStringLiteral("tenantRow_سمير ناصر")));
         QMetaObject::invokeMethod(findDialog(QStringLiteral("importDialog")), "close");

@@ -4,9 +4,9 @@
 
 #include <QGuiApplication>
 #include <QQmlContext>
-#include <QStyleHints>
 #include <QQmlError>
 #include <QQmlExpression>
+#include <QStyleHints>
 #include <QTest>
 
 namespace {
