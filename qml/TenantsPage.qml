@@ -4,8 +4,8 @@ import QtQuick.Layouts
 import "components"
 import "components/Input.js" as Input
 
-// The tenants: a searchable table with each tenant's contracts and, later,
-// statement.
+// The tenants: a searchable table with each tenant's contracts and
+// statement, and the import of tenants pasted from a spreadsheet.
 Item {
     id: page
     objectName: "tenantsPage"
@@ -72,8 +72,7 @@ Item {
                     objectName: "importTenantsButton"
                     text: "استيراد من إكسل"
                     outline: true
-                    // The import dialog is not part of this release yet.
-                    enabled: false
+                    onClicked: importDialog.open()
                 },
                 MButton {
                     objectName: "addTenantButton"
@@ -169,8 +168,7 @@ Item {
                                     implicitHeight: 34
                                     text: "كشف"
                                     outline: true
-                                    // The statement dialog is not part of this release yet.
-                                    enabled: false
+                                    onClicked: statementDialog.show(row.tenant.id, row.tenant.full_name)
                                 }
                                 MButton {
                                     objectName: "tenantContractsButton"
@@ -211,6 +209,15 @@ Item {
 
     ContractsDialog {
         id: contractsDialog
+    }
+
+    StatementDialog {
+        id: statementDialog
+    }
+
+    ImportDialog {
+        id: importDialog
+        targetTable: "tenants"
     }
 
     ConfirmDialog {

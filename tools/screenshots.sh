@@ -4,7 +4,8 @@
 # page, the main shell and the rental pages with their dialogs in both themes
 # into shots/ (or the folder given as the first argument), and refreshes the
 # three that the README shows in docs/screenshots/. Drives the window with
-# xdotool, as a user would; the rental pages through their QML test.
+# xdotool, as a user would; the rental pages and the sales, accounting, users
+# and settings pages through their QML tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/shots}")
@@ -163,6 +164,22 @@ stop_app
 SAKANOVA_SHOTS_DIR="$out" QT_QPA_PLATFORM=xcb \
     "$build_dir/tests/tst_rentalpages" everyPageAndDialogFitsInBothThemes >"$work/rental.out" 2>&1 ||
     { cat "$work/rental.out" >&2; exit 1; }
+
+# 6. Sales, cheques, accounting, users and settings pages with their dialogs,
+#    and the tenant statement and import dialogs: the QML tests that drive
+#    them on sample data save the window at each step, in both themes.
+sales_and_admin_shots() {
+    local theme
+    for theme in dark light; do
+        for test in tst_salespages tst_adminpages tst_tenantdialogs; do
+            SAKANOVA_SHOTS_DIR="$out" SAKANOVA_SHOTS_THEME=$theme QT_QPA_PLATFORM=offscreen \
+                QT_QUICK_BACKEND=software "$build_dir/tests/$test" >"$work/$test-$theme.out" 2>&1 ||
+                { echo "$test failed in the $theme theme" >&2; cat "$work/$test-$theme.out" >&2; exit 1; }
+        done
+    done
+    echo "page and dialog screenshots in $out"
+}
+sales_and_admin_shots
 
 # The README's pictures: login, dashboard and a list page, without the time
 # stamps ImageMagick writes, so an unchanged window gives unchanged files.

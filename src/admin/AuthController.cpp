@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/PasswordHash.h"
+#include "core/Reasons.h"
 #include "core/Schema.h"
 #include "core/TransactionGuard.h"
 
@@ -384,6 +385,40 @@ bool AuthController::removeUser(const QString& username)
             m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {username})
                 .isValid();
         return refuse(exists ? kNotSaved : kNoSuchUser);
+    }
+    return true;
+}
+
+// --- Password administration ---
+
+bool AuthController::resetPassword(const QString& username, const QString& newPassword)
+{
+    clearError();
+    if (!isAdminSignedIn())
+        return refuse(QStringLiteral("تغيير كلمة مرور مستخدم آخر من صلاحية مدير النظام فقط"));
+    if (username == m_username)
+        return refuse(
+            QStringLiteral("لتغيير كلمة مرورك استخدم «تغيير كلمة المرور» مع كلمة المرور الحالية"));
+    // Stored trimmed, as sign-in reads it.
+    const QString replacement = newPassword.trimmed();
+    if (replacement.isEmpty())
+        return refuse(QStringLiteral("أدخل كلمة المرور الجديدة"));
+    const QVariant id =
+        m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {username});
+    if (!id.isValid() || id.isNull())
+        return refuse(QStringLiteral("المستخدم غير موجود"));
+    const QString hashed = PasswordHash::hash(replacement);
+    if (hashed.isEmpty() ||
+        !m_db->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE id=?"),
+                            {hashed, id}))
+        return refuse(Reasons::database());
+
+    if (username == adminUserName()) {
+        const bool isDefault = replacement == Schema::defaultAdminPassword();
+        if (isDefault != m_defaultPasswordInUse) {
+            m_defaultPasswordInUse = isDefault;
+            emit authChanged();
+        }
     }
     return true;
 }

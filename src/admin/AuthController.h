@@ -59,6 +59,12 @@ public:
     // Tests move its clock instead of waiting.
     LoginThrottle& loginThrottle() { return m_throttle; }
 
+    // --- Password administration ---
+    // An administrator sets a new password for another account (one who
+    // forgot theirs); the signed-in user changes their own with
+    // changePassword, which asks for the current one.
+    Q_INVOKABLE bool resetPassword(const QString& username, const QString& newPassword);
+
 signals:
     void authChanged();
     void loginFailed(const QString& reason);

@@ -320,3 +320,14 @@ QString BackupManager::browseRestoreFile()
     return m_desktop->chooseFileToOpen(QStringLiteral("Select Database Backup"), m_backupFolder,
                                        QStringLiteral("Database files (*.db)"));
 }
+
+// --- Restart after a restore ---
+
+bool BackupManager::restartNow()
+{
+    clearError();
+    if (!m_restartRequired)
+        return refuse(QStringLiteral("لا توجد نسخة مستعادة بانتظار إعادة التشغيل"));
+    m_desktop->restartApplication();
+    return true;
+}

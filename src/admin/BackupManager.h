@@ -49,6 +49,11 @@ public:
     // older than a day (or there is none). True when one was made.
     bool backupIfDue();
 
+    // --- Restart after a restore ---
+    // Closes the program and starts it again on the restored books; only
+    // while a restore is waiting for it.
+    Q_INVOKABLE bool restartNow();
+
 signals:
     void backupPathChanged();
     void autoBackupChanged();

@@ -60,16 +60,20 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     , m_importCtrl(std::make_unique<ImportController>(db, m_unitModel.get()))
     , m_auditMgr(std::make_unique<AuditManager>(db))
 {
-    // Imported rows show in the lists that reload on their model's change.
+    // Imported rows (and an undone import) show in the lists that reload on
+    // their model's change.
+    const auto importChanged = [this](const QString& table) {
+        if (table == QLatin1String("tenants"))
+            emit m_tenantModel->dataChanged();
+        else if (table == QLatin1String("buyers"))
+            emit m_buyerModel->dataChanged();
+        else if (table == QLatin1String("units"))
+            emit m_unitModel->dataChanged();
+    };
     QObject::connect(m_importCtrl.get(), &ImportController::imported, m_importCtrl.get(),
-                     [this](const QString& table) {
-                         if (table == QLatin1String("tenants"))
-                             emit m_tenantModel->dataChanged();
-                         else if (table == QLatin1String("buyers"))
-                             emit m_buyerModel->dataChanged();
-                         else if (table == QLatin1String("units"))
-                             emit m_unitModel->dataChanged();
-                     });
+                     importChanged);
+    QObject::connect(m_importCtrl.get(), &ImportController::importUndone, m_importCtrl.get(),
+                     importChanged);
     createLists();
 }
 

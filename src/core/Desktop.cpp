@@ -1,10 +1,15 @@
 #include "core/Desktop.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QStandardPaths>
 #include <QUrl>
+
+namespace {
+bool g_restartRequested = false;
+} // namespace
 
 Desktop::~Desktop() = default;
 
@@ -40,4 +45,15 @@ QString Desktop::exportFolder() const
 {
     const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     return desktop.isEmpty() ? QDir::homePath() : desktop;
+}
+
+void Desktop::restartApplication()
+{
+    g_restartRequested = true;
+    QCoreApplication::quit();
+}
+
+bool Desktop::restartRequested()
+{
+    return g_restartRequested;
 }

@@ -32,4 +32,10 @@ public:
     // Where exports go: the user's desktop folder, or the home folder when
     // the platform reports no desktop.
     virtual QString exportFolder() const;
+
+    // Ends this run so that the program starts again once everything is
+    // closed (after a restore, say); main() starts the new process.
+    virtual void restartApplication();
+    // True once a restart was asked for in this process.
+    static bool restartRequested();
 };

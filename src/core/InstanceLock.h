@@ -27,6 +27,8 @@ public:
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     Result acquire();
+    // Lets go of the lock before the object ends (a restart hands it over).
+    void release() { m_lock.unlock(); }
     // The process id written in the lock by its holder, or 0 when unknown.
     qint64 holderPid() const;
     QString filePath() const { return m_path; }

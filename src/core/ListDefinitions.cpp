@@ -279,7 +279,8 @@ Definition ListDefinitions::journal()
     // An entry without lines is not listed, as in the journal's list call.
     d.baseWhere = QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=je.id)");
     d.searchConditions = {SqlListModel::like(QStringLiteral("je.description")),
-                          SqlListModel::like(QStringLiteral("je.reference_type"))};
+                          SqlListModel::like(QStringLiteral("je.reference_type")),
+                          SqlListModel::like(QStringLiteral("je.reference"))};
     d.filterColumns = {{QStringLiteral("reference_type"), QStringLiteral("je.reference_type")},
                        {QStringLiteral("reference_id"), QStringLiteral("je.reference_id")},
                        {QStringLiteral("cost_center_id"), QStringLiteral("je.cost_center_id")},

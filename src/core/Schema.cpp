@@ -319,6 +319,9 @@ const QStringList& Schema::tableStatements()
         QStringLiteral("ALTER TABLE units ADD COLUMN buyer_id INTEGER;"),
         QStringLiteral("ALTER TABLE units ADD COLUMN sale_price_actual REAL;"),
         QStringLiteral("ALTER TABLE units ADD COLUMN sale_date TEXT;"),
+        // The reference a person typed for a manual journal entry (a voucher
+        // or invoice number), kept beside the entry.
+        QStringLiteral("ALTER TABLE journal_entries ADD COLUMN reference TEXT;"),
     };
     return statements;
 }

@@ -2,6 +2,7 @@
 #include "core/AppLog.h"
 #include "core/AppSetup.h"
 #include "core/Database.h"
+#include "core/Desktop.h"
 #include "core/InstanceLock.h"
 #include "core/TerminationSignals.h"
 
@@ -9,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QMessageBox>
+#include <QProcess>
 #include <QQmlApplicationEngine>
 #include <QStandardPaths>
 
@@ -40,6 +42,57 @@ QString folderNotWritable(const QString& dataDir)
         .arg(QDir::toNativeSeparators(dataDir));
 }
 
+// Opens the books, shows the window and runs until it closes. Everything it
+// creates is gone when it returns.
+int runApplication(const QString& dataDir)
+{
+    Database database;
+    if (!database.initialize(dataDir + QStringLiteral("/sakanova.db"))) {
+        qCritical("Failed to initialize database!");
+        qCritical("%s", qUtf8Printable(database.initErrorText()));
+        return refuseStart(database.initFailedOnFullDisk()
+                               ? QStringLiteral("تعذّر تشغيل ساكانوفا: القرص ممتلئ، فلا يمكن "
+                                                "إنشاء قاعدة البيانات أو تحديثها. أفرغ بعض "
+                                                "المساحة ثم أعد التشغيل.")
+                               : folderNotWritable(dataDir));
+    }
+
+    TerminationSignals terminationSignals;
+    AppContext backend(&database, dataDir);
+
+    QQmlApplicationEngine engine;
+    backend.publish(engine.rootContext());
+
+    const QUrl url(QStringLiteral("qrc:/qml/main.qml"));
+    QObject::connect(
+        &engine, &QQmlApplicationEngine::objectCreationFailed, &engine,
+        [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);
+
+    if (AppLog::open(dataDir)) {
+        AppLog::writeLine(QString(43, QLatin1Char('-')));
+        AppLog::writeLine(QStringLiteral("App started at ") +
+                          QDateTime::currentDateTime().toString(Qt::TextDate) +
+                          QStringLiteral(", version ") + QCoreApplication::applicationVersion());
+        QObject::connect(&engine, &QQmlEngine::warnings, &AppLog::writeQmlErrors);
+        if (!loadRoot(engine, url)) {
+            AppLog::writeLine(QStringLiteral("CRITICAL: Failed to load QML root objects!"));
+            return -1;
+        }
+        AppLog::writeLine(QStringLiteral("QML root loaded successfully"));
+    } else if (!loadRoot(engine, url)) {
+        return -1;
+    }
+
+    backend.startDeferredWork();
+    const int exitCode = QApplication::exec();
+
+    if (AppLog::isOpen()) {
+        AppLog::writeLine(QStringLiteral("App exited with code: ") + QString::number(exitCode));
+        AppLog::close();
+    }
+    return exitCode;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -66,49 +119,14 @@ int main(int argc, char* argv[])
         return refuseStart(folderNotWritable(dataDir));
     }
 
-    Database database;
-    if (!database.initialize(dataDir + QStringLiteral("/sakanova.db"))) {
-        qCritical("Failed to initialize database!");
-        qCritical("%s", qUtf8Printable(database.initErrorText()));
-        return refuseStart(database.initFailedOnFullDisk()
-                               ? QStringLiteral("تعذّر تشغيل ساكانوفا: القرص ممتلئ، فلا يمكن "
-                                                "إنشاء قاعدة البيانات أو تحديثها. أفرغ بعض "
-                                                "المساحة ثم أعد التشغيل.")
-                               : folderNotWritable(dataDir));
-    }
-
-    TerminationSignals terminationSignals;
-    AppContext backend(&database, dataDir);
-
-    QQmlApplicationEngine engine;
-    backend.publish(engine.rootContext());
-
-    const QUrl url(QStringLiteral("qrc:/qml/main.qml"));
-    QObject::connect(
-        &engine, &QQmlApplicationEngine::objectCreationFailed, &app,
-        [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);
-
-    if (AppLog::open(dataDir)) {
-        AppLog::writeLine(QString(43, QLatin1Char('-')));
-        AppLog::writeLine(QStringLiteral("App started at ") +
-                          QDateTime::currentDateTime().toString(Qt::TextDate) +
-                          QStringLiteral(", version ") + QCoreApplication::applicationVersion());
-        QObject::connect(&engine, &QQmlEngine::warnings, &AppLog::writeQmlErrors);
-        if (!loadRoot(engine, url)) {
-            AppLog::writeLine(QStringLiteral("CRITICAL: Failed to load QML root objects!"));
-            return -1;
-        }
-        AppLog::writeLine(QStringLiteral("QML root loaded successfully"));
-    } else if (!loadRoot(engine, url)) {
-        return -1;
-    }
-
-    backend.startDeferredWork();
-    const int exitCode = QApplication::exec();
-
-    if (AppLog::isOpen()) {
-        AppLog::writeLine(QStringLiteral("App exited with code: ") + QString::number(exitCode));
-        AppLog::close();
+    const int exitCode = runApplication(dataDir);
+    // A restart (after a restore) starts the new process only now: the
+    // database is closed and the instance lock is free for it.
+    if (exitCode == 0 && Desktop::restartRequested()) {
+        instanceLock.release();
+        if (!QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                     QCoreApplication::arguments().mid(1)))
+            qCritical("Could not start the program again after a restore");
     }
     return exitCode;
 }

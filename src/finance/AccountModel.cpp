@@ -69,7 +69,8 @@ QVariantList AccountModel::getJournalEntries(const QString& from, const QString&
 }
 
 int AccountModel::createJournalEntry(const QString& date, const QString& desc,
-                                     const QString& refType, int refId, const QVariantList& lines)
+                                     const QString& refType, int refId, const QVariantList& lines,
+                                     const QString& reference)
 {
     clearError();
     if (!SqlValue::isIsoDate(date))
@@ -101,8 +102,8 @@ int AccountModel::createJournalEntry(const QString& date, const QString& desc,
 
     const int entryId = m_db->execInsert(
         QStringLiteral("INSERT INTO journal_entries (entry_date,description,reference_type,"
-                       "reference_id) VALUES (?,?,?,?)"),
-        {date, desc, refType, refId});
+                       "reference_id,reference) VALUES (?,?,?,?,?)"),
+        {date, desc, refType, refId, SqlValue::blankAsNull(reference.trimmed())});
     if (entryId < 1)
         return refuseDatabaseId();
 

@@ -30,9 +30,11 @@ public:
     // entry, its lines and the balance changes are written together or not at
     // all; -1 when the entry has fewer than two lines, a negative or absurd
     // amount, is unbalanced (by more than 0.01) or any write fails.
+    // `reference` is the free text a person typed for the entry (a voucher
+    // number, say); it is stored with the entry.
     Q_INVOKABLE int createJournalEntry(const QString& date, const QString& desc,
-                                       const QString& refType, int refId,
-                                       const QVariantList& lines);
+                                       const QString& refType, int refId, const QVariantList& lines,
+                                       const QString& reference = QString());
     Q_INVOKABLE QVariantMap getProfitLoss(const QString& from, const QString& to);
     Q_INVOKABLE QVariantMap getBalanceSheet();
 

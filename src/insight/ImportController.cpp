@@ -335,3 +335,172 @@ ImportController::Outcome ImportController::insertUnit(const QStringList& fields
         return {-1, QStringLiteral("رفضت قاعدة البيانات هذا السطر")};
     return {id, {}};
 }
+
+// --- Preview and undo ---
+
+namespace {
+
+QStringList columnLabels(const QString& table)
+{
+    if (table == unitsTable)
+        return {QStringLiteral("رقم العقار"), QStringLiteral("رقم الوحدة"),
+                QStringLiteral("المساحة"), QStringLiteral("سعر البيع"),
+                QStringLiteral("الإيجار الشهري")};
+    if (table == buyersTable)
+        return {QStringLiteral("الاسم"), QStringLiteral("رقم الهوية"), QStringLiteral("الهاتف")};
+    return {QStringLiteral("الاسم"), QStringLiteral("رقم الهوية"), QStringLiteral("الهاتف"),
+            QStringLiteral("العنوان")};
+}
+
+// The records that would keep an imported row alive, as (table, column).
+QList<std::pair<QString, QString>> referencesTo(const QString& table)
+{
+    if (table == tenantsTable)
+        return {{QStringLiteral("contracts"), QStringLiteral("tenant_id")},
+                {QStringLiteral("invoices"), QStringLiteral("tenant_id")},
+                {QStringLiteral("payments"), QStringLiteral("tenant_id")},
+                {QStringLiteral("cheques"), QStringLiteral("tenant_id")}};
+    if (table == buyersTable)
+        return {{QStringLiteral("installments"), QStringLiteral("buyer_id")},
+                {QStringLiteral("payments"), QStringLiteral("buyer_id")},
+                {QStringLiteral("cheques"), QStringLiteral("buyer_id")},
+                {QStringLiteral("units"), QStringLiteral("buyer_id")}};
+    return {{QStringLiteral("contracts"), QStringLiteral("unit_id")},
+            {QStringLiteral("invoices"), QStringLiteral("unit_id")},
+            {QStringLiteral("installments"), QStringLiteral("unit_id")},
+            {QStringLiteral("payments"), QStringLiteral("unit_id")},
+            {QStringLiteral("usage_records"), QStringLiteral("unit_id")},
+            {QStringLiteral("expenses"), QStringLiteral("unit_id")},
+            {QStringLiteral("maintenance_requests"), QStringLiteral("unit_id")}};
+}
+
+} // namespace
+
+QVariantMap ImportController::previewRawCSV(const QString& rawText, const QString& targetTable,
+                                            int limit)
+{
+    clearError();
+    QVariantMap preview{{QStringLiteral("table"), targetTable},
+                        {QStringLiteral("columns"), columnLabels(targetTable)},
+                        {QStringLiteral("rows"), QVariantList()},
+                        {QStringLiteral("lines"), 0},
+                        {QStringLiteral("header"), 0},
+                        {QStringLiteral("ready"), 0},
+                        {QStringLiteral("problems"), 0}};
+    if (rawText.trimmed().isEmpty())
+        return preview;
+    if (targetTable != tenantsTable && targetTable != buyersTable && targetTable != unitsTable) {
+        refuse(QStringLiteral("نوع السجلات المطلوب استيرادها غير معروف: ") + targetTable);
+        return preview;
+    }
+
+    // Every line is tried for real, so the preview also finds a number that
+    // appears twice in the paste; the transaction is then rolled back.
+    TransactionGuard trial(m_db);
+    if (!trial.isActive()) {
+        refuse(QStringLiteral("تعذر الوصول إلى قاعدة البيانات"));
+        return preview;
+    }
+    const int columns = static_cast<int>(columnLabels(targetTable).size());
+    QVariantList rows;
+    int lines = 0;
+    int ready = 0;
+    int problems = 0;
+    bool header = false;
+    const QStringList all = rawText.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < all.size(); ++i) {
+        QString line = all.at(i);
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.trimmed().isEmpty())
+            continue;
+        const QStringList fields = splitLine(line);
+        const bool isTitleRow = lines == 0 && isHeader(fields, targetTable);
+        ++lines;
+        QString problem;
+        if (isTitleRow) {
+            header = true;
+        } else {
+            const Outcome outcome = targetTable == unitsTable
+                                        ? insertUnit(fields, line.contains(QLatin1Char('\t')))
+                                        : insertPerson(targetTable, fields);
+            if (outcome.id > 0)
+                ++ready;
+            else {
+                ++problems;
+                problem = outcome.reason;
+            }
+        }
+        if (rows.size() < limit) {
+            QStringList shown;
+            for (int c = 0; c < columns; ++c)
+                shown << (c < fields.size() ? fields.at(c).trimmed() : QString());
+            rows << QVariantMap{{QStringLiteral("line"), static_cast<int>(i) + 1},
+                                {QStringLiteral("fields"), shown},
+                                {QStringLiteral("header"), isTitleRow},
+                                {QStringLiteral("problem"), problem}};
+        }
+    }
+    trial.rollback();
+    preview.insert(QStringLiteral("rows"), rows);
+    preview.insert(QStringLiteral("lines"), lines);
+    preview.insert(QStringLiteral("header"), header ? 1 : 0);
+    preview.insert(QStringLiteral("ready"), ready);
+    preview.insert(QStringLiteral("problems"), problems);
+    return preview;
+}
+
+bool ImportController::canUndoLastImport() const
+{
+    return !m_result.value(QStringLiteral("insertedIds")).toList().isEmpty();
+}
+
+bool ImportController::undoLastImport()
+{
+    clearError();
+    const QString table = m_result.value(QStringLiteral("table")).toString();
+    const QVariantList ids = m_result.value(QStringLiteral("insertedIds")).toList();
+    if (ids.isEmpty())
+        return refuse(QStringLiteral("لا يوجد استيراد يمكن التراجع عنه"));
+    if (table != tenantsTable && table != buyersTable && table != unitsTable)
+        return refuse(QStringLiteral("لا يوجد استيراد يمكن التراجع عنه"));
+
+    const auto references = referencesTo(table);
+    for (const QVariant& id : ids) {
+        for (const auto& [other, column] : references) {
+            // Table and column names come from the fixed list above.
+            if (m_db->scalar(QStringLiteral("SELECT 1 FROM ") + other + QStringLiteral(" WHERE ") +
+                                 column + QStringLiteral("=? LIMIT 1"),
+                             {id})
+                    .isValid())
+                return refuse(QStringLiteral("لا يمكن التراجع عن الاستيراد: بعض السجلات المستوردة "
+                                             "صارت مرتبطة بسجلات أخرى (عقود أو فواتير أو "
+                                             "دفعات). لم يتم حذف أي سجل"));
+        }
+    }
+
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuse(QStringLiteral("تعذر الوصول إلى قاعدة البيانات؛ لم يتم حذف أي سجل"));
+    for (const QVariant& id : ids) {
+        bool ok = true;
+        if (table == unitsTable) {
+            // The unit's own cost centre goes with it; floor and project
+            // centres stay, other units may hang under them.
+            ok = m_db->execNonQuery(
+                QStringLiteral("DELETE FROM cost_centers WHERE unit_id=? AND type='unit'"), {id});
+        }
+        const QString sql = table == tenantsTable ? QStringLiteral("DELETE FROM tenants WHERE id=?")
+                            : table == buyersTable ? QStringLiteral("DELETE FROM buyers WHERE id=?")
+                                                   : QStringLiteral("DELETE FROM units WHERE id=?");
+        if (!ok || !m_db->execNonQuery(sql, {id}))
+            return refuse(QStringLiteral("تعذر حذف السجلات المستوردة؛ لم يتم حذف أي سجل"));
+    }
+    if (!tx.commit())
+        return refuse(QStringLiteral("تعذر حذف السجلات المستوردة؛ لم يتم حذف أي سجل"));
+
+    m_result.clear();
+    emit lastResultChanged();
+    emit importUndone(table, static_cast<int>(ids.size()));
+    return true;
+}

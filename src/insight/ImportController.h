@@ -42,10 +42,26 @@ public:
     // decimal point and correctly placed thousands separators are read.
     static bool parseNumber(const QString& text, double* value);
 
+    // --- Preview and undo ---
+    // What importing the text would do, without keeping anything: the lines
+    // are tried inside a transaction that is rolled back. "columns" (labels
+    // of the target's fields), "rows" (the first `limit` non-empty lines,
+    // each with "line", "fields", "header" and "problem"), "lines", "header"
+    // (1 when the first line is a row of titles), "ready" and "problems".
+    Q_INVOKABLE QVariantMap previewRawCSV(const QString& rawText, const QString& targetTable,
+                                          int limit = 20);
+    // True while the rows of the last import can still be taken back.
+    Q_INVOKABLE bool canUndoLastImport() const;
+    // Deletes exactly the rows the last import inserted, all or none, and
+    // only while no other record refers to any of them.
+    Q_INVOKABLE bool undoLastImport();
+
 signals:
     void lastResultChanged();
     // Rows went into `targetTable`; the page's lists reload.
     void imported(const QString& targetTable, int count);
+    // The rows of the last import into `targetTable` were taken back.
+    void importUndone(const QString& targetTable, int count);
 
 private:
     struct Outcome

@@ -26,19 +26,23 @@ QVariantList StatementReports::tenantStatement(int tenantId, const DateRange& ra
     // balance only with its open part; what had been paid on it stays owed
     // against its payments, so it is listed with that amount. That keeps the
     // closing balance of the full statement equal to the tenant's balance.
+    // Each row carries its currency so amounts are shown with their own symbol.
     QVariantList params = {tenantId, tenantId, tenantId};
     const QString rangeClause = range.clause(QStringLiteral("date"), params);
     return m_db->execQuery(
         QStringLiteral(
-            "SELECT type, date, ref, debit, credit FROM ("
+            "SELECT type, date, ref, debit, credit, currency_id FROM ("
             "SELECT 'فاتورة' as type, date(i.created_at,'localtime') as date, "
-            "i.invoice_number as ref, i.total_amount as debit, 0 as credit, 0 as kind, i.id as "
-            "seq FROM invoices i WHERE i.tenant_id=? AND i.status!='void' "
+            "i.invoice_number as ref, i.total_amount as debit, 0 as credit, i.currency_id, "
+            "0 as kind, i.id as seq FROM invoices i WHERE i.tenant_id=? AND i.status!='void' "
             "UNION ALL SELECT 'فاتورة ملغاة' as type, date(i.created_at,'localtime') as date, "
-            "i.invoice_number as ref, i.paid_amount as debit, 0 as credit, 0 as kind, i.id as seq "
+            "i.invoice_number as ref, i.paid_amount as debit, 0 as credit, i.currency_id, 0 as "
+            "kind, "
+            "i.id as seq "
             "FROM invoices i WHERE i.tenant_id=? AND i.status='void' AND i.paid_amount >= 0.005 "
             "UNION ALL SELECT 'دفعة' as type, p.payment_date as date, p.reference as ref, "
-            "0 as debit, p.amount as credit, 1 as kind, p.id as seq FROM payments p WHERE "
+            "0 as debit, p.amount as credit, p.currency_id, 1 as kind, p.id as seq FROM payments p "
+            "WHERE "
             "p.tenant_id=? ) t WHERE 1=1") +
             rangeClause + QStringLiteral(" ORDER BY date, kind, seq"),
         params);

@@ -354,6 +354,50 @@ private slots:
         QCOMPARE(m_fixture->count(QStringLiteral("users")), 2);
     }
 
+    void adminResetsAnotherUsersPassword()
+    {
+        addUser(QStringLiteral("sara"), QStringLiteral("ورد"), QStringLiteral("user"));
+        addUser(QStringLiteral("omar"), QStringLiteral("نخيل"), QStringLiteral("admin"));
+        AuthController auth(db());
+        // Nobody signed in, or a plain user: refused with a reason, nothing stored.
+        const QString before = storedPassword(QStringLiteral("sara"));
+        const QString omarBefore = storedPassword(QStringLiteral("omar"));
+        QVERIFY(!auth.resetPassword(QStringLiteral("sara"), QStringLiteral("جديد")));
+        QVERIFY(!auth.lastError().isEmpty());
+        QVERIFY(auth.login(QStringLiteral("sara"), QStringLiteral("ورد")));
+        QVERIFY(!auth.resetPassword(QStringLiteral("omar"), QStringLiteral("جديد")));
+        QCOMPARE(storedPassword(QStringLiteral("omar")), omarBefore);
+        auth.logout();
+
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        // Their own password goes through changePassword, which asks for the current one.
+        QVERIFY(!auth.resetPassword(QStringLiteral("admin"), QStringLiteral("جديد")));
+        QVERIFY(!auth.resetPassword(QStringLiteral("sara"), QStringLiteral("  ")));
+        QVERIFY(!auth.resetPassword(QStringLiteral("nobody"), QStringLiteral("جديد")));
+        QCOMPARE(storedPassword(QStringLiteral("sara")), before);
+
+        QVERIFY(auth.resetPassword(QStringLiteral("sara"), QStringLiteral(" سوسن ")));
+        QVERIFY(auth.lastError().isEmpty());
+        auth.logout();
+        QVERIFY(!auth.login(QStringLiteral("sara"), QStringLiteral("ورد")));
+        QVERIFY(auth.login(QStringLiteral("sara"), QStringLiteral("سوسن")));
+    }
+
+    void resettingAdminPasswordHidesDefaultHint()
+    {
+        addUser(QStringLiteral("omar"), QStringLiteral("نخيل"), QStringLiteral("admin"));
+        AuthController auth(db());
+        QVERIFY(auth.defaultPasswordInUse());
+        QVERIFY(auth.login(QStringLiteral("omar"), QStringLiteral("نخيل")));
+        QSignalSpy changed(&auth, &AuthController::authChanged);
+        QVERIFY(auth.resetPassword(QStringLiteral("admin"), QStringLiteral("قلعة-9")));
+        QVERIFY(!auth.defaultPasswordInUse());
+        QCOMPARE(changed.count(), 1);
+        // Still hidden at the next start.
+        AuthController restarted(db());
+        QVERIFY(!restarted.defaultPasswordInUse());
+    }
+
     void registerUserStoresHashedAccount()
     {
         AuthController auth(db());

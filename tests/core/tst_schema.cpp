@@ -57,7 +57,7 @@ private slots:
                                            "AND name LIKE 'idx_%'"))
                      .toInt(),
                  47);
-        QCOMPARE(Schema::tableStatements().size(), 45);
+        QCOMPARE(Schema::tableStatements().size(), 46);
     }
 
     void migrationColumnsComeLast()
@@ -68,8 +68,9 @@ private slots:
         QCOMPARE(expenses.mid(11),
                  (QStringList{"project_id", "contractor_id", "cost_center_id", "work_category"}));
         const QStringList journal = columnsOf(fixture, QStringLiteral("journal_entries"));
-        QCOMPARE(journal.size(), 9);
-        QCOMPARE(journal.mid(6), (QStringList{"project_id", "cost_center_id", "contractor_id"}));
+        QCOMPARE(journal.size(), 10);
+        QCOMPARE(journal.mid(6),
+                 (QStringList{"project_id", "cost_center_id", "contractor_id", "reference"}));
         QCOMPARE(columnsOf(fixture, QStringLiteral("units")).size(), 16);
         QCOMPARE(columnsOf(fixture, QStringLiteral("payments")).size(), 13);
     }

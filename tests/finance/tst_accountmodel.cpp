@@ -70,6 +70,20 @@ private slots:
         QCOMPARE(m_model->getJournalEntries("2025-05-01").size(), 2); // one-sided: everything
     }
 
+    void typedReferenceIsStoredWithTheEntry()
+    {
+        const int withRef = m_model->createJournalEntry(
+            "2025-04-10", "سند قبض", "manual", 0, {line(2, 80, 0), line(8, 0, 80)}, "  سند 42 ");
+        const int without = m_model->createJournalEntry("2025-04-11", "بلا مرجع", "manual", 0,
+                                                        {line(2, 5, 0), line(8, 0, 5)});
+        QVERIFY(withRef > 0 && without > 0);
+        QCOMPARE(
+            m_t->value("SELECT reference FROM journal_entries WHERE id=?", {withRef}).toString(),
+            QStringLiteral("سند 42"));
+        QVERIFY(m_t->value("SELECT reference FROM journal_entries WHERE id=?", {without}).isNull());
+        QCOMPARE(m_model->getJournalEntries()[1].toMap()["reference"].toString(), "سند 42");
+    }
+
     void regressionBadLineRollsBackWholeEntry()
     {
         QSignalSpy changed(m_model.get(), &AccountModel::dataChanged);

@@ -111,8 +111,9 @@ private slots:
         QVERIFY(m_app->waitClosed("tenantAddDialog"));
         QQuickItem* tenantRow = nullptr;
         QTRY_VERIFY((tenantRow = m_app->find(QStringLiteral("tenantRow_سامر خليل"))));
-        QVERIFY(!m_app->find(QStringLiteral("tenantStatementButton"), tenantRow)->isEnabled());
-        QVERIFY(!m_app->find(QStringLiteral("importTenantsButton"))->isEnabled());
+        // The statement and the import open their dialogs (tested with them).
+        QVERIFY(m_app->find(QStringLiteral("tenantStatementButton"), tenantRow)->isEnabled());
+        QVERIFY(m_app->find(QStringLiteral("importTenantsButton"))->isEnabled());
 
         click(m_app->find(QStringLiteral("tenantContractsButton"), tenantRow));
         QVERIFY(m_app->waitOpened("contractsDialog"));

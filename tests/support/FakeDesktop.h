@@ -44,6 +44,9 @@ public:
     QString documentsFolder() const override { return m_documents; }
     QString exportFolder() const override { return m_export; }
 
+    // A restart (after a restore) is only counted.
+    void restartApplication() override { ++restarts; }
+
     void setDocumentsFolder(const QString& path) { m_documents = path; }
     void setExportFolder(const QString& path) { m_export = path; }
 
@@ -51,6 +54,7 @@ public:
     QString fileAnswer;
     QStringList calls;
     QStringList opened;
+    int restarts = 0;
 
 private:
     QString m_documents;

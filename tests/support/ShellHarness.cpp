@@ -2,9 +2,11 @@
 
 #include "core/AppSetup.h"
 
+#include <QGuiApplication>
 #include <QQmlContext>
 #include <QQmlError>
 #include <QQmlExpression>
+#include <QStyleHints>
 #include <QTest>
 
 #include <utility>
@@ -59,7 +61,9 @@ bool ShellHarness::startSignedIn(std::unique_ptr<Desktop> desktop)
 {
     if (!m_db->isOpen())
         return false;
-    m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir(), std::move(desktop));
+    // A desktop given here wins over one set earlier with useDesktop().
+    m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir(),
+                                             desktop ? std::move(desktop) : std::move(m_desktop));
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_backend->publish(m_engine->rootContext());
     connect(m_engine.get(), &QQmlEngine::warnings, this, [](const QList<QQmlError>& errors) {
@@ -213,6 +217,9 @@ bool ShellHarness::choose(QQuickItem* combo, int index)
     auto* list = popup->property("contentItem").value<QQuickItem*>();
     if (!list)
         return false;
+    // A second click soon after the one that opened the list would count as
+    // a double click, which the entry does not take as a choice.
+    QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 50);
     // The list grows to its content once laid out; until then it may hold
     // only its first entries.
     QQuickItem* option = nullptr;

@@ -28,6 +28,10 @@ public:
     static void installMessageHandler();
     static QStringList& problems();
 
+    // Replaces the real desktop (pickers, viewers, restart) before start;
+    // tests pass a fake that records what was asked.
+    void useDesktop(std::unique_ptr<Desktop> desktop) { m_desktop = std::move(desktop); }
+
     // Loads the window and signs in with the default administrator; false
     // when the shell did not appear. `desktop` stands in for the real one
     // (dialogs, viewers, the documents folder) when given.
@@ -65,6 +69,7 @@ private:
     static void searchAll(QQuickItem* from, const QString& name, QList<QQuickItem*>& found);
 
     std::unique_ptr<TestDatabase> m_db;
+    std::unique_ptr<Desktop> m_desktop;
     std::unique_ptr<AppContext> m_backend;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow* m_window = nullptr;

@@ -1,0 +1,500 @@
+#include "ShellHarness.h"
+#include "ShotSaver.h"
+
+#include "finance/BuyerModel.h"
+#include "rental/PropertyModel.h"
+#include "rental/UnitModel.h"
+
+#include <QDate>
+#include <QTest>
+
+// The buyers, cheques and accounting pages driven through the window on the
+// real back-end objects: what the office does with sales and money, checked
+// against the stored rows. Any QML warning fails the test.
+class TstSalesPages : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ShellHarness> h;
+    int propertyId = 0;
+
+    QQuickItem* need(const QString& name, QQuickItem* within = nullptr)
+    {
+        QQuickItem* item = nullptr;
+        // A missing item is reported by the caller's check.
+        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); },
+                             3000))
+            return item && item->isVisible() ? item : nullptr;
+        return item;
+    }
+
+    // Waits for a dialog's open or close animation to end.
+    bool settled(const QString& dialog, bool open)
+    {
+        QObject* d = nullptr;
+        return QTest::qWaitFor([&] {
+            d = findDialog(dialog);
+            return d && d->property("opened").toBool() == open &&
+                   d->property("visible").toBool() == open;
+        });
+    }
+
+    // Dialogs are popups: not items, but QObject children of the item that
+    // declares them, so the visual tree is walked and each item asked.
+    static QObject* dialogUnder(QQuickItem* from, const QString& name)
+    {
+        if (QObject* d = from->findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
+            return d;
+        const QList<QQuickItem*> children = from->childItems();
+        for (QQuickItem* child : children)
+            if (QObject* d = dialogUnder(child, name))
+                return d;
+        return nullptr;
+    }
+
+    // Several pages own a dialog of the same name: the shown page's comes first.
+    QObject* findDialog(const QString& name)
+    {
+        QQuickItem* stack = h->find(QStringLiteral("pageStack"));
+        const QList<QQuickItem*> pages = stack ? stack->childItems() : QList<QQuickItem*>();
+        for (QQuickItem* p : pages)
+            if (p->isVisible())
+                if (QObject* d = dialogUnder(p, name))
+                    return d;
+        QQuickItem* root = h->window()->contentItem();
+        return dialogUnder(root->parentItem() ? root->parentItem() : root, name);
+    }
+
+    QQuickItem* content(const QString& dialog)
+    {
+        QObject* d = findDialog(dialog);
+        return d ? d->property("contentItem").value<QQuickItem*>() : nullptr;
+    }
+
+    double value(const QString& sql, const QVariantList& params = {})
+    {
+        return h->database().value(sql, params).toDouble();
+    }
+
+    int addUnit(const QString& number, double salePrice)
+    {
+        auto* units = qobject_cast<UnitModel*>(h->backend(QStringLiteral("unitModel")));
+        return units->add(propertyId, number, 1, 120, 3, 2000, 24000, salePrice, 1);
+    }
+
+private slots:
+    void initTestCase() { ShellHarness::installMessageHandler(); }
+
+    void init()
+    {
+        ShellHarness::problems().clear();
+        h = std::make_unique<ShellHarness>();
+        QVERIFY(h->startSignedIn());
+        if (ShotSaver::theme() == QLatin1String("light"))
+            QMetaObject::invokeMethod(h->backend(QStringLiteral("settingsManager")), "setThemeMode",
+                                      Q_ARG(QString, QStringLiteral("light")));
+        auto* properties =
+            qobject_cast<PropertyModel*>(h->backend(QStringLiteral("propertyModel")));
+        propertyId =
+            properties->add(QStringLiteral("برج النخيل"), QStringLiteral("residential"),
+                            QStringLiteral("شارع الجامعة"), QStringLiteral("غزة"), QString());
+        QVERIFY(propertyId > 0);
+    }
+
+    void cleanup()
+    {
+        h.reset();
+        QVERIFY2(ShellHarness::problems().isEmpty(),
+                 qPrintable(ShellHarness::problems().join(QLatin1Char('\n'))));
+    }
+
+    void buyerIsAddedAndRefusedDuplicateStaysInDialog()
+    {
+        QVERIFY(h->showPage(3));
+        QVERIFY(h->click(need(QStringLiteral("addBuyerButton"))));
+        QVERIFY(settled(QStringLiteral("buyerAddDialog"), true));
+        QQuickItem* dialog = content(QStringLiteral("buyerAddDialog"));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerNameField"), dialog),
+                            QStringLiteral("سامي خليل")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("buyerIdField"), dialog), QStringLiteral("٤٠١٢٣")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("buyer-add-dialog"));
+        QVERIFY(h->click(h->find(QStringLiteral("buyerSaveButton"), dialog)));
+        QVERIFY(settled(QStringLiteral("buyerAddDialog"), false));
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT id_number FROM buyers WHERE full_name=?"),
+                            {QStringLiteral("سامي خليل")})
+                     .toString(),
+                 QStringLiteral("40123"));
+        QVERIFY(need(QStringLiteral("buyerRow_سامي خليل")));
+
+        // The same identity number again: refused, said inside the dialog.
+        QVERIFY(h->click(need(QStringLiteral("addBuyerButton"))));
+        QVERIFY(settled(QStringLiteral("buyerAddDialog"), true));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerNameField"), dialog),
+                            QStringLiteral("سامي آخر")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("buyerIdField"), dialog), QStringLiteral("40123")));
+        QVERIFY(h->click(h->find(QStringLiteral("buyerSaveButton"), dialog)));
+        QVERIFY(QTest::qWaitFor([&] {
+            return h->find(QStringLiteral("errorBanner"), dialog)
+                ->property("text")
+                .toString()
+                .contains(QStringLiteral("مستخدم من قبل"));
+        }));
+        // The database's own report of the refused insert is expected here.
+        ShellHarness::problems().removeIf([](const QString& p) {
+            return p.contains(QLatin1String("UNIQUE constraint failed: buyers.id_number"));
+        });
+        QVERIFY(findDialog(QStringLiteral("buyerAddDialog"))->property("visible").toBool());
+        QCOMPARE(h->database().count(QStringLiteral("buyers")), 1);
+        QMetaObject::invokeMethod(findDialog(QStringLiteral("buyerAddDialog")), "close");
+        QVERIFY(settled(QStringLiteral("buyerAddDialog"), false));
+    }
+
+    void saleByInstalmentsThenPartlyCollectedInstalmentIsSettled()
+    {
+        auto* buyers = qobject_cast<BuyerModel*>(h->backend(QStringLiteral("buyerModel")));
+        const int buyerId = buyers->add(QStringLiteral("ليلى حسن"), QStringLiteral("9001"),
+                                        QString(), QString(), QString());
+        const int unitId = addUnit(QStringLiteral("A-1"), 12000);
+        QVERIFY(h->showPage(3));
+        QQuickItem* row = need(QStringLiteral("buyerRow_ليلى حسن"));
+        QVERIFY(row);
+        QVERIFY(h->click(h->find(QStringLiteral("sellButton"), row)));
+        QVERIFY(settled(QStringLiteral("salesDialog"), true));
+        QQuickItem* sale = content(QStringLiteral("salesDialog"));
+
+        // Nothing chosen: the dialog stays open and nothing is sold.
+        QVERIFY(h->click(h->find(QStringLiteral("saleConfirmButton"), sale)));
+        QVERIFY(findDialog(QStringLiteral("salesDialog"))->property("visible").toBool());
+        QCOMPARE(h->database().count(QStringLiteral("installments")), 0);
+
+        QVERIFY(h->choose(h->find(QStringLiteral("saleUnitBox"), sale), 0));
+        QCOMPARE(h->find(QStringLiteral("salePriceField"), sale)->property("text").toString(),
+                 QStringLiteral("12000"));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("saleDownField"), sale), QStringLiteral("٢٬٠٠٠")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("saleCountField"), sale), QStringLiteral("4")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("saleChequeField"), sale), QStringLiteral("1001")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("saleBankField"), sale),
+                            QStringLiteral("بنك فلسطين")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("sale-dialog"));
+        QVERIFY(h->find(QStringLiteral("monthlyPreview"), sale)
+                    ->property("text")
+                    .toString()
+                    .contains(QStringLiteral("2,500.00")));
+        QVERIFY(h->click(h->find(QStringLiteral("saleConfirmButton"), sale)));
+        QVERIFY(settled(QStringLiteral("salesDialog"), false));
+        QCOMPARE(h->database().count(QStringLiteral("installments")), 4);
+        QCOMPARE(h->database()
+                     .value(QStringLiteral(
+                         "SELECT cheque_number FROM installments ORDER BY due_date DESC LIMIT 1"))
+                     .toString(),
+                 QStringLiteral("1004"));
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}),
+                 10000.0);
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT status FROM units WHERE id=?"), {unitId})
+                     .toString(),
+                 QStringLiteral("sold"));
+
+        // Collect the first instalment in two parts: 1000, then what remains,
+        // which the collect dialog offers by itself.
+        ShotSaver::saveShot(h->window(), QStringLiteral("buyers-page"));
+        QVERIFY(h->click(h->find(QStringLiteral("installmentsButton"),
+                                 need(QStringLiteral("buyerRow_ليلى حسن")))));
+        QVERIFY(settled(QStringLiteral("installmentsDialog"), true));
+        QQuickItem* list = content(QStringLiteral("installmentsDialog"));
+        QQuickItem* first = need(QStringLiteral("installmentRow_0"), list);
+        QVERIFY(h->click(h->find(QStringLiteral("collectInstallmentButton"), first)));
+        QVERIFY(settled(QStringLiteral("installmentPayDialog"), true));
+        QQuickItem* pay = content(QStringLiteral("installmentPayDialog"));
+        QCOMPARE(h->find(QStringLiteral("installmentPayAmount"), pay)->property("text").toString(),
+                 QStringLiteral("2500.00"));
+        ShotSaver::saveShot(h->window(), QStringLiteral("installment-collect-dialog"));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay),
+                            QStringLiteral("1000")));
+        QVERIFY(h->click(h->find(QStringLiteral("installmentPayConfirm"), pay)));
+        QVERIFY(settled(QStringLiteral("installmentPayDialog"), false));
+        const QString firstId =
+            QStringLiteral("SELECT %1 FROM installments ORDER BY due_date LIMIT 1");
+        QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(),
+                 QStringLiteral("partial"));
+
+        first = need(QStringLiteral("installmentRow_0"), list);
+        QVERIFY(h->click(h->find(QStringLiteral("collectInstallmentButton"), first)));
+        QVERIFY(settled(QStringLiteral("installmentPayDialog"), true));
+        QCOMPARE(h->find(QStringLiteral("installmentPayAmount"), pay)->property("text").toString(),
+                 QStringLiteral("1500.00"));
+        // More than remains is stopped before it reaches the back end.
+        QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay),
+                            QStringLiteral("1600")));
+        QVERIFY(h->click(h->find(QStringLiteral("installmentPayConfirm"), pay)));
+        QVERIFY(findDialog(QStringLiteral("installmentPayDialog"))->property("visible").toBool());
+        QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay),
+                            QStringLiteral("1500")));
+        QVERIFY(h->click(h->find(QStringLiteral("installmentPayConfirm"), pay)));
+        QVERIFY(settled(QStringLiteral("installmentPayDialog"), false));
+        QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(),
+                 QStringLiteral("paid"));
+        QCOMPARE(value(firstId.arg(QStringLiteral("paid_amount"))), 2500.0);
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 7500.0);
+        ShotSaver::saveShot(h->window(), QStringLiteral("installments-dialog"));
+        // The paid row no longer offers collection.
+        QTRY_VERIFY(!h->find(QStringLiteral("collectInstallmentButton"),
+                             need(QStringLiteral("installmentRow_0"), list))
+                         ->isVisible());
+        QMetaObject::invokeMethod(findDialog(QStringLiteral("installmentsDialog")), "close");
+        QVERIFY(settled(QStringLiteral("installmentsDialog"), false));
+    }
+
+    void cashSaleSendsNoInstalments()
+    {
+        auto* buyers = qobject_cast<BuyerModel*>(h->backend(QStringLiteral("buyerModel")));
+        const int buyerId = buyers->add(QStringLiteral("مازن"), QStringLiteral("9002"), QString(),
+                                        QString(), QString());
+        addUnit(QStringLiteral("B-7"), 50000);
+        QVERIFY(h->showPage(3));
+        QVERIFY(
+            h->click(h->find(QStringLiteral("sellButton"), need(QStringLiteral("buyerRow_مازن")))));
+        QVERIFY(settled(QStringLiteral("salesDialog"), true));
+        QQuickItem* sale = content(QStringLiteral("salesDialog"));
+        QVERIFY(h->choose(h->find(QStringLiteral("saleUnitBox"), sale), 0));
+        QVERIFY(h->click(h->find(QStringLiteral("saleByCash"), sale)));
+        QCOMPARE(h->find(QStringLiteral("saleDownField"), sale)->property("text").toString(),
+                 QStringLiteral("50000"));
+        QVERIFY(h->click(h->find(QStringLiteral("saleConfirmButton"), sale)));
+        QVERIFY(settled(QStringLiteral("salesDialog"), false));
+        QCOMPARE(h->database().count(QStringLiteral("installments")), 0);
+        QCOMPARE(value(QStringLiteral("SELECT amount FROM payments WHERE buyer_id=?"), {buyerId}),
+                 50000.0);
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 0.0);
+    }
+
+    void buyerChequeKeepsChosenCurrencyAndStatementLoadsWhenOpened()
+    {
+        auto* buyers = qobject_cast<BuyerModel*>(h->backend(QStringLiteral("buyerModel")));
+        const int buyerId = buyers->add(QStringLiteral("هدى"), QStringLiteral("9003"), QString(),
+                                        QString(), QString());
+        QVERIFY(h->showPage(3));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("buyerChequeButton"), need(QStringLiteral("buyerRow_هدى")))));
+        QVERIFY(settled(QStringLiteral("buyerChequeDialog"), true));
+        QQuickItem* cheque = content(QStringLiteral("buyerChequeDialog"));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerChequeNumber"), cheque),
+                            QStringLiteral("7788")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("buyerChequeAmount"), cheque),
+                            QStringLiteral("1,250.50")));
+        QQuickItem* currencyBox = h->find(QStringLiteral("buyerChequeCurrency"), cheque);
+        QVERIFY(h->choose(currencyBox, 1));
+        ShotSaver::saveShot(h->window(), QStringLiteral("buyer-cheque-dialog"));
+        const int chosen = h->find(QStringLiteral("buyerChequeCurrency"), cheque)
+                               ->property("currentRow")
+                               .toMap()
+                               .value(QStringLiteral("id"))
+                               .toInt();
+        QVERIFY(h->click(h->find(QStringLiteral("buyerChequeSave"), cheque)));
+        QVERIFY(settled(QStringLiteral("buyerChequeDialog"), false));
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT currency_id FROM cheques WHERE buyer_id=?"),
+                            {buyerId})
+                     .toInt(),
+                 chosen);
+        QCOMPARE(value(QStringLiteral("SELECT amount FROM cheques WHERE buyer_id=?"), {buyerId}),
+                 1250.5);
+        QCOMPARE(
+            h->database()
+                .value(QStringLiteral("SELECT payer_name FROM cheques WHERE buyer_id=?"), {buyerId})
+                .toString(),
+            QStringLiteral("هدى"));
+
+        // The statement opened once stays current: an instalment added
+        // afterwards appears when it is opened again.
+        QVERIFY(h->click(
+            h->find(QStringLiteral("buyerStatementButton"), need(QStringLiteral("buyerRow_هدى")))));
+        QVERIFY(settled(QStringLiteral("buyerStatementDialog"), true));
+        QCOMPARE(findDialog(QStringLiteral("buyerStatementDialog"))
+                     ->property("statement")
+                     .toList()
+                     .size(),
+                 0);
+        QMetaObject::invokeMethod(findDialog(QStringLiteral("buyerStatementDialog")), "close");
+        QVERIFY(settled(QStringLiteral("buyerStatementDialog"), false));
+        const int unitId = addUnit(QStringLiteral("C-3"), 0);
+        h->database().db()->execInsert(
+            QStringLiteral("INSERT INTO installments "
+                           "(buyer_id,unit_id,total_price,down_payment,installment_amount,paid_"
+                           "amount,due_date,currency_id) VALUES (?,?,0,0,?,?,?,?)"),
+            {buyerId, unitId, 1000.0, 400.0, QDate::currentDate().toString(Qt::ISODate), 2});
+        QVERIFY(h->click(
+            h->find(QStringLiteral("buyerStatementButton"), need(QStringLiteral("buyerRow_هدى")))));
+        QVERIFY(settled(QStringLiteral("buyerStatementDialog"), true));
+        QQuickItem* statement = content(QStringLiteral("buyerStatementDialog"));
+        QQuickItem* remaining = need(QStringLiteral("statementRemaining"), statement);
+        QVERIFY(remaining);
+        ShotSaver::saveShot(h->window(), QStringLiteral("buyer-statement-dialog"));
+        // Shown in the instalment's own currency (the dollar), never a fixed shekel.
+        QCOMPARE(remaining->property("text").toString(), QStringLiteral("600.00 $"));
+        QMetaObject::invokeMethod(findDialog(QStringLiteral("buyerStatementDialog")), "close");
+        QVERIFY(settled(QStringLiteral("buyerStatementDialog"), false));
+    }
+
+    void chequesAreRecordedCashedAndBouncedWithStatusBoxes()
+    {
+        QVERIFY(h->showPage(6));
+        const auto record = [&](bool issued, const QString& number, const QString& amount) {
+            QVERIFY(h->click(need(QStringLiteral("addChequeButton"))));
+            QVERIFY(settled(QStringLiteral("chequeAddDialog"), true));
+            QQuickItem* d = content(QStringLiteral("chequeAddDialog"));
+            if (issued)
+                QVERIFY(h->click(h->find(QStringLiteral("chequeKindIssued"), d)));
+            QVERIFY(h->typeInto(h->find(QStringLiteral("chequeNumberField"), d), number));
+            QVERIFY(h->typeInto(h->find(QStringLiteral("chequeBankField"), d),
+                                QStringLiteral("بنك القدس")));
+            QVERIFY(h->typeInto(h->find(QStringLiteral("chequeAmountField"), d), amount));
+            QVERIFY(h->typeInto(h->find(QStringLiteral("chequeNameField"), d),
+                                QStringLiteral("شركة الأمل")));
+            ShotSaver::saveShot(h->window(), QStringLiteral("cheque-add-dialog"));
+            QVERIFY(h->click(h->find(QStringLiteral("chequeSaveButton"), d)));
+            QVERIFY(settled(QStringLiteral("chequeAddDialog"), false));
+        };
+        record(false, QStringLiteral("5001"), QStringLiteral("1,000"));
+        record(true, QStringLiteral("6001"), QStringLiteral("250.5"));
+        QCOMPARE(
+            h->database()
+                .value(QStringLiteral("SELECT payee_name FROM cheques WHERE cheque_number='6001'"))
+                .toString(),
+            QStringLiteral("شركة الأمل"));
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT type FROM cheques WHERE cheque_number='6001'"))
+                     .toString(),
+                 QStringLiteral("issued"));
+
+        const auto boxText = [&](const QString& status) {
+            return h
+                ->find(QStringLiteral("chequeStatusCount"),
+                       need(QStringLiteral("chequeStatusBox_") + status))
+                ->property("text")
+                .toString();
+        };
+        QTRY_COMPARE(boxText(QStringLiteral("pending")), QStringLiteral("معلق: 2"));
+        ShotSaver::saveShot(h->window(), QStringLiteral("cheques-page"));
+
+        QVERIFY(h->click(
+            h->find(QStringLiteral("cashChequeButton"), need(QStringLiteral("chequeRow_5001")))));
+        QTRY_COMPARE(
+            h->database()
+                .value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='5001'"))
+                .toString(),
+            QStringLiteral("paid"));
+        // Bouncing asks first, naming the cheque.
+        QVERIFY(h->click(
+            h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_6001")))));
+        QVERIFY(settled(QStringLiteral("confirmDialog"), true));
+        QVERIFY(h->find(QStringLiteral("confirmMessage"), content(QStringLiteral("confirmDialog")))
+                    ->property("text")
+                    .toString()
+                    .contains(QStringLiteral("6001")));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
+        QVERIFY(settled(QStringLiteral("confirmDialog"), false));
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='6001'"))
+                     .toString(),
+                 QStringLiteral("bounced"));
+
+        QTRY_COMPARE(boxText(QStringLiteral("pending")), QStringLiteral("معلق: 0"));
+        QCOMPARE(boxText(QStringLiteral("paid")), QStringLiteral("تم الصرف: 1"));
+        QCOMPARE(boxText(QStringLiteral("bounced")), QStringLiteral("مرتجع: 1"));
+        QVERIFY(
+            h->find(QStringLiteral("chequeStatusSum"), need(QStringLiteral("chequeStatusBox_paid")))
+                ->property("text")
+                .toString()
+                .contains(QStringLiteral("1,000.00")));
+        // Only pending cheques offer cashing or bouncing.
+        QTRY_VERIFY(
+            !h->find(QStringLiteral("cashChequeButton"), need(QStringLiteral("chequeRow_5001")))
+                 ->isVisible());
+
+        // The issued tab lists only the issued cheque.
+        QVERIFY(h->click(need(QStringLiteral("chequeTab_2"))));
+        QTRY_VERIFY(!h->find(QStringLiteral("chequeRow_5001")));
+        QVERIFY(need(QStringLiteral("chequeRow_6001")));
+    }
+
+    void journalEntrySaysWhyItWillNotSaveAndStoresReference()
+    {
+        QVERIFY(h->showPage(4));
+        QVERIFY(h->click(need(QStringLiteral("addJournalEntryButton"))));
+        QVERIFY(settled(QStringLiteral("journalEntryDialog"), true));
+        QQuickItem* d = content(QStringLiteral("journalEntryDialog"));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("journalDescField"), d),
+                            QStringLiteral("إيداع نقدي")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("journalRefField"), d), QStringLiteral("سند 17")));
+        QVERIFY(h->choose(h->find(QStringLiteral("journalDebitAccount"), d), 1));
+        QVERIFY(h->choose(h->find(QStringLiteral("journalCreditAccount"), d), 2));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("journalDebitAmount"), d), QStringLiteral("100")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("journalCreditAmount"), d), QStringLiteral("90")));
+        QVERIFY(h->click(h->find(QStringLiteral("journalSaveButton"), d)));
+        QTRY_VERIFY(h->find(QStringLiteral("errorBanner"), d)
+                        ->property("text")
+                        .toString()
+                        .contains(QStringLiteral("غير متوازن")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("journal-entry-dialog"));
+        QVERIFY(findDialog(QStringLiteral("journalEntryDialog"))->property("visible").toBool());
+        QCOMPARE(h->database().count(QStringLiteral("journal_entries")), 0);
+
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("journalCreditAmount"), d), QStringLiteral("100")));
+        QVERIFY(h->click(h->find(QStringLiteral("journalSaveButton"), d)));
+        QVERIFY(settled(QStringLiteral("journalEntryDialog"), false));
+        QCOMPARE(
+            h->database().value(QStringLiteral("SELECT reference FROM journal_entries")).toString(),
+            QStringLiteral("سند 17"));
+        QCOMPARE(h->database().count(QStringLiteral("journal_lines")), 2);
+        QVERIFY(h->click(need(QStringLiteral("accountingTab_1"))));
+        QQuickItem* row = need(QStringLiteral("journalRow_0"));
+        QVERIFY(row);
+        ShotSaver::saveShot(h->window(), QStringLiteral("accounting-journal"));
+        QCOMPARE(h->find(QStringLiteral("journalReference"), row)->property("text").toString(),
+                 QStringLiteral("المرجع: سند 17"));
+    }
+
+    void contractorIsAddedAndCostCentreCardsShow()
+    {
+        addUnit(QStringLiteral("D-1"), 90000);
+        QVERIFY(h->showPage(4));
+        QVERIFY(h->click(need(QStringLiteral("accountingTab_2"))));
+        QVERIFY(h->click(need(QStringLiteral("addContractorButton"))));
+        QVERIFY(settled(QStringLiteral("contractorAddDialog"), true));
+        QQuickItem* d = content(QStringLiteral("contractorAddDialog"));
+        // Without a name nothing is sent.
+        QVERIFY(h->click(h->find(QStringLiteral("contractorSaveButton"), d)));
+        QVERIFY(findDialog(QStringLiteral("contractorAddDialog"))->property("visible").toBool());
+        QVERIFY(h->typeInto(h->find(QStringLiteral("contractorNameField"), d),
+                            QStringLiteral("مؤسسة البناء")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("contractorTradeField"), d),
+                            QStringLiteral("كهرباء")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("contractor-add-dialog"));
+        QVERIFY(h->click(h->find(QStringLiteral("contractorSaveButton"), d)));
+        QVERIFY(settled(QStringLiteral("contractorAddDialog"), false));
+        QCOMPARE(h->database().value(QStringLiteral("SELECT trade FROM contractors")).toString(),
+                 QStringLiteral("كهرباء"));
+        QVERIFY(need(QStringLiteral("contractorRow_مؤسسة البناء")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("accounting-contractors"));
+        QVERIFY(h->click(need(QStringLiteral("accountingTab_0"))));
+        ShotSaver::saveShot(h->window(), QStringLiteral("accounting-accounts"));
+
+        QVERIFY(h->click(need(QStringLiteral("accountingTab_3"))));
+        QVERIFY(need(QStringLiteral("costCentreCard_برج النخيل")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("accounting-cost-centres"));
+    }
+};
+
+QTEST_MAIN(TstSalesPages)
+#include "tst_salespages.moc"

@@ -1,0 +1,204 @@
+#include "FakeDesktop.h"
+#include "ShellHarness.h"
+#include "ShotSaver.h"
+
+#include <QDate>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The tenant statement and the pasted import, opened from the tenants page
+// and driven through the window on the real back-end objects. Any QML
+// warning fails the test.
+class TstTenantDialogs : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ShellHarness> h;
+    FakeDesktop* desktop = nullptr; // owned by the back end
+    QTemporaryDir folders;
+
+    QQuickItem* need(const QString& name, QQuickItem* within = nullptr)
+    {
+        QQuickItem* item = nullptr;
+        // A missing item is reported by the caller's check.
+        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); },
+                             3000))
+            return item && item->isVisible() ? item : nullptr;
+        return item;
+    }
+
+    static QObject* dialogUnder(QQuickItem* from, const QString& name)
+    {
+        if (QObject* d = from->findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
+            return d;
+        const QList<QQuickItem*> children = from->childItems();
+        for (QQuickItem* child : children)
+            if (QObject* d = dialogUnder(child, name))
+                return d;
+        return nullptr;
+    }
+
+    QObject* findDialog(const QString& name)
+    {
+        return dialogUnder(need(QStringLiteral("tenantsPage")), name);
+    }
+
+    bool settled(const QString& dialog, bool open)
+    {
+        return QTest::qWaitFor([&] {
+            QObject* d = findDialog(dialog);
+            return d && d->property("opened").toBool() == open &&
+                   d->property("visible").toBool() == open;
+        });
+    }
+
+    QQuickItem* content(const QString& dialog)
+    {
+        QObject* d = findDialog(dialog);
+        return d ? d->property("contentItem").value<QQuickItem*>() : nullptr;
+    }
+
+    // TextArea input: the text is set as a paste would put it.
+    void paste(const QString& text)
+    {
+        QQuickItem* area =
+            need(QStringLiteral("importText"), content(QStringLiteral("importDialog")));
+        QVERIFY(area);
+        area->setProperty("text", text);
+    }
+
+private slots:
+    void initTestCase() { ShellHarness::installMessageHandler(); }
+
+    void init()
+    {
+        ShellHarness::problems().clear();
+        h = std::make_unique<ShellHarness>();
+        auto fake = std::make_unique<FakeDesktop>(folders.path());
+        QDir().mkpath(fake->documentsFolder());
+        QDir().mkpath(fake->exportFolder());
+        desktop = fake.get();
+        h->useDesktop(std::move(fake));
+        QVERIFY(h->startSignedIn());
+        if (ShotSaver::theme() == QLatin1String("light"))
+            QMetaObject::invokeMethod(h->backend(QStringLiteral("settingsManager")), "setThemeMode",
+                                      Q_ARG(QString, QStringLiteral("light")));
+        QVERIFY(h->showPage(2));
+    }
+
+    void cleanup()
+    {
+        h.reset();
+        QVERIFY2(ShellHarness::problems().isEmpty(),
+                 qPrintable(ShellHarness::problems().join(QLatin1Char('\n'))));
+    }
+
+    void statementShowsRowsInTheirCurrencyAndPrints()
+    {
+        Database* db = h->database().db();
+        const int tenant =
+            db->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"),
+                           {QStringLiteral("رامي سعيد")});
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QVERIFY(db->execInsert(QStringLiteral("INSERT INTO invoices (invoice_number, tenant_id, "
+                                              "total_amount, currency_id) VALUES (?,?,?,?)"),
+                               {QStringLiteral("INV-1"), tenant, 1200.0, 2}) > 0);
+        QVERIFY(
+            db->execInsert(QStringLiteral("INSERT INTO payments (tenant_id, amount, payment_date, "
+                                          "reference, currency_id) VALUES (?,?,?,?,?)"),
+                           {tenant, 500.0, today, QStringLiteral("سند 3"), 2}) > 0);
+        QMetaObject::invokeMethod(h->find(QStringLiteral("tenantsPage")), "reload");
+
+        QVERIFY(h->click(h->find(QStringLiteral("tenantStatementButton"),
+                                 need(QStringLiteral("tenantRow_رامي سعيد")))));
+        QVERIFY(settled(QStringLiteral("statementDialog"), true));
+        QQuickItem* d = content(QStringLiteral("statementDialog"));
+        QQuickItem* first = need(QStringLiteral("tenantStatementRow_0"), d);
+        QVERIFY(first);
+        // Dollars, as the rows say; a side with nothing shows "-".
+        QCOMPARE(h->find(QStringLiteral("statementDebit"), first)->property("text").toString(),
+                 QStringLiteral("1,200.00 $"));
+        QCOMPARE(h->find(QStringLiteral("statementCredit"), first)->property("text").toString(),
+                 QStringLiteral("-"));
+        QCOMPARE(h->find(QStringLiteral("tenantBalance"), d)->property("value").toString(),
+                 QStringLiteral("700.00 $"));
+
+        ShotSaver::saveShot(h->window(), QStringLiteral("tenant-statement-dialog"));
+        QVERIFY(h->click(h->find(QStringLiteral("tenantStatementPrint"), d)));
+        QTRY_COMPARE(desktop->opened.size(), 1);
+        QVERIFY(desktop->opened.first().startsWith(desktop->documentsFolder()));
+        QVERIFY(need(QStringLiteral("tenantStatementMessage"), d)
+                    ->property("text")
+                    .toString()
+                    .contains(desktop->documentsFolder()));
+        QMetaObject::invokeMethod(findDialog(QStringLiteral("statementDialog")), "close");
+        QVERIFY(settled(QStringLiteral("statementDialog"), false));
+    }
+
+    void pastedTenantsArePreviewedImportedCountedAndUndone()
+    {
+        h->database().db()->execInsert(
+            QStringLiteral("INSERT INTO tenants (full_name, id_number) VALUES (?,?)"),
+            {QStringLiteral("قائم من قبل"), QStringLiteral("777")});
+        QVERIFY(h->click(need(QStringLiteral("importTenantsButton"))));
+        QVERIFY(settled(QStringLiteral("importDialog"), true));
+        QQuickItem* d = content(QStringLiteral("importDialog"));
+
+        // Blank text: nothing is sent, the dialog says what is missing.
+        QVERIFY(h->click(h->find(QStringLiteral("importStartButton"), d)));
+        QTRY_VERIFY(
+            !h->find(QStringLiteral("errorBanner"), d)->property("text").toString().isEmpty());
+        QCOMPARE(h->database().count(QStringLiteral("tenants")), 1);
+
+        paste(QStringLiteral("الاسم\tرقم الهوية\tالهاتف\tالعنوان\n"
+                             "سمير ناصر\t401\t0599000001\tرام الله\n"
+                             "\tفارغ\t0599\t\n"
+                             "هالة عمر\t777\t0599000003\tنابلس\n"
+                             "نور علي\t402\t0599000004\t\n"));
+        QQuickItem* summary = need(QStringLiteral("importPreviewSummary"), d);
+        QVERIFY(summary);
+        QCOMPARE(
+            summary->property("text").toString(),
+            QStringLiteral("معاينة: 2 سطراً جاهزة للاستيراد، 2 فيها مشكلة، وسطر العناوين سيُتخطى"));
+        ShotSaver::saveShot(h->window(), QStringLiteral("import-preview"));
+        // Nothing stored by the preview.
+        QCOMPARE(h->database().count(QStringLiteral("tenants")), 1);
+        QVERIFY(h->find(QStringLiteral("importPreviewProblem"),
+                        need(QStringLiteral("importPreviewRow_3"), d))
+                    ->property("text")
+                    .toString()
+                    .contains(QStringLiteral("777")));
+
+        QVERIFY(h->click(h->find(QStringLiteral("importStartButton"), d)));
+        QTRY_COMPARE(need(QStringLiteral("importResult"), d)->property("text").toString(),
+                     QStringLiteral("تم استيراد 2 سطراً، وتخطي 1 (سطر العناوين)، ورفض 2 سطراً"));
+        const QString refused =
+            need(QStringLiteral("importRefusedLines"), d)->property("text").toString();
+        QVERIFY(refused.contains(QStringLiteral("السطر 3")));
+        QVERIFY(refused.contains(QStringLiteral("السطر 4")));
+        QCOMPARE(h->database().count(QStringLiteral("tenants")), 3);
+        ShotSaver::saveShot(h->window(), QStringLiteral("import-result"));
+        // The tenants page shows them at once.
+        QVERIFY(need(QStringLiteral("tenantRow_سمير ناصر")));
+
+        // Undo takes back exactly the two imported rows.
+        QVERIFY(h->click(need(QStringLiteral("importUndoButton"), d)));
+        QObject* confirm = dialogUnder(d, QStringLiteral("confirmDialog"));
+        QVERIFY(confirm);
+        QTRY_VERIFY(confirm->property("opened").toBool());
+        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"),
+                                 confirm->property("contentItem").value<QQuickItem*>())));
+        QTRY_VERIFY(!confirm->property("visible").toBool());
+        QCOMPARE(h->database().count(QStringLiteral("tenants")), 1);
+        QCOMPARE(h->database().value(QStringLiteral("SELECT full_name FROM tenants")).toString(),
+                 QStringLiteral("قائم من قبل"));
+        QTRY_VERIFY(!h->find(QStringLiteral("importUndoButton"), d)->isVisible());
+        QTRY_VERIFY(!h->find(QStringLiteral("tenantRow_سمير ناصر")));
+        QMetaObject::invokeMethod(findDialog(QStringLiteral("importDialog")), "close");
+        QVERIFY(settled(QStringLiteral("importDialog"), false));
+    }
+};
+
+QTEST_MAIN(TstTenantDialogs)
+#include "tst_tenantdialogs.moc"
