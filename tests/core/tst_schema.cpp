@@ -56,7 +56,7 @@ private slots:
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
                                            "AND name LIKE 'idx_%'"))
                      .toInt(),
-                 47);
+                 50);
         QCOMPARE(Schema::tableStatements().size(), 46);
     }
 
