@@ -100,6 +100,25 @@ QVariantList ChequeModel::getByStatus(const QString& status)
         {status});
 }
 
+QVariantMap ChequeModel::getStatusTotals(const QString& status)
+{
+    const QVariantList groups = m_db->execQuery(
+        QStringLiteral("SELECT COALESCE(currency_id, 0) as currency_id, SUM(amount) as total, "
+                       "COUNT(*) as n FROM cheques WHERE status=? GROUP BY COALESCE(currency_id, "
+                       "0) ORDER BY MIN(due_date), MIN(id)"),
+        {status});
+    int count = 0;
+    QVariantList sums;
+    for (const QVariant& g : groups) {
+        const QVariantMap group = g.toMap();
+        count += group.value(QStringLiteral("n")).toInt();
+        sums << QVariantMap{
+            {QStringLiteral("currency_id"), group.value(QStringLiteral("currency_id")).toInt()},
+            {QStringLiteral("total"), group.value(QStringLiteral("total")).toDouble()}};
+    }
+    return {{QStringLiteral("count"), count}, {QStringLiteral("sums"), sums}};
+}
+
 QVariantList ChequeModel::getPending()
 {
     return m_db->execQuery(

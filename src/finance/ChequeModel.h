@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QVariantList>
+#include <QVariantMap>
 
 class Database;
 
@@ -27,6 +28,10 @@ public:
     Q_INVOKABLE bool updateStatus(int id, const QString& status);
     Q_INVOKABLE QVariantList getByType(const QString& type);
     Q_INVOKABLE QVariantList getByStatus(const QString& status);
+    // How many cheques have `status` and their amounts summed per currency,
+    // worked out by SQL: {count, sums: [{currency_id, total}]}, currencies in
+    // the order of their earliest due date (currency_id 0 where none is set).
+    Q_INVOKABLE QVariantMap getStatusTotals(const QString& status);
     Q_INVOKABLE QVariantList getPending();
     // Pending cheques whose due date is still ahead.
     Q_INVOKABLE QVariantList getPostDated();

@@ -115,6 +115,38 @@ private slots:
         QCOMPARE(all[1].toMap()["currency_symbol"].toString(), "د.ا");
     }
 
+    // The cheques page's status boxes: counted and summed per currency by
+    // SQL, matching what the rows of that status add up to.
+    void statusTotalsMatchTheRows()
+    {
+        const QDate day = QDate::currentDate();
+        const QString later = day.addDays(10).toString(Qt::ISODate);
+        const QString earlier = day.addDays(-10).toString(Qt::ISODate);
+        m_model->add("11", "received", 150.5, "بنك فلسطين", later, "سامي الحداد", 1, 1);
+        m_model->add("12", "received", 300, "بنك القدس", earlier, "ليلى خوري", 2, 1);
+        m_model->add("13", "issued", 49.5, "", earlier, "شركة النور", 1, 1);
+        const int bounced = m_model->add("14", "received", 999, "", later, "أ", 1, 1);
+        QVERIFY(m_model->updateStatus(bounced, "bounced"));
+
+        const QVariantMap pending = m_model->getStatusTotals("pending");
+        QCOMPARE(pending.value("count").toInt(), m_model->getByStatus("pending").size());
+        QCOMPARE(pending.value("count").toInt(), 3);
+        const QVariantList sums = pending.value("sums").toList();
+        QCOMPARE(sums.size(), 2);
+        // Currency 2's cheque and currency 1's issued one share the earliest
+        // due date; currency 1 holds 150.5 + 49.5, currency 2 holds 300.
+        QMap<int, double> byCurrency;
+        for (const QVariant& s : sums)
+            byCurrency.insert(s.toMap()["currency_id"].toInt(), s.toMap()["total"].toDouble());
+        QCOMPARE(byCurrency.value(1), 200.0);
+        QCOMPARE(byCurrency.value(2), 300.0);
+
+        const QVariantMap none = m_model->getStatusTotals("paid");
+        QCOMPARE(none.value("count").toInt(), 0);
+        QVERIFY(none.value("sums").toList().isEmpty());
+        QCOMPARE(m_model->getStatusTotals("bounced").value("count").toInt(), 1);
+    }
+
 private:
     std::unique_ptr<TestDatabase> m_t;
     std::unique_ptr<ChequeModel> m_model;
