@@ -22,37 +22,11 @@ class TstAdminPages : public QObject
 
     QQuickItem* need(const QString& name, QQuickItem* within = nullptr)
     {
-        QQuickItem* item = nullptr;
-        // A missing item is reported by the caller's check.
-        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); },
-                             3000))
-            return item && item->isVisible() ? item : nullptr;
-        return item;
-    }
-
-    static QObject* dialogUnder(QQuickItem* from, const QString& name)
-    {
-        if (QObject* d = from->findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
-            return d;
-        const QList<QQuickItem*> children = from->childItems();
-        for (QQuickItem* child : children)
-            if (QObject* d = dialogUnder(child, name))
-                return d;
-        return nullptr;
+        return h->waitVisible(name, within);
     }
 
     // The open dialog of that name (several pages own a confirm dialog).
-    QObject* findDialog(const QString& name)
-    {
-        QQuickItem* page = h->find(QStringLiteral("pageStack"));
-        const QList<QQuickItem*> pages = page ? page->childItems() : QList<QQuickItem*>();
-        for (QQuickItem* p : pages)
-            if (p->isVisible())
-                if (QObject* d = dialogUnder(p, name))
-                    return d;
-        QQuickItem* root = h->window()->contentItem();
-        return dialogUnder(root->parentItem() ? root->parentItem() : root, name);
-    }
+    QObject* findDialog(const QString& name) { return h->shownPageDialog(name); }
 
     // Scrolls the page that holds `item` until the item is on screen.
     QQuickItem* reveal(QQuickItem* item)

@@ -20,12 +20,7 @@ class TstSalesPages : public QObject
 
     QQuickItem* need(const QString& name, QQuickItem* within = nullptr)
     {
-        QQuickItem* item = nullptr;
-        // A missing item is reported by the caller's check.
-        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); },
-                             3000))
-            return item && item->isVisible() ? item : nullptr;
-        return item;
+        return h->waitVisible(name, within);
     }
 
     // Waits for a dialog's open or close animation to end.
@@ -39,31 +34,8 @@ class TstSalesPages : public QObject
         });
     }
 
-    // Dialogs are popups: not items, but QObject children of the item that
-    // declares them, so the visual tree is walked and each item asked.
-    static QObject* dialogUnder(QQuickItem* from, const QString& name)
-    {
-        if (QObject* d = from->findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
-            return d;
-        const QList<QQuickItem*> children = from->childItems();
-        for (QQuickItem* child : children)
-            if (QObject* d = dialogUnder(child, name))
-                return d;
-        return nullptr;
-    }
-
     // Several pages own a dialog of the same name: the shown page's comes first.
-    QObject* findDialog(const QString& name)
-    {
-        QQuickItem* stack = h->find(QStringLiteral("pageStack"));
-        const QList<QQuickItem*> pages = stack ? stack->childItems() : QList<QQuickItem*>();
-        for (QQuickItem* p : pages)
-            if (p->isVisible())
-                if (QObject* d = dialogUnder(p, name))
-                    return d;
-        QQuickItem* root = h->window()->contentItem();
-        return dialogUnder(root->parentItem() ? root->parentItem() : root, name);
-    }
+    QObject* findDialog(const QString& name) { return h->shownPageDialog(name); }
 
     QQuickItem* content(const QString& dialog)
     {

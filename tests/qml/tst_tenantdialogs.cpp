@@ -20,28 +20,12 @@ class TstTenantDialogs : public QObject
 
     QQuickItem* need(const QString& name, QQuickItem* within = nullptr)
     {
-        QQuickItem* item = nullptr;
-        // A missing item is reported by the caller's check.
-        if (!QTest::qWaitFor([&] { return (item = h->find(name, within)) && item->isVisible(); },
-                             3000))
-            return item && item->isVisible() ? item : nullptr;
-        return item;
-    }
-
-    static QObject* dialogUnder(QQuickItem* from, const QString& name)
-    {
-        if (QObject* d = from->findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
-            return d;
-        const QList<QQuickItem*> children = from->childItems();
-        for (QQuickItem* child : children)
-            if (QObject* d = dialogUnder(child, name))
-                return d;
-        return nullptr;
+        return h->waitVisible(name, within);
     }
 
     QObject* findDialog(const QString& name)
     {
-        return dialogUnder(need(QStringLiteral("tenantsPage")), name);
+        return ShellHarness::dialogUnder(need(QStringLiteral("tenantsPage")), name);
     }
 
     bool settled(const QString& dialog, bool open)
@@ -184,7 +168,7 @@ private slots:
 
         // Undo takes back exactly the two imported rows.
         QVERIFY(h->click(need(QStringLiteral("importUndoButton"), d)));
-        QObject* confirm = dialogUnder(d, QStringLiteral("confirmDialog"));
+        QObject* confirm = ShellHarness::dialogUnder(d, QStringLiteral("confirmDialog"));
         QVERIFY(confirm);
         QTRY_VERIFY(confirm->property("opened").toBool());
         QVERIFY(h->click(h->find(QStringLiteral("confirmButton"),

@@ -235,3 +235,36 @@ bool ShellHarness::choose(QQuickItem* combo, int index)
     return QTest::qWaitFor([&] { return !popup->property("visible").toBool(); }) &&
            box->property("currentIndex").toInt() == index;
 }
+
+QQuickItem* ShellHarness::waitVisible(const QString& name, QQuickItem* within, int timeout)
+{
+    QQuickItem* item = nullptr;
+    const bool shown =
+        QTest::qWaitFor([&] { return (item = find(name, within)) && item->isVisible(); }, timeout);
+    return shown ? item : nullptr;
+}
+
+QObject* ShellHarness::dialogUnder(QQuickItem* from, const QString& name)
+{
+    if (!from)
+        return nullptr;
+    if (QObject* d = from->findChild<QObject*>(name, Qt::FindDirectChildrenOnly))
+        return d;
+    const QList<QQuickItem*> children = from->childItems();
+    for (QQuickItem* child : children)
+        if (QObject* d = dialogUnder(child, name))
+            return d;
+    return nullptr;
+}
+
+QObject* ShellHarness::shownPageDialog(const QString& name) const
+{
+    QQuickItem* stack = find(QStringLiteral("pageStack"));
+    const QList<QQuickItem*> pages = stack ? stack->childItems() : QList<QQuickItem*>();
+    for (QQuickItem* page : pages)
+        if (page->isVisible())
+            if (QObject* d = dialogUnder(page, name))
+                return d;
+    QQuickItem* root = m_window->contentItem();
+    return dialogUnder(root->parentItem() ? root->parentItem() : root, name);
+}

@@ -51,6 +51,16 @@ public:
     // A named non-visual object such as a dialog (Popup), the visible one
     // when several share the name, or nullptr.
     QObject* object(const QString& name) const;
+    // Waits up to `timeout` ms for the named item to be visible; nullptr when
+    // it never is, so the caller's check reports it.
+    QQuickItem* waitVisible(const QString& name, QQuickItem* within = nullptr, int timeout = 3000);
+    // Dialogs are popups: not items, but QObject children of the item that
+    // declares them, so the visual tree under `from` is walked and each item
+    // asked for a direct child of that name.
+    static QObject* dialogUnder(QQuickItem* from, const QString& name);
+    // Several pages own a dialog of the same name: the shown page's comes
+    // first, then any in the window.
+    QObject* shownPageDialog(const QString& name) const;
     // Waits until the named dialog has finished opening (or closing).
     bool waitOpened(const QString& dialog);
     bool waitClosed(const QString& dialog);
