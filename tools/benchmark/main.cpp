@@ -167,9 +167,9 @@ public:
 
     static double cpuMs()
     {
-        timespec spec{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &spec);
-        return spec.tv_sec * 1e3 + spec.tv_nsec / 1e6;
+        timespec now{};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+        return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
     }
 
 private:
