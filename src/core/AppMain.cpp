@@ -1,0 +1,138 @@
+#include "core/AppMain.h"
+
+#include "core/AppContext.h"
+#include "core/AppLog.h"
+#include "core/Database.h"
+#include "core/Desktop.h"
+#include "core/InstanceLock.h"
+#include "core/TerminationSignals.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QMessageBox>
+#include <QProcess>
+#include <QQmlApplicationEngine>
+#include <QStandardPaths>
+
+namespace {
+
+// Loads the main document; true when a root object exists afterwards.
+bool loadRoot(QQmlApplicationEngine& engine, const QUrl& url)
+{
+    engine.load(url);
+    return !engine.rootObjects().isEmpty();
+}
+
+// Tells the user why the program cannot start: on standard error, and in a
+// message box wherever there is a screen to show one (a desktop user started
+// from an icon never sees standard error). Returns the start-up failure code.
+int refuseStart(const QString& message)
+{
+    qCritical("%s", qUtf8Printable(message));
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal"))
+        QMessageBox::critical(nullptr, QStringLiteral("ساكانوفا"), message);
+    return -1;
+}
+
+QString folderNotWritable(const QString& dataDir)
+{
+    return QStringLiteral("تعذّر تشغيل ساكانوفا: لا يمكن الكتابة في مجلد البيانات\n%1\n"
+                          "تحقّق من صلاحيات المجلد ومن وجود مساحة فارغة على القرص.")
+        .arg(QDir::toNativeSeparators(dataDir));
+}
+
+// Opens the books, shows the window and runs until it closes. Everything it
+// creates is gone when it returns.
+int runApplication(const QString& dataDir)
+{
+    Database database;
+    if (!database.initialize(dataDir + QStringLiteral("/sakanova.db"))) {
+        qCritical("Failed to initialize database!");
+        qCritical("%s", qUtf8Printable(database.initErrorText()));
+        return refuseStart(database.initFailedOnFullDisk()
+                               ? QStringLiteral("تعذّر تشغيل ساكانوفا: القرص ممتلئ، فلا يمكن "
+                                                "إنشاء قاعدة البيانات أو تحديثها. أفرغ بعض "
+                                                "المساحة ثم أعد التشغيل.")
+                               : folderNotWritable(dataDir));
+    }
+
+    TerminationSignals terminationSignals;
+    AppContext backend(&database, dataDir);
+
+    QQmlApplicationEngine engine;
+    backend.publish(engine.rootContext());
+
+    const QUrl url(QStringLiteral("qrc:/qml/main.qml"));
+    QObject::connect(
+        &engine, &QQmlApplicationEngine::objectCreationFailed, &engine,
+        [] { QCoreApplication::exit(-1); }, Qt::QueuedConnection);
+
+    if (AppLog::open(dataDir)) {
+        AppLog::writeLine(QString(43, QLatin1Char('-')));
+        AppLog::writeLine(QStringLiteral("App started at ") +
+                          QDateTime::currentDateTime().toString(Qt::TextDate) +
+                          QStringLiteral(", version ") + QCoreApplication::applicationVersion());
+        QObject::connect(&engine, &QQmlEngine::warnings, &AppLog::writeQmlErrors);
+        if (!loadRoot(engine, url)) {
+            AppLog::writeLine(QStringLiteral("CRITICAL: Failed to load QML root objects!"));
+            return -1;
+        }
+        AppLog::writeLine(QStringLiteral("QML root loaded successfully"));
+    } else if (!loadRoot(engine, url)) {
+        return -1;
+    }
+
+    backend.startDeferredWork();
+    const int exitCode = QApplication::exec();
+
+    if (AppLog::isOpen()) {
+        AppLog::writeLine(QStringLiteral("App exited with code: ") + QString::number(exitCode));
+        AppLog::close();
+    }
+    return exitCode;
+}
+
+} // namespace
+
+namespace AppMain {
+
+QString dataDirectory()
+{
+    const QString dataDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    QDir().mkpath(dataDir);
+    return dataDir;
+}
+
+int run(const QString& dataDir)
+{
+    // Held until the run ends, before the database is touched, so two
+    // copies never write the same books.
+    InstanceLock instanceLock(dataDir);
+    switch (instanceLock.acquire()) {
+    case InstanceLock::Result::Acquired:
+        break;
+    case InstanceLock::Result::HeldByOther:
+        qCritical("Another instance (pid %lld) is using %s", instanceLock.holderPid(),
+                  qUtf8Printable(dataDir));
+        return refuseStart(QStringLiteral("ساكانوفا يعمل بالفعل على مجلد البيانات هذا. "
+                                          "استخدم النافذة المفتوحة أو أغلقها ثم أعد التشغيل."));
+    case InstanceLock::Result::Unwritable:
+        qCritical("Failed to initialize database!");
+        return refuseStart(folderNotWritable(dataDir));
+    }
+
+    const int exitCode = runApplication(dataDir);
+    // A restart (after a restore) starts the new process only now: the
+    // database is closed and the instance lock is free for it.
+    if (exitCode == 0 && Desktop::restartRequested()) {
+        instanceLock.release();
+        if (!QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                     QCoreApplication::arguments().mid(1)))
+            qCritical("Could not start the program again after a restore");
+    }
+    return exitCode;
+}
+
+} // namespace AppMain
