@@ -27,6 +27,13 @@ QtObject {
         return primary
     }
 
+    // The currency an amount kept in `id` is shown in: a missing or unknown
+    // one is the primary, so totals put such rows with the primary's.
+    function shownId(id) {
+        var c = currency(id)
+        return c.id !== undefined ? Number(c.id) : 0
+    }
+
     function symbol(id) {
         if (id === undefined || id === null || id === "" || Number(id) <= 0)
             return primarySymbol

@@ -10,47 +10,22 @@ function withMixedNote(text, mixed) {
     return mixed ? text + " (" + mixedLabel + ")" : text
 }
 
-function plain(amount) {
-    var value = Number(amount)
-    return (isFinite(value) ? value : 0).toLocaleString(Qt.locale(), "f", 2)
-}
-
-// Sums `amountOf(row)` per `symbolOf(row)`, in the order the symbols first appear.
-function sumsBySymbol(rows, amountOf, symbolOf) {
-    var order = []
-    var sums = {}
-    for (var i = 0; i < (rows ? rows.length : 0); ++i) {
-        var symbol = symbolOf(rows[i]) || ""
-        if (!(symbol in sums)) {
-            sums[symbol] = 0
-            order.push(symbol)
-        }
-        sums[symbol] += Number(amountOf(rows[i])) || 0
-    }
-    return { order: order, sums: sums }
-}
-
-function sumsText(totals, fallbackSymbol) {
-    if (totals.order.length === 0)
-        return plain(0) + (fallbackSymbol ? " " + fallbackSymbol : "")
-    var parts = []
-    for (var i = 0; i < totals.order.length; ++i) {
-        var symbol = totals.order[i] || fallbackSymbol
-        parts.push(plain(totals.sums[totals.order[i]]) + (symbol ? " " + symbol : ""))
-    }
-    return parts.join(" + ")
+// A column of the row, or a function of it.
+function pick(row, key) {
+    return typeof key === "function" ? key(row) : row[key]
 }
 
 // Sums kept apart per currency, so a total never adds shekels to dollars.
-// `rows` is a row list; `key` the amount column (or a function of the row);
-// `currencyKey` the row's currency column. Answers [{currency_id, total}].
-function byCurrency(rows, key, currencyKey) {
+// `amountKey` and `currencyKey` name the row's amount and currency columns
+// (or are functions of the row). Answers [{currency_id, total}] in the order
+// the currencies first appear, the shape the back end's totals have too.
+function byCurrency(rows, amountKey, currencyKey) {
     var sums = {}
     var order = []
-    for (var i = 0; i < rows.length; ++i) {
-        var row = rows[i]
-        var value = typeof key === "function" ? key(row) : Number(row[key])
-        var cid = row[currencyKey] !== undefined && row[currencyKey] !== null ? String(row[currencyKey]) : ""
+    for (var i = 0; i < (rows ? rows.length : 0); ++i) {
+        var value = Number(pick(rows[i], amountKey))
+        var currency = pick(rows[i], currencyKey)
+        var cid = currency !== undefined && currency !== null ? String(currency) : ""
         if (!(cid in sums)) {
             sums[cid] = 0
             order.push(cid)

@@ -14,9 +14,8 @@ Item {
     property string toDate: ""
     property var chequeData: []
 
-    readonly property string totalText: Totals.sumsText(
-        Totals.sumsBySymbol(chequeData, function (row) { return row.amount }, symbolOf),
-        Money.primarySymbol)
+    readonly property string totalText: Totals.format(
+        Totals.byCurrency(chequeData, "amount", currencyOf), Money)
 
     function reload() {
         chequeData = reportCtrl.getChequeReport("", fromDate, toDate)
@@ -24,6 +23,10 @@ Item {
 
     function symbolOf(row) {
         return row.currency_symbol || Money.primarySymbol
+    }
+
+    function currencyOf(row) {
+        return Money.shownId(row.currency_id)
     }
 
     function statusText(status) {

@@ -12,8 +12,8 @@ Item {
 
     property var overdueList: []
 
-    readonly property string totalText: Totals.sumsText(
-        Totals.sumsBySymbol(overdueList, remaining, symbolOf), Money.primarySymbol)
+    readonly property string totalText: Totals.format(
+        Totals.byCurrency(overdueList, remaining, currencyOf), Money)
 
     function reload() {
         overdueList = reportCtrl.getOverdueInstallments()
@@ -23,8 +23,8 @@ Item {
         return (Number(row.installment_amount) || 0) - (Number(row.paid_amount) || 0)
     }
 
-    function symbolOf(row) {
-        return Money.symbol(row.currency_id)
+    function currencyOf(row) {
+        return Money.shownId(row.currency_id)
     }
 
     function printPayload() {

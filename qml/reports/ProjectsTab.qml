@@ -55,7 +55,6 @@ Item {
                 tab.generation
                 return reportCtrl.getProjectDetailedFinancials(modelData.id, tab.fromDate, tab.toDate)
             }
-            readonly property string mixedNote: figures.mixedCurrencies ? " (" + Totals.mixedLabel + ")" : ""
             width: ListView.view.width - 14
             x: 0
             height: 166
@@ -132,8 +131,8 @@ Item {
                             Text {
                                 objectName: "project_" + figure.modelData.key
                                 Layout.fillWidth: true
-                                text: Money.format(card.figures[figure.modelData.key] || 0, 0)
-                                      + card.mixedNote
+                                text: Totals.withMixedNote(Money.format(card.figures[figure.modelData.key] || 0, 0),
+                                                           card.figures.mixedCurrencies)
                                 textFormat: Text.PlainText
                                 horizontalAlignment: Text.AlignRight
                                 fontSizeMode: Text.HorizontalFit

@@ -272,7 +272,14 @@ private slots:
 
     void reportTabsShowStoredFigures()
     {
-        startOffice();
+        // A shekel cheque beside the dollar one in the range, so the cheque
+        // total has two currencies to keep apart.
+        startOffice([this] {
+            call(QStringLiteral("chequeModel.add('5003', 'received', 300, 'بنك القدس', '%1', "
+                                "'سامي الحداد', 1, 1, 0, %2)")
+                     .arg(iso(0))
+                     .arg(m_tenant));
+        });
         QQuickItem* page = openReports();
         const QString from = page->property("fromDate").toString();
         const QString to = page->property("toDate").toString();
@@ -388,6 +395,22 @@ private slots:
         }
         QCOMPARE(text(m_shell->find(QStringLiteral("chequeCount"), page)),
                  QStringLiteral("%1 شيك").arg(cheques.size()));
+        // The total keeps each currency apart, in the order the rows first show it.
+        QStringList symbols;
+        QHash<QString, double> sums;
+        for (const QVariant& row : cheques) {
+            const QVariantMap c = row.toMap();
+            const QString symbol = c.value("currency_symbol").toString();
+            if (!sums.contains(symbol))
+                symbols << symbol;
+            sums[symbol] += c.value("amount").toDouble();
+        }
+        QVERIFY2(symbols.size() > 1, "the office's cheques are in one currency only");
+        QStringList parts;
+        for (const QString& symbol : std::as_const(symbols))
+            parts << money(sums.value(symbol), symbol);
+        QCOMPARE(text(m_shell->find(QStringLiteral("chequeTotal"), page)),
+                 parts.join(QStringLiteral(" + ")));
     }
 
     void dateRangeIsChecked_data()
