@@ -53,21 +53,6 @@ class TstAdminPages : public QObject
         return item;
     }
 
-    bool settled(const QString& dialog, bool open)
-    {
-        return QTest::qWaitFor([&] {
-            QObject* d = findDialog(dialog);
-            return d && d->property("opened").toBool() == open &&
-                   d->property("visible").toBool() == open;
-        });
-    }
-
-    QQuickItem* content(const QString& dialog)
-    {
-        QObject* d = findDialog(dialog);
-        return d ? d->property("contentItem").value<QQuickItem*>() : nullptr;
-    }
-
     void start()
     {
         ShellHarness::problems().clear();
@@ -127,14 +112,14 @@ private slots:
         start();
         QVERIFY(h->showPage(10));
         QVERIFY(h->click(need(QStringLiteral("addUserButton"))));
-        QVERIFY(settled(QStringLiteral("userAddDialog"), true));
-        QQuickItem* d = content(QStringLiteral("userAddDialog"));
+        QVERIFY(h->settled(QStringLiteral("userAddDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("userAddDialog"));
         QVERIFY(h->typeInto(h->find(QStringLiteral("newUserName"), d), QStringLiteral("sara")));
         QVERIFY(
             h->typeInto(h->find(QStringLiteral("newUserPassword"), d), QStringLiteral("ورد-12")));
         ShotSaver::saveShot(h->window(), QStringLiteral("user-add-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("newUserSave"), d)));
-        QVERIFY(settled(QStringLiteral("userAddDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("userAddDialog"), false));
         QCOMPARE(h->database()
                      .value(QStringLiteral("SELECT role FROM users WHERE username='sara'"))
                      .toString(),
@@ -142,7 +127,7 @@ private slots:
 
         // A name already taken is said under the field; nothing is added.
         QVERIFY(h->click(need(QStringLiteral("addUserButton"))));
-        QVERIFY(settled(QStringLiteral("userAddDialog"), true));
+        QVERIFY(h->settled(QStringLiteral("userAddDialog"), true));
         QVERIFY(h->typeInto(h->find(QStringLiteral("newUserName"), d), QStringLiteral("sara")));
         QVERIFY(h->typeInto(h->find(QStringLiteral("newUserPassword"), d), QStringLiteral("x")));
         QVERIFY(h->click(h->find(QStringLiteral("newUserSave"), d)));
@@ -153,7 +138,7 @@ private slots:
                  .isEmpty());
         QCOMPARE(h->database().count(QStringLiteral("users")), 2);
         QMetaObject::invokeMethod(findDialog(QStringLiteral("userAddDialog")), "close");
-        QVERIFY(settled(QStringLiteral("userAddDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("userAddDialog"), false));
 
         // The built-in admin has no delete button; sara has one.
         QQuickItem* adminRow = need(QStringLiteral("userRow_admin"));
@@ -161,10 +146,10 @@ private slots:
         QVERIFY(!h->find(QStringLiteral("removeUserButton"), adminRow)->isVisible());
         QVERIFY(h->click(
             h->find(QStringLiteral("removeUserButton"), need(QStringLiteral("userRow_sara")))));
-        QVERIFY(settled(QStringLiteral("confirmDialog"), true));
-        QVERIFY(h->click(
-            h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
-        QVERIFY(settled(QStringLiteral("confirmDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("confirmDialog"), true));
+        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"),
+                                 h->dialogContent(QStringLiteral("confirmDialog")))));
+        QVERIFY(h->settled(QStringLiteral("confirmDialog"), false));
         QCOMPARE(h->database().count(QStringLiteral("users")), 1);
         QTRY_VERIFY(!h->find(QStringLiteral("userRow_sara")));
 
@@ -192,8 +177,8 @@ private slots:
         QVERIFY(auth->defaultPasswordInUse());
         QVERIFY(h->showPage(10));
         QVERIFY(h->click(need(QStringLiteral("changeOwnPasswordButton"))));
-        QVERIFY(settled(QStringLiteral("passwordChangeDialog"), true));
-        QQuickItem* d = content(QStringLiteral("passwordChangeDialog"));
+        QVERIFY(h->settled(QStringLiteral("passwordChangeDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("passwordChangeDialog"));
 
         // A wrong current password is refused inside the dialog.
         QVERIFY(
@@ -219,20 +204,20 @@ private slots:
         QVERIFY(
             h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-9")));
         QVERIFY(h->click(h->find(QStringLiteral("passwordChangeSave"), d)));
-        QVERIFY(settled(QStringLiteral("passwordChangeDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("passwordChangeDialog"), false));
         QVERIFY(!auth->defaultPasswordInUse());
 
         // The admin resets sara's password from her row.
         QVERIFY(h->click(
             h->find(QStringLiteral("resetPasswordButton"), need(QStringLiteral("userRow_sara")))));
-        QVERIFY(settled(QStringLiteral("passwordResetDialog"), true));
-        QQuickItem* r = content(QStringLiteral("passwordResetDialog"));
+        QVERIFY(h->settled(QStringLiteral("passwordResetDialog"), true));
+        QQuickItem* r = h->dialogContent(QStringLiteral("passwordResetDialog"));
         QVERIFY(h->typeInto(h->find(QStringLiteral("resetPassword"), r), QStringLiteral("سوسن")));
         QVERIFY(
             h->typeInto(h->find(QStringLiteral("resetPasswordRepeat"), r), QStringLiteral("سوسن")));
         ShotSaver::saveShot(h->window(), QStringLiteral("password-reset-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("resetPasswordSave"), r)));
-        QVERIFY(settled(QStringLiteral("passwordResetDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("passwordResetDialog"), false));
 
         // Back at the login page the default-password hint is gone.
         QVERIFY(signOut());
@@ -309,11 +294,11 @@ private slots:
                                        {QStringLiteral("بعد النسخة")});
         desktop->fileAnswer = copies.first();
         QVERIFY(h->click(reveal(need(QStringLiteral("restoreButton")))));
-        QVERIFY(settled(QStringLiteral("confirmDialog"), true));
+        QVERIFY(h->settled(QStringLiteral("confirmDialog"), true));
         ShotSaver::saveShot(h->window(), QStringLiteral("restore-confirm"));
-        QVERIFY(h->click(
-            h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
-        QVERIFY(settled(QStringLiteral("confirmDialog"), false));
+        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"),
+                                 h->dialogContent(QStringLiteral("confirmDialog")))));
+        QVERIFY(h->settled(QStringLiteral("confirmDialog"), false));
         QVERIFY(backup->property("restartRequired").toBool());
         QVERIFY(reveal(need(QStringLiteral("restoreMessage"))));
         QVERIFY(!reveal(need(QStringLiteral("backupNowButton")))->isEnabled());

@@ -1,11 +1,17 @@
+#include "FakeDesktop.h"
 #include "ShellHarness.h"
 #include "ShotSaver.h"
 
 #include "finance/BuyerModel.h"
+#include "finance/InstallmentModel.h"
 #include "rental/PropertyModel.h"
 #include "rental/UnitModel.h"
 
 #include <QDate>
+#include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The buyers, cheques and accounting pages driven through the window on the
@@ -16,6 +22,8 @@ class TstSalesPages : public QObject
     Q_OBJECT
 
     std::unique_ptr<ShellHarness> h;
+    FakeDesktop* desktop = nullptr; // owned by the back end
+    QTemporaryDir folders;
     int propertyId = 0;
 
     QQuickItem* need(const QString& name, QQuickItem* within = nullptr)
@@ -23,29 +31,26 @@ class TstSalesPages : public QObject
         return h->waitVisible(name, within);
     }
 
-    // Waits for a dialog's open or close animation to end.
-    bool settled(const QString& dialog, bool open)
-    {
-        QObject* d = nullptr;
-        return QTest::qWaitFor([&] {
-            d = findDialog(dialog);
-            return d && d->property("opened").toBool() == open &&
-                   d->property("visible").toBool() == open;
-        });
-    }
-
     // Several pages own a dialog of the same name: the shown page's comes first.
     QObject* findDialog(const QString& name) { return h->shownPageDialog(name); }
-
-    QQuickItem* content(const QString& dialog)
-    {
-        QObject* d = findDialog(dialog);
-        return d ? d->property("contentItem").value<QQuickItem*>() : nullptr;
-    }
 
     double value(const QString& sql, const QVariantList& params = {})
     {
         return h->database().value(sql, params).toDouble();
+    }
+
+    // The text of a printed PDF (`mode`: "-layout" as laid out, "-raw" in
+    // reading order), with Arabic letters in their plain forms and without
+    // the direction marks the extractor adds.
+    static QString pdfText(const QString& pdf, const QString& mode)
+    {
+        QProcess extract;
+        extract.start(QStringLiteral("pdftotext"), {mode, pdf, QStringLiteral("-")});
+        if (!extract.waitForFinished(60000) || extract.exitCode() != 0)
+            return QString();
+        return QString::fromUtf8(extract.readAllStandardOutput())
+            .normalized(QString::NormalizationForm_KC)
+            .remove(QRegularExpression(QStringLiteral("[\\x{200e}\\x{200f}\\x{202a}-\\x{202e}]")));
     }
 
     int addUnit(const QString& number, double salePrice)
@@ -61,7 +66,10 @@ private slots:
     {
         ShellHarness::problems().clear();
         h = std::make_unique<ShellHarness>();
-        QVERIFY(h->startSignedIn());
+        auto fake = std::make_unique<FakeDesktop>(folders.path());
+        QDir().mkpath(fake->documentsFolder());
+        desktop = fake.get();
+        QVERIFY(h->startSignedIn(std::move(fake)));
         if (ShotSaver::theme() == QLatin1String("light"))
             QMetaObject::invokeMethod(h->backend(QStringLiteral("settingsManager")), "setThemeMode",
                                       Q_ARG(QString, QStringLiteral("light")));
@@ -84,15 +92,15 @@ private slots:
     {
         QVERIFY(h->showPage(3));
         QVERIFY(h->click(need(QStringLiteral("addBuyerButton"))));
-        QVERIFY(settled(QStringLiteral("buyerAddDialog"), true));
-        QQuickItem* dialog = content(QStringLiteral("buyerAddDialog"));
+        QVERIFY(h->settled(QStringLiteral("buyerAddDialog"), true));
+        QQuickItem* dialog = h->dialogContent(QStringLiteral("buyerAddDialog"));
         QVERIFY(h->typeInto(h->find(QStringLiteral("buyerNameField"), dialog),
                             QStringLiteral("سامي خليل")));
         QVERIFY(
             h->typeInto(h->find(QStringLiteral("buyerIdField"), dialog), QStringLiteral("٤٠١٢٣")));
         ShotSaver::saveShot(h->window(), QStringLiteral("buyer-add-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("buyerSaveButton"), dialog)));
-        QVERIFY(settled(QStringLiteral("buyerAddDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("buyerAddDialog"), false));
         QCOMPARE(h->database()
                      .value(QStringLiteral("SELECT id_number FROM buyers WHERE full_name=?"),
                             {QStringLiteral("سامي خليل")})
@@ -102,7 +110,7 @@ private slots:
 
         // The same identity number again: refused, said inside the dialog.
         QVERIFY(h->click(need(QStringLiteral("addBuyerButton"))));
-        QVERIFY(settled(QStringLiteral("buyerAddDialog"), true));
+        QVERIFY(h->settled(QStringLiteral("buyerAddDialog"), true));
         QVERIFY(h->typeInto(h->find(QStringLiteral("buyerNameField"), dialog),
                             QStringLiteral("سامي آخر")));
         QVERIFY(
@@ -121,7 +129,7 @@ private slots:
         QVERIFY(findDialog(QStringLiteral("buyerAddDialog"))->property("visible").toBool());
         QCOMPARE(h->database().count(QStringLiteral("buyers")), 1);
         QMetaObject::invokeMethod(findDialog(QStringLiteral("buyerAddDialog")), "close");
-        QVERIFY(settled(QStringLiteral("buyerAddDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("buyerAddDialog"), false));
     }
 
     void saleByInstalmentsThenPartlyCollectedInstalmentIsSettled()
@@ -134,8 +142,8 @@ private slots:
         QQuickItem* row = need(QStringLiteral("buyerRow_ليلى حسن"));
         QVERIFY(row);
         QVERIFY(h->click(h->find(QStringLiteral("sellButton"), row)));
-        QVERIFY(settled(QStringLiteral("salesDialog"), true));
-        QQuickItem* sale = content(QStringLiteral("salesDialog"));
+        QVERIFY(h->settled(QStringLiteral("salesDialog"), true));
+        QQuickItem* sale = h->dialogContent(QStringLiteral("salesDialog"));
 
         // Nothing chosen: the dialog stays open and nothing is sold.
         QVERIFY(h->click(h->find(QStringLiteral("saleConfirmButton"), sale)));
@@ -158,7 +166,7 @@ private slots:
                     .toString()
                     .contains(QStringLiteral("2,500.00")));
         QVERIFY(h->click(h->find(QStringLiteral("saleConfirmButton"), sale)));
-        QVERIFY(settled(QStringLiteral("salesDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("salesDialog"), false));
         QCOMPARE(h->database().count(QStringLiteral("installments")), 4);
         QCOMPARE(h->database()
                      .value(QStringLiteral(
@@ -177,19 +185,19 @@ private slots:
         ShotSaver::saveShot(h->window(), QStringLiteral("buyers-page"));
         QVERIFY(h->click(h->find(QStringLiteral("installmentsButton"),
                                  need(QStringLiteral("buyerRow_ليلى حسن")))));
-        QVERIFY(settled(QStringLiteral("installmentsDialog"), true));
-        QQuickItem* list = content(QStringLiteral("installmentsDialog"));
+        QVERIFY(h->settled(QStringLiteral("installmentsDialog"), true));
+        QQuickItem* list = h->dialogContent(QStringLiteral("installmentsDialog"));
         QQuickItem* first = need(QStringLiteral("installmentRow_0"), list);
         QVERIFY(h->click(h->find(QStringLiteral("collectInstallmentButton"), first)));
-        QVERIFY(settled(QStringLiteral("installmentPayDialog"), true));
-        QQuickItem* pay = content(QStringLiteral("installmentPayDialog"));
+        QVERIFY(h->settled(QStringLiteral("installmentPayDialog"), true));
+        QQuickItem* pay = h->dialogContent(QStringLiteral("installmentPayDialog"));
         QCOMPARE(h->find(QStringLiteral("installmentPayAmount"), pay)->property("text").toString(),
                  QStringLiteral("2500.00"));
         ShotSaver::saveShot(h->window(), QStringLiteral("installment-collect-dialog"));
         QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay),
                             QStringLiteral("1000")));
         QVERIFY(h->click(h->find(QStringLiteral("installmentPayConfirm"), pay)));
-        QVERIFY(settled(QStringLiteral("installmentPayDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("installmentPayDialog"), false));
         const QString firstId =
             QStringLiteral("SELECT %1 FROM installments ORDER BY due_date LIMIT 1");
         QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(),
@@ -197,7 +205,7 @@ private slots:
 
         first = need(QStringLiteral("installmentRow_0"), list);
         QVERIFY(h->click(h->find(QStringLiteral("collectInstallmentButton"), first)));
-        QVERIFY(settled(QStringLiteral("installmentPayDialog"), true));
+        QVERIFY(h->settled(QStringLiteral("installmentPayDialog"), true));
         QCOMPARE(h->find(QStringLiteral("installmentPayAmount"), pay)->property("text").toString(),
                  QStringLiteral("1500.00"));
         // More than remains is stopped before it reaches the back end.
@@ -208,7 +216,7 @@ private slots:
         QVERIFY(h->typeInto(h->find(QStringLiteral("installmentPayAmount"), pay),
                             QStringLiteral("1500")));
         QVERIFY(h->click(h->find(QStringLiteral("installmentPayConfirm"), pay)));
-        QVERIFY(settled(QStringLiteral("installmentPayDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("installmentPayDialog"), false));
         QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(),
                  QStringLiteral("paid"));
         QCOMPARE(value(firstId.arg(QStringLiteral("paid_amount"))), 2500.0);
@@ -219,7 +227,7 @@ private slots:
                              need(QStringLiteral("installmentRow_0"), list))
                          ->isVisible());
         QMetaObject::invokeMethod(findDialog(QStringLiteral("installmentsDialog")), "close");
-        QVERIFY(settled(QStringLiteral("installmentsDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("installmentsDialog"), false));
     }
 
     void cashSaleSendsNoInstalments()
@@ -231,14 +239,14 @@ private slots:
         QVERIFY(h->showPage(3));
         QVERIFY(
             h->click(h->find(QStringLiteral("sellButton"), need(QStringLiteral("buyerRow_مازن")))));
-        QVERIFY(settled(QStringLiteral("salesDialog"), true));
-        QQuickItem* sale = content(QStringLiteral("salesDialog"));
+        QVERIFY(h->settled(QStringLiteral("salesDialog"), true));
+        QQuickItem* sale = h->dialogContent(QStringLiteral("salesDialog"));
         QVERIFY(h->choose(h->find(QStringLiteral("saleUnitBox"), sale), 0));
         QVERIFY(h->click(h->find(QStringLiteral("saleByCash"), sale)));
         QCOMPARE(h->find(QStringLiteral("saleDownField"), sale)->property("text").toString(),
                  QStringLiteral("50000"));
         QVERIFY(h->click(h->find(QStringLiteral("saleConfirmButton"), sale)));
-        QVERIFY(settled(QStringLiteral("salesDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("salesDialog"), false));
         QCOMPARE(h->database().count(QStringLiteral("installments")), 0);
         QCOMPARE(value(QStringLiteral("SELECT amount FROM payments WHERE buyer_id=?"), {buyerId}),
                  50000.0);
@@ -253,8 +261,8 @@ private slots:
         QVERIFY(h->showPage(3));
         QVERIFY(h->click(
             h->find(QStringLiteral("buyerChequeButton"), need(QStringLiteral("buyerRow_هدى")))));
-        QVERIFY(settled(QStringLiteral("buyerChequeDialog"), true));
-        QQuickItem* cheque = content(QStringLiteral("buyerChequeDialog"));
+        QVERIFY(h->settled(QStringLiteral("buyerChequeDialog"), true));
+        QQuickItem* cheque = h->dialogContent(QStringLiteral("buyerChequeDialog"));
         QVERIFY(h->typeInto(h->find(QStringLiteral("buyerChequeNumber"), cheque),
                             QStringLiteral("7788")));
         QVERIFY(h->typeInto(h->find(QStringLiteral("buyerChequeAmount"), cheque),
@@ -268,7 +276,7 @@ private slots:
                                .value(QStringLiteral("id"))
                                .toInt();
         QVERIFY(h->click(h->find(QStringLiteral("buyerChequeSave"), cheque)));
-        QVERIFY(settled(QStringLiteral("buyerChequeDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("buyerChequeDialog"), false));
         QCOMPARE(h->database()
                      .value(QStringLiteral("SELECT currency_id FROM cheques WHERE buyer_id=?"),
                             {buyerId})
@@ -286,14 +294,14 @@ private slots:
         // afterwards appears when it is opened again.
         QVERIFY(h->click(
             h->find(QStringLiteral("buyerStatementButton"), need(QStringLiteral("buyerRow_هدى")))));
-        QVERIFY(settled(QStringLiteral("buyerStatementDialog"), true));
+        QVERIFY(h->settled(QStringLiteral("buyerStatementDialog"), true));
         QCOMPARE(findDialog(QStringLiteral("buyerStatementDialog"))
                      ->property("statement")
                      .toList()
                      .size(),
                  0);
         QMetaObject::invokeMethod(findDialog(QStringLiteral("buyerStatementDialog")), "close");
-        QVERIFY(settled(QStringLiteral("buyerStatementDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("buyerStatementDialog"), false));
         const int unitId = addUnit(QStringLiteral("C-3"), 0);
         h->database().db()->execInsert(
             QStringLiteral("INSERT INTO installments "
@@ -302,15 +310,97 @@ private slots:
             {buyerId, unitId, 1000.0, 400.0, QDate::currentDate().toString(Qt::ISODate), 2});
         QVERIFY(h->click(
             h->find(QStringLiteral("buyerStatementButton"), need(QStringLiteral("buyerRow_هدى")))));
-        QVERIFY(settled(QStringLiteral("buyerStatementDialog"), true));
-        QQuickItem* statement = content(QStringLiteral("buyerStatementDialog"));
+        QVERIFY(h->settled(QStringLiteral("buyerStatementDialog"), true));
+        QQuickItem* statement = h->dialogContent(QStringLiteral("buyerStatementDialog"));
         QQuickItem* remaining = need(QStringLiteral("statementRemaining"), statement);
         QVERIFY(remaining);
         ShotSaver::saveShot(h->window(), QStringLiteral("buyer-statement-dialog"));
         // Shown in the instalment's own currency (the dollar), never a fixed shekel.
         QCOMPARE(remaining->property("text").toString(), QStringLiteral("600.00 $"));
         QMetaObject::invokeMethod(findDialog(QStringLiteral("buyerStatementDialog")), "close");
-        QVERIFY(settled(QStringLiteral("buyerStatementDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("buyerStatementDialog"), false));
+    }
+
+    // Printed from the buyers page: every instalment in its own currency, what
+    // was paid and what remains, and the closing figures per currency adding
+    // up to the balance stored for the buyer.
+    void buyerStatementPrintsRowsInTheirCurrencyAndTheStoredBalance()
+    {
+        auto* buyers = qobject_cast<BuyerModel*>(h->backend(QStringLiteral("buyerModel")));
+        auto* sales =
+            qobject_cast<InstallmentModel*>(h->backend(QStringLiteral("installmentModel")));
+        const int buyerId = buyers->add(QStringLiteral("سلمى عادل"), QStringLiteral("9004"),
+                                        QString(), QString(), QString());
+        const QDate today = QDate::currentDate();
+        const int dollarUnit = addUnit(QStringLiteral("D-1"), 9000);
+        const int shekelUnit = addUnit(QStringLiteral("D-2"), 4000);
+        const int dollar = 2;
+        const int shekel = 1;
+        QCOMPARE(sales->sellUnit(buyerId, dollarUnit, 9000, 3000, 3,
+                                 today.addDays(10).toString(Qt::ISODate), dollar),
+                 1);
+        QCOMPARE(sales->sellUnit(buyerId, shekelUnit, 4000, 1000, 2,
+                                 today.addDays(100).toString(Qt::ISODate), shekel),
+                 1);
+        const int firstDollar =
+            h->database()
+                .value(QStringLiteral("SELECT MIN(id) FROM installments WHERE currency_id=?"),
+                       {dollar})
+                .toInt();
+        QVERIFY(sales->payInstallment(firstDollar, 500));
+
+        QVERIFY(h->showPage(3));
+        QVERIFY(h->click(h->find(QStringLiteral("buyerStatementButton"),
+                                 need(QStringLiteral("buyerRow_سلمى عادل")))));
+        QVERIFY(h->settled(QStringLiteral("buyerStatementDialog"), true));
+        QQuickItem* dialog = h->dialogContent(QStringLiteral("buyerStatementDialog"));
+        QVERIFY(h->click(h->find(QStringLiteral("buyerStatementPrint"), dialog)));
+        QTRY_COMPARE(desktop->opened.size(), 1);
+        const QString pdf = desktop->opened.first();
+        QVERIFY(pdf.startsWith(desktop->documentsFolder()));
+        QTRY_VERIFY(need(QStringLiteral("buyerStatementMessage"), dialog)
+                        ->property("text")
+                        .toString()
+                        .contains(pdf));
+        const QString laidOut = pdfText(pdf, QStringLiteral("-layout"));
+        QVERIFY(laidOut.contains(QStringLiteral("سلمى عادل")));
+
+        // Each instalment's line, in due-date order, with what was paid and
+        // what remains in that instalment's own currency.
+        QStringList printedRows;
+        const QRegularExpression row(
+            QStringLiteral("(\\S+ \\S+)\\s+(\\S+ \\S+)\\s+Installment #\\d+"));
+        for (auto match = row.globalMatch(laidOut); match.hasNext();) {
+            const QRegularExpressionMatch m = match.next();
+            printedRows << m.captured(2) + QStringLiteral(" | ") + m.captured(1);
+        }
+        QCOMPARE(printedRows, (QStringList{
+                                  QStringLiteral("500.00 $ | 1,500.00 $"),
+                                  QStringLiteral("0.00 $ | 2,000.00 $"),
+                                  QStringLiteral("0.00 $ | 2,000.00 $"),
+                                  QStringLiteral("0.00 ₪ | 1,500.00 ₪"),
+                                  QStringLiteral("0.00 ₪ | 1,500.00 ₪"),
+                              }));
+
+        // The closing balance per currency is what is stored, and together
+        // the buyer's stored balance.
+        const QString owedSql = QStringLiteral("SELECT SUM(installment_amount-paid_amount) FROM "
+                                               "installments WHERE buyer_id=? AND currency_id=?");
+        const double owedDollars = value(owedSql, {buyerId, dollar});
+        const double owedShekels = value(owedSql, {buyerId, shekel});
+        QCOMPARE(owedDollars, 5500.0);
+        QCOMPARE(owedShekels, 3000.0);
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}),
+                 owedDollars + owedShekels);
+        // In reading order the figure follows its label; spaces are dropped
+        // because the box wraps the figure over lines.
+        const QString reading =
+            pdfText(pdf, QStringLiteral("-raw")).remove(QRegularExpression(QStringLiteral("\\s")));
+        QVERIFY2(reading.contains(QStringLiteral("المتبقيالكلي5,500.00$+3,000.00₪")),
+                 qPrintable(reading));
+        QMetaObject::invokeMethod(h->shownPageDialog(QStringLiteral("buyerStatementDialog")),
+                                  "close");
+        QVERIFY(h->settled(QStringLiteral("buyerStatementDialog"), false));
     }
 
     void chequesAreRecordedCashedAndBouncedWithStatusBoxes()
@@ -318,8 +408,8 @@ private slots:
         QVERIFY(h->showPage(6));
         const auto record = [&](bool issued, const QString& number, const QString& amount) {
             QVERIFY(h->click(need(QStringLiteral("addChequeButton"))));
-            QVERIFY(settled(QStringLiteral("chequeAddDialog"), true));
-            QQuickItem* d = content(QStringLiteral("chequeAddDialog"));
+            QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), true));
+            QQuickItem* d = h->dialogContent(QStringLiteral("chequeAddDialog"));
             if (issued)
                 QVERIFY(h->click(h->find(QStringLiteral("chequeKindIssued"), d)));
             QVERIFY(h->typeInto(h->find(QStringLiteral("chequeNumberField"), d), number));
@@ -330,7 +420,7 @@ private slots:
                                 QStringLiteral("شركة الأمل")));
             ShotSaver::saveShot(h->window(), QStringLiteral("cheque-add-dialog"));
             QVERIFY(h->click(h->find(QStringLiteral("chequeSaveButton"), d)));
-            QVERIFY(settled(QStringLiteral("chequeAddDialog"), false));
+            QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), false));
         };
         record(false, QStringLiteral("5001"), QStringLiteral("1,000"));
         record(true, QStringLiteral("6001"), QStringLiteral("250.5"));
@@ -364,14 +454,15 @@ private slots:
         // Bouncing asks first, naming the cheque.
         QVERIFY(h->click(
             h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_6001")))));
-        QVERIFY(settled(QStringLiteral("confirmDialog"), true));
-        QVERIFY(h->find(QStringLiteral("confirmMessage"), content(QStringLiteral("confirmDialog")))
+        QVERIFY(h->settled(QStringLiteral("confirmDialog"), true));
+        QVERIFY(h->find(QStringLiteral("confirmMessage"),
+                        h->dialogContent(QStringLiteral("confirmDialog")))
                     ->property("text")
                     .toString()
                     .contains(QStringLiteral("6001")));
-        QVERIFY(h->click(
-            h->find(QStringLiteral("confirmButton"), content(QStringLiteral("confirmDialog")))));
-        QVERIFY(settled(QStringLiteral("confirmDialog"), false));
+        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"),
+                                 h->dialogContent(QStringLiteral("confirmDialog")))));
+        QVERIFY(h->settled(QStringLiteral("confirmDialog"), false));
         QCOMPARE(h->database()
                      .value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='6001'"))
                      .toString(),
@@ -400,8 +491,8 @@ private slots:
     {
         QVERIFY(h->showPage(4));
         QVERIFY(h->click(need(QStringLiteral("addJournalEntryButton"))));
-        QVERIFY(settled(QStringLiteral("journalEntryDialog"), true));
-        QQuickItem* d = content(QStringLiteral("journalEntryDialog"));
+        QVERIFY(h->settled(QStringLiteral("journalEntryDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("journalEntryDialog"));
         QVERIFY(h->typeInto(h->find(QStringLiteral("journalDescField"), d),
                             QStringLiteral("إيداع نقدي")));
         QVERIFY(
@@ -424,7 +515,7 @@ private slots:
         QVERIFY(
             h->typeInto(h->find(QStringLiteral("journalCreditAmount"), d), QStringLiteral("100")));
         QVERIFY(h->click(h->find(QStringLiteral("journalSaveButton"), d)));
-        QVERIFY(settled(QStringLiteral("journalEntryDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("journalEntryDialog"), false));
         QCOMPARE(
             h->database().value(QStringLiteral("SELECT reference FROM journal_entries")).toString(),
             QStringLiteral("سند 17"));
@@ -443,8 +534,8 @@ private slots:
         QVERIFY(h->showPage(4));
         QVERIFY(h->click(need(QStringLiteral("accountingTab_2"))));
         QVERIFY(h->click(need(QStringLiteral("addContractorButton"))));
-        QVERIFY(settled(QStringLiteral("contractorAddDialog"), true));
-        QQuickItem* d = content(QStringLiteral("contractorAddDialog"));
+        QVERIFY(h->settled(QStringLiteral("contractorAddDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("contractorAddDialog"));
         // Without a name nothing is sent.
         QVERIFY(h->click(h->find(QStringLiteral("contractorSaveButton"), d)));
         QVERIFY(findDialog(QStringLiteral("contractorAddDialog"))->property("visible").toBool());
@@ -454,7 +545,7 @@ private slots:
                             QStringLiteral("كهرباء")));
         ShotSaver::saveShot(h->window(), QStringLiteral("contractor-add-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("contractorSaveButton"), d)));
-        QVERIFY(settled(QStringLiteral("contractorAddDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("contractorAddDialog"), false));
         QCOMPARE(h->database().value(QStringLiteral("SELECT trade FROM contractors")).toString(),
                  QStringLiteral("كهرباء"));
         QVERIFY(need(QStringLiteral("contractorRow_مؤسسة البناء")));

@@ -23,31 +23,14 @@ class TstTenantDialogs : public QObject
         return h->waitVisible(name, within);
     }
 
-    QObject* findDialog(const QString& name)
-    {
-        return ShellHarness::dialogUnder(need(QStringLiteral("tenantsPage")), name);
-    }
-
-    bool settled(const QString& dialog, bool open)
-    {
-        return QTest::qWaitFor([&] {
-            QObject* d = findDialog(dialog);
-            return d && d->property("opened").toBool() == open &&
-                   d->property("visible").toBool() == open;
-        });
-    }
-
-    QQuickItem* content(const QString& dialog)
-    {
-        QObject* d = findDialog(dialog);
-        return d ? d->property("contentItem").value<QQuickItem*>() : nullptr;
-    }
+    // Several pages own a dialog of the same name: the shown page's comes first.
+    QObject* findDialog(const QString& name) { return h->shownPageDialog(name); }
 
     // TextArea input: the text is set as a paste would put it.
     void paste(const QString& text)
     {
         QQuickItem* area =
-            need(QStringLiteral("importText"), content(QStringLiteral("importDialog")));
+            need(QStringLiteral("importText"), h->dialogContent(QStringLiteral("importDialog")));
         QVERIFY(area);
         area->setProperty("text", text);
     }
@@ -96,8 +79,8 @@ private slots:
 
         QVERIFY(h->click(h->find(QStringLiteral("tenantStatementButton"),
                                  need(QStringLiteral("tenantRow_رامي سعيد")))));
-        QVERIFY(settled(QStringLiteral("statementDialog"), true));
-        QQuickItem* d = content(QStringLiteral("statementDialog"));
+        QVERIFY(h->settled(QStringLiteral("statementDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("statementDialog"));
         QQuickItem* first = need(QStringLiteral("tenantStatementRow_0"), d);
         QVERIFY(first);
         // Dollars, as the rows say; a side with nothing shows "-".
@@ -117,7 +100,7 @@ private slots:
                     .toString()
                     .contains(desktop->documentsFolder()));
         QMetaObject::invokeMethod(findDialog(QStringLiteral("statementDialog")), "close");
-        QVERIFY(settled(QStringLiteral("statementDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("statementDialog"), false));
     }
 
     void pastedTenantsArePreviewedImportedCountedAndUndone()
@@ -126,8 +109,8 @@ private slots:
             QStringLiteral("INSERT INTO tenants (full_name, id_number) VALUES (?,?)"),
             {QStringLiteral("قائم من قبل"), QStringLiteral("777")});
         QVERIFY(h->click(need(QStringLiteral("importTenantsButton"))));
-        QVERIFY(settled(QStringLiteral("importDialog"), true));
-        QQuickItem* d = content(QStringLiteral("importDialog"));
+        QVERIFY(h->settled(QStringLiteral("importDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("importDialog"));
 
         // Blank text: nothing is sent, the dialog says what is missing.
         QVERIFY(h->click(h->find(QStringLiteral("importStartButton"), d)));
@@ -180,7 +163,7 @@ private slots:
         QTRY_VERIFY(!h->find(QStringLiteral("importUndoButton"), d)->isVisible());
         QTRY_VERIFY(!h->find(QStringLiteral("tenantRow_سمير ناصر")));
         QMetaObject::invokeMethod(findDialog(QStringLiteral("importDialog")), "close");
-        QVERIFY(settled(QStringLiteral("importDialog"), false));
+        QVERIFY(h->settled(QStringLiteral("importDialog"), false));
     }
 };
 

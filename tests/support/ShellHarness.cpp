@@ -165,6 +165,21 @@ bool ShellHarness::waitClosed(const QString& dialog)
     return popup && QTest::qWaitFor([&] { return !popup->property("visible").toBool(); });
 }
 
+bool ShellHarness::settled(const QString& dialog, bool open)
+{
+    return QTest::qWaitFor([&] {
+        QObject* d = shownPageDialog(dialog);
+        return d && d->property("opened").toBool() == open &&
+               d->property("visible").toBool() == open;
+    });
+}
+
+QQuickItem* ShellHarness::dialogContent(const QString& dialog) const
+{
+    QObject* d = shownPageDialog(dialog);
+    return d ? d->property("contentItem").value<QQuickItem*>() : nullptr;
+}
+
 bool ShellHarness::showPage(int index)
 {
     QObject* menu = find(QStringLiteral("sideBarMenu"));

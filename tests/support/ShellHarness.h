@@ -64,6 +64,11 @@ public:
     // Waits until the named dialog has finished opening (or closing).
     bool waitOpened(const QString& dialog);
     bool waitClosed(const QString& dialog);
+    // Waits until the shown page's dialog of that name has finished its open
+    // (`open`) or close animation.
+    bool settled(const QString& dialog, bool open);
+    // The content item of the shown page's dialog of that name, or nullptr.
+    QQuickItem* dialogContent(const QString& dialog) const;
 
     // Shows page `index` through its side-bar entry.
     bool showPage(int index);
