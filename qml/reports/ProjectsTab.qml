@@ -132,7 +132,8 @@ Item {
                             Text {
                                 objectName: "project_" + figure.modelData.key
                                 Layout.fillWidth: true
-                                text: Money.format(card.figures[figure.modelData.key] || 0, 0)
+                                text: Money.format(card.figures[figure.modelData.key] || 0,
+                                                   card.figures.currency_id)
                                       + card.mixedNote
                                 textFormat: Text.PlainText
                                 horizontalAlignment: Text.AlignRight

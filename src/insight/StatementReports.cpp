@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Money.h"
+#include "core/MoneyTotals.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
 #include "insight/MoneySums.h"
@@ -108,15 +109,23 @@ QVariantList StatementReports::overdueInstallments()
 QVariantList StatementReports::monthlyReport(const QString& year)
 {
     // The year as a range of payment dates, so the date index finds them.
+    // The payments are first added up per day, in the order of the narrow
+    // date index and without reading the wide rows; the calendar month is
+    // then worked out once per day instead of once per payment. Amounts are
+    // added in whole cents, as the stored totals are, so a month's figure
+    // does not depend on the order its payments are read in.
     bool numeric = false;
     const int first = year.toInt(&numeric);
     if (!numeric || year.size() != 4 || first < 1000)
         return {};
     QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT strftime('%m', payment_date) as month, SUM(amount) as revenue, "
-                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM payments WHERE "
-                       "payment_date >= ? AND payment_date < ? AND strftime('%Y', payment_date)=? "
-                       "GROUP BY strftime('%m', payment_date) ORDER BY month"),
+        QStringLiteral("SELECT strftime('%m', d) as month, SUM(c)/100.0+SUM(r) as revenue, "
+                       "MIN(lo)||','||MAX(hi) as cur FROM (SELECT payment_date as d, SUM(") +
+            MoneyTotals::centsOf(QStringLiteral("amount")) + QStringLiteral(") as c, SUM(") +
+            MoneyTotals::restOf(QStringLiteral("amount")) +
+            QStringLiteral(") as r, MIN(currency_id) as lo, MAX(currency_id) as hi FROM payments "
+                           "WHERE payment_date >= ? AND payment_date < ? GROUP BY payment_date) "
+                           "WHERE strftime('%Y', d)=? GROUP BY month ORDER BY month"),
         {year + QStringLiteral("-01-01"), QString::number(first + 1) + QStringLiteral("-01-01"),
          year});
     for (QVariant& value : rows) {
