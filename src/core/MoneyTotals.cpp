@@ -212,8 +212,11 @@ QStringList MoneyTotals::recountStatements()
         grouped(kPayments, QStringLiteral("0"), QStringLiteral("FROM payments WHERE 1"),
                 QStringLiteral("amount"), QStringLiteral("currency_id")),
         grouped(kPropertyPayments, QStringLiteral("u.property_id"),
-                QStringLiteral("FROM payments p JOIN invoices i ON i.id=p.invoice_id JOIN units u "
-                               "ON u.id=i.unit_id WHERE u.property_id IS NOT NULL"),
+                // Walking the payments once through their narrow index and
+                // reaching invoice and unit by key is several times quicker
+                // on a large office than the planner's way in from the units.
+                QStringLiteral("FROM payments p CROSS JOIN invoices i ON i.id=p.invoice_id CROSS "
+                               "JOIN units u ON u.id=i.unit_id WHERE u.property_id IS NOT NULL"),
                 QStringLiteral("p.amount"), QStringLiteral("p.currency_id")),
         grouped(kExpenses, QStringLiteral("0"), QStringLiteral("FROM expenses WHERE 1"),
                 QStringLiteral("amount"), QStringLiteral("currency_id")),
