@@ -8,6 +8,7 @@ const QString MoneyTotals::kPayments = QStringLiteral("payments");
 const QString MoneyTotals::kExpenses = QStringLiteral("expenses");
 const QString MoneyTotals::kPropertyPayments = QStringLiteral("property_payments");
 const QString MoneyTotals::kPropertyExpenses = QStringLiteral("property_expenses");
+const QString MoneyTotals::kMonthPayments = QStringLiteral("month_payments");
 
 namespace {
 
@@ -62,11 +63,15 @@ QString somePayments(const QString& owner, const QString& sign, const QString& f
            currencyKey(QStringLiteral("p")) + kMerge;
 }
 
-// A payment counts everywhere, and for the property of its invoice's unit.
+// A payment counts everywhere, in its month, and for the property of its
+// invoice's unit.
 QString payment(const QString& row, const QString& sign)
 {
+    const QString month = MoneyTotals::monthOf(row + QStringLiteral(".payment_date"));
     return oneRow(MoneyTotals::kPayments, QStringLiteral("0"), row, sign, QString(),
                   QStringLiteral("1")) +
+           oneRow(MoneyTotals::kMonthPayments, month, row, sign, QString(),
+                  month + QStringLiteral(" IS NOT NULL")) +
            oneRow(MoneyTotals::kPropertyPayments, QStringLiteral("u.property_id"), row, sign,
                   QStringLiteral(" FROM invoices i JOIN units u ON u.id=i.unit_id"),
                   QStringLiteral("i.id=") + row +
@@ -122,7 +127,8 @@ QList<Trigger> triggers()
     const QString OLD = QStringLiteral("OLD");
     const QString NEW = QStringLiteral("NEW");
     const QStringList paymentColumns = {QStringLiteral("amount"), QStringLiteral("currency_id"),
-                                        QStringLiteral("invoice_id")};
+                                        QStringLiteral("invoice_id"),
+                                        QStringLiteral("payment_date")};
     const QStringList invoiceColumns = {QStringLiteral("id"), QStringLiteral("unit_id")};
     const QStringList unitColumns = {QStringLiteral("id"), QStringLiteral("property_id")};
     const QStringList expenseColumns = {QStringLiteral("amount"), QStringLiteral("currency_id"),
@@ -162,6 +168,13 @@ QList<Trigger> triggers()
     };
 }
 
+// The statement creating a trigger, as the file keeps it.
+QString definition(const Trigger& trigger)
+{
+    return QStringLiteral("CREATE TRIGGER ") + trigger.name + QLatin1Char(' ') + trigger.event +
+           QStringLiteral(" BEGIN ") + trigger.body + QStringLiteral(" END");
+}
+
 bool fail(const QSqlQuery& query, QSqlError* error)
 {
     if (error)
@@ -174,6 +187,18 @@ bool fail(const QSqlQuery& query, QSqlError* error)
 QString MoneyTotals::centsOf(const QString& amount)
 {
     return QStringLiteral("CAST(round(") + amount + QStringLiteral("*100) AS INTEGER)");
+}
+
+QString MoneyTotals::monthOf(const QString& date)
+{
+    // The month a report of the year asks for: the date reads as a day of
+    // that year (strftime) and, as text, lies between its first day and the
+    // next year's. Anything else (a malformed date) is in no month.
+    const QString year = QStringLiteral("strftime('%Y', ") + date + QStringLiteral(")");
+    return QStringLiteral("CASE WHEN ") + date + QStringLiteral(" >= ") + year +
+           QStringLiteral("||'-01-01' AND ") + date + QStringLiteral(" < (") + year +
+           QStringLiteral("+1)||'-01-01' THEN CAST(strftime('%Y%m', ") + date +
+           QStringLiteral(") AS INTEGER) END");
 }
 
 QString MoneyTotals::restOf(const QString& amount)
@@ -218,6 +243,10 @@ QStringList MoneyTotals::recountStatements()
                 QStringLiteral("FROM payments p CROSS JOIN invoices i ON i.id=p.invoice_id CROSS "
                                "JOIN units u ON u.id=i.unit_id WHERE u.property_id IS NOT NULL"),
                 QStringLiteral("p.amount"), QStringLiteral("p.currency_id")),
+        grouped(kMonthPayments, monthOf(QStringLiteral("payment_date")),
+                QStringLiteral("FROM payments WHERE ") + monthOf(QStringLiteral("payment_date")) +
+                    QStringLiteral(" IS NOT NULL"),
+                QStringLiteral("amount"), QStringLiteral("currency_id")),
         grouped(kExpenses, QStringLiteral("0"), QStringLiteral("FROM expenses WHERE 1"),
                 QStringLiteral("amount"), QStringLiteral("currency_id")),
         grouped(kPropertyExpenses, QStringLiteral("property_id"),
@@ -228,21 +257,29 @@ QStringList MoneyTotals::recountStatements()
 
 bool MoneyTotals::ensure(QSqlDatabase& db, QSqlError* error)
 {
+    // Every trigger must be there as this version writes it: one missing or
+    // written differently (an older version) means totals to count again.
     QSqlQuery query(db);
-    const QStringList& names = triggerNames();
-    QStringList marks;
-    for (qsizetype i = 0; i < names.size(); ++i)
-        marks << QStringLiteral("?");
-    query.prepare(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE (type='table' AND "
-                                 "name='money_totals') OR (type='trigger' AND name IN (") +
-                  marks.join(QLatin1Char(',')) + QStringLiteral("))"));
-    for (const QString& name : names)
-        query.addBindValue(name);
-    if (!query.exec() || !query.next())
+    const QList<Trigger> all = triggers();
+    if (!query.exec(QStringLiteral(
+            "SELECT COUNT(*) FROM sqlite_master WHERE type='table' AND name='money_totals'")) ||
+        !query.next())
         return fail(query, error);
-    if (query.value(0).toLongLong() == names.size() + 1)
-        return true;
+    bool complete = query.value(0).toInt() == 1;
+    query.prepare(QStringLiteral(
+        "SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name=? AND sql=?"));
+    for (const Trigger& trigger : all) {
+        if (!complete)
+            break;
+        query.addBindValue(trigger.name);
+        query.addBindValue(definition(trigger));
+        if (!query.exec() || !query.next())
+            return fail(query, error);
+        complete = query.value(0).toInt() == 1;
+    }
     query.finish();
+    if (complete)
+        return true;
 
     // Table, triggers and the count from the stored rows together, so no
     // write can slip in between the count and the triggers that follow it.
@@ -252,11 +289,9 @@ bool MoneyTotals::ensure(QSqlDatabase& db, QSqlError* error)
         return false;
     }
     QStringList statements = {kTable};
-    for (const Trigger& trigger : triggers()) {
+    for (const Trigger& trigger : all) {
         statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name;
-        statements << QStringLiteral("CREATE TRIGGER ") + trigger.name + QLatin1Char(' ') +
-                          trigger.event + QStringLiteral(" BEGIN ") + trigger.body +
-                          QStringLiteral(" END");
+        statements << definition(trigger);
     }
     statements << recountStatements();
     for (const QString& statement : statements) {

@@ -247,12 +247,21 @@ private slots:
         payment(db(), 50.5, "2024-03-20", 2);
         payment(db(), 200, "2024-05-01", 1);
         payment(db(), 999, "2023-04-01", 1);
+        // SQLite's date functions read 30 February as a February day; a date
+        // they cannot read is in no month; a time of day changes nothing.
+        payment(db(), 0.25, "2024-02-30", 1);
+        payment(db(), 40, "2024-5-1", 1);
+        payment(db(), 12, "2024-12-31 23:59", 1);
         const QVariantList rows = m_ctrl->getMonthlyReport("2024");
-        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[0].toMap(),
-                 QVariantMap({{"month", "03"}, {"revenue", 150.5}, {"mixedCurrencies", true}}));
+                 QVariantMap({{"month", "02"}, {"revenue", 0.25}, {"mixedCurrencies", false}}));
         QCOMPARE(rows[1].toMap(),
+                 QVariantMap({{"month", "03"}, {"revenue", 150.5}, {"mixedCurrencies", true}}));
+        QCOMPARE(rows[2].toMap(),
                  QVariantMap({{"month", "05"}, {"revenue", 200.0}, {"mixedCurrencies", false}}));
+        QCOMPARE(rows[3].toMap(),
+                 QVariantMap({{"month", "12"}, {"revenue", 12.0}, {"mixedCurrencies", false}}));
     }
 
     // ---- profitability -------------------------------------------------------
