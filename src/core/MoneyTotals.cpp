@@ -243,10 +243,17 @@ QStringList MoneyTotals::recountStatements()
                 QStringLiteral("FROM payments p CROSS JOIN invoices i ON i.id=p.invoice_id CROSS "
                                "JOIN units u ON u.id=i.unit_id WHERE u.property_id IS NOT NULL"),
                 QStringLiteral("p.amount"), QStringLiteral("p.currency_id")),
-        grouped(kMonthPayments, monthOf(QStringLiteral("payment_date")),
-                QStringLiteral("FROM payments WHERE ") + monthOf(QStringLiteral("payment_date")) +
-                    QStringLiteral(" IS NOT NULL"),
-                QStringLiteral("amount"), QStringLiteral("currency_id")),
+        // Per day first, so the month of a date is worked out once per day
+        // and currency rather than several times for every payment.
+        kInsert + QStringLiteral("SELECT '") + kMonthPayments +
+            QStringLiteral("', k, cur, SUM(n), SUM(c), SUM(r) FROM (SELECT ") +
+            monthOf(QStringLiteral("d")) +
+            QStringLiteral(" as k, cur, n, c, r FROM (SELECT payment_date as d, "
+                           "IFNULL(currency_id,-1) as cur, COUNT(*) as n, SUM(") +
+            centsOf(QStringLiteral("amount")) + QStringLiteral(") as c, SUM(") +
+            restOf(QStringLiteral("amount")) +
+            QStringLiteral(") as r FROM payments GROUP BY payment_date, IFNULL(currency_id,-1))) "
+                           "WHERE k IS NOT NULL GROUP BY k, cur"),
         grouped(kExpenses, QStringLiteral("0"), QStringLiteral("FROM expenses WHERE 1"),
                 QStringLiteral("amount"), QStringLiteral("currency_id")),
         grouped(kPropertyExpenses, QStringLiteral("property_id"),
