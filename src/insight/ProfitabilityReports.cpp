@@ -410,6 +410,17 @@ QVariantList ProfitabilityReports::propertyComparison()
     return rows;
 }
 
+QVariantList ProfitabilityReports::unitsOverview()
+{
+    // Only the columns the tab shows: on a large office most of the time of
+    // a full unit list goes into handing every column of thousands of rows
+    // to the page.
+    return m_db->execQuery(
+        QStringLiteral("SELECT u.id, p.name as property_name, u.unit_number, u.area, u.sale_price, "
+                       "u.rent_monthly, u.currency_id, u.status FROM units u JOIN properties p ON "
+                       "u.property_id=p.id ORDER BY p.name, u.unit_number"));
+}
+
 QVariantMap ProfitabilityReports::profitLoss(const DateRange& range)
 {
     // Without a range the figures are the whole history, which the stored

@@ -6,6 +6,7 @@
 #include "insight/ReportController.h"
 #include "rental/InvoiceModel.h"
 #include "rental/PaymentModel.h"
+#include "rental/UnitModel.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -472,6 +473,31 @@ private slots:
                                                {"mixedCurrencies", true}}));
         QCOMPARE(rows[1].toMap()["units"].toInt(), 1);
         QCOMPARE(rows[1].toMap()["income"].toDouble(), 0.0);
+    }
+
+    // The units tab's rows are the unit list's, in its order, with the
+    // columns the tab shows.
+    void unitsOverviewFollowsTheUnitList()
+    {
+        const int other = InsightRows::property(db(), QStringLiteral("أبراج الريحان"));
+        unit(db(), other, "B2", "sold", 180000.5, 90);
+        unit(db(), m_property, "A1", "rented");
+        unit(db(), other, "B1", "available", 250000, 110);
+        QVERIFY(db()->execNonQuery("UPDATE units SET currency_id=2, rent_monthly=1500 WHERE "
+                                   "unit_number='A1'"));
+        UnitModel units(db());
+        const QVariantList all = units.getAll();
+        const QVariantList overview = m_ctrl->getUnitsOverview();
+        QCOMPARE(overview.size(), 3);
+        const QStringList shown = {"id",         "property_name", "unit_number", "area",
+                                   "sale_price", "rent_monthly",  "currency_id", "status"};
+        for (int i = 0; i < all.size(); ++i) {
+            QVariantMap expected;
+            for (const QString& key : shown)
+                expected.insert(key, all[i].toMap().value(key));
+            QCOMPARE(overview[i].toMap(), expected);
+        }
+        QCOMPARE(overview[0].toMap()["unit_number"].toString(), QStringLiteral("B1"));
     }
 
     void profitLossOverARange()
