@@ -226,21 +226,6 @@ private slots:
         QCOMPARE(incremental, keptRows(db));
     }
 
-    void emptiedTotalsKeepNoRemainder()
-    {
-        TestDatabase fixture;
-        Database* db = fixture.db();
-        QVERIFY(addOffice(db));
-        QVERIFY(db->execNonQuery(QStringLiteral("DELETE FROM payments")));
-        QVERIFY(db->execNonQuery(QStringLiteral("DELETE FROM expenses")));
-        // Nothing left over from 12.345 and 0.3, not even binary noise.
-        QCOMPARE(fixture
-                     .value(QStringLiteral("SELECT COUNT(*) FROM money_totals WHERE "
-                                           "row_count<>0 OR cents<>0 OR rest<>0"))
-                     .toInt(),
-                 0);
-    }
-
     // Whole-cent amounts are added as integers: the same exact total
     // whatever order they came in, with no remainder.
     void wholeCentsAddUpExactly()
