@@ -131,7 +131,8 @@ Item {
                             Text {
                                 objectName: "project_" + figure.modelData.key
                                 Layout.fillWidth: true
-                                text: Totals.withMixedNote(Money.format(card.figures[figure.modelData.key] || 0, 0),
+                                text: Totals.withMixedNote(Money.format(card.figures[figure.modelData.key] || 0,
+                                                                        card.figures.currency_id),
                                                            card.figures.mixedCurrencies)
                                 textFormat: Text.PlainText
                                 horizontalAlignment: Text.AlignRight

@@ -12,11 +12,12 @@ Item {
     property var units: []
 
     function reload() {
-        units = unitModel.getAll()
+        units = reportCtrl.getUnitsOverview()
     }
 
+    // The printed list keeps every column of the units.
     function printPayload() {
-        return { data: units, summary: {} }
+        return { data: unitModel.getAll(), summary: {} }
     }
 
     function priceOf(unit) {

@@ -1,5 +1,6 @@
 #include "core/Database.h"
 
+#include "core/MoneyTotals.h"
 #include "core/Schema.h"
 
 #include <QFile>
@@ -45,7 +46,7 @@ bool Database::initialize(const QString& path)
 
     if (!applyPragmas() || !Schema::createTables(m_db, &m_initError) ||
         !Schema::migrateUsersTable(m_db, &m_initError) ||
-        !Schema::createIndexes(m_db, &m_initError) ||
+        !Schema::createIndexes(m_db, &m_initError) || !MoneyTotals::ensure(m_db, &m_initError) ||
         !Schema::seedDefaultData(m_db, &m_initError)) {
         emit databaseError(m_initError.text());
         m_db.close();

@@ -22,10 +22,19 @@ public:
 
     // The query's `t` as a double; 0 when it returns no row (it failed).
     double sum(const QString& sql, const QVariantList& params = {});
+    // A whole-history total the triggers keep (a MoneyTotals kind such as
+    // every payment): exact in cents, read from a few rows.
+    double stored(const QString& kind);
+    // A grouped read of the per-owner totals of `kind` (bound first): one
+    // row per owner with columns owner_id, t and cur.
+    static const QString& storedByOwner();
     // Adds the ids of a `cur` column read elsewhere (grouped queries).
     void addCurrencies(const QVariant& ids);
     void merge(const MoneySums& other);
     bool mixedCurrencies() const { return m_currencies.size() > 1; }
+    // The one currency every sum so far was kept in; null when they took in
+    // several or none named any.
+    QVariant currency() const;
 
     // True when a `cur` text names more than one currency.
     static bool mixed(const QVariant& ids);

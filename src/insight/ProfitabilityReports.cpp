@@ -1,6 +1,7 @@
 #include "insight/ProfitabilityReports.h"
 
 #include "core/Database.h"
+#include "core/MoneyTotals.h"
 #include "core/SqlValue.h"
 #include "insight/DateRange.h"
 #include "insight/MoneySums.h"
@@ -24,14 +25,6 @@ QStringList projectLifetimeFigures()
     return {QStringLiteral("unsold_value"), QStringLiteral("total_units"),
             QStringLiteral("sold_units")};
 }
-
-// Every payment ever received, summed in stored order (the narrow index on
-// the id reads them in that order without the wide rows). Left to itself the
-// planner would read the date index, whose different order can move the
-// total in its last digit.
-const QString kAllPaymentsSum = QStringLiteral(
-    "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) as cur FROM "
-    "(SELECT amount, currency_id FROM payments ORDER BY id)");
 
 } // namespace
 
@@ -265,7 +258,10 @@ QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRa
                        {QStringLiteral("sold_direct_cost"), soldDirectCost},
                        {QStringLiteral("range_applied"), range.applies()},
                        {QStringLiteral("lifetime_figures"), projectLifetimeFigures()},
-                       {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()}};
+                       {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()},
+                       // The figures' own currency, so they are not shown in the
+                       // primary one when the project is priced in another.
+                       {QStringLiteral("currency_id"), sums.currency()}};
     if (!counts.isEmpty()) {
         map.insert(QStringLiteral("total_units"), counts.value(QStringLiteral("total")));
         map.insert(QStringLiteral("sold_units"), counts.value(QStringLiteral("sold")));
@@ -388,27 +384,21 @@ QVariantList ProfitabilityReports::projectCostCenters(int propertyId, const Date
 
 QVariantList ProfitabilityReports::propertyComparison()
 {
-    // One statement with grouped sub-totals joined per property, instead of
-    // five correlated sub-queries for every property. The income walks the
-    // payments once in stored order (CROSS JOIN keeps that order; the narrow
-    // index on the id covers the walk), which is cheaper than reaching them
-    // property by property.
-    QVariantList rows = m_db->execQuery(QStringLiteral(
-        "SELECT p.name, p.id, COALESCE(uc.units,0) as units, COALESCE(uc.rented,0) as rented, "
-        "COALESCE(uc.sold,0) as sold, COALESCE(inc.t,0) as income, COALESCE(ex.t,0) as expenses, "
-        "inc.cur as income_cur, ex.cur as expenses_cur FROM properties p "
-        "LEFT JOIN (SELECT property_id, COUNT(*) as units, SUM(CASE WHEN status='rented' THEN 1 "
-        "ELSE 0 END) as rented, SUM(CASE WHEN status='sold' THEN 1 ELSE 0 END) as sold FROM units "
-        "GROUP BY property_id) uc ON uc.property_id=p.id "
-        "LEFT JOIN (SELECT u.property_id, SUM(pay.amount) as t, "
-        "MIN(pay.currency_id)||','||MAX(pay.currency_id) as cur FROM payments pay CROSS JOIN "
-        "invoices i ON pay.invoice_id=i.id "
-        "CROSS JOIN units u ON i.unit_id=u.id GROUP BY u.property_id) inc ON "
-        "inc.property_id=p.id "
-        "LEFT JOIN (SELECT property_id, SUM(amount) as t, MIN(currency_id)||','||MAX(currency_id) "
-        "as "
-        "cur FROM expenses GROUP BY property_id) ex ON ex.property_id=p.id "
-        "ORDER BY income DESC, p.id"));
+    // Income (the payments of each property's invoices) and expenses come
+    // from the totals the triggers keep per property, so the comparison
+    // reads a few hundred rows rather than every payment of the office.
+    const QString byOwner = MoneySums::storedByOwner();
+    QVariantList rows = m_db->execQuery(
+        QStringLiteral(
+            "SELECT p.name, p.id, COALESCE(uc.units,0) as units, COALESCE(uc.rented,0) as rented, "
+            "COALESCE(uc.sold,0) as sold, COALESCE(inc.t,0) as income, COALESCE(ex.t,0) as "
+            "expenses, inc.cur as income_cur, ex.cur as expenses_cur FROM properties p "
+            "LEFT JOIN (SELECT property_id, COUNT(*) as units, SUM(CASE WHEN status='rented' THEN "
+            "1 ELSE 0 END) as rented, SUM(CASE WHEN status='sold' THEN 1 ELSE 0 END) as sold FROM "
+            "units GROUP BY property_id) uc ON uc.property_id=p.id LEFT JOIN (") +
+            byOwner + QStringLiteral(") inc ON inc.owner_id=p.id LEFT JOIN (") + byOwner +
+            QStringLiteral(") ex ON ex.owner_id=p.id ORDER BY income DESC, p.id"),
+        {MoneyTotals::kPropertyPayments, MoneyTotals::kPropertyExpenses});
     for (QVariant& value : rows) {
         QVariantMap row = value.toMap();
         MoneySums currencies(m_db);
@@ -420,24 +410,41 @@ QVariantList ProfitabilityReports::propertyComparison()
     return rows;
 }
 
+QVariantList ProfitabilityReports::unitsOverview()
+{
+    // Only the columns the tab shows: on a large office most of the time of
+    // a full unit list goes into handing every column of thousands of rows
+    // to the page.
+    return m_db->execQuery(
+        QStringLiteral("SELECT u.id, p.name as property_name, u.unit_number, u.area, u.sale_price, "
+                       "u.rent_monthly, u.currency_id, u.status FROM units u JOIN properties p ON "
+                       "u.property_id=p.id ORDER BY p.name, u.unit_number"));
+}
+
 QVariantMap ProfitabilityReports::profitLoss(const DateRange& range)
 {
+    // Without a range the figures are the whole history, which the stored
+    // totals hold; a range sums the rows it covers.
     MoneySums sums(m_db);
-    QVariantList paymentParams;
-    const double revenue =
-        range.applies()
-            ? sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
-                                      "MIN(currency_id)||','||MAX(currency_id) as cur FROM "
-                                      "payments WHERE 1=1") +
-                           range.clause(QStringLiteral("payment_date"), paymentParams),
-                       paymentParams)
-            : sums.sum(kAllPaymentsSum);
-    QVariantList expenseParams;
-    const double expenses = sums.sum(
-        QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
-                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM expenses WHERE 1=1") +
-            range.clause(QStringLiteral("expense_date"), expenseParams),
-        expenseParams);
+    double revenue = 0;
+    double expenses = 0;
+    if (range.applies()) {
+        QVariantList paymentParams;
+        revenue = sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
+                                          "MIN(currency_id)||','||MAX(currency_id) as cur FROM "
+                                          "payments WHERE 1=1") +
+                               range.clause(QStringLiteral("payment_date"), paymentParams),
+                           paymentParams);
+        QVariantList expenseParams;
+        expenses = sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
+                                           "MIN(currency_id)||','||MAX(currency_id) as cur FROM "
+                                           "expenses WHERE 1=1") +
+                                range.clause(QStringLiteral("expense_date"), expenseParams),
+                            expenseParams);
+    } else {
+        revenue = sums.stored(MoneyTotals::kPayments);
+        expenses = sums.stored(MoneyTotals::kExpenses);
+    }
     return {{QStringLiteral("revenue"), revenue},
             {QStringLiteral("expenses"), expenses},
             {QStringLiteral("net_profit"), revenue - expenses},
@@ -452,10 +459,8 @@ QVariantMap ProfitabilityReports::balanceSheet()
                                 "currency_id) as cur FROM invoices WHERE ") +
                  openInvoices());
     // Cash on hand: everything received less everything spent.
-    const double received = sums.sum(kAllPaymentsSum);
-    const double spent =
-        sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
-                                "MIN(currency_id)||','||MAX(currency_id) as cur FROM expenses"));
+    const double received = sums.stored(MoneyTotals::kPayments);
+    const double spent = sums.stored(MoneyTotals::kExpenses);
     const double installments = sums.sum(
         QStringLiteral("SELECT COALESCE(SUM(installment_amount-paid_amount),0) as t, "
                        "MIN(currency_id)||','||MAX(currency_id) as cur FROM installments WHERE "

@@ -22,6 +22,7 @@ public:
     QVariantMap projectFinancials(int propertyId, const DateRange& range);
     QVariantList projectCostCenters(int propertyId, const DateRange& range);
     QVariantList propertyComparison();
+    QVariantList unitsOverview();
     QVariantMap profitLoss(const DateRange& range);
     QVariantMap balanceSheet();
 

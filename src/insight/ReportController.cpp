@@ -93,6 +93,12 @@ QVariantList ReportController::getPropertyComparison()
     return m_profitability->propertyComparison();
 }
 
+QVariantList ReportController::getUnitsOverview()
+{
+    clearError();
+    return m_profitability->unitsOverview();
+}
+
 QVariantMap ReportController::getProfitLoss(const QString& from, const QString& to)
 {
     const DateRange range(from, to);

@@ -50,6 +50,9 @@ public:
     Q_INVOKABLE QVariantList getProjectCostCenters(int pid, const QString& from = QString(),
                                                    const QString& to = QString());
     Q_INVOKABLE QVariantList getPropertyComparison();
+    // Every unit with what the units tab shows of it (property name, number,
+    // area, prices, currency, status), in the order of UnitModel::getAll.
+    Q_INVOKABLE QVariantList getUnitsOverview();
     Q_INVOKABLE QVariantMap getProfitLoss(const QString& from = QString(),
                                           const QString& to = QString());
     Q_INVOKABLE QVariantMap getBalanceSheet();

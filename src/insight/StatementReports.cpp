@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Money.h"
+#include "core/MoneyTotals.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
 #include "insight/MoneySums.h"
@@ -107,18 +108,17 @@ QVariantList StatementReports::overdueInstallments()
 
 QVariantList StatementReports::monthlyReport(const QString& year)
 {
-    // The year as a range of payment dates, so the date index finds them.
+    // The months come from the totals the triggers keep per month, which
+    // count a payment in the month this report would find it in.
     bool numeric = false;
     const int first = year.toInt(&numeric);
     if (!numeric || year.size() != 4 || first < 1000)
         return {};
     QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT strftime('%m', payment_date) as month, SUM(amount) as revenue, "
-                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM payments WHERE "
-                       "payment_date >= ? AND payment_date < ? AND strftime('%Y', payment_date)=? "
-                       "GROUP BY strftime('%m', payment_date) ORDER BY month"),
-        {year + QStringLiteral("-01-01"), QString::number(first + 1) + QStringLiteral("-01-01"),
-         year});
+        QStringLiteral("SELECT printf('%02d', owner_id % 100) as month, t as revenue, cur FROM (") +
+            MoneySums::storedByOwner() +
+            QStringLiteral(") WHERE owner_id >= ? AND owner_id <= ? ORDER BY owner_id"),
+        {MoneyTotals::kMonthPayments, first * 100 + 1, first * 100 + 12});
     for (QVariant& value : rows) {
         QVariantMap row = value.toMap();
         row.insert(QStringLiteral("mixedCurrencies"),

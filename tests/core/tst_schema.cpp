@@ -51,7 +51,7 @@ private slots:
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='table' "
                                            "AND name NOT LIKE 'sqlite_%'"))
                      .toInt(),
-                 25);
+                 26);
         QCOMPARE(fixture
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
                                            "AND name LIKE 'idx_%'"))

@@ -6,6 +6,7 @@
 #include "insight/ReportController.h"
 #include "rental/InvoiceModel.h"
 #include "rental/PaymentModel.h"
+#include "rental/UnitModel.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -247,12 +248,21 @@ private slots:
         payment(db(), 50.5, "2024-03-20", 2);
         payment(db(), 200, "2024-05-01", 1);
         payment(db(), 999, "2023-04-01", 1);
+        // SQLite's date functions read 30 February as a February day; a date
+        // they cannot read is in no month; a time of day changes nothing.
+        payment(db(), 0.25, "2024-02-30", 1);
+        payment(db(), 40, "2024-5-1", 1);
+        payment(db(), 12, "2024-12-31 23:59", 1);
         const QVariantList rows = m_ctrl->getMonthlyReport("2024");
-        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows.size(), 4);
         QCOMPARE(rows[0].toMap(),
-                 QVariantMap({{"month", "03"}, {"revenue", 150.5}, {"mixedCurrencies", true}}));
+                 QVariantMap({{"month", "02"}, {"revenue", 0.25}, {"mixedCurrencies", false}}));
         QCOMPARE(rows[1].toMap(),
+                 QVariantMap({{"month", "03"}, {"revenue", 150.5}, {"mixedCurrencies", true}}));
+        QCOMPARE(rows[2].toMap(),
                  QVariantMap({{"month", "05"}, {"revenue", 200.0}, {"mixedCurrencies", false}}));
+        QCOMPARE(rows[3].toMap(),
+                 QVariantMap({{"month", "12"}, {"revenue", 12.0}, {"mixedCurrencies", false}}));
     }
 
     // ---- profitability -------------------------------------------------------
@@ -371,6 +381,26 @@ private slots:
                  QStringList({"unsold_value", "total_units", "sold_units"}));
     }
 
+    // The project figures name the currency they are kept in, so a project
+    // priced in dollars is not shown in shekels; several currencies name none.
+    void projectFiguresCarryTheirCurrency()
+    {
+        const int dollars = InsightRows::property(db(), QStringLiteral("أبراج الريحان"));
+        const int sold = unit(db(), dollars, "1", "sold", 90000);
+        unit(db(), dollars, "2", "available", 85000);
+        QVERIFY(
+            db()->execNonQuery("UPDATE units SET currency_id=2 WHERE property_id=?", {dollars}));
+        expense(db(), dollars, sold, 1200, day(-3), 2);
+        const QVariantMap figures = m_ctrl->getProjectDetailedFinancials(dollars);
+        QCOMPARE(figures["currency_id"].toInt(), 2);
+        QCOMPARE(figures["mixedCurrencies"].toBool(), false);
+
+        expense(db(), dollars, QVariant(), 300, day(-2), 1);
+        const QVariantMap mixed = m_ctrl->getProjectDetailedFinancials(dollars);
+        QVERIFY(mixed["currency_id"].isNull());
+        QCOMPARE(mixed["mixedCurrencies"].toBool(), true);
+    }
+
     void costCentresByType()
     {
         auto centre = [this](const QString& name, const QString& type, const QVariant& parent,
@@ -445,6 +475,31 @@ private slots:
         QCOMPARE(rows[1].toMap()["income"].toDouble(), 0.0);
     }
 
+    // The units tab's rows are the unit list's, in its order, with the
+    // columns the tab shows.
+    void unitsOverviewFollowsTheUnitList()
+    {
+        const int other = InsightRows::property(db(), QStringLiteral("أبراج الريحان"));
+        unit(db(), other, "B2", "sold", 180000.5, 90);
+        unit(db(), m_property, "A1", "rented");
+        unit(db(), other, "B1", "available", 250000, 110);
+        QVERIFY(db()->execNonQuery("UPDATE units SET currency_id=2, rent_monthly=1500 WHERE "
+                                   "unit_number='A1'"));
+        UnitModel units(db());
+        const QVariantList all = units.getAll();
+        const QVariantList overview = m_ctrl->getUnitsOverview();
+        QCOMPARE(overview.size(), 3);
+        const QStringList shown = {"id",         "property_name", "unit_number", "area",
+                                   "sale_price", "rent_monthly",  "currency_id", "status"};
+        for (int i = 0; i < all.size(); ++i) {
+            QVariantMap expected;
+            for (const QString& key : shown)
+                expected.insert(key, all[i].toMap().value(key));
+            QCOMPARE(overview[i].toMap(), expected);
+        }
+        QCOMPARE(overview[0].toMap()["unit_number"].toString(), QStringLiteral("B1"));
+    }
+
     void profitLossOverARange()
     {
         payment(db(), 1000, day(-100), 1);
@@ -479,30 +534,71 @@ private slots:
         QCOMPARE(sheet["total_assets"].toDouble(), 1850.0);
     }
 
-    // Money is summed as doubles, so the order of the rows shows in the last
-    // digit: 0.1 + 0.2 + 0.3 is not 0.3 + 0.2 + 0.1. The all-time totals add
-    // the payments in stored order whatever index the planner would read;
-    // without the narrow index on the id (a file where it could not be
-    // added) the planner's choice is the date index.
+    // Money summed as doubles shows the order of the rows in its last digit:
+    // 0.1 + 0.2 + 0.3 is 0.6000000000000001 one way round and 0.6 the other.
+    // The whole-history figures add whole cents, so they are exactly 0.6
+    // whichever index a read would take (here without the narrow one on the
+    // id), and the P&L and the balance sheet agree to the last digit.
     void regressionAllTimeTotalsMovedWithTheReadOrder()
     {
         QVERIFY(db()->execNonQuery(QStringLiteral("DROP INDEX idx_payments_sums")));
         payment(db(), 0.1, day(-1), 1);
         payment(db(), 0.2, day(-2), 1);
         payment(db(), 0.3, day(-3), 1);
-        const double stored =
-            m_t->value(QStringLiteral("SELECT SUM(amount) FROM payments NOT INDEXED")).toDouble();
-        const double byDate =
-            m_t->value(QStringLiteral("SELECT SUM(amount) FROM (SELECT amount FROM payments "
-                                      "ORDER BY payment_date)"))
-                .toDouble();
-        if (stored == byDate)
-            QSKIP("this SQLite adds doubles without regard to their order");
         // Exact comparisons: QCOMPARE would forgive the last digit.
-        QVERIFY(m_ctrl->getProfitLoss()["revenue"].toDouble() == stored);
-        QVERIFY(m_ctrl->getBalanceSheet()["cash"].toDouble() == stored);
+        QVERIFY(m_ctrl->getProfitLoss()["revenue"].toDouble() == 0.6);
+        QVERIFY(m_ctrl->getBalanceSheet()["cash"].toDouble() == 0.6);
         // A range still sums what it covers.
         QCOMPARE(m_ctrl->getProfitLoss(day(-2), day())["revenue"].toDouble(), 0.3);
+        // The month adds cents too, in whatever order its days are read.
+        payment(db(), 0.1, "2024-07-03", 1);
+        payment(db(), 0.2, "2024-07-02", 1);
+        payment(db(), 0.3, "2024-07-01", 1);
+        QVERIFY(m_ctrl->getMonthlyReport("2024").value(0).toMap()["revenue"].toDouble() == 0.6);
+    }
+
+    // The whole-history figures read kept totals; after payments, expenses,
+    // an invoice moved to another unit and a unit moved to another property
+    // they still match the stored rows to the cent, and each other exactly.
+    void wholeHistoryFiguresMatchTheRowsAfterChanges()
+    {
+        const int other = InsightRows::property(db(), QStringLiteral("مجمع الزيتون"));
+        const int t = tenant(db(), QStringLiteral("خالد"));
+        const int a = unit(db(), m_property, "1", "rented");
+        const int b = unit(db(), other, "2", "rented");
+        const int first = invoice(db(), "INV-1", t, a, period(1), 1000, 0);
+        const int second = invoice(db(), "INV-2", t, b, period(), 800, 0);
+        PaymentModel payments(db());
+        QVERIFY(payments.add(first, t, 333.33, "cash", day(-1), "R-1", 1) > 0);
+        QVERIFY(payments.add(first, t, 0.1, "cash", day(), "R-2", 1) > 0);
+        QVERIFY(payments.add(second, t, 799.99, "bank", day(), "R-3", 1) > 0);
+        payment(db(), 1250.5, day(-2), 2);
+        expense(db(), m_property, QVariant(), 99.99, day(-1));
+        expense(db(), other, b, 0.01, day(), 2);
+        QVERIFY(db()->execNonQuery("UPDATE invoices SET unit_id=? WHERE id=?", {b, first}));
+        QVERIFY(db()->execNonQuery("UPDATE units SET property_id=? WHERE id=?", {m_property, b}));
+
+        const auto stored = [this](const QString& sql, const QVariantList& params = {}) {
+            return cents(m_t->value(sql, params));
+        };
+        const QVariantMap profitLoss = m_ctrl->getProfitLoss();
+        const QVariantMap sheet = m_ctrl->getBalanceSheet();
+        QCOMPARE(cents(profitLoss["revenue"]), stored("SELECT SUM(amount) FROM payments"));
+        QCOMPARE(cents(profitLoss["expenses"]), stored("SELECT SUM(amount) FROM expenses"));
+        QCOMPARE(profitLoss["mixedCurrencies"].toBool(), true);
+        QVERIFY(sheet["cash"].toDouble() == profitLoss["net_profit"].toDouble());
+
+        const QVariantList rows = m_ctrl->getPropertyComparison();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(rows[0].toMap()["id"].toInt(), m_property);
+        QCOMPARE(cents(rows[0].toMap()["income"]), qint64(113342));
+        QCOMPARE(cents(rows[0].toMap()["expenses"]), qint64(9999));
+        QCOMPARE(rows[0].toMap()["mixedCurrencies"].toBool(), false);
+        QCOMPARE(cents(rows[1].toMap()["income"]), qint64(0));
+        QCOMPARE(cents(rows[1].toMap()["expenses"]), qint64(1));
+        QCOMPARE(rows[1].toMap()["mixedCurrencies"].toBool(), false);
+        // The property's own figure, summed from its rows, says the same.
+        QCOMPARE(cents(m_ctrl->getPropertyProfitability(m_property)["income"]), qint64(113342));
     }
 
     // ---- generated analysis --------------------------------------------------

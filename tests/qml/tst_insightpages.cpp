@@ -413,6 +413,46 @@ private slots:
                  parts.join(QStringLiteral(" + ")));
     }
 
+    // A project whose rows are all in dollars shows dollars on its card, not
+    // the primary currency; a project in shekels keeps its symbol.
+    void regressionProjectTotalsShowedThePrimaryCurrency()
+    {
+        int dollars = 0;
+        startOffice([&] {
+            dollars = call(QStringLiteral(R"JS((function() {
+                var p = propertyModel.add("أبراج الريحان", "residential", "شارع القدس", "أريحا", "")
+                unitModel.add(p, "C1", 1, 110, 3, 0, 0, 250000, 2)
+                unitModel.add(p, "C2", 2, 90, 2, 0, 0, 180000.5, 2)
+                expenseModel.add(p, 0, 0, "maintenance", "", "تمديدات", 4000, "%1", 2)
+                return p
+            })())JS")
+                               .arg(iso(0)))
+                          .toInt();
+        });
+        QVERIFY(dollars > 0);
+        QQuickItem* page = openReports();
+        QVERIFY(page);
+        showTab(page, 2);
+        QTRY_VERIFY(m_shell->findAll(QStringLiteral("projectCard"), page).size() >= 3);
+        int checked = 0;
+        for (QQuickItem* cardItem : m_shell->findAll(QStringLiteral("projectCard"), page)) {
+            const QVariantMap property = cardItem->property("modelData").toMap();
+            const QString name = property.value("name").toString();
+            if (name == QStringLiteral("أبراج الريحان")) {
+                QCOMPARE(text(m_shell->find(QStringLiteral("project_expected_profit"), cardItem)),
+                         money(250000 + 180000.5 - 4000, "$"));
+                QCOMPARE(text(m_shell->find(QStringLiteral("project_total_expenses"), cardItem)),
+                         money(4000, "$"));
+                ++checked;
+            } else if (name == QStringLiteral("برج النخيل")) {
+                QCOMPARE(text(m_shell->find(QStringLiteral("project_total_expenses"), cardItem)),
+                         money(1200, "₪"));
+                ++checked;
+            }
+        }
+        QCOMPARE(checked, 2);
+    }
+
     void dateRangeIsChecked_data()
     {
         QTest::addColumn<QString>("from");

@@ -1,6 +1,8 @@
 #include "TestDatabase.h"
 
 #include "OfficeGenerator.h"
+#include "core/Money.h"
+#include "core/MoneyTotals.h"
 
 #include <QDate>
 #include <QTest>
@@ -118,6 +120,23 @@ private slots:
                  2 * OfficeGenerator::smallOffice().activeContracts);
         QVERIFY(value("SELECT MAX(created_at) FROM audit_logs").toString() <=
                 today.toString(Qt::ISODate) + QStringLiteral(" 23:59:59"));
+
+        // The money totals, left out while the rows went in, are counted and
+        // kept again afterwards.
+        QCOMPARE(value("SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name LIKE "
+                       "'money_totals_%'")
+                     .toInt(),
+                 int(MoneyTotals::triggerNames().size()));
+        const auto byProperty = [&] {
+            return Money::toCents(value("SELECT SUM(cents)/100.0+SUM(rest) FROM money_totals WHERE "
+                                        "kind='property_payments'")
+                                      .toDouble());
+        };
+        QVERIFY(byProperty() > 0);
+        QCOMPARE(byProperty(), Money::toCents(value("SELECT SUM(p.amount) FROM payments p JOIN "
+                                                    "invoices i ON i.id=p.invoice_id JOIN units "
+                                                    "u ON u.id=i.unit_id")
+                                                  .toDouble()));
     }
 };
 

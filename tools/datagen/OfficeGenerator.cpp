@@ -1,5 +1,7 @@
 #include "OfficeGenerator.h"
 
+#include "core/MoneyTotals.h"
+
 #include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -822,7 +824,8 @@ bool OfficeGenerator::run()
 
     // Two million rows go in far faster with the secondary indexes built
     // once afterwards and the foreign keys checked once at the end than with
-    // both maintained row by row.
+    // both maintained row by row. The money totals, whose triggers would
+    // look rows up through those indexes, are counted once at the end too.
     QSqlQuery query(m_db);
     QStringList indexes;
     query.exec(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='index' AND name "
@@ -836,6 +839,8 @@ bool OfficeGenerator::run()
     query.exec(QStringLiteral("PRAGMA synchronous=OFF"));
     for (const QString& name : std::as_const(names))
         query.exec(QStringLiteral("DROP INDEX ") + name);
+    for (const QString& name : MoneyTotals::triggerNames())
+        query.exec(QStringLiteral("DROP TRIGGER IF EXISTS ") + name);
 
     if (!m_db.transaction()) {
         m_error = m_db.lastError().text();
@@ -863,6 +868,9 @@ bool OfficeGenerator::run()
         m_error = impl.error.isEmpty() ? m_db.lastError().text() : impl.error;
         m_db.rollback();
     }
+    QSqlError totalsError;
+    if (m_error.isEmpty() && !MoneyTotals::ensure(m_db, &totalsError))
+        m_error = totalsError.text();
     query.exec(QStringLiteral("PRAGMA foreign_keys=ON"));
     query.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
     return m_error.isEmpty();

@@ -1,0 +1,320 @@
+#include "core/MoneyTotals.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+const QString MoneyTotals::kPayments = QStringLiteral("payments");
+const QString MoneyTotals::kExpenses = QStringLiteral("expenses");
+const QString MoneyTotals::kPropertyPayments = QStringLiteral("property_payments");
+const QString MoneyTotals::kPropertyExpenses = QStringLiteral("property_expenses");
+const QString MoneyTotals::kMonthPayments = QStringLiteral("month_payments");
+
+namespace {
+
+// A missing currency is kept under -1: key columns cannot hold NULL.
+const QString kTable = QStringLiteral("CREATE TABLE IF NOT EXISTS money_totals ("
+                                      "kind TEXT NOT NULL, "
+                                      "owner_id INTEGER NOT NULL, "
+                                      "currency_id INTEGER NOT NULL, "
+                                      "row_count INTEGER NOT NULL DEFAULT 0, "
+                                      "cents INTEGER NOT NULL DEFAULT 0, "
+                                      "rest REAL NOT NULL DEFAULT 0, "
+                                      "PRIMARY KEY (kind, owner_id, currency_id)) WITHOUT ROWID");
+
+const QString kInsert = QStringLiteral(
+    "INSERT INTO money_totals (kind, owner_id, currency_id, row_count, cents, rest) ");
+
+// The remainder returns to exactly 0 once a total holds no rows, so adding
+// and removing amounts that are not whole cents leaves no trace behind.
+const QString kMerge = QStringLiteral(
+    " ON CONFLICT (kind, owner_id, currency_id) DO UPDATE SET "
+    "row_count=row_count+excluded.row_count, cents=cents+excluded.cents, "
+    "rest=CASE WHEN row_count+excluded.row_count=0 THEN 0.0 ELSE rest+excluded.rest END;");
+
+QString currencyKey(const QString& row)
+{
+    return QStringLiteral("IFNULL(") + row + QStringLiteral(".currency_id,-1)");
+}
+
+// Adds (sign "") or takes away (sign "-") one row's amount, when `condition` holds.
+QString oneRow(const QString& kind, const QString& owner, const QString& row, const QString& sign,
+               const QString& from, const QString& condition)
+{
+    const QString amount = row + QStringLiteral(".amount");
+    return kInsert + QStringLiteral("SELECT '") + kind + QStringLiteral("', ") + owner +
+           QStringLiteral(", ") + currencyKey(row) + QStringLiteral(", ") + sign +
+           QStringLiteral("1, ") + sign + MoneyTotals::centsOf(amount) + QStringLiteral(", ") +
+           sign + MoneyTotals::restOf(amount) + from + QStringLiteral(" WHERE ") + condition +
+           kMerge;
+}
+
+// Adds or takes away the payments `from` finds (alias p), grouped per
+// `owner` and currency.
+QString somePayments(const QString& owner, const QString& sign, const QString& from)
+{
+    return kInsert + QStringLiteral("SELECT '") + MoneyTotals::kPropertyPayments +
+           QStringLiteral("', ") + owner + QStringLiteral(", ") + currencyKey(QStringLiteral("p")) +
+           QStringLiteral(", ") + sign + QStringLiteral("COUNT(*), ") + sign +
+           QStringLiteral("SUM(") + MoneyTotals::centsOf(QStringLiteral("p.amount")) +
+           QStringLiteral("), ") + sign + QStringLiteral("SUM(") +
+           MoneyTotals::restOf(QStringLiteral("p.amount")) + QStringLiteral(") ") + from +
+           QStringLiteral(" GROUP BY ") + owner + QStringLiteral(", ") +
+           currencyKey(QStringLiteral("p")) + kMerge;
+}
+
+// A payment counts everywhere, in its month, and for the property of its
+// invoice's unit.
+QString payment(const QString& row, const QString& sign)
+{
+    const QString month = MoneyTotals::monthOf(row + QStringLiteral(".payment_date"));
+    return oneRow(MoneyTotals::kPayments, QStringLiteral("0"), row, sign, QString(),
+                  QStringLiteral("1")) +
+           oneRow(MoneyTotals::kMonthPayments, month, row, sign, QString(),
+                  month + QStringLiteral(" IS NOT NULL")) +
+           oneRow(MoneyTotals::kPropertyPayments, QStringLiteral("u.property_id"), row, sign,
+                  QStringLiteral(" FROM invoices i JOIN units u ON u.id=i.unit_id"),
+                  QStringLiteral("i.id=") + row +
+                      QStringLiteral(".invoice_id AND u.property_id IS NOT NULL"));
+}
+
+// The payments of one invoice, for the property of its unit.
+QString invoice(const QString& row, const QString& sign)
+{
+    return somePayments(QStringLiteral("u.property_id"), sign,
+                        QStringLiteral("FROM units u JOIN payments p ON p.invoice_id=") + row +
+                            QStringLiteral(".id WHERE u.id=") + row +
+                            QStringLiteral(".unit_id AND u.property_id IS NOT NULL"));
+}
+
+// The payments of every invoice of one unit, for the unit's property.
+QString unit(const QString& row, const QString& sign)
+{
+    return somePayments(row + QStringLiteral(".property_id"), sign,
+                        QStringLiteral("FROM invoices i JOIN payments p ON p.invoice_id=i.id "
+                                       "WHERE i.unit_id=") +
+                            row + QStringLiteral(".id AND ") + row +
+                            QStringLiteral(".property_id IS NOT NULL"));
+}
+
+QString expense(const QString& row, const QString& sign)
+{
+    return oneRow(MoneyTotals::kExpenses, QStringLiteral("0"), row, sign, QString(),
+                  QStringLiteral("1")) +
+           oneRow(MoneyTotals::kPropertyExpenses, row + QStringLiteral(".property_id"), row, sign,
+                  QString(), row + QStringLiteral(".property_id IS NOT NULL"));
+}
+
+struct Trigger
+{
+    QString name;
+    QString event;
+    QString body;
+};
+
+QString changed(const QStringList& columns)
+{
+    QStringList tests;
+    for (const QString& column : columns)
+        tests << QStringLiteral("OLD.") + column + QStringLiteral(" IS NOT NEW.") + column;
+    return tests.join(QStringLiteral(" OR "));
+}
+
+QList<Trigger> triggers()
+{
+    const QString plus;
+    const QString minus = QStringLiteral("-");
+    const QString OLD = QStringLiteral("OLD");
+    const QString NEW = QStringLiteral("NEW");
+    const QStringList paymentColumns = {QStringLiteral("amount"), QStringLiteral("currency_id"),
+                                        QStringLiteral("invoice_id"),
+                                        QStringLiteral("payment_date")};
+    const QStringList invoiceColumns = {QStringLiteral("id"), QStringLiteral("unit_id")};
+    const QStringList unitColumns = {QStringLiteral("id"), QStringLiteral("property_id")};
+    const QStringList expenseColumns = {QStringLiteral("amount"), QStringLiteral("currency_id"),
+                                        QStringLiteral("property_id")};
+    const auto onUpdate = [](const QStringList& columns, const QString& table) {
+        return QStringLiteral("AFTER UPDATE OF ") + columns.join(QStringLiteral(", ")) +
+               QStringLiteral(" ON ") + table + QStringLiteral(" WHEN ") + changed(columns);
+    };
+    return {
+        {QStringLiteral("money_totals_payment_added"), QStringLiteral("AFTER INSERT ON payments"),
+         payment(NEW, plus)},
+        {QStringLiteral("money_totals_payment_removed"), QStringLiteral("AFTER DELETE ON payments"),
+         payment(OLD, minus)},
+        {QStringLiteral("money_totals_payment_changed"),
+         onUpdate(paymentColumns, QStringLiteral("payments")),
+         payment(OLD, minus) + payment(NEW, plus)},
+        {QStringLiteral("money_totals_invoice_added"), QStringLiteral("AFTER INSERT ON invoices"),
+         invoice(NEW, plus)},
+        {QStringLiteral("money_totals_invoice_removed"), QStringLiteral("AFTER DELETE ON invoices"),
+         invoice(OLD, minus)},
+        {QStringLiteral("money_totals_invoice_moved"),
+         onUpdate(invoiceColumns, QStringLiteral("invoices")),
+         invoice(OLD, minus) + invoice(NEW, plus)},
+        {QStringLiteral("money_totals_unit_added"), QStringLiteral("AFTER INSERT ON units"),
+         unit(NEW, plus)},
+        {QStringLiteral("money_totals_unit_removed"), QStringLiteral("AFTER DELETE ON units"),
+         unit(OLD, minus)},
+        {QStringLiteral("money_totals_unit_moved"), onUpdate(unitColumns, QStringLiteral("units")),
+         unit(OLD, minus) + unit(NEW, plus)},
+        {QStringLiteral("money_totals_expense_added"), QStringLiteral("AFTER INSERT ON expenses"),
+         expense(NEW, plus)},
+        {QStringLiteral("money_totals_expense_removed"), QStringLiteral("AFTER DELETE ON expenses"),
+         expense(OLD, minus)},
+        {QStringLiteral("money_totals_expense_changed"),
+         onUpdate(expenseColumns, QStringLiteral("expenses")),
+         expense(OLD, minus) + expense(NEW, plus)},
+    };
+}
+
+// The statement creating a trigger, as the file keeps it.
+QString definition(const Trigger& trigger)
+{
+    return QStringLiteral("CREATE TRIGGER ") + trigger.name + QLatin1Char(' ') + trigger.event +
+           QStringLiteral(" BEGIN ") + trigger.body + QStringLiteral(" END");
+}
+
+bool fail(const QSqlQuery& query, QSqlError* error)
+{
+    if (error)
+        *error = query.lastError();
+    return false;
+}
+
+} // namespace
+
+QString MoneyTotals::centsOf(const QString& amount)
+{
+    return QStringLiteral("CAST(round(") + amount + QStringLiteral("*100) AS INTEGER)");
+}
+
+QString MoneyTotals::monthOf(const QString& date)
+{
+    // The month a report of the year asks for: the date reads as a day of
+    // that year (strftime) and, as text, lies between its first day and the
+    // next year's. Anything else (a malformed date) is in no month.
+    const QString year = QStringLiteral("strftime('%Y', ") + date + QStringLiteral(")");
+    return QStringLiteral("CASE WHEN ") + date + QStringLiteral(" >= ") + year +
+           QStringLiteral("||'-01-01' AND ") + date + QStringLiteral(" < (") + year +
+           QStringLiteral("+1)||'-01-01' THEN CAST(strftime('%Y%m', ") + date +
+           QStringLiteral(") AS INTEGER) END");
+}
+
+QString MoneyTotals::restOf(const QString& amount)
+{
+    return QStringLiteral("(") + amount + QStringLiteral("-") + centsOf(amount) +
+           QStringLiteral("/100.0)");
+}
+
+const QStringList& MoneyTotals::triggerNames()
+{
+    static const QStringList names = [] {
+        QStringList list;
+        for (const Trigger& trigger : triggers())
+            list << trigger.name;
+        return list;
+    }();
+    return names;
+}
+
+QStringList MoneyTotals::recountStatements()
+{
+    const auto grouped = [](const QString& kind, const QString& owner, const QString& from,
+                            const QString& amount, const QString& currency) {
+        const QString currencyKey = QStringLiteral("IFNULL(") + currency + QStringLiteral(",-1)");
+        // A whole-table total groups by currency alone (GROUP BY 0 would
+        // name a result column).
+        const QString groups =
+            owner == QLatin1String("0") ? currencyKey : owner + QStringLiteral(", ") + currencyKey;
+        return kInsert + QStringLiteral("SELECT '") + kind + QStringLiteral("', ") + owner +
+               QStringLiteral(", ") + currencyKey + QStringLiteral(", COUNT(*), SUM(") +
+               centsOf(amount) + QStringLiteral("), SUM(") + restOf(amount) + QStringLiteral(") ") +
+               from + QStringLiteral(" GROUP BY ") + groups;
+    };
+    return {
+        QStringLiteral("DELETE FROM money_totals"),
+        grouped(kPayments, QStringLiteral("0"), QStringLiteral("FROM payments WHERE 1"),
+                QStringLiteral("amount"), QStringLiteral("currency_id")),
+        grouped(kPropertyPayments, QStringLiteral("u.property_id"),
+                // Walking the payments once through their narrow index and
+                // reaching invoice and unit by key is several times quicker
+                // on a large office than the planner's way in from the units.
+                QStringLiteral("FROM payments p CROSS JOIN invoices i ON i.id=p.invoice_id CROSS "
+                               "JOIN units u ON u.id=i.unit_id WHERE u.property_id IS NOT NULL"),
+                QStringLiteral("p.amount"), QStringLiteral("p.currency_id")),
+        // Per day first, so the month of a date is worked out once per day
+        // and currency rather than several times for every payment.
+        kInsert + QStringLiteral("SELECT '") + kMonthPayments +
+            QStringLiteral("', k, cur, SUM(n), SUM(c), SUM(r) FROM (SELECT ") +
+            monthOf(QStringLiteral("d")) +
+            QStringLiteral(" as k, cur, n, c, r FROM (SELECT payment_date as d, "
+                           "IFNULL(currency_id,-1) as cur, COUNT(*) as n, SUM(") +
+            centsOf(QStringLiteral("amount")) + QStringLiteral(") as c, SUM(") +
+            restOf(QStringLiteral("amount")) +
+            QStringLiteral(") as r FROM payments GROUP BY payment_date, IFNULL(currency_id,-1))) "
+                           "WHERE k IS NOT NULL GROUP BY k, cur"),
+        grouped(kExpenses, QStringLiteral("0"), QStringLiteral("FROM expenses WHERE 1"),
+                QStringLiteral("amount"), QStringLiteral("currency_id")),
+        grouped(kPropertyExpenses, QStringLiteral("property_id"),
+                QStringLiteral("FROM expenses WHERE property_id IS NOT NULL"),
+                QStringLiteral("amount"), QStringLiteral("currency_id")),
+    };
+}
+
+bool MoneyTotals::ensure(QSqlDatabase& db, QSqlError* error)
+{
+    // Every trigger must be there as this version writes it: one missing or
+    // written differently (an older version) means totals to count again.
+    QSqlQuery query(db);
+    const QList<Trigger> all = triggers();
+    if (!query.exec(QStringLiteral(
+            "SELECT COUNT(*) FROM sqlite_master WHERE type='table' AND name='money_totals'")) ||
+        !query.next())
+        return fail(query, error);
+    bool complete = query.value(0).toInt() == 1;
+    query.prepare(QStringLiteral(
+        "SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name=? AND sql=?"));
+    for (const Trigger& trigger : all) {
+        if (!complete)
+            break;
+        query.addBindValue(trigger.name);
+        query.addBindValue(definition(trigger));
+        if (!query.exec() || !query.next())
+            return fail(query, error);
+        complete = query.value(0).toInt() == 1;
+    }
+    query.finish();
+    if (complete)
+        return true;
+
+    // Table, triggers and the count from the stored rows together, so no
+    // write can slip in between the count and the triggers that follow it.
+    if (!db.transaction()) {
+        if (error)
+            *error = db.lastError();
+        return false;
+    }
+    QStringList statements = {kTable};
+    for (const Trigger& trigger : all) {
+        statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name;
+        statements << definition(trigger);
+    }
+    statements << recountStatements();
+    for (const QString& statement : statements) {
+        if (!query.exec(statement)) {
+            fail(query, error);
+            query.finish();
+            db.rollback();
+            return false;
+        }
+    }
+    query.finish();
+    if (!db.commit()) {
+        if (error)
+            *error = db.lastError();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
