@@ -6,6 +6,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <utility>
+
 const QStringList& Schema::tableStatements()
 {
     static const QStringList statements = {
@@ -408,8 +410,62 @@ const QStringList& Schema::indexStatements()
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS idx_invoices_status_sums ON invoices(status, id, "
             "balance, currency_id, due_date)"),
+        // The audit list's search for a user name looks rows up by user.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_audit_user ON audit_logs(user_id)"),
     };
     return statements;
+}
+
+const QList<Schema::SearchIndex>& Schema::searchIndexes()
+{
+    static const QList<SearchIndex> indexes = {
+        {QStringLiteral("invoices_search"),
+         QStringLiteral("invoices"),
+         {QStringLiteral("invoice_number"), QStringLiteral("period")}},
+        {QStringLiteral("payments_search"),
+         QStringLiteral("payments"),
+         {QStringLiteral("reference"), QStringLiteral("notes")}},
+        {QStringLiteral("audit_logs_search"),
+         QStringLiteral("audit_logs"),
+         {QStringLiteral("action"), QStringLiteral("table_name"), QStringLiteral("details")}},
+    };
+    return indexes;
+}
+
+QStringList Schema::searchIndexStatements(const SearchIndex& index)
+{
+    const QString columns = index.columns.join(QStringLiteral(", "));
+    const auto values = [&index](const QString& row) {
+        QStringList list{row + QStringLiteral(".id")};
+        for (const QString& column : index.columns)
+            list << row + QLatin1Char('.') + column;
+        return list.join(QStringLiteral(", "));
+    };
+    const QString addNew = QStringLiteral("INSERT INTO %1(rowid, %2) VALUES (%3); ")
+                               .arg(index.name, columns, values(QStringLiteral("new")));
+    // An index without its own copy of the text forgets a row by being told
+    // the values it was given.
+    const QString dropOld = QStringLiteral("INSERT INTO %1(%1, rowid, %2) VALUES ('delete', %3); ")
+                                .arg(index.name, columns, values(QStringLiteral("old")));
+    // detail='none' keeps only which rows hold a run of three letters, not
+    // where: about a quarter of the size, and the rows found are checked
+    // with LIKE anyway.
+    return {
+        QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS %1 USING fts5(%2, content='%3', "
+                       "content_rowid='id', tokenize='trigram', detail='none', columnsize=0)")
+            .arg(index.name, columns, index.table),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_insert AFTER INSERT ON %2 BEGIN ")
+                .arg(index.name, index.table) +
+            addNew + QStringLiteral("END"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_delete AFTER DELETE ON %2 BEGIN ")
+                .arg(index.name, index.table) +
+            dropOld + QStringLiteral("END"),
+        // Only writes to the indexed columns touch the index; a payment that
+        // changes an invoice's balance does not.
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_update AFTER UPDATE OF %3 ON %2 BEGIN ")
+                .arg(index.name, index.table, columns) +
+            dropOld + addNew + QStringLiteral("END"),
+    };
 }
 
 QString Schema::defaultAdminPassword()
@@ -502,6 +558,71 @@ bool Schema::createIndexes(QSqlDatabase& db, QSqlError* error)
     // Statistics only guide the planner; a file that cannot take them still
     // works, so their failures do not stop the start.
     query.exec(QStringLiteral("PRAGMA optimize"));
+    return true;
+}
+
+bool Schema::createSearchIndexes(QSqlDatabase& db, QSqlError* error)
+{
+    QSqlQuery query(db);
+    for (const SearchIndex& index : searchIndexes()) {
+        query.prepare(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"));
+        query.addBindValue(index.name);
+        if (!query.exec() || !query.next())
+            return fail(query, error);
+        const bool exists = query.value(0).toInt() > 0;
+        query.finish();
+        if (exists)
+            continue;
+
+        // Created, kept up by triggers and filled from the rows already there
+        // all at once, so an index never misses a row written before it.
+        if (!db.transaction()) {
+            if (error)
+                *error = db.lastError();
+            return false;
+        }
+        QStringList statements = searchIndexStatements(index);
+        statements << QStringLiteral("INSERT INTO %1(%1) VALUES ('rebuild')").arg(index.name);
+        bool ok = true;
+        for (const QString& statement : std::as_const(statements)) {
+            if (!query.exec(statement)) {
+                ok = false;
+                break;
+            }
+        }
+        if (ok && db.commit())
+            continue;
+        const QSqlError failed = ok ? db.lastError() : query.lastError();
+        query.finish();
+        db.rollback();
+        // Without FTS5 in the library, or on a file whose table lacks a
+        // column, the lists search by scanning; anything else (a full disk)
+        // stops the start like any other schema step.
+        const QString text = failed.databaseText();
+        if (text.startsWith(QLatin1String("no such module")) ||
+            text.startsWith(QLatin1String("no such column")))
+            continue;
+        if (error)
+            *error = failed;
+        return false;
+    }
+    return true;
+}
+
+bool Schema::rebuildSearchIndexes(QSqlDatabase& db, QSqlError* error)
+{
+    QSqlQuery query(db);
+    for (const SearchIndex& index : searchIndexes()) {
+        query.prepare(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"));
+        query.addBindValue(index.name);
+        if (!query.exec() || !query.next())
+            return fail(query, error);
+        const bool exists = query.value(0).toInt() > 0;
+        query.finish();
+        if (exists &&
+            !query.exec(QStringLiteral("INSERT INTO %1(%1) VALUES ('rebuild')").arg(index.name)))
+            return fail(query, error);
+    }
     return true;
 }
 

@@ -72,6 +72,39 @@ QString SqlListModel::like(const QString& expression)
     return expression + QStringLiteral(" LIKE ? ESCAPE '\\'");
 }
 
+SqlListModel::TextSearch SqlListModel::indexedText(const QString& index, const QString& key,
+                                                   const QStringList& columns)
+{
+    QStringList likes;
+    for (const QString& column : columns)
+        likes << like(column);
+    const QString anyColumn =
+        QLatin1Char('(') + likes.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    return {index,
+            QStringLiteral("(%1 IN (SELECT rowid FROM %2 WHERE %2 MATCH ?) AND %3)")
+                .arg(key, index, anyColumn),
+            anyColumn};
+}
+
+QString SqlListModel::trigramQuery(const QString& text)
+{
+    // Each run of three characters as a quoted string, which the trigram
+    // tokenizer reads as exactly that one trigram (case folded as the index
+    // is). Rows holding all of them are the candidates; the LIKE check after
+    // it drops rows that hold them apart or only differ in non-Latin case.
+    const QList<uint> points = text.toUcs4();
+    QStringList grams;
+    for (qsizetype i = 0; i + 3 <= points.size(); ++i) {
+        QString gram =
+            QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData() + i), 3);
+        gram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        gram = QLatin1Char('"') + gram + QLatin1Char('"');
+        if (!grams.contains(gram))
+            grams << gram;
+    }
+    return grams.join(QStringLiteral(" AND "));
+}
+
 int SqlListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(m_keys.size());
@@ -279,20 +312,43 @@ SqlListModel::Where SqlListModel::whereClause() const
     }
 
     const QString text = m_searchText.trimmed();
-    if (!text.isEmpty() && !m_def.searchConditions.isEmpty()) {
+    if (!text.isEmpty() && (!m_def.searchConditions.isEmpty() || !m_def.textSearches.isEmpty())) {
         QString escaped = text;
         escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
             .replace(QLatin1Char('%'), QStringLiteral("\\%"))
             .replace(QLatin1Char('_'), QStringLiteral("\\_"));
         const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
-        conditions << QLatin1Char('(') + m_def.searchConditions.join(QStringLiteral(" OR ")) +
-                          QLatin1Char(')');
-        for (int i = 0; i < m_def.searchConditions.size(); ++i)
-            where.params << pattern;
+        const QString trigrams = trigramQuery(text);
+        QStringList any;
+        for (const TextSearch& search : m_def.textSearches) {
+            const bool indexed = !trigrams.isEmpty() && hasTable(search.index);
+            const QString& condition = indexed ? search.indexed : search.scan;
+            any << condition;
+            const qsizetype marks = condition.count(QLatin1Char('?'));
+            for (qsizetype i = 0; i < marks; ++i)
+                where.params << (indexed && i == 0 ? trigrams : pattern);
+        }
+        for (const QString& condition : m_def.searchConditions) {
+            any << condition;
+            const qsizetype marks = condition.count(QLatin1Char('?'));
+            for (qsizetype i = 0; i < marks; ++i)
+                where.params << pattern;
+        }
+        conditions << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
     }
     if (!conditions.isEmpty())
         where.sql = QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     return where;
+}
+
+bool SqlListModel::hasTable(const QString& name) const
+{
+    // Asked at each read rather than once: a restored older file gains its
+    // indexes when it is opened again, and a file without them still lists.
+    QSqlQuery query(m_db->connection());
+    return runQuery(query, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"),
+                    {name}) &&
+           query.next() && query.value(0).toInt() > 0;
 }
 
 QString SqlListModel::sortExpression() const

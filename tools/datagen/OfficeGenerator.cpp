@@ -1,5 +1,7 @@
 #include "OfficeGenerator.h"
 
+#include "core/Schema.h"
+
 #include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -822,20 +824,22 @@ bool OfficeGenerator::run()
 
     // Two million rows go in far faster with the secondary indexes built
     // once afterwards and the foreign keys checked once at the end than with
-    // both maintained row by row.
+    // both maintained row by row. The same holds for the text indexes: their
+    // triggers are dropped and the indexes read again from the full tables.
     QSqlQuery query(m_db);
     QStringList indexes;
-    query.exec(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='index' AND name "
-                              "LIKE 'idx_%'"));
-    QStringList names;
+    query.exec(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE (type='index' AND "
+                              "name LIKE 'idx_%') OR type='trigger'"));
+    QStringList drops;
     while (query.next()) {
-        names << query.value(0).toString();
-        indexes << query.value(1).toString();
+        drops << QStringLiteral("DROP ") + query.value(0).toString().toUpper() + QLatin1Char(' ') +
+                     query.value(1).toString();
+        indexes << query.value(2).toString();
     }
     query.exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
     query.exec(QStringLiteral("PRAGMA synchronous=OFF"));
-    for (const QString& name : std::as_const(names))
-        query.exec(QStringLiteral("DROP INDEX ") + name);
+    for (const QString& drop : std::as_const(drops))
+        query.exec(drop);
 
     if (!m_db.transaction()) {
         m_error = m_db.lastError().text();
@@ -852,6 +856,11 @@ bool OfficeGenerator::run()
                 break;
             }
         }
+    }
+    QSqlError rebuildError;
+    if (ok && !Schema::rebuildSearchIndexes(m_db, &rebuildError)) {
+        impl.error = rebuildError.text();
+        ok = false;
     }
     if (ok && (!query.exec(QStringLiteral("PRAGMA foreign_key_check")) || query.next())) {
         impl.error =
