@@ -25,8 +25,8 @@ QString propertyNameSearch(const QString& unitColumn)
 SqlListModel::TextSearch invoiceNumberSearch(const QString& column)
 {
     const SqlListModel::TextSearch number =
-        SqlListModel::indexedText(QStringLiteral("invoices_search"), QStringLiteral("id"),
-                                  {QStringLiteral("invoice_number")});
+        SqlListModel::indexedText(QStringLiteral("invoices_search"), QStringLiteral("invoices"),
+                                  QStringLiteral("id"), {QStringLiteral("invoice_number")});
     const QString within = column + QStringLiteral(" IN (SELECT id FROM invoices WHERE %1)");
     return {number.index, within.arg(number.indexed), within.arg(number.scan)};
 }
@@ -49,7 +49,7 @@ Definition ListDefinitions::invoices()
     d.baseTable = QStringLiteral("invoices i");
     d.key = QStringLiteral("i.id");
     d.textSearches = {SqlListModel::indexedText(
-        QStringLiteral("invoices_search"), QStringLiteral("i.id"),
+        QStringLiteral("invoices_search"), QStringLiteral("invoices"), QStringLiteral("i.id"),
         {QStringLiteral("i.invoice_number"), QStringLiteral("i.period")})};
     d.searchConditions = {nameSearch(QStringLiteral("i.tenant_id"), QStringLiteral("tenants"),
                                      QStringLiteral("full_name")),
@@ -98,7 +98,8 @@ Definition ListDefinitions::payments()
     d.baseTable = QStringLiteral("payments p");
     d.key = QStringLiteral("p.id");
     d.textSearches = {
-        SqlListModel::indexedText(QStringLiteral("payments_search"), QStringLiteral("p.id"),
+        SqlListModel::indexedText(QStringLiteral("payments_search"), QStringLiteral("payments"),
+                                  QStringLiteral("p.id"),
                                   {QStringLiteral("p.reference"), QStringLiteral("p.notes")}),
         invoiceNumberSearch(QStringLiteral("p.invoice_id"))};
     d.searchConditions = {nameSearch(QStringLiteral("p.tenant_id"), QStringLiteral("tenants"),
@@ -313,7 +314,7 @@ Definition ListDefinitions::audit()
     d.baseTable = QStringLiteral("audit_logs a");
     d.key = QStringLiteral("a.id");
     d.textSearches = {SqlListModel::indexedText(
-        QStringLiteral("audit_logs_search"), QStringLiteral("a.id"),
+        QStringLiteral("audit_logs_search"), QStringLiteral("audit_logs"), QStringLiteral("a.id"),
         {QStringLiteral("a.action"), QStringLiteral("a.table_name"), QStringLiteral("a.details")})};
     d.searchConditions = {nameSearch(QStringLiteral("a.user_id"), QStringLiteral("users"),
                                      QStringLiteral("username"))};

@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <utility>
 
 const QStringList& Schema::tableStatements()
@@ -432,9 +433,16 @@ const QList<Schema::SearchIndex>& Schema::searchIndexes()
     return indexes;
 }
 
+QString Schema::searchIndexMark(const QString& indexName)
+{
+    return QStringLiteral("(SELECT indexed_to FROM search_index_marks WHERE index_name = '%1')")
+        .arg(indexName);
+}
+
 QStringList Schema::searchIndexStatements(const SearchIndex& index)
 {
     const QString columns = index.columns.join(QStringLiteral(", "));
+    const QString mark = searchIndexMark(index.name);
     const auto values = [&index](const QString& row) {
         QStringList list{row + QStringLiteral(".id")};
         for (const QString& column : index.columns)
@@ -454,17 +462,18 @@ QStringList Schema::searchIndexStatements(const SearchIndex& index)
         QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS %1 USING fts5(%2, content='%3', "
                        "content_rowid='id', tokenize='trigram', detail='none', columnsize=0)")
             .arg(index.name, columns, index.table),
-        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_insert AFTER INSERT ON %2 BEGIN ")
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_insert AFTER INSERT ON %2 WHEN new.id <= ")
                 .arg(index.name, index.table) +
-            addNew + QStringLiteral("END"),
-        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_delete AFTER DELETE ON %2 BEGIN ")
+            mark + QStringLiteral(" BEGIN ") + addNew + QStringLiteral("END"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_delete AFTER DELETE ON %2 WHEN old.id <= ")
                 .arg(index.name, index.table) +
-            dropOld + QStringLiteral("END"),
+            mark + QStringLiteral(" BEGIN ") + dropOld + QStringLiteral("END"),
         // Only writes to the indexed columns touch the index; a payment that
         // changes an invoice's balance does not.
-        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_update AFTER UPDATE OF %3 ON %2 BEGIN ")
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_update AFTER UPDATE OF %3 ON %2 WHEN "
+                       "old.id <= ")
                 .arg(index.name, index.table, columns) +
-            dropOld + addNew + QStringLiteral("END"),
+            mark + QStringLiteral(" BEGIN ") + dropOld + addNew + QStringLiteral("END"),
     };
 }
 
@@ -564,25 +573,49 @@ bool Schema::createIndexes(QSqlDatabase& db, QSqlError* error)
 bool Schema::createSearchIndexes(QSqlDatabase& db, QSqlError* error)
 {
     QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS search_index_marks ("
+                                   "index_name TEXT PRIMARY KEY, "
+                                   "indexed_to INTEGER NOT NULL)")))
+        return fail(query, error);
     for (const SearchIndex& index : searchIndexes()) {
-        query.prepare(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"));
+        query.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM sqlite_master WHERE name = ?), "
+                                     "(SELECT COUNT(*) FROM search_index_marks WHERE "
+                                     "index_name = ?)"));
+        query.addBindValue(index.name);
         query.addBindValue(index.name);
         if (!query.exec() || !query.next())
             return fail(query, error);
-        const bool exists = query.value(0).toInt() > 0;
+        const bool ready = query.value(0).toInt() > 0 && query.value(1).toInt() > 0;
         query.finish();
-        if (exists)
+        if (ready)
+            continue;
+        // A file whose table lacks a column keeps scanning that table: a
+        // trigger naming a missing column would fail every write to it.
+        query.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+        query.addBindValue(index.table);
+        if (!query.exec())
+            return fail(query, error);
+        QStringList present;
+        while (query.next())
+            present << query.value(0).toString();
+        query.finish();
+        if (!std::all_of(index.columns.cbegin(), index.columns.cend(),
+                         [&present](const QString& column) { return present.contains(column); }) ||
+            !present.contains(QLatin1String("id")))
             continue;
 
-        // Created, kept up by triggers and filled from the rows already there
-        // all at once, so an index never misses a row written before it.
+        // A new index starts empty with its mark at 0; the catch-up below
+        // then fills it from every row.
         if (!db.transaction()) {
             if (error)
                 *error = db.lastError();
             return false;
         }
         QStringList statements = searchIndexStatements(index);
-        statements << QStringLiteral("INSERT INTO %1(%1) VALUES ('rebuild')").arg(index.name);
+        statements << QStringLiteral("INSERT INTO %1(%1) VALUES ('delete-all')").arg(index.name)
+                   << QStringLiteral("INSERT OR REPLACE INTO search_index_marks (index_name, "
+                                     "indexed_to) VALUES ('%1', 0)")
+                          .arg(index.name);
         bool ok = true;
         for (const QString& statement : std::as_const(statements)) {
             if (!query.exec(statement)) {
@@ -595,33 +628,58 @@ bool Schema::createSearchIndexes(QSqlDatabase& db, QSqlError* error)
         const QSqlError failed = ok ? db.lastError() : query.lastError();
         query.finish();
         db.rollback();
-        // Without FTS5 in the library, or on a file whose table lacks a
-        // column, the lists search by scanning; anything else (a full disk)
-        // stops the start like any other schema step.
-        const QString text = failed.databaseText();
-        if (text.startsWith(QLatin1String("no such module")) ||
-            text.startsWith(QLatin1String("no such column")))
+        // Without FTS5 in the library the lists search by scanning; anything
+        // else (a full disk) stops the start like any other schema step.
+        if (failed.databaseText().startsWith(QLatin1String("no such module")))
             continue;
         if (error)
             *error = failed;
         return false;
     }
-    return true;
+    return catchUpSearchIndexes(db, error);
 }
 
-bool Schema::rebuildSearchIndexes(QSqlDatabase& db, QSqlError* error)
+bool Schema::catchUpSearchIndexes(QSqlDatabase& db, QSqlError* error)
 {
     QSqlQuery query(db);
     for (const SearchIndex& index : searchIndexes()) {
+        const QString mark = searchIndexMark(index.name);
         query.prepare(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"));
         query.addBindValue(index.name);
         if (!query.exec() || !query.next())
             return fail(query, error);
         const bool exists = query.value(0).toInt() > 0;
         query.finish();
-        if (exists &&
-            !query.exec(QStringLiteral("INSERT INTO %1(%1) VALUES ('rebuild')").arg(index.name)))
+        if (!exists || !query.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE id > %2)")
+                                       .arg(index.table, mark)))
+            continue;
+        const bool behind = query.next() && query.value(0).toBool();
+        query.finish();
+        if (!behind)
+            continue;
+
+        const QString columns = index.columns.join(QStringLiteral(", "));
+        // A savepoint rather than a transaction, so a writer already inside
+        // one (the generator) can catch up too. A mark never goes back, so a
+        // row id at or below it always means an indexed row.
+        if (!query.exec(QStringLiteral("SAVEPOINT search_catch_up")))
             return fail(query, error);
+        const bool ok =
+            query.exec(
+                QStringLiteral("INSERT INTO %1(rowid, %2) SELECT id, %2 FROM %3 WHERE id > %4")
+                    .arg(index.name, columns, index.table, mark)) &&
+            query.exec(QStringLiteral("UPDATE search_index_marks SET indexed_to = MAX(indexed_to, "
+                                      "(SELECT MAX(id) FROM %1)) WHERE index_name = '%2'")
+                           .arg(index.table, index.name));
+        const QSqlError failed = query.lastError();
+        if (ok && query.exec(QStringLiteral("RELEASE search_catch_up")))
+            continue;
+        const QSqlError released = query.lastError();
+        query.exec(QStringLiteral("ROLLBACK TO search_catch_up"));
+        query.exec(QStringLiteral("RELEASE search_catch_up"));
+        if (error)
+            *error = ok ? released : failed;
+        return false;
     }
     return true;
 }

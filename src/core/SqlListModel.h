@@ -154,11 +154,12 @@ public:
 
     // A LIKE condition that escapes the search text's own % and _ with '\'.
     static QString like(const QString& expression);
-    // `columns` (of the row whose id is `key`) holding the search text, read
-    // through `index`, a trigram index over those columns keyed by the same
-    // id. Found rows are checked with LIKE, so the rows are exactly the ones
-    // the LIKE scan gives.
-    static TextSearch indexedText(const QString& index, const QString& key,
+    // `columns` of `table` (its row id written `key` in the list's query)
+    // holding the search text, read through `index`, a trigram index over
+    // those columns, plus the rows added since it was last brought up to
+    // date. Found rows are checked with LIKE, so the rows are exactly the
+    // ones the LIKE scan gives.
+    static TextSearch indexedText(const QString& index, const QString& table, const QString& key,
                                   const QStringList& columns);
     // The index query for a search text: every run of three characters it
     // holds, all required. Empty for a text of fewer than three characters.
@@ -214,7 +215,28 @@ private:
         QVariantList params;
     };
 
-    Where whereClause() const;
+    // The search condition with its values. `any` ORs the conditions
+    // together, to check row by row; an indexed search also gives `ids`, a
+    // query for the matching row ids (the same values, in the same order).
+    struct Search
+    {
+        QString ids;
+        QString any;
+        QVariantList params;
+    };
+    Search searchClause() const;
+    // The search finds many rows, so its pages are best read in sort order.
+    bool broadSearch() const;
+    enum class SearchForm
+    {
+        Gathered, // an indexed search as its list of ids
+        Walked,   // checked on each row read in the list's order
+        Left,     // no search at all
+    };
+    Where whereClause(SearchForm form = SearchForm::Gathered) const;
+    // The next `limit` rows in `range`; `windowed` reads them from the next
+    // rows in order only (a broad search).
+    Statement pageStatement(const Where& range, int limit, bool idsOnly, bool windowed) const;
     bool hasTable(const QString& name) const;
     QString sortExpression() const;
     QString orderBy() const;
@@ -245,6 +267,8 @@ private:
     bool m_started = false; // a page has been read since the last reload
     bool m_totalsQueued = false;
     mutable bool m_totalsKnown = false;
+    mutable bool m_broadKnown = false;
+    mutable bool m_broad = false;
     mutable int m_totalCount = 0;
     mutable QVariantMap m_totals;
 

@@ -824,22 +824,20 @@ bool OfficeGenerator::run()
 
     // Two million rows go in far faster with the secondary indexes built
     // once afterwards and the foreign keys checked once at the end than with
-    // both maintained row by row. The same holds for the text indexes: their
-    // triggers are dropped and the indexes read again from the full tables.
+    // both maintained row by row.
     QSqlQuery query(m_db);
     QStringList indexes;
-    query.exec(QStringLiteral("SELECT type, name, sql FROM sqlite_master WHERE (type='index' AND "
-                              "name LIKE 'idx_%') OR type='trigger'"));
-    QStringList drops;
+    query.exec(QStringLiteral("SELECT name, sql FROM sqlite_master WHERE type='index' AND name "
+                              "LIKE 'idx_%'"));
+    QStringList names;
     while (query.next()) {
-        drops << QStringLiteral("DROP ") + query.value(0).toString().toUpper() + QLatin1Char(' ') +
-                     query.value(1).toString();
-        indexes << query.value(2).toString();
+        names << query.value(0).toString();
+        indexes << query.value(1).toString();
     }
     query.exec(QStringLiteral("PRAGMA foreign_keys=OFF"));
     query.exec(QStringLiteral("PRAGMA synchronous=OFF"));
-    for (const QString& drop : std::as_const(drops))
-        query.exec(drop);
+    for (const QString& name : std::as_const(names))
+        query.exec(QStringLiteral("DROP INDEX ") + name);
 
     if (!m_db.transaction()) {
         m_error = m_db.lastError().text();
@@ -857,9 +855,10 @@ bool OfficeGenerator::run()
             }
         }
     }
-    QSqlError rebuildError;
-    if (ok && !Schema::rebuildSearchIndexes(m_db, &rebuildError)) {
-        impl.error = rebuildError.text();
+    // The text indexes take the generated rows in one go, as after a start.
+    QSqlError indexError;
+    if (ok && !Schema::catchUpSearchIndexes(m_db, &indexError)) {
+        impl.error = indexError.text();
         ok = false;
     }
     if (ok && (!query.exec(QStringLiteral("PRAGMA foreign_key_check")) || query.next())) {
