@@ -494,6 +494,52 @@ private slots:
         QCOMPARE(listed(second), QList<int>{});
     }
 
+    // A search finding thousands of rows reads its pages from the next rows
+    // in order, and gathers its rows when those hold too few matches. Either
+    // way every matching row comes once, in order, ties broken by id.
+    void broadSearchPagesThroughEveryRowInOrder_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("newestOthers"); // rows not found, newer than every match
+        QTest::addColumn<int>("every");        // one row in `every` is found
+        QTest::newRow("found all along the list") << 5000 << 0 << 2;
+        QTest::newRow("found only far down the list") << 7000 << 4000 << 1;
+    }
+    void broadSearchPagesThroughEveryRowInOrder()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, newestOthers);
+        QFETCH(int, every);
+        const QString text = QStringLiteral("تسوية حساب");
+        // Two rows to each minute, so pages also break inside equal times.
+        QVERIFY(db()->execNonQuery(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                           "i < ?) INSERT INTO audit_logs (action, details, created_at) SELECT "
+                           "'bulk', CASE WHEN i > ? AND i % ? = 0 THEN 'تسوية حساب ' ELSE "
+                           "'قيد عادي ' END || i, datetime('now', '+1 day', '-' || (i / 2) || "
+                           "' minutes') FROM n"),
+            {rows, newestOthers, every}));
+        QSqlDatabase connection = db()->connection();
+        QVERIFY(Schema::catchUpSearchIndexes(connection));
+        const QList<int> expected = rowIds(db()->execQuery(
+            QStringLiteral("SELECT id FROM audit_logs WHERE details LIKE ? ORDER BY created_at "
+                           "DESC, id DESC"),
+            {QLatin1Char('%') + text + QLatin1Char('%')}));
+        QVERIFY(expected.size() >= 2500);
+
+        SqlListModel model(db(), ListDefinitions::audit());
+        model.setPageSize(300);
+        model.setSearchText(text);
+        QVERIFY(model.firstPageStatement().sql.contains(QStringLiteral("+(")));
+        scrollToEnd(model);
+        const QList<int> listed = listIds(model);
+        const int total = model.totalCount();
+        QVERIFY(db()->execNonQuery(QStringLiteral("DELETE FROM audit_logs WHERE action='bulk'")));
+        QCOMPARE(listed.size(), expected.size());
+        QCOMPARE(listed, expected);
+        QCOMPARE(total, expected.size());
+    }
+
     void unknownSortColumnKeepsTheDefaultOrder()
     {
         SqlListModel model(db(), ListDefinitions::audit());
