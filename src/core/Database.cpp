@@ -47,6 +47,7 @@ bool Database::initialize(const QString& path)
     if (!applyPragmas() || !Schema::createTables(m_db, &m_initError) ||
         !Schema::migrateUsersTable(m_db, &m_initError) ||
         !Schema::createIndexes(m_db, &m_initError) || !MoneyTotals::ensure(m_db, &m_initError) ||
+        !Schema::createSearchIndexes(m_db, &m_initError) ||
         !Schema::seedDefaultData(m_db, &m_initError)) {
         emit databaseError(m_initError.text());
         m_db.close();

@@ -19,6 +19,18 @@ QString propertyNameSearch(const QString& unitColumn)
            SqlListModel::like(QStringLiteral("p.name")) + QLatin1Char(')');
 }
 
+// "<column> IN (SELECT id FROM invoices WHERE invoice_number LIKE ?)", read
+// through the invoices' text index: half a million invoice numbers are no
+// small table to scan.
+SqlListModel::TextSearch invoiceNumberSearch(const QString& column)
+{
+    const SqlListModel::TextSearch number =
+        SqlListModel::indexedText(QStringLiteral("invoices_search"), QStringLiteral("invoices"),
+                                  QStringLiteral("id"), {QStringLiteral("invoice_number")});
+    const QString within = column + QStringLiteral(" IN (SELECT id FROM invoices WHERE %1)");
+    return {number.index, within.arg(number.indexed), within.arg(number.scan)};
+}
+
 QString unitsOfProperty(const QString& unitColumn)
 {
     return unitColumn + QStringLiteral(" IN (SELECT id FROM units WHERE property_id = ?)");
@@ -36,9 +48,10 @@ Definition ListDefinitions::invoices()
         "LEFT JOIN units u ON i.unit_id=u.id LEFT JOIN properties p ON u.property_id=p.id");
     d.baseTable = QStringLiteral("invoices i");
     d.key = QStringLiteral("i.id");
-    d.searchConditions = {SqlListModel::like(QStringLiteral("i.invoice_number")),
-                          SqlListModel::like(QStringLiteral("i.period")),
-                          nameSearch(QStringLiteral("i.tenant_id"), QStringLiteral("tenants"),
+    d.textSearches = {SqlListModel::indexedText(
+        QStringLiteral("invoices_search"), QStringLiteral("invoices"), QStringLiteral("i.id"),
+        {QStringLiteral("i.invoice_number"), QStringLiteral("i.period")})};
+    d.searchConditions = {nameSearch(QStringLiteral("i.tenant_id"), QStringLiteral("tenants"),
                                      QStringLiteral("full_name")),
                           nameSearch(QStringLiteral("i.unit_id"), QStringLiteral("units"),
                                      QStringLiteral("unit_number")),
@@ -84,14 +97,15 @@ Definition ListDefinitions::payments()
         "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id");
     d.baseTable = QStringLiteral("payments p");
     d.key = QStringLiteral("p.id");
-    d.searchConditions = {SqlListModel::like(QStringLiteral("p.reference")),
-                          SqlListModel::like(QStringLiteral("p.notes")),
-                          nameSearch(QStringLiteral("p.tenant_id"), QStringLiteral("tenants"),
+    d.textSearches = {
+        SqlListModel::indexedText(QStringLiteral("payments_search"), QStringLiteral("payments"),
+                                  QStringLiteral("p.id"),
+                                  {QStringLiteral("p.reference"), QStringLiteral("p.notes")}),
+        invoiceNumberSearch(QStringLiteral("p.invoice_id"))};
+    d.searchConditions = {nameSearch(QStringLiteral("p.tenant_id"), QStringLiteral("tenants"),
                                      QStringLiteral("full_name")),
                           nameSearch(QStringLiteral("p.buyer_id"), QStringLiteral("buyers"),
-                                     QStringLiteral("full_name")),
-                          nameSearch(QStringLiteral("p.invoice_id"), QStringLiteral("invoices"),
-                                     QStringLiteral("invoice_number"))};
+                                     QStringLiteral("full_name"))};
     d.filterColumns = {{QStringLiteral("tenant_id"), QStringLiteral("p.tenant_id")},
                        {QStringLiteral("buyer_id"), QStringLiteral("p.buyer_id")},
                        {QStringLiteral("invoice_id"), QStringLiteral("p.invoice_id")},
@@ -299,10 +313,10 @@ Definition ListDefinitions::audit()
     d.from = QStringLiteral("FROM audit_logs a LEFT JOIN users u ON a.user_id = u.id");
     d.baseTable = QStringLiteral("audit_logs a");
     d.key = QStringLiteral("a.id");
-    d.searchConditions = {SqlListModel::like(QStringLiteral("a.action")),
-                          SqlListModel::like(QStringLiteral("a.table_name")),
-                          SqlListModel::like(QStringLiteral("a.details")),
-                          nameSearch(QStringLiteral("a.user_id"), QStringLiteral("users"),
+    d.textSearches = {SqlListModel::indexedText(
+        QStringLiteral("audit_logs_search"), QStringLiteral("audit_logs"), QStringLiteral("a.id"),
+        {QStringLiteral("a.action"), QStringLiteral("a.table_name"), QStringLiteral("a.details")})};
+    d.searchConditions = {nameSearch(QStringLiteral("a.user_id"), QStringLiteral("users"),
                                      QStringLiteral("username"))};
     d.filterColumns = {{QStringLiteral("user_id"), QStringLiteral("a.user_id")},
                        {QStringLiteral("action"), QStringLiteral("a.action")},

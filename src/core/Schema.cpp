@@ -6,6 +6,9 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
+#include <utility>
+
 const QStringList& Schema::tableStatements()
 {
     static const QStringList statements = {
@@ -408,8 +411,70 @@ const QStringList& Schema::indexStatements()
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS idx_invoices_status_sums ON invoices(status, id, "
             "balance, currency_id, due_date)"),
+        // The audit list's search for a user name looks rows up by user.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_audit_user ON audit_logs(user_id)"),
     };
     return statements;
+}
+
+const QList<Schema::SearchIndex>& Schema::searchIndexes()
+{
+    static const QList<SearchIndex> indexes = {
+        {QStringLiteral("invoices_search"),
+         QStringLiteral("invoices"),
+         {QStringLiteral("invoice_number"), QStringLiteral("period")}},
+        {QStringLiteral("payments_search"),
+         QStringLiteral("payments"),
+         {QStringLiteral("reference"), QStringLiteral("notes")}},
+        {QStringLiteral("audit_logs_search"),
+         QStringLiteral("audit_logs"),
+         {QStringLiteral("action"), QStringLiteral("table_name"), QStringLiteral("details")}},
+    };
+    return indexes;
+}
+
+QString Schema::searchIndexMark(const QString& indexName)
+{
+    return QStringLiteral("(SELECT indexed_to FROM search_index_marks WHERE index_name = '%1')")
+        .arg(indexName);
+}
+
+QStringList Schema::searchIndexStatements(const SearchIndex& index)
+{
+    const QString columns = index.columns.join(QStringLiteral(", "));
+    const QString mark = searchIndexMark(index.name);
+    const auto values = [&index](const QString& row) {
+        QStringList list{row + QStringLiteral(".id")};
+        for (const QString& column : index.columns)
+            list << row + QLatin1Char('.') + column;
+        return list.join(QStringLiteral(", "));
+    };
+    const QString addNew = QStringLiteral("INSERT INTO %1(rowid, %2) VALUES (%3); ")
+                               .arg(index.name, columns, values(QStringLiteral("new")));
+    // An index without its own copy of the text forgets a row by being told
+    // the values it was given.
+    const QString dropOld = QStringLiteral("INSERT INTO %1(%1, rowid, %2) VALUES ('delete', %3); ")
+                                .arg(index.name, columns, values(QStringLiteral("old")));
+    // detail='none' keeps only which rows hold a run of three letters, not
+    // where: about a quarter of the size, and the rows found are checked
+    // with LIKE anyway.
+    return {
+        QStringLiteral("CREATE VIRTUAL TABLE IF NOT EXISTS %1 USING fts5(%2, content='%3', "
+                       "content_rowid='id', tokenize='trigram', detail='none', columnsize=0)")
+            .arg(index.name, columns, index.table),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_insert AFTER INSERT ON %2 WHEN new.id <= ")
+                .arg(index.name, index.table) +
+            mark + QStringLiteral(" BEGIN ") + addNew + QStringLiteral("END"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_delete AFTER DELETE ON %2 WHEN old.id <= ")
+                .arg(index.name, index.table) +
+            mark + QStringLiteral(" BEGIN ") + dropOld + QStringLiteral("END"),
+        // Only writes to the indexed columns touch the index; a payment that
+        // changes an invoice's balance does not.
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS %1_update AFTER UPDATE OF %3 ON %2 WHEN "
+                       "old.id <= ")
+                .arg(index.name, index.table, columns) +
+            mark + QStringLiteral(" BEGIN ") + dropOld + addNew + QStringLiteral("END"),
+    };
 }
 
 QString Schema::defaultAdminPassword()
@@ -502,6 +567,120 @@ bool Schema::createIndexes(QSqlDatabase& db, QSqlError* error)
     // Statistics only guide the planner; a file that cannot take them still
     // works, so their failures do not stop the start.
     query.exec(QStringLiteral("PRAGMA optimize"));
+    return true;
+}
+
+bool Schema::createSearchIndexes(QSqlDatabase& db, QSqlError* error)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS search_index_marks ("
+                                   "index_name TEXT PRIMARY KEY, "
+                                   "indexed_to INTEGER NOT NULL)")))
+        return fail(query, error);
+    for (const SearchIndex& index : searchIndexes()) {
+        query.prepare(QStringLiteral("SELECT (SELECT COUNT(*) FROM sqlite_master WHERE name = ?), "
+                                     "(SELECT COUNT(*) FROM search_index_marks WHERE "
+                                     "index_name = ?)"));
+        query.addBindValue(index.name);
+        query.addBindValue(index.name);
+        if (!query.exec() || !query.next())
+            return fail(query, error);
+        const bool ready = query.value(0).toInt() > 0 && query.value(1).toInt() > 0;
+        query.finish();
+        if (ready)
+            continue;
+        // A file whose table lacks a column keeps scanning that table: a
+        // trigger naming a missing column would fail every write to it.
+        query.prepare(QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+        query.addBindValue(index.table);
+        if (!query.exec())
+            return fail(query, error);
+        QStringList present;
+        while (query.next())
+            present << query.value(0).toString();
+        query.finish();
+        if (!std::all_of(index.columns.cbegin(), index.columns.cend(),
+                         [&present](const QString& column) { return present.contains(column); }) ||
+            !present.contains(QLatin1String("id")))
+            continue;
+
+        // A new index starts empty with its mark at 0; the catch-up below
+        // then fills it from every row.
+        if (!db.transaction()) {
+            if (error)
+                *error = db.lastError();
+            return false;
+        }
+        QStringList statements = searchIndexStatements(index);
+        statements << QStringLiteral("INSERT INTO %1(%1) VALUES ('delete-all')").arg(index.name)
+                   << QStringLiteral("INSERT OR REPLACE INTO search_index_marks (index_name, "
+                                     "indexed_to) VALUES ('%1', 0)")
+                          .arg(index.name);
+        bool ok = true;
+        for (const QString& statement : std::as_const(statements)) {
+            if (!query.exec(statement)) {
+                ok = false;
+                break;
+            }
+        }
+        if (ok && db.commit())
+            continue;
+        const QSqlError failed = ok ? db.lastError() : query.lastError();
+        query.finish();
+        db.rollback();
+        // Without FTS5 in the library the lists search by scanning; anything
+        // else (a full disk) stops the start like any other schema step.
+        if (failed.databaseText().startsWith(QLatin1String("no such module")))
+            continue;
+        if (error)
+            *error = failed;
+        return false;
+    }
+    return catchUpSearchIndexes(db, error);
+}
+
+bool Schema::catchUpSearchIndexes(QSqlDatabase& db, QSqlError* error)
+{
+    QSqlQuery query(db);
+    for (const SearchIndex& index : searchIndexes()) {
+        const QString mark = searchIndexMark(index.name);
+        query.prepare(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"));
+        query.addBindValue(index.name);
+        if (!query.exec() || !query.next())
+            return fail(query, error);
+        const bool exists = query.value(0).toInt() > 0;
+        query.finish();
+        if (!exists || !query.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM %1 WHERE id > %2)")
+                                       .arg(index.table, mark)))
+            continue;
+        const bool behind = query.next() && query.value(0).toBool();
+        query.finish();
+        if (!behind)
+            continue;
+
+        const QString columns = index.columns.join(QStringLiteral(", "));
+        // A savepoint rather than a transaction, so a writer already inside
+        // one (the generator) can catch up too. A mark never goes back, so a
+        // row id at or below it always means an indexed row.
+        if (!query.exec(QStringLiteral("SAVEPOINT search_catch_up")))
+            return fail(query, error);
+        const bool ok =
+            query.exec(
+                QStringLiteral("INSERT INTO %1(rowid, %2) SELECT id, %2 FROM %3 WHERE id > %4")
+                    .arg(index.name, columns, index.table, mark)) &&
+            query.exec(QStringLiteral("UPDATE search_index_marks SET indexed_to = MAX(indexed_to, "
+                                      "(SELECT MAX(id) FROM %1)) WHERE index_name = '%2'")
+                           .arg(index.table, index.name));
+        const QSqlError failed = query.lastError();
+        if (ok && query.exec(QStringLiteral("RELEASE search_catch_up")))
+            continue;
+        const QSqlError released = query.lastError();
+        query.exec(QStringLiteral("ROLLBACK TO search_catch_up"));
+        query.exec(QStringLiteral("RELEASE search_catch_up"));
+        if (error)
+            *error = ok ? released : failed;
+        return false;
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "core/SqlListModel.h"
 
 #include "core/Database.h"
+#include "core/Schema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -14,6 +15,14 @@ namespace {
 // Pages of values kept for rows that were shown recently; a ListView only
 // ever shows a screenful or two, so this bounds memory however far it scrolls.
 constexpr int kCachedPages = 12;
+
+// A search finding at least this many rows reads its page in the list's
+// order and stops when the page is full; a narrower one reads its few rows
+// and sorts them.
+constexpr int kBroadSearch = 2000;
+// How many rows in order such a search reads before it gathers its rows
+// instead: enough for a page when one row in thirty matches.
+constexpr int kWalkWindow = 3000;
 
 const QString kSortAlias = QStringLiteral("list_sort_value_");
 const QString kKeyAlias = QStringLiteral("list_row_key_");
@@ -70,6 +79,40 @@ SqlListModel::SqlListModel(Database* db, Definition definition, QObject* parent)
 QString SqlListModel::like(const QString& expression)
 {
     return expression + QStringLiteral(" LIKE ? ESCAPE '\\'");
+}
+
+SqlListModel::TextSearch SqlListModel::indexedText(const QString& index, const QString& table,
+                                                   const QString& key, const QStringList& columns)
+{
+    QStringList likes;
+    for (const QString& column : columns)
+        likes << like(column);
+    const QString anyColumn =
+        QLatin1Char('(') + likes.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    return {index,
+            QStringLiteral("(%1 IN (SELECT rowid FROM %2 WHERE %2 MATCH ? UNION ALL SELECT id "
+                           "FROM %3 WHERE id > %4) AND %5)")
+                .arg(key, index, table, Schema::searchIndexMark(index), anyColumn),
+            anyColumn};
+}
+
+QString SqlListModel::trigramQuery(const QString& text)
+{
+    // Each run of three characters as a quoted string, which the trigram
+    // tokenizer reads as exactly that one trigram (case folded as the index
+    // is). Rows holding all of them are the candidates; the LIKE check after
+    // it drops rows that hold them apart or only differ in non-Latin case.
+    const QList<uint> points = text.toUcs4();
+    QStringList grams;
+    for (qsizetype i = 0; i + 3 <= points.size(); ++i) {
+        QString gram =
+            QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData() + i), 3);
+        gram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+        gram = QLatin1Char('"') + gram + QLatin1Char('"');
+        if (!grams.contains(gram))
+            grams << gram;
+    }
+    return grams.join(QStringLiteral(" AND "));
 }
 
 int SqlListModel::rowCount(const QModelIndex& parent) const
@@ -205,6 +248,7 @@ void SqlListModel::reload()
     m_atEnd = false;
     m_started = false;
     m_totalsKnown = false;
+    m_broadKnown = false;
     m_pages.clear();
     m_pageOrder.clear();
     endResetModel();
@@ -247,11 +291,90 @@ void SqlListModel::refresh()
     if (kept > 0)
         emit dataChanged(index(0), index(kept - 1));
     m_totalsKnown = false;
+    m_broadKnown = false;
     scheduleTotals();
     emit countChanged();
 }
 
-SqlListModel::Where SqlListModel::whereClause() const
+SqlListModel::Search SqlListModel::searchClause() const
+{
+    Search search;
+    const QString text = m_searchText.trimmed();
+    if (text.isEmpty() || (m_def.searchConditions.isEmpty() && m_def.textSearches.isEmpty()))
+        return search;
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+    const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
+    const QString trigrams = trigramQuery(text);
+    QStringList conditions;
+    bool indexed = false;
+    for (const TextSearch& textSearch : m_def.textSearches) {
+        const bool useIndex = !trigrams.isEmpty() && hasTable(textSearch.index);
+        indexed = indexed || useIndex;
+        const QString& condition = useIndex ? textSearch.indexed : textSearch.scan;
+        conditions << condition;
+        const qsizetype marks = condition.count(QLatin1Char('?'));
+        for (qsizetype i = 0; i < marks; ++i)
+            search.params << (useIndex && i == 0 ? trigrams : pattern);
+    }
+    for (const QString& condition : m_def.searchConditions) {
+        conditions << condition;
+        const qsizetype marks = condition.count(QLatin1Char('?'));
+        for (qsizetype i = 0; i < marks; ++i)
+            search.params << pattern;
+    }
+    if (!indexed) {
+        // A scan checks every condition on each row in one pass.
+        search.any = conditions.join(QStringLiteral(" OR "));
+        return search;
+    }
+    // With the text read from an index every condition is a look-up (the
+    // lists with text indexes only have indexed name look-ups), so the rows
+    // are gathered as one list of ids, each part through its own index. A
+    // count and sums then read only those rows, or a narrow index over them.
+    QStringList parts;
+    for (const QString& condition : std::as_const(conditions))
+        parts << QStringLiteral("SELECT ") + m_def.key + QStringLiteral(" FROM ") +
+                     m_def.baseTable + QStringLiteral(" WHERE ") + condition;
+    search.ids = parts.join(QStringLiteral(" UNION ALL "));
+    // Read in the list's order instead, each row is checked on its own: the
+    // index look-up gives a list of candidate ids once (no rows read) and
+    // only the rows walked are checked with LIKE. The "+" keeps that look-up
+    // from driving the loop, so the page ends once it is full.
+    QStringList walked;
+    for (qsizetype i = 0; i < conditions.size(); ++i)
+        walked << (i < m_def.textSearches.size()
+                       ? QStringLiteral("+(") + conditions.at(i) + QLatin1Char(')')
+                       : conditions.at(i));
+    search.any = walked.join(QStringLiteral(" OR "));
+    return search;
+}
+
+bool SqlListModel::broadSearch() const
+{
+    if (m_broadKnown)
+        return m_broad;
+    const Search search = searchClause();
+    m_broad = false;
+    if (!search.ids.isEmpty()) {
+        // The first rows of the list stream in without the whole of it
+        // being gathered, so this stops as soon as the answer is clear.
+        QSqlQuery query(m_db->connection());
+        QVariantList params = search.params;
+        params << kBroadSearch;
+        m_broad = runQuery(query,
+                           QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (") + search.ids +
+                               QStringLiteral(") LIMIT ?)"),
+                           params) &&
+                  query.next() && query.value(0).toInt() >= kBroadSearch;
+    }
+    m_broadKnown = true;
+    return m_broad;
+}
+
+SqlListModel::Where SqlListModel::whereClause(SearchForm form) const
 {
     QStringList conditions;
     Where where;
@@ -278,21 +401,27 @@ SqlListModel::Where SqlListModel::whereClause() const
         }
     }
 
-    const QString text = m_searchText.trimmed();
-    if (!text.isEmpty() && !m_def.searchConditions.isEmpty()) {
-        QString escaped = text;
-        escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-        const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
-        conditions << QLatin1Char('(') + m_def.searchConditions.join(QStringLiteral(" OR ")) +
-                          QLatin1Char(')');
-        for (int i = 0; i < m_def.searchConditions.size(); ++i)
-            where.params << pattern;
+    const Search search = form == SearchForm::Left ? Search() : searchClause();
+    if (!search.ids.isEmpty() && form == SearchForm::Gathered) {
+        conditions << m_def.key + QStringLiteral(" IN (") + search.ids + QLatin1Char(')');
+        where.params += search.params;
+    } else if (!search.any.isEmpty()) {
+        conditions << QLatin1Char('(') + search.any + QLatin1Char(')');
+        where.params += search.params;
     }
     if (!conditions.isEmpty())
         where.sql = QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
     return where;
+}
+
+bool SqlListModel::hasTable(const QString& name) const
+{
+    // Asked at each read rather than once: a restored older file gains its
+    // indexes when it is opened again, and a file without them still lists.
+    QSqlQuery query(m_db->connection());
+    return runQuery(query, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"),
+                    {name}) &&
+           query.next() && query.value(0).toInt() > 0;
 }
 
 QString SqlListModel::sortExpression() const
@@ -330,54 +459,96 @@ QList<SqlListModel::Where> SqlListModel::afterClauses(const QVariant& sortValue)
 
 SqlListModel::Statement SqlListModel::firstPageStatement() const
 {
-    const Where where = whereClause();
-    Statement statement;
-    statement.sql = QStringLiteral("SELECT ") + m_def.columns + QStringLiteral(", ") +
+    return pageStatement(Where(), m_pageSize, false,
+                         broadSearch() && m_sortColumn == m_def.defaultSort);
+}
+
+SqlListModel::Statement SqlListModel::pageStatement(const Where& range, int limit, bool idsOnly,
+                                                    bool windowed) const
+{
+    const Where where = whereClause(windowed ? SearchForm::Walked : SearchForm::Gathered);
+    Statement statement{where.sql, where.params};
+    const auto add = [](Statement& to, const QString& sql, const QVariantList& params) {
+        to.sql += (to.sql.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) + sql;
+        to.params += params;
+    };
+    if (!range.sql.isEmpty())
+        add(statement, range.sql, range.params);
+    if (!windowed && !searchClause().ids.isEmpty()) {
+        // The gathered rows are put in order by their own table alone and
+        // only the page's rows are joined to their names.
+        Statement keys = statement;
+        keys.params << limit;
+        statement = Statement();
+        add(statement,
+            m_def.key + QStringLiteral(" IN (SELECT ") + m_def.key + QStringLiteral(" FROM ") +
+                m_def.baseTable + keys.sql + orderBy() + QStringLiteral(" LIMIT ?)"),
+            keys.params);
+    }
+    if (windowed) {
+        // Only the next rows in the list's order, matching or not, so a
+        // search whose rows lie far apart still reads a bounded number.
+        const Where plain = whereClause(SearchForm::Left);
+        Statement window{plain.sql, plain.params};
+        if (!range.sql.isEmpty())
+            add(window, range.sql, range.params);
+        window.params << kWalkWindow;
+        add(statement,
+            m_def.key + QStringLiteral(" IN (SELECT ") + m_def.key + QStringLiteral(" FROM ") +
+                m_def.baseTable + window.sql + orderBy() + QStringLiteral(" LIMIT ?)"),
+            window.params);
+    }
+    statement.params << limit;
+    statement.sql = QStringLiteral("SELECT ") +
+                    (idsOnly ? QString() : m_def.columns + QStringLiteral(", ")) +
                     sortExpression() + QStringLiteral(" AS ") + kSortAlias + QStringLiteral(", ") +
                     m_def.key + QStringLiteral(" AS ") + kKeyAlias + QLatin1Char(' ') + m_def.from +
-                    where.sql + orderBy() + QStringLiteral(" LIMIT ?");
-    statement.params = where.params;
-    statement.params << m_pageSize;
+                    statement.sql + orderBy() + QStringLiteral(" LIMIT ?");
     return statement;
 }
 
 bool SqlListModel::readPage(int limit, bool idsOnly, QVector<qint64>& keys, QList<Row>& rows,
                             QVariant& lastSort, bool fromStart) const
 {
-    const Where where = whereClause();
+    // The default orders all have an index to walk; another order would
+    // sort the whole table to find its first rows.
+    const bool broad = broadSearch() && m_sortColumn == m_def.defaultSort;
     const QList<Where> ranges = fromStart ? QList<Where>{Where()} : afterClauses(m_lastSort);
-    const QString columns = idsOnly ? QString() : m_def.columns + QStringLiteral(", ");
     const int valueCount = idsOnly ? 0 : int(m_columns.size());
     keys.reserve(qMax(limit, 0));
     for (const Where& range : ranges) {
         const int wanted = limit < 0 ? -1 : limit - int(keys.size());
         if (wanted == 0)
             break;
-        QString condition = where.sql;
-        QVariantList params = where.params;
-        if (!range.sql.isEmpty()) {
-            condition +=
-                (condition.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) +
-                range.sql;
-            params += range.params;
-        }
-        params << wanted;
-        const QString sql = QStringLiteral("SELECT ") + columns + sortExpression() +
-                            QStringLiteral(" AS ") + kSortAlias + QStringLiteral(", ") + m_def.key +
-                            QStringLiteral(" AS ") + kKeyAlias + QLatin1Char(' ') + m_def.from +
-                            condition + orderBy() + QStringLiteral(" LIMIT ?");
-        QSqlQuery query(m_db->connection());
-        if (!runQuery(query, sql, params))
-            return false;
-        while (query.next()) {
-            if (!idsOnly) {
-                Row row(valueCount);
-                for (int i = 0; i < valueCount; ++i)
-                    row[i] = query.value(i);
-                rows.append(std::move(row));
+        // A broad search first reads the next rows in order; when too few of
+        // them match, the page is read from the gathered ids instead.
+        for (const bool windowed : {true, false}) {
+            if (windowed && (!broad || wanted < 0))
+                continue;
+            const Statement statement = pageStatement(range, wanted, idsOnly, windowed);
+            QSqlQuery query(m_db->connection());
+            if (!runQuery(query, statement.sql, statement.params))
+                return false;
+            QVector<qint64> pageKeys;
+            QList<Row> pageRows;
+            QVariant pageLast;
+            while (query.next()) {
+                if (!idsOnly) {
+                    Row row(valueCount);
+                    for (int i = 0; i < valueCount; ++i)
+                        row[i] = query.value(i);
+                    pageRows.append(std::move(row));
+                }
+                pageLast = query.value(valueCount);
+                pageKeys.append(query.value(valueCount + 1).toLongLong());
             }
-            lastSort = query.value(valueCount);
-            keys.append(query.value(valueCount + 1).toLongLong());
+            if (windowed && pageKeys.size() < wanted)
+                continue;
+            if (!pageKeys.isEmpty())
+                lastSort = pageLast;
+            keys += pageKeys;
+            rows += pageRows;
+            break;
         }
     }
     return true;

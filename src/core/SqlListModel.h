@@ -88,6 +88,10 @@ class Database;
 //            date_from/date_to on created_at
 //   search:  action, table_name, details, username
 //   sort:    created_at
+//
+// A search of three characters or more over a long table's own text columns
+// (invoices, payments, audit rows, and invoice numbers from the payments)
+// reads a trigram index; shorter texts scan. Both give the rows LIKE gives.
 class SqlListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -101,6 +105,16 @@ class SqlListModel : public QAbstractListModel
     Q_PROPERTY(int pageSize READ pageSize WRITE setPageSize NOTIFY pageSizeChanged)
 
 public:
+    // A search condition a trigram index can answer, and the plain scan that
+    // finds the same rows when it cannot: a text under three letters holds no
+    // run of three to look up, and a file may lack the index.
+    struct TextSearch
+    {
+        QString index;   // the trigram index table the indexed form reads
+        QString indexed; // first "?" takes the index query, every other "?" the LIKE pattern
+        QString scan;    // every "?" takes the LIKE pattern
+    };
+
     // How one list reads its rows. Every SQL fragment is fixed text written
     // here in the program; user values only ever reach SQL as bound values.
     struct Definition
@@ -110,11 +124,14 @@ public:
         QString baseTable; // FROM of the count and totals query ("invoices i"), no joins
         QString key;       // the row id, e.g. "i.id"; ties in the sort are ordered by it
         QString baseWhere; // condition every row meets, or empty
-        // Conditions ORed together for a search; each holds one "?" that
+        // Conditions ORed together for a search; every "?" in them
         // receives the LIKE pattern. They may only use the base table's
         // alias (use "col IN (SELECT id FROM ... WHERE name LIKE ?)" for
         // joined names), as the count query has no joins.
         QStringList searchConditions;
+        // More conditions ORed into a search, each read through a trigram
+        // index where it can be; the same alias rule holds.
+        QList<TextSearch> textSearches;
         // filter key -> column compared with "=", or a condition with one "?"
         QHash<QString, QString> filterColumns;
         QString dateColumn;                  // bounded by date_from / date_to
@@ -137,6 +154,16 @@ public:
 
     // A LIKE condition that escapes the search text's own % and _ with '\'.
     static QString like(const QString& expression);
+    // `columns` of `table` (its row id written `key` in the list's query)
+    // holding the search text, read through `index`, a trigram index over
+    // those columns, plus the rows added since it was last brought up to
+    // date. Found rows are checked with LIKE, so the rows are exactly the
+    // ones the LIKE scan gives.
+    static TextSearch indexedText(const QString& index, const QString& table, const QString& key,
+                                  const QStringList& columns);
+    // The index query for a search text: every run of three characters it
+    // holds, all required. Empty for a text of fewer than three characters.
+    static QString trigramQuery(const QString& text);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
@@ -188,7 +215,29 @@ private:
         QVariantList params;
     };
 
-    Where whereClause() const;
+    // The search condition with its values. `any` ORs the conditions
+    // together, to check row by row; an indexed search also gives `ids`, a
+    // query for the matching row ids (the same values, in the same order).
+    struct Search
+    {
+        QString ids;
+        QString any;
+        QVariantList params;
+    };
+    Search searchClause() const;
+    // The search finds many rows, so its pages are best read in sort order.
+    bool broadSearch() const;
+    enum class SearchForm
+    {
+        Gathered, // an indexed search as its list of ids
+        Walked,   // checked on each row read in the list's order
+        Left,     // no search at all
+    };
+    Where whereClause(SearchForm form = SearchForm::Gathered) const;
+    // The next `limit` rows in `range`; `windowed` reads them from the next
+    // rows in order only (a broad search).
+    Statement pageStatement(const Where& range, int limit, bool idsOnly, bool windowed) const;
+    bool hasTable(const QString& name) const;
     QString sortExpression() const;
     QString orderBy() const;
     // Conditions for the rows after (sortValue, last key), read in turn.
@@ -218,6 +267,8 @@ private:
     bool m_started = false; // a page has been read since the last reload
     bool m_totalsQueued = false;
     mutable bool m_totalsKnown = false;
+    mutable bool m_broadKnown = false;
+    mutable bool m_broad = false;
     mutable int m_totalCount = 0;
     mutable QVariantMap m_totals;
 

@@ -2,10 +2,14 @@
 
 #include "core/PasswordHash.h"
 #include "core/Schema.h"
+#include "core/SqlListModel.h"
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+
+#include <algorithm>
 
 namespace {
 
@@ -51,12 +55,12 @@ private slots:
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='table' "
                                            "AND name NOT LIKE 'sqlite_%'"))
                      .toInt(),
-                 26);
+                 39); // 26 tables, 3 text indexes with 3 tables of their own each, their marks
         QCOMPARE(fixture
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
                                            "AND name LIKE 'idx_%'"))
                      .toInt(),
-                 50);
+                 51);
         QCOMPARE(Schema::tableStatements().size(), 46);
     }
 
@@ -229,6 +233,95 @@ private slots:
                     .value(QStringLiteral("detail"))
                     .toString()
                     .contains(QStringLiteral("idx_invoice_items_invoice")));
+    }
+
+    // A file from before the text indexes: the start-up builds each one from
+    // the rows already there, and later writes keep it in step.
+    void olderDatabaseGainsFilledSearchIndexes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sakanova.db"));
+        QStringList legacy{QStringLiteral("BEGIN")}; // one commit: the file is written at once
+        for (const QString& statement : Schema::tableStatements()) {
+            if (statement.startsWith(QLatin1String("CREATE TABLE")))
+                legacy << statement;
+        }
+        legacy << QStringLiteral("INSERT INTO users (username, password_hash) VALUES ('u', 'x')");
+        for (int i = 1; i <= 300; ++i) {
+            legacy << QStringLiteral("INSERT INTO invoices (invoice_number, period) VALUES "
+                                     "('INV-2023%1-%2', '2023-%1')")
+                          .arg(i % 12 + 1, 2, 10, QLatin1Char('0'))
+                          .arg(i, 4, 10, QLatin1Char('0'));
+            legacy << QStringLiteral("INSERT INTO payments (amount, payment_date, reference, "
+                                     "notes) VALUES (%1, '2023-05-01', 'REC-%1', 'دفعة رقم %1')")
+                          .arg(i);
+            legacy << QStringLiteral("INSERT INTO audit_logs (action, table_name, details) VALUES "
+                                     "('update', 'tenants', 'عملية %1')")
+                          .arg(i);
+        }
+        legacy << QStringLiteral("COMMIT");
+        QVERIFY(TestDatabase::writeLegacyFile(path, legacy));
+
+        Database db;
+        QVERIFY2(db.initialize(path), qPrintable(db.initErrorText()));
+        const auto ids = [&db](const QString& sql, const QVariantList& values) {
+            QList<int> found;
+            for (const QVariant& row : db.execQuery(sql, values))
+                found << row.toMap().first().toInt();
+            return found;
+        };
+        // Texts a LIKE scan over the index's columns finds, and the index
+        // finds the very same rows.
+        const QHash<QString, QString> probes = {
+            {QStringLiteral("-0042"), QStringLiteral("invoices_search")},
+            {QStringLiteral("2023-07"), QStringLiteral("invoices_search")},
+            {QStringLiteral("رقم 17"), QStringLiteral("payments_search")},
+            {QStringLiteral("rec-29"), QStringLiteral("payments_search")},
+            {QStringLiteral("عملية 25"), QStringLiteral("audit_logs_search")},
+        };
+        for (auto probe = probes.cbegin(); probe != probes.cend(); ++probe) {
+            const auto index =
+                std::find_if(Schema::searchIndexes().cbegin(), Schema::searchIndexes().cend(),
+                             [&](const Schema::SearchIndex& candidate) {
+                                 return candidate.name == probe.value();
+                             });
+            QVERIFY(index != Schema::searchIndexes().cend());
+            QStringList likes;
+            QVariantList patterns;
+            for (const QString& column : index->columns) {
+                likes << column + QStringLiteral(" LIKE ?");
+                patterns << QLatin1Char('%') + probe.key() + QLatin1Char('%');
+            }
+            const QList<int> scanned =
+                ids(QStringLiteral("SELECT id FROM %1 WHERE %2 ORDER BY id")
+                        .arg(index->table, likes.join(QStringLiteral(" OR "))),
+                    patterns);
+            QVERIFY2(!scanned.isEmpty(), qPrintable(probe.key()));
+            QCOMPARE(ids(QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ? ORDER BY rowid")
+                             .arg(index->name),
+                         {SqlListModel::trigramQuery(probe.key())}),
+                     scanned);
+        }
+        QCOMPARE(db.scalar(QStringLiteral("SELECT COUNT(*) FROM payments")).toInt(), 300);
+        QCOMPARE(db.scalar(QStringLiteral("SELECT notes FROM payments WHERE id=77")).toString(),
+                 QStringLiteral("دفعة رقم 77"));
+
+        // Written after the start: scanned until the next start indexes it.
+        QVERIFY(db.execNonQuery(QStringLiteral("INSERT INTO payments (amount, payment_date, "
+                                               "reference) VALUES (1, '2024-01-01', 'حوالة ٩٩')")));
+        const auto indexedTransfer = [&] {
+            return ids(QStringLiteral("SELECT rowid FROM payments_search WHERE payments_search "
+                                      "MATCH ?"),
+                       {SqlListModel::trigramQuery(QStringLiteral("حوالة ٩٩"))});
+        };
+        QCOMPARE(indexedTransfer(), QList<int>{});
+        QSqlDatabase connection = db.connection();
+        QVERIFY(Schema::createSearchIndexes(connection)); // as the next start does
+        QCOMPARE(indexedTransfer(), QList<int>{301});
+        QCOMPARE(db.scalar(QStringLiteral("SELECT indexed_to FROM search_index_marks WHERE "
+                                          "index_name = 'payments_search'"))
+                     .toInt(),
+                 301);
     }
 };
 

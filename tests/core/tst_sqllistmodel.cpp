@@ -5,6 +5,7 @@
 
 #include "admin/AuditManager.h"
 #include "core/ListDefinitions.h"
+#include "core/Schema.h"
 #include "core/SqlListModel.h"
 #include "finance/AccountModel.h"
 #include "finance/ChequeModel.h"
@@ -346,6 +347,197 @@ private slots:
         scrollToEnd(model);
         QCOMPARE(sorted(listIds(model)), sorted(expected));
         QCOMPARE(model.totalCount(), expected.size());
+    }
+
+    // The long lists answer a search of three letters or more from their
+    // text indexes and shorter ones by scanning; either way the rows are the
+    // ones holding the text (Latin letters in any case, Arabic as typed).
+    void indexedSearchGivesTheRowsOfTheTextScan_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("indexed");
+        const QString month = QDate::currentDate().addMonths(-3).toString(QStringLiteral("yyyyMM"));
+        QTest::newRow("invoice number part")
+            << "invoices" << month + QStringLiteral("-000") << true;
+        QTest::newRow("invoice number in lower case")
+            << "invoices" << QStringLiteral("inv-") + month << true;
+        QTest::newRow("two characters scan") << "invoices" << QStringLiteral("12") << false;
+        QTest::newRow("tenant name on invoices") << "invoices" << QStringLiteral("النجار") << true;
+        QTest::newRow("Arabic note") << "payments" << QStringLiteral("دفعة أولى") << true;
+        QTest::newRow("tenant name on payments") << "payments" << QStringLiteral("النجار") << true;
+        QTest::newRow("invoice number of a payment")
+            << "payments" << QStringLiteral("INV-") + month << true;
+        QTest::newRow("reference in lower case") << "payments" << QStringLiteral("rec-1") << true;
+        QTest::newRow("one Arabic letter scans") << "payments" << QStringLiteral("ق") << false;
+        QTest::newRow("Arabic details with a digit")
+            << "audit" << QStringLiteral("عملية 1") << true;
+        QTest::newRow("action in capitals") << "audit" << QStringLiteral("UPDATE") << true;
+        QTest::newRow("user name") << "audit" << QStringLiteral("dmi") << true;
+        QTest::newRow("text found nowhere") << "audit" << QStringLiteral("لا يوجد") << true;
+    }
+    void indexedSearchGivesTheRowsOfTheTextScan()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, text);
+        QFETCH(bool, indexed);
+
+        QVariantList rows;
+        QStringList columns;
+        if (list == QLatin1String("invoices")) {
+            rows = InvoiceModel(db()).getAll();
+            columns = {"invoice_number", "period", "tenant_name", "unit_number", "property_name"};
+        } else if (list == QLatin1String("payments")) {
+            rows = PaymentModel(db()).getAll();
+            columns = {"reference", "notes", "tenant_name", "buyer_name", "invoice_number"};
+        } else {
+            rows = AuditManager(db()).getLogs(-1);
+            columns = {"action", "table_name", "details", "username"};
+        }
+        QList<int> expected;
+        for (const QVariant& value : std::as_const(rows)) {
+            const QVariantMap row = value.toMap();
+            for (const QString& column : std::as_const(columns)) {
+                if (row.value(column).toString().contains(text, Qt::CaseInsensitive)) {
+                    expected << row.value(QStringLiteral("id")).toInt();
+                    break;
+                }
+            }
+        }
+        if (text != QStringLiteral("لا يوجد"))
+            QVERIFY2(!expected.isEmpty(), "the generated office should hold the text");
+
+        SqlListModel model(db(), definitionNamed(list));
+        model.setPageSize(7);
+        model.setSearchText(text);
+        QCOMPARE(model.firstPageStatement().sql.contains(QStringLiteral(" MATCH ")), indexed);
+        scrollToEnd(model);
+        QCOMPARE(sorted(listIds(model)), sorted(expected));
+        QCOMPARE(model.totalCount(), expected.size());
+    }
+
+    // A row written after the text index was last brought up to date is
+    // found through the scanned tail; once indexed, the triggers keep the
+    // index in step with its edits and its deletion. The index itself is
+    // asked too, as the list's LIKE check would hide a row the index kept
+    // by mistake.
+    void rowsWrittenAfterIndexingAreFoundByTheirCurrentText_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("index");
+        QTest::addColumn<QString>("insert");
+        QTest::addColumn<QString>("column");
+        QTest::newRow("invoice")
+            << "invoices"
+            << "invoices_search"
+            << "INSERT INTO invoices (invoice_number, period, total_amount, balance) VALUES (?, "
+               "'2020-01', 10, 10)"
+            << "invoice_number";
+        QTest::newRow("payment") << "payments"
+                                 << "payments_search"
+                                 << "INSERT INTO payments (amount, payment_date, reference) "
+                                    "VALUES (5, date('now'), ?)"
+                                 << "reference";
+        QTest::newRow("audit row") << "audit"
+                                   << "audit_logs_search"
+                                   << "INSERT INTO audit_logs (action, details) VALUES ('note', ?)"
+                                   << "details";
+    }
+    void rowsWrittenAfterIndexingAreFoundByTheirCurrentText()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, index);
+        QFETCH(QString, insert);
+        QFETCH(QString, column);
+        const QString table = list == QLatin1String("audit") ? QStringLiteral("audit_logs") : list;
+        // A quote and non-Latin capitals: the index query must quote the
+        // one, and LIKE leaves the others in their case.
+        const QString first = QStringLiteral("شيك \"ÉTÉ\" ٤٥");
+        const QString second = QStringLiteral("حوالة بنكية ٧٧");
+
+        const auto indexed = [&](const QString& text) {
+            QList<int> ids;
+            for (const QVariant& row :
+                 db()->execQuery(QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH ?").arg(index),
+                                 {SqlListModel::trigramQuery(text)}))
+                ids << row.toMap().value(QStringLiteral("rowid")).toInt();
+            return ids;
+        };
+        const auto listed = [&](const QString& text) {
+            SqlListModel model(db(), definitionNamed(list));
+            model.setSearchText(text);
+            scrollToEnd(model);
+            return listIds(model);
+        };
+
+        QVERIFY(db()->execNonQuery(insert, {first}));
+        const int id = db()->scalar(QStringLiteral("SELECT MAX(id) FROM ") + table).toInt();
+        QCOMPARE(indexed(first), QList<int>{}); // past the mark
+        QCOMPARE(listed(QStringLiteral("\"ÉTÉ\"")), QList<int>{id});
+        QCOMPARE(listed(QStringLiteral("\"été\"")), QList<int>{}); // LIKE folds Latin letters only
+
+        QSqlDatabase connection = db()->connection();
+        QVERIFY(Schema::catchUpSearchIndexes(connection));
+        QCOMPARE(indexed(first), QList<int>{id});
+        QCOMPARE(listed(QStringLiteral("\"ÉTÉ\"")), QList<int>{id});
+        QCOMPARE(listed(QStringLiteral("\"été\"")), QList<int>{});
+
+        QVERIFY(db()->execNonQuery(
+            QStringLiteral("UPDATE %1 SET %2 = ? WHERE id = ?").arg(table, column), {second, id}));
+        QCOMPARE(indexed(first), QList<int>{});
+        QCOMPARE(indexed(second), QList<int>{id});
+        QCOMPARE(listed(second), QList<int>{id});
+        QCOMPARE(listed(QStringLiteral("ÉTÉ")), QList<int>{});
+
+        QVERIFY(db()->execNonQuery(QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table), {id}));
+        QCOMPARE(indexed(second), QList<int>{});
+        QCOMPARE(listed(second), QList<int>{});
+    }
+
+    // A search finding thousands of rows reads its pages from the next rows
+    // in order, and gathers its rows when those hold too few matches. Either
+    // way every matching row comes once, in order, ties broken by id.
+    void broadSearchPagesThroughEveryRowInOrder_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("newestOthers"); // rows not found, newer than every match
+        QTest::addColumn<int>("every");        // one row in `every` is found
+        QTest::newRow("found all along the list") << 5000 << 0 << 2;
+        QTest::newRow("found only far down the list") << 7000 << 4000 << 1;
+    }
+    void broadSearchPagesThroughEveryRowInOrder()
+    {
+        QFETCH(int, rows);
+        QFETCH(int, newestOthers);
+        QFETCH(int, every);
+        const QString text = QStringLiteral("تسوية حساب");
+        // Two rows to each minute, so pages also break inside equal times.
+        QVERIFY(db()->execNonQuery(
+            QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE "
+                           "i < ?) INSERT INTO audit_logs (action, details, created_at) SELECT "
+                           "'bulk', CASE WHEN i > ? AND i % ? = 0 THEN 'تسوية حساب ' ELSE "
+                           "'قيد عادي ' END || i, datetime('now', '+1 day', '-' || (i / 2) || "
+                           "' minutes') FROM n"),
+            {rows, newestOthers, every}));
+        QSqlDatabase connection = db()->connection();
+        QVERIFY(Schema::catchUpSearchIndexes(connection));
+        const QList<int> expected = rowIds(db()->execQuery(
+            QStringLiteral("SELECT id FROM audit_logs WHERE details LIKE ? ORDER BY created_at "
+                           "DESC, id DESC"),
+            {QLatin1Char('%') + text + QLatin1Char('%')}));
+        QVERIFY(expected.size() >= 2500);
+
+        SqlListModel model(db(), ListDefinitions::audit());
+        model.setPageSize(300);
+        model.setSearchText(text);
+        QVERIFY(model.firstPageStatement().sql.contains(QStringLiteral("+(")));
+        scrollToEnd(model);
+        const QList<int> listed = listIds(model);
+        const int total = model.totalCount();
+        QVERIFY(db()->execNonQuery(QStringLiteral("DELETE FROM audit_logs WHERE action='bulk'")));
+        QCOMPARE(listed.size(), expected.size());
+        QCOMPARE(listed, expected);
+        QCOMPARE(total, expected.size());
     }
 
     void unknownSortColumnKeepsTheDefaultOrder()

@@ -1,6 +1,7 @@
 #include "OfficeGenerator.h"
 
 #include "core/MoneyTotals.h"
+#include "core/Schema.h"
 
 #include <QHash>
 #include <QSqlDriver>
@@ -857,6 +858,12 @@ bool OfficeGenerator::run()
                 break;
             }
         }
+    }
+    // The text indexes take the generated rows in one go, as after a start.
+    QSqlError indexError;
+    if (ok && !Schema::catchUpSearchIndexes(m_db, &indexError)) {
+        impl.error = indexError.text();
+        ok = false;
     }
     if (ok && (!query.exec(QStringLiteral("PRAGMA foreign_key_check")) || query.next())) {
         impl.error =
