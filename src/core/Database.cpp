@@ -2,11 +2,13 @@
 
 #include "core/MoneyTotals.h"
 #include "core/Schema.h"
+#include "core/SqlValue.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
 #include <QRegularExpression>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -20,8 +22,7 @@ Database::Database(QObject* parent)
 
 Database::~Database()
 {
-    if (m_db.isOpen())
-        m_db.close();
+    closeConnection();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
 }
@@ -50,7 +51,7 @@ bool Database::initialize(const QString& path)
         !Schema::createSearchIndexes(m_db, &m_initError) ||
         !Schema::seedDefaultData(m_db, &m_initError)) {
         emit databaseError(m_initError.text());
-        m_db.close();
+        closeConnection();
         if (fileIsNew) {
             for (const char* suffix : {"", "-wal", "-shm", "-journal"})
                 QFile::remove(path + QLatin1String(suffix));
@@ -106,15 +107,14 @@ bool Database::checkpointAndClose()
             return false;
         }
     }
-    m_db.close();
+    closeConnection();
     return true;
 }
 
 bool Database::reopen(bool readOnly)
 {
     QMutexLocker lock(&m_mutex);
-    if (m_db.isOpen())
-        m_db.close();
+    closeConnection();
     m_db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
     if (!m_db.open()) {
         emit databaseError(m_db.lastError().text());
@@ -129,13 +129,23 @@ bool Database::reopen(bool readOnly)
     return true;
 }
 
-QVariantMap Database::recordMap(const QSqlQuery& query)
+void Database::closeConnection()
 {
-    QVariantMap row;
-    const QSqlRecord record = query.record();
-    for (int i = 0; i < record.count(); ++i)
-        row.insert(record.fieldName(i), query.value(i));
-    return row;
+    m_reader.clear();
+    if (m_db.isOpen())
+        m_db.close();
+}
+
+bool Database::attachReader()
+{
+    sqlite3* handle = nullptr;
+    if (m_db.isOpen()) {
+        const QVariant driverHandle = m_db.driver()->handle();
+        if (driverHandle.isValid() && qstrcmp(driverHandle.typeName(), "sqlite3*") == 0)
+            handle = *static_cast<sqlite3* const*>(driverHandle.constData());
+    }
+    m_reader.attach(handle);
+    return handle != nullptr;
 }
 
 bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params)
@@ -156,9 +166,20 @@ bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantLis
 QVariantList Database::execQuery(const QString& sql, const QVariantList& params)
 {
     QMutexLocker lock(&m_mutex);
+    QVariantList rows;
+    if (attachReader()) {
+        switch (m_reader.readMaps(sql, params, rows)) {
+        case SqlReader::Status::Done:
+            return rows;
+        case SqlReader::Status::Failed:
+            emit databaseError(m_reader.errorText());
+            return rows;
+        case SqlReader::Status::NotARead:
+            break; // a statement that writes runs through QtSql, as every write does
+        }
+    }
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    QVariantList rows;
     if (!runLocked(query, sql, params))
         return rows;
     // The column names are read once per result, not once per row: building
@@ -209,15 +230,13 @@ QVariantMap Database::getById(const QString& table, int id)
     if (table.compare(QLatin1String("users"), Qt::CaseInsensitive) == 0)
         return {};
 
+    // A missing table or row is an empty map, not an error worth announcing.
     QMutexLocker lock(&m_mutex);
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE id=?")))
-        return {};
-    query.addBindValue(id);
-    if (query.exec() && query.next())
-        return recordMap(query);
-    return {};
+    QVariantList rows;
+    if (attachReader())
+        m_reader.readMaps(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE id=?"),
+                          {id}, rows);
+    return SqlValue::firstRow(rows);
 }
 
 bool Database::beginTransaction()
@@ -238,9 +257,51 @@ bool Database::rollbackTransaction()
 QVariant Database::scalar(const QString& sql, const QVariantList& params)
 {
     QMutexLocker lock(&m_mutex);
+    if (attachReader()) {
+        QVariant value;
+        switch (m_reader.readValue(sql, params, value)) {
+        case SqlReader::Status::Done:
+            return value;
+        case SqlReader::Status::Failed:
+            emit databaseError(m_reader.errorText());
+            return {};
+        case SqlReader::Status::NotARead:
+            break;
+        }
+    }
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (runLocked(query, sql, params) && query.next())
         return query.value(0);
     return {};
+}
+
+bool Database::readRows(const QString& sql, const QVariantList& params, SqlReader::Rows& rows,
+                        QString* error)
+{
+    rows = SqlReader::Rows();
+    return readLocked([&](SqlReader& reader) { return reader.readRows(sql, params, rows); }, error);
+}
+
+bool Database::forEachRow(const QString& sql, const QVariantList& params,
+                          const std::function<void(QVector<QVariant>&)>& onRow, QString* error)
+{
+    return readLocked([&](SqlReader& reader) { return reader.forEachRow(sql, params, onRow); },
+                      error);
+}
+
+bool Database::readLocked(const std::function<SqlReader::Status(SqlReader&)>& read, QString* error)
+{
+    QMutexLocker lock(&m_mutex);
+    SqlReader::Status status = SqlReader::Status::Failed;
+    if (attachReader())
+        status = read(m_reader);
+    if (status == SqlReader::Status::Done)
+        return true;
+    if (error) {
+        *error = status == SqlReader::Status::NotARead ? QStringLiteral("not a read")
+                 : m_db.isOpen()                       ? m_reader.errorText()
+                                                       : QStringLiteral("database not open");
+    }
+    return false;
 }

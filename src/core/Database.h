@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/SqlReader.h"
+
 #include <QMutex>
 #include <QObject>
 #include <QSqlDatabase>
@@ -48,6 +50,17 @@ public:
     // invalid variant when the query fails or returns nothing.
     QVariant scalar(const QString& sql, const QVariantList& params = QVariantList());
 
+    // A read for callers that keep rows by column (the list models): values
+    // in column order, the names once. A failure is not announced through
+    // databaseError; `error` (when given) says why and `rows` stays empty.
+    bool readRows(const QString& sql, const QVariantList& params, SqlReader::Rows& rows,
+                  QString* error = nullptr);
+    // The same, handing each row to `onRow` instead of keeping them all (see
+    // SqlReader::forEachRow); rows already handed over are to be dropped
+    // when it returns false.
+    bool forEachRow(const QString& sql, const QVariantList& params,
+                    const std::function<void(QVector<QVariant>&)>& onRow, QString* error = nullptr);
+
     // Folds the write-ahead log into the file and closes the connection, so
     // the file can be moved or replaced. Refused inside a transaction.
     bool checkpointAndClose();
@@ -63,8 +76,6 @@ public:
     // real transaction, inner ones use savepoints.
     int transactionDepth() const { return m_transactionDepth; }
 
-    static QVariantMap recordMap(const QSqlQuery& query);
-
 signals:
     void databaseError(const QString& error);
 
@@ -75,8 +86,19 @@ private:
     // caller holds the mutex.
     bool runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params);
     bool applyPragmas();
+    // Points the reader at the open connection's SQLite handle; false when
+    // there is none. The caller holds the mutex.
+    bool attachReader();
+    // Runs `read` on the reader under the mutex; false (with the reason in
+    // `error`) unless it succeeded. Not announced through databaseError.
+    bool readLocked(const std::function<SqlReader::Status(SqlReader&)>& read, QString* error);
+    // Drops the reader's statements; the connection cannot close while any
+    // of them is alive.
+    void closeConnection();
 
     QSqlDatabase m_db;
+    // Reads run here, on m_db's own SQLite handle; writes go through QtSql.
+    SqlReader m_reader;
     QMutex m_mutex;
     QString m_path;
     QSqlError m_initError;

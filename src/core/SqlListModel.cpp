@@ -3,9 +3,6 @@
 #include "core/Database.h"
 #include "core/Schema.h"
 
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QtDebug>
 
 #include <utility>
@@ -35,20 +32,15 @@ bool isNoFilter(const QVariant& value)
     return text.isEmpty() || text == QLatin1String("0");
 }
 
-bool runQuery(QSqlQuery& query, const QString& sql, const QVariantList& params)
+// Reads through the database's kept statements: a list asks for the same
+// few statements over and over as it scrolls.
+bool readRows(Database* db, const QString& sql, const QVariantList& params, SqlReader::Rows& rows)
 {
-    query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
-        qWarning() << "list query failed:" << query.lastError().text();
-        return false;
-    }
-    for (const QVariant& value : params)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        qWarning() << "list query failed:" << query.lastError().text();
-        return false;
-    }
-    return true;
+    QString error;
+    if (db->readRows(sql, params, rows, &error))
+        return true;
+    qWarning() << "list query failed:" << error;
+    return false;
 }
 
 } // namespace
@@ -62,17 +54,18 @@ SqlListModel::SqlListModel(Database* db, Definition definition, QObject* parent)
 {
     // The roles are the row query's columns; SQLite names them at prepare
     // time, so an empty read is enough.
-    QSqlQuery query(m_db->connection());
-    if (runQuery(query,
+    SqlReader::Rows empty;
+    if (readRows(m_db,
                  QStringLiteral("SELECT ") + m_def.columns + QLatin1Char(' ') + m_def.from +
                      QStringLiteral(" WHERE 0"),
-                 {})) {
-        const QSqlRecord record = query.record();
-        for (int i = 0; i < record.count(); ++i) {
-            const QString name = record.fieldName(i);
-            m_columns << name;
-            m_columnIndex.insert(name, i); // a later column of the same name wins
-        }
+                 {}, empty)) {
+        m_columns = empty.columns;
+        // Equal names resolve to the later column, as the record maps do.
+        QHash<QString, int> byName;
+        for (int i = 0; i < m_columns.size(); ++i)
+            byName.insert(m_columns.at(i), i);
+        for (const QString& name : std::as_const(m_columns))
+            m_roleColumns << byName.value(name);
     }
 }
 
@@ -138,8 +131,7 @@ QVariant SqlListModel::data(const QModelIndex& index, int role) const
     const Row* row = rowAt(index.row());
     if (!row)
         return {};
-    // Equal names resolve to the later column, as the record maps do.
-    return row->value(m_columnIndex.value(m_columns.at(column)));
+    return row->value(m_roleColumns.at(column));
 }
 
 QVariantMap SqlListModel::get(int row) const
@@ -361,14 +353,14 @@ bool SqlListModel::broadSearch() const
     if (!search.ids.isEmpty()) {
         // The first rows of the list stream in without the whole of it
         // being gathered, so this stops as soon as the answer is clear.
-        QSqlQuery query(m_db->connection());
         QVariantList params = search.params;
         params << kBroadSearch;
-        m_broad = runQuery(query,
+        SqlReader::Rows counted;
+        m_broad = readRows(m_db,
                            QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (") + search.ids +
                                QStringLiteral(") LIMIT ?)"),
-                           params) &&
-                  query.next() && query.value(0).toInt() >= kBroadSearch;
+                           params, counted) &&
+                  !counted.rows.isEmpty() && counted.rows.first().value(0).toInt() >= kBroadSearch;
     }
     m_broadKnown = true;
     return m_broad;
@@ -418,10 +410,10 @@ bool SqlListModel::hasTable(const QString& name) const
 {
     // Asked at each read rather than once: a restored older file gains its
     // indexes when it is opened again, and a file without them still lists.
-    QSqlQuery query(m_db->connection());
-    return runQuery(query, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"),
-                    {name}) &&
-           query.next() && query.value(0).toInt() > 0;
+    SqlReader::Rows found;
+    return readRows(m_db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"),
+                    {name}, found) &&
+           !found.rows.isEmpty() && found.rows.first().value(0).toInt() > 0;
 }
 
 QString SqlListModel::sortExpression() const
@@ -526,21 +518,28 @@ bool SqlListModel::readPage(int limit, bool idsOnly, QVector<qint64>& keys, QLis
             if (windowed && (!broad || wanted < 0))
                 continue;
             const Statement statement = pageStatement(range, wanted, idsOnly, windowed);
-            QSqlQuery query(m_db->connection());
-            if (!runQuery(query, statement.sql, statement.params))
-                return false;
             QVector<qint64> pageKeys;
             QList<Row> pageRows;
             QVariant pageLast;
-            while (query.next()) {
-                if (!idsOnly) {
-                    Row row(valueCount);
-                    for (int i = 0; i < valueCount; ++i)
-                        row[i] = query.value(i);
-                    pageRows.append(std::move(row));
-                }
-                pageLast = query.value(valueCount);
-                pageKeys.append(query.value(valueCount + 1).toLongLong());
+            // Rows are taken as they are read: a refresh of a long list read
+            // to its end keeps only the keys of its rows.
+            QString error;
+            const bool read = m_db->forEachRow(
+                statement.sql, statement.params,
+                [&](Row& row) {
+                    // The sort value and the key follow the row's own columns.
+                    pageKeys.append(row.at(valueCount + 1).toLongLong());
+                    pageLast = row.at(valueCount);
+                    if (!idsOnly) {
+                        Row values = std::move(row);
+                        values.resize(valueCount);
+                        pageRows.append(std::move(values));
+                    }
+                },
+                &error);
+            if (!read) {
+                qWarning() << "list query failed:" << error;
+                return false;
             }
             if (windowed && pageKeys.size() < wanted)
                 continue;
@@ -609,18 +608,19 @@ void SqlListModel::loadTotals() const
     if (m_totalsKnown)
         return;
     const Statement statement = totalsStatement();
-    QSqlQuery query(m_db->connection());
+    SqlReader::Rows result;
     int total = 0;
     QVariantMap totals;
-    if (runQuery(query, statement.sql, statement.params) && query.next()) {
-        total = query.value(0).toInt();
+    if (readRows(m_db, statement.sql, statement.params, result) && !result.rows.isEmpty()) {
+        const Row& sums = result.rows.constFirst();
+        total = sums.value(0).toInt();
         QStringList names = m_def.totalColumns.keys();
         names.sort();
         for (int i = 0; i < names.size(); ++i)
-            totals.insert(names.at(i), query.value(i + 1).toDouble());
+            totals.insert(names.at(i), sums.value(i + 1).toDouble());
         if (!m_def.currencyColumn.isEmpty())
             totals.insert(QStringLiteral("mixedCurrencies"),
-                          query.value(int(names.size()) + 1).toBool());
+                          sums.value(int(names.size()) + 1).toBool());
     }
     m_totalCount = total;
     m_totals = totals;
@@ -651,20 +651,19 @@ const SqlListModel::Row* SqlListModel::rowAt(int row) const
             marks << QStringLiteral("?");
             params << m_keys.at(i);
         }
-        QSqlQuery query(m_db->connection());
+        SqlReader::Rows stored;
         QHash<qint64, Row> byKey;
         if (!marks.isEmpty() &&
-            runQuery(query,
+            readRows(m_db,
                      QStringLiteral("SELECT ") + m_def.columns + QStringLiteral(", ") + m_def.key +
                          QLatin1Char(' ') + m_def.from + QStringLiteral(" WHERE ") + m_def.key +
                          QStringLiteral(" IN (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'),
-                     params)) {
+                     params, stored)) {
             const int valueCount = int(m_columns.size());
-            while (query.next()) {
-                Row values(valueCount);
-                for (int i = 0; i < valueCount; ++i)
-                    values[i] = query.value(i);
-                byKey.insert(query.value(valueCount).toLongLong(), std::move(values));
+            for (Row& values : stored.rows) {
+                const qint64 key = values.at(valueCount).toLongLong();
+                values.resize(valueCount);
+                byKey.insert(key, std::move(values));
             }
         }
         QList<Row> rows;

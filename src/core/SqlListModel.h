@@ -253,8 +253,8 @@ private:
 
     Database* m_db;
     Definition m_def;
-    QStringList m_columns;             // role names in column order of the row query
-    QHash<QString, int> m_columnIndex; // name -> column (the later of equal names)
+    QStringList m_columns;      // role names in column order of the row query
+    QVector<int> m_roleColumns; // role's column -> column read (the later of equal names)
     QString m_searchText;
     QVariantMap m_filters;
     QString m_sortColumn;

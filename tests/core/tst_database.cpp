@@ -1,5 +1,6 @@
 #include "TestDatabase.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -41,6 +42,19 @@ private:
     void (*m_handler)(int) = nullptr;
     bool m_applied = false;
 };
+
+// Open descriptors of this process on `path` (the file itself, not -wal/-shm).
+int openDescriptorsOn(const QString& path)
+{
+    const QString target = QFileInfo(path).canonicalFilePath();
+    int open = 0;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString& fd : fds.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot)) {
+        if (QFileInfo(fds.filePath(fd)).symLinkTarget() == target)
+            ++open;
+    }
+    return open;
+}
 
 } // namespace
 
@@ -264,6 +278,31 @@ private slots:
         QVERIFY2(id > 0, "the write gave up while the other connection held the lock");
         QVERIFY2(elapsed >= 300, qPrintable(QString::number(elapsed)));
         QCOMPARE(m_fixture->count(QStringLiteral("properties")), 2);
+    }
+
+    // Reads keep their prepared statements; the connection still closes for a
+    // restore (no descriptor left on the file) and reads again once reopened.
+    void closeReleasesTheFileAfterReads()
+    {
+        const QString path = m_fixture->filePath();
+        QCOMPARE(db()->execQuery(QStringLiteral("SELECT * FROM currencies")).size(), 3);
+        QCOMPARE(db()->scalar(QStringLiteral("SELECT COUNT(*) FROM users")).toInt(), 1);
+        QVERIFY(!db()->getById(QStringLiteral("currencies"), 1).isEmpty());
+        QCOMPARE(openDescriptorsOn(path), 1);
+
+        QVERIFY(db()->checkpointAndClose());
+        QCOMPARE(openDescriptorsOn(path), 0);
+        QVERIFY(!QFileInfo::exists(path + QStringLiteral("-wal")));
+        QVERIFY(db()->execQuery(QStringLiteral("SELECT * FROM currencies")).isEmpty());
+
+        QVERIFY(db()->reopen(true));
+        QCOMPARE(db()->execQuery(QStringLiteral("SELECT * FROM currencies")).size(), 3);
+        QVERIFY(db()->reopen(false));
+        QVERIFY(db()->execInsert(QStringLiteral("INSERT INTO properties (name) VALUES (?)"),
+                                 {QStringLiteral("برج السلام")}) > 0);
+        QCOMPARE(db()->scalar(QStringLiteral("SELECT name FROM properties")).toString(),
+                 QStringLiteral("برج السلام"));
+        QCOMPARE(openDescriptorsOn(path), 1);
     }
 
     void getByIdNeverReturnsAccounts()
