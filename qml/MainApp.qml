@@ -3,8 +3,10 @@ import QtQuick.Controls
 import QtQuick.Layouts
 
 // The main shell: top bar over the side bar and the twelve pages. One index is
-// shared by the side bar, the page stack and the list of page titles; all
-// pages are built with the shell so each loads its data once.
+// shared by the side bar, the page stack and the list of page titles. A page
+// is built the first time it is shown, so signing in reads only the
+// dashboard; once built it stays, keeping its search, filters and tab, and
+// reads again whenever it is shown.
 FocusScope {
     id: shell
     objectName: "mainApp"
@@ -29,6 +31,14 @@ FocusScope {
     function navigate(index) {
         sideBar.currentIndex = index
         sideBar.menuSelected(index)
+    }
+
+    // One place in the page stack, empty until the page is first shown.
+    component LazyPage: Loader {
+        property bool shown: false
+        active: shown
+        Component.onCompleted: if (StackLayout.isCurrentItem) shown = true
+        StackLayout.onIsCurrentItemChanged: if (StackLayout.isCurrentItem) shown = true
     }
 
     ColumnLayout {
@@ -62,20 +72,22 @@ FocusScope {
                 Layout.fillHeight: true
                 currentIndex: 0
 
-                DashboardPage {
-                    onOpenPage: index => shell.navigate(index)
+                LazyPage {
+                    sourceComponent: DashboardPage {
+                        onOpenPage: index => shell.navigate(index)
+                    }
                 }
-                PropertiesPage {}
-                TenantsPage {}
-                BuyersPage {}
-                AccountingPage {}
-                PaymentsPage {}
-                ChequesPage {}
-                InvoicesPage {}
-                MaintenancePage {}
-                ReportsPage {}
-                UsersPage {}
-                SettingsPage {}
+                LazyPage { sourceComponent: PropertiesPage {} }
+                LazyPage { sourceComponent: TenantsPage {} }
+                LazyPage { sourceComponent: BuyersPage {} }
+                LazyPage { sourceComponent: AccountingPage {} }
+                LazyPage { sourceComponent: PaymentsPage {} }
+                LazyPage { sourceComponent: ChequesPage {} }
+                LazyPage { sourceComponent: InvoicesPage {} }
+                LazyPage { sourceComponent: MaintenancePage {} }
+                LazyPage { sourceComponent: ReportsPage {} }
+                LazyPage { sourceComponent: UsersPage {} }
+                LazyPage { sourceComponent: SettingsPage {} }
             }
         }
     }
