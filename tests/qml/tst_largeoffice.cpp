@@ -43,7 +43,8 @@ QString megabytes(qint64 kb)
 QString sqliteHeap()
 {
     return QStringLiteral("sqlite heap %1 (peak %2)")
-        .arg(megabytes(sqlite3_memory_used() / 1024), megabytes(sqlite3_memory_highwater(0) / 1024));
+        .arg(megabytes(sqlite3_memory_used() / 1024),
+             megabytes(sqlite3_memory_highwater(0) / 1024));
 }
 
 // Prints a line at once, so a long run shows how far it has got.
@@ -94,10 +95,10 @@ private slots:
         QVERIFY(shell->startSignedIn(std::make_unique<FakeDesktop>(desktopRoot.path())));
         QTRY_VERIFY_WITH_TIMEOUT(
             shell->find(QStringLiteral("dashboardPage"))->property("loadCount").toInt() > 0, 20000);
-        report(lines, QStringLiteral("signed in, dashboard read after %1 ms: peak %2, now %3, %4")
-                          .arg(startClock.elapsed())
-                          .arg(megabytes(statusKb("VmHWM")), megabytes(statusKb("VmRSS")),
-                               sqliteHeap()));
+        report(lines,
+               QStringLiteral("signed in, dashboard read after %1 ms: peak %2, now %3, %4")
+                   .arg(startClock.elapsed())
+                   .arg(megabytes(statusKb("VmHWM")), megabytes(statusKb("VmRSS")), sqliteHeap()));
         qint64 peak = statusKb("VmHWM");
 
         struct ListOnPage
@@ -142,8 +143,8 @@ private slots:
                               .arg(name)
                               .arg(shown)
                               .arg(ms)
-                              .arg(megabytes(grown), megabytes(now),
-                                   megabytes(statusKb("VmRSS")), sqliteHeap()));
+                              .arg(megabytes(grown), megabytes(now), megabytes(statusKb("VmRSS")),
+                                   sqliteHeap()));
             // Only a screenful of delegates and a few pages of values stay
             // alive; a view or page keeping every row scrolled past would
             // grow by kilobytes a row, hundreds of megabytes on these lists.
