@@ -4,9 +4,11 @@ import QtQuick.Layouts
 
 // The main shell: top bar over the side bar and the twelve pages. One index is
 // shared by the side bar, the page stack and the list of page titles. A page
-// is built the first time it is shown, so signing in reads only the
-// dashboard; once built it stays, keeping its search, filters and tab, and
-// reads again whenever it is shown.
+// is built when it is shown, so signing in reads only the dashboard. The few
+// pages shown last stay built, keeping their search, filters and tab for the
+// user going back and forth between them; older ones are let go, so a long
+// session does not hold every page and its rows. Every page reads again
+// whenever it is shown.
 FocusScope {
     id: shell
     objectName: "mainApp"
@@ -26,6 +28,9 @@ FocusScope {
         "الإعدادات"
     ]
     readonly property alias currentIndex: pages.currentIndex
+    // Indexes of the pages kept built, the latest shown first.
+    property var keptPages: [0]
+    readonly property int keptPageCount: 3
 
     // Lets a page send the user to another page, with the side bar following.
     function navigate(index) {
@@ -33,12 +38,15 @@ FocusScope {
         sideBar.menuSelected(index)
     }
 
-    // One place in the page stack, empty until the page is first shown.
+    function keep(index) {
+        var kept = keptPages.filter(i => i !== index)
+        kept.unshift(index)
+        keptPages = kept.slice(0, keptPageCount)
+    }
+
+    // One place in the page stack, holding its page while it is kept.
     component LazyPage: Loader {
-        property bool shown: false
-        active: shown
-        Component.onCompleted: if (StackLayout.isCurrentItem) shown = true
-        StackLayout.onIsCurrentItemChanged: if (StackLayout.isCurrentItem) shown = true
+        active: shell.keptPages.indexOf(StackLayout.index) >= 0
     }
 
     ColumnLayout {
@@ -71,6 +79,7 @@ FocusScope {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 currentIndex: 0
+                onCurrentIndexChanged: shell.keep(currentIndex)
 
                 LazyPage {
                     sourceComponent: DashboardPage {
