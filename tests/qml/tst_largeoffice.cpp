@@ -18,6 +18,9 @@ namespace {
 // What scrolling one list to its end may add to the resident size: the model's
 // row ids (8 bytes a row) and its few cached pages, not the rows themselves.
 constexpr qint64 kScrollGrowthKb = 48 * 1024;
+// The whole program's peak resident size on a large office, start-up and
+// sign-in included.
+constexpr qint64 kPeakTargetKb = 150 * 1024;
 
 // A line of /proc/self/status in kilobytes ("VmHWM" is the peak resident
 // size, "VmRSS" the current one); -1 where there is no such file.
@@ -70,8 +73,12 @@ int modelRows(QQuickItem* view)
 
 // The signed-in window on a copy of a generated large office: every long list
 // on a page is scrolled to its last row the way a user's scroll bar would take
-// it there, and the process's peak memory is read after each. Opt-in, as it
-// needs a generated office (SAKANOVA_OFFICE_DB) and takes minutes.
+// it there, and the process's peak memory is read after each. The window is
+// the application's own (AppContext::publish and main.qml); the peak is the
+// kernel's high-water mark of this whole process (VmHWM), so it covers
+// start-up, the password check at sign-in and this harness's own set-up too.
+// Opt-in, as it needs a generated office (SAKANOVA_OFFICE_DB) and takes
+// minutes.
 class TestLargeOffice : public QObject
 {
     Q_OBJECT
@@ -174,11 +181,10 @@ private slots:
                               .arg(megabytes(grown), megabytes(now)));
             QVERIFY2(grown < kScrollGrowthKb, qPrintable(lines.last()));
         }
-        // The whole process's peak against the office's target; what is over
-        // is the start-up (engine, every page's first read, SQLite's page
-        // cache), not the scrolling checked above, so it is reported.
-        report(lines, QStringLiteral("peak of the whole run: %1 (target under 150 MB), %2")
-                          .arg(megabytes(peak), sqliteHeap()));
+        // The whole process's peak against the office's target.
+        report(lines, QStringLiteral("peak of the whole run: %1 (target under %2), %3")
+                          .arg(megabytes(peak), megabytes(kPeakTargetKb), sqliteHeap()));
+        QVERIFY2(peak < kPeakTargetKb, qPrintable(lines.last()));
 
         // The properties page lays out its cards on this many units with
         // warnings of its own; that is not what is measured here.
