@@ -36,7 +36,9 @@ Item {
     }
 
     // The list is shared with other pages: this page's search and filter are
-    // put back whenever it is shown.
+    // put back whenever it is shown, the first time included (the shell builds a page
+    // when it is first shown, so it starts visible).
+    Component.onCompleted: if (visible) { applyQuery(); list.refresh() }
     onVisibleChanged: if (visible) { applyQuery(); list.refresh() }
 
     DataWatch {

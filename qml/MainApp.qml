@@ -3,8 +3,12 @@ import QtQuick.Controls
 import QtQuick.Layouts
 
 // The main shell: top bar over the side bar and the twelve pages. One index is
-// shared by the side bar, the page stack and the list of page titles; all
-// pages are built with the shell so each loads its data once.
+// shared by the side bar, the page stack and the list of page titles. A page
+// is built when it is shown, so signing in reads only the dashboard. The few
+// pages shown last stay built, keeping their search, filters and tab for the
+// user going back and forth between them; older ones are let go, so a long
+// session does not hold every page and its rows. Every page reads again
+// whenever it is shown.
 FocusScope {
     id: shell
     objectName: "mainApp"
@@ -24,11 +28,25 @@ FocusScope {
         "الإعدادات"
     ]
     readonly property alias currentIndex: pages.currentIndex
+    // Indexes of the pages kept built, the latest shown first.
+    property var keptPages: [0]
+    readonly property int keptPageCount: 3
 
     // Lets a page send the user to another page, with the side bar following.
     function navigate(index) {
         sideBar.currentIndex = index
         sideBar.menuSelected(index)
+    }
+
+    function keep(index) {
+        var kept = keptPages.filter(i => i !== index)
+        kept.unshift(index)
+        keptPages = kept.slice(0, keptPageCount)
+    }
+
+    // One place in the page stack, holding its page while it is kept.
+    component LazyPage: Loader {
+        active: shell.keptPages.indexOf(StackLayout.index) >= 0
     }
 
     ColumnLayout {
@@ -61,21 +79,24 @@ FocusScope {
                 Layout.fillWidth: true
                 Layout.fillHeight: true
                 currentIndex: 0
+                onCurrentIndexChanged: shell.keep(currentIndex)
 
-                DashboardPage {
-                    onOpenPage: index => shell.navigate(index)
+                LazyPage {
+                    sourceComponent: DashboardPage {
+                        onOpenPage: index => shell.navigate(index)
+                    }
                 }
-                PropertiesPage {}
-                TenantsPage {}
-                BuyersPage {}
-                AccountingPage {}
-                PaymentsPage {}
-                ChequesPage {}
-                InvoicesPage {}
-                MaintenancePage {}
-                ReportsPage {}
-                UsersPage {}
-                SettingsPage {}
+                LazyPage { sourceComponent: PropertiesPage {} }
+                LazyPage { sourceComponent: TenantsPage {} }
+                LazyPage { sourceComponent: BuyersPage {} }
+                LazyPage { sourceComponent: AccountingPage {} }
+                LazyPage { sourceComponent: PaymentsPage {} }
+                LazyPage { sourceComponent: ChequesPage {} }
+                LazyPage { sourceComponent: InvoicesPage {} }
+                LazyPage { sourceComponent: MaintenancePage {} }
+                LazyPage { sourceComponent: ReportsPage {} }
+                LazyPage { sourceComponent: UsersPage {} }
+                LazyPage { sourceComponent: SettingsPage {} }
             }
         }
     }

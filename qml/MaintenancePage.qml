@@ -30,6 +30,8 @@ Item {
         return s === "new" ? "#ef4444" : s === "in_progress" ? "#f59e0b" : "#22c55e"
     }
 
+    // The shell builds a page when it is first shown, so it starts visible.
+    Component.onCompleted: if (visible) { applyQuery(); list.refresh() }
     onVisibleChanged: if (visible) { applyQuery(); list.refresh() }
 
     DataWatch {

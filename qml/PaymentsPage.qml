@@ -15,6 +15,8 @@ Item {
         list.searchText = search.text.trim()
     }
 
+    // The shell builds a page when it is first shown, so it starts visible.
+    Component.onCompleted: if (visible) { applyQuery(); list.refresh() }
     onVisibleChanged: if (visible) { applyQuery(); list.refresh() }
 
     DataWatch {

@@ -66,13 +66,16 @@ bool Database::applyPragmas()
     // FULL makes every commit wait until the write-ahead log is on disk, so a
     // payment reported as saved survives a power cut. A write that meets
     // another connection's lock waits up to five seconds before failing.
-    static const char* const statements[] = {
-        "PRAGMA journal_mode=WAL",  "PRAGMA foreign_keys=ON",   "PRAGMA synchronous=FULL",
-        "PRAGMA busy_timeout=5000", "PRAGMA cache_size=-64000",
+    const QString statements[] = {
+        QStringLiteral("PRAGMA journal_mode=WAL"),
+        QStringLiteral("PRAGMA foreign_keys=ON"),
+        QStringLiteral("PRAGMA synchronous=FULL"),
+        QStringLiteral("PRAGMA busy_timeout=5000"),
+        QStringLiteral("PRAGMA cache_size=-%1").arg(kPageCacheKb),
     };
     QSqlQuery pragma(m_db);
-    for (const char* statement : statements) {
-        if (!pragma.exec(QString::fromLatin1(statement))) {
+    for (const QString& statement : statements) {
+        if (!pragma.exec(statement)) {
             m_initError = pragma.lastError();
             return false;
         }

@@ -21,6 +21,13 @@ class Database : public QObject
     Q_OBJECT
 
 public:
+    // SQLite's page cache for the connection, in kilobytes. The file's pages
+    // stay in the system's file cache anyway, so a larger one mostly adds to
+    // the program's resident size: the long lists are read by key a screenful
+    // at a time, and scans of the big tables pass through any cache of a
+    // sensible size.
+    static constexpr int kPageCacheKb = 8 * 1024;
+
     explicit Database(QObject* parent = nullptr);
     ~Database() override;
 

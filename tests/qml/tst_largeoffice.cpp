@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -16,6 +18,9 @@ namespace {
 // What scrolling one list to its end may add to the resident size: the model's
 // row ids (8 bytes a row) and its few cached pages, not the rows themselves.
 constexpr qint64 kScrollGrowthKb = 48 * 1024;
+// The whole program's peak resident size on a large office, start-up and
+// sign-in included.
+constexpr qint64 kPeakTargetKb = 150 * 1024;
 
 // A line of /proc/self/status in kilobytes ("VmHWM" is the peak resident
 // size, "VmRSS" the current one); -1 where there is no such file.
@@ -37,6 +42,21 @@ QString megabytes(qint64 kb)
     return QString::number(double(kb) / 1024.0, 'f', 1) + QStringLiteral(" MB");
 }
 
+// What SQLite holds on the heap now and at most so far (page cache, statements).
+QString sqliteHeap()
+{
+    return QStringLiteral("sqlite heap %1 (peak %2)")
+        .arg(megabytes(sqlite3_memory_used() / 1024),
+             megabytes(sqlite3_memory_highwater(0) / 1024));
+}
+
+// Prints a line at once, so a long run shows how far it has got.
+void report(QStringList& lines, const QString& line)
+{
+    lines << line;
+    qInfo("%s", qPrintable(line));
+}
+
 // Rows the view's model holds: a list model's rowCount, or an array's length.
 int modelRows(QQuickItem* view)
 {
@@ -53,8 +73,12 @@ int modelRows(QQuickItem* view)
 
 // The signed-in window on a copy of a generated large office: every long list
 // on a page is scrolled to its last row the way a user's scroll bar would take
-// it there, and the process's peak memory is read after each. Opt-in, as it
-// needs a generated office (SAKANOVA_OFFICE_DB) and takes minutes.
+// it there, and the process's peak memory is read after each. The window is
+// the application's own (AppContext::publish and main.qml); the peak is the
+// kernel's high-water mark of this whole process (VmHWM), so it covers
+// start-up, the password check at sign-in and this harness's own set-up too.
+// Opt-in, as it needs a generated office (SAKANOVA_OFFICE_DB) and takes
+// minutes.
 class TestLargeOffice : public QObject
 {
     Q_OBJECT
@@ -68,14 +92,20 @@ private slots:
         if (office.isEmpty())
             QSKIP("set SAKANOVA_OFFICE_DB to a generated office to measure");
         QTemporaryDir desktopRoot;
+        QStringList lines;
         auto shell = std::make_unique<ShellHarness>();
         QVERIFY(shell->database().replaceWith(office));
+        report(lines, QStringLiteral("before the window: peak %1, now %2")
+                          .arg(megabytes(statusKb("VmHWM")), megabytes(statusKb("VmRSS"))));
+        QElapsedTimer startClock;
+        startClock.start();
         QVERIFY(shell->startSignedIn(std::make_unique<FakeDesktop>(desktopRoot.path())));
         QTRY_VERIFY_WITH_TIMEOUT(
             shell->find(QStringLiteral("dashboardPage"))->property("loadCount").toInt() > 0, 20000);
-
-        QStringList lines{QStringLiteral("signed in: peak %1, now %2")
-                              .arg(megabytes(statusKb("VmHWM")), megabytes(statusKb("VmRSS")))};
+        report(lines,
+               QStringLiteral("signed in, dashboard read after %1 ms: peak %2, now %3, %4")
+                   .arg(startClock.elapsed())
+                   .arg(megabytes(statusKb("VmHWM")), megabytes(statusKb("VmRSS")), sqliteHeap()));
         qint64 peak = statusKb("VmHWM");
 
         struct ListOnPage
@@ -116,11 +146,12 @@ private slots:
             QVERIFY2(view->property("atYEnd").toBool(), qPrintable(name + " is not at its end"));
             const qint64 now = statusKb("VmHWM");
             peak = std::max(peak, now);
-            lines << QStringLiteral("%1: %2 rows in %3 ms, grew %4, peak %5, now %6")
-                         .arg(name)
-                         .arg(shown)
-                         .arg(ms)
-                         .arg(megabytes(grown), megabytes(now), megabytes(statusKb("VmRSS")));
+            report(lines, QStringLiteral("%1: %2 rows in %3 ms, grew %4, peak %5, now %6, %7")
+                              .arg(name)
+                              .arg(shown)
+                              .arg(ms)
+                              .arg(megabytes(grown), megabytes(now), megabytes(statusKb("VmRSS")),
+                                   sqliteHeap()));
             // Only a screenful of delegates and a few pages of values stay
             // alive; a view or page keeping every row scrolled past would
             // grow by kilobytes a row, hundreds of megabytes on these lists.
@@ -143,20 +174,17 @@ private slots:
             QCOMPARE(model->rowCount(), model->property("totalCount").toInt());
             const qint64 now = statusKb("VmHWM");
             peak = std::max(peak, now);
-            lines << QStringLiteral("%1 (model only): %2 rows in %3 ms, grew %4, peak %5")
-                         .arg(QString::fromLatin1(published))
-                         .arg(model->rowCount())
-                         .arg(clock.elapsed())
-                         .arg(megabytes(grown), megabytes(now));
+            report(lines, QStringLiteral("%1 (model only): %2 rows in %3 ms, grew %4, peak %5")
+                              .arg(QString::fromLatin1(published))
+                              .arg(model->rowCount())
+                              .arg(clock.elapsed())
+                              .arg(megabytes(grown), megabytes(now)));
             QVERIFY2(grown < kScrollGrowthKb, qPrintable(lines.last()));
         }
-        // The whole process's peak against the office's target; what is over
-        // is the start-up (engine, every page's first read, SQLite's page
-        // cache), not the scrolling checked above, so it is reported.
-        lines << QStringLiteral("peak of the whole run: %1 (target under 150 MB)")
-                     .arg(megabytes(peak));
-        for (const QString& line : std::as_const(lines))
-            qInfo("%s", qPrintable(line));
+        // The whole process's peak against the office's target.
+        report(lines, QStringLiteral("peak of the whole run: %1 (target under %2), %3")
+                          .arg(megabytes(peak), megabytes(kPeakTargetKb), sqliteHeap()));
+        QVERIFY2(peak < kPeakTargetKb, qPrintable(lines.last()));
 
         // The properties page lays out its cards on this many units with
         // warnings of its own; that is not what is measured here.
