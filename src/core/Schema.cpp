@@ -2,9 +2,12 @@
 
 #include "core/PasswordHash.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <utility>
@@ -492,6 +495,15 @@ bool fail(const QSqlQuery& query, QSqlError* error)
     return false;
 }
 
+bool insideTransaction(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver()->handle();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return false;
+    sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
+    return connection && !sqlite3_get_autocommit(connection);
+}
+
 } // namespace
 
 bool Schema::createTables(QSqlDatabase& db, QSqlError* error)
@@ -659,10 +671,14 @@ bool Schema::catchUpSearchIndexes(QSqlDatabase& db, QSqlError* error)
             continue;
 
         const QString columns = index.columns.join(QStringLiteral(", "));
-        // A savepoint rather than a transaction, so a writer already inside
-        // one (the generator) can catch up too. A mark never goes back, so a
-        // row id at or below it always means an indexed row.
-        if (!query.exec(QStringLiteral("SAVEPOINT search_catch_up")))
+        // Outside a transaction the catch-up takes the write lock before it
+        // reads, so two programs opening the file at once wait for each other
+        // instead of one failing on a stale read. A writer already inside a
+        // transaction (the generator) nests a savepoint. A mark never goes
+        // back, so a row id at or below it always means an indexed row.
+        const bool nested = insideTransaction(db);
+        if (!query.exec(nested ? QStringLiteral("SAVEPOINT search_catch_up")
+                               : QStringLiteral("BEGIN IMMEDIATE")))
             return fail(query, error);
         const bool ok =
             query.exec(
@@ -672,11 +688,16 @@ bool Schema::catchUpSearchIndexes(QSqlDatabase& db, QSqlError* error)
                                       "(SELECT MAX(id) FROM %1)) WHERE index_name = '%2'")
                            .arg(index.table, index.name));
         const QSqlError failed = query.lastError();
-        if (ok && query.exec(QStringLiteral("RELEASE search_catch_up")))
+        if (ok && query.exec(nested ? QStringLiteral("RELEASE search_catch_up")
+                                    : QStringLiteral("COMMIT")))
             continue;
         const QSqlError released = query.lastError();
-        query.exec(QStringLiteral("ROLLBACK TO search_catch_up"));
-        query.exec(QStringLiteral("RELEASE search_catch_up"));
+        if (nested) {
+            query.exec(QStringLiteral("ROLLBACK TO search_catch_up"));
+            query.exec(QStringLiteral("RELEASE search_catch_up"));
+        } else {
+            query.exec(QStringLiteral("ROLLBACK"));
+        }
         if (error)
             *error = ok ? released : failed;
         return false;
