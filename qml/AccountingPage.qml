@@ -19,11 +19,12 @@ Item {
     function reload() {
         accounts = accountModel.getAll()
         contractors = expenseModel.getContractors()
+        // Each card reads its own centres when the list builds it, so a large
+        // office pays for the few cards on screen, not for every project.
         var cards = []
         var properties = propertyModel.getAll()
         for (var i = 0; i < properties.length; ++i)
-            cards.push({ "id": properties[i].id, "name": properties[i].name,
-                         "centres": reportCtrl.getProjectCostCenters(properties[i].id) })
+            cards.push({ "id": properties[i].id, "name": properties[i].name })
         costCenters = cards
         journalList.searchText = ""
         journalList.reload()
@@ -267,6 +268,7 @@ Item {
                     id: card
                     required property int index
                     readonly property var project: centreList.rowAt(index)
+                    readonly property var centres: project.id !== undefined ? reportCtrl.getProjectCostCenters(project.id) : []
                     objectName: "costCentreCard_" + project.name
                     width: centreList.width
                     height: cardColumn.implicitHeight + 28
@@ -289,7 +291,7 @@ Item {
                             color: Theme.accentGold
                         }
                         Repeater {
-                            model: card.project.centres
+                            model: card.centres
                             delegate: RowLayout {
                                 id: centre
                                 required property var modelData
@@ -308,7 +310,7 @@ Item {
                         }
                         Cell {
                             Layout.fillWidth: true
-                            visible: card.project.centres.length === 0
+                            visible: card.centres.length === 0
                             text: "لا توجد مراكز تكلفة لهذا المشروع"
                             color: Theme.textMuted
                         }
