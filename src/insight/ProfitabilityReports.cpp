@@ -429,18 +429,16 @@ QVariantMap ProfitabilityReports::profitLoss(const DateRange& range)
     double revenue = 0;
     double expenses = 0;
     if (range.applies()) {
-        QVariantList paymentParams;
-        revenue = sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
-                                          "MIN(currency_id)||','||MAX(currency_id) as cur FROM "
-                                          "payments WHERE 1=1") +
-                               range.clause(QStringLiteral("payment_date"), paymentParams),
-                           paymentParams);
-        QVariantList expenseParams;
-        expenses = sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
-                                           "MIN(currency_id)||','||MAX(currency_id) as cur FROM "
-                                           "expenses WHERE 1=1") +
-                                range.clause(QStringLiteral("expense_date"), expenseParams),
-                            expenseParams);
+        const auto rangedSum = [&](const QString& table, const QString& dateColumn) {
+            QVariantList params;
+            return sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
+                                           "MIN(currency_id)||','||MAX(currency_id) as cur FROM ") +
+                                table + QStringLiteral(" WHERE 1=1") +
+                                range.clause(dateColumn, params),
+                            params);
+        };
+        revenue = rangedSum(QStringLiteral("payments"), QStringLiteral("payment_date"));
+        expenses = rangedSum(QStringLiteral("expenses"), QStringLiteral("expense_date"));
     } else {
         revenue = sums.stored(MoneyTotals::kPayments);
         expenses = sums.stored(MoneyTotals::kExpenses);
