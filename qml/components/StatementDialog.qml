@@ -37,19 +37,23 @@ MDialog {
     }
 
     // The printable rows in statement order; the running balance is kept
-    // per currency so that amounts of different currencies never mix.
+    // per currency so that amounts of different currencies never mix. The
+    // printed "paid" column holds what the tenant paid, so an invoice's own
+    // value goes into its description instead.
     function printableEntries() {
         var running = {}
         var entries = []
         for (var i = 0; i < statement.length; ++i) {
             var r = statement[i]
             var key = String(r.currency_id)
+            var charged = Number(r.debit) > 0
             running[key] = (running[key] || 0) + Number(r.debit) - Number(r.credit)
             entries.push({
                 "date": r.date,
-                "description": r.type + " - " + (r.ref || ""),
+                "description": r.type + " - " + (r.ref || "")
+                               + (charged ? " بقيمة " + Money.format(r.debit, r.currency_id) : ""),
                 "reference": r.ref || "",
-                "amount": Money.format(Number(r.debit) > 0 ? r.debit : r.credit, r.currency_id),
+                "amount": charged ? "-" : Money.format(r.credit, r.currency_id),
                 "balance": Money.format(running[key], r.currency_id)
             })
         }

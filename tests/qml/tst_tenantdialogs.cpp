@@ -92,6 +92,25 @@ private slots:
                  QStringLiteral("700.00 $"));
 
         ShotSaver::saveShot(h->window(), QStringLiteral("tenant-statement-dialog"));
+        // Printed, the "paid" column holds only what was paid: the invoice's
+        // value goes into its description, the running balance stays.
+        QVariant printed;
+        QVERIFY(QMetaObject::invokeMethod(findDialog(QStringLiteral("statementDialog")),
+                                          "printableEntries", Q_RETURN_ARG(QVariant, printed)));
+        const QVariantList entries = printed.toList();
+        QCOMPARE(entries.size(), 2);
+        const QVariantMap invoiceEntry = entries.at(0).toMap();
+        QCOMPARE(invoiceEntry.value(QStringLiteral("amount")).toString(), QStringLiteral("-"));
+        QVERIFY(invoiceEntry.value(QStringLiteral("description"))
+                    .toString()
+                    .endsWith(QStringLiteral("بقيمة 1,200.00 $")));
+        QCOMPARE(invoiceEntry.value(QStringLiteral("balance")).toString(),
+                 QStringLiteral("1,200.00 $"));
+        const QVariantMap paymentEntry = entries.at(1).toMap();
+        QCOMPARE(paymentEntry.value(QStringLiteral("amount")).toString(),
+                 QStringLiteral("500.00 $"));
+        QCOMPARE(paymentEntry.value(QStringLiteral("balance")).toString(),
+                 QStringLiteral("700.00 $"));
         QVERIFY(h->click(h->find(QStringLiteral("tenantStatementPrint"), d)));
         QTRY_COMPARE(desktop->opened.size(), 1);
         QVERIFY(desktop->opened.first().startsWith(desktop->documentsFolder()));
