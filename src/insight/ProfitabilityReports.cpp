@@ -278,6 +278,15 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
         "(SELECT DISTINCT parent_id, unit_id FROM cost_centers WHERE unit_id IS NOT NULL AND "
         "parent_id IN (SELECT id FROM cost_centers WHERE property_id=? AND type='floor')) x");
     QHash<qlonglong, QVariantMap> figures;
+    // Each grouped row gives one floor its figure and the currencies behind it.
+    const auto collect = [&figures](const QVariantList& rows, const QString& key) {
+        for (const QVariant& value : rows) {
+            const QVariantMap row = value.toMap();
+            QVariantMap& floor = figures[row.value(QStringLiteral("floor_id")).toLongLong()];
+            floor.insert(key, row.value(QStringLiteral("t")).toDouble());
+            floor.insert(key + QStringLiteral("_cur"), row.value(QStringLiteral("cur")));
+        }
+    };
 
     QVariantList saleParams = {propertyId};
     const QVariantList revenue = m_db->execQuery(
@@ -288,12 +297,7 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
             range.clause(QStringLiteral("u.sale_date"), saleParams) +
             QStringLiteral(" GROUP BY x.parent_id"),
         saleParams);
-    for (const QVariant& value : revenue) {
-        const QVariantMap row = value.toMap();
-        QVariantMap& floor = figures[row.value(QStringLiteral("floor_id")).toLongLong()];
-        floor.insert(QStringLiteral("revenue"), row.value(QStringLiteral("t")).toDouble());
-        floor.insert(QStringLiteral("revenue_cur"), row.value(QStringLiteral("cur")));
-    }
+    collect(revenue, QStringLiteral("revenue"));
 
     QVariantList expenseParams = {propertyId};
     const QVariantList expenses = m_db->execQuery(
@@ -303,12 +307,7 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
             range.clause(QStringLiteral("+e.expense_date"), expenseParams) +
             QStringLiteral(" GROUP BY x.parent_id"),
         expenseParams);
-    for (const QVariant& value : expenses) {
-        const QVariantMap row = value.toMap();
-        QVariantMap& floor = figures[row.value(QStringLiteral("floor_id")).toLongLong()];
-        floor.insert(QStringLiteral("expenses"), row.value(QStringLiteral("t")).toDouble());
-        floor.insert(QStringLiteral("expenses_cur"), row.value(QStringLiteral("cur")));
-    }
+    collect(expenses, QStringLiteral("expenses"));
     return figures;
 }
 
