@@ -131,7 +131,7 @@ MDialog {
                 anchors.rightMargin: 12
                 layoutDirection: Qt.RightToLeft
                 spacing: 10
-                Cell { Layout.preferredWidth: 100; text: "تاريخ الاستحقاق"; font.bold: true; color: Theme.textSecondary }
+                Cell { Layout.preferredWidth: 120; text: "تاريخ الاستحقاق"; font.bold: true; color: Theme.textSecondary }
                 Cell { Layout.fillWidth: true; text: "البيان"; font.bold: true; color: Theme.textSecondary }
                 Cell { Layout.preferredWidth: 120; text: "قيمة القسط"; font.bold: true; color: Theme.textSecondary }
                 Cell { Layout.preferredWidth: 120; text: "المدفوع"; font.bold: true; color: Theme.textSecondary }
@@ -161,7 +161,7 @@ MDialog {
                     anchors.rightMargin: 12
                     layoutDirection: Qt.RightToLeft
                     spacing: 10
-                    Cell { Layout.preferredWidth: 100; text: row.item.due_date || "" }
+                    Cell { Layout.preferredWidth: 120; text: row.item.due_date || "" }
                     Cell { Layout.fillWidth: true; text: "قسط وحدة " + row.item.unit_number }
                     Cell { Layout.preferredWidth: 120; text: Money.format(row.item.installment_amount, row.item.currency_id) }
                     Cell { Layout.preferredWidth: 120; text: Money.format(row.item.paid_amount || 0, row.item.currency_id) }
