@@ -13,37 +13,19 @@ namespace {
 // ever shows a screenful or two, so this bounds memory however far it scrolls.
 constexpr int kCachedPages = 12;
 
-// A search finding at least this many rows reads its page in the list's
-// order and stops when the page is full; a narrower one reads its few rows
-// and sorts them.
-constexpr int kBroadSearch = 2000;
-// How many rows in order such a search reads before it gathers its rows
-// instead: enough for a page when one row in thirty matches.
-constexpr int kWalkWindow = 3000;
-
-const QString kSortAlias = QStringLiteral("list_sort_value_");
-const QString kKeyAlias = QStringLiteral("list_row_key_");
-
-bool isNoFilter(const QVariant& value)
-{
-    if (!value.isValid() || value.isNull())
-        return true;
-    const QString text = value.toString().trimmed();
-    return text.isEmpty() || text == QLatin1String("0");
-}
+} // namespace
 
 // Reads through the database's kept statements: a list asks for the same
 // few statements over and over as it scrolls.
-bool readRows(Database* db, const QString& sql, const QVariantList& params, SqlReader::Rows& rows)
+bool SqlListModel::readRows(const QString& sql, const QVariantList& params,
+                            SqlReader::Rows& rows) const
 {
     QString error;
-    if (db->readRows(sql, params, rows, &error))
+    if (m_db->readRows(sql, params, rows, &error))
         return true;
     qWarning() << "list query failed:" << error;
     return false;
 }
-
-} // namespace
 
 SqlListModel::SqlListModel(Database* db, Definition definition, QObject* parent)
     : QAbstractListModel(parent)
@@ -55,8 +37,7 @@ SqlListModel::SqlListModel(Database* db, Definition definition, QObject* parent)
     // The roles are the row query's columns; SQLite names them at prepare
     // time, so an empty read is enough.
     SqlReader::Rows empty;
-    if (readRows(m_db,
-                 QStringLiteral("SELECT ") + m_def.columns + QLatin1Char(' ') + m_def.from +
+    if (readRows(QStringLiteral("SELECT ") + m_def.columns + QLatin1Char(' ') + m_def.from +
                      QStringLiteral(" WHERE 0"),
                  {}, empty)) {
         m_columns = empty.columns;
@@ -67,45 +48,6 @@ SqlListModel::SqlListModel(Database* db, Definition definition, QObject* parent)
         for (const QString& name : std::as_const(m_columns))
             m_roleColumns << byName.value(name);
     }
-}
-
-QString SqlListModel::like(const QString& expression)
-{
-    return expression + QStringLiteral(" LIKE ? ESCAPE '\\'");
-}
-
-SqlListModel::TextSearch SqlListModel::indexedText(const QString& index, const QString& table,
-                                                   const QString& key, const QStringList& columns)
-{
-    QStringList likes;
-    for (const QString& column : columns)
-        likes << like(column);
-    const QString anyColumn =
-        QLatin1Char('(') + likes.join(QStringLiteral(" OR ")) + QLatin1Char(')');
-    return {index,
-            QStringLiteral("(%1 IN (SELECT rowid FROM %2 WHERE %2 MATCH ? UNION ALL SELECT id "
-                           "FROM %3 WHERE id > %4) AND %5)")
-                .arg(key, index, table, Schema::searchIndexMark(index), anyColumn),
-            anyColumn};
-}
-
-QString SqlListModel::trigramQuery(const QString& text)
-{
-    // Each run of three characters as a quoted string, which the trigram
-    // tokenizer reads as exactly that one trigram (case folded as the index
-    // is). Rows holding all of them are the candidates; the LIKE check after
-    // it drops rows that hold them apart or only differ in non-Latin case.
-    const QList<uint> points = text.toUcs4();
-    QStringList grams;
-    for (qsizetype i = 0; i + 3 <= points.size(); ++i) {
-        QString gram =
-            QString::fromUcs4(reinterpret_cast<const char32_t*>(points.constData() + i), 3);
-        gram.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-        gram = QLatin1Char('"') + gram + QLatin1Char('"');
-        if (!grams.contains(gram))
-            grams << gram;
-    }
-    return grams.join(QStringLiteral(" AND "));
 }
 
 int SqlListModel::rowCount(const QModelIndex& parent) const
@@ -288,217 +230,6 @@ void SqlListModel::refresh()
     emit countChanged();
 }
 
-SqlListModel::Search SqlListModel::searchClause() const
-{
-    Search search;
-    const QString text = m_searchText.trimmed();
-    if (text.isEmpty() || (m_def.searchConditions.isEmpty() && m_def.textSearches.isEmpty()))
-        return search;
-    QString escaped = text;
-    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
-        .replace(QLatin1Char('%'), QStringLiteral("\\%"))
-        .replace(QLatin1Char('_'), QStringLiteral("\\_"));
-    const QString pattern = QLatin1Char('%') + escaped + QLatin1Char('%');
-    const QString trigrams = trigramQuery(text);
-    QStringList conditions;
-    bool indexed = false;
-    for (const TextSearch& textSearch : m_def.textSearches) {
-        const bool useIndex = !trigrams.isEmpty() && hasTable(textSearch.index);
-        indexed = indexed || useIndex;
-        const QString& condition = useIndex ? textSearch.indexed : textSearch.scan;
-        conditions << condition;
-        const qsizetype marks = condition.count(QLatin1Char('?'));
-        for (qsizetype i = 0; i < marks; ++i)
-            search.params << (useIndex && i == 0 ? trigrams : pattern);
-    }
-    for (const QString& condition : m_def.searchConditions) {
-        conditions << condition;
-        const qsizetype marks = condition.count(QLatin1Char('?'));
-        for (qsizetype i = 0; i < marks; ++i)
-            search.params << pattern;
-    }
-    if (!indexed) {
-        // A scan checks every condition on each row in one pass.
-        search.any = conditions.join(QStringLiteral(" OR "));
-        return search;
-    }
-    // With the text read from an index every condition is a look-up (the
-    // lists with text indexes only have indexed name look-ups), so the rows
-    // are gathered as one list of ids, each part through its own index. A
-    // count and sums then read only those rows, or a narrow index over them.
-    QStringList parts;
-    for (const QString& condition : std::as_const(conditions))
-        parts << QStringLiteral("SELECT ") + m_def.key + QStringLiteral(" FROM ") +
-                     m_def.baseTable + QStringLiteral(" WHERE ") + condition;
-    search.ids = parts.join(QStringLiteral(" UNION ALL "));
-    // Read in the list's order instead, each row is checked on its own: the
-    // index look-up gives a list of candidate ids once (no rows read) and
-    // only the rows walked are checked with LIKE. The "+" keeps that look-up
-    // from driving the loop, so the page ends once it is full.
-    QStringList walked;
-    for (qsizetype i = 0; i < conditions.size(); ++i)
-        walked << (i < m_def.textSearches.size()
-                       ? QStringLiteral("+(") + conditions.at(i) + QLatin1Char(')')
-                       : conditions.at(i));
-    search.any = walked.join(QStringLiteral(" OR "));
-    return search;
-}
-
-bool SqlListModel::broadSearch() const
-{
-    if (m_broadKnown)
-        return m_broad;
-    const Search search = searchClause();
-    m_broad = false;
-    if (!search.ids.isEmpty()) {
-        // The first rows of the list stream in without the whole of it
-        // being gathered, so this stops as soon as the answer is clear.
-        QVariantList params = search.params;
-        params << kBroadSearch;
-        SqlReader::Rows counted;
-        m_broad = readRows(m_db,
-                           QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (") + search.ids +
-                               QStringLiteral(") LIMIT ?)"),
-                           params, counted) &&
-                  !counted.rows.isEmpty() && counted.rows.first().value(0).toInt() >= kBroadSearch;
-    }
-    m_broadKnown = true;
-    return m_broad;
-}
-
-SqlListModel::Where SqlListModel::whereClause(SearchForm form) const
-{
-    QStringList conditions;
-    Where where;
-    if (!m_def.baseWhere.isEmpty())
-        conditions << m_def.baseWhere;
-
-    for (auto it = m_filters.cbegin(); it != m_filters.cend(); ++it) {
-        if (isNoFilter(it.value()))
-            continue;
-        if (it.key() == QLatin1String("date_from") && !m_def.dateColumn.isEmpty()) {
-            conditions << m_def.dateColumn + QStringLiteral(" >= ?");
-            where.params << it.value().toString();
-        } else if (it.key() == QLatin1String("date_to") && !m_def.dateColumn.isEmpty()) {
-            // A bare date bounds the whole day, also for timestamp columns.
-            conditions << m_def.dateColumn + QStringLiteral(" < date(?, '+1 day')");
-            where.params << it.value().toString();
-        } else if (m_def.filterColumns.contains(it.key())) {
-            // A column is compared for equality; a written condition takes the
-            // value at its own "?".
-            const QString column = m_def.filterColumns.value(it.key());
-            conditions << (column.contains(QLatin1Char('?')) ? column
-                                                             : column + QStringLiteral(" = ?"));
-            where.params << it.value();
-        }
-    }
-
-    const Search search = form == SearchForm::Left ? Search() : searchClause();
-    if (!search.ids.isEmpty() && form == SearchForm::Gathered) {
-        conditions << m_def.key + QStringLiteral(" IN (") + search.ids + QLatin1Char(')');
-        where.params += search.params;
-    } else if (!search.any.isEmpty()) {
-        conditions << QLatin1Char('(') + search.any + QLatin1Char(')');
-        where.params += search.params;
-    }
-    if (!conditions.isEmpty())
-        where.sql = QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "));
-    return where;
-}
-
-bool SqlListModel::hasTable(const QString& name) const
-{
-    // Asked at each read rather than once: a restored older file gains its
-    // indexes when it is opened again, and a file without them still lists.
-    SqlReader::Rows found;
-    return readRows(m_db, QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE name = ?"),
-                    {name}, found) &&
-           !found.rows.isEmpty() && found.rows.first().value(0).toInt() > 0;
-}
-
-QString SqlListModel::sortExpression() const
-{
-    return m_def.sortColumns.value(m_sortColumn, m_def.sortColumns.value(m_def.defaultSort));
-}
-
-QString SqlListModel::orderBy() const
-{
-    const QString direction = m_sortDescending ? QStringLiteral(" DESC") : QStringLiteral(" ASC");
-    return QStringLiteral(" ORDER BY ") + sortExpression() + direction + QStringLiteral(", ") +
-           m_def.key + direction;
-}
-
-QList<SqlListModel::Where> SqlListModel::afterClauses(const QVariant& sortValue) const
-{
-    // The rows after (sortValue, key) in the current order, as one or two
-    // ranges read one after the other. Row values keep each range a search
-    // on the sort column's index, so a page deep in the list costs what the
-    // first one does. SQLite puts NULL first going up and last going down.
-    const QString s = sortExpression();
-    const QString& k = m_def.key;
-    const qint64 key = m_keys.constLast();
-    if (m_sortDescending) {
-        if (sortValue.isNull())
-            return {{QStringLiteral("%1 IS NULL AND %2 < ?").arg(s, k), {key}}};
-        return {{QStringLiteral("(%1, %2) < (?, ?)").arg(s, k), {sortValue, key}},
-                {QStringLiteral("%1 IS NULL").arg(s), {}}};
-    }
-    if (sortValue.isNull())
-        return {{QStringLiteral("%1 IS NULL AND %2 > ?").arg(s, k), {key}},
-                {QStringLiteral("%1 IS NOT NULL").arg(s), {}}};
-    return {{QStringLiteral("(%1, %2) > (?, ?)").arg(s, k), {sortValue, key}}};
-}
-
-SqlListModel::Statement SqlListModel::firstPageStatement() const
-{
-    return pageStatement(Where(), m_pageSize, false,
-                         broadSearch() && m_sortColumn == m_def.defaultSort);
-}
-
-SqlListModel::Statement SqlListModel::pageStatement(const Where& range, int limit, bool idsOnly,
-                                                    bool windowed) const
-{
-    const Where where = whereClause(windowed ? SearchForm::Walked : SearchForm::Gathered);
-    Statement statement{where.sql, where.params};
-    const auto add = [](Statement& to, const QString& sql, const QVariantList& params) {
-        to.sql += (to.sql.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) + sql;
-        to.params += params;
-    };
-    if (!range.sql.isEmpty())
-        add(statement, range.sql, range.params);
-    if (!windowed && !searchClause().ids.isEmpty()) {
-        // The gathered rows are put in order by their own table alone and
-        // only the page's rows are joined to their names.
-        Statement keys = statement;
-        keys.params << limit;
-        statement = Statement();
-        add(statement,
-            m_def.key + QStringLiteral(" IN (SELECT ") + m_def.key + QStringLiteral(" FROM ") +
-                m_def.baseTable + keys.sql + orderBy() + QStringLiteral(" LIMIT ?)"),
-            keys.params);
-    }
-    if (windowed) {
-        // Only the next rows in the list's order, matching or not, so a
-        // search whose rows lie far apart still reads a bounded number.
-        const Where plain = whereClause(SearchForm::Left);
-        Statement window{plain.sql, plain.params};
-        if (!range.sql.isEmpty())
-            add(window, range.sql, range.params);
-        window.params << kWalkWindow;
-        add(statement,
-            m_def.key + QStringLiteral(" IN (SELECT ") + m_def.key + QStringLiteral(" FROM ") +
-                m_def.baseTable + window.sql + orderBy() + QStringLiteral(" LIMIT ?)"),
-            window.params);
-    }
-    statement.params << limit;
-    statement.sql = QStringLiteral("SELECT ") +
-                    (idsOnly ? QString() : m_def.columns + QStringLiteral(", ")) +
-                    sortExpression() + QStringLiteral(" AS ") + kSortAlias + QStringLiteral(", ") +
-                    m_def.key + QStringLiteral(" AS ") + kKeyAlias + QLatin1Char(' ') + m_def.from +
-                    statement.sql + orderBy() + QStringLiteral(" LIMIT ?");
-    return statement;
-}
-
 bool SqlListModel::readPage(int limit, bool idsOnly, QVector<qint64>& keys, QList<Row>& rows,
                             QVariant& lastSort, bool fromStart) const
 {
@@ -553,24 +284,6 @@ bool SqlListModel::readPage(int limit, bool idsOnly, QVector<qint64>& keys, QLis
     return true;
 }
 
-SqlListModel::Statement SqlListModel::totalsStatement() const
-{
-    const Where where = whereClause();
-    QStringList aggregates{QStringLiteral("COUNT(*)")};
-    QStringList names = m_def.totalColumns.keys();
-    names.sort();
-    for (const QString& name : names)
-        aggregates << QStringLiteral("TOTAL(") + m_def.totalColumns.value(name) + QLatin1Char(')');
-    if (!m_def.currencyColumn.isEmpty())
-        aggregates << QStringLiteral("MIN(COALESCE(%1,0)) IS NOT MAX(COALESCE(%1,0))")
-                          .arg(m_def.currencyColumn);
-    Statement statement;
-    statement.sql = QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
-                    QStringLiteral(" FROM ") + m_def.baseTable + where.sql;
-    statement.params = where.params;
-    return statement;
-}
-
 int SqlListModel::totalCount() const
 {
     loadTotals();
@@ -611,7 +324,7 @@ void SqlListModel::loadTotals() const
     SqlReader::Rows result;
     int total = 0;
     QVariantMap totals;
-    if (readRows(m_db, statement.sql, statement.params, result) && !result.rows.isEmpty()) {
+    if (readRows(statement.sql, statement.params, result) && !result.rows.isEmpty()) {
         const Row& sums = result.rows.constFirst();
         total = sums.value(0).toInt();
         QStringList names = m_def.totalColumns.keys();
@@ -654,8 +367,7 @@ const SqlListModel::Row* SqlListModel::rowAt(int row) const
         SqlReader::Rows stored;
         QHash<qint64, Row> byKey;
         if (!marks.isEmpty() &&
-            readRows(m_db,
-                     QStringLiteral("SELECT ") + m_def.columns + QStringLiteral(", ") + m_def.key +
+            readRows(QStringLiteral("SELECT ") + m_def.columns + QStringLiteral(", ") + m_def.key +
                          QLatin1Char(' ') + m_def.from + QStringLiteral(" WHERE ") + m_def.key +
                          QStringLiteral(" IN (") + marks.join(QLatin1Char(',')) + QLatin1Char(')'),
                      params, stored)) {

@@ -10,6 +10,8 @@
 #include <QVariantMap>
 #include <QVector>
 
+#include "core/SqlReader.h"
+
 class Database;
 
 // A long list read a screenful at a time, for ListView. Search, filters, sort,
@@ -238,6 +240,7 @@ private:
     // rows in order only (a broad search).
     Statement pageStatement(const Where& range, int limit, bool idsOnly, bool windowed) const;
     bool hasTable(const QString& name) const;
+    bool readRows(const QString& sql, const QVariantList& params, SqlReader::Rows& rows) const;
     QString sortExpression() const;
     QString orderBy() const;
     // Conditions for the rows after (sortValue, last key), read in turn.

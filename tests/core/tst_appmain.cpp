@@ -1,7 +1,7 @@
-#include "core/AppMain.h"
-#include "core/AppSetup.h"
+#include "app/AppMain.h"
+#include "app/AppSetup.h"
 #include "core/Database.h"
-#include "core/InstanceLock.h"
+#include "app/InstanceLock.h"
 
 #include <QApplication>
 #include <QDir>

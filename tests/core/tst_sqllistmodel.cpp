@@ -3,18 +3,20 @@
 
 #include "OfficeGenerator.h"
 
+#include "admin/AuditList.h"
 #include "admin/AuditManager.h"
-#include "core/ListDefinitions.h"
 #include "core/Schema.h"
 #include "core/SqlListModel.h"
 #include "finance/AccountModel.h"
 #include "finance/ChequeModel.h"
 #include "finance/ExpenseModel.h"
+#include "finance/FinanceLists.h"
 #include "finance/InstallmentModel.h"
 #include "rental/ContractModel.h"
 #include "rental/InvoiceModel.h"
 #include "rental/MaintenanceModel.h"
 #include "rental/PaymentModel.h"
+#include "rental/RentalLists.h"
 
 #include <QDate>
 #include <QQmlContext>
@@ -75,22 +77,22 @@ QList<int> sorted(QList<int> ids)
 SqlListModel::Definition definitionNamed(const QString& name)
 {
     if (name == QLatin1String("invoices"))
-        return ListDefinitions::invoices();
+        return RentalLists::invoices();
     if (name == QLatin1String("payments"))
-        return ListDefinitions::payments();
+        return RentalLists::payments();
     if (name == QLatin1String("expenses"))
-        return ListDefinitions::expenses();
+        return FinanceLists::expenses();
     if (name == QLatin1String("cheques"))
-        return ListDefinitions::cheques();
+        return FinanceLists::cheques();
     if (name == QLatin1String("maintenance"))
-        return ListDefinitions::maintenance();
+        return RentalLists::maintenance();
     if (name == QLatin1String("contracts"))
-        return ListDefinitions::contracts();
+        return RentalLists::contracts();
     if (name == QLatin1String("installments"))
-        return ListDefinitions::installments();
+        return FinanceLists::installments();
     if (name == QLatin1String("journal"))
-        return ListDefinitions::journal();
-    return ListDefinitions::audit();
+        return FinanceLists::journal();
+    return AuditList::audit();
 }
 
 } // namespace
@@ -195,7 +197,7 @@ private slots:
                                                     "tenant_id, total_amount) VALUES (?, ?, 10)"),
                                      {QStringLiteral("بلا-تاريخ-%1").arg(i), tenant}) > 0);
         for (const bool descending : {true, false}) {
-            SqlListModel model(db(), ListDefinitions::invoices());
+            SqlListModel model(db(), RentalLists::invoices());
             model.setPageSize(3);
             model.setSortColumn(QStringLiteral("due_date"));
             model.setSortDescending(descending);
@@ -211,7 +213,7 @@ private slots:
 
     void rowWrittenBetweenFetchesNeitherRepeatsNorHidesRows()
     {
-        SqlListModel model(db(), ListDefinitions::payments());
+        SqlListModel model(db(), RentalLists::payments());
         model.setPageSize(10);
         model.reload();
         const QList<int> before =
@@ -341,7 +343,7 @@ private slots:
                 }
             }
         }
-        SqlListModel model(db(), ListDefinitions::contracts());
+        SqlListModel model(db(), RentalLists::contracts());
         model.setPageSize(4);
         model.setSearchText(text);
         scrollToEnd(model);
@@ -527,7 +529,7 @@ private slots:
             {QLatin1Char('%') + text + QLatin1Char('%')}));
         QVERIFY(expected.size() >= 2500);
 
-        SqlListModel model(db(), ListDefinitions::audit());
+        SqlListModel model(db(), AuditList::audit());
         model.setPageSize(300);
         model.setSearchText(text);
         QVERIFY(model.firstPageStatement().sql.contains(QStringLiteral("+(")));
@@ -542,7 +544,7 @@ private slots:
 
     void unknownSortColumnKeepsTheDefaultOrder()
     {
-        SqlListModel model(db(), ListDefinitions::audit());
+        SqlListModel model(db(), AuditList::audit());
         model.setSortColumn(QStringLiteral("id; DROP TABLE audit_logs"));
         QCOMPARE(model.sortColumn(), QStringLiteral("created_at"));
         model.reload();

@@ -1,8 +1,8 @@
 #include "TestDatabase.h"
 
 #include "admin/AuthController.h"
-#include "core/AppContext.h"
-#include "core/AppSetup.h"
+#include "app/AppContext.h"
+#include "app/AppSetup.h"
 
 #include <QColor>
 #include <QDate>

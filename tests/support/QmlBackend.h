@@ -2,7 +2,7 @@
 
 #include "TestDatabase.h"
 
-#include "core/AppContext.h"
+#include "app/AppContext.h"
 
 #include <QQmlEngine>
 #include <QStringList>

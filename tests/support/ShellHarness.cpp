@@ -1,6 +1,6 @@
 #include "ShellHarness.h"
 
-#include "core/AppSetup.h"
+#include "app/AppSetup.h"
 
 #include <QGuiApplication>
 #include <QQmlContext>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "TestDatabase.h"
-#include "core/AppContext.h"
+#include "app/AppContext.h"
 #include "core/Desktop.h"
 
 #include <QObject>

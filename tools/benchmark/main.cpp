@@ -8,15 +8,16 @@
 //
 // The original file is never written: everything runs on a copy.
 
+#include "admin/AuditList.h"
 #include "admin/AuditManager.h"
 #include "core/Database.h"
-#include "core/ListDefinitions.h"
 #include "core/SqlListModel.h"
 #include "core/SqlValue.h"
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
 #include "finance/ChequeModel.h"
 #include "finance/ExpenseModel.h"
+#include "finance/FinanceLists.h"
 #include "finance/InstallmentModel.h"
 #include "insight/DashboardController.h"
 #include "insight/NotificationController.h"
@@ -26,6 +27,7 @@
 #include "rental/MaintenanceModel.h"
 #include "rental/PaymentModel.h"
 #include "rental/PropertyModel.h"
+#include "rental/RentalLists.h"
 #include "rental/TenantModel.h"
 #include "rental/UnitModel.h"
 
@@ -337,23 +339,23 @@ int main(int argc, char* argv[])
         QStringLiteral("INV-") +
         QDate::currentDate().addMonths(-1).toString(QStringLiteral("yyyyMM")) +
         QStringLiteral("-0042");
-    list(QStringLiteral("invoiceList"), ListDefinitions::invoices(), lastMonthNumber,
+    list(QStringLiteral("invoiceList"), RentalLists::invoices(), lastMonthNumber,
          {{QStringLiteral("status"), QStringLiteral("pending")}});
-    list(QStringLiteral("paymentList"), ListDefinitions::payments(), tenantName,
+    list(QStringLiteral("paymentList"), RentalLists::payments(), tenantName,
          {{QStringLiteral("tenant_id"), tenantId}});
-    list(QStringLiteral("expenseList"), ListDefinitions::expenses(), QStringLiteral("كهرباء"),
+    list(QStringLiteral("expenseList"), FinanceLists::expenses(), QStringLiteral("كهرباء"),
          {{QStringLiteral("property_id"), propertyId}});
-    list(QStringLiteral("chequeList"), ListDefinitions::cheques(), QStringLiteral("البنك العربي"),
+    list(QStringLiteral("chequeList"), FinanceLists::cheques(), QStringLiteral("البنك العربي"),
          {{QStringLiteral("status"), QStringLiteral("pending")}});
-    list(QStringLiteral("maintenanceList"), ListDefinitions::maintenance(),
-         QStringLiteral("المصعد"), {{QStringLiteral("status"), QStringLiteral("new")}});
-    list(QStringLiteral("contractList"), ListDefinitions::contracts(), tenantName,
+    list(QStringLiteral("maintenanceList"), RentalLists::maintenance(), QStringLiteral("المصعد"),
+         {{QStringLiteral("status"), QStringLiteral("new")}});
+    list(QStringLiteral("contractList"), RentalLists::contracts(), tenantName,
          {{QStringLiteral("status"), QStringLiteral("active")}});
-    list(QStringLiteral("installmentList"), ListDefinitions::installments(),
+    list(QStringLiteral("installmentList"), FinanceLists::installments(),
          QStringLiteral("بنك القدس"), {{QStringLiteral("buyer_id"), buyerId}});
-    list(QStringLiteral("journalList"), ListDefinitions::journal(), QStringLiteral("صيانة"),
+    list(QStringLiteral("journalList"), FinanceLists::journal(), QStringLiteral("صيانة"),
          {{QStringLiteral("reference_type"), QStringLiteral("expense")}});
-    list(QStringLiteral("auditList"), ListDefinitions::audit(), QStringLiteral("عملية 4242"),
+    list(QStringLiteral("auditList"), AuditList::audit(), QStringLiteral("عملية 4242"),
          {{QStringLiteral("action"), QStringLiteral("payment")}});
 
     Bench bench(&db, copy, runs);

@@ -1,11 +1,11 @@
-#include "core/AppMain.h"
+#include "app/AppMain.h"
 
-#include "core/AppContext.h"
-#include "core/AppLog.h"
+#include "app/AppContext.h"
+#include "app/AppLog.h"
+#include "app/InstanceLock.h"
+#include "app/NativeDesktop.h"
+#include "app/TerminationSignals.h"
 #include "core/Database.h"
-#include "core/Desktop.h"
-#include "core/InstanceLock.h"
-#include "core/TerminationSignals.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -126,7 +126,7 @@ int run(const QString& dataDir)
     const int exitCode = runApplication(dataDir);
     // A restart (after a restore) starts the new process only now: the
     // database is closed and the instance lock is free for it.
-    if (exitCode == 0 && Desktop::restartRequested()) {
+    if (exitCode == 0 && NativeDesktop::restartRequested()) {
         instanceLock.release();
         if (!QProcess::startDetached(QCoreApplication::applicationFilePath(),
                                      QCoreApplication::arguments().mid(1)))

@@ -1,4 +1,4 @@
-#include "core/AppLog.h"
+#include "app/AppLog.h"
 
 #include <QFile>
 #include <QQmlError>

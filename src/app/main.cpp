@@ -1,5 +1,5 @@
-#include "core/AppMain.h"
-#include "core/AppSetup.h"
+#include "app/AppMain.h"
+#include "app/AppSetup.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "core/TerminationSignals.h"
+#include "app/TerminationSignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

@@ -1,4 +1,4 @@
-#include "core/InstanceLock.h"
+#include "app/InstanceLock.h"
 
 #include <QDir>
 

@@ -1,18 +1,19 @@
-#include "core/AppContext.h"
+#include "app/AppContext.h"
 
+#include "admin/AuditList.h"
 #include "admin/AuditManager.h"
 #include "admin/AuthController.h"
 #include "admin/BackupManager.h"
 #include "admin/SettingsManager.h"
+#include "app/NativeDesktop.h"
 #include "core/Database.h"
-#include "core/Desktop.h"
-#include "core/ListDefinitions.h"
 #include "core/SqlListModel.h"
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
 #include "finance/ChequeModel.h"
 #include "finance/CurrencyModel.h"
 #include "finance/ExpenseModel.h"
+#include "finance/FinanceLists.h"
 #include "finance/InstallmentModel.h"
 #include "insight/DashboardController.h"
 #include "insight/ImportController.h"
@@ -24,6 +25,7 @@
 #include "rental/MaintenanceModel.h"
 #include "rental/PaymentModel.h"
 #include "rental/PropertyModel.h"
+#include "rental/RentalLists.h"
 #include "rental/TenantModel.h"
 #include "rental/UnitModel.h"
 
@@ -36,7 +38,7 @@
 AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> desktop)
     : m_db(db)
     , m_dataDir(std::move(dataDir))
-    , m_desktop(desktop ? std::move(desktop) : std::make_unique<Desktop>())
+    , m_desktop(desktop ? std::move(desktop) : std::make_unique<NativeDesktop>())
     , m_backupManager(std::make_unique<BackupManager>(m_dataDir, db, m_desktop.get()))
     , m_settingsManager(std::make_unique<SettingsManager>(db))
     , m_propertyModel(std::make_unique<PropertyModel>(db))
@@ -82,15 +84,15 @@ void AppContext::createLists()
     const auto make = [this](SqlListModel::Definition definition) {
         return std::make_unique<SqlListModel>(m_db, std::move(definition));
     };
-    m_invoiceList = make(ListDefinitions::invoices());
-    m_paymentList = make(ListDefinitions::payments());
-    m_expenseList = make(ListDefinitions::expenses());
-    m_chequeList = make(ListDefinitions::cheques());
-    m_maintenanceList = make(ListDefinitions::maintenance());
-    m_contractList = make(ListDefinitions::contracts());
-    m_installmentList = make(ListDefinitions::installments());
-    m_journalList = make(ListDefinitions::journal());
-    m_auditList = make(ListDefinitions::audit());
+    m_invoiceList = make(RentalLists::invoices());
+    m_paymentList = make(RentalLists::payments());
+    m_expenseList = make(FinanceLists::expenses());
+    m_chequeList = make(FinanceLists::cheques());
+    m_maintenanceList = make(RentalLists::maintenance());
+    m_contractList = make(RentalLists::contracts());
+    m_installmentList = make(FinanceLists::installments());
+    m_journalList = make(FinanceLists::journal());
+    m_auditList = make(AuditList::audit());
 
     const auto follow = [](auto* source, SqlListModel* list) {
         QObject::connect(source, &std::remove_pointer_t<decltype(source)>::dataChanged, list,

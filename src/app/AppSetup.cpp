@@ -1,4 +1,4 @@
-#include "core/AppSetup.h"
+#include "app/AppSetup.h"
 
 #include <QFont>
 #include <QGuiApplication>

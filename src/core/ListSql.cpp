@@ -1,0 +1,33 @@
+#include "core/ListSql.h"
+
+namespace ListSql {
+
+QString nameSearch(const QString& column, const QString& table, const QString& name)
+{
+    return column + QStringLiteral(" IN (SELECT id FROM ") + table + QStringLiteral(" WHERE ") +
+           SqlListModel::like(name) + QLatin1Char(')');
+}
+
+QString propertyNameSearch(const QString& unitColumn)
+{
+    return unitColumn +
+           QStringLiteral(" IN (SELECT u.id FROM units u JOIN properties p ON "
+                          "u.property_id=p.id WHERE ") +
+           SqlListModel::like(QStringLiteral("p.name")) + QLatin1Char(')');
+}
+
+QString unitsOfProperty(const QString& unitColumn)
+{
+    return unitColumn + QStringLiteral(" IN (SELECT id FROM units WHERE property_id = ?)");
+}
+
+SqlListModel::TextSearch invoiceNumberSearch(const QString& column)
+{
+    const SqlListModel::TextSearch number =
+        SqlListModel::indexedText(QStringLiteral("invoices_search"), QStringLiteral("invoices"),
+                                  QStringLiteral("id"), {QStringLiteral("invoice_number")});
+    const QString within = column + QStringLiteral(" IN (SELECT id FROM invoices WHERE %1)");
+    return {number.index, within.arg(number.indexed), within.arg(number.scan)};
+}
+
+} // namespace ListSql

@@ -1,0 +1,127 @@
+#include "finance/FinanceLists.h"
+
+#include "core/ListSql.h"
+
+using Definition = SqlListModel::Definition;
+using namespace ListSql;
+
+Definition FinanceLists::expenses()
+{
+    Definition d;
+    d.columns =
+        QStringLiteral("e.*, p.name as property_name, u.unit_number, c.name as contractor_name");
+    d.from = QStringLiteral(
+        "FROM expenses e LEFT JOIN properties p ON e.property_id=p.id "
+        "LEFT JOIN units u ON e.unit_id=u.id LEFT JOIN contractors c ON e.contractor_id=c.id");
+    d.baseTable = QStringLiteral("expenses e");
+    d.key = QStringLiteral("e.id");
+    d.searchConditions = {SqlListModel::like(QStringLiteral("e.description")),
+                          SqlListModel::like(QStringLiteral("e.vendor")),
+                          SqlListModel::like(QStringLiteral("e.category")),
+                          nameSearch(QStringLiteral("e.property_id"), QStringLiteral("properties"),
+                                     QStringLiteral("name")),
+                          nameSearch(QStringLiteral("e.contractor_id"),
+                                     QStringLiteral("contractors"), QStringLiteral("name"))};
+    d.filterColumns = {{QStringLiteral("property_id"), QStringLiteral("e.property_id")},
+                       {QStringLiteral("unit_id"), QStringLiteral("e.unit_id")},
+                       {QStringLiteral("category"), QStringLiteral("e.category")},
+                       {QStringLiteral("contractor_id"), QStringLiteral("e.contractor_id")},
+                       {QStringLiteral("currency_id"), QStringLiteral("e.currency_id")}};
+    d.dateColumn = QStringLiteral("e.expense_date");
+    d.sortColumns = {{QStringLiteral("expense_date"), QStringLiteral("e.expense_date")},
+                     {QStringLiteral("amount"), QStringLiteral("e.amount")},
+                     {QStringLiteral("category"), QStringLiteral("e.category")}};
+    d.defaultSort = QStringLiteral("expense_date");
+    d.totalColumns = {{QStringLiteral("amount"), QStringLiteral("e.amount")}};
+    d.currencyColumn = QStringLiteral("e.currency_id");
+    return d;
+}
+
+Definition FinanceLists::cheques()
+{
+    Definition d;
+    d.columns = QStringLiteral("c.*, cur.symbol as currency_symbol, cur.code as currency_code");
+    d.from = QStringLiteral("FROM cheques c LEFT JOIN currencies cur ON c.currency_id=cur.id");
+    d.baseTable = QStringLiteral("cheques c");
+    d.key = QStringLiteral("c.id");
+    d.searchConditions = {SqlListModel::like(QStringLiteral("c.cheque_number")),
+                          SqlListModel::like(QStringLiteral("c.bank_name")),
+                          SqlListModel::like(QStringLiteral("c.payer_name")),
+                          SqlListModel::like(QStringLiteral("c.payee_name"))};
+    d.filterColumns = {{QStringLiteral("status"), QStringLiteral("c.status")},
+                       {QStringLiteral("type"), QStringLiteral("c.type")},
+                       {QStringLiteral("tenant_id"), QStringLiteral("c.tenant_id")},
+                       {QStringLiteral("buyer_id"), QStringLiteral("c.buyer_id")},
+                       {QStringLiteral("currency_id"), QStringLiteral("c.currency_id")}};
+    d.dateColumn = QStringLiteral("c.due_date");
+    d.sortColumns = {{QStringLiteral("due_date"), QStringLiteral("c.due_date")},
+                     {QStringLiteral("amount"), QStringLiteral("c.amount")},
+                     {QStringLiteral("issue_date"), QStringLiteral("c.issue_date")},
+                     {QStringLiteral("status"), QStringLiteral("c.status")}};
+    d.defaultSort = QStringLiteral("due_date");
+    d.totalColumns = {{QStringLiteral("amount"), QStringLiteral("c.amount")}};
+    d.currencyColumn = QStringLiteral("c.currency_id");
+    return d;
+}
+
+Definition FinanceLists::installments()
+{
+    Definition d;
+    d.columns =
+        QStringLiteral("i.*, b.full_name as buyer_name, u.unit_number, p.name as property_name");
+    d.from = QStringLiteral("FROM installments i JOIN buyers b ON i.buyer_id=b.id JOIN units u ON "
+                            "i.unit_id=u.id JOIN properties p ON u.property_id=p.id");
+    d.baseTable = QStringLiteral("installments i");
+    d.key = QStringLiteral("i.id");
+    d.searchConditions = {nameSearch(QStringLiteral("i.buyer_id"), QStringLiteral("buyers"),
+                                     QStringLiteral("full_name")),
+                          nameSearch(QStringLiteral("i.unit_id"), QStringLiteral("units"),
+                                     QStringLiteral("unit_number")),
+                          propertyNameSearch(QStringLiteral("i.unit_id")),
+                          SqlListModel::like(QStringLiteral("i.cheque_number")),
+                          SqlListModel::like(QStringLiteral("i.bank_name"))};
+    d.filterColumns = {
+        {QStringLiteral("status"), QStringLiteral("i.status")},
+        {QStringLiteral("buyer_id"), QStringLiteral("i.buyer_id")},
+        {QStringLiteral("unit_id"), QStringLiteral("i.unit_id")},
+        {QStringLiteral("currency_id"), QStringLiteral("i.currency_id")},
+        {QStringLiteral("property_id"), unitsOfProperty(QStringLiteral("i.unit_id"))}};
+    d.dateColumn = QStringLiteral("i.due_date");
+    d.sortColumns = {{QStringLiteral("due_date"), QStringLiteral("i.due_date")},
+                     {QStringLiteral("installment_amount"), QStringLiteral("i.installment_amount")},
+                     {QStringLiteral("paid_amount"), QStringLiteral("i.paid_amount")},
+                     {QStringLiteral("status"), QStringLiteral("i.status")}};
+    d.defaultSort = QStringLiteral("due_date");
+    d.defaultDescending = false;
+    d.totalColumns = {
+        {QStringLiteral("installment_amount"), QStringLiteral("i.installment_amount")},
+        {QStringLiteral("paid_amount"), QStringLiteral("i.paid_amount")}};
+    d.currencyColumn = QStringLiteral("i.currency_id");
+    return d;
+}
+
+Definition FinanceLists::journal()
+{
+    Definition d;
+    // One sub-select per shown entry instead of grouping the whole journal.
+    d.columns = QStringLiteral(
+        "je.*, (SELECT GROUP_CONCAT(a.name_ar || ':' || jl.debit || ':' || jl.credit) FROM "
+        "journal_lines jl JOIN accounts a ON jl.account_id=a.id WHERE jl.entry_id=je.id) as lines");
+    d.from = QStringLiteral("FROM journal_entries je");
+    d.baseTable = QStringLiteral("journal_entries je");
+    d.key = QStringLiteral("je.id");
+    // An entry without lines is not listed, as in the journal's list call.
+    d.baseWhere = QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=je.id)");
+    d.searchConditions = {SqlListModel::like(QStringLiteral("je.description")),
+                          SqlListModel::like(QStringLiteral("je.reference_type")),
+                          SqlListModel::like(QStringLiteral("je.reference"))};
+    d.filterColumns = {{QStringLiteral("reference_type"), QStringLiteral("je.reference_type")},
+                       {QStringLiteral("reference_id"), QStringLiteral("je.reference_id")},
+                       {QStringLiteral("cost_center_id"), QStringLiteral("je.cost_center_id")},
+                       {QStringLiteral("contractor_id"), QStringLiteral("je.contractor_id")}};
+    d.dateColumn = QStringLiteral("je.entry_date");
+    d.sortColumns = {{QStringLiteral("entry_date"), QStringLiteral("je.entry_date")},
+                     {QStringLiteral("created_at"), QStringLiteral("je.created_at")}};
+    d.defaultSort = QStringLiteral("entry_date");
+    return d;
+}

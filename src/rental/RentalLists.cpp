@@ -1,0 +1,153 @@
+#include "rental/RentalLists.h"
+
+#include "core/ListSql.h"
+
+using Definition = SqlListModel::Definition;
+using namespace ListSql;
+
+Definition RentalLists::invoices()
+{
+    Definition d;
+    d.columns =
+        QStringLiteral("i.*, t.full_name as tenant_name, u.unit_number, p.name as property_name");
+    d.from = QStringLiteral(
+        "FROM invoices i LEFT JOIN tenants t ON i.tenant_id=t.id "
+        "LEFT JOIN units u ON i.unit_id=u.id LEFT JOIN properties p ON u.property_id=p.id");
+    d.baseTable = QStringLiteral("invoices i");
+    d.key = QStringLiteral("i.id");
+    d.textSearches = {SqlListModel::indexedText(
+        QStringLiteral("invoices_search"), QStringLiteral("invoices"), QStringLiteral("i.id"),
+        {QStringLiteral("i.invoice_number"), QStringLiteral("i.period")})};
+    d.searchConditions = {nameSearch(QStringLiteral("i.tenant_id"), QStringLiteral("tenants"),
+                                     QStringLiteral("full_name")),
+                          nameSearch(QStringLiteral("i.unit_id"), QStringLiteral("units"),
+                                     QStringLiteral("unit_number")),
+                          propertyNameSearch(QStringLiteral("i.unit_id"))};
+    d.filterColumns = {
+        {QStringLiteral("status"), QStringLiteral("i.status")},
+        {QStringLiteral("tenant_id"), QStringLiteral("i.tenant_id")},
+        {QStringLiteral("unit_id"), QStringLiteral("i.unit_id")},
+        {QStringLiteral("contract_id"), QStringLiteral("i.contract_id")},
+        {QStringLiteral("period"), QStringLiteral("i.period")},
+        {QStringLiteral("currency_id"), QStringLiteral("i.currency_id")},
+        {QStringLiteral("property_id"), unitsOfProperty(QStringLiteral("i.unit_id"))}};
+    d.dateColumn = QStringLiteral("i.created_at");
+    d.sortColumns = {{QStringLiteral("created_at"), QStringLiteral("i.created_at")},
+                     {QStringLiteral("invoice_number"), QStringLiteral("i.invoice_number")},
+                     {QStringLiteral("period"), QStringLiteral("i.period")},
+                     {QStringLiteral("due_date"), QStringLiteral("i.due_date")},
+                     {QStringLiteral("total_amount"), QStringLiteral("i.total_amount")},
+                     {QStringLiteral("balance"), QStringLiteral("i.balance")},
+                     {QStringLiteral("status"), QStringLiteral("i.status")}};
+    d.defaultSort = QStringLiteral("created_at");
+    d.totalColumns = {{QStringLiteral("total_amount"), QStringLiteral("i.total_amount")},
+                      {QStringLiteral("paid_amount"), QStringLiteral("i.paid_amount")},
+                      {QStringLiteral("balance"), QStringLiteral("i.balance")}};
+    d.currencyColumn = QStringLiteral("i.currency_id");
+    return d;
+}
+
+Definition RentalLists::payments()
+{
+    Definition d;
+    // A payment's unit is its own (buyer payments) or else its invoice's.
+    d.columns = QStringLiteral(
+        "p.*, t.full_name as tenant_name, b.full_name as buyer_name, i.invoice_number, "
+        "COALESCE(payUnit.unit_number, invUnit.unit_number) as unit_number, "
+        "COALESCE(payProperty.name, invProperty.name) as property_name");
+    d.from = QStringLiteral(
+        "FROM payments p LEFT JOIN tenants t ON p.tenant_id=t.id "
+        "LEFT JOIN buyers b ON p.buyer_id=b.id LEFT JOIN invoices i ON p.invoice_id=i.id "
+        "LEFT JOIN units invUnit ON i.unit_id=invUnit.id "
+        "LEFT JOIN properties invProperty ON invUnit.property_id=invProperty.id "
+        "LEFT JOIN units payUnit ON p.unit_id=payUnit.id "
+        "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id");
+    d.baseTable = QStringLiteral("payments p");
+    d.key = QStringLiteral("p.id");
+    d.textSearches = {
+        SqlListModel::indexedText(QStringLiteral("payments_search"), QStringLiteral("payments"),
+                                  QStringLiteral("p.id"),
+                                  {QStringLiteral("p.reference"), QStringLiteral("p.notes")}),
+        invoiceNumberSearch(QStringLiteral("p.invoice_id"))};
+    d.searchConditions = {nameSearch(QStringLiteral("p.tenant_id"), QStringLiteral("tenants"),
+                                     QStringLiteral("full_name")),
+                          nameSearch(QStringLiteral("p.buyer_id"), QStringLiteral("buyers"),
+                                     QStringLiteral("full_name"))};
+    d.filterColumns = {{QStringLiteral("tenant_id"), QStringLiteral("p.tenant_id")},
+                       {QStringLiteral("buyer_id"), QStringLiteral("p.buyer_id")},
+                       {QStringLiteral("invoice_id"), QStringLiteral("p.invoice_id")},
+                       {QStringLiteral("unit_id"), QStringLiteral("p.unit_id")},
+                       {QStringLiteral("payment_method"), QStringLiteral("p.payment_method")},
+                       {QStringLiteral("currency_id"), QStringLiteral("p.currency_id")}};
+    d.dateColumn = QStringLiteral("p.payment_date");
+    d.sortColumns = {{QStringLiteral("payment_date"), QStringLiteral("p.payment_date")},
+                     {QStringLiteral("amount"), QStringLiteral("p.amount")},
+                     {QStringLiteral("created_at"), QStringLiteral("p.created_at")}};
+    d.defaultSort = QStringLiteral("payment_date");
+    d.totalColumns = {{QStringLiteral("amount"), QStringLiteral("p.amount")}};
+    d.currencyColumn = QStringLiteral("p.currency_id");
+    return d;
+}
+
+Definition RentalLists::maintenance()
+{
+    Definition d;
+    d.columns = QStringLiteral("m.*, u.unit_number, p.name as property_name");
+    d.from = QStringLiteral("FROM maintenance_requests m JOIN units u ON m.unit_id=u.id "
+                            "JOIN properties p ON u.property_id=p.id");
+    d.baseTable = QStringLiteral("maintenance_requests m");
+    d.key = QStringLiteral("m.id");
+    d.searchConditions = {SqlListModel::like(QStringLiteral("m.title")),
+                          SqlListModel::like(QStringLiteral("m.description")),
+                          SqlListModel::like(QStringLiteral("m.assigned_to")),
+                          nameSearch(QStringLiteral("m.unit_id"), QStringLiteral("units"),
+                                     QStringLiteral("unit_number")),
+                          propertyNameSearch(QStringLiteral("m.unit_id"))};
+    d.filterColumns = {
+        {QStringLiteral("status"), QStringLiteral("m.status")},
+        {QStringLiteral("priority"), QStringLiteral("m.priority")},
+        {QStringLiteral("unit_id"), QStringLiteral("m.unit_id")},
+        {QStringLiteral("property_id"), unitsOfProperty(QStringLiteral("m.unit_id"))}};
+    d.dateColumn = QStringLiteral("m.request_date");
+    d.sortColumns = {{QStringLiteral("created_at"), QStringLiteral("m.created_at")},
+                     {QStringLiteral("request_date"), QStringLiteral("m.request_date")},
+                     {QStringLiteral("priority"), QStringLiteral("m.priority")},
+                     {QStringLiteral("status"), QStringLiteral("m.status")},
+                     {QStringLiteral("cost"), QStringLiteral("m.cost")}};
+    d.defaultSort = QStringLiteral("created_at");
+    d.totalColumns = {{QStringLiteral("cost"), QStringLiteral("m.cost")}};
+    return d;
+}
+
+Definition RentalLists::contracts()
+{
+    Definition d;
+    d.columns =
+        QStringLiteral("c.*, t.full_name as tenant_name, u.unit_number, p.name as property_name");
+    d.from = QStringLiteral("FROM contracts c JOIN tenants t ON c.tenant_id=t.id JOIN units u ON "
+                            "c.unit_id=u.id JOIN properties p ON u.property_id=p.id");
+    d.baseTable = QStringLiteral("contracts c");
+    d.key = QStringLiteral("c.id");
+    d.searchConditions = {nameSearch(QStringLiteral("c.tenant_id"), QStringLiteral("tenants"),
+                                     QStringLiteral("full_name")),
+                          nameSearch(QStringLiteral("c.unit_id"), QStringLiteral("units"),
+                                     QStringLiteral("unit_number")),
+                          propertyNameSearch(QStringLiteral("c.unit_id")),
+                          SqlListModel::like(QStringLiteral("c.notes"))};
+    d.filterColumns = {
+        {QStringLiteral("status"), QStringLiteral("c.status")},
+        {QStringLiteral("tenant_id"), QStringLiteral("c.tenant_id")},
+        {QStringLiteral("unit_id"), QStringLiteral("c.unit_id")},
+        {QStringLiteral("currency_id"), QStringLiteral("c.currency_id")},
+        {QStringLiteral("property_id"), unitsOfProperty(QStringLiteral("c.unit_id"))}};
+    d.dateColumn = QStringLiteral("c.start_date");
+    d.sortColumns = {{QStringLiteral("created_at"), QStringLiteral("c.created_at")},
+                     {QStringLiteral("start_date"), QStringLiteral("c.start_date")},
+                     {QStringLiteral("end_date"), QStringLiteral("c.end_date")},
+                     {QStringLiteral("rent_amount"), QStringLiteral("c.rent_amount")},
+                     {QStringLiteral("status"), QStringLiteral("c.status")}};
+    d.defaultSort = QStringLiteral("created_at");
+    d.totalColumns = {{QStringLiteral("rent_amount"), QStringLiteral("c.rent_amount")}};
+    d.currencyColumn = QStringLiteral("c.currency_id");
+    return d;
+}
