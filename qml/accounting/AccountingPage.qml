@@ -43,13 +43,11 @@ Item {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.textPrimary
     }
     component HeaderCell: Cell {
-        font.pixelSize: 12
-        font.bold: true
+        font: Theme.smallBold
         color: Theme.textSecondary
     }
 
@@ -84,9 +82,7 @@ Item {
                     required property int index
                     objectName: "accountingTab_" + index
                     text: modelData
-                    font.pixelSize: 13
-                    font.bold: tabs.currentIndex === index
-                    font.family: "Segoe UI, Arial"
+                    font: tabs.currentIndex === index ? Theme.bodyBold : Theme.body
                     contentItem: Text {
                         text: tab.text
                         font: tab.font
@@ -131,7 +127,7 @@ Item {
                         layoutDirection: Qt.RightToLeft
                         spacing: 12
                         Cell { Layout.preferredWidth: 80; text: accountRow.item.code || ""; color: Theme.textSecondary }
-                        Cell { Layout.fillWidth: true; text: accountRow.item.name_ar || ""; font.bold: true }
+                        Cell { Layout.fillWidth: true; text: accountRow.item.name_ar || ""; font: Theme.bodyBold }
                         StatusBadge {
                             text: page.accountTypes[accountRow.item.type] || "مصروفات"
                             textColor: Theme.accentGold
@@ -173,11 +169,11 @@ Item {
                         ColumnLayout {
                             Layout.fillWidth: true
                             spacing: 2
-                            Cell { Layout.fillWidth: true; text: entryRow.model.description || ""; font.bold: true }
+                            Cell { Layout.fillWidth: true; text: entryRow.model.description || ""; font: Theme.bodyBold }
                             Cell {
                                 Layout.fillWidth: true
                                 text: String(entryRow.model.lines || "").split(",").join("  •  ")
-                                font.pixelSize: 11
+                                font: Theme.caption
                                 color: Theme.textMuted
                             }
                         }
@@ -248,7 +244,7 @@ Item {
                             anchors.rightMargin: 16
                             layoutDirection: Qt.RightToLeft
                             spacing: 12
-                            Cell { Layout.preferredWidth: 160; text: contractorRow.item.name || ""; font.bold: true }
+                            Cell { Layout.preferredWidth: 160; text: contractorRow.item.name || ""; font: Theme.bodyBold }
                             Cell { Layout.preferredWidth: 100; text: contractorRow.item.trade || "" }
                             Cell { Layout.fillWidth: true; text: contractorRow.item.phone || "" }
                             Cell { Layout.preferredWidth: 120; text: Money.format(contractorRow.item.balance) }
@@ -286,8 +282,7 @@ Item {
                         Cell {
                             Layout.fillWidth: true
                             text: "مركز تكلفة المشروع: " + card.project.name
-                            font.pixelSize: 15
-                            font.bold: true
+                            font: Theme.subtitleBold
                             color: Theme.accentGold
                         }
                         Repeater {
@@ -305,7 +300,7 @@ Item {
                                 }
                                 Cell { Layout.preferredWidth: 170; text: "الإيراد " + Money.format(centre.modelData.revenue) + centre.note; color: Theme.successColor }
                                 Cell { Layout.preferredWidth: 170; text: "التكلفة " + Money.format(centre.modelData.expenses) + centre.note; color: Theme.dangerColor }
-                                Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit) + centre.note; font.bold: true }
+                                Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit) + centre.note; font: Theme.bodyBold }
                             }
                         }
                         Cell {
@@ -324,8 +319,7 @@ Item {
             visible: tabs.currentIndex === 3
             text: "* مبالغ بعملات مختلفة جُمعت دون تحويل"
             horizontalAlignment: Text.AlignRight
-            font.pixelSize: 11
-            font.family: "Segoe UI, Arial"
+            font: Theme.caption
             color: Theme.textMuted
         }
     }

@@ -110,9 +110,7 @@ Item {
                             text: box.modelData.label + ": " + box.modelData.count
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
-                            font.pixelSize: 14
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.bodyLargeBold
                             color: box.modelData.color
                         }
                         Text {
@@ -122,9 +120,7 @@ Item {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 16
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.titleBold
                             color: Theme.textPrimary
                         }
                     }
@@ -150,9 +146,7 @@ Item {
                         required property int index
                         objectName: "chequeTab_" + index
                         text: modelData
-                        font.pixelSize: 13
-                        font.bold: tabs.currentIndex === index
-                        font.family: "Segoe UI, Arial"
+                        font: tabs.currentIndex === index ? Theme.bodyBold : Theme.body
                         contentItem: Text {
                             text: tab.text
                             font: tab.font
@@ -229,9 +223,7 @@ Item {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 14
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.bodyLargeBold
                             color: Theme.textPrimary
                         }
                         Text {
@@ -240,8 +232,7 @@ Item {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 12
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.small
                             color: Theme.textSecondary
                         }
                     }
@@ -251,9 +242,7 @@ Item {
                         text: Money.format(row.model.amount, row.model.currency_id)
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 14
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyLargeBold
                         color: Theme.accentGold
                     }
                     StatusBadge {

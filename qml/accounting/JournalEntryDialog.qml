@@ -76,9 +76,7 @@ MDialog {
             Layout.fillWidth: true
             text: "تفاصيل القيد (مدين/دائن)"
             horizontalAlignment: Text.AlignRight
-            font.pixelSize: 13
-            font.bold: true
-            font.family: "Segoe UI, Arial"
+            font: Theme.bodyBold
             color: Theme.accentGold
         }
         RowLayout {

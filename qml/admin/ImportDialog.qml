@@ -97,8 +97,7 @@ MDialog {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         wrapMode: Text.Wrap
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.textSecondary
     }
 
@@ -124,8 +123,7 @@ MDialog {
                     placeholderText: "انسخ هنا (الاسم، الهوية، الهاتف، العنوان)..."
                     placeholderTextColor: Theme.textMuted
                     color: Theme.textPrimary
-                    font.pixelSize: 13
-                    font.family: "Segoe UI, Arial"
+                    font: Theme.body
                     horizontalAlignment: TextEdit.AlignRight
                     wrapMode: TextEdit.NoWrap
                     selectByMouse: true
@@ -145,7 +143,7 @@ MDialog {
         Caption {
             objectName: "importPreviewSummary"
             visible: dialog.previewRows.length > 0
-            font.bold: true
+            font: Theme.bodyBold
             color: Theme.textPrimary
             text: "معاينة: " + (dialog.preview.ready || 0) + " سطراً جاهزة للاستيراد، "
                   + (dialog.preview.problems || 0) + " فيها مشكلة"
@@ -245,7 +243,7 @@ MDialog {
             objectName: "importResult"
             visible: dialog.doneText !== ""
             text: dialog.doneText
-            font.bold: true
+            font: Theme.bodyBold
             color: Theme.successColor
         }
         Caption {
@@ -278,7 +276,7 @@ MDialog {
         }
         Caption {
             text: "ملاحظة: افصل بين كل حقل وآخر بفاصلة (,) أو انسخ الصفوف مباشرة."
-            font.pixelSize: 11
+            font: Theme.caption
             color: Theme.textMuted
         }
     }

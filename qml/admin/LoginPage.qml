@@ -90,9 +90,7 @@ FocusScope {
             Layout.fillWidth: true
             text: fieldRoot.label
             horizontalAlignment: Text.AlignRight
-            font.pixelSize: 13
-            font.bold: true
-            font.family: "Segoe UI, Arial"
+            font: Theme.bodyBold
             color: fieldRoot.theme.textSecondary
         }
 
@@ -128,8 +126,7 @@ FocusScope {
                     verticalAlignment: TextInput.AlignVCenter
                     leftPadding: 4
                     rightPadding: 4
-                    font.pixelSize: 15
-                    font.family: "Segoe UI, Arial"
+                    font: Theme.subtitle
                     color: fieldRoot.theme.textPrimary
                     placeholderTextColor: fieldRoot.theme.textMuted
                     selectionColor: fieldRoot.theme.accentGold
@@ -175,8 +172,7 @@ FocusScope {
         anchors.bottomMargin: 14
         text: "الإصدار " + Qt.application.version
         textFormat: Text.PlainText
-        font.pixelSize: 11
-        font.family: "Segoe UI, Arial"
+        font: Theme.caption
         color: page.theme.textMuted
     }
 
@@ -218,9 +214,7 @@ FocusScope {
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: 22
             text: "ساكانوفا"
-            font.pixelSize: 38
-            font.bold: true
-            font.family: "Segoe UI, Arial"
+            font: Theme.heroBold
             color: page.theme.dark ? page.theme.accentGoldLight : page.theme.accentGoldDark
         }
 
@@ -228,8 +222,7 @@ FocusScope {
             Layout.alignment: Qt.AlignHCenter
             Layout.topMargin: 6
             text: "نظام إدارة العقارات والمحاسبة"
-            font.pixelSize: 16
-            font.family: "Segoe UI, Arial"
+            font: Theme.title
             color: page.theme.textSecondary
         }
 
@@ -299,9 +292,7 @@ FocusScope {
                         textFormat: Text.PlainText
                         wrapMode: Text.WordWrap
                         horizontalAlignment: Text.AlignHCenter
-                        font.pixelSize: 13
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyBold
                         color: page.theme.dangerColor
                     }
 
@@ -315,9 +306,7 @@ FocusScope {
                         textFormat: Text.PlainText
                         wrapMode: Text.WordWrap
                         horizontalAlignment: Text.AlignHCenter
-                        font.pixelSize: 13
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyBold
                         color: page.theme.warningColor
                     }
 
@@ -331,9 +320,7 @@ FocusScope {
                         Layout.topMargin: 4
                         hoverEnabled: true
                         text: "تسجيل الدخول"
-                        font.pixelSize: 16
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.titleBold
                         scale: pressed ? 0.97 : 1.0
                         onClicked: page.attemptLogin()
 
@@ -361,8 +348,7 @@ FocusScope {
                         visible: authCtrl.defaultPasswordInUse
                         text: "بيانات الدخول الافتراضية: admin / vexil"
                         horizontalAlignment: Text.AlignHCenter
-                        font.pixelSize: 12
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.small
                         color: page.theme.textMuted
                     }
                 }

@@ -35,15 +35,12 @@ RowLayout {
         text: row.currency.name_ar + " (" + row.currency.symbol + ")"
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
-        font.pixelSize: 14
-        font.bold: true
-        font.family: "Segoe UI, Arial"
+        font: Theme.bodyLargeBold
         color: Theme.textPrimary
     }
     Text {
         text: "سعر الصرف:"
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.textSecondary
     }
     MTextField {
@@ -65,8 +62,7 @@ RowLayout {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         wrapMode: Text.Wrap
-        font.pixelSize: 12
-        font.family: "Segoe UI, Arial"
+        font: Theme.small
         color: row.failed ? Theme.dangerColor : Theme.successColor
     }
 }

@@ -104,9 +104,7 @@ Item {
     component Heading: Text {
         Layout.fillWidth: true
         horizontalAlignment: Text.AlignRight
-        font.pixelSize: 17
-        font.bold: true
-        font.family: "Segoe UI, Arial"
+        font: Theme.headingBold
         color: Theme.textPrimary
     }
     component Line: Text {
@@ -114,8 +112,7 @@ Item {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         wrapMode: Text.Wrap
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.textSecondary
     }
     component Section: Rectangle {
@@ -184,17 +181,14 @@ Item {
                                     Layout.fillWidth: true
                                     text: themeCard.modelData.title
                                     horizontalAlignment: Text.AlignRight
-                                    font.pixelSize: 15
-                                    font.bold: true
-                                    font.family: "Segoe UI, Arial"
+                                    font: Theme.subtitleBold
                                     color: themeCard.current ? Theme.accentGold : Theme.textPrimary
                                 }
                                 Text {
                                     Layout.fillWidth: true
                                     text: themeCard.modelData.text
                                     horizontalAlignment: Text.AlignRight
-                                    font.pixelSize: 12
-                                    font.family: "Segoe UI, Arial"
+                                    font: Theme.small
                                     color: Theme.textSecondary
                                 }
                             }
@@ -214,7 +208,7 @@ Item {
                 Line {
                     text: "سعر الصرف: قيمة وحدة واحدة من العملة بالعملة الأساسية (" + Money.primarySymbol + ")"
                     color: Theme.textMuted
-                    font.pixelSize: 11
+                    font: Theme.caption
                 }
                 Repeater {
                     model: page.currencies

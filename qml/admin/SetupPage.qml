@@ -84,9 +84,7 @@ FocusScope {
                     Layout.alignment: Qt.AlignHCenter
                     Layout.topMargin: 18
                     text: "إعداد النظام"
-                    font.pixelSize: 28
-                    font.bold: true
-                    font.family: "Segoe UI, Arial"
+                    font: Theme.displayBold
                     color: page.theme.textPrimary
                 }
 
@@ -94,8 +92,7 @@ FocusScope {
                     Layout.alignment: Qt.AlignHCenter
                     Layout.topMargin: 8
                     text: "اختر العملة الأساسية للنظام"
-                    font.pixelSize: 15
-                    font.family: "Segoe UI, Arial"
+                    font: Theme.subtitle
                     color: page.theme.textSecondary
                 }
 
@@ -172,18 +169,14 @@ FocusScope {
                                 Layout.alignment: Qt.AlignVCenter
                                 text: row.modelData.name
                                 horizontalAlignment: Text.AlignRight
-                                font.pixelSize: 16
-                                font.bold: radio.checked
-                                font.family: "Segoe UI, Arial"
+                                font: radio.checked ? Theme.titleBold : Theme.title
                                 color: page.theme.textPrimary
                             }
 
                             Text {
                                 Layout.alignment: Qt.AlignVCenter
                                 text: row.modelData.symbol
-                                font.pixelSize: 20
-                                font.bold: true
-                                font.family: "Segoe UI, Arial"
+                                font: Theme.figureBold
                                 color: page.theme.dark ? page.theme.accentGoldLight : page.theme.accentGoldDark
                             }
                         }

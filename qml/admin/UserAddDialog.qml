@@ -69,9 +69,7 @@ MDialog {
             spacing: 12
             Text {
                 text: "الصلاحية:"
-                font.pixelSize: 13
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.bodyBold
                 color: Theme.textSecondary
             }
             RadioButton {

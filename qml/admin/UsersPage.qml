@@ -96,9 +96,7 @@ Item {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 15
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.subtitleBold
                             color: Theme.textPrimary
                         }
                         Text {
@@ -106,8 +104,7 @@ Item {
                             text: "آخر دخول: " + (row.user.last_login ? row.user.last_login : "أبداً")
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
-                            font.pixelSize: 12
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.small
                             color: Theme.textSecondary
                         }
                     }

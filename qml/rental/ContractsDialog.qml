@@ -50,9 +50,7 @@ MDialog {
                 Layout.fillWidth: true
                 text: "قائمة العقود"
                 horizontalAlignment: Text.AlignRight
-                font.pixelSize: 16
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.titleBold
                 color: Theme.textPrimary
             }
             MButton {
@@ -96,16 +94,13 @@ MDialog {
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
                         elide: Text.ElideLeft
-                        font.pixelSize: 14
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyLargeBold
                         color: Theme.textPrimary
                     }
                     Text {
                         text: row.contract.start_date + " إلی " + row.contract.end_date
                         textFormat: Text.PlainText
-                        font.pixelSize: 12
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.small
                         color: Theme.textSecondary
                     }
                     Text {
@@ -113,9 +108,7 @@ MDialog {
                         text: Money.format(row.contract.rent_amount, row.contract.currency_id)
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 13
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyBold
                         color: Theme.accentGold
                     }
                     StatusBadge {

@@ -189,16 +189,13 @@ MDialog {
                             text: line.item.description
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
-                            font.pixelSize: 13
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.body
                             color: Theme.textPrimary
                         }
                         Text {
                             text: Money.format(line.item.total, dialog.currency ? dialog.currency.id : 0)
                             textFormat: Text.PlainText
-                            font.pixelSize: 13
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.bodyBold
                             color: Theme.accentGold
                         }
                         AbstractButton {
@@ -225,8 +222,7 @@ MDialog {
             visible: text !== ""
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
-            font.pixelSize: 11
-            font.family: "Segoe UI, Arial"
+            font: Theme.caption
             color: Theme.dangerColor
         }
         RowLayout {
@@ -234,9 +230,7 @@ MDialog {
             layoutDirection: Qt.RightToLeft
             Text {
                 text: "الإجمالي:"
-                font.pixelSize: 14
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.bodyLargeBold
                 color: Theme.textSecondary
             }
             Text {
@@ -245,9 +239,7 @@ MDialog {
                 text: Money.format(dialog.sum, dialog.currency ? dialog.currency.id : 0)
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignRight
-                font.pixelSize: 16
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.titleBold
                 color: Theme.accentGold
             }
         }

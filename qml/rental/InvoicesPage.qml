@@ -51,9 +51,7 @@ Item {
     component HeaderCell: Text {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
-        font.pixelSize: 12
-        font.bold: true
-        font.family: "Segoe UI, Arial"
+        font: Theme.smallBold
         color: Theme.textSecondary
     }
 
@@ -61,8 +59,7 @@ Item {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.textPrimary
     }
 
@@ -180,7 +177,7 @@ Item {
                             anchors.rightMargin: 16
                             layoutDirection: Qt.RightToLeft
                             spacing: 10
-                            Cell { Layout.preferredWidth: 120; text: row.model.invoice_number || ""; font.bold: true }
+                            Cell { Layout.preferredWidth: 120; text: row.model.invoice_number || ""; font: Theme.bodyBold }
                             Cell { Layout.preferredWidth: 140; text: row.model.tenant_name || "" }
                             Cell { Layout.preferredWidth: 100; text: row.model.period || "" }
                             Cell {
@@ -222,8 +219,7 @@ Item {
             horizontalAlignment: Text.AlignRight
             text: "عدد الفواتير: " + page.list.totalCount
             textFormat: Text.PlainText
-            font.pixelSize: 12
-            font.family: "Segoe UI, Arial"
+            font: Theme.small
             color: Theme.textMuted
         }
     }

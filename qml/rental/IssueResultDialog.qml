@@ -35,8 +35,7 @@ MDialog {
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
-            font.pixelSize: 14
-            font.family: "Segoe UI, Arial"
+            font: Theme.bodyLarge
             color: Theme.textPrimary
         }
         MButton {

@@ -56,8 +56,7 @@ MDialog {
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideLeft
-            font.pixelSize: 13
-            font.family: "Segoe UI, Arial"
+            font: Theme.body
             color: Theme.textSecondary
         }
         MTextField {

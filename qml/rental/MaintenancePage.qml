@@ -133,9 +133,7 @@ Item {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 14
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.bodyLargeBold
                             color: Theme.textPrimary
                         }
                         Text {
@@ -144,8 +142,7 @@ Item {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 12
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.small
                             color: Theme.textSecondary
                         }
                     }
@@ -163,8 +160,7 @@ Item {
                             text: row.model.request_date || ""
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
-                            font.pixelSize: 12
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.small
                             color: Theme.textMuted
                         }
                         Text {
@@ -174,9 +170,7 @@ Item {
                             text: "التكلفة: " + Money.format(row.model.cost, 0)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
-                            font.pixelSize: 12
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.smallBold
                             color: Theme.accentGold
                         }
                     }

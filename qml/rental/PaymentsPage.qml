@@ -86,9 +86,7 @@ Item {
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
                         elide: Text.ElideLeft
-                        font.pixelSize: 14
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyLargeBold
                         color: Theme.textPrimary
                     }
                     Text {
@@ -99,8 +97,7 @@ Item {
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
                         elide: Text.ElideLeft
-                        font.pixelSize: 13
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.body
                         color: Theme.textSecondary
                     }
                     Text {
@@ -109,9 +106,7 @@ Item {
                         text: Money.format(row.model.amount, row.model.currency_id)
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 14
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyLargeBold
                         color: Theme.dark ? "#22c55e" : Theme.successColor
                     }
                     Text {
@@ -119,8 +114,7 @@ Item {
                         text: row.model.payment_date || ""
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 13
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.body
                         color: Theme.textSecondary
                     }
                 }
@@ -133,8 +127,7 @@ Item {
             horizontalAlignment: Text.AlignRight
             text: "عدد المدفوعات: " + page.list.totalCount
             textFormat: Text.PlainText
-            font.pixelSize: 12
-            font.family: "Segoe UI, Arial"
+            font: Theme.small
             color: Theme.textMuted
         }
     }

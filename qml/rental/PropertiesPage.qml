@@ -90,8 +90,7 @@ Item {
                 text: search.text.trim() !== "" ? "لا توجد عقارات مطابقة للبحث"
                                                 : "لا توجد عقارات بعد، أضف أول عقار"
                 textFormat: Text.PlainText
-                font.pixelSize: 15
-                font.family: "Segoe UI, Arial"
+                font: Theme.subtitle
                 color: Theme.textMuted
             }
 
@@ -126,9 +125,7 @@ Item {
                                 textFormat: Text.PlainText
                                 horizontalAlignment: Text.AlignRight
                                 elide: Text.ElideLeft
-                                font.pixelSize: 17
-                                font.bold: true
-                                font.family: "Segoe UI, Arial"
+                                font: Theme.headingBold
                                 color: Theme.textPrimary
                             }
                             StatusBadge {
@@ -146,8 +143,7 @@ Item {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 12
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.small
                             color: Theme.textSecondary
                         }
 
@@ -174,17 +170,14 @@ Item {
                                         horizontalAlignment: Text.AlignHCenter
                                         text: figure.modelData.value
                                         textFormat: Text.PlainText
-                                        font.pixelSize: 18
-                                        font.bold: true
-                                        font.family: "Segoe UI, Arial"
+                                        font: Theme.headingLargeBold
                                         color: figure.modelData.gold ? Theme.accentGold : Theme.textPrimary
                                     }
                                     Text {
                                         Layout.fillWidth: true
                                         horizontalAlignment: Text.AlignHCenter
                                         text: figure.modelData.caption
-                                        font.pixelSize: 11
-                                        font.family: "Segoe UI, Arial"
+                                        font: Theme.caption
                                         color: Theme.textMuted
                                     }
                                 }
@@ -204,8 +197,7 @@ Item {
                                     Layout.fillWidth: true
                                     horizontalAlignment: Text.AlignRight
                                     text: "الإيرادات الشهرية"
-                                    font.pixelSize: 11
-                                    font.family: "Segoe UI, Arial"
+                                    font: Theme.caption
                                     color: Theme.textMuted
                                 }
                                 Text {
@@ -215,9 +207,7 @@ Item {
                                     text: Money.format(cell.prop.monthly_revenue, 0)
                                     textFormat: Text.PlainText
                                     elide: Text.ElideLeft
-                                    font.pixelSize: 14
-                                    font.bold: true
-                                    font.family: "Segoe UI, Arial"
+                                    font: Theme.bodyLargeBold
                                     color: Theme.accentGold
                                 }
                             }

@@ -63,8 +63,7 @@ MDialog {
             text: "سيتم إصدار فواتير لجميع العقود النشطة تلقائياً"
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignRight
-            font.pixelSize: 13
-            font.family: "Segoe UI, Arial"
+            font: Theme.body
             color: Theme.textSecondary
         }
         MTextField {

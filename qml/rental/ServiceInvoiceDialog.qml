@@ -70,9 +70,7 @@ MDialog {
             Layout.fillWidth: true
             text: "اختيار نطاق الفاتورة"
             horizontalAlignment: Text.AlignRight
-            font.pixelSize: 14
-            font.bold: true
-            font.family: "Segoe UI, Arial"
+            font: Theme.bodyLargeBold
             color: Theme.accentGold
         }
         MComboBox {
@@ -131,8 +129,7 @@ MDialog {
             text: "سيتم إصدار فاتورة منفصلة لكل مستأجر في العقار تلقائياً"
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignRight
-            font.pixelSize: 12
-            font.family: "Segoe UI, Arial"
+            font: Theme.small
             color: Theme.textSecondary
         }
         ErrorBanner {

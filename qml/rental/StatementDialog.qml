@@ -94,8 +94,7 @@ MDialog {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.textPrimary
     }
 
@@ -141,11 +140,11 @@ MDialog {
                 anchors.rightMargin: 12
                 layoutDirection: Qt.RightToLeft
                 spacing: 10
-                Cell { Layout.preferredWidth: 100; text: "التاريخ"; font.bold: true; color: Theme.textSecondary }
-                Cell { Layout.preferredWidth: 80; text: "النوع"; font.bold: true; color: Theme.textSecondary }
-                Cell { Layout.fillWidth: true; text: "المرجع"; font.bold: true; color: Theme.textSecondary }
-                Cell { Layout.preferredWidth: 110; text: "مدين"; font.bold: true; color: Theme.textSecondary }
-                Cell { Layout.preferredWidth: 110; text: "دائن"; font.bold: true; color: Theme.textSecondary }
+                Cell { Layout.preferredWidth: 100; text: "التاريخ"; font: Theme.bodyBold; color: Theme.textSecondary }
+                Cell { Layout.preferredWidth: 80; text: "النوع"; font: Theme.bodyBold; color: Theme.textSecondary }
+                Cell { Layout.fillWidth: true; text: "المرجع"; font: Theme.bodyBold; color: Theme.textSecondary }
+                Cell { Layout.preferredWidth: 110; text: "مدين"; font: Theme.bodyBold; color: Theme.textSecondary }
+                Cell { Layout.preferredWidth: 110; text: "دائن"; font: Theme.bodyBold; color: Theme.textSecondary }
             }
         }
 
@@ -189,8 +188,7 @@ MDialog {
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             wrapMode: Text.Wrap
-            font.pixelSize: 12
-            font.family: "Segoe UI, Arial"
+            font: Theme.small
             color: Theme.textSecondary
         }
 

@@ -44,9 +44,7 @@ Item {
     component HeaderCell: Text {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
-        font.pixelSize: 12
-        font.bold: true
-        font.family: "Segoe UI, Arial"
+        font: Theme.smallBold
         color: Theme.textSecondary
     }
 
@@ -54,8 +52,7 @@ Item {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.textPrimary
     }
 
@@ -150,7 +147,7 @@ Item {
                             anchors.rightMargin: 16
                             layoutDirection: Qt.RightToLeft
                             spacing: 10
-                            Cell { Layout.preferredWidth: 200; text: row.tenant.full_name || ""; font.bold: true }
+                            Cell { Layout.preferredWidth: 200; text: row.tenant.full_name || ""; font: Theme.bodyBold }
                             Cell { Layout.preferredWidth: 140; text: row.tenant.id_number || "" }
                             Cell { Layout.preferredWidth: 140; text: row.tenant.phone || "" }
                             Cell { Layout.fillWidth: true; text: row.tenant.email || "" }

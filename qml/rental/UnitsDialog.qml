@@ -55,9 +55,7 @@ MDialog {
                 Layout.fillWidth: true
                 text: "قائمة الوحدات"
                 horizontalAlignment: Text.AlignRight
-                font.pixelSize: 16
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.titleBold
                 color: Theme.textPrimary
             }
             MButton {
@@ -100,9 +98,7 @@ MDialog {
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
                         elide: Text.ElideLeft
-                        font.pixelSize: 15
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.subtitleBold
                         color: Theme.textPrimary
                     }
                     Text {
@@ -110,8 +106,7 @@ MDialog {
                         text: "طابق " + (row.unit.floor !== null && row.unit.floor !== undefined ? row.unit.floor : "-")
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 13
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.body
                         color: Theme.textSecondary
                     }
                     Text {
@@ -119,8 +114,7 @@ MDialog {
                         text: Number(row.unit.area || 0).toLocaleString(Qt.locale(), "f", 0) + " م²"
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 13
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.body
                         color: Theme.textSecondary
                     }
                     Text {
@@ -129,9 +123,7 @@ MDialog {
                         text: Money.format(row.unit.rent_monthly, row.unit.currency_id)
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 13
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyBold
                         color: Theme.accentGold
                     }
                     StatusBadge {

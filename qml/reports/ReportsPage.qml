@@ -226,9 +226,7 @@ Item {
                         text: tabButton.modelData
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
-                        font.pixelSize: 13
-                        font.bold: tabButton.current
-                        font.family: "Segoe UI, Arial"
+                        font: tabButton.current ? Theme.bodyBold : Theme.body
                         color: tabButton.current ? "#08111f" : Theme.textPrimary
                     }
                 }
@@ -278,8 +276,7 @@ Item {
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideMiddle
-            font.pixelSize: 12
-            font.family: "Segoe UI, Arial"
+            font: Theme.small
             color: page.statusIsError ? Theme.dangerColor : Theme.successColor
         }
     }

@@ -85,8 +85,7 @@ MDialog {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.textPrimary
     }
 
@@ -132,11 +131,11 @@ MDialog {
                 anchors.rightMargin: 12
                 layoutDirection: Qt.RightToLeft
                 spacing: 10
-                Cell { Layout.preferredWidth: 120; text: "تاريخ الاستحقاق"; font.bold: true; color: Theme.textSecondary }
-                Cell { Layout.fillWidth: true; text: "البيان"; font.bold: true; color: Theme.textSecondary }
-                Cell { Layout.preferredWidth: 120; text: "قيمة القسط"; font.bold: true; color: Theme.textSecondary }
-                Cell { Layout.preferredWidth: 120; text: "المدفوع"; font.bold: true; color: Theme.textSecondary }
-                Cell { Layout.preferredWidth: 120; text: "المتبقي"; font.bold: true; color: Theme.textSecondary }
+                Cell { Layout.preferredWidth: 120; text: "تاريخ الاستحقاق"; font: Theme.bodyBold; color: Theme.textSecondary }
+                Cell { Layout.fillWidth: true; text: "البيان"; font: Theme.bodyBold; color: Theme.textSecondary }
+                Cell { Layout.preferredWidth: 120; text: "قيمة القسط"; font: Theme.bodyBold; color: Theme.textSecondary }
+                Cell { Layout.preferredWidth: 120; text: "المدفوع"; font: Theme.bodyBold; color: Theme.textSecondary }
+                Cell { Layout.preferredWidth: 120; text: "المتبقي"; font: Theme.bodyBold; color: Theme.textSecondary }
             }
         }
 
@@ -183,8 +182,7 @@ MDialog {
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             wrapMode: Text.Wrap
-            font.pixelSize: 12
-            font.family: "Segoe UI, Arial"
+            font: Theme.small
             color: Theme.textSecondary
         }
 

@@ -89,9 +89,7 @@ Item {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 15
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.subtitleBold
                             color: Theme.textPrimary
                         }
                         Text {
@@ -100,8 +98,7 @@ Item {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 12
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.small
                             color: Theme.textSecondary
                         }
                     }
@@ -114,17 +111,14 @@ Item {
                             text: Money.format(row.buyer.balance)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
-                            font.pixelSize: 15
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.subtitleBold
                             color: Theme.accentGold
                         }
                         Text {
                             Layout.fillWidth: true
                             text: "رصيد المشتري"
                             horizontalAlignment: Text.AlignRight
-                            font.pixelSize: 11
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.caption
                             color: Theme.textMuted
                         }
                     }

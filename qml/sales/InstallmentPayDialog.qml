@@ -58,8 +58,7 @@ MDialog {
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             wrapMode: Text.Wrap
-            font.pixelSize: 14
-            font.family: "Segoe UI, Arial"
+            font: Theme.bodyLarge
             color: Theme.textPrimary
         }
         MTextField {

@@ -45,9 +45,7 @@ MDialog {
                 Layout.fillWidth: true
                 text: "الأقساط المستحقة"
                 horizontalAlignment: Text.AlignRight
-                font.pixelSize: 16
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.titleBold
                 color: Theme.textPrimary
             }
             MButton {
@@ -91,8 +89,7 @@ MDialog {
                         text: row.item.due_date || ""
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 13
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.body
                         color: Theme.textSecondary
                     }
                     ColumnLayout {
@@ -104,9 +101,7 @@ MDialog {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 14
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.bodyLargeBold
                             color: Theme.textPrimary
                         }
                         Text {
@@ -117,8 +112,7 @@ MDialog {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 12
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.small
                             color: Theme.textSecondary
                         }
                     }
@@ -131,9 +125,7 @@ MDialog {
                             text: Money.format(row.item.installment_amount, row.item.currency_id)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
-                            font.pixelSize: 14
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.bodyLargeBold
                             color: Theme.accentGold
                         }
                         Text {
@@ -143,8 +135,7 @@ MDialog {
                             text: "المدفوع: " + Money.format(row.item.paid_amount, row.item.currency_id)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
-                            font.pixelSize: 11
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.caption
                             color: Theme.textSecondary
                         }
                     }

@@ -141,9 +141,7 @@ MDialog {
                     text: "المشتري: " + dialog.buyerName
                     textFormat: Text.PlainText
                     horizontalAlignment: Text.AlignRight
-                    font.pixelSize: 14
-                    font.bold: true
-                    font.family: "Segoe UI, Arial"
+                    font: Theme.bodyLargeBold
                     color: Theme.accentGold
                 }
                 MComboBox {
@@ -175,9 +173,7 @@ MDialog {
                     spacing: 14
                     Text {
                         text: "نوع البيع:"
-                        font.pixelSize: 13
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyBold
                         color: Theme.textSecondary
                     }
                     RadioButton {
@@ -278,9 +274,7 @@ MDialog {
                         horizontalAlignment: Text.AlignRight
                         text: "القسط الشهري: " + Money.format(dialog.monthly, dialog.currency ? dialog.currency.id : 0)
                         textFormat: Text.PlainText
-                        font.pixelSize: 14
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyLargeBold
                         color: Theme.textPrimary
                     }
                 }
