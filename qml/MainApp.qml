@@ -1,6 +1,12 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import "rental"
+import "sales"
+import "accounting"
+import "admin"
+import "dashboard"
+import "reports"
 
 // The main shell: top bar over the side bar and the twelve pages. One index is
 // shared by the side bar, the page stack and the list of page titles. A page

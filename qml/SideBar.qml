@@ -72,10 +72,7 @@ Rectangle {
                 Text {
                     anchors.verticalCenter: parent.verticalCenter
                     text: "ساكانوفا"
-                    font.pixelSize: 22
-                    font.bold: true
-                    font.letterSpacing: 1
-                    font.family: "Segoe UI, Arial"
+                    font: Theme.brand
                     color: sideBar.theme.textPrimary
                 }
             }
@@ -165,9 +162,7 @@ Rectangle {
                         Text {
                             anchors.verticalCenter: parent.verticalCenter
                             text: entry.modelData.label
-                            font.pixelSize: 14
-                            font.bold: entry.selected
-                            font.family: "Segoe UI, Arial"
+                            font: entry.selected ? Theme.bodyLargeBold : Theme.bodyLarge
                             color: entry.selected ? sideBar.theme.textPrimary : sideBar.theme.textSecondary
                         }
                     }
@@ -223,9 +218,7 @@ Rectangle {
                         anchors.centerIn: parent
                         text: authCtrl.currentUser.length > 0 ? authCtrl.currentUser.charAt(0).toUpperCase() : ""
                         textFormat: Text.PlainText
-                        font.pixelSize: 17
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.headingBold
                         color: "#08111f"
                     }
                 }
@@ -242,9 +235,7 @@ Rectangle {
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
                         elide: Text.ElideLeft
-                        font.pixelSize: 14
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.bodyLargeBold
                         color: sideBar.theme.textPrimary
                     }
 
@@ -253,8 +244,7 @@ Rectangle {
                         width: parent.width
                         text: authCtrl.currentRole === "admin" ? "مدير النظام" : "مستخدم"
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 12
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.small
                         color: sideBar.theme.textMuted
                     }
                 }
@@ -274,9 +264,7 @@ Rectangle {
                         text: logoutButton.text
                         horizontalAlignment: Text.AlignHCenter
                         verticalAlignment: Text.AlignVCenter
-                        font.pixelSize: 18
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.headingLargeBold
                         color: logoutButton.hovered ? sideBar.theme.dangerColor : sideBar.theme.textSecondary
                     }
                     background: Rectangle {

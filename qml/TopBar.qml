@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import "components"
 
 // The bar across the top of the shell: the current page's title, the
 // night/day switch, and today's date with the signed-in role.
@@ -52,9 +53,7 @@ Rectangle {
                 text: topBar.title
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideLeft
-                font.pixelSize: 22
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.figureLargeBold
                 color: topBar.theme.textPrimary
             }
 
@@ -64,8 +63,7 @@ Rectangle {
                 text: topBar.subtitle
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideLeft
-                font.pixelSize: 12
-                font.family: "Segoe UI, Arial"
+                font: Theme.small
                 color: topBar.theme.textSecondary
             }
         }
@@ -108,9 +106,7 @@ Rectangle {
                         Text {
                             anchors.centerIn: parent
                             text: segment.modelData.label
-                            font.pixelSize: 13
-                            font.bold: segment.active
-                            font.family: "Segoe UI, Arial"
+                            font: segment.active ? Theme.bodyBold : Theme.body
                             color: segment.active ? "#08111f" : topBar.theme.textSecondary
                         }
 
@@ -144,9 +140,7 @@ Rectangle {
                     objectName: "todayText"
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: topBar.formatToday(topBar.today)
-                    font.pixelSize: 12
-                    font.bold: true
-                    font.family: "Segoe UI, Arial"
+                    font: Theme.smallBold
                     color: topBar.theme.textPrimary
                 }
 
@@ -154,8 +148,7 @@ Rectangle {
                     objectName: "roleText"
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: authCtrl.currentRole === "admin" ? "صلاحية مدير" : "صلاحية مستخدم"
-                    font.pixelSize: 11
-                    font.family: "Segoe UI, Arial"
+                    font: Theme.caption
                     color: topBar.theme.accentGold
                 }
             }

@@ -34,9 +34,7 @@ Rectangle {
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideLeft
-            font.pixelSize: 16
-            font.bold: true
-            font.family: "Segoe UI, Arial"
+            font: Theme.titleBold
             color: "#f8fafc"
         },
 
@@ -94,9 +92,7 @@ Rectangle {
                             anchors.horizontalCenter: bar.horizontalCenter
                             text: slot.amount.toLocaleString(Qt.locale(), "f", 0)
                             textFormat: Text.PlainText
-                            font.pixelSize: 10
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.microBold
                             color: "#94a3b8"
                         }
 
@@ -107,8 +103,7 @@ Rectangle {
                             anchors.horizontalCenter: parent.horizontalCenter
                             text: slot.modelData.label !== undefined ? String(slot.modelData.label) : ""
                             textFormat: Text.PlainText
-                            font.pixelSize: 11
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.caption
                             color: "#64748b"
                         }
                     }

@@ -53,8 +53,7 @@ MDialog {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignRight
-            font.pixelSize: 14
-            font.family: "Segoe UI, Arial"
+            font: Theme.bodyLarge
             color: Theme.textPrimary
         }
 

@@ -7,8 +7,7 @@ Text {
     horizontalAlignment: Text.AlignHCenter
     wrapMode: Text.WordWrap
     textFormat: Text.PlainText
-    font.pixelSize: 13
-    font.family: "Segoe UI, Arial"
+    font: Theme.body
     color: Theme.textMuted
     topPadding: 8
     bottomPadding: 8

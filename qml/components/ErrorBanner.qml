@@ -28,8 +28,7 @@ Rectangle {
         textFormat: Text.PlainText
         wrapMode: Text.Wrap
         horizontalAlignment: Text.AlignRight
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.dark ? "#fca5a5" : "#991b1b"
     }
 }

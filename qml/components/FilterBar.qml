@@ -38,9 +38,7 @@ Row {
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
-                font.pixelSize: 13
-                font.bold: chip.selected
-                font.family: "Segoe UI, Arial"
+                font: chip.selected ? Theme.bodyBold : Theme.body
                 color: chip.selected ? "#08111f" : Theme.textSecondary
             }
         }

@@ -21,9 +21,7 @@ Button {
     bottomPadding: 0
     hoverEnabled: true
 
-    font.pixelSize: 13
-    font.bold: true
-    font.family: "Segoe UI, Arial"
+    font: Theme.bodyBold
 
     opacity: enabled ? 1.0 : 0.5
     scale: pressed ? 0.97 : 1.0

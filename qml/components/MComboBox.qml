@@ -40,9 +40,7 @@ ColumnLayout {
         text: root.label
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
-        font.pixelSize: 12
-        font.bold: true
-        font.family: "Segoe UI, Arial"
+        font: Theme.smallBold
         color: Theme.textSecondary
         elide: Text.ElideLeft
     }
@@ -53,8 +51,7 @@ ColumnLayout {
         Layout.fillWidth: true
         Layout.preferredHeight: 42
         implicitWidth: 220
-        font.pixelSize: 14
-        font.family: "Segoe UI, Arial"
+        font: Theme.bodyLarge
         onActivated: index => root.activated(index)
         displayText: currentIndex < 0 ? root.placeholder : root.textOf(model[currentIndex])
 
@@ -136,8 +133,7 @@ ColumnLayout {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         wrapMode: Text.Wrap
-        font.pixelSize: 11
-        font.family: "Segoe UI, Arial"
+        font: Theme.caption
         color: Theme.dangerColor
     }
 }

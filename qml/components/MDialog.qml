@@ -81,9 +81,7 @@ Popup {
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideLeft
-                font.pixelSize: 18
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.headingLargeBold
                 color: Theme.textPrimary
             }
 
@@ -111,8 +109,7 @@ Popup {
                     text: "×"
                     horizontalAlignment: Text.AlignHCenter
                     verticalAlignment: Text.AlignVCenter
-                    font.pixelSize: 20
-                    font.family: "Segoe UI, Arial"
+                    font: Theme.figure
                     color: closeButton.hovered ? "#ffffff" : Theme.textSecondary
                 }
             }

@@ -27,9 +27,7 @@ ColumnLayout {
         text: root.label
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
-        font.pixelSize: 12
-        font.bold: true
-        font.family: "Segoe UI, Arial"
+        font: Theme.smallBold
         color: Theme.textSecondary
         elide: Text.ElideLeft
     }
@@ -45,8 +43,7 @@ ColumnLayout {
         verticalAlignment: TextInput.AlignVCenter
         leftPadding: 12
         rightPadding: 12
-        font.pixelSize: 14
-        font.family: "Segoe UI, Arial"
+        font: Theme.bodyLarge
         color: Theme.textPrimary
         placeholderTextColor: Theme.textMuted
         selectionColor: Theme.accentGold
@@ -80,8 +77,7 @@ ColumnLayout {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         wrapMode: Text.Wrap
-        font.pixelSize: 11
-        font.family: "Segoe UI, Arial"
+        font: Theme.caption
         color: Theme.dangerColor
     }
 }

@@ -35,9 +35,7 @@ Item {
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideLeft
-                font.pixelSize: 24
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.pageTitleBold
                 color: Theme.textPrimary
             }
 
@@ -49,8 +47,7 @@ Item {
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideLeft
-                font.pixelSize: 13
-                font.family: "Segoe UI, Arial"
+                font: Theme.body
                 color: Theme.textSecondary
             }
         }

@@ -34,8 +34,7 @@ ListView {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignHCenter
         wrapMode: Text.Wrap
-        font.pixelSize: 15
-        font.family: "Segoe UI, Arial"
+        font: Theme.subtitle
         color: Theme.textMuted
     }
 }

@@ -36,8 +36,7 @@ Rectangle {
         anchors.leftMargin: 12
         anchors.verticalCenter: parent.verticalCenter
         horizontalAlignment: TextInput.AlignRight
-        font.pixelSize: 14
-        font.family: "Segoe UI, Arial"
+        font: Theme.bodyLarge
         color: Theme.textPrimary
         placeholderTextColor: Theme.textMuted
         selectByMouse: true

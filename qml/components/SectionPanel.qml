@@ -29,9 +29,7 @@ Rectangle {
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
-        font.pixelSize: 16
-        font.bold: true
-        font.family: "Segoe UI, Arial"
+        font: Theme.titleBold
         color: panel.titleColor
     }
 

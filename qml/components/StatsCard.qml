@@ -62,10 +62,7 @@ Rectangle {
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideLeft
-                font.pixelSize: 11
-                font.bold: true
-                font.capitalization: Font.AllUppercase
-                font.family: "Segoe UI, Arial"
+                font: Theme.cardLabel
                 color: Theme.textMuted
             }
 
@@ -79,9 +76,7 @@ Rectangle {
                 // Large amounts shrink to fit the card rather than lose digits.
                 fontSizeMode: Text.HorizontalFit
                 minimumPixelSize: 13
-                font.pixelSize: 22
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.figureLargeBold
                 color: Theme.textPrimary
             }
 
@@ -93,8 +88,7 @@ Rectangle {
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignRight
                 elide: Text.ElideLeft
-                font.pixelSize: 11
-                font.family: "Segoe UI, Arial"
+                font: Theme.caption
                 color: Theme.textSecondary
             }
         }

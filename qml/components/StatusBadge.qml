@@ -23,9 +23,7 @@ Rectangle {
         anchors.centerIn: parent
         text: badge.text
         textFormat: Text.PlainText
-        font.pixelSize: 11
-        font.bold: true
-        font.family: "Segoe UI, Arial"
+        font: Theme.captionBold
         color: badge.textColor
     }
 }

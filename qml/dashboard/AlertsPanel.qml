@@ -40,9 +40,7 @@ Rectangle {
                 Layout.fillWidth: true
                 text: "🔔 تنبيهات هامة"
                 horizontalAlignment: Text.AlignRight
-                font.pixelSize: 16
-                font.bold: true
-                font.family: "Segoe UI, Arial"
+                font: Theme.titleBold
                 color: "#ef4444"
             }
 
@@ -50,8 +48,7 @@ Rectangle {
                 objectName: "alertsCount"
                 text: panel.alerts.length + " تنبيه"
                 textFormat: Text.PlainText
-                font.pixelSize: 12
-                font.family: "Segoe UI, Arial"
+                font: Theme.small
                 color: "#94a3b8"
             }
         }
@@ -99,9 +96,7 @@ Rectangle {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 13
-                            font.bold: true
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.bodyBold
                             color: "#f8fafc"
                         }
 
@@ -112,8 +107,7 @@ Rectangle {
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font.pixelSize: 11
-                            font.family: "Segoe UI, Arial"
+                            font: Theme.caption
                             color: "#94a3b8"
                         }
                     }
@@ -124,7 +118,7 @@ Rectangle {
                         implicitWidth: 78
                         visible: panel.canFollow(row.modelData.type)
                         text: "متابعة"
-                        font.pixelSize: 12
+                        font: Theme.smallBold
                         outline: true
                         onClicked: panel.follow(row.modelData.type)
                     }

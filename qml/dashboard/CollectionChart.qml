@@ -51,8 +51,7 @@ Item {
         text: chart.largest <= 0 ? "لا توجد تحصيلات في هذه الفترة"
                                  : (chart.mixedCurrencies ? Totals.mixedLabel : "")
         textFormat: Text.PlainText
-        font.pixelSize: 11
-        font.family: "Segoe UI, Arial"
+        font: Theme.caption
         color: "#94a3b8"
     }
 }

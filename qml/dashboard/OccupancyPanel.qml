@@ -22,9 +22,7 @@ Rectangle {
         anchors.margins: 18
         text: "حالة الوحدات"
         horizontalAlignment: Text.AlignRight
-        font.pixelSize: 16
-        font.bold: true
-        font.family: "Segoe UI, Arial"
+        font: Theme.titleBold
         color: Theme.textPrimary
     }
 
@@ -56,9 +54,7 @@ Rectangle {
             anchors.centerIn: parent
             text: Math.round(panel.rate) + "%"
             textFormat: Text.PlainText
-            font.pixelSize: 28
-            font.bold: true
-            font.family: "Segoe UI, Arial"
+            font: Theme.displayBold
             color: Theme.textPrimary
         }
     }
@@ -68,8 +64,7 @@ Rectangle {
         anchors.topMargin: 10
         anchors.horizontalCenter: parent.horizontalCenter
         text: "نسبة الإشغال"
-        font.pixelSize: 13
-        font.family: "Segoe UI, Arial"
+        font: Theme.body
         color: Theme.textSecondary
     }
 }

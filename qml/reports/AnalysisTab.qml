@@ -116,9 +116,7 @@ Item {
                         Layout.fillWidth: true
                         text: "تقرير الذكاء الاصطناعي (Sakanova AI)"
                         horizontalAlignment: Text.AlignRight
-                        font.pixelSize: 17
-                        font.bold: true
-                        font.family: "Segoe UI, Arial"
+                        font: Theme.headingBold
                         color: Theme.accentGold
                     }
                 }

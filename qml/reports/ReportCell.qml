@@ -10,8 +10,6 @@ Text {
     textFormat: Text.PlainText
     horizontalAlignment: Text.AlignRight
     elide: Text.ElideLeft
-    font.pixelSize: strong ? 14 : 13
-    font.bold: strong
-    font.family: "Segoe UI, Arial"
+    font: strong ? Theme.bodyLargeBold : Theme.body
     color: strong ? Theme.textPrimary : Theme.textSecondary
 }

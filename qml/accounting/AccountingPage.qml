@@ -1,0 +1,334 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "../components"
+
+// Double-entry accounting: the chart of accounts, the journal (paged),
+// contractors and suppliers, and the cost centres of every project.
+Item {
+    id: page
+    objectName: "accountingPage"
+
+    property var accounts: []
+    property var contractors: []
+    property var costCenters: []
+
+    readonly property var accountTypes: ({ "asset": "أصول", "liability": "خصوم", "revenue": "إيرادات" })
+    readonly property var centreTypes: ({ "project": "المشروع", "floor": "الطابق" })
+
+    function reload() {
+        accounts = accountModel.getAll()
+        contractors = expenseModel.getContractors()
+        // Each card reads its own centres when the list builds it, so a large
+        // office pays for the few cards on screen, not for every project.
+        var cards = []
+        var properties = propertyModel.getAll()
+        for (var i = 0; i < properties.length; ++i)
+            cards.push({ "id": properties[i].id, "name": properties[i].name })
+        costCenters = cards
+        journalList.searchText = ""
+        journalList.reload()
+    }
+
+    Component.onCompleted: reload()
+    onVisibleChanged: if (visible) reload()
+
+    DataWatch {
+        targets: [accountModel, expenseModel, propertyModel, unitModel, installmentModel, paymentModel, invoiceModel]
+        active: page.visible
+        onChanged: page.reload()
+    }
+
+    component Cell: Text {
+        textFormat: Text.PlainText
+        horizontalAlignment: Text.AlignRight
+        elide: Text.ElideLeft
+        font: Theme.body
+        color: Theme.textPrimary
+    }
+    component HeaderCell: Cell {
+        font: Theme.smallBold
+        color: Theme.textSecondary
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 28
+        spacing: 16
+
+        PageHeader {
+            Layout.fillWidth: true
+            title: "المحاسبة"
+            subtitle: "نظام القيد المزدوج - دليل الحسابات وقيود اليومية"
+            extraContent: [
+                MButton {
+                    objectName: "addJournalEntryButton"
+                    text: "تسجيل قيد يدوي"
+                    onClicked: entryDialog.open()
+                }
+            ]
+        }
+
+        TabBar {
+            id: tabs
+            objectName: "accountingTabs"
+            Layout.fillWidth: true
+            background: Rectangle { color: "transparent" }
+            Repeater {
+                model: ["دليل الحسابات", "قيود اليومية", "المقاولون والموردون", "مراكز التكلفة"]
+                delegate: TabButton {
+                    id: tab
+                    required property string modelData
+                    required property int index
+                    objectName: "accountingTab_" + index
+                    text: modelData
+                    font: tabs.currentIndex === index ? Theme.bodyBold : Theme.body
+                    contentItem: Text {
+                        text: tab.text
+                        font: tab.font
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                        color: tabs.currentIndex === tab.index ? "#08111f" : Theme.textSecondary
+                    }
+                    background: Rectangle {
+                        radius: 8
+                        color: tabs.currentIndex === tab.index ? Theme.accentGold : Theme.bgCard
+                        border.width: 1
+                        border.color: Theme.borderColor
+                    }
+                }
+            }
+        }
+
+        StackLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            currentIndex: tabs.currentIndex
+
+            // Chart of accounts.
+            PagedList {
+                id: accountList
+                objectName: "accountList"
+                model: page.accounts
+                spacing: 0
+                emptyText: "لا توجد حسابات بعد"
+                delegate: Rectangle {
+                    id: accountRow
+                    required property int index
+                    readonly property var item: accountList.rowAt(index)
+                    objectName: "accountRow_" + item.code
+                    width: accountList.width
+                    height: 46
+                    color: index % 2 ? Theme.bgSecondary : Theme.bgCard
+                    RowLayout {
+                        anchors.fill: parent
+                        anchors.leftMargin: 16
+                        anchors.rightMargin: 16
+                        layoutDirection: Qt.RightToLeft
+                        spacing: 12
+                        Cell { Layout.preferredWidth: 80; text: accountRow.item.code || ""; color: Theme.textSecondary }
+                        Cell { Layout.fillWidth: true; text: accountRow.item.name_ar || ""; font: Theme.bodyBold }
+                        StatusBadge {
+                            text: page.accountTypes[accountRow.item.type] || "مصروفات"
+                            textColor: Theme.accentGold
+                        }
+                        Cell {
+                            objectName: "accountBalance"
+                            Layout.preferredWidth: 150
+                            text: Money.plain(accountRow.item.balance)
+                        }
+                    }
+                }
+            }
+
+            // Journal, newest first, a screenful at a time.
+            PagedList {
+                id: journalView
+                objectName: "journalView"
+                model: journalList
+                spacing: 6
+                emptyText: "لا توجد قيود يومية بعد"
+                delegate: Rectangle {
+                    id: entryRow
+                    required property int index
+                    required property var model
+                    objectName: "journalRow_" + index
+                    width: journalView.width
+                    height: 58
+                    radius: 10
+                    color: Theme.bgCard
+                    border.width: 1
+                    border.color: Theme.borderColor
+                    RowLayout {
+                        anchors.fill: parent
+                        anchors.leftMargin: 16
+                        anchors.rightMargin: 16
+                        layoutDirection: Qt.RightToLeft
+                        spacing: 12
+                        Cell { Layout.preferredWidth: 90; text: entryRow.model.entry_date || ""; color: Theme.textSecondary }
+                        ColumnLayout {
+                            Layout.fillWidth: true
+                            spacing: 2
+                            Cell { Layout.fillWidth: true; text: entryRow.model.description || ""; font: Theme.bodyBold }
+                            Cell {
+                                Layout.fillWidth: true
+                                text: String(entryRow.model.lines || "").split(",").join("  •  ")
+                                font: Theme.caption
+                                color: Theme.textMuted
+                            }
+                        }
+                        Cell {
+                            objectName: "journalReference"
+                            Layout.preferredWidth: 140
+                            text: entryRow.model.reference ? "المرجع: " + entryRow.model.reference : ""
+                            color: Theme.textSecondary
+                        }
+                        StatusBadge { text: entryRow.model.reference_type || "-" }
+                    }
+                }
+            }
+
+            // Contractors and suppliers.
+            ColumnLayout {
+                spacing: 10
+                RowLayout {
+                    Layout.fillWidth: true
+                    layoutDirection: Qt.RightToLeft
+                    Cell {
+                        Layout.fillWidth: true
+                        text: "تتبع المقاولين والموردين حسب بنود العمل"
+                        color: Theme.textSecondary
+                    }
+                    MButton {
+                        objectName: "addContractorButton"
+                        text: "+ إضافة مورد"
+                        onClicked: contractorDialog.open()
+                    }
+                }
+                Rectangle {
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: 40
+                    radius: 8
+                    color: Theme.bgElevated
+                    RowLayout {
+                        anchors.fill: parent
+                        anchors.leftMargin: 16
+                        anchors.rightMargin: 16
+                        layoutDirection: Qt.RightToLeft
+                        spacing: 12
+                        HeaderCell { Layout.preferredWidth: 160; text: "الاسم" }
+                        HeaderCell { Layout.preferredWidth: 100; text: "التخصص" }
+                        HeaderCell { Layout.fillWidth: true; text: "الهاتف" }
+                        HeaderCell { Layout.preferredWidth: 120; text: "الرصيد المستحق" }
+                    }
+                }
+                PagedList {
+                    id: contractorList
+                    objectName: "contractorList"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    spacing: 0
+                    model: page.contractors
+                    emptyText: "لا يوجد مقاولون أو موردون بعد"
+                    delegate: Rectangle {
+                        id: contractorRow
+                        required property int index
+                        readonly property var item: contractorList.rowAt(index)
+                        objectName: "contractorRow_" + item.name
+                        width: contractorList.width
+                        height: 44
+                        color: index % 2 ? Theme.bgSecondary : "transparent"
+                        RowLayout {
+                            anchors.fill: parent
+                            anchors.leftMargin: 16
+                            anchors.rightMargin: 16
+                            layoutDirection: Qt.RightToLeft
+                            spacing: 12
+                            Cell { Layout.preferredWidth: 160; text: contractorRow.item.name || ""; font: Theme.bodyBold }
+                            Cell { Layout.preferredWidth: 100; text: contractorRow.item.trade || "" }
+                            Cell { Layout.fillWidth: true; text: contractorRow.item.phone || "" }
+                            Cell { Layout.preferredWidth: 120; text: Money.format(contractorRow.item.balance) }
+                        }
+                    }
+                }
+            }
+
+            // Cost centres, one card per project.
+            PagedList {
+                id: centreList
+                objectName: "costCentreList"
+                model: page.costCenters
+                spacing: 12
+                emptyText: "لا توجد مشاريع بعد"
+                delegate: Rectangle {
+                    id: card
+                    required property int index
+                    readonly property var project: centreList.rowAt(index)
+                    readonly property var centres: project.id !== undefined ? reportCtrl.getProjectCostCenters(project.id) : []
+                    objectName: "costCentreCard_" + project.name
+                    width: centreList.width
+                    height: cardColumn.implicitHeight + 28
+                    radius: 14
+                    color: Theme.bgCard
+                    border.width: 1
+                    border.color: Theme.borderColor
+                    ColumnLayout {
+                        id: cardColumn
+                        anchors.left: parent.left
+                        anchors.right: parent.right
+                        anchors.top: parent.top
+                        anchors.margins: 14
+                        spacing: 6
+                        Cell {
+                            Layout.fillWidth: true
+                            text: "مركز تكلفة المشروع: " + card.project.name
+                            font: Theme.subtitleBold
+                            color: Theme.accentGold
+                        }
+                        Repeater {
+                            model: card.centres
+                            delegate: RowLayout {
+                                id: centre
+                                required property var modelData
+                                Layout.fillWidth: true
+                                layoutDirection: Qt.RightToLeft
+                                spacing: 14
+                                readonly property string note: modelData.mixedCurrencies ? " *" : ""
+                                Cell {
+                                    Layout.fillWidth: true
+                                    text: (page.centreTypes[centre.modelData.type] || "الوحدة") + " - " + centre.modelData.name
+                                }
+                                Cell { Layout.preferredWidth: 170; text: "الإيراد " + Money.format(centre.modelData.revenue) + centre.note; color: Theme.successColor }
+                                Cell { Layout.preferredWidth: 170; text: "التكلفة " + Money.format(centre.modelData.expenses) + centre.note; color: Theme.dangerColor }
+                                Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit) + centre.note; font: Theme.bodyBold }
+                            }
+                        }
+                        Cell {
+                            Layout.fillWidth: true
+                            visible: card.centres.length === 0
+                            text: "لا توجد مراكز تكلفة لهذا المشروع"
+                            color: Theme.textMuted
+                        }
+                    }
+                }
+            }
+        }
+
+        Text {
+            Layout.fillWidth: true
+            visible: tabs.currentIndex === 3
+            text: "* مبالغ بعملات مختلفة جُمعت دون تحويل"
+            horizontalAlignment: Text.AlignRight
+            font: Theme.caption
+            color: Theme.textMuted
+        }
+    }
+
+    JournalEntryDialog {
+        id: entryDialog
+    }
+
+    ContractorAddDialog {
+        id: contractorDialog
+    }
+}

@@ -1,0 +1,359 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "../components"
+import "../components/Input.js" as Input
+
+// Appearance, currencies and rates, the company profile printed on
+// documents, CSV export, and backup and restore.
+Item {
+    id: page
+    objectName: "settingsPage"
+
+    property var currencies: []
+    property string busyWith: ""
+    property string exportMessage: ""
+    property bool exportFailed: false
+    property string backupMessage: ""
+    property bool backupFailed: false
+    property string profileMessage: ""
+    property bool profileFailed: false
+
+    function reload() {
+        currencies = currencyModel.getAll()
+        nameField.text = settingsManager.companyName
+        phoneField.text = settingsManager.companyPhone
+        addressField.text = settingsManager.companyAddress
+        emailField.text = settingsManager.companyEmail
+    }
+
+    // Long work runs after the window has painted its "working" line, and
+    // only one at a time.
+    function run(what, work) {
+        if (busyWith !== "")
+            return
+        busyWith = what
+        Qt.callLater(function() {
+            work()
+            page.busyWith = ""
+        })
+    }
+
+    function exportCsv() {
+        run("export", function() {
+            var ok = backupManager.exportAllToCSV()
+            page.exportFailed = !ok
+            if (!ok)
+                page.exportMessage = "❌ " + Input.refusal(backupManager)
+            else if (page.exportMessage === "")
+                page.exportMessage = "تم التصدير بنجاح بصيغة CSV متوافقة مع Excel"
+        })
+    }
+
+    function backupNow() {
+        run("backup", function() {
+            var ok = backupManager.createBackup()
+            page.backupFailed = !ok
+            if (!ok)
+                page.backupMessage = "❌ فشل في إنشاء النسخة: " + Input.refusal(backupManager)
+        })
+    }
+
+    function restore() {
+        var file = backupManager.browseRestoreFile()
+        if (file === "")
+            return
+        confirm.ask("استعادة نسخة احتياطية",
+                    "ستحل النسخة «" + file + "» محل جميع البيانات الحالية. هل تريد المتابعة؟",
+                    "استعادة", function() {
+                        if (!backupManager.restoreBackup(file))
+                            return Input.refusal(backupManager)
+                        page.backupFailed = false
+                        page.backupMessage = ""
+                        return ""
+                    })
+    }
+
+    function saveProfile() {
+        settingsManager.updateCompanyProfile(nameField.text.trim(), phoneField.text.trim(),
+                                             addressField.text.trim(), emailField.text.trim())
+        profileFailed = settingsManager.lastError !== ""
+        profileMessage = profileFailed ? settingsManager.lastError : "تم حفظ بيانات الشركة"
+    }
+
+    Component.onCompleted: reload()
+    onVisibleChanged: if (visible) reload()
+
+    DataWatch {
+        targets: [currencyModel]
+        active: page.visible
+        onChanged: page.currencies = currencyModel.getAll()
+    }
+
+    Connections {
+        target: backupManager
+        function onExportCreated(folder) {
+            page.exportMessage = "تم التصدير بنجاح بصيغة CSV متوافقة مع Excel: " + folder
+        }
+        function onBackupCreated(path) {
+            page.backupFailed = false
+            page.backupMessage = "✅ تم إنشاء النسخة بنجاح: " + path
+        }
+    }
+
+    component Heading: Text {
+        Layout.fillWidth: true
+        horizontalAlignment: Text.AlignRight
+        font: Theme.headingBold
+        color: Theme.textPrimary
+    }
+    component Line: Text {
+        Layout.fillWidth: true
+        textFormat: Text.PlainText
+        horizontalAlignment: Text.AlignRight
+        wrapMode: Text.Wrap
+        font: Theme.body
+        color: Theme.textSecondary
+    }
+    component Section: Rectangle {
+        default property alias content: inner.data
+        Layout.fillWidth: true
+        implicitHeight: inner.implicitHeight + 36
+        radius: 14
+        color: Theme.bgCard
+        border.width: 1
+        border.color: Theme.borderColor
+        ColumnLayout {
+            id: inner
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.top: parent.top
+            anchors.margins: 18
+            spacing: 10
+        }
+    }
+
+    ScrollView {
+        id: scroller
+        anchors.fill: parent
+        anchors.margins: 28
+        contentWidth: availableWidth
+        clip: true
+
+        ColumnLayout {
+            width: scroller.availableWidth
+            spacing: 18
+
+            PageHeader {
+                Layout.fillWidth: true
+                title: "الإعدادات"
+                subtitle: "المظهر والعملات وبيانات الشركة والنسخ الاحتياطي"
+            }
+
+            Section {
+                Heading { text: "🎨 المظهر الداخلي" }
+                Line { text: "بدّل بين الوضع الليلي والنهاري، ويتم حفظ الاختيار داخل النظام." }
+                RowLayout {
+                    Layout.fillWidth: true
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 14
+                    Repeater {
+                        model: [
+                            { "mode": "dark", "title": "الوضع الليلي", "text": "مناسب للعمل الطويل والتركيز العالي" },
+                            { "mode": "light", "title": "الوضع النهاري", "text": "ألوان فاتحة للطباعة والعرض المكتبي" }
+                        ]
+                        delegate: Rectangle {
+                            id: themeCard
+                            required property var modelData
+                            readonly property bool current: settingsManager.themeMode === modelData.mode
+                            objectName: "themeCard_" + modelData.mode
+                            Layout.fillWidth: true
+                            Layout.preferredHeight: 84
+                            radius: 12
+                            color: current ? Theme.bgElevated : Theme.bgSecondary
+                            border.width: current ? 2 : 1
+                            border.color: current ? Theme.accentGold : Theme.borderColor
+                            ColumnLayout {
+                                anchors.fill: parent
+                                anchors.margins: 14
+                                spacing: 4
+                                Text {
+                                    Layout.fillWidth: true
+                                    text: themeCard.modelData.title
+                                    horizontalAlignment: Text.AlignRight
+                                    font: Theme.subtitleBold
+                                    color: themeCard.current ? Theme.accentGold : Theme.textPrimary
+                                }
+                                Text {
+                                    Layout.fillWidth: true
+                                    text: themeCard.modelData.text
+                                    horizontalAlignment: Text.AlignRight
+                                    font: Theme.small
+                                    color: Theme.textSecondary
+                                }
+                            }
+                            MouseArea {
+                                anchors.fill: parent
+                                cursorShape: Qt.PointingHandCursor
+                                onClicked: settingsManager.setThemeMode(themeCard.modelData.mode)
+                            }
+                        }
+                    }
+                }
+            }
+
+            Section {
+                Heading { text: "💱 العملات وأسعار الصرف" }
+                Line { text: "العملة الأساسية: " + settingsManager.primaryCurrency }
+                Line {
+                    text: "سعر الصرف: قيمة وحدة واحدة من العملة بالعملة الأساسية (" + Money.primarySymbol + ")"
+                    color: Theme.textMuted
+                    font: Theme.caption
+                }
+                Repeater {
+                    model: page.currencies
+                    delegate: RateRow {
+                        required property var modelData
+                        Layout.fillWidth: true
+                        currency: modelData
+                        visible: Number(modelData.is_primary) !== 1
+                    }
+                }
+            }
+
+            Section {
+                Heading { text: "🏢 بيانات الشركة (للمستندات)" }
+                GridLayout {
+                    Layout.fillWidth: true
+                    columns: 2
+                    layoutDirection: Qt.RightToLeft
+                    columnSpacing: 14
+                    rowSpacing: 10
+                    MTextField { id: nameField; objectName: "companyNameField"; Layout.fillWidth: true; label: "اسم الشركة" }
+                    MTextField { id: phoneField; objectName: "companyPhoneField"; Layout.fillWidth: true; label: "رقم الهاتف" }
+                    MTextField { id: addressField; objectName: "companyAddressField"; Layout.fillWidth: true; label: "العنوان" }
+                    MTextField { id: emailField; objectName: "companyEmailField"; Layout.fillWidth: true; label: "البريد الإلكتروني" }
+                }
+                RowLayout {
+                    Layout.fillWidth: true
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 12
+                    MButton {
+                        objectName: "saveCompanyButton"
+                        text: "حفظ بيانات الشركة"
+                        onClicked: page.saveProfile()
+                    }
+                    Line {
+                        objectName: "companyMessage"
+                        text: page.profileMessage
+                        color: page.profileFailed ? Theme.dangerColor : Theme.successColor
+                    }
+                }
+            }
+
+            Section {
+                Heading { text: "إدارة البيانات" }
+                RowLayout {
+                    Layout.fillWidth: true
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 12
+                    MButton {
+                        objectName: "exportCsvButton"
+                        iconSymbol: "📥"
+                        text: page.busyWith === "export" ? "جارٍ التصدير..." : "تصدير البيانات إلى Excel (CSV)"
+                        enabled: page.busyWith === ""
+                        onClicked: {
+                            page.exportMessage = ""
+                            page.exportCsv()
+                        }
+                    }
+                    Line {
+                        objectName: "exportMessage"
+                        text: page.exportMessage
+                        color: page.exportFailed ? Theme.dangerColor : Theme.successColor
+                    }
+                }
+            }
+
+            Section {
+                Heading { text: "💾 النسخ الاحتياطي" }
+                Line { objectName: "backupPathLine"; text: "مسار النسخ: " + backupManager.backupPath }
+                RowLayout {
+                    Layout.fillWidth: true
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 10
+                    MButton {
+                        objectName: "changeBackupPathButton"
+                        text: "تغيير"
+                        outline: true
+                        enabled: page.busyWith === ""
+                        onClicked: {
+                            var folder = backupManager.browseBackupPath()
+                            if (folder !== "")
+                                backupManager.backupPath = folder
+                        }
+                    }
+                    MButton {
+                        objectName: "backupNowButton"
+                        text: page.busyWith === "backup" ? "جارٍ إنشاء النسخة..." : "إنشاء نسخة الآن"
+                        enabled: page.busyWith === "" && !backupManager.restartRequired
+                        onClicked: {
+                            page.backupMessage = ""
+                            page.backupNow()
+                        }
+                    }
+                    MButton {
+                        objectName: "restoreButton"
+                        text: "استعادة نسخة"
+                        outline: true
+                        enabled: page.busyWith === "" && !backupManager.restartRequired
+                        onClicked: page.restore()
+                    }
+                    Item { Layout.fillWidth: true }
+                }
+                Line {
+                    objectName: "backupMessage"
+                    visible: text !== ""
+                    text: page.backupMessage
+                    color: page.backupFailed ? "#ef4444" : "#22c55e"
+                }
+                Rectangle {
+                    objectName: "restartBox"
+                    Layout.fillWidth: true
+                    visible: backupManager.restartRequired
+                    implicitHeight: restartRow.implicitHeight + 24
+                    radius: 10
+                    color: Theme.bgAccentSoft
+                    border.width: 1
+                    border.color: "#d4a843"
+                    RowLayout {
+                        id: restartRow
+                        anchors.fill: parent
+                        anchors.margins: 12
+                        layoutDirection: Qt.RightToLeft
+                        spacing: 12
+                        Line {
+                            objectName: "restoreMessage"
+                            Layout.fillWidth: true
+                            text: "✅ تم استعادة النسخة بنجاح. ستحل البيانات المستعادة محل البيانات الحالية عند إعادة التشغيل، "
+                                  + "ولن يُحفظ أي تغيير حتى ذلك الحين."
+                            color: Theme.textPrimary
+                        }
+                        MButton {
+                            objectName: "restartNowButton"
+                            text: "إعادة التشغيل الآن"
+                            onClicked: {
+                                if (!backupManager.restartNow())
+                                    page.backupMessage = "❌ " + Input.refusal(backupManager)
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    ConfirmDialog {
+        id: confirm
+    }
+}

@@ -1,0 +1,138 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "../components"
+
+// The payments: a paged, searchable list of what was received, newest first.
+Item {
+    id: page
+    objectName: "paymentsPage"
+
+    readonly property var list: paymentList
+
+    function applyQuery() {
+        list.filters = {}
+        list.searchText = search.text.trim()
+    }
+
+    // The shell builds a page when it is first shown, so it starts visible.
+    Component.onCompleted: if (visible) { applyQuery(); list.refresh() }
+    onVisibleChanged: if (visible) { applyQuery(); list.refresh() }
+
+    DataWatch {
+        targets: [tenantModel, buyerModel, invoiceModel, unitModel, propertyModel]
+        active: page.visible
+        onChanged: page.list.refresh()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 28
+        spacing: 16
+
+        PageHeader {
+            Layout.fillWidth: true
+            title: "المدفوعات"
+            subtitle: "تتبع جميع المدفوعات"
+            extraContent: [
+                MButton {
+                    objectName: "addPaymentButton"
+                    text: "+ تسجيل دفعة"
+                    onClicked: paymentDialog.open()
+                }
+            ]
+        }
+
+        SearchBar {
+            id: search
+            objectName: "paymentSearch"
+            Layout.fillWidth: true
+            placeholderText: "بحث بالاسم أو رقم الفاتورة أو المرجع..."
+            onTextChanged: page.applyQuery()
+        }
+
+        PagedList {
+            id: table
+            objectName: "paymentTable"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            model: page.list
+            spacing: 6
+            narrowed: search.text.trim() !== ""
+            emptyText: "لا توجد مدفوعات بعد"
+            noMatchText: "لا توجد مدفوعات مطابقة للبحث"
+
+            delegate: Rectangle {
+                id: row
+                required property int index
+                required property var model
+                objectName: "paymentRow_" + index
+                width: table.width
+                height: 48
+                radius: 10
+                color: Theme.bgCard
+                border.width: 1
+                border.color: Theme.borderColor
+
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 16
+                    anchors.rightMargin: 16
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 12
+                    Text {
+                        Layout.preferredWidth: 150
+                        text: row.model.tenant_name || row.model.buyer_name || ""
+                        textFormat: Text.PlainText
+                        horizontalAlignment: Text.AlignRight
+                        elide: Text.ElideLeft
+                        font: Theme.bodyLargeBold
+                        color: Theme.textPrimary
+                    }
+                    Text {
+                        Layout.fillWidth: true
+                        text: (row.model.property_name || "")
+                              + (row.model.unit_number ? " - " + row.model.unit_number : "")
+                              + (row.model.invoice_number ? "  ·  " + row.model.invoice_number : "")
+                        textFormat: Text.PlainText
+                        horizontalAlignment: Text.AlignRight
+                        elide: Text.ElideLeft
+                        font: Theme.body
+                        color: Theme.textSecondary
+                    }
+                    Text {
+                        objectName: "paymentAmount"
+                        Layout.preferredWidth: 120
+                        text: Money.format(row.model.amount, row.model.currency_id)
+                        textFormat: Text.PlainText
+                        horizontalAlignment: Text.AlignRight
+                        font: Theme.bodyLargeBold
+                        color: Theme.dark ? "#22c55e" : Theme.successColor
+                    }
+                    Text {
+                        Layout.preferredWidth: 100
+                        text: row.model.payment_date || ""
+                        textFormat: Text.PlainText
+                        horizontalAlignment: Text.AlignRight
+                        font: Theme.body
+                        color: Theme.textSecondary
+                    }
+                }
+            }
+        }
+
+        Text {
+            objectName: "paymentCount"
+            Layout.fillWidth: true
+            horizontalAlignment: Text.AlignRight
+            text: "عدد المدفوعات: " + page.list.totalCount
+            textFormat: Text.PlainText
+            font: Theme.small
+            color: Theme.textMuted
+        }
+    }
+
+    PaymentDialog {
+        id: paymentDialog
+    }
+}

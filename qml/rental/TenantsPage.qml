@@ -1,0 +1,224 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "../components"
+import "../admin"
+import "../components/Input.js" as Input
+
+// The tenants: a searchable table with each tenant's contracts and
+// statement, and the import of tenants pasted from a spreadsheet.
+Item {
+    id: page
+    objectName: "tenantsPage"
+
+    property var tenants: []
+
+    function reload() {
+        var text = search.text.trim()
+        if (text === "") {
+            tenants = tenantModel.getAll()
+            return
+        }
+        // Search rows come without the active-contract count the full list
+        // carries; it is added here so the column stays true while searching.
+        var rows = tenantModel.search(text)
+        var counts = {}
+        var active = database.execQuery("SELECT tenant_id, COUNT(*) as c FROM contracts "
+                                        + "WHERE status='active' GROUP BY tenant_id", [])
+        for (var i = 0; i < active.length; ++i)
+            counts[active[i].tenant_id] = active[i].c
+        for (var j = 0; j < rows.length; ++j)
+            rows[j].active_contracts = counts[rows[j].id] !== undefined ? counts[rows[j].id] : 0
+        tenants = rows
+    }
+
+    Component.onCompleted: reload()
+    onVisibleChanged: if (visible) reload()
+
+    DataWatch {
+        targets: [tenantModel, contractModel]
+        active: page.visible
+        onChanged: page.reload()
+    }
+
+    component HeaderCell: Text {
+        textFormat: Text.PlainText
+        horizontalAlignment: Text.AlignRight
+        font: Theme.smallBold
+        color: Theme.textSecondary
+    }
+
+    component Cell: Text {
+        textFormat: Text.PlainText
+        horizontalAlignment: Text.AlignRight
+        elide: Text.ElideLeft
+        font: Theme.body
+        color: Theme.textPrimary
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 28
+        spacing: 20
+
+        PageHeader {
+            Layout.fillWidth: true
+            title: "إدارة المستأجرين"
+            subtitle: "إدارة وتتبع جميع المستأجرين وعقودهم"
+            extraContent: [
+                MButton {
+                    objectName: "importTenantsButton"
+                    text: "استيراد من إكسل"
+                    outline: true
+                    onClicked: importDialog.open()
+                },
+                MButton {
+                    objectName: "addTenantButton"
+                    text: "+ مستأجر جديد"
+                    onClicked: addDialog.open()
+                }
+            ]
+        }
+
+        SearchBar {
+            id: search
+            objectName: "tenantSearch"
+            Layout.fillWidth: true
+            placeholderText: "بحث عن مستأجر..."
+            onTextChanged: page.reload()
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            radius: 14
+            color: Theme.bgCard
+            border.width: 1
+            border.color: Theme.borderColor
+
+            ColumnLayout {
+                anchors.fill: parent
+                anchors.margins: 1
+                spacing: 0
+
+                Rectangle {
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: 44
+                    radius: 13
+                    color: Theme.bgElevated
+                    RowLayout {
+                        anchors.fill: parent
+                        anchors.leftMargin: 16
+                        anchors.rightMargin: 16
+                        layoutDirection: Qt.RightToLeft
+                        spacing: 10
+                        HeaderCell { Layout.preferredWidth: 200; text: "الاسم" }
+                        HeaderCell { Layout.preferredWidth: 140; text: "رقم الهوية" }
+                        HeaderCell { Layout.preferredWidth: 140; text: "الهاتف" }
+                        HeaderCell { Layout.fillWidth: true; text: "البريد" }
+                        HeaderCell { Layout.preferredWidth: 80; text: "العقود" }
+                        Item { Layout.preferredWidth: 230 }
+                    }
+                }
+
+                PagedList {
+                    id: list
+                    objectName: "tenantList"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    spacing: 0
+                    model: page.tenants
+                    narrowed: search.text.trim() !== ""
+                    emptyText: "لا يوجد مستأجرون بعد"
+                    noMatchText: "لا يوجد مستأجر مطابق للبحث"
+
+                    delegate: Rectangle {
+                        id: row
+                        required property int index
+                        readonly property var tenant: list.rowAt(index)
+                        objectName: "tenantRow_" + tenant.full_name
+                        width: list.width
+                        height: 52
+                        color: index % 2 ? Theme.bgSecondary : "transparent"
+
+                        RowLayout {
+                            anchors.fill: parent
+                            anchors.leftMargin: 16
+                            anchors.rightMargin: 16
+                            layoutDirection: Qt.RightToLeft
+                            spacing: 10
+                            Cell { Layout.preferredWidth: 200; text: row.tenant.full_name || ""; font: Theme.bodyBold }
+                            Cell { Layout.preferredWidth: 140; text: row.tenant.id_number || "" }
+                            Cell { Layout.preferredWidth: 140; text: row.tenant.phone || "" }
+                            Cell { Layout.fillWidth: true; text: row.tenant.email || "" }
+                            Cell {
+                                objectName: "tenantContractCount"
+                                Layout.preferredWidth: 80
+                                text: String(row.tenant.active_contracts !== undefined
+                                             ? row.tenant.active_contracts : "")
+                            }
+                            Row {
+                                Layout.preferredWidth: 230
+                                layoutDirection: Qt.RightToLeft
+                                spacing: 8
+                                MButton {
+                                    objectName: "tenantStatementButton"
+                                    implicitHeight: 34
+                                    text: "كشف"
+                                    outline: true
+                                    onClicked: statementDialog.show(row.tenant.id, row.tenant.full_name)
+                                }
+                                MButton {
+                                    objectName: "tenantContractsButton"
+                                    implicitHeight: 34
+                                    text: "العقود"
+                                    onClicked: contractsDialog.show(row.tenant.id, row.tenant.full_name)
+                                }
+                                MButton {
+                                    objectName: "removeTenantButton"
+                                    implicitWidth: 44
+                                    implicitHeight: 34
+                                    leftPadding: 6
+                                    rightPadding: 6
+                                    text: "🗑"
+                                    btnColor: "#ef4444"
+                                    textColor: "#ffffff"
+                                    onClicked: {
+                                        var id = row.tenant.id
+                                        confirm.ask("حذف مستأجر", "هل تريد حذف المستأجر «"
+                                                    + row.tenant.full_name + "»؟", "حذف",
+                                                    function() {
+                                                        return tenantModel.remove(id) ? ""
+                                                               : Input.refusal(tenantModel)
+                                                    })
+                                    }
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    TenantAddDialog {
+        id: addDialog
+    }
+
+    ContractsDialog {
+        id: contractsDialog
+    }
+
+    StatementDialog {
+        id: statementDialog
+    }
+
+    ImportDialog {
+        id: importDialog
+        targetTable: "tenants"
+    }
+
+    ConfirmDialog {
+        id: confirm
+    }
+}

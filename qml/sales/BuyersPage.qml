@@ -1,0 +1,177 @@
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import "../components"
+
+// Buyers and unit sales: each buyer with what is still owed, and the sale,
+// instalments, cheque and statement dialogs opened from the buyer's row.
+Item {
+    id: page
+    objectName: "buyersPage"
+
+    property var buyers: []
+
+    function reload() {
+        buyers = buyerModel.getAll()
+    }
+
+    Component.onCompleted: reload()
+    onVisibleChanged: if (visible) reload()
+
+    DataWatch {
+        targets: [buyerModel, installmentModel, chequeModel]
+        active: page.visible
+        onChanged: page.reload()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: 28
+        spacing: 20
+
+        PageHeader {
+            Layout.fillWidth: true
+            title: "المشترون والمبيعات"
+            subtitle: "إدارة المشترين وعقود التمليك والأقساط"
+            extraContent: [
+                MButton {
+                    objectName: "addBuyerButton"
+                    text: "+ مشتري جديد"
+                    onClicked: addDialog.open()
+                }
+            ]
+        }
+
+        PagedList {
+            id: list
+            objectName: "buyerList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            model: page.buyers
+            emptyText: "لا يوجد مشترون بعد"
+
+            delegate: Rectangle {
+                id: row
+                required property int index
+                readonly property var buyer: list.rowAt(index)
+                objectName: "buyerRow_" + buyer.full_name
+                width: list.width
+                height: 76
+                radius: 12
+                color: Theme.bgCard
+                border.width: 1
+                border.color: Theme.borderColor
+
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 14
+                    anchors.rightMargin: 18
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 14
+
+                    Rectangle {
+                        Layout.preferredWidth: 44
+                        Layout.preferredHeight: 44
+                        radius: 22
+                        color: Theme.bgElevated
+                        Text {
+                            anchors.centerIn: parent
+                            text: "👤"
+                            font.pixelSize: 20
+                        }
+                    }
+                    ColumnLayout {
+                        Layout.fillWidth: true
+                        spacing: 4
+                        Text {
+                            Layout.fillWidth: true
+                            text: row.buyer.full_name || ""
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            elide: Text.ElideLeft
+                            font: Theme.subtitleBold
+                            color: Theme.textPrimary
+                        }
+                        Text {
+                            Layout.fillWidth: true
+                            text: "رقم الهوية: " + (row.buyer.id_number || "-")
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            elide: Text.ElideLeft
+                            font: Theme.small
+                            color: Theme.textSecondary
+                        }
+                    }
+                    ColumnLayout {
+                        Layout.preferredWidth: 150
+                        spacing: 2
+                        Text {
+                            objectName: "buyerBalance"
+                            Layout.fillWidth: true
+                            text: Money.format(row.buyer.balance)
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            font: Theme.subtitleBold
+                            color: Theme.accentGold
+                        }
+                        Text {
+                            Layout.fillWidth: true
+                            text: "رصيد المشتري"
+                            horizontalAlignment: Text.AlignRight
+                            font: Theme.caption
+                            color: Theme.textMuted
+                        }
+                    }
+                    Row {
+                        layoutDirection: Qt.RightToLeft
+                        spacing: 6
+                        MButton {
+                            objectName: "sellButton"
+                            implicitHeight: 34
+                            text: "💰 بيع"
+                            outline: true
+                            onClicked: salesDialog.show(row.buyer.id, row.buyer.full_name)
+                        }
+                        MButton {
+                            objectName: "installmentsButton"
+                            implicitHeight: 34
+                            text: "📅 أقساط"
+                            outline: true
+                            onClicked: installmentsDialog.show(row.buyer.id, row.buyer.full_name)
+                        }
+                        MButton {
+                            objectName: "buyerChequeButton"
+                            implicitHeight: 34
+                            text: "🎫 شيك"
+                            outline: true
+                            onClicked: chequeDialog.show(row.buyer.id, row.buyer.full_name)
+                        }
+                        MButton {
+                            objectName: "buyerStatementButton"
+                            implicitHeight: 34
+                            text: "📄 كشف"
+                            outline: true
+                            onClicked: statementDialog.show(row.buyer.id, row.buyer.full_name)
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    BuyerAddDialog {
+        id: addDialog
+    }
+    SalesDialog {
+        id: salesDialog
+    }
+    InstallmentsDialog {
+        id: installmentsDialog
+    }
+    BuyerChequeDialog {
+        id: chequeDialog
+    }
+    BuyerStatementDialog {
+        id: statementDialog
+    }
+}

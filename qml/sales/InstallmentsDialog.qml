@@ -1,0 +1,176 @@
+import QtQuick
+import QtQuick.Layouts
+import "../components"
+
+// "جدول الأقساط - …": one buyer's instalments by due date, read afresh on
+// every opening and whenever instalments change while it is open.
+MDialog {
+    id: dialog
+
+    property int buyerId: 0
+    property string buyerName: ""
+    property var installments: []
+
+    objectName: "installmentsDialog"
+    title: "جدول الأقساط - " + buyerName
+    width: 850
+    height: 650
+
+    function show(id, name) {
+        buyerId = id
+        buyerName = name
+        open()
+    }
+
+    function reload() {
+        installments = buyerId > 0 ? installmentModel.getByBuyer(buyerId) : []
+    }
+
+    onAboutToShow: reload()
+
+    DataWatch {
+        targets: [installmentModel]
+        active: dialog.visible
+        onChanged: dialog.reload()
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 14
+
+        RowLayout {
+            Layout.fillWidth: true
+            layoutDirection: Qt.RightToLeft
+            Text {
+                Layout.fillWidth: true
+                text: "الأقساط المستحقة"
+                horizontalAlignment: Text.AlignRight
+                font: Theme.titleBold
+                color: Theme.textPrimary
+            }
+            MButton {
+                objectName: "addInstallmentButton"
+                text: "+ إضافة قسط"
+                onClicked: addDialog.open()
+            }
+        }
+
+        PagedList {
+            id: list
+            objectName: "installmentList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            model: dialog.installments
+            emptyText: "لا توجد أقساط لهذا المشتري بعد"
+
+            delegate: Rectangle {
+                id: row
+                required property int index
+                readonly property var item: list.rowAt(index)
+                readonly property bool paid: item.status === "paid"
+                readonly property real remaining: Number(item.installment_amount) - Number(item.paid_amount || 0)
+                objectName: "installmentRow_" + index
+                width: list.width
+                height: 62
+                radius: 10
+                color: Theme.bgCard
+                border.width: 1
+                border.color: Theme.borderColor
+
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 12
+                    anchors.rightMargin: 16
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 14
+
+                    Text {
+                        Layout.preferredWidth: 90
+                        text: row.item.due_date || ""
+                        textFormat: Text.PlainText
+                        horizontalAlignment: Text.AlignRight
+                        font: Theme.body
+                        color: Theme.textSecondary
+                    }
+                    ColumnLayout {
+                        Layout.fillWidth: true
+                        spacing: 2
+                        Text {
+                            Layout.fillWidth: true
+                            text: "قسط شقة " + row.item.unit_number
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            elide: Text.ElideLeft
+                            font: Theme.bodyLargeBold
+                            color: Theme.textPrimary
+                        }
+                        Text {
+                            Layout.fillWidth: true
+                            text: row.item.cheque_number
+                                  ? "شيك رقم: " + row.item.cheque_number + " (" + (row.item.bank_name || "-") + ")"
+                                  : "دفع نقدي / دفعات"
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            elide: Text.ElideLeft
+                            font: Theme.small
+                            color: Theme.textSecondary
+                        }
+                    }
+                    ColumnLayout {
+                        Layout.preferredWidth: 150
+                        spacing: 2
+                        Text {
+                            objectName: "installmentAmount"
+                            Layout.fillWidth: true
+                            text: Money.format(row.item.installment_amount, row.item.currency_id)
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            font: Theme.bodyLargeBold
+                            color: Theme.accentGold
+                        }
+                        Text {
+                            objectName: "installmentPaid"
+                            Layout.fillWidth: true
+                            visible: Number(row.item.paid_amount) > 0 && !row.paid
+                            text: "المدفوع: " + Money.format(row.item.paid_amount, row.item.currency_id)
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            font: Theme.caption
+                            color: Theme.textSecondary
+                        }
+                    }
+                    StatusBadge {
+                        objectName: "installmentStatus"
+                        text: row.paid ? "مدفوع" : row.item.status === "partial" ? "مدفوع جزئياً" : "معلق"
+                        textColor: row.paid ? Theme.successColor
+                                            : row.item.status === "partial" ? Theme.accentGold : Theme.warningColor
+                    }
+                    Item {
+                        Layout.preferredWidth: 44
+                        Layout.preferredHeight: 34
+                        MButton {
+                            objectName: "collectInstallmentButton"
+                            anchors.fill: parent
+                            visible: !row.paid
+                            leftPadding: 4
+                            rightPadding: 4
+                            text: "✔️"
+                            btnColor: Theme.successColor
+                            textColor: "#ffffff"
+                            onClicked: payDialog.show(row.item, row.remaining)
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    InstallmentPayDialog {
+        id: payDialog
+    }
+
+    InstallmentAddDialog {
+        id: addDialog
+        buyerId: dialog.buyerId
+    }
+}
