@@ -51,9 +51,9 @@ QString twoLines(const QString& type, const QString& table, const QString& amoun
 {
     return QStringLiteral("WITH r AS (SELECT je.id AS eid, je.description AS d, %1 AS da, %2 AS "
                           "ca, %3 AS a FROM journal_entries je JOIN %4 x ON x.id=je.reference_id "
-                          "WHERE je.id>? AND je.reference_type='%5') INSERT INTO journal_lines "
+                          "WHERE je.id>? AND +je.reference_type='%5') INSERT INTO journal_lines "
                           "(entry_id,account_id,debit,credit,description) SELECT eid, da, a, 0, d "
-                          "FROM r UNION ALL SELECT eid, ca, 0, a, d FROM r ORDER BY 1")
+                          "FROM r UNION ALL SELECT eid, ca, 0, a, d FROM r")
         .arg(debitAccount, creditAccount, amount, table, type);
 }
 
@@ -64,7 +64,7 @@ QString invoiceShares(const QString& type, const QString& open)
                "WITH r AS (SELECT je.id AS eid, je.description AS d, x.total_amount AS t, %1 AS o, "
                "MIN(x.total_amount, COALESCE((SELECT SUM(it.total) FROM invoice_items it WHERE "
                "it.invoice_id=x.id AND it.type='rent'),0)) AS rent FROM journal_entries je JOIN "
-               "invoices x ON x.id=je.reference_id WHERE je.id>? AND je.reference_type='%2'), "
+               "invoices x ON x.id=je.reference_id WHERE je.id>? AND +je.reference_type='%2'), "
                "s AS (SELECT eid, d, o, CASE WHEN rent>=t THEN o ELSE MIN(o, ROUND(o*rent/t,2)) "
                "END AS ro FROM r) ")
         .arg(open, type);
@@ -81,7 +81,7 @@ LedgerHistory::Step invoiceStep()
              QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,credit,"
                             "description) SELECT eid, %1, o, 0, d FROM s UNION ALL SELECT eid, "
                             "%2, 0, ro, d FROM s WHERE ro>0 UNION ALL SELECT eid, %3, 0, o-ro, d "
-                            "FROM s WHERE o-ro>0 ORDER BY 1")
+                            "FROM s WHERE o-ro>0")
                  .arg(account("1200"), account("4100"), account("4200"))}};
 }
 
@@ -98,7 +98,7 @@ LedgerHistory::Step voidStep()
              QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,credit,"
                             "description) SELECT eid, %1, ro, 0, d FROM s WHERE ro>0 UNION ALL "
                             "SELECT eid, %2, o-ro, 0, d FROM s WHERE o-ro>0 UNION ALL SELECT eid, "
-                            "%3, 0, o, d FROM s ORDER BY 1")
+                            "%3, 0, o, d FROM s")
                  .arg(account("4100"), account("4200"), account("1200"))}};
 }
 
@@ -165,6 +165,13 @@ QList<LedgerHistory::Step> pastEventSteps()
     };
 }
 
+bool failed(QString* reason)
+{
+    if (reason)
+        *reason = Reasons::database();
+    return false;
+}
+
 int lastEntryId(Database* db)
 {
     return db->scalar(QStringLiteral("SELECT COALESCE(MAX(id),0) FROM journal_entries")).toInt();
@@ -174,8 +181,10 @@ int lastEntryId(Database* db)
 bool applyBalances(Database* db, int mark)
 {
     const QVariantList sums = db->execQuery(
+        // Read through the entry index: the new lines are the last few of a
+        // long table. (Grouping by the account index would read them all.)
         QStringLiteral("SELECT account_id, SUM(debit-credit) as net FROM journal_lines WHERE "
-                       "entry_id>? GROUP BY account_id"),
+                       "entry_id>? GROUP BY +account_id"),
         {mark});
     for (const QVariant& value : sums) {
         const QVariantMap row = value.toMap();
@@ -202,14 +211,14 @@ bool LedgerHistory::accountsPresent(Database* db, const QStringList& codes, QStr
 }
 
 bool LedgerHistory::run(Database* db, const Step& step, const QString& entryDate, int fromId,
-                        int toId, QString* reason)
+                        int toId, QString* reason, bool balances)
 {
     const int mark = lastEntryId(db);
     bool ok = db->execNonQuery(
         step.entries, {entryDate.isEmpty() ? QVariant() : QVariant(entryDate), fromId, toId});
     for (const QString& lines : step.lines)
         ok = ok && db->execNonQuery(lines, {mark});
-    ok = ok && applyBalances(db, mark);
+    ok = ok && (!balances || applyBalances(db, mark));
     if (!ok && reason)
         *reason = Reasons::database();
     return ok;
@@ -255,14 +264,49 @@ bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QStri
                           QStringLiteral("5100"), QStringLiteral("5200")},
                          reason))
         return false;
+    // Years of events are a million rows or more. The journal's own indexes
+    // are built once at the end, by sorting, instead of row by row, and the
+    // balances are moved once; a failure rolls all of it back, the dropped
+    // indexes included.
+    const QVariantList indexes = db->execQuery(QStringLiteral(
+        "SELECT name, sql FROM sqlite_master WHERE type='index' AND sql IS NOT NULL AND "
+        "tbl_name IN ('journal_entries','journal_lines') AND name != 'idx_journal_reference'"));
+    for (const QVariant& index : indexes) {
+        if (!db->execNonQuery(QStringLiteral("DROP INDEX ") +
+                              index.toMap().value(QStringLiteral("name")).toString()))
+            return failed(reason);
+    }
+    // A larger page cache for the run only: the new rows' pages stay in
+    // memory until the indexes are built.
+    struct CacheForRun
+    {
+        Database* db;
+        explicit CacheForRun(Database* d)
+            : db(d)
+        {
+            db->execNonQuery(QStringLiteral("PRAGMA cache_size=-262144"));
+        }
+        ~CacheForRun()
+        {
+            db->execNonQuery(QStringLiteral("PRAGMA cache_size=-%1").arg(Database::kPageCacheKb));
+        }
+    } cache(db);
+    const int mark = lastEntryId(db);
     static const QList<Step> steps = pastEventSteps();
     const int total = steps.size() + 1;
     int done = 0;
     for (const Step& step : steps) {
-        if (!run(db, step, QString(), 1, std::numeric_limits<int>::max(), reason))
+        if (!run(db, step, QString(), 1, std::numeric_limits<int>::max(), reason, false))
             return false;
         if (progress)
             progress(++done, total);
+    }
+    // Summed before the line indexes return: one pass over the table.
+    if (!applyBalances(db, mark))
+        return failed(reason);
+    for (const QVariant& index : indexes) {
+        if (!db->execNonQuery(index.toMap().value(QStringLiteral("sql")).toString()))
+            return failed(reason);
     }
     if (!db->execNonQuery(QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES "
                                          "(?, 'done')"),

@@ -39,7 +39,8 @@ public:
     struct Step;
 
 private:
+    // `balances`: move the account balances by the step's lines at once.
     static bool run(Database* db, const Step& step, const QString& entryDate, int fromId, int toId,
-                    QString* reason);
+                    QString* reason, bool balances = true);
     static bool accountsPresent(Database* db, const QStringList& codes, QString* reason);
 };
