@@ -4,6 +4,8 @@
 #include "core/LedgerPosting.h"
 #include "core/Reasons.h"
 #include "core/Schema.h"
+#include "rental/TenantModel.h"
+#include "rental/UnitModel.h"
 
 #include <QDate>
 #include <QRandomGenerator>
@@ -256,6 +258,29 @@ private slots:
         const int entries = o.t.count("journal_entries");
         QVERIFY(o.cheques.updateStatus(cheque, "bounced"));
         QCOMPARE(o.t.count("journal_entries"), entries);
+    }
+
+    // Records whose events are posted cannot be removed from under their
+    // postings: the removal is refused and the journal stays as it was.
+    void removingPostedRecordsIsRefused()
+    {
+        Office o;
+        TenantModel tenants(o.t.db());
+        UnitModel units(o.t.db());
+        const int former = RentalRows::tenant(o.t.db(), QStringLiteral("نادر السعدي"));
+        QVERIFY(o.invoices.createInvoice(former, 0, "2026-02", {item("إيجار شباط", 650, "rent")},
+                                         1) > 0);
+        QVERIFY(o.installments.sellUnit(o.buyer, o.saleUnit, 70000, 7000, 2, "2026-02-01", 1) == 1);
+        const int entries = o.t.count("journal_entries");
+        const QMap<QString, double> before = o.balances();
+
+        QVERIFY(!tenants.remove(former));
+        QVERIFY(!tenants.lastError().isEmpty());
+        QVERIFY(!units.remove(o.saleUnit));
+        QCOMPARE(units.lastError(), Reasons::unitNotAvailable());
+        QCOMPARE(o.t.count("journal_entries"), entries);
+        QCOMPARE(moves(before, o.balances()), QString());
+        QCOMPARE(o.t.value("SELECT COUNT(*) FROM tenants WHERE id=?", {former}).toInt(), 1);
     }
 
     void postingRefusesBadLines_data()
