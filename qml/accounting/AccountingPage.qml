@@ -13,7 +13,8 @@ Item {
     property var contractors: []
     property var costCenters: []
 
-    readonly property var accountTypes: ({ "asset": "أصول", "liability": "خصوم", "revenue": "إيرادات" })
+    readonly property var accountTypes: ({ "asset": "أصول", "liability": "خصوم", "equity": "حقوق ملكية",
+                                           "revenue": "إيرادات", "expense": "مصروفات" })
     readonly property var centreTypes: ({ "project": "المشروع", "floor": "الطابق" })
 
     function reload() {
@@ -129,7 +130,8 @@ Item {
                         Cell { Layout.preferredWidth: 80; text: accountRow.item.code || ""; color: Theme.textSecondary }
                         Cell { Layout.fillWidth: true; text: accountRow.item.name_ar || ""; font: Theme.bodyBold }
                         StatusBadge {
-                            text: page.accountTypes[accountRow.item.type] || "مصروفات"
+                            objectName: "accountType"
+                            text: page.accountTypes[accountRow.item.type] || accountRow.item.type
                             textColor: Theme.accentGold
                         }
                         Cell {

@@ -6,6 +6,7 @@
 #include "app/NativeDesktop.h"
 #include "app/TerminationSignals.h"
 #include "core/Database.h"
+#include "core/LedgerHistory.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -57,6 +58,13 @@ int runApplication(const QString& dataDir)
                                                 "المساحة ثم أعد التشغيل.")
                                : folderNotWritable(dataDir));
     }
+    // A file from before events were posted gains their postings once; a
+    // failure leaves it as it was, to try again at the next start.
+    QString ledgerReason;
+    if (!LedgerHistory::postPastEvents(
+            &database, [](int done, int total) { qInfo("Ledger history: %d/%d", done, total); },
+            &ledgerReason))
+        qCritical("Past events not posted: %s", qUtf8Printable(ledgerReason));
 
     TerminationSignals terminationSignals;
     AppContext backend(&database, dataDir);

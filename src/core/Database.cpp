@@ -49,7 +49,8 @@ bool Database::initialize(const QString& path)
         !Schema::migrateUsersTable(m_db, &m_initError) ||
         !Schema::createIndexes(m_db, &m_initError) || !MoneyTotals::ensure(m_db, &m_initError) ||
         !Schema::createSearchIndexes(m_db, &m_initError) ||
-        !Schema::seedDefaultData(m_db, &m_initError)) {
+        !Schema::seedDefaultData(m_db, &m_initError) ||
+        !Schema::migrateLedger(m_db, &m_initError)) {
         emit databaseError(m_initError.text());
         closeConnection();
         if (fileIsNew) {

@@ -203,6 +203,16 @@ QString tooManyInstallments(int limit)
     return QStringLiteral("عدد الأقساط كبير جداً، الحد الأقصى %1 قسطاً").arg(limit);
 }
 
+QString unknownAccount(const QString& code)
+{
+    return withNothingSaved(QStringLiteral("الحساب %1 غير موجود في دليل الحسابات").arg(code));
+}
+
+QString emptyEntry()
+{
+    return withNothingSaved(QStringLiteral("القيد بلا مبالغ"));
+}
+
 QString unbalancedEntry()
 {
     return QStringLiteral("القيد غير متوازن: مجموع المدين لا يساوي مجموع الدائن");

@@ -49,5 +49,8 @@ QString duplicateNumber();
 QString tooManyInstallments(int limit);
 QString unbalancedEntry();
 QString tooFewLines();
+// A posting names an account code the chart does not hold.
+QString unknownAccount(const QString& code);
+QString emptyEntry();
 
 } // namespace Reasons

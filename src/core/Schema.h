@@ -24,6 +24,11 @@ public:
     // all in one statement per index.
     static bool catchUpSearchIndexes(QSqlDatabase& db, QSqlError* error = nullptr);
     static bool seedDefaultData(QSqlDatabase& db, QSqlError* error = nullptr);
+    // The ledger's additions: the entry currency, the accounts the postings
+    // need and the mark of the history posting (SchemaLedger.cpp).
+    static bool migrateLedger(QSqlDatabase& db, QSqlError* error = nullptr);
+    // The settings key whose value is "done" once past events are posted.
+    static const QString& ledgerHistoryKey();
 
     static const QStringList& tableStatements();
     static const QStringList& indexStatements();

@@ -1,6 +1,7 @@
 #include "finance/AccountModel.h"
 
 #include "core/Database.h"
+#include "core/LedgerPosting.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -96,34 +97,35 @@ int AccountModel::createJournalEntry(const QString& date, const QString& desc,
     if (!Money::isPositive(totalDebit))
         return refuseId(Reasons::invalidAmount());
 
+    LedgerPosting::Entry entry;
+    entry.date = date;
+    entry.description = desc;
+    entry.referenceType = refType;
+    entry.referenceId = refId;
+    entry.reference = reference;
+    for (const QVariant& element : lines) {
+        const QVariantMap line = element.toMap();
+        // A missing or non-numeric amount counts as 0, on the line and in
+        // the balance alike.
+        LedgerPosting::Line posted;
+        posted.accountId = line.value(QStringLiteral("account_id")).toInt();
+        posted.debit = line.value(QStringLiteral("debit")).toDouble();
+        posted.credit = line.value(QStringLiteral("credit")).toDouble();
+        posted.description = line.value(QStringLiteral("description")).toString();
+        // A line naming no account cannot be posted anywhere.
+        if (posted.accountId < 1)
+            return refuseId(
+                Reasons::unknownAccount(line.value(QStringLiteral("account_id")).toString()));
+        entry.lines.append(posted);
+    }
+
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuseDatabaseId();
-
-    const int entryId = m_db->execInsert(
-        QStringLiteral("INSERT INTO journal_entries (entry_date,description,reference_type,"
-                       "reference_id,reference) VALUES (?,?,?,?,?)"),
-        {date, desc, refType, refId, SqlValue::blankAsNull(reference.trimmed())});
+    LedgerPosting posting(m_db);
+    const int entryId = posting.post(entry);
     if (entryId < 1)
-        return refuseDatabaseId();
-
-    for (const QVariant& element : lines) {
-        const QVariantMap line = element.toMap();
-        const QVariant accountId = line.value(QStringLiteral("account_id"));
-        // A missing or non-numeric amount counts as 0. The line stores the
-        // same numbers the balance receives: a NULL side would drop the line
-        // from every sum over journal_lines while the balance kept it.
-        const double debit = line.value(QStringLiteral("debit")).toDouble();
-        const double credit = line.value(QStringLiteral("credit")).toDouble();
-        if (m_db->execInsert(
-                QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,"
-                               "credit,description) VALUES (?,?,?,?,?)"),
-                {entryId, accountId, debit, credit, line.value(QStringLiteral("description"))}) < 1)
-            return refuseDatabaseId();
-        if (!m_db->execNonQuery(QStringLiteral("UPDATE accounts SET balance=balance+? WHERE id=?"),
-                                {debit - credit, accountId}))
-            return refuseDatabaseId();
-    }
+        return refuseId(posting.reason());
 
     if (!tx.commit())
         return refuseDatabaseId();
@@ -156,19 +158,35 @@ QVariantMap AccountModel::getProfitLoss(const QString& from, const QString& to)
 
 QVariantMap AccountModel::getBalanceSheet()
 {
-    const QString t = QStringLiteral("t");
+    // Balances are debit minus credit: assets carry them as they are, the
+    // credit-natured accounts with the sign turned. The result of revenue
+    // and expenses not yet closed into equity is the profit to date, so
+    // assets = liabilities + equity + profit whenever every entry balances.
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT type, COALESCE(SUM(balance),0) as t FROM accounts GROUP BY type"));
+    double assets = 0;
+    double liabilities = 0;
+    double equity = 0;
+    double profit = 0;
+    for (const QVariant& value : rows) {
+        const QVariantMap row = value.toMap();
+        const QString type = row.value(QStringLiteral("type")).toString();
+        const double total = row.value(QStringLiteral("t")).toDouble();
+        if (type == QLatin1String("asset"))
+            assets += total;
+        else if (type == QLatin1String("liability"))
+            liabilities -= total;
+        else if (type == QLatin1String("equity"))
+            equity -= total;
+        else if (type == QLatin1String("revenue") || type == QLatin1String("expense"))
+            profit -= total;
+    }
+    const auto cents = [](double amount) { return Money::roundToCents(amount) + 0.0; };
     return {
-        {QStringLiteral("assets"),
-         firstValue(m_db->execQuery(QStringLiteral(
-                        "SELECT COALESCE(SUM(balance),0) as t FROM accounts WHERE type='asset'")),
-                    t)},
-        {QStringLiteral("liabilities"),
-         firstValue(m_db->execQuery(QStringLiteral("SELECT COALESCE(SUM(ABS(balance)),0) as t "
-                                                   "FROM accounts WHERE type='liability'")),
-                    t)},
-        {QStringLiteral("equity"),
-         firstValue(m_db->execQuery(QStringLiteral("SELECT COALESCE(SUM(ABS(balance)),0) as t "
-                                                   "FROM accounts WHERE type='equity'")),
-                    t)},
+        {QStringLiteral("assets"), cents(assets)},
+        {QStringLiteral("liabilities"), cents(liabilities)},
+        {QStringLiteral("equity"), cents(equity)},
+        {QStringLiteral("profit"), cents(profit)},
+        {QStringLiteral("difference"), cents(assets - (liabilities + equity + profit))},
     };
 }

@@ -1,11 +1,13 @@
 #include "finance/ChequeModel.h"
 
 #include "core/Database.h"
+#include "core/LedgerPosting.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
+#include <QDate>
 #include <QVariant>
 
 namespace {
@@ -72,13 +74,70 @@ bool ChequeModel::updateStatus(int id, const QString& status)
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuseDatabase();
-    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM cheques WHERE id=?"), {id}).isValid())
+    const QVariantMap cheque = SqlValue::firstRow(m_db->execQuery(
+        QStringLiteral("SELECT status, type, amount, currency_id, cheque_number FROM cheques WHERE "
+                       "id=?"),
+        {id}));
+    if (cheque.isEmpty())
         return refuseMissing();
-    if (!m_db->execNonQuery(QStringLiteral("UPDATE cheques SET status=? WHERE id=?"),
-                            {status, id}) ||
-        !tx.commit())
+    if (!m_db->execNonQuery(QStringLiteral("UPDATE cheques SET status=? WHERE id=?"), {status, id}))
+        return refuseDatabase();
+    const QString previous = cheque.value(QStringLiteral("status")).toString();
+    if (previous != status && !post(id, cheque, previous, status))
+        return false;
+    if (!tx.commit())
         return refuseDatabase();
     emit dataChanged();
+    return true;
+}
+
+bool ChequeModel::post(int id, const QVariantMap& cheque, const QString& from, const QString& to)
+{
+    // The entry a status holds: a received cheque cleared moves from cheques
+    // under collection to cash, a bounced one back to receivables; an issued
+    // cheque cleared leaves cash. A pending cheque holds none.
+    const bool issued = cheque.value(QStringLiteral("type")).toString() == QLatin1String("issued");
+    const auto kind = [issued](const QString& status) {
+        if (status == QLatin1String("paid"))
+            return QStringLiteral("cheque_cleared");
+        if (status == QLatin1String("bounced") && !issued)
+            return QStringLiteral("cheque_bounced");
+        return QString();
+    };
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    const QString number = cheque.value(QStringLiteral("cheque_number")).toString();
+    LedgerPosting posting(m_db);
+
+    // A correction first takes back what the earlier status posted.
+    const QString undone = kind(from);
+    if (!undone.isEmpty() &&
+        posting.reverse(undone, id, undone + QStringLiteral("_reversal"), today,
+                        QStringLiteral("تصحيح حالة الشيك ") + number) < 0)
+        return refuse(posting.reason());
+
+    const QString done = kind(to);
+    if (done.isEmpty())
+        return true;
+    const double amount = cheque.value(QStringLiteral("amount")).toDouble();
+    if (Money::toCents(amount) == 0)
+        return true;
+    LedgerPosting::Entry entry;
+    entry.date = today;
+    entry.referenceType = done;
+    entry.referenceId = id;
+    entry.currencyId = cheque.value(QStringLiteral("currency_id")).toInt();
+    if (done == QLatin1String("cheque_bounced")) {
+        entry.description = QStringLiteral("شيك مرتجع ") + number;
+        entry.lines = {{QStringLiteral("1200"), 0, amount, 0, {}},
+                       {QStringLiteral("1300"), 0, 0, amount, {}}};
+    } else {
+        entry.description = QStringLiteral("تحصيل شيك ") + number;
+        entry.lines = {
+            {issued ? QStringLiteral("2200") : QStringLiteral("1100"), 0, amount, 0, {}},
+            {issued ? QStringLiteral("1100") : QStringLiteral("1300"), 0, 0, amount, {}}};
+    }
+    if (posting.post(entry) < 1)
+        return refuse(posting.reason());
     return true;
 }
 

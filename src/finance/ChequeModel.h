@@ -40,5 +40,9 @@ signals:
     void dataChanged();
 
 private:
+    // Posts the change of a cheque from status `from` to `to`; false (with
+    // the reason kept) when the posting was refused.
+    bool post(int id, const QVariantMap& cheque, const QString& from, const QString& to);
+
     Database* m_db;
 };

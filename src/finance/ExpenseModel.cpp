@@ -1,6 +1,7 @@
 #include "finance/ExpenseModel.h"
 
 #include "core/Database.h"
+#include "core/LedgerPosting.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -72,6 +73,24 @@ int ExpenseModel::add(int propId, int unitId, int contractorId, const QString& c
         !m_db->execNonQuery(QStringLiteral("UPDATE contractors SET balance=balance+? WHERE id=?"),
                             {amount, contractorId}))
         return refuseDatabaseId();
+    // Maintenance against operating costs; paid now from cash, or owed to
+    // the contractor.
+    LedgerPosting posting(m_db);
+    LedgerPosting::Entry entry;
+    entry.date = date;
+    entry.description = desc.trimmed().isEmpty() ? cat : desc;
+    entry.referenceType = QStringLiteral("expense");
+    entry.referenceId = id;
+    entry.currencyId = currId;
+    entry.lines = {
+        {cat == QStringLiteral("صيانة") ? QStringLiteral("5100") : QStringLiteral("5200"),
+         0,
+         amount,
+         0,
+         {}},
+        {contractorId > 0 ? QStringLiteral("2100") : QStringLiteral("1100"), 0, 0, amount, {}}};
+    if (posting.post(entry) < 1)
+        return refuseId(posting.reason());
     if (!tx.commit())
         return refuseDatabaseId();
     emit dataChanged();

@@ -1,6 +1,7 @@
 #include "finance/InstallmentModel.h"
 
 #include "core/Database.h"
+#include "core/LedgerPosting.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -79,6 +80,21 @@ QVariant InstallmentModel::unitCostCenter(int unitId)
 bool InstallmentModel::exists(const QString& sql, int id)
 {
     return m_db->scalar(sql, {id}).isValid();
+}
+
+bool InstallmentModel::postReceipt(LedgerPosting& posting, int paymentId, const QString& date,
+                                   double amount, int currencyId, const QString& description)
+{
+    // Buyer money is received in cash and settles what the buyer owes.
+    LedgerPosting::Entry entry;
+    entry.date = date;
+    entry.description = description;
+    entry.referenceType = QStringLiteral("payment");
+    entry.referenceId = paymentId;
+    entry.currencyId = currencyId;
+    entry.lines = {{QStringLiteral("1100"), 0, amount, 0, {}},
+                   {QStringLiteral("1200"), 0, 0, amount, {}}};
+    return posting.post(entry) > 0;
 }
 
 bool InstallmentModel::writeAudit(const QString& action, const QString& table, int recordId,
@@ -165,6 +181,20 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
                                            "sale_price_actual=?, sale_date=? WHERE id=?"),
                             {buyerId, totalPrice, startDate, unitId}))
         return refuseDatabaseId();
+    // The whole price is owed by the buyer from the day of the sale; the
+    // down payment below settles part of it at once.
+    LedgerPosting posting(m_db);
+    LedgerPosting::Entry sale;
+    sale.date = startDate;
+    sale.description =
+        QStringLiteral("بيع الوحدة ") + unit.value(QStringLiteral("unit_number")).toString();
+    sale.referenceType = QStringLiteral("sale");
+    sale.referenceId = unitId;
+    sale.currencyId = currId;
+    sale.lines = {{QStringLiteral("1200"), 0, totalPrice, 0, {}},
+                  {QStringLiteral("4300"), 0, 0, totalPrice, {}}};
+    if (posting.post(sale) < 1)
+        return refuseId(posting.reason());
 
     if (downPayment > 0) {
         const int paymentId = m_db->execInsert(
@@ -175,6 +205,9 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
              QStringLiteral("دفعة مقدمة / بيع وحدة: ") + unitNumber});
         if (paymentId < 1)
             return refuseDatabaseId();
+        if (!postReceipt(posting, paymentId, startDate, downPayment, currId,
+                         QStringLiteral("دفعة مقدمة / بيع وحدة: ") + unitNumber))
+            return refuseId(posting.reason());
     }
 
     for (const ScheduledInstallment& item : schedule) {
@@ -249,6 +282,14 @@ bool InstallmentModel::payInstallment(int id, double amount)
          costCenter, QStringLiteral("تحصيل قسط - معرف: %1").arg(id)});
     if (paymentId < 1)
         return refuseDatabase();
+    LedgerPosting posting(m_db);
+    if (!postReceipt(posting, paymentId,
+                     m_db->scalar(QStringLiteral("SELECT payment_date FROM payments WHERE id=?"),
+                                  {paymentId})
+                         .toString(),
+                     amount, row.value(QStringLiteral("currency_id")).toInt(),
+                     QStringLiteral("تحصيل قسط - معرف: %1").arg(id)))
+        return refuse(posting.reason());
 
     if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance-? WHERE id=?"),
                             {amount, buyerId}))
@@ -287,6 +328,18 @@ int InstallmentModel::add(int buyerId, int unitId, double total, double down, do
     if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance+? WHERE id=?"),
                             {amount, buyerId}))
         return refuseDatabaseId();
+    // An instalment added by hand is more of the sale owed by the buyer.
+    LedgerPosting posting(m_db);
+    LedgerPosting::Entry entry;
+    entry.date = QDate::currentDate().toString(kDateFormat);
+    entry.description = QStringLiteral("قسط مضاف يستحق في ") + dueDate;
+    entry.referenceType = QStringLiteral("installment");
+    entry.referenceId = id;
+    entry.currencyId = cid;
+    entry.lines = {{QStringLiteral("1200"), 0, amount, 0, {}},
+                   {QStringLiteral("4300"), 0, 0, amount, {}}};
+    if (posting.post(entry) < 1)
+        return refuseId(posting.reason());
     if (!tx.commit())
         return refuseDatabaseId();
     emit dataChanged();

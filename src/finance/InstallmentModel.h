@@ -8,6 +8,7 @@
 #include <QVariantList>
 
 class Database;
+class LedgerPosting;
 
 // Sells units to buyers and keeps each buyer's schedule of instalments. A sale
 // marks the unit sold, books the down payment, splits the financed remainder
@@ -44,6 +45,8 @@ private:
     // The unit's own cost centre (lowest id), or a null value that binds as NULL.
     QVariant unitCostCenter(int unitId);
     bool exists(const QString& sql, int id);
+    bool postReceipt(LedgerPosting& posting, int paymentId, const QString& date, double amount,
+                     int currencyId, const QString& description);
     bool writeAudit(const QString& action, const QString& table, int recordId,
                     const QString& details);
 

@@ -1,18 +1,21 @@
 #include "rental/InvoiceModel.h"
 
 #include "core/Database.h"
+#include "core/LedgerHistory.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "rental/InvoiceNumbers.h"
 
+#include <QDate>
 #include <QHash>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -206,7 +209,12 @@ int InvoiceModel::createInvoice(int tenantId, int unitId, const QString& period,
     InvoiceNumbers numbers(m_db);
     Writer writer(m_db);
     const int id = writeInvoice(numbers, writer, draft);
-    if (id < 1 || !tx.commit())
+    if (id < 1)
+        return refuseDatabaseId();
+    QString reason;
+    if (!LedgerHistory::postInvoices(m_db, id, id, &reason))
+        return refuseId(reason);
+    if (!tx.commit())
         return refuseDatabaseId();
     emit dataChanged();
     return id;
@@ -262,6 +270,7 @@ int InvoiceModel::generateAllRent(const QString& period)
 
     InvoiceNumbers numbers(m_db);
     Writer writer(m_db);
+    const int lastBefore = lastInvoiceId();
     int count = 0;
     int failed = 0;
     for (const QVariant& value : contracts) {
@@ -294,10 +303,15 @@ int InvoiceModel::generateAllRent(const QString& period)
         }
     }
 
-    return finishRun(run, count, failed);
+    return finishRun(run, count, failed, lastBefore);
 }
 
-int InvoiceModel::finishRun(TransactionGuard& run, int count, int failed)
+int InvoiceModel::lastInvoiceId()
+{
+    return m_db->scalar(QStringLiteral("SELECT COALESCE(MAX(id),0) FROM invoices")).toInt();
+}
+
+int InvoiceModel::finishRun(TransactionGuard& run, int count, int failed, int lastBefore)
 {
     if (count == 0) {
         // Nothing written: only failures make the empty run a refusal.
@@ -305,6 +319,12 @@ int InvoiceModel::finishRun(TransactionGuard& run, int count, int failed)
             return refuseDatabaseId();
         return 0;
     }
+    // The run's invoices are posted together, in a few statements; a run
+    // whose postings cannot be written is not kept.
+    QString reason;
+    if (!LedgerHistory::postInvoices(m_db, lastBefore + 1, std::numeric_limits<int>::max(),
+                                     &reason))
+        return refuseId(reason);
     if (!run.commit())
         return refuseDatabaseId();
     emit dataChanged();
@@ -328,6 +348,7 @@ int InvoiceModel::generateServiceInvoice(const QVariantList& tenantIds, const QS
 
     InvoiceNumbers numbers(m_db);
     Writer writer(m_db);
+    const int lastBefore = lastInvoiceId();
     int count = 0;
     int failed = 0;
     for (const QVariant& value : tenantIds) {
@@ -353,7 +374,7 @@ int InvoiceModel::generateServiceInvoice(const QVariantList& tenantIds, const QS
             ++failed;
     }
 
-    return finishRun(run, count, failed);
+    return finishRun(run, count, failed, lastBefore);
 }
 
 int InvoiceModel::generatePropertyServiceInvoice(int propertyId, const QString& serviceName,
@@ -423,10 +444,14 @@ bool InvoiceModel::voidInvoice(int id)
     // Only the open part leaves the tenant's balance; what was paid stays paid.
     if (!m_db->execNonQuery(
             QStringLiteral("UPDATE invoices SET status='void', balance=0 WHERE id=?"), {id}) ||
-        !m_db->execNonQuery(QStringLiteral("UPDATE tenants SET balance=balance-? WHERE id=?"),
-                            {invoice.value(QStringLiteral("balance")),
-                             invoice.value(QStringLiteral("tenant_id"))}) ||
-        !tx.commit())
+        !m_db->execNonQuery(
+            QStringLiteral("UPDATE tenants SET balance=balance-? WHERE id=?"),
+            {invoice.value(QStringLiteral("balance")), invoice.value(QStringLiteral("tenant_id"))}))
+        return refuseDatabase();
+    QString reason;
+    if (!LedgerHistory::postVoid(m_db, id, QDate::currentDate().toString(Qt::ISODate), &reason))
+        return refuse(reason);
+    if (!tx.commit())
         return refuseDatabase();
     emit dataChanged();
     return true;

@@ -65,8 +65,10 @@ private:
     // Returns the new id, or -1 when any statement failed (nothing is kept).
     int writeInvoice(InvoiceNumbers& numbers, Writer& writer, const Draft& draft);
     // Ends a bulk run: commits what was written and returns how many, or
-    // refuses when nothing could be written because every invoice failed.
-    int finishRun(TransactionGuard& run, int count, int failed);
+    // refuses when nothing could be written because every invoice failed;
+    // posts the invoices written after `lastBefore`.
+    int finishRun(TransactionGuard& run, int count, int failed, int lastBefore);
+    int lastInvoiceId();
 
     Database* m_db;
 };

@@ -1,6 +1,7 @@
 #include "rental/MaintenanceModel.h"
 
 #include "core/Database.h"
+#include "core/LedgerPosting.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -116,7 +117,22 @@ bool MaintenanceModel::complete(int id, double cost)
         {done.value(QStringLiteral("property_id")), done.value(QStringLiteral("unit_id")),
          QStringLiteral("صيانة"), done.value(QStringLiteral("title")), cost,
          QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), id});
-    if (expenseId < 1 || !tx.commit())
+    if (expenseId < 1)
+        return refuseDatabase();
+    // The repair is paid from cash; a request completed at no cost posts nothing.
+    if (Money::toCents(cost) > 0) {
+        LedgerPosting posting(m_db);
+        LedgerPosting::Entry entry;
+        entry.date = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+        entry.description = done.value(QStringLiteral("title")).toString();
+        entry.referenceType = QStringLiteral("expense");
+        entry.referenceId = expenseId;
+        entry.lines = {{QStringLiteral("5100"), 0, cost, 0, {}},
+                       {QStringLiteral("1100"), 0, 0, cost, {}}};
+        if (posting.post(entry) < 1)
+            return refuse(posting.reason());
+    }
+    if (!tx.commit())
         return refuseDatabase();
     emit dataChanged();
     return true;

@@ -1,6 +1,7 @@
 #include "rental/PaymentModel.h"
 
 #include "core/Database.h"
+#include "core/LedgerPosting.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -100,6 +101,22 @@ int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString&
                 {amount, tenantId}))
             return refuseDatabaseId();
     }
+
+    // Cash, a bank account, or cheques under collection until the cheque
+    // clears; what the tenant owes falls by the amount.
+    LedgerPosting posting(m_db);
+    LedgerPosting::Entry entry;
+    entry.date = date;
+    entry.description = QStringLiteral("دفعة ") + ref;
+    entry.referenceType = QStringLiteral("payment");
+    entry.referenceId = id;
+    entry.currencyId = currId;
+    const QString received = method == QLatin1String("bank")     ? QStringLiteral("1110")
+                             : method == QLatin1String("cheque") ? QStringLiteral("1300")
+                                                                 : QStringLiteral("1100");
+    entry.lines = {{received, 0, amount, 0, {}}, {QStringLiteral("1200"), 0, 0, amount, {}}};
+    if (posting.post(entry) < 1)
+        return refuseId(posting.reason());
 
     if (!tx.commit())
         return refuseDatabaseId();

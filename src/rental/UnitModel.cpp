@@ -1,6 +1,7 @@
 #include "rental/UnitModel.h"
 
 #include "core/Database.h"
+#include "core/LedgerPosting.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -241,8 +242,25 @@ bool UnitModel::markAsSold(int unitId, int buyerId, double price, const QString&
     if (!m_db->execNonQuery(
             QStringLiteral("UPDATE units SET status='sold', buyer_id=?, sale_price_actual=?, "
                            "sale_date=? WHERE id=?"),
-            {buyerId, price, date, unitId}) ||
-        !tx.commit())
+            {buyerId, price, date, unitId}))
+        return refuseDatabase();
+    // The buyer owes the price from the day of the sale, in the unit's currency.
+    LedgerPosting posting(m_db);
+    LedgerPosting::Entry sale;
+    sale.date = date;
+    sale.description =
+        QStringLiteral("بيع الوحدة ") +
+        m_db->scalar(QStringLiteral("SELECT unit_number FROM units WHERE id=?"), {unitId})
+            .toString();
+    sale.referenceType = QStringLiteral("sale");
+    sale.referenceId = unitId;
+    sale.currencyId =
+        m_db->scalar(QStringLiteral("SELECT currency_id FROM units WHERE id=?"), {unitId}).toInt();
+    sale.lines = {{QStringLiteral("1200"), 0, price, 0, {}},
+                  {QStringLiteral("4300"), 0, 0, price, {}}};
+    if (posting.post(sale) < 1)
+        return refuse(posting.reason());
+    if (!tx.commit())
         return refuseDatabase();
     emit dataChanged();
     return true;

@@ -260,6 +260,16 @@ private:
             {"no journal entry without lines",
              "SELECT COUNT(*) FROM journal_entries e WHERE NOT EXISTS (SELECT 1 FROM "
              "journal_lines l WHERE l.entry_id = e.id)"},
+            {"receivables equal open invoices and unpaid instalments",
+             "SELECT ABS((SELECT TOTAL(balance) FROM accounts WHERE code = '1200') - (SELECT "
+             "TOTAL(balance) FROM invoices WHERE status != 'void') - (SELECT "
+             "TOTAL(installment_amount - paid_amount) FROM installments)) > 0.01"},
+            {"every payment is posted with it",
+             "SELECT COUNT(*) FROM payments p WHERE NOT EXISTS (SELECT 1 FROM journal_entries e "
+             "WHERE e.reference_type = 'payment' AND e.reference_id = p.id)"},
+            {"every sold unit is posted with it",
+             "SELECT COUNT(*) FROM units u WHERE status = 'sold' AND NOT EXISTS (SELECT 1 FROM "
+             "journal_entries e WHERE e.reference_type = 'sale' AND e.reference_id = u.id)"},
             {"account balance equals its lines",
              "SELECT COUNT(*) FROM accounts a WHERE ABS(balance - COALESCE((SELECT SUM(debit - "
              "credit) FROM journal_lines l WHERE l.account_id = a.id), 0)) > 0.005"},

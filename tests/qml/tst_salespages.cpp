@@ -557,6 +557,25 @@ private slots:
         QVERIFY(need(QStringLiteral("costCentreCard_برج النخيل")));
         ShotSaver::saveShot(h->window(), QStringLiteral("accounting-cost-centres"));
     }
+
+    // Regression: every account without an entry in the page's type names
+    // (equity among them) was badged as an expense account.
+    void chartOfAccountsBadgesEachAccountWithItsOwnType()
+    {
+        QVERIFY(h->showPage(4));
+        QVERIFY(h->click(need(QStringLiteral("accountingTab_0"))));
+        const QList<QPair<QString, QString>> expected = {
+            {QStringLiteral("3000"), QStringLiteral("حقوق ملكية")},
+            {QStringLiteral("2200"), QStringLiteral("خصوم")},
+            {QStringLiteral("1300"), QStringLiteral("أصول")},
+        };
+        for (const auto& [code, type] : expected) {
+            QQuickItem* row = need(QStringLiteral("accountRow_") + code);
+            QVERIFY2(row, qPrintable(code));
+            QCOMPARE(h->find(QStringLiteral("accountType"), row)->property("text").toString(),
+                     type);
+        }
+    }
 };
 
 QTEST_MAIN(TstSalesPages)

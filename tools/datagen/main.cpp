@@ -11,6 +11,7 @@
 #include "OfficeGenerator.h"
 
 #include "core/Database.h"
+#include "core/Schema.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -99,6 +100,10 @@ int main(int argc, char* argv[])
         err << "generation failed: " << generator.error() << "\n";
         return 1;
     }
+    // The rows are written as the version before the ledger was posted wrote
+    // them, without postings: the first start of the program posts them.
+    db.execNonQuery(QStringLiteral("DELETE FROM settings WHERE key=?"),
+                    {Schema::ledgerHistoryKey()});
     // Statistics for the planner, as a long-used database would have them.
     db.execNonQuery(QStringLiteral("PRAGMA analysis_limit=2000"));
     db.execNonQuery(QStringLiteral("ANALYZE"));

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+class Database;
+
+// Writes the journal entry of one business event: one balanced entry with
+// its lines, and the running balance of every account it touches. It never
+// opens a transaction of its own; the caller holds a TransactionGuard around
+// the event and its entry, so both are kept or neither is. A refused posting
+// writes nothing and says why in reason(); the caller then refuses the event
+// and its guard rolls back what the event had written.
+//
+// Entries are never edited or deleted: an event is undone by posting the
+// mirror of its lines (reverse()).
+class LedgerPosting
+{
+public:
+    struct Line
+    {
+        QString accountCode;
+        // When above 0, the account by id instead of by code.
+        int accountId = 0;
+        double debit = 0;
+        double credit = 0;
+        // Empty: the entry's description.
+        QString description;
+    };
+
+    struct Entry
+    {
+        QString date; // yyyy-MM-dd
+        QString description;
+        QString referenceType; // the event: "payment", "invoice_void", ...
+        int referenceId = 0;   // the row the event wrote or changed
+        // The event's currency; 0 for the primary currency. Amounts stay in it.
+        int currencyId = 0;
+        // The voucher or document number a person typed, if any.
+        QString reference;
+        QList<Line> lines;
+    };
+
+    explicit LedgerPosting(Database* db);
+
+    // The new entry's id, or -1 (nothing written) when a line names an
+    // unknown account, an amount is negative, not finite or absurd, the
+    // lines are empty or do not balance to the cent, or a write failed.
+    int post(const Entry& entry);
+    // Posts, as one entry of `reversalType` naming the same row, the mirror
+    // of what the entries of (`referenceType`, `referenceId`) still hold per
+    // account. 0 when they hold nothing (never posted, or already reversed).
+    int reverse(const QString& referenceType, int referenceId, const QString& reversalType,
+                const QString& date, const QString& description);
+
+    // The account id of `code`, or 0 when the chart has no such account.
+    int accountId(const QString& code);
+    QString reason() const { return m_reason; }
+
+private:
+    int refuse(const QString& reason);
+    // `id` when the chart holds it, else 0.
+    int knownAccount(int id);
+
+    Database* m_db;
+    QHash<QString, int> m_accounts;
+    QString m_reason;
+};
