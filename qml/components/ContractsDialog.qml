@@ -108,6 +108,14 @@ MDialog {
                         color: Theme.textSecondary
                     }
                     Text {
+                        objectName: "contractFrequency"
+                        text: contractModel.frequencyLabel(row.contract.payment_frequency || "")
+                        textFormat: Text.PlainText
+                        font.pixelSize: 12
+                        font.family: "Segoe UI, Arial"
+                        color: Theme.textSecondary
+                    }
+                    Text {
                         Layout.preferredWidth: 120
                         text: Money.format(row.contract.rent_amount, row.contract.currency_id)
                         textFormat: Text.PlainText
