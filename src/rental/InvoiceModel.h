@@ -32,7 +32,8 @@ public:
     Q_INVOKABLE int createInvoice(int tenantId, int unitId, const QString& period,
                                   const QVariantList& items, int currencyId);
     // The number of rent invoices written; 0 when every active contract is
-    // already billed for the period; -1 with a reason when the run failed.
+    // already billed for the period, outside its dates or between two due
+    // months with no readings; -1 with a reason when the run failed.
     Q_INVOKABLE int generateAllRent(const QString& period);
     Q_INVOKABLE int generateServiceInvoice(const QVariantList& tenantIds,
                                            const QString& serviceName, double amount,
