@@ -235,6 +235,8 @@ Item {
                                 spacing: 6
                                 MButton {
                                     objectName: "viewInvoiceButton"
+                                    Layout.preferredWidth: 68
+                                    Layout.preferredHeight: 34
                                     text: "عرض"
                                     outline: true
                                     leftPadding: 8
@@ -243,6 +245,8 @@ Item {
                                 }
                                 MButton {
                                     objectName: "voidInvoiceRowButton"
+                                    Layout.preferredWidth: 68
+                                    Layout.preferredHeight: 34
                                     visible: row.model.status !== "void"
                                     text: "إلغاء"
                                     outline: true
