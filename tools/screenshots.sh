@@ -171,7 +171,7 @@ SAKANOVA_SHOTS_DIR="$out" QT_QPA_PLATFORM=xcb \
 sales_and_admin_shots() {
     local theme
     for theme in dark light; do
-        for test in tst_salespages tst_adminpages tst_tenantdialogs; do
+        for test in tst_salespages tst_adminpages tst_tenantdialogs tst_invoiceactions; do
             SAKANOVA_SHOTS_DIR="$out" SAKANOVA_SHOTS_THEME=$theme QT_QPA_PLATFORM=offscreen \
                 QT_QUICK_BACKEND=software "$build_dir/tests/$test" >"$work/$test-$theme.out" 2>&1 ||
                 { echo "$test failed in the $theme theme" >&2; cat "$work/$test-$theme.out" >&2; exit 1; }

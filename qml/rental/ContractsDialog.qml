@@ -104,6 +104,13 @@ MDialog {
                         color: Theme.textSecondary
                     }
                     Text {
+                        objectName: "contractFrequency"
+                        text: contractModel.frequencyLabel(row.contract.payment_frequency || "")
+                        textFormat: Text.PlainText
+                        font: Theme.small
+                        color: Theme.textSecondary
+                    }
+                    Text {
                         Layout.preferredWidth: 120
                         text: Money.format(row.contract.rent_amount, row.contract.currency_id)
                         textFormat: Text.PlainText

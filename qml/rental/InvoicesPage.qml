@@ -2,9 +2,11 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Input.js" as Input
 
-// The invoices: a paged, searchable table filtered by status, and the three
-// ways of issuing invoices (rent run, custom invoice, service charge).
+// The invoices: a paged, searchable table filtered by status with each row's
+// view and void actions, the three ways of issuing invoices (rent run, custom
+// invoice, service charge) and the meter readings the rent run bills.
 Item {
     id: page
     objectName: "invoicesPage"
@@ -33,6 +35,16 @@ Item {
         if (Theme.dark)
             return s === "paid" ? "#4ade80" : s === "partial" ? "#fbbf24" : s === "void" ? "#94a3b8" : "#f87171"
         return s === "paid" ? "#166534" : s === "partial" ? "#92400e" : s === "void" ? "#475569" : "#991b1b"
+    }
+
+    // Voiding asks first, naming the invoice; the reversal is posted by the
+    // model and the list follows its change.
+    function askVoid(id, number) {
+        voidConfirm.ask("إلغاء فاتورة", "هل تريد إلغاء الفاتورة «" + number
+                        + "»؟ يُلغى المتبقي منها من رصيد المستأجر.", "إلغاء الفاتورة",
+                        function() {
+                            return invoiceModel.voidInvoice(id) ? "" : Input.refusal(invoiceModel)
+                        })
     }
 
     // The list is shared with other pages: this page's search and filter are
@@ -115,6 +127,12 @@ Item {
                 ]
                 onValueChanged: page.applyQuery()
             }
+            MButton {
+                objectName: "meterReadingsButton"
+                text: "قراءات العدادات"
+                outline: true
+                onClicked: readingsDialog.open()
+            }
         }
 
         Rectangle {
@@ -148,6 +166,7 @@ Item {
                         HeaderCell { Layout.preferredWidth: 110; text: "المبلغ" }
                         HeaderCell { Layout.preferredWidth: 110; text: "المتبقي" }
                         HeaderCell { Layout.preferredWidth: 70; text: "الحالة" }
+                        HeaderCell { Layout.preferredWidth: 150; text: "إجراءات" }
                     }
                 }
 
@@ -207,6 +226,33 @@ Item {
                                     textColor: page.statusText(row.model.status)
                                 }
                             }
+                            RowLayout {
+                                Layout.preferredWidth: 150
+                                layoutDirection: Qt.RightToLeft
+                                spacing: 6
+                                MButton {
+                                    objectName: "viewInvoiceButton"
+                                    Layout.preferredWidth: 68
+                                    Layout.preferredHeight: 34
+                                    text: "عرض"
+                                    outline: true
+                                    leftPadding: 8
+                                    rightPadding: 8
+                                    onClicked: detailDialog.show(row.model.id)
+                                }
+                                MButton {
+                                    objectName: "voidInvoiceRowButton"
+                                    Layout.preferredWidth: 68
+                                    Layout.preferredHeight: 34
+                                    visible: row.model.status !== "void"
+                                    text: "إلغاء"
+                                    outline: true
+                                    btnColor: Theme.dangerColor
+                                    leftPadding: 8
+                                    rightPadding: 8
+                                    onClicked: page.askVoid(row.model.id, row.model.invoice_number)
+                                }
+                            }
                         }
                     }
                 }
@@ -240,5 +286,17 @@ Item {
 
     IssueResultDialog {
         id: resultDialog
+    }
+
+    InvoiceDetailDialog {
+        id: detailDialog
+    }
+
+    MeterReadingsDialog {
+        id: readingsDialog
+    }
+
+    ConfirmDialog {
+        id: voidConfirm
     }
 }

@@ -23,6 +23,7 @@
 #include "rental/ContractModel.h"
 #include "rental/InvoiceModel.h"
 #include "rental/MaintenanceModel.h"
+#include "rental/MeterReadingModel.h"
 #include "rental/PaymentModel.h"
 #include "rental/PropertyModel.h"
 #include "rental/RentalLists.h"
@@ -48,6 +49,7 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     , m_invoiceModel(std::make_unique<InvoiceModel>(db))
     , m_paymentModel(std::make_unique<PaymentModel>(db))
     , m_maintenanceModel(std::make_unique<MaintenanceModel>(db))
+    , m_meterReadingModel(std::make_unique<MeterReadingModel>(db))
     , m_expenseModel(std::make_unique<ExpenseModel>(db))
     , m_accountModel(std::make_unique<AccountModel>(db))
     , m_chequeModel(std::make_unique<ChequeModel>(db))
@@ -130,6 +132,7 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("invoiceModel"), m_invoiceModel.get());
     context->setContextProperty(QStringLiteral("paymentModel"), m_paymentModel.get());
     context->setContextProperty(QStringLiteral("maintenanceModel"), m_maintenanceModel.get());
+    context->setContextProperty(QStringLiteral("meterReadingModel"), m_meterReadingModel.get());
     context->setContextProperty(QStringLiteral("expenseModel"), m_expenseModel.get());
     context->setContextProperty(QStringLiteral("accountModel"), m_accountModel.get());
     context->setContextProperty(QStringLiteral("chequeModel"), m_chequeModel.get());

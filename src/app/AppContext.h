@@ -20,6 +20,7 @@ class ExpenseModel;
 class ImportController;
 class InstallmentModel;
 class InvoiceModel;
+class MeterReadingModel;
 class MaintenanceModel;
 class NotificationController;
 class PaymentModel;
@@ -41,6 +42,7 @@ class UnitModel;
 // Creation order, which is also the order of the context properties after
 // `database`: backupManager, settingsManager, propertyModel, unitModel,
 // tenantModel, contractModel, invoiceModel, paymentModel, maintenanceModel,
+// meterReadingModel,
 // expenseModel, accountModel, chequeModel, buyerModel, installmentModel,
 // currencyModel, dashboardCtrl, reportCtrl, authCtrl, printCtrl, notifyCtrl,
 // importCtrl, auditMgr; then the paged lists invoiceList, paymentList,
@@ -80,6 +82,7 @@ private:
     std::unique_ptr<InvoiceModel> m_invoiceModel;
     std::unique_ptr<PaymentModel> m_paymentModel;
     std::unique_ptr<MaintenanceModel> m_maintenanceModel;
+    std::unique_ptr<MeterReadingModel> m_meterReadingModel;
     std::unique_ptr<ExpenseModel> m_expenseModel;
     std::unique_ptr<AccountModel> m_accountModel;
     std::unique_ptr<ChequeModel> m_chequeModel;

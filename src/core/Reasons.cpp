@@ -178,6 +178,17 @@ QString invoiceOtherTenant()
     return QStringLiteral("الفاتورة صادرة لمستأجر آخر");
 }
 
+QString readingBelowPrevious()
+{
+    return QStringLiteral(
+        "القراءة الحالية أقل من السابقة؛ حدّد \"تغيير عداد\" إن كان العداد قد استُبدل");
+}
+
+QString readingsBilled()
+{
+    return QStringLiteral("قراءات هذه الوحدة عن الفترة نفسها مفوترة؛ ألغِ الفاتورة أولاً لتعديلها");
+}
+
 QString invoiceExists()
 {
     return QStringLiteral("توجد فاتورة لهذا المستأجر عن الفترة نفسها");

@@ -43,6 +43,8 @@ QString downPaymentAbovePrice();
 QString invoiceVoid();
 QString invoiceOtherTenant();
 QString invoiceExists();
+QString readingBelowPrevious();
+QString readingsBilled();
 QString requestCompleted();
 QString completeThroughCost();
 QString duplicateNumber();

@@ -5,6 +5,7 @@
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+#include "rental/RentSchedule.h"
 
 #include <QDate>
 
@@ -136,4 +137,9 @@ bool ContractModel::hasOverlap(int unitId, const QString& start, const QString& 
                        "AND id!=? AND start_date<=? AND end_date>=?"),
         {unitId, excludeId, end, start});
     return !rows.isEmpty() && rows.first().toMap().value(QStringLiteral("c")).toInt() > 0;
+}
+
+QString ContractModel::frequencyLabel(const QString& frequency) const
+{
+    return RentSchedule::label(frequency);
 }

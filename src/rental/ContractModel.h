@@ -33,6 +33,9 @@ public:
     // Both ends of a period are inclusive, so sharing a single day overlaps.
     Q_INVOKABLE bool hasOverlap(int unitId, const QString& start, const QString& end,
                                 int excludeId = -1);
+    // How a stored payment frequency reads on the contracts page; an unknown
+    // one says that the contract is billed monthly.
+    Q_INVOKABLE QString frequencyLabel(const QString& frequency) const;
 
 signals:
     void dataChanged();

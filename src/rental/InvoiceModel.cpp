@@ -7,6 +7,7 @@
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "rental/InvoiceNumbers.h"
+#include "rental/RentSchedule.h"
 
 #include <QDate>
 #include <QHash>
@@ -68,12 +69,12 @@ QVariantList InvoiceModel::getByTenant(int tenantId)
         {tenantId});
 }
 
-bool InvoiceModel::hasLiveInvoice(int tenantId, const QString& period)
+QVariantList InvoiceModel::getPayments(int invoiceId)
 {
-    return !m_db->execQuery(QStringLiteral("SELECT id FROM invoices WHERE tenant_id=? AND "
-                                           "period=? AND status!='void'"),
-                            {tenantId, period})
-                .isEmpty();
+    return m_db->execQuery(
+        QStringLiteral("SELECT id, amount, payment_method, payment_date, reference, currency_id "
+                       "FROM payments WHERE invoice_id=? ORDER BY payment_date, id"),
+        {invoiceId});
 }
 
 // The statements that write an invoice, prepared once and reused for every
@@ -197,14 +198,10 @@ int InvoiceModel::createInvoice(int tenantId, int unitId, const QString& period,
     if (!Money::isNonNegative(draft.total))
         return refuseId(Reasons::invalidAmount());
 
-    // The period's check and the invoice share the write lock, so a second
-    // invoice for the same period cannot be written in between.
+    // A free invoice (water, a repair recharge) may join the period's rent
+    // and other charges: only rent is limited, once per contract and period.
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return refuseDatabaseId();
-    if (hasLiveInvoice(tenantId, period))
-        return refuseId(Reasons::invoiceExists());
-    if (databaseFailed())
         return refuseDatabaseId();
     InvoiceNumbers numbers(m_db);
     Writer writer(m_db);
@@ -234,20 +231,25 @@ int InvoiceModel::generateAllRent(const QString& period)
     if (!run.isActive())
         return refuseDatabaseId();
     // Contracts in id order, which is also the order the invoice numbers
-    // follow. Everything is read under the run's write lock.
+    // follow: only those whose dates take in the period. Everything is read
+    // under the run's write lock.
     const QVariantList contracts = m_db->execQuery(
-        QStringLiteral("SELECT * FROM contracts WHERE status='active' ORDER BY id"));
+        QStringLiteral("SELECT id, tenant_id, unit_id, currency_id, rent_amount, start_date, "
+                       "end_date, payment_frequency FROM contracts WHERE status='active' AND "
+                       "substr(start_date,1,7)<=? AND substr(end_date,1,7)>=? ORDER BY id"),
+        {period, period});
     if (databaseFailed())
         return refuseDatabaseId();
 
-    // Tenants already billed for the period, and the period's readings per
-    // unit in service order, each read once for the whole run.
+    // Rent is billed once per contract and period: the contracts that already
+    // have a live rent invoice for it, and the period's readings per unit in
+    // service order, each read once for the whole run.
     QSet<int> billed;
-    for (const QVariant& row :
-         m_db->execQuery(QStringLiteral("SELECT DISTINCT tenant_id FROM invoices WHERE period=? "
-                                        "AND status!='void'"),
-                         {period}))
-        billed.insert(row.toMap().value(QStringLiteral("tenant_id")).toInt());
+    for (const QVariant& row : m_db->execQuery(
+             QStringLiteral("SELECT DISTINCT contract_id FROM invoices WHERE period=? AND "
+                            "contract_id IS NOT NULL AND status!='void'"),
+             {period}))
+        billed.insert(row.toMap().value(QStringLiteral("contract_id")).toInt());
     QHash<int, QList<QVariantList>> readings;
     for (const QVariant& value : m_db->execQuery(
              QStringLiteral("SELECT ur.unit_id, ur.consumption, ur.cost, s.name FROM usage_records "
@@ -275,29 +277,42 @@ int InvoiceModel::generateAllRent(const QString& period)
     int failed = 0;
     for (const QVariant& value : contracts) {
         const QVariantMap contract = value.toMap();
-        const int tenantId = contract.value(QStringLiteral("tenant_id")).toInt();
+        const int contractId = contract.value(QStringLiteral("id")).toInt();
+        if (billed.contains(contractId))
+            continue;
+        const int months = RentSchedule::monthsBilled(
+            contract.value(QStringLiteral("payment_frequency")).toString(),
+            contract.value(QStringLiteral("start_date")).toString(),
+            contract.value(QStringLiteral("end_date")).toString(), period);
         const int unitId = contract.value(QStringLiteral("unit_id")).toInt();
-        const double rent = contract.value(QStringLiteral("rent_amount")).toDouble();
-        if (billed.contains(tenantId))
+        const QList<QVariantList> metered = readings.value(unitId);
+        // Between two due dates of a longer cycle only the month's readings
+        // are billed; with none there is nothing to bill.
+        if (months < 1 && metered.isEmpty())
             continue;
 
         Draft draft;
-        draft.tenantId = tenantId;
+        draft.tenantId = contract.value(QStringLiteral("tenant_id")).toInt();
         draft.unitId = unitId;
-        draft.contractId = contract.value(QStringLiteral("id")).toInt();
+        draft.contractId = contractId;
         draft.period = period;
         draft.currencyId = contract.value(QStringLiteral("currency_id")).toInt();
-        draft.lines.append(
-            QVariantList{QStringLiteral("إيجار شهري"), QStringLiteral("rent"), 1, rent, rent});
-        draft.total = rent;
-        for (const QVariantList& line : readings.value(unitId)) {
+        if (months > 0) {
+            const double monthlyRent = contract.value(QStringLiteral("rent_amount")).toDouble();
+            const double rent =
+                months == 1 ? monthlyRent : std::round(monthlyRent * months * 100.0) / 100.0;
+            draft.lines.append(QVariantList{RentSchedule::rentDescription(months),
+                                            QStringLiteral("rent"), months, monthlyRent, rent});
+            draft.total = rent;
+        }
+        for (const QVariantList& line : metered) {
             draft.lines.append(line);
             draft.total += line.at(4).toDouble();
         }
 
         if (writeInvoice(numbers, writer, draft) > 0) {
             ++count;
-            billed.insert(tenantId);
+            billed.insert(contractId);
         } else {
             ++failed;
         }

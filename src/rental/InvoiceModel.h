@@ -12,10 +12,10 @@ class Database;
 class InvoiceNumbers;
 class TransactionGuard;
 
-// Tenant invoices: numbering per month of issue, the monthly rent run with
-// metered lines, free and service invoices, paid amounts and voiding. Every
-// invoice raises its tenant's balance by its total; voiding lowers it by what
-// was still open.
+// Tenant invoices: numbering per month of issue, the rent run (each contract
+// on its own schedule, once per period, with the unit's metered lines), free and service invoices,
+// paid amounts and voiding. Every invoice raises its tenant's balance by its total; voiding lowers
+// it by what was still open.
 class InvoiceModel : public BackendObject
 {
     Q_OBJECT
@@ -27,10 +27,13 @@ public:
     Q_INVOKABLE QVariantMap getById(int id);
     Q_INVOKABLE QVariantList getItems(int invoiceId);
     Q_INVOKABLE QVariantList getByTenant(int tenantId);
+    // The payments recorded against one invoice, oldest first.
+    Q_INVOKABLE QVariantList getPayments(int invoiceId);
     Q_INVOKABLE int createInvoice(int tenantId, int unitId, const QString& period,
                                   const QVariantList& items, int currencyId);
     // The number of rent invoices written; 0 when every active contract is
-    // already billed for the period; -1 with a reason when the run failed.
+    // already billed for the period, outside its dates or between two due
+    // months with no readings; -1 with a reason when the run failed.
     Q_INVOKABLE int generateAllRent(const QString& period);
     Q_INVOKABLE int generateServiceInvoice(const QVariantList& tenantIds,
                                            const QString& serviceName, double amount,
@@ -59,7 +62,6 @@ private:
         QList<QVariantList> lines;
     };
 
-    bool hasLiveInvoice(int tenantId, const QString& period);
     struct Writer;
     // Writes the invoice, its lines and the tenant's balance all-or-nothing.
     // Returns the new id, or -1 when any statement failed (nothing is kept).

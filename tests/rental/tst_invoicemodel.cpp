@@ -154,23 +154,23 @@ private slots:
                  QStringLiteral("برج النخيل"));
     }
 
-    void secondLiveInvoiceForPeriodRefused()
+    // Regression: a free invoice for a tenant and month that already had an
+    // invoice was refused, so a water or repair recharge after the rent run
+    // could not be issued at all.
+    void freeInvoicesAreNotLimitedPerPeriod()
     {
-        const QVariantList items{line(QStringLiteral("إيجار"), 500)};
+        const QVariantList items{line(QStringLiteral("إصلاح سخان"), 500)};
         const int first =
             m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"), items, 1);
         QVERIFY(first > 0);
         QSignalSpy changed(m_model.get(), &InvoiceModel::dataChanged);
-        QCOMPARE(m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"), items, 1), -1);
-        QCOMPARE(changed.count(), 0);
-        QCOMPARE(m_fixture->count("invoices"), 1);
-        QCOMPARE(tenantBalance(), 500.0);
-
-        // Another tenant, or the same tenant after voiding, may be billed.
-        const int other = RentalRows::tenant(db(), QStringLiteral("محمود عودة"));
-        QVERIFY(m_model->createInvoice(other, m_unit, QStringLiteral("2024-05"), items, 1) > 0);
-        QVERIFY(m_model->voidInvoice(first));
-        QVERIFY(m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"), items, 1) > 0);
+        const int second = m_model->createInvoice(m_tenant, m_unit, QStringLiteral("2024-05"),
+                                                  {line(QStringLiteral("مياه"), 40)}, 1);
+        QVERIFY(second > first);
+        QCOMPARE(changed.count(), 1);
+        QCOMPARE(m_fixture->count("invoices"), 2);
+        QCOMPARE(tenantBalance(), 540.0);
+        QVERIFY(m_model->getById(second).value("contract_id").isNull());
     }
 
     void failedLineOrBalanceRollsBackInvoice_data()
@@ -259,31 +259,173 @@ private slots:
         QCOMPARE(m_fixture->count("invoices"), 1);
     }
 
-    void rentRunBillsEachTenantOncePerPeriod()
+    // Regression: the live-invoice check was per tenant, so the second
+    // contract of a tenant renting two units was never billed, and a service
+    // invoice issued first kept the tenant's rent from being billed.
+    void rentRunBillsEachContractOncePerPeriod()
     {
-        // Two contracts of one tenant: one rent invoice for the period.
         const int secondUnit = RentalRows::unit(db(), m_property, QStringLiteral("A2"));
-        RentalRows::contract(db(), m_unit, m_tenant, 1000);
-        RentalRows::contract(db(), secondUnit, m_tenant, 700);
-        // A service invoice issued first also counts as the period's invoice.
+        const int first = RentalRows::contract(db(), m_unit, m_tenant, 1000);
+        const int second = RentalRows::contract(db(), secondUnit, m_tenant, 700);
         const int serviced = RentalRows::tenant(db(), QStringLiteral("ليلى حداد"));
         const int thirdUnit = RentalRows::unit(db(), m_property, QStringLiteral("B1"));
-        RentalRows::contract(db(), thirdUnit, serviced, 800);
+        const int third = RentalRows::contract(db(), thirdUnit, serviced, 800);
         QCOMPARE(m_model->generateServiceInvoice({serviced}, QStringLiteral("تنظيف"), 100,
                                                  QStringLiteral("2024-05"), 1),
                  1);
 
-        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 1);
-        QCOMPARE(m_model->getByTenant(m_tenant).size(), 1);
-        QCOMPARE(m_model->getByTenant(serviced).size(), 1);
-        // A rent invoice in place blocks free invoices but not service charges.
-        QCOMPARE(m_model->createInvoice(m_tenant, 0, QStringLiteral("2024-05"),
-                                        {line(QStringLiteral("صيانة"), 40)}, 1),
-                 -1);
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 3);
+        QCOMPARE(rentedContracts("2024-05"), (QList<int>{first, second, third}));
+        QCOMPARE(tenantBalance(), 1700.0);
+        QCOMPARE(m_fixture->value("SELECT balance FROM tenants WHERE id=?", {serviced}).toDouble(),
+                 900.0);
+
+        // Rent twice for the same contract and period is skipped...
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 0);
+        QCOMPARE(m_fixture->count("invoices"), 4);
+        // ...while free and service invoices still go through after the run.
+        QVERIFY(m_model->createInvoice(m_tenant, 0, QStringLiteral("2024-05"),
+                                       {line(QStringLiteral("صيانة"), 40)}, 1) > 0);
         QCOMPARE(m_model->generatePropertyServiceInvoice(m_property, QStringLiteral("مصعد"), 50,
                                                          QStringLiteral("2024-05"), 1),
                  2);
-        QCOMPARE(m_model->getByTenant(m_tenant).size(), 2);
+        QCOMPARE(m_model->getByTenant(m_tenant).size(), 4);
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 0);
+
+        // Voiding one contract's rent lets that contract, and only it, be billed again.
+        const int voided = m_fixture
+                               ->value("SELECT id FROM invoices WHERE contract_id=? AND period=?",
+                                       {second, "2024-05"})
+                               .toInt();
+        QVERIFY(m_model->voidInvoice(voided));
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 1);
+        QCOMPARE(rentedContracts("2024-05"), (QList<int>{first, second, third}));
+    }
+
+    void rentRunFollowsContractDatesAndSchedule_data()
+    {
+        QTest::addColumn<QString>("frequency");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("end");
+        QTest::addColumn<QString>("period");
+        QTest::addColumn<int>("months"); // 0: not billed
+        QTest::addColumn<QString>("description");
+
+        const QString monthly = QStringLiteral("إيجار شهري");
+        QTest::newRow("monthly within its dates") << "monthly"
+                                                  << "2024-01-01"
+                                                  << "2030-12-31"
+                                                  << "2024-05" << 1 << monthly;
+        QTest::newRow("starting next month") << "monthly"
+                                             << "2024-06-01"
+                                             << "2025-05-31"
+                                             << "2024-05" << 0 << QString();
+        QTest::newRow("ended last month, never terminated") << "monthly"
+                                                            << "2023-05-01"
+                                                            << "2024-04-30"
+                                                            << "2024-05" << 0 << QString();
+        QTest::newRow("starting mid-month") << "monthly"
+                                            << "2024-05-15"
+                                            << "2025-05-14"
+                                            << "2024-05" << 1 << monthly;
+        QTest::newRow("ending mid-month") << "monthly"
+                                          << "2023-05-11"
+                                          << "2024-05-10"
+                                          << "2024-05" << 1 << monthly;
+        QTest::newRow("quarterly on its first month")
+            << "quarterly"
+            << "2024-02-01"
+            << "2025-01-31"
+            << "2024-02" << 3 << QStringLiteral("إيجار ربع سنوي");
+        QTest::newRow("quarterly on the next cycle")
+            << "quarterly"
+            << "2024-02-01"
+            << "2025-01-31"
+            << "2024-05" << 3 << QStringLiteral("إيجار ربع سنوي");
+        QTest::newRow("quarterly between two due months") << "quarterly"
+                                                          << "2024-02-01"
+                                                          << "2025-01-31"
+                                                          << "2024-06" << 0 << QString();
+        QTest::newRow("quarterly, last cycle cut by the end date")
+            << "quarterly"
+            << "2024-02-01"
+            << "2024-06-15"
+            << "2024-05" << 2 << QStringLiteral("إيجار 2 أشهر");
+        QTest::newRow("semi-annual") << "semi-annual"
+                                     << "2023-11-01"
+                                     << "2025-10-31"
+                                     << "2024-05" << 6 << QStringLiteral("إيجار نصف سنوي");
+        QTest::newRow("yearly on its anniversary month")
+            << "yearly"
+            << "2023-05-20"
+            << "2026-05-19"
+            << "2024-05" << 12 << QStringLiteral("إيجار سنوي");
+        QTest::newRow("yearly in another month") << "yearly"
+                                                 << "2023-05-20"
+                                                 << "2026-05-19"
+                                                 << "2024-06" << 0 << QString();
+        QTest::newRow("unknown frequency billed monthly") << "كل أسبوعين"
+                                                          << "2024-01-01"
+                                                          << "2030-12-31"
+                                                          << "2024-06" << 1 << monthly;
+        QTest::newRow("no frequency is monthly") << ""
+                                                 << "2024-01-01"
+                                                 << "2030-12-31"
+                                                 << "2024-06" << 1 << monthly;
+    }
+
+    void rentRunFollowsContractDatesAndSchedule()
+    {
+        QFETCH(QString, frequency);
+        QFETCH(QString, start);
+        QFETCH(QString, end);
+        QFETCH(QString, period);
+        QFETCH(int, months);
+        QFETCH(QString, description);
+        const int contract = db()->execInsert(
+            "INSERT INTO contracts (unit_id, tenant_id, start_date, end_date, rent_amount, "
+            "payment_frequency, currency_id) VALUES (?, ?, ?, ?, 1250.5, ?, 1)",
+            {m_unit, m_tenant, start, end, frequency});
+        QVERIFY(contract > 0);
+
+        QCOMPARE(m_model->generateAllRent(period), months > 0 ? 1 : 0);
+        QCOMPARE(m_fixture->count("invoices"), months > 0 ? 1 : 0);
+        QCOMPARE(tenantBalance(), 1250.5 * months);
+        if (months == 0)
+            return;
+        const QVariantMap invoice = m_model->getByTenant(m_tenant).first().toMap();
+        QCOMPARE(invoice.value("contract_id").toInt(), contract);
+        QCOMPARE(invoice.value("total_amount").toDouble(), 1250.5 * months);
+        const QVariantList lines = m_model->getItems(invoice.value("id").toInt());
+        QCOMPARE(lines.size(), 1);
+        const QVariantMap rent = lines.first().toMap();
+        QCOMPARE(rent.value("description").toString(), description);
+        QCOMPARE(rent.value("quantity").toInt(), months);
+        QCOMPARE(rent.value("unit_price").toDouble(), 1250.5);
+    }
+
+    // Between two due months of a longer cycle the unit's meter readings are
+    // still billed, on an invoice of their own without rent.
+    void readingsBilledBetweenDueMonths()
+    {
+        const int contract = db()->execInsert(
+            "INSERT INTO contracts (unit_id, tenant_id, start_date, end_date, rent_amount, "
+            "payment_frequency, currency_id) VALUES (?, ?, '2024-01-01', '2024-12-31', 900, "
+            "'quarterly', 1)",
+            {m_unit, m_tenant});
+        QVERIFY(RentalRows::usage(db(), m_unit, 1, "2024-02", 12, 36) > 0);
+
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-02")), 1);
+        const QVariantMap invoice = m_model->getByTenant(m_tenant).first().toMap();
+        QCOMPARE(invoice.value("contract_id").toInt(), contract);
+        QCOMPARE(invoice.value("total_amount").toDouble(), 36.0);
+        const QVariantList lines = m_model->getItems(invoice.value("id").toInt());
+        QCOMPARE(lines.size(), 1);
+        QCOMPARE(lines.first().toMap().value("type").toString(), QStringLiteral("usage"));
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-02")), 0);
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-03")), 0); // nothing read
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-04")), 1);
+        QCOMPARE(tenantBalance(), 36.0 + 2700);
     }
 
     void rentRunSkipsFailedInvoiceAndNumbersOn()
@@ -565,6 +707,16 @@ private:
                                 "VALUES (?, ?, ?)",
                                 {number, period, status});
     }
+    QList<int> rentedContracts(const char* period) const
+    {
+        QList<int> ids;
+        for (const QVariant& row :
+             db()->execQuery("SELECT contract_id FROM invoices WHERE period=? AND "
+                             "contract_id IS NOT NULL AND status!='void' ORDER BY contract_id",
+                             {QString::fromLatin1(period)}))
+            ids << row.toMap().value("contract_id").toInt();
+        return ids;
+    }
     QString numberOf(int id) const
     {
         return m_fixture->value("SELECT invoice_number FROM invoices WHERE id=?", {id}).toString();
@@ -597,7 +749,7 @@ private:
         tenant.prepare("INSERT INTO tenants (id, full_name) VALUES (?, ?)");
         contract.prepare(
             "INSERT INTO contracts (unit_id, tenant_id, start_date, end_date, "
-            "rent_amount, currency_id) VALUES (?, ?, '2020-01-01', '2030-12-31', ?, 1)");
+            "rent_amount, currency_id) VALUES (?, ?, '2020-01-01', '2099-12-31', ?, 1)");
         usage.prepare("INSERT INTO usage_records (unit_id, service_id, period, consumption, cost) "
                       "VALUES (?, ?, '2099-01', ?, ?)");
         invoice.prepare("INSERT INTO invoices (invoice_number, tenant_id, unit_id, period, "
