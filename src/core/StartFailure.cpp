@@ -49,7 +49,9 @@ Cause causeOf(const Database& db)
     // A write that failed for want of room may come back as a plain I/O error.
     if (db.initFailedOnFullDisk())
         return Cause::DiskFull;
-    return db.initErrorCode() == kIoErr ? Cause::NotWritable : Cause::Other;
+    // Any other failed write (a file-size limit, a failing disk) is a
+    // folder that cannot be written to, whose message names both causes.
+    return (db.initErrorCode() & 0xff) == kIoErr ? Cause::NotWritable : Cause::Other;
 }
 
 QString folderNotWritable(const QString& dataDir)
