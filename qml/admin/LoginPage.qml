@@ -3,9 +3,10 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
 
-// The sign-in screen. The default administrator password is offered (pre-filled
-// and shown as a hint) only while the "admin" account still has it. A focus
-// scope, so the password field keeps the keyboard when the stack focuses the page.
+// The sign-in screen. Nothing is filled in; the default administrator password
+// is shown as a hint only while the "admin" account still has it, and signing
+// in with it asks for a new password before the office opens. A focus scope,
+// so the password field keeps the keyboard when the stack focuses the page.
 FocusScope {
     id: page
     objectName: "loginPage"
@@ -20,23 +21,41 @@ FocusScope {
     readonly property bool waiting: authCtrl.loginWaitSeconds > 0
                                     && userField.text.trim() === attemptedName
 
+    // Signed in with the default password: a new one is chosen first.
+    property bool changing: false
+    property string mismatch: ""
+
     function attemptLogin() {
+        if (changing)
+            return setNewPassword()
         if (waiting)
             return
         attemptedName = userField.text.trim()
         if (authCtrl.login(userField.text, passwordField.text)) {
             failed = false
+            if (authCtrl.mustChangePassword) {
+                changing = true
+                newPasswordField.input.forceActiveFocus()
+            } else {
+                loginSuccess()
+            }
+        } else {
+            failed = true
+        }
+    }
+
+    function setNewPassword() {
+        mismatch = newPasswordField.text !== repeatPasswordField.text ? "كلمتا المرور غير متطابقتين" : ""
+        if (mismatch === "" && authCtrl.changePassword(passwordField.text, newPasswordField.text)) {
+            failed = false
+            passwordField.text = ""
             loginSuccess()
         } else {
             failed = true
         }
     }
 
-    Component.onCompleted: {
-        userField.text = "admin"
-        passwordField.text = authCtrl.defaultPasswordInUse ? "vexil" : ""
-        passwordField.input.forceActiveFocus()
-    }
+    Component.onCompleted: userField.input.forceActiveFocus()
 
     // Drifting gold dots behind the form. Positions are fractions of the page
     // so they stay spread out whatever size the window has.
@@ -263,10 +282,10 @@ FocusScope {
                     LoginField {
                         id: userField
                         objectName: "usernameField"
+                        visible: !page.changing
                         Layout.fillWidth: true
                         label: "اسم المستخدم"
                         icon: "👤"
-                        placeholderText: "admin"
                         onAccepted: passwordField.input.forceActiveFocus()
                         onTextChanged: page.failed = false
                     }
@@ -274,6 +293,7 @@ FocusScope {
                     LoginField {
                         id: passwordField
                         objectName: "passwordField"
+                        visible: !page.changing
                         Layout.fillWidth: true
                         label: "كلمة المرور"
                         icon: "🔒"
@@ -283,12 +303,37 @@ FocusScope {
                         onTextChanged: page.failed = false
                     }
 
+                    LoginField {
+                        id: newPasswordField
+                        objectName: "newPasswordField"
+                        visible: page.changing
+                        Layout.fillWidth: true
+                        label: "كلمة المرور الجديدة (8 أحرف على الأقل)"
+                        icon: "🔑"
+                        password: true
+                        onAccepted: repeatPasswordField.input.forceActiveFocus()
+                        onTextChanged: page.failed = false
+                    }
+
+                    LoginField {
+                        id: repeatPasswordField
+                        objectName: "repeatPasswordField"
+                        visible: page.changing
+                        Layout.fillWidth: true
+                        label: "تأكيد كلمة المرور الجديدة"
+                        icon: "🔑"
+                        password: true
+                        onAccepted: page.setNewPassword()
+                        onTextChanged: page.failed = false
+                    }
+
                     Text {
                         objectName: "loginError"
                         Layout.fillWidth: true
                         visible: page.failed && !page.waiting
-                        text: authCtrl.lastError !== "" ? authCtrl.lastError
-                                                        : "اسم المستخدم أو كلمة المرور غير صحيحة"
+                        text: page.changing && page.mismatch !== "" ? page.mismatch
+                              : authCtrl.lastError !== "" ? authCtrl.lastError
+                              : "اسم المستخدم أو كلمة المرور غير صحيحة"
                         textFormat: Text.PlainText
                         wrapMode: Text.WordWrap
                         horizontalAlignment: Text.AlignHCenter
@@ -319,7 +364,7 @@ FocusScope {
                         Layout.preferredHeight: 50
                         Layout.topMargin: 4
                         hoverEnabled: true
-                        text: "تسجيل الدخول"
+                        text: page.changing ? "حفظ كلمة المرور والمتابعة" : "تسجيل الدخول"
                         font: Theme.titleBold
                         scale: pressed ? 0.97 : 1.0
                         onClicked: page.attemptLogin()
@@ -346,7 +391,8 @@ FocusScope {
                         objectName: "loginHint"
                         Layout.fillWidth: true
                         visible: authCtrl.defaultPasswordInUse
-                        text: "بيانات الدخول الافتراضية: admin / vexil"
+                        text: page.changing ? "كلمة المرور الافتراضية لا تصلح للعمل؛ اختر كلمة مرور جديدة للمدير"
+                                            : "بيانات الدخول الافتراضية: admin / vexil"
                         horizontalAlignment: Text.AlignHCenter
                         font: Theme.small
                         color: page.theme.textMuted

@@ -59,6 +59,11 @@ Item {
         })
     }
 
+    // Follows the signed-in role, which the binding reads first.
+    function may(action) {
+        return authCtrl.currentRole !== "" && authCtrl.can(action)
+    }
+
     function restore() {
         var file = backupManager.browseRestoreFile()
         if (file === "")
@@ -202,7 +207,11 @@ Item {
                 }
             }
 
+            // Administrators' sections: hidden from the other roles, whose
+            // calls the back end refuses anyway.
             Section {
+                objectName: "currencySection"
+                visible: page.may("exchangeRates")
                 Heading { text: "💱 العملات وأسعار الصرف" }
                 Line { text: "العملة الأساسية: " + settingsManager.primaryCurrency }
                 Line {
@@ -222,6 +231,8 @@ Item {
             }
 
             Section {
+                objectName: "companySection"
+                visible: page.may("companyProfile")
                 Heading { text: "🏢 بيانات الشركة (للمستندات)" }
                 GridLayout {
                     Layout.fillWidth: true
@@ -252,6 +263,8 @@ Item {
             }
 
             Section {
+                objectName: "dataSection"
+                visible: page.may("exportAll")
                 Heading { text: "إدارة البيانات" }
                 RowLayout {
                     Layout.fillWidth: true
@@ -284,6 +297,7 @@ Item {
                     spacing: 10
                     MButton {
                         objectName: "changeBackupPathButton"
+                        visible: page.may("backupSettings")
                         text: "تغيير"
                         outline: true
                         enabled: page.busyWith === ""
@@ -304,6 +318,7 @@ Item {
                     }
                     MButton {
                         objectName: "restoreButton"
+                        visible: page.may("restoreBackup")
                         text: "استعادة نسخة"
                         outline: true
                         enabled: page.busyWith === "" && !backupManager.restartRequired
@@ -337,6 +352,7 @@ Item {
                             Layout.fillWidth: true
                             text: "✅ تم استعادة النسخة بنجاح. ستحل البيانات المستعادة محل البيانات الحالية عند إعادة التشغيل، "
                                   + "ولن يُحفظ أي تغيير حتى ذلك الحين."
+                                  + (backupManager.restoreNotice !== "" ? "\n" + backupManager.restoreNotice : "")
                             color: Theme.textPrimary
                         }
                         MButton {

@@ -24,11 +24,7 @@ MDialog {
     }
 
     function reload() {
-        contracts = tenantId > 0
-                ? database.execQuery("SELECT c.*, u.unit_number, p.name as property_name FROM contracts c "
-                                     + "JOIN units u ON c.unit_id=u.id JOIN properties p ON u.property_id=p.id "
-                                     + "WHERE c.tenant_id=? ORDER BY c.start_date DESC", [tenantId])
-                : []
+        contracts = tenantId > 0 ? contractModel.getByTenant(tenantId) : []
     }
 
     onAboutToShow: reload()

@@ -45,7 +45,7 @@ MDialog {
                                                                 Input.number(amountField.text),
                                                                 Input.period(periodField.text),
                                                                 currency ? currency.id : Money.primaryId)
-        if (count < 0) {
+        if (count <= 0) {
             errorText = Input.refusal(invoiceModel)
             return
         }

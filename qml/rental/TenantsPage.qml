@@ -19,17 +19,8 @@ Item {
             tenants = tenantModel.getAll()
             return
         }
-        // Search rows come without the active-contract count the full list
-        // carries; it is added here so the column stays true while searching.
-        var rows = tenantModel.search(text)
-        var counts = {}
-        var active = database.execQuery("SELECT tenant_id, COUNT(*) as c FROM contracts "
-                                        + "WHERE status='active' GROUP BY tenant_id", [])
-        for (var i = 0; i < active.length; ++i)
-            counts[active[i].tenant_id] = active[i].c
-        for (var j = 0; j < rows.length; ++j)
-            rows[j].active_contracts = counts[rows[j].id] !== undefined ? counts[rows[j].id] : 0
-        tenants = rows
+        // Search rows carry the active-contract count too.
+        tenants = tenantModel.search(text)
     }
 
     Component.onCompleted: reload()

@@ -34,7 +34,8 @@ MDialog {
     }
 
     onAboutToShow: {
-        units = unitModel.getAll()
+        // Only the units this buyer bought can carry their instalments.
+        units = unitModel.getAll().filter(function(u) { return u.status === "sold" && u.buyer_id === buyerId })
         currencyList = currencyModel.getAll()
         unitBox.currentIndex = -1
         currencyBox.currentIndex = currencyList.length > 0 ? 0 : -1

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/PasswordHash.h"
+#include "core/Permissions.h"
 #include "core/Reasons.h"
 #include "core/Schema.h"
 #include "core/TransactionGuard.h"
@@ -23,6 +24,8 @@ const QString kProtectedAdmin = QStringLiteral("لا يمكن حذف حساب ا
 const QString kNoSuchUser = QStringLiteral("المستخدم غير موجود");
 const QString kNotSignedIn = QStringLiteral("لم يسجّل أي مستخدم دخوله");
 const QString kEmptyNewPassword = QStringLiteral("كلمة المرور الجديدة فارغة");
+const QString kShortPassword = QStringLiteral("كلمة المرور قصيرة: يجب ألا تقل عن %1 أحرف")
+                                   .arg(AuthController::kMinPasswordLength);
 const QString kWrongOldPassword = QStringLiteral("كلمة المرور الحالية غير صحيحة");
 const QString kNotSaved = QStringLiteral("تعذّر الحفظ في قاعدة البيانات، لم يتم حفظ أي تغيير");
 
@@ -31,6 +34,7 @@ const QString kNotSaved = QStringLiteral("تعذّر الحفظ في قاعدة 
 AuthController::AuthController(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
+    , m_throttle(db)
 {
     m_waitTick.setInterval(1000);
     connect(&m_waitTick, &QTimer::timeout, this, [this] { updateLoginWait(m_waitName); });
@@ -54,6 +58,17 @@ AuthController::AuthController(Database* db, QObject* parent)
                     : AdminPassword::Other;
     }
     m_defaultPasswordInUse = admin == AdminPassword::Default;
+}
+
+AuthController::~AuthController()
+{
+    if (m_loggedIn)
+        Permissions::setCurrentRole(QString());
+}
+
+bool AuthController::can(const QString& action) const
+{
+    return m_loggedIn && Permissions::allows(m_role, action);
 }
 
 QString AuthController::adminUserName()
@@ -163,6 +178,11 @@ AuthController::AdminPassword AuthController::hashPlainTextPasswords()
         return AdminPassword::Unknown;
     }
     return admin;
+}
+
+bool AuthController::mustChangePassword() const
+{
+    return m_loggedIn && m_username == adminUserName() && m_defaultPasswordInUse;
 }
 
 bool AuthController::isAdminSignedIn() const
@@ -276,6 +296,7 @@ bool AuthController::login(const QString& username, const QString& password)
     m_fullName = row.value(QStringLiteral("full_name")).toString();
     m_role = row.value(QStringLiteral("role")).toString();
     m_loggedIn = true;
+    Permissions::setCurrentRole(m_role);
     if (m_username == adminUserName())
         m_defaultPasswordInUse = pass == Schema::defaultAdminPassword();
 
@@ -292,6 +313,7 @@ void AuthController::logout()
         QStringLiteral("INSERT INTO app_log (action,details,user_id) VALUES (?,?,?)"),
         {QStringLiteral("logout"), QStringLiteral("تسجيل خروج: ") + m_username, m_userId});
     m_loggedIn = false;
+    Permissions::setCurrentRole(QString());
     m_username.clear();
     m_fullName.clear();
     m_role.clear();
@@ -309,6 +331,8 @@ bool AuthController::changePassword(const QString& oldPass, const QString& newPa
     const QString replacement = newPass.trimmed();
     if (replacement.isEmpty())
         return refuse(kEmptyNewPassword);
+    if (replacement.size() < kMinPasswordLength)
+        return refuse(kShortPassword);
 
     const QVariant stored =
         m_db->scalar(QStringLiteral("SELECT password_hash FROM users WHERE id=?"), {m_userId});
@@ -354,6 +378,8 @@ bool AuthController::registerUser(const QString& username, const QString& passwo
     const QString pass = password.trimmed();
     if (name.isEmpty() || pass.isEmpty())
         return refuse(kNameAndPasswordRequired);
+    if (pass.size() < kMinPasswordLength)
+        return refuse(kShortPassword);
     if (role != QLatin1String("admin") && role != QLatin1String("user"))
         return refuse(kUnknownRole);
     if (m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {name}).isValid())
@@ -403,6 +429,8 @@ bool AuthController::resetPassword(const QString& username, const QString& newPa
     const QString replacement = newPassword.trimmed();
     if (replacement.isEmpty())
         return refuse(QStringLiteral("أدخل كلمة المرور الجديدة"));
+    if (replacement.size() < kMinPasswordLength)
+        return refuse(kShortPassword);
     const QVariant id =
         m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {username});
     if (!id.isValid() || id.isNull())

@@ -25,11 +25,17 @@ class AuthController : public BackendObject
     Q_PROPERTY(QString currentRole READ currentRole NOTIFY authChanged)
     Q_PROPERTY(int currentUserId READ currentUserId NOTIFY authChanged)
     Q_PROPERTY(bool defaultPasswordInUse READ defaultPasswordInUse NOTIFY authChanged)
+    // Signed in as "admin" with the built-in password: the login page asks
+    // for a new one before the office is shown.
+    Q_PROPERTY(bool mustChangePassword READ mustChangePassword NOTIFY authChanged)
     Q_PROPERTY(int loginWaitSeconds READ loginWaitSeconds NOTIFY loginWaitChanged)
     Q_PROPERTY(QString loginWaitMessage READ loginWaitMessage NOTIFY loginWaitChanged)
 
 public:
+    static constexpr int kMinPasswordLength = 8;
+
     explicit AuthController(Database* db, QObject* parent = nullptr);
+    ~AuthController() override;
 
     bool isLoggedIn() const { return m_loggedIn; }
     // The display name (full_name), not the user name.
@@ -39,11 +45,15 @@ public:
     // True while "admin" still signs in with the built-in default password,
     // so the login page may offer it as a hint.
     bool defaultPasswordInUse() const { return m_defaultPasswordInUse; }
+    bool mustChangePassword() const;
     // Seconds before the name of the last refused sign-in may be tried
     // again, and the sentence saying so; 0 and empty when it may be tried now.
     int loginWaitSeconds() const { return m_loginWaitSeconds; }
     QString loginWaitMessage() const;
 
+    // Whether the signed-in user may do the action of that name (see
+    // Permissions), so pages hide what the role may not do.
+    Q_INVOKABLE bool can(const QString& action) const;
     Q_INVOKABLE bool login(const QString& username, const QString& password);
     Q_INVOKABLE void logout();
     Q_INVOKABLE bool changePassword(const QString& oldPass, const QString& newPass);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QSqlDatabase>
 #include <QString>
 
 // What the backup folder holds and whether a file is fit to be used as the
@@ -18,8 +19,19 @@ public:
     // other name, which marks files that are not this program's backups.
     static QDateTime stampOf(const QString& fileName);
 
+    // The checksum file written beside a backup when it is made: the
+    // SHA-256 of the backup's bytes in hex, as sha256sum writes it.
+    static QString checksumFileFor(const QString& path);
+    // The SHA-256 of the file's bytes in hex; empty when it cannot be read.
+    static QString checksumOf(const QString& path);
+    static bool writeChecksum(const QString& path);
+    // What the checksum file beside `path` says; empty when there is none.
+    static QString recordedChecksum(const QString& path);
+
     // Empty when `path` is an intact SQLite file holding this program's
     // tables; otherwise a short English description of what is wrong. The
     // file is opened read-only and left unchanged.
     static QString problem(const QString& path);
+    // The same check on a connection that is already open.
+    static QString problem(QSqlDatabase& db);
 };

@@ -2,8 +2,10 @@
 
 #include "admin/BackupFile.h"
 #include "admin/CsvExport.h"
+#include "admin/RestoreCheck.h"
 #include "core/Database.h"
 #include "core/Desktop.h"
+#include "core/Permissions.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -75,6 +77,9 @@ bool BackupManager::autoBackup() const
 
 void BackupManager::setAutoBackup(bool enabled)
 {
+    clearError();
+    if (!Permissions::allowed(Permissions::Action::BackupSettings))
+        return void(refuse(Permissions::refusal()));
     const bool was = autoBackup();
     QSettings(preferencesFile(), QSettings::IniFormat)
         .setValue(QStringLiteral("backup/auto"), enabled);
@@ -88,6 +93,9 @@ void BackupManager::setAutoBackup(bool enabled)
 
 void BackupManager::setBackupPath(const QString& path)
 {
+    clearError();
+    if (!Permissions::allowed(Permissions::Action::BackupSettings))
+        return void(refuse(Permissions::refusal()));
     if (path.isEmpty())
         return;
     m_backupFolder = path;
@@ -118,6 +126,12 @@ QString BackupManager::writeCopy(const QString& target)
     if (!problem.isEmpty()) {
         QFile::remove(target);
         return QStringLiteral("Backup verification failed: ") + problem;
+    }
+    // Written once the copy is known to be sound: a restore compares the
+    // file with it and so notices any byte changed since.
+    if (!BackupFile::writeChecksum(target)) {
+        QFile::remove(target);
+        return QStringLiteral("Failed to write the backup's checksum");
     }
     return {};
 }
@@ -159,8 +173,10 @@ void BackupManager::prune()
     }
     std::sort(own.begin(), own.end(),
               [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (size_t i = kept; i < own.size(); ++i)
+    for (size_t i = kept; i < own.size(); ++i) {
         QFile::remove(own[i].second);
+        QFile::remove(BackupFile::checksumFileFor(own[i].second));
+    }
 }
 
 bool BackupManager::backupIfDue()
@@ -190,6 +206,8 @@ QStringList BackupManager::listBackups()
 bool BackupManager::restoreBackup(const QString& backupFile)
 {
     clearError();
+    if (!Permissions::allowed(Permissions::Action::RestoreBackup))
+        return refuse(Permissions::refusal());
     if (backupFile.isEmpty())
         return refuse(QStringLiteral("لم يتم اختيار ملف نسخة احتياطية"));
     if (m_restartRequired)
@@ -201,11 +219,23 @@ bool BackupManager::restoreBackup(const QString& backupFile)
         return fail(QStringLiteral("The chosen file is the database itself"),
                     QStringLiteral("الملف المختار هو قاعدة البيانات الحالية نفسها"));
 
-    const QString problem = BackupFile::problem(backupFile);
-    if (!problem.isEmpty())
-        return fail(QStringLiteral("Backup file rejected: ") + problem,
-                    QStringLiteral("الملف المختار ليس نسخة احتياطية سليمة من ساكانوفا؛ لم "
-                                   "يتغير شيء"));
+    // The chosen file is checked, and made ready, as a copy in a scratch
+    // folder beside the database; the copy is what goes in.
+    RestoreCheck check(backupFile, m_dataDir);
+    switch (check.run()) {
+    case RestoreCheck::Outcome::Fit:
+        break;
+    case RestoreCheck::Outcome::ChangedSinceMade:
+        return fail(QStringLiteral("Backup file rejected: ") + check.problem(),
+                    QStringLiteral("النسخة الاحتياطية تغيّرت بعد إنشائها فلا تطابق بصمتها؛ قد "
+                                   "تكون تالفة، لذلك لم تُستعد ولم يتغير شيء"));
+    case RestoreCheck::Outcome::Unfit:
+        return fail(QStringLiteral("Backup file rejected: ") + check.problem(),
+                    QStringLiteral("الملف المختار ليس نسخة احتياطية سليمة من ساكانوفا يمكن "
+                                   "فتحها؛ لم يتغير شيء"));
+    }
+    const QString candidate = check.candidate();
+    const QString candidateSum = BackupFile::checksumOf(candidate);
 
     // The database about to be replaced is kept beside the backups first;
     // the restore never deletes it.
@@ -241,13 +271,13 @@ bool BackupManager::restoreBackup(const QString& backupFile)
     const QString restoreReason =
         QStringLiteral("تعذر وضع النسخة الاحتياطية مكان قاعدة البيانات؛ أعيدت قاعدة البيانات "
                        "السابقة كما كانت");
-    if (!QFile::copy(backupFile, live))
+    if (candidateSum.isEmpty() || !QFile::copy(candidate, live))
         return putBack(moved, true, QStringLiteral("Failed to restore backup"), restoreReason);
     // A copy keeps the source's permissions; a read-only backup must still
     // give a database the program can write to after the restart.
     QFile::setPermissions(live, QFile::permissions(live) | QFileDevice::ReadOwner |
                                     QFileDevice::WriteOwner);
-    if (!BackupFile::problem(live).isEmpty())
+    if (BackupFile::checksumOf(live) != candidateSum)
         return putBack(moved, true, QStringLiteral("Failed to restore backup"), restoreReason);
 
     for (const QString& suffix : std::as_const(moved))
@@ -256,6 +286,13 @@ bool BackupManager::restoreBackup(const QString& backupFile)
     // Until the program starts again its pages keep reading, from the
     // restored file, but nothing is written.
     m_db->reopen(true);
+    m_restoreNotice =
+        check.hadChecksum()
+            ? QString()
+            : QStringLiteral("تنبيه: الملف المستعاد ليس من نسخ ساكانوفا الموقّعة ببصمة تحقّق، "
+                             "فلا يمكن التأكد من أنه لم يتغير؛ فُحصت بنيته وسلامته قبل "
+                             "الاستعادة.");
+    emit restoreNoticeChanged();
     m_restartRequired = true;
     emit restartRequiredChanged();
     emit backupRestored();
@@ -283,6 +320,8 @@ bool BackupManager::putBack(const QStringList& moved, bool placed, const QString
 bool BackupManager::exportAllToCSV()
 {
     clearError();
+    if (!Permissions::allowed(Permissions::Action::ExportAll))
+        return refuse(Permissions::refusal());
     const QString folder =
         m_desktop->exportFolder() + QStringLiteral("/Sakanova_Export_") +
         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm"));

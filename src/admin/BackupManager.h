@@ -23,6 +23,9 @@ class BackupManager : public BackendObject
     // True once a backup has replaced the database: from then on the program
     // only reads, until it is started again.
     Q_PROPERTY(bool restartRequired READ restartRequired NOTIFY restartRequiredChanged)
+    // After a restore of a file without this program's checksum (one from
+    // elsewhere), the sentence telling the user so; empty otherwise.
+    Q_PROPERTY(QString restoreNotice READ restoreNotice NOTIFY restoreNoticeChanged)
 
 public:
     // Regular backups kept in the folder; older ones are pruned.
@@ -35,6 +38,7 @@ public:
     void setBackupPath(const QString& path);
     bool autoBackup() const;
     bool restartRequired() const { return m_restartRequired; }
+    QString restoreNotice() const { return m_restoreNotice; }
 
     Q_INVOKABLE bool createBackup();
     Q_INVOKABLE bool restoreBackup(const QString& backupFile);
@@ -58,6 +62,7 @@ signals:
     void backupPathChanged();
     void autoBackupChanged();
     void restartRequiredChanged();
+    void restoreNoticeChanged();
     void backupCreated(const QString& path);
     void backupRestored();
     void backupError(const QString& error);
@@ -83,4 +88,5 @@ private:
     QString m_backupFolder;
     QTimer* m_timer;
     bool m_restartRequired = false;
+    QString m_restoreNotice;
 };

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Money.h"
+#include "core/Permissions.h"
 #include "core/Reasons.h"
 #include "core/TransactionGuard.h"
 
@@ -62,6 +63,8 @@ QString SettingsManager::companyEmail() const
 void SettingsManager::setPrimaryCurrency(const QString& code)
 {
     clearError();
+    if (!Permissions::allowed(Permissions::Action::Currencies))
+        return void(refuse(Permissions::refusal()));
     TransactionGuard tx(m_db);
     if (!tx.isActive()) {
         refuseDatabase();
@@ -104,6 +107,8 @@ void SettingsManager::updateCompanyProfile(const QString& name, const QString& p
                                            const QString& addr, const QString& email)
 {
     clearError();
+    if (!Permissions::allowed(Permissions::Action::CompanyProfile))
+        return void(refuse(Permissions::refusal()));
     // The four values are one profile: they are stored together or not at all.
     TransactionGuard tx(m_db);
     const QString sql =
@@ -126,6 +131,8 @@ QVariantList SettingsManager::getCurrencies()
 bool SettingsManager::updateExchangeRate(int fromId, int toId, double rate)
 {
     clearError();
+    if (!Permissions::allowed(Permissions::Action::ExchangeRates))
+        return refuse(Permissions::refusal());
     // A zero, negative or non-numeric rate would turn every conversion of
     // that pair into nonsense.
     if (!Money::isPositive(rate))

@@ -122,7 +122,8 @@ AppContext::~AppContext() = default;
 
 void AppContext::publish(QQmlContext* context) const
 {
-    context->setContextProperty(QStringLiteral("database"), m_db);
+    // The database itself is not published: pages go through the models,
+    // which never hand out password hashes or run SQL a page writes.
     context->setContextProperty(QStringLiteral("backupManager"), m_backupManager.get());
     context->setContextProperty(QStringLiteral("settingsManager"), m_settingsManager.get());
     context->setContextProperty(QStringLiteral("propertyModel"), m_propertyModel.get());

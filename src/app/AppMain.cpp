@@ -7,6 +7,7 @@
 #include "app/TerminationSignals.h"
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
+#include "core/StartFailure.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -37,13 +38,6 @@ int refuseStart(const QString& message)
     return -1;
 }
 
-QString folderNotWritable(const QString& dataDir)
-{
-    return QStringLiteral("تعذّر تشغيل ساكانوفا: لا يمكن الكتابة في مجلد البيانات\n%1\n"
-                          "تحقّق من صلاحيات المجلد ومن وجود مساحة فارغة على القرص.")
-        .arg(QDir::toNativeSeparators(dataDir));
-}
-
 // Opens the books, shows the window and runs until it closes. Everything it
 // creates is gone when it returns.
 int runApplication(const QString& dataDir)
@@ -52,11 +46,7 @@ int runApplication(const QString& dataDir)
     if (!database.initialize(dataDir + QStringLiteral("/sakanova.db"))) {
         qCritical("Failed to initialize database!");
         qCritical("%s", qUtf8Printable(database.initErrorText()));
-        return refuseStart(database.initFailedOnFullDisk()
-                               ? QStringLiteral("تعذّر تشغيل ساكانوفا: القرص ممتلئ، فلا يمكن "
-                                                "إنشاء قاعدة البيانات أو تحديثها. أفرغ بعض "
-                                                "المساحة ثم أعد التشغيل.")
-                               : folderNotWritable(dataDir));
+        return refuseStart(StartFailure::message(database, dataDir));
     }
     // A file from before events were posted gains their postings once; a
     // failure leaves it as it was, to try again at the next start.
@@ -128,7 +118,7 @@ int run(const QString& dataDir)
                                           "استخدم النافذة المفتوحة أو أغلقها ثم أعد التشغيل."));
     case InstanceLock::Result::Unwritable:
         qCritical("Failed to initialize database!");
-        return refuseStart(folderNotWritable(dataDir));
+        return refuseStart(StartFailure::folderNotWritable(dataDir));
     }
 
     const int exitCode = runApplication(dataDir);

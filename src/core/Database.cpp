@@ -45,12 +45,7 @@ bool Database::initialize(const QString& path)
         return false;
     }
 
-    if (!applyPragmas() || !Schema::createTables(m_db, &m_initError) ||
-        !Schema::migrateUsersTable(m_db, &m_initError) ||
-        !Schema::createIndexes(m_db, &m_initError) || !MoneyTotals::ensure(m_db, &m_initError) ||
-        !Schema::createSearchIndexes(m_db, &m_initError) ||
-        !Schema::seedDefaultData(m_db, &m_initError) ||
-        !Schema::migrateLedger(m_db, &m_initError)) {
+    if (!applyPragmas() || !bringUpToDate(m_db, &m_initError)) {
         emit databaseError(m_initError.text());
         closeConnection();
         if (fileIsNew) {
@@ -62,16 +57,26 @@ bool Database::initialize(const QString& path)
     return true;
 }
 
+bool Database::bringUpToDate(QSqlDatabase& db, QSqlError* error)
+{
+    return Schema::createTables(db, error) && Schema::migrateUsersTable(db, error) &&
+           Schema::createIndexes(db, error) && MoneyTotals::ensure(db, error) &&
+           Schema::createSearchIndexes(db, error) && Schema::seedDefaultData(db, error) &&
+           Schema::migrateLedger(db, error);
+}
+
 bool Database::applyPragmas()
 {
     // FULL makes every commit wait until the write-ahead log is on disk, so a
     // payment reported as saved survives a power cut. A write that meets
     // another connection's lock waits up to five seconds before failing.
+    // The wait is set first: switching the journal mode needs the file to
+    // itself, and another program holding it gets the same five seconds.
     const QString statements[] = {
+        QStringLiteral("PRAGMA busy_timeout=5000"),
         QStringLiteral("PRAGMA journal_mode=WAL"),
         QStringLiteral("PRAGMA foreign_keys=ON"),
         QStringLiteral("PRAGMA synchronous=FULL"),
-        QStringLiteral("PRAGMA busy_timeout=5000"),
         QStringLiteral("PRAGMA cache_size=-%1").arg(kPageCacheKb),
     };
     QSqlQuery pragma(m_db);
@@ -120,6 +125,7 @@ bool Database::reopen(bool readOnly)
     QMutexLocker lock(&m_mutex);
     closeConnection();
     m_db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
+    m_restartPending = readOnly;
     if (!m_db.open()) {
         emit databaseError(m_db.lastError().text());
         return false;
@@ -161,10 +167,18 @@ bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantLis
     for (const QVariant& value : params)
         query.addBindValue(value);
     if (!query.exec()) {
-        emit databaseError(query.lastError().text());
+        // Read-only because its file was replaced: the write waits for the
+        // restart, which the message says in so many words.
+        emit databaseError(m_restartPending ? restartPendingMarker() + query.lastError().text()
+                                            : query.lastError().text());
         return false;
     }
     return true;
+}
+
+QString Database::restartPendingMarker()
+{
+    return QStringLiteral("restart pending: ");
 }
 
 QVariantList Database::execQuery(const QString& sql, const QVariantList& params)

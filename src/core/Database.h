@@ -14,8 +14,8 @@
 class QSqlQuery;
 
 // The application's single SQLite connection. Every model runs its SQL
-// through the four query operations below; QML reaches them too through the
-// `database` context property.
+// through the four query operations below. It is not published to QML: a
+// page that could run SQL could read password hashes or make itself admin.
 class Database : public QObject
 {
     Q_OBJECT
@@ -42,6 +42,13 @@ public:
     // Why the last initialize() failed; empty after a success.
     QString initErrorText() const { return m_initError.text(); }
     bool initFailedOnFullDisk() const;
+    // The native SQLite result code of the failed initialize(), 0 when none.
+    int initErrorCode() const { return m_initError.nativeErrorCode().toInt(); }
+
+    // The schema steps a file goes through at every start, on any open
+    // connection: tables, migrations, indexes, totals, search indexes and the
+    // rows of a new database. False at the first failed step.
+    static bool bringUpToDate(QSqlDatabase& db, QSqlError* error);
 
     Q_INVOKABLE QVariantList execQuery(const QString& sql,
                                        const QVariantList& params = QVariantList());
@@ -75,6 +82,11 @@ public:
     // refuses every write, which is how the program runs after its file has
     // been replaced underneath it.
     bool reopen(bool readOnly);
+
+    // True while the connection is read-only after its file was replaced;
+    // every failed write then reports restartPendingMarker() first.
+    bool restartPending() const { return m_restartPending; }
+    static QString restartPendingMarker();
 
     QString path() const { return m_path; }
     QSqlDatabase connection() const { return m_db; }
@@ -110,4 +122,5 @@ private:
     QString m_path;
     QSqlError m_initError;
     int m_transactionDepth = 0;
+    bool m_restartPending = false;
 };

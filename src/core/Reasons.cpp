@@ -16,6 +16,8 @@ namespace Reasons {
 QString database(const QString& driverText)
 {
     const QString text = driverText.toLower();
+    if (text.startsWith(QLatin1String("restart pending")))
+        return restartFirst();
     // SQLite's own wordings; column names such as full_name must not match.
     if (text.contains(QLatin1String("is locked")) || text.contains(QLatin1String("is busy")))
         return databaseLocked();
@@ -41,6 +43,12 @@ QString removal(const QString& driverText)
 QString databaseLocked()
 {
     return withNothingSaved(QStringLiteral("قاعدة البيانات مشغولة بعملية أخرى، حاول بعد قليل"));
+}
+
+QString restartFirst()
+{
+    return withNothingSaved(
+        QStringLiteral("تمت استعادة نسخة احتياطية؛ أعد تشغيل البرنامج أولاً ثم أعد المحاولة"));
 }
 
 QString diskFull()
@@ -81,6 +89,21 @@ QString endBeforeStart()
 QString blankName()
 {
     return QStringLiteral("الاسم مطلوب");
+}
+
+QString nameTooLong(int limit)
+{
+    return QStringLiteral("الاسم طويل جداً: الحد الأقصى %1 حرفاً").arg(limit);
+}
+
+QString unitNotBuyers()
+{
+    return QStringLiteral("الوحدة المختارة ليست مباعة لهذا المشتري");
+}
+
+QString noTenantsToInvoice()
+{
+    return QStringLiteral("لا يوجد مستأجرون بعقود سارية لإصدار الفواتير لهم");
 }
 
 QString requiredField(const QString& field)

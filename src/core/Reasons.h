@@ -14,6 +14,8 @@ QString database(const QString& driverText = QString());
 QString removal(const QString& driverText);
 QString databaseLocked();
 QString diskFull();
+// A write after a backup was restored and before the program was started again.
+QString restartFirst();
 
 QString invalidAmount();
 QString invalidNumber();
@@ -22,6 +24,9 @@ QString invalidDate();
 QString invalidPeriod();
 QString endBeforeStart();
 QString blankName();
+QString nameTooLong(int limit);
+QString unitNotBuyers();
+QString noTenantsToInvoice();
 QString requiredField(const QString& field);
 QString unknownStatus();
 QString unknownMethod();

@@ -62,8 +62,13 @@ bool Schema::seedDefaultData(QSqlDatabase& db, QSqlError* error)
         {"USD", "دولار", "$", 0},
         {"JOD", "دينار أردني", "د.ا", 0},
     };
+    // The users table alone decides seeding, so a file whose users were
+    // emptied still has these rows: a row already present is kept as it is,
+    // and a second currency is never made primary.
     query.prepare(QStringLiteral(
-        "INSERT INTO currencies (code, name_ar, symbol, is_primary) VALUES (?, ?, ?, ?)"));
+        "INSERT OR IGNORE INTO currencies (code, name_ar, symbol, is_primary) SELECT ?, ?, ?, "
+        "CASE WHEN ? = 1 AND NOT EXISTS (SELECT 1 FROM currencies WHERE is_primary = 1) "
+        "THEN 1 ELSE 0 END"));
     for (const Currency& c : currencies) {
         query.addBindValue(QString::fromUtf8(c.code));
         query.addBindValue(QString::fromUtf8(c.name));
@@ -96,19 +101,22 @@ bool Schema::seedDefaultData(QSqlDatabase& db, QSqlError* error)
         {"5100", "مصروفات الصيانة", "expense", 11},
         {"5200", "مصروفات تشغيلية", "expense", 11},
     };
+    // A parent is found by its code, which is the same row in an empty
+    // table and the right one in a file that already has accounts.
     for (const Account& a : accounts) {
         if (a.parentId == 0) {
-            query.prepare(QStringLiteral(
-                "INSERT INTO accounts (code, name_ar, type, is_system) VALUES (?, ?, ?, ?)"));
+            query.prepare(QStringLiteral("INSERT OR IGNORE INTO accounts (code, name_ar, type, "
+                                         "is_system) VALUES (?, ?, ?, ?)"));
         } else {
-            query.prepare(QStringLiteral("INSERT INTO accounts (code, name_ar, type, parent_id, "
-                                         "is_system) VALUES (?, ?, ?, ?, ?)"));
+            query.prepare(QStringLiteral(
+                "INSERT OR IGNORE INTO accounts (code, name_ar, type, parent_id, is_system) "
+                "VALUES (?, ?, ?, (SELECT id FROM accounts WHERE code = ?), ?)"));
         }
         query.addBindValue(QString::fromUtf8(a.code));
         query.addBindValue(QString::fromUtf8(a.name));
         query.addBindValue(QString::fromUtf8(a.type));
         if (a.parentId != 0)
-            query.addBindValue(a.parentId);
+            query.addBindValue(QString::fromUtf8(accounts[a.parentId - 1].code));
         query.addBindValue(1);
         if (!query.exec())
             return abandon();
@@ -126,13 +134,15 @@ bool Schema::seedDefaultData(QSqlDatabase& db, QSqlError* error)
         {"تنظيف", "fixed", 100, "شهري"},    {"مصعد", "fixed", 50, "شهري"},
         {"حراسة", "fixed", 75, "شهري"},
     };
-    query.prepare(QStringLiteral(
-        "INSERT INTO services (name, type, rate, unit_of_measure) VALUES (?, ?, ?, ?)"));
+    query.prepare(
+        QStringLiteral("INSERT INTO services (name, type, rate, unit_of_measure) SELECT ?, ?, ?, ? "
+                       "WHERE NOT EXISTS (SELECT 1 FROM services WHERE name = ?)"));
     for (const Service& s : services) {
         query.addBindValue(QString::fromUtf8(s.name));
         query.addBindValue(QString::fromUtf8(s.type));
         query.addBindValue(s.rate);
         query.addBindValue(QString::fromUtf8(s.unitOfMeasure));
+        query.addBindValue(QString::fromUtf8(s.name));
         if (!query.exec())
             return abandon();
     }

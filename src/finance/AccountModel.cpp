@@ -3,6 +3,8 @@
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
 #include "core/Money.h"
+#include "core/Names.h"
+#include "core/Permissions.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -36,10 +38,12 @@ QVariantList AccountModel::getAll()
 int AccountModel::add(const QString& code, const QString& name, const QString& type, int parentId)
 {
     clearError();
+    if (!Permissions::allowed(Permissions::Action::ManageAccounts))
+        return refuseId(Permissions::refusal());
     if (code.trimmed().isEmpty())
         return refuseId(Reasons::requiredField(QStringLiteral("رمز الحساب")));
-    if (name.trimmed().isEmpty())
-        return refuseId(Reasons::blankName());
+    if (const QString why = Names::problem(name); !why.isEmpty())
+        return refuseId(why);
     bool known = false;
     for (const char* kind : {"asset", "liability", "equity", "revenue", "expense"})
         known = known || type == QLatin1String(kind);

@@ -1,6 +1,7 @@
 #include "finance/BuyerModel.h"
 
 #include "core/Database.h"
+#include "core/Names.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -23,8 +24,8 @@ int BuyerModel::add(const QString& name, const QString& idNum, const QString& ph
                     const QString& email, const QString& addr)
 {
     clearError();
-    if (name.trimmed().isEmpty())
-        return refuseId(Reasons::blankName());
+    if (const QString why = Names::problem(name); !why.isEmpty())
+        return refuseId(why);
     const int id = m_db->execInsert(
         QStringLiteral(
             "INSERT INTO buyers (full_name,id_number,phone,email,address) VALUES (?,?,?,?,?)"),
@@ -39,8 +40,8 @@ bool BuyerModel::update(int id, const QString& name, const QString& idNum, const
                         const QString& email, const QString& addr)
 {
     clearError();
-    if (name.trimmed().isEmpty())
-        return refuse(Reasons::blankName());
+    if (const QString why = Names::problem(name); !why.isEmpty())
+        return refuse(why);
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuseDatabase();

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Money.h"
+#include "core/Permissions.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 
@@ -46,6 +47,8 @@ QVariantList CurrencyModel::getExchangeRates()
 bool CurrencyModel::setRate(int fromId, int toId, double rate)
 {
     clearError();
+    if (!Permissions::allowed(Permissions::Action::ExchangeRates))
+        return refuse(Permissions::refusal());
     // A zero or negative rate would zero or flip every conversion made with it.
     if (!Money::isPositive(rate))
         return refuse(Reasons::invalidRate());

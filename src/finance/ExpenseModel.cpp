@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
 #include "core/Money.h"
+#include "core/Names.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -124,8 +125,8 @@ QVariantList ExpenseModel::getContractors()
 int ExpenseModel::addContractor(const QString& name, const QString& phone, const QString& trade)
 {
     clearError();
-    if (name.trimmed().isEmpty())
-        return refuseId(Reasons::blankName());
+    if (const QString why = Names::problem(name); !why.isEmpty())
+        return refuseId(why);
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO contractors (name,phone,trade) VALUES (?,?,?)"),
         {name, phone, trade});

@@ -313,6 +313,15 @@ int InstallmentModel::add(int buyerId, int unitId, double total, double down, do
         return refuseId(Reasons::invalidAmount());
     if (!SqlValue::isIsoDate(dueDate))
         return refuseId(Reasons::invalidDate());
+    // An instalment belongs to a sale: on any other unit it would raise the
+    // buyer's balance for something they never bought.
+    const QVariantMap unit = SqlValue::firstRow(
+        m_db->execQuery(QStringLiteral("SELECT buyer_id, status FROM units WHERE id=?"), {unitId}));
+    if (unit.isEmpty())
+        return refuseMissingId();
+    if (unit.value(QStringLiteral("status")).toString() != QLatin1String("sold") ||
+        unit.value(QStringLiteral("buyer_id")).toInt() != buyerId)
+        return refuseId(Reasons::unitNotBuyers());
 
     // The instalment and the balance it adds go together or not at all.
     TransactionGuard tx(m_db);

@@ -34,6 +34,12 @@ QVariantList ContractModel::getAll()
     return m_db->execQuery(listQuery(QStringLiteral("ORDER BY c.created_at DESC")));
 }
 
+QVariantList ContractModel::getByTenant(int tenantId)
+{
+    return m_db->execQuery(
+        listQuery(QStringLiteral("WHERE c.tenant_id=? ORDER BY c.start_date DESC")), {tenantId});
+}
+
 QVariantMap ContractModel::getById(int id)
 {
     const QVariantList rows = m_db->execQuery(listQuery(QStringLiteral("WHERE c.id=?")), {id});

@@ -20,6 +20,8 @@ public:
 
     Q_INVOKABLE QVariantList getAll();
     Q_INVOKABLE QVariantMap getById(int id);
+    // One tenant's contracts, newest start first.
+    Q_INVOKABLE QVariantList getByTenant(int tenantId);
     // -1 with nothing written for a sold or missing unit, dates that are not
     // "yyyy-MM-dd", an end before the start, a rent that is not positive, a
     // negative deposit, or a period that overlaps another active contract on

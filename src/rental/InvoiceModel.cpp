@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
 #include "core/Money.h"
+#include "core/Permissions.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -356,6 +357,11 @@ int InvoiceModel::generateServiceInvoice(const QVariantList& tenantIds, const QS
         return refuseId(Reasons::invalidAmount());
     if (!SqlValue::isIsoPeriod(period))
         return refuseId(Reasons::invalidPeriod());
+    // Nobody to invoice is no failure, but the page says why nothing came out.
+    if (tenantIds.isEmpty()) {
+        refuse(Reasons::noTenantsToInvoice());
+        return 0;
+    }
 
     TransactionGuard run(m_db);
     if (!run.isActive())
@@ -397,6 +403,12 @@ int InvoiceModel::generatePropertyServiceInvoice(int propertyId, const QString& 
                                                  int currencyId)
 {
     clearError();
+    // Like a property without tenants this issues nothing, and says why.
+    if (!m_db->scalar(QStringLiteral("SELECT 1 FROM properties WHERE id=?"), {propertyId})
+             .isValid()) {
+        refuseMissing();
+        return databaseFailed() ? -1 : 0;
+    }
     const QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT DISTINCT c.tenant_id FROM contracts c JOIN units u ON "
                        "c.unit_id=u.id WHERE u.property_id=? AND c.status='active'"),
@@ -445,6 +457,8 @@ bool InvoiceModel::updatePaidAmount(int id, double amount)
 bool InvoiceModel::voidInvoice(int id)
 {
     clearError();
+    if (!Permissions::allowed(Permissions::Action::VoidInvoice))
+        return refuse(Permissions::refusal());
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuseDatabase();

@@ -1,6 +1,7 @@
 #include "rental/PropertyModel.h"
 
 #include "core/Database.h"
+#include "core/Names.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -55,8 +56,8 @@ int PropertyModel::add(const QString& name, const QString& type, const QString& 
                        const QString& city, const QString& description)
 {
     clearError();
-    if (name.trimmed().isEmpty())
-        return refuseId(Reasons::blankName());
+    if (const QString why = Names::problem(name); !why.isEmpty())
+        return refuseId(why);
     const QString kind = checkedType(type);
     if (kind.isEmpty())
         return refuseId(Reasons::unknownType());
@@ -79,8 +80,8 @@ bool PropertyModel::update(int id, const QString& name, const QString& type, con
                            const QString& city, const QString& description)
 {
     clearError();
-    if (name.trimmed().isEmpty())
-        return refuse(Reasons::blankName());
+    if (const QString why = Names::problem(name); !why.isEmpty())
+        return refuse(why);
     const QString kind = checkedType(type);
     if (kind.isEmpty())
         return refuse(Reasons::unknownType());

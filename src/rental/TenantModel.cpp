@@ -1,6 +1,7 @@
 #include "rental/TenantModel.h"
 
 #include "core/Database.h"
+#include "core/Names.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -32,8 +33,8 @@ int TenantModel::add(const QString& name, const QString& idNum, const QString& p
                      const QString& email, const QString& addr)
 {
     clearError();
-    if (name.trimmed().isEmpty())
-        return refuseId(Reasons::blankName());
+    if (const QString why = Names::problem(name); !why.isEmpty())
+        return refuseId(why);
     const int id = m_db->execInsert(
         QStringLiteral(
             "INSERT INTO tenants (full_name,id_number,phone,email,address) VALUES (?,?,?,?,?)"),
@@ -48,8 +49,8 @@ bool TenantModel::update(int id, const QString& name, const QString& idNum, cons
                          const QString& email, const QString& addr)
 {
     clearError();
-    if (name.trimmed().isEmpty())
-        return refuse(Reasons::blankName());
+    if (const QString why = Names::problem(name); !why.isEmpty())
+        return refuse(why);
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuseDatabase();
@@ -105,7 +106,10 @@ QVariantList TenantModel::getStatement(int id)
 QVariantList TenantModel::search(const QString& q)
 {
     const QString pattern = QLatin1Char('%') + q + QLatin1Char('%');
-    return m_db->execQuery(QStringLiteral("SELECT * FROM tenants WHERE full_name LIKE ? OR phone "
-                                          "LIKE ? OR id_number LIKE ?"),
-                           {pattern, pattern, pattern});
+    // With the same active-contract count as the full list.
+    return m_db->execQuery(
+        QStringLiteral("SELECT t.*, (SELECT COUNT(*) FROM contracts c WHERE c.tenant_id = "
+                       "t.id AND c.status='active') as active_contracts FROM tenants t "
+                       "WHERE t.full_name LIKE ? OR t.phone LIKE ? OR t.id_number LIKE ?"),
+        {pattern, pattern, pattern});
 }

@@ -241,6 +241,7 @@ private slots:
 
     void addByHandRaisesBalance()
     {
+        sellByHand(m_unit, m_buyer);
         QSignalSpy changed(m_model.get(), &InstallmentModel::dataChanged);
         const int id = m_model->add(m_buyer, m_unit, 0, 0, 1200, "2025-06-01", 1);
         QVERIFY(id > 0);
@@ -251,8 +252,33 @@ private slots:
         QCOMPARE(m_t->count("installments"), 1);
     }
 
+    // Regression: an instalment could be put on an unsold unit or on a unit
+    // sold to someone else, raising this buyer's balance all the same.
+    void instalmentOnAUnitNotTheBuyersIsRefused_data()
+    {
+        QTest::addColumn<QString>("unitState");
+        QTest::newRow("unit still available") << "available";
+        QTest::newRow("unit sold to another buyer") << "other-buyer";
+        QTest::newRow("unit that does not exist") << "missing";
+    }
+    void instalmentOnAUnitNotTheBuyersIsRefused()
+    {
+        QFETCH(QString, unitState);
+        int unit = m_unit;
+        if (unitState == "other-buyer")
+            sellByHand(m_unit, addBuyer(*m_t, "سلمى عيسى", 0));
+        else if (unitState == "missing")
+            unit = 4242;
+        const QString before = snapshot(*m_t);
+        QCOMPARE(m_model->add(m_buyer, unit, 0, 0, 1200, "2025-06-01", 1), -1);
+        QVERIFY(!m_model->lastError().isEmpty());
+        QCOMPARE(snapshot(*m_t), before);
+        QCOMPARE(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble(), 500.0);
+    }
+
     void listsJoinAndOrder()
     {
+        sellByHand(m_unit, m_buyer);
         const QDate today = QDate::currentDate();
         for (int days : {20, -20, -40})
             m_model->add(m_buyer, m_unit, 0, 0, 100, today.addDays(days).toString(Qt::ISODate), 1);
@@ -273,6 +299,13 @@ private:
     QString row(const QString& sql, const QVariant& param = {}) const
     {
         return SalesFixture::row(*m_t, sql, param.isValid() ? QVariantList{param} : QVariantList{});
+    }
+
+    // The unit as a finished sale leaves it, without the sale's own rows.
+    void sellByHand(int unit, int buyer)
+    {
+        QVERIFY(m_t->db()->execNonQuery("UPDATE units SET status='sold', buyer_id=? WHERE id=?",
+                                        {buyer, unit}));
     }
 
     std::unique_ptr<TestDatabase> m_t;

@@ -115,8 +115,8 @@ private slots:
         QVERIFY(h->settled(QStringLiteral("userAddDialog"), true));
         QQuickItem* d = h->dialogContent(QStringLiteral("userAddDialog"));
         QVERIFY(h->typeInto(h->find(QStringLiteral("newUserName"), d), QStringLiteral("sara")));
-        QVERIFY(
-            h->typeInto(h->find(QStringLiteral("newUserPassword"), d), QStringLiteral("ورد-12")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("newUserPassword"), d),
+                            QStringLiteral("ورد-12-جوري")));
         ShotSaver::saveShot(h->window(), QStringLiteral("user-add-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("newUserSave"), d)));
         QVERIFY(h->settled(QStringLiteral("userAddDialog"), false));
@@ -155,10 +155,10 @@ private slots:
 
         // A plain user sees neither the add nor any delete button.
         auto* auth = qobject_cast<AuthController*>(h->backend(QStringLiteral("authCtrl")));
-        QVERIFY(auth->registerUser(QStringLiteral("omar"), QStringLiteral("نخيل"),
+        QVERIFY(auth->registerUser(QStringLiteral("omar"), QStringLiteral("نخيل-باسقة"),
                                    QStringLiteral("user")));
         QVERIFY(signOut());
-        QVERIFY(signInAs(QStringLiteral("omar"), QStringLiteral("نخيل")));
+        QVERIFY(signInAs(QStringLiteral("omar"), QStringLiteral("نخيل-باسقة")));
         QVERIFY(h->showPage(10));
         QTRY_VERIFY(!h->find(QStringLiteral("addUserButton"))->isVisible());
         QTRY_VERIFY(h->find(QStringLiteral("userRow_omar")));
@@ -172,9 +172,9 @@ private slots:
     {
         start();
         auto* auth = qobject_cast<AuthController*>(h->backend(QStringLiteral("authCtrl")));
-        QVERIFY(auth->registerUser(QStringLiteral("sara"), QStringLiteral("ورد"),
+        QVERIFY(auth->registerUser(QStringLiteral("sara"), QStringLiteral("ورد-الجوري"),
                                    QStringLiteral("user")));
-        QVERIFY(auth->defaultPasswordInUse());
+        QVERIFY(!auth->defaultPasswordInUse());
         QVERIFY(h->showPage(10));
         QVERIFY(h->click(need(QStringLiteral("changeOwnPasswordButton"))));
         QVERIFY(h->settled(QStringLiteral("passwordChangeDialog"), true));
@@ -183,26 +183,27 @@ private slots:
         // A wrong current password is refused inside the dialog.
         QVERIFY(
             h->typeInto(h->find(QStringLiteral("currentPassword"), d), QStringLiteral("wrong")));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("newPassword"), d), QStringLiteral("قلعة-9")));
         QVERIFY(
-            h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-9")));
+            h->typeInto(h->find(QStringLiteral("newPassword"), d), QStringLiteral("قلعة-9-حصينة")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("repeatPassword"), d),
+                            QStringLiteral("قلعة-9-حصينة")));
         QVERIFY(h->click(h->find(QStringLiteral("passwordChangeSave"), d)));
         QTRY_VERIFY(
             !h->find(QStringLiteral("errorBanner"), d)->property("text").toString().isEmpty());
         ShotSaver::saveShot(h->window(), QStringLiteral("password-change-dialog"));
-        QVERIFY(auth->defaultPasswordInUse());
+        QVERIFY(!auth->defaultPasswordInUse());
 
         // The two new ones must match.
-        QVERIFY(
-            h->typeInto(h->find(QStringLiteral("currentPassword"), d), QStringLiteral("vexil")));
-        QVERIFY(
-            h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-8")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("currentPassword"), d),
+                            ShellHarness::newAdminPassword()));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("repeatPassword"), d),
+                            QStringLiteral("قلعة-8-حصينة")));
         QVERIFY(h->click(h->find(QStringLiteral("passwordChangeSave"), d)));
         QVERIFY(findDialog(QStringLiteral("passwordChangeDialog"))->property("visible").toBool());
-        QVERIFY(auth->defaultPasswordInUse());
+        QVERIFY(!auth->defaultPasswordInUse());
 
-        QVERIFY(
-            h->typeInto(h->find(QStringLiteral("repeatPassword"), d), QStringLiteral("قلعة-9")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("repeatPassword"), d),
+                            QStringLiteral("قلعة-9-حصينة")));
         QVERIFY(h->click(h->find(QStringLiteral("passwordChangeSave"), d)));
         QVERIFY(h->settled(QStringLiteral("passwordChangeDialog"), false));
         QVERIFY(!auth->defaultPasswordInUse());
@@ -212,9 +213,10 @@ private slots:
             h->find(QStringLiteral("resetPasswordButton"), need(QStringLiteral("userRow_sara")))));
         QVERIFY(h->settled(QStringLiteral("passwordResetDialog"), true));
         QQuickItem* r = h->dialogContent(QStringLiteral("passwordResetDialog"));
-        QVERIFY(h->typeInto(h->find(QStringLiteral("resetPassword"), r), QStringLiteral("سوسن")));
-        QVERIFY(
-            h->typeInto(h->find(QStringLiteral("resetPasswordRepeat"), r), QStringLiteral("سوسن")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("resetPassword"), r),
+                            QStringLiteral("سوسن-الحلوة")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("resetPasswordRepeat"), r),
+                            QStringLiteral("سوسن-الحلوة")));
         ShotSaver::saveShot(h->window(), QStringLiteral("password-reset-dialog"));
         QVERIFY(h->click(h->find(QStringLiteral("resetPasswordSave"), r)));
         QVERIFY(h->settled(QStringLiteral("passwordResetDialog"), false));
@@ -223,7 +225,29 @@ private slots:
         QVERIFY(signOut());
         QQuickItem* hint = h->find(QStringLiteral("loginHint"));
         QVERIFY(hint && !hint->isVisible());
-        QVERIFY(signInAs(QStringLiteral("sara"), QStringLiteral("سوسن")));
+        QVERIFY(signInAs(QStringLiteral("sara"), QStringLiteral("سوسن-الحلوة")));
+    }
+
+    void clerksSettingsPageHidesTheAdministratorsControls()
+    {
+        start();
+        QVERIFY(h->showPage(11));
+        for (const char* name : {"currencySection", "companySection", "dataSection",
+                                 "restoreButton", "changeBackupPathButton"})
+            QVERIFY2(need(QLatin1String(name)), name);
+
+        auto* auth = qobject_cast<AuthController*>(h->backend(QStringLiteral("authCtrl")));
+        QVERIFY(auth->registerUser(QStringLiteral("omar"), QStringLiteral("نخيل-باسقة"),
+                                   QStringLiteral("user")));
+        QVERIFY(signOut());
+        QVERIFY(signInAs(QStringLiteral("omar"), QStringLiteral("نخيل-باسقة")));
+        QVERIFY(h->showPage(11));
+        QTRY_VERIFY(need(QStringLiteral("backupNowButton"))->isVisible());
+        for (const char* name : {"currencySection", "companySection", "dataSection",
+                                 "restoreButton", "changeBackupPathButton"}) {
+            QQuickItem* item = h->find(QLatin1String(name));
+            QVERIFY2(item && !item->isVisible(), name);
+        }
     }
 
     void themeRateAndCompanyProfileAreSaved()

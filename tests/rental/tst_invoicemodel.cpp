@@ -3,6 +3,7 @@
 
 #include "OfficeGenerator.h"
 
+#include "core/Reasons.h"
 #include "rental/InvoiceModel.h"
 #include "rental/InvoiceNumbers.h"
 
@@ -480,13 +481,22 @@ private slots:
         QCOMPARE(item.value("type").toString(), QStringLiteral("service"));
         QCOMPARE(tenantBalance(), 75.0);
 
+        // Nothing to issue is no failure, but the page is told why.
         QCOMPARE(m_model->generateServiceInvoice({}, QStringLiteral("حراسة"), 75,
                                                  QStringLiteral("2024-05"), 1),
                  0);
+        QCOMPARE(m_model->lastError(), Reasons::noTenantsToInvoice());
         QCOMPARE(m_model->generatePropertyServiceInvoice(9999, QStringLiteral("حراسة"), 75,
                                                          QStringLiteral("2024-05"), 1),
                  0);
+        QCOMPARE(m_model->lastError(), Reasons::notFound());
+        const int empty = RentalRows::property(db(), QStringLiteral("عمارة خالية"));
+        QCOMPARE(m_model->generatePropertyServiceInvoice(empty, QStringLiteral("حراسة"), 75,
+                                                         QStringLiteral("2024-05"), 1),
+                 0);
+        QCOMPARE(m_model->lastError(), Reasons::noTenantsToInvoice());
         QCOMPARE(changed.count(), 1);
+        QCOMPARE(m_fixture->count("invoices"), 2);
     }
 
     void updatePaidAmountReplacesPaidAmount()

@@ -90,6 +90,33 @@ private slots:
         QVERIFY(m_tenants->getById(free).isEmpty());
     }
 
+    // The tenants page and the contracts dialog read these instead of
+    // running SQL of their own.
+    void searchCountsActiveContractsAndContractsListByTenant()
+    {
+        const int bound = addTenant(QStringLiteral("خالد يوسف"), QStringLiteral("401"));
+        const int free = addTenant(QStringLiteral("خالدة سمير"), QStringLiteral("402"));
+        const int first = addContract(addUnit(QStringLiteral("A")), bound,
+                                      QStringLiteral("2023-01-01"), QStringLiteral("2023-12-31"));
+        addContract(addUnit(QStringLiteral("B")), bound, QStringLiteral("2024-01-01"),
+                    QStringLiteral("2024-12-31"));
+        QVERIFY(m_contracts->terminate(first));
+
+        QMap<int, int> active;
+        for (const QVariant& row : m_tenants->search(QStringLiteral("خالد")))
+            active[row.toMap().value(QStringLiteral("id")).toInt()] =
+                row.toMap().value(QStringLiteral("active_contracts")).toInt();
+        QCOMPARE(active, (QMap<int, int>{{bound, 1}, {free, 0}}));
+
+        const QVariantList mine = m_contracts->getByTenant(bound);
+        QCOMPARE(mine.size(), 2);
+        QCOMPARE(mine.first().toMap().value(QStringLiteral("start_date")).toString(),
+                 QStringLiteral("2024-01-01"));
+        QCOMPARE(mine.first().toMap().value(QStringLiteral("unit_number")).toString(),
+                 QStringLiteral("B"));
+        QVERIFY(m_contracts->getByTenant(free).isEmpty());
+    }
+
     void statementListsInvoicesAndPaymentsByDate()
     {
         const int id = addTenant(QStringLiteral("خالد يوسف"), QStringLiteral("401"));

@@ -57,6 +57,11 @@ ShellHarness::~ShellHarness()
     m_db.reset();
 }
 
+QString ShellHarness::newAdminPassword()
+{
+    return QStringLiteral("Nakheel-Office-2024");
+}
+
 bool ShellHarness::startSignedIn(std::unique_ptr<Desktop> desktop)
 {
     if (!m_db->isOpen())
@@ -79,7 +84,19 @@ bool ShellHarness::startSignedIn(std::unique_ptr<Desktop> desktop)
     QQuickItem* button = nullptr;
     if (!QTest::qWaitFor([&] { return (button = find(QStringLiteral("loginButton"))); }))
         return false;
+    // Nothing is filled in: the administrator signs in with the default
+    // password, and a new one is chosen when the page asks for it.
+    if (!typeInto(find(QStringLiteral("usernameField")), QStringLiteral("admin")) ||
+        !typeInto(find(QStringLiteral("passwordField")), QStringLiteral("vexil")))
+        return false;
     click(button);
+    QQuickItem* newPassword = find(QStringLiteral("newPasswordField"));
+    if (newPassword && newPassword->isVisible()) {
+        if (!typeInto(newPassword, newAdminPassword()) ||
+            !typeInto(find(QStringLiteral("repeatPasswordField")), newAdminPassword()))
+            return false;
+        click(button);
+    }
     return QTest::qWaitFor([&] {
         QQuickItem* stack = find(QStringLiteral("stackView"));
         auto* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;

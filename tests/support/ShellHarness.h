@@ -36,6 +36,9 @@ public:
     // when the shell did not appear. `desktop` stands in for the real one
     // (dialogs, viewers, the documents folder) when given.
     bool startSignedIn(std::unique_ptr<Desktop> desktop = nullptr);
+    // What startSignedIn() sets as the administrator's password when the
+    // login page asks to replace the default one.
+    static QString newAdminPassword();
 
     TestDatabase& database() { return *m_db; }
     QQuickWindow* window() const { return m_window; }
