@@ -14,8 +14,11 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QQmlApplicationEngine>
 #include <QStandardPaths>
+
+#include <memory>
 
 namespace {
 
@@ -38,6 +41,43 @@ int refuseStart(const QString& message)
     return -1;
 }
 
+// A file from before events were posted gains their postings once. On a
+// large office that takes a while, so a progress window says what is
+// happening instead of an empty screen. A failure leaves the file as it was,
+// to try again at the next start.
+void postPastEvents(Database& database)
+{
+    if (LedgerHistory::isDone(&database))
+        return;
+    std::unique_ptr<QProgressDialog> window;
+    const QString platform = QGuiApplication::platformName();
+    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")) {
+        window = std::make_unique<QProgressDialog>();
+        window->setWindowTitle(QStringLiteral("ساكانوفا"));
+        window->setLabelText(QStringLiteral("تُرحَّل عمليات السنوات السابقة إلى الدفاتر مرة واحدة "
+                                            "بعد التحديث… قد يستغرق ذلك دقيقة على مكتب كبير."));
+        window->setCancelButton(nullptr);
+        window->setMinimumDuration(0);
+        window->setRange(0, 0);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    QString reason;
+    const bool posted = LedgerHistory::postPastEvents(
+        &database,
+        [&window](int done, int total) {
+            qInfo("Ledger history: %d/%d", done, total);
+            if (window) {
+                window->setRange(0, total);
+                window->setValue(done);
+                QCoreApplication::processEvents();
+            }
+        },
+        &reason);
+    if (!posted)
+        qCritical("Past events not posted: %s", qUtf8Printable(reason));
+}
+
 // Opens the books, shows the window and runs until it closes. Everything it
 // creates is gone when it returns.
 int runApplication(const QString& dataDir)
@@ -48,13 +88,7 @@ int runApplication(const QString& dataDir)
         qCritical("%s", qUtf8Printable(database.initErrorText()));
         return refuseStart(StartFailure::message(database, dataDir));
     }
-    // A file from before events were posted gains their postings once; a
-    // failure leaves it as it was, to try again at the next start.
-    QString ledgerReason;
-    if (!LedgerHistory::postPastEvents(
-            &database, [](int done, int total) { qInfo("Ledger history: %d/%d", done, total); },
-            &ledgerReason))
-        qCritical("Past events not posted: %s", qUtf8Printable(ledgerReason));
+    postPastEvents(database);
 
     TerminationSignals terminationSignals;
     AppContext backend(&database, dataDir);
