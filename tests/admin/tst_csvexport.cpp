@@ -72,8 +72,9 @@ private slots:
         QCOMPARE(lines.size(), 3); // header, one row, and the final line break
         QCOMPARE(lines.at(0), QStringLiteral("id,name,type,address,city,description,total_units,"
                                              "status,created_at,updated_at"));
+        // Vocabulary words are written in Arabic.
         QVERIFY2(lines.at(1).startsWith(
-                     QStringLiteral("1,برج النخيل,residential,\"رام الله, الماصيون\",,,0,active,")),
+                     QStringLiteral("1,برج النخيل,سكني,\"رام الله, الماصيون\",,,0,نشط,")),
                  qPrintable(lines.at(1)));
         QCOMPARE(lines.at(2), QString());
     }
