@@ -34,6 +34,13 @@ private slots:
             << QVariant(QStringLiteral("-2+3")) << QStringLiteral("'-2+3");
         QTest::newRow("at sign defused")
             << QVariant(QStringLiteral("@cmd")) << QStringLiteral("'@cmd");
+        QTest::newRow("formula after spaces defused")
+            << QVariant(QStringLiteral("   =HYPERLINK(\"x\")"))
+            << QStringLiteral("\"'   =HYPERLINK(\"\"x\"\")\"");
+        QTest::newRow("at sign after a space defused")
+            << QVariant(QStringLiteral(" @cmd")) << QStringLiteral("' @cmd");
+        QTest::newRow("spaces before a word stay as typed")
+            << QVariant(QStringLiteral("  برج")) << QStringLiteral("  برج");
         QTest::newRow("leading tab defused")
             << QVariant(QStringLiteral("\t=1")) << QStringLiteral("'\t=1");
         QTest::newRow("leading carriage return defused and quoted")
