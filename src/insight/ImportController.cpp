@@ -69,7 +69,7 @@ QString ImportController::pasteProblem(const QString& rawText, const QString& ta
                                        int* rows)
 {
     *rows = 0;
-    if (rawText.trimmed().isEmpty())
+    if (!PasteReader::hasContent(rawText))
         return QStringLiteral("لا يوجد نص للاستيراد");
     if (!ImportRows::isTarget(targetTable))
         return QStringLiteral("نوع السجلات المطلوب استيرادها غير معروف: ") + targetTable;
@@ -268,7 +268,7 @@ QVariantMap ImportController::previewRawCSV(const QString& rawText, const QStrin
                         {QStringLiteral("header"), 0},
                         {QStringLiteral("ready"), 0},
                         {QStringLiteral("problems"), 0}};
-    if (rawText.trimmed().isEmpty())
+    if (!PasteReader::hasContent(rawText))
         return preview;
     int lines = 0;
     const QString problem = pasteProblem(rawText, targetTable, &lines);

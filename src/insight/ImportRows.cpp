@@ -10,6 +10,7 @@
 
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSqlError>
 
 #include <cmath>
 
@@ -224,13 +225,32 @@ QString ImportRows::storedProblem(const Values& values)
     }
     if (values.idNumber.isEmpty())
         return {};
-    const QVariant taken = m_db->scalar(
-        m_table == tenantsTable ? QStringLiteral("SELECT id FROM tenants WHERE id_number=?")
-                                : QStringLiteral("SELECT id FROM buyers WHERE id_number=?"),
-        {values.idNumber});
-    if (taken.isValid())
+    if (!preparePeople())
+        return dbRefused;
+    m_findPerson.bindValue(0, values.idNumber);
+    const bool taken = m_findPerson.exec() && m_findPerson.next();
+    m_findPerson.finish();
+    if (taken)
         return QStringLiteral("رقم الهوية %1 مسجل من قبل").arg(values.idNumber);
     return {};
+}
+
+bool ImportRows::preparePeople()
+{
+    if (m_prepared)
+        return true;
+    const bool tenants = m_table == tenantsTable;
+    m_findPerson = QSqlQuery(m_db->connection());
+    m_insertPerson = QSqlQuery(m_db->connection());
+    m_prepared =
+        m_findPerson.prepare(tenants ? QStringLiteral("SELECT id FROM tenants WHERE id_number=?")
+                                     : QStringLiteral("SELECT id FROM buyers WHERE id_number=?")) &&
+        m_insertPerson.prepare(tenants ? QStringLiteral("INSERT INTO tenants (full_name, "
+                                                        "id_number, phone, address) VALUES "
+                                                        "(?,?,?,?)")
+                                       : QStringLiteral("INSERT INTO buyers (full_name, "
+                                                        "id_number, phone) VALUES (?,?,?)"));
+    return m_prepared;
 }
 
 QString ImportRows::check(const QStringList& fields, bool tabSeparated)
@@ -262,19 +282,23 @@ int ImportRows::write(const QStringList& fields, bool tabSeparated, QString* rea
         return -1;
 
     if (m_table != unitsTable) {
-        const int id =
-            m_table == tenantsTable
-                ? m_db->execInsert(QStringLiteral("INSERT INTO tenants (full_name, id_number, "
-                                                  "phone, address) VALUES (?,?,?,?)"),
-                                   {values.name, SqlValue::blankAsNull(values.idNumber),
-                                    values.phone, SqlValue::textOrEmpty(values.address)})
-                : m_db->execInsert(
-                      QStringLiteral(
-                          "INSERT INTO buyers (full_name, id_number, phone) VALUES (?,?,?)"),
-                      {values.name, SqlValue::blankAsNull(values.idNumber), values.phone});
-        if (id < 1)
+        if (!preparePeople()) {
             *reason = dbRefused;
-        return id < 1 ? -1 : id;
+            return -1;
+        }
+        m_insertPerson.bindValue(0, values.name);
+        m_insertPerson.bindValue(1, SqlValue::blankAsNull(values.idNumber));
+        m_insertPerson.bindValue(2, values.phone);
+        if (m_table == tenantsTable)
+            m_insertPerson.bindValue(3, SqlValue::textOrEmpty(values.address));
+        const int id = m_insertPerson.exec() ? m_insertPerson.lastInsertId().toInt() : -1;
+        if (id < 1) {
+            qWarning("Import row refused by the database: %s",
+                     qPrintable(m_insertPerson.lastError().text()));
+            *reason = dbRefused;
+            return -1;
+        }
+        return id;
     }
 
     // The unit and its cost centres go in together or not at all.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QSet>
+#include <QSqlQuery>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -55,8 +56,14 @@ private:
     // The identity or unit number the row takes; empty when none.
     QString key(const Values& values) const;
 
+    // Statements of the people tables, prepared once for a whole paste.
+    bool preparePeople();
+
     Database* m_db;
     UnitModel* m_units;
     QString m_table;
+    QSqlQuery m_findPerson;
+    QSqlQuery m_insertPerson;
+    bool m_prepared = false;
     QSet<QString> m_seen; // identity or unit numbers already taken by this paste
 };

@@ -123,21 +123,36 @@ bool PasteReader::readRow(Row* row, bool quoting)
 
 int PasteReader::countRows(const QString& text)
 {
-    // The same rules as next(), without building any field.
-    int rows = 0;
+    // The same rules as next(), without building any field; written over the
+    // raw characters, as it runs over the whole of a large paste.
+    const char16_t* p = reinterpret_cast<const char16_t*>(text.constData());
     const qsizetype size = text.size();
+    const auto lineEnd = [](char16_t c) { return c == u'\n' || c == u'\r'; };
+    const auto space = [](char16_t c) {
+        return c == u' ' || (c >= u'\t' && c <= u'\r') || (c > 0x7F && QChar::isSpace(c));
+    };
+    const auto afterEnd = [&](qsizetype i) {
+        return p[i] == u'\r' && i + 1 < size && p[i + 1] == u'\n' ? i + 2 : i + 1;
+    };
+    int rows = 0;
     qsizetype i = 0;
     while (i < size) {
-        const QChar separator = separatorAt(text, i);
+        char16_t separator = u',';
+        for (qsizetype j = i; j < size && !lineEnd(p[j]); ++j) {
+            if (p[j] == u'\t') {
+                separator = u'\t';
+                break;
+            }
+        }
         const qsizetype start = i;
         bool quoted = false;
         bool fieldHasText = false;
         bool content = false;
         while (i < size) {
-            const QChar c = text.at(i);
+            const char16_t c = p[i];
             if (quoted) {
-                if (c == QLatin1Char('"')) {
-                    if (i + 1 < size && text.at(i + 1) == QLatin1Char('"'))
+                if (c == u'"') {
+                    if (i + 1 < size && p[i + 1] == u'"')
                         ++i;
                     else
                         quoted = false;
@@ -145,18 +160,20 @@ int PasteReader::countRows(const QString& text)
                 ++i;
                 continue;
             }
-            if (isLineEnd(c)) {
-                i = afterLineEnd(text, i);
+            if (lineEnd(c)) {
+                i = afterEnd(i);
                 break;
             }
             if (c == separator) {
                 fieldHasText = false;
-            } else if (c == QLatin1Char('"') && !fieldHasText) {
-                quoted = true;
-                content = true;
-            } else if (!c.isSpace()) {
-                fieldHasText = true;
-                content = true;
+            } else if (!fieldHasText) {
+                if (c == u'"') {
+                    quoted = true;
+                    content = true;
+                } else if (!space(c)) {
+                    fieldHasText = true;
+                    content = true;
+                }
             }
             ++i;
         }
@@ -164,18 +181,27 @@ int PasteReader::countRows(const QString& text)
             // As in next(): an unclosed quote ends at its own line.
             i = start;
             content = false;
-            while (i < size && !isLineEnd(text.at(i))) {
-                if (!text.at(i).isSpace())
+            while (i < size && !lineEnd(p[i])) {
+                if (!space(p[i]))
                     content = true;
                 ++i;
             }
             if (i < size)
-                i = afterLineEnd(text, i);
+                i = afterEnd(i);
         }
         if (content)
             ++rows;
     }
     return rows;
+}
+
+bool PasteReader::hasContent(const QString& text)
+{
+    for (const QChar c : text) {
+        if (!c.isSpace())
+            return true;
+    }
+    return false;
 }
 
 QString PasteReader::asciiDigits(const QString& text)

@@ -35,6 +35,8 @@ public:
     // How many rows hold something, without keeping any field: cheap
     // enough to run over a paste of a million rows.
     static int countRows(const QString& text);
+    // True when the text holds anything but white space (without copying it).
+    static bool hasContent(const QString& text);
 
     // Arabic-Indic and Persian digits and the Arabic decimal and thousands
     // marks as their ASCII counterparts.
