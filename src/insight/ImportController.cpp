@@ -7,6 +7,7 @@
 #include "insight/PasteReader.h"
 
 #include <QElapsedTimer>
+#include <QSqlQuery>
 #include <QTimer>
 
 namespace {
@@ -332,39 +333,53 @@ bool ImportController::undoLastImport()
     if (ids.isEmpty() || !ImportRows::isTarget(table))
         return refuse(QStringLiteral("لا يوجد استيراد يمكن التراجع عنه"));
 
-    const auto references = referencesTo(table);
-    for (const int id : ids) {
-        for (const auto& [other, column] : references) {
-            // Table and column names come from the fixed list above.
-            if (m_db->scalar(QStringLiteral("SELECT 1 FROM ") + other + QStringLiteral(" WHERE ") +
-                                 column + QStringLiteral("=? LIMIT 1"),
-                             {id})
-                    .isValid())
-                return refuse(QStringLiteral("لا يمكن التراجع عن الاستيراد: بعض السجلات المستوردة "
-                                             "صارت مرتبطة بسجلات أخرى (عقود أو فواتير أو "
-                                             "دفعات). لم يتم حذف أي سجل"));
-        }
-    }
-
+    // The ids go into a temporary table, so that each check and each delete
+    // is one statement however many rows the import wrote.
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuse(QStringLiteral("تعذر الوصول إلى قاعدة البيانات؛ لم يتم حذف أي سجل"));
+    const QString failed = QStringLiteral("تعذر حذف السجلات المستوردة؛ لم يتم حذف أي سجل");
+    if (!m_db->execNonQuery(QStringLiteral(
+            "CREATE TEMP TABLE IF NOT EXISTS import_undo_ids (id INTEGER PRIMARY KEY)")) ||
+        !m_db->execNonQuery(QStringLiteral("DELETE FROM temp.import_undo_ids")))
+        return refuse(failed);
+    QSqlQuery keep(m_db->connection());
+    if (!keep.prepare(QStringLiteral("INSERT OR IGNORE INTO temp.import_undo_ids (id) VALUES (?)")))
+        return refuse(failed);
     for (const int id : ids) {
-        bool ok = true;
-        if (table == unitsTable) {
-            // The unit's own cost centre goes with it; floor and project
-            // centres stay, other units may hang under them.
-            ok = m_db->execNonQuery(
-                QStringLiteral("DELETE FROM cost_centers WHERE unit_id=? AND type='unit'"), {id});
-        }
-        const QString sql = table == tenantsTable ? QStringLiteral("DELETE FROM tenants WHERE id=?")
-                            : table == buyersTable ? QStringLiteral("DELETE FROM buyers WHERE id=?")
-                                                   : QStringLiteral("DELETE FROM units WHERE id=?");
-        if (!ok || !m_db->execNonQuery(sql, {id}))
-            return refuse(QStringLiteral("تعذر حذف السجلات المستوردة؛ لم يتم حذف أي سجل"));
+        keep.bindValue(0, id);
+        if (!keep.exec())
+            return refuse(failed);
     }
-    if (!tx.commit())
-        return refuse(QStringLiteral("تعذر حذف السجلات المستوردة؛ لم يتم حذف أي سجل"));
+
+    const auto references = referencesTo(table);
+    for (const auto& [other, column] : references) {
+        // Table and column names come from the fixed list above.
+        if (m_db->scalar(QStringLiteral("SELECT 1 FROM ") + other + QStringLiteral(" WHERE ") +
+                         column +
+                         QStringLiteral(" IN (SELECT id FROM temp.import_undo_ids) LIMIT 1"))
+                .isValid())
+            return refuse(QStringLiteral("لا يمكن التراجع عن الاستيراد: بعض السجلات المستوردة "
+                                         "صارت مرتبطة بسجلات أخرى (عقود أو فواتير أو "
+                                         "دفعات). لم يتم حذف أي سجل"));
+    }
+
+    // A unit's own cost centre goes with it; floor and project centres stay,
+    // other units may hang under them.
+    if (table == unitsTable &&
+        !m_db->execNonQuery(QStringLiteral("DELETE FROM cost_centers WHERE type='unit' AND "
+                                           "unit_id IN (SELECT id FROM temp.import_undo_ids)")))
+        return refuse(failed);
+    const QString sql =
+        table == tenantsTable
+            ? QStringLiteral(
+                  "DELETE FROM tenants WHERE id IN (SELECT id FROM temp.import_undo_ids)")
+        : table == buyersTable
+            ? QStringLiteral("DELETE FROM buyers WHERE id IN (SELECT id FROM temp.import_undo_ids)")
+            : QStringLiteral("DELETE FROM units WHERE id IN (SELECT id FROM temp.import_undo_ids)");
+    if (!m_db->execNonQuery(sql) ||
+        !m_db->execNonQuery(QStringLiteral("DELETE FROM temp.import_undo_ids")) || !tx.commit())
+        return refuse(failed);
 
     m_result.clear();
     m_insertedIds.clear();
