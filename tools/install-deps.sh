@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config libsqlite3-dev
     qt6-base-dev qt6-declarative-dev libqt6sql6-sqlite libgl-dev libsodium-dev
+    # Spreadsheet workbooks for the export.
+    libxlsxwriter-dev libxlsxwriter4
     qml6-module-qtqml qml6-module-qtqml-models qml6-module-qtqml-workerscript
     qml6-module-qtquick qml6-module-qtquick-controls qml6-module-qtquick-layouts
     qml6-module-qtquick-window qml6-module-qtquick-templates
@@ -13,8 +15,8 @@ packages=(
     fonts-noto-core fonts-noto-color-emoji
     # Building the Debian package and checking it in the test suite.
     dpkg-dev file desktop-file-utils appstream
-    # Reading printed statements back in the tests.
-    poppler-utils
+    # Reading printed statements and exported workbooks back in the tests.
+    poppler-utils unzip
 )
 # Extras for the screenshot script only.
 if [ "${1:-}" = "--screenshots" ]; then

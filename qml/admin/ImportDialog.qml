@@ -20,7 +20,7 @@ MDialog {
     readonly property var columns: preview.columns || []
     readonly property var previewRows: preview.rows || []
     readonly property bool canUndo: importCtrl.lastResult.table === targetTable
-                                    && (importCtrl.lastResult.insertedIds || []).length > 0
+                                    && (importCtrl.lastResult.inserted || 0) > 0 && !importCtrl.busy
 
     objectName: "importDialog"
     title: "استيراد بيانات من إكسل (لصق مباشر)"
@@ -37,6 +37,8 @@ MDialog {
 
     function refreshPreview() {
         preview = textArea.text.trim() === "" ? ({}) : importCtrl.previewRawCSV(textArea.text, targetTable)
+        if (textArea.text.trim() !== "" && importCtrl.lastError !== "")
+            errorText = importCtrl.lastError
     }
 
     function refusedText(lines) {
@@ -53,7 +55,12 @@ MDialog {
             errorText = "الصق البيانات في المربع أولاً"
             return
         }
-        var ok = importCtrl.importRawCSV(textArea.text, targetTable)
+        // A large paste is written in slices; finished() below takes the end.
+        if (!importCtrl.startImport(textArea.text, targetTable))
+            errorText = Input.refusal(importCtrl)
+    }
+
+    function finished(ok) {
         result = importCtrl.lastResult
         if (ok) {
             doneText = "تم استيراد " + (result.inserted || 0) + " سطراً، وتخطي " + (result.skipped || 0)
@@ -66,7 +73,7 @@ MDialog {
     }
 
     function undo() {
-        var count = (importCtrl.lastResult.insertedIds || []).length
+        var count = importCtrl.lastResult.inserted || 0
         confirm.ask("تراجع عن الاستيراد", "سيتم حذف السجلات الـ " + count + " التي أضافها آخر استيراد. هل تريد المتابعة؟",
                     "تراجع", function() {
                         if (!importCtrl.undoLastImport())
@@ -85,6 +92,14 @@ MDialog {
         refreshPreview()
     }
     onOpened: textArea.forceActiveFocus()
+
+    Connections {
+        target: importCtrl
+        function onImportFinished(ok) {
+            if (dialog.visible)
+                dialog.finished(ok)
+        }
+    }
 
     Timer {
         id: previewTimer
@@ -149,7 +164,7 @@ MDialog {
                   + (dialog.preview.problems || 0) + " فيها مشكلة"
                   + (dialog.preview.header ? "، وسطر العناوين سيُتخطى" : "")
                   + (dialog.preview.lines > dialog.previewRows.length
-                     ? " (تُعرض أول " + dialog.previewRows.length + " من " + dialog.preview.lines + ")" : "")
+                     ? " (فُحصت أول " + dialog.previewRows.length + " من " + dialog.preview.lines + " سطراً)" : "")
         }
         Rectangle {
             Layout.fillWidth: true
@@ -239,6 +254,9 @@ MDialog {
             Layout.fillWidth: true
             text: dialog.errorText
         }
+        ImportProgress {
+            Layout.fillWidth: true
+        }
         Caption {
             objectName: "importResult"
             visible: dialog.doneText !== ""
@@ -262,7 +280,8 @@ MDialog {
             MButton {
                 objectName: "importStartButton"
                 Layout.fillWidth: true
-                text: "بدء الاستيراد الآن"
+                enabled: !importCtrl.busy
+                text: importCtrl.busy ? "جارٍ الاستيراد..." : "بدء الاستيراد الآن"
                 onClicked: dialog.start()
             }
             MButton {

@@ -5,7 +5,8 @@ import "../components"
 import "../components/Input.js" as Input
 
 // Appearance, currencies and rates, the company profile printed on
-// documents, CSV export, and backup and restore.
+// documents, the export to Excel (a workbook, or CSV files), and backup and
+// restore.
 Item {
     id: page
     objectName: "settingsPage"
@@ -39,9 +40,10 @@ Item {
         })
     }
 
-    function exportCsv() {
+    // "xlsx" (one workbook, the default) or "csv" (a folder of files).
+    function exportData(format) {
         run("export", function() {
-            var ok = backupManager.exportAllToCSV()
+            var ok = format === "csv" ? backupManager.exportAllToCSV() : backupManager.exportAllToXlsx()
             page.exportFailed = !ok
             if (!ok)
                 page.exportMessage = "❌ " + Input.refusal(backupManager)
@@ -98,7 +100,9 @@ Item {
     Connections {
         target: backupManager
         function onExportCreated(folder) {
-            page.exportMessage = "تم التصدير بنجاح بصيغة CSV متوافقة مع Excel: " + folder
+            page.exportMessage = folder.endsWith(".xlsx")
+                    ? "تم التصدير بنجاح إلى ملف Excel: " + folder
+                    : "تم التصدير بنجاح بصيغة CSV متوافقة مع Excel: " + folder
         }
         function onBackupCreated(path) {
             page.backupFailed = false
@@ -271,13 +275,23 @@ Item {
                     layoutDirection: Qt.RightToLeft
                     spacing: 12
                     MButton {
-                        objectName: "exportCsvButton"
+                        objectName: "exportXlsxButton"
                         iconSymbol: "📥"
-                        text: page.busyWith === "export" ? "جارٍ التصدير..." : "تصدير البيانات إلى Excel (CSV)"
+                        text: page.busyWith === "export" ? "جارٍ التصدير..." : "تصدير البيانات إلى Excel (xlsx)"
                         enabled: page.busyWith === ""
                         onClicked: {
                             page.exportMessage = ""
-                            page.exportCsv()
+                            page.exportData("xlsx")
+                        }
+                    }
+                    MButton {
+                        objectName: "exportCsvButton"
+                        text: "ملفات CSV"
+                        outline: true
+                        enabled: page.busyWith === ""
+                        onClicked: {
+                            page.exportMessage = ""
+                            page.exportData("csv")
                         }
                     }
                     Line {

@@ -3,6 +3,7 @@
 #include "admin/BackupFile.h"
 #include "admin/CsvExport.h"
 #include "admin/RestoreCheck.h"
+#include "admin/XlsxExport.h"
 #include "core/Database.h"
 #include "core/Desktop.h"
 #include "core/Permissions.h"
@@ -346,6 +347,30 @@ bool BackupManager::exportAllToCSV()
                     QStringLiteral("لم يكتمل التصدير؛ تعذرت كتابة الجداول: ") +
                         missing.join(QStringLiteral("، ")));
     emit exportCreated(folder);
+    return true;
+}
+
+bool BackupManager::exportAllToXlsx()
+{
+    clearError();
+    if (!Permissions::allowed(Permissions::Action::ExportAll))
+        return refuse(Permissions::refusal());
+    const QString folder = m_desktop->exportFolder();
+    if (!QDir().mkpath(folder))
+        return fail(QStringLiteral("Failed to create export folder"),
+                    QStringLiteral("تعذر إنشاء مجلد التصدير"));
+    if (!m_db || !m_db->connection().isOpen())
+        return fail(QStringLiteral("Database not connected"),
+                    QStringLiteral("قاعدة البيانات غير متصلة"));
+    const QString file = folder + QStringLiteral("/Sakanova_Export_") +
+                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm")) +
+                         QStringLiteral(".xlsx");
+    QString error;
+    if (!XlsxExport::write(m_db->connection(), file, &error))
+        return fail(QStringLiteral("Failed to export: ") + error,
+                    QStringLiteral("تعذرت كتابة ملف Excel؛ لم يُنشأ أي ملف"));
+    m_desktop->openPath(file);
+    emit exportCreated(file);
     return true;
 }
 

@@ -43,6 +43,9 @@ public:
     Q_INVOKABLE bool createBackup();
     Q_INVOKABLE bool restoreBackup(const QString& backupFile);
     Q_INVOKABLE bool exportAllToCSV();
+    // The same tables as one workbook, "Sakanova_Export_<minute>.xlsx" in the
+    // export folder; the desktop opens it.
+    Q_INVOKABLE bool exportAllToXlsx();
     // Every "*.db" in the backup folder, newest first.
     Q_INVOKABLE QStringList listBackups();
     Q_INVOKABLE void setAutoBackup(bool enabled);

@@ -1,38 +1,39 @@
 #include "admin/CsvExport.h"
 
+#include "core/Money.h"
+
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTextStream>
+
+using ExportTables::Column;
+using ExportTables::Kind;
 
 QStringList CsvExport::tables()
 {
-    return {QStringLiteral("properties"),
-            QStringLiteral("units"),
-            QStringLiteral("tenants"),
-            QStringLiteral("contracts"),
-            QStringLiteral("payments"),
-            QStringLiteral("invoices"),
-            QStringLiteral("maintenance_requests"),
-            QStringLiteral("journal_entries"),
-            QStringLiteral("accounts"),
-            QStringLiteral("buyers"),
-            QStringLiteral("installments"),
-            QStringLiteral("cheques")};
+    QStringList names;
+    for (const ExportTables::Table& table : ExportTables::tables())
+        names << table.name;
+    return names;
 }
 
-QString CsvExport::field(const QVariant& value)
+namespace {
+
+bool startsLikeAFormula(const QString& text)
 {
-    if (value.isNull())
-        return {};
-    QString text = value.toString();
-    if (value.typeId() == QMetaType::QString && !text.isEmpty()) {
-        const QChar first = text.at(0);
-        if (first == QLatin1Char('=') || first == QLatin1Char('+') || first == QLatin1Char('-') ||
-            first == QLatin1Char('@') || first == QLatin1Char('\t') || first == QLatin1Char('\r'))
-            text.prepend(QLatin1Char('\''));
+    for (const QChar c : text) {
+        if (c == QLatin1Char(' '))
+            continue;
+        return c == QLatin1Char('=') || c == QLatin1Char('+') || c == QLatin1Char('-') ||
+               c == QLatin1Char('@') || c == QLatin1Char('\t') || c == QLatin1Char('\r');
     }
+    return false;
+}
+
+QString quoted(QString text)
+{
     if (text.contains(QLatin1Char(',')) || text.contains(QLatin1Char('"')) ||
         text.contains(QLatin1Char('\n')) || text.contains(QLatin1Char('\r'))) {
         text.replace(QLatin1Char('"'), QStringLiteral("\"\""));
@@ -41,8 +42,55 @@ QString CsvExport::field(const QVariant& value)
     return text;
 }
 
+} // namespace
+
+QString CsvExport::field(const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    QString text = value.toString();
+    if (value.typeId() == QMetaType::QString && startsLikeAFormula(text))
+        text.prepend(QLatin1Char('\''));
+    return quoted(text);
+}
+
+QString CsvExport::typedField(const Column& column, const QVariant& value)
+{
+    if (value.isNull())
+        return {};
+    switch (column.kind) {
+    case Kind::Amount:
+        return QString::number(Money::roundToCents(value.toDouble()), 'f', 2);
+    case Kind::Real:
+        return QString::number(value.toDouble(), 'g', 12);
+    case Kind::Key:
+    case Kind::Integer:
+        return value.toString();
+    case Kind::Label:
+        return field(ExportTables::label(column, value.toString()));
+    case Kind::Code: {
+        // A number-like code written as the formula ="0599..." stays text
+        // with its zeros in every spreadsheet; only digits, spaces and a
+        // leading plus go into the formula.
+        static const QRegularExpression numberLike(QStringLiteral("^\\+?[0-9][0-9 ]*$"));
+        const QString text = value.toString();
+        if (numberLike.match(text).hasMatch())
+            return quoted(QStringLiteral("=\"") + text + QLatin1Char('"'));
+        return field(text);
+    }
+    case Kind::Text:
+    case Kind::Date:
+    case Kind::Timestamp:
+        break;
+    }
+    return field(value.toString());
+}
+
 bool CsvExport::writeTable(const QSqlDatabase& db, const QString& table, const QString& filePath)
 {
+    const ExportTables::Table* definition = ExportTables::find(table);
+    if (!definition)
+        return false;
     QFile file(filePath);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
         return false;
@@ -50,22 +98,21 @@ bool CsvExport::writeTable(const QSqlDatabase& db, const QString& table, const Q
     out.setEncoding(QStringConverter::Utf8);
     out.setGenerateByteOrderMark(true);
 
-    // Table names come from tables() only; they cannot be bound.
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT * FROM ") + table))
+    if (!query.exec(ExportTables::selectSql(*definition)))
         return false;
 
-    const QSqlRecord record = query.record();
+    const QList<Column>& columns = definition->columns;
     QStringList fields;
-    for (int i = 0; i < record.count(); ++i)
-        fields << record.fieldName(i);
+    for (const Column& column : columns)
+        fields << column.name;
     out << fields.join(QLatin1Char(',')) << '\n';
 
     while (query.next()) {
         fields.clear();
-        for (int i = 0; i < record.count(); ++i)
-            fields << field(query.value(i));
+        for (int i = 0; i < columns.size(); ++i)
+            fields << typedField(columns.at(i), query.value(i));
         out << fields.join(QLatin1Char(',')) << '\n';
     }
     if (query.lastError().isValid())

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "admin/ExportTables.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -14,10 +16,16 @@ public:
     static QStringList tables();
 
     // One value as it appears in a file. Text that a spreadsheet would run
-    // as a formula (leading "=", "+", "-", "@", tab or carriage return) gets
-    // a leading "'"; numbers are written as they are. A value holding a
-    // comma, a double quote or a line break is quoted, inner quotes doubled.
+    // as a formula (leading "=", "+", "-", "@", tab or carriage return, also
+    // after spaces) gets a leading "'"; numbers are written as they are. A
+    // value holding a comma, a double quote or a line break is quoted, inner
+    // quotes doubled.
     static QString field(const QVariant& value);
+
+    // One value of `column` as it appears in a file: amounts to the cent,
+    // vocabulary words in Arabic, and identity numbers and phones written so
+    // that a spreadsheet keeps them as text with their leading zeros.
+    static QString typedField(const ExportTables::Column& column, const QVariant& value);
 
     // Writes every row of `table` to `filePath`, replacing its content.
     // False when the file cannot be written or the table cannot be read.

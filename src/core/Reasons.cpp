@@ -111,6 +111,24 @@ QString requiredField(const QString& field)
     return QStringLiteral("حقل «%1» مطلوب").arg(field);
 }
 
+QString tooLong(const QString& field, int limit)
+{
+    return QStringLiteral("حقل «%1» أطول من المسموح (%2 حرفاً على الأكثر)").arg(field).arg(limit);
+}
+
+QString cellTooLarge(int limit)
+{
+    return QStringLiteral("في السطر خلية أطول من %1 حرف").arg(limit);
+}
+
+QString pasteTooLarge(int rowLimit, int megabytes)
+{
+    return QStringLiteral("النص الملصق أكبر من المسموح: %1 سطر أو %2 ميغابايت على الأكثر؛ قسّمه "
+                          "على عدة مرات، لم يتم حفظ أي تغيير")
+        .arg(rowLimit)
+        .arg(megabytes);
+}
+
 QString unknownStatus()
 {
     return QStringLiteral("الحالة المختارة غير معروفة");

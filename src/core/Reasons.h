@@ -28,6 +28,11 @@ QString nameTooLong(int limit);
 QString unitNotBuyers();
 QString noTenantsToInvoice();
 QString requiredField(const QString& field);
+// A text longer than its column allows.
+QString tooLong(const QString& field, int limit);
+// A pasted cell, or a whole paste, past what an import takes.
+QString cellTooLarge(int limit);
+QString pasteTooLarge(int rowLimit, int megabytes);
 QString unknownStatus();
 QString unknownMethod();
 QString unknownPriority();

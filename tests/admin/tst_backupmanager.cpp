@@ -367,16 +367,16 @@ private slots:
         QCOMPARE(QFileInfo(folder).absolutePath(), m_desktop->exportFolder());
         QVERIFY(QFileInfo(folder).fileName().startsWith(QStringLiteral("Sakanova_Export_")));
         QCOMPARE(m_desktop->opened, QStringList{folder});
-        QCOMPARE(QDir(folder).entryList({QStringLiteral("*.csv")}).size(), 12);
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("*.csv")}).size(), 18);
 
         const QByteArray bytes = readFile(folder + QStringLiteral("/tenants.csv"));
         QVERIFY(bytes.startsWith("\xEF\xBB\xBFid,"));
         const QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
         QCOMPARE(lines.first(), QStringLiteral("id,full_name,id_number,phone,email,address,"
                                                "notes,balance,created_at"));
-        QVERIFY(lines.at(1).startsWith(QStringLiteral("1,\"الخطيب, سامي\",,,,,,0,")));
-        QVERIFY2(lines.at(2).startsWith(
-                     QStringLiteral("2,\"'=HYPERLINK(\"\"http://x\"\")\",,'+970599,,,,-50.5,")),
+        QVERIFY(lines.at(1).startsWith(QStringLiteral("1,\"الخطيب, سامي\",,,,,,0.00,")));
+        QVERIFY2(lines.at(2).startsWith(QStringLiteral(
+                     "2,\"'=HYPERLINK(\"\"http://x\"\")\",,\"=\"\"+970599\"\"\",,,,-50.50,")),
                  qPrintable(lines.at(2)));
     }
 

@@ -34,6 +34,13 @@ private slots:
             << QVariant(QStringLiteral("-2+3")) << QStringLiteral("'-2+3");
         QTest::newRow("at sign defused")
             << QVariant(QStringLiteral("@cmd")) << QStringLiteral("'@cmd");
+        QTest::newRow("formula after spaces defused")
+            << QVariant(QStringLiteral("   =HYPERLINK(\"x\")"))
+            << QStringLiteral("\"'   =HYPERLINK(\"\"x\"\")\"");
+        QTest::newRow("at sign after a space defused")
+            << QVariant(QStringLiteral(" @cmd")) << QStringLiteral("' @cmd");
+        QTest::newRow("spaces before a word stay as typed")
+            << QVariant(QStringLiteral("  برج")) << QStringLiteral("  برج");
         QTest::newRow("leading tab defused")
             << QVariant(QStringLiteral("\t=1")) << QStringLiteral("'\t=1");
         QTest::newRow("leading carriage return defused and quoted")
@@ -72,8 +79,9 @@ private slots:
         QCOMPARE(lines.size(), 3); // header, one row, and the final line break
         QCOMPARE(lines.at(0), QStringLiteral("id,name,type,address,city,description,total_units,"
                                              "status,created_at,updated_at"));
+        // Vocabulary words are written in Arabic.
         QVERIFY2(lines.at(1).startsWith(
-                     QStringLiteral("1,برج النخيل,residential,\"رام الله, الماصيون\",,,0,active,")),
+                     QStringLiteral("1,برج النخيل,سكني,\"رام الله, الماصيون\",,,0,نشط,")),
                  qPrintable(lines.at(1)));
         QCOMPARE(lines.at(2), QString());
     }

@@ -301,6 +301,13 @@ private slots:
                         .startsWith(QStringLiteral("تم التصدير بنجاح")));
         QVERIFY(
             !QDir(desktop->exportFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+        // The workbook, the first choice.
+        QVERIFY(h->click(reveal(need(QStringLiteral("exportXlsxButton")))));
+        QTRY_VERIFY(reveal(need(QStringLiteral("exportMessage")))
+                        ->property("text")
+                        .toString()
+                        .startsWith(QStringLiteral("تم التصدير بنجاح إلى ملف Excel")));
+        QCOMPARE(QDir(desktop->exportFolder()).entryList({QStringLiteral("*.xlsx")}).size(), 1);
 
         QVERIFY(h->click(reveal(need(QStringLiteral("backupNowButton")))));
         QTRY_VERIFY(reveal(need(QStringLiteral("backupMessage")))
