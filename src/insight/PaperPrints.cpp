@@ -103,7 +103,7 @@ QString PaperPrints::invoiceBody(const QVariantMap& invoice) const
     for (const QVariant& item : items) {
         const QVariantMap line = item.toMap();
         lines << QStringList{td(isolate(QString::number(++n)), true),
-                             td(text(value(line, "description"))),
+                             cell(value(line, "description")),
                              td(isolate(quantity(amountOf(line, "quantity"))), true),
                              td(money.format(amountOf(line, "unit_price"), currency), true),
                              td(money.format(amountOf(line, "total"), currency), true)};

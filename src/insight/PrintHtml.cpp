@@ -43,7 +43,7 @@ QString text(const QString& value)
         const auto match = it.next();
         const qsizetype start = match.capturedStart();
         if (!runs.isEmpty() && runs.last().second + 1 == start &&
-            value.at(start - 1) == QLatin1Char(' ') &&
+            (value.at(start - 1) == QLatin1Char(' ') || value.at(start - 1) == kNoBreakSpace) &&
             value.mid(runs.last().first, runs.last().second - runs.last().first).contains(latin) &&
             match.captured().contains(latin))
             runs.last().second = match.capturedEnd();
@@ -104,6 +104,16 @@ QString td(const QString& escaped, bool keep)
 {
     return (keep ? QStringLiteral("<td class='keep'>") : QStringLiteral("<td>")) + escaped +
            QStringLiteral("</td>");
+}
+
+QString cell(const QString& value)
+{
+    constexpr int kOneLine = 40;
+    if (value.size() > kOneLine)
+        return td(text(value));
+    QString bound = value;
+    bound.replace(QLatin1Char(' '), kNoBreakSpace);
+    return td(text(bound), true);
 }
 
 QString table(const QStringList& headings, const QList<QStringList>& rows, const QString& cssClass)
@@ -197,12 +207,16 @@ QString footer(const Company& company)
 
 QString signatures(const QString& left)
 {
+    // One line in each cell (the circle stands in the line), so the block
+    // is never split over two pages.
     return QStringLiteral("<br><table width='100%' cellspacing='0' cellpadding='6'>") +
-           row({QStringLiteral("<td align='center' valign='top'>") + esc(left) +
-                    QStringLiteral("<br><br><br>__________________</td>"),
-                QStringLiteral("<td align='center' valign='top'>الختم الرسمي<br><img src='") +
+           row({QStringLiteral("<td align='center' valign='middle' class='keep'>") + esc(left) +
+                    QStringLiteral(": __________________</td>"),
+                QStringLiteral("<td align='center' valign='middle' class='keep'>الختم الرسمي "
+                               "<img src='") +
                     QLatin1String(kStampImage) +
-                    QStringLiteral("' width='100' height='100'></td>")}) +
+                    QStringLiteral("' width='100' height='100' style='vertical-align: "
+                                   "middle'></td>")}) +
            QStringLiteral("</table>");
 }
 

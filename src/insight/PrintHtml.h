@@ -37,6 +37,9 @@ QString row(const QStringList& cells);
 // numbers); the others wrap at word boundaries.
 QString th(const QString& escaped);
 QString td(const QString& escaped, bool keep = false);
+// A body cell of free text (a name, a description). A short text is kept on
+// one line, so its row cannot be split over two pages; a long one wraps.
+QString cell(const QString& value);
 
 // A table with its heading row repeated at the top of every page.
 QString table(const QStringList& headings, const QList<QStringList>& rows,

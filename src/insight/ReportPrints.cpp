@@ -210,7 +210,7 @@ Paper ReportPrints::projects(const DateRange& range) const
         expenses.add(currency, amountOf(f, "total_expenses"));
         profit.add(currency, amountOf(f, "expected_profit"));
         rows << QStringList{
-            td(text(value(property, "name"))),
+            cell(value(property, "name")),
             td(isolate(QStringLiteral("%1 / %2")
                            .arg(f.value(QStringLiteral("sold_units")).toInt())
                            .arg(f.value(QStringLiteral("total_units")).toInt())),
@@ -254,7 +254,7 @@ Paper ReportPrints::units() const
                                            : QStringLiteral("-");
         };
         rows << QStringList{
-            td(text(value(unit, "property_name"))),
+            cell(value(unit, "property_name")),
             td(isolate(value(unit, "unit_number")), true),
             td(amountOf(unit, "area") > 0
                    ? isolate(QString::number(amountOf(unit, "area")) + QStringLiteral(" م²"))
@@ -293,8 +293,8 @@ Paper ReportPrints::overdue() const
         remaining.add(currency, left);
         const QDate due = QDate::fromString(value(r, "due_date"), Qt::ISODate);
         rows << QStringList{
-            td(text(value(r, "buyer_name"))),
-            td(text(value(r, "property_name"))),
+            cell(value(r, "buyer_name")),
+            cell(value(r, "property_name")),
             td(isolate(value(r, "unit_number")), true),
             td(isolate(value(r, "due_date")), true),
             td(isolate(QString::number(due.isValid() ? due.daysTo(today) : 0)), true),
@@ -331,8 +331,8 @@ Paper ReportPrints::cheques(const DateRange& range) const
         const QString party = isIssued ? value(c, "payee_name") : value(c, "payer_name");
         rows << QStringList{td(isolate(value(c, "cheque_number")), true),
                             td(isIssued ? QStringLiteral("صادر") : QStringLiteral("وارد"), true),
-                            td(text(value(c, "bank_name"))),
-                            td(text(party)),
+                            cell(value(c, "bank_name")),
+                            cell(party),
                             td(isolate(value(c, "due_date")), true),
                             td(money.format(amountOf(c, "amount"), currency), true),
                             td(esc(chequeStatus(value(c, "status"))), true)};

@@ -79,7 +79,7 @@ Paper StatementPrints::tenant(int tenantId) const
         balance.add(currency, in - out);
         cells << QStringList{td(isolate(value(r, "date")), true),
                              td(esc(value(r, "type")), true),
-                             td(text(value(r, "ref"))),
+                             cell(value(r, "ref")),
                              td(in > 0 ? money.format(in, currency) : QStringLiteral("-"), true),
                              td(out > 0 ? money.format(out, currency) : QStringLiteral("-"), true),
                              td(money.format(running.value(currency), currency), true)};
@@ -136,10 +136,10 @@ Paper StatementPrints::buyer(int buyerId) const
         if (!cheque.isEmpty() && !value(r, "bank_name").isEmpty())
             cheque += QStringLiteral(" - ") + value(r, "bank_name");
         cells << QStringList{td(isolate(value(r, "due_date")), true),
-                             td(QStringLiteral("قسط وحدة ") + isolate(value(r, "unit_number")) +
-                                QStringLiteral(" (") + text(value(r, "property_name")) +
-                                QStringLiteral(")")),
-                             td(cheque.isEmpty() ? QStringLiteral("-") : text(cheque)),
+                             cell(QStringLiteral("قسط وحدة ") + value(r, "unit_number") +
+                                  QStringLiteral(" (") + value(r, "property_name") +
+                                  QStringLiteral(")")),
+                             cheque.isEmpty() ? td(QStringLiteral("-"), true) : cell(cheque),
                              td(money.format(amountOf(r, "installment_amount"), currency), true),
                              td(money.format(amountOf(r, "paid_amount"), currency), true),
                              td(money.format(amountOf(r, "remaining_amount"), currency), true),
@@ -151,8 +151,7 @@ Paper StatementPrints::buyer(int buyerId) const
         const QVariantMap s = sales.value(unit);
         const int currency = money.shownId(s.value(QStringLiteral("currency_id")));
         saleCells << QStringList{
-            td(text(value(s, "property_name")) + QStringLiteral(" - وحدة ") +
-               isolate(value(s, "unit_number"))),
+            cell(value(s, "property_name") + QStringLiteral(" - وحدة ") + value(s, "unit_number")),
             td(money.format(amountOf(s, "total_price"), currency), true),
             td(money.format(amountOf(s, "down_payment"), currency), true),
             td(money.format(amountOf(s, "total_price") - amountOf(s, "down_payment"), currency),

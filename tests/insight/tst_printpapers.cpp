@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -331,12 +332,21 @@ private slots:
         const int pages = PdfText::pages(pdf);
         QVERIFY2(pages >= 5 && pages <= 20, qPrintable(QString::number(pages)));
 
-        const auto lines = PdfText::linesRightToLeft(PdfText::words(pdf));
+        const auto words = PdfText::words(pdf);
+        QSet<int> pagesWithRows;
+        for (const auto& word : words) {
+            if (word.text.startsWith(QLatin1String("LNG-")))
+                pagesWithRows.insert(word.page);
+        }
+        const auto lines = PdfText::linesRightToLeft(words);
         int headings = 0;
         for (const QStringList& line : lines)
-            headings +=
-                line.contains(QStringLiteral("المرجع")) && line.contains(QStringLiteral("الرصيد"));
-        QCOMPARE(headings, pages);
+            headings += line.contains(QStringLiteral("المرجع")) &&
+                        line.contains(QStringLiteral("الرصيد"));
+        // The heading row tops every page that holds rows, and the rows run
+        // to the page before the last at least.
+        QCOMPARE(headings, int(pagesWithRows.size()));
+        QVERIFY(pagesWithRows.size() >= pages - 1);
         for (int i = 1; i <= 300; ++i) {
             const QString number = QStringLiteral("LNG-%1").arg(i, 4, 10, QLatin1Char('0'));
             const QStringList line = PdfText::lineWith(lines, number);
