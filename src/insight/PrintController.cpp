@@ -163,11 +163,12 @@ QString PrintController::statementHtml(const QString& entityName, const QString&
     QList<QStringList> rows;
     for (const QVariant& item : transactions) {
         const QVariantMap row = item.toMap();
-        const auto cell = [&](const char* key) {
+        const auto field = [&](const char* key) {
             return text(row.value(QLatin1String(key)).toString());
         };
-        rows << QStringList{td(cell("date"), true), td(cell("description")), td(cell("reference")),
-                            td(cell("amount"), true), td(cell("balance"), true)};
+        rows << QStringList{td(field("date"), true), td(field("description")),
+                            td(field("reference")), td(field("amount"), true),
+                            td(field("balance"), true)};
     }
     paper.body +=
         table({QStringLiteral("التاريخ"), QStringLiteral("البيان / الوصف"),

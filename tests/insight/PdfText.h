@@ -36,12 +36,6 @@ inline QString run(const QString& program, const QStringList& arguments)
     return QString::fromUtf8(process.readAllStandardOutput());
 }
 
-inline bool available()
-{
-    return !run(QStringLiteral("pdfinfo"), {QStringLiteral("-v")}).isNull() ||
-           QProcess::execute(QStringLiteral("pdfinfo"), {QStringLiteral("-v")}) == 0;
-}
-
 inline int pages(const QString& pdf)
 {
     static const QRegularExpression line(QStringLiteral("Pages:\\s+(\\d+)"));
