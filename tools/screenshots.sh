@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Starts the application under a virtual X server on a throw-away data
 # directory and saves PNG screenshots of the login page, the first-run setup
-# page, the main shell and the rental pages with their dialogs in both themes
-# into shots/ (or the folder given as the first argument), and refreshes the
-# three that the README shows in docs/screenshots/. Drives the window with
-# xdotool, as a user would; the rental pages and the sales, accounting, users
-# and settings pages through their QML tests.
+# page, the main shell and the rental pages with their dialogs in both themes,
+# and of every printed paper, into shots/ (or the folder given as the first
+# argument), and refreshes the three that the README shows in
+# docs/screenshots/. Drives the window with xdotool, as a user would; the
+# rental pages and the sales, accounting, users and settings pages through
+# their QML tests.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/shots}")
@@ -180,6 +181,11 @@ sales_and_admin_shots() {
     echo "page and dialog screenshots in $out"
 }
 sales_and_admin_shots
+
+# 7. Every printed paper (report tabs, statements, invoices, receipts), as
+#    PNG pages of the PDFs its test prints from a small office's books.
+SAKANOVA_SHOTS_DIR="$out" QT_QPA_PLATFORM=offscreen "$build_dir/tests/tst_printpapers" \
+    >"$work/prints.out" 2>&1 || { cat "$work/prints.out" >&2; exit 1; }
 
 # The README's pictures: login, dashboard and a list page, without the time
 # stamps ImageMagick writes, so an unchanged window gives unchanged files.

@@ -214,6 +214,12 @@ Item {
                                 text: Money.format(row.model.balance, row.model.currency_id)
                                 color: Number(row.model.balance) > 0 ? Theme.textPrimary : Theme.textMuted
                             }
+                            MButton {
+                                objectName: "invoicePrintButton"
+                                text: "⎙"
+                                outline: true
+                                onClicked: printCtrl.printInvoice(row.model.id)
+                            }
                             Item {
                                 Layout.preferredWidth: 70
                                 Layout.fillHeight: true
@@ -272,7 +278,7 @@ Item {
 
     RentRunDialog {
         id: rentDialog
-        onIssued: count => resultDialog.show(count)
+        onIssued: count => resultDialog.show(count, rentDialog.period)
     }
 
     CustomInvoiceDialog {

@@ -9,6 +9,8 @@ Item {
     objectName: "paymentsPage"
 
     readonly property var list: paymentList
+    // The payment recorded last on this page, whose receipt can be printed.
+    property int lastPaymentId: 0
 
     function applyQuery() {
         list.filters = {}
@@ -35,6 +37,14 @@ Item {
             title: "المدفوعات"
             subtitle: "تتبع جميع المدفوعات"
             extraContent: [
+                MButton {
+                    objectName: "lastReceiptButton"
+                    visible: page.lastPaymentId > 0
+                    text: "طباعة سند القبض"
+                    iconSymbol: "⎙"
+                    outline: true
+                    onClicked: printCtrl.printReceipt(page.lastPaymentId)
+                },
                 MButton {
                     objectName: "addPaymentButton"
                     text: "+ تسجيل دفعة"
@@ -109,6 +119,13 @@ Item {
                         font: Theme.bodyLargeBold
                         color: Theme.dark ? "#22c55e" : Theme.successColor
                     }
+                    MButton {
+                        objectName: "paymentReceiptButton"
+                        text: "سند قبض"
+                        iconSymbol: "⎙"
+                        outline: true
+                        onClicked: printCtrl.printReceipt(row.model.id)
+                    }
                     Text {
                         Layout.preferredWidth: 100
                         text: row.model.payment_date || ""
@@ -134,5 +151,7 @@ Item {
 
     PaymentDialog {
         id: paymentDialog
+        // The receipt of the payment just taken is one click away.
+        onSaved: id => page.lastPaymentId = id
     }
 }

@@ -17,6 +17,9 @@ MDialog {
     height: 270 + (banner.visible ? banner.height + 12 : 0)
 
     // The number of invoices written by a finished run.
+    // The month of the last run, for printing what it wrote.
+    property string period: ""
+
     signal issued(int count)
 
     function start() {
@@ -35,7 +38,8 @@ MDialog {
         id: runTimer
         interval: 30
         onTriggered: {
-            var count = invoiceModel.generateAllRent(Input.period(periodField.text))
+            dialog.period = Input.period(periodField.text)
+            var count = invoiceModel.generateAllRent(dialog.period)
             dialog.busy = false
             if (count < 0) {
                 dialog.errorText = Input.refusal(invoiceModel)

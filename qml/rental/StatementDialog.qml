@@ -61,13 +61,10 @@ MDialog {
         return entries
     }
 
+    // The printed statement reads the tenant's invoices and payments itself.
     function printStatement() {
         message = ""
-        printCtrl.printStatement(tenantName, "مستأجر", printableEntries(), {
-            "إجمالي المطلوبات": Totals.format(totalDebit, Money),
-            "إجمالي المدفوعات": Totals.format(totalCredit, Money),
-            "الرصيد المتبقي": Totals.format(balance, Money)
-        })
+        printCtrl.printTenantStatement(tenantId)
     }
 
     onAboutToShow: {

@@ -71,29 +71,26 @@ Item {
         return true
     }
 
-    // Sends `payload` ({ data, summary }) to the PDF printer under `title`;
-    // printCtrl reports the file or the failure through its signals. When
-    // sharing, the file's folder is opened instead of the file.
-    function printPayload(title, payload, share) {
+    // Prints tab `tab` over the range as its own paper; printCtrl reports
+    // the file or the failure through its signals. When sharing, the file's
+    // folder is opened instead of the file.
+    function printTab(tab, share) {
         if (printing)
             return
         printing = true
         sharing = share === true
         report(sharing ? "جاري حفظ التحليل..." : "جاري إنشاء ملف PDF...", false)
-        if (sharing)
-            printCtrl.exportReport(title, "تقرير", payload.data, payload.summary)
-        else
-            printCtrl.printReport(title, "تقرير", payload.data, payload.summary)
+        printCtrl.printReportTab(tab, fromDate, toDate, sharing)
         printing = false
         sharing = false
     }
 
     function shareAnalysis() {
-        printPayload("تقرير الذكاء الاصطناعي", analysisTab.printPayload(), true)
+        printTab(0, true)
     }
 
     function printCurrentTab() {
-        printPayload(tabTitles[currentTab], tabs[currentTab].printPayload())
+        printTab(currentTab, false)
     }
 
     Component.onCompleted: scheduleRefresh()

@@ -33,32 +33,10 @@ MDialog {
         statement = buyerId > 0 ? reportCtrl.getBuyerStatement(buyerId) : []
     }
 
-    // The printed statement's columns are what was paid and what remains, so
-    // each instalment's own value goes into its description.
-    function printableEntries() {
-        var entries = []
-        for (var i = 0; i < statement.length; ++i) {
-            var r = statement[i]
-            entries.push({
-                "date": r.due_date,
-                "description": "قسط وحدة " + r.unit_number + " (" + r.property_name + ") بقيمة "
-                               + Money.format(r.installment_amount, r.currency_id),
-                "reference": "Installment #" + r.id,
-                "amount": Money.format(r.paid_amount || 0, r.currency_id),
-                "balance": Money.format(Number(r.installment_amount) - Number(r.paid_amount || 0), r.currency_id)
-            })
-        }
-        return entries
-    }
-
+    // The printed statement reads the buyer's sales and instalments itself.
     function printStatement() {
-        var totals = {
-            "إجمالي قيمة الأقساط": Totals.format(totalAmount, Money),
-            "إجمالي المسدد": Totals.format(totalPaid, Money),
-            "المتبقي الكلي": Totals.format(totalRemaining, Money)
-        }
         message = ""
-        printCtrl.printStatement(buyerName, "مشتري", printableEntries(), totals)
+        printCtrl.printBuyerStatement(buyerId)
     }
 
     onAboutToShow: {

@@ -59,7 +59,7 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     , m_dashboardCtrl(std::make_unique<DashboardController>(db))
     , m_reportCtrl(std::make_unique<ReportController>(db))
     , m_authCtrl(std::make_unique<AuthController>(db))
-    , m_printCtrl(std::make_unique<PrintController>(m_settingsManager.get(), m_desktop.get()))
+    , m_printCtrl(std::make_unique<PrintController>(m_settingsManager.get(), m_desktop.get(), db))
     , m_notifyCtrl(std::make_unique<NotificationController>(db))
     , m_importCtrl(std::make_unique<ImportController>(db, m_unitModel.get()))
     , m_auditMgr(std::make_unique<AuditManager>(db))

@@ -2,46 +2,25 @@
 
 #include "admin/SettingsManager.h"
 #include "core/Desktop.h"
+#include "insight/DateRange.h"
+#include "insight/PaperPrints.h"
+#include "insight/PrintHtml.h"
+#include "insight/PrintRenderer.h"
+#include "insight/ReportPrints.h"
+#include "insight/StatementPrints.h"
 
+#include <QDate>
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QPageLayout>
-#include <QPageSize>
-#include <QPdfWriter>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTextDocument>
-#include <QTextOption>
+
+using namespace PrintHtml;
 
 namespace {
-
-const char* const reportHead =
-    "<html><head><style>body { font-family: 'Arial'; direction: rtl; margin: 20px; color: "
-    "#1e293b; }header { text-align: center; border-bottom: 3px solid #C5A059; padding-bottom: "
-    "10px; margin-bottom: 20px; }h1 { color: #C5A059; margin: 0; font-size: 24pt; }h2 { color: "
-    "#334155; margin: 10px 0; font-size: 18pt; border-bottom: 1px solid #e2e8f0; display: "
-    "inline-block; padding: 0 20px; }.summary-box { background: #f8fafc; border: 1px solid "
-    "#cbd5e1; padding: 15px; border-radius: 8px; margin-bottom: 20px; }table { width: 100%; "
-    "border-collapse: collapse; margin-top: 10px; table-layout: fixed; }th { background-color: "
-    "#f1f5f9; color: #475569; border: 1px solid #cbd5e1; padding: 10px; font-size: 11pt; "
-    "text-align: center; }td { border: 1px solid #cbd5e1; padding: 8px; font-size: 10pt; "
-    "text-align: center; word-wrap: break-word; }tr:nth-child(even) { background-color: "
-    "#fcfcfc; }footer { margin-top: 40px; text-align: center; font-size: 9pt; color: #94a3b8; "
-    "border-top: 1px solid #e2e8f0; padding-top: 10px; }</style></head><body>";
-
-const char* const statementHead =
-    "<html><head><style>body { font-family: 'Arial'; direction: rtl; margin: 20px; color: "
-    "#1e293b; }.header-table { width: 100%; border-bottom: 3px solid #C5A059; margin-bottom: "
-    "20px; }h1 { color: #C5A059; margin: 0; font-size: 22pt; }.info-box { background: #f8fafc; "
-    "border: 1px solid #e2e8f0; padding: 15px; border-radius: 8px; margin-bottom: 20px; width: "
-    "100%; }.totals-grid { display: table; width: 100%; margin-bottom: 20px; }.total-item { "
-    "display: table-cell; background: #fff; border: 1px solid #C5A059; padding: 10px; "
-    "text-align: center; border-radius: 6px; }table.data { width: 100%; border-collapse: "
-    "collapse; }table.data th { background: #1e293b; color: #fff; padding: 10px; border: 1px "
-    "solid #1e293b; }table.data td { padding: 10px; border: 1px solid #e2e8f0; text-align: "
-    "center; }.footer-sig { margin-top: 50px; width: 100%; }</style></head><body>";
 
 // Identifiers that mean nothing on paper.
 const QSet<QString>& hiddenColumns()
@@ -53,38 +32,14 @@ const QSet<QString>& hiddenColumns()
     return hidden;
 }
 
-QString esc(const QString& text)
-{
-    return text.toHtmlEscaped();
-}
-
-QString esc(const QVariant& value)
-{
-    return value.toString().toHtmlEscaped();
-}
-
-// One table row whose first cell stands on the right. The rich-text layout
-// places table cells left to right whatever the direction, so the cells are
-// written last first.
-QString rowFromRight(const QStringList& cells)
-{
-    QString row = QStringLiteral("<tr>");
-    for (auto it = cells.crbegin(); it != cells.crend(); ++it)
-        row += *it;
-    return row + QStringLiteral("</tr>");
-}
-
-QString printedBy(const QString& company)
-{
-    return QStringLiteral("طبع بواسطة نظام ساكانوفا - شركة ") + esc(company);
-}
-
 } // namespace
 
-PrintController::PrintController(SettingsManager* settings, Desktop* desktop, QObject* parent)
+PrintController::PrintController(SettingsManager* settings, Desktop* desktop, Database* db,
+                                 QObject* parent)
     : BackendObject(parent)
     , m_settings(settings)
     , m_desktop(desktop)
+    , m_db(db)
 {}
 
 QString PrintController::label(const QString& key)
@@ -132,33 +87,35 @@ QString PrintController::fileNamePart(const QString& text)
     return part.left(80);
 }
 
+QString PrintController::paperHtml(const Paper& paper) const
+{
+    Company company;
+    if (m_settings) {
+        company.name = m_settings->companyName();
+        company.address = m_settings->companyAddress();
+        company.phone = m_settings->companyPhone();
+        company.email = m_settings->companyEmail();
+    }
+    company.logo = !PrintRenderer::logo().isNull();
+    QString html = head() + letterhead(company, paper.title, paper.meta) + paper.body;
+    if (paper.signatures)
+        html += signatures();
+    return html + footer(company) + end();
+}
+
 QString PrintController::reportHtml(const QString& title, const QVariantList& data,
                                     const QVariantMap& summary) const
 {
-    const QString company = m_settings ? m_settings->companyName() : QString();
-    const QString address = m_settings ? m_settings->companyAddress() : QString();
-    const QString phone = m_settings ? m_settings->companyPhone() : QString();
-
-    QString html = QLatin1String(reportHead);
-    html += QStringLiteral("<header><h1>") + esc(company) + QStringLiteral("</h1><p>") +
-            esc(address) + QStringLiteral(" | ") + esc(phone) + QStringLiteral("</p><h2>") +
-            esc(title) + QStringLiteral("</h2><p>تاريخ التقرير: ") +
-            QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) +
-            QStringLiteral("</p></header>");
-
+    Paper paper;
+    paper.title = title;
+    paper.meta << QStringLiteral("تاريخ التقرير: ") + isolate(QDateTime::currentDateTime().toString(
+                                                          QStringLiteral("yyyy-MM-dd HH:mm")));
     if (!summary.isEmpty()) {
-        QStringList cells;
-        for (auto it = summary.cbegin(); it != summary.cend(); ++it) {
-            cells << QStringLiteral("<td style='border:none; text-align:right;'><b>") +
-                         esc(it.key()) +
-                         QStringLiteral(":</b> <span style='color:#C5A059; font-weight:bold;'>") +
-                         esc(it.value()) + QStringLiteral("</span></td>");
-        }
-        html += QStringLiteral("<div class='summary-box'><table width='100%' style='border:none; "
-                               "margin:0;'>") +
-                rowFromRight(cells) + QStringLiteral("</table></div>");
+        QList<QPair<QString, QString>> lines;
+        for (auto it = summary.cbegin(); it != summary.cend(); ++it)
+            lines << qMakePair(it.key(), text(it.value().toString()));
+        paper.body += figures(lines);
     }
-
     if (!data.isEmpty()) {
         // The first row decides the columns.
         QStringList columns;
@@ -169,9 +126,8 @@ QString PrintController::reportHtml(const QString& title, const QVariantList& da
         }
         QStringList headings;
         for (const QString& column : std::as_const(columns))
-            headings << QStringLiteral("<th>") + esc(label(column)) + QStringLiteral("</th>");
-        html += QStringLiteral("<table width='100%'><thead>") + rowFromRight(headings) +
-                QStringLiteral("</thead><tbody>");
+            headings << label(column);
+        QList<QStringList> rows;
         for (const QVariant& item : data) {
             const QVariantMap row = item.toMap();
             QStringList cells;
@@ -179,88 +135,46 @@ QString PrintController::reportHtml(const QString& title, const QVariantList& da
                 QString cell = row.value(column).toString();
                 if (column == QLatin1String("status"))
                     cell = label(cell);
-                cells << QStringLiteral("<td>") + esc(cell) + QStringLiteral("</td>");
+                cells << td(text(cell));
             }
-            html += rowFromRight(cells);
+            rows << cells;
         }
-        html += QStringLiteral("</tbody></table>");
+        paper.body += table(headings, rows);
     }
-
-    // A paragraph inside, so the layout centres it as the footer's style asks.
-    html += QStringLiteral("<footer><p>") + printedBy(company) + QStringLiteral("</p></footer>");
-    html += QStringLiteral("</body></html>");
-    return html;
+    return paperHtml(paper);
 }
 
 QString PrintController::statementHtml(const QString& entityName, const QString& entityType,
                                        const QVariantList& transactions,
                                        const QVariantMap& totals) const
 {
-    const QString company = m_settings ? m_settings->companyName() : QString();
-    const QString address = m_settings ? m_settings->companyAddress() : QString();
-    const QString phone = m_settings ? m_settings->companyPhone() : QString();
-
-    QString html = QLatin1String(statementHead);
-    html += QStringLiteral("<table class='header-table' width='100%'>") +
-            rowFromRight({QStringLiteral("<td style='text-align:right;'><h1>") + esc(company) +
-                              QStringLiteral("</h1><p>") + esc(address) + QStringLiteral("<br>") +
-                              esc(phone) + QStringLiteral("</p></td>"),
-                          QStringLiteral("<td style='text-align:left; vertical-align:top;'><h2 "
-                                         "style='margin:0;'>كشف حساب ") +
-                              esc(entityType) + QStringLiteral("</h2><p>تاريخ: ") +
-                              QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")) +
-                              QStringLiteral("</p></td>")}) +
-            QStringLiteral("</table>");
-    html += QStringLiteral("<div class='info-box'>اسم الحساب: <b>") + esc(entityName) +
-            QStringLiteral("</b></div>");
-
-    QStringList totalCells;
-    for (auto it = totals.cbegin(); it != totals.cend(); ++it) {
-        totalCells << QStringLiteral("<td style='background:#fdfaf3; border:1px solid #C5A059; "
-                                     "padding:15px; text-align:center; border-radius:10px;'><div "
-                                     "style='font-size:10pt; color:#64748b;'>") +
-                          esc(it.key()) +
-                          QStringLiteral("</div><div style='font-size:16pt; font-weight:bold; "
-                                         "color:#1e293b;'>") +
-                          esc(it.value()) + QStringLiteral("</div></td>");
-    }
-    html += QStringLiteral("<table width='100%' cellspacing='10'>") + rowFromRight(totalCells) +
-            QStringLiteral("</table>");
-
-    html +=
-        QStringLiteral("<table class='data' width='100%'><thead>") +
-        rowFromRight({QStringLiteral("<th>التاريخ</th>"), QStringLiteral("<th>البيان / الوصف</th>"),
-                      QStringLiteral("<th>رقم المرجع</th>"), QStringLiteral("<th>المدفوع</th>"),
-                      QStringLiteral("<th>المتبقي</th>")}) +
-        QStringLiteral("</thead><tbody>");
+    Paper paper;
+    paper.title = QStringLiteral("كشف حساب ") + entityType;
+    paper.meta << QStringLiteral("تاريخ: ") +
+                      isolate(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
+    paper.signatures = true;
+    paper.body = QStringLiteral("<p style='font-size:12pt'>اسم الحساب: <b>") + text(entityName) +
+                 QStringLiteral("</b></p>");
+    QList<QPair<QString, QString>> lines;
+    for (auto it = totals.cbegin(); it != totals.cend(); ++it)
+        lines << qMakePair(it.key(), text(it.value().toString()));
+    if (!lines.isEmpty())
+        paper.body += figures(lines);
+    QList<QStringList> rows;
     for (const QVariant& item : transactions) {
         const QVariantMap row = item.toMap();
-        html += rowFromRight(
-            {QStringLiteral("<td>") + esc(row.value(QStringLiteral("date"))) +
-                 QStringLiteral("</td>"),
-             QStringLiteral("<td style='text-align:right;'>") +
-                 esc(row.value(QStringLiteral("description"))) + QStringLiteral("</td>"),
-             QStringLiteral("<td>") + esc(row.value(QStringLiteral("reference"))) +
-                 QStringLiteral("</td>"),
-             QStringLiteral("<td style='color:#22c55e; font-weight:bold;'>") +
-                 esc(row.value(QStringLiteral("amount"))) + QStringLiteral("</td>"),
-             QStringLiteral("<td>") + esc(row.value(QStringLiteral("balance"))) +
-                 QStringLiteral("</td>")});
+        const auto field = [&](const char* key) {
+            return text(row.value(QLatin1String(key)).toString());
+        };
+        rows << QStringList{td(field("date"), true), td(field("description")),
+                            td(field("reference")), td(field("amount"), true),
+                            td(field("balance"), true)};
     }
-    html += QStringLiteral("</tbody></table>");
-
-    html += QStringLiteral("<table class='footer-sig' width='100%'>") +
-            rowFromRight({QStringLiteral("<td style='text-align:center;'>توقيع "
-                                         "المحاسب<br><br>_________________</td>"),
-                          QStringLiteral("<td style='text-align:center;'>الختم "
-                                         "الرسمي<br><br><div style='width:100px; height:100px; "
-                                         "border:2px dashed #cbd5e1; margin:auto; "
-                                         "border-radius:50%;'></div></td>")}) +
-            QStringLiteral("</table>");
-    html += QStringLiteral("<p style='text-align:center; margin-top:30px; font-size:9pt; "
-                           "color:#94a3b8;'>") +
-            printedBy(company) + QStringLiteral("</p></body></html>");
-    return html;
+    paper.body +=
+        table({QStringLiteral("التاريخ"), QStringLiteral("البيان / الوصف"),
+               QStringLiteral("رقم المرجع"), QStringLiteral("المدفوع"), QStringLiteral("المتبقي")},
+              rows);
+    return paperHtml(paper);
 }
 
 bool PrintController::printReport(const QString& title, const QString& type,
@@ -281,14 +195,6 @@ bool PrintController::exportReport(const QString& title, const QString& type,
     return output(reportHtml(title, data, summary), reportPath(title), Show::Folder);
 }
 
-QString PrintController::reportPath(const QString& title) const
-{
-    QString stem = fileNamePart(title);
-    if (stem.isEmpty())
-        stem = QStringLiteral("تقرير");
-    return freePath(stem);
-}
-
 bool PrintController::printStatement(const QString& entityName, const QString& entityType,
                                      const QVariantList& transactions, const QVariantMap& totals)
 {
@@ -296,6 +202,93 @@ bool PrintController::printStatement(const QString& entityName, const QString& e
     emit printStarted();
     return output(statementHtml(entityName, entityType, transactions, totals),
                   freePath(QStringLiteral("Statement_") + fileNamePart(entityName)));
+}
+
+bool PrintController::needsDatabase()
+{
+    if (m_db)
+        return true;
+    return failed(QStringLiteral("لا يمكن قراءة البيانات للطباعة"), QString());
+}
+
+bool PrintController::printReportTab(int tab, const QString& from, const QString& to, bool share)
+{
+    clearError();
+    emit printStarted();
+    if (!needsDatabase())
+        return false;
+    if (ReportPrints::title(tab).isEmpty())
+        return failed(QStringLiteral("لا يوجد تقرير بهذا الرقم"), QString());
+    const DateRange range(from, to);
+    if (!range.isValid())
+        return failed(DateRange::invalidReason(), QString());
+    return printPaper(ReportPrints(m_db).paper(tab, range), share ? Show::Folder : Show::File);
+}
+
+bool PrintController::printTenantStatement(int tenantId)
+{
+    clearError();
+    emit printStarted();
+    return needsDatabase() && printPaper(StatementPrints(m_db).tenant(tenantId));
+}
+
+bool PrintController::printBuyerStatement(int buyerId)
+{
+    clearError();
+    emit printStarted();
+    return needsDatabase() && printPaper(StatementPrints(m_db).buyer(buyerId));
+}
+
+bool PrintController::printInvoice(int invoiceId)
+{
+    clearError();
+    emit printStarted();
+    return needsDatabase() && printPaper(PaperPrints(m_db).invoice(invoiceId));
+}
+
+bool PrintController::printInvoices(const QVariantList& invoiceIds)
+{
+    clearError();
+    emit printStarted();
+    QList<int> ids;
+    for (const QVariant& id : invoiceIds)
+        ids << id.toInt();
+    return needsDatabase() && printPaper(PaperPrints(m_db).invoices(ids));
+}
+
+bool PrintController::printRentRun(const QString& period)
+{
+    clearError();
+    emit printStarted();
+    if (!needsDatabase())
+        return false;
+    const PaperPrints papers(m_db);
+    return printPaper(papers.invoices(papers.rentInvoiceIds(period)));
+}
+
+bool PrintController::printReceipt(int paymentId)
+{
+    clearError();
+    emit printStarted();
+    return needsDatabase() && printPaper(PaperPrints(m_db).receipt(paymentId));
+}
+
+bool PrintController::printPaper(const Paper& paper, Show show)
+{
+    if (paper.title.isEmpty())
+        return failed(QStringLiteral("السجل المطلوب غير موجود، لم تتم الطباعة"), QString());
+    QString stem = fileNamePart(paper.fileStem);
+    if (stem.isEmpty())
+        stem = QStringLiteral("مستند");
+    return output(paperHtml(paper), freePath(stem), show, paper.landscape);
+}
+
+QString PrintController::reportPath(const QString& title) const
+{
+    QString stem = fileNamePart(title);
+    if (stem.isEmpty())
+        stem = QStringLiteral("تقرير");
+    return freePath(stem);
 }
 
 QString PrintController::freePath(const QString& stem) const
@@ -318,30 +311,17 @@ bool PrintController::failed(const QString& reason, const QString& path)
     return false;
 }
 
-bool PrintController::output(const QString& html, const QString& path, Show show)
+bool PrintController::output(const QString& html, const QString& path, Show show, bool landscape)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return failed(QStringLiteral("تعذر إنشاء مجلد المستندات لحفظ الملف"), path);
-
-    QTextDocument document;
-    // Arabic pages: paragraphs and table columns run from the right.
-    QTextOption option = document.defaultTextOption();
-    option.setTextDirection(Qt::RightToLeft);
-    document.setDefaultTextOption(option);
-    document.setHtml(html);
-    {
-        QPdfWriter writer(path);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-        document.print(&writer);
-    }
-
-    const QFileInfo written(path);
-    if (!written.exists() || written.size() == 0) {
+    if (!PrintRenderer::write(html, path,
+                              landscape ? PrintRenderer::Orientation::Landscape
+                                        : PrintRenderer::Orientation::Portrait)) {
         QFile::remove(path);
         return failed(QStringLiteral("تعذرت كتابة ملف PDF في مجلد المستندات"), path);
     }
-    m_desktop->openPath(show == Show::Folder ? written.absolutePath() : path);
+    m_desktop->openPath(show == Show::Folder ? QFileInfo(path).absolutePath() : path);
     emit printFinished(true, path);
     return true;
 }

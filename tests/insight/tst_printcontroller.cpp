@@ -3,6 +3,7 @@
 
 #include "admin/SettingsManager.h"
 #include "insight/PrintController.h"
+#include "insight/PrintHtml.h"
 
 #include <QDir>
 #include <QFile>
@@ -42,6 +43,18 @@ QList<QStringList> rowsOf(const QString& html, const QString& tag)
             rows << cells;
     }
     return rows;
+}
+
+// `html` without the bidi isolates that wrap numbers and Latin runs.
+QString plain(QString html)
+{
+    return html.remove(QChar(0x2068)).remove(QChar(0x2069));
+}
+
+// The data table of a paper, from its opening tag on.
+QString gridOf(const QString& html)
+{
+    return plain(html.mid(html.indexOf(QStringLiteral("<table class='grid'"))));
 }
 
 QVariantMap row(std::initializer_list<std::pair<QString, QVariant>> values)
@@ -87,7 +100,7 @@ private slots:
                                      {QStringLiteral("<th>key"), QStringLiteral("a&b")}})};
         const QVariantMap summary{{QStringLiteral("<td>المجموع"), QStringLiteral("<1000>")}};
 
-        const QString report = m_print->reportHtml(title, data, summary);
+        const QString report = plain(m_print->reportHtml(title, data, summary));
         for (const QString& raw :
              {QStringLiteral("<script>"), QStringLiteral("<u>"), QStringLiteral("<img"),
               QStringLiteral("<h1>تقرير"), QStringLiteral("<b>x"), QStringLiteral("<i>"),
@@ -95,19 +108,19 @@ private slots:
             QVERIFY2(!report.contains(raw), qPrintable(raw));
         for (const QString& escaped :
              {QStringLiteral("&lt;script&gt;alert(1)&lt;/script&gt; &amp; شركاه"),
-              QStringLiteral("&lt;img src=x&gt; | &lt;u&gt;0599&lt;/u&gt;"),
+              QStringLiteral("&lt;img src=x&gt;"), QStringLiteral("&lt;u&gt;0599&lt;/u&gt;"),
               QStringLiteral("<h2>&lt;h1&gt;تقرير&lt;/h1&gt;</h2>"),
               QStringLiteral("<td>&lt;b&gt;x&lt;/b&gt;</td>"),
               QStringLiteral("<td>&lt;i&gt;rented&lt;/i&gt;</td>"),
               QStringLiteral("<th>&lt;th&gt;key</th>"), QStringLiteral("<td>a&amp;b</td>"),
-              QStringLiteral("<b>&lt;td&gt;المجموع:</b>"), QStringLiteral("&lt;1000&gt;")})
+              QStringLiteral("&lt;td&gt;المجموع</td>"), QStringLiteral("&lt;1000&gt;")})
             QVERIFY2(report.contains(escaped), qPrintable(escaped));
 
-        const QString statement = m_print->statementHtml(
+        const QString statement = plain(m_print->statementHtml(
             QStringLiteral("<b>x</b>"), QStringLiteral("<i>مستأجر</i>"),
             {row({{QStringLiteral("description"), QStringLiteral("</td><td>حقن")},
                   {QStringLiteral("reference"), QStringLiteral("<a href=x>")}})},
-            {{QStringLiteral("<b>المتبقي"), QStringLiteral("<5>")}});
+            {{QStringLiteral("<b>المتبقي"), QStringLiteral("<5>")}}));
         for (const QString& raw :
              {QStringLiteral("<b>x</b>"), QStringLiteral("<i>مستأجر"),
               QStringLiteral("</td><td>حقن"), QStringLiteral("<a href"),
@@ -148,24 +161,28 @@ private slots:
         const QString html = m_print->reportHtml(QStringLiteral("الوحدات"), data, {});
 
         // Ascending keys, hidden ones left out, a key of later rows ignored.
-        QCOMPARE(rowsOf(html, QStringLiteral("th")),
+        QCOMPARE(rowsOf(gridOf(html), QStringLiteral("th")),
                  (QList<QStringList>{{QStringLiteral("notes"), QStringLiteral("الحالة"),
                                       QStringLiteral("رقم الوحدة")}}));
-        QCOMPARE(rowsOf(html, QStringLiteral("td")),
+        QCOMPARE(rowsOf(gridOf(html), QStringLiteral("td")),
                  (QList<QStringList>{
                      {QStringLiteral("بلا"), QStringLiteral("مؤجر"), QStringLiteral("A-101")},
                      {QString(), QStringLiteral("pending"), QStringLiteral("A-102")},
                      {QString(), QStringLiteral("مباع"), QString()}}));
-        QVERIFY(!html.contains(QStringLiteral("<div class='summary-box'>")));
+        QVERIFY(!html.contains(QStringLiteral("class='figures'")));
     }
 
+    // Regression: with no company profile the header printed an empty
+    // " | " line and the footer a bare "شركة".
     void emptyReportHasHeaderAndFooterOnly()
     {
         const QString html = m_print->reportHtml(QStringLiteral("فارغ"), {}, {});
-        QVERIFY(!html.contains(QStringLiteral("<table")));
-        QVERIFY(html.contains(QStringLiteral("<header><h1></h1><p> | </p><h2>فارغ</h2>")));
-        QVERIFY(html.endsWith(QStringLiteral(
-            "<footer><p>طبع بواسطة نظام ساكانوفا - شركة </p></footer></body></html>")));
+        QVERIFY(!html.contains(QStringLiteral("<table class='grid'")));
+        QVERIFY(!html.contains(QStringLiteral("<h1>")));
+        QVERIFY(!html.contains(QStringLiteral(" | ")));
+        QVERIFY(!html.contains(QStringLiteral("شركة")));
+        QVERIFY(html.contains(QStringLiteral("<h2>فارغ</h2>")));
+        QVERIFY(html.endsWith(QStringLiteral("طبع بواسطة نظام ساكانوفا</p></body></html>")));
     }
 
     void statementLaysOutTotalsAndTransactions()
@@ -174,9 +191,10 @@ private slots:
                                          QString());
         QString html =
             m_print->statementHtml(QStringLiteral("سامي"), QStringLiteral("مستأجر"), {}, {});
-        QVERIFY(html.contains(
-            QStringLiteral("<table width='100%' cellspacing='10'><tr></tr></table>")));
-        QVERIFY(html.endsWith(QStringLiteral("شركة ساكنوفا للعقارات</p></body></html>")));
+        QVERIFY(!html.contains(QStringLiteral("class='figures'")));
+        QVERIFY(html.contains(QStringLiteral("<h1>ساكنوفا للعقارات</h1>")));
+        QVERIFY(html.endsWith(
+            QStringLiteral("طبع بواسطة نظام ساكانوفا - ساكنوفا للعقارات</p></body></html>")));
 
         html = m_print->statementHtml(
             QStringLiteral("سامي"), QStringLiteral("مستأجر"),
@@ -187,7 +205,7 @@ private slots:
                   {QStringLiteral("balance"), 0}}),
              row({{QStringLiteral("date"), QStringLiteral("2026-02-05")}})},
             {{QStringLiteral("المتبقي"), 0}, {QStringLiteral("المدفوع"), 1500}});
-        const QString dataTable = html.mid(html.indexOf(QStringLiteral("<table class='data'")));
+        const QString dataTable = gridOf(html);
         QCOMPARE(rowsOf(dataTable, QStringLiteral("th")).value(0),
                  (QStringList{QStringLiteral("التاريخ"), QStringLiteral("البيان / الوصف"),
                               QStringLiteral("رقم المرجع"), QStringLiteral("المدفوع"),
@@ -197,9 +215,61 @@ private slots:
                      {QStringLiteral("2026-01-05"), QStringLiteral("إيجار كانون الثاني"),
                       QStringLiteral("INV-1"), QStringLiteral("1500"), QStringLiteral("0")},
                      {QStringLiteral("2026-02-05"), QString(), QString(), QString(), QString()}}));
-        // Totals in ascending key order, the first on the right.
-        QVERIFY(html.indexOf(QStringLiteral(">المتبقي</div>")) >
-                html.indexOf(QStringLiteral(">المدفوع</div>")));
+        // Totals in ascending key order, one under the other.
+        QVERIFY(html.indexOf(QStringLiteral("'label'>المتبقي</td>")) > 0);
+        QVERIFY(html.indexOf(QStringLiteral("'label'>المتبقي</td>")) <
+                html.indexOf(QStringLiteral("'label'>المدفوع</td>")));
+    }
+
+    // Numbers, dates and codes inside Arabic text keep their own order, and
+    // an amount never parts from its symbol.
+    void valuesAreIsolatedAndAmountsBound_data()
+    {
+        const QString fsi(QChar(0x2068));
+        const QString pdi(QChar(0x2069));
+        const QString nbsp(QChar(0x00a0));
+        const QString keep = QStringLiteral("<span style='white-space:nowrap'>");
+        QTest::addColumn<QString>("html");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("dates in a sentence")
+            << PrintHtml::text(QStringLiteral("من 2026-12-01 إلى 2027-11-30"))
+            << QStringLiteral("من ") + fsi + QStringLiteral("2026-12-01") + pdi +
+                   QStringLiteral(" إلى ") + fsi + QStringLiteral("2027-11-30") + pdi;
+        QTest::newRow("brackets stay Arabic")
+            << PrintHtml::text(QStringLiteral("قسط وحدة A-101 (مجمع)"))
+            << QStringLiteral("قسط وحدة ") + fsi + QStringLiteral("A-101") + pdi +
+                   QStringLiteral(" (مجمع)");
+        QTest::newRow("Latin words together")
+            << PrintHtml::text(QStringLiteral("تحليل (Sakanova AI) من 2026"))
+            << QStringLiteral("تحليل (") + fsi + QStringLiteral("Sakanova AI") + pdi +
+                   QStringLiteral(") من ") + fsi + QStringLiteral("2026") + pdi;
+        QTest::newRow("e-mail address") << PrintHtml::text(QStringLiteral("office@amal.ps"))
+                                        << fsi + QStringLiteral("office@amal.ps") + pdi;
+        QTest::newRow("markup is escaped around isolates")
+            << PrintHtml::text(QStringLiteral("<b>"))
+            << QStringLiteral("&lt;") + fsi + QStringLiteral("b") + pdi + QStringLiteral("&gt;");
+        QTest::newRow("typed amount keeps its symbol")
+            << PrintHtml::text(QStringLiteral("بقيمة 2,500.00 ₪"))
+            << QStringLiteral("بقيمة ") + keep + fsi + QStringLiteral("2,500.00") + nbsp +
+                   QStringLiteral("₪") + pdi + QStringLiteral("</span>");
+        QTest::newRow("six-digit amount")
+            << PrintHtml::money(122800, QStringLiteral("₪"))
+            << keep + fsi + QStringLiteral("122,800.00") + nbsp + QStringLiteral("₪") + pdi +
+                   QStringLiteral("</span>");
+        QTest::newRow("rounding residue is not negative")
+            << PrintHtml::money(-0.001, QStringLiteral("$"))
+            << keep + fsi + QStringLiteral("0.00") + nbsp + QStringLiteral("$") + pdi +
+                   QStringLiteral("</span>");
+        QTest::newRow("no symbol")
+            << PrintHtml::money(1234567.891, QString())
+            << keep + fsi + QStringLiteral("1,234,567.89") + pdi + QStringLiteral("</span>");
+        QTest::newRow("empty stays empty") << PrintHtml::isolate(QString()) << QString();
+    }
+    void valuesAreIsolatedAndAmountsBound()
+    {
+        QFETCH(QString, html);
+        QFETCH(QString, expected);
+        QCOMPARE(html, expected);
     }
 
     void fileNamesAreSafeAndNeverReused_data()

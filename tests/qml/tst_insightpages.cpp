@@ -581,8 +581,16 @@ private slots:
         auto* printer = qobject_cast<PrintController*>(m_shell->backend("printCtrl"));
         QVERIFY(printer);
         const auto html = [&](const QVariantList& payload) {
-            return printer->reportHtml(QStringLiteral("تقرير"), payload.value(0).toList(),
-                                       payload.value(1).toMap());
+            // Read as text: without the isolates and the no-break binding
+            // that keep numbers and amounts whole on paper.
+            return printer
+                ->reportHtml(QStringLiteral("تقرير"), payload.value(0).toList(),
+                             payload.value(1).toMap())
+                .remove(QChar(0x2068))
+                .remove(QChar(0x2069))
+                .replace(QChar(0x00a0), QLatin1Char(' '))
+                .remove(QStringLiteral("<span style='white-space:nowrap'>"))
+                .remove(QStringLiteral("</span>"));
         };
         QQuickItem* reports = page;
         const auto tabItem = [&](const char* name) {

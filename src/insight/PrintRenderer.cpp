@@ -1,0 +1,74 @@
+#include "insight/PrintRenderer.h"
+
+#include "insight/PrintHtml.h"
+
+#include <QFileInfo>
+#include <QFont>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QUrl>
+
+QImage PrintRenderer::logo()
+{
+    static const QImage image(QStringLiteral(":/assets/logo.ico"));
+    return image;
+}
+
+QImage PrintRenderer::stampCircle()
+{
+    QImage image(400, 400, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPen pen(QColor(0x94, 0xa3, 0xb8), 8, Qt::DashLine);
+    painter.setPen(pen);
+    painter.drawEllipse(QRectF(8, 8, 384, 384));
+    return image;
+}
+
+bool PrintRenderer::write(const QString& html, const QString& path, Orientation orientation)
+{
+    QTextDocument document;
+    QFont font;
+    font.setFamilies({QStringLiteral("Noto Sans Arabic"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setPointSizeF(10);
+    document.setDefaultFont(font);
+    document.addResource(QTextDocument::ImageResource, QUrl(QLatin1String(PrintHtml::kStampImage)),
+                         stampCircle());
+    if (!logo().isNull())
+        document.addResource(QTextDocument::ImageResource,
+                             QUrl(QLatin1String(PrintHtml::kLogoImage)), logo());
+    document.setHtml(html);
+
+    // The HTML importer leaves a block's direction to its text; an Arabic
+    // paper runs from the right everywhere, table cells included.
+    QTextCursor cursor(&document);
+    cursor.beginEditBlock();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QTextCursor at(block);
+        QTextBlockFormat format;
+        format.setLayoutDirection(Qt::RightToLeft);
+        at.mergeBlockFormat(format);
+    }
+    cursor.endEditBlock();
+
+    {
+        QPdfWriter writer(path);
+        writer.setCreator(QStringLiteral("Sakanova"));
+        writer.setPageSize(QPageSize(QPageSize::A4));
+        writer.setPageOrientation(orientation == Orientation::Landscape ? QPageLayout::Landscape
+                                                                        : QPageLayout::Portrait);
+        // The document adds its own margin of two centimetres and the page
+        // number below the text.
+        writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+        document.print(&writer);
+    }
+    const QFileInfo written(path);
+    return written.exists() && written.size() > 0;
+}
