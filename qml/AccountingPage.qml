@@ -4,7 +4,9 @@ import QtQuick.Layouts
 import "components"
 
 // Double-entry accounting: the chart of accounts, the journal (paged),
-// contractors and suppliers, and the cost centres of every project.
+// contractors and suppliers, the cost centres of every project, and the
+// trial balance with the check that the books agree. Each account opens its
+// ledger.
 Item {
     id: page
     objectName: "accountingPage"
@@ -13,7 +15,8 @@ Item {
     property var contractors: []
     property var costCenters: []
 
-    readonly property var accountTypes: ({ "asset": "أصول", "liability": "خصوم", "revenue": "إيرادات" })
+    readonly property var accountTypes: ({ "asset": "أصول", "liability": "خصوم", "equity": "حقوق ملكية",
+                                           "revenue": "إيرادات", "expense": "مصروفات" })
     readonly property var centreTypes: ({ "project": "المشروع", "floor": "الطابق" })
 
     function reload() {
@@ -28,6 +31,8 @@ Item {
         costCenters = cards
         journalList.searchText = ""
         journalList.reload()
+        if (overview.shown)
+            overview.reload()
     }
 
     Component.onCompleted: reload()
@@ -77,7 +82,7 @@ Item {
             Layout.fillWidth: true
             background: Rectangle { color: "transparent" }
             Repeater {
-                model: ["دليل الحسابات", "قيود اليومية", "المقاولون والموردون", "مراكز التكلفة"]
+                model: ["دليل الحسابات", "قيود اليومية", "المقاولون والموردون", "مراكز التكلفة", "ميزان المراجعة"]
                 delegate: TabButton {
                     id: tab
                     required property string modelData
@@ -133,13 +138,21 @@ Item {
                         Cell { Layout.preferredWidth: 80; text: accountRow.item.code || ""; color: Theme.textSecondary }
                         Cell { Layout.fillWidth: true; text: accountRow.item.name_ar || ""; font.bold: true }
                         StatusBadge {
-                            text: page.accountTypes[accountRow.item.type] || "مصروفات"
+                            objectName: "accountTypeBadge"
+                            text: page.accountTypes[accountRow.item.type] || accountRow.item.type || ""
                             textColor: Theme.accentGold
                         }
                         Cell {
                             objectName: "accountBalance"
                             Layout.preferredWidth: 150
                             text: Money.plain(accountRow.item.balance)
+                        }
+                        MButton {
+                            objectName: "accountLedgerButton"
+                            implicitHeight: 30
+                            outline: true
+                            text: "دفتر الحساب"
+                            onClicked: ledgerDialog.show(Number(accountRow.item.id))
                         }
                     }
                 }
@@ -156,38 +169,49 @@ Item {
                     id: entryRow
                     required property int index
                     required property var model
+                    readonly property var entry: accountModel.getJournalEntry(model.id)
                     objectName: "journalRow_" + index
                     width: journalView.width
-                    height: 58
+                    height: Math.max(58, entryLayout.implicitHeight + 20)
                     radius: 10
                     color: Theme.bgCard
                     border.width: 1
                     border.color: Theme.borderColor
                     RowLayout {
+                        id: entryLayout
                         anchors.fill: parent
+                        anchors.margins: 10
                         anchors.leftMargin: 16
                         anchors.rightMargin: 16
                         layoutDirection: Qt.RightToLeft
                         spacing: 12
-                        Cell { Layout.preferredWidth: 90; text: entryRow.model.entry_date || ""; color: Theme.textSecondary }
+                        Cell { Layout.preferredWidth: 90; Layout.alignment: Qt.AlignTop; text: entryRow.model.entry_date || ""; color: Theme.textSecondary }
                         ColumnLayout {
                             Layout.fillWidth: true
                             spacing: 2
                             Cell { Layout.fillWidth: true; text: entryRow.model.description || ""; font.bold: true }
-                            Cell {
+                            JournalLinesView {
                                 Layout.fillWidth: true
-                                text: String(entryRow.model.lines || "").split(",").join("  •  ")
-                                font.pixelSize: 11
-                                color: Theme.textMuted
+                                entry: entryRow.entry
                             }
                         }
-                        Cell {
-                            objectName: "journalReference"
-                            Layout.preferredWidth: 140
-                            text: entryRow.model.reference ? "المرجع: " + entryRow.model.reference : ""
-                            color: Theme.textSecondary
+                        ColumnLayout {
+                            Layout.preferredWidth: 190
+                            Layout.alignment: Qt.AlignTop
+                            spacing: 6
+                            StatusBadge {
+                                objectName: "journalSource"
+                                Layout.alignment: Qt.AlignRight
+                                text: entryRow.entry.source || ""
+                                textColor: Theme.accentGold
+                            }
+                            Cell {
+                                objectName: "journalReference"
+                                Layout.fillWidth: true
+                                text: entryRow.model.reference ? "المرجع: " + entryRow.model.reference : ""
+                                color: Theme.textSecondary
+                            }
                         }
-                        StatusBadge { text: entryRow.model.reference_type || "-" }
                     }
                 }
             }
@@ -317,6 +341,14 @@ Item {
                     }
                 }
             }
+
+            // Trial balance, the balance sheet and whether the books agree.
+            LedgerOverview {
+                id: overview
+                accounts: page.accounts
+                shown: page.visible && tabs.currentIndex === 4
+                onAccountChosen: (accountId) => ledgerDialog.show(accountId)
+            }
         }
 
         Text {
@@ -336,5 +368,9 @@ Item {
 
     ContractorAddDialog {
         id: contractorDialog
+    }
+
+    AccountLedgerDialog {
+        id: ledgerDialog
     }
 }
