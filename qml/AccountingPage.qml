@@ -196,7 +196,9 @@ Item {
                             }
                         }
                         ColumnLayout {
-                            Layout.preferredWidth: 190
+                            Layout.preferredWidth: 200
+                            Layout.maximumWidth: 200
+                            Layout.fillWidth: false
                             Layout.alignment: Qt.AlignTop
                             spacing: 6
                             StatusBadge {

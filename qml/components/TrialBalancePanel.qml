@@ -61,6 +61,7 @@ ColumnLayout {
         MTextField {
             id: fromField
             objectName: "trialFromField"
+            Layout.fillWidth: false
             Layout.preferredWidth: 170
             placeholderText: "من yyyy-MM-dd"
             errorText: panel.fromError
@@ -70,6 +71,7 @@ ColumnLayout {
         MTextField {
             id: toField
             objectName: "trialToField"
+            Layout.fillWidth: false
             Layout.preferredWidth: 170
             placeholderText: "إلى yyyy-MM-dd"
             errorText: panel.toError
@@ -148,36 +150,52 @@ ColumnLayout {
         }
     }
 
-    Repeater {
-        model: panel.result.totals
-        delegate: Rectangle {
-            id: total
-            required property var modelData
-            objectName: "trialTotal_" + modelData.currency_code
-            Layout.fillWidth: true
-            Layout.preferredHeight: 38
-            radius: 8
-            color: Theme.bgElevated
-            border.width: 1
-            border.color: Math.abs(Number(modelData.balance)) < 0.005 ? Theme.borderColor : Theme.dangerColor
-            RowLayout {
-                anchors.fill: parent
-                anchors.leftMargin: 14
-                anchors.rightMargin: 14
-                layoutDirection: Qt.RightToLeft
-                spacing: 10
-                Cell {
-                    Layout.fillWidth: true
-                    text: "الإجمالي (" + (total.modelData.currency_code || "") + ")"
-                    font.bold: true
-                }
-                Cell { Layout.preferredWidth: 130; text: Money.format(total.modelData.debit, total.modelData.currency_id); font.bold: true }
-                Cell { Layout.preferredWidth: 130; text: Money.format(total.modelData.credit, total.modelData.currency_id); font.bold: true }
-                Cell {
-                    Layout.preferredWidth: 170
-                    text: panel.sided(total.modelData.balance, total.modelData.currency_id)
-                    font.bold: true
-                    color: Math.abs(Number(total.modelData.balance)) < 0.005 ? Theme.successColor : Theme.dangerColor
+    // One total per currency, under the rows.
+    Column {
+        Layout.fillWidth: true
+        spacing: 6
+        Repeater {
+            model: panel.result.totals
+            delegate: Rectangle {
+                id: total
+                required property var modelData
+                readonly property bool even: Math.abs(Number(modelData.balance)) < 0.005
+                objectName: "trialTotal_" + modelData.currency_code
+                width: parent ? parent.width : 0
+                height: 38
+                radius: 8
+                color: Theme.bgElevated
+                border.width: 1
+                border.color: even ? Theme.borderColor : Theme.dangerColor
+                RowLayout {
+                    anchors.fill: parent
+                    anchors.leftMargin: 14
+                    anchors.rightMargin: 14
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 10
+                    Cell {
+                        Layout.fillWidth: true
+                        text: "الإجمالي (" + (total.modelData.currency_code || "") + ")"
+                        font.bold: true
+                    }
+                    Cell {
+                        objectName: "trialTotalDebit"
+                        Layout.preferredWidth: 130
+                        text: Money.format(total.modelData.debit, total.modelData.currency_id)
+                        font.bold: true
+                    }
+                    Cell {
+                        objectName: "trialTotalCredit"
+                        Layout.preferredWidth: 130
+                        text: Money.format(total.modelData.credit, total.modelData.currency_id)
+                        font.bold: true
+                    }
+                    Cell {
+                        Layout.preferredWidth: 170
+                        text: panel.sided(total.modelData.balance, total.modelData.currency_id)
+                        font.bold: true
+                        color: total.even ? Theme.successColor : Theme.dangerColor
+                    }
                 }
             }
         }

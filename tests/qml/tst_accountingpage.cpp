@@ -91,7 +91,15 @@ private slots:
                  QStringLiteral("1,000.00 ₪ مدين"));
         QCOMPARE(text(QStringLiteral("trialBalance"), need(QStringLiteral("trialRow_4100_ILS"))),
                  QStringLiteral("1,000.00 ₪ دائن"));
-        QVERIFY(need(QStringLiteral("trialTotal_ILS")));
+        QQuickItem* total = need(QStringLiteral("trialTotal_ILS"));
+        QVERIFY(total);
+        QCOMPARE(text(QStringLiteral("trialTotalDebit"), total), QStringLiteral("1,150.00 ₪"));
+        QCOMPARE(text(QStringLiteral("trialTotalCredit"), total), QStringLiteral("1,150.00 ₪"));
+        // Regression: the totals stood at the panel's top with no size.
+        QVERIFY(total->height() > 0);
+        QVERIFY(total->mapToScene(QPointF(0, total->height())).y() <= h->window()->height());
+        QVERIFY(total->mapToScene(QPointF(0, 0)).y() >
+                receivables->mapToScene(QPointF(0, 0)).y());
         QTRY_VERIFY(
             text(QStringLiteral("reconciliationSummary"), nullptr).contains("الدفاتر متطابقة"));
         // Assets 1,150 = 0 + 0 + profit 1,150; nothing left over.
