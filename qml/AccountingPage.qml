@@ -39,7 +39,7 @@ Item {
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
-        targets: [accountModel, expenseModel, propertyModel, unitModel, installmentModel, paymentModel, invoiceModel]
+        targets: [accountModel, expenseModel, propertyModel, unitModel, installmentModel, paymentModel, invoiceModel, chequeModel]
         active: page.visible
         onChanged: page.reload()
     }

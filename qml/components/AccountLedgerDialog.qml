@@ -25,12 +25,9 @@ MDialog {
 
     function show(id) {
         accountId = id
-        offset = 0
-        // The first page tells the count; then the last page, as recent
-        // entries are what a clerk looks for.
-        ledger = accountModel.accountLedger(id, 0, pageSize)
-        if (pages > 1)
-            load((pages - 1) * pageSize)
+        // The last page: recent entries are what a clerk looks for.
+        ledger = accountModel.accountLedger(id, -1, pageSize)
+        offset = ledger.offset !== undefined ? Number(ledger.offset) : 0
         open()
     }
 
@@ -47,7 +44,8 @@ MDialog {
     }
 
     DataWatch {
-        targets: [accountModel]
+        // Every model that writes money posts to the ledger.
+        targets: [accountModel, invoiceModel, paymentModel, installmentModel, expenseModel, chequeModel]
         active: dialog.visible
         onChanged: dialog.load(dialog.offset)
     }

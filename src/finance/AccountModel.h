@@ -58,7 +58,8 @@ public:
     Q_INVOKABLE QVariantMap trialBalance(const QString& from = QString(),
                                          const QString& to = QString());
     // A page of one account's lines, oldest first, with the running balance
-    // ({account_id, code, name_ar, type, total, offset, limit, closing, rows}).
+    // ({account_id, code, name_ar, type, total, offset, limit, closing, rows});
+    // a negative offset gives the last page.
     Q_INVOKABLE QVariantMap accountLedger(int accountId, int offset = 0, int limit = 50);
 
 signals:

@@ -287,9 +287,15 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
     if (account.isEmpty())
         return {};
     loadCurrencies();
-    offset = std::max(0, offset);
     limit = std::clamp(limit, 1, 500);
     const QString cur = entryCurrency();
+    const int total = m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM journal_lines WHERE "
+                                                  "account_id=?"),
+                                   {accountId})
+                          .toInt();
+    // A negative offset asks for the last page, where the recent entries are.
+    if (offset < 0)
+        offset = total > 0 ? (total - 1) / limit * limit : 0;
 
     QVariantMap result{{QStringLiteral("account_id"), account.value(QStringLiteral("id"))},
                        {QStringLiteral("code"), account.value(QStringLiteral("code"))},
@@ -297,11 +303,7 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
                        {QStringLiteral("type"), account.value(QStringLiteral("type"))},
                        {QStringLiteral("offset"), offset},
                        {QStringLiteral("limit"), limit}};
-    result.insert(QStringLiteral("total"),
-                  m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM journal_lines WHERE "
-                                              "account_id=?"),
-                               {accountId})
-                      .toInt());
+    result.insert(QStringLiteral("total"), total);
 
     QVariantList closing;
     const QVariantList sums = m_db->execQuery(

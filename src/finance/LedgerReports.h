@@ -35,12 +35,11 @@ public:
     QVariantMap trialBalance(const QString& from, const QString& to) const;
 
     // The lines of one account, oldest first, `limit` of them after the
-    // first `offset`. Keys: account_id, code, name_ar, type, total (lines
-    // of the account), offset, limit, closing (balance per currency) and
-    // rows (line_id, entry_id, entry_date, description, reference, source,
-    // currency_id, currency_code, currency_symbol, debit, credit, balance:
-    // the running balance of the row's currency up to and including it).
-    // Empty when there is no such account.
+    // first `offset` (the last page when `offset` is negative). Keys: account_id, code, name_ar,
+    // type, total (lines of the account), offset, limit, closing (balance per currency) and rows
+    // (line_id, entry_id, entry_date, description, reference, source, currency_id, currency_code,
+    // currency_symbol, debit, credit, balance: the running balance of the row's currency up to and
+    // including it). Empty when there is no such account.
     QVariantMap accountLedger(int accountId, int offset, int limit) const;
 
     // The entry with its lines: the entry's columns plus source (the event

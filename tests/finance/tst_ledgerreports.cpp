@@ -346,6 +346,13 @@ private slots:
         QCOMPARE(closing.size(), 1);
         QCOMPARE(closing.first().toMap().value("balance").toDouble(), last);
 
+        // The last page, asked for without knowing the count, is the same
+        // two rows the walk ended with.
+        const QVariantMap lastPage = m_model->accountLedger(cash, -1, 4);
+        QCOMPARE(lastPage.value("offset").toInt(), 4);
+        QCOMPARE(lastPage.value("rows").toList().size(), 2);
+        QCOMPARE(lastPage.value("rows").toList().last().toMap().value("balance").toDouble(), last);
+
         QVERIFY(m_model->accountLedger(9999, 0, 10).isEmpty());
         QVERIFY(!m_model->lastError().isEmpty());
     }
