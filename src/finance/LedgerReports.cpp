@@ -76,10 +76,10 @@ void LedgerReports::putCurrency(QVariantMap& row, int currencyId) const
     row.insert(QStringLiteral("currency_symbol"), currency.symbol);
 }
 
-LedgerReports::Sums LedgerReports::sumsOf(const QString& sql) const
+LedgerReports::Sums LedgerReports::sumsOf(const QString& sql, const QVariantList& params) const
 {
     Sums sums;
-    for (const QVariant& element : m_db->execQuery(sql, {m_primaryId})) {
+    for (const QVariant& element : m_db->execQuery(sql, params)) {
         const QVariantMap row = element.toMap();
         int currency = row.value(QStringLiteral("cur")).toInt();
         if (!m_currencies.contains(currency))
@@ -91,21 +91,13 @@ LedgerReports::Sums LedgerReports::sumsOf(const QString& sql) const
 
 LedgerReports::Sums LedgerReports::accountSums(const QString& code) const
 {
-    const QString sql =
+    return sumsOf(
         QStringLiteral("SELECT ") + entryCurrency() +
-        QStringLiteral(" AS cur, SUM(jl.debit-jl.credit) AS t FROM journal_lines jl JOIN "
-                       "journal_entries je ON jl.entry_id=je.id WHERE jl.account_id IN (SELECT "
-                       "id FROM accounts WHERE code=? OR parent_id IN (SELECT id FROM accounts "
-                       "WHERE code=?)) GROUP BY cur");
-    Sums sums;
-    for (const QVariant& element : m_db->execQuery(sql, {m_primaryId, code, code})) {
-        const QVariantMap row = element.toMap();
-        int currency = row.value(QStringLiteral("cur")).toInt();
-        if (!m_currencies.contains(currency))
-            currency = m_primaryId;
-        sums[currency] += row.value(QStringLiteral("t")).toDouble();
-    }
-    return sums;
+            QStringLiteral(" AS cur, SUM(jl.debit-jl.credit) AS t FROM journal_lines jl JOIN "
+                           "journal_entries je ON jl.entry_id=je.id WHERE jl.account_id IN "
+                           "(SELECT id FROM accounts WHERE code=? OR parent_id IN (SELECT id "
+                           "FROM accounts WHERE code=?)) GROUP BY cur"),
+        {m_primaryId, code, code});
 }
 
 QVariantMap LedgerReports::finding(const QString& check, const QString& subject, int currencyId,
@@ -204,13 +196,15 @@ QVariantList LedgerReports::reconcile() const
 
     // Receivables: what tenants owe on open invoices and buyers on their
     // instalments.
-    Sums owed = sumsOf(QStringLiteral(
-        "SELECT COALESCE(currency_id,?) AS cur, SUM(balance) AS t FROM invoices WHERE "
-        "COALESCE(status,'') <> 'void' GROUP BY cur"));
+    Sums owed = sumsOf(QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, SUM(balance) AS t "
+                                      "FROM invoices WHERE COALESCE(status,'') <> 'void' GROUP "
+                                      "BY cur"),
+                       {m_primaryId});
     const Sums instalments = sumsOf(
         QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, "
                        "SUM(installment_amount-COALESCE(paid_amount,0)) AS t FROM installments "
-                       "GROUP BY cur"));
+                       "GROUP BY cur"),
+        {m_primaryId});
     for (auto it = instalments.begin(); it != instalments.end(); ++it)
         owed[it.key()] += it.value();
     compare(findings, s("الذمم المدينة (1200)"), s("رصيد الدفتر"),
@@ -221,14 +215,16 @@ QVariantList LedgerReports::reconcile() const
     for (auto it = payable.begin(); it != payable.end(); ++it)
         it.value() = -it.value();
     const Sums contractors =
-        sumsOf(QStringLiteral("SELECT ? AS cur, COALESCE(SUM(balance),0) AS t FROM contractors"));
+        sumsOf(QStringLiteral("SELECT ? AS cur, COALESCE(SUM(balance),0) AS t FROM contractors"),
+               {m_primaryId});
     compare(findings, s("الذمم الدائنة (2100)"), s("رصيد الدفتر"), payable, s("أرصدة المقاولين"),
             contractors);
 
     // Cheques received and not yet cashed or returned.
     const Sums pending = sumsOf(
         QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, SUM(amount) AS t FROM cheques "
-                       "WHERE type='received' AND status='pending' GROUP BY cur"));
+                       "WHERE type='received' AND status='pending' GROUP BY cur"),
+        {m_primaryId});
     compare(findings, s("شيكات برسم التحصيل (1300)"), s("رصيد الدفتر"),
             accountSums(QStringLiteral("1300")), s("الشيكات الواردة المعلقة"), pending);
     return findings;

@@ -68,7 +68,8 @@ private:
     // Debit minus credit per currency over the account `code` and the
     // accounts under it.
     Sums accountSums(const QString& code) const;
-    Sums sumsOf(const QString& sql) const;
+    // Sums per currency of a query giving columns cur and t.
+    Sums sumsOf(const QString& sql, const QVariantList& params) const;
     // A finding per currency where the two sides differ.
     void compare(QVariantList& findings, const QString& check, const QString& ledgerLabel,
                  const Sums& ledger, const QString& recordsLabel, const Sums& records) const;
