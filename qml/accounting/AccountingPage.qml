@@ -4,7 +4,9 @@ import QtQuick.Layouts
 import "../components"
 
 // Double-entry accounting: the chart of accounts, the journal (paged),
-// contractors and suppliers, and the cost centres of every project.
+// contractors and suppliers, the cost centres of every project, and the
+// trial balance with the check that the books agree. Each account opens its
+// ledger.
 Item {
     id: page
     objectName: "accountingPage"
@@ -29,13 +31,15 @@ Item {
         costCenters = cards
         journalList.searchText = ""
         journalList.reload()
+        if (overview.shown)
+            overview.reload()
     }
 
     Component.onCompleted: reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
-        targets: [accountModel, expenseModel, propertyModel, unitModel, installmentModel, paymentModel, invoiceModel]
+        targets: [accountModel, expenseModel, propertyModel, unitModel, installmentModel, paymentModel, invoiceModel, chequeModel]
         active: page.visible
         onChanged: page.reload()
     }
@@ -76,7 +80,7 @@ Item {
             Layout.fillWidth: true
             background: Rectangle { color: "transparent" }
             Repeater {
-                model: ["دليل الحسابات", "قيود اليومية", "المقاولون والموردون", "مراكز التكلفة"]
+                model: ["دليل الحسابات", "قيود اليومية", "المقاولون والموردون", "مراكز التكلفة", "ميزان المراجعة"]
                 delegate: TabButton {
                     id: tab
                     required property string modelData
@@ -139,6 +143,13 @@ Item {
                             Layout.preferredWidth: 150
                             text: Money.plain(accountRow.item.balance)
                         }
+                        MButton {
+                            objectName: "accountLedgerButton"
+                            implicitHeight: 30
+                            outline: true
+                            text: "دفتر الحساب"
+                            onClicked: ledgerDialog.show(Number(accountRow.item.id))
+                        }
                     }
                 }
             }
@@ -154,38 +165,51 @@ Item {
                     id: entryRow
                     required property int index
                     required property var model
+                    readonly property var entry: accountModel.getJournalEntry(model.id)
                     objectName: "journalRow_" + index
                     width: journalView.width
-                    height: 58
+                    height: Math.max(58, entryLayout.implicitHeight + 20)
                     radius: 10
                     color: Theme.bgCard
                     border.width: 1
                     border.color: Theme.borderColor
                     RowLayout {
+                        id: entryLayout
                         anchors.fill: parent
+                        anchors.margins: 10
                         anchors.leftMargin: 16
                         anchors.rightMargin: 16
                         layoutDirection: Qt.RightToLeft
                         spacing: 12
-                        Cell { Layout.preferredWidth: 90; text: entryRow.model.entry_date || ""; color: Theme.textSecondary }
+                        Cell { Layout.preferredWidth: 90; Layout.alignment: Qt.AlignTop; text: entryRow.model.entry_date || ""; color: Theme.textSecondary }
                         ColumnLayout {
                             Layout.fillWidth: true
                             spacing: 2
                             Cell { Layout.fillWidth: true; text: entryRow.model.description || ""; font: Theme.bodyBold }
-                            Cell {
+                            JournalLinesView {
                                 Layout.fillWidth: true
-                                text: String(entryRow.model.lines || "").split(",").join("  •  ")
-                                font: Theme.caption
-                                color: Theme.textMuted
+                                entry: entryRow.entry
                             }
                         }
-                        Cell {
-                            objectName: "journalReference"
-                            Layout.preferredWidth: 140
-                            text: entryRow.model.reference ? "المرجع: " + entryRow.model.reference : ""
-                            color: Theme.textSecondary
+                        ColumnLayout {
+                            Layout.preferredWidth: 200
+                            Layout.maximumWidth: 200
+                            Layout.fillWidth: false
+                            Layout.alignment: Qt.AlignTop
+                            spacing: 6
+                            StatusBadge {
+                                objectName: "journalSource"
+                                Layout.alignment: Qt.AlignRight
+                                text: entryRow.entry.source || ""
+                                textColor: Theme.accentGold
+                            }
+                            Cell {
+                                objectName: "journalReference"
+                                Layout.fillWidth: true
+                                text: entryRow.model.reference ? "المرجع: " + entryRow.model.reference : ""
+                                color: Theme.textSecondary
+                            }
                         }
-                        StatusBadge { text: entryRow.model.reference_type || "-" }
                     }
                 }
             }
@@ -314,6 +338,14 @@ Item {
                     }
                 }
             }
+
+            // Trial balance, the balance sheet and whether the books agree.
+            LedgerOverview {
+                id: overview
+                accounts: page.accounts
+                shown: page.visible && tabs.currentIndex === 4
+                onAccountChosen: (accountId) => ledgerDialog.show(accountId)
+            }
         }
 
         Text {
@@ -332,5 +364,9 @@ Item {
 
     ContractorAddDialog {
         id: contractorDialog
+    }
+
+    AccountLedgerDialog {
+        id: ledgerDialog
     }
 }

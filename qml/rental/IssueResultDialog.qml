@@ -66,8 +66,7 @@ MDialog {
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignHCenter
-            font.pixelSize: 12
-            font.family: "Segoe UI, Arial"
+            font: Theme.small
             color: Theme.textSecondary
         }
         MButton {

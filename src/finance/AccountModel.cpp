@@ -8,6 +8,7 @@
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+#include "finance/LedgerReports.h"
 
 #include <cmath>
 
@@ -26,9 +27,12 @@ QVariant firstValue(const QVariantList& rows, const QString& column)
 AccountModel::AccountModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
+    , m_reports(std::make_unique<LedgerReports>(db))
 {
     watchDatabase(m_db);
 }
+
+AccountModel::~AccountModel() = default;
 
 QVariantList AccountModel::getAll()
 {
@@ -60,17 +64,21 @@ int AccountModel::add(const QString& code, const QString& name, const QString& t
 QVariantList AccountModel::getJournalEntries(const QString& from, const QString& to)
 {
     // A one-sided range lists everything, as every other dated report does.
+    QVariantList entries;
     if (from.isEmpty() || to.isEmpty())
-        return m_db->execQuery(QStringLiteral(
+        entries = m_db->execQuery(QStringLiteral(
             "SELECT je.*, GROUP_CONCAT(a.name_ar || ':' || jl.debit || ':' || jl.credit) as "
             "lines FROM journal_entries je JOIN journal_lines jl ON je.id=jl.entry_id JOIN "
             "accounts a ON jl.account_id=a.id GROUP BY je.id ORDER BY je.entry_date DESC"));
-    return m_db->execQuery(
-        QStringLiteral("SELECT je.*, GROUP_CONCAT(a.name_ar || ':' || jl.debit || ':' || "
-                       "jl.credit) as lines FROM journal_entries je JOIN journal_lines jl ON "
-                       "je.id=jl.entry_id JOIN accounts a ON jl.account_id=a.id WHERE "
-                       "je.entry_date BETWEEN ? AND ? GROUP BY je.id ORDER BY je.entry_date DESC"),
-        {from, to});
+    else
+        entries = m_db->execQuery(
+            QStringLiteral(
+                "SELECT je.*, GROUP_CONCAT(a.name_ar || ':' || jl.debit || ':' || "
+                "jl.credit) as lines FROM journal_entries je JOIN journal_lines jl ON "
+                "je.id=jl.entry_id JOIN accounts a ON jl.account_id=a.id WHERE "
+                "je.entry_date BETWEEN ? AND ? GROUP BY je.id ORDER BY je.entry_date DESC"),
+            {from, to});
+    return entries;
 }
 
 int AccountModel::createJournalEntry(const QString& date, const QString& desc,
@@ -193,4 +201,39 @@ QVariantMap AccountModel::getBalanceSheet()
         {QStringLiteral("profit"), cents(profit)},
         {QStringLiteral("difference"), cents(assets - (liabilities + equity + profit))},
     };
+}
+
+QVariantMap AccountModel::getJournalEntry(int entryId)
+{
+    clearError();
+    const QVariantMap entry = m_reports->journalEntry(entryId);
+    if (entry.isEmpty())
+        refuseMissing();
+    return entry;
+}
+
+QVariantList AccountModel::reconcile()
+{
+    clearError();
+    return m_reports->reconcile();
+}
+
+QVariantMap AccountModel::trialBalance(const QString& from, const QString& to)
+{
+    clearError();
+    if ((!from.isEmpty() && !SqlValue::isIsoDate(from)) ||
+        (!to.isEmpty() && !SqlValue::isIsoDate(to))) {
+        refuse(Reasons::invalidDate());
+        return {};
+    }
+    return m_reports->trialBalance(from, to);
+}
+
+QVariantMap AccountModel::accountLedger(int accountId, int offset, int limit)
+{
+    clearError();
+    const QVariantMap ledger = m_reports->accountLedger(accountId, offset, limit);
+    if (ledger.isEmpty())
+        refuseMissing();
+    return ledger;
 }

@@ -1,0 +1,414 @@
+#include "finance/LedgerReports.h"
+
+#include "core/Database.h"
+#include "core/Money.h"
+#include "core/SqlValue.h"
+#include "finance/LedgerSources.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Two sums of money agree when they are within half a cent.
+constexpr double kTolerance = 0.005;
+
+bool differs(double a, double b)
+{
+    return !(std::fabs(a - b) <= kTolerance);
+}
+
+// Sums carry binary noise; what is shown and compared is in cents, and a
+// tiny negative never reads "-0.00".
+double cents(double amount)
+{
+    const double rounded = Money::roundToCents(amount);
+    return rounded == 0 ? 0.0 : rounded;
+}
+
+QString s(const char* text)
+{
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+LedgerReports::LedgerReports(Database* db)
+    : m_db(db)
+{}
+
+QString LedgerReports::entryCurrency() const
+{
+    // Files written before entries kept their currency have no such column;
+    // every entry of theirs is in the primary currency.
+    const bool kept = m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM "
+                                                  "pragma_table_info('journal_entries') WHERE "
+                                                  "name='currency_id'"))
+                          .toInt() > 0;
+    return kept ? QStringLiteral("COALESCE(je.currency_id,?)") : QStringLiteral("(0+?)");
+}
+
+void LedgerReports::loadCurrencies() const
+{
+    m_currencies.clear();
+    m_primaryId = 0;
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT id, code, symbol, is_primary FROM currencies ORDER BY id"));
+    for (const QVariant& element : rows) {
+        const QVariantMap row = element.toMap();
+        const int id = row.value(QStringLiteral("id")).toInt();
+        m_currencies.insert(id, {row.value(QStringLiteral("code")).toString(),
+                                 row.value(QStringLiteral("symbol")).toString()});
+        if (row.value(QStringLiteral("is_primary")).toInt() == 1 && m_primaryId == 0)
+            m_primaryId = id;
+    }
+    // An office that never chose one keeps its amounts in the first currency.
+    if (m_primaryId == 0 && !rows.isEmpty())
+        m_primaryId = rows.first().toMap().value(QStringLiteral("id")).toInt();
+}
+
+void LedgerReports::putCurrency(QVariantMap& row, int currencyId) const
+{
+    const int id = m_currencies.contains(currencyId) ? currencyId : m_primaryId;
+    const Currency currency = m_currencies.value(id);
+    row.insert(QStringLiteral("currency_id"), id);
+    row.insert(QStringLiteral("currency_code"), currency.code);
+    row.insert(QStringLiteral("currency_symbol"), currency.symbol);
+}
+
+LedgerReports::Sums LedgerReports::sumsOf(const QString& sql, const QVariantList& params) const
+{
+    Sums sums;
+    for (const QVariant& element : m_db->execQuery(sql, params)) {
+        const QVariantMap row = element.toMap();
+        int currency = row.value(QStringLiteral("cur")).toInt();
+        if (!m_currencies.contains(currency))
+            currency = m_primaryId;
+        sums[currency] += row.value(QStringLiteral("t")).toDouble();
+    }
+    return sums;
+}
+
+LedgerReports::Sums LedgerReports::accountSums(const QString& code) const
+{
+    return sumsOf(
+        QStringLiteral("SELECT ") + entryCurrency() +
+            QStringLiteral(" AS cur, SUM(jl.debit-jl.credit) AS t FROM journal_lines jl JOIN "
+                           "journal_entries je ON jl.entry_id=je.id WHERE jl.account_id IN "
+                           "(SELECT id FROM accounts WHERE code=? OR parent_id IN (SELECT id "
+                           "FROM accounts WHERE code=?)) GROUP BY cur"),
+        {m_primaryId, code, code});
+}
+
+QVariantMap LedgerReports::finding(const QString& check, const QString& subject, int currencyId,
+                                   const QString& ledgerLabel, double ledger,
+                                   const QString& recordsLabel, double records) const
+{
+    QVariantMap row{{QStringLiteral("check"), check},
+                    {QStringLiteral("subject"), subject},
+                    {QStringLiteral("ledger_label"), ledgerLabel},
+                    {QStringLiteral("ledger"), cents(ledger)},
+                    {QStringLiteral("records_label"), recordsLabel},
+                    {QStringLiteral("records"), cents(records)},
+                    {QStringLiteral("difference"), cents(ledger - records)}};
+    putCurrency(row, currencyId);
+    return row;
+}
+
+void LedgerReports::compare(QVariantList& findings, const QString& check,
+                            const QString& ledgerLabel, const Sums& ledger,
+                            const QString& recordsLabel, const Sums& records) const
+{
+    QList<int> currencies = ledger.keys();
+    for (int id : records.keys())
+        if (!ledger.contains(id))
+            currencies.append(id);
+    std::sort(currencies.begin(), currencies.end());
+    for (int id : currencies) {
+        const double a = ledger.value(id);
+        const double b = records.value(id);
+        if (differs(a, b))
+            findings.append(finding(check, QString(), id, ledgerLabel, a, recordsLabel, b));
+    }
+}
+
+QVariantList LedgerReports::reconcile() const
+{
+    loadCurrencies();
+    const QString cur = entryCurrency();
+    QVariantList findings;
+
+    // Debits and credits over the whole journal.
+    const QVariantList totals = m_db->execQuery(
+        QStringLiteral("SELECT ") + cur +
+            QStringLiteral(" AS cur, COALESCE(SUM(jl.debit),0) AS d, COALESCE(SUM(jl.credit),0) "
+                           "AS c FROM journal_lines jl JOIN journal_entries je ON "
+                           "jl.entry_id=je.id GROUP BY cur ORDER BY cur"),
+        {m_primaryId});
+    for (const QVariant& element : totals) {
+        const QVariantMap row = element.toMap();
+        const double debit = row.value(QStringLiteral("d")).toDouble();
+        const double credit = row.value(QStringLiteral("c")).toDouble();
+        if (differs(debit, credit))
+            findings.append(finding(s("تساوي مجموع المدين ومجموع الدائن"), QString(),
+                                    row.value(QStringLiteral("cur")).toInt(), s("مجموع المدين"),
+                                    debit, s("مجموع الدائن"), credit));
+    }
+
+    // Each entry on its own; a broken file could hold many, the first ones
+    // say enough.
+    const QVariantList entries = m_db->execQuery(
+        QStringLiteral("SELECT je.id, je.entry_date, je.description, ") + cur +
+            QStringLiteral(" AS cur, SUM(jl.debit) AS d, SUM(jl.credit) AS c FROM "
+                           "journal_entries je JOIN journal_lines jl ON jl.entry_id=je.id GROUP "
+                           "BY je.id HAVING ABS(SUM(jl.debit)-SUM(jl.credit)) > ? ORDER BY "
+                           "je.entry_date, je.id LIMIT 50"),
+        {m_primaryId, kTolerance});
+    for (const QVariant& element : entries) {
+        const QVariantMap row = element.toMap();
+        QString subject = s("قيد رقم ") + row.value(QStringLiteral("id")).toString() +
+                          QStringLiteral(" (") +
+                          row.value(QStringLiteral("entry_date")).toString() + QLatin1Char(')');
+        const QString description = row.value(QStringLiteral("description")).toString().trimmed();
+        if (!description.isEmpty())
+            subject += QStringLiteral(" - ") + description;
+        findings.append(finding(s("توازن القيد"), subject, row.value(QStringLiteral("cur")).toInt(),
+                                s("المدين"), row.value(QStringLiteral("d")).toDouble(), s("الدائن"),
+                                row.value(QStringLiteral("c")).toDouble()));
+    }
+
+    // Each account's kept balance against its lines.
+    const QVariantList accounts = m_db->execQuery(QStringLiteral(
+        "SELECT a.code, a.name_ar, COALESCE(a.balance,0) AS kept, COALESCE((SELECT "
+        "SUM(jl.debit-jl.credit) FROM journal_lines jl WHERE jl.account_id=a.id),0) AS moved "
+        "FROM accounts a ORDER BY a.code"));
+    for (const QVariant& element : accounts) {
+        const QVariantMap row = element.toMap();
+        const double kept = row.value(QStringLiteral("kept")).toDouble();
+        const double moved = row.value(QStringLiteral("moved")).toDouble();
+        if (differs(kept, moved))
+            findings.append(
+                finding(s("رصيد الحساب"),
+                        row.value(QStringLiteral("code")).toString() + QLatin1Char(' ') +
+                            row.value(QStringLiteral("name_ar")).toString(),
+                        m_primaryId, s("الرصيد المسجل"), kept, s("مجموع الحركات"), moved));
+    }
+
+    // Receivables: what tenants owe on open invoices and buyers on their
+    // instalments.
+    Sums owed = sumsOf(QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, SUM(balance) AS t "
+                                      "FROM invoices WHERE COALESCE(status,'') <> 'void' GROUP "
+                                      "BY cur"),
+                       {m_primaryId});
+    const Sums instalments = sumsOf(
+        QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, "
+                       "SUM(installment_amount-COALESCE(paid_amount,0)) AS t FROM installments "
+                       "GROUP BY cur"),
+        {m_primaryId});
+    for (auto it = instalments.begin(); it != instalments.end(); ++it)
+        owed[it.key()] += it.value();
+    compare(findings, s("الذمم المدينة (1200)"), s("رصيد الدفتر"),
+            accountSums(QStringLiteral("1200")), s("الفواتير المفتوحة والأقساط غير المسددة"), owed);
+
+    // Payables: a credit balance in the ledger, what contractors are owed.
+    Sums payable = accountSums(QStringLiteral("2100"));
+    for (auto it = payable.begin(); it != payable.end(); ++it)
+        it.value() = -it.value();
+    const Sums contractors =
+        sumsOf(QStringLiteral("SELECT ? AS cur, COALESCE(SUM(balance),0) AS t FROM contractors"),
+               {m_primaryId});
+    compare(findings, s("الذمم الدائنة (2100)"), s("رصيد الدفتر"), payable, s("أرصدة المقاولين"),
+            contractors);
+
+    // Cheques received and not yet cashed or returned.
+    const Sums pending = sumsOf(
+        QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, SUM(amount) AS t FROM cheques "
+                       "WHERE type='received' AND status='pending' GROUP BY cur"),
+        {m_primaryId});
+    compare(findings, s("شيكات برسم التحصيل (1300)"), s("رصيد الدفتر"),
+            accountSums(QStringLiteral("1300")), s("الشيكات الواردة المعلقة"), pending);
+    return findings;
+}
+
+QVariantMap LedgerReports::trialBalance(const QString& from, const QString& to) const
+{
+    loadCurrencies();
+    const bool ranged = !from.isEmpty() && !to.isEmpty();
+    QString sql = QStringLiteral("SELECT a.id, a.code, a.name_ar, a.type, ") + entryCurrency() +
+                  QStringLiteral(" AS cur, SUM(jl.debit) AS d, SUM(jl.credit) AS c FROM "
+                                 "journal_lines jl JOIN journal_entries je ON jl.entry_id=je.id "
+                                 "JOIN accounts a ON jl.account_id=a.id");
+    QVariantList params{m_primaryId};
+    if (ranged) {
+        sql += QStringLiteral(" WHERE je.entry_date BETWEEN ? AND ?");
+        params << from << to;
+    }
+    sql += QStringLiteral(" GROUP BY a.id, cur ORDER BY a.code, cur");
+
+    QVariantList rows;
+    QMap<int, QPair<double, double>> totals;
+    for (const QVariant& element : m_db->execQuery(sql, params)) {
+        const QVariantMap source = element.toMap();
+        const double debit = source.value(QStringLiteral("d")).toDouble();
+        const double credit = source.value(QStringLiteral("c")).toDouble();
+        QVariantMap row{{QStringLiteral("account_id"), source.value(QStringLiteral("id"))},
+                        {QStringLiteral("code"), source.value(QStringLiteral("code"))},
+                        {QStringLiteral("name_ar"), source.value(QStringLiteral("name_ar"))},
+                        {QStringLiteral("type"), source.value(QStringLiteral("type"))},
+                        {QStringLiteral("debit"), cents(debit)},
+                        {QStringLiteral("credit"), cents(credit)},
+                        {QStringLiteral("balance"), cents(debit - credit)}};
+        putCurrency(row, source.value(QStringLiteral("cur")).toInt());
+        auto& total = totals[row.value(QStringLiteral("currency_id")).toInt()];
+        total.first += debit;
+        total.second += credit;
+        rows.append(row);
+    }
+
+    QVariantList totalRows;
+    for (auto it = totals.begin(); it != totals.end(); ++it) {
+        QVariantMap row{{QStringLiteral("debit"), cents(it.value().first)},
+                        {QStringLiteral("credit"), cents(it.value().second)},
+                        {QStringLiteral("balance"), cents(it.value().first - it.value().second)}};
+        putCurrency(row, it.key());
+        totalRows.append(row);
+    }
+    return {{QStringLiteral("rows"), rows}, {QStringLiteral("totals"), totalRows}};
+}
+
+QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) const
+{
+    const QVariantMap account = SqlValue::firstRow(m_db->execQuery(
+        QStringLiteral("SELECT id, code, name_ar, type FROM accounts WHERE id=?"), {accountId}));
+    if (account.isEmpty())
+        return {};
+    loadCurrencies();
+    limit = std::clamp(limit, 1, 500);
+    const QString cur = entryCurrency();
+    const int total = m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM journal_lines WHERE "
+                                                  "account_id=?"),
+                                   {accountId})
+                          .toInt();
+    // A negative offset asks for the last page, where the recent entries are.
+    if (offset < 0)
+        offset = total > 0 ? (total - 1) / limit * limit : 0;
+
+    QVariantMap result{{QStringLiteral("account_id"), account.value(QStringLiteral("id"))},
+                       {QStringLiteral("code"), account.value(QStringLiteral("code"))},
+                       {QStringLiteral("name_ar"), account.value(QStringLiteral("name_ar"))},
+                       {QStringLiteral("type"), account.value(QStringLiteral("type"))},
+                       {QStringLiteral("offset"), offset},
+                       {QStringLiteral("limit"), limit}};
+    result.insert(QStringLiteral("total"), total);
+
+    QVariantList closing;
+    const QVariantList sums = m_db->execQuery(
+        QStringLiteral("SELECT ") + cur +
+            QStringLiteral(" AS cur, SUM(jl.debit-jl.credit) AS t FROM journal_lines jl JOIN "
+                           "journal_entries je ON jl.entry_id=je.id WHERE jl.account_id=? GROUP "
+                           "BY cur ORDER BY cur"),
+        {m_primaryId, accountId});
+    for (const QVariant& element : sums) {
+        QVariantMap row{{QStringLiteral("balance"),
+                         cents(element.toMap().value(QStringLiteral("t")).toDouble())}};
+        putCurrency(row, element.toMap().value(QStringLiteral("cur")).toInt());
+        closing.append(row);
+    }
+    result.insert(QStringLiteral("closing"), closing);
+
+    // The running balance of each line is summed over every earlier line of
+    // its currency, so a page far down the ledger starts where the one
+    // before it ended.
+    const QVariantList lines = m_db->execQuery(
+        QStringLiteral("SELECT * FROM (SELECT jl.id AS line_id, je.id AS entry_id, "
+                       "je.entry_date, je.description, jl.description AS line_description, "
+                       "je.reference_type, je.reference_id, je.reference, ") +
+            cur +
+            QStringLiteral(" AS cur, jl.debit, jl.credit, SUM(jl.debit-jl.credit) OVER "
+                           "(PARTITION BY ") +
+            cur +
+            QStringLiteral(" ORDER BY je.entry_date, je.id, jl.id ROWS UNBOUNDED PRECEDING) AS "
+                           "running FROM journal_lines jl JOIN journal_entries je ON "
+                           "jl.entry_id=je.id WHERE jl.account_id=?) ORDER BY entry_date, "
+                           "entry_id, line_id LIMIT ? OFFSET ?"),
+        {m_primaryId, m_primaryId, accountId, limit, offset});
+
+    const LedgerSources sources(m_db);
+    QVariantList rows;
+    for (const QVariant& element : lines) {
+        const QVariantMap line = element.toMap();
+        QString description = line.value(QStringLiteral("description")).toString().trimmed();
+        if (description.isEmpty())
+            description = line.value(QStringLiteral("line_description")).toString().trimmed();
+        QVariantMap row{
+            {QStringLiteral("line_id"), line.value(QStringLiteral("line_id"))},
+            {QStringLiteral("entry_id"), line.value(QStringLiteral("entry_id"))},
+            {QStringLiteral("entry_date"), line.value(QStringLiteral("entry_date"))},
+            {QStringLiteral("description"), description},
+            {QStringLiteral("reference"), line.value(QStringLiteral("reference"))},
+            {QStringLiteral("source"),
+             sources.describe(line.value(QStringLiteral("reference_type")).toString(),
+                              line.value(QStringLiteral("reference_id")).toInt())},
+            {QStringLiteral("debit"), cents(line.value(QStringLiteral("debit")).toDouble())},
+            {QStringLiteral("credit"), cents(line.value(QStringLiteral("credit")).toDouble())},
+            {QStringLiteral("balance"), cents(line.value(QStringLiteral("running")).toDouble())}};
+        putCurrency(row, line.value(QStringLiteral("cur")).toInt());
+        rows.append(row);
+    }
+    result.insert(QStringLiteral("rows"), rows);
+    return result;
+}
+
+QVariantList LedgerReports::linesOf(int entryId) const
+{
+    QVariantList lines;
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT jl.account_id, a.code, a.name_ar, jl.debit, jl.credit, "
+                       "jl.description FROM journal_lines jl LEFT JOIN accounts a ON "
+                       "jl.account_id=a.id WHERE jl.entry_id=? ORDER BY jl.id"),
+        {entryId});
+    for (const QVariant& element : rows) {
+        QVariantMap line = element.toMap();
+        line.insert(QStringLiteral("debit"), cents(line.value(QStringLiteral("debit")).toDouble()));
+        line.insert(QStringLiteral("credit"),
+                    cents(line.value(QStringLiteral("credit")).toDouble()));
+        lines.append(line);
+    }
+    return lines;
+}
+
+void LedgerReports::describeEntries(QVariantList& entries) const
+{
+    loadCurrencies();
+    const LedgerSources sources(m_db);
+    for (QVariant& element : entries) {
+        QVariantMap entry = element.toMap();
+        const QVariantList lines = linesOf(entry.value(QStringLiteral("id")).toInt());
+        double debit = 0;
+        double credit = 0;
+        for (const QVariant& line : lines) {
+            debit += line.toMap().value(QStringLiteral("debit")).toDouble();
+            credit += line.toMap().value(QStringLiteral("credit")).toDouble();
+        }
+        entry.insert(QStringLiteral("line_items"), lines);
+        entry.insert(QStringLiteral("total_debit"), cents(debit));
+        entry.insert(QStringLiteral("total_credit"), cents(credit));
+        entry.insert(QStringLiteral("source"),
+                     sources.describe(entry.value(QStringLiteral("reference_type")).toString(),
+                                      entry.value(QStringLiteral("reference_id")).toInt()));
+        // No currency (or no such column) is the primary currency.
+        putCurrency(entry, entry.value(QStringLiteral("currency_id")).toInt());
+        element = entry;
+    }
+}
+
+QVariantMap LedgerReports::journalEntry(int entryId) const
+{
+    const QVariantMap entry = SqlValue::firstRow(
+        m_db->execQuery(QStringLiteral("SELECT * FROM journal_entries WHERE id=?"), {entryId}));
+    if (entry.isEmpty())
+        return {};
+    QVariantList one{entry};
+    describeEntries(one);
+    return one.first().toMap();
+}
