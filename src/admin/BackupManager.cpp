@@ -318,20 +318,29 @@ bool BackupManager::putBack(const QStringList& moved, bool placed, const QString
     return fail(error, reason);
 }
 
-bool BackupManager::exportAllToCSV()
+// What every export needs before it writes: the right to export, the
+// folder it writes to and an open database.
+bool BackupManager::readyToExport(const QString& folder)
 {
-    clearError();
     if (!Permissions::allowed(Permissions::Action::ExportAll))
         return refuse(Permissions::refusal());
-    const QString folder =
-        m_desktop->exportFolder() + QStringLiteral("/Sakanova_Export_") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm"));
     if (!QDir().mkpath(folder))
         return fail(QStringLiteral("Failed to create export folder"),
                     QStringLiteral("تعذر إنشاء مجلد التصدير"));
     if (!m_db || !m_db->connection().isOpen())
         return fail(QStringLiteral("Database not connected"),
                     QStringLiteral("قاعدة البيانات غير متصلة"));
+    return true;
+}
+
+bool BackupManager::exportAllToCSV()
+{
+    clearError();
+    const QString folder =
+        m_desktop->exportFolder() + QStringLiteral("/Sakanova_Export_") +
+        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm"));
+    if (!readyToExport(folder))
+        return false;
 
     QStringList missing;
     const QStringList tables = CsvExport::tables();
@@ -353,15 +362,9 @@ bool BackupManager::exportAllToCSV()
 bool BackupManager::exportAllToXlsx()
 {
     clearError();
-    if (!Permissions::allowed(Permissions::Action::ExportAll))
-        return refuse(Permissions::refusal());
     const QString folder = m_desktop->exportFolder();
-    if (!QDir().mkpath(folder))
-        return fail(QStringLiteral("Failed to create export folder"),
-                    QStringLiteral("تعذر إنشاء مجلد التصدير"));
-    if (!m_db || !m_db->connection().isOpen())
-        return fail(QStringLiteral("Database not connected"),
-                    QStringLiteral("قاعدة البيانات غير متصلة"));
+    if (!readyToExport(folder))
+        return false;
     const QString file = folder + QStringLiteral("/Sakanova_Export_") +
                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm")) +
                          QStringLiteral(".xlsx");

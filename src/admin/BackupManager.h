@@ -80,6 +80,7 @@ private:
     QString writeCopy(const QString& target);
     void prune();
     bool fail(const QString& error, const QString& reason);
+    bool readyToExport(const QString& folder);
     // Undoes a restore that failed half-way: the moved files go back and
     // the connection reopens for writing.
     bool putBack(const QStringList& moved, bool placed, const QString& error,

@@ -13,16 +13,6 @@ using namespace PrintHtml;
 
 namespace {
 
-QString value(const QVariantMap& row, const char* key)
-{
-    return row.value(QLatin1String(key)).toString();
-}
-
-double amountOf(const QVariantMap& row, const char* key)
-{
-    return row.value(QLatin1String(key)).toDouble();
-}
-
 // The local day of a creation stamp stored in UTC.
 QString localDay(const QString& stamp)
 {

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 // Pieces of the printed papers' HTML. Every value that came from the user or
 // the database passes through esc() or one of the helpers built on it, so
@@ -11,6 +12,16 @@
 // ("2026-01-05" never prints as "05-01-2026"), and an amount is bound to its
 // currency symbol by a no-break space, so the two never part at a line end.
 namespace PrintHtml {
+
+// A row's value under `key`, as text and as an amount.
+inline QString value(const QVariantMap& row, const char* key)
+{
+    return row.value(QLatin1String(key)).toString();
+}
+inline double amountOf(const QVariantMap& row, const char* key)
+{
+    return row.value(QLatin1String(key)).toDouble();
+}
 
 // U+2068 FIRST STRONG ISOLATE and U+2069 POP DIRECTIONAL ISOLATE.
 inline constexpr char16_t kIsolateStart = 0x2068;

@@ -17,16 +17,6 @@ using namespace PrintHtml;
 
 namespace {
 
-QString value(const QVariantMap& row, const char* key)
-{
-    return row.value(QLatin1String(key)).toString();
-}
-
-double amountOf(const QVariantMap& row, const char* key)
-{
-    return row.value(QLatin1String(key)).toDouble();
-}
-
 QString periodLine(const DateRange& range)
 {
     if (!range.applies())

@@ -14,16 +14,6 @@ using namespace PrintHtml;
 
 namespace {
 
-QString value(const QVariantMap& row, const char* key)
-{
-    return row.value(QLatin1String(key)).toString();
-}
-
-double amountOf(const QVariantMap& row, const char* key)
-{
-    return row.value(QLatin1String(key)).toDouble();
-}
-
 QStringList personLines(const QVariantMap& person)
 {
     QStringList lines{QStringLiteral("تاريخ الكشف: ") +
