@@ -1,7 +1,7 @@
 #include "app/AppMain.h"
 #include "app/AppSetup.h"
-#include "core/Database.h"
 #include "app/InstanceLock.h"
+#include "core/Database.h"
 
 #include <QApplication>
 #include <QDir>

@@ -341,8 +341,8 @@ private slots:
         const auto lines = PdfText::linesRightToLeft(words);
         int headings = 0;
         for (const QStringList& line : lines)
-            headings += line.contains(QStringLiteral("المرجع")) &&
-                        line.contains(QStringLiteral("الرصيد"));
+            headings +=
+                line.contains(QStringLiteral("المرجع")) && line.contains(QStringLiteral("الرصيد"));
         // The heading row tops every page that holds rows, and the rows run
         // to the page before the last at least.
         QCOMPARE(headings, int(pagesWithRows.size()));

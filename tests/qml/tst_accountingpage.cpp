@@ -98,8 +98,7 @@ private slots:
         // Regression: the totals stood at the panel's top with no size.
         QVERIFY(total->height() > 0);
         QVERIFY(total->mapToScene(QPointF(0, total->height())).y() <= h->window()->height());
-        QVERIFY(total->mapToScene(QPointF(0, 0)).y() >
-                receivables->mapToScene(QPointF(0, 0)).y());
+        QVERIFY(total->mapToScene(QPointF(0, 0)).y() > receivables->mapToScene(QPointF(0, 0)).y());
         QTRY_VERIFY(
             text(QStringLiteral("reconciliationSummary"), nullptr).contains("الدفاتر متطابقة"));
         // Assets 1,150 = 0 + 0 + profit 1,150; nothing left over.

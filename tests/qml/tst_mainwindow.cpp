@@ -382,8 +382,7 @@ private slots:
         QVERIFY(!settings()->property("isFirstRun").toBool());
         // The user name field has the keyboard; Return moves on and at the
         // end signs in, then sets the new password the first sign-in asks for.
-        auto* user =
-            item(QStringLiteral("usernameField"))->property("input").value<QQuickItem*>();
+        auto* user = item(QStringLiteral("usernameField"))->property("input").value<QQuickItem*>();
         QTRY_VERIFY(user->hasActiveFocus());
         typeInto(QStringLiteral("usernameField"), QStringLiteral("admin"));
         QTest::keyClick(m_window, Qt::Key_Return);
