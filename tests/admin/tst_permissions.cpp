@@ -119,7 +119,7 @@ private slots:
                 return settings.lastError();
             }
             if (action == QLatin1String("account"))
-                return accounts.add(QStringLiteral("1300"), QStringLiteral("سلف"),
+                return accounts.add(QStringLiteral("1400"), QStringLiteral("سلف"),
                                     QStringLiteral("asset"), 1) > 0
                            ? QString()
                            : accounts.lastError();

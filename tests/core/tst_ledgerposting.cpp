@@ -114,7 +114,10 @@ class TestLedgerPosting : public QObject
                     },
                     nullptr};
         if (kind == "instalment added by hand")
-            return {nothing,
+            // An instalment is added only to a unit sold to the buyer.
+            return {[&o] {
+                        o.installments.sellUnit(o.buyer, o.saleUnit, 90000, 0, 4, "2026-03-10", 1);
+                    },
                     [&o] {
                         return o.installments.add(o.buyer, o.saleUnit, 0, 0, 5000, "2026-05-01", 1);
                     },

@@ -34,7 +34,8 @@ private slots:
         QCOMPARE(fixture.value(QStringLiteral("SELECT username FROM users")).toString(),
                  QStringLiteral("admin"));
         QCOMPARE(fixture.count(QStringLiteral("currencies")), 3);
-        QCOMPARE(fixture.count(QStringLiteral("accounts")), 13);
+        // The seeded chart and the ledger's bank and cheque accounts.
+        QCOMPARE(fixture.count(QStringLiteral("accounts")), 16);
         QCOMPARE(fixture.count(QStringLiteral("services")), 5);
         // The office's own choice of primary currency stands.
         QCOMPARE(fixture
