@@ -58,9 +58,53 @@ Item {
             ]
         }
 
+        TabBar {
+            id: tabs
+            objectName: "usersTabs"
+            visible: page.isAdmin
+            Layout.preferredWidth: 360
+            Layout.alignment: Qt.AlignRight
+            background: Rectangle { color: "transparent" }
+            Repeater {
+                model: ["المستخدمون", "سجل العمليات"]
+                delegate: TabButton {
+                    id: tab
+                    required property string modelData
+                    required property int index
+                    objectName: "usersTab_" + index
+                    text: modelData
+                    font: tabs.currentIndex === index ? Theme.bodyBold : Theme.body
+                    contentItem: Text {
+                        text: tab.text
+                        font: tab.font
+                        horizontalAlignment: Text.AlignHCenter
+                        verticalAlignment: Text.AlignVCenter
+                        color: tabs.currentIndex === tab.index ? "#08111f" : Theme.textSecondary
+                    }
+                    background: Rectangle {
+                        radius: 8
+                        color: tabs.currentIndex === tab.index ? Theme.accentGold : Theme.bgCard
+                        border.width: 1
+                        border.color: Theme.borderColor
+                    }
+                }
+            }
+        }
+
+        // The trail is for administrators only; a clerk never has it built.
+        Loader {
+            objectName: "auditLoader"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            active: page.isAdmin && tabs.currentIndex === 1
+            visible: active
+            sourceComponent: AuditView {}
+        }
+
         PagedList {
             id: list
             objectName: "userList"
+            visible: !page.isAdmin || tabs.currentIndex === 0
             Layout.fillWidth: true
             Layout.fillHeight: true
             model: page.users

@@ -209,7 +209,7 @@ Item {
                         Text {
                             objectName: "activityUser"
                             Layout.preferredWidth: 80
-                            text: parent.modelData.username || ""
+                            text: parent.modelData.username || "النظام"
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
@@ -220,7 +220,7 @@ Item {
                         Text {
                             objectName: "activityAction"
                             Layout.fillWidth: true
-                            text: parent.modelData.action || ""
+                            text: parent.modelData.summary || parent.modelData.action || ""
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft

@@ -63,10 +63,6 @@ MDialog {
         errorText = ""
     }
 
-    function logFailure(unitId, details) {
-        auditMgr.log(authCtrl.currentUserId, "خطأ", "units", unitId, details)
-    }
-
     function save() {
         unitBox.errorText = unit ? "" : "اختر الوحدة المباعة"
         currencyBox.errorText = currency ? "" : "اختر العملة"
@@ -83,14 +79,8 @@ MDialog {
                 countField.errorText = "أدخل عدداً أكبر من صفر"
         }
         dateField.errorText = Input.dateError(dateField.text)
-        if (!unit) {
-            logFailure(0, "فشل البيع: لم يتم اختيار وحدة")
+        if (!unit || !currency)
             return
-        }
-        if (!currency) {
-            logFailure(0, "فشل البيع: لم يتم اختيار عملة")
-            return
-        }
         if (priceField.errorText !== "" || downField.errorText !== "" || countField.errorText !== ""
                 || dateField.errorText !== "")
             return
@@ -103,7 +93,6 @@ MDialog {
             close()
         } else {
             errorText = Input.refusal(installmentModel)
-            logFailure(unit.id, "فشل إتمام عملية البيع في قاعدة البيانات")
         }
     }
 

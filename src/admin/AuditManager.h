@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVariant>
 #include <QVariantList>
 
 class Database;
@@ -20,8 +21,16 @@ public:
     Q_INVOKABLE void log(int userId, const QString& action,
                          const QString& table = QStringLiteral(""), int recordId = 0,
                          const QString& details = QStringLiteral(""));
-    // Newest first; a negative limit returns every row.
+    // Newest first, each with its `summary`; a negative limit returns every row.
     Q_INVOKABLE QVariantList getLogs(int limit = 100);
+
+    // One line a person reads: "تعديل · عقد #12".
+    Q_INVOKABLE QString summary(const QString& action, const QString& table,
+                                const QVariant& recordId) const;
+    // What a row says changed, one {field, before, after} per column: the
+    // values an insert set (after), a removal took (before), or an update
+    // moved. A row written in words gives them as one line with no field.
+    Q_INVOKABLE QVariantList changes(const QString& action, const QString& details) const;
 
 private:
     Database* m_db;

@@ -299,6 +299,7 @@ bool AuthController::login(const QString& username, const QString& password)
     Permissions::setCurrentRole(m_role);
     if (m_username == adminUserName())
         m_defaultPasswordInUse = pass == Schema::defaultAdminPassword();
+    followActingUser();
 
     m_db->execInsert(
         QStringLiteral("INSERT INTO app_log (action,details,user_id) VALUES (?,?,?)"),
@@ -314,6 +315,7 @@ void AuthController::logout()
         {QStringLiteral("logout"), QStringLiteral("تسجيل خروج: ") + m_username, m_userId});
     m_loggedIn = false;
     Permissions::setCurrentRole(QString());
+    m_db->setActingUser(0);
     m_username.clear();
     m_fullName.clear();
     m_role.clear();
@@ -352,10 +354,19 @@ bool AuthController::changePassword(const QString& oldPass, const QString& newPa
         const bool isDefault = replacement == Schema::defaultAdminPassword();
         if (isDefault != m_defaultPasswordInUse) {
             m_defaultPasswordInUse = isDefault;
+            followActingUser();
             emit authChanged();
         }
     }
     return true;
+}
+
+void AuthController::followActingUser()
+{
+    // Writes that are not audited are writes nobody can account for; the
+    // sign-in still goes ahead, and the run log says why.
+    if (!m_db->setActingUser(m_userId, mustChangePassword()))
+        qWarning() << "Audit trail: the signed-in user could not be recorded";
 }
 
 QVariantList AuthController::getUsers()

@@ -92,6 +92,9 @@ private:
     AdminPassword ensureDefaultAdmin();
     AdminPassword hashPlainTextPasswords();
     bool isAdminSignedIn() const;
+    // Tells the database who acts now, for the audit trail and the lock
+    // while the default password must be replaced.
+    void followActingUser();
     bool refuseLogin(const QString& reason);
     // Follows the throttle's wait for `name` and keeps a one-second tick
     // running while there is one, so the page counts down.

@@ -1,5 +1,6 @@
 #include "core/Database.h"
 
+#include "core/AuditTrail.h"
 #include "core/MoneyTotals.h"
 #include "core/Schema.h"
 #include "core/SqlValue.h"
@@ -173,6 +174,25 @@ bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantLis
                                             : query.lastError().text());
         return false;
     }
+    return true;
+}
+
+bool Database::setActingUser(int userId, bool passwordChangePending)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_db.isOpen())
+        return false;
+    // A connection that reads only (its file was replaced) writes nothing to audit.
+    if (m_restartPending) {
+        m_actingUserId = userId;
+        return true;
+    }
+    QString error;
+    if (!AuditTrail::setActingUser(m_db, userId, passwordChangePending, &error)) {
+        emit databaseError(error);
+        return false;
+    }
+    m_actingUserId = userId;
     return true;
 }
 

@@ -88,6 +88,12 @@ public:
     bool restartPending() const { return m_restartPending; }
     static QString restartPendingMarker();
 
+    // Who the writes from now on are audited for (see AuditTrail): the
+    // signed-in user's id, or 0 for nobody. While `passwordChangePending`,
+    // every write but the password change itself is refused.
+    bool setActingUser(int userId, bool passwordChangePending = false);
+    int actingUserId() const { return m_actingUserId; }
+
     QString path() const { return m_path; }
     QSqlDatabase connection() const { return m_db; }
 
@@ -118,6 +124,7 @@ private:
     QSqlDatabase m_db;
     // Reads run here, on m_db's own SQLite handle; writes go through QtSql.
     SqlReader m_reader;
+    int m_actingUserId = 0;
     QMutex m_mutex;
     QString m_path;
     QSqlError m_initError;

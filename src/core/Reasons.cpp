@@ -1,5 +1,7 @@
 #include "core/Reasons.h"
 
+#include "core/AuditTrail.h"
+
 namespace {
 
 const QString kNothingSaved = QStringLiteral("لم يتم حفظ أي تغيير");
@@ -18,6 +20,8 @@ QString database(const QString& driverText)
     const QString text = driverText.toLower();
     if (text.startsWith(QLatin1String("restart pending")))
         return restartFirst();
+    if (text.contains(QLatin1String(AuditTrail::kPasswordChangeRequired)))
+        return passwordChangeFirst();
     // SQLite's own wordings; column names such as full_name must not match.
     if (text.contains(QLatin1String("is locked")) || text.contains(QLatin1String("is busy")))
         return databaseLocked();
@@ -49,6 +53,11 @@ QString restartFirst()
 {
     return withNothingSaved(
         QStringLiteral("تمت استعادة نسخة احتياطية؛ أعد تشغيل البرنامج أولاً ثم أعد المحاولة"));
+}
+
+QString passwordChangeFirst()
+{
+    return withNothingSaved(QStringLiteral("غيّر كلمة المرور الافتراضية أولاً ثم أعد المحاولة"));
 }
 
 QString diskFull()

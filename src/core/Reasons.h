@@ -16,6 +16,8 @@ QString databaseLocked();
 QString diskFull();
 // A write after a backup was restored and before the program was started again.
 QString restartFirst();
+// Every write but the password change waits while the default password is in use.
+QString passwordChangeFirst();
 
 QString invalidAmount();
 QString invalidNumber();

@@ -100,9 +100,11 @@ bool InstallmentModel::postReceipt(LedgerPosting& posting, int paymentId, const 
 bool InstallmentModel::writeAudit(const QString& action, const QString& table, int recordId,
                                   const QString& details)
 {
-    return m_db->execInsert(QStringLiteral("INSERT INTO audit_logs (action, table_name, "
-                                           "record_id, details) VALUES (?,?,?,?)"),
-                            {action, table, recordId, details}) > 0;
+    const int user = m_db->actingUserId();
+    return m_db->execInsert(
+               QStringLiteral("INSERT INTO audit_logs (user_id, action, table_name, "
+                              "record_id, details) VALUES (?,?,?,?,?)"),
+               {user > 0 ? QVariant(user) : QVariant(), action, table, recordId, details}) > 0;
 }
 
 int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, double downPayment,

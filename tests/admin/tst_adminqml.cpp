@@ -42,6 +42,10 @@ private slots:
         QCOMPARE(page->property("signedIn").toBool(), true);
         QCOMPARE(page->property("userId").toInt(), 1);
         QCOMPARE(page->property("role").toString(), QStringLiteral("admin"));
+        // Every other write waits for the first sign-in's new password.
+        QVERIFY(evaluate(QStringLiteral("authCtrl.changePassword('vexil', 'Nakheel-Office-2024')"))
+                    .toBool());
+        QCOMPARE(page->property("hint").toBool(), false);
 
         evaluate(QStringLiteral("settingsManager.setThemeMode('LIGHT')"));
         evaluate(QStringLiteral(
@@ -77,6 +81,12 @@ private slots:
                      .toBool(),
                  false);
         evaluate(QStringLiteral("authCtrl.login('admin', 'vexil')"));
+        // Held while the default password is in use, allowed once it is changed.
+        QCOMPARE(evaluate(QStringLiteral("authCtrl.registerUser('سارة', 'ورد-الجوري', 'user')"))
+                     .toBool(),
+                 false);
+        QVERIFY(evaluate(QStringLiteral("authCtrl.changePassword('vexil', 'Nakheel-Office-2024')"))
+                    .toBool());
         QCOMPARE(evaluate(QStringLiteral("authCtrl.registerUser('سارة', 'ورد-الجوري', 'user')"))
                      .toBool(),
                  true);

@@ -250,6 +250,46 @@ private slots:
         }
     }
 
+    void administratorReadsTheTrailClerkHasNone()
+    {
+        start();
+        auto* tenants = h->backend(QStringLiteral("tenantModel"));
+        int id = -1;
+        QMetaObject::invokeMethod(tenants, "add", Q_RETURN_ARG(int, id),
+                                  Q_ARG(QString, QStringLiteral("ريم الخطيب")), Q_ARG(QString, {}),
+                                  Q_ARG(QString, QStringLiteral("0599111222")), Q_ARG(QString, {}),
+                                  Q_ARG(QString, {}));
+        QVERIFY(id > 0);
+        QVERIFY(h->showPage(10));
+        QVERIFY(h->click(need(QStringLiteral("usersTab_1"))));
+        QQuickItem* view = need(QStringLiteral("auditView"));
+        QQuickItem* summary = nullptr;
+        QTRY_VERIFY((summary = h->find(QStringLiteral("auditSummary"), view)));
+        QTRY_COMPARE(summary->property("text").toString(),
+                     QStringLiteral("إضافة · مستأجر #%1").arg(id));
+        QCOMPARE(h->find(QStringLiteral("auditUser"), view)->property("text").toString(),
+                 QStringLiteral("admin"));
+        ShotSaver::saveShot(h->window(), QStringLiteral("audit-trail"));
+
+        // Narrowed to another kind of record, the tenant's row goes.
+        QVERIFY(h->choose(need(QStringLiteral("auditKind"), view), 2));
+        QTRY_VERIFY(!h->find(QStringLiteral("auditSummary"), view) ||
+                    h->find(QStringLiteral("auditSummary"), view)->property("text").toString() !=
+                        QStringLiteral("إضافة · مستأجر #%1").arg(id));
+        QVERIFY(h->click(need(QStringLiteral("usersTab_0"))));
+
+        auto* auth = qobject_cast<AuthController*>(h->backend(QStringLiteral("authCtrl")));
+        QVERIFY(auth->registerUser(QStringLiteral("omar"), QStringLiteral("نخيل-باسقة"),
+                                   QStringLiteral("user")));
+        QVERIFY(signOut());
+        QVERIFY(signInAs(QStringLiteral("omar"), QStringLiteral("نخيل-باسقة")));
+        QVERIFY(h->showPage(10));
+        QVERIFY(need(QStringLiteral("userList")));
+        QQuickItem* tabs = h->find(QStringLiteral("usersTabs"));
+        QVERIFY(tabs && !tabs->isVisible());
+        QVERIFY(!h->find(QStringLiteral("auditView")));
+    }
+
     void themeRateAndCompanyProfileAreSaved()
     {
         start();
