@@ -13,6 +13,9 @@ Rectangle {
     signal menuSelected(int index)
 
     readonly property QtObject theme: ApplicationWindow.window.appTheme
+    // On a short screen (720 px) the logo and user areas give up room, and
+    // the entries shrink so every one stays in view without scrolling.
+    readonly property bool compact: height < 800
     readonly property var entries: [
         { icon: "⎋", label: "لوحة التحكم" },
         { icon: "🏢", label: "العقارات" },
@@ -40,7 +43,7 @@ Rectangle {
         // Logo area
         Item {
             Layout.fillWidth: true
-            Layout.preferredHeight: 100
+            Layout.preferredHeight: sideBar.compact ? 68 : 100
 
             Row {
                 anchors.centerIn: parent
@@ -93,7 +96,7 @@ Rectangle {
             objectName: "sideBarMenu"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            Layout.topMargin: 12
+            Layout.topMargin: sideBar.compact ? 6 : 12
             clip: true
             spacing: 4
             model: sideBar.entries
@@ -121,7 +124,7 @@ Rectangle {
 
                 objectName: "menuEntry_" + index
                 width: ListView.view.width
-                height: 48
+                height: Math.max(32, Math.min(48, Math.floor((menu.height + menu.spacing) / menu.count) - menu.spacing))
 
                 Rectangle {
                     anchors.fill: parent
@@ -184,7 +187,7 @@ Rectangle {
         // User area
         Item {
             Layout.fillWidth: true
-            Layout.preferredHeight: 80
+            Layout.preferredHeight: sideBar.compact ? 64 : 80
 
             Rectangle {
                 anchors.top: parent.top

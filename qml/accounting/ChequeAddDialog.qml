@@ -65,19 +65,17 @@ MDialog {
             Layout.fillWidth: true
             layoutDirection: Qt.RightToLeft
             spacing: 16
-            RadioButton {
+            MRadioButton {
                 objectName: "chequeKindReceived"
                 text: "شيك مقبوض (وارد)"
                 checked: dialog.kind === "received"
                 onClicked: dialog.kind = "received"
-                palette.windowText: Theme.textPrimary
             }
-            RadioButton {
+            MRadioButton {
                 objectName: "chequeKindIssued"
                 text: "شيك مدفوع (صادر)"
                 checked: dialog.kind === "issued"
                 onClicked: dialog.kind = "issued"
-                palette.windowText: Theme.textPrimary
             }
             Item { Layout.fillWidth: true }
         }

@@ -228,7 +228,7 @@ Item {
                         }
                         Text {
                             Layout.fillWidth: true
-                            text: (row.model.bank_name || "-") + " | استحقاق: " + row.model.due_date
+                            text: (row.model.bank_name || "-") + " | استحقاق: " + Input.isolate(row.model.due_date)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft

@@ -72,19 +72,17 @@ MDialog {
                 font: Theme.bodyBold
                 color: Theme.textSecondary
             }
-            RadioButton {
+            MRadioButton {
                 objectName: "newUserRoleUser"
                 text: "موظف"
                 checked: dialog.role === "user"
                 onClicked: dialog.role = "user"
-                palette.windowText: Theme.textPrimary
             }
-            RadioButton {
+            MRadioButton {
                 objectName: "newUserRoleAdmin"
                 text: "مدير نظام"
                 checked: dialog.role === "admin"
                 onClicked: dialog.role = "admin"
-                palette.windowText: Theme.textPrimary
             }
             Item { Layout.fillWidth: true }
         }

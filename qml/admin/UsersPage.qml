@@ -157,8 +157,9 @@ Item {
                         text: row.user.role === "admin" ? "مدير نظام" : "موظف"
                         textColor: row.user.role === "admin" ? Theme.accentGold : Theme.textSecondary
                     }
+                    // As wide as its buttons: a fixed width pushed the delete
+                    // button past the card's edge.
                     Row {
-                        Layout.preferredWidth: 160
                         layoutDirection: Qt.RightToLeft
                         spacing: 6
                         MButton {

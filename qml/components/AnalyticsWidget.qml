@@ -16,9 +16,9 @@ Rectangle {
     implicitHeight: 250
     height: 250
     radius: 14
-    color: "#111827"
+    color: Theme.bgCard
     border.width: 1
-    border.color: "#1e293b"
+    border.color: Theme.borderColor
 
     // `data` is the chart's entries here, so the panel's own children are
     // listed explicitly instead of going through Item's default property.
@@ -35,7 +35,7 @@ Rectangle {
             horizontalAlignment: Text.AlignRight
             elide: Text.ElideLeft
             font: Theme.titleBold
-            color: "#f8fafc"
+            color: Theme.textPrimary
         },
 
         // The area the bars grow in: between the title (with room for the value
@@ -93,7 +93,7 @@ Rectangle {
                             text: slot.amount.toLocaleString(Qt.locale(), "f", 0)
                             textFormat: Text.PlainText
                             font: Theme.microBold
-                            color: "#94a3b8"
+                            color: Theme.textSecondary
                         }
 
                         Text {
@@ -104,7 +104,7 @@ Rectangle {
                             text: slot.modelData.label !== undefined ? String(slot.modelData.label) : ""
                             textFormat: Text.PlainText
                             font: Theme.caption
-                            color: "#64748b"
+                            color: Theme.textMuted
                         }
                     }
                 }

@@ -124,3 +124,10 @@ function refusal(model) {
     var reason = model && model.lastError ? String(model.lastError) : ""
     return reason !== "" ? reason : "تعذر إتمام العملية، لم يتم حفظ أي تغيير"
 }
+
+// A date, number or Latin word set inside an Arabic sentence keeps its own
+// order ("2026-12-01 إلى 2027-11-30", not "30-11-2027"): the text is wrapped
+// in a first-strong isolate.
+function isolate(text) {
+    return "\u2068" + (text === null || text === undefined ? "" : String(text)) + "\u2069"
+}

@@ -12,6 +12,7 @@ ColumnLayout {
     property alias textRole: box.textRole
     property alias currentIndex: box.currentIndex
     property string placeholder: ""
+    // A check's complaint; a new choice takes it away until the next check.
     property string errorText: ""
     // Turns a row into its line in the list; used when textRole is not enough.
     property var displayFunction: null
@@ -22,6 +23,22 @@ ColumnLayout {
     signal activated(int index)
 
     spacing: 6
+
+    // The content area of the dialog the box sits in, or null on a page.
+    function enclosingDialog() {
+        for (var item = root.parent; item; item = item.parent) {
+            if (item.objectName === "mdialogContent" && item.confirm !== undefined)
+                return item
+        }
+        return null
+    }
+
+    function confirmEnclosing(event) {
+        var dialog = box.popup.visible ? null : enclosingDialog()
+        if (dialog)
+            dialog.confirm()
+        event.accepted = dialog !== null
+    }
 
     function textOf(row) {
         if (row === undefined || row === null)
@@ -52,7 +69,19 @@ ColumnLayout {
         Layout.preferredHeight: 42
         implicitWidth: 220
         font: Theme.bodyLarge
-        onActivated: index => root.activated(index)
+        onActivated: index => {
+            root.errorText = ""
+            var dialog = root.enclosingDialog()
+            if (dialog)
+                dialog.inputEdited()
+            root.activated(index)
+        }
+        // The combo box keeps Return for itself even with its list closed, so
+        // a dialog never heard it: with the list closed, Return confirms the
+        // dialog the box sits in, as it does from a text field.
+        Keys.priority: Keys.BeforeItem
+        Keys.onReturnPressed: event => root.confirmEnclosing(event)
+        Keys.onEnterPressed: event => root.confirmEnclosing(event)
         displayText: currentIndex < 0 ? root.placeholder : root.textOf(model[currentIndex])
 
         contentItem: Text {
@@ -87,7 +116,7 @@ ColumnLayout {
             id: option
             required property int index
             required property var modelData
-            width: box.width
+            width: choices.width - 8
             height: 38
             highlighted: box.highlightedIndex === index
             contentItem: Text {
@@ -104,9 +133,30 @@ ColumnLayout {
             }
         }
 
+        // The list opens at least as wide as its longest choice, so a short
+        // box does not cut words such as "خدمة أخرى".
+        TextMetrics {
+            id: metrics
+            font: box.font
+        }
+
         popup: Popup {
+            id: choices
+            property real widest: 0
             y: box.height + 2
-            width: box.width
+            width: Math.max(box.width, widest + 48)
+            // Opened leftwards from the box's right edge, as the page reads.
+            x: box.width - width
+            onAboutToShow: {
+                var widestSeen = 0
+                var rows = box.model
+                var count = rows && rows.length !== undefined ? Math.min(rows.length, 300) : 0
+                for (var i = 0; i < count; ++i) {
+                    metrics.text = root.textOf(rows[i])
+                    widestSeen = Math.max(widestSeen, metrics.advanceWidth)
+                }
+                widest = widestSeen
+            }
             implicitHeight: Math.min(contentItem.implicitHeight + 8, 260)
             padding: 4
             contentItem: ListView {

@@ -118,6 +118,14 @@ Popup {
         Item {
             id: contentArea
             objectName: "mdialogContent"
+            // Called by controls that keep Return for themselves (MComboBox).
+            function confirm() { dialog.enterPressed() }
+            // Called when the user edits a field: the banner's refusal was
+            // about the earlier input.
+            function inputEdited() {
+                if ("errorText" in dialog)
+                    dialog.errorText = ""
+            }
             Keys.onReturnPressed: dialog.enterPressed()
             Keys.onEnterPressed: dialog.enterPressed()
             anchors.top: header.bottom

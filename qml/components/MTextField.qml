@@ -12,11 +12,24 @@ ColumnLayout {
     property string label: ""
     property bool readOnly: false
     property alias echoMode: field.echoMode
-    // A check's complaint, shown under the field; empty hides it.
+    // A check's complaint, shown under the field; empty hides it. It is about
+    // the text it was given for, so it goes as soon as the user edits that
+    // text (the next check says again what is wrong, if anything).
     property string errorText: ""
     readonly property alias input: field
 
     signal accepted()
+
+    // A refusal the dialog shows in its banner was about what stood in the
+    // fields then; an edit takes it away.
+    function tellEnclosingDialog() {
+        for (var item = root.parent; item; item = item.parent) {
+            if (item.objectName === "mdialogContent" && item.inputEdited !== undefined) {
+                item.inputEdited()
+                return
+            }
+        }
+    }
 
     spacing: 6
 
@@ -50,6 +63,10 @@ ColumnLayout {
         selectedTextColor: "#08111f"
         selectByMouse: true
         onAccepted: root.accepted()
+        onTextEdited: {
+            root.errorText = ""
+            root.tellEnclosingDialog()
+        }
 
         background: Rectangle {
             radius: 8

@@ -22,9 +22,9 @@ Rectangle {
 
     implicitHeight: column.implicitHeight + 36
     radius: 14
-    color: "#111827"
+    color: Theme.bgCard
     border.width: 1
-    border.color: "#1e293b"
+    border.color: Theme.borderColor
 
     ColumnLayout {
         id: column
@@ -49,7 +49,7 @@ Rectangle {
                 text: panel.alerts.length + " تنبيه"
                 textFormat: Text.PlainText
                 font: Theme.small
-                color: "#94a3b8"
+                color: Theme.textSecondary
             }
         }
 
@@ -73,9 +73,9 @@ Rectangle {
                 x: 0
                 height: 50
                 radius: 8
-                color: "#0f172a"
+                color: Theme.bgElevated
                 border.width: 1
-                border.color: modelData.severity === "high" ? "#ef4444" : "#1e293b"
+                border.color: modelData.severity === "high" ? "#ef4444" : Theme.borderColor
 
                 RowLayout {
                     anchors.fill: parent
@@ -97,7 +97,7 @@ Rectangle {
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
                             font: Theme.bodyBold
-                            color: "#f8fafc"
+                            color: Theme.textPrimary
                         }
 
                         Text {
@@ -108,7 +108,7 @@ Rectangle {
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
                             font: Theme.caption
-                            color: "#94a3b8"
+                            color: Theme.textSecondary
                         }
                     }
 

@@ -52,6 +52,6 @@ Item {
                                  : (chart.mixedCurrencies ? Totals.mixedLabel : "")
         textFormat: Text.PlainText
         font: Theme.caption
-        color: "#94a3b8"
+        color: Theme.textSecondary
     }
 }

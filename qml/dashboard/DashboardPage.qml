@@ -220,7 +220,9 @@ Item {
                         Text {
                             objectName: "activityAction"
                             Layout.fillWidth: true
-                            text: parent.modelData.summary || parent.modelData.action || ""
+                            text: auditMgr.summary(parent.modelData.action || "",
+                                                   parent.modelData.table_name || "",
+                                                   parent.modelData.record_id)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft

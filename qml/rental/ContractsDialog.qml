@@ -94,7 +94,7 @@ MDialog {
                         color: Theme.textPrimary
                     }
                     Text {
-                        text: row.contract.start_date + " إلی " + row.contract.end_date
+                        text: Input.isolate(row.contract.start_date) + " إلى " + Input.isolate(row.contract.end_date)
                         textFormat: Text.PlainText
                         font: Theme.small
                         color: Theme.textSecondary

@@ -176,7 +176,7 @@ MDialog {
                             text: line.row.current_reading === null || line.row.current_reading === undefined
                                   ? "" : String(Number(line.row.current_reading))
                         }
-                        CheckBox {
+                        MCheckBox {
                             id: changeBox
                             objectName: "readingMeterChange"
                             Layout.preferredWidth: 100

@@ -3,23 +3,27 @@ import "../components/Input.js" as Input
 import QtQuick.Layouts
 import "../components"
 
-// "إضافة وحدة جديدة": a unit of the property the units dialog shows. The
-// yearly rent is twelve monthly rents; the unit is priced in the primary
-// currency.
+// "إضافة وحدة جديدة" for a unit of the property the units dialog shows, or
+// "تعديل الوحدة" for one of its units (edit()). The yearly rent is twelve
+// monthly rents; a new unit is priced in the primary currency, an existing
+// one keeps its own.
 MDialog {
     id: dialog
 
     property int propertyId: 0
     property string errorText: ""
+    // The unit being corrected; null while adding.
+    property var unit: null
+    readonly property int currencyId: unit ? Number(unit.currency_id || Money.primaryId) : Money.primaryId
 
     objectName: "unitAddDialog"
-    title: "إضافة وحدة جديدة"
+    title: unit ? "تعديل الوحدة" : "إضافة وحدة جديدة"
     width: 400
-    height: 500 + (banner.visible ? banner.height + 12 : 0)
+    height: 580 + (banner.visible ? banner.height + 12 : 0)
 
     signal saved(int id)
 
-    readonly property var fields: [numberField, floorField, areaField, rentField, roomsField]
+    readonly property var fields: [numberField, floorField, areaField, rentField, roomsField, saleField]
 
     function reset() {
         for (var i = 0; i < fields.length; ++i) {
@@ -29,12 +33,35 @@ MDialog {
         errorText = ""
     }
 
+    function numberText(value) {
+        return value === null || value === undefined || Number(value) === 0 ? "" : String(Number(value))
+    }
+
+    function add() {
+        unit = null
+        reset()
+        open()
+    }
+
+    function edit(row) {
+        reset()
+        unit = row
+        numberField.text = row.unit_number || ""
+        floorField.text = row.floor === null || row.floor === undefined ? "" : String(row.floor)
+        areaField.text = numberText(row.area)
+        roomsField.text = numberText(row.rooms)
+        rentField.text = numberText(row.rent_monthly)
+        saleField.text = numberText(row.sale_price)
+        open()
+    }
+
     function save() {
         numberField.errorText = Input.requiredError(numberField.text)
         floorField.errorText = Input.integerError(floorField.text, true)
         areaField.errorText = Input.optionalNumberError(areaField.text)
         rentField.errorText = Input.amountError(rentField.text, true)
         roomsField.errorText = Input.integerError(roomsField.text, true)
+        saleField.errorText = Input.normalize(saleField.text) === "" ? "" : Input.amountError(saleField.text, false)
         for (var i = 0; i < fields.length; ++i)
             if (fields[i].errorText !== "")
                 return
@@ -42,8 +69,12 @@ MDialog {
         var floor = Input.normalize(floorField.text) === "" ? 0 : Input.integer(floorField.text)
         var area = Input.normalize(areaField.text) === "" ? 0 : Input.number(areaField.text)
         var rooms = Input.normalize(roomsField.text) === "" ? 0 : Input.integer(roomsField.text)
-        var id = unitModel.add(propertyId, numberField.text.trim(), floor, area, rooms,
-                               rent, rent * 12, 0, Money.primaryId)
+        var sale = Input.normalize(saleField.text) === "" ? 0 : Input.number(saleField.text)
+        var id = unit
+                ? (unitModel.update(unit.id, numberField.text.trim(), floor, area, rooms,
+                                    rent, rent * 12, sale) ? unit.id : -1)
+                : unitModel.add(propertyId, numberField.text.trim(), floor, area, rooms,
+                                rent, rent * 12, sale, Money.primaryId)
         if (id > 0) {
             reset()
             close()
@@ -96,8 +127,15 @@ MDialog {
             id: rentField
             objectName: "unitRentField"
             Layout.fillWidth: true
-            label: "الإيجار الشهري (" + Money.primarySymbol + ")"
+            label: "الإيجار الشهري (" + Money.symbol(dialog.currencyId) + ")"
             placeholderText: "0.00"
+        }
+        MTextField {
+            id: saleField
+            objectName: "unitSalePriceField"
+            Layout.fillWidth: true
+            label: "سعر البيع (" + Money.symbol(dialog.currencyId) + ")"
+            placeholderText: "اختياري"
         }
         ErrorBanner {
             id: banner

@@ -61,7 +61,7 @@ MDialog {
             MButton {
                 objectName: "addUnitButton"
                 text: "+ إضافة وحدة"
-                onClicked: addDialog.open()
+                onClicked: addDialog.add()
             }
         }
 
@@ -130,6 +130,16 @@ MDialog {
                         text: dialog.statusLabel(row.unit.status)
                         textColor: dialog.statusColor(row.unit.status)
                         fill: Theme.bgElevated
+                    }
+                    MButton {
+                        objectName: "editUnitButton"
+                        implicitWidth: 44
+                        implicitHeight: 34
+                        leftPadding: 6
+                        rightPadding: 6
+                        text: "✎"
+                        outline: true
+                        onClicked: addDialog.edit(row.unit)
                     }
                     MButton {
                         objectName: "removeUnitButton"

@@ -3,8 +3,9 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
 
-// Every unit with its area, its price (the sale price, or the monthly rent
-// when it has none) and its status.
+// Every unit with its area, its monthly rent, its sale price and its status,
+// under column headings. A sold unit shows what it was sold for and no rent;
+// a figure a unit does not have is a dash, never another figure in its place.
 Item {
     id: tab
     objectName: "unitsTab"
@@ -20,10 +21,16 @@ Item {
         return { data: unitModel.getAll(), summary: {} }
     }
 
+    function rentOf(unit) {
+        var rent = Number(unit.rent_monthly) || 0
+        return unit.status === "sold" || rent === 0 ? "—" : Money.format(rent, unit.currency_id)
+    }
+
     function priceOf(unit) {
-        var sale = Number(unit.sale_price) || 0
-        var amount = sale !== 0 ? sale : (Number(unit.rent_monthly) || 0)
-        return Money.format(amount, unit.currency_id)
+        var actual = Number(unit.sale_price_actual) || 0
+        var listed = Number(unit.sale_price) || 0
+        var amount = unit.status === "sold" && actual !== 0 ? actual : listed
+        return amount === 0 ? "—" : Money.format(amount, unit.currency_id)
     }
 
     EmptyNote {
@@ -33,9 +40,29 @@ Item {
         text: "لا توجد وحدات بعد"
     }
 
+    ReportRow {
+        id: headings
+        objectName: "unitsHeadings"
+        anchors.top: parent.top
+        width: parent.width - 14
+        height: 36
+        visible: tab.units.length > 0
+        color: Theme.bgElevated
+
+        ReportCell { Layout.fillWidth: true; text: "الوحدة"; font: Theme.smallBold }
+        ReportCell { Layout.preferredWidth: 90; text: "المساحة"; font: Theme.smallBold }
+        ReportCell { Layout.preferredWidth: 150; text: "الإيجار الشهري"; font: Theme.smallBold }
+        ReportCell { Layout.preferredWidth: 160; text: "سعر البيع"; font: Theme.smallBold }
+        ReportCell { Layout.preferredWidth: 70; text: "الحالة"; font: Theme.smallBold }
+    }
+
     ListView {
         objectName: "unitsList"
-        anchors.fill: parent
+        anchors.top: headings.bottom
+        anchors.topMargin: 8
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.bottom: parent.bottom
         clip: true
         spacing: 8
         model: tab.units
@@ -61,6 +88,11 @@ Item {
                 text: (line.modelData.area || 0) + " م²"
             }
             ReportCell {
+                objectName: "unitRent"
+                Layout.preferredWidth: 150
+                text: tab.rentOf(line.modelData)
+            }
+            ReportCell {
                 objectName: "unitPrice"
                 Layout.preferredWidth: 160
                 strong: true
@@ -68,6 +100,7 @@ Item {
             }
             StatusBadge {
                 objectName: "unitStatus"
+                Layout.preferredWidth: 70
                 Layout.alignment: Qt.AlignVCenter
                 text: line.modelData.status === "available" ? "متاحة"
                       : line.modelData.status === "rented" ? "مؤجرة" : "مباعة"

@@ -53,7 +53,7 @@ MDialog {
         Text {
             objectName: "installmentPayInfo"
             Layout.fillWidth: true
-            text: "قسط شقة " + dialog.installment.unit_number + " - استحقاق " + dialog.installment.due_date
+            text: "قسط شقة " + Input.isolate(dialog.installment.unit_number) + " - استحقاق " + Input.isolate(dialog.installment.due_date)
                   + "\nالمتبقي: " + Money.format(dialog.remaining, dialog.installment.currency_id)
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight

@@ -165,19 +165,17 @@ MDialog {
                         font: Theme.bodyBold
                         color: Theme.textSecondary
                     }
-                    RadioButton {
+                    MRadioButton {
                         objectName: "saleByInstallments"
                         text: "أقساط"
                         checked: !dialog.cash
                         onClicked: dialog.cash = false
-                        palette.windowText: Theme.textPrimary
                     }
-                    RadioButton {
+                    MRadioButton {
                         objectName: "saleByCash"
                         text: "كاش (نقدي)"
                         checked: dialog.cash
                         onClicked: dialog.cash = true
-                        palette.windowText: Theme.textPrimary
                     }
                     Item { Layout.fillWidth: true }
                 }

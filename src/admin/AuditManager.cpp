@@ -29,20 +29,10 @@ QVariantList AuditManager::getLogs(int limit)
 {
     // created_at has whole seconds; the id keeps rows of the same second
     // newest first as well.
-    QVariantList rows =
-        m_db->execQuery(QStringLiteral("SELECT a.*, u.username FROM audit_logs a LEFT JOIN "
-                                       "users u ON a.user_id = u.id ORDER BY a.created_at "
-                                       "DESC, a.id DESC LIMIT ?"),
-                        {limit});
-    for (QVariant& row : rows) {
-        QVariantMap map = row.toMap();
-        map.insert(QStringLiteral("summary"),
-                   summary(map.value(QStringLiteral("action")).toString(),
-                           map.value(QStringLiteral("table_name")).toString(),
-                           map.value(QStringLiteral("record_id"))));
-        row = map;
-    }
-    return rows;
+    return m_db->execQuery(QStringLiteral("SELECT a.*, u.username FROM audit_logs a LEFT JOIN "
+                                          "users u ON a.user_id = u.id ORDER BY a.created_at "
+                                          "DESC, a.id DESC LIMIT ?"),
+                           {limit});
 }
 
 namespace {

@@ -21,7 +21,7 @@ public:
     Q_INVOKABLE void log(int userId, const QString& action,
                          const QString& table = QStringLiteral(""), int recordId = 0,
                          const QString& details = QStringLiteral(""));
-    // Newest first, each with its `summary`; a negative limit returns every row.
+    // Newest first; a negative limit returns every row.
     Q_INVOKABLE QVariantList getLogs(int limit = 100);
 
     // One line a person reads: "تعديل · عقد #12".

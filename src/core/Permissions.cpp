@@ -21,6 +21,7 @@ const QHash<QString, Action>& actionNames()
         {QStringLiteral("manageUsers"), Action::ManageUsers},
         {QStringLiteral("manageAccounts"), Action::ManageAccounts},
         {QStringLiteral("voidInvoice"), Action::VoidInvoice},
+        {QStringLiteral("removeMoneyRecord"), Action::RemoveMoneyRecord},
     };
     return names;
 }

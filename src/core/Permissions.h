@@ -6,7 +6,7 @@
 // that needs more than a clerk's rights. Clerks ("user") record the daily
 // work; administrators also restore backups and change backup settings,
 // rates, currencies, the company profile, users and the chart of accounts,
-// export every table, and void invoices.
+// export every table, void invoices and remove records that moved money.
 namespace Permissions {
 
 enum class Action
@@ -21,6 +21,9 @@ enum class Action
     ManageUsers,
     ManageAccounts,
     VoidInvoice,
+    // Removing or correcting a record that moved money (an expense, say):
+    // its reversal changes the books of a closed month.
+    RemoveMoneyRecord,
 };
 
 bool allows(const QString& role, Action action);

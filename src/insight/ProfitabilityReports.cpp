@@ -416,8 +416,8 @@ QVariantList ProfitabilityReports::unitsOverview()
     // to the page.
     return m_db->execQuery(
         QStringLiteral("SELECT u.id, p.name as property_name, u.unit_number, u.area, u.sale_price, "
-                       "u.rent_monthly, u.currency_id, u.status FROM units u JOIN properties p ON "
-                       "u.property_id=p.id ORDER BY p.name, u.unit_number"));
+                       "u.sale_price_actual, u.rent_monthly, u.currency_id, u.status FROM units u "
+                       "JOIN properties p ON u.property_id=p.id ORDER BY p.name, u.unit_number"));
 }
 
 QVariantMap ProfitabilityReports::profitLoss(const DateRange& range)

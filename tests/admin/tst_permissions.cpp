@@ -37,9 +37,10 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<QString>("role");
         QTest::addColumn<bool>("allowed");
-        const char* const adminOnly[] = {"restoreBackup", "backupSettings", "exportAll",
-                                         "exchangeRates", "currencies",     "companyProfile",
-                                         "manageUsers",   "manageAccounts", "voidInvoice"};
+        const char* const adminOnly[] = {"restoreBackup",    "backupSettings", "exportAll",
+                                         "exchangeRates",    "currencies",     "companyProfile",
+                                         "manageUsers",      "manageAccounts", "voidInvoice",
+                                         "removeMoneyRecord"};
         for (const char* action : adminOnly) {
             QTest::addRow("%s by a clerk", action) << action << "user" << false;
             QTest::addRow("%s by an administrator", action) << action << "admin" << true;

@@ -36,13 +36,15 @@ private slots:
         QFETCH(bool, accepted);
         AuthController auth(m_fixture->db());
         QVERIFY(auth.login(QStringLiteral("admin"), QStringLiteral("vexil")));
+        // The administrator's own new password first: until then every other
+        // write waits for it.
+        QCOMPARE(auth.changePassword(QStringLiteral("vexil"), password), accepted);
+        QCOMPARE(auth.defaultPasswordInUse(), !accepted);
         QCOMPARE(auth.registerUser(QStringLiteral("سارة"), password, QStringLiteral("user")),
                  accepted);
         QCOMPARE(auth.lastError().isEmpty(), accepted);
         QCOMPARE(m_fixture->count(QStringLiteral("users")), accepted ? 2 : 1);
         QCOMPARE(auth.resetPassword(QStringLiteral("سارة"), password), accepted);
-        QCOMPARE(auth.changePassword(QStringLiteral("vexil"), password), accepted);
-        QCOMPARE(auth.defaultPasswordInUse(), !accepted);
     }
 
     void firstSignInWithTheDefaultMustChangeIt()

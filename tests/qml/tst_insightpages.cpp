@@ -147,7 +147,10 @@ private slots:
         QVERIFY(months.last().toMap().value("total").toDouble() > 0);
 
         // Recent lists.
-        compareTexts(page, "activityAction", call("auditMgr.getLogs(5)"), "action");
+        compareTexts(page, "activityAction",
+                     call("auditMgr.getLogs(5).map(r => ({ summary: auditMgr.summary(r.action, "
+                          "r.table_name, r.record_id) }))"),
+                     "summary");
         compareTexts(page, "maintenanceTitle", call("dashboardCtrl.getRecentMaintenance(3)"),
                      "title");
         const QVariantList payments =
@@ -340,22 +343,33 @@ private slots:
                          .arg(f.value("total_units").toInt()));
         }
 
-        // Units: price in the unit's own currency.
+        // Units: rent and sale price in their own columns, in the unit's own
+        // currency. Regression: a unit with no sale price showed its rent as
+        // its price, and a sold unit kept showing a rent.
         showTab(page, 3);
+        QVERIFY(m_shell->find(QStringLiteral("unitsHeadings"), page)->isVisible());
         const QVariantList units = call(QStringLiteral("unitModel.getAll()")).toList();
         const QList<QQuickItem*> unitRows = m_shell->findAll(QStringLiteral("unitRow"), page);
         QCOMPARE(unitRows.size(), units.size());
         bool sawDollar = false;
+        bool sawSold = false;
         for (QQuickItem* row : unitRows) {
             const QVariantMap u = row->property("modelData").toMap();
-            const double price = u.value("sale_price").toDouble() != 0
-                                     ? u.value("sale_price").toDouble()
-                                     : u.value("rent_monthly").toDouble();
+            const bool sold = u.value("status").toString() == QLatin1String("sold");
+            sawSold = sawSold || sold;
+            const double price = sold && u.value("sale_price_actual").toDouble() != 0
+                                     ? u.value("sale_price_actual").toDouble()
+                                     : u.value("sale_price").toDouble();
+            const double rent = sold ? 0 : u.value("rent_monthly").toDouble();
             const QString symbol = u.value("currency_id").toInt() == 2 ? "$" : "₪";
             sawDollar = sawDollar || symbol == QLatin1String("$");
-            QCOMPARE(text(m_shell->find(QStringLiteral("unitPrice"), row)), money(price, symbol));
+            QCOMPARE(text(m_shell->find(QStringLiteral("unitPrice"), row)),
+                     price == 0 ? QStringLiteral("—") : money(price, symbol));
+            QCOMPARE(text(m_shell->find(QStringLiteral("unitRent"), row)),
+                     rent == 0 ? QStringLiteral("—") : money(rent, symbol));
         }
         QVERIFY(sawDollar);
+        QVERIFY(sawSold);
 
         // Overdue instalments with what remains on each and in all.
         showTab(page, 4);

@@ -207,6 +207,28 @@ private slots:
         }
     }
 
+    // Regression: at 800 px the last entries ("المستخدمون", "الإعدادات") sat
+    // below the fold of the side bar. Every entry is in view down to 720 px
+    // and the smallest window.
+    void sideBarShowsEveryEntryOnShortScreens()
+    {
+        start();
+        signIn();
+        for (const QSize& size : {QSize(1280, 800), QSize(1280, 720), m_window->minimumSize()}) {
+            m_window->resize(size);
+            QQuickItem* menu = item(QStringLiteral("sideBarMenu"));
+            const int entries = menu->property("count").toInt();
+            QVERIFY(entries >= 12);
+            QTRY_VERIFY2(menu->property("contentHeight").toReal() <= menu->height() + 0.5,
+                         qPrintable(QStringLiteral("%1 px").arg(size.height())));
+            QQuickItem* last = item(QStringLiteral("menuEntry_%1").arg(entries - 1));
+            const QRectF shown =
+                last->mapRectToItem(menu, QRectF(0, 0, last->width(), last->height()));
+            QVERIFY(shown.bottom() <= menu->height() + 0.5);
+            QVERIFY(last->height() >= 32);
+        }
+    }
+
     void logoutReturnsToLoginAndSignInShowsShellAgain()
     {
         start();

@@ -63,6 +63,8 @@ private slots:
         QVERIFY(dialogOpen("propertyAddDialog"));
         QCOMPARE(db().count(QStringLiteral("properties")), 0);
         type("propertyNameField", QStringLiteral("برج النخيل"));
+        // Regression: the message stayed under the field after it was filled in.
+        QCOMPARE(text("propertyNameField", "errorText"), QString());
         type("propertyCityField", QStringLiteral("رام الله"));
         type("propertyAddressField", QStringLiteral("شارع الإرسال"));
         click("propertySaveButton");
@@ -95,6 +97,22 @@ private slots:
         QTRY_VERIFY(m_app->find(QStringLiteral("unitRow_102")));
         QCOMPARE(text("unitRent", "text", m_app->find(QStringLiteral("unitRow_101"))),
                  QStringLiteral("1,200.50 ₪"));
+        // A unit is corrected in the same dialog, its sale price included;
+        // what is not touched stays as it was.
+        click(m_app->find(QStringLiteral("editUnitButton"),
+                          m_app->find(QStringLiteral("unitRow_102"))));
+        QVERIFY(m_app->waitOpened("unitAddDialog"));
+        QCOMPARE(m_app->object(QStringLiteral("unitAddDialog"))->property("title").toString(),
+                 QStringLiteral("تعديل الوحدة"));
+        QCOMPARE(text("unitRentField"), QStringLiteral("900"));
+        type("unitSalePriceField", QStringLiteral("٢٥٠٠٠٠"));
+        QTest::keyClick(m_app->window(), Qt::Key_Return);
+        QVERIFY(m_app->waitClosed("unitAddDialog"));
+        QCOMPARE(db().value(QStringLiteral("SELECT sale_price || '|' || rent_monthly || '|' || "
+                                           "unit_number FROM units WHERE unit_number='102'"))
+                     .toString(),
+                 QStringLiteral("250000.0|900.0|102"));
+        QCOMPARE(db().count(QStringLiteral("units")), 2);
         QTest::keyClick(m_app->window(), Qt::Key_Escape);
         QVERIFY(m_app->waitClosed("unitsDialog"));
         // The page has read its list again: the card is a new item.

@@ -166,7 +166,13 @@ private slots:
                     ->property("text")
                     .toString()
                     .contains(QStringLiteral("2,500.00")));
-        QVERIFY(h->click(h->find(QStringLiteral("saleConfirmButton"), sale)));
+        // Regression: Return with the focus on a combo box did nothing; it
+        // confirms the dialog as it does from a text field.
+        auto* unitCombo =
+            h->find(QStringLiteral("saleUnitBox"), sale)->property("input").value<QQuickItem*>();
+        unitCombo->forceActiveFocus();
+        QTRY_VERIFY(unitCombo->hasActiveFocus());
+        QTest::keyClick(h->window(), Qt::Key_Return);
         QVERIFY(h->settled(QStringLiteral("salesDialog"), false));
         QCOMPARE(h->database().count(QStringLiteral("installments")), 4);
         QCOMPARE(h->database()
