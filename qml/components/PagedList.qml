@@ -4,6 +4,10 @@ import QtQuick.Controls
 // A list that takes either a row list or a paged list model, and says in a
 // sentence when there is nothing to show. Delegates read their record with
 // rowAt(index); a paged model is fetched a screenful at a time by the view.
+//
+// A row list is best given as `rows`: the view then only counts it and each
+// delegate reads its own row straight from the script array. Reading a row
+// through `model` would convert the whole array again for every row shown.
 ListView {
     id: list
 
@@ -11,14 +15,29 @@ ListView {
     // Said instead of emptyText while a search or filter is narrowing the list.
     property string noMatchText: "لا توجد نتائج مطابقة للبحث"
     property bool narrowed: false
+    // The row list, kept as the script array it is.
+    property var rows: undefined
+    // The array rowAt() reads: `rows`, or a row list given as `model`,
+    // converted once when the model changes.
+    property var cachedRows: null
 
     function rowAt(i) {
-        if (!model)
-            return ({})
-        if (model.length !== undefined)
-            return model[i] !== undefined ? model[i] : ({})
-        return model.get(i)
+        var source = cachedRows
+        if (source)
+            return source[i] !== undefined && source[i] !== null ? source[i] : ({})
+        return model && model.get ? model.get(i) : ({})
     }
+
+    function takeRows() {
+        if (rows !== undefined && rows !== null)
+            cachedRows = rows
+        else
+            cachedRows = (model && model.length !== undefined) ? model : null
+    }
+
+    model: rows !== undefined && rows !== null ? rows.length : undefined
+    onRowsChanged: takeRows()
+    onModelChanged: takeRows()
 
     clip: true
     spacing: 8
