@@ -5,9 +5,9 @@ import QtQuick.Controls
 // sentence when there is nothing to show. Delegates read their record with
 // rowAt(index); a paged model is fetched a screenful at a time by the view.
 //
-// A row list is best given as `rows`: the view then only counts it and each
+// A long row list is given as `rows`: the view then only counts it and each
 // delegate reads its own row straight from the script array. Reading a row
-// through `model` would convert the whole array again for every row shown.
+// through `model` converts the whole array again for every row read.
 ListView {
     id: list
 
@@ -17,27 +17,18 @@ ListView {
     property bool narrowed: false
     // The row list, kept as the script array it is.
     property var rows: undefined
-    // The array rowAt() reads: `rows`, or a row list given as `model`,
-    // converted once when the model changes.
-    property var cachedRows: null
 
     function rowAt(i) {
-        var source = cachedRows
-        if (source)
-            return source[i] !== undefined && source[i] !== null ? source[i] : ({})
-        return model && model.get ? model.get(i) : ({})
-    }
-
-    function takeRows() {
         if (rows !== undefined && rows !== null)
-            cachedRows = rows
-        else
-            cachedRows = (model && model.length !== undefined) ? model : null
+            return rows[i] !== undefined && rows[i] !== null ? rows[i] : ({})
+        if (!model)
+            return ({})
+        if (model.length !== undefined)
+            return model[i] !== undefined ? model[i] : ({})
+        return model.get(i)
     }
 
     model: rows !== undefined && rows !== null ? rows.length : undefined
-    onRowsChanged: takeRows()
-    onModelChanged: takeRows()
 
     clip: true
     spacing: 8
