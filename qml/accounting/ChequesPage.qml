@@ -168,7 +168,7 @@ Item {
                 objectName: "chequeSearch"
                 Layout.fillWidth: true
                 placeholderText: "بحث برقم الشيك أو البنك أو الاسم..."
-                onTextChanged: page.reload()
+                onQueryChanged: page.reload()
             }
         }
 

@@ -52,13 +52,13 @@ Item {
         })
     }
 
+    // The copy and its check run off the window's thread; the result line
+    // comes with backupFinished (the automatic backup's too).
     function backupNow() {
-        run("backup", function() {
-            var ok = backupManager.createBackup()
-            page.backupFailed = !ok
-            if (!ok)
-                page.backupMessage = "❌ فشل في إنشاء النسخة: " + Input.refusal(backupManager)
-        })
+        if (!backupManager.startBackup()) {
+            page.backupFailed = true
+            page.backupMessage = "❌ فشل في إنشاء النسخة: " + Input.refusal(backupManager)
+        }
     }
 
     // Follows the signed-in role, which the binding reads first.
@@ -104,9 +104,10 @@ Item {
                     ? "تم التصدير بنجاح إلى ملف Excel: " + folder
                     : "تم التصدير بنجاح بصيغة CSV متوافقة مع Excel: " + folder
         }
-        function onBackupCreated(path) {
-            page.backupFailed = false
-            page.backupMessage = "✅ تم إنشاء النسخة بنجاح: " + path
+        function onBackupFinished(ok, message) {
+            page.backupFailed = !ok
+            page.backupMessage = ok ? "✅ تم إنشاء النسخة بنجاح وتم التحقق منها: " + message
+                                    : "❌ فشل في إنشاء النسخة: " + message
         }
     }
 
@@ -323,8 +324,9 @@ Item {
                     }
                     MButton {
                         objectName: "backupNowButton"
-                        text: page.busyWith === "backup" ? "جارٍ إنشاء النسخة..." : "إنشاء نسخة الآن"
-                        enabled: page.busyWith === "" && !backupManager.restartRequired
+                        text: backupManager.backupRunning ? "جارٍ إنشاء النسخة..." : "إنشاء نسخة الآن"
+                        enabled: page.busyWith === "" && !backupManager.backupRunning
+                                 && !backupManager.restartRequired
                         onClicked: {
                             page.backupMessage = ""
                             page.backupNow()
@@ -335,10 +337,29 @@ Item {
                         visible: page.may("restoreBackup")
                         text: "استعادة نسخة"
                         outline: true
-                        enabled: page.busyWith === "" && !backupManager.restartRequired
+                        enabled: page.busyWith === "" && !backupManager.backupRunning
+                                 && !backupManager.restartRequired
                         onClicked: page.restore()
                     }
                     Item { Layout.fillWidth: true }
+                }
+                ColumnLayout {
+                    objectName: "backupProgress"
+                    Layout.fillWidth: true
+                    visible: backupManager.backupRunning
+                    spacing: 4
+                    Line {
+                        objectName: "backupStageLine"
+                        text: backupManager.backupStage + " "
+                              + Math.round(backupManager.backupProgress * 100) + "٪"
+                        color: Theme.textSecondary
+                    }
+                    ProgressBar {
+                        Layout.fillWidth: true
+                        from: 0
+                        to: 1
+                        value: backupManager.backupProgress
+                    }
                 }
                 Line {
                     objectName: "backupMessage"

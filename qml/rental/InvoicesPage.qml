@@ -113,7 +113,7 @@ Item {
                 objectName: "invoiceSearch"
                 Layout.fillWidth: true
                 placeholderText: "بحث برقم الفاتورة أو المستأجر أو العقار..."
-                onTextChanged: page.applyQuery()
+                onQueryChanged: page.applyQuery()
             }
             FilterBar {
                 id: statusFilter
@@ -269,7 +269,7 @@ Item {
             objectName: "invoiceCount"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignRight
-            text: "عدد الفواتير: " + page.list.totalCount
+            text: "عدد الفواتير: " + (page.list.totalsPending ? "جارٍ العد…" : page.list.totalCount)
             textFormat: Text.PlainText
             font: Theme.small
             color: Theme.textMuted

@@ -78,7 +78,7 @@ Item {
                 objectName: "maintenanceSearch"
                 Layout.fillWidth: true
                 placeholderText: "بحث في الطلبات..."
-                onTextChanged: page.applyQuery()
+                onQueryChanged: page.applyQuery()
             }
         }
 

@@ -58,7 +58,7 @@ Item {
             objectName: "paymentSearch"
             Layout.fillWidth: true
             placeholderText: "بحث بالاسم أو رقم الفاتورة أو المرجع..."
-            onTextChanged: page.applyQuery()
+            onQueryChanged: page.applyQuery()
         }
 
         PagedList {
@@ -142,7 +142,7 @@ Item {
             objectName: "paymentCount"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignRight
-            text: "عدد المدفوعات: " + page.list.totalCount
+            text: "عدد المدفوعات: " + (page.list.totalsPending ? "جارٍ العد…" : page.list.totalCount)
             textFormat: Text.PlainText
             font: Theme.small
             color: Theme.textMuted

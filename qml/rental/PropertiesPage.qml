@@ -67,7 +67,7 @@ Item {
             objectName: "propertySearch"
             Layout.fillWidth: true
             placeholderText: "بحث عن عقار..."
-            onTextChanged: page.reload()
+            onQueryChanged: page.reload()
         }
 
         GridView {

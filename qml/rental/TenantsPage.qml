@@ -76,7 +76,7 @@ Item {
             objectName: "tenantSearch"
             Layout.fillWidth: true
             placeholderText: "بحث عن مستأجر..."
-            onTextChanged: page.reload()
+            onQueryChanged: page.reload()
         }
 
         Rectangle {
@@ -118,7 +118,7 @@ Item {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     spacing: 0
-                    model: page.tenants
+                    rows: page.tenants
                     narrowed: search.text.trim() !== ""
                     emptyText: "لا يوجد مستأجرون بعد"
                     noMatchText: "لا يوجد مستأجر مطابق للبحث"

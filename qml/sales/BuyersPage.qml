@@ -47,7 +47,7 @@ Item {
             objectName: "buyerList"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            model: page.buyers
+            rows: page.buyers
             emptyText: "لا يوجد مشترون بعد"
 
             delegate: Rectangle {

@@ -38,10 +38,6 @@ AuthController::AuthController(Database* db, QObject* parent)
 {
     m_waitTick.setInterval(1000);
     connect(&m_waitTick, &QTimer::timeout, this, [this] { updateLoginWait(m_waitName); });
-    // Made now rather than at the first unknown name, so that attempt is not
-    // the one slower answer.
-    PasswordHash::dummyHash();
-
     AdminPassword admin = ensureDefaultAdmin();
     const AdminPassword migrated = hashPlainTextPasswords();
     if (migrated != AdminPassword::Unknown)

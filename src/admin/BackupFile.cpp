@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <atomic>
+
 namespace {
 
 const char* const stampFormat = "yyyy-MM-dd_HH-mm-ss";
@@ -131,7 +133,7 @@ QString BackupFile::problem(const QString& path)
     if (info.size() == 0)
         return QStringLiteral("empty file");
 
-    static int checks = 0;
+    static std::atomic<int> checks{0};
     const QString name = QStringLiteral("sakanova_file_check_%1").arg(++checks);
     QString result;
     {

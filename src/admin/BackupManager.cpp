@@ -1,5 +1,6 @@
 #include "admin/BackupManager.h"
 
+#include "admin/BackupCopy.h"
 #include "admin/BackupFile.h"
 #include "admin/CsvExport.h"
 #include "admin/RestoreCheck.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -54,9 +56,15 @@ BackupManager::BackupManager(const QString& dataDirectory, Database* db, Desktop
     QDir().mkpath(m_backupFolder);
 
     m_timer->setInterval(dayInMs);
-    connect(m_timer, &QTimer::timeout, this, &BackupManager::createBackup);
+    connect(m_timer, &QTimer::timeout, this, &BackupManager::startBackup);
     if (autoBackup())
         m_timer->start();
+}
+
+BackupManager::~BackupManager()
+{
+    if (m_worker)
+        m_worker->wait();
 }
 
 QString BackupManager::databaseFile() const
@@ -116,41 +124,37 @@ QString BackupManager::writeCopy(const QString& target)
 {
     if (!m_db || !m_db->connection().isOpen())
         return QStringLiteral("Database not connected");
-    // VACUUM INTO writes one consistent snapshot of what the connection
-    // sees, committed rows still in the write-ahead log included; a file
-    // copy of the database alone would miss them.
-    if (!m_db->execNonQuery(QStringLiteral("VACUUM INTO ?"), {target})) {
-        QFile::remove(target);
-        return QStringLiteral("Failed to create backup");
+    return BackupCopy::write(databaseFile(), target);
+}
+
+QString BackupManager::nextBackupName()
+{
+    if (m_running) {
+        refuse(QStringLiteral("يجري إنشاء نسخة احتياطية الآن؛ انتظر حتى تنتهي"));
+        return {};
     }
-    const QString problem = BackupFile::problem(target);
-    if (!problem.isEmpty()) {
-        QFile::remove(target);
-        return QStringLiteral("Backup verification failed: ") + problem;
+    if (!QFileInfo::exists(databaseFile())) {
+        fail(QStringLiteral("Database file not found"),
+             QStringLiteral("ملف قاعدة البيانات غير موجود"));
+        return {};
     }
-    // Written once the copy is known to be sound: a restore compares the
-    // file with it and so notices any byte changed since.
-    if (!BackupFile::writeChecksum(target)) {
-        QFile::remove(target);
-        return QStringLiteral("Failed to write the backup's checksum");
+    QDir().mkpath(m_backupFolder);
+    const QString target =
+        m_backupFolder + QLatin1Char('/') + BackupFile::nameFor(QDateTime::currentDateTime());
+    if (QFileInfo::exists(target)) {
+        fail(QStringLiteral("Failed to create backup"),
+             QStringLiteral("توجد نسخة احتياطية بالاسم نفسه؛ أعد المحاولة بعد ثانية"));
+        return {};
     }
-    return {};
+    return target;
 }
 
 bool BackupManager::createBackup()
 {
     clearError();
-    if (!QFileInfo::exists(databaseFile()))
-        return fail(QStringLiteral("Database file not found"),
-                    QStringLiteral("ملف قاعدة البيانات غير موجود"));
-
-    QDir().mkpath(m_backupFolder);
-    const QString target =
-        m_backupFolder + QLatin1Char('/') + BackupFile::nameFor(QDateTime::currentDateTime());
-    if (QFileInfo::exists(target))
-        return fail(QStringLiteral("Failed to create backup"),
-                    QStringLiteral("توجد نسخة احتياطية بالاسم نفسه؛ أعد المحاولة بعد ثانية"));
-
+    const QString target = nextBackupName();
+    if (target.isEmpty())
+        return false;
     const QString error = writeCopy(target);
     if (!error.isEmpty())
         return fail(error, QStringLiteral("تعذر إنشاء نسخة احتياطية سليمة في مجلد النسخ"));
@@ -158,6 +162,70 @@ bool BackupManager::createBackup()
     emit backupCreated(target);
     prune();
     return true;
+}
+
+bool BackupManager::startBackup()
+{
+    clearError();
+    if (m_restartRequired)
+        return refuse(QStringLiteral("تمت استعادة نسخة احتياطية؛ أعد تشغيل البرنامج أولاً"));
+    const QString target = nextBackupName();
+    if (target.isEmpty())
+        return false;
+    if (!m_db || !m_db->connection().isOpen())
+        return fail(QStringLiteral("Database not connected"),
+                    QStringLiteral("قاعدة البيانات غير متصلة"));
+
+    if (m_worker)
+        m_worker->wait(); // the last one has already told its result
+    m_running = true;
+    m_progress = 0;
+    m_stage = QStringLiteral("جارٍ نسخ قاعدة البيانات…");
+    emit backupRunningChanged();
+    emit backupProgressChanged();
+
+    const QString source = databaseFile();
+    m_worker.reset(QThread::create([this, source, target] {
+        const QString error =
+            BackupCopy::write(source, target, [this](BackupCopy::Stage stage, double share) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, stage, share] {
+                        if (!m_running)
+                            return;
+                        // Copying is most of the work; the check reads the
+                        // copy once more.
+                        m_progress =
+                            stage == BackupCopy::Stage::Copying ? 0.8 * share : 0.8 + 0.2 * share;
+                        m_stage = stage == BackupCopy::Stage::Copying
+                                      ? QStringLiteral("جارٍ نسخ قاعدة البيانات…")
+                                      : QStringLiteral("جارٍ التحقق من سلامة النسخة…");
+                        emit backupProgressChanged();
+                    },
+                    Qt::QueuedConnection);
+            });
+        QMetaObject::invokeMethod(
+            this, [this, target, error] { finishBackup(target, error); }, Qt::QueuedConnection);
+    }));
+    m_worker->start();
+    return true;
+}
+
+void BackupManager::finishBackup(const QString& target, const QString& error)
+{
+    m_running = false;
+    m_progress = error.isEmpty() ? 1.0 : 0.0;
+    m_stage.clear();
+    clearError();
+    if (error.isEmpty()) {
+        emit backupCreated(target);
+        prune();
+    } else {
+        fail(error, QStringLiteral("تعذر إنشاء نسخة احتياطية سليمة في مجلد النسخ"));
+    }
+    emit backupProgressChanged();
+    emit backupRunningChanged();
+    emit backupFinished(error.isEmpty(), error.isEmpty() ? target : lastError());
 }
 
 void BackupManager::prune()
@@ -191,7 +259,7 @@ bool BackupManager::backupIfDue()
         if (stamp.isValid() && stamp.secsTo(now) < dayInSeconds)
             return false;
     }
-    return createBackup();
+    return startBackup();
 }
 
 QStringList BackupManager::listBackups()
@@ -211,6 +279,9 @@ bool BackupManager::restoreBackup(const QString& backupFile)
         return refuse(Permissions::refusal());
     if (backupFile.isEmpty())
         return refuse(QStringLiteral("لم يتم اختيار ملف نسخة احتياطية"));
+    if (m_running)
+        return refuse(QStringLiteral("يجري إنشاء نسخة احتياطية الآن؛ انتظر حتى تنتهي ثم أعد "
+                                     "المحاولة"));
     if (m_restartRequired)
         return fail(QStringLiteral("Restart required before another restore"),
                     QStringLiteral("تمت استعادة نسخة احتياطية؛ أعد تشغيل البرنامج أولاً"));

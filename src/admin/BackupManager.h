@@ -6,15 +6,20 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class Database;
 class Desktop;
+class QThread;
 class QTimer;
 
 // Copies of the database in the backup folder (on request, once a day while
 // the program runs, and at start when the newest copy is a day old), putting
 // a copy back in place of the database, and the CSV export of the main
-// tables. Copies are written from the open connection, so rows still in the
-// write-ahead log are in them, and each copy is checked before it counts.
+// tables. Copies are one snapshot of every committed row, those still in the
+// write-ahead log included, and each copy is checked before it counts.
+// startBackup() copies and checks on a thread of its own, one at a time,
+// reporting its progress; the window goes on working meanwhile.
 class BackupManager : public BackendObject
 {
     Q_OBJECT
@@ -26,6 +31,11 @@ class BackupManager : public BackendObject
     // After a restore of a file without this program's checksum (one from
     // elsewhere), the sentence telling the user so; empty otherwise.
     Q_PROPERTY(QString restoreNotice READ restoreNotice NOTIFY restoreNoticeChanged)
+    // A backup started by startBackup() is being copied or checked.
+    Q_PROPERTY(bool backupRunning READ backupRunning NOTIFY backupRunningChanged)
+    // How far the running backup is, 0 to 1, and what it is doing, in Arabic.
+    Q_PROPERTY(double backupProgress READ backupProgress NOTIFY backupProgressChanged)
+    Q_PROPERTY(QString backupStage READ backupStage NOTIFY backupProgressChanged)
 
 public:
     // Regular backups kept in the folder; older ones are pruned.
@@ -33,14 +43,25 @@ public:
 
     BackupManager(const QString& dataDirectory, Database* db, Desktop* desktop,
                   QObject* parent = nullptr);
+    // Waits for a running backup to end.
+    ~BackupManager() override;
 
     QString backupPath() const { return m_backupFolder; }
     void setBackupPath(const QString& path);
     bool autoBackup() const;
     bool restartRequired() const { return m_restartRequired; }
     QString restoreNotice() const { return m_restoreNotice; }
+    bool backupRunning() const { return m_running; }
+    double backupProgress() const { return m_progress; }
+    QString backupStage() const { return m_stage; }
 
-    Q_INVOKABLE bool createBackup();
+    // Starts a backup on its own thread and returns at once; false (with
+    // the reason) when it cannot start, also while another is running. Its
+    // end is told by backupFinished, after backupCreated or backupError.
+    Q_INVOKABLE bool startBackup();
+    // The same backup, made before returning (for callers without an event
+    // loop to wait in); refused while startBackup's is running.
+    bool createBackup();
     Q_INVOKABLE bool restoreBackup(const QString& backupFile);
     Q_INVOKABLE bool exportAllToCSV();
     // The same tables as one workbook, "Sakanova_Export_<minute>.xlsx" in the
@@ -52,8 +73,8 @@ public:
     Q_INVOKABLE QString browseBackupPath();
     Q_INVOKABLE QString browseRestoreFile();
 
-    // Makes a backup when automatic backups are on and the newest one is
-    // older than a day (or there is none). True when one was made.
+    // Starts a backup when automatic backups are on and the newest one is
+    // older than a day (or there is none). True when one was started.
     bool backupIfDue();
 
     // --- Restart after a restore ---
@@ -69,6 +90,11 @@ signals:
     void backupCreated(const QString& path);
     void backupRestored();
     void backupError(const QString& error);
+    void backupRunningChanged();
+    void backupProgressChanged();
+    // The end of a backup started by startBackup(): the copy's path, or the
+    // Arabic reason it failed.
+    void backupFinished(bool ok, const QString& message);
     // The folder of a finished CSV export.
     void exportCreated(const QString& folder);
 
@@ -78,6 +104,9 @@ private:
     // Writes a checked copy of the open database to `target`; on failure the
     // English diagnostic is returned and no file is left behind.
     QString writeCopy(const QString& target);
+    // The name of the next backup, or empty with the refusal made.
+    QString nextBackupName();
+    void finishBackup(const QString& target, const QString& error);
     void prune();
     bool fail(const QString& error, const QString& reason);
     bool readyToExport(const QString& folder);
@@ -93,4 +122,8 @@ private:
     QTimer* m_timer;
     bool m_restartRequired = false;
     QString m_restoreNotice;
+    std::unique_ptr<QThread> m_worker;
+    bool m_running = false;
+    double m_progress = 0;
+    QString m_stage;
 };

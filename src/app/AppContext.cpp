@@ -7,6 +7,7 @@
 #include "admin/SettingsManager.h"
 #include "app/NativeDesktop.h"
 #include "core/Database.h"
+#include "core/ListReader.h"
 #include "core/SqlListModel.h"
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
@@ -116,6 +117,25 @@ void AppContext::createLists()
     follow(m_installmentModel.get(), m_installmentList.get());
     follow(m_accountModel.get(), m_journalList.get());
     follow(m_expenseModel.get(), m_journalList.get());
+
+    useListReader();
+    QObject::connect(m_backupManager.get(), &BackupManager::backupRestored, m_backupManager.get(),
+                     [this] { useListReader(); });
+}
+
+void AppContext::useListReader()
+{
+    const std::initializer_list<SqlListModel*> lists{
+        m_invoiceList.get(),     m_paymentList.get(),     m_expenseList.get(),
+        m_chequeList.get(),      m_maintenanceList.get(), m_contractList.get(),
+        m_installmentList.get(), m_journalList.get(),     m_auditList.get()};
+    for (SqlListModel* list : lists)
+        list->setReader(nullptr);
+    m_listReader = std::make_unique<ListReader>(m_db->path());
+    if (!m_listReader->isOpen())
+        return; // the lists count on the window's connection, as they can
+    for (SqlListModel* list : lists)
+        list->setReader(m_listReader.get());
 }
 
 AppContext::~AppContext() = default;

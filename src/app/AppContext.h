@@ -30,6 +30,7 @@ class QQmlContext;
 class ReportController;
 class SettingsManager;
 class SqlListModel;
+class ListReader;
 class TenantModel;
 class UnitModel;
 
@@ -96,6 +97,11 @@ private:
     std::unique_ptr<NotificationController> m_notifyCtrl;
     std::unique_ptr<ImportController> m_importCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
+
+    // Counts and totals of the paged lists are read on this thread of its
+    // own; made again on the restored file after a restore.
+    std::unique_ptr<ListReader> m_listReader;
+    void useListReader();
 
     // The paged lists, each refreshed when the models that write its rows
     // report a change.

@@ -5,6 +5,7 @@
 #include "app/InstanceLock.h"
 #include "app/NativeDesktop.h"
 #include "app/TerminationSignals.h"
+#include "app/ThreadHoldMeter.h"
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
 #include "core/StartFailure.h"
@@ -117,9 +118,11 @@ int runApplication(const QString& dataDir)
     }
 
     backend.startDeferredWork();
+    ThreadHoldMeter holdMeter;
     const int exitCode = QApplication::exec();
 
     if (AppLog::isOpen()) {
+        AppLog::writeLine(holdMeter.summary());
         AppLog::writeLine(QStringLiteral("App exited with code: ") + QString::number(exitCode));
         AppLog::close();
     }

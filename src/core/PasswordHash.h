@@ -15,8 +15,9 @@ public:
     // plain-text password left by an older database).
     static bool isHash(const QString& stored);
     static bool needsRehash(const QString& storedHash);
-    // A hash of a random secret made with the current parameters, made once
-    // per process. Sign-in verifies against it when the name is unknown, so
-    // the answer takes as long as for a known name with a wrong password.
+    // A hash made with the current parameters of a random secret that was
+    // thrown away. Sign-in verifies against it when the name is unknown, so
+    // the answer takes as long as for a known name with a wrong password;
+    // being written out, it costs nothing at start-up.
     static const QString& dummyHash();
 };

@@ -1,6 +1,7 @@
 #include "core/SqlListModel.h"
 
 #include "core/Database.h"
+#include "core/ListReader.h"
 #include "core/Schema.h"
 
 #include <QtDebug>
@@ -181,7 +182,7 @@ void SqlListModel::reload()
     m_lastSort = QVariant();
     m_atEnd = false;
     m_started = false;
-    m_totalsKnown = false;
+    forgetTotals(true);
     m_broadKnown = false;
     m_pages.clear();
     m_pageOrder.clear();
@@ -224,7 +225,7 @@ void SqlListModel::refresh()
     m_atEnd = wanted < 0 || keys.size() < wanted;
     if (kept > 0)
         emit dataChanged(index(0), index(kept - 1));
-    m_totalsKnown = false;
+    forgetTotals(false);
     m_broadKnown = false;
     scheduleTotals();
     emit countChanged();
@@ -286,18 +287,64 @@ bool SqlListModel::readPage(int limit, bool idsOnly, QVector<qint64>& keys, QLis
 
 int SqlListModel::totalCount() const
 {
-    loadTotals();
+    if (!m_reader)
+        loadTotals();
     return m_totalCount;
 }
 
 QVariantMap SqlListModel::totals() const
 {
-    loadTotals();
+    if (!m_reader)
+        loadTotals();
     return m_totals;
+}
+
+void SqlListModel::setReader(ListReader* reader)
+{
+    if (m_reader && m_reader != reader)
+        m_reader->cancel(quintptr(this));
+    m_reader = reader;
+    m_totalsRequested = false;
+}
+
+void SqlListModel::forgetTotals(bool zero)
+{
+    const bool shown = m_totalsKnown || m_totalsRequested;
+    m_totalsKnown = false;
+    if (m_reader && m_totalsRequested) {
+        m_reader->cancel(quintptr(this));
+        m_totalsRequested = false;
+    }
+    // The new figures' request (which every reload makes at once) tells
+    // the view, pending: a zero that looks final is never shown.
+    if (zero && m_reader && shown) {
+        m_totalCount = 0;
+        m_totals.clear();
+    }
+}
+
+void SqlListModel::requestTotals()
+{
+    const Statement statement = totalsStatement();
+    m_totalsRequested = true;
+    emit totalsChanged();
+    m_reader->request(quintptr(this), this, statement.sql, statement.params,
+                      [this](bool ok, const SqlReader::Rows& result, const QString& error) {
+                          if (!ok)
+                              qWarning() << "list totals failed:" << error;
+                          takeTotals(ok ? result : SqlReader::Rows());
+                          m_totalsRequested = false;
+                          emit totalsChanged();
+                      });
 }
 
 void SqlListModel::scheduleTotals()
 {
+    if (m_reader) {
+        if (!m_totalsKnown && !m_totalsRequested)
+            requestTotals();
+        return;
+    }
     // Counting and summing a long list reads all of it, so it runs after the
     // first screenful has been handed to the view; reading totalCount or
     // totals before then works it out at once.
@@ -322,9 +369,16 @@ void SqlListModel::loadTotals() const
         return;
     const Statement statement = totalsStatement();
     SqlReader::Rows result;
+    if (!readRows(statement.sql, statement.params, result))
+        result = SqlReader::Rows();
+    takeTotals(result);
+}
+
+void SqlListModel::takeTotals(const SqlReader::Rows& result) const
+{
     int total = 0;
     QVariantMap totals;
-    if (readRows(statement.sql, statement.params, result) && !result.rows.isEmpty()) {
+    if (!result.rows.isEmpty()) {
         const Row& sums = result.rows.constFirst();
         total = sums.value(0).toInt();
         QStringList names = m_def.totalColumns.keys();

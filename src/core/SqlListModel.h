@@ -13,6 +13,7 @@
 #include "core/SqlReader.h"
 
 class Database;
+class ListReader;
 
 // A long list read a screenful at a time, for ListView. Search, filters, sort,
 // the row count and the money totals are all worked out by SQL; the model keeps
@@ -30,6 +31,10 @@ class Database;
 // A list is read when a view first asks for rows; totalCount and totals follow
 // in the next turn of the event loop (totalsChanged), so the first screenful
 // is not held up by counting a long list; reading them earlier counts at once.
+// Given a ListReader (setReader), the count and totals are read on its thread
+// instead: totalsPending is true until they arrive, a new search or filter
+// zeroes them at once (an older search's figures are never shown) and
+// supersedes the older count, and reading them never waits.
 // Changing the search, filters or sort starts again from the top.
 //
 // The lists AppContext publishes. Filter keys ("", 0 or a missing key means no
@@ -104,6 +109,8 @@ class SqlListModel : public QAbstractListModel
     Q_PROPERTY(int count READ count NOTIFY countChanged)
     Q_PROPERTY(int totalCount READ totalCount NOTIFY totalsChanged)
     Q_PROPERTY(QVariantMap totals READ totals NOTIFY totalsChanged)
+    // The count and totals are being worked out on the reader's thread.
+    Q_PROPERTY(bool totalsPending READ totalsPending NOTIFY totalsChanged)
     Q_PROPERTY(int pageSize READ pageSize WRITE setPageSize NOTIFY pageSizeChanged)
 
 public:
@@ -184,6 +191,10 @@ public:
     int count() const { return int(m_keys.size()); }
     int totalCount() const;
     QVariantMap totals() const;
+    bool totalsPending() const { return m_totalsRequested; }
+    // Reads the count and totals on `reader`'s thread from now on (null:
+    // on the window's connection, as before).
+    void setReader(ListReader* reader);
     int pageSize() const { return m_pageSize; }
     void setPageSize(int size);
 
@@ -225,6 +236,11 @@ private:
         QString ids;
         QString any;
         QVariantList params;
+        // For an indexed search: every condition checked on the row itself
+        // (no index), for walking a few rows in order, with its values.
+        QString scanned;
+        QVariantList scanParams;
+        QString trigrams; // the index query
     };
     Search searchClause() const;
     // The search finds many rows, so its pages are best read in sort order.
@@ -251,10 +267,17 @@ private:
                   QVariant& lastSort, bool fromStart) const;
     void scheduleTotals();
     void loadTotals() const;
+    void requestTotals();
+    // Takes the count and sums from the totals statement's one row.
+    void takeTotals(const SqlReader::Rows& result) const;
+    // Forgets the count and totals; `zero` also drops the figures shown.
+    void forgetTotals(bool zero);
     const Row* rowAt(int row) const;
     void cachePage(int page, QList<Row> rows) const;
 
     Database* m_db;
+    ListReader* m_reader = nullptr;
+    bool m_totalsRequested = false;
     Definition m_def;
     QStringList m_columns;      // role names in column order of the row query
     QVector<int> m_roleColumns; // role's column -> column read (the later of equal names)

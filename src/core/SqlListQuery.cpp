@@ -123,6 +123,24 @@ SqlListModel::Search SqlListModel::searchClause() const
                        ? QStringLiteral("+(") + conditions.at(i) + QLatin1Char(')')
                        : conditions.at(i));
     search.any = walked.join(QStringLiteral(" OR "));
+    // A text nearly every row holds ("INV") would gather most of the table
+    // as candidates before the first row is walked; checking each walked
+    // row's own text costs only the rows the page reads.
+    QStringList scanned;
+    for (const TextSearch& textSearch : m_def.textSearches) {
+        scanned << textSearch.scan;
+        const qsizetype marks = textSearch.scan.count(QLatin1Char('?'));
+        for (qsizetype i = 0; i < marks; ++i)
+            search.scanParams << pattern;
+    }
+    for (const QString& condition : m_def.searchConditions) {
+        scanned << condition;
+        const qsizetype marks = condition.count(QLatin1Char('?'));
+        for (qsizetype i = 0; i < marks; ++i)
+            search.scanParams << pattern;
+    }
+    search.scanned = scanned.join(QStringLiteral(" OR "));
+    search.trigrams = trigrams;
     return search;
 }
 
@@ -132,6 +150,27 @@ bool SqlListModel::broadSearch() const
         return m_broad;
     const Search search = searchClause();
     m_broad = false;
+    // The index's own candidates first: reading up to the threshold of them
+    // stops early, where gathering the matching rows would read them all.
+    if (!search.ids.isEmpty()) {
+        int candidates = 0;
+        for (const TextSearch& textSearch : m_def.textSearches) {
+            if (!hasTable(textSearch.index))
+                continue;
+            SqlReader::Rows counted;
+            if (readRows(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 WHERE %1 MATCH ? "
+                                        "LIMIT ?)")
+                             .arg(textSearch.index),
+                         {search.trigrams, kBroadSearch}, counted) &&
+                !counted.rows.isEmpty())
+                candidates += counted.rows.first().value(0).toInt();
+        }
+        if (candidates >= kBroadSearch) {
+            m_broad = true;
+            m_broadKnown = true;
+            return m_broad;
+        }
+    }
     if (!search.ids.isEmpty()) {
         // The first rows of the list stream in without the whole of it
         // being gathered, so this stops as soon as the answer is clear.
@@ -178,6 +217,9 @@ SqlListModel::Where SqlListModel::whereClause(SearchForm form) const
     if (!search.ids.isEmpty() && form == SearchForm::Gathered) {
         conditions << m_def.key + QStringLiteral(" IN (") + search.ids + QLatin1Char(')');
         where.params += search.params;
+    } else if (!search.scanned.isEmpty() && form == SearchForm::Walked) {
+        conditions << QLatin1Char('(') + search.scanned + QLatin1Char(')');
+        where.params += search.scanParams;
     } else if (!search.any.isEmpty()) {
         conditions << QLatin1Char('(') + search.any + QLatin1Char(')');
         where.params += search.params;

@@ -308,6 +308,7 @@ private slots:
         const int before = static_cast<int>(m_manager->listBackups().size());
         QSignalSpy created(m_manager.get(), &BackupManager::backupCreated);
         QCOMPARE(m_manager->backupIfDue(), made);
+        QTRY_VERIFY(!m_manager->backupRunning());
         QCOMPARE(created.count(), made ? 1 : 0);
         QCOMPARE(m_manager->listBackups().size(), before + (made ? 1 : 0));
     }

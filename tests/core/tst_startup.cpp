@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <csignal>
@@ -23,19 +24,25 @@ private slots:
         runUntilLoadedThenTerminate(home.path());
         QVERIFY(QFile::exists(dataDir + QStringLiteral("/sakanova.db")));
         const QStringList first = logLines(dataDir);
-        QCOMPARE(first.size(), 4);
+        QCOMPARE(first.size(), 5);
         QCOMPARE(first.at(0), QString(43, QLatin1Char('-')));
         QVERIFY(first.at(1).startsWith(QStringLiteral("App started at ")));
         QVERIFY2(first.at(1).endsWith(QStringLiteral(", version " SAKANOVA_PROJECT_VERSION)),
                  qPrintable(first.at(1)));
         QCOMPARE(first.at(2), QStringLiteral("QML root loaded successfully"));
-        QCOMPARE(first.at(3), QStringLiteral("App exited with code: 0"));
+        // At exit, the longest time the window's thread went without
+        // waiting for events.
+        QVERIFY2(first.at(3).contains(QRegularExpression(
+                     QStringLiteral("^Longest time the window's thread was held: \\d+ ms "
+                                    "\\(\\d+ s after start\\)$"))),
+                 qPrintable(first.at(3)));
+        QCOMPARE(first.at(4), QStringLiteral("App exited with code: 0"));
 
         runUntilLoadedThenTerminate(home.path());
         const QStringList second = logLines(dataDir);
-        QCOMPARE(second.size(), 8);
-        QCOMPARE(second.mid(0, 4), first);
-        QCOMPARE(second.at(4), QString(43, QLatin1Char('-')));
+        QCOMPARE(second.size(), 10);
+        QCOMPARE(second.mid(0, 5), first);
+        QCOMPARE(second.at(5), QString(43, QLatin1Char('-')));
         QCOMPARE(second.last(), QStringLiteral("App exited with code: 0"));
     }
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -349,12 +350,20 @@ private slots:
                         .startsWith(QStringLiteral("تم التصدير بنجاح إلى ملف Excel")));
         QCOMPARE(QDir(desktop->exportFolder()).entryList({QStringLiteral("*.xlsx")}).size(), 1);
 
+        QObject* backup = h->backend(QStringLiteral("backupManager"));
+        QSignalSpy backupDone(backup, SIGNAL(backupFinished(bool, QString)));
         QVERIFY(h->click(reveal(need(QStringLiteral("backupNowButton")))));
+        // The copy and its check end on their own thread; the page says so
+        // where the button is, once they have.
+        QTRY_COMPARE(backupDone.count(), 1);
         QTRY_VERIFY(reveal(need(QStringLiteral("backupMessage")))
                         ->property("text")
                         .toString()
-                        .startsWith(QStringLiteral("✅")));
-        QObject* backup = h->backend(QStringLiteral("backupManager"));
+                        .startsWith(QStringLiteral("✅ تم إنشاء النسخة بنجاح وتم التحقق منها: ") +
+                                    backupDone.first().at(1).toString()));
+        QVERIFY(h->find(QStringLiteral("backupProgress")));
+        QVERIFY(!h->find(QStringLiteral("backupProgress"))->isVisible());
+        QVERIFY(need(QStringLiteral("backupNowButton"))->isEnabled());
         QStringList copies;
         QMetaObject::invokeMethod(backup, "listBackups", Q_RETURN_ARG(QStringList, copies));
         QCOMPARE(copies.size(), 1);

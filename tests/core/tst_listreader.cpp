@@ -1,0 +1,183 @@
+#include "TestDatabase.h"
+
+#include "core/ListReader.h"
+#include "core/SqlListModel.h"
+#include "rental/RentalLists.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+// Long enough that a newer request arrives while it still runs.
+const QString kSlowCount = QStringLiteral(
+    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000000) "
+    "SELECT COUNT(*) FROM n");
+
+} // namespace
+
+// Long reads on the reader's own thread and connection: a newer request on
+// a channel supersedes the older one, whose result is never delivered.
+class TestListReader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_fixture = std::make_unique<TestDatabase>();
+        QVERIFY(m_fixture->isOpen());
+    }
+    void cleanup() { m_fixture.reset(); }
+
+    void supersededRequestNeverDeliversItsResult()
+    {
+        ListReader reader(m_fixture->db()->path());
+        QVERIFY(reader.isOpen());
+        QObject context;
+        QList<qlonglong> delivered;
+        const auto keep = [&delivered](bool ok, const SqlReader::Rows& rows, const QString&) {
+            delivered << (ok && !rows.rows.isEmpty() ? rows.rows.first().value(0).toLongLong()
+                                                     : -1);
+        };
+        reader.request(1, &context, kSlowCount, {}, keep);
+        // The next one comes while the first is queued or running.
+        QTest::qWait(20);
+        reader.request(1, &context, QStringLiteral("SELECT ?"), {7}, keep);
+        QTRY_COMPARE(delivered.size(), 1);
+        QTest::qWait(100);
+        QCOMPARE(delivered, QList<qlonglong>{7});
+        QCOMPARE(reader.delivered(), quint64(1));
+        QCOMPARE(reader.superseded(), quint64(1));
+    }
+
+    void supersededEvenWhenItsResultIsAlreadyOnItsWay()
+    {
+        ListReader reader(m_fixture->db()->path());
+        QObject context;
+        QList<qlonglong> delivered;
+        const auto keep = [&delivered](bool, const SqlReader::Rows& rows, const QString&) {
+            delivered << rows.rows.value(0).value(0).toLongLong();
+        };
+        reader.request(1, &context, QStringLiteral("SELECT 1"), {}, keep);
+        // Without the event loop turning, the first answer is ready but not
+        // handed over when the second request is made.
+        QThread::msleep(100);
+        reader.request(1, &context, QStringLiteral("SELECT 2"), {}, keep);
+        QTRY_COMPARE(delivered.size(), 1);
+        QTest::qWait(50);
+        QCOMPARE(delivered, QList<qlonglong>{2});
+    }
+
+    void channelsDoNotSupersedeEachOther()
+    {
+        ListReader reader(m_fixture->db()->path());
+        QObject context;
+        QMap<int, qlonglong> delivered;
+        for (int channel = 1; channel <= 3; ++channel)
+            reader.request(
+                channel, &context, QStringLiteral("SELECT ? * 10"), {channel},
+                [&delivered, channel](bool, const SqlReader::Rows& rows, const QString&) {
+                    delivered.insert(channel, rows.rows.value(0).value(0).toLongLong());
+                });
+        QTRY_COMPARE(delivered.size(), 3);
+        QCOMPARE(delivered.value(1), 10);
+        QCOMPARE(delivered.value(3), 30);
+    }
+
+    void nothingIsDeliveredToAnAskerThatIsGone()
+    {
+        ListReader reader(m_fixture->db()->path());
+        int calls = 0;
+        {
+            QObject context;
+            reader.request(1, &context, QStringLiteral("SELECT 1"), {},
+                           [&calls](bool, const SqlReader::Rows&, const QString&) { ++calls; });
+            QThread::msleep(50);
+        }
+        QTest::qWait(100);
+        QCOMPARE(calls, 0);
+    }
+
+    void readerRefusesToWrite()
+    {
+        ListReader reader(m_fixture->db()->path());
+        QObject context;
+        bool answered = false;
+        bool succeeded = true;
+        reader.request(1, &context, QStringLiteral("DELETE FROM tenants"), {},
+                       [&](bool ok, const SqlReader::Rows&, const QString&) {
+                           answered = true;
+                           succeeded = ok;
+                       });
+        QTRY_VERIFY(answered);
+        QVERIFY(!succeeded);
+    }
+
+    // The list's count follows only its newest search: an older search's
+    // figure never shows, and the first screen is there before any count.
+    void listCountFollowsOnlyTheNewestSearch()
+    {
+        addInvoices(QStringLiteral("سامر خليل"), 5);
+        addInvoices(QStringLiteral("هدى منصور"), 3);
+        ListReader reader(m_fixture->db()->path());
+        SqlListModel list(m_fixture->db(), RentalLists::invoices());
+        list.setReader(&reader);
+        list.fetchMore(QModelIndex());
+        QTRY_VERIFY(!list.totalsPending());
+        QCOMPARE(list.totalCount(), 8);
+
+        QList<QPair<bool, int>> seen;
+        connect(&list, &SqlListModel::totalsChanged, this,
+                [&] { seen << qMakePair(list.totalsPending(), list.totalCount()); });
+        list.setSearchText(QStringLiteral("سامر"));
+        list.setSearchText(QStringLiteral("هدى"));
+        // The rows of the newest search are there at once.
+        QCOMPARE(list.count(), 3);
+        QVERIFY(list.totalsPending());
+        QCOMPARE(list.totalCount(), 0);
+        QTRY_VERIFY(!list.totalsPending());
+        QCOMPARE(list.totalCount(), 3);
+        QTest::qWait(50);
+        for (const auto& [pending, count] : std::as_const(seen))
+            QVERIFY2(pending || count == 3, qPrintable(QString::number(count)));
+        QCOMPARE(list.totals().value(QStringLiteral("total_amount")).toDouble(), 3 * 250.0);
+    }
+
+    void listTotalsFollowAWriteOnTheWindowsConnection()
+    {
+        addInvoices(QStringLiteral("سامر خليل"), 2);
+        ListReader reader(m_fixture->db()->path());
+        SqlListModel list(m_fixture->db(), RentalLists::invoices());
+        list.setReader(&reader);
+        list.fetchMore(QModelIndex());
+        QTRY_COMPARE(list.totalCount(), 2);
+        addInvoices(QStringLiteral("أحمد يوسف"), 4);
+        list.refresh();
+        QTRY_COMPARE(list.totalCount(), 6);
+        QCOMPARE(list.count(), 6);
+    }
+
+private:
+    void addInvoices(const QString& tenant, int count)
+    {
+        Database* d = m_fixture->db();
+        const int tenantId =
+            d->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"), {tenant});
+        QVERIFY(tenantId > 0);
+        for (int i = 0; i < count; ++i)
+            QVERIFY(d->execInsert(QStringLiteral("INSERT INTO invoices (invoice_number, tenant_id, "
+                                                 "period, total_amount, balance, status, "
+                                                 "currency_id) VALUES (?, ?, '2026-01', 250, "
+                                                 "250, 'pending', 1)"),
+                                  {QStringLiteral("INV-%1-%2").arg(tenantId).arg(i), tenantId}) >
+                    0);
+    }
+
+    std::unique_ptr<TestDatabase> m_fixture;
+};
+
+QTEST_GUILESS_MAIN(TestListReader)
+#include "tst_listreader.moc"
