@@ -194,6 +194,53 @@ QStringList ExpenseModel::categories()
     return result;
 }
 
+QVariantList ExpenseModel::totalsByCurrency(const QVariantMap& filters, const QString& search)
+{
+    QString where = QStringLiteral("1");
+    QVariantList params;
+    const QString idFilters[] = {QStringLiteral("property_id"), QStringLiteral("unit_id"),
+                                 QStringLiteral("contractor_id"), QStringLiteral("currency_id")};
+    for (const QString& key : idFilters) {
+        const int id = filters.value(key).toInt();
+        if (id > 0) {
+            // The key is one of the fixed column names above, never typed text.
+            where += QStringLiteral(" AND e.") + key + QStringLiteral("=?");
+            params << id;
+        }
+    }
+    const QString category = filters.value(QStringLiteral("category")).toString();
+    if (!category.isEmpty()) {
+        where += QStringLiteral(" AND e.category=?");
+        params << category;
+    }
+    const QString from = filters.value(QStringLiteral("date_from")).toString();
+    if (SqlValue::isIsoDate(from)) {
+        where += QStringLiteral(" AND e.expense_date>=?");
+        params << from;
+    }
+    const QString to = filters.value(QStringLiteral("date_to")).toString();
+    if (SqlValue::isIsoDate(to)) {
+        where += QStringLiteral(" AND e.expense_date<=?");
+        params << to;
+    }
+    const QString text = search.trimmed();
+    if (!text.isEmpty()) {
+        where += QStringLiteral(
+            " AND (instr(COALESCE(e.description,''),?)>0 OR instr(COALESCE(e.category,''),?)>0 "
+            "OR instr(COALESCE(e.vendor,''),?)>0 OR instr(COALESCE(e.reference,''),?)>0 OR "
+            "e.property_id IN (SELECT id FROM properties WHERE instr(name,?)>0) OR "
+            "e.contractor_id IN (SELECT id FROM contractors WHERE instr(name,?)>0))");
+        for (int i = 0; i < 6; ++i)
+            params << text;
+    }
+    return m_db->execQuery(QStringLiteral("SELECT COALESCE(e.currency_id,%1) AS currency_id, "
+                                          "ROUND(SUM(e.amount),2) AS total, COUNT(*) AS count "
+                                          "FROM expenses e WHERE ")
+                                   .arg(ContractorBalance::primaryCurrency()) +
+                               where + QStringLiteral(" GROUP BY 1 ORDER BY 1"),
+                           params);
+}
+
 bool ExpenseModel::settleContractors(int first, int second)
 {
     ContractorBalance balances(m_db);

@@ -40,6 +40,11 @@ public:
     // The categories offered when typing an expense: the usual ones, then
     // those already used.
     Q_INVOKABLE QStringList categories();
+    // Sums of the expenses matching the expenses list's filters (property_id,
+    // unit_id, category, contractor_id, currency_id, date_from, date_to) and
+    // search text, one row per currency: currency_id, total, count.
+    Q_INVOKABLE QVariantList totalsByCurrency(const QVariantMap& filters,
+                                              const QString& search = QString());
 
 signals:
     void dataChanged();
