@@ -22,7 +22,7 @@ MDialog {
     objectName: "contractorPayDialog"
     title: "دفع للمقاول: " + contractorName
     width: 520
-    height: 560 + (byCheque ? 80 : 0) + (banner.visible ? banner.height + 12 : 0)
+    height: 500 + (byCheque ? 80 : 0) + (banner.visible ? banner.height + 12 : 0)
 
     signal paid(int id)
 

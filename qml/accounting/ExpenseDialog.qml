@@ -23,7 +23,7 @@ MDialog {
     objectName: "expenseDialog"
     title: expenseId > 0 ? "تعديل مصروف" : "تسجيل مصروف"
     width: 620
-    height: 600 + (banner.visible ? banner.height + 12 : 0)
+    height: 560 + (categoryField.visible ? 76 : 0) + (banner.visible ? banner.height + 12 : 0)
 
     signal saved(int id)
 

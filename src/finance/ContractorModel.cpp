@@ -159,12 +159,16 @@ QVariantList ContractorModel::getPayments(int contractorId)
 QVariantList ContractorModel::getStatement(int contractorId)
 {
     const QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT * FROM (SELECT expense_date AS date, 'bill' AS kind, 0 AS sort, "
-                       "id, COALESCE(NULLIF(description,''),category) AS description, reference, "
-                       "COALESCE(currency_id,%1) AS currency_id, amount FROM expenses WHERE "
-                       "contractor_id=? AND is_owed=1 UNION ALL SELECT payment_date, 'payment', "
-                       "1, id, COALESCE(NULLIF(notes,''),'دفعة'), reference, currency_id, amount "
-                       "FROM contractor_payments WHERE contractor_id=?) ORDER BY date, sort, id")
+        QStringLiteral(
+            "SELECT * FROM (SELECT expense_date AS date, 'bill' AS kind, 0 AS sort, "
+            "id, COALESCE(NULLIF(description,''),category) AS description, reference, "
+            "COALESCE(currency_id,%1) AS currency_id, amount FROM expenses WHERE "
+            "contractor_id=? AND is_owed=1 UNION ALL SELECT payment_date, 'payment', "
+            "1, id, COALESCE(NULLIF(notes,''),CASE method WHEN 'cheque' THEN 'شيك رقم ' || "
+            "COALESCE((SELECT cheque_number FROM cheques WHERE "
+            "contractor_payment_id=p.id),'') WHEN 'bank' THEN 'تحويل بنكي' ELSE "
+            "'دفعة نقدية' END), reference, currency_id, amount FROM "
+            "contractor_payments p WHERE contractor_id=?) ORDER BY date, sort, id")
             .arg(ContractorBalance::primaryCurrency()),
         {contractorId, contractorId});
     QHash<int, qint64> running;
