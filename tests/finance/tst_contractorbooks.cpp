@@ -65,6 +65,14 @@ private slots:
         QCOMPARE(payable(1), -749.5);
         QCOMPARE(accountBalance("1100"), -450.5);
         booksReconcile();
+        // The journal names whom the money went to.
+        const int entry = m_fixture
+                              ->value("SELECT id FROM journal_entries WHERE "
+                                      "reference_type='contractor_payment' AND reference_id=?",
+                                      {paid})
+                              .toInt();
+        QCOMPARE(m_accounts->getJournalEntry(entry).value("source").toString(),
+                 QStringLiteral("دفعة للمقاول ورشة الأمل للسباكة"));
 
         // By bank: the bank account pays.
         QVERIFY(m_contractors->pay(m_plumber, 40, m_usd, QStringLiteral("2026-02-02"),
