@@ -7,6 +7,7 @@
 #include "finance/ContractorBalance.h"
 #include "finance/ContractorModel.h"
 #include "finance/ExpenseModel.h"
+#include "insight/ReportController.h"
 #include "rental/MaintenanceModel.h"
 
 #include <QSignalSpy>
@@ -391,6 +392,29 @@ private slots:
         // Its expense is corrected, not removed, and the request follows.
         QVERIFY(!m_expenses->removeExpense(expense.value("id").toInt()));
         QCOMPARE(m_expenses->lastError(), QString(Reasons::expenseOfMaintenance()));
+    }
+
+    // A bill and the payment that settles it are one expense: reports count
+    // the bill, and follow its correction and removal.
+    void reportsCountTheBillOnceWhateverIsPaid()
+    {
+        ReportController reports(db());
+        const int id = bill(1000, 1);
+        QVERIFY(m_contractors->pay(m_plumber, 1000, 1, QStringLiteral("2026-01-20"),
+                                   QStringLiteral("bank"), QString(), QString()) > 0);
+        const auto expenses = [&] {
+            return QList<double>{
+                reports.getProfitLoss().value("expenses").toDouble(),
+                reports.getProfitLoss("2026-01-01", "2026-01-31").value("expenses").toDouble(),
+                reports.getPropertyComparison().first().toMap().value("expenses").toDouble()};
+        };
+        QCOMPARE(expenses(), (QList<double>{1000, 1000, 1000}));
+        QVERIFY(m_expenses->updateExpense(id, billFields(1000, 1)));
+        QCOMPARE(expenses(), (QList<double>{1000, 1000, 1000}));
+        QVariantMap later = billFields(1000, 1);
+        later.insert("expense_date", QStringLiteral("2026-02-03"));
+        QVERIFY(m_expenses->updateExpense(id, later));
+        QCOMPARE(expenses(), (QList<double>{1000, 0, 1000}));
     }
 
     void maintenanceOwedToNobodyIsRefused()
