@@ -31,7 +31,8 @@ FocusScope {
         "الصيانة",
         "التقارير",
         "المستخدمون",
-        "الإعدادات"
+        "الإعدادات",
+        "المصروفات"
     ]
     readonly property alias currentIndex: pages.currentIndex
     // Indexes of the pages kept built, the latest shown first.
@@ -103,6 +104,7 @@ FocusScope {
                 LazyPage { sourceComponent: ReportsPage {} }
                 LazyPage { sourceComponent: UsersPage {} }
                 LazyPage { sourceComponent: SettingsPage {} }
+                LazyPage { sourceComponent: ExpensesPage {} }
             }
         }
     }

@@ -3,8 +3,9 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import "components"
 
-// The navigation column on the right: logo, the twelve menu entries (their
-// order is the page index shared with the page stack), and the signed-in user.
+// The navigation column on the right: logo, the menu entries (each names
+// its page index in the page stack; entries added later keep the earlier
+// pages' indexes), and the signed-in user.
 Rectangle {
     id: sideBar
     objectName: "sideBar"
@@ -17,19 +18,28 @@ Rectangle {
     // the entries shrink so every one stays in view without scrolling.
     readonly property bool compact: height < 800
     readonly property var entries: [
-        { icon: "⎋", label: "لوحة التحكم" },
-        { icon: "🏢", label: "العقارات" },
-        { icon: "⌘", label: "المستأجرون" },
-        { icon: "⌥", label: "المشترون" },
-        { icon: "≣", label: "المحاسبة" },
-        { icon: "⌬", label: "المدفوعات" },
-        { icon: "◈", label: "الشيكات" },
-        { icon: "📄", label: "الفواتير" },
-        { icon: "⚙", label: "الصيانة" },
-        { icon: "⏚", label: "التقارير" },
-        { icon: "⌗", label: "المستخدمون" },
-        { icon: "⚿", label: "الإعدادات" }
+        { icon: "⎋", label: "لوحة التحكم", page: 0 },
+        { icon: "🏢", label: "العقارات", page: 1 },
+        { icon: "⌘", label: "المستأجرون", page: 2 },
+        { icon: "⌥", label: "المشترون", page: 3 },
+        { icon: "≣", label: "المحاسبة", page: 4 },
+        { icon: "⌬", label: "المدفوعات", page: 5 },
+        { icon: "⇣", label: "المصروفات", page: 12 },
+        { icon: "◈", label: "الشيكات", page: 6 },
+        { icon: "📄", label: "الفواتير", page: 7 },
+        { icon: "⚙", label: "الصيانة", page: 8 },
+        { icon: "⏚", label: "التقارير", page: 9 },
+        { icon: "⌗", label: "المستخدمون", page: 10 },
+        { icon: "⚿", label: "الإعدادات", page: 11 }
     ]
+
+    // The menu position of page `page`.
+    function positionOf(page) {
+        for (var i = 0; i < entries.length; ++i)
+            if (entries[i].page === page)
+                return i
+        return -1
+    }
 
     color: theme.bgSidebar
     border.width: 1
@@ -101,7 +111,7 @@ Rectangle {
             spacing: 4
             model: sideBar.entries
             boundsBehavior: Flickable.StopAtBounds
-            currentIndex: sideBar.currentIndex
+            currentIndex: sideBar.positionOf(sideBar.currentIndex)
 
             ScrollBar.vertical: ScrollBar {
                 // On the left, away from the selection bar at the right edge.
@@ -120,9 +130,9 @@ Rectangle {
                 id: entry
                 required property var modelData
                 required property int index
-                readonly property bool selected: sideBar.currentIndex === index
+                readonly property bool selected: sideBar.currentIndex === modelData.page
 
-                objectName: "menuEntry_" + index
+                objectName: "menuEntry_" + modelData.page
                 width: ListView.view.width
                 height: Math.max(32, Math.min(48, Math.floor((menu.height + menu.spacing) / menu.count) - menu.spacing))
 
@@ -177,8 +187,8 @@ Rectangle {
                     hoverEnabled: true
                     cursorShape: Qt.PointingHandCursor
                     onClicked: {
-                        sideBar.currentIndex = entry.index
-                        sideBar.menuSelected(entry.index)
+                        sideBar.currentIndex = entry.modelData.page
+                        sideBar.menuSelected(entry.modelData.page)
                     }
                 }
             }

@@ -168,12 +168,13 @@ SAKANOVA_SHOTS_DIR="$out" QT_QPA_PLATFORM=xcb \
 
 # 6. Sales, cheques, accounting (with the trial balance, a ledger and the
 #    journal lines), users and settings pages with their dialogs,
-#    and the tenant statement and import dialogs: the QML tests that drive
+#    the tenant statement and import dialogs, the expenses page and the
+#    contractor payment and statement dialogs: the QML tests that drive
 #    them on sample data save the window at each step, in both themes.
 sales_and_admin_shots() {
     local theme
     for theme in dark light; do
-        for test in tst_salespages tst_accountingpage tst_adminpages tst_tenantdialogs tst_invoiceactions; do
+        for test in tst_salespages tst_accountingpage tst_adminpages tst_tenantdialogs tst_invoiceactions tst_expensepages; do
             SAKANOVA_SHOTS_DIR="$out" SAKANOVA_SHOTS_THEME=$theme QT_QPA_PLATFORM=offscreen \
                 QT_QUICK_BACKEND=software "$build_dir/tests/$test" >"$work/$test-$theme.out" 2>&1 ||
                 { echo "$test failed in the $theme theme" >&2; cat "$work/$test-$theme.out" >&2; exit 1; }

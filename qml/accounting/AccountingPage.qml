@@ -21,7 +21,7 @@ Item {
 
     function reload() {
         accounts = accountModel.getAll()
-        contractors = expenseModel.getContractors()
+        contractors = contractorModel.getAll()
         // Each card reads its own centres when the list builds it, so a large
         // office pays for the few cards on screen, not for every project.
         var cards = []
@@ -35,11 +35,26 @@ Item {
             overview.reload()
     }
 
+    // "1,200.00 ₪ + 40.00 $": what a contractor is owed, per currency.
+    function balancesText(balances) {
+        var parts = []
+        for (var i = 0; balances && i < balances.length; ++i)
+            if (Number(balances[i].balance) !== 0)
+                parts.push(Money.format(balances[i].balance, balances[i].currency_id))
+        return parts.length > 0 ? parts.join(" + ") : Money.format(0)
+    }
+
+    function askRemoveContractor(row) {
+        removeConfirm.ask("حذف مقاول", "حذف المقاول «" + row.name + "» من السجل؟", "حذف", function() {
+            return contractorModel.removeContractor(row.id) ? "" : contractorModel.lastError
+        })
+    }
+
     Component.onCompleted: reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
-        targets: [accountModel, expenseModel, propertyModel, unitModel, installmentModel, paymentModel, invoiceModel, chequeModel]
+        targets: [accountModel, expenseModel, contractorModel, maintenanceModel, propertyModel, unitModel, installmentModel, paymentModel, invoiceModel, chequeModel]
         active: page.visible
         onChanged: page.reload()
     }
@@ -245,7 +260,8 @@ Item {
                         HeaderCell { Layout.preferredWidth: 160; text: "الاسم" }
                         HeaderCell { Layout.preferredWidth: 100; text: "التخصص" }
                         HeaderCell { Layout.fillWidth: true; text: "الهاتف" }
-                        HeaderCell { Layout.preferredWidth: 120; text: "الرصيد المستحق" }
+                        HeaderCell { Layout.preferredWidth: 200; text: "الرصيد المستحق" }
+                        HeaderCell { Layout.preferredWidth: 290; text: "" }
                     }
                 }
                 PagedList {
@@ -273,7 +289,38 @@ Item {
                             Cell { Layout.preferredWidth: 160; text: contractorRow.item.name || ""; font: Theme.bodyBold }
                             Cell { Layout.preferredWidth: 100; text: contractorRow.item.trade || "" }
                             Cell { Layout.fillWidth: true; text: contractorRow.item.phone || "" }
-                            Cell { Layout.preferredWidth: 120; text: Money.format(contractorRow.item.balance) }
+                            Cell {
+                                objectName: "contractorBalance"
+                                Layout.preferredWidth: 200
+                                text: page.balancesText(contractorRow.item.balances)
+                            }
+                            Row {
+                                Layout.preferredWidth: 290
+                                Layout.minimumWidth: implicitWidth
+                                layoutDirection: Qt.RightToLeft
+                                spacing: 6
+                                MButton {
+                                    objectName: "payContractorButton"
+                                    height: 32
+                                    text: "دفع"
+                                    onClicked: payDialog.show(contractorRow.item.id, contractorRow.item.name)
+                                }
+                                MButton {
+                                    objectName: "contractorStatementButton"
+                                    height: 32
+                                    text: "كشف"
+                                    outline: true
+                                    onClicked: statementDialog.show(contractorRow.item.id, contractorRow.item.name)
+                                }
+                                MButton {
+                                    objectName: "removeContractorButton"
+                                    height: 32
+                                    text: "حذف"
+                                    outline: true
+                                    btnColor: Theme.dangerColor
+                                    onClicked: page.askRemoveContractor(contractorRow.item)
+                                }
+                            }
                         }
                     }
                 }
@@ -364,6 +411,19 @@ Item {
 
     ContractorAddDialog {
         id: contractorDialog
+    }
+
+    ContractorPayDialog {
+        id: payDialog
+    }
+
+    ContractorStatementDialog {
+        id: statementDialog
+    }
+
+    ConfirmDialog {
+        id: removeConfirm
+        objectName: "contractorConfirmDialog"
     }
 
     AccountLedgerDialog {

@@ -4,7 +4,8 @@ import QtQuick.Layouts
 import "../components"
 
 // "إكمال طلب الصيانة": closes a request with its cost, which is booked as an
-// expense in the primary currency.
+// expense in the primary currency, paid now or owed to the contractor who did
+// the work.
 MDialog {
     id: dialog
 
@@ -14,8 +15,11 @@ MDialog {
 
     objectName: "maintenanceCompleteDialog"
     title: "إكمال طلب الصيانة"
-    width: 350
-    height: 270 + (banner.visible ? banner.height + 12 : 0)
+    property var contractors: []
+    readonly property var payLabels: ["مدفوع الآن", "آجل للمقاول"]
+
+    width: 420
+    height: 420 + (banner.visible ? banner.height + 12 : 0)
 
     signal completed(int id)
 
@@ -27,9 +31,13 @@ MDialog {
 
     function confirm() {
         costField.errorText = Input.amountError(costField.text, true)
-        if (costField.errorText !== "")
+        var contractor = contractorBox.currentRow
+        var contractorId = contractor ? Number(contractor.id) : 0
+        var owed = payBox.currentIndex === 1
+        payBox.errorText = owed && contractorId <= 0 ? "اختر المقاول أولاً" : ""
+        if (costField.errorText !== "" || payBox.errorText !== "")
             return
-        if (maintenanceModel.complete(reqId, Input.number(costField.text))) {
+        if (maintenanceModel.completeWith(reqId, Input.number(costField.text), contractorId, owed)) {
             costField.text = ""
             close()
             completed(reqId)
@@ -39,6 +47,10 @@ MDialog {
     }
 
     onAboutToShow: {
+        contractors = [{ id: 0, name: "بدون مقاول" }].concat(expenseModel.getContractors())
+        contractorBox.currentIndex = 0
+        payBox.currentIndex = 0
+        payBox.errorText = ""
         costField.text = ""
         costField.errorText = ""
         errorText = ""
@@ -65,6 +77,27 @@ MDialog {
             Layout.fillWidth: true
             label: "تكلفة الصيانة (" + Money.primarySymbol + ")"
             placeholderText: "0.00"
+        }
+        MComboBox {
+            id: contractorBox
+            objectName: "maintenanceContractorBox"
+            Layout.fillWidth: true
+            label: "المقاول الذي نفّذ العمل (اختياري)"
+            model: dialog.contractors
+            textRole: "name"
+            onActivated: {
+                payBox.errorText = ""
+                if (!(contractorBox.currentRow && contractorBox.currentRow.id > 0))
+                    payBox.currentIndex = 0
+            }
+        }
+        MComboBox {
+            id: payBox
+            objectName: "maintenancePayBox"
+            Layout.fillWidth: true
+            label: "الدفع"
+            model: dialog.payLabels
+            onActivated: payBox.errorText = ""
         }
         ErrorBanner {
             id: banner

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Input.js" as Input
 
 // Maintenance requests by status: open new ones, complete them with a cost.
 Item {
@@ -25,6 +26,18 @@ Item {
     function priorityColor(p) {
         return p === "high" ? "#ef4444" : p === "medium" ? "#f59e0b" : Theme.textSecondary
     }
+
+    function statusLabel(s) {
+        return s === "new" ? "جديد" : s === "in_progress" ? "قيد التنفيذ" : "مكتمل"
+    }
+
+    // Moves a request between "new" and "in_progress"; a refusal is shown
+    // under the list.
+    function moveTo(id, status) {
+        actionMessage = maintenanceModel.updateStatus(id, status) ? "" : Input.refusal(maintenanceModel)
+    }
+
+    property string actionMessage: ""
 
     function statusColor(s) {
         return s === "new" ? "#ef4444" : s === "in_progress" ? "#f59e0b" : "#22c55e"
@@ -80,6 +93,17 @@ Item {
                 placeholderText: "بحث في الطلبات..."
                 onQueryChanged: page.applyQuery()
             }
+        }
+
+        Text {
+            objectName: "maintenanceActionMessage"
+            Layout.fillWidth: true
+            visible: page.actionMessage !== ""
+            horizontalAlignment: Text.AlignRight
+            text: page.actionMessage
+            textFormat: Text.PlainText
+            font: Theme.small
+            color: Theme.dangerColor
         }
 
         PagedList {
@@ -156,6 +180,17 @@ Item {
                         Layout.maximumWidth: 150
                         spacing: 4
                         Text {
+                            objectName: "maintenanceStatusText"
+                            Layout.fillWidth: true
+                            text: page.statusLabel(row.model.status)
+                                  + (row.done && row.model.assigned_to ? " · " + row.model.assigned_to : "")
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            elide: Text.ElideLeft
+                            font: Theme.smallBold
+                            color: page.statusColor(row.model.status)
+                        }
+                        Text {
                             Layout.fillWidth: true
                             text: row.model.request_date || ""
                             textFormat: Text.PlainText
@@ -172,6 +207,20 @@ Item {
                             horizontalAlignment: Text.AlignRight
                             font: Theme.smallBold
                             color: Theme.accentGold
+                        }
+                    }
+                    Item {
+                        Layout.preferredWidth: 96
+                        Layout.preferredHeight: 34
+                        MButton {
+                            objectName: "maintenanceProgressButton"
+                            anchors.fill: parent
+                            visible: !row.done
+                            leftPadding: 6
+                            rightPadding: 6
+                            outline: true
+                            text: row.model.status === "in_progress" ? "إرجاع لجديد" : "بدء التنفيذ"
+                            onClicked: page.moveTo(row.model.id, row.model.status === "in_progress" ? "new" : "in_progress")
                         }
                     }
                     Item {

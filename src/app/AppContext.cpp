@@ -12,6 +12,7 @@
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
 #include "finance/ChequeModel.h"
+#include "finance/ContractorModel.h"
 #include "finance/CurrencyModel.h"
 #include "finance/ExpenseModel.h"
 #include "finance/FinanceLists.h"
@@ -52,6 +53,7 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     , m_maintenanceModel(std::make_unique<MaintenanceModel>(db))
     , m_meterReadingModel(std::make_unique<MeterReadingModel>(db))
     , m_expenseModel(std::make_unique<ExpenseModel>(db))
+    , m_contractorModel(std::make_unique<ContractorModel>(db))
     , m_accountModel(std::make_unique<AccountModel>(db))
     , m_chequeModel(std::make_unique<ChequeModel>(db))
     , m_buyerModel(std::make_unique<BuyerModel>(db))
@@ -117,6 +119,8 @@ void AppContext::createLists()
     follow(m_installmentModel.get(), m_installmentList.get());
     follow(m_accountModel.get(), m_journalList.get());
     follow(m_expenseModel.get(), m_journalList.get());
+    follow(m_contractorModel.get(), m_chequeList.get());
+    follow(m_contractorModel.get(), m_journalList.get());
 
     useListReader();
     QObject::connect(m_backupManager.get(), &BackupManager::backupRestored, m_backupManager.get(),
@@ -155,6 +159,7 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("maintenanceModel"), m_maintenanceModel.get());
     context->setContextProperty(QStringLiteral("meterReadingModel"), m_meterReadingModel.get());
     context->setContextProperty(QStringLiteral("expenseModel"), m_expenseModel.get());
+    context->setContextProperty(QStringLiteral("contractorModel"), m_contractorModel.get());
     context->setContextProperty(QStringLiteral("accountModel"), m_accountModel.get());
     context->setContextProperty(QStringLiteral("chequeModel"), m_chequeModel.get());
     context->setContextProperty(QStringLiteral("buyerModel"), m_buyerModel.get());

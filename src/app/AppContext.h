@@ -17,6 +17,7 @@ class CurrencyModel;
 class DashboardController;
 class Database;
 class ExpenseModel;
+class ContractorModel;
 class ImportController;
 class InstallmentModel;
 class InvoiceModel;
@@ -85,6 +86,7 @@ private:
     std::unique_ptr<MaintenanceModel> m_maintenanceModel;
     std::unique_ptr<MeterReadingModel> m_meterReadingModel;
     std::unique_ptr<ExpenseModel> m_expenseModel;
+    std::unique_ptr<ContractorModel> m_contractorModel;
     std::unique_ptr<AccountModel> m_accountModel;
     std::unique_ptr<ChequeModel> m_chequeModel;
     std::unique_ptr<BuyerModel> m_buyerModel;

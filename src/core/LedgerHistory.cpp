@@ -142,7 +142,7 @@ QList<LedgerHistory::Step> pastEventSteps()
                    QStringLiteral("CASE WHEN x.maintenance_id IS NOT NULL OR x.category='صيانة' "
                                   "THEN %1 ELSE %2 END")
                        .arg(account("5100"), account("5200")),
-                   QStringLiteral("CASE WHEN x.contractor_id IS NOT NULL THEN %1 ELSE %2 END")
+                   QStringLiteral("CASE WHEN x.is_owed=1 THEN %1 ELSE %2 END")
                        .arg(account("2100"), account("1100")))}},
         {entryStatement(cleared, QStringLiteral("cheques"),
                         QStringLiteral("x.status='paid' AND x.amount>0 AND x.type IN "

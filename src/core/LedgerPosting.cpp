@@ -96,34 +96,45 @@ int LedgerPosting::reverse(const QString& referenceType, int referenceId,
 {
     m_reason.clear();
     // What the event's entries and any earlier reversal of them leave on
-    // each account; reversing twice therefore posts nothing the second time.
+    // each account, per currency: an event corrected into another currency
+    // holds lines in both, and each is undone in its own. Reversing twice
+    // therefore posts nothing the second time.
     const QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT a.code, SUM(jl.debit-jl.credit) as net, MIN(je.currency_id) as "
-                       "currency_id FROM journal_lines jl JOIN journal_entries je ON "
-                       "jl.entry_id=je.id JOIN accounts a ON jl.account_id=a.id WHERE "
-                       "je.reference_id=? AND je.reference_type IN (?,?) GROUP BY a.code "
-                       "ORDER BY a.code"),
+        QStringLiteral("SELECT a.code, SUM(jl.debit-jl.credit) as net, je.currency_id FROM "
+                       "journal_lines jl JOIN journal_entries je ON jl.entry_id=je.id JOIN "
+                       "accounts a ON jl.account_id=a.id WHERE je.reference_id=? AND "
+                       "je.reference_type IN (?,?) GROUP BY je.currency_id, a.code "
+                       "ORDER BY je.currency_id, a.code"),
         {referenceId, referenceType, reversalType});
-    Entry mirror;
-    mirror.date = date;
-    mirror.description = description;
-    mirror.referenceType = reversalType;
-    mirror.referenceId = referenceId;
+    QList<Entry> mirrors;
     for (const QVariant& value : rows) {
         const QVariantMap row = value.toMap();
         const double net = row.value(QStringLiteral("net")).toDouble();
-        mirror.currencyId = row.value(QStringLiteral("currency_id")).toInt();
         if (Money::toCents(net) == 0)
             continue;
+        const int currencyId = row.value(QStringLiteral("currency_id")).toInt();
+        if (mirrors.isEmpty() || mirrors.last().currencyId != currencyId) {
+            Entry mirror;
+            mirror.date = date;
+            mirror.description = description;
+            mirror.referenceType = reversalType;
+            mirror.referenceId = referenceId;
+            mirror.currencyId = currencyId;
+            mirrors.append(mirror);
+        }
         Line line;
         line.accountCode = row.value(QStringLiteral("code")).toString();
         if (net > 0)
             line.credit = net;
         else
             line.debit = -net;
-        mirror.lines.append(line);
+        mirrors.last().lines.append(line);
     }
-    if (mirror.lines.isEmpty())
-        return 0;
-    return post(mirror);
+    int last = 0;
+    for (const Entry& mirror : std::as_const(mirrors)) {
+        last = post(mirror);
+        if (last < 1)
+            return -1;
+    }
+    return last;
 }

@@ -49,9 +49,11 @@ public:
     // unknown account, an amount is negative, not finite or absurd, the
     // lines are empty or do not balance to the cent, or a write failed.
     int post(const Entry& entry);
-    // Posts, as one entry of `reversalType` naming the same row, the mirror
+    // Posts, as an entry of `reversalType` naming the same row, the mirror
     // of what the entries of (`referenceType`, `referenceId`) still hold per
-    // account. 0 when they hold nothing (never posted, or already reversed).
+    // account; one entry per currency those entries were kept in (the last
+    // one's id is returned). 0 when they hold nothing (never posted, or
+    // already reversed).
     int reverse(const QString& referenceType, int referenceId, const QString& reversalType,
                 const QString& date, const QString& description);
 

@@ -284,4 +284,45 @@ QString tooFewLines()
     return QStringLiteral("القيد يحتاج إلى سطرين على الأقل");
 }
 
+QString unknownCurrency()
+{
+    return QStringLiteral("العملة المختارة غير معروفة");
+}
+
+QString unitOfOtherProperty()
+{
+    return QStringLiteral("الوحدة المختارة لا تتبع العقار المختار");
+}
+
+QString unknownContractor()
+{
+    return withNothingSaved(QStringLiteral("المقاول المختار غير موجود، ربما حُذف"));
+}
+
+QString owedNeedsContractor()
+{
+    return QStringLiteral("المصروف الآجل يحتاج إلى مقاول يُسجَّل له");
+}
+
+QString paymentAboveOwed(const QString& owed)
+{
+    return QStringLiteral("المبلغ أكبر من المستحق للمقاول بهذه العملة (%1)").arg(owed);
+}
+
+QString contractorHasOpenBills()
+{
+    return QStringLiteral("لا يمكن حذف المقاول لأن له فواتير أو دفعات مسجلة");
+}
+
+QString billsBelowPayments()
+{
+    return QStringLiteral(
+        "لا يمكن ذلك: ما دُفع للمقاول بهذه العملة سيزيد على فواتيره؛ عدّل الدفعات أولاً");
+}
+
+QString expenseOfMaintenance()
+{
+    return QStringLiteral("هذا المصروف مسجل من إكمال طلب صيانة؛ عدّل مبلغه بدلاً من حذفه");
+}
+
 } // namespace Reasons

@@ -67,4 +67,18 @@ QString tooFewLines();
 QString unknownAccount(const QString& code);
 QString emptyEntry();
 
+// Money going out: expenses and what is owed to contractors.
+QString unknownCurrency();
+QString unitOfOtherProperty();
+QString unknownContractor();
+QString owedNeedsContractor();
+// A payment above what the contractor is owed in its currency; `owed` is
+// that balance as the page shows it.
+QString paymentAboveOwed(const QString& owed);
+QString contractorHasOpenBills();
+// A correction or removal of a bill that would leave the contractor paid
+// more than its bills.
+QString billsBelowPayments();
+QString expenseOfMaintenance();
+
 } // namespace Reasons

@@ -324,6 +324,25 @@ const QStringList& Schema::tableStatements()
         // The reference a person typed for a manual journal entry (a voucher
         // or invoice number), kept beside the entry.
         QStringLiteral("ALTER TABLE journal_entries ADD COLUMN reference TEXT;"),
+        // What the office pays its contractors; a bill owed to one is an
+        // expense marked is_owed (added by migrateExpenses).
+        QStringLiteral("CREATE TABLE IF NOT EXISTS contractor_payments ("
+                       "id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "contractor_id INTEGER NOT NULL, "
+                       "amount REAL NOT NULL, "
+                       "currency_id INTEGER NOT NULL, "
+                       "payment_date TEXT NOT NULL, "
+                       "method TEXT NOT NULL DEFAULT 'cash', "
+                       "reference TEXT, "
+                       "notes TEXT, "
+                       "created_at TEXT DEFAULT (datetime('now')), "
+                       "created_by INTEGER, "
+                       "FOREIGN KEY (contractor_id) REFERENCES contractors(id), "
+                       "FOREIGN KEY (currency_id) REFERENCES currencies(id))"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN contractor_id INTEGER"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN contractor_payment_id INTEGER"),
+        // The invoice or voucher number a clerk typed for an expense.
+        QStringLiteral("ALTER TABLE expenses ADD COLUMN reference TEXT"),
     };
     return statements;
 }

@@ -27,6 +27,8 @@ public:
     // The ledger's additions: the entry currency, the accounts the postings
     // need and the mark of the history posting (SchemaLedger.cpp).
     static bool migrateLedger(QSqlDatabase& db, QSqlError* error = nullptr);
+    // Marks the expenses owed to a contractor (SchemaExpenses.cpp).
+    static bool migrateExpenses(QSqlDatabase& db, QSqlError* error = nullptr);
     // The settings key whose value is "done" once past events are posted.
     static const QString& ledgerHistoryKey();
 

@@ -2,11 +2,14 @@
 
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
-#include "core/Money.h"
 #include "core/Names.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+#include "finance/ContractorBalance.h"
+#include "finance/ExpenseRules.h"
+
+#include <QDate>
 
 ExpenseModel::ExpenseModel(Database* db, QObject* parent)
     : BackendObject(parent)
@@ -43,59 +46,213 @@ int ExpenseModel::add(int propId, int unitId, int contractorId, const QString& c
                       const QString& workCat, const QString& desc, double amount,
                       const QString& date, int currId)
 {
-    clearError();
-    if (!Money::isPositive(amount))
-        return refuseId(Reasons::invalidAmount());
-    if (cat.trimmed().isEmpty())
-        return refuseId(Reasons::requiredField(QStringLiteral("الفئة")));
-    if (!SqlValue::isIsoDate(date))
-        return refuseId(Reasons::invalidDate());
+    // The older call: an expense naming a contractor is owed to it.
+    return addExpense({{QStringLiteral("property_id"), propId},
+                       {QStringLiteral("unit_id"), unitId},
+                       {QStringLiteral("contractor_id"), contractorId},
+                       {QStringLiteral("category"), cat},
+                       {QStringLiteral("work_category"), workCat},
+                       {QStringLiteral("description"), desc},
+                       {QStringLiteral("amount"), amount},
+                       {QStringLiteral("expense_date"), date},
+                       {QStringLiteral("currency_id"), currId},
+                       {QStringLiteral("is_owed"), contractorId > 0}});
+}
 
+int ExpenseModel::addExpense(const QVariantMap& map)
+{
+    clearError();
+    ExpenseFields f = ExpenseFields::fromMap(map);
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuseDatabaseId();
-    // contractor_id has no foreign key: an unknown contractor would be stored
-    // and its balance raise would reach no row.
-    if (contractorId > 0 &&
-        m_db->execQuery(QStringLiteral("SELECT id FROM contractors WHERE id=?"), {contractorId})
-            .isEmpty())
-        return refuseMissingId();
+    if (const QString why = ExpenseRules::check(m_db, f); !why.isEmpty())
+        return refuseId(why);
 
     // The project of an expense is its property.
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO expenses (property_id,unit_id,contractor_id,category,"
                        "work_category,description,amount,expense_date,currency_id,project_id,"
-                       "cost_center_id) VALUES (?,?,?,?,?,?,?,?,?,?,?)"),
-        {propId, SqlValue::idOrNull(unitId), SqlValue::idOrNull(contractorId), cat, workCat, desc,
-         amount, date, currId, propId, costCenterFor(propId, unitId)});
+                       "cost_center_id,is_owed,reference) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+        {SqlValue::idOrNull(f.propertyId), SqlValue::idOrNull(f.unitId),
+         SqlValue::idOrNull(f.contractorId), f.category, f.workCategory, f.description, f.amount,
+         f.date, f.currencyId, SqlValue::idOrNull(f.propertyId),
+         costCenterFor(f.propertyId, f.unitId), f.owed ? 1 : 0,
+         SqlValue::blankAsNull(f.reference)});
     if (id < 1)
         return refuseDatabaseId();
-    if (contractorId > 0 &&
-        !m_db->execNonQuery(QStringLiteral("UPDATE contractors SET balance=balance+? WHERE id=?"),
-                            {amount, contractorId}))
-        return refuseDatabaseId();
-    // Maintenance against operating costs; paid now from cash, or owed to
-    // the contractor.
-    LedgerPosting posting(m_db);
-    LedgerPosting::Entry entry;
-    entry.date = date;
-    entry.description = desc.trimmed().isEmpty() ? cat : desc;
-    entry.referenceType = QStringLiteral("expense");
-    entry.referenceId = id;
-    entry.currencyId = currId;
-    entry.lines = {
-        {cat == QStringLiteral("صيانة") ? QStringLiteral("5100") : QStringLiteral("5200"),
-         0,
-         amount,
-         0,
-         {}},
-        {contractorId > 0 ? QStringLiteral("2100") : QStringLiteral("1100"), 0, 0, amount, {}}};
-    if (posting.post(entry) < 1)
-        return refuseId(posting.reason());
+    QString reason;
+    if (ExpenseRules::post(m_db, id, f, &reason) < 1)
+        return refuseId(reason);
+    if (!settleContractors(f.contractorId, 0))
+        return -1;
     if (!tx.commit())
         return refuseDatabaseId();
     emit dataChanged();
     return id;
+}
+
+bool ExpenseModel::updateExpense(int id, const QVariantMap& map)
+{
+    clearError();
+    ExpenseFields f = ExpenseFields::fromMap(map);
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    const QVariantMap before = getExpense(id);
+    if (before.isEmpty())
+        return refuseMissing();
+    if (const QString why = ExpenseRules::check(m_db, f); !why.isEmpty())
+        return refuse(why);
+
+    // The entry as it stood is taken back on the day of the correction, and
+    // the corrected one posted with the expense's own date.
+    LedgerPosting posting(m_db);
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    if (posting.reverse(QStringLiteral("expense"), id, QStringLiteral("expense_reversal"), today,
+                        QStringLiteral("تصحيح مصروف")) < 0)
+        return refuse(posting.reason());
+    if (!m_db->execNonQuery(
+            QStringLiteral("UPDATE expenses SET property_id=?, unit_id=?, contractor_id=?, "
+                           "category=?, work_category=?, description=?, amount=?, "
+                           "expense_date=?, currency_id=?, project_id=?, cost_center_id=?, "
+                           "is_owed=?, reference=? WHERE id=?"),
+            {SqlValue::idOrNull(f.propertyId), SqlValue::idOrNull(f.unitId),
+             SqlValue::idOrNull(f.contractorId), f.category, f.workCategory, f.description,
+             f.amount, f.date, f.currencyId, SqlValue::idOrNull(f.propertyId),
+             costCenterFor(f.propertyId, f.unitId), f.owed ? 1 : 0,
+             SqlValue::blankAsNull(f.reference), id}))
+        return refuseDatabase();
+    // A completed request shows what its repair cost.
+    const QVariant request = before.value(QStringLiteral("maintenance_id"));
+    if (!request.isNull() &&
+        !m_db->execNonQuery(QStringLiteral("UPDATE maintenance_requests SET cost=? WHERE id=?"),
+                            {f.amount, request}))
+        return refuseDatabase();
+    QString reason;
+    if (ExpenseRules::post(m_db, id, f, &reason) < 1)
+        return refuse(reason);
+    if (!settleContractors(before.value(QStringLiteral("contractor_id")).toInt(), f.contractorId))
+        return false;
+    if (!tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
+}
+
+bool ExpenseModel::removeExpense(int id)
+{
+    clearError();
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabase();
+    const QVariantMap before = getExpense(id);
+    if (before.isEmpty())
+        return refuseMissing();
+    // The request stays completed with its cost; its expense goes with it.
+    if (!before.value(QStringLiteral("maintenance_id")).isNull())
+        return refuse(Reasons::expenseOfMaintenance());
+    LedgerPosting posting(m_db);
+    if (posting.reverse(QStringLiteral("expense"), id, QStringLiteral("expense_reversal"),
+                        QDate::currentDate().toString(Qt::ISODate),
+                        QStringLiteral("حذف مصروف")) < 0)
+        return refuse(posting.reason());
+    if (!m_db->execNonQuery(QStringLiteral("DELETE FROM expenses WHERE id=?"), {id}))
+        return refuseRemoval();
+    if (!settleContractors(before.value(QStringLiteral("contractor_id")).toInt(), 0))
+        return false;
+    if (!tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
+}
+
+QVariantMap ExpenseModel::getExpense(int id)
+{
+    return SqlValue::firstRow(
+        m_db->execQuery(QStringLiteral("SELECT e.*, p.name as property_name, u.unit_number, "
+                                       "c.name as contractor_name FROM expenses e LEFT JOIN "
+                                       "properties p ON e.property_id=p.id LEFT JOIN units u ON "
+                                       "e.unit_id=u.id LEFT JOIN contractors c ON "
+                                       "e.contractor_id=c.id WHERE e.id=?"),
+                        {id}));
+}
+
+QStringList ExpenseModel::categories()
+{
+    QStringList result = {QStringLiteral("صيانة"),       QStringLiteral("كهرباء"),
+                          QStringLiteral("مياه"),        QStringLiteral("تنظيف"),
+                          QStringLiteral("ضرائب ورسوم"), QStringLiteral("رواتب"),
+                          QStringLiteral("مواد بناء"),   QStringLiteral("أخرى")};
+    const QVariantList used = m_db->execQuery(QStringLiteral(
+        "SELECT DISTINCT category FROM expenses WHERE category<>'' ORDER BY category LIMIT 200"));
+    for (const QVariant& value : used) {
+        const QString category = value.toMap().value(QStringLiteral("category")).toString();
+        if (!result.contains(category))
+            result.append(category);
+    }
+    return result;
+}
+
+QVariantList ExpenseModel::totalsByCurrency(const QVariantMap& filters, const QString& search)
+{
+    QString where = QStringLiteral("1");
+    QVariantList params;
+    const QString idFilters[] = {QStringLiteral("property_id"), QStringLiteral("unit_id"),
+                                 QStringLiteral("contractor_id"), QStringLiteral("currency_id")};
+    for (const QString& key : idFilters) {
+        const int id = filters.value(key).toInt();
+        if (id > 0) {
+            // The key is one of the fixed column names above, never typed text.
+            where += QStringLiteral(" AND e.") + key + QStringLiteral("=?");
+            params << id;
+        }
+    }
+    const QString category = filters.value(QStringLiteral("category")).toString();
+    if (!category.isEmpty()) {
+        where += QStringLiteral(" AND e.category=?");
+        params << category;
+    }
+    const QString from = filters.value(QStringLiteral("date_from")).toString();
+    if (SqlValue::isIsoDate(from)) {
+        where += QStringLiteral(" AND e.expense_date>=?");
+        params << from;
+    }
+    const QString to = filters.value(QStringLiteral("date_to")).toString();
+    if (SqlValue::isIsoDate(to)) {
+        where += QStringLiteral(" AND e.expense_date<=?");
+        params << to;
+    }
+    const QString text = search.trimmed();
+    if (!text.isEmpty()) {
+        where += QStringLiteral(
+            " AND (instr(COALESCE(e.description,''),?)>0 OR instr(COALESCE(e.category,''),?)>0 "
+            "OR instr(COALESCE(e.vendor,''),?)>0 OR instr(COALESCE(e.reference,''),?)>0 OR "
+            "e.property_id IN (SELECT id FROM properties WHERE instr(name,?)>0) OR "
+            "e.contractor_id IN (SELECT id FROM contractors WHERE instr(name,?)>0))");
+        for (int i = 0; i < 6; ++i)
+            params << text;
+    }
+    return m_db->execQuery(QStringLiteral("SELECT COALESCE(e.currency_id,%1) AS currency_id, "
+                                          "ROUND(SUM(e.amount),2) AS total, COUNT(*) AS count "
+                                          "FROM expenses e WHERE ")
+                                   .arg(ContractorBalance::primaryCurrency()) +
+                               where + QStringLiteral(" GROUP BY 1 ORDER BY 1"),
+                           params);
+}
+
+bool ExpenseModel::settleContractors(int first, int second)
+{
+    ContractorBalance balances(m_db);
+    for (const int contractor : {first, second}) {
+        if (contractor <= 0)
+            continue;
+        if (balances.overpaid(contractor))
+            return refuse(Reasons::billsBelowPayments());
+        if (!balances.syncStored(contractor))
+            return refuseDatabase();
+    }
+    return true;
 }
 
 QVariantList ExpenseModel::getByProperty(int propId)

@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/SqlValue.h"
+#include "finance/ContractorBalance.h"
 #include "finance/LedgerSources.h"
 
 #include <algorithm>
@@ -214,9 +215,10 @@ QVariantList LedgerReports::reconcile() const
     Sums payable = accountSums(QStringLiteral("2100"));
     for (auto it = payable.begin(); it != payable.end(); ++it)
         it.value() = -it.value();
-    const Sums contractors =
-        sumsOf(QStringLiteral("SELECT ? AS cur, COALESCE(SUM(balance),0) AS t FROM contractors"),
-               {m_primaryId});
+    Sums contractors;
+    const QHash<int, double> owedToContractors = ContractorBalance(m_db).totals();
+    for (auto it = owedToContractors.begin(); it != owedToContractors.end(); ++it)
+        contractors[it.key()] += it.value();
     compare(findings, s("الذمم الدائنة (2100)"), s("رصيد الدفتر"), payable, s("أرصدة المقاولين"),
             contractors);
 

@@ -142,7 +142,12 @@ QString LedgerSources::eventText(const QString& kind, int id) const
     }
 
     if (kind == QLatin1String("contractor_payment")) {
-        return numbered(QStringLiteral("دفعة لمقاول"), id);
+        const QString name =
+            lookup(QStringLiteral("SELECT c.name FROM contractor_payments p JOIN contractors c ON "
+                                  "p.contractor_id=c.id WHERE p.id=?"),
+                   id);
+        return name.isEmpty() ? numbered(QStringLiteral("دفعة لمقاول"), id)
+                              : QStringLiteral("دفعة للمقاول ") + name;
     }
     return QString();
 }

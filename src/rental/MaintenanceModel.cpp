@@ -6,6 +6,7 @@
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+#include "finance/ContractorBalance.h"
 
 #include <QDate>
 
@@ -88,12 +89,24 @@ bool MaintenanceModel::updateStatus(int id, const QString& status)
 
 bool MaintenanceModel::complete(int id, double cost)
 {
+    return completeWith(id, cost, 0, false);
+}
+
+bool MaintenanceModel::completeWith(int id, double cost, int contractorId, bool owed)
+{
     clearError();
     if (!Money::isNonNegative(cost))
         return refuse(Reasons::invalidAmount());
+    cost = Money::roundToCents(cost);
+    if (owed && contractorId <= 0)
+        return refuse(Reasons::owedNeedsContractor());
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuseDatabase();
+    if (contractorId > 0 &&
+        m_db->execQuery(QStringLiteral("SELECT id FROM contractors WHERE id=?"), {contractorId})
+            .isEmpty())
+        return refuse(Reasons::unknownContractor());
     // Completing twice must not book the cost twice.
     const QVariantMap existing = request(id);
     if (existing.isEmpty())
@@ -113,13 +126,16 @@ bool MaintenanceModel::complete(int id, double cost)
     // completed request shows in the expenses register.
     const int expenseId = m_db->execInsert(
         QStringLiteral("INSERT INTO expenses (property_id,unit_id,category,description,amount,"
-                       "expense_date,maintenance_id) VALUES (?,?,?,?,?,?,?)"),
+                       "expense_date,maintenance_id,contractor_id,is_owed) VALUES "
+                       "(?,?,?,?,?,?,?,?,?)"),
         {done.value(QStringLiteral("property_id")), done.value(QStringLiteral("unit_id")),
          QStringLiteral("صيانة"), done.value(QStringLiteral("title")), cost,
-         QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), id});
+         QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), id,
+         SqlValue::idOrNull(contractorId), owed ? 1 : 0});
     if (expenseId < 1)
         return refuseDatabase();
-    // The repair is paid from cash; a request completed at no cost posts nothing.
+    // The repair is paid from cash or owed to the contractor; a request
+    // completed at no cost posts nothing.
     if (Money::toCents(cost) > 0) {
         LedgerPosting posting(m_db);
         LedgerPosting::Entry entry;
@@ -128,9 +144,17 @@ bool MaintenanceModel::complete(int id, double cost)
         entry.referenceType = QStringLiteral("expense");
         entry.referenceId = expenseId;
         entry.lines = {{QStringLiteral("5100"), 0, cost, 0, {}},
-                       {QStringLiteral("1100"), 0, 0, cost, {}}};
+                       {owed ? QStringLiteral("2100") : QStringLiteral("1100"), 0, 0, cost, {}}};
         if (posting.post(entry) < 1)
             return refuse(posting.reason());
+    }
+    if (contractorId > 0) {
+        if (!m_db->execNonQuery(
+                QStringLiteral("UPDATE maintenance_requests SET assigned_to=(SELECT name FROM "
+                               "contractors WHERE id=?) WHERE id=?"),
+                {contractorId, id}) ||
+            !ContractorBalance(m_db).syncStored(contractorId))
+            return refuseDatabase();
     }
     if (!tx.commit())
         return refuseDatabase();

@@ -23,6 +23,9 @@ public:
                         const QString& priority);
     Q_INVOKABLE bool updateStatus(int id, const QString& status);
     Q_INVOKABLE bool complete(int id, double cost);
+    // Completion naming who did the work: the cost is paid now from cash,
+    // or, when `owed`, owed to the contractor (its balance rises).
+    Q_INVOKABLE bool completeWith(int id, double cost, int contractorId, bool owed);
     Q_INVOKABLE QVariantList getByStatus(const QString& status);
     Q_INVOKABLE int getCount(const QString& status = QString());
 

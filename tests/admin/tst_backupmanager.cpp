@@ -368,7 +368,7 @@ private slots:
         QCOMPARE(QFileInfo(folder).absolutePath(), m_desktop->exportFolder());
         QVERIFY(QFileInfo(folder).fileName().startsWith(QStringLiteral("Sakanova_Export_")));
         QCOMPARE(m_desktop->opened, QStringList{folder});
-        QCOMPARE(QDir(folder).entryList({QStringLiteral("*.csv")}).size(), 18);
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("*.csv")}).size(), 19);
 
         const QByteArray bytes = readFile(folder + QStringLiteral("/tenants.csv"));
         QVERIFY(bytes.startsWith("\xEF\xBB\xBFid,"));

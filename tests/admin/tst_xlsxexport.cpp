@@ -301,11 +301,17 @@ private slots:
         QVERIFY2(properties.value(1).contains(QStringLiteral(",3,نشط,")),
                  qPrintable(properties.value(1)));
 
-        for (const QString& table : {QStringLiteral("expenses"), QStringLiteral("contractors"),
-                                     QStringLiteral("journal_lines")}) {
+        for (const QString& table :
+             {QStringLiteral("expenses"), QStringLiteral("contractors"),
+              QStringLiteral("contractor_payments"), QStringLiteral("journal_lines")}) {
             const QStringList rows = lines(table);
             QVERIFY2(rows.size() >= 3, qPrintable(table)); // header, a row, the last break
         }
+        // The method in Arabic; the reference keeps its leading zeros.
+        QVERIFY2(lines(QStringLiteral("contractor_payments"))
+                     .value(1)
+                     .contains(QStringLiteral(",شيك,\"=\"\"00088\"\"\"")),
+                 qPrintable(lines(QStringLiteral("contractor_payments")).value(1)));
         const QStringList units = lines(QStringLiteral("units"));
         QVERIFY2(units.value(1).contains(QStringLiteral(",متاحة,")), qPrintable(units.value(1)));
         QVERIFY2(units.value(1).contains(QStringLiteral("\"=\"\"012\"\"\"")),
@@ -423,6 +429,8 @@ private:
         exec("INSERT INTO expenses (property_id, unit_id, category, description, amount, "
              "expense_date, vendor, currency_id, contractor_id) VALUES (1,3,'صيانة','قطع غيار',"
              "250.75,'2026-02-11','محل الأمل',1,1)");
+        exec("INSERT INTO contractor_payments (contractor_id, amount, currency_id, payment_date, "
+             "method, reference) VALUES (1,120.4,1,'2026-02-20','cheque','00088')");
         exec("INSERT INTO journal_entries (entry_date, description, reference) VALUES "
              "('2026-02-11','مصروف صيانة','0042')");
         const int expenseAccount =

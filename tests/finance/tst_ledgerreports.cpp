@@ -132,7 +132,11 @@ class TestLedgerReports : public QObject
                "installment_amount,due_date,paid_amount,status) VALUES "
                "(?,?,1200,200,500,'2026-05-01',0,'pending')",
                {buyer, unit});
-        insert("INSERT INTO contractors (name,balance) VALUES ('مؤسسة الإعمار',250)");
+        const int contractor =
+            insert("INSERT INTO contractors (name,balance) VALUES ('مؤسسة الإعمار',250)");
+        const int bill = insert("INSERT INTO expenses (property_id,category,amount,expense_date,"
+                                "contractor_id,is_owed) VALUES (?,'صيانة',250,'2026-04-03',?,1)",
+                                {property, contractor});
 
         post("2026-03-01", "invoice", inv1, {{"1200", 1000, 0}, {"4100", 0, 1000}});
         post("2026-03-01", "invoice", inv2, {{"1200", 300, 0}, {"4200", 0, 300}});
@@ -143,7 +147,7 @@ class TestLedgerReports : public QObject
         post("2026-03-10", "sale", unit, {{"1200", 1200, 0}, {"4300", 0, 1200}});
         post("2026-03-10", "down_payment", 0, {{"1100", 200, 0}, {"1200", 0, 200}});
         post("2026-04-01", "installment", inst1, {{"1100", 500, 0}, {"1200", 0, 500}});
-        post("2026-04-03", "expense", 0, {{"5100", 250, 0}, {"2100", 0, 250}});
+        post("2026-04-03", "expense", bill, {{"5100", 250, 0}, {"2100", 0, 250}});
     }
 
 private slots:
@@ -189,7 +193,9 @@ private slots:
             << "UPDATE installments SET paid_amount=500, status='paid' WHERE due_date='2026-05-01'"
             << "الذمم المدينة (1200)" << 1100.0 << 600.0;
         QTest::newRow("contractor paid without posting")
-            << "UPDATE contractors SET balance=100"
+            << "INSERT INTO contractor_payments (contractor_id,amount,currency_id,payment_date) "
+               "SELECT id,150,(SELECT id FROM currencies WHERE is_primary=1),'2026-04-05' FROM "
+               "contractors"
             << "الذمم الدائنة (2100)" << 250.0 << 100.0;
         QTest::newRow("cheque cashed without posting")
             << "UPDATE cheques SET status='paid'"

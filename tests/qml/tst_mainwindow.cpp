@@ -41,6 +41,7 @@ const QStringList kPageObjects = {
     QStringLiteral("chequesPage"),     QStringLiteral("invoicesPage"),
     QStringLiteral("maintenancePage"), QStringLiteral("reportsPage"),
     QStringLiteral("usersPage"),       QStringLiteral("settingsPage"),
+    QStringLiteral("expensesPage"),
 };
 
 const QStringList kTopBarTitles = {
@@ -56,6 +57,7 @@ const QStringList kTopBarTitles = {
     QStringLiteral("التقارير"),
     QStringLiteral("المستخدمون"),
     QStringLiteral("الإعدادات"),
+    QStringLiteral("المصروفات"),
 };
 
 class ParentingIncubator : public QQmlIncubator
@@ -123,7 +125,11 @@ private slots:
 
             for (int i = 0; i < kPageObjects.size(); ++i) {
                 QObject* menu = item(QStringLiteral("sideBarMenu"));
-                QMetaObject::invokeMethod(menu, "positionViewAtIndex", Q_ARG(int, i),
+                QVariant position;
+                QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("sideBar")), "positionOf",
+                                                  Q_RETURN_ARG(QVariant, position),
+                                                  Q_ARG(QVariant, i)));
+                QMetaObject::invokeMethod(menu, "positionViewAtIndex", Q_ARG(int, position.toInt()),
                                           Q_ARG(int, 4 /* ListView.Contain */));
                 click(item(QStringLiteral("menuEntry_%1").arg(i)));
 

@@ -202,7 +202,12 @@ bool ShellHarness::showPage(int index)
     QObject* menu = find(QStringLiteral("sideBarMenu"));
     if (!menu)
         return false;
-    QMetaObject::invokeMethod(menu, "positionViewAtIndex", Q_ARG(int, index),
+    // Entries name their page; the menu's order is the side bar's own.
+    QVariant position = index;
+    if (QObject* sideBar = find(QStringLiteral("sideBar")))
+        QMetaObject::invokeMethod(sideBar, "positionOf", Q_RETURN_ARG(QVariant, position),
+                                  Q_ARG(QVariant, index));
+    QMetaObject::invokeMethod(menu, "positionViewAtIndex", Q_ARG(int, position.toInt()),
                               Q_ARG(int, 4 /* ListView.Contain */));
     if (!click(find(QStringLiteral("menuEntry_%1").arg(index))))
         return false;

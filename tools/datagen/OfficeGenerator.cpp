@@ -541,11 +541,11 @@ bool OfficeGenerator::Impl::maintenanceAndExpenses()
                  QStringLiteral("INSERT INTO maintenance_requests (id,unit_id,property_id,title,"
                                 "description,priority,status,cost,assigned_to,request_date,"
                                 "completed_date,created_at) VALUES (?,?,?,?,?,?,?,?,?,?,?,?)")) ||
-        !prepare(expense, QStringLiteral(
-                              "INSERT INTO expenses (id,property_id,unit_id,category,"
-                              "description,amount,expense_date,vendor,maintenance_id,"
-                              "currency_id,project_id,contractor_id,cost_center_id,"
-                              "work_category,created_at) VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")))
+        !prepare(expense, QStringLiteral("INSERT INTO expenses (id,property_id,unit_id,category,"
+                                         "description,amount,expense_date,vendor,maintenance_id,"
+                                         "currency_id,project_id,contractor_id,cost_center_id,"
+                                         "work_category,created_at,is_owed) VALUES "
+                                         "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)")))
         return false;
 
     QVector<double> owed(sizes.contractors + 1, 0);
@@ -589,7 +589,9 @@ bool OfficeGenerator::Impl::maintenanceAndExpenses()
                             QStringLiteral("مصروف %1").arg(e), amount, iso(day),
                             QStringLiteral("مورد ") + rng.pick(kFamilyNames), QVariant(), 1,
                             u.propertyId, contractorId > 0 ? QVariant(contractorId) : QVariant(),
-                            onUnit ? u.costCenterId : u.costCenterId, category, stamp(day, rng)}))
+                            onUnit ? u.costCenterId : u.costCenterId, category, stamp(day, rng),
+                            // What a contractor billed is owed to it.
+                            contractorId > 0 ? 1 : 0}))
             return false;
     }
 

@@ -1,0 +1,97 @@
+#include "finance/ContractorBalance.h"
+
+#include "core/Database.h"
+#include "core/Money.h"
+
+namespace {
+
+// Bills owed and payments made, one signed movement per row, in the row's
+// currency (an older row without one is in the primary currency, as its
+// journal entry is).
+QString movements(const QString& contractorCondition)
+{
+    const QString primary = ContractorBalance::primaryCurrency();
+    return QStringLiteral("SELECT contractor_id AS who, COALESCE(currency_id,%1) AS cur, amount "
+                          "AS owed, 0 AS paid FROM expenses WHERE is_owed=1 AND %2 UNION ALL "
+                          "SELECT contractor_id, COALESCE(currency_id,%1), 0, amount FROM "
+                          "contractor_payments WHERE %2")
+        .arg(primary, contractorCondition);
+}
+
+} // namespace
+
+ContractorBalance::ContractorBalance(Database* db)
+    : m_db(db)
+{}
+
+QString ContractorBalance::primaryCurrency()
+{
+    return QStringLiteral("(SELECT id FROM currencies ORDER BY is_primary DESC, id LIMIT 1)");
+}
+
+QVariantList ContractorBalance::perCurrency(int contractorId) const
+{
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT m.cur AS currency_id, c.code AS currency_code, c.symbol AS "
+                       "currency_symbol, ROUND(SUM(m.owed),2) AS owed, ROUND(SUM(m.paid),2) AS "
+                       "paid FROM (") +
+            movements(QStringLiteral("contractor_id=?")) +
+            QStringLiteral(") m LEFT JOIN currencies c ON c.id=m.cur GROUP BY m.cur ORDER BY "
+                           "m.cur"),
+        {contractorId, contractorId});
+    QVariantList result;
+    result.reserve(rows.size());
+    for (const QVariant& value : rows) {
+        QVariantMap row = value.toMap();
+        const qint64 cents = Money::toCents(row.value(QStringLiteral("owed")).toDouble()) -
+                             Money::toCents(row.value(QStringLiteral("paid")).toDouble());
+        row.insert(QStringLiteral("balance"), static_cast<double>(cents) / 100.0);
+        result.append(row);
+    }
+    return result;
+}
+
+double ContractorBalance::balance(int contractorId, int currencyId) const
+{
+    for (const QVariant& value : perCurrency(contractorId)) {
+        const QVariantMap row = value.toMap();
+        if (row.value(QStringLiteral("currency_id")).toInt() == currencyId)
+            return row.value(QStringLiteral("balance")).toDouble();
+    }
+    return 0.0;
+}
+
+bool ContractorBalance::overpaid(int contractorId) const
+{
+    for (const QVariant& value : perCurrency(contractorId)) {
+        if (Money::toCents(value.toMap().value(QStringLiteral("balance")).toDouble()) < 0)
+            return true;
+    }
+    return false;
+}
+
+QHash<int, double> ContractorBalance::totals() const
+{
+    QHash<int, double> result;
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT cur, SUM(owed)-SUM(paid) AS t FROM (") +
+        movements(QStringLiteral("contractor_id IS NOT NULL")) + QStringLiteral(") GROUP BY cur"));
+    for (const QVariant& value : rows) {
+        const QVariantMap row = value.toMap();
+        result.insert(row.value(QStringLiteral("cur")).toInt(),
+                      Money::roundToCents(row.value(QStringLiteral("t")).toDouble()));
+    }
+    return result;
+}
+
+bool ContractorBalance::syncStored(int contractorId)
+{
+    if (contractorId <= 0)
+        return true;
+    return m_db->execNonQuery(
+        QStringLiteral("UPDATE contractors SET balance=ROUND((SELECT COALESCE(SUM(amount),0) FROM "
+                       "expenses WHERE contractor_id=contractors.id AND is_owed=1)-(SELECT "
+                       "COALESCE(SUM(amount),0) FROM contractor_payments WHERE "
+                       "contractor_id=contractors.id),2) WHERE id=?"),
+        {contractorId});
+}
