@@ -23,6 +23,7 @@ class InvoiceModel;
 class MeterReadingModel;
 class MaintenanceModel;
 class NotificationController;
+class CashCalendar;
 class PaymentModel;
 class PrintController;
 class PropertyModel;
@@ -96,6 +97,7 @@ private:
     std::unique_ptr<NotificationController> m_notifyCtrl;
     std::unique_ptr<ImportController> m_importCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
+    std::unique_ptr<CashCalendar> m_cashCalendar;
 
     // The paged lists, each refreshed when the models that write its rows
     // report a change.

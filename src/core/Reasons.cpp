@@ -275,4 +275,24 @@ QString tooFewLines()
     return QStringLiteral("القيد يحتاج إلى سطرين على الأقل");
 }
 
+QString chequeNotPending()
+{
+    return QStringLiteral("الشيك ليس معلقاً: لا يُصرف ولا يُرجع إلا شيك معلق");
+}
+
+QString chequeNotBounced()
+{
+    return QStringLiteral("لا يُستبدل إلا شيك مرتجع");
+}
+
+QString chequeReplaced()
+{
+    return QStringLiteral("استُبدل هذا الشيك المرتجع من قبل");
+}
+
+QString chequeNotLinked()
+{
+    return QStringLiteral("الشيك غير مرتبط بفاتورة أو قسط، فلا يُستبدل من هنا");
+}
+
 } // namespace Reasons

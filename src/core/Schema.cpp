@@ -324,6 +324,15 @@ const QStringList& Schema::tableStatements()
         // The reference a person typed for a manual journal entry (a voucher
         // or invoice number), kept beside the entry.
         QStringLiteral("ALTER TABLE journal_entries ADD COLUMN reference TEXT;"),
+        // A received cheque names what it pays (a buyer's instalment, or the
+        // payment it was given for) and, once bounced, the payment that
+        // replaced it.
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN installment_id INTEGER;"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN payment_id INTEGER;"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN replaced_by_payment_id INTEGER;"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_installment ON "
+                       "cheques(installment_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_payment ON cheques(payment_id)"),
     };
     return statements;
 }
