@@ -25,7 +25,7 @@ MDialog {
     objectName: "chequeBounceDialog"
     title: bouncing ? "ارتجاع شيك" : "استبدال شيك مرتجع"
     width: 520
-    height: 600 + (banner.visible ? banner.height + 12 : 0)
+    height: 500 + (banner.visible ? banner.height + 12 : 0)
 
     function openFor(row) {
         cheque = row
@@ -167,7 +167,7 @@ MDialog {
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
                 label: "رقم الشيك الجديد"
-                onTextChanged: errorText = ""
+                onTextChanged: if (text.trim() !== "") errorText = ""
             }
             MTextField {
                 id: bankField
@@ -183,7 +183,7 @@ MDialog {
             Layout.fillWidth: true
             visible: dialog.replaceable && dialog.replacement === "cheque"
             label: "تاريخ الاستحقاق (YYYY-MM-DD)"
-            onTextChanged: errorText = ""
+            onTextChanged: if (Input.date(text) !== "") errorText = ""
         }
         ErrorBanner { id: banner; objectName: "bounceError"; Layout.fillWidth: true; text: dialog.errorText }
         Item { Layout.fillHeight: true }

@@ -34,7 +34,7 @@ Rectangle {
     }
 
     // The calendar as a printable report: one row per currency and day.
-    function print() {
+    function printCalendar() {
         var rows = []
         for (var i = 0; i < currencies.length; ++i) {
             var c = currencies[i]
@@ -109,7 +109,7 @@ Rectangle {
                 text: "🖨 طباعة"
                 font: Theme.smallBold
                 outline: true
-                onClicked: view.print()
+                onClicked: view.printCalendar()
             }
         }
 

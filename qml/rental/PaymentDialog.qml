@@ -130,6 +130,13 @@ MDialog {
                 dialog.errorText = ""
             }
         }
+        MComboBox {
+            id: methodBox
+            objectName: "paymentMethodBox"
+            Layout.fillWidth: true
+            label: "طريقة الدفع:"
+            model: dialog.methodLabels
+        }
         RowLayout {
             Layout.fillWidth: true
             layoutDirection: Qt.RightToLeft
@@ -148,6 +155,7 @@ MDialog {
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
                 label: dialog.byCheque ? "رقم الشيك" : "رقم المرجع"
+                onTextChanged: if (text.trim() !== "") errorText = ""
             }
         }
         RowLayout {
@@ -168,14 +176,8 @@ MDialog {
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
                 label: "تاريخ الاستحقاق (YYYY-MM-DD)"
+                onTextChanged: if (Input.date(text) !== "") errorText = ""
             }
-        }
-        MComboBox {
-            id: methodBox
-            objectName: "paymentMethodBox"
-            Layout.fillWidth: true
-            label: "طريقة الدفع:"
-            model: dialog.methodLabels
         }
         ErrorBanner {
             id: banner

@@ -56,7 +56,9 @@ QVariantList InstallmentModel::getAll()
 QVariantList InstallmentModel::getByBuyer(int buyerId)
 {
     return m_db->execQuery(
-        QStringLiteral("SELECT i.*, u.unit_number, p.name as property_name FROM installments i "
+        QStringLiteral("SELECT i.*, u.unit_number, p.name as property_name, (SELECT c.status FROM "
+                       "cheques c WHERE c.installment_id=i.id AND c.replaced_by_payment_id IS "
+                       "NULL ORDER BY c.id DESC LIMIT 1) as cheque_status FROM installments i "
                        "JOIN units u ON i.unit_id=u.id JOIN properties p ON u.property_id=p.id "
                        "WHERE i.buyer_id=? ORDER BY i.due_date"),
         {buyerId});
@@ -339,6 +341,11 @@ int InstallmentModel::collect(int id, double amount, const Collection& how)
         return refuseDatabaseId();
 
     if (byCheque) {
+        // The instalment names the cheque that now pays it.
+        if (!m_db->execNonQuery(
+                QStringLiteral("UPDATE installments SET cheque_number=?, bank_name=? WHERE id=?"),
+                {how.chequeNumber.trimmed(), SqlValue::textOrEmpty(how.bank.trimmed()), id}))
+            return refuseDatabaseId();
         ChequeRegister::Received cheque;
         cheque.number = how.chequeNumber;
         cheque.bank = how.bank;
