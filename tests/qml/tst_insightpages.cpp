@@ -391,10 +391,18 @@ private slots:
         }
         QCOMPARE(text(m_shell->find(QStringLiteral("overdueTotal"), page)), money(remaining, "₪"));
 
-        // Cheques of the range, each in its own currency, totals per currency.
+        // Cheques of their own usual range, the month's start to 90 days
+        // ahead (post-dated ones show), each in its own currency, totals per
+        // currency.
         showTab(page, 5);
+        const QString chequeFrom = page->property("fromDate").toString();
+        const QString chequeTo = page->property("toDate").toString();
+        const QDate today = QDate::currentDate();
+        QCOMPARE(chequeFrom, QDate(today.year(), today.month(), 1).toString(Qt::ISODate));
+        QCOMPARE(chequeTo, iso(90));
         const QVariantList cheques =
-            call(QStringLiteral("reportCtrl.getChequeReport('', '%1', '%2')").arg(from, to))
+            call(QStringLiteral("reportCtrl.getChequeReport('', '%1', '%2')")
+                     .arg(chequeFrom, chequeTo))
                 .toList();
         const QList<QQuickItem*> chequeRows =
             inReadingOrder(m_shell->findAll(QStringLiteral("chequeRow"), page));

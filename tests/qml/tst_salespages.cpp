@@ -174,12 +174,23 @@ private slots:
                          "SELECT cheque_number FROM installments ORDER BY due_date DESC LIMIT 1"))
                      .toString(),
                  QStringLiteral("1004"));
-        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}),
-                 10000.0);
+        // The four post-dated cheques join the register and settle their
+        // instalments while they wait to be cashed.
+        QCOMPARE(value(QStringLiteral("SELECT COUNT(*) FROM cheques WHERE status='pending' AND "
+                                      "bank_name=?"),
+                       {QStringLiteral("بنك فلسطين")}),
+                 4.0);
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 0.0);
         QCOMPARE(h->database()
                      .value(QStringLiteral("SELECT status FROM units WHERE id=?"), {unitId})
                      .toString(),
                  QStringLiteral("sold"));
+        // Cheque 1001 comes back from the bank: its instalment is owed again.
+        QVERIFY(h->evaluate(QStringLiteral("chequeModel.bounce(%1)")
+                                .arg(value(QStringLiteral(
+                                    "SELECT id FROM cheques WHERE cheque_number='1001'"))))
+                    .toBool());
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 2500.0);
 
         // Collect the first instalment in two parts: 1000, then what remains,
         // which the collect dialog offers by itself.
@@ -221,7 +232,7 @@ private slots:
         QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(),
                  QStringLiteral("paid"));
         QCOMPARE(value(firstId.arg(QStringLiteral("paid_amount"))), 2500.0);
-        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 7500.0);
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 0.0);
         ShotSaver::saveShot(h->window(), QStringLiteral("installments-dialog"));
         // The paid row no longer offers collection.
         QTRY_VERIFY(!h->find(QStringLiteral("collectInstallmentButton"),
@@ -425,6 +436,7 @@ private slots:
             QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), false));
         };
         record(false, QStringLiteral("5001"), QStringLiteral("1,000"));
+        record(false, QStringLiteral("5002"), QStringLiteral("300"));
         record(true, QStringLiteral("6001"), QStringLiteral("250.5"));
         QCOMPARE(
             h->database()
@@ -435,8 +447,6 @@ private slots:
                      .value(QStringLiteral("SELECT type FROM cheques WHERE cheque_number='6001'"))
                      .toString(),
                  QStringLiteral("issued"));
-
-        record(false, QStringLiteral("5002"), QStringLiteral("300"));
 
         // Each status box keeps received and issued cheques apart.
         const auto boxLine = [&](const QString& status, const char* line) {
