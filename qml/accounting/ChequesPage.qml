@@ -4,9 +4,11 @@ import QtQuick.Layouts
 import "../components"
 import "../components/Input.js" as Input
 import "../components/Totals.js" as Totals
+import "../components/ChequeWords.js" as ChequeWords
 
-// Received and issued cheques: status boxes, tabs by kind, and cashing or
-// returning a pending cheque. The list is paged and filtered in SQL.
+// Received and issued cheques: status boxes (received and issued apart),
+// tabs by kind, cashing or returning a pending cheque, replacing a bounced
+// one, and the cash calendar. The list is paged and filtered in SQL.
 Item {
     id: page
     objectName: "chequesPage"
@@ -28,40 +30,49 @@ Item {
 
     function reload() {
         var boxes = [
-            { "status": "pending", "label": "معلق", "color": "#f59e0b" },
-            { "status": "paid", "label": "تم الصرف", "color": "#22c55e" },
-            { "status": "bounced", "label": "مرتجع", "color": "#ef4444" }
+            { "status": "pending" },
+            { "status": "paid" },
+            { "status": "bounced" }
         ]
-        // Counted and summed by SQL: a long-kept office has tens of
-        // thousands of cheques, too many to read as rows for three figures.
+        // Counted and summed by SQL, received and issued apart: money coming
+        // in is never added to money going out.
         for (var i = 0; i < boxes.length; ++i) {
-            var totals = chequeModel.getStatusTotals(boxes[i].status)
-            boxes[i].count = totals.count
-            boxes[i].sums = totals.sums
+            boxes[i].label = ChequeWords.statusText(boxes[i].status, false)
+            boxes[i].color = ChequeWords.statusColor(boxes[i].status, false)
+            boxes[i].received = chequeModel.getTotals("received", boxes[i].status)
+            boxes[i].issued = chequeModel.getTotals("issued", boxes[i].status)
         }
         statusBoxes = boxes
-        chequeList.filters = tabFilters[tabs.currentIndex]
+        if (tabs.currentIndex < tabFilters.length)
+            chequeList.filters = tabFilters[tabs.currentIndex]
         chequeList.searchText = search.text.trim()
         chequeList.reload()
     }
 
-    // "" when done, else the reason, as the confirm dialog expects.
-    function bounce(id) {
-        return chequeModel.updateStatus(id, "bounced") ? "" : Input.refusal(chequeModel)
+    function boxLine(totals) {
+        return totals.count + " - " + (totals.count > 0 ? Totals.format(totals.sums, Money) : Money.format(0, 0))
     }
 
-    function setStatus(id, status) {
-        if (!chequeModel.updateStatus(id, status))
-            failure.text = Input.refusal(chequeModel)
-        else
-            failure.text = ""
+    // A plain copy of a list row: the row itself goes when the list reloads.
+    function rowOf(m) {
+        var keys = ["id", "cheque_number", "type", "status", "amount", "currency_id", "bank_name",
+                    "due_date", "payer_name", "payee_name", "installment_id", "payment_id",
+                    "replaced_by_payment_id"]
+        var out = {}
+        for (var i = 0; i < keys.length; ++i)
+            out[keys[i]] = m[keys[i]]
+        return out
+    }
+
+    function clearCheque(id) {
+        failure.text = chequeModel.clear(id) ? "" : Input.refusal(chequeModel)
     }
 
     Component.onCompleted: reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
-        targets: [chequeModel, currencyModel]
+        targets: [chequeModel, currencyModel, paymentModel, installmentModel]
         active: page.visible
         onChanged: page.reload()
     }
@@ -95,32 +106,42 @@ Item {
                     required property var modelData
                     objectName: "chequeStatusBox_" + modelData.status
                     Layout.fillWidth: true
-                    Layout.preferredHeight: 76
+                    Layout.preferredHeight: 84
                     radius: 12
                     color: Theme.bgCard
                     border.width: 1
                     border.color: box.modelData.color
                     ColumnLayout {
                         anchors.fill: parent
-                        anchors.margins: 12
-                        spacing: 4
+                        anchors.margins: 10
+                        spacing: 2
                         Text {
-                            objectName: "chequeStatusCount"
+                            objectName: "chequeStatusLabel"
                             Layout.fillWidth: true
-                            text: box.modelData.label + ": " + box.modelData.count
+                            text: box.modelData.label
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             font: Theme.bodyLargeBold
                             color: box.modelData.color
                         }
                         Text {
-                            objectName: "chequeStatusSum"
+                            objectName: "chequeReceivedLine"
                             Layout.fillWidth: true
-                            text: Totals.format(box.modelData.sums, Money)
+                            text: "📥 واردة: " + page.boxLine(box.modelData.received)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
-                            font: Theme.titleBold
+                            font: Theme.bodyBold
+                            color: Theme.textPrimary
+                        }
+                        Text {
+                            objectName: "chequeIssuedLine"
+                            Layout.fillWidth: true
+                            text: "📤 صادرة: " + page.boxLine(box.modelData.issued)
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            elide: Text.ElideLeft
+                            font: Theme.bodyBold
                             color: Theme.textPrimary
                         }
                     }
@@ -135,11 +156,11 @@ Item {
             TabBar {
                 id: tabs
                 objectName: "chequeTabs"
-                Layout.preferredWidth: 560
+                Layout.preferredWidth: 700
                 onCurrentIndexChanged: page.reload()
                 background: Rectangle { color: "transparent" }
                 Repeater {
-                    model: ["الكل", "الشيكات الواردة", "الشيكات الصادرة", "مؤجلة (مستقبلية)"]
+                    model: ["الكل", "الشيكات الواردة", "الشيكات الصادرة", "مؤجلة (مستقبلية)", "التقويم النقدي"]
                     delegate: TabButton {
                         id: tab
                         required property string modelData
@@ -165,6 +186,7 @@ Item {
             }
             SearchBar {
                 id: search
+                visible: tabs.currentIndex < 4
                 objectName: "chequeSearch"
                 Layout.fillWidth: true
                 placeholderText: "بحث برقم الشيك أو البنك أو الاسم..."
@@ -178,9 +200,26 @@ Item {
             Layout.fillWidth: true
         }
 
+        Flickable {
+            objectName: "cashCalendarScroll"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            visible: tabs.currentIndex === 4
+            clip: true
+            contentHeight: calendarView.implicitHeight
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {}
+            CashCalendarView {
+                id: calendarView
+                width: parent.width - 14
+                days: 30
+            }
+        }
+
         PagedList {
             id: list
             objectName: "chequeList"
+            visible: tabs.currentIndex < 4
             Layout.fillWidth: true
             Layout.fillHeight: true
             model: chequeList
@@ -193,6 +232,10 @@ Item {
                 required property int index
                 required property var model
                 readonly property bool pending: model.status === "pending"
+                readonly property bool received: model.type !== "issued"
+                readonly property bool replaced: model.replaced_by_payment_id > 0
+                readonly property bool replaceable: model.status === "bounced" && received && !replaced
+                                                    && (model.installment_id > 0 || model.payment_id > 0)
                 objectName: "chequeRow_" + model.cheque_number
                 width: list.width
                 height: 64
@@ -217,7 +260,7 @@ Item {
                         spacing: 2
                         Text {
                             Layout.fillWidth: true
-                            text: "رقم: " + row.model.cheque_number
+                            text: "رقم: " + ChequeWords.isolate(row.model.cheque_number)
                                   + ((row.model.payer_name || row.model.payee_name)
                                      ? " - " + (row.model.payer_name || row.model.payee_name) : "")
                             textFormat: Text.PlainText
@@ -228,7 +271,7 @@ Item {
                         }
                         Text {
                             Layout.fillWidth: true
-                            text: (row.model.bank_name || "-") + " | استحقاق: " + Input.isolate(row.model.due_date)
+                            text: (row.model.bank_name || "-") + " | استحقاق: " + ChequeWords.isolate(row.model.due_date)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
@@ -247,38 +290,39 @@ Item {
                     }
                     StatusBadge {
                         objectName: "chequeStatus"
-                        text: row.model.status === "paid" ? "تم الصرف" : row.pending ? "مؤجل" : "مرتجع"
-                        textColor: row.model.status === "paid" ? "#22c55e" : row.pending ? "#f59e0b" : "#ef4444"
+                        text: ChequeWords.statusText(row.model.status, row.replaced)
+                        textColor: ChequeWords.statusColor(row.model.status, row.replaced)
                     }
                     Row {
                         Layout.preferredWidth: 190
                         layoutDirection: Qt.RightToLeft
                         spacing: 6
-                        visible: row.pending
                         MButton {
                             objectName: "cashChequeButton"
+                            visible: row.pending
                             implicitHeight: 34
                             text: "✔ صرف"
                             btnColor: Theme.successColor
                             textColor: "#ffffff"
-                            onClicked: page.setStatus(row.model.id, "paid")
+                            onClicked: page.clearCheque(row.model.id)
                         }
                         MButton {
                             objectName: "bounceChequeButton"
+                            visible: row.pending && row.received
                             implicitHeight: 34
                             text: "✕ ارتجاع"
                             outline: true
                             btnColor: "#ef4444"
-                            // The action is bound to the page: the row may be rebuilt
-                            // while the question is open.
-                            onClicked: confirm.ask("ارتجاع شيك", "هل تريد تسجيل الشيك رقم «"
-                                                   + row.model.cheque_number + "» كشيك مرتجع؟", "ارتجاع",
-                                                   page.bounce.bind(page, row.model.id))
+                            onClicked: bounceDialog.openFor(page.rowOf(row.model))
                         }
-                    }
-                    Item {
-                        Layout.preferredWidth: 190
-                        visible: !row.pending
+                        MButton {
+                            objectName: "replaceChequeButton"
+                            visible: row.replaceable
+                            implicitHeight: 34
+                            text: "↻ استبدال"
+                            outline: true
+                            onClicked: bounceDialog.openFor(page.rowOf(row.model))
+                        }
                     }
                 }
             }
@@ -289,7 +333,7 @@ Item {
         id: addDialog
     }
 
-    ConfirmDialog {
-        id: confirm
+    ChequeBounceDialog {
+        id: bounceDialog
     }
 }

@@ -70,6 +70,13 @@ function today() {
     return pad(d.getFullYear(), 4) + "-" + pad(d.getMonth() + 1, 2) + "-" + pad(d.getDate(), 2)
 }
 
+// The day `days` after today (before, when negative), "yyyy-MM-dd".
+function dayFromToday(days) {
+    var d = new Date()
+    d.setDate(d.getDate() + days)
+    return pad(d.getFullYear(), 4) + "-" + pad(d.getMonth() + 1, 2) + "-" + pad(d.getDate(), 2)
+}
+
 function thisMonth() {
     return today().substring(0, 7)
 }

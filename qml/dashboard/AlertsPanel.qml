@@ -12,12 +12,12 @@ Rectangle {
 
     property var alerts: []
 
-    signal follow(string type)
+    signal follow(string type, var alert)
 
     // Alert kinds that have a page to follow them up on.
     function canFollow(type) {
         return type === "overdue" || type === "payment_due" || type === "cheque"
-                || type === "contract"
+                || type === "cheque_bounced" || type === "contract"
     }
 
     implicitHeight: column.implicitHeight + 36
@@ -120,7 +120,7 @@ Rectangle {
                         text: "متابعة"
                         font: Theme.smallBold
                         outline: true
-                        onClicked: panel.follow(row.modelData.type)
+                        onClicked: panel.follow(row.modelData.type, row.modelData)
                     }
                 }
             }

@@ -3,6 +3,7 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
 import "../components/Totals.js" as Totals
+import "../sales"
 
 // The home page: headline figures, the alerts, six months of collections, the
 // occupancy, and the latest activity. It only reads, and reads again whenever
@@ -55,7 +56,7 @@ Item {
     function pageForAlert(type) {
         if (type === "overdue" || type === "payment_due")
             return 5 // payments
-        if (type === "cheque")
+        if (type === "cheque" || type === "cheque_bounced")
             return 6 // cheques
         if (type === "contract")
             return 2 // tenants
@@ -159,11 +160,23 @@ Item {
                 Layout.fillWidth: true
                 visible: page.alerts.length > 0
                 alerts: page.alerts
-                onFollow: type => {
+                onFollow: (type, alert) => {
+                    // An instalment is collected in its buyer's instalments.
+                    if ((type === "overdue" || type === "payment_due") && alert.buyer_id > 0) {
+                        buyerInstallments.show(alert.buyer_id, alert.buyer_name || "")
+                        return
+                    }
                     var index = page.pageForAlert(type)
                     if (index >= 0)
                         page.openPage(index)
                 }
+            }
+
+            CashCalendarView {
+                objectName: "dashboardCashCalendar"
+                Layout.fillWidth: true
+                compact: true
+                days: 30
             }
 
             RowLayout {
@@ -456,5 +469,9 @@ Item {
                 }
             }
         }
+    }
+
+    InstallmentsDialog {
+        id: buyerInstallments
     }
 }

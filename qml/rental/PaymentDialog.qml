@@ -2,6 +2,7 @@ import QtQuick
 import "../components/Input.js" as Input
 import QtQuick.Layouts
 import "../components"
+import "../components/ChequeWords.js" as ChequeWords
 
 // "تسجيل دفعة جديدة": a tenant's payment against one of their open invoices,
 // in that invoice's currency.
@@ -15,11 +16,12 @@ MDialog {
     readonly property var methodLabels: ["نقدي", "تحويل بنكي", "شيك"]
     readonly property var methodValues: ["cash", "bank", "cheque"]
     readonly property var invoice: invoiceBox.currentRow
+    readonly property bool byCheque: methodBox.currentIndex === 2
 
     objectName: "paymentDialog"
     title: "تسجيل دفعة جديدة"
     width: 450
-    height: 500 + (banner.visible ? banner.height + 12 : 0)
+    height: 500 + (byCheque ? 86 : 0) + (banner.visible ? banner.height + 12 : 0)
 
     signal saved(int id)
 
@@ -46,6 +48,10 @@ MDialog {
         amountField.text = ""
         amountField.errorText = ""
         referenceField.text = ""
+        referenceField.errorText = ""
+        bankField.text = ""
+        dueField.text = Input.today()
+        dueField.errorText = ""
         methodBox.currentIndex = 0
         errorText = ""
     }
@@ -55,11 +61,20 @@ MDialog {
         tenantBox.errorText = tenant ? "" : "اختر المستأجر"
         invoiceBox.errorText = tenant && !invoice ? "اختر الفاتورة" : ""
         amountField.errorText = Input.amountError(amountField.text, false)
-        if (tenantBox.errorText !== "" || invoiceBox.errorText !== "" || amountField.errorText !== "")
+        // A cheque needs its number and due date; the bank is optional.
+        referenceField.errorText = byCheque ? Input.requiredError(referenceField.text) : ""
+        dueField.errorText = byCheque ? Input.dateError(dueField.text) : ""
+        if (tenantBox.errorText !== "" || invoiceBox.errorText !== "" || amountField.errorText !== ""
+                || referenceField.errorText !== "" || dueField.errorText !== "")
             return
-        var id = paymentModel.add(invoice.id, tenant.id, Input.number(amountField.text),
-                                  methodValues[methodBox.currentIndex], Input.today(),
-                                  referenceField.text.trim(), Number(invoice.currency_id) || Money.primaryId)
+        var currency = Number(invoice.currency_id) || Money.primaryId
+        var id = byCheque
+                ? paymentModel.addCheque(invoice.id, tenant.id, Input.number(amountField.text),
+                                         Input.today(), referenceField.text.trim(), bankField.text.trim(),
+                                         Input.date(dueField.text), currency)
+                : paymentModel.add(invoice.id, tenant.id, Input.number(amountField.text),
+                                   methodValues[methodBox.currentIndex], Input.today(),
+                                   referenceField.text.trim(), currency)
         if (id > 0) {
             reset()
             close()
@@ -102,8 +117,25 @@ MDialog {
                          ? "لا توجد فواتير مستحقة لهذا المستأجر" : "اختر فاتورة..."
             model: dialog.pendingInvoices
             displayFunction: function(i) {
-                return i.invoice_number + " (المتبقي: " + Money.format(i.balance, i.currency_id) + ")"
+                return ChequeWords.isolate(i.invoice_number) + " - المتبقي: "
+                        + ChequeWords.isolate(Money.format(i.balance, i.currency_id))
             }
+            // The amount starts as what the chosen invoice still owes.
+            onActivated: index => {
+                var row = dialog.pendingInvoices[index]
+                if (row)
+                    amountField.text = Money.plain(row.balance)
+                amountField.errorText = ""
+                invoiceBox.errorText = ""
+                dialog.errorText = ""
+            }
+        }
+        MComboBox {
+            id: methodBox
+            objectName: "paymentMethodBox"
+            Layout.fillWidth: true
+            label: "طريقة الدفع:"
+            model: dialog.methodLabels
         }
         RowLayout {
             Layout.fillWidth: true
@@ -122,15 +154,30 @@ MDialog {
                 objectName: "paymentReferenceField"
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
-                label: "رقم المرجع / الشيك"
+                label: dialog.byCheque ? "رقم الشيك" : "رقم المرجع"
+                onTextChanged: if (text.trim() !== "") errorText = ""
             }
         }
-        MComboBox {
-            id: methodBox
-            objectName: "paymentMethodBox"
+        RowLayout {
             Layout.fillWidth: true
-            label: "طريقة الدفع:"
-            model: dialog.methodLabels
+            layoutDirection: Qt.RightToLeft
+            visible: dialog.byCheque
+            spacing: 12
+            MTextField {
+                id: bankField
+                objectName: "paymentBankField"
+                Layout.fillWidth: true
+                Layout.alignment: Qt.AlignTop
+                label: "اسم البنك"
+            }
+            MTextField {
+                id: dueField
+                objectName: "paymentDueField"
+                Layout.fillWidth: true
+                Layout.alignment: Qt.AlignTop
+                label: "تاريخ الاستحقاق (YYYY-MM-DD)"
+                onTextChanged: if (Input.date(text) !== "") errorText = ""
+            }
         }
         ErrorBanner {
             id: banner

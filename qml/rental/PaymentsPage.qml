@@ -11,9 +11,13 @@ Item {
     readonly property var list: paymentList
     // The payment recorded last on this page, whose receipt can be printed.
     property int lastPaymentId: 0
+    // Tenants' payments by default; buyers' instalment payments apart.
+    property string payer: "tenant"
+
+    onPayerChanged: applyQuery()
 
     function applyQuery() {
-        list.filters = {}
+        list.filters = { "payer": payer }
         list.searchText = search.text.trim()
     }
 
@@ -53,6 +57,25 @@ Item {
             ]
         }
 
+        RowLayout {
+            Layout.fillWidth: true
+            layoutDirection: Qt.RightToLeft
+            spacing: 8
+            MButton {
+                objectName: "tenantPaymentsButton"
+                text: "مدفوعات المستأجرين"
+                outline: page.payer !== "tenant"
+                onClicked: page.payer = "tenant"
+            }
+            MButton {
+                objectName: "buyerPaymentsButton"
+                text: "دفعات المشترين"
+                outline: page.payer !== "buyer"
+                onClicked: page.payer = "buyer"
+            }
+            Item { Layout.fillWidth: true }
+        }
+
         SearchBar {
             id: search
             objectName: "paymentSearch"
@@ -69,7 +92,7 @@ Item {
             model: page.list
             spacing: 6
             narrowed: search.text.trim() !== ""
-            emptyText: "لا توجد مدفوعات بعد"
+            emptyText: page.payer === "buyer" ? "لا توجد دفعات مشترين بعد" : "لا توجد مدفوعات بعد"
             noMatchText: "لا توجد مدفوعات مطابقة للبحث"
 
             delegate: Rectangle {

@@ -3,6 +3,7 @@ import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
 import "../components/Totals.js" as Totals
+import "../components/ChequeWords.js" as ChequeWords
 
 // The cheques falling due within the chosen range, each in its own currency,
 // with their count and totals.
@@ -14,8 +15,23 @@ Item {
     property string toDate: ""
     property var chequeData: []
 
-    readonly property string totalText: Totals.format(
-        Totals.byCurrency(chequeData, "amount", currencyOf), Money)
+    // Received and issued cheques are money coming in and going out: they
+    // are totalled apart, never together.
+    readonly property string receivedText: totalOf("received")
+    readonly property string issuedText: totalOf("issued")
+
+    function ofType(type) {
+        var rows = []
+        for (var i = 0; i < chequeData.length; ++i)
+            if ((chequeData[i].type === "issued" ? "issued" : "received") === type)
+                rows.push(chequeData[i])
+        return rows
+    }
+
+    function totalOf(type) {
+        var rows = ofType(type)
+        return rows.length + " شيك: " + Totals.format(Totals.byCurrency(rows, "amount", currencyOf), Money)
+    }
 
     function reload() {
         chequeData = reportCtrl.getChequeReport("", fromDate, toDate)
@@ -29,8 +45,8 @@ Item {
         return Money.shownId(row.currency_id)
     }
 
-    function statusText(status) {
-        return status === "paid" ? "تم الصرف" : status === "pending" ? "معلق" : "مرتجع"
+    function statusText(row) {
+        return ChequeWords.statusText(row.status, row.replaced_by_payment_id > 0)
     }
 
     function printPayload() {
@@ -42,13 +58,14 @@ Item {
                 bank: r.bank_name || r.bank || "",
                 due_date: r.due_date || "",
                 amount: Money.plain(r.amount) + " " + symbolOf(r),
-                status: statusText(r.status)
+                status: ChequeWords.kindText(r.type) + " - " + statusText(r)
             })
         }
         var summary = {}
         summary["الفترة"] = fromDate + " - " + toDate
         summary["عدد الشيكات"] = String(chequeData.length)
-        summary["الإجمالي"] = totalText
+        summary["الشيكات الواردة"] = receivedText
+        summary["الشيكات الصادرة"] = issuedText
         return { data: rows, summary: summary }
     }
 
@@ -68,12 +85,20 @@ Item {
             }
             Item { Layout.fillWidth: true }
             ReportCell {
-                text: "الإجمالي:"
+                text: "الواردة:"
             }
             ReportCell {
-                objectName: "chequeTotal"
+                objectName: "chequeReceivedTotal"
                 strong: true
-                text: tab.totalText
+                text: tab.receivedText
+            }
+            ReportCell {
+                text: "الصادرة:"
+            }
+            ReportCell {
+                objectName: "chequeIssuedTotal"
+                strong: true
+                text: tab.issuedText
             }
         }
 
@@ -108,7 +133,8 @@ Item {
                         objectName: "chequeNumber"
                         Layout.preferredWidth: 160
                         strong: true
-                        text: "رقم: " + (line.modelData.cheque_number || "")
+                        text: (line.modelData.type === "issued" ? "📤 " : "📥 ") + "رقم: "
+                              + ChequeWords.isolate(line.modelData.cheque_number || "")
                     }
                     ReportCell {
                         objectName: "chequeBank"
@@ -129,9 +155,9 @@ Item {
                     StatusBadge {
                         objectName: "chequeStatus"
                         Layout.alignment: Qt.AlignVCenter
-                        text: tab.statusText(line.modelData.status)
-                        textColor: line.modelData.status === "paid" ? "#22c55e"
-                              : line.modelData.status === "pending" ? "#f59e0b" : "#ef4444"
+                        text: tab.statusText(line.modelData)
+                        textColor: ChequeWords.statusColor(line.modelData.status,
+                                                           line.modelData.replaced_by_payment_id > 0)
                         fill: Qt.rgba(textColor.r, textColor.g, textColor.b, 0.14)
                     }
                 }

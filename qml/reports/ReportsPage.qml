@@ -29,7 +29,24 @@ Item {
     readonly property var tabs: [analysisTab, financialTab, projectsTab, unitsTab, overdueTab,
         chequesTab]
 
+    // Until a range is typed, each tab reads its own usual one: the year so
+    // far, and for cheques the month's start to 90 days ahead, so the
+    // post-dated ones show.
+    property bool rangeTyped: false
+
+    function usualRange() {
+        if (rangeTyped)
+            return
+        var from = currentTab === 5 ? Input.thisMonth() + "-01" : new Date().getFullYear() + "-01-01"
+        var to = currentTab === 5 ? Input.dayFromToday(90) : Input.today()
+        fromDate = from
+        toDate = to
+        fromField.text = from
+        toField.text = to
+    }
+
     function refresh() {
+        usualRange()
         tabs[currentTab].reload()
         loadCount += 1
     }
@@ -66,6 +83,7 @@ Item {
         toField.text = to
         fromDate = from
         toDate = to
+        rangeTyped = true
         report("", false)
         refresh()
         return true

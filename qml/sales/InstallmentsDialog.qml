@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import "../components"
+import "../components/ChequeWords.js" as ChequeWords
 
 // "جدول الأقساط - …": one buyer's instalments by due date, read afresh on
 // every opening and whenever instalments change while it is open.
@@ -107,7 +108,9 @@ MDialog {
                         Text {
                             Layout.fillWidth: true
                             text: row.item.cheque_number
-                                  ? "شيك رقم: " + row.item.cheque_number + " (" + (row.item.bank_name || "-") + ")"
+                                  ? "شيك رقم: " + ChequeWords.isolate(row.item.cheque_number) + " ("
+                                    + (row.item.bank_name || "-") + ")"
+                                    + (row.item.cheque_status ? " - " + ChequeWords.statusText(row.item.cheque_status, false) : "")
                                   : "دفع نقدي / دفعات"
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight

@@ -17,6 +17,7 @@
 #include "finance/ExpenseModel.h"
 #include "finance/FinanceLists.h"
 #include "finance/InstallmentModel.h"
+#include "insight/CashCalendar.h"
 #include "insight/DashboardController.h"
 #include "insight/ImportController.h"
 #include "insight/NotificationController.h"
@@ -66,6 +67,7 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     , m_notifyCtrl(std::make_unique<NotificationController>(db))
     , m_importCtrl(std::make_unique<ImportController>(db, m_unitModel.get()))
     , m_auditMgr(std::make_unique<AuditManager>(db))
+    , m_cashCalendar(std::make_unique<CashCalendar>(db))
 {
     // Imported rows (and an undone import) show in the lists that reload on
     // their model's change.
@@ -113,6 +115,11 @@ void AppContext::createLists()
     follow(m_maintenanceModel.get(), m_expenseList.get());
     follow(m_chequeModel.get(), m_chequeList.get());
     follow(m_installmentModel.get(), m_chequeList.get());
+    // Tenant payments by cheque join the register; a bounce opens again
+    // the invoice or instalment it paid.
+    follow(m_paymentModel.get(), m_chequeList.get());
+    follow(m_chequeModel.get(), m_invoiceList.get());
+    follow(m_chequeModel.get(), m_installmentList.get());
     follow(m_maintenanceModel.get(), m_maintenanceList.get());
     follow(m_contractModel.get(), m_contractList.get());
     follow(m_tenantModel.get(), m_contractList.get());
@@ -170,6 +177,7 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("authCtrl"), m_authCtrl.get());
     context->setContextProperty(QStringLiteral("printCtrl"), m_printCtrl.get());
     context->setContextProperty(QStringLiteral("notifyCtrl"), m_notifyCtrl.get());
+    context->setContextProperty(QStringLiteral("cashCalendar"), m_cashCalendar.get());
     context->setContextProperty(QStringLiteral("importCtrl"), m_importCtrl.get());
     context->setContextProperty(QStringLiteral("auditMgr"), m_auditMgr.get());
     context->setContextProperty(QStringLiteral("invoiceList"), m_invoiceList.get());

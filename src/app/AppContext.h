@@ -24,6 +24,7 @@ class InvoiceModel;
 class MeterReadingModel;
 class MaintenanceModel;
 class NotificationController;
+class CashCalendar;
 class PaymentModel;
 class PrintController;
 class PropertyModel;
@@ -99,6 +100,7 @@ private:
     std::unique_ptr<NotificationController> m_notifyCtrl;
     std::unique_ptr<ImportController> m_importCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
+    std::unique_ptr<CashCalendar> m_cashCalendar;
 
     // Counts and totals of the paged lists are read on this thread of its
     // own; made again on the restored file after a restore.

@@ -9,6 +9,7 @@
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
 #include "core/StartFailure.h"
+#include "finance/InstallmentModel.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -90,6 +91,13 @@ int runApplication(const QString& dataDir)
         return refuseStart(StartFailure::message(database, dataDir));
     }
     postPastEvents(database);
+    // Sale cheques kept on instalments only join the register once, after
+    // the past events are posted (their collections post as they go).
+    if (LedgerHistory::isDone(&database)) {
+        InstallmentModel sales(&database);
+        if (sales.registerListedCheques() < 0)
+            qCritical("Sale cheques not registered: %s", qUtf8Printable(sales.lastError()));
+    }
 
     TerminationSignals terminationSignals;
     AppContext backend(&database, dataDir);

@@ -325,4 +325,24 @@ QString expenseOfMaintenance()
     return QStringLiteral("هذا المصروف مسجل من إكمال طلب صيانة؛ عدّل مبلغه بدلاً من حذفه");
 }
 
+QString chequeNotPending()
+{
+    return QStringLiteral("الشيك ليس معلقاً: لا يُصرف ولا يُرجع إلا شيك معلق");
+}
+
+QString chequeNotBounced()
+{
+    return QStringLiteral("لا يُستبدل إلا شيك مرتجع");
+}
+
+QString chequeReplaced()
+{
+    return QStringLiteral("استُبدل هذا الشيك المرتجع من قبل");
+}
+
+QString chequeNotLinked()
+{
+    return QStringLiteral("الشيك غير مرتبط بفاتورة أو قسط، فلا يُستبدل من هنا");
+}
+
 } // namespace Reasons

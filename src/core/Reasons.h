@@ -66,6 +66,11 @@ QString tooFewLines();
 // A posting names an account code the chart does not hold.
 QString unknownAccount(const QString& code);
 QString emptyEntry();
+// A cheque action that its present status does not allow.
+QString chequeNotPending();
+QString chequeNotBounced();
+QString chequeReplaced();
+QString chequeNotLinked();
 
 // Money going out: expenses and what is owed to contractors.
 QString unknownCurrency();

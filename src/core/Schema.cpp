@@ -343,6 +343,15 @@ const QStringList& Schema::tableStatements()
         QStringLiteral("ALTER TABLE cheques ADD COLUMN contractor_payment_id INTEGER"),
         // The invoice or voucher number a clerk typed for an expense.
         QStringLiteral("ALTER TABLE expenses ADD COLUMN reference TEXT"),
+        // A received cheque names what it pays (a buyer's instalment, or the
+        // payment it was given for) and, once bounced, the payment that
+        // replaced it.
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN installment_id INTEGER;"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN payment_id INTEGER;"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN replaced_by_payment_id INTEGER;"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_installment ON "
+                       "cheques(installment_id)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_payment ON cheques(payment_id)"),
     };
     return statements;
 }

@@ -1,5 +1,6 @@
 #include "finance/ChequeModel.h"
 
+#include "core/ChequeRegister.h"
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
 #include "core/Money.h"
@@ -75,19 +76,66 @@ bool ChequeModel::updateStatus(int id, const QString& status)
     if (!tx.isActive())
         return refuseDatabase();
     const QVariantMap cheque = SqlValue::firstRow(m_db->execQuery(
-        QStringLiteral("SELECT status, type, amount, currency_id, cheque_number FROM cheques WHERE "
-                       "id=?"),
+        QStringLiteral("SELECT status, type, amount, currency_id, cheque_number, installment_id, "
+                       "payment_id, replaced_by_payment_id FROM cheques WHERE id=?"),
         {id}));
     if (cheque.isEmpty())
         return refuseMissing();
+    const QString previous = cheque.value(QStringLiteral("status")).toString();
+    if (previous == status)
+        return true;
+    // A replaced cheque's debt is settled by its replacement.
+    if (cheque.value(QStringLiteral("replaced_by_payment_id")).toInt() > 0)
+        return refuse(Reasons::chequeReplaced());
     if (!m_db->execNonQuery(QStringLiteral("UPDATE cheques SET status=? WHERE id=?"), {status, id}))
         return refuseDatabase();
-    const QString previous = cheque.value(QStringLiteral("status")).toString();
-    if (previous != status && !post(id, cheque, previous, status))
+    if (!post(id, cheque, previous, status) || !followDebt(cheque, previous, status))
         return false;
     if (!tx.commit())
         return refuseDatabase();
     emit dataChanged();
+    return true;
+}
+
+bool ChequeModel::clear(int id)
+{
+    clearError();
+    const QString status =
+        m_db->scalar(QStringLiteral("SELECT status FROM cheques WHERE id=?"), {id}).toString();
+    if (status.isEmpty())
+        return refuseMissing();
+    if (status != QLatin1String("pending"))
+        return refuse(Reasons::chequeNotPending());
+    return updateStatus(id, QStringLiteral("paid"));
+}
+
+bool ChequeModel::bounce(int id)
+{
+    clearError();
+    const QVariantMap cheque = SqlValue::firstRow(
+        m_db->execQuery(QStringLiteral("SELECT status, type FROM cheques WHERE id=?"), {id}));
+    if (cheque.isEmpty())
+        return refuseMissing();
+    if (cheque.value(QStringLiteral("status")).toString() != QLatin1String("pending"))
+        return refuse(Reasons::chequeNotPending());
+    if (cheque.value(QStringLiteral("type")).toString() != QLatin1String("received"))
+        return refuse(Reasons::unknownType());
+    return updateStatus(id, QStringLiteral("bounced"));
+}
+
+bool ChequeModel::followDebt(const QVariantMap& cheque, const QString& from, const QString& to)
+{
+    if (cheque.value(QStringLiteral("type")).toString() != QLatin1String("received"))
+        return true;
+    const bool wasBounced = from == QLatin1String("bounced");
+    const bool isBounced = to == QLatin1String("bounced");
+    if (isBounced && !wasBounced)
+        return ChequeRegister::reopen(m_db, cheque) || refuseDatabase();
+    if (wasBounced && !isBounced) {
+        QString reason;
+        if (!ChequeRegister::settleAgain(m_db, cheque, &reason))
+            return refuse(reason);
+    }
     return true;
 }
 
@@ -106,26 +154,45 @@ bool ChequeModel::post(int id, const QVariantMap& cheque, const QString& from, c
     };
     const QString today = QDate::currentDate().toString(Qt::ISODate);
     const QString number = cheque.value(QStringLiteral("cheque_number")).toString();
+    const double amount = cheque.value(QStringLiteral("amount")).toDouble();
+    const int currencyId = cheque.value(QStringLiteral("currency_id")).toInt();
     LedgerPosting posting(m_db);
 
     // A correction first takes back what the earlier status posted.
     const QString undone = kind(from);
-    if (!undone.isEmpty() &&
-        posting.reverse(undone, id, undone + QStringLiteral("_reversal"), today,
-                        QStringLiteral("تصحيح حالة الشيك ") + number) < 0)
-        return refuse(posting.reason());
+    if (!undone.isEmpty()) {
+        const int reversed = posting.reverse(undone, id, undone + QStringLiteral("_reversal"),
+                                             today, QStringLiteral("تصحيح حالة الشيك ") + number);
+        if (reversed < 0)
+            return refuse(posting.reason());
+        // A sale cheque registered as cashed from an older file has no entry
+        // of its own: its instalment's cash collection holds the money.
+        if (reversed == 0 && undone == QLatin1String("cheque_cleared") && !issued &&
+            cheque.value(QStringLiteral("installment_id")).toInt() > 0 &&
+            Money::toCents(amount) != 0) {
+            LedgerPosting::Entry back;
+            back.date = today;
+            back.referenceType = undone + QStringLiteral("_reversal");
+            back.referenceId = id;
+            back.currencyId = currencyId;
+            back.description = QStringLiteral("تصحيح حالة الشيك ") + number;
+            back.lines = {{QStringLiteral("1300"), 0, amount, 0, {}},
+                          {QStringLiteral("1100"), 0, 0, amount, {}}};
+            if (posting.post(back) < 1)
+                return refuse(posting.reason());
+        }
+    }
 
     const QString done = kind(to);
     if (done.isEmpty())
         return true;
-    const double amount = cheque.value(QStringLiteral("amount")).toDouble();
     if (Money::toCents(amount) == 0)
         return true;
     LedgerPosting::Entry entry;
     entry.date = today;
     entry.referenceType = done;
     entry.referenceId = id;
-    entry.currencyId = cheque.value(QStringLiteral("currency_id")).toInt();
+    entry.currencyId = currencyId;
     if (done == QLatin1String("cheque_bounced")) {
         entry.description = QStringLiteral("شيك مرتجع ") + number;
         entry.lines = {{QStringLiteral("1200"), 0, amount, 0, {}},
@@ -139,6 +206,40 @@ bool ChequeModel::post(int id, const QVariantMap& cheque, const QString& from, c
     if (posting.post(entry) < 1)
         return refuse(posting.reason());
     return true;
+}
+
+int ChequeModel::payerBounces(int id)
+{
+    return m_db
+        ->scalar(QStringLiteral(
+                     "SELECT COUNT(*) FROM cheques c JOIN cheques x ON x.id=? WHERE "
+                     "c.type='received' AND c.status='bounced' AND ((x.tenant_id IS NOT NULL AND "
+                     "c.tenant_id=x.tenant_id) OR (x.buyer_id IS NOT NULL AND "
+                     "c.buyer_id=x.buyer_id) OR (x.tenant_id IS NULL AND x.buyer_id IS NULL AND "
+                     "c.tenant_id IS NULL AND c.buyer_id IS NULL AND "
+                     "TRIM(c.payer_name)=TRIM(x.payer_name) AND TRIM(x.payer_name)<>''))"),
+                 {id})
+        .toInt();
+}
+
+QVariantMap ChequeModel::getTotals(const QString& type, const QString& status)
+{
+    const QVariantList groups = m_db->execQuery(
+        QStringLiteral("SELECT COALESCE(currency_id, 0) as currency_id, SUM(amount) as total, "
+                       "COUNT(*) as n FROM cheques WHERE type=? AND status=? GROUP BY "
+                       "COALESCE(currency_id, 0) ORDER BY MIN(due_date), MIN(id)"),
+        {type, status});
+    int count = 0;
+    QVariantList sums;
+    for (const QVariant& g : groups) {
+        const QVariantMap group = g.toMap();
+        count += group.value(QStringLiteral("n")).toInt();
+        sums << QVariantMap{
+            {QStringLiteral("currency_id"), group.value(QStringLiteral("currency_id")).toInt()},
+            {QStringLiteral("total"),
+             Money::roundToCents(group.value(QStringLiteral("total")).toDouble())}};
+    }
+    return {{QStringLiteral("count"), count}, {QStringLiteral("sums"), sums}};
 }
 
 QVariantList ChequeModel::getByType(const QString& type)

@@ -10,7 +10,10 @@
 class Database;
 
 // The register of paper cheques received and issued. A cheque starts
-// "pending" and later has its status changed (cashed or returned).
+// "pending" and is later cashed ("paid") or returned ("bounced"); each change
+// posts its entry. A received cheque given for an invoice or an instalment
+// settled it when received; its bounce opens it again (see ChequeRegister),
+// until a replacement (by the payment and instalment models) settles it anew.
 class ChequeModel : public BackendObject
 {
     Q_OBJECT
@@ -25,7 +28,20 @@ public:
     Q_INVOKABLE int add(const QString& num, const QString& type, double amount, const QString& bank,
                         const QString& dueDate, const QString& payerPayee, int currId,
                         double exchangeRate, int buyerId = 0, int tenantId = 0);
+    // Any status to any other, each change posting its entry (corrections
+    // included); clear() and bounce() are the everyday actions.
     Q_INVOKABLE bool updateStatus(int id, const QString& status);
+    // A pending cheque cashed: received ones move from cheques under
+    // collection to cash, issued ones leave cash.
+    Q_INVOKABLE bool clear(int id);
+    // A pending received cheque returned by the bank: receivables come back
+    // and what it paid is open again.
+    Q_INVOKABLE bool bounce(int id);
+    // Bounced received cheques of the same payer (the tenant or buyer of
+    // cheque `id`, or its payer's name when it names neither).
+    Q_INVOKABLE int payerBounces(int id);
+    // Per type ("received" or "issued") and status, as getStatusTotals.
+    Q_INVOKABLE QVariantMap getTotals(const QString& type, const QString& status);
     Q_INVOKABLE QVariantList getByType(const QString& type);
     Q_INVOKABLE QVariantList getByStatus(const QString& status);
     // How many cheques have `status` and their amounts summed per currency,
@@ -43,6 +59,8 @@ private:
     // Posts the change of a cheque from status `from` to `to`; false (with
     // the reason kept) when the posting was refused.
     bool post(int id, const QVariantMap& cheque, const QString& from, const QString& to);
+    // Moves what the cheque paid along with its status.
+    bool followDebt(const QVariantMap& cheque, const QString& from, const QString& to);
 
     Database* m_db;
 };

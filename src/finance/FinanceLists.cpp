@@ -67,8 +67,11 @@ Definition FinanceLists::cheques()
 Definition FinanceLists::installments()
 {
     Definition d;
-    d.columns =
-        QStringLiteral("i.*, b.full_name as buyer_name, u.unit_number, p.name as property_name");
+    // cheque_status: the cheque that pays the instalment now, as getByBuyer.
+    d.columns = QStringLiteral(
+        "i.*, b.full_name as buyer_name, u.unit_number, p.name as property_name, (SELECT "
+        "c.status FROM cheques c WHERE c.installment_id=i.id AND c.replaced_by_payment_id IS NULL "
+        "ORDER BY c.id DESC LIMIT 1) as cheque_status");
     d.from = QStringLiteral("FROM installments i JOIN buyers b ON i.buyer_id=b.id JOIN units u ON "
                             "i.unit_id=u.id JOIN properties p ON u.property_id=p.id");
     d.baseTable = QStringLiteral("installments i");

@@ -1,5 +1,6 @@
 #include "finance/InstallmentModel.h"
 
+#include "core/ChequeRegister.h"
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
 #include "core/Money.h"
@@ -55,7 +56,9 @@ QVariantList InstallmentModel::getAll()
 QVariantList InstallmentModel::getByBuyer(int buyerId)
 {
     return m_db->execQuery(
-        QStringLiteral("SELECT i.*, u.unit_number, p.name as property_name FROM installments i "
+        QStringLiteral("SELECT i.*, u.unit_number, p.name as property_name, (SELECT c.status FROM "
+                       "cheques c WHERE c.installment_id=i.id AND c.replaced_by_payment_id IS "
+                       "NULL ORDER BY c.id DESC LIMIT 1) as cheque_status FROM installments i "
                        "JOIN units u ON i.unit_id=u.id JOIN properties p ON u.property_id=p.id "
                        "WHERE i.buyer_id=? ORDER BY i.due_date"),
         {buyerId});
@@ -83,17 +86,18 @@ bool InstallmentModel::exists(const QString& sql, int id)
 }
 
 bool InstallmentModel::postReceipt(LedgerPosting& posting, int paymentId, const QString& date,
-                                   double amount, int currencyId, const QString& description)
+                                   double amount, int currencyId, const QString& description,
+                                   const QString& account)
 {
-    // Buyer money is received in cash and settles what the buyer owes.
+    // Buyer money, in cash or in cheques under collection, settles what the
+    // buyer owes.
     LedgerPosting::Entry entry;
     entry.date = date;
     entry.description = description;
     entry.referenceType = QStringLiteral("payment");
     entry.referenceId = paymentId;
     entry.currencyId = currencyId;
-    entry.lines = {{QStringLiteral("1100"), 0, amount, 0, {}},
-                   {QStringLiteral("1200"), 0, 0, amount, {}}};
+    entry.lines = {{account, 0, amount, 0, {}}, {QStringLiteral("1200"), 0, 0, amount, {}}};
     return posting.post(entry) > 0;
 }
 
@@ -212,6 +216,8 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
             return refuseId(posting.reason());
     }
 
+    std::vector<int> ids;
+    ids.reserve(schedule.size());
     for (const ScheduledInstallment& item : schedule) {
         const int id = m_db->execInsert(
             QStringLiteral("INSERT INTO installments (buyer_id,unit_id,total_price,down_payment,"
@@ -221,11 +227,29 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
              item.chequeNumber, SqlValue::textOrEmpty(bankName)});
         if (id < 1)
             return refuseDatabaseId();
+        ids.push_back(id);
     }
 
     if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance+? WHERE id=?"),
                             {remainder, buyerId}))
         return refuseDatabaseId();
+
+    // The post-dated cheques handed over at the sale pay their instalments
+    // now; the money waits in cheques under collection until each is cashed.
+    for (size_t i = 0; i < schedule.size(); ++i) {
+        const ScheduledInstallment& item = schedule[i];
+        if (item.chequeNumber.trimmed().isEmpty())
+            continue;
+        Collection how;
+        how.method = QStringLiteral("cheque");
+        how.date = startDate;
+        how.chequeNumber = item.chequeNumber;
+        how.bank = bankName;
+        how.dueDate = item.dueDate;
+        how.audit = false;
+        if (collect(ids[i], item.amount, how) < 1)
+            return -1;
+    }
 
     // One multi-argument substitution, so a '%' in the unit number cannot
     // capture the amounts.
@@ -244,28 +268,45 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
 bool InstallmentModel::payInstallment(int id, double amount)
 {
     clearError();
+    if (collect(id, amount, Collection()) < 1)
+        return false;
+    emit dataChanged();
+    return true;
+}
+
+int InstallmentModel::collect(int id, double amount, const Collection& how)
+{
     if (!Money::isPositive(amount))
-        return refuse(Reasons::invalidAmount());
+        return refuseId(Reasons::invalidAmount());
+    const bool byCheque = how.method == QLatin1String("cheque");
+    if (byCheque && how.chequeNumber.trimmed().isEmpty())
+        return refuseId(Reasons::requiredField(QStringLiteral("رقم الشيك")));
+    if (byCheque && !SqlValue::isIsoDate(how.dueDate))
+        return refuseId(Reasons::invalidDate());
+    if (!how.date.isEmpty() && !SqlValue::isIsoDate(how.date))
+        return refuseId(Reasons::invalidDate());
 
     // Read under the write lock: two collections of one instalment see each
     // other, so it is never paid beyond its amount.
     TransactionGuard tx(m_db);
     if (!tx.isActive())
-        return refuseDatabase();
+        return refuseDatabaseId();
     const QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT installment_amount, paid_amount, buyer_id, unit_id, currency_id "
-                       "FROM installments WHERE id=?"),
+        QStringLiteral("SELECT i.installment_amount, i.paid_amount, i.buyer_id, i.unit_id, "
+                       "i.currency_id, b.full_name FROM installments i LEFT JOIN buyers b ON "
+                       "b.id=i.buyer_id WHERE i.id=?"),
         {id});
     if (rows.isEmpty())
-        return refuseMissing();
+        return refuseMissingId();
     const QVariantMap row = rows.first().toMap();
     const double outstanding = row.value(QStringLiteral("installment_amount")).toDouble() -
                                row.value(QStringLiteral("paid_amount")).toDouble();
     if (Money::toCents(amount) > Money::toCents(outstanding) + 1)
-        return refuse(Reasons::amountAboveBalance());
+        return refuseId(Reasons::amountAboveBalance());
 
     const QVariant buyerId = row.value(QStringLiteral("buyer_id"));
     const QVariant unitId = row.value(QStringLiteral("unit_id"));
+    const int currencyId = row.value(QStringLiteral("currency_id")).toInt();
     const QVariant costCenter = unitCostCenter(unitId.toInt());
 
     // The CASE sees the old paid_amount, so it tests old paid + this amount.
@@ -274,37 +315,60 @@ bool InstallmentModel::payInstallment(int id, double amount)
                            "paid_amount+?>=installment_amount - 0.01 THEN 'paid' ELSE 'partial' "
                            "END WHERE id=?"),
             {amount, amount, id}))
-        return refuseDatabase();
+        return refuseDatabaseId();
 
+    const QString notes = byCheque ? QStringLiteral("تحصيل قسط بشيك %1 - معرف: %2")
+                                         .arg(how.chequeNumber.trimmed(), QString::number(id))
+                                   : QStringLiteral("تحصيل قسط - معرف: %1").arg(id);
     const int paymentId = m_db->execInsert(
         QStringLiteral("INSERT INTO payments (buyer_id, unit_id, amount, payment_method, "
-                       "payment_date, currency_id, cost_center_id, notes) VALUES "
-                       "(?,?,?,?,date('now'),?,?,?)"),
-        {buyerId, unitId, amount, QStringLiteral("cash"), row.value(QStringLiteral("currency_id")),
-         costCenter, QStringLiteral("تحصيل قسط - معرف: %1").arg(id)});
+                       "payment_date, reference, currency_id, cost_center_id, notes) VALUES "
+                       "(?,?,?,?,COALESCE(?,date('now')),?,?,?,?)"),
+        {buyerId, unitId, amount, how.method, SqlValue::blankAsNull(how.date),
+         byCheque ? QVariant(how.chequeNumber.trimmed()) : QVariant(),
+         row.value(QStringLiteral("currency_id")), costCenter, notes});
     if (paymentId < 1)
-        return refuseDatabase();
+        return refuseDatabaseId();
     LedgerPosting posting(m_db);
     if (!postReceipt(posting, paymentId,
                      m_db->scalar(QStringLiteral("SELECT payment_date FROM payments WHERE id=?"),
                                   {paymentId})
                          .toString(),
-                     amount, row.value(QStringLiteral("currency_id")).toInt(),
-                     QStringLiteral("تحصيل قسط - معرف: %1").arg(id)))
-        return refuse(posting.reason());
+                     amount, currencyId, notes,
+                     byCheque ? QStringLiteral("1300") : QStringLiteral("1100")))
+        return refuseId(posting.reason());
 
     if (!m_db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=balance-? WHERE id=?"),
                             {amount, buyerId}))
-        return refuseDatabase();
+        return refuseDatabaseId();
 
-    if (!writeAudit(QStringLiteral("تحصيل قسط"), QStringLiteral("installments"), id,
-                    QStringLiteral("تم تحصيل مبلغ %1").arg(amountText(amount))))
-        return refuseDatabase();
+    if (byCheque) {
+        // The instalment names the cheque that now pays it.
+        if (!m_db->execNonQuery(
+                QStringLiteral("UPDATE installments SET cheque_number=?, bank_name=? WHERE id=?"),
+                {how.chequeNumber.trimmed(), SqlValue::textOrEmpty(how.bank.trimmed()), id}))
+            return refuseDatabaseId();
+        ChequeRegister::Received cheque;
+        cheque.number = how.chequeNumber;
+        cheque.bank = how.bank;
+        cheque.dueDate = how.dueDate;
+        cheque.payer = row.value(QStringLiteral("full_name")).toString();
+        cheque.amount = amount;
+        cheque.currencyId = currencyId;
+        cheque.buyerId = buyerId.toInt();
+        cheque.installmentId = id;
+        cheque.paymentId = paymentId;
+        if (ChequeRegister::record(m_db, cheque) < 1)
+            return refuseDatabaseId();
+    }
+
+    if (how.audit && !writeAudit(QStringLiteral("تحصيل قسط"), QStringLiteral("installments"), id,
+                                 QStringLiteral("تم تحصيل مبلغ %1").arg(amountText(amount))))
+        return refuseDatabaseId();
 
     if (!tx.commit())
-        return refuseDatabase();
-    emit dataChanged();
-    return true;
+        return refuseDatabaseId();
+    return paymentId;
 }
 
 int InstallmentModel::add(int buyerId, int unitId, double total, double down, double amount,

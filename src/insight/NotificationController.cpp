@@ -4,6 +4,8 @@
 #include "core/Money.h"
 #include "insight/InsightDates.h"
 
+#include <QLocale>
+
 namespace {
 
 // Each kind of alert is one FROM ... WHERE text, shared by the list and the
@@ -15,8 +17,13 @@ const QString kDueInstallments = QStringLiteral(
 const QString kOverdueInstallments =
     QStringLiteral("FROM installments i JOIN buyers b ON i.buyer_id = b.id WHERE i.due_date < ? "
                    "AND i.status != 'paid'");
-const QString kChequesDue =
-    QStringLiteral("FROM cheques WHERE due_date <= ? AND status = 'pending'");
+const QString kChequesDue = QStringLiteral(
+    "FROM cheques c LEFT JOIN currencies cur ON cur.id = c.currency_id WHERE c.due_date <= ? AND "
+    "c.status = 'pending'");
+// A bounced received cheque stays alerted until a payment replaces it.
+const QString kChequesBounced = QStringLiteral(
+    "FROM cheques c LEFT JOIN currencies cur ON cur.id = c.currency_id WHERE c.status = "
+    "'bounced' AND c.type = 'received' AND c.replaced_by_payment_id IS NULL");
 const QString kContractsEnding =
     QStringLiteral("FROM contracts c JOIN tenants t ON c.tenant_id = t.id WHERE c.end_date <= ? "
                    "AND c.status = 'active'");
@@ -58,6 +65,50 @@ QString amount(const QVariantMap& row, const char* column)
     return text == QLatin1String("-0") ? QStringLiteral("0") : text;
 }
 
+// Inside an Arabic sentence a number, date or code keeps its own order.
+QString isolated(const QString& text)
+{
+    return QChar(0x2068) + text + QChar(0x2069);
+}
+
+// "12,500.00 $": grouped, two decimals, the cheque's own currency symbol.
+QString money(const QVariantMap& row)
+{
+    const double value = Money::roundToCents(row.value(QStringLiteral("amount")).toDouble());
+    QString number = QLocale(QLocale::English).toString(value == 0 ? 0.0 : value, 'f', 2);
+    const QString symbol = row.value(QStringLiteral("symbol")).toString();
+    return isolated(symbol.isEmpty() ? number : number + QChar(0x00A0) + symbol);
+}
+
+// Who the cheque is from (received) or to (issued), number, amount, bank and
+// due day.
+QString chequeDetail(const QVariantMap& row)
+{
+    QString detail = QStringLiteral("رقم: ") + isolated(text(row, "cheque_number")) +
+                     QStringLiteral(" - المبلغ: ") + money(row);
+    const QString bank = text(row, "bank_name").trimmed();
+    if (!bank.isEmpty())
+        detail += QStringLiteral(" - البنك: ") + bank;
+    return detail + QStringLiteral(" - الاستحقاق: ") + isolated(text(row, "due_date"));
+}
+
+// The buyer an instalment alert is about, so its follow-up opens that
+// buyer's instalments.
+void withBuyer(QVariant& alertValue, const QVariantMap& row)
+{
+    QVariantMap map = alertValue.toMap();
+    map.insert(QStringLiteral("buyer_id"), row.value(QStringLiteral("buyer_id")));
+    map.insert(QStringLiteral("buyer_name"), row.value(QStringLiteral("buyer_name")));
+    alertValue = map;
+}
+
+QString party(const QVariantMap& row)
+{
+    const QString name = text(row, "type") == QLatin1String("issued") ? text(row, "payee_name")
+                                                                      : text(row, "payer_name");
+    return name.trimmed().isEmpty() ? QStringLiteral("غير محدد") : name.trimmed();
+}
+
 } // namespace
 
 NotificationController::NotificationController(Database* db, QObject* parent)
@@ -71,7 +122,8 @@ QVariantList NotificationController::getActiveAlerts()
     QVariantList alerts;
 
     const QVariantList due = m_db->execQuery(
-        QStringLiteral("SELECT i.installment_amount, b.full_name as buyer_name, u.unit_number ") +
+        QStringLiteral("SELECT i.installment_amount, i.buyer_id, b.full_name as buyer_name, "
+                       "u.unit_number ") +
             kDueInstallments + QStringLiteral(" ORDER BY i.due_date DESC, i.id"),
         {days.today, days.yesterday});
     for (const QVariant& value : due) {
@@ -82,30 +134,46 @@ QVariantList NotificationController::getActiveAlerts()
                                 QStringLiteral(" - المبلغ: ") + amount(row, "installment_amount") +
                                 QStringLiteral(" ₪"),
                             QStringLiteral("high")));
+        withBuyer(alerts.last(), row);
     }
 
     // Strictly before yesterday: an installment due yesterday is alerted above.
-    const QVariantList overdue =
-        m_db->execQuery(QStringLiteral("SELECT i.due_date, b.full_name as buyer_name ") +
-                            kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id"),
-                        {days.yesterday});
+    const QVariantList overdue = m_db->execQuery(
+        QStringLiteral("SELECT i.due_date, i.buyer_id, b.full_name as buyer_name ") +
+            kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id"),
+        {days.yesterday});
     for (const QVariant& value : overdue) {
         const QVariantMap row = value.toMap();
         alerts.append(alert(
             QStringLiteral("overdue"), QStringLiteral("قسط متأخر جداً: ") + text(row, "buyer_name"),
             QStringLiteral("استحق في: ") + text(row, "due_date"), QStringLiteral("critical")));
+        withBuyer(alerts.last(), row);
     }
 
-    const QVariantList cheques =
-        m_db->execQuery(QStringLiteral("SELECT cheque_number, amount ") + kChequesDue +
-                            QStringLiteral(" ORDER BY due_date, id"),
-                        {days.inAWeek});
+    const QString chequeColumns =
+        QStringLiteral("SELECT c.id, c.type, c.cheque_number, c.amount, c.bank_name, c.due_date, "
+                       "c.payer_name, c.payee_name, cur.symbol ");
+    const QVariantList cheques = m_db->execQuery(
+        chequeColumns + kChequesDue + QStringLiteral(" ORDER BY c.due_date, c.id"), {days.inAWeek});
     for (const QVariant& value : cheques) {
         const QVariantMap row = value.toMap();
-        alerts.append(alert(QStringLiteral("cheque"), QStringLiteral("شيك مستحق خلال أسبوع"),
-                            QStringLiteral("رقم: ") + text(row, "cheque_number") +
-                                QStringLiteral(" - مبلغ: ") + amount(row, "amount"),
-                            QStringLiteral("medium")));
+        const bool issued = text(row, "type") == QLatin1String("issued");
+        alerts.append(alert(QStringLiteral("cheque"),
+                            (issued ? QStringLiteral("شيك صادر مستحق خلال أسبوع إلى: ")
+                                    : QStringLiteral("شيك مستحق خلال أسبوع من: ")) +
+                                party(row),
+                            chequeDetail(row), QStringLiteral("medium")));
+    }
+
+    const QVariantList bounced = m_db->execQuery(chequeColumns + kChequesBounced +
+                                                 QStringLiteral(" ORDER BY c.due_date, c.id"));
+    for (const QVariant& value : bounced) {
+        const QVariantMap row = value.toMap();
+        QVariantMap bounce = alert(QStringLiteral("cheque_bounced"),
+                                   QStringLiteral("شيك مرتجع لم يُستبدل بعد: ") + party(row),
+                                   chequeDetail(row), QStringLiteral("high"));
+        bounce.insert(QStringLiteral("cheque_id"), row.value(QStringLiteral("id")));
+        alerts.append(bounce);
     }
 
     const QVariantList contracts =
@@ -132,7 +200,7 @@ int NotificationController::getAlertCount()
     };
     return count(kDueInstallments, {days.today, days.yesterday}) +
            count(kOverdueInstallments, {days.yesterday}) + count(kChequesDue, {days.inAWeek}) +
-           count(kContractsEnding, {days.inAMonth});
+           count(kChequesBounced, {}) + count(kContractsEnding, {days.inAMonth});
 }
 
 void NotificationController::markAsRead(int alertId)

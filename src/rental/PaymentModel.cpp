@@ -1,5 +1,6 @@
 #include "rental/PaymentModel.h"
 
+#include "core/ChequeRegister.h"
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
 #include "core/Money.h"
@@ -44,12 +45,69 @@ int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString&
                       const QString& date, const QString& ref, int currId)
 {
     clearError();
+    return record(invoiceId, tenantId, amount, method, date, ref, currId, {ref, QString(), date});
+}
+
+int PaymentModel::addCheque(int invoiceId, int tenantId, double amount, const QString& date,
+                            const QString& chequeNumber, const QString& bank,
+                            const QString& dueDate, int currId)
+{
+    clearError();
+    return record(invoiceId, tenantId, amount, QStringLiteral("cheque"), date, chequeNumber, currId,
+                  {chequeNumber, bank, dueDate});
+}
+
+int PaymentModel::replaceBounced(int chequeId, const QString& method, const QString& date,
+                                 const QString& chequeNumber, const QString& bank,
+                                 const QString& dueDate)
+{
+    clearError();
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabaseId();
+    QString reason;
+    const QVariantMap bounced = ChequeRegister::replaceable(m_db, chequeId, &reason);
+    if (bounced.isEmpty())
+        return refuseId(reason);
+    const QVariantMap paid = SqlValue::firstRow(m_db->execQuery(
+        QStringLiteral("SELECT invoice_id, tenant_id, currency_id FROM payments WHERE id=? AND "
+                       "invoice_id IS NOT NULL"),
+        {bounced.value(QStringLiteral("payment_id"))}));
+    if (paid.isEmpty())
+        return refuseId(Reasons::chequeNotLinked());
+    const bool byCheque = method == QLatin1String("cheque");
+    const QString ref = byCheque ? chequeNumber
+                                 : QStringLiteral("بدل شيك مرتجع ") +
+                                       bounced.value(QStringLiteral("cheque_number")).toString();
+    const int id =
+        record(paid.value(QStringLiteral("invoice_id")).toInt(),
+               paid.value(QStringLiteral("tenant_id")).toInt(),
+               bounced.value(QStringLiteral("amount")).toDouble(), method, date, ref,
+               paid.value(QStringLiteral("currency_id")).toInt(), {chequeNumber, bank, dueDate});
+    if (id < 1)
+        return -1;
+    if (!ChequeRegister::markReplaced(m_db, chequeId, id, &reason))
+        return refuseId(reason);
+    if (!tx.commit())
+        return refuseDatabaseId();
+    emit dataChanged();
+    return id;
+}
+
+int PaymentModel::record(int invoiceId, int tenantId, double amount, const QString& method,
+                         const QString& date, const QString& ref, int currId, const Cheque& cheque)
+{
     if (!Money::isPositive(amount))
         return refuseId(Reasons::invalidAmount());
     if (method != QLatin1String("cash") && method != QLatin1String("bank") &&
         method != QLatin1String("cheque"))
         return refuseId(Reasons::unknownMethod());
     if (!SqlValue::isIsoDate(date))
+        return refuseId(Reasons::invalidDate());
+    const bool byCheque = method == QLatin1String("cheque");
+    if (byCheque && cheque.number.trimmed().isEmpty())
+        return refuseId(Reasons::requiredField(QStringLiteral("رقم الشيك")));
+    if (byCheque && !SqlValue::isIsoDate(cheque.dueDate))
         return refuseId(Reasons::invalidDate());
 
     // The invoice is read under the write lock: two payments racing for the
@@ -117,6 +175,23 @@ int PaymentModel::add(int invoiceId, int tenantId, double amount, const QString&
     entry.lines = {{received, 0, amount, 0, {}}, {QStringLiteral("1200"), 0, 0, amount, {}}};
     if (posting.post(entry) < 1)
         return refuseId(posting.reason());
+
+    // The cheque waits in the register until it is cashed or returned.
+    if (byCheque) {
+        ChequeRegister::Received received;
+        received.number = cheque.number;
+        received.bank = cheque.bank;
+        received.dueDate = cheque.dueDate;
+        received.payer =
+            m_db->scalar(QStringLiteral("SELECT full_name FROM tenants WHERE id=?"), {tenantId})
+                .toString();
+        received.amount = amount;
+        received.currencyId = currId;
+        received.tenantId = tenantId;
+        received.paymentId = id;
+        if (ChequeRegister::record(m_db, received) < 1)
+            return refuseDatabaseId();
+    }
 
     if (!tx.commit())
         return refuseDatabaseId();

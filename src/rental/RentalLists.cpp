@@ -78,7 +78,11 @@ Definition RentalLists::payments()
                        {QStringLiteral("invoice_id"), QStringLiteral("p.invoice_id")},
                        {QStringLiteral("unit_id"), QStringLiteral("p.unit_id")},
                        {QStringLiteral("payment_method"), QStringLiteral("p.payment_method")},
-                       {QStringLiteral("currency_id"), QStringLiteral("p.currency_id")}};
+                       {QStringLiteral("currency_id"), QStringLiteral("p.currency_id")},
+                       // "tenant" or "buyer": whose payments the page shows.
+                       {QStringLiteral("payer"),
+                        QStringLiteral("(CASE WHEN p.buyer_id IS NULL THEN 'tenant' ELSE 'buyer' "
+                                       "END) = ?")}};
     d.dateColumn = QStringLiteral("p.payment_date");
     d.sortColumns = {{QStringLiteral("payment_date"), QStringLiteral("p.payment_date")},
                      {QStringLiteral("amount"), QStringLiteral("p.amount")},

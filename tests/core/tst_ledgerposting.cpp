@@ -180,7 +180,7 @@ private slots:
                                            << "1200:-400.00 1300:+400.00" << 1;
         QTest::newRow("unit sold with a down payment")
             << "sale"
-            << "1100:+18000.00 1200:+72000.00 4300:-90000.00" << 1;
+            << "1100:+18000.00 1300:+72000.00 4300:-90000.00" << 1;
         QTest::newRow("instalment collected") << "payment"
                                               << "1100:+22500.00 1200:-22500.00" << 1;
         QTest::newRow("instalment added by hand") << "installment"

@@ -35,9 +35,10 @@ private slots:
 
         QCOMPARE(row("SELECT status, buyer_id, sale_price_actual, sale_date FROM units"),
                  QString("sold|%1|100000.00|2025-01-31").arg(m_buyer));
-        QCOMPARE(m_t->count("payments"), 1);
+        // The down payment, then one payment per post-dated cheque.
+        QCOMPARE(m_t->count("payments"), 13);
         QCOMPARE(row("SELECT amount, payment_date, payment_method, currency_id, cost_center_id, "
-                     "invoice_id IS NULL AND tenant_id IS NULL, notes FROM payments"),
+                     "invoice_id IS NULL AND tenant_id IS NULL, notes FROM payments ORDER BY id"),
                  QString("10000.00|2025-01-31|cash|2|%1|1|دفعة مقدمة / بيع وحدة: ب-12")
                      .arg(unitCostCenter(*m_t, m_unit)));
 
@@ -50,11 +51,15 @@ private slots:
                          "total_price, down_payment, status, paid_amount, currency_id FROM "
                          "installments WHERE id=?",
                          rows[i].toMap()["id"]),
-                     QString("2025-%1|7500.00|%2|بنك فلسطين|100000.00|10000.00|pending|0.00|2")
+                     QString("2025-%1|7500.00|%2|بنك فلسطين|100000.00|10000.00|paid|7500.00|2")
                          .arg(due[i])
                          .arg(1001 + i));
-        QCOMPARE(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble(),
-                 90500.0);
+        // The cheques settle the schedule while they wait to be cashed.
+        QCOMPARE(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble(), 500.0);
+        QCOMPARE(m_t->value("SELECT COUNT(*) FROM cheques WHERE status='pending' AND "
+                            "type='received' AND currency_id=2")
+                     .toInt(),
+                 12);
         QCOMPARE(row("SELECT action, table_name, record_id, user_id IS NULL, details FROM "
                      "audit_logs"),
                  QString("بيع وحدة|units|%1|1|تم بيع الوحدة ب-12 بمبلغ 100000 (دفعة: 10000, "

@@ -50,25 +50,66 @@ private slots:
         QCOMPARE(overdue["severity"].toString(), QStringLiteral("critical"));
     }
 
+    // Each alert names the payer, the amount in the cheque's own currency
+    // (never in exponent form) and the bank; a bounced cheque stays alerted
+    // until it is replaced.
     void chequesDueWithinAWeekRegressionAmountInExponentForm()
     {
+        const auto isolated = [](const QString& text) {
+            return QChar(0x2068) + text + QChar(0x2069);
+        };
         cheque(db(), "1001", 1200, day(7));
         cheque(db(), "1002", 1200, day(8));
         cheque(db(), "1003", 500, day(-40));
         cheque(db(), "1004", 500, day(1), "paid");
-        cheque(db(), "1005", 500, day(1), "bounced");
-        cheque(db(), "1006", 100000, day(6));
+        const int bounced = cheque(db(), "1005", 500, day(1), "bounced");
+        const int big = cheque(db(), "1006", 100000, day(6));
+        QVERIFY(
+            db()->execNonQuery("UPDATE cheques SET payer_name=?, bank_name=?, currency_id=2 "
+                               "WHERE id=?",
+                               {QStringLiteral("سامي الحداد"), QStringLiteral("بنك القدس"), big}));
 
-        const QVariantList alerts = m_ctrl->getActiveAlerts();
-        QCOMPARE(alerts.size(), 3);
-        QCOMPARE(alerts[0].toMap()["detail"].toString(), QStringLiteral("رقم: 1003 - مبلغ: 500"));
+        QVariantList alerts = m_ctrl->getActiveAlerts();
+        QCOMPARE(alerts.size(), 4);
+        QCOMPARE(alerts[0].toMap()["detail"].toString(),
+                 QStringLiteral("رقم: ") + isolated("1003") + QStringLiteral(" - المبلغ: ") +
+                     isolated(QStringLiteral("500.00\u00a0₪")) + QStringLiteral(" - الاستحقاق: ") +
+                     isolated(day(-40)));
+        QCOMPARE(alerts[0].toMap()["title"].toString(),
+                 QStringLiteral("شيك مستحق خلال أسبوع من: غير محدد"));
+        QCOMPARE(alerts[1].toMap()["title"].toString(),
+                 QStringLiteral("شيك مستحق خلال أسبوع من: سامي الحداد"));
         QCOMPARE(alerts[1].toMap()["detail"].toString(),
-                 QStringLiteral("رقم: 1006 - مبلغ: 100000"));
+                 QStringLiteral("رقم: ") + isolated("1006") + QStringLiteral(" - المبلغ: ") +
+                     isolated(QStringLiteral("100,000.00\u00a0$")) +
+                     QStringLiteral(" - البنك: بنك القدس - الاستحقاق: ") + isolated(day(6)));
         const QVariantMap week = alerts[2].toMap();
         QCOMPARE(week["type"].toString(), QStringLiteral("cheque"));
-        QCOMPARE(week["title"].toString(), QStringLiteral("شيك مستحق خلال أسبوع"));
-        QCOMPARE(week["detail"].toString(), QStringLiteral("رقم: 1001 - مبلغ: 1200"));
         QCOMPARE(week["severity"].toString(), QStringLiteral("medium"));
+        QVERIFY(week["detail"].toString().startsWith(QStringLiteral("رقم: ") + isolated("1001")));
+        const QVariantMap bounce = alerts[3].toMap();
+        QCOMPARE(bounce["type"].toString(), QStringLiteral("cheque_bounced"));
+        QCOMPARE(bounce["severity"].toString(), QStringLiteral("high"));
+        QCOMPARE(bounce["cheque_id"].toInt(), bounced);
+        QCOMPARE(m_ctrl->getAlertCount(), 4);
+
+        // Replaced: the bounce is no longer alerted.
+        const int payment = db()->execInsert(
+            "INSERT INTO payments (amount, payment_date) VALUES (500, ?)", {day(0)});
+        QVERIFY(db()->execNonQuery("UPDATE cheques SET replaced_by_payment_id=? WHERE id=?",
+                                   {payment, bounced}));
+        alerts = m_ctrl->getActiveAlerts();
+        QCOMPARE(alerts.size(), 3);
+        QCOMPARE(m_ctrl->getAlertCount(), 3);
+    }
+
+    void overdueInstalmentAlertNamesItsBuyer()
+    {
+        installment(db(), m_buyer, m_unit, 3000, day(-9));
+        const QVariantMap overdue = m_ctrl->getActiveAlerts().value(0).toMap();
+        QCOMPARE(overdue["type"].toString(), QStringLiteral("overdue"));
+        QCOMPARE(overdue["buyer_id"].toInt(), m_buyer);
+        QCOMPARE(overdue["buyer_name"].toString(), QStringLiteral("منى حداد"));
     }
 
     void activeContractsEndingWithinAMonth()

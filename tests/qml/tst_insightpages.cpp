@@ -224,7 +224,9 @@ private slots:
     {
         QTest::addColumn<QString>("type");
         QTest::addColumn<int>("pageIndex");
-        QTest::newRow("instalment overdue -> payments") << QStringLiteral("overdue") << 5;
+        // -1: the page stays; the buyer's instalments open over it.
+        QTest::newRow("instalment overdue -> buyer's instalments")
+            << QStringLiteral("overdue") << -1;
         QTest::newRow("cheque due -> cheques") << QStringLiteral("cheque") << 6;
         QTest::newRow("contract ending -> tenants") << QStringLiteral("contract") << 2;
     }
@@ -252,6 +254,17 @@ private slots:
         QQuickItem* target = m_shell->find(QStringLiteral("alertFollow"), row);
         QVERIFY2(target, qPrintable(type));
         QVERIFY(m_shell->click(target));
+        if (pageIndex < 0) {
+            QObject* dialog =
+                ShellHarness::dialogUnder(m_shell->find(QStringLiteral("dashboardPage")),
+                                          QStringLiteral("installmentsDialog"));
+            QVERIFY(dialog);
+            QTRY_VERIFY(dialog->property("opened").toBool());
+            QCOMPARE(dialog->property("buyerId").toInt(), m_buyer);
+            QCOMPARE(m_shell->find(QStringLiteral("pageStack"))->property("currentIndex").toInt(),
+                     0);
+            return;
+        }
         QTRY_COMPARE(m_shell->find(QStringLiteral("pageStack"))->property("currentIndex").toInt(),
                      pageIndex);
         QCOMPARE(m_shell->find(QStringLiteral("sideBar"))->property("currentIndex").toInt(),
@@ -392,10 +405,18 @@ private slots:
         }
         QCOMPARE(text(m_shell->find(QStringLiteral("overdueTotal"), page)), money(remaining, "₪"));
 
-        // Cheques of the range, each in its own currency, totals per currency.
+        // Cheques of their own usual range, the month's start to 90 days
+        // ahead (post-dated ones show), each in its own currency, totals per
+        // currency.
         showTab(page, 5);
+        const QString chequeFrom = page->property("fromDate").toString();
+        const QString chequeTo = page->property("toDate").toString();
+        const QDate today = QDate::currentDate();
+        QCOMPARE(chequeFrom, QDate(today.year(), today.month(), 1).toString(Qt::ISODate));
+        QCOMPARE(chequeTo, iso(90));
         const QVariantList cheques =
-            call(QStringLiteral("reportCtrl.getChequeReport('', '%1', '%2')").arg(from, to))
+            call(QStringLiteral("reportCtrl.getChequeReport('', '%1', '%2')")
+                     .arg(chequeFrom, chequeTo))
                 .toList();
         const QList<QQuickItem*> chequeRows =
             inReadingOrder(m_shell->findAll(QStringLiteral("chequeRow"), page));
@@ -403,17 +424,23 @@ private slots:
         for (int i = 0; i < cheques.size(); ++i) {
             const QVariantMap c = cheques.at(i).toMap();
             QCOMPARE(text(m_shell->find(QStringLiteral("chequeNumber"), chequeRows.at(i))),
-                     QStringLiteral("رقم: ") + c.value("cheque_number").toString());
+                     QStringLiteral("📥 رقم: \u2068") + c.value("cheque_number").toString() +
+                         QStringLiteral("\u2069"));
             QCOMPARE(text(m_shell->find(QStringLiteral("chequeAmount"), chequeRows.at(i))),
                      money(c.value("amount").toDouble(), c.value("currency_symbol").toString()));
         }
         QCOMPARE(text(m_shell->find(QStringLiteral("chequeCount"), page)),
                  QStringLiteral("%1 شيك").arg(cheques.size()));
-        // The total keeps each currency apart, in the order the rows first show it.
+        // The total keeps each currency apart, in the order the rows first
+        // show it, and received cheques apart from issued ones.
         QStringList symbols;
         QHash<QString, double> sums;
+        int received = 0;
         for (const QVariant& row : cheques) {
             const QVariantMap c = row.toMap();
+            if (c.value("type").toString() != QLatin1String("received"))
+                continue;
+            ++received;
             const QString symbol = c.value("currency_symbol").toString();
             if (!sums.contains(symbol))
                 symbols << symbol;
@@ -423,8 +450,10 @@ private slots:
         QStringList parts;
         for (const QString& symbol : std::as_const(symbols))
             parts << money(sums.value(symbol), symbol);
-        QCOMPARE(text(m_shell->find(QStringLiteral("chequeTotal"), page)),
-                 parts.join(QStringLiteral(" + ")));
+        QCOMPARE(text(m_shell->find(QStringLiteral("chequeReceivedTotal"), page)),
+                 QStringLiteral("%1 شيك: ").arg(received) + parts.join(QStringLiteral(" + ")));
+        QVERIFY(text(m_shell->find(QStringLiteral("chequeIssuedTotal"), page))
+                    .startsWith(QStringLiteral("%1 شيك").arg(cheques.size() - received)));
     }
 
     // A project whose rows are all in dollars shows dollars on its card, not
@@ -754,7 +783,9 @@ private:
                                  inv.period === "%4" ? "%5" : "%6", "إيصال " + i, 1)
             }
             var buyer = buyerModel.add("ليلى منصور", "955555555", "0598765432", "", "البيرة")
-            installmentModel.sellUnit(buyer, b1, 500000, 100000, 10, "%7", 1, "1001", "بنك فلسطين")
+            // No post-dated cheques: the instalments wait to be collected,
+            // so the older ones are overdue.
+            installmentModel.sellUnit(buyer, b1, 500000, 100000, 10, "%7", 1)
             chequeModel.add("5001", "received", 7500, "بنك القدس", "%8", "سامي الحداد", 1, 1, 0, t1)
             chequeModel.add("5002", "received", 1200, "بنك الأردن", "%5", "ليلى منصور", 2, 3.6, buyer, 0)
             maintenanceModel.add(a1, p1, "تسرب مياه في المطبخ", "تحت المغسلة", "high")

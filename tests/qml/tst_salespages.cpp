@@ -180,12 +180,23 @@ private slots:
                          "SELECT cheque_number FROM installments ORDER BY due_date DESC LIMIT 1"))
                      .toString(),
                  QStringLiteral("1004"));
-        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}),
-                 10000.0);
+        // The four post-dated cheques join the register and settle their
+        // instalments while they wait to be cashed.
+        QCOMPARE(value(QStringLiteral("SELECT COUNT(*) FROM cheques WHERE status='pending' AND "
+                                      "bank_name=?"),
+                       {QStringLiteral("بنك فلسطين")}),
+                 4.0);
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 0.0);
         QCOMPARE(h->database()
                      .value(QStringLiteral("SELECT status FROM units WHERE id=?"), {unitId})
                      .toString(),
                  QStringLiteral("sold"));
+        // Cheque 1001 comes back from the bank: its instalment is owed again.
+        QVERIFY(h->evaluate(QStringLiteral("chequeModel.bounce(%1)")
+                                .arg(value(QStringLiteral(
+                                    "SELECT id FROM cheques WHERE cheque_number='1001'"))))
+                    .toBool());
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 2500.0);
 
         // Collect the first instalment in two parts: 1000, then what remains,
         // which the collect dialog offers by itself.
@@ -227,7 +238,7 @@ private slots:
         QCOMPARE(h->database().value(firstId.arg(QStringLiteral("status"))).toString(),
                  QStringLiteral("paid"));
         QCOMPARE(value(firstId.arg(QStringLiteral("paid_amount"))), 2500.0);
-        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 7500.0);
+        QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 0.0);
         ShotSaver::saveShot(h->window(), QStringLiteral("installments-dialog"));
         // The paid row no longer offers collection.
         QTRY_VERIFY(!h->find(QStringLiteral("collectInstallmentButton"),
@@ -431,6 +442,7 @@ private slots:
             QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), false));
         };
         record(false, QStringLiteral("5001"), QStringLiteral("1,000"));
+        record(false, QStringLiteral("5002"), QStringLiteral("300"));
         record(true, QStringLiteral("6001"), QStringLiteral("250.5"));
         QCOMPARE(
             h->database()
@@ -442,14 +454,18 @@ private slots:
                      .toString(),
                  QStringLiteral("issued"));
 
-        const auto boxText = [&](const QString& status) {
+        // Each status box keeps received and issued cheques apart.
+        const auto boxLine = [&](const QString& status, const char* line) {
             return h
-                ->find(QStringLiteral("chequeStatusCount"),
-                       need(QStringLiteral("chequeStatusBox_") + status))
+                ->find(QString::fromLatin1(line), need(QStringLiteral("chequeStatusBox_") + status))
                 ->property("text")
                 .toString();
         };
-        QTRY_COMPARE(boxText(QStringLiteral("pending")), QStringLiteral("معلق: 2"));
+        QTRY_VERIFY(boxLine(QStringLiteral("pending"), "chequeReceivedLine")
+                        .startsWith(QStringLiteral("📥 واردة: 2 - 1,300.00")));
+        QVERIFY(boxLine(QStringLiteral("pending"), "chequeIssuedLine")
+                    .startsWith(QStringLiteral("📤 صادرة: 1 - 250.50")));
+        QCOMPARE(boxLine(QStringLiteral("pending"), "chequeStatusLabel"), QStringLiteral("معلق"));
         ShotSaver::saveShot(h->window(), QStringLiteral("cheques-page"));
 
         QVERIFY(h->click(
@@ -459,31 +475,38 @@ private slots:
                 .value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='5001'"))
                 .toString(),
             QStringLiteral("paid"));
-        // Bouncing asks first, naming the cheque.
+        // An issued cheque is cashed, never returned from here.
+        QVERIFY(
+            !h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_6001")))
+                 ->isVisible());
+        // Bouncing opens the dialog that names the cheque and may replace it.
         QVERIFY(h->click(
-            h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_6001")))));
-        QVERIFY(h->settled(QStringLiteral("confirmDialog"), true));
-        QVERIFY(h->find(QStringLiteral("confirmMessage"),
-                        h->dialogContent(QStringLiteral("confirmDialog")))
+            h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_5002")))));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("chequeBounceDialog"));
+        QVERIFY(h->find(QStringLiteral("bounceChequeText"), d)
                     ->property("text")
                     .toString()
-                    .contains(QStringLiteral("6001")));
-        QVERIFY(h->click(h->find(QStringLiteral("confirmButton"),
-                                 h->dialogContent(QStringLiteral("confirmDialog")))));
-        QVERIFY(h->settled(QStringLiteral("confirmDialog"), false));
+                    .contains(QStringLiteral("5002")));
+        QVERIFY(h->click(h->find(QStringLiteral("bounceConfirmButton"), d)));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), false));
         QCOMPARE(h->database()
-                     .value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='6001'"))
+                     .value(QStringLiteral("SELECT status FROM cheques WHERE cheque_number='5002'"))
                      .toString(),
                  QStringLiteral("bounced"));
 
-        QTRY_COMPARE(boxText(QStringLiteral("pending")), QStringLiteral("معلق: 0"));
-        QCOMPARE(boxText(QStringLiteral("paid")), QStringLiteral("تم الصرف: 1"));
-        QCOMPARE(boxText(QStringLiteral("bounced")), QStringLiteral("مرتجع: 1"));
-        QVERIFY(
-            h->find(QStringLiteral("chequeStatusSum"), need(QStringLiteral("chequeStatusBox_paid")))
-                ->property("text")
-                .toString()
-                .contains(QStringLiteral("1,000.00")));
+        QTRY_VERIFY(boxLine(QStringLiteral("pending"), "chequeReceivedLine")
+                        .startsWith(QStringLiteral("📥 واردة: 0 - 0.00")));
+        QVERIFY(boxLine(QStringLiteral("paid"), "chequeReceivedLine")
+                    .startsWith(QStringLiteral("📥 واردة: 1 - 1,000.00")));
+        QVERIFY(boxLine(QStringLiteral("bounced"), "chequeReceivedLine")
+                    .startsWith(QStringLiteral("📥 واردة: 1 - 300.00")));
+        QVERIFY(boxLine(QStringLiteral("pending"), "chequeIssuedLine")
+                    .startsWith(QStringLiteral("📤 صادرة: 1 - 250.50")));
+        QCOMPARE(h->find(QStringLiteral("chequeStatus"), need(QStringLiteral("chequeRow_5002")))
+                     ->property("text")
+                     .toString(),
+                 QStringLiteral("مرتجع"));
         // Only pending cheques offer cashing or bouncing.
         QTRY_VERIFY(
             !h->find(QStringLiteral("cashChequeButton"), need(QStringLiteral("chequeRow_5001")))

@@ -1,0 +1,127 @@
+#include "insight/CashCalendar.h"
+
+#include "core/Database.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
+#include "core/SqlValue.h"
+#include "insight/InsightDates.h"
+
+#include <QMap>
+
+#include <algorithm>
+
+namespace {
+
+struct DayMoney
+{
+    qint64 in = 0;
+    qint64 out = 0;
+    QVariantList lines;
+};
+
+double fromCents(qint64 cents)
+{
+    return static_cast<double>(cents) / 100.0;
+}
+
+} // namespace
+
+const QList<CashCalendar::Source>& CashCalendar::sources()
+{
+    static const QList<Source> list = {
+        {QStringLiteral("in"), QStringLiteral("invoices"), QStringLiteral("فواتير المستأجرين"),
+         QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(balance) AS amount FROM "
+                        "invoices WHERE status IN ('pending','partial') AND balance>0 AND "
+                        "due_date BETWEEN ? AND ? GROUP BY cur, day")},
+        {QStringLiteral("in"), QStringLiteral("installments"), QStringLiteral("أقساط المشترين"),
+         QStringLiteral("SELECT currency_id AS cur, due_date AS day, "
+                        "SUM(installment_amount-paid_amount) AS amount FROM installments WHERE "
+                        "status!='paid' AND installment_amount-paid_amount>0.004 AND due_date "
+                        "BETWEEN ? AND ? GROUP BY cur, day")},
+        {QStringLiteral("in"), QStringLiteral("received_cheques"), QStringLiteral("شيكات واردة"),
+         QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(amount) AS amount FROM "
+                        "cheques WHERE type='received' AND status='pending' AND due_date BETWEEN "
+                        "? AND ? GROUP BY cur, day")},
+        {QStringLiteral("out"), QStringLiteral("issued_cheques"), QStringLiteral("شيكات صادرة"),
+         QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(amount) AS amount FROM "
+                        "cheques WHERE type='issued' AND status='pending' AND due_date BETWEEN ? "
+                        "AND ? GROUP BY cur, day")},
+    };
+    return list;
+}
+
+CashCalendar::CashCalendar(Database* db, QObject* parent)
+    : BackendObject(parent)
+    , m_db(db)
+{
+    watchDatabase(m_db);
+}
+
+QVariantMap CashCalendar::upcoming(int days)
+{
+    const int span = std::clamp(days, 1, 366);
+    return between(InsightDates::isoDay(0), InsightDates::isoDay(span - 1));
+}
+
+QVariantMap CashCalendar::between(const QString& from, const QString& to)
+{
+    clearError();
+    if (!SqlValue::isIsoDate(from) || !SqlValue::isIsoDate(to)) {
+        refuse(Reasons::invalidDate());
+        return {};
+    }
+    if (to < from) {
+        refuse(Reasons::endBeforeStart());
+        return {};
+    }
+    const int primary = m_db->scalar(QStringLiteral("SELECT id FROM currencies ORDER BY "
+                                                    "is_primary DESC, id LIMIT 1"))
+                            .toInt();
+    // currency -> day -> money, both kept in order.
+    QMap<int, QMap<QString, DayMoney>> book;
+    for (const Source& source : sources()) {
+        const bool in = source.direction == QLatin1String("in");
+        for (const QVariant& value : m_db->execQuery(source.sql, {from, to})) {
+            const QVariantMap row = value.toMap();
+            const qint64 cents = Money::toCents(row.value(QStringLiteral("amount")).toDouble());
+            if (cents == 0)
+                continue;
+            const QVariant cur = row.value(QStringLiteral("cur"));
+            const int currency = cur.isNull() ? primary : cur.toInt();
+            DayMoney& day = book[currency][row.value(QStringLiteral("day")).toString()];
+            (in ? day.in : day.out) += cents;
+            day.lines << QVariantMap{{QStringLiteral("kind"), source.kind},
+                                     {QStringLiteral("label"), source.label},
+                                     {QStringLiteral("direction"), source.direction},
+                                     {QStringLiteral("amount"), fromCents(cents)}};
+        }
+    }
+
+    QVariantList currencies;
+    for (auto c = book.constBegin(); c != book.constEnd(); ++c) {
+        const QVariantMap names = SqlValue::firstRow(m_db->execQuery(
+            QStringLiteral("SELECT code, symbol FROM currencies WHERE id=?"), {c.key()}));
+        qint64 in = 0;
+        qint64 out = 0;
+        QVariantList days;
+        for (auto d = c.value().constBegin(); d != c.value().constEnd(); ++d) {
+            in += d.value().in;
+            out += d.value().out;
+            days << QVariantMap{{QStringLiteral("date"), d.key()},
+                                {QStringLiteral("in"), fromCents(d.value().in)},
+                                {QStringLiteral("out"), fromCents(d.value().out)},
+                                {QStringLiteral("net"), fromCents(d.value().in - d.value().out)},
+                                {QStringLiteral("lines"), d.value().lines}};
+        }
+        currencies << QVariantMap{{QStringLiteral("currency_id"), c.key()},
+                                  {QStringLiteral("code"), names.value(QStringLiteral("code"))},
+                                  {QStringLiteral("symbol"), names.value(QStringLiteral("symbol"))},
+                                  {QStringLiteral("in"), fromCents(in)},
+                                  {QStringLiteral("out"), fromCents(out)},
+                                  {QStringLiteral("net"), fromCents(in - out)},
+                                  {QStringLiteral("days"), days}};
+    }
+    return {{QStringLiteral("from"), from},
+            {QStringLiteral("to"), to},
+            {QStringLiteral("currencies"), currencies}};
+}

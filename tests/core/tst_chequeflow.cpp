@@ -1,0 +1,375 @@
+// A cheque's whole life against the stored rows and the ledger: received
+// with a sale or a tenant payment, cashed, bounced, replaced.
+#include "LedgerOffice.h"
+
+#include "../finance/SalesFixture.h"
+
+#include "core/Reasons.h"
+#include "finance/LedgerReports.h"
+#include "insight/NotificationController.h"
+
+#include <QtTest>
+
+using namespace LedgerOffice;
+
+namespace {
+
+// What the reconciliation finds, one line per finding; empty when clean.
+QString findings(TestDatabase& t)
+{
+    QStringList out;
+    for (const QVariant& f : LedgerReports(t.db()).reconcile()) {
+        const QVariantMap m = f.toMap();
+        out << m.value("check").toString() + ": " + m.value("ledger").toString() + " / " +
+                   m.value("records").toString();
+    }
+    return out.join('\n');
+}
+
+int chequeByNumber(TestDatabase& t, const QString& number)
+{
+    return t.value("SELECT id FROM cheques WHERE cheque_number=?", {number}).toInt();
+}
+
+int alertsOfType(NotificationController& n, const QString& type)
+{
+    int count = 0;
+    for (const QVariant& a : n.getActiveAlerts())
+        count += a.toMap().value("type").toString() == type;
+    return count;
+}
+
+} // namespace
+
+class TestChequeFlow : public QObject
+{
+    Q_OBJECT
+
+    // Twelve post-dated cheques 5001-5012 of 7,500 after a down payment.
+    static void sellWithCheques(Office& o)
+    {
+        QCOMPARE(o.installments.sellUnit(o.buyer, o.saleUnit, 100000, 10000, 12, "2026-01-15", 1,
+                                         "5001", "بنك فلسطين"),
+                 1);
+    }
+
+private slots:
+    void saleWritesOneRegisterRowPerInstalment()
+    {
+        Office o;
+        sellWithCheques(o);
+        const QVariantList rows = o.t.db()->execQuery(
+            "SELECT c.cheque_number, c.bank_name, c.due_date, c.amount, c.status, c.type, "
+            "c.payer_name, c.buyer_id, i.due_date AS inst_due, i.status AS inst_status, "
+            "p.payment_method, p.amount AS paid FROM cheques c JOIN installments i ON "
+            "i.id=c.installment_id JOIN payments p ON p.id=c.payment_id ORDER BY c.id");
+        QCOMPARE(rows.size(), 12);
+        for (int n = 0; n < 12; ++n) {
+            const QVariantMap r = rows[n].toMap();
+            QCOMPARE(r["cheque_number"].toString(), QString::number(5001 + n));
+            QCOMPARE(r["bank_name"].toString(), QStringLiteral("بنك فلسطين"));
+            QCOMPARE(r["due_date"].toString(), r["inst_due"].toString());
+            QCOMPARE(r["amount"].toDouble(), 7500.0);
+            QCOMPARE(r["paid"].toDouble(), 7500.0);
+            QCOMPARE(r["status"].toString(), QStringLiteral("pending"));
+            QCOMPARE(r["type"].toString(), QStringLiteral("received"));
+            QCOMPARE(r["payer_name"].toString(), QStringLiteral("مازن الخطيب"));
+            QCOMPARE(r["buyer_id"].toInt(), o.buyer);
+            QCOMPARE(r["inst_status"].toString(), QStringLiteral("paid"));
+            QCOMPARE(r["payment_method"].toString(), QStringLiteral("cheque"));
+        }
+        QCOMPARE(rows[1].toMap()["due_date"].toString(), QStringLiteral("2026-02-15"));
+        // The cheques hold the whole remainder under collection; the buyer
+        // owes nothing in the meantime.
+        QCOMPARE(o.balance("1300"), 90000.0);
+        QCOMPARE(o.balance("1200"), 0.0);
+        QCOMPARE(o.t.value("SELECT balance FROM buyers WHERE id=?", {o.buyer}).toDouble(), 0.0);
+        QCOMPARE(findings(o.t), QString());
+    }
+
+    void saleWithoutChequesWritesNoRegisterRow()
+    {
+        Office o;
+        QCOMPARE(o.installments.sellUnit(o.buyer, o.saleUnit, 30000, 0, 3, "2026-01-15", 1), 1);
+        QCOMPARE(o.t.count("cheques"), 0);
+        QCOMPARE(o.t.value("SELECT balance FROM buyers WHERE id=?", {o.buyer}).toDouble(), 30000.0);
+        QCOMPARE(findings(o.t), QString());
+    }
+
+    void clearingSettlesTheCheque()
+    {
+        Office o;
+        sellWithCheques(o);
+        const int cheque = chequeByNumber(o.t, "5002");
+        const QMap<QString, double> before = o.balances();
+        QVERIFY2(o.cheques.clear(cheque), qPrintable(o.cheques.lastError()));
+        QCOMPARE(o.t.value("SELECT status FROM cheques WHERE id=?", {cheque}).toString(),
+                 QStringLiteral("paid"));
+        QCOMPARE(moves(before, o.balances()), QStringLiteral("1100:+7500.00 1300:-7500.00"));
+        QCOMPARE(o.t.value("SELECT i.status FROM installments i JOIN cheques c ON "
+                           "c.installment_id=i.id WHERE c.id=?",
+                           {cheque})
+                     .toString(),
+                 QStringLiteral("paid"));
+        QCOMPARE(findings(o.t), QString());
+        // Cashed once: the second action is refused and posts nothing.
+        const int entries = o.t.count("journal_entries");
+        QVERIFY(!o.cheques.clear(cheque));
+        QCOMPARE(o.cheques.lastError(), Reasons::chequeNotPending());
+        QVERIFY(!o.cheques.bounce(cheque));
+        QCOMPARE(o.t.count("journal_entries"), entries);
+    }
+
+    void bouncingReopensTheInstalment()
+    {
+        Office o;
+        sellWithCheques(o);
+        NotificationController alerts(o.t.db());
+        const int cheque = chequeByNumber(o.t, "5002");
+        const int instalment =
+            o.t.value("SELECT installment_id FROM cheques WHERE id=?", {cheque}).toInt();
+        const QMap<QString, double> before = o.balances();
+        QVERIFY2(o.cheques.bounce(cheque), qPrintable(o.cheques.lastError()));
+
+        QCOMPARE(SalesFixture::row(o.t, "SELECT paid_amount, status FROM installments WHERE id=?",
+                                   {instalment}),
+                 QStringLiteral("0.00|pending"));
+        QCOMPARE(o.t.value("SELECT balance FROM buyers WHERE id=?", {o.buyer}).toDouble(), 7500.0);
+        QCOMPARE(moves(before, o.balances()), QStringLiteral("1200:+7500.00 1300:-7500.00"));
+        QCOMPARE(o.cheques.payerBounces(cheque), 1);
+        QCOMPARE(alertsOfType(alerts, "cheque_bounced"), 1);
+        QCOMPARE(findings(o.t), QString());
+    }
+
+    void bouncingReopensTheTenantInvoice()
+    {
+        Office o;
+        const int invoice = o.openInvoice(1000);
+        const int payment = o.payments.addCheque(invoice, o.tenant, 1000, "2026-03-01", "77120",
+                                                 "البنك العربي", "2026-04-01", 1);
+        QVERIFY2(payment > 0, qPrintable(o.payments.lastError()));
+        QCOMPARE(SalesFixture::row(o.t,
+                                   "SELECT status, balance, paid_amount FROM invoices WHERE "
+                                   "id=?",
+                                   {invoice}),
+                 QStringLiteral("paid|0.00|1000.00"));
+        QCOMPARE(SalesFixture::row(o.t, "SELECT cheque_number, bank_name, due_date, amount, "
+                                        "tenant_id, payment_id, payer_name FROM cheques"),
+                 QStringLiteral("77120|البنك العربي|2026-04-01|1000.00|%1|%2|سارة خليل")
+                     .arg(o.tenant)
+                     .arg(payment));
+        QCOMPARE(o.balance("1300"), 1000.0);
+        const double tenantBefore =
+            o.t.value("SELECT balance FROM tenants WHERE id=?", {o.tenant}).toDouble();
+        QCOMPARE(findings(o.t), QString());
+
+        QVERIFY2(o.cheques.bounce(chequeByNumber(o.t, "77120")), qPrintable(o.cheques.lastError()));
+        QCOMPARE(SalesFixture::row(o.t,
+                                   "SELECT status, balance, paid_amount FROM invoices WHERE "
+                                   "id=?",
+                                   {invoice}),
+                 QStringLiteral("pending|1000.00|0.00"));
+        QCOMPARE(o.t.value("SELECT balance FROM tenants WHERE id=?", {o.tenant}).toDouble(),
+                 tenantBefore + 1000);
+        QCOMPARE(o.balance("1300"), 0.0);
+        QCOMPARE(findings(o.t), QString());
+    }
+
+    void partlyPaidInvoiceBouncesBackToPartial()
+    {
+        Office o;
+        const int invoice = o.openInvoice(1000);
+        QVERIFY(o.payments.add(invoice, o.tenant, 300, "cash", "2026-03-01", "إيصال 4", 1) > 0);
+        QVERIFY(o.payments.addCheque(invoice, o.tenant, 700, "2026-03-02", "88", "بنك القدس",
+                                     "2026-05-01", 1) > 0);
+        QVERIFY(o.cheques.bounce(chequeByNumber(o.t, "88")));
+        QCOMPARE(SalesFixture::row(o.t,
+                                   "SELECT status, balance, paid_amount FROM invoices WHERE "
+                                   "id=?",
+                                   {invoice}),
+                 QStringLiteral("partial|700.00|300.00"));
+        QCOMPARE(findings(o.t), QString());
+    }
+
+    void replacingABouncedChequeSettlesAgain_data()
+    {
+        QTest::addColumn<bool>("instalment");
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("account"); // where the replacement's money sits
+        QTest::newRow("instalment, by a new cheque") << true << "cheque"
+                                                     << "1300";
+        QTest::newRow("instalment, in cash") << true << "cash"
+                                             << "1100";
+        QTest::newRow("tenant invoice, by a new cheque") << false << "cheque"
+                                                         << "1300";
+        QTest::newRow("tenant invoice, in cash") << false << "cash"
+                                                 << "1100";
+    }
+    void replacingABouncedChequeSettlesAgain()
+    {
+        QFETCH(bool, instalment);
+        QFETCH(QString, method);
+        QFETCH(QString, account);
+        Office o;
+        NotificationController alerts(o.t.db());
+        int invoice = 0;
+        int bounced = 0;
+        if (instalment) {
+            sellWithCheques(o);
+            bounced = chequeByNumber(o.t, "5003");
+        } else {
+            invoice = o.openInvoice(7500);
+            QVERIFY(o.payments.addCheque(invoice, o.tenant, 7500, "2026-03-01", "5003",
+                                         "بنك الأردن", "2026-03-20", 1) > 0);
+            bounced = chequeByNumber(o.t, "5003");
+        }
+        QVERIFY(o.cheques.bounce(bounced));
+        QCOMPARE(alertsOfType(alerts, "cheque_bounced"), 1);
+        const QMap<QString, double> before = o.balances();
+
+        const int payment = instalment
+                                ? o.installments.replaceBounced(bounced, method, "6100",
+                                                                "بنك القاهرة عمان", "2026-06-30")
+                                : o.payments.replaceBounced(bounced, method, "2026-03-25", "6100",
+                                                            "بنك القاهرة عمان", "2026-06-30");
+        QVERIFY2(payment > 0,
+                 qPrintable(instalment ? o.installments.lastError() : o.payments.lastError()));
+        QCOMPARE(moves(before, o.balances()), account == "1100"
+                                                  ? QStringLiteral("1100:+7500.00 1200:-7500.00")
+                                                  : QStringLiteral("1200:-7500.00 1300:+7500.00"));
+        QCOMPARE(
+            o.t.value("SELECT replaced_by_payment_id FROM cheques WHERE id=?", {bounced}).toInt(),
+            payment);
+        // The bounced cheque keeps its status; it is no longer alerted.
+        QCOMPARE(o.t.value("SELECT status FROM cheques WHERE id=?", {bounced}).toString(),
+                 QStringLiteral("bounced"));
+        QCOMPARE(alertsOfType(alerts, "cheque_bounced"), 0);
+        const int newCheques = o.t.value("SELECT COUNT(*) FROM cheques WHERE cheque_number='6100' "
+                                         "AND status='pending' AND due_date='2026-06-30'")
+                                   .toInt();
+        QCOMPARE(newCheques, method == "cheque" ? 1 : 0);
+        if (instalment)
+            QCOMPARE(o.t.value("SELECT status FROM installments WHERE id=(SELECT installment_id "
+                               "FROM cheques WHERE id=?)",
+                               {bounced})
+                         .toString(),
+                     QStringLiteral("paid"));
+        else
+            QCOMPARE(o.t.value("SELECT status FROM invoices WHERE id=?", {invoice}).toString(),
+                     QStringLiteral("paid"));
+        QCOMPARE(findings(o.t), QString());
+
+        // Replaced once; a second replacement and a status change are refused.
+        const int entries = o.t.count("journal_entries");
+        QVERIFY(instalment
+                    ? o.installments.replaceBounced(bounced, "cash", "", "", "") < 0
+                    : o.payments.replaceBounced(bounced, "cash", "2026-03-26", "", "", "") < 0);
+        QVERIFY(!o.cheques.updateStatus(bounced, "pending"));
+        QCOMPARE(o.t.count("journal_entries"), entries);
+    }
+
+    void onlyABouncedChequeIsReplaced()
+    {
+        Office o;
+        sellWithCheques(o);
+        const int pending = chequeByNumber(o.t, "5004");
+        QVERIFY(o.installments.replaceBounced(pending, "cash", "", "", "") < 0);
+        QCOMPARE(o.installments.lastError(), Reasons::chequeNotBounced());
+        QCOMPARE(o.t.count("payments"), 13);
+    }
+
+    // Taking a bounce back (a correction) settles the instalment again.
+    void bounceCorrectedBackToPending()
+    {
+        Office o;
+        sellWithCheques(o);
+        const int cheque = chequeByNumber(o.t, "5005");
+        const QMap<QString, double> before = o.balances();
+        QVERIFY(o.cheques.bounce(cheque));
+        QVERIFY(o.cheques.updateStatus(cheque, "pending"));
+        QCOMPARE(moves(before, o.balances()), QString());
+        QCOMPARE(o.t.value("SELECT balance FROM buyers WHERE id=?", {o.buyer}).toDouble(), 0.0);
+        QCOMPARE(findings(o.t), QString());
+    }
+
+    void issuedChequeClearsFromIssuedCheques()
+    {
+        Office o;
+        const int cheque =
+            o.cheques.add("900", "issued", 450, "بنك فلسطين", "2026-03-10", "ورشة الأمل", 1, 1.0);
+        QVERIFY(cheque > 0);
+        QVERIFY(!o.cheques.bounce(cheque));
+        const QMap<QString, double> before = o.balances();
+        QVERIFY(o.cheques.clear(cheque));
+        QCOMPARE(moves(before, o.balances()), QStringLiteral("1100:-450.00 2200:+450.00"));
+    }
+
+    void receivedAndIssuedTotalsStayApart()
+    {
+        Office o;
+        QVERIFY(o.cheques.add("1", "received", 1000, "ب", "2026-03-10", "أ", 1, 1.0) > 0);
+        QVERIFY(o.cheques.add("2", "received", 250, "ب", "2026-03-11", "أ", 2, 1.0) > 0);
+        QVERIFY(o.cheques.add("3", "issued", 30000, "ب", "2026-03-12", "ج", 1, 1.0) > 0);
+        const QVariantMap received = o.cheques.getTotals("received", "pending");
+        QCOMPARE(received["count"].toInt(), 2);
+        const QVariantList sums = received["sums"].toList();
+        QCOMPARE(sums.size(), 2);
+        QCOMPARE(sums[0].toMap()["total"].toDouble(), 1000.0);
+        QCOMPARE(sums[1].toMap()["currency_id"].toInt(), 2);
+        const QVariantMap issued = o.cheques.getTotals("issued", "pending");
+        QCOMPARE(issued["count"].toInt(), 1);
+        QCOMPARE(issued["sums"].toList()[0].toMap()["total"].toDouble(), 30000.0);
+    }
+
+    // Files from before: instalments that carry cheque numbers gain their
+    // register rows at the first start, and only then.
+    void listedSaleChequesJoinTheRegisterOnce()
+    {
+        Office o;
+        Database* db = o.t.db();
+        QCOMPARE(o.installments.sellUnit(o.buyer, o.saleUnit, 30000, 0, 3, "2026-01-10", 1), 1);
+        const QVariantList ids = db->execQuery("SELECT id FROM installments ORDER BY id");
+        const int first = ids[0].toMap()["id"].toInt();
+        const int second = ids[1].toMap()["id"].toInt();
+        // The first was collected in cash long ago; the other two still wait.
+        QVERIFY(o.installments.payInstallment(first, 10000));
+        QVERIFY(db->execNonQuery("UPDATE installments SET cheque_number=CAST(700+id AS TEXT), "
+                                 "bank_name='بنك الإسكان' WHERE id IN (?,?)",
+                                 {first, second}));
+        QVERIFY(db->execNonQuery("DELETE FROM settings WHERE key='sale_cheques_registered'"));
+        const QMap<QString, double> before = o.balances();
+
+        QCOMPARE(o.installments.registerListedCheques(), 2);
+        QCOMPARE(SalesFixture::row(o.t,
+                                   "SELECT status, amount, bank_name FROM cheques WHERE "
+                                   "installment_id=?",
+                                   {first}),
+                 QStringLiteral("paid|10000.00|بنك الإسكان"));
+        QCOMPARE(SalesFixture::row(o.t,
+                                   "SELECT c.status, c.amount, c.due_date=i.due_date, "
+                                   "i.status FROM cheques c JOIN installments i ON "
+                                   "i.id=c.installment_id WHERE i.id=?",
+                                   {second}),
+                 QStringLiteral("pending|10000.00|1|paid"));
+        QCOMPARE(moves(before, o.balances()), QStringLiteral("1200:-10000.00 1300:+10000.00"));
+        QCOMPARE(findings(o.t), QString());
+
+        // The second start writes nothing.
+        const int entries = o.t.count("journal_entries");
+        QCOMPARE(o.installments.registerListedCheques(), 0);
+        QCOMPARE(o.t.count("cheques"), 2);
+        QCOMPARE(o.t.count("journal_entries"), entries);
+
+        // The cashed row bounced later still balances: money leaves cash.
+        const int cashed =
+            o.t.value("SELECT id FROM cheques WHERE installment_id=?", {first}).toInt();
+        const QMap<QString, double> beforeBounce = o.balances();
+        QVERIFY(o.cheques.updateStatus(cashed, "bounced"));
+        QCOMPARE(moves(beforeBounce, o.balances()),
+                 QStringLiteral("1100:-10000.00 1200:+10000.00"));
+        QCOMPARE(findings(o.t), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChequeFlow)
+#include "tst_chequeflow.moc"
