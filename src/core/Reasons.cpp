@@ -275,4 +275,10 @@ QString tooFewLines()
     return QStringLiteral("القيد يحتاج إلى سطرين على الأقل");
 }
 
+QString noRate(const QString& code, const QString& date)
+{
+    return QStringLiteral("لا يوجد سعر صرف للعملة %1 في %2 أو قبله: سجّل السعر في الإعدادات")
+        .arg(code, date);
+}
+
 } // namespace Reasons

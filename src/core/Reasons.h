@@ -64,5 +64,7 @@ QString tooFewLines();
 // A posting names an account code the chart does not hold.
 QString unknownAccount(const QString& code);
 QString emptyEntry();
+// An amount in `code` dated `date` cannot be converted: no rate on or before that day.
+QString noRate(const QString& code, const QString& date);
 
 } // namespace Reasons

@@ -27,6 +27,9 @@ public:
     // The ledger's additions: the entry currency, the accounts the postings
     // need and the mark of the history posting (SchemaLedger.cpp).
     static bool migrateLedger(QSqlDatabase& db, QSqlError* error = nullptr);
+    // Rates that older versions wrote as a stand-in marked as no rate, and
+    // the primary-currency amounts of journal lines (SchemaRates.cpp).
+    static bool migrateRates(QSqlDatabase& db, QSqlError* error = nullptr);
     // The settings key whose value is "done" once past events are posted.
     static const QString& ledgerHistoryKey();
 
