@@ -11,10 +11,16 @@ namespace {
 // alert shows: an office with many overdue installments gets many alerts.
 const QString kDueInstallments = QStringLiteral(
     "FROM installments i JOIN buyers b ON i.buyer_id = b.id JOIN units u ON i.unit_id = u.id "
+    "LEFT JOIN currencies cur ON cur.id = i.currency_id "
     "WHERE (i.due_date = ? OR i.due_date = ?) AND i.status != 'paid'");
 const QString kOverdueInstallments =
     QStringLiteral("FROM installments i JOIN buyers b ON i.buyer_id = b.id WHERE i.due_date < ? "
                    "AND i.status != 'paid'");
+// Tenant invoices still open after their due day, like an overdue instalment.
+const QString kOverdueInvoices = QStringLiteral(
+    "FROM invoices i JOIN tenants t ON i.tenant_id = t.id LEFT JOIN currencies cur ON "
+    "cur.id = i.currency_id WHERE i.due_date < ? AND i.status NOT IN ('paid','void') AND "
+    "i.balance >= 0.005");
 const QString kChequesDue =
     QStringLiteral("FROM cheques WHERE due_date <= ? AND status = 'pending'");
 const QString kContractsEnding =
@@ -36,6 +42,17 @@ QVariantMap alert(const QString& type, const QString& title, const QString& deta
             {QStringLiteral("title"), title},
             {QStringLiteral("detail"), detail},
             {QStringLiteral("severity"), severity}};
+}
+
+// An alert about money still owed: what is open, in its own currency, and
+// the day it fell due, so a page (or a check) can total the alerts.
+QVariantMap owed(QVariantMap alert, const QVariantMap& row, const char* openColumn)
+{
+    alert.insert(QStringLiteral("amount"),
+                 Money::roundToCents(row.value(QLatin1String(openColumn)).toDouble()));
+    alert.insert(QStringLiteral("currency_id"), row.value(QStringLiteral("currency_id")));
+    alert.insert(QStringLiteral("due_date"), row.value(QStringLiteral("due_date")));
+    return alert;
 }
 
 // A column's text as the alert shows it: names, numbers and dates as stored.
@@ -71,29 +88,53 @@ QVariantList NotificationController::getActiveAlerts()
     QVariantList alerts;
 
     const QVariantList due = m_db->execQuery(
-        QStringLiteral("SELECT i.installment_amount, b.full_name as buyer_name, u.unit_number ") +
+        QStringLiteral("SELECT i.installment_amount, i.installment_amount-i.paid_amount as open, "
+                       "i.currency_id, i.due_date, cur.symbol, b.full_name as buyer_name, "
+                       "u.unit_number ") +
             kDueInstallments + QStringLiteral(" ORDER BY i.due_date DESC, i.id"),
         {days.today, days.yesterday});
     for (const QVariant& value : due) {
         const QVariantMap row = value.toMap();
-        alerts.append(alert(QStringLiteral("payment_due"),
-                            QStringLiteral("دفعة مستحقة (اليوم/أمس): ") + text(row, "buyer_name"),
-                            QStringLiteral("الوحدة: ") + text(row, "unit_number") +
-                                QStringLiteral(" - المبلغ: ") + amount(row, "installment_amount") +
-                                QStringLiteral(" ₪"),
-                            QStringLiteral("high")));
+        alerts.append(
+            owed(alert(QStringLiteral("payment_due"),
+                       QStringLiteral("دفعة مستحقة (اليوم/أمس): ") + text(row, "buyer_name"),
+                       QStringLiteral("الوحدة: ") + text(row, "unit_number") +
+                           QStringLiteral(" - المبلغ: ") + amount(row, "installment_amount") +
+                           QLatin1Char(' ') + text(row, "symbol"),
+                       QStringLiteral("high")),
+                 row, "open"));
     }
 
     // Strictly before yesterday: an installment due yesterday is alerted above.
     const QVariantList overdue =
-        m_db->execQuery(QStringLiteral("SELECT i.due_date, b.full_name as buyer_name ") +
+        m_db->execQuery(QStringLiteral("SELECT i.due_date, i.installment_amount-i.paid_amount as "
+                                       "open, i.currency_id, b.full_name as buyer_name ") +
                             kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id"),
                         {days.yesterday});
     for (const QVariant& value : overdue) {
         const QVariantMap row = value.toMap();
-        alerts.append(alert(
-            QStringLiteral("overdue"), QStringLiteral("قسط متأخر جداً: ") + text(row, "buyer_name"),
-            QStringLiteral("استحق في: ") + text(row, "due_date"), QStringLiteral("critical")));
+        alerts.append(owed(alert(QStringLiteral("overdue"),
+                                 QStringLiteral("قسط متأخر جداً: ") + text(row, "buyer_name"),
+                                 QStringLiteral("استحق في: ") + text(row, "due_date"),
+                                 QStringLiteral("critical")),
+                           row, "open"));
+    }
+
+    const QVariantList invoices = m_db->execQuery(
+        QStringLiteral("SELECT i.invoice_number, i.balance, i.currency_id, i.due_date, "
+                       "cur.symbol, t.full_name as tenant_name ") +
+            kOverdueInvoices + QStringLiteral(" ORDER BY i.due_date, i.id"),
+        {days.today});
+    for (const QVariant& value : invoices) {
+        const QVariantMap row = value.toMap();
+        alerts.append(owed(alert(QStringLiteral("overdue_invoice"),
+                                 QStringLiteral("فاتورة متأخرة: ") + text(row, "tenant_name"),
+                                 QStringLiteral("الفاتورة: ") + text(row, "invoice_number") +
+                                     QStringLiteral(" - المتبقي: ") + amount(row, "balance") +
+                                     QLatin1Char(' ') + text(row, "symbol") +
+                                     QStringLiteral(" - استحقت في: ") + text(row, "due_date"),
+                                 QStringLiteral("critical")),
+                           row, "balance"));
     }
 
     const QVariantList cheques =
@@ -131,8 +172,8 @@ int NotificationController::getAlertCount()
         return m_db->scalar(QStringLiteral("SELECT COUNT(*) ") + from, params).toInt();
     };
     return count(kDueInstallments, {days.today, days.yesterday}) +
-           count(kOverdueInstallments, {days.yesterday}) + count(kChequesDue, {days.inAWeek}) +
-           count(kContractsEnding, {days.inAMonth});
+           count(kOverdueInstallments, {days.yesterday}) + count(kOverdueInvoices, {days.today}) +
+           count(kChequesDue, {days.inAWeek}) + count(kContractsEnding, {days.inAMonth});
 }
 
 void NotificationController::markAsRead(int alertId)

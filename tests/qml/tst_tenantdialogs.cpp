@@ -109,6 +109,12 @@ private slots:
                                           "reference, currency_id) VALUES (?,?,?,?,?)"),
                            {tenant, 500.0, today, QStringLiteral("سند 3"), 2}) > 0);
         QMetaObject::invokeMethod(h->find(QStringLiteral("tenantsPage")), "reload");
+        // The tenants page shows what each tenant owes in its own currency.
+        QTRY_COMPARE(h->find(QStringLiteral("tenantBalanceCell"),
+                             need(QStringLiteral("tenantRow_رامي سعيد")))
+                         ->property("text")
+                         .toString(),
+                     QStringLiteral("700.00 $"));
 
         QVERIFY(h->click(h->find(QStringLiteral("tenantStatementButton"),
                                  need(QStringLiteral("tenantRow_رامي سعيد")))));
