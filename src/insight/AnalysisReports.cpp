@@ -26,12 +26,6 @@ QString oneDecimalText(double value)
     return QString::number(std::round(value * 10.0) / 10.0 + 0.0, 'f', 1);
 }
 
-// An amount of a figure: to the cent, with its currency's symbol.
-QString moneyText(double value, const QString& symbol)
-{
-    return QString::number(Money::roundToCents(value), 'f', 2) + QLatin1Char(' ') + symbol;
-}
-
 // The rates a figure still waits for, after its text.
 QString missingText(const QVariantMap& figure)
 {
@@ -84,28 +78,26 @@ QVariantList AnalysisReports::insightCards()
         // Thresholds on the counts themselves: 80 of 100 is exactly 80 %.
         const bool excellent = total >= 1 && rented * 100 > total * 80;
         const bool fair = total >= 1 && rented * 100 > total * 50;
-        cards.append(card(
-            excellent ? QStringLiteral("✅")
-            : fair    ? QStringLiteral("⚠️")
-                      : QStringLiteral("🔴"),
-            QStringLiteral("تحليل الإشغال"),
-            QStringLiteral("نسبة الإشغال %1% (%2 مؤجرة من %3 وحدة غير مباعة). ")
-                    .arg(oneDecimalText(rate), QString::number(rented), QString::number(total)) +
-                (excellent ? QStringLiteral("أداء ممتاز!")
-                           : QStringLiteral("يمكن تحسين الإشغال."))));
+        cards.append(
+            card(excellent ? QStringLiteral("✅")
+                 : fair    ? QStringLiteral("⚠️")
+                           : QStringLiteral("🔴"),
+                 QStringLiteral("تحليل الإشغال"),
+                 QStringLiteral("نسبة الإشغال %1% (%2/%3 وحدة). ")
+                         .arg(wholeText(rate), QString::number(rented), QString::number(total)) +
+                     (excellent ? QStringLiteral("أداء ممتاز!")
+                                : QStringLiteral("يمكن تحسين الإشغال."))));
     }
 
     // Open invoices and unpaid instalments past their due day: the total the
     // alerts list item by item.
     const QVariantMap overdue = figures.overdueReceivables();
     const double overdueTotal = overdue.value(QStringLiteral("total")).toDouble();
-    QVariantMap overdueCard =
-        card(Money::toCents(overdueTotal) < 100000 ? QStringLiteral("✅") : QStringLiteral("🔴"),
-             QStringLiteral("المستحقات المتأخرة"),
-             QStringLiteral("إجمالي المتأخرات: %1 (%2 فاتورة وقسط)")
-                     .arg(moneyText(overdueTotal, primarySymbol()),
-                          overdue.value(QStringLiteral("count")).toString()) +
-                 missingText(overdue));
+    QVariantMap overdueCard = card(
+        Money::toCents(overdueTotal) < 100000 ? QStringLiteral("✅") : QStringLiteral("🔴"),
+        QStringLiteral("المستحقات المتأخرة"),
+        QStringLiteral("إجمالي المتأخرات: %1 %2").arg(wholeText(overdueTotal), primarySymbol()) +
+            missingText(overdue));
     overdueCard.insert(QStringLiteral("amount"), overdueTotal);
     overdueCard.insert(QStringLiteral("mixedCurrencies"), false);
     cards.append(overdueCard);
@@ -154,8 +146,8 @@ QVariantMap AnalysisReports::smartAnalysis()
     if (Money::toCents(revenue) > 0) {
         const double margin = net / revenue * 100.0;
         text += QStringLiteral("✅ **الأداء المالي:** تحقق المنظومة حالياً إيرادات إجمالية قدرها "
-                               "**%1**. ")
-                    .arg(moneyText(revenue, primarySymbol()));
+                               "**%1 %2**. ")
+                    .arg(wholeText(revenue), primarySymbol());
         text += QStringLiteral("بهامش ربح صافي يقدر بـ **%1%**. ").arg(oneDecimalText(margin));
         text += Money::toCents(margin) > 3000
                     ? QStringLiteral("هذا المؤشر ممتاز ويدل على كفاءة تشغيلية عالية.\n\n")
@@ -179,11 +171,11 @@ QVariantMap AnalysisReports::smartAnalysis()
         OfficeFigures(m_db, InsightDates::today()).overdueReceivables();
     const qint64 overdue = overdueFigure.value(QStringLiteral("count")).toLongLong();
     if (overdue > 0)
-        text += QStringLiteral("- هناك **%1** فواتير وأقساط متأخرة بقيمة **%2**. يُفضل التواصل "
-                               "مع العملاء لتحصيلها لضمان تدفق نقدي مستقر.\n")
+        text += QStringLiteral("- هناك **%1** دفعات متأخرة بقيمة **%2 %3**. يُفضل التواصل مع "
+                               "العملاء لتحصيلها لضمان تدفق نقدي مستقر.\n")
                     .arg(QString::number(overdue),
-                         moneyText(overdueFigure.value(QStringLiteral("total")).toDouble(),
-                                   primarySymbol()));
+                         wholeText(overdueFigure.value(QStringLiteral("total")).toDouble()),
+                         primarySymbol());
     const qint64 cheques =
         m_db->scalar(QStringLiteral("SELECT COUNT(*) as cnt FROM cheques WHERE status='pending' "
                                     "AND due_date <= ?"),
