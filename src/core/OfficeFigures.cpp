@@ -11,6 +11,11 @@ namespace {
 
 const QString kIso = QStringLiteral("yyyy-MM-dd");
 
+// Invoices neither paid nor void: written as three ranges, the status index
+// then reads only the open ones instead of every invoice.
+const QString kOpenInvoice =
+    QStringLiteral("status < 'paid' OR (status > 'paid' AND status < 'void') OR status > 'void'");
+
 // The currency of a row, rows without one being the primary's.
 QString currencyOf(const QString& column)
 {
@@ -125,8 +130,8 @@ QVariantMap OfficeFigures::overdueReceivables()
     total.addRows(m_db->execQuery(
         QStringLiteral("SELECT ") +
             groupColumns(QStringLiteral("currency_id"), QStringLiteral("due_date")) +
-            QStringLiteral(", SUM(balance) as t, COUNT(*) as n FROM invoices WHERE status NOT IN "
-                           "('paid','void') AND due_date < ? AND balance >= 0.005 GROUP BY c, d"),
+            QStringLiteral(", SUM(balance) as t FROM invoices WHERE (") + kOpenInvoice +
+            QStringLiteral(") AND due_date < ? AND balance >= 0.005 GROUP BY c, d"),
         {todayIso()}));
     total.addRows(m_db->execQuery(
         QStringLiteral("SELECT ") +
@@ -136,11 +141,12 @@ QVariantMap OfficeFigures::overdueReceivables()
         {todayIso()}));
     QVariantMap map = total.toMap();
     const qint64 count =
-        m_db->scalar(QStringLiteral("SELECT (SELECT COUNT(*) FROM invoices WHERE status NOT IN "
-                                    "('paid','void') AND due_date < ? AND balance >= 0.005) + "
-                                    "(SELECT COUNT(*) FROM installments WHERE status!='paid' AND "
-                                    "due_date < ?)"),
-                     {todayIso(), todayIso()})
+        m_db->scalar(
+                QStringLiteral("SELECT (SELECT COUNT(*) FROM invoices WHERE (") + kOpenInvoice +
+                    QStringLiteral(") AND due_date < ? AND balance >= 0.005) + "
+                                   "(SELECT COUNT(*) FROM installments WHERE status!='paid' AND "
+                                   "due_date < ?)"),
+                {todayIso(), todayIso()})
             .toLongLong();
     map.insert(QStringLiteral("count"), count);
     return map;

@@ -19,8 +19,8 @@ const QString kOverdueInstallments =
 // Tenant invoices still open after their due day, like an overdue instalment.
 const QString kOverdueInvoices = QStringLiteral(
     "FROM invoices i JOIN tenants t ON i.tenant_id = t.id LEFT JOIN currencies cur ON "
-    "cur.id = i.currency_id WHERE i.due_date < ? AND i.status NOT IN ('paid','void') AND "
-    "i.balance >= 0.005");
+    "cur.id = i.currency_id WHERE i.due_date < ? AND (i.status < 'paid' OR (i.status > 'paid' "
+    "AND i.status < 'void') OR i.status > 'void') AND i.balance >= 0.005");
 const QString kChequesDue =
     QStringLiteral("FROM cheques WHERE due_date <= ? AND status = 'pending'");
 const QString kContractsEnding =
