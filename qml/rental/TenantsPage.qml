@@ -111,12 +111,12 @@ Item {
                         anchors.rightMargin: 16
                         layoutDirection: Qt.RightToLeft
                         spacing: 10
-                        HeaderCell { Layout.preferredWidth: 200; text: "الاسم" }
-                        HeaderCell { Layout.preferredWidth: 140; text: "رقم الهوية" }
-                        HeaderCell { Layout.preferredWidth: 140; text: "الهاتف" }
+                        HeaderCell { Layout.preferredWidth: 160; text: "الاسم" }
+                        HeaderCell { Layout.preferredWidth: 110; text: "رقم الهوية" }
+                        HeaderCell { Layout.preferredWidth: 110; text: "الهاتف" }
                         HeaderCell { Layout.fillWidth: true; text: "البريد" }
                         HeaderCell { Layout.preferredWidth: 80; text: "العقود" }
-                        HeaderCell { Layout.preferredWidth: 170; text: "الرصيد" }
+                        HeaderCell { Layout.preferredWidth: 130; text: "الرصيد" }
                         Item { Layout.preferredWidth: 230 }
                     }
                 }
@@ -147,9 +147,9 @@ Item {
                             anchors.rightMargin: 16
                             layoutDirection: Qt.RightToLeft
                             spacing: 10
-                            Cell { Layout.preferredWidth: 200; text: row.tenant.full_name || ""; font: Theme.bodyBold }
-                            Cell { Layout.preferredWidth: 140; text: row.tenant.id_number || "" }
-                            Cell { Layout.preferredWidth: 140; text: row.tenant.phone || "" }
+                            Cell { Layout.preferredWidth: 160; text: row.tenant.full_name || ""; font: Theme.bodyBold }
+                            Cell { Layout.preferredWidth: 110; text: row.tenant.id_number || "" }
+                            Cell { Layout.preferredWidth: 110; text: row.tenant.phone || "" }
                             Cell { Layout.fillWidth: true; text: row.tenant.email || "" }
                             Cell {
                                 objectName: "tenantContractCount"
@@ -159,7 +159,7 @@ Item {
                             }
                             Cell {
                                 objectName: "tenantBalanceCell"
-                                Layout.preferredWidth: 170
+                                Layout.preferredWidth: 130
                                 text: row.tenant.id !== undefined
                                       ? page.balanceText(row.tenant.id, page.tenants) : ""
                             }
