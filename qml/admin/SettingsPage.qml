@@ -12,6 +12,7 @@ Item {
     objectName: "settingsPage"
 
     property var currencies: []
+    property var missingRates: []
     property string busyWith: ""
     property string exportMessage: ""
     property bool exportFailed: false
@@ -22,6 +23,7 @@ Item {
 
     function reload() {
         currencies = currencyModel.getAll()
+        missingRates = page.may("exchangeRates") ? currencyModel.missingRates() : []
         nameField.text = settingsManager.companyName
         phoneField.text = settingsManager.companyPhone
         addressField.text = settingsManager.companyAddress
@@ -94,7 +96,10 @@ Item {
     DataWatch {
         targets: [currencyModel]
         active: page.visible
-        onChanged: page.currencies = currencyModel.getAll()
+        onChanged: {
+            page.currencies = currencyModel.getAll()
+            page.missingRates = page.may("exchangeRates") ? currencyModel.missingRates() : []
+        }
     }
 
     Connections {
@@ -223,6 +228,22 @@ Item {
                     text: "سعر الصرف: قيمة وحدة واحدة من العملة بالعملة الأساسية (" + Money.primarySymbol + ")"
                     color: Theme.textMuted
                     font: Theme.caption
+                }
+                // Amounts in these currencies cannot be converted until a
+                // rate covering their day is recorded.
+                Repeater {
+                    model: page.missingRates
+                    delegate: Text {
+                        required property var modelData
+                        objectName: "missingRate_" + modelData.code
+                        Layout.fillWidth: true
+                        text: "⚠️ " + modelData.text
+                        textFormat: Text.PlainText
+                        horizontalAlignment: Text.AlignRight
+                        wrapMode: Text.Wrap
+                        font: Theme.bodyBold
+                        color: Theme.dangerColor
+                    }
                 }
                 Repeater {
                     model: page.currencies

@@ -41,9 +41,13 @@ QtObject {
         return c.symbol !== undefined ? String(c.symbol) : ""
     }
 
+    // Rounded to the cent first, so a balance left at -0.001 by binary
+    // rounding reads 0.00, never -0.00.
     function plain(amount) {
         var n = Number(amount)
-        return (isFinite(n) ? n : 0).toLocaleString(Qt.locale(), "f", 2)
+        var cents = isFinite(n) ? Math.round(Math.abs(n) * 100) : 0
+        var value = cents === 0 ? 0 : (n < 0 ? -cents : cents) / 100
+        return value.toLocaleString(Qt.locale(), "f", 2)
     }
 
     function format(amount, currencyId) {

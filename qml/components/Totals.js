@@ -1,8 +1,9 @@
 .pragma library
 
-// Totals over rows kept in different currencies. Amounts are never converted,
-// so a sum over several currencies is written per currency ("a ₪ + b $"), and
-// a back-end total flagged as mixing currencies carries a note saying so.
+// Totals over rows kept in different currencies. Sums made here are never
+// converted, so they are written per currency ("a ₪ + b $"); a back-end total
+// still flagged as mixing currencies carries a note saying so. Totals the
+// back end converted carry their breakdown (see detail()).
 
 var mixedLabel = "مجموع بعملات مختلفة"
 
@@ -47,4 +48,20 @@ function format(sums, money) {
     for (var i = 0; i < sums.length; ++i)
         parts.push(money.format(sums[i].total, sums[i].currency_id))
     return parts.join(" + ")
+}
+
+// What stands beside a converted back-end total ({total, byCurrency,
+// missing}): each currency's own amount when there are several, and the
+// rates it still waits for. Empty for a total in the primary currency alone.
+function detail(total, money) {
+    if (!total)
+        return ""
+    var parts = []
+    var byCurrency = total.byCurrency || []
+    if (byCurrency.length > 1)
+        parts.push(format(byCurrency, money))
+    var missing = total.missing || []
+    if (missing.length > 0)
+        parts.push("⚠️ " + missing.join("؛ "))
+    return parts.join(" — ")
 }

@@ -147,12 +147,23 @@ Item {
                 StatsCard {
                     objectName: "cardRevenue"
                     Layout.fillWidth: true
-                    title: "الإيرادات الشهرية"
+                    title: "المحصّل هذا الشهر"
                     value: Money.format(page.stats.monthlyRevenue || 0, 0)
-                    subtitle: page.stats.mixedCurrencies ? Totals.mixedLabel : ""
+                    subtitle: Totals.detail(page.stats.collectedThisMonth, Money)
                     icon: "⌬"
                     iconBg: "#1e293b"
                     iconColor: "#f59e0b"
+                }
+                StatsCard {
+                    objectName: "cardContractedRent"
+                    Layout.fillWidth: true
+                    title: "الإيجار الشهري المتعاقد"
+                    value: Money.format(page.stats.contractedMonthlyRent
+                                        ? page.stats.contractedMonthlyRent.total : 0, 0)
+                    subtitle: Totals.detail(page.stats.contractedMonthlyRent, Money)
+                    icon: "⌂"
+                    iconBg: "#1e293b"
+                    iconColor: "#a78bfa"
                 }
             }
 

@@ -28,11 +28,20 @@ Item {
         return p.status === "active" ? "نشط" : "غير نشط"
     }
 
+    // Rented of the units not sold, as the back end counts it everywhere.
     function occupancy(p) {
-        var total = Number(p.total_units || 0)
-        if (total <= 0)
-            return "0%"
-        return Math.round((Number(p.rented_units || 0) + Number(p.sold_units || 0)) / total * 100) + "%"
+        return Math.round(Number(p.occupancy || 0)) + "%"
+    }
+
+    // The converted rent, and each currency's own amount when there are several.
+    function rentBreakdown(p) {
+        var parts = p.monthly_revenue_breakdown || []
+        if (parts.length < 2)
+            return ""
+        var texts = []
+        for (var i = 0; i < parts.length; ++i)
+            texts.push(Money.format(parts[i].total, parts[i].currency_id))
+        return texts.join(" + ")
     }
 
     Component.onCompleted: reload()
@@ -196,7 +205,7 @@ Item {
                                 Text {
                                     Layout.fillWidth: true
                                     horizontalAlignment: Text.AlignRight
-                                    text: "الإيرادات الشهرية"
+                                    text: "الإيجار الشهري المتعاقد"
                                     font: Theme.caption
                                     color: Theme.textMuted
                                 }
@@ -209,6 +218,17 @@ Item {
                                     elide: Text.ElideLeft
                                     font: Theme.bodyLargeBold
                                     color: Theme.accentGold
+                                }
+                                Text {
+                                    objectName: "propertyRevenueBreakdown"
+                                    Layout.fillWidth: true
+                                    visible: text !== ""
+                                    horizontalAlignment: Text.AlignRight
+                                    text: page.rentBreakdown(cell.prop)
+                                    textFormat: Text.PlainText
+                                    elide: Text.ElideLeft
+                                    font: Theme.caption
+                                    color: Theme.textMuted
                                 }
                             }
                             MButton {

@@ -4,6 +4,7 @@ import QtQuick.Layouts
 import "../components"
 import "../admin"
 import "../components/Input.js" as Input
+import "../components/Totals.js" as Totals
 
 // The tenants: a searchable table with each tenant's contracts and
 // statement, and the import of tenants pasted from a spreadsheet.
@@ -23,11 +24,18 @@ Item {
         tenants = tenantModel.search(text)
     }
 
+    // What a tenant owes, each currency apart ("1,500.00 ₪ + 40.00 $"). Read
+    // for the rows on screen only; `rows` is the list it belongs to, so a
+    // reload reads it again.
+    function balanceText(tenantId, rows) {
+        return rows ? Totals.format(tenantModel.balances(tenantId), Money) : ""
+    }
+
     Component.onCompleted: reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
-        targets: [tenantModel, contractModel]
+        targets: [tenantModel, contractModel, invoiceModel, paymentModel]
         active: page.visible
         onChanged: page.reload()
     }
@@ -103,11 +111,12 @@ Item {
                         anchors.rightMargin: 16
                         layoutDirection: Qt.RightToLeft
                         spacing: 10
-                        HeaderCell { Layout.preferredWidth: 200; text: "الاسم" }
-                        HeaderCell { Layout.preferredWidth: 140; text: "رقم الهوية" }
-                        HeaderCell { Layout.preferredWidth: 140; text: "الهاتف" }
+                        HeaderCell { Layout.preferredWidth: 160; text: "الاسم" }
+                        HeaderCell { Layout.preferredWidth: 110; text: "رقم الهوية" }
+                        HeaderCell { Layout.preferredWidth: 110; text: "الهاتف" }
                         HeaderCell { Layout.fillWidth: true; text: "البريد" }
                         HeaderCell { Layout.preferredWidth: 80; text: "العقود" }
+                        HeaderCell { Layout.preferredWidth: 130; text: "الرصيد" }
                         Item { Layout.preferredWidth: 230 }
                     }
                 }
@@ -138,15 +147,21 @@ Item {
                             anchors.rightMargin: 16
                             layoutDirection: Qt.RightToLeft
                             spacing: 10
-                            Cell { Layout.preferredWidth: 200; text: row.tenant.full_name || ""; font: Theme.bodyBold }
-                            Cell { Layout.preferredWidth: 140; text: row.tenant.id_number || "" }
-                            Cell { Layout.preferredWidth: 140; text: row.tenant.phone || "" }
+                            Cell { Layout.preferredWidth: 160; text: row.tenant.full_name || ""; font: Theme.bodyBold }
+                            Cell { Layout.preferredWidth: 110; text: row.tenant.id_number || "" }
+                            Cell { Layout.preferredWidth: 110; text: row.tenant.phone || "" }
                             Cell { Layout.fillWidth: true; text: row.tenant.email || "" }
                             Cell {
                                 objectName: "tenantContractCount"
                                 Layout.preferredWidth: 80
                                 text: String(row.tenant.active_contracts !== undefined
                                              ? row.tenant.active_contracts : "")
+                            }
+                            Cell {
+                                objectName: "tenantBalanceCell"
+                                Layout.preferredWidth: 130
+                                text: row.tenant.id !== undefined
+                                      ? page.balanceText(row.tenant.id, page.tenants) : ""
                             }
                             Row {
                                 Layout.preferredWidth: 230

@@ -19,24 +19,29 @@ Item {
         balance = reportCtrl.getBalanceSheet()
     }
 
-    function money(value, map) {
-        return Totals.withMixedNote(Money.format(value || 0, 0), map.mixedCurrencies)
+    // The converted figure, and beside it each currency's own amount when
+    // there are several (or the rates it still waits for).
+    function money(value, map, key) {
+        var text = Money.format(value || 0, 0)
+        var more = key ? Totals.detail(map[key + "_detail"], Money) : ""
+        return more !== "" ? text + " (" + more + ")" : text
     }
 
     readonly property var balanceFigures: [
         { key: "receivables", label: "مستحقات الإيجار", color: "#f59e0b", icon: "📋" },
         { key: "installment_receivables", label: "مستحقات الأقساط", color: "#818cf8", icon: "📅" },
         { key: "total_assets", label: "إجمالي الأصول", color: "#06b6d4", icon: "🏦" },
-        { key: "cash", label: "النقد المتوفر", color: "#22c55e", icon: "💰" }
+        { key: "cash", label: "النقد في الصندوق والبنك", color: "#22c55e", icon: "💰" }
     ]
 
     function printPayload() {
         var s = {}
-        s["الإيرادات"] = money(summary.revenue, summary)
-        s["المصروفات"] = money(summary.expenses, summary)
-        s["صافي الربح"] = money(summary.net_profit, summary)
+        s["الإيرادات"] = money(summary.revenue, summary, "revenue")
+        s["المصروفات"] = money(summary.expenses, summary, "expenses")
+        s["صافي الربح"] = money(summary.net_profit, summary, "net_profit")
         for (var i = 0; i < balanceFigures.length; ++i)
-            s[balanceFigures[i].label] = money(balance[balanceFigures[i].key], balance)
+            s[balanceFigures[i].label] = money(balance[balanceFigures[i].key], balance,
+                                               balanceFigures[i].key)
         return { data: [], summary: s }
     }
 
@@ -55,7 +60,7 @@ Item {
                 Layout.fillWidth: true
                 title: "إجمالي الإيرادات"
                 value: Money.format(tab.summary.revenue || 0, 0)
-                subtitle: tab.summary.mixedCurrencies ? Totals.mixedLabel : ""
+                subtitle: Totals.detail(tab.summary.revenue_detail, Money)
                 icon: "💰"
             }
             StatsCard {
@@ -63,7 +68,7 @@ Item {
                 Layout.fillWidth: true
                 title: "إجمالي المصروفات"
                 value: Money.format(tab.summary.expenses || 0, 0)
-                subtitle: tab.summary.mixedCurrencies ? Totals.mixedLabel : ""
+                subtitle: Totals.detail(tab.summary.expenses_detail, Money)
                 icon: "📤"
             }
             StatsCard {
@@ -71,7 +76,7 @@ Item {
                 Layout.fillWidth: true
                 title: "صافي الربح"
                 value: Money.format(tab.summary.net_profit || 0, 0)
-                subtitle: tab.summary.mixedCurrencies ? Totals.mixedLabel : ""
+                subtitle: Totals.detail(tab.summary.net_profit_detail, Money)
                 icon: "📊"
             }
         }
@@ -116,7 +121,8 @@ Item {
                             Text {
                                 objectName: "balanceValue"
                                 width: parent.width
-                                text: tab.money(tab.balance[figure.modelData.key], tab.balance)
+                                text: tab.money(tab.balance[figure.modelData.key], tab.balance,
+                                                figure.modelData.key)
                                 textFormat: Text.PlainText
                                 horizontalAlignment: Text.AlignRight
                                 fontSizeMode: Text.HorizontalFit

@@ -63,7 +63,8 @@ bool Database::bringUpToDate(QSqlDatabase& db, QSqlError* error)
     return Schema::createTables(db, error) && Schema::migrateUsersTable(db, error) &&
            Schema::createIndexes(db, error) && MoneyTotals::ensure(db, error) &&
            Schema::createSearchIndexes(db, error) && Schema::seedDefaultData(db, error) &&
-           Schema::migrateLedger(db, error) && Schema::migrateExpenses(db, error);
+           Schema::migrateLedger(db, error) && Schema::migrateExpenses(db, error) &&
+           Schema::migrateRates(db, error);
 }
 
 bool Database::applyPragmas()

@@ -1,5 +1,6 @@
 #include "core/LedgerPosting.h"
 
+#include "core/CurrencyRates.h"
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
@@ -35,6 +36,60 @@ int LedgerPosting::knownAccount(int id)
 }
 
 int LedgerPosting::post(const Entry& entry)
+{
+    return write(entry, {});
+}
+
+QList<LedgerPosting::Primary> LedgerPosting::converted(const Entry& entry)
+{
+    if (!m_rates)
+        m_rates = std::make_shared<CurrencyRates>(m_db);
+    const int currency = entry.currencyId > 0 ? entry.currencyId : m_rates->primaryId();
+    const double rate = m_rates->rateOn(currency, entry.date);
+    QList<Primary> lines;
+    if (rate <= 0) {
+        for (int i = 0; i < entry.lines.size(); ++i)
+            lines.append(Primary{});
+        return lines;
+    }
+    qint64 debit = 0;
+    qint64 credit = 0;
+    int largestDebit = -1;
+    int largestCredit = -1;
+    QList<qint64> debits;
+    QList<qint64> credits;
+    for (int i = 0; i < entry.lines.size(); ++i) {
+        const Line& line = entry.lines.at(i);
+        debits.append(Money::toCents(line.debit * rate));
+        credits.append(Money::toCents(line.credit * rate));
+        debit += debits.last();
+        credit += credits.last();
+        if (largestDebit < 0 || debits.last() > debits.at(largestDebit))
+            largestDebit = i;
+        if (largestCredit < 0 || credits.last() > credits.at(largestCredit))
+            largestCredit = i;
+    }
+    // Lines rounded one by one may leave a side a cent or two off the
+    // converted total of the entry; the largest line of each side takes the
+    // difference, so an entry that balances in its currency balances in the
+    // primary one too.
+    double total = 0;
+    double net = 0;
+    for (const Line& line : entry.lines) {
+        total += line.debit;
+        net += line.debit - line.credit;
+    }
+    if (Money::toCents(net) == 0) {
+        const qint64 target = Money::toCents(total * rate);
+        debits[largestDebit] += target - debit;
+        credits[largestCredit] += target - credit;
+    }
+    for (int i = 0; i < entry.lines.size(); ++i)
+        lines.append(Primary{debits.at(i) / 100.0, credits.at(i) / 100.0});
+    return lines;
+}
+
+int LedgerPosting::write(const Entry& entry, const QList<Primary>& given)
 {
     m_reason.clear();
     if (!SqlValue::isIsoDate(entry.date))
@@ -76,13 +131,16 @@ int LedgerPosting::post(const Entry& entry)
     if (entryId < 1)
         return refuse(Reasons::database());
 
+    const QList<Primary> primary = given.size() == entry.lines.size() ? given : converted(entry);
     for (int i = 0; i < entry.lines.size(); ++i) {
         const Line& line = entry.lines.at(i);
         const QString description =
             line.description.isEmpty() ? entry.description : line.description;
         if (m_db->execInsert(QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,"
-                                            "credit,description) VALUES (?,?,?,?,?)"),
-                             {entryId, accounts.at(i), line.debit, line.credit, description}) < 1 ||
+                                            "credit,description,debit_primary,credit_primary) "
+                                            "VALUES (?,?,?,?,?,?,?)"),
+                             {entryId, accounts.at(i), line.debit, line.credit, description,
+                              primary.at(i).debit, primary.at(i).credit}) < 1 ||
             !m_db->execNonQuery(QStringLiteral("UPDATE accounts SET balance=balance+? WHERE id=?"),
                                 {line.debit - line.credit, accounts.at(i)}))
             return refuse(Reasons::database());
@@ -100,39 +158,56 @@ int LedgerPosting::reverse(const QString& referenceType, int referenceId,
     // holds lines in both, and each is undone in its own. Reversing twice
     // therefore posts nothing the second time.
     const QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT a.code, SUM(jl.debit-jl.credit) as net, je.currency_id FROM "
-                       "journal_lines jl JOIN journal_entries je ON jl.entry_id=je.id JOIN "
-                       "accounts a ON jl.account_id=a.id WHERE je.reference_id=? AND "
-                       "je.reference_type IN (?,?) GROUP BY je.currency_id, a.code "
-                       "ORDER BY je.currency_id, a.code"),
+        QStringLiteral("SELECT a.code, SUM(jl.debit-jl.credit) as net, je.currency_id, "
+                       "SUM(jl.debit_primary-jl.credit_primary) as net_primary, "
+                       "COUNT(*)-COUNT(jl.debit_primary) as unconverted FROM journal_lines jl "
+                       "JOIN journal_entries je ON jl.entry_id=je.id JOIN accounts a ON "
+                       "jl.account_id=a.id WHERE je.reference_id=? AND je.reference_type IN "
+                       "(?,?) GROUP BY je.currency_id, a.code ORDER BY je.currency_id, a.code"),
         {referenceId, referenceType, reversalType});
-    QList<Entry> mirrors;
+    // A mirror takes back what the entries hold in the primary currency too,
+    // so an undone event leaves nothing there either, whatever the rate has
+    // become since. Unconverted lines are converted afresh.
+    struct Mirror
+    {
+        Entry entry;
+        QList<Primary> primary;
+        bool allConverted = true;
+    };
+    QList<Mirror> mirrors;
     for (const QVariant& value : rows) {
         const QVariantMap row = value.toMap();
         const double net = row.value(QStringLiteral("net")).toDouble();
         if (Money::toCents(net) == 0)
             continue;
         const int currencyId = row.value(QStringLiteral("currency_id")).toInt();
-        if (mirrors.isEmpty() || mirrors.last().currencyId != currencyId) {
-            Entry mirror;
-            mirror.date = date;
-            mirror.description = description;
-            mirror.referenceType = reversalType;
-            mirror.referenceId = referenceId;
-            mirror.currencyId = currencyId;
+        if (mirrors.isEmpty() || mirrors.last().entry.currencyId != currencyId) {
+            Mirror mirror;
+            mirror.entry.date = date;
+            mirror.entry.description = description;
+            mirror.entry.referenceType = reversalType;
+            mirror.entry.referenceId = referenceId;
+            mirror.entry.currencyId = currencyId;
             mirrors.append(mirror);
         }
+        Mirror& mirror = mirrors.last();
         Line line;
         line.accountCode = row.value(QStringLiteral("code")).toString();
-        if (net > 0)
+        const double netPrimary = row.value(QStringLiteral("net_primary")).toDouble();
+        mirror.allConverted =
+            mirror.allConverted && row.value(QStringLiteral("unconverted")).toInt() == 0;
+        if (net > 0) {
             line.credit = net;
-        else
+            mirror.primary.append(Primary{0.0, netPrimary});
+        } else {
             line.debit = -net;
-        mirrors.last().lines.append(line);
+            mirror.primary.append(Primary{-netPrimary, 0.0});
+        }
+        mirror.entry.lines.append(line);
     }
     int last = 0;
-    for (const Entry& mirror : std::as_const(mirrors)) {
-        last = post(mirror);
+    for (const Mirror& mirror : std::as_const(mirrors)) {
+        last = write(mirror.entry, mirror.allConverted ? mirror.primary : QList<Primary>());
         if (last < 1)
             return -1;
     }

@@ -5,6 +5,9 @@
 #include <QString>
 #include <QVariant>
 
+#include <memory>
+
+class CurrencyRates;
 class Database;
 
 // Writes the journal entry of one business event: one balanced entry with
@@ -16,6 +19,11 @@ class Database;
 //
 // Entries are never edited or deleted: an event is undone by posting the
 // mirror of its lines (reverse()).
+//
+// Each line also keeps its amount in the primary currency at the rate of
+// the entry's date. A day without a rate leaves it empty (the event is still
+// posted); it is filled once a rate covering that day is recorded, and the
+// figures that need it meanwhile say which rate is missing.
 class LedgerPosting
 {
 public:
@@ -62,11 +70,22 @@ public:
     QString reason() const { return m_reason; }
 
 private:
+    // A line's debit and credit in the primary currency; null when unknown.
+    struct Primary
+    {
+        QVariant debit;
+        QVariant credit;
+    };
     int refuse(const QString& reason);
+    int write(const Entry& entry, const QList<Primary>& given);
+    // The lines converted at the entry's date, the sides kept equal to the
+    // cent; nulls when the currency has no rate on that day.
+    QList<Primary> converted(const Entry& entry);
     // `id` when the chart holds it, else 0.
     int knownAccount(int id);
 
     Database* m_db;
     QHash<QString, int> m_accounts;
+    std::shared_ptr<CurrencyRates> m_rates;
     QString m_reason;
 };

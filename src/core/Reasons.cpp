@@ -345,4 +345,10 @@ QString chequeNotLinked()
     return QStringLiteral("الشيك غير مرتبط بفاتورة أو قسط، فلا يُستبدل من هنا");
 }
 
+QString noRate(const QString& code, const QString& date)
+{
+    return QStringLiteral("لا يوجد سعر صرف للعملة %1 في %2 أو قبله: سجّل السعر في الإعدادات")
+        .arg(code, date);
+}
+
 } // namespace Reasons

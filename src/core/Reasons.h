@@ -86,4 +86,7 @@ QString contractorHasOpenBills();
 QString billsBelowPayments();
 QString expenseOfMaintenance();
 
+// An amount in `code` dated `date` cannot be converted: no rate on or before that day.
+QString noRate(const QString& code, const QString& date);
+
 } // namespace Reasons

@@ -29,6 +29,9 @@ public:
     static bool migrateLedger(QSqlDatabase& db, QSqlError* error = nullptr);
     // Marks the expenses owed to a contractor (SchemaExpenses.cpp).
     static bool migrateExpenses(QSqlDatabase& db, QSqlError* error = nullptr);
+    // Rates that older versions wrote as a stand-in marked as no rate, and
+    // the primary-currency amounts of journal lines (SchemaRates.cpp).
+    static bool migrateRates(QSqlDatabase& db, QSqlError* error = nullptr);
     // The settings key whose value is "done" once past events are posted.
     static const QString& ledgerHistoryKey();
 

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Names.h"
+#include "core/PartyBalances.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -64,4 +65,9 @@ QVariantList BuyerModel::getStatement(int id)
                        "JOIN units u ON i.unit_id=u.id JOIN properties p ON u.property_id=p.id "
                        "WHERE i.buyer_id=? ORDER BY i.due_date"),
         {id});
+}
+
+QVariantList BuyerModel::balances(int id)
+{
+    return PartyBalances::buyer(m_db, id);
 }

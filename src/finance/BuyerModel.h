@@ -20,6 +20,9 @@ public:
 
     // Every buyer by name, with the number of their instalments.
     Q_INVOKABLE QVariantList getAll();
+    // What the buyer still owes in instalments, per currency:
+    // [{currency_id, total}].
+    Q_INVOKABLE QVariantList balances(int id);
     Q_INVOKABLE int add(const QString& name, const QString& idNum, const QString& phone,
                         const QString& email, const QString& addr);
     Q_INVOKABLE bool update(int id, const QString& name, const QString& idNum, const QString& phone,

@@ -1,10 +1,12 @@
 #include "finance/CurrencyModel.h"
 
+#include "core/CurrencyRates.h"
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/Permissions.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
+#include "core/TransactionGuard.h"
 
 #include <QDate>
 
@@ -53,11 +55,91 @@ bool CurrencyModel::setRate(int fromId, int toId, double rate)
     if (!Money::isPositive(rate))
         return refuse(Reasons::invalidRate());
     const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
-    if (!m_db->execNonQuery(
+    TransactionGuard tx(m_db);
+    if (!tx.isActive() ||
+        !m_db->execNonQuery(
             QStringLiteral("INSERT OR REPLACE INTO exchange_rates (from_currency_id,to_currency_id,"
                            "rate,date) VALUES (?,?,?,?)"),
-            {fromId, toId, rate, today}))
+            {fromId, toId, rate, today}) ||
+        !CurrencyRates::fillJournal(m_db) || !tx.commit())
         return refuseDatabase();
     emit dataChanged();
     return true;
+}
+
+bool CurrencyModel::recordRate(int currencyId, const QString& date, double rate)
+{
+    clearError();
+    if (!Permissions::allowed(Permissions::Action::ExchangeRates))
+        return refuse(Permissions::refusal());
+    if (!Money::isPositive(rate))
+        return refuse(Reasons::invalidRate());
+    if (!SqlValue::isIsoDate(date))
+        return refuse(Reasons::invalidDate());
+    const int primary =
+        m_db->scalar(QStringLiteral("SELECT id FROM currencies WHERE is_primary=1 ORDER BY id "
+                                    "LIMIT 1"))
+            .toInt();
+    const bool known =
+        m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM currencies WHERE id=?"), {currencyId})
+            .toInt() == 1;
+    if (!known || primary < 1)
+        return refuse(Reasons::notFound());
+    // The primary currency is worth 1 by definition; a row for it would
+    // only be misread.
+    if (currencyId == primary)
+        return refuse(Reasons::invalidRate());
+    TransactionGuard tx(m_db);
+    if (!tx.isActive() ||
+        !m_db->execNonQuery(
+            QStringLiteral("INSERT OR REPLACE INTO exchange_rates (from_currency_id,to_currency_id,"
+                           "rate,date) VALUES (?,?,?,?)"),
+            {currencyId, primary, rate, date}) ||
+        !CurrencyRates::fillJournal(m_db) || !tx.commit())
+        return refuseDatabase();
+    emit dataChanged();
+    return true;
+}
+
+QVariantList CurrencyModel::rateHistory(int currencyId, int limit)
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT date, rate FROM exchange_rates WHERE from_currency_id=? AND "
+                       "to_currency_id=(SELECT id FROM currencies WHERE is_primary=1 ORDER BY id "
+                       "LIMIT 1) AND placeholder=0 ORDER BY date DESC LIMIT ?"),
+        {currencyId, qBound(1, limit, 1000)});
+}
+
+QVariantMap CurrencyModel::rateOn(int currencyId, const QString& date)
+{
+    CurrencyRates rates(m_db);
+    const double rate = rates.rateOn(currencyId, date);
+    if (rate <= 0)
+        return {};
+    return {{QStringLiteral("date"), date}, {QStringLiteral("rate"), rate}};
+}
+
+QVariantList CurrencyModel::missingRates()
+{
+    CurrencyRates rates(m_db);
+    // The earliest day each foreign currency is used on: its first journal
+    // entry, or the start of an active contract in it.
+    const QVariantList used = m_db->execQuery(QStringLiteral(
+        "SELECT c.id, c.code, c.name_ar, MIN(u.day) as first_date FROM currencies c JOIN (SELECT "
+        "currency_id, MIN(entry_date) as day FROM journal_entries GROUP BY currency_id UNION ALL "
+        "SELECT currency_id, MIN(start_date) FROM contracts WHERE status='active' GROUP BY "
+        "currency_id) u ON u.currency_id=c.id WHERE c.is_primary=0 GROUP BY c.id ORDER BY c.id"));
+    QVariantList missing;
+    for (const QVariant& value : used) {
+        QVariantMap row = value.toMap();
+        const int id = row.value(QStringLiteral("id")).toInt();
+        const QString first = row.value(QStringLiteral("first_date")).toString().left(10);
+        if (first.isEmpty() || rates.rateOn(id, first) > 0)
+            continue;
+        rates.toPrimary(1, id, first, nullptr);
+        row.insert(QStringLiteral("first_date"), first);
+        row.insert(QStringLiteral("text"), rates.reason());
+        missing.append(row);
+    }
+    return missing;
 }

@@ -147,16 +147,18 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
     const QString unitNumber = unit.value(QStringLiteral("unit_number")).toString();
     const QVariant costCenter = unitCostCenter(unitId);
 
-    double remainder = totalPrice - downPayment;
+    // The schedule is counted in whole cents: every instalment is a cent
+    // amount and the last takes what the others leave, so the stored
+    // instalments add up to the price less the down payment exactly.
+    totalPrice = Money::roundToCents(totalPrice);
+    downPayment = Money::roundToCents(downPayment);
+    const qint64 remainderCents = Money::toCents(totalPrice) - Money::toCents(downPayment);
+    double remainder = static_cast<double>(remainderCents) / 100.0;
     std::vector<ScheduledInstallment> schedule;
-    if (remainder > 0.01) {
+    if (remainderCents > 1) {
         const int count = std::max(1, numInstallments);
-        // Cents are counted in 64 bits: large sales over few instalments must
-        // not wrap around.
-        const double cents = std::floor(remainder / count * 100.0);
-        if (!(cents < 9223372036854775808.0)) // 2^63
-            return refuseId(Reasons::invalidAmount());
-        const double base = static_cast<double>(static_cast<qint64>(cents)) / 100.0;
+        const qint64 baseCents = remainderCents / count;
+        const qint64 lastCents = remainderCents - baseCents * (count - 1);
 
         bool parsed = false;
         const qint64 firstCheque = startCheque.toLongLong(&parsed, 10);
@@ -165,21 +167,19 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
             return refuseId(Reasons::invalidNumber());
 
         schedule.reserve(static_cast<size_t>(count));
-        double scheduled = 0;
         for (int i = 0; i < count; ++i) {
             ScheduledInstallment item;
             // Always counted from the start date, so a 31st stays a 31st after
             // a short month.
             item.dueDate = start.addMonths(i).toString(kDateFormat);
-            item.amount = i == count - 1 ? remainder - scheduled : base;
-            scheduled += item.amount;
+            item.amount = static_cast<double>(i == count - 1 ? lastCents : baseCents) / 100.0;
             if (numbered)
                 item.chequeNumber = QString::number(firstCheque + i);
             else if (i == 0)
                 item.chequeNumber = SqlValue::textOrEmpty(startCheque);
             schedule.push_back(item);
         }
-    } else if (remainder <= 0) {
+    } else if (remainderCents <= 0) {
         remainder = 0;
     }
 

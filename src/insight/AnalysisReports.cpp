@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Money.h"
+#include "core/OfficeFigures.h"
 #include "core/SqlValue.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
@@ -25,6 +26,15 @@ QString oneDecimalText(double value)
     return QString::number(std::round(value * 10.0) / 10.0 + 0.0, 'f', 1);
 }
 
+// The rates a figure still waits for, after its text.
+QString missingText(const QVariantMap& figure)
+{
+    const QStringList missing = figure.value(QStringLiteral("missing")).toStringList();
+    return missing.isEmpty() ? QString()
+                             : QStringLiteral(" (غير مكتمل: ") +
+                                   missing.join(QStringLiteral("؛ ")) + QLatin1Char(')');
+}
+
 QVariantMap card(const QString& icon, const QString& title, const QString& description)
 {
     return {{QStringLiteral("icon"), icon},
@@ -46,19 +56,25 @@ AnalysisReports::AnalysisReports(Database* db)
     : m_db(db)
 {}
 
+QString AnalysisReports::primarySymbol()
+{
+    return m_db
+        ->scalar(QStringLiteral("SELECT symbol FROM currencies WHERE is_primary=1 ORDER BY id "
+                                "LIMIT 1"))
+        .toString();
+}
+
 QVariantList AnalysisReports::insightCards()
 {
     QVariantList cards;
     const QString today = InsightDates::isoDay();
 
-    const QVariantList units = m_db->execQuery(QStringLiteral(
-        "SELECT COUNT(*) as total, SUM(CASE WHEN status='rented' THEN 1 ELSE 0 END) as rented, "
-        "SUM(CASE WHEN status='sold' THEN 1 ELSE 0 END) as sold FROM units"));
-    if (!units.isEmpty()) {
-        const QVariantMap row = units.first().toMap();
-        const qint64 total = row.value(QStringLiteral("total")).toLongLong();
-        const qint64 rented = row.value(QStringLiteral("rented")).toLongLong();
-        const double rate = total >= 1 ? static_cast<double>(rented) / total * 100.0 : 0.0;
+    OfficeFigures figures(m_db, InsightDates::today());
+    {
+        const QVariantMap occupancy = figures.occupancy();
+        const qint64 rented = occupancy.value(QStringLiteral("rented")).toLongLong();
+        const qint64 total = occupancy.value(QStringLiteral("notSold")).toLongLong();
+        const double rate = occupancy.value(QStringLiteral("percent")).toDouble();
         // Thresholds on the counts themselves: 80 of 100 is exactly 80 %.
         const bool excellent = total >= 1 && rented * 100 > total * 80;
         const bool fair = total >= 1 && rented * 100 > total * 50;
@@ -73,21 +89,18 @@ QVariantList AnalysisReports::insightCards()
                                 : QStringLiteral("يمكن تحسين الإشغال."))));
     }
 
-    const QVariantList rent = m_db->execQuery(
-        QStringLiteral(
-            "SELECT COALESCE(SUM(balance),0) as overdue, MIN(currency_id)||','||MAX(currency_id) "
-            "as cur FROM invoices WHERE (") +
-            ProfitabilityReports::openInvoices() + QStringLiteral(") AND due_date < ?"),
-        {today});
-    if (!rent.isEmpty()) {
-        const QVariantMap row = rent.first().toMap();
-        const double overdue = row.value(QStringLiteral("overdue")).toDouble();
-        cards.append(
-            moneyCard(Money::toCents(overdue) < 100000 ? QStringLiteral("✅") : QStringLiteral("🔴"),
-                      QStringLiteral("المستحقات المتأخرة"),
-                      QStringLiteral("إجمالي المتأخرات: %1 ₪").arg(wholeText(overdue)),
-                      row.value(QStringLiteral("cur"))));
-    }
+    // Open invoices and unpaid instalments past their due day: the total the
+    // alerts list item by item.
+    const QVariantMap overdue = figures.overdueReceivables();
+    const double overdueTotal = overdue.value(QStringLiteral("total")).toDouble();
+    QVariantMap overdueCard = card(
+        Money::toCents(overdueTotal) < 100000 ? QStringLiteral("✅") : QStringLiteral("🔴"),
+        QStringLiteral("المستحقات المتأخرة"),
+        QStringLiteral("إجمالي المتأخرات: %1 %2").arg(wholeText(overdueTotal), primarySymbol()) +
+            missingText(overdue));
+    overdueCard.insert(QStringLiteral("amount"), overdueTotal);
+    overdueCard.insert(QStringLiteral("mixedCurrencies"), false);
+    cards.append(overdueCard);
 
     const QVariantMap installments = SqlValue::firstRow(m_db->execQuery(
         QStringLiteral("SELECT COUNT(*) as c, COALESCE(SUM(installment_amount-paid_amount),0) as "
@@ -122,20 +135,10 @@ QVariantMap AnalysisReports::smartAnalysis()
     const double revenue = profitLoss.value(QStringLiteral("revenue")).toDouble();
     const double net = profitLoss.value(QStringLiteral("net_profit")).toDouble();
 
-    // Rented and sold units both count as taken here.
-    qint64 total = 0;
-    qint64 occupied = 0;
-    const QVariantList statuses = m_db->execQuery(
-        QStringLiteral("SELECT status, COUNT(*) as cnt FROM units GROUP BY status"));
-    for (const QVariant& value : statuses) {
-        const QVariantMap row = value.toMap();
-        const qint64 count = row.value(QStringLiteral("cnt")).toLongLong();
-        const QString status = row.value(QStringLiteral("status")).toString();
-        total += count;
-        if (status == QLatin1String("rented") || status == QLatin1String("sold"))
-            occupied += count;
-    }
-    const double occupancy = total >= 1 ? static_cast<double>(occupied) / total * 100.0 : 0.0;
+    const QVariantMap occupancyFigure = OfficeFigures(m_db, InsightDates::today()).occupancy();
+    const double occupancy = occupancyFigure.value(QStringLiteral("percent")).toDouble();
+    const qint64 total = occupancyFigure.value(QStringLiteral("notSold")).toLongLong();
+    const qint64 occupied = occupancyFigure.value(QStringLiteral("rented")).toLongLong();
 
     QString text = QStringLiteral("### تحليل ذكاء الأعمال (Sakanova AI)\n\n");
     // Money thresholds are decided in whole cents: a margin that is 30 % but
@@ -143,8 +146,8 @@ QVariantMap AnalysisReports::smartAnalysis()
     if (Money::toCents(revenue) > 0) {
         const double margin = net / revenue * 100.0;
         text += QStringLiteral("✅ **الأداء المالي:** تحقق المنظومة حالياً إيرادات إجمالية قدرها "
-                               "**%1 ₪**. ")
-                    .arg(wholeText(revenue));
+                               "**%1 %2**. ")
+                    .arg(wholeText(revenue), primarySymbol());
         text += QStringLiteral("بهامش ربح صافي يقدر بـ **%1%**. ").arg(oneDecimalText(margin));
         text += Money::toCents(margin) > 3000
                     ? QStringLiteral("هذا المؤشر ممتاز ويدل على كفاءة تشغيلية عالية.\n\n")
@@ -156,7 +159,7 @@ QVariantMap AnalysisReports::smartAnalysis()
                            "حالياً.\n\n");
     }
 
-    text += QStringLiteral("📊 **حالة المحفظة العقارية:** نسبة الإشغال والبيع الحالية هي **%1%**. ")
+    text += QStringLiteral("📊 **حالة المحفظة العقارية:** نسبة الإشغال الحالية هي **%1%**. ")
                 .arg(oneDecimalText(occupancy));
     text += occupied * 100 < total * 70 || total < 1
                 ? QStringLiteral("هناك مساحة كبيرة للنمو، يُنصح بتكثيف النشاط التسويقي للوحدات "
@@ -164,14 +167,15 @@ QVariantMap AnalysisReports::smartAnalysis()
                 : QStringLiteral("المحفظة في حالة صحية جيدة جداً من حيث الإشغال.\n\n");
 
     text += QStringLiteral("💡 **توصيات ذكية:**\n");
-    const qint64 overdue = m_db->scalar(QStringLiteral("SELECT COUNT(*) ") +
-                                            StatementReports::overdueInstallmentsFrom(),
-                                        {InsightDates::isoDay()})
-                               .toLongLong();
+    const QVariantMap overdueFigure =
+        OfficeFigures(m_db, InsightDates::today()).overdueReceivables();
+    const qint64 overdue = overdueFigure.value(QStringLiteral("count")).toLongLong();
     if (overdue > 0)
-        text += QStringLiteral("- هناك **%1** دفعات متأخرة. يُفضل التواصل مع العملاء لتحصيلها "
-                               "لضمان تدفق نقدي مستقر.\n")
-                    .arg(overdue);
+        text += QStringLiteral("- هناك **%1** دفعات متأخرة بقيمة **%2 %3**. يُفضل التواصل مع "
+                               "العملاء لتحصيلها لضمان تدفق نقدي مستقر.\n")
+                    .arg(QString::number(overdue),
+                         wholeText(overdueFigure.value(QStringLiteral("total")).toDouble()),
+                         primarySymbol());
     const qint64 cheques =
         m_db->scalar(QStringLiteral("SELECT COUNT(*) as cnt FROM cheques WHERE status='pending' "
                                     "AND due_date <= ?"),
@@ -184,6 +188,6 @@ QVariantMap AnalysisReports::smartAnalysis()
 
     return {{QStringLiteral("text"), text},
             {QStringLiteral("occupancy"), occupancy},
-            {QStringLiteral("mixedCurrencies"),
-             profitLoss.value(QStringLiteral("mixedCurrencies")).toBool()}};
+            {QStringLiteral("overdue"), overdueFigure.value(QStringLiteral("total"))},
+            {QStringLiteral("mixedCurrencies"), false}};
 }

@@ -16,5 +16,7 @@ public:
     QVariantMap smartAnalysis();
 
 private:
+    QString primarySymbol();
+
     Database* m_db;
 };

@@ -1,9 +1,10 @@
 #include "insight/DashboardController.h"
 
+#include "core/ConvertedTotal.h"
 #include "core/Database.h"
+#include "core/OfficeFigures.h"
 #include "core/SqlValue.h"
 #include "insight/InsightDates.h"
-#include "insight/MoneySums.h"
 
 #include <QHash>
 #include <QStringList>
@@ -35,15 +36,6 @@ int DashboardController::count(const QString& sql)
     return m_db->scalar(sql).toInt();
 }
 
-double DashboardController::currentMonthRevenue(MoneySums& sums)
-{
-    return sums.sum(
-        QStringLiteral(
-            "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) as cur "
-            "FROM payments WHERE payment_date >= ?"),
-        {InsightDates::iso(InsightDates::monthStart())});
-}
-
 QVariantMap DashboardController::getStats()
 {
     QVariantMap stats;
@@ -54,22 +46,28 @@ QVariantMap DashboardController::getStats()
                  count(QStringLiteral("SELECT COUNT(DISTINCT c.tenant_id) as c FROM tenants t "
                                       "JOIN contracts c ON t.id=c.tenant_id WHERE "
                                       "c.status='active'")));
-    MoneySums sums(m_db);
-    const double current = currentMonthRevenue(sums);
+    OfficeFigures figures(m_db, InsightDates::today());
+    const QVariantMap collected = figures.collectedThisMonth();
+    const double current = collected.value(QStringLiteral("total")).toDouble();
+    // Money received this month, converted: what the card shows.
     stats.insert(QStringLiteral("monthlyRevenue"), current);
+    stats.insert(QStringLiteral("collectedThisMonth"), collected);
+    stats.insert(QStringLiteral("contractedMonthlyRent"), figures.contractedMonthlyRent());
     stats.insert(QStringLiteral("pendingMaintenance"),
                  count(QStringLiteral("SELECT COUNT(*) as c FROM maintenance_requests WHERE "
                                       "status IN ('new','in_progress')")));
 
+    const QDate previousStart = InsightDates::monthStart(1);
     const double previous =
-        sums.sum(QStringLiteral(
-                     "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
-                     "as cur FROM payments WHERE payment_date >= ? AND payment_date < ?"),
-                 {InsightDates::iso(InsightDates::monthStart(1)),
-                  InsightDates::iso(InsightDates::monthStart())});
+        figures
+            .collected(InsightDates::iso(previousStart),
+                       InsightDates::iso(InsightDates::monthStart().addDays(-1)))
+            .value(QStringLiteral("total"))
+            .toDouble();
     stats.insert(QStringLiteral("revenueGrowth"),
                  previous > 0 ? (current - previous) / previous * 100.0 : 0.0);
-    stats.insert(QStringLiteral("mixedCurrencies"), sums.mixedCurrencies());
+    // Totals are converted, so none of them adds currencies raw any more.
+    stats.insert(QStringLiteral("mixedCurrencies"), false);
     return stats;
 }
 
@@ -115,33 +113,41 @@ QVariantList DashboardController::getExpiringContracts(int days)
 
 double DashboardController::getOccupancyRate()
 {
-    const QVariantMap row = SqlValue::firstRow(
-        m_db->execQuery(QStringLiteral("SELECT COUNT(*) as total, SUM(CASE WHEN "
-                                       "status='rented' THEN 1 ELSE 0 END) as rented FROM units")));
-    const int total = row.value(QStringLiteral("total")).toInt();
-    const int rented = row.value(QStringLiteral("rented")).toInt();
-    return total >= 1 ? static_cast<double>(rented) / total * 100.0 : 0.0;
+    return OfficeFigures(m_db, InsightDates::today())
+        .occupancy()
+        .value(QStringLiteral("percent"))
+        .toDouble();
 }
 
 double DashboardController::getCollectionRate()
 {
     // Periods are "yyyy-MM" and compared with the current period as such:
     // the current month's invoices and any later ones. Void invoices owe
-    // nothing and would only dilute the rate.
-    const QVariantMap row = SqlValue::firstRow(m_db->execQuery(
-        QStringLiteral("SELECT COALESCE(SUM(total_amount),0) as total, "
+    // nothing and would only dilute the rate. Each currency's invoices are
+    // weighed at today's rate.
+    OfficeFigures figures(m_db, InsightDates::today());
+    ConvertedTotal total(&figures.rates());
+    ConvertedTotal paid(&figures.rates());
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT currency_id as c, COALESCE(SUM(total_amount),0) as total, "
                        "COALESCE(SUM(paid_amount),0) as paid FROM invoices WHERE period >= ? "
-                       "AND status!='void'"),
-        {InsightDates::period(InsightDates::today())}));
-    const double total = row.value(QStringLiteral("total")).toDouble();
-    const double paid = row.value(QStringLiteral("paid")).toDouble();
-    return total > 0 ? paid / total * 100.0 : 0.0;
+                       "AND status!='void' GROUP BY currency_id"),
+        {InsightDates::period(InsightDates::today())});
+    for (const QVariant& value : rows) {
+        const QVariantMap row = value.toMap();
+        const int currency = row.value(QStringLiteral("c")).toInt();
+        total.add(currency, figures.todayIso(), row.value(QStringLiteral("total")).toDouble());
+        paid.add(currency, figures.todayIso(), row.value(QStringLiteral("paid")).toDouble());
+    }
+    return total.primary() > 0 ? paid.primary() / total.primary() * 100.0 : 0.0;
 }
 
 double DashboardController::getMonthlyRevenue()
 {
-    MoneySums sums(m_db);
-    return currentMonthRevenue(sums);
+    return OfficeFigures(m_db, InsightDates::today())
+        .collectedThisMonth()
+        .value(QStringLiteral("total"))
+        .toDouble();
 }
 
 QVariantList DashboardController::getMonthlyCollections(int months)
@@ -151,27 +157,29 @@ QVariantList DashboardController::getMonthlyCollections(int months)
         return {};
     const QDate first = InsightDates::monthStart(months - 1);
     const QDate end = InsightDates::monthStart().addMonths(1);
+    OfficeFigures figures(m_db, InsightDates::today());
     const QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT substr(payment_date,1,7) as month, COALESCE(SUM(amount),0) as t, "
-                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM payments WHERE "
-                       "payment_date >= ? AND payment_date < ? GROUP BY month"),
+        QStringLiteral("SELECT substr(payment_date,1,7) as month, COALESCE(currency_id,") +
+            ConvertedTotal::primaryIdSql() + QStringLiteral(") as c, CASE WHEN currency_id=") +
+            ConvertedTotal::primaryIdSql() +
+            QStringLiteral(" THEN '' ELSE payment_date END as d, SUM(amount) as t FROM payments "
+                           "WHERE payment_date >= ? AND payment_date < ? GROUP BY month, c, d"),
         {InsightDates::iso(first), InsightDates::iso(end)});
-    QHash<QString, QVariantMap> byMonth;
-    for (const QVariant& row : rows) {
-        const QVariantMap map = row.toMap();
-        byMonth.insert(map.value(QStringLiteral("month")).toString(), map);
-    }
+    QHash<QString, QVariantList> byMonth;
+    for (const QVariant& row : rows)
+        byMonth[row.toMap().value(QStringLiteral("month")).toString()].append(row);
 
     QVariantList result;
     for (QDate month = first; month < end; month = month.addMonths(1)) {
         const QString key = InsightDates::period(month);
-        const QVariantMap found = byMonth.value(key);
+        ConvertedTotal total(&figures.rates());
+        total.addRows(byMonth.value(key));
         QVariantMap entry;
         entry.insert(QStringLiteral("month"), key);
         entry.insert(QStringLiteral("label"), arabicMonthNames().at(month.month() - 1));
-        entry.insert(QStringLiteral("total"), found.value(QStringLiteral("t")).toDouble());
-        entry.insert(QStringLiteral("mixedCurrencies"),
-                     MoneySums::mixed(found.value(QStringLiteral("cur"))));
+        entry.insert(QStringLiteral("total"), total.primary());
+        entry.insert(QStringLiteral("complete"), total.complete());
+        entry.insert(QStringLiteral("mixedCurrencies"), false);
         result.append(entry);
     }
     return result;

@@ -7,7 +7,6 @@
 #include <QVariantMap>
 
 class Database;
-class MoneySums;
 
 // The figures of the home page: headline counts and sums, the latest
 // payments and maintenance requests, contracts nearing their end, occupancy,
@@ -20,6 +19,9 @@ class DashboardController : public BackendObject
 public:
     explicit DashboardController(Database* db, QObject* parent = nullptr);
 
+    // monthlyRevenue is the money collected this month (collectedThisMonth
+    // holds it with its per-currency breakdown); contractedMonthlyRent is
+    // what active contracts bill a month. Both in the primary currency.
     Q_INVOKABLE QVariantMap getStats();
     Q_INVOKABLE QVariantList getRecentPayments(int limit = 5);
     Q_INVOKABLE QVariantList getRecentMaintenance(int limit = 3);
@@ -33,7 +35,6 @@ public:
 
 private:
     int count(const QString& sql);
-    double currentMonthRevenue(MoneySums& sums);
 
     Database* m_db;
 };

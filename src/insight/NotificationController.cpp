@@ -13,6 +13,7 @@ namespace {
 // alert shows: an office with many overdue installments gets many alerts.
 const QString kDueInstallments = QStringLiteral(
     "FROM installments i JOIN buyers b ON i.buyer_id = b.id JOIN units u ON i.unit_id = u.id "
+    "LEFT JOIN currencies cur ON cur.id = i.currency_id "
     "WHERE (i.due_date = ? OR i.due_date = ?) AND i.status != 'paid'");
 const QString kOverdueInstallments =
     QStringLiteral("FROM installments i JOIN buyers b ON i.buyer_id = b.id WHERE i.due_date < ? "
@@ -24,6 +25,11 @@ const QString kChequesDue = QStringLiteral(
 const QString kChequesBounced = QStringLiteral(
     "FROM cheques c LEFT JOIN currencies cur ON cur.id = c.currency_id WHERE c.status = "
     "'bounced' AND c.type = 'received' AND c.replaced_by_payment_id IS NULL");
+// Tenant invoices still open after their due day, like an overdue instalment.
+const QString kOverdueInvoices = QStringLiteral(
+    "FROM invoices i JOIN tenants t ON i.tenant_id = t.id LEFT JOIN currencies cur ON "
+    "cur.id = i.currency_id WHERE i.due_date < ? AND (i.status < 'paid' OR (i.status > 'paid' "
+    "AND i.status < 'void') OR i.status > 'void') AND i.balance >= 0.005");
 const QString kContractsEnding =
     QStringLiteral("FROM contracts c JOIN tenants t ON c.tenant_id = t.id WHERE c.end_date <= ? "
                    "AND c.status = 'active'");
@@ -43,6 +49,17 @@ QVariantMap alert(const QString& type, const QString& title, const QString& deta
             {QStringLiteral("title"), title},
             {QStringLiteral("detail"), detail},
             {QStringLiteral("severity"), severity}};
+}
+
+// An alert about money still owed: what is open, in its own currency, and
+// the day it fell due, so a page (or a check) can total the alerts.
+QVariantMap owed(QVariantMap alert, const QVariantMap& row, const char* openColumn)
+{
+    alert.insert(QStringLiteral("amount"),
+                 Money::roundToCents(row.value(QLatin1String(openColumn)).toDouble()));
+    alert.insert(QStringLiteral("currency_id"), row.value(QStringLiteral("currency_id")));
+    alert.insert(QStringLiteral("due_date"), row.value(QStringLiteral("due_date")));
+    return alert;
 }
 
 // A column's text as the alert shows it: names, numbers and dates as stored.
@@ -122,32 +139,55 @@ QVariantList NotificationController::getActiveAlerts()
     QVariantList alerts;
 
     const QVariantList due = m_db->execQuery(
-        QStringLiteral("SELECT i.installment_amount, i.buyer_id, b.full_name as buyer_name, "
+        QStringLiteral("SELECT i.installment_amount, i.installment_amount-i.paid_amount as open, "
+                       "i.currency_id, i.due_date, cur.symbol, i.buyer_id, b.full_name as buyer_name, "
                        "u.unit_number ") +
             kDueInstallments + QStringLiteral(" ORDER BY i.due_date DESC, i.id"),
         {days.today, days.yesterday});
     for (const QVariant& value : due) {
         const QVariantMap row = value.toMap();
-        alerts.append(alert(QStringLiteral("payment_due"),
-                            QStringLiteral("دفعة مستحقة (اليوم/أمس): ") + text(row, "buyer_name"),
-                            QStringLiteral("الوحدة: ") + text(row, "unit_number") +
-                                QStringLiteral(" - المبلغ: ") + amount(row, "installment_amount") +
-                                QStringLiteral(" ₪"),
-                            QStringLiteral("high")));
+        alerts.append(
+            owed(alert(QStringLiteral("payment_due"),
+                       QStringLiteral("دفعة مستحقة (اليوم/أمس): ") + text(row, "buyer_name"),
+                       QStringLiteral("الوحدة: ") + text(row, "unit_number") +
+                           QStringLiteral(" - المبلغ: ") + amount(row, "installment_amount") +
+                           QLatin1Char(' ') + text(row, "symbol"),
+                       QStringLiteral("high")),
+                 row, "open"));
         withBuyer(alerts.last(), row);
     }
 
     // Strictly before yesterday: an installment due yesterday is alerted above.
-    const QVariantList overdue = m_db->execQuery(
-        QStringLiteral("SELECT i.due_date, i.buyer_id, b.full_name as buyer_name ") +
-            kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id"),
-        {days.yesterday});
+    const QVariantList overdue =
+        m_db->execQuery(QStringLiteral("SELECT i.due_date, i.installment_amount-i.paid_amount as "
+                                       "open, i.currency_id, i.buyer_id, b.full_name as buyer_name ") +
+                            kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id"),
+                        {days.yesterday});
     for (const QVariant& value : overdue) {
         const QVariantMap row = value.toMap();
-        alerts.append(alert(
-            QStringLiteral("overdue"), QStringLiteral("قسط متأخر جداً: ") + text(row, "buyer_name"),
-            QStringLiteral("استحق في: ") + text(row, "due_date"), QStringLiteral("critical")));
+        alerts.append(owed(alert(QStringLiteral("overdue"),
+                                 QStringLiteral("قسط متأخر جداً: ") + text(row, "buyer_name"),
+                                 QStringLiteral("استحق في: ") + text(row, "due_date"),
+                                 QStringLiteral("critical")),
+                           row, "open"));
         withBuyer(alerts.last(), row);
+    }
+
+    const QVariantList invoices = m_db->execQuery(
+        QStringLiteral("SELECT i.invoice_number, i.balance, i.currency_id, i.due_date, "
+                       "cur.symbol, t.full_name as tenant_name ") +
+            kOverdueInvoices + QStringLiteral(" ORDER BY i.due_date, i.id"),
+        {days.today});
+    for (const QVariant& value : invoices) {
+        const QVariantMap row = value.toMap();
+        alerts.append(owed(alert(QStringLiteral("overdue_invoice"),
+                                 QStringLiteral("فاتورة متأخرة: ") + text(row, "tenant_name"),
+                                 QStringLiteral("الفاتورة: ") + text(row, "invoice_number") +
+                                     QStringLiteral(" - المتبقي: ") + amount(row, "balance") +
+                                     QLatin1Char(' ') + text(row, "symbol") +
+                                     QStringLiteral(" - استحقت في: ") + text(row, "due_date"),
+                                 QStringLiteral("critical")),
+                           row, "balance"));
     }
 
     const QString chequeColumns =
@@ -199,8 +239,9 @@ int NotificationController::getAlertCount()
         return m_db->scalar(QStringLiteral("SELECT COUNT(*) ") + from, params).toInt();
     };
     return count(kDueInstallments, {days.today, days.yesterday}) +
-           count(kOverdueInstallments, {days.yesterday}) + count(kChequesDue, {days.inAWeek}) +
-           count(kChequesBounced, {}) + count(kContractsEnding, {days.inAMonth});
+           count(kOverdueInstallments, {days.yesterday}) + count(kOverdueInvoices, {days.today}) +
+           count(kChequesDue, {days.inAWeek}) + count(kChequesBounced, {}) +
+           count(kContractsEnding, {days.inAMonth});
 }
 
 void NotificationController::markAsRead(int alertId)

@@ -8,8 +8,10 @@
 class Database;
 
 // The dashboard's alerts: installments due today or yesterday, installments
-// overdue by more than a day, pending cheques due within a week and active
-// contracts ending within thirty days. Nothing is stored; every call
+// overdue by more than a day, tenant invoices still open after their due
+// day, pending cheques due within a week and active contracts ending within
+// thirty days. Alerts about money owed carry amount, currency_id and
+// due_date, so their total can be checked against the overdue figure. Nothing is stored; every call
 // recomputes from the tables with the local clock's dates.
 class NotificationController : public BackendObject
 {

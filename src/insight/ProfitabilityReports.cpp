@@ -1,9 +1,13 @@
 #include "insight/ProfitabilityReports.h"
 
+#include "core/ConvertedTotal.h"
 #include "core/Database.h"
+#include "core/Money.h"
 #include "core/MoneyTotals.h"
+#include "core/OfficeFigures.h"
 #include "core/SqlValue.h"
 #include "insight/DateRange.h"
+#include "insight/InsightDates.h"
 #include "insight/MoneySums.h"
 
 #include <algorithm>
@@ -422,50 +426,54 @@ QVariantList ProfitabilityReports::unitsOverview()
 
 QVariantMap ProfitabilityReports::profitLoss(const DateRange& range)
 {
-    // Without a range the figures are the whole history, which the stored
-    // totals hold; a range sums the rows it covers.
-    MoneySums sums(m_db);
-    double revenue = 0;
-    double expenses = 0;
-    if (range.applies()) {
-        const auto rangedSum = [&](const QString& table, const QString& dateColumn) {
-            QVariantList params;
-            return sums.sum(QStringLiteral("SELECT COALESCE(SUM(amount),0) as t, "
-                                           "MIN(currency_id)||','||MAX(currency_id) as cur FROM ") +
-                                table + QStringLiteral(" WHERE 1=1") +
-                                range.clause(dateColumn, params),
-                            params);
-        };
-        revenue = rangedSum(QStringLiteral("payments"), QStringLiteral("payment_date"));
-        expenses = rangedSum(QStringLiteral("expenses"), QStringLiteral("expense_date"));
-    } else {
-        revenue = sums.stored(MoneyTotals::kPayments);
-        expenses = sums.stored(MoneyTotals::kExpenses);
+    // From the ledger's revenue and expense accounts, converted to the
+    // primary currency; without a range, the whole history.
+    OfficeFigures figures(m_db, InsightDates::today());
+    const QVariantMap results =
+        range.applies() ? figures.periodResults(range.from(), range.to()) : figures.periodResults();
+    QVariantMap out;
+    bool complete = true;
+    for (const char* key : {"revenue", "expenses", "net_profit"}) {
+        const QString name = QString::fromLatin1(key);
+        const QVariantMap total = results.value(name).toMap();
+        out.insert(name, total.value(QStringLiteral("total")).toDouble());
+        out.insert(name + QStringLiteral("_detail"), total);
+        complete = complete && total.value(QStringLiteral("complete")).toBool();
     }
-    return {{QStringLiteral("revenue"), revenue},
-            {QStringLiteral("expenses"), expenses},
-            {QStringLiteral("net_profit"), revenue - expenses},
-            {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()}};
+    out.insert(QStringLiteral("complete"), complete);
+    out.insert(QStringLiteral("mixedCurrencies"), false);
+    return out;
 }
 
 QVariantMap ProfitabilityReports::balanceSheet()
 {
-    MoneySums sums(m_db);
-    const double receivables =
-        sums.sum(QStringLiteral("SELECT COALESCE(SUM(balance),0) as t, MIN(currency_id)||','||MAX("
-                                "currency_id) as cur FROM invoices WHERE ") +
-                 openInvoices());
-    // Cash on hand: everything received less everything spent.
-    const double received = sums.stored(MoneyTotals::kPayments);
-    const double spent = sums.stored(MoneyTotals::kExpenses);
-    const double installments = sums.sum(
-        QStringLiteral("SELECT COALESCE(SUM(installment_amount-paid_amount),0) as t, "
-                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM installments WHERE "
-                       "status!='paid'"));
-    const double cash = received - spent;
-    return {{QStringLiteral("receivables"), receivables},
-            {QStringLiteral("cash"), cash},
-            {QStringLiteral("installment_receivables"), installments},
-            {QStringLiteral("total_assets"), receivables + cash + installments},
-            {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()}};
+    OfficeFigures figures(m_db, InsightDates::today());
+    // What is still owed, each row at the rate of its own day.
+    ConvertedTotal receivables(&figures.rates());
+    receivables.addRows(m_db->execQuery(
+        QStringLiteral("SELECT COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() +
+        QStringLiteral(") as c, CASE WHEN currency_id=") + ConvertedTotal::primaryIdSql() +
+        QStringLiteral(" THEN '' ELSE date(created_at,'localtime') END as d, SUM(balance) as t "
+                       "FROM invoices WHERE ") +
+        openInvoices() + QStringLiteral(" GROUP BY c, d")));
+    ConvertedTotal installments(&figures.rates());
+    installments.addRows(m_db->execQuery(
+        QStringLiteral("SELECT COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() +
+        QStringLiteral(") as c, CASE WHEN currency_id=") + ConvertedTotal::primaryIdSql() +
+        QStringLiteral(" THEN '' ELSE due_date END as d, SUM(installment_amount-paid_amount) as "
+                       "t FROM installments WHERE status!='paid' GROUP BY c, d")));
+    // Cash is what the ledger's cash accounts hold, not profit.
+    const QVariantMap cash = figures.cash();
+    const double cashTotal = cash.value(QStringLiteral("total")).toDouble();
+    return {{QStringLiteral("receivables"), receivables.primary()},
+            {QStringLiteral("receivables_detail"), receivables.toMap()},
+            {QStringLiteral("cash"), cashTotal},
+            {QStringLiteral("cash_detail"), cash},
+            {QStringLiteral("installment_receivables"), installments.primary()},
+            {QStringLiteral("installment_receivables_detail"), installments.toMap()},
+            {QStringLiteral("total_assets"),
+             Money::roundToCents(receivables.primary() + cashTotal + installments.primary())},
+            {QStringLiteral("complete"), receivables.complete() && installments.complete() &&
+                                             cash.value(QStringLiteral("complete")).toBool()},
+            {QStringLiteral("mixedCurrencies"), false}};
 }

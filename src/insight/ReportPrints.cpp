@@ -178,7 +178,7 @@ Paper ReportPrints::financial(const DateRange& range) const
         figures({{QStringLiteral("مستحقات الإيجار"), figure(balance, "receivables")},
                  {QStringLiteral("مستحقات الأقساط"), figure(balance, "installment_receivables")},
                  {QStringLiteral("إجمالي الأصول"), figure(balance, "total_assets")},
-                 {QStringLiteral("النقد المتوفر"), figure(balance, "cash")}});
+                 {QStringLiteral("النقد في الصندوق والبنك"), figure(balance, "cash")}});
     return paper;
 }
 

@@ -2,9 +2,12 @@
 
 #include "core/Database.h"
 #include "core/Names.h"
+#include "core/OfficeFigures.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+
+#include <QDate>
 
 namespace {
 
@@ -34,15 +37,33 @@ QVariantList PropertyModel::getAll()
 {
     // The computed total_units follows p.*, so it replaces the stored column in each row.
     // Units and active rents are grouped once for all properties.
-    return m_db->execQuery(QStringLiteral(
+    QVariantList rows = m_db->execQuery(QStringLiteral(
         "SELECT p.*, COALESCE(us.total, 0) as total_units, COALESCE(us.rented, 0) as rented_units, "
-        "COALESCE(us.sold, 0) as sold_units, COALESCE(rv.revenue, 0) as monthly_revenue "
+        "COALESCE(us.sold, 0) as sold_units "
         "FROM properties p LEFT JOIN (SELECT property_id, COUNT(*) as total, "
         "SUM(status='rented') as rented, SUM(status='sold') as sold FROM units GROUP BY "
-        "property_id) us ON us.property_id=p.id LEFT JOIN (SELECT u.property_id, "
-        "SUM(u.rent_monthly) as revenue FROM units u JOIN contracts c ON u.id=c.unit_id WHERE "
-        "c.status='active' GROUP BY u.property_id) rv ON rv.property_id=p.id "
-        "ORDER BY p.created_at DESC"));
+        "property_id) us ON us.property_id=p.id ORDER BY p.created_at DESC"));
+    // The card's occupancy and contracted monthly rent are the office's
+    // figures for this property: rented of the units not sold, and the
+    // active contracts' rent converted to the primary currency.
+    OfficeFigures figures(m_db, QDate::currentDate());
+    const QHash<int, QVariantMap> rents = figures.contractedMonthlyRentByProperty();
+    for (QVariant& value : rows) {
+        QVariantMap row = value.toMap();
+        const qint64 total = row.value(QStringLiteral("total_units")).toLongLong();
+        const qint64 rented = row.value(QStringLiteral("rented_units")).toLongLong();
+        const qint64 sold = row.value(QStringLiteral("sold_units")).toLongLong();
+        row.insert(QStringLiteral("occupancy"),
+                   OfficeFigures::occupancyPercent(rented, total - sold));
+        const QVariantMap rent = rents.value(row.value(QStringLiteral("id")).toInt());
+        row.insert(QStringLiteral("monthly_revenue"), rent.value(QStringLiteral("total"), 0.0));
+        row.insert(QStringLiteral("monthly_revenue_breakdown"),
+                   rent.value(QStringLiteral("byCurrency")));
+        row.insert(QStringLiteral("monthly_revenue_missing"),
+                   rent.value(QStringLiteral("missing")));
+        value = row;
+    }
+    return rows;
 }
 
 QVariantMap PropertyModel::getById(int id)

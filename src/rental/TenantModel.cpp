@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Names.h"
+#include "core/PartyBalances.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -112,4 +113,9 @@ QVariantList TenantModel::search(const QString& q)
                        "t.id AND c.status='active') as active_contracts FROM tenants t "
                        "WHERE t.full_name LIKE ? OR t.phone LIKE ? OR t.id_number LIKE ?"),
         {pattern, pattern, pattern});
+}
+
+QVariantList TenantModel::balances(int id)
+{
+    return PartyBalances::tenant(m_db, id);
 }

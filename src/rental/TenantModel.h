@@ -20,6 +20,9 @@ public:
 
     // Ordered by name, each with its number of active contracts.
     Q_INVOKABLE QVariantList getAll();
+    // What the tenant owes, per currency: [{currency_id, total}] (the
+    // statement's closing balance of each currency).
+    Q_INVOKABLE QVariantList balances(int id);
     Q_INVOKABLE QVariantMap getById(int id);
     Q_INVOKABLE int add(const QString& name, const QString& idNum, const QString& phone,
                         const QString& email, const QString& addr);

@@ -1,7 +1,9 @@
 #include "SalesFixture.h"
+#include "core/Money.h"
 #include "finance/InstallmentModel.h"
 
 #include <QDate>
+#include <QLocale>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -100,6 +102,41 @@ private slots:
         QTEST(m_t->count("payments"), "payments");
         QVERIFY(qAbs(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble() -
                      (500 + total - down)) < 1e-6);
+    }
+
+    // A schedule once stored 16666.82000000018: the last instalment took
+    // the double remainder instead of counting in cents.
+    void regressionScheduleInWholeCentsAddsUpExactly_data()
+    {
+        QTest::addColumn<double>("total");
+        QTest::addColumn<double>("down");
+        QTest::addColumn<int>("count");
+        QTest::newRow("million over seven") << 1000000.0 << 0.0 << 7;
+        QTest::newRow("down payment with fils") << 250000.0 << 16666.18 << 14;
+        QTest::newRow("price typed with a third decimal") << 100000.005 << 0.0 << 3;
+    }
+    void regressionScheduleInWholeCentsAddsUpExactly()
+    {
+        QFETCH(double, total);
+        QFETCH(double, down);
+        QFETCH(int, count);
+        QCOMPARE(m_model->sellUnit(m_buyer, m_unit, total, down, count, "2025-03-15", 1), 1);
+        const QVariantList rows =
+            m_t->db()->execQuery("SELECT installment_amount FROM installments ORDER BY id");
+        QCOMPARE(rows.size(), count);
+        qint64 sum = 0;
+        for (const QVariant& row : rows) {
+            const double amount = row.toMap()["installment_amount"].toDouble();
+            // Stored as a cent amount: its shortest text has at most two
+            // decimals (16666.82000000018 had fourteen).
+            const QString text = QString::number(amount, 'f', QLocale::FloatingPointShortest);
+            QVERIFY2(!text.contains('.') || text.section('.', 1).size() <= 2, qPrintable(text));
+            sum += Money::toCents(amount);
+        }
+        QCOMPARE(sum, Money::toCents(total) - Money::toCents(down));
+        const double last = rows.last().toMap()["installment_amount"].toDouble();
+        const double first = rows.first().toMap()["installment_amount"].toDouble();
+        QVERIFY(Money::toCents(last) - Money::toCents(first) < count);
     }
 
     void auditFormatsAmountsInSixDigits()

@@ -1,5 +1,6 @@
 #include "InsightRows.h"
 #include "TestDatabase.h"
+#include "core/Reasons.h"
 #include "insight/DashboardController.h"
 
 #include <QTest>
@@ -71,11 +72,27 @@ private slots:
         QCOMPARE(stats["mixedCurrencies"].toBool(), false);
     }
 
-    void statsFlagRevenueInSeveralCurrencies()
+    // Once added raw (1,300) and flagged as mixed; now each payment is
+    // converted at its day's rate, with the dollars kept in the breakdown.
+    void statsConvertRevenueInSeveralCurrencies()
     {
         payment(db(), 1000, day(), 1);
         payment(db(), 300, day(), 2);
-        QCOMPARE(m_ctrl->getStats()["mixedCurrencies"].toBool(), true);
+        QVariantMap collected = m_ctrl->getStats()["collectedThisMonth"].toMap();
+        QCOMPARE(collected["total"].toDouble(), 1000.0);
+        QCOMPARE(collected["complete"].toBool(), false);
+        QCOMPARE(collected["missing"].toStringList(), QStringList{Reasons::noRate("USD", day())});
+
+        db()->execNonQuery("INSERT INTO exchange_rates (from_currency_id, to_currency_id, rate, "
+                           "date) VALUES (2, 1, 3.6, ?)",
+                           {day(-400)});
+        const QVariantMap stats = m_ctrl->getStats();
+        QCOMPARE(stats["monthlyRevenue"].toDouble(), 2080.0);
+        QCOMPARE(stats["mixedCurrencies"].toBool(), false);
+        collected = stats["collectedThisMonth"].toMap();
+        QCOMPARE(collected["complete"].toBool(), true);
+        QCOMPARE(collected["byCurrency"].toList().size(), 2);
+        QCOMPARE(collected["byCurrency"].toList().last().toMap()["total"].toDouble(), 300.0);
     }
 
     void occupancyCountsOnlyRentedUnits()
@@ -85,7 +102,8 @@ private slots:
         unit(db(), m_property, "2", "sold");
         unit(db(), m_property, "3", "available");
         unit(db(), m_property, "4", "available");
-        QCOMPARE(m_ctrl->getOccupancyRate(), 25.0);
+        // Rented of the units not sold: 1 of 3.
+        QCOMPARE(m_ctrl->getOccupancyRate(), 100.0 / 3.0);
     }
 
     void collectionRateCoversThisPeriodOn()
@@ -171,6 +189,9 @@ private slots:
 
     void monthlyCollectionsIncludeEmptyMonths()
     {
+        db()->execNonQuery("INSERT INTO exchange_rates (from_currency_id, to_currency_id, rate, "
+                           "date) VALUES (2, 1, 1.5, ?)",
+                           {day(-400)});
         payment(db(), 1000, dayOfMonth(0, 1), 1, tenant(db(), "خالد"));
         payment(db(), 250.5, day(), 1, QVariant(), buyer(db(), "منى"));
         payment(db(), 700, dayOfMonth(2), 2);
@@ -187,9 +208,11 @@ private slots:
             const QDate month = QDate::currentDate().addMonths(i - 5);
             QCOMPARE(entry["month"].toString(), month.toString("yyyy-MM"));
             QCOMPARE(entry["label"].toString(), names[month.month() - 1]);
-            const double expected = i == 5 ? 1250.5 : i == 3 ? 1000 : 0;
+            // 700 $ at 1.5 beside 300 ₪ in the fourth month.
+            const double expected = i == 5 ? 1250.5 : i == 3 ? 1350 : 0;
             QCOMPARE(entry["total"].toDouble(), expected);
-            QCOMPARE(entry["mixedCurrencies"].toBool(), i == 3);
+            QCOMPARE(entry["mixedCurrencies"].toBool(), false);
+            QCOMPARE(entry["complete"].toBool(), true);
         }
         QCOMPARE(m_ctrl->getMonthlyCollections(1).size(), 1);
         QCOMPARE(m_ctrl->getMonthlyCollections(0).size(), 0);

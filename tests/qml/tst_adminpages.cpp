@@ -229,6 +229,25 @@ private slots:
         QVERIFY(signInAs(QStringLiteral("sara"), QStringLiteral("سوسن-الحلوة")));
     }
 
+    void settingsWarnOfACurrencyUsedWithoutARate()
+    {
+        start();
+        h->database().db()->execNonQuery(
+            QStringLiteral("INSERT INTO journal_entries (entry_date, description, currency_id) "
+                           "VALUES ('2026-02-03', 'دفعة بالدينار', 3)"));
+        QVERIFY(h->showPage(11));
+        QQuickItem* warning = reveal(need(QStringLiteral("missingRate_JOD")));
+        QVERIFY(warning->property("text").toString().contains(QStringLiteral("2026-02-03")));
+        QVERIFY(!h->find(QStringLiteral("missingRate_USD")));
+        QQuickItem* jod = reveal(need(QStringLiteral("rateRow_JOD")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("rateDateField"), jod),
+                            QStringLiteral("2026-02-01")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("rateField"), jod), QStringLiteral("5.08")));
+        QVERIFY(h->click(h->find(QStringLiteral("rateUpdateButton"), jod)));
+        QTRY_VERIFY(!h->find(QStringLiteral("missingRate_JOD")) ||
+                    !h->find(QStringLiteral("missingRate_JOD"))->isVisible());
+    }
+
     void clerksSettingsPageHidesTheAdministratorsControls()
     {
         start();
@@ -319,6 +338,16 @@ private slots:
                                            "from_currency_id=2 AND to_currency_id=1"))
                      .toDouble(),
                  3.65);
+        // An earlier day adds to the history instead of replacing today's rate.
+        QVERIFY(h->typeInto(h->find(QStringLiteral("rateDateField"), usd),
+                            QStringLiteral("2026-01-05")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("rateField"), usd), QStringLiteral("3.52")));
+        QVERIFY(h->click(h->find(QStringLiteral("rateUpdateButton"), usd)));
+        QCOMPARE(h->database().count(QStringLiteral("exchange_rates")), 2);
+        QTRY_VERIFY(h->find(QStringLiteral("rateHistory"), usd)
+                        ->property("text")
+                        .toString()
+                        .contains(QStringLiteral("2026-01-05: 3.5200")));
 
         QVERIFY(h->typeInto(reveal(need(QStringLiteral("companyNameField"))),
                             QStringLiteral("شركة البيت الآمن")));

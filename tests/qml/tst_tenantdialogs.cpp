@@ -61,6 +61,39 @@ private slots:
                  qPrintable(ShellHarness::problems().join(QLatin1Char('\n'))));
     }
 
+    // A tenant who paid 1,234.56 as 66.67 + 1,167.89 owes nothing, but the
+    // doubles leave -2e-13; the statement read "-0.00 ₪".
+    void regressionSettledStatementNeverShowsMinusZero()
+    {
+        Database* db = h->database().db();
+        const int tenant =
+            db->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"),
+                           {QStringLiteral("منى العلي")});
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QVERIFY(db->execInsert(QStringLiteral("INSERT INTO invoices (invoice_number, tenant_id, "
+                                              "total_amount, currency_id) VALUES (?,?,?,?)"),
+                               {QStringLiteral("INV-9"), tenant, 1234.56, 1}) > 0);
+        for (const double amount : {66.67, 1167.89})
+            QVERIFY(db->execInsert(
+                        QStringLiteral("INSERT INTO payments (tenant_id, amount, payment_date, "
+                                       "currency_id) VALUES (?,?,?,?)"),
+                        {tenant, amount, today, 1}) > 0);
+        QMetaObject::invokeMethod(h->find(QStringLiteral("tenantsPage")), "reload");
+        QVERIFY(h->click(h->find(QStringLiteral("tenantStatementButton"),
+                                 need(QStringLiteral("tenantRow_منى العلي")))));
+        QVERIFY(h->settled(QStringLiteral("statementDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("statementDialog"));
+        QCOMPARE(h->find(QStringLiteral("tenantBalance"), d)->property("value").toString(),
+                 QStringLiteral("0.00 ₪"));
+        QVariant printed;
+        QVERIFY(QMetaObject::invokeMethod(findDialog(QStringLiteral("statementDialog")),
+                                          "printableEntries", Q_RETURN_ARG(QVariant, printed)));
+        QCOMPARE(printed.toList().last().toMap().value(QStringLiteral("balance")).toString(),
+                 QStringLiteral("0.00 ₪"));
+        QMetaObject::invokeMethod(findDialog(QStringLiteral("statementDialog")), "close");
+        QVERIFY(h->settled(QStringLiteral("statementDialog"), false));
+    }
+
     void statementShowsRowsInTheirCurrencyAndPrints()
     {
         Database* db = h->database().db();
@@ -76,6 +109,12 @@ private slots:
                                           "reference, currency_id) VALUES (?,?,?,?,?)"),
                            {tenant, 500.0, today, QStringLiteral("سند 3"), 2}) > 0);
         QMetaObject::invokeMethod(h->find(QStringLiteral("tenantsPage")), "reload");
+        // The tenants page shows what each tenant owes in its own currency.
+        QTRY_COMPARE(h->find(QStringLiteral("tenantBalanceCell"),
+                             need(QStringLiteral("tenantRow_رامي سعيد")))
+                         ->property("text")
+                         .toString(),
+                     QStringLiteral("700.00 $"));
 
         QVERIFY(h->click(h->find(QStringLiteral("tenantStatementButton"),
                                  need(QStringLiteral("tenantRow_رامي سعيد")))));

@@ -1,0 +1,89 @@
+#include "core/ConvertedTotal.h"
+
+#include "core/CurrencyRates.h"
+#include "core/Money.h"
+#include "core/Reasons.h"
+
+ConvertedTotal::ConvertedTotal(const CurrencyRates* rates)
+    : m_rates(rates)
+{}
+
+const QString& ConvertedTotal::primaryIdSql()
+{
+    static const QString sql =
+        QStringLiteral("(SELECT id FROM currencies WHERE is_primary=1 ORDER BY id LIMIT 1)");
+    return sql;
+}
+
+void ConvertedTotal::add(int currencyId, const QString& date, double amount,
+                         const QVariant& primary)
+{
+    const int currency = currencyId > 0 ? currencyId : m_rates->primaryId();
+    m_byCurrency[currency] += amount;
+    if (m_rates->isPrimary(currency)) {
+        m_primary += amount;
+        return;
+    }
+    if (primary.isValid() && !primary.isNull()) {
+        m_primary += primary.toDouble();
+        return;
+    }
+    const double rate = m_rates->rateOn(currency, date);
+    if (rate > 0) {
+        m_primary += amount * rate;
+        return;
+    }
+    if (Money::toCents(amount) == 0)
+        return;
+    const QString code = m_rates->code(currency);
+    const QString reason =
+        Reasons::noRate(code.isEmpty() ? QString::number(currency) : code, date.left(10));
+    if (!m_missing.contains(reason))
+        m_missing.append(reason);
+}
+
+void ConvertedTotal::addRows(const QVariantList& rows)
+{
+    for (const QVariant& value : rows) {
+        const QVariantMap row = value.toMap();
+        const QString day = row.value(QStringLiteral("d")).toString();
+        add(row.value(QStringLiteral("c")).toInt(), day, row.value(QStringLiteral("t")).toDouble(),
+            day.isEmpty() ? row.value(QStringLiteral("p")) : QVariant());
+    }
+}
+
+void ConvertedTotal::merge(const ConvertedTotal& other)
+{
+    m_primary += other.m_primary;
+    for (auto it = other.m_byCurrency.cbegin(); it != other.m_byCurrency.cend(); ++it)
+        m_byCurrency[it.key()] += it.value();
+    for (const QString& reason : other.m_missing) {
+        if (!m_missing.contains(reason))
+            m_missing.append(reason);
+    }
+}
+
+double ConvertedTotal::primary() const
+{
+    return Money::roundToCents(m_primary);
+}
+
+QVariantMap ConvertedTotal::toMap() const
+{
+    QVariantList byCurrency;
+    const int primaryId = m_rates->primaryId();
+    if (m_byCurrency.contains(primaryId))
+        byCurrency.append(QVariantMap{
+            {QStringLiteral("currency_id"), primaryId},
+            {QStringLiteral("total"), Money::roundToCents(m_byCurrency.value(primaryId))}});
+    for (auto it = m_byCurrency.cbegin(); it != m_byCurrency.cend(); ++it) {
+        if (it.key() != primaryId)
+            byCurrency.append(
+                QVariantMap{{QStringLiteral("currency_id"), it.key()},
+                            {QStringLiteral("total"), Money::roundToCents(it.value())}});
+    }
+    return {{QStringLiteral("total"), primary()},
+            {QStringLiteral("byCurrency"), byCurrency},
+            {QStringLiteral("complete"), complete()},
+            {QStringLiteral("missing"), m_missing}};
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QMap>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+#include <QVariantMap>
+
+class CurrencyRates;
+
+// A total over rows kept in several currencies: each amount converted to the
+// primary currency at the rate of its own day, and the amounts of each
+// currency kept beside it. An amount whose day has no rate is left out of
+// the converted total and named in missing(), so the figure says it is
+// incomplete instead of counting dollars as shekels.
+class ConvertedTotal
+{
+public:
+    explicit ConvertedTotal(const CurrencyRates* rates);
+
+    // `amount` kept in `currencyId` (0: the primary) on `date`. A valid
+    // `primary` is the amount already converted when it was written.
+    void add(int currencyId, const QString& date, double amount, const QVariant& primary = {});
+    // The rows of a grouped query with the columns c (currency), d (day, or
+    // empty when every row of the group is primary or converted), t (the
+    // amount) and, optionally, p (the converted amount, used when d is
+    // empty).
+    void addRows(const QVariantList& rows);
+    void merge(const ConvertedTotal& other);
+
+    // Rounded to the cent.
+    double primary() const;
+    bool complete() const { return m_missing.isEmpty(); }
+    // {total, byCurrency: [{currency_id, total}] (primary first), complete,
+    // missing: the reasons of the amounts left out}.
+    QVariantMap toMap() const;
+
+    // "(SELECT id FROM currencies WHERE is_primary=1 ...)", for queries that
+    // group the primary currency's rows into one.
+    static const QString& primaryIdSql();
+
+private:
+    const CurrencyRates* m_rates;
+    double m_primary = 0;
+    QMap<int, double> m_byCurrency;
+    QStringList m_missing;
+};

@@ -1,0 +1,238 @@
+#include "core/OfficeFigures.h"
+
+#include "core/ConvertedTotal.h"
+#include "core/Database.h"
+#include "core/Money.h"
+#include "core/SqlValue.h"
+
+#include <QMap>
+
+namespace {
+
+const QString kIso = QStringLiteral("yyyy-MM-dd");
+
+// Invoices neither paid nor void: written as three ranges, the status index
+// then reads only the open ones instead of every invoice.
+const QString kOpenInvoice =
+    QStringLiteral("status < 'paid' OR (status > 'paid' AND status < 'void') OR status > 'void'");
+
+// The currency of a row, rows without one being the primary's.
+QString currencyOf(const QString& column)
+{
+    return QStringLiteral("COALESCE(") + column + QStringLiteral(",") +
+           ConvertedTotal::primaryIdSql() + QStringLiteral(")");
+}
+
+// c and d of a grouped sum: the primary currency's rows make one group
+// whatever their day.
+QString groupColumns(const QString& currencyColumn, const QString& dayColumn)
+{
+    const QString c = currencyOf(currencyColumn);
+    return c + QStringLiteral(" as c, CASE WHEN ") + c + QStringLiteral("=") +
+           ConvertedTotal::primaryIdSql() + QStringLiteral(" THEN '' ELSE ") + dayColumn +
+           QStringLiteral(" END as d");
+}
+
+} // namespace
+
+OfficeFigures::OfficeFigures(Database* db, const QDate& today)
+    : m_db(db)
+    , m_today(today)
+    , m_rates(db)
+{}
+
+QString OfficeFigures::todayIso() const
+{
+    return m_today.toString(kIso);
+}
+
+QVariantMap OfficeFigures::occupancy(int propertyId)
+{
+    const QVariantMap row = SqlValue::firstRow(m_db->execQuery(
+        QStringLiteral("SELECT COALESCE(SUM(status='rented'),0) as rented, "
+                       "COALESCE(SUM(status<>'sold'),0) as not_sold FROM units WHERE ?=0 OR "
+                       "property_id=?"),
+        {propertyId, propertyId}));
+    const qint64 rented = row.value(QStringLiteral("rented")).toLongLong();
+    const qint64 notSold = row.value(QStringLiteral("not_sold")).toLongLong();
+    return {{QStringLiteral("rented"), rented},
+            {QStringLiteral("notSold"), notSold},
+            {QStringLiteral("percent"), occupancyPercent(rented, notSold)}};
+}
+
+double OfficeFigures::occupancyPercent(qint64 rented, qint64 notSold)
+{
+    return notSold > 0 ? static_cast<double>(rented) / static_cast<double>(notSold) * 100.0 : 0.0;
+}
+
+QVariantMap OfficeFigures::collected(const QString& from, const QString& to)
+{
+    ConvertedTotal total(&m_rates);
+    total.addRows(m_db->execQuery(
+        QStringLiteral("SELECT ") +
+            groupColumns(QStringLiteral("currency_id"), QStringLiteral("payment_date")) +
+            QStringLiteral(", SUM(amount) as t FROM payments WHERE payment_date >= ? AND "
+                           "payment_date <= ? GROUP BY c, d"),
+        {from, to}));
+    return total.toMap();
+}
+
+QVariantMap OfficeFigures::collectedThisMonth()
+{
+    const QDate first(m_today.year(), m_today.month(), 1);
+    return collected(first.toString(kIso), first.addMonths(1).addDays(-1).toString(kIso));
+}
+
+QVariantMap OfficeFigures::contractedMonthlyRent(int propertyId)
+{
+    ConvertedTotal total(&m_rates);
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT ") + currencyOf(QStringLiteral("c.currency_id")) +
+            QStringLiteral(" as c, SUM(c.rent_amount) as t FROM contracts c JOIN units u ON "
+                           "u.id=c.unit_id WHERE c.status='active' AND (?=0 OR u.property_id=?) "
+                           "GROUP BY 1"),
+        {propertyId, propertyId});
+    for (const QVariant& value : rows) {
+        const QVariantMap row = value.toMap();
+        total.add(row.value(QStringLiteral("c")).toInt(), todayIso(),
+                  row.value(QStringLiteral("t")).toDouble());
+    }
+    return total.toMap();
+}
+
+QHash<int, QVariantMap> OfficeFigures::contractedMonthlyRentByProperty()
+{
+    QHash<int, ConvertedTotal> totals;
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT u.property_id as pid, ") +
+        currencyOf(QStringLiteral("c.currency_id")) +
+        QStringLiteral(" as c, SUM(c.rent_amount) as t FROM contracts c JOIN units u ON "
+                       "u.id=c.unit_id WHERE c.status='active' GROUP BY 1, 2"));
+    for (const QVariant& value : rows) {
+        const QVariantMap row = value.toMap();
+        const int property = row.value(QStringLiteral("pid")).toInt();
+        auto it = totals.find(property);
+        if (it == totals.end())
+            it = totals.insert(property, ConvertedTotal(&m_rates));
+        it->add(row.value(QStringLiteral("c")).toInt(), todayIso(),
+                row.value(QStringLiteral("t")).toDouble());
+    }
+    QHash<int, QVariantMap> maps;
+    for (auto it = totals.cbegin(); it != totals.cend(); ++it)
+        maps.insert(it.key(), it.value().toMap());
+    return maps;
+}
+
+QVariantMap OfficeFigures::overdueReceivables()
+{
+    // What is still open of each, converted at the rate of its due day.
+    ConvertedTotal total(&m_rates);
+    total.addRows(m_db->execQuery(
+        QStringLiteral("SELECT ") +
+            groupColumns(QStringLiteral("currency_id"), QStringLiteral("due_date")) +
+            QStringLiteral(", SUM(balance) as t FROM invoices WHERE (") + kOpenInvoice +
+            QStringLiteral(") AND due_date < ? AND balance >= 0.005 GROUP BY c, d"),
+        {todayIso()}));
+    total.addRows(m_db->execQuery(
+        QStringLiteral("SELECT ") +
+            groupColumns(QStringLiteral("currency_id"), QStringLiteral("due_date")) +
+            QStringLiteral(", SUM(installment_amount-paid_amount) as t FROM installments WHERE "
+                           "status!='paid' AND due_date < ? GROUP BY c, d"),
+        {todayIso()}));
+    QVariantMap map = total.toMap();
+    const qint64 count =
+        m_db->scalar(
+                QStringLiteral("SELECT (SELECT COUNT(*) FROM invoices WHERE (") + kOpenInvoice +
+                    QStringLiteral(") AND due_date < ? AND balance >= 0.005) + "
+                                   "(SELECT COUNT(*) FROM installments WHERE status!='paid' AND "
+                                   "due_date < ?)"),
+                {todayIso(), todayIso()})
+            .toLongLong();
+    map.insert(QStringLiteral("count"), count);
+    return map;
+}
+
+ConvertedTotal OfficeFigures::ledger(const QString& accountWhere, bool creditSide,
+                                     const QString& from, const QString& to)
+{
+    const QString sign =
+        creditSide ? QStringLiteral("jl.credit-jl.debit") : QStringLiteral("jl.debit-jl.credit");
+    const QString signPrimary = creditSide ? QStringLiteral("jl.credit_primary-jl.debit_primary")
+                                           : QStringLiteral("jl.debit_primary-jl.credit_primary");
+    // Lines already converted when they were posted keep that amount; the
+    // others are converted at their entry's day.
+    const QString c = currencyOf(QStringLiteral("je.currency_id"));
+    QString sql = QStringLiteral("SELECT ") + c + QStringLiteral(" as c, CASE WHEN ") + c +
+                  QStringLiteral("=") + ConvertedTotal::primaryIdSql() +
+                  QStringLiteral(" OR jl.debit_primary IS NOT NULL THEN '' ELSE je.entry_date END "
+                                 "as d, SUM(") +
+                  sign + QStringLiteral(") as t, SUM(") + signPrimary +
+                  QStringLiteral(") as p FROM journal_lines jl JOIN journal_entries je ON "
+                                 "je.id=jl.entry_id WHERE jl.account_id IN (SELECT id FROM "
+                                 "accounts WHERE ") +
+                  accountWhere + QStringLiteral(")");
+    QVariantList params;
+    if (!from.isEmpty()) {
+        sql += QStringLiteral(" AND je.entry_date >= ?");
+        params << from;
+    }
+    if (!to.isEmpty()) {
+        sql += QStringLiteral(" AND je.entry_date <= ?");
+        params << to;
+    }
+    sql += QStringLiteral(" GROUP BY c, d");
+    ConvertedTotal total(&m_rates);
+    total.addRows(m_db->execQuery(sql, params));
+    return total;
+}
+
+QVariantMap OfficeFigures::cash()
+{
+    return ledger(QStringLiteral("code='1100' OR parent_id=(SELECT id FROM accounts WHERE "
+                                 "code='1100')"),
+                  false, QString(), QString())
+        .toMap();
+}
+
+QVariantMap OfficeFigures::periodResults(const QString& from, const QString& to)
+{
+    const QVariantMap revenue = ledger(QStringLiteral("type='revenue'"), true, from, to).toMap();
+    const QVariantMap expenses = ledger(QStringLiteral("type='expense'"), false, from, to).toMap();
+    // Net profit is the difference of the two converted totals, and its
+    // breakdown the difference of theirs, currency by currency.
+    QMap<int, double> sums;
+    const auto addEach = [&sums](const QVariantMap& total, double sign) {
+        for (const QVariant& value : total.value(QStringLiteral("byCurrency")).toList()) {
+            const QVariantMap row = value.toMap();
+            sums[row.value(QStringLiteral("currency_id")).toInt()] +=
+                sign * row.value(QStringLiteral("total")).toDouble();
+        }
+    };
+    addEach(revenue, 1);
+    addEach(expenses, -1);
+    QVariantList byCurrency;
+    const int primary = m_rates.primaryId();
+    for (auto it = sums.cbegin(); it != sums.cend(); ++it) {
+        const QVariantMap row = {{QStringLiteral("currency_id"), it.key()},
+                                 {QStringLiteral("total"), Money::roundToCents(it.value())}};
+        if (it.key() == primary)
+            byCurrency.prepend(row);
+        else
+            byCurrency.append(row);
+    }
+    QStringList missing = revenue.value(QStringLiteral("missing")).toStringList();
+    for (const QString& reason : expenses.value(QStringLiteral("missing")).toStringList()) {
+        if (!missing.contains(reason))
+            missing.append(reason);
+    }
+    const QVariantMap net = {
+        {QStringLiteral("total"),
+         Money::roundToCents(revenue.value(QStringLiteral("total")).toDouble() -
+                             expenses.value(QStringLiteral("total")).toDouble())},
+        {QStringLiteral("byCurrency"), byCurrency},
+        {QStringLiteral("complete"), missing.isEmpty()},
+        {QStringLiteral("missing"), missing}};
+    return {{QStringLiteral("revenue"), revenue},
+            {QStringLiteral("expenses"), expenses},
+            {QStringLiteral("net_profit"), net}};
+}

@@ -1,0 +1,273 @@
+#include "RentalRows.h"
+#include "TestDatabase.h"
+
+#include "core/CurrencyRates.h"
+#include "core/OfficeFigures.h"
+#include "core/Reasons.h"
+#include "finance/BuyerModel.h"
+#include "finance/CurrencyModel.h"
+#include "finance/ExpenseModel.h"
+#include "finance/InstallmentModel.h"
+#include "insight/DashboardController.h"
+#include "insight/DateRange.h"
+#include "insight/InsightDates.h"
+#include "insight/NotificationController.h"
+#include "insight/PrintHtml.h"
+#include "insight/ReportController.h"
+#include "insight/ReportPrints.h"
+#include "rental/InvoiceModel.h"
+#include "rental/PaymentModel.h"
+#include "rental/PropertyModel.h"
+#include "rental/TenantModel.h"
+
+#include <QTest>
+
+namespace {
+
+constexpr int kShekel = 1;
+constexpr int kDollar = 2;
+constexpr int kDinar = 3;
+
+QString iso(const QDate& date)
+{
+    return date.toString(Qt::ISODate);
+}
+
+QVariantMap rentItem(double amount)
+{
+    return {{"description", QStringLiteral("إيجار شهري")},
+            {"type", "rent"},
+            {"quantity", 1},
+            {"unit_price", amount},
+            {"total", amount}};
+}
+
+} // namespace
+
+// An office keeping money in shekels, dollars and dinars, with rates on
+// several days: every figure must read the same from every place that shows
+// it, and be the amount each row gives at its own day's rate.
+class TestOfficeFigures : public QObject
+{
+    Q_OBJECT
+
+    // Dollars: 3.50 long ago, 3.70 from the first of this month. Dinars:
+    // 5.00 long ago, 5.20 from the last day of last month.
+    void fillOffice()
+    {
+        Database* db = m_t->db();
+        CurrencyModel rates(db);
+        QVERIFY(rates.recordRate(kDollar, iso(m_today.addDays(-200)), 3.50));
+        QVERIFY(rates.recordRate(kDollar, iso(m_monthStart), 3.70));
+        QVERIFY(rates.recordRate(kDinar, iso(m_today.addDays(-200)), 5.00));
+        QVERIFY(rates.recordRate(kDinar, iso(m_monthStart.addDays(-1)), 5.20));
+
+        const int property = RentalRows::property(db, QStringLiteral("برج الياسمين"));
+        const int shekelFlat = RentalRows::unit(db, property, QStringLiteral("A1"));
+        const int dollarFlat = RentalRows::unit(db, property, QStringLiteral("A2"));
+        const int emptyFlat = RentalRows::unit(db, property, QStringLiteral("A3"));
+        const int soldFlat = RentalRows::unit(db, property, QStringLiteral("A4"));
+        db->execNonQuery(QStringLiteral("UPDATE units SET status='available' WHERE id=?"),
+                         {emptyFlat});
+        const int rana = RentalRows::tenant(db, QStringLiteral("رنا حداد"));
+        const int yousef = RentalRows::tenant(db, QStringLiteral("يوسف عودة"));
+        RentalRows::contract(db, shekelFlat, rana, 2000, QStringLiteral("active"), kShekel);
+        RentalRows::contract(db, dollarFlat, yousef, 500, QStringLiteral("active"), kDollar);
+
+        // Two months back: a shekel invoice half paid and a dollar one open,
+        // both past their due day.
+        InvoiceModel invoices(db);
+        const QString period = InsightDates::period(m_monthStart.addMonths(-2));
+        const int shekelInvoice =
+            invoices.createInvoice(rana, shekelFlat, period, {rentItem(2000)}, kShekel);
+        QVERIFY2(shekelInvoice > 0, qPrintable(invoices.lastError()));
+        QVERIFY(invoices.createInvoice(yousef, dollarFlat, period, {rentItem(300)}, kDollar) > 0);
+
+        PaymentModel payments(db);
+        const auto pay = [&](int invoice, int tenant, double amount, const QDate& day, int cur) {
+            QVERIFY2(payments.add(invoice, tenant, amount, QStringLiteral("cash"), iso(day),
+                                  QStringLiteral("سند"), cur) > 0,
+                     qPrintable(payments.lastError()));
+        };
+        pay(shekelInvoice, rana, 1000, m_monthStart, kShekel);
+        pay(0, yousef, 40, m_monthStart, kDollar);
+        pay(0, yousef, 10, m_monthStart, kDinar);
+        pay(0, yousef, 100, m_monthStart.addDays(-1), kDollar);
+
+        ExpenseModel expenses(db);
+        QVERIFY(expenses.add(property, 0, 0, QStringLiteral("maintenance"), QString(),
+                             QStringLiteral("دهان الدرج"), 400, iso(m_monthStart), kShekel) > 0);
+        QVERIFY(expenses.add(property, 0, 0, QStringLiteral("maintenance"), QString(),
+                             QStringLiteral("قطع مصعد"), 50, iso(m_monthStart), kDollar) > 0);
+
+        // A flat sold in dinars five months ago: all four instalments late.
+        const int buyer =
+            db->execInsert(QStringLiteral("INSERT INTO buyers (full_name) VALUES (?)"),
+                           {QStringLiteral("سامر قاسم")});
+        InstallmentModel sales(db);
+        QVERIFY2(
+            sales.sellUnit(buyer, soldFlat, 30000, 6000, 4, iso(m_today.addDays(-150)), kDinar) > 0,
+            qPrintable(sales.lastError()));
+    }
+
+private slots:
+    void init()
+    {
+        m_t = std::make_unique<TestDatabase>();
+        m_today = InsightDates::today();
+        m_monthStart = InsightDates::monthStart();
+        fillOffice();
+    }
+    void cleanup() { m_t.reset(); }
+
+    void everyPlaceShowsTheSameFigure()
+    {
+        Database* db = m_t->db();
+        DashboardController dashboard(db);
+        PropertyModel properties(db);
+        ReportController reports(db);
+        NotificationController alerts(db);
+        ReportPrints prints(db);
+        const QString monthEnd = iso(m_monthStart.addMonths(1).addDays(-1));
+
+        // Occupancy: 2 rented of the 3 units not sold.
+        const double occupancy = 200.0 / 3.0;
+        QCOMPARE(dashboard.getOccupancyRate(), occupancy);
+        const QVariantMap card = properties.getAll().first().toMap();
+        QCOMPARE(card.value("occupancy").toDouble(), occupancy);
+        QCOMPARE(reports.getSmartAIAnalysis().value("occupancy").toDouble(), occupancy);
+        QVERIFY(prints.paper(ReportPrints::Analysis, DateRange()).body.contains("66.7%"));
+
+        // Collected this month: 1,000 ₪ + 40 $ × 3.70 + 10 JOD × 5.20.
+        const QVariantMap stats = dashboard.getStats();
+        QCOMPARE(stats.value("monthlyRevenue").toDouble(), 1200.0);
+        QCOMPARE(dashboard.getMonthlyRevenue(), 1200.0);
+        QCOMPARE(dashboard.getMonthlyCollections(2).last().toMap().value("total").toDouble(),
+                 1200.0);
+        QCOMPARE(stats.value("collectedThisMonth").toMap().value("byCurrency").toList().size(), 3);
+
+        // Contracted monthly rent: 2,000 ₪ + 500 $ at today's 3.70.
+        QCOMPARE(stats.value("contractedMonthlyRent").toMap().value("total").toDouble(), 3850.0);
+        QCOMPARE(card.value("monthly_revenue").toDouble(), 3850.0);
+
+        // Overdue: 1,000 ₪ left of the shekel invoice, 300 $ at the due
+        // day's 3.50, and 24,000 JOD of instalments at 5.00.
+        const double overdue = 1000 + 1050 + 120000;
+        QVariantMap overdueCard;
+        for (const QVariant& value : reports.getAIInsights()) {
+            if (value.toMap().value("title").toString() == QStringLiteral("المستحقات المتأخرة"))
+                overdueCard = value.toMap();
+        }
+        QCOMPARE(overdueCard.value("amount").toDouble(), overdue);
+        QVERIFY(overdueCard.value("description").toString().contains("122050 ₪"));
+        QVERIFY(reports.getSmartAIAnalysis().value("text").toString().contains("122050 ₪"));
+        // ...and the alerts list those very amounts, each at its due day.
+        CurrencyRates rates(db);
+        double alerted = 0;
+        int alertedItems = 0;
+        for (const QVariant& value : alerts.getActiveAlerts()) {
+            const QVariantMap alert = value.toMap();
+            if (!alert.contains("due_date") || alert.value("due_date").toString() >= iso(m_today))
+                continue;
+            double converted = 0;
+            QVERIFY(rates.toPrimary(alert.value("amount").toDouble(),
+                                    alert.value("currency_id").toInt(),
+                                    alert.value("due_date").toString(), &converted));
+            alerted += converted;
+            ++alertedItems;
+        }
+        QCOMPARE(alertedItems, 6);
+        QCOMPARE(alerted, overdue);
+
+        // The month's results from the ledger: rent billed 2,000 ₪ + 300 $
+        // at today's 3.70, less 400 ₪ + 50 $ × 3.70 spent.
+        const QVariantMap month = reports.getProfitLoss(iso(m_monthStart), monthEnd);
+        QCOMPARE(month.value("revenue").toDouble(), 3110.0);
+        QCOMPARE(month.value("expenses").toDouble(), 585.0);
+        QCOMPARE(month.value("net_profit").toDouble(), 2525.0);
+        const Paper financial =
+            prints.paper(ReportPrints::Financial, DateRange(iso(m_monthStart), monthEnd));
+        QVERIFY(financial.body.contains(PrintHtml::money(2525, QStringLiteral("₪"))));
+        QVERIFY(financial.body.contains(PrintHtml::money(3110, QStringLiteral("₪"))));
+
+        // Cash from the cash account, not profit: the payments (1,200 this
+        // month, 100 $ × 3.50 last month) and the 6,000 JOD down payment at
+        // 5.00, less the 585 paid out.
+        const double cash = 1200 + 350 + 30000 - 585;
+        QCOMPARE(reports.getBalanceSheet().value("cash").toDouble(), cash);
+        QVERIFY(financial.body.contains(PrintHtml::money(cash, QStringLiteral("₪"))));
+    }
+
+    void rateRecordedTodayLeavesLastMonthAsItWas()
+    {
+        ReportController reports(m_t->db());
+        const QString lastStart = iso(m_monthStart.addMonths(-1));
+        const QString lastEnd = iso(m_monthStart.addDays(-1));
+        OfficeFigures before(m_t->db(), m_today);
+        QCOMPARE(before.collected(lastStart, lastEnd).value("total").toDouble(), 350.0);
+        const QVariantMap results = reports.getProfitLoss(lastStart, lastEnd);
+        const double cash = reports.getBalanceSheet().value("cash").toDouble();
+
+        CurrencyModel rates(m_t->db());
+        QVERIFY(rates.recordRate(kDollar, iso(m_today), 4.10));
+        QVERIFY(rates.recordRate(kDinar, iso(m_today), 5.60));
+        OfficeFigures after(m_t->db(), m_today);
+        QCOMPARE(after.collected(lastStart, lastEnd).value("total").toDouble(), 350.0);
+        QCOMPARE(reports.getProfitLoss(lastStart, lastEnd), results);
+        QCOMPARE(reports.getBalanceSheet().value("cash").toDouble(), cash);
+    }
+
+    void balancesAreKeptPerCurrency()
+    {
+        Database* db = m_t->db();
+        TenantModel tenants(db);
+        BuyerModel buyers(db);
+        const auto balances = [](const QVariantList& rows) {
+            QStringList out;
+            for (const QVariant& value : rows)
+                out << QStringLiteral("%1:%2")
+                           .arg(value.toMap().value("currency_id").toInt())
+                           .arg(value.toMap().value("total").toDouble(), 0, 'f', 2);
+            return out.join(' ');
+        };
+        const int rana = db->scalar("SELECT id FROM tenants WHERE full_name='رنا حداد'").toInt();
+        const int yousef = db->scalar("SELECT id FROM tenants WHERE full_name='يوسف عودة'").toInt();
+        const int samer = db->scalar("SELECT id FROM buyers").toInt();
+        QCOMPARE(balances(tenants.balances(rana)), QStringLiteral("1:1000.00"));
+        // 300 $ billed, 140 $ paid; 10 JOD paid ahead of any dinar invoice.
+        QCOMPARE(balances(tenants.balances(yousef)), QStringLiteral("2:160.00 3:-10.00"));
+        QCOMPARE(balances(buyers.balances(samer)), QStringLiteral("3:24000.00"));
+        // The stored single balance is still there for its readers.
+        QCOMPARE(db->scalar("SELECT balance FROM tenants WHERE id=?", {rana}).toDouble(), 1000.0);
+    }
+
+    void figureWithoutARateSaysWhichIsMissing()
+    {
+        Database* db = m_t->db();
+        PaymentModel payments(db);
+        const QString early = iso(m_today.addDays(-400));
+        const int tenant = RentalRows::tenant(db, QStringLiteral("هالة سمعان"));
+        QVERIFY(payments.add(0, tenant, 75, QStringLiteral("cash"), early, QString(), kDollar) > 0);
+        OfficeFigures figures(db, m_today);
+        const QVariantMap collected = figures.collected(early, early);
+        QCOMPARE(collected.value("total").toDouble(), 0.0);
+        QVERIFY(!collected.value("complete").toBool());
+        QCOMPARE(collected.value("missing").toStringList(),
+                 QStringList{Reasons::noRate(QStringLiteral("USD"), early)});
+        // The dollars themselves stay in the breakdown.
+        const QVariantMap dollars = collected.value("byCurrency").toList().first().toMap();
+        QCOMPARE(dollars.value("currency_id").toInt(), kDollar);
+        QCOMPARE(dollars.value("total").toDouble(), 75.0);
+        const QVariantMap cash = figures.cash();
+        QVERIFY(!cash.value("complete").toBool());
+        QVERIFY(cash.value("missing").toStringList().first().contains(early));
+    }
+
+private:
+    std::unique_ptr<TestDatabase> m_t;
+    QDate m_today;
+    QDate m_monthStart;
+};
+
+QTEST_GUILESS_MAIN(TestOfficeFigures)
+#include "tst_officefigures.moc"
