@@ -300,6 +300,8 @@ Item {
                     }
                     MButton {
                         objectName: "removeExpenseButton"
+                        // Removing money already booked is for administrators.
+                        visible: authCtrl.isLoggedIn && authCtrl.can("removeMoneyRecord")
                         text: "حذف"
                         outline: true
                         btnColor: Theme.dangerColor

@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
 #include "core/Names.h"
+#include "core/Permissions.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -143,6 +144,9 @@ bool ExpenseModel::updateExpense(int id, const QVariantMap& map)
 bool ExpenseModel::removeExpense(int id)
 {
     clearError();
+    // Its reversal changes the books of the month it was in.
+    if (!Permissions::allowed(Permissions::Action::RemoveMoneyRecord))
+        return refuse(Permissions::refusal());
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuseDatabase();

@@ -139,9 +139,10 @@ QVariantList NotificationController::getActiveAlerts()
     QVariantList alerts;
 
     const QVariantList due = m_db->execQuery(
-        QStringLiteral("SELECT i.installment_amount, i.installment_amount-i.paid_amount as open, "
-                       "i.currency_id, i.due_date, cur.symbol, i.buyer_id, b.full_name as buyer_name, "
-                       "u.unit_number ") +
+        QStringLiteral(
+            "SELECT i.installment_amount, i.installment_amount-i.paid_amount as open, "
+            "i.currency_id, i.due_date, cur.symbol, i.buyer_id, b.full_name as buyer_name, "
+            "u.unit_number ") +
             kDueInstallments + QStringLiteral(" ORDER BY i.due_date DESC, i.id"),
         {days.today, days.yesterday});
     for (const QVariant& value : due) {
@@ -158,11 +159,11 @@ QVariantList NotificationController::getActiveAlerts()
     }
 
     // Strictly before yesterday: an installment due yesterday is alerted above.
-    const QVariantList overdue =
-        m_db->execQuery(QStringLiteral("SELECT i.due_date, i.installment_amount-i.paid_amount as "
-                                       "open, i.currency_id, i.buyer_id, b.full_name as buyer_name ") +
-                            kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id"),
-                        {days.yesterday});
+    const QVariantList overdue = m_db->execQuery(
+        QStringLiteral("SELECT i.due_date, i.installment_amount-i.paid_amount as "
+                       "open, i.currency_id, i.buyer_id, b.full_name as buyer_name ") +
+            kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id"),
+        {days.yesterday});
     for (const QVariant& value : overdue) {
         const QVariantMap row = value.toMap();
         alerts.append(owed(alert(QStringLiteral("overdue"),
