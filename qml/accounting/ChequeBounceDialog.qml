@@ -84,11 +84,11 @@ MDialog {
         Text {
             objectName: "bounceChequeText"
             Layout.fillWidth: true
-            text: "شيك رقم " + ChequeWords.isolate(dialog.cheque.cheque_number) + " من "
+            text: "شيك رقم " + Input.isolate(dialog.cheque.cheque_number) + " من "
                   + (dialog.cheque.payer_name || "-") + " بمبلغ "
-                  + ChequeWords.isolate(Money.format(dialog.cheque.amount, dialog.cheque.currency_id))
+                  + Input.isolate(Money.format(dialog.cheque.amount, dialog.cheque.currency_id))
                   + " - " + (dialog.cheque.bank_name || "-") + " - استحقاق "
-                  + ChequeWords.isolate(dialog.cheque.due_date)
+                  + Input.isolate(dialog.cheque.due_date)
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignRight
@@ -112,7 +112,7 @@ MDialog {
             objectName: "payerBouncesText"
             Layout.fillWidth: true
             visible: dialog.bounces > 0
-            text: "شيكات مرتجعة سابقة لهذا الدافع: " + ChequeWords.isolate(dialog.bounces)
+            text: "شيكات مرتجعة سابقة لهذا الدافع: " + Input.isolate(dialog.bounces)
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             font: Theme.smallBold

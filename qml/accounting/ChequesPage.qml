@@ -260,7 +260,7 @@ Item {
                         spacing: 2
                         Text {
                             Layout.fillWidth: true
-                            text: "رقم: " + ChequeWords.isolate(row.model.cheque_number)
+                            text: "رقم: " + Input.isolate(row.model.cheque_number)
                                   + ((row.model.payer_name || row.model.payee_name)
                                      ? " - " + (row.model.payer_name || row.model.payee_name) : "")
                             textFormat: Text.PlainText
@@ -271,7 +271,7 @@ Item {
                         }
                         Text {
                             Layout.fillWidth: true
-                            text: (row.model.bank_name || "-") + " | استحقاق: " + ChequeWords.isolate(row.model.due_date)
+                            text: (row.model.bank_name || "-") + " | استحقاق: " + Input.isolate(row.model.due_date)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft

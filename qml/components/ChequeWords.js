@@ -22,8 +22,3 @@ function statusColor(status, replaced) {
 function kindText(type) {
     return type === "issued" ? "صادر" : "وارد"
 }
-
-// A number, date or code inside an Arabic sentence keeps its own order.
-function isolate(text) {
-    return "\u2068" + (text === undefined || text === null ? "" : String(text)) + "\u2069"
-}

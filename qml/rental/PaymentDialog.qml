@@ -117,8 +117,8 @@ MDialog {
                          ? "لا توجد فواتير مستحقة لهذا المستأجر" : "اختر فاتورة..."
             model: dialog.pendingInvoices
             displayFunction: function(i) {
-                return ChequeWords.isolate(i.invoice_number) + " - المتبقي: "
-                        + ChequeWords.isolate(Money.format(i.balance, i.currency_id))
+                return Input.isolate(i.invoice_number) + " - المتبقي: "
+                        + Input.isolate(Money.format(i.balance, i.currency_id))
             }
             // The amount starts as what the chosen invoice still owes.
             onActivated: index => {

@@ -4,6 +4,7 @@ import QtQuick.Layouts
 import "../components"
 import "../components/Totals.js" as Totals
 import "../components/ChequeWords.js" as ChequeWords
+import "../components/Input.js" as Input
 
 // The cheques falling due within the chosen range, each in its own currency,
 // with their count and totals.
@@ -134,7 +135,7 @@ Item {
                         Layout.preferredWidth: 160
                         strong: true
                         text: (line.modelData.type === "issued" ? "📤 " : "📥 ") + "رقم: "
-                              + ChequeWords.isolate(line.modelData.cheque_number || "")
+                              + Input.isolate(line.modelData.cheque_number || "")
                     }
                     ReportCell {
                         objectName: "chequeBank"

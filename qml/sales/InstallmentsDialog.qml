@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Layouts
 import "../components"
 import "../components/ChequeWords.js" as ChequeWords
+import "../components/Input.js" as Input
 
 // "جدول الأقساط - …": one buyer's instalments by due date, read afresh on
 // every opening and whenever instalments change while it is open.
@@ -108,7 +109,7 @@ MDialog {
                         Text {
                             Layout.fillWidth: true
                             text: row.item.cheque_number
-                                  ? "شيك رقم: " + ChequeWords.isolate(row.item.cheque_number) + " ("
+                                  ? "شيك رقم: " + Input.isolate(row.item.cheque_number) + " ("
                                     + (row.item.bank_name || "-") + ")"
                                     + (row.item.cheque_status ? " - " + ChequeWords.statusText(row.item.cheque_status, false) : "")
                                   : "دفع نقدي / دفعات"
