@@ -96,9 +96,9 @@ int ContractorModel::pay(int contractorId, double amount, int currencyId, const 
 
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO contractor_payments (contractor_id,amount,currency_id,"
-                       "payment_date,method,reference,notes) VALUES (?,?,?,?,?,?,?)"),
+                       "payment_date,method,reference,notes,created_by) VALUES (?,?,?,?,?,?,?,?)"),
         {contractorId, amount, currencyId, date, method, SqlValue::blankAsNull(reference.trimmed()),
-         SqlValue::blankAsNull(notes.trimmed())});
+         SqlValue::blankAsNull(notes.trimmed()), SqlValue::idOrNull(m_db->actingUserId())});
     if (id < 1)
         return refuseDatabaseId();
     if (byCheque && insertCheque(contractorId, id, amount, currencyId, date, cheque) < 1)

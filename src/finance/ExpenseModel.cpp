@@ -10,8 +10,6 @@
 #include "finance/ContractorBalance.h"
 #include "finance/ExpenseRules.h"
 
-#include <QDate>
-
 ExpenseModel::ExpenseModel(Database* db, QObject* parent)
     : BackendObject(parent)
     , m_db(db)
@@ -106,11 +104,14 @@ bool ExpenseModel::updateExpense(int id, const QVariantMap& map)
     if (const QString why = ExpenseRules::check(m_db, f); !why.isEmpty())
         return refuse(why);
 
-    // The entry as it stood is taken back on the day of the correction, and
-    // the corrected one posted with the expense's own date.
+    // The entry as it stood is taken back on the day it was dated, and the
+    // corrected one posted with the expense's new date: a month's expenses in
+    // the ledger are then the expenses the month lists, as every report
+    // reads them (taken back today, a corrected January bill counted twice
+    // in January).
     LedgerPosting posting(m_db);
-    const QString today = QDate::currentDate().toString(Qt::ISODate);
-    if (posting.reverse(QStringLiteral("expense"), id, QStringLiteral("expense_reversal"), today,
+    const QString booked = before.value(QStringLiteral("expense_date")).toString();
+    if (posting.reverse(QStringLiteral("expense"), id, QStringLiteral("expense_reversal"), booked,
                         QStringLiteral("تصحيح مصروف")) < 0)
         return refuse(posting.reason());
     if (!m_db->execNonQuery(
@@ -157,8 +158,9 @@ bool ExpenseModel::removeExpense(int id)
     if (!before.value(QStringLiteral("maintenance_id")).isNull())
         return refuse(Reasons::expenseOfMaintenance());
     LedgerPosting posting(m_db);
+    // Taken back on its own day, so the month it was in no longer counts it.
     if (posting.reverse(QStringLiteral("expense"), id, QStringLiteral("expense_reversal"),
-                        QDate::currentDate().toString(Qt::ISODate),
+                        before.value(QStringLiteral("expense_date")).toString(),
                         QStringLiteral("حذف مصروف")) < 0)
         return refuse(posting.reason());
     if (!m_db->execNonQuery(QStringLiteral("DELETE FROM expenses WHERE id=?"), {id}))

@@ -7,6 +7,7 @@
 #include "core/Schema.h"
 #include "core/TransactionGuard.h"
 #include "finance/AccountModel.h"
+#include "finance/ContractorModel.h"
 #include "rental/TenantModel.h"
 
 #include <QJsonArray>
@@ -146,6 +147,35 @@ private slots:
                                             "table_name IN ('journal_lines', 'accounts')"))
                      .toInt(),
                  0);
+    }
+
+    void contractorPaymentNamesWhoPaid()
+    {
+        const int contractor =
+            db()->execInsert(QStringLiteral("INSERT INTO contractors (name) VALUES (?)"),
+                             {QStringLiteral("نجار الحي")});
+        QVERIFY(
+            db()->execInsert(QStringLiteral("INSERT INTO expenses (category, amount, "
+                                            "expense_date, contractor_id, currency_id, is_owed) "
+                                            "VALUES ('maintenance', 800, '2026-02-01', ?, 1, 1)"),
+                             {contractor}) > 0);
+        QVERIFY(m_auth->login(QStringLiteral("سارة"), QStringLiteral("موظفة-الاستقبال")));
+        ContractorModel contractors(db());
+        const int paid = contractors.pay(contractor, 300, 1, QStringLiteral("2026-02-10"),
+                                         QStringLiteral("cash"), {}, {});
+        QVERIFY2(paid > 0, qPrintable(contractors.lastError()));
+        QCOMPARE(m_fixture
+                     ->value(QStringLiteral("SELECT created_by FROM contractor_payments "
+                                            "WHERE id=?"),
+                             {paid})
+                     .toInt(),
+                 m_clerkId);
+        QCOMPARE(m_fixture
+                     ->value(QStringLiteral("SELECT user_id FROM audit_logs WHERE "
+                                            "table_name='contractor_payments' AND record_id=?"),
+                             {paid})
+                     .toInt(),
+                 m_clerkId);
     }
 
     void passwordChangeIsNamedButNeverCopied()

@@ -507,8 +507,9 @@ private slots:
         const QVariantList all = units.getAll();
         const QVariantList overview = m_ctrl->getUnitsOverview();
         QCOMPARE(overview.size(), 3);
-        const QStringList shown = {"id",         "property_name", "unit_number", "area",
-                                   "sale_price", "rent_monthly",  "currency_id", "status"};
+        const QStringList shown = {"id",           "property_name", "unit_number",
+                                   "area",         "sale_price",    "sale_price_actual",
+                                   "rent_monthly", "currency_id",   "status"};
         for (int i = 0; i < all.size(); ++i) {
             QVariantMap expected;
             for (const QString& key : shown)
