@@ -345,6 +345,11 @@ QString chequeNotLinked()
     return QStringLiteral("الشيك غير مرتبط بفاتورة أو قسط، فلا يُستبدل من هنا");
 }
 
+QString invoiceHasPendingCheque()
+{
+    return QStringLiteral("لا تُلغى فاتورة دُفعت بشيك لم يُصرف بعد؛ انتظر صرفه أو إرجاعه");
+}
+
 QString noRate(const QString& code, const QString& date)
 {
     return QStringLiteral("لا يوجد سعر صرف للعملة %1 في %2 أو قبله: سجّل السعر في الإعدادات")

@@ -71,6 +71,8 @@ QString chequeNotPending();
 QString chequeNotBounced();
 QString chequeReplaced();
 QString chequeNotLinked();
+// An invoice paid by a cheque still waiting to clear is not voided.
+QString invoiceHasPendingCheque();
 
 // Money going out: expenses and what is owed to contractors.
 QString unknownCurrency();

@@ -469,6 +469,14 @@ bool InvoiceModel::voidInvoice(int id)
     const QVariantMap invoice = rows.first().toMap();
     if (invoice.value(QStringLiteral("status")).toString() == QLatin1String("void"))
         return refuse(Reasons::invoiceVoid());
+    // A cheque still waiting to clear may bounce and reopen what it paid;
+    // on a void invoice that debt would have nowhere to go.
+    if (m_db->scalar(QStringLiteral("SELECT 1 FROM cheques c JOIN payments p ON c.payment_id = "
+                                    "p.id WHERE p.invoice_id = ? AND c.status = 'pending' "
+                                    "LIMIT 1"),
+                     {id})
+            .isValid())
+        return refuse(Reasons::invoiceHasPendingCheque());
 
     // Only the open part leaves the tenant's balance; what was paid stays paid.
     if (!m_db->execNonQuery(
