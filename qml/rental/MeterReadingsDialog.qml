@@ -180,6 +180,8 @@ MDialog {
                             id: changeBox
                             objectName: "readingMeterChange"
                             Layout.preferredWidth: 100
+                            // A saved reading taken on a new meter says so again.
+                            checked: line.row.meter_change === true
                         }
                         Cell {
                             objectName: "readingConsumption"
