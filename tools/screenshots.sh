@@ -87,9 +87,10 @@ click() {
 
 # Window coordinates (the window sits at the screen's top-left corner).
 light_segment=(262 36) # top bar: "نهاري", the left half of the theme switch
-# Side-bar entry i: below the top bar (72), the logo area (100) and a 12-pixel
-# gap, 48 high with 4 between entries.
-entry_y() { echo $((72 + 1 + 100 + 12 + $1 * 52 + 24)); }
+# Side-bar entry i (in reading order: 0 the dashboard, 1 the properties ...
+# 10 the reports) in a window 800 high: the first entry's middle at 167,
+# then one every 45 pixels.
+entry_y() { echo $((167 + $1 * 45)); }
 
 # The administrator's password once the first start has replaced the default.
 admin_password=Nakheel-Office-2024
@@ -119,7 +120,8 @@ first_start() {
     xdotool key Return
     type_text "$admin_password"
     xdotool key Return
-    shot "setup-$theme" 1.5
+    # Hashing the new password takes a moment on a busy machine.
+    shot "setup-$theme" 4
     # The company's name, then Return through phone, address and email,
     # which ends the setup.
     type_text "Sakanova Demo Office"
@@ -174,7 +176,7 @@ shoot_insight_pages() {
         shot "insight-dashboard-lower-$mode" 1
         tall
         menu_top
-        click 1160 "$(entry_y 9)"
+        click 1160 "$(entry_y 10)"
         short
         for i in 0 1 2 3 4 5; do
             click "${tab_x[$i]}" "$tab_y"
