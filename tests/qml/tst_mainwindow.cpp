@@ -1,3 +1,4 @@
+#include "ShotSaver.h"
 #include "TestDatabase.h"
 
 #include "admin/AuthController.h"
@@ -414,6 +415,10 @@ private slots:
         QVERIFY(settings()->property("isFirstRun").toBool());
         signIn(QStringLiteral("setupPage"));
         QVERIFY(!auth()->property("defaultPasswordInUse").toBool());
+        if (ShotSaver::theme() == QLatin1String("light"))
+            QMetaObject::invokeMethod(settings(), "setThemeMode",
+                                      Q_ARG(QString, QStringLiteral("light")));
+        ShotSaver::saveShot(m_window, QStringLiteral("setup-page"));
 
         // The company name is asked for; nothing is stored without it.
         click(item(QStringLiteral("setupStartButton")));
