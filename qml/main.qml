@@ -54,7 +54,9 @@ ApplicationWindow {
         id: loginComponent
         LoginPage {
             StackView.onRemoved: destroy()
-            onLoginSuccess: window.showStage(settingsManager.isFirstRun ? setupComponent : mainComponent)
+            // A new office is set up by its administrator, once.
+            onLoginSuccess: window.showStage(settingsManager.isFirstRun && authCtrl.currentRole === "admin"
+                                             ? setupComponent : mainComponent)
         }
     }
 

@@ -87,15 +87,52 @@ click() {
 
 # Window coordinates (the window sits at the screen's top-left corner).
 light_segment=(262 36) # top bar: "نهاري", the left half of the theme switch
-# Side-bar entry i: below the top bar (72), the logo area (100) and a 12-pixel
-# gap, 48 high with 4 between entries.
-entry_y() { echo $((72 + 1 + 100 + 12 + $1 * 52 + 24)); }
+# Side-bar entry i (in reading order: 0 the dashboard, 1 the properties ...
+# 10 the reports) in a window 800 high: the first entry's middle at 167,
+# then one every 45 pixels.
+entry_y() { echo $((167 + $1 * 45)); }
 
-# 1. First start: dark login page, sign in with the default password (the
-#    password field has the focus and is pre-filled), the shell, then day mode.
+# The administrator's password once the first start has replaced the default.
+admin_password=Nakheel-Office-2024
+
+# Types into the focused field of the window.
+type_text() {
+    xdotool type --delay 30 "$1"
+    sleep 0.2
+}
+
+# Signs in from the login page (its user name field has the keyboard).
+sign_in() {
+    type_text admin
+    xdotool key Return
+    type_text "$1"
+    xdotool key Return
+    sleep 1
+}
+
+# The first start of a new office: sign in with the default password, choose
+# the administrator's own, then the setup page (company, currency, rates).
+first_start() {
+    local theme=$1
+    sign_in vexil
+    shot "login-new-password-$theme" 0.5
+    type_text "$admin_password"
+    xdotool key Return
+    type_text "$admin_password"
+    xdotool key Return
+    # Hashing the new password takes a moment on a busy machine.
+    shot "setup-$theme" 4
+    # The company's name, then Return through phone, address and email,
+    # which ends the setup.
+    type_text "Sakanova Demo Office"
+    xdotool key Return Return Return Return
+}
+
+# 1. First start: dark login page, the new password and the setup page of a
+#    new office, the shell, then day mode.
 start_app
 shot login-dark
-xdotool key Return
+first_start dark
 shot shell-dark 1.5
 click 1160 "$(entry_y 1)" # the properties page
 shot shell-dark-properties
@@ -114,8 +151,8 @@ stop_app
 shoot_insight_pages() {
     sqlite3 "$data_dir/sakanova.db" <"$root/tools/screenshots/insight-sample.sql"
     start_app
-    xdotool key Return
-    sleep 1.5
+    sign_in "$admin_password"
+    sleep 0.5
     local win
     win=$(xdotool search --onlyvisible --pid "$app_pid" | head -n1)
     # The side bar's lower entries need the full height; the pages are shot
@@ -139,7 +176,7 @@ shoot_insight_pages() {
         shot "insight-dashboard-lower-$mode" 1
         tall
         menu_top
-        click 1160 "$(entry_y 9)"
+        click 1160 "$(entry_y 10)"
         short
         for i in 0 1 2 3 4 5; do
             click "${tab_x[$i]}" "$tab_y"
@@ -151,11 +188,13 @@ shoot_insight_pages() {
 declare -A insight_theme=([dark]=348 [light]=262)
 shoot_insight_pages
 
-# 4. A database without a primary currency opens the first-run setup page.
-sqlite3 "$data_dir/sakanova.db" "UPDATE currencies SET is_primary=0"
+# 4. A second new office, in day mode: its first start again.
+rm -f "$data_dir"/sakanova.db*
 start_app
-xdotool key Return
-shot setup-light 1.5
+stop_app
+sqlite3 "$data_dir/sakanova.db" "INSERT OR REPLACE INTO settings (key, value) VALUES ('theme_mode', 'light')"
+start_app
+first_start light
 stop_app
 
 # 5. The rental pages (properties, tenants, invoices, payments, maintenance)

@@ -59,12 +59,18 @@ Item {
         onChanged: page.reload()
     }
 
+    // A cell cut short shows its whole text under the mouse.
     component Cell: Text {
+        id: cell
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
         font: Theme.body
         color: Theme.textPrimary
+        HoverHandler { id: cellHover }
+        ToolTip.visible: cell.truncated && cellHover.hovered
+        ToolTip.text: cell.text
+        ToolTip.delay: 400
     }
     component HeaderCell: Cell {
         font: Theme.smallBold
@@ -257,11 +263,12 @@ Item {
                         anchors.rightMargin: 16
                         layoutDirection: Qt.RightToLeft
                         spacing: 12
-                        HeaderCell { Layout.preferredWidth: 160; text: "الاسم" }
-                        HeaderCell { Layout.preferredWidth: 100; text: "التخصص" }
-                        HeaderCell { Layout.fillWidth: true; text: "الهاتف" }
+                        // The name takes what the other columns leave.
+                        HeaderCell { Layout.fillWidth: true; Layout.minimumWidth: 160; text: "الاسم" }
+                        HeaderCell { Layout.preferredWidth: 120; text: "التخصص" }
+                        HeaderCell { Layout.preferredWidth: 120; text: "الهاتف" }
                         HeaderCell { Layout.preferredWidth: 200; text: "الرصيد المستحق" }
-                        HeaderCell { Layout.preferredWidth: 290; text: "" }
+                        HeaderCell { Layout.preferredWidth: 210; text: "" }
                     }
                 }
                 PagedList {
@@ -286,16 +293,22 @@ Item {
                             anchors.rightMargin: 16
                             layoutDirection: Qt.RightToLeft
                             spacing: 12
-                            Cell { Layout.preferredWidth: 160; text: contractorRow.item.name || ""; font: Theme.bodyBold }
-                            Cell { Layout.preferredWidth: 100; text: contractorRow.item.trade || "" }
-                            Cell { Layout.fillWidth: true; text: contractorRow.item.phone || "" }
+                            Cell {
+                                objectName: "contractorNameCell"
+                                Layout.fillWidth: true
+                                Layout.minimumWidth: 160
+                                text: contractorRow.item.name || ""
+                                font: Theme.bodyBold
+                            }
+                            Cell { Layout.preferredWidth: 120; text: contractorRow.item.trade || "" }
+                            Cell { Layout.preferredWidth: 120; text: contractorRow.item.phone || "" }
                             Cell {
                                 objectName: "contractorBalance"
                                 Layout.preferredWidth: 200
                                 text: page.balancesText(contractorRow.item.balances)
                             }
                             Row {
-                                Layout.preferredWidth: 290
+                                Layout.preferredWidth: 210
                                 Layout.minimumWidth: implicitWidth
                                 layoutDirection: Qt.RightToLeft
                                 spacing: 6

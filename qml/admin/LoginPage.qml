@@ -391,9 +391,14 @@ FocusScope {
                         objectName: "loginHint"
                         Layout.fillWidth: true
                         visible: authCtrl.defaultPasswordInUse
-                        text: page.changing ? "كلمة المرور الافتراضية لا تصلح للعمل؛ اختر كلمة مرور جديدة للمدير"
-                                            : "بيانات الدخول الافتراضية: admin / vexil"
+                        // A new office is set up in two steps: this password, then
+                        // the company, currency and rates.
+                        text: !page.changing ? "بيانات الدخول الافتراضية: admin / vexil"
+                              : settingsManager.isFirstRun
+                                ? "إعداد المكتب، الخطوة الأولى: كلمة مرور جديدة للمدير بدل الافتراضية"
+                                : "كلمة المرور الافتراضية لا تصلح للعمل؛ اختر كلمة مرور جديدة للمدير"
                         horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.WordWrap
                         font: Theme.small
                         color: page.theme.textMuted
                     }

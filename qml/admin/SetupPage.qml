@@ -2,8 +2,12 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Input.js" as Input
 
-// First-run setup: the office picks its primary currency once.
+// First-run setup of a new office, shown once after the administrator has
+// replaced the default password: the company profile printed on documents,
+// the primary currency and today's rates of the other currencies. Nothing
+// here is final: the settings page changes all of it later.
 FocusScope {
     id: page
     objectName: "setupPage"
@@ -11,90 +15,164 @@ FocusScope {
     signal setupComplete()
 
     readonly property QtObject theme: ApplicationWindow.window.appTheme
-    readonly property var currencies: [
-        { code: "ILS", name: "شيكل إسرائيلي", symbol: "₪" },
-        { code: "USD", name: "دولار أمريكي", symbol: "$" },
-        { code: "JOD", name: "دينار أردني", symbol: "د.ا" }
-    ]
+    // The stored currencies in a fixed order, so the rows do not move when
+    // another one is chosen as primary.
+    property var currencies: []
+    property string errorText: ""
 
-    // The checked row's code; the shekel when nothing is checked.
+    // The currency checked when the page opens: the stored primary, or the
+    // first currency of a file that has none.
+    property string initialCode: ""
+
     function selectedCode() {
-        return currencyGroup.checkedButton ? currencyGroup.checkedButton.code : "ILS"
+        return currencyGroup.checkedButton ? currencyGroup.checkedButton.code : initialCode
+    }
+
+    function selectedSymbol() {
+        for (var i = 0; i < currencies.length; ++i) {
+            if (currencies[i].code === selectedCode())
+                return currencies[i].symbol
+        }
+        return ""
+    }
+
+    // The rate fields of the currencies that are not primary and were filled.
+    function filledRates() {
+        var rates = []
+        for (var i = 0; i < rateRows.count; ++i) {
+            var row = rateRows.itemAt(i)
+            if (row && row.visible && row.field.text.trim() !== "")
+                rates.push(row)
+        }
+        return rates
     }
 
     function finish() {
+        errorText = ""
+        nameField.errorText = Input.requiredError(nameField.text)
+        var valid = nameField.errorText === ""
+        var rates = filledRates()
+        for (var i = 0; i < rates.length; ++i) {
+            rates[i].field.errorText = Input.amountError(rates[i].field.text)
+            valid = valid && rates[i].field.errorText === ""
+        }
+        if (!valid)
+            return
+
+        settingsManager.updateCompanyProfile(nameField.text.trim(), phoneField.text.trim(),
+                                             addressField.text.trim(), emailField.text.trim())
+        if (settingsManager.lastError !== "")
+            return void (errorText = Input.refusal(settingsManager))
         settingsManager.setPrimaryCurrency(selectedCode())
-        settingsManager.completeSetup()
+        if (settingsManager.lastError !== "")
+            return void (errorText = Input.refusal(settingsManager))
+        // A rate recorded against the old primary would be read the wrong
+        // way round, so the rates follow the currency change.
+        for (var j = 0; j < rates.length; ++j) {
+            if (!currencyModel.recordRate(rates[j].currency.id, Input.today(),
+                                          Input.number(rates[j].field.text)))
+                return void (errorText = Input.refusal(currencyModel))
+        }
+        if (!settingsManager.completeSetup())
+            return void (errorText = Input.refusal(settingsManager))
         setupComplete()
+    }
+
+    Component.onCompleted: {
+        var rows = currencyModel.getAll()
+        rows.sort(function(a, b) { return a.id - b.id })
+        initialCode = settingsManager.primaryCurrency !== "" ? settingsManager.primaryCurrency
+                    : rows.length > 0 ? rows[0].code : ""
+        currencies = rows
+        nameField.text = settingsManager.companyName
+        phoneField.text = settingsManager.companyPhone
+        addressField.text = settingsManager.companyAddress
+        emailField.text = settingsManager.companyEmail
+        nameField.input.forceActiveFocus()
     }
 
     ButtonGroup {
         id: currencyGroup
     }
 
-    Item {
+    Rectangle {
+        id: card
         anchors.centerIn: parent
-        width: 520
-        height: card.height
+        width: 660
+        height: content.implicitHeight + 56
+        radius: 20
+        color: page.theme.bgCard
+        border.width: 1
+        border.color: page.theme.borderColor
 
-        Rectangle {
-            anchors.fill: card
-            anchors.topMargin: 10
-            anchors.bottomMargin: -14
-            anchors.leftMargin: 6
-            anchors.rightMargin: 6
-            radius: card.radius
-            color: page.theme.shadowColor
-            opacity: page.theme.dark ? 0.35 : 0.45
-        }
+        ColumnLayout {
+            id: content
+            anchors.fill: parent
+            anchors.margins: 28
+            spacing: 10
 
-        Rectangle {
-            id: card
-            width: parent.width
-            height: content.implicitHeight + 72
-            radius: 20
-            color: page.theme.bgCard
-            border.width: 1
-            border.color: page.theme.borderColor
+            Text {
+                Layout.fillWidth: true
+                text: "إعداد المكتب"
+                horizontalAlignment: Text.AlignHCenter
+                font: Theme.displayBold
+                color: page.theme.textPrimary
+            }
 
-            ColumnLayout {
-                id: content
-                anchors.fill: parent
-                anchors.margins: 36
-                spacing: 0
+            Text {
+                Layout.fillWidth: true
+                text: "مرة واحدة عند أول تشغيل: بيانات الشركة التي تظهر على المطبوعات، والعملة الأساسية، وأسعار صرف العملات الأخرى. يمكن تعديلها لاحقاً من صفحة الإعدادات."
+                horizontalAlignment: Text.AlignHCenter
+                wrapMode: Text.WordWrap
+                font: Theme.body
+                color: page.theme.textSecondary
+            }
 
-                Rectangle {
-                    Layout.alignment: Qt.AlignHCenter
-                    Layout.preferredWidth: 64
-                    Layout.preferredHeight: 64
-                    radius: 18
-                    color: page.theme.bgAccentSoft
-                    border.width: 1.5
-                    border.color: page.theme.accentGold
+            SectionTitle { text: "بيانات الشركة" }
 
-                    Text {
-                        anchors.centerIn: parent
-                        text: "⚙"
-                        font.pixelSize: 30
-                        color: page.theme.accentGold
-                    }
+            GridLayout {
+                Layout.fillWidth: true
+                columns: 2
+                columnSpacing: 14
+                rowSpacing: 8
+                layoutDirection: Qt.RightToLeft
+
+                MTextField {
+                    id: nameField
+                    objectName: "setupCompanyName"
+                    Layout.fillWidth: true
+                    label: "اسم الشركة"
+                    onAccepted: phoneField.input.forceActiveFocus()
                 }
-
-                Text {
-                    Layout.alignment: Qt.AlignHCenter
-                    Layout.topMargin: 18
-                    text: "إعداد النظام"
-                    font: Theme.displayBold
-                    color: page.theme.textPrimary
+                MTextField {
+                    id: phoneField
+                    objectName: "setupCompanyPhone"
+                    Layout.fillWidth: true
+                    label: "الهاتف"
+                    onAccepted: addressField.input.forceActiveFocus()
                 }
-
-                Text {
-                    Layout.alignment: Qt.AlignHCenter
-                    Layout.topMargin: 8
-                    text: "اختر العملة الأساسية للنظام"
-                    font: Theme.subtitle
-                    color: page.theme.textSecondary
+                MTextField {
+                    id: addressField
+                    objectName: "setupCompanyAddress"
+                    Layout.fillWidth: true
+                    label: "العنوان"
+                    onAccepted: emailField.input.forceActiveFocus()
                 }
+                MTextField {
+                    id: emailField
+                    objectName: "setupCompanyEmail"
+                    Layout.fillWidth: true
+                    label: "البريد الإلكتروني"
+                    onAccepted: page.finish()
+                }
+            }
+
+            SectionTitle { text: "العملة الأساسية" }
+
+            RowLayout {
+                Layout.fillWidth: true
+                layoutDirection: Qt.RightToLeft
+                spacing: 10
 
                 Repeater {
                     model: page.currencies
@@ -102,19 +180,15 @@ FocusScope {
                     Rectangle {
                         id: row
                         required property var modelData
-                        required property int index
                         objectName: "currencyRow_" + modelData.code
 
                         Layout.fillWidth: true
-                        Layout.preferredHeight: 64
-                        Layout.topMargin: index === 0 ? 28 : 12
+                        Layout.preferredHeight: 48
                         radius: 12
                         color: radio.checked ? page.theme.bgAccentSoft
                                              : (rowMouse.containsMouse ? page.theme.bgElevated : page.theme.bgInput)
                         border.width: radio.checked ? 1.5 : 1
                         border.color: radio.checked ? page.theme.accentGold : page.theme.borderColor
-
-                        Behavior on color { ColorAnimation { duration: 150 } }
 
                         MouseArea {
                             id: rowMouse
@@ -126,72 +200,103 @@ FocusScope {
 
                         RowLayout {
                             anchors.fill: parent
-                            anchors.leftMargin: 20
-                            anchors.rightMargin: 14
+                            anchors.leftMargin: 12
+                            anchors.rightMargin: 8
                             layoutDirection: Qt.RightToLeft
-                            spacing: 12
+                            spacing: 6
 
-                            RadioButton {
+                            MRadioButton {
                                 id: radio
                                 objectName: "currencyRadio_" + row.modelData.code
                                 readonly property string code: row.modelData.code
                                 ButtonGroup.group: currencyGroup
-                                checked: row.index === 0
-                                Layout.alignment: Qt.AlignVCenter
-                                Layout.preferredWidth: 24
-                                Layout.preferredHeight: 24
-                                padding: 0
-
-                                indicator: Rectangle {
-                                    implicitWidth: 22
-                                    implicitHeight: 22
-                                    x: (radio.width - width) / 2
-                                    y: (radio.height - height) / 2
-                                    radius: 11
-                                    color: "transparent"
-                                    border.width: 2
-                                    border.color: radio.checked ? page.theme.accentGold : page.theme.borderStrong
-
-                                    Rectangle {
-                                        anchors.centerIn: parent
-                                        width: 10
-                                        height: 10
-                                        radius: 5
-                                        color: page.theme.accentGold
-                                        visible: radio.checked
-                                    }
-                                }
-                                contentItem: Item {}
+                                checked: row.modelData.code === page.initialCode
                             }
-
                             Text {
                                 Layout.fillWidth: true
-                                Layout.alignment: Qt.AlignVCenter
-                                text: row.modelData.name
+                                text: row.modelData.name_ar
+                                textFormat: Text.PlainText
                                 horizontalAlignment: Text.AlignRight
-                                font: radio.checked ? Theme.titleBold : Theme.title
+                                elide: Text.ElideLeft
+                                font: radio.checked ? Theme.bodyBold : Theme.body
                                 color: page.theme.textPrimary
                             }
-
                             Text {
-                                Layout.alignment: Qt.AlignVCenter
                                 text: row.modelData.symbol
+                                textFormat: Text.PlainText
                                 font: Theme.figureBold
                                 color: page.theme.dark ? page.theme.accentGoldLight : page.theme.accentGoldDark
                             }
                         }
                     }
                 }
+            }
 
-                MButton {
-                    objectName: "setupStartButton"
+            SectionTitle { text: "أسعار الصرف اليوم (اختياري)" }
+
+            Repeater {
+                id: rateRows
+                model: page.currencies
+
+                RowLayout {
+                    id: rateRow
+                    required property var modelData
+                    readonly property var currency: modelData
+                    readonly property alias field: rateField
+                    objectName: "setupRateRow_" + modelData.code
                     Layout.fillWidth: true
-                    Layout.topMargin: 28
-                    Layout.preferredHeight: 46
-                    text: "بدء استخدام النظام"
-                    onClicked: page.finish()
+                    visible: modelData.code !== page.selectedCode()
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 12
+
+                    Text {
+                        Layout.preferredWidth: 230
+                        text: "1 " + rateRow.modelData.name_ar + " (" + rateRow.modelData.symbol + ") ="
+                        textFormat: Text.PlainText
+                        horizontalAlignment: Text.AlignRight
+                        font: Theme.body
+                        color: page.theme.textPrimary
+                    }
+                    MTextField {
+                        id: rateField
+                        objectName: "setupRate_" + rateRow.modelData.code
+                        Layout.preferredWidth: 140
+                        placeholderText: "0.00"
+                        onAccepted: page.finish()
+                    }
+                    Text {
+                        Layout.fillWidth: true
+                        text: page.selectedSymbol()
+                        textFormat: Text.PlainText
+                        horizontalAlignment: Text.AlignRight
+                        font: Theme.bodyBold
+                        color: page.theme.textSecondary
+                    }
                 }
             }
+
+            ErrorBanner {
+                objectName: "setupError"
+                Layout.fillWidth: true
+                text: page.errorText
+            }
+
+            MButton {
+                objectName: "setupStartButton"
+                Layout.fillWidth: true
+                Layout.topMargin: 6
+                Layout.preferredHeight: 44
+                text: "حفظ الإعداد وبدء العمل"
+                onClicked: page.finish()
+            }
         }
+    }
+
+    component SectionTitle: Text {
+        Layout.fillWidth: true
+        Layout.topMargin: 6
+        horizontalAlignment: Text.AlignRight
+        font: Theme.bodyBold
+        color: Theme.accentGold
     }
 }

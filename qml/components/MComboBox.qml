@@ -147,6 +147,22 @@ ColumnLayout {
             width: Math.max(box.width, widest + 48)
             // Opened leftwards from the box's right edge, as the page reads.
             x: box.width - width
+            // Modal without a shade: a press outside closes the list and goes
+            // no further. Inside a dialog the list takes the blocking over from
+            // it, or the dialog would keep the wheel from the list.
+            modal: true
+            dim: false
+            closePolicy: Popup.CloseOnEscape | Popup.CloseOnPressOutside
+            onOpened: {
+                var dialog = root.enclosingDialog()
+                if (dialog && dialog.lendModality)
+                    dialog.lendModality(true)
+            }
+            onClosed: {
+                var dialog = root.enclosingDialog()
+                if (dialog && dialog.lendModality)
+                    dialog.lendModality(false)
+            }
             onAboutToShow: {
                 var widestSeen = 0
                 var rows = box.model

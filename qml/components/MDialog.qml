@@ -18,12 +18,20 @@ Popup {
     height: 400
     padding: 0
     modal: true
+    // The shade stays while a combo box's list holds the blocking (see
+    // lendModality below), so it is the same for both states.
+    dim: true
     focus: true
     closePolicy: Popup.CloseOnEscape
 
-    Overlay.modal: Rectangle {
-        color: Theme.dark ? "#b3030812" : "#80132033"
+    Component {
+        id: shade
+        Rectangle {
+            color: Theme.dark ? "#b3030812" : "#80132033"
+        }
     }
+    Overlay.modal: shade
+    Overlay.modeless: shade
 
     enter: Transition {
         NumberAnimation { property: "opacity"; from: 0.0; to: 1.0; duration: 200; easing.type: Easing.OutBack }
@@ -120,6 +128,12 @@ Popup {
             objectName: "mdialogContent"
             // Called by controls that keep Return for themselves (MComboBox).
             function confirm() { dialog.enterPressed() }
+            // A combo box's open list is a popup of its own beside the
+            // dialog in the window's overlay, not inside it, and a modal
+            // dialog swallows every wheel event over it: the list could not
+            // be scrolled. While a list is open it blocks the window itself
+            // and the dialog stops doing so (MComboBox).
+            function lendModality(lent) { dialog.modal = !lent }
             // Called when the user edits a field: the banner's refusal was
             // about the earlier input.
             function inputEdited() {

@@ -50,8 +50,18 @@ Item {
     // The list is shared with other pages: this page's search and filter are
     // put back whenever it is shown, the first time included (the shell builds a page
     // when it is first shown, so it starts visible).
-    Component.onCompleted: if (visible) { applyQuery(); list.refresh() }
-    onVisibleChanged: if (visible) { applyQuery(); list.refresh() }
+    Component.onCompleted: if (visible) { applyQuery(); list.refresh(); countReadings() }
+    onVisibleChanged: if (visible) { applyQuery(); list.refresh(); countReadings() }
+
+    // The meter readings saved for this month, on the button that opens them.
+    property int readingsThisMonth: 0
+    function countReadings() { readingsThisMonth = meterReadingModel.savedCount(Input.thisMonth()) }
+
+    DataWatch {
+        targets: [meterReadingModel]
+        active: page.visible
+        onChanged: page.countReadings()
+    }
 
     DataWatch {
         // Names and units shown in the rows live in these tables.
@@ -129,7 +139,9 @@ Item {
             }
             MButton {
                 objectName: "meterReadingsButton"
-                text: "قراءات العدادات"
+                text: page.readingsThisMonth > 0
+                      ? "قراءات العدادات (" + page.readingsThisMonth + " هذا الشهر)"
+                      : "قراءات العدادات"
                 outline: true
                 onClicked: readingsDialog.open()
             }

@@ -171,7 +171,10 @@ MDialog {
                         MTextField {
                             id: currentField
                             objectName: "readingCurrentField"
+                            // Fixed, so the columns line up whatever a row holds.
                             Layout.preferredWidth: 130
+                            Layout.minimumWidth: 130
+                            Layout.maximumWidth: 130
                             placeholderText: "القراءة"
                             text: line.row.current_reading === null || line.row.current_reading === undefined
                                   ? "" : String(Number(line.row.current_reading))
@@ -180,6 +183,8 @@ MDialog {
                             id: changeBox
                             objectName: "readingMeterChange"
                             Layout.preferredWidth: 100
+                            // A saved reading taken on a new meter says so again.
+                            checked: line.row.meter_change === true
                         }
                         Cell {
                             objectName: "readingConsumption"

@@ -13,6 +13,8 @@ Item {
     objectName: "tenantsPage"
 
     property var tenants: []
+    // The row buttons' width, the widest a row has needed.
+    property real actionsWidth: 160
 
     function reload() {
         var text = search.text.trim()
@@ -47,12 +49,18 @@ Item {
         color: Theme.textSecondary
     }
 
+    // A cell cut short shows its whole text under the mouse.
     component Cell: Text {
+        id: cell
         textFormat: Text.PlainText
         horizontalAlignment: Text.AlignRight
         elide: Text.ElideLeft
         font: Theme.body
         color: Theme.textPrimary
+        HoverHandler { id: cellHover }
+        ToolTip.visible: cell.truncated && cellHover.hovered
+        ToolTip.text: cell.text
+        ToolTip.delay: 400
     }
 
     ColumnLayout {
@@ -110,14 +118,16 @@ Item {
                         anchors.leftMargin: 16
                         anchors.rightMargin: 16
                         layoutDirection: Qt.RightToLeft
-                        spacing: 10
-                        HeaderCell { Layout.preferredWidth: 160; text: "الاسم" }
-                        HeaderCell { Layout.preferredWidth: 110; text: "رقم الهوية" }
-                        HeaderCell { Layout.preferredWidth: 110; text: "الهاتف" }
-                        HeaderCell { Layout.fillWidth: true; text: "البريد" }
-                        HeaderCell { Layout.preferredWidth: 80; text: "العقود" }
-                        HeaderCell { Layout.preferredWidth: 130; text: "الرصيد" }
-                        Item { Layout.preferredWidth: 230 }
+                        spacing: 8
+                        // The name takes what the fixed columns leave; the
+                        // actions take only the room their buttons need.
+                        HeaderCell { Layout.fillWidth: true; Layout.minimumWidth: 120; text: "الاسم" }
+                        HeaderCell { Layout.preferredWidth: 90; text: "رقم الهوية" }
+                        HeaderCell { Layout.preferredWidth: 100; text: "الهاتف" }
+                        HeaderCell { Layout.preferredWidth: 170; text: "البريد" }
+                        HeaderCell { Layout.preferredWidth: 45; text: "العقود" }
+                        HeaderCell { Layout.preferredWidth: 120; text: "الرصيد" }
+                        Item { Layout.preferredWidth: page.actionsWidth }
                     }
                 }
 
@@ -146,30 +156,49 @@ Item {
                             anchors.leftMargin: 16
                             anchors.rightMargin: 16
                             layoutDirection: Qt.RightToLeft
-                            spacing: 10
-                            Cell { Layout.preferredWidth: 160; text: row.tenant.full_name || ""; font: Theme.bodyBold }
-                            Cell { Layout.preferredWidth: 110; text: row.tenant.id_number || "" }
-                            Cell { Layout.preferredWidth: 110; text: row.tenant.phone || "" }
-                            Cell { Layout.fillWidth: true; text: row.tenant.email || "" }
+                            spacing: 8
+                            Cell {
+                                objectName: "tenantNameCell"
+                                Layout.fillWidth: true
+                                Layout.minimumWidth: 120
+                                text: row.tenant.full_name || ""
+                                font: Theme.bodyBold
+                            }
+                            Cell { Layout.preferredWidth: 90; text: row.tenant.id_number || "" }
+                            Cell { Layout.preferredWidth: 100; text: row.tenant.phone || "" }
+                            Cell {
+                                objectName: "tenantEmailCell"
+                                Layout.preferredWidth: 170
+                                text: row.tenant.email || ""
+                                // An address reads left to right: its end is cut, not its name.
+                                elide: Text.ElideRight
+                            }
                             Cell {
                                 objectName: "tenantContractCount"
-                                Layout.preferredWidth: 80
+                                Layout.preferredWidth: 45
                                 text: String(row.tenant.active_contracts !== undefined
                                              ? row.tenant.active_contracts : "")
                             }
                             Cell {
                                 objectName: "tenantBalanceCell"
-                                Layout.preferredWidth: 130
+                                Layout.preferredWidth: 120
                                 text: row.tenant.id !== undefined
                                       ? page.balanceText(row.tenant.id, page.tenants) : ""
                             }
                             Row {
-                                Layout.preferredWidth: 230
+                                objectName: "tenantActions"
+                                Layout.preferredWidth: page.actionsWidth
                                 layoutDirection: Qt.RightToLeft
+                                onImplicitWidthChanged: page.actionsWidth = Math.max(page.actionsWidth, implicitWidth)
+                                Component.onCompleted: page.actionsWidth = Math.max(page.actionsWidth, implicitWidth)
                                 spacing: 8
                                 MButton {
                                     objectName: "tenantStatementButton"
                                     implicitHeight: 34
+                                    // As wide as the word, not the buttons' usual 90.
+                                    implicitWidth: implicitContentWidth + leftPadding + rightPadding
+                                    leftPadding: 14
+                                    rightPadding: 14
                                     text: "كشف"
                                     outline: true
                                     onClicked: statementDialog.show(row.tenant.id, row.tenant.full_name)
@@ -177,6 +206,10 @@ Item {
                                 MButton {
                                     objectName: "tenantContractsButton"
                                     implicitHeight: 34
+                                    // As wide as the word, not the buttons' usual 90.
+                                    implicitWidth: implicitContentWidth + leftPadding + rightPadding
+                                    leftPadding: 14
+                                    rightPadding: 14
                                     text: "العقود"
                                     onClicked: contractsDialog.show(row.tenant.id, row.tenant.full_name)
                                 }

@@ -24,7 +24,11 @@ MDialog {
         open()
     }
 
+    // Read at each reload, so a dialog left open past midnight moves on.
+    property string today: Input.today()
+
     function reload() {
+        today = Input.today()
         installments = buyerId > 0 ? installmentModel.getByBuyer(buyerId) : []
     }
 
@@ -71,13 +75,17 @@ MDialog {
                 readonly property var item: list.rowAt(index)
                 readonly property bool paid: item.status === "paid"
                 readonly property real remaining: Number(item.installment_amount) - Number(item.paid_amount || 0)
+                // Due before today and not fully paid. Dates are "yyyy-MM-dd",
+                // so they compare as text.
+                readonly property bool overdue: !paid && String(item.due_date || "") !== ""
+                                                && String(item.due_date) < dialog.today
                 objectName: "installmentRow_" + index
                 width: list.width
                 height: 62
                 radius: 10
-                color: Theme.bgCard
-                border.width: 1
-                border.color: Theme.borderColor
+                color: overdue ? (Theme.dark ? "#2a1417" : "#fdf0f0") : Theme.bgCard
+                border.width: overdue ? 1.5 : 1
+                border.color: overdue ? Theme.dangerColor : Theme.borderColor
 
                 RowLayout {
                     anchors.fill: parent
@@ -87,12 +95,13 @@ MDialog {
                     spacing: 14
 
                     Text {
+                        objectName: "installmentDueDate"
                         Layout.preferredWidth: 90
                         text: row.item.due_date || ""
                         textFormat: Text.PlainText
                         horizontalAlignment: Text.AlignRight
-                        font: Theme.body
-                        color: Theme.textSecondary
+                        font: row.overdue ? Theme.bodyBold : Theme.body
+                        color: row.overdue ? Theme.dangerColor : Theme.textSecondary
                     }
                     ColumnLayout {
                         Layout.fillWidth: true
@@ -145,9 +154,12 @@ MDialog {
                     }
                     StatusBadge {
                         objectName: "installmentStatus"
-                        text: row.paid ? "مدفوع" : row.item.status === "partial" ? "مدفوع جزئياً" : "معلق"
+                        text: row.paid ? "مدفوع"
+                              : row.overdue ? (row.item.status === "partial" ? "متأخر، مدفوع جزئياً" : "متأخر")
+                              : row.item.status === "partial" ? "مدفوع جزئياً" : "معلق"
                         textColor: row.paid ? Theme.successColor
-                                            : row.item.status === "partial" ? Theme.accentGold : Theme.warningColor
+                                   : row.overdue ? Theme.dangerColor
+                                   : row.item.status === "partial" ? Theme.accentGold : Theme.warningColor
                     }
                     Item {
                         Layout.preferredWidth: 44

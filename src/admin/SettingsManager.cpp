@@ -12,6 +12,7 @@ namespace {
 
 const QString kLight = QStringLiteral("light");
 const QString kDark = QStringLiteral("dark");
+const QString kPending = QStringLiteral("pending");
 
 } // namespace
 
@@ -22,10 +23,13 @@ SettingsManager::SettingsManager(Database* db, QObject* parent)
     watchDatabase(m_db);
     const QVariantList primary =
         m_db->execQuery(QStringLiteral("SELECT code FROM currencies WHERE is_primary=1"));
-    if (!primary.isEmpty()) {
+    if (!primary.isEmpty())
         m_primaryCurrency = primary.first().toMap().value(QStringLiteral("code")).toString();
-        m_firstRun = false;
-    }
+    // A new file is marked when its first rows are written; an office that
+    // already keeps records (a copied or generated file, one restored from a
+    // backup) is past its setup whatever the mark says.
+    m_firstRun = m_primaryCurrency.isEmpty() ||
+                 (storedValue("setup_state") == kPending && !officeHasRecords());
 
     m_themeMode = storedValue("theme_mode");
     if (m_themeMode.isEmpty())
@@ -38,6 +42,16 @@ QString SettingsManager::storedValue(const char* key) const
         ->scalar(QStringLiteral("SELECT value FROM settings WHERE key=?"),
                  {QString::fromLatin1(key)})
         .toString();
+}
+
+bool SettingsManager::officeHasRecords() const
+{
+    return m_db
+        ->scalar(QStringLiteral(
+            "SELECT EXISTS (SELECT 1 FROM properties) OR EXISTS (SELECT 1 FROM tenants) OR "
+            "EXISTS (SELECT 1 FROM buyers) OR EXISTS (SELECT 1 FROM expenses) OR "
+            "EXISTS (SELECT 1 FROM journal_entries)"))
+        .toBool();
 }
 
 QString SettingsManager::companyName() const
@@ -161,9 +175,19 @@ double SettingsManager::convertAmount(double amount, int fromCurrencyId, int toC
     return amount * getExchangeRate(fromCurrencyId, toCurrencyId);
 }
 
-void SettingsManager::completeSetup()
+bool SettingsManager::completeSetup()
 {
     clearError();
+    if (!Permissions::allowed(Permissions::Action::CompanyProfile))
+        return refuse(Permissions::refusal());
+    // The office cannot work without a primary currency: the setup stays
+    // until one is chosen.
+    if (m_primaryCurrency.isEmpty())
+        return refuse(Reasons::requiredField(QStringLiteral("العملة الأساسية")));
+    if (!m_db->execNonQuery(QStringLiteral("INSERT OR REPLACE INTO settings (key, value) "
+                                           "VALUES ('setup_state', 'done')")))
+        return refuseDatabase();
     m_firstRun = false;
     emit settingsChanged();
+    return true;
 }

@@ -9,7 +9,8 @@
 class Database;
 
 // Application-wide preferences kept in the database: theme, company profile
-// (printed on documents), primary currency and the first-run flag, plus the
+// (printed on documents), primary currency and whether the office still has
+// its first-run setup ahead (a new file until the setup ends), plus the
 // simple exchange-rate lookups the settings page uses.
 class SettingsManager : public BackendObject
 {
@@ -43,13 +44,15 @@ public:
     Q_INVOKABLE bool updateExchangeRate(int fromId, int toId, double rate);
     Q_INVOKABLE double getExchangeRate(int fromId, int toId);
     Q_INVOKABLE double convertAmount(double amount, int fromCurrencyId, int toCurrencyId);
-    Q_INVOKABLE void completeSetup();
+    // Ends the first-run setup for good; refused while no currency is primary.
+    Q_INVOKABLE bool completeSetup();
 
 signals:
     void settingsChanged();
 
 private:
     QString storedValue(const char* key) const;
+    bool officeHasRecords() const;
 
     Database* m_db;
     bool m_firstRun = true;

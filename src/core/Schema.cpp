@@ -352,6 +352,9 @@ const QStringList& Schema::tableStatements()
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_installment ON "
                        "cheques(installment_id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_payment ON cheques(payment_id)"),
+        // A reading taken on a new meter counts from zero; the sheet shows it
+        // again as such when reopened.
+        QStringLiteral("ALTER TABLE usage_records ADD COLUMN meter_change INTEGER DEFAULT 0"),
     };
     return statements;
 }

@@ -147,6 +147,12 @@ bool Schema::seedDefaultData(QSqlDatabase& db, QSqlError* error)
             return abandon();
     }
 
+    // Only a file created here is walked through the first-run setup; a file
+    // an older version wrote never gets this row and is never asked.
+    if (!query.exec(QStringLiteral(
+            "INSERT OR IGNORE INTO settings (key, value) VALUES ('setup_state', 'pending')")))
+        return abandon();
+
     if (!db.commit()) {
         if (error)
             *error = db.lastError();

@@ -42,6 +42,7 @@ QVariantList MeterReadingModel::getSheet(int propertyId, const QString& period)
             "SELECT u.id AS unit_id, u.unit_number, s.id AS service_id, s.name AS service_name, "
             "s.rate, s.unit_of_measure, cur.previous_reading AS saved_previous, "
             "cur.current_reading AS saved_current, cur.id AS reading_id, "
+            "cur.meter_change AS saved_meter_change, "
             "(SELECT ur.current_reading FROM usage_records ur WHERE ur.unit_id=u.id AND "
             "ur.service_id=s.id AND ur.period<? ORDER BY ur.period DESC LIMIT 1) AS last_reading "
             "FROM units u CROSS JOIN services s LEFT JOIN usage_records cur ON "
@@ -63,9 +64,20 @@ QVariantList MeterReadingModel::getSheet(int propertyId, const QString& period)
         line.insert(QStringLiteral("current_reading"),
                     saved ? row.value(QStringLiteral("saved_current")) : QVariant());
         line.insert(QStringLiteral("saved"), saved);
+        line.insert(QStringLiteral("meter_change"),
+                    saved && row.value(QStringLiteral("saved_meter_change")).toInt() != 0);
         sheet.append(line);
     }
     return sheet;
+}
+
+int MeterReadingModel::savedCount(const QString& period)
+{
+    if (!SqlValue::isIsoPeriod(period))
+        return 0;
+    return m_db
+        ->scalar(QStringLiteral("SELECT COUNT(*) FROM usage_records WHERE period=?"), {period})
+        .toInt();
 }
 
 int MeterReadingModel::saveReadings(const QString& period, const QVariantList& rows)
@@ -115,12 +127,14 @@ int MeterReadingModel::saveReadings(const QString& period, const QVariantList& r
         const double charge = cost(used, service.value(QStringLiteral("rate")).toDouble());
         if (!m_db->execNonQuery(
                 QStringLiteral("INSERT INTO usage_records (unit_id, service_id, period, "
-                               "previous_reading, current_reading, consumption, cost) VALUES "
-                               "(?,?,?,?,?,?,?) ON CONFLICT(unit_id, service_id, period) DO "
-                               "UPDATE SET previous_reading=excluded.previous_reading, "
+                               "previous_reading, current_reading, consumption, cost, "
+                               "meter_change) VALUES (?,?,?,?,?,?,?,?) ON CONFLICT(unit_id, "
+                               "service_id, period) DO UPDATE SET "
+                               "previous_reading=excluded.previous_reading, "
                                "current_reading=excluded.current_reading, "
-                               "consumption=excluded.consumption, cost=excluded.cost"),
-                {unitId, serviceId, period, previous, current, used, charge}))
+                               "consumption=excluded.consumption, cost=excluded.cost, "
+                               "meter_change=excluded.meter_change"),
+                {unitId, serviceId, period, previous, current, used, charge, meterChange ? 1 : 0}))
             return refuseDatabaseId();
         ++saved;
     }

@@ -20,8 +20,8 @@ public:
 
     // One row per unit of the property and metered service, in unit and
     // service order: unit_id, unit_number, service_id, service_name, rate,
-    // unit_of_measure, previous_reading, current_reading (null until read)
-    // and saved.
+    // unit_of_measure, previous_reading, current_reading (null until read),
+    // saved and meter_change (the saved reading was taken on a new meter).
     Q_INVOKABLE QVariantList getSheet(int propertyId, const QString& period);
 
     // Saves the readings typed for `period`; each row a map of unit_id,
@@ -31,6 +31,9 @@ public:
     // unknown service refuses the whole sheet. Returns how many were saved,
     // or -1 with a reason.
     Q_INVOKABLE int saveReadings(const QString& period, const QVariantList& rows);
+
+    // How many readings are saved for `period` (every property).
+    Q_INVOKABLE int savedCount(const QString& period);
 
     // The consumption between two readings; a changed meter starts at zero.
     static double consumption(double previous, double current, bool meterChange);

@@ -5,6 +5,7 @@
 
 #include <QDate>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <limits>
@@ -20,7 +21,8 @@ private slots:
     void seededDatabaseStartsWithDefaults()
     {
         SettingsManager settings(db());
-        QVERIFY(!settings.isFirstRun());
+        // A new file: its office has its setup ahead.
+        QVERIFY(settings.isFirstRun());
         QCOMPARE(settings.primaryCurrency(), QStringLiteral("ILS"));
         QCOMPARE(settings.themeMode(), QStringLiteral("dark"));
         QVERIFY(settings.companyName().isEmpty());
@@ -161,7 +163,6 @@ private slots:
 
         QVERIFY(m_fixture->reopen());
         SettingsManager restarted(db());
-        QVERIFY(!restarted.isFirstRun());
         QCOMPARE(restarted.primaryCurrency(), QStringLiteral("USD"));
     }
 
@@ -174,7 +175,7 @@ private slots:
         QCOMPARE(changed.count(), 0);
         QCOMPARE(settings.primaryCurrency(), QStringLiteral("ILS"));
         QCOMPARE(primaryCodes(), QStringList{QStringLiteral("ILS")});
-        QVERIFY(!SettingsManager(db()).isFirstRun());
+        QCOMPARE(SettingsManager(db()).primaryCurrency(), QStringLiteral("ILS"));
     }
 
     void firstRunUntilSetupCompletes()
@@ -185,9 +186,13 @@ private slots:
         QVERIFY(settings.primaryCurrency().isEmpty());
 
         QSignalSpy changed(&settings, &SettingsManager::settingsChanged);
+        // The setup cannot end without a primary currency.
+        QVERIFY(!settings.completeSetup());
+        QVERIFY(!settings.lastError().isEmpty());
+        QVERIFY(settings.isFirstRun());
         settings.setPrimaryCurrency(QStringLiteral("JOD"));
         QVERIFY(settings.isFirstRun());
-        settings.completeSetup();
+        QVERIFY(settings.completeSetup());
         QVERIFY(!settings.isFirstRun());
         QCOMPARE(changed.count(), 2);
 
@@ -197,6 +202,70 @@ private slots:
         QCOMPARE(restarted.primaryCurrency(), QStringLiteral("JOD"));
     }
 
+    void newOfficeIsAskedOnceUntilItsSetupEnds()
+    {
+        SettingsManager settings(db());
+        QVERIFY(settings.isFirstRun());
+        QVERIFY(m_fixture->reopen());
+        QVERIFY(SettingsManager(db()).isFirstRun());
+
+        SettingsManager again(db());
+        QVERIFY(again.completeSetup());
+        QCOMPARE(m_fixture
+                     ->value(QStringLiteral("SELECT value FROM settings WHERE "
+                                            "key='setup_state'"))
+                     .toString(),
+                 QStringLiteral("done"));
+        QVERIFY(m_fixture->reopen());
+        QVERIFY(!SettingsManager(db()).isFirstRun());
+    }
+
+    void officeKeepingRecordsIsNeverAsked_data()
+    {
+        QTest::addColumn<QString>("record");
+        QTest::newRow("a property") << QStringLiteral(
+            "INSERT INTO properties (name, type) VALUES ('عمارة الزيتون', 'residential')");
+        QTest::newRow("a tenant") << QStringLiteral(
+            "INSERT INTO tenants (full_name) VALUES ('سامي الخطيب')");
+        QTest::newRow("a buyer") << QStringLiteral(
+            "INSERT INTO buyers (full_name) VALUES ('ليلى منصور')");
+    }
+
+    // A generated office or a restored backup carries the new-file mark of
+    // the day it was made; its records say it is past the setup.
+    void officeKeepingRecordsIsNeverAsked()
+    {
+        QFETCH(QString, record);
+        QVERIFY(db()->execNonQuery(record));
+        QVERIFY(!SettingsManager(db()).isFirstRun());
+    }
+
+    void upgradedFileIsNeverAsked()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("older.db"));
+        QVERIFY(TestDatabase::writeLegacyFile(
+            path,
+            {QStringLiteral("CREATE TABLE users (id INTEGER PRIMARY KEY AUTOINCREMENT, username "
+                            "TEXT UNIQUE NOT NULL, password_hash TEXT NOT NULL, full_name TEXT, "
+                            "role TEXT DEFAULT 'user', active INTEGER DEFAULT 1, created_at TEXT)"),
+             QStringLiteral("INSERT INTO users (username, password_hash, role) VALUES ('admin', "
+                            "'x', 'admin')"),
+             QStringLiteral("CREATE TABLE currencies (id INTEGER PRIMARY KEY AUTOINCREMENT, code "
+                            "TEXT UNIQUE NOT NULL, name_ar TEXT NOT NULL, symbol TEXT NOT NULL, "
+                            "is_primary INTEGER DEFAULT 0, created_at TEXT)"),
+             QStringLiteral("INSERT INTO currencies (code, name_ar, symbol, is_primary) VALUES "
+                            "('JOD', 'دينار أردني', 'د.ا', 1)")}));
+        QVERIFY(m_fixture->replaceWith(path));
+        SettingsManager settings(db());
+        QVERIFY(!settings.isFirstRun());
+        QCOMPARE(settings.primaryCurrency(), QStringLiteral("JOD"));
+        QVERIFY(!m_fixture
+                     ->value(QStringLiteral("SELECT value FROM settings WHERE "
+                                            "key='setup_state'"))
+                     .isValid());
+    }
+
 private:
     Database* db() const { return m_fixture->db(); }
 
@@ -204,7 +273,8 @@ private:
     int settingRows() const
     {
         return m_fixture
-            ->value(QStringLiteral("SELECT COUNT(*) FROM settings WHERE key != ?"),
+            ->value(QStringLiteral("SELECT COUNT(*) FROM settings WHERE key != ? AND "
+                                   "key != 'setup_state'"),
                     {Schema::ledgerHistoryKey()})
             .toInt();
     }

@@ -52,8 +52,12 @@ private slots:
         // issued-cheques accounts the ledger postings need.
         QCOMPARE(fixture.count(QStringLiteral("accounts")), 16);
         QCOMPARE(fixture.count(QStringLiteral("services")), 5);
-        // Only the mark that past events still wait to be posted.
-        QCOMPARE(fixture.count(QStringLiteral("settings")), 1);
+        // Only the mark that past events still wait to be posted and the
+        // one that a new office has its first-run setup ahead.
+        QCOMPARE(fixture.count(QStringLiteral("settings")), 2);
+        QCOMPARE(fixture.value(QStringLiteral("SELECT value FROM settings WHERE key='setup_state'"))
+                     .toString(),
+                 QStringLiteral("pending"));
         QCOMPARE(fixture
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='table' "
                                            "AND name NOT LIKE 'sqlite_%'"))
@@ -64,7 +68,7 @@ private slots:
                                            "AND name LIKE 'idx_%'"))
                      .toInt(),
                  54); // with the cheques' links to instalments and payments
-        QCOMPARE(Schema::tableStatements().size(), 55);
+        QCOMPARE(Schema::tableStatements().size(), 56);
     }
 
     void migrationColumnsComeLast()
@@ -80,6 +84,8 @@ private slots:
                                               "reference", "currency_id"}));
         QCOMPARE(columnsOf(fixture, QStringLiteral("units")).size(), 16);
         QCOMPARE(columnsOf(fixture, QStringLiteral("payments")).size(), 13);
+        QCOMPARE(columnsOf(fixture, QStringLiteral("usage_records")).last(),
+                 QStringLiteral("meter_change"));
     }
 
     void seedRowsAreExact()

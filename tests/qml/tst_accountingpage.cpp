@@ -4,6 +4,7 @@
 #include "finance/AccountModel.h"
 
 #include <QTest>
+#include <QWheelEvent>
 
 // The accounting page on the real window: the trial balance and the check
 // that the books agree, an account's ledger a page at a time, and journal
@@ -201,6 +202,54 @@ private slots:
         QCOMPARE(text(QStringLiteral("journalReference"), manualRow),
                  QStringLiteral("المرجع: سند 12"));
         ShotSaver::saveShot(h->window(), QStringLiteral("accounting-journal-lines"));
+    }
+
+    // Regression: the account list of the entry dialog did not move under
+    // the mouse wheel, so accounts below its fold could not be reached.
+    void accountListScrollsWithTheWheel()
+    {
+        QVERIFY(h->showPage(4));
+        QVERIFY(h->click(need(QStringLiteral("addJournalEntryButton"))));
+        QVERIFY(h->settled(QStringLiteral("journalEntryDialog"), true));
+        auto* box =
+            need(QStringLiteral("journalDebitAccount"))->property("input").value<QQuickItem*>();
+        QVERIFY(box && h->click(box));
+        QObject* popup = box->property("popup").value<QObject*>();
+        QTRY_VERIFY(popup->property("opened").toBool());
+        auto* list = popup->property("contentItem").value<QQuickItem*>();
+        QVERIFY(list);
+        QTRY_VERIFY(list->property("contentHeight").toReal() > list->height());
+        const qreal top = list->property("contentY").toReal();
+
+        const QPointF centre = list->mapToScene(QPointF(list->width() / 2, list->height() / 2));
+        // One notch of a mouse wheel at a time, each with its own time stamp
+        // as a real wheel sends them.
+        ulong stamp = 1000;
+        const auto turn = [&](int delta) {
+            QWheelEvent wheel(centre, h->window()->mapToGlobal(centre), QPoint(), QPoint(0, delta),
+                              Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+            wheel.setTimestamp(stamp += 200);
+            QCoreApplication::sendEvent(h->window(), &wheel);
+        };
+        for (int i = 0; i < 3; ++i)
+            turn(-120);
+        QTRY_VERIFY(list->property("contentY").toReal() > top + 30);
+        QVERIFY(popup->property("visible").toBool());
+        QTRY_VERIFY(!list->property("moving").toBool());
+        const qreal down = list->property("contentY").toReal();
+        for (int i = 0; i < 3; ++i)
+            turn(120);
+        QTRY_VERIFY(list->property("contentY").toReal() < down - 30);
+
+        // The dialog is modal again once the list closes, and a choice still
+        // lands in the box.
+        QObject* dialog = h->shownPageDialog(QStringLiteral("journalEntryDialog"));
+        QVERIFY(!dialog->property("modal").toBool());
+        QTest::keyClick(h->window(), Qt::Key_Escape);
+        QTRY_VERIFY(!popup->property("visible").toBool());
+        QVERIFY(dialog->property("modal").toBool());
+        QVERIFY(dialog->property("visible").toBool());
+        QVERIFY(h->choose(need(QStringLiteral("journalDebitAccount")), 12));
     }
 
     // The equity account read "مصروفات" on the chart: it shows its own type.

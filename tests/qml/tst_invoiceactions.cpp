@@ -220,12 +220,47 @@ private slots:
         QCOMPARE(readings(period), QStringLiteral("100>130=30:150"));
         QTest::keyClick(m_app->window(), Qt::Key_Escape);
         QVERIFY(m_app->waitClosed(QStringLiteral("meterReadingsDialog")));
+        QQuickItem* button = m_app->find(QStringLiteral("meterReadingsButton"));
+        QCOMPARE(button->property("text").toString(),
+                 QStringLiteral("قراءات العدادات (1 هذا الشهر)"));
+
+        // A new electricity meter, saved elsewhere: the page follows, and the
+        // reopened sheet shows the row as a meter change from zero.
+        QCOMPARE(m_app
+                     ->evaluate(QStringLiteral("meterReadingModel.saveReadings('%1', [{unit_id: "
+                                               "%2, service_id: 2, current_reading: 40, "
+                                               "meter_change: true}])")
+                                    .arg(period)
+                                    .arg(unit))
+                     .toInt(),
+                 1);
+        QTRY_COMPARE(button->property("text").toString(),
+                     QStringLiteral("قراءات العدادات (2 هذا الشهر)"));
+        QVERIFY(m_app->click(button));
+        QVERIFY(m_app->waitOpened(QStringLiteral("meterReadingsDialog")));
+        QQuickItem* power = nullptr;
+        QTRY_VERIFY((power = m_app->find(QStringLiteral("readingRow_3B_2"))));
+        water = m_app->find(QStringLiteral("readingRow_3B_1"));
+        QVERIFY(
+            m_app->find(QStringLiteral("readingMeterChange"), power)->property("checked").toBool());
+        QVERIFY(!m_app->find(QStringLiteral("readingMeterChange"), water)
+                     ->property("checked")
+                     .toBool());
+        QCOMPARE(text("readingPrevious", power), QStringLiteral("0"));
+        QCOMPARE(text("readingConsumption", power), QStringLiteral("40 كيلوواط"));
+        // Saved again as shown, nothing is refused and nothing changes.
+        QVERIFY(m_app->click(m_app->find(QStringLiteral("readingsSaveButton"))));
+        QTRY_COMPARE(text("readingsSavedText"), QStringLiteral("تم حفظ 2 قراءة"));
+        QCOMPARE(readings(period), QStringLiteral("100>130=30:150,0>40=40:20"));
+        QTest::keyClick(m_app->window(), Qt::Key_Escape);
+        QVERIFY(m_app->waitClosed(QStringLiteral("meterReadingsDialog")));
 
         QCOMPARE(m_app->evaluate(QStringLiteral("invoiceModel.generateAllRent('%1')").arg(period))
                      .toInt(),
                  1);
+        // Rent, water and the new meter's electricity.
         QCOMPARE(m_app->database().value(QStringLiteral("SELECT total_amount FROM invoices")),
-                 QVariant(1350.0));
+                 QVariant(1370.0));
     }
 
 private:

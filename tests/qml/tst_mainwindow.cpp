@@ -1,3 +1,4 @@
+#include "ShotSaver.h"
 #include "TestDatabase.h"
 
 #include "admin/AuthController.h"
@@ -380,6 +381,7 @@ private slots:
         });
         QVERIFY(settings()->property("isFirstRun").toBool());
         signIn(QStringLiteral("setupPage"));
+        typeInto(QStringLiteral("setupCompanyName"), QStringLiteral("مكتب الريحان"));
 
         QQuickItem* shekel = item(QStringLiteral("currencyRadio_ILS"));
         QVERIFY(shekel->property("checked").toBool());
@@ -401,6 +403,68 @@ private slots:
                      .toInt(),
                  1);
         QCOMPARE(settings()->property("isFirstRun").toBool(), false);
+    }
+
+    void newOfficeIsSetUpOnceAtItsFirstStart()
+    {
+        // A new file as the program creates it, before anything is stored.
+        start([](TestDatabase& db) {
+            db.db()->execNonQuery(
+                QStringLiteral("UPDATE settings SET value='pending' WHERE key='setup_state'"));
+        });
+        QVERIFY(settings()->property("isFirstRun").toBool());
+        signIn(QStringLiteral("setupPage"));
+        QVERIFY(!auth()->property("defaultPasswordInUse").toBool());
+        if (ShotSaver::theme() == QLatin1String("light"))
+            QMetaObject::invokeMethod(settings(), "setThemeMode",
+                                      Q_ARG(QString, QStringLiteral("light")));
+        ShotSaver::saveShot(m_window, QStringLiteral("setup-page"));
+
+        // The company name is asked for; nothing is stored without it.
+        click(item(QStringLiteral("setupStartButton")));
+        QCOMPARE(currentStage(), QStringLiteral("setupPage"));
+        QVERIFY(
+            !item(QStringLiteral("setupCompanyName"))->property("errorText").toString().isEmpty());
+        QVERIFY(settings()->property("companyName").toString().isEmpty());
+
+        typeInto(QStringLiteral("setupCompanyName"), QStringLiteral("مكتب النخيل للعقارات"));
+        typeInto(QStringLiteral("setupCompanyPhone"), QStringLiteral("059-7654321"));
+        typeInto(QStringLiteral("setupCompanyEmail"), QStringLiteral("info@nakheel.ps"));
+        // The dollar becomes primary: its own rate row goes, the shekel's shows.
+        click(item(QStringLiteral("currencyRow_USD")));
+        QTRY_VERIFY(!item(QStringLiteral("setupRateRow_USD"))->isVisible());
+        QVERIFY(item(QStringLiteral("setupRateRow_ILS"))->isVisible());
+        typeInto(QStringLiteral("setupRate_ILS"), QStringLiteral("٠٫٢٧"));
+        typeInto(QStringLiteral("setupRate_JOD"), QStringLiteral("1.41"));
+        click(item(QStringLiteral("setupStartButton")));
+        waitForStage(QStringLiteral("mainApp"));
+
+        QCOMPARE(settings()->property("companyName").toString(),
+                 QStringLiteral("مكتب النخيل للعقارات"));
+        QCOMPARE(settings()->property("companyPhone").toString(), QStringLiteral("059-7654321"));
+        QCOMPARE(settings()->property("companyEmail").toString(),
+                 QStringLiteral("info@nakheel.ps"));
+        QCOMPARE(m_db->value(QStringLiteral("SELECT code FROM currencies WHERE is_primary=1"))
+                     .toString(),
+                 QStringLiteral("USD"));
+        // Today's rates, each towards the new primary currency.
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        for (const auto& [code, rate] : {std::pair{"ILS", 0.27}, std::pair{"JOD", 1.41}}) {
+            QCOMPARE(m_db->value(QStringLiteral(
+                                     "SELECT r.rate FROM exchange_rates r JOIN currencies f ON "
+                                     "f.id=r.from_currency_id JOIN currencies t ON "
+                                     "t.id=r.to_currency_id WHERE f.code=? AND t.code='USD' AND "
+                                     "r.date=?"),
+                                 {QString::fromLatin1(code), today})
+                         .toDouble(),
+                     rate);
+        }
+
+        // The next start signs in with the new password straight to the shell.
+        restart();
+        QVERIFY(!settings()->property("isFirstRun").toBool());
+        signIn();
+        QVERIFY(!findItem(m_window->contentItem(), QStringLiteral("setupPage")));
     }
 
     void completedFirstRunGoesStraightToShell()
@@ -637,9 +701,26 @@ private:
         QVERIFY(m_db->isOpen());
         connect(m_db->db(), &Database::databaseError, this,
                 [](const QString& error) { g_problems << QStringLiteral("[database] ") + error; });
+        // An office past its first-run setup, unless `prepare` makes it new again.
+        QVERIFY(m_db->db()->execNonQuery(
+            QStringLiteral("UPDATE settings SET value='done' WHERE key='setup_state'")));
         if (prepare)
             prepare(*m_db);
+        launch();
+    }
 
+    // Closes the window and the back end and starts them again on the same
+    // file, as the next start of the application does.
+    void restart()
+    {
+        m_engine.reset();
+        m_backend.reset();
+        QVERIFY(m_db->reopen());
+        launch();
+    }
+
+    void launch()
+    {
         m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir());
         m_engine = std::make_unique<QQmlApplicationEngine>();
         m_backend->publish(m_engine->rootContext());

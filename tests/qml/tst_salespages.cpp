@@ -248,6 +248,59 @@ private slots:
         QVERIFY(h->settled(QStringLiteral("installmentsDialog"), false));
     }
 
+    void overdueInstalmentsAreMarked_data()
+    {
+        QTest::addColumn<int>("dueInDays");
+        QTest::addColumn<double>("paid");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("overdue");
+        QTest::addColumn<QString>("badge");
+        QTest::newRow("owed for weeks")
+            << -40 << 0.0 << QStringLiteral("pending") << true << QStringLiteral("متأخر");
+        QTest::newRow("part paid, past due") << -10 << 400.0 << QStringLiteral("partial") << true
+                                             << QStringLiteral("متأخر، مدفوع جزئياً");
+        QTest::newRow("past due but paid")
+            << -5 << 1000.0 << QStringLiteral("paid") << false << QStringLiteral("مدفوع");
+        QTest::newRow("due today")
+            << 0 << 0.0 << QStringLiteral("pending") << false << QStringLiteral("معلق");
+        QTest::newRow("part paid, not yet due")
+            << 30 << 250.0 << QStringLiteral("partial") << false << QStringLiteral("مدفوع جزئياً");
+    }
+
+    void overdueInstalmentsAreMarked()
+    {
+        QFETCH(int, dueInDays);
+        QFETCH(double, paid);
+        QFETCH(QString, status);
+        QFETCH(bool, overdue);
+        QFETCH(QString, badge);
+        auto* buyers = qobject_cast<BuyerModel*>(h->backend(QStringLiteral("buyerModel")));
+        const int buyerId = buyers->add(QStringLiteral("نور عوض"), QStringLiteral("9003"),
+                                        QString(), QString(), QString());
+        const int unitId = addUnit(QStringLiteral("C-3"), 90000);
+        const QString due = QDate::currentDate().addDays(dueInDays).toString(Qt::ISODate);
+        QVERIFY(h->database().db()->execInsert(
+                    QStringLiteral("INSERT INTO installments (buyer_id, unit_id, total_price, "
+                                   "installment_amount, due_date, paid_amount, status, "
+                                   "currency_id) VALUES (?,?,90000,1000,?,?,?,1)"),
+                    {buyerId, unitId, due, paid, status}) > 0);
+
+        QVERIFY(h->showPage(3));
+        QVERIFY(h->click(h->find(QStringLiteral("installmentsButton"),
+                                 need(QStringLiteral("buyerRow_نور عوض")))));
+        QVERIFY(h->settled(QStringLiteral("installmentsDialog"), true));
+        QQuickItem* row =
+            need(QStringLiteral("installmentRow_0"), h->dialogContent("installmentsDialog"));
+        QVERIFY(row);
+        QCOMPARE(h->find(QStringLiteral("installmentDueDate"), row)->property("text").toString(),
+                 due);
+        QCOMPARE(row->property("overdue").toBool(), overdue);
+        QCOMPARE(h->find(QStringLiteral("installmentStatus"), row)->property("text").toString(),
+                 badge);
+        if (overdue)
+            ShotSaver::saveShot(h->window(), QStringLiteral("installments-overdue"));
+    }
+
     void cashSaleSendsNoInstalments()
     {
         auto* buyers = qobject_cast<BuyerModel*>(h->backend(QStringLiteral("buyerModel")));

@@ -126,6 +126,45 @@ private slots:
         QCOMPARE(row.value("cost").toDouble(), cost);
     }
 
+    // Regression: a saved meter change came back as an ordinary reading
+    // from zero, so saving the reopened sheet as shown was refused as below
+    // the previous reading.
+    void savedMeterChangeComesBackAsOne()
+    {
+        QCOMPARE(m_model->saveReadings(QStringLiteral("2024-04"), {reading(m_unitA, kWater, 900)}),
+                 1);
+        QCOMPARE(
+            m_model->saveReadings(QStringLiteral("2024-05"), {reading(m_unitA, kWater, 12, true),
+                                                              reading(m_unitA, kElectricity, 300)}),
+            2);
+        QCOMPARE(m_model->savedCount(QStringLiteral("2024-05")), 2);
+        QCOMPARE(m_model->savedCount(QStringLiteral("2024-06")), 0);
+
+        QVariantMap water;
+        QVariantMap electricity;
+        for (const QVariant& value : m_model->getSheet(m_property, QStringLiteral("2024-05"))) {
+            const QVariantMap row = value.toMap();
+            if (row.value("unit_id").toInt() != m_unitA)
+                continue;
+            (row.value("service_id").toInt() == kWater ? water : electricity) = row;
+        }
+        QCOMPARE(water.value("meter_change").toBool(), true);
+        QCOMPARE(water.value("previous_reading").toDouble(), 0.0);
+        QCOMPARE(water.value("current_reading").toDouble(), 12.0);
+        QCOMPARE(electricity.value("meter_change").toBool(), false);
+
+        // The sheet saved again as it was shown keeps the new meter's count.
+        QCOMPARE(m_model->saveReadings(
+                     QStringLiteral("2024-05"),
+                     {reading(m_unitA, kWater, 12, water.value("meter_change").toBool())}),
+                 1);
+        QCOMPARE(m_fixture
+                     ->value("SELECT consumption || '/' || meter_change FROM usage_records WHERE "
+                             "period='2024-05' AND service_id=1")
+                     .toString(),
+                 QStringLiteral("12.0/1"));
+    }
+
     // One bad row keeps the whole sheet from being saved; a sheet saved again
     // before billing replaces the period's readings.
     void sheetIsSavedWholeOrNotAtAll()

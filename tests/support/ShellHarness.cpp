@@ -66,6 +66,10 @@ bool ShellHarness::startSignedIn(std::unique_ptr<Desktop> desktop)
 {
     if (!m_db->isOpen())
         return false;
+    if (!m_keepSetup &&
+        !m_db->db()->execNonQuery(QStringLiteral(
+            "INSERT OR REPLACE INTO settings (key, value) VALUES ('setup_state', 'done')")))
+        return false;
     // A desktop given here wins over one set earlier with useDesktop().
     m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir(),
                                              desktop ? std::move(desktop) : std::move(m_desktop));
@@ -100,7 +104,8 @@ bool ShellHarness::startSignedIn(std::unique_ptr<Desktop> desktop)
     return QTest::qWaitFor([&] {
         QQuickItem* stack = find(QStringLiteral("stackView"));
         auto* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;
-        return current && current->objectName() == QLatin1String("mainApp") &&
+        return current &&
+               current->objectName() == QLatin1String(m_keepSetup ? "setupPage" : "mainApp") &&
                !stack->property("busy").toBool();
     });
 }

@@ -32,9 +32,15 @@ public:
     // tests pass a fake that records what was asked.
     void useDesktop(std::unique_ptr<Desktop> desktop) { m_desktop = std::move(desktop); }
 
+    // A fresh database is a new office, which its first sign-in leads
+    // through the setup page. The harness signs in to an office past its
+    // setup unless this is called first; then startSignedIn() stops at the
+    // setup page.
+    void keepFirstRunSetup() { m_keepSetup = true; }
+
     // Loads the window and signs in with the default administrator; false
-    // when the shell did not appear. `desktop` stands in for the real one
-    // (dialogs, viewers, the documents folder) when given.
+    // when the shell (or the setup page, see keepFirstRunSetup) did not appear. `desktop` stands in
+    // for the real one (dialogs, viewers, the documents folder) when given.
     bool startSignedIn(std::unique_ptr<Desktop> desktop = nullptr);
     // What startSignedIn() sets as the administrator's password when the
     // login page asks to replace the default one.
@@ -91,4 +97,5 @@ private:
     std::unique_ptr<AppContext> m_backend;
     std::unique_ptr<QQmlApplicationEngine> m_engine;
     QQuickWindow* m_window = nullptr;
+    bool m_keepSetup = false;
 };
