@@ -33,7 +33,7 @@ void ConvertedTotal::add(int currencyId, const QString& date, double amount,
         m_primary += amount * rate;
         return;
     }
-    if (Money::toCents(amount) == 0)
+    if (Money::toMinor(amount, 3) == 0)
         return;
     const QString code = m_rates->code(currency);
     const QString reason =
@@ -75,12 +75,12 @@ QVariantMap ConvertedTotal::toMap() const
     if (m_byCurrency.contains(primaryId))
         byCurrency.append(QVariantMap{
             {QStringLiteral("currency_id"), primaryId},
-            {QStringLiteral("total"), Money::roundToCents(m_byCurrency.value(primaryId))}});
+            {QStringLiteral("total"), Money::roundTo(m_byCurrency.value(primaryId), 3)}});
     for (auto it = m_byCurrency.cbegin(); it != m_byCurrency.cend(); ++it) {
         if (it.key() != primaryId)
             byCurrency.append(
                 QVariantMap{{QStringLiteral("currency_id"), it.key()},
-                            {QStringLiteral("total"), Money::roundToCents(it.value())}});
+                            {QStringLiteral("total"), Money::roundTo(it.value(), 3)}});
     }
     return {{QStringLiteral("total"), primary()},
             {QStringLiteral("byCurrency"), byCurrency},

@@ -32,7 +32,8 @@ public:
     // Rounded to the cent.
     double primary() const;
     bool complete() const { return m_missing.isEmpty(); }
-    // {total, byCurrency: [{currency_id, total}] (primary first), complete,
+    // {total, byCurrency: [{currency_id, total}] (primary first, each to the
+    // mill so a dinar keeps its third decimal), complete,
     // missing: the reasons of the amounts left out}.
     QVariantMap toMap() const;
 

@@ -20,6 +20,8 @@ public:
     QString symbol(const QVariant& currencyId) const;
     // The currency's Arabic name ("شيكل"), for amounts written in words.
     QString name(const QVariant& currencyId) const;
+    // Two for most currencies, three for the dinar.
+    int decimals(const QVariant& currencyId) const;
     int primaryId() const { return m_primary; }
     // An isolated, unbreakable amount with its symbol (PrintHtml::money).
     QString format(double amount, const QVariant& currencyId) const;
@@ -44,6 +46,7 @@ private:
     {
         QString symbol;
         QString name;
+        int decimals = 2;
     };
     QHash<int, Currency> m_currencies;
     int m_primary = 0;
