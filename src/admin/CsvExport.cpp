@@ -113,9 +113,8 @@ bool CsvExport::writeTable(const QSqlDatabase& db, const QString& table, const Q
     const ExportTables::Currencies currencies = ExportTables::readCurrencies(db);
     while (query.next()) {
         fields.clear();
-        const int decimals = currencies.decimalsFor(definition->currencyColumn >= 0
-                                                        ? query.value(definition->currencyColumn)
-                                                        : QVariant());
+        const int decimals = currencies.decimalsFor(
+            definition->currencyColumn >= 0 ? query.value(definition->currencyColumn) : QVariant());
         for (int i = 0; i < columns.size(); ++i)
             fields << typedField(columns.at(i), query.value(i), decimals);
         out << fields.join(QLatin1Char(',')) << '\n';

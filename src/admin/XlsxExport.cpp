@@ -161,9 +161,9 @@ private:
             result = worksheet_write_number(sheet, row, col, value.toDouble(), nullptr);
             break;
         case Kind::Amount:
-            result = worksheet_write_number(sheet, row, col, value.toDouble(),
-                                            amountFormat(m_currencies.symbolFor(currency),
-                                                         m_currencies.decimalsFor(currency)));
+            result = worksheet_write_number(
+                sheet, row, col, value.toDouble(),
+                amountFormat(m_currencies.symbolFor(currency), m_currencies.decimalsFor(currency)));
             break;
         case Kind::Date:
         case Kind::Timestamp: {

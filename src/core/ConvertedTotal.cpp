@@ -63,6 +63,17 @@ void ConvertedTotal::merge(const ConvertedTotal& other)
     }
 }
 
+void ConvertedTotal::subtract(const ConvertedTotal& other)
+{
+    m_primary -= other.m_primary;
+    for (auto it = other.m_byCurrency.cbegin(); it != other.m_byCurrency.cend(); ++it)
+        m_byCurrency[it.key()] -= it.value();
+    for (const QString& reason : other.m_missing) {
+        if (!m_missing.contains(reason))
+            m_missing.append(reason);
+    }
+}
+
 double ConvertedTotal::primary() const
 {
     return Money::roundToCents(m_primary);

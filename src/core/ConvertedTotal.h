@@ -28,6 +28,9 @@ public:
     // empty).
     void addRows(const QVariantList& rows);
     void merge(const ConvertedTotal& other);
+    // Takes `other` away, currency by currency (a profit: income less
+    // expenses); its missing rates are missing here too.
+    void subtract(const ConvertedTotal& other);
 
     // Rounded to the cent.
     double primary() const;

@@ -68,10 +68,10 @@ bool Schema::migrateRates(QSqlDatabase& db, QSqlError* error)
     // three (the dinars of Jordan, Kuwait, Bahrain, Iraq, Libya and Tunisia,
     // and the Omani rial). Rows already stored keep their amounts.
     bool decimalsAdded = false;
-    if (!addColumn(query,
-                   QStringLiteral(
-                       "ALTER TABLE currencies ADD COLUMN decimals INTEGER NOT NULL DEFAULT 2"),
-                   &decimalsAdded))
+    if (!addColumn(
+            query,
+            QStringLiteral("ALTER TABLE currencies ADD COLUMN decimals INTEGER NOT NULL DEFAULT 2"),
+            &decimalsAdded))
         return fail();
     if (decimalsAdded &&
         !query.exec(QStringLiteral("UPDATE currencies SET decimals=3 WHERE upper(code) IN "

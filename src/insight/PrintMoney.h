@@ -26,6 +26,11 @@ public:
     // An isolated, unbreakable amount with its symbol (PrintHtml::money).
     QString format(double amount, const QVariant& currencyId) const;
 
+    // A total converted to the primary currency (ConvertedTotal::toMap():
+    // total, byCurrency, missing), with each currency's own amount beside it
+    // when more than the primary one went in, and the rates it waits for.
+    QString converted(const QVariantMap& total) const;
+
     // Sums of one column, one per currency, in the order the currencies
     // first appear.
     class Sums

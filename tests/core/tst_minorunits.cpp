@@ -83,12 +83,14 @@ private slots:
                             "('ILS','شيكل','₪',1),('USD','دولار','$',0),('JOD','دينار أردني',"
                             "'د.ا',0)")}));
         QVERIFY(upgraded.replaceWith(path));
-        QCOMPARE(upgraded.value(QStringLiteral("SELECT decimals FROM currencies WHERE code=?"),
-                                {QStringLiteral("JOD")})
+        QCOMPARE(upgraded
+                     .value(QStringLiteral("SELECT decimals FROM currencies WHERE code=?"),
+                            {QStringLiteral("JOD")})
                      .toInt(),
                  3);
-        QCOMPARE(upgraded.value(QStringLiteral("SELECT decimals FROM currencies WHERE code=?"),
-                                {QStringLiteral("USD")})
+        QCOMPARE(upgraded
+                     .value(QStringLiteral("SELECT decimals FROM currencies WHERE code=?"),
+                            {QStringLiteral("USD")})
                      .toInt(),
                  2);
         // A second start leaves them as they are.
@@ -125,13 +127,13 @@ private slots:
             read = office.t.value(QStringLiteral("SELECT amount FROM payments WHERE id=?"), {id})
                        .toDouble();
         } else if (kind == QLatin1String("expense")) {
-            const int id = office.expenses.addExpense(
-                {{"property_id", office.property},
-                 {"category", QStringLiteral("كهرباء")},
-                 {"description", QStringLiteral("فاتورة الدرج")},
-                 {"amount", typed},
-                 {"expense_date", QStringLiteral("2026-04-03")},
-                 {"currency_id", currency}});
+            const int id =
+                office.expenses.addExpense({{"property_id", office.property},
+                                            {"category", QStringLiteral("كهرباء")},
+                                            {"description", QStringLiteral("فاتورة الدرج")},
+                                            {"amount", typed},
+                                            {"expense_date", QStringLiteral("2026-04-03")},
+                                            {"currency_id", currency}});
             QVERIFY2(id > 0, qPrintable(office.expenses.lastError()));
             read = office.t.value(QStringLiteral("SELECT amount FROM expenses WHERE id=?"), {id})
                        .toDouble();
@@ -144,9 +146,9 @@ private slots:
                                                 {"currency_id", currency},
                                                 {"is_owed", true}}) > 0);
             ContractorModel contractors(office.t.db());
-            const int id = contractors.pay(office.contractor, typed, currency,
-                                           QStringLiteral("2026-04-04"), QStringLiteral("cash"),
-                                           QStringLiteral("سند 9"), QString());
+            const int id =
+                contractors.pay(office.contractor, typed, currency, QStringLiteral("2026-04-04"),
+                                QStringLiteral("cash"), QStringLiteral("سند 9"), QString());
             QVERIFY2(id > 0, qPrintable(contractors.lastError()));
             read = office.t
                        .value(QStringLiteral("SELECT amount FROM contractor_payments WHERE id=?"),
@@ -190,13 +192,13 @@ private slots:
         QCOMPARE(office.t.value(QStringLiteral("SELECT status FROM invoices WHERE id=?"), {invoice})
                      .toString(),
                  QStringLiteral("partial"));
-        QCOMPARE(office.t.value(QStringLiteral("SELECT balance FROM invoices WHERE id=?"), {invoice})
-                     .toDouble(),
-                 0.001);
+        QCOMPARE(
+            office.t.value(QStringLiteral("SELECT balance FROM invoices WHERE id=?"), {invoice})
+                .toDouble(),
+            0.001);
         // Two mills more than is open is refused; the last mill settles it.
         QCOMPARE(office.payments.add(invoice, office.tenant, 0.003, QStringLiteral("cash"),
-                                     QStringLiteral("2026-04-06"), QStringLiteral("سند 2"),
-                                     kDinar),
+                                     QStringLiteral("2026-04-06"), QStringLiteral("سند 2"), kDinar),
                  -1);
         QVERIFY(office.payments.add(invoice, office.tenant, 0.001, QStringLiteral("cash"),
                                     QStringLiteral("2026-04-06"), QStringLiteral("سند 2"),
@@ -217,7 +219,8 @@ private slots:
         QCOMPARE(rows.size(), 7);
         qint64 mills = 0;
         for (const QVariant& row : rows) {
-            const double amount = row.toMap().value(QStringLiteral("installment_amount")).toDouble();
+            const double amount =
+                row.toMap().value(QStringLiteral("installment_amount")).toDouble();
             QVERIFY2(decimalsOf(amount) <= 3, qPrintable(QString::number(amount, 'g', 17)));
             mills += Money::toMinor(amount, 3);
         }
