@@ -316,35 +316,48 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
     const QString floorUnits = QStringLiteral(
         "(SELECT DISTINCT parent_id, unit_id FROM cost_centers WHERE unit_id IS NOT NULL AND "
         "parent_id IN (SELECT id FROM cost_centers WHERE property_id=? AND type='floor')) x");
+    // Each floor's figure converted to the primary currency at the rate of
+    // each row's day (a sale at its sale date), its currencies beside it.
+    const CurrencyRates rates(m_db);
     QHash<qlonglong, QVariantMap> figures;
-    // Each grouped row gives one floor its figure and the currencies behind it.
-    const auto collect = [&figures](const QVariantList& rows, const QString& key) {
+    const auto collect = [&](const QVariantList& rows, const QString& key) {
+        QHash<qlonglong, ConvertedTotal> totals;
         for (const QVariant& value : rows) {
             const QVariantMap row = value.toMap();
-            QVariantMap& floor = figures[row.value(QStringLiteral("floor_id")).toLongLong()];
-            floor.insert(key, row.value(QStringLiteral("t")).toDouble());
-            floor.insert(key + QStringLiteral("_cur"), row.value(QStringLiteral("cur")));
+            const qlonglong floor = row.value(QStringLiteral("floor_id")).toLongLong();
+            auto it = totals.find(floor);
+            if (it == totals.end())
+                it = totals.insert(floor, ConvertedTotal(&rates));
+            it->addRows({row});
+        }
+        for (auto it = totals.cbegin(); it != totals.cend(); ++it) {
+            QVariantMap& floor = figures[it.key()];
+            floor.insert(key, it->primary());
+            floor.insert(key + QStringLiteral("_detail"), it->toMap());
         }
     };
 
-    QVariantList saleParams = {propertyId};
+    QVariantList saleParams = {InsightDates::isoDay(), propertyId};
     const QVariantList revenue = m_db->execQuery(
-        QStringLiteral("SELECT x.parent_id as floor_id, COALESCE(SUM(CASE WHEN "
-                       "u.sale_price_actual > 0 THEN u.sale_price_actual ELSE u.sale_price "
-                       "END),0) as t, MIN(u.currency_id)||','||MAX(u.currency_id) as cur FROM ") +
-            floorUnits + QStringLiteral(" JOIN units u ON u.id=x.unit_id WHERE u.status='sold'") +
+        perCurrencyAndDay(QStringLiteral("CASE WHEN u.sale_price_actual > 0 THEN "
+                                         "u.sale_price_actual ELSE u.sale_price END"),
+                          QStringLiteral("u.currency_id"),
+                          QStringLiteral("COALESCE(u.sale_date, ?)")) +
+            QStringLiteral(", x.parent_id as floor_id FROM ") + floorUnits +
+            QStringLiteral(" JOIN units u ON u.id=x.unit_id WHERE u.status='sold'") +
             range.clause(QStringLiteral("u.sale_date"), saleParams) +
-            QStringLiteral(" GROUP BY x.parent_id"),
+            QStringLiteral(" GROUP BY x.parent_id, c, d"),
         saleParams);
     collect(revenue, QStringLiteral("revenue"));
 
     QVariantList expenseParams = {propertyId};
     const QVariantList expenses = m_db->execQuery(
-        QStringLiteral("SELECT x.parent_id as floor_id, COALESCE(SUM(e.amount),0) as t, "
-                       "MIN(e.currency_id)||','||MAX(e.currency_id) as cur FROM ") +
-            floorUnits + QStringLiteral(" JOIN expenses e ON e.unit_id=x.unit_id WHERE 1=1") +
+        perCurrencyAndDay(QStringLiteral("e.amount"), QStringLiteral("e.currency_id"),
+                          QStringLiteral("e.expense_date")) +
+            QStringLiteral(", x.parent_id as floor_id FROM ") + floorUnits +
+            QStringLiteral(" JOIN expenses e ON e.unit_id=x.unit_id WHERE 1=1") +
             range.clause(QStringLiteral("+e.expense_date"), expenseParams) +
-            QStringLiteral(" GROUP BY x.parent_id"),
+            QStringLiteral(" GROUP BY x.parent_id, c, d"),
         expenseParams);
     collect(expenses, QStringLiteral("expenses"));
     return figures;
@@ -389,15 +402,18 @@ QVariantList ProfitabilityReports::projectCostCenters(int propertyId, const Date
         if (type == QLatin1String("project")) {
             revenue = project.value(QStringLiteral("total_sales_value")).toDouble();
             expenses = project.value(QStringLiteral("total_expenses")).toDouble();
-            mixed = project.value(QStringLiteral("mixedCurrencies")).toBool();
+            row.insert(QStringLiteral("revenue_detail"),
+                       project.value(QStringLiteral("total_sales_value_detail")));
+            row.insert(QStringLiteral("expenses_detail"),
+                       project.value(QStringLiteral("total_expenses_detail")));
         } else if (type == QLatin1String("floor")) {
             const QVariantMap floor = floors.value(row.value(QStringLiteral("id")).toLongLong());
             revenue = floor.value(QStringLiteral("revenue")).toDouble();
             expenses = floor.value(QStringLiteral("expenses")).toDouble();
-            MoneySums currencies(m_db);
-            currencies.addCurrencies(floor.value(QStringLiteral("revenue_cur")));
-            currencies.addCurrencies(floor.value(QStringLiteral("expenses_cur")));
-            mixed = currencies.mixedCurrencies();
+            row.insert(QStringLiteral("revenue_detail"),
+                       floor.value(QStringLiteral("revenue_detail")));
+            row.insert(QStringLiteral("expenses_detail"),
+                       floor.value(QStringLiteral("expenses_detail")));
         } else {
             // A unit centre is valued at the unit's price, sold or not.
             const int unitId = row.value(QStringLiteral("unit_id")).toInt();

@@ -354,42 +354,6 @@ private slots:
         }
     }
 
-    // A reference longer than its column wraps over several lines; a row
-    // that met the foot of a page was split, its first lines on one page
-    // and the rest on the next. Every row now stays whole on one page.
-    void regressionLongRowsAreNeverSplitAcrossPages()
-    {
-        Database* db = m_fixture->db();
-        QVERIFY(db->beginTransaction());
-        const QString filler =
-            QStringLiteral(" دفعة عن إيجار الشقة والخدمات المشتركة وأعمال الصيانة للفترة كاملة");
-        for (int i = 1; i <= 120; ++i)
-            insert(QStringLiteral("INSERT INTO payments (tenant_id, amount, payment_date, "
-                                  "reference, currency_id) VALUES (?, ?, ?, ?, 1)"),
-                   {m_tenant, 100 + i, day(-200 + i),
-                    QStringLiteral("R%1").arg(i, 4, 10, QLatin1Char('0')) + filler + filler +
-                        QStringLiteral(" E%1").arg(i, 4, 10, QLatin1Char('0'))});
-        QVERIFY(db->commitTransaction());
-        QSignalSpy finished(m_print.get(), &PrintController::printFinished);
-        QVERIFY(m_print->printTenantStatement(m_tenant));
-        const QString pdf = lastPdf(finished, QStringLiteral("statement-long-rows"));
-        QVERIFY(PdfText::pages(pdf) >= 3);
-        QHash<QString, int> pageOf;
-        for (const auto& word : PdfText::words(pdf))
-            pageOf.insert(word.text, word.page);
-        for (int i = 1; i <= 120; ++i) {
-            const QString first = QStringLiteral("R%1").arg(i, 4, 10, QLatin1Char('0'));
-            const QString last = QStringLiteral("E%1").arg(i, 4, 10, QLatin1Char('0'));
-            QVERIFY2(pageOf.contains(first) && pageOf.contains(last), qPrintable(first));
-            QVERIFY2(pageOf.value(first) == pageOf.value(last),
-                     qPrintable(QStringLiteral("%1 on page %2, %3 on page %4")
-                                    .arg(first)
-                                    .arg(pageOf.value(first))
-                                    .arg(last)
-                                    .arg(pageOf.value(last))));
-        }
-    }
-
     void invoicePrintsLinesWordsAndWhatIsOwed()
     {
         QSignalSpy finished(m_print.get(), &PrintController::printFinished);
