@@ -1,9 +1,9 @@
 pragma Singleton
 import QtQuick
 
-// Amounts as the office reads them: locale digit grouping, two decimals and
-// the symbol of the amount's own currency (the primary one when a row names
-// none). The currency table is small, so it is kept here and re-read when
+// Amounts as the office reads them: locale digit grouping, the currency's
+// own decimals (two, or three for the dinar) and the symbol of the amount's
+// own currency (the primary one when a row names none). The currency table is small, so it is kept here and re-read when
 // the currencies change.
 QtObject {
     id: money
@@ -41,18 +41,30 @@ QtObject {
         return c.symbol !== undefined ? String(c.symbol) : ""
     }
 
-    // Rounded to the cent first, so a balance left at -0.001 by binary
-    // rounding reads 0.00, never -0.00.
-    function plain(amount) {
+    // How many decimals the currency's money is kept in: two for most,
+    // three for the dinar. A missing or unknown currency is the primary.
+    function decimals(id) {
+        var c = (id === undefined || id === null || id === "" || Number(id) <= 0)
+                ? primary : currency(id)
+        var d = c.decimals !== undefined ? Number(c.decimals) : 2
+        return d >= 0 && d <= 3 ? d : 2
+    }
+
+    // Rounded to the currency's minor unit first, so a balance left at
+    // -0.001 by binary rounding reads 0.00, never -0.00. Without a currency
+    // the primary one's decimals are used.
+    function plain(amount, currencyId) {
+        var places = decimals(currencyId)
+        var scale = Math.pow(10, places)
         var n = Number(amount)
-        var cents = isFinite(n) ? Math.round(Math.abs(n) * 100) : 0
-        var value = cents === 0 ? 0 : (n < 0 ? -cents : cents) / 100
-        return value.toLocaleString(Qt.locale(), "f", 2)
+        var units = isFinite(n) ? Math.round(Math.abs(n) * scale) : 0
+        var value = units === 0 ? 0 : (n < 0 ? -units : units) / scale
+        return value.toLocaleString(Qt.locale(), "f", places)
     }
 
     function format(amount, currencyId) {
         var s = symbol(currencyId)
-        return s !== "" ? plain(amount) + " " + s : plain(amount)
+        return s !== "" ? plain(amount, currencyId) + " " + s : plain(amount, currencyId)
     }
 
     property Connections watcher: Connections {

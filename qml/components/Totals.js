@@ -51,14 +51,16 @@ function format(sums, money) {
 }
 
 // What stands beside a converted back-end total ({total, byCurrency,
-// missing}): each currency's own amount when there are several, and the
-// rates it still waits for. Empty for a total in the primary currency alone.
+// missing}): each currency's own amount when any other than the primary went
+// in, and the rates it still waits for. Empty for a total in the primary
+// currency alone.
 function detail(total, money) {
     if (!total)
         return ""
     var parts = []
     var byCurrency = total.byCurrency || []
-    if (byCurrency.length > 1)
+    if (byCurrency.length > 1
+            || (byCurrency.length === 1 && money.shownId(byCurrency[0].currency_id) !== money.primaryId))
         parts.push(format(byCurrency, money))
     var missing = total.missing || []
     if (missing.length > 0)

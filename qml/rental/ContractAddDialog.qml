@@ -85,7 +85,7 @@ MDialog {
             onActivated: {
                 var u = currentRow
                 if (u && rentField.text.trim() === "" && Number(u.rent_monthly) > 0)
-                    rentField.text = Money.plain(u.rent_monthly)
+                    rentField.text = Money.plain(u.rent_monthly, u.currency_id)
             }
         }
         RowLayout {

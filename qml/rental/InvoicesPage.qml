@@ -12,6 +12,8 @@ Item {
     objectName: "invoicesPage"
 
     readonly property var list: invoiceList
+    // Why the last print from a row could not be made; empty once one is.
+    property string printFailure: ""
 
     function applyQuery() {
         var f = {}
@@ -112,6 +114,12 @@ Item {
                     onClicked: serviceDialog.open()
                 }
             ]
+        }
+
+        ErrorBanner {
+            objectName: "invoicePrintFailure"
+            Layout.fillWidth: true
+            text: page.printFailure
         }
 
         RowLayout {
@@ -230,7 +238,8 @@ Item {
                                 objectName: "invoicePrintButton"
                                 text: "⎙"
                                 outline: true
-                                onClicked: printCtrl.printInvoice(row.model.id)
+                                onClicked: page.printFailure = printCtrl.printInvoice(row.model.id)
+                                                               ? "" : printCtrl.lastError
                             }
                             Item {
                                 Layout.preferredWidth: 70

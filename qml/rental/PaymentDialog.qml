@@ -124,7 +124,7 @@ MDialog {
             onActivated: index => {
                 var row = dialog.pendingInvoices[index]
                 if (row)
-                    amountField.text = Money.plain(row.balance)
+                    amountField.text = Money.plain(row.balance, row.currency_id)
                 amountField.errorText = ""
                 invoiceBox.errorText = ""
                 dialog.errorText = ""

@@ -11,6 +11,12 @@ Item {
     readonly property var list: paymentList
     // The payment recorded last on this page, whose receipt can be printed.
     property int lastPaymentId: 0
+    // Why the last receipt could not be printed; empty once one is.
+    property string printFailure: ""
+
+    function printReceipt(paymentId) {
+        printFailure = printCtrl.printReceipt(paymentId) ? "" : printCtrl.lastError
+    }
     // Tenants' payments by default; buyers' instalment payments apart.
     property string payer: "tenant"
 
@@ -47,7 +53,7 @@ Item {
                     text: "طباعة سند القبض"
                     iconSymbol: "⎙"
                     outline: true
-                    onClicked: printCtrl.printReceipt(page.lastPaymentId)
+                    onClicked: page.printReceipt(page.lastPaymentId)
                 },
                 MButton {
                     objectName: "addPaymentButton"
@@ -55,6 +61,12 @@ Item {
                     onClicked: paymentDialog.open()
                 }
             ]
+        }
+
+        ErrorBanner {
+            objectName: "receiptPrintFailure"
+            Layout.fillWidth: true
+            text: page.printFailure
         }
 
         RowLayout {
@@ -147,7 +159,7 @@ Item {
                         text: "سند قبض"
                         iconSymbol: "⎙"
                         outline: true
-                        onClicked: printCtrl.printReceipt(row.model.id)
+                        onClicked: page.printReceipt(row.model.id)
                     }
                     Text {
                         Layout.preferredWidth: 100

@@ -58,7 +58,7 @@ Item {
                 cheque_number: r.cheque_number || "",
                 bank: r.bank_name || r.bank || "",
                 due_date: r.due_date || "",
-                amount: Money.plain(r.amount) + " " + symbolOf(r),
+                amount: Money.plain(r.amount, r.currency_id) + " " + symbolOf(r),
                 status: ChequeWords.kindText(r.type) + " - " + statusText(r)
             })
         }
@@ -151,7 +151,7 @@ Item {
                         objectName: "chequeAmount"
                         Layout.preferredWidth: 150
                         strong: true
-                        text: Money.plain(line.modelData.amount) + " " + tab.symbolOf(line.modelData)
+                        text: Money.plain(line.modelData.amount, line.modelData.currency_id) + " " + tab.symbolOf(line.modelData)
                     }
                     StatusBadge {
                         objectName: "chequeStatus"

@@ -57,7 +57,7 @@ Item {
             }
             width: ListView.view.width - 14
             x: 0
-            height: 166
+            height: 186
             radius: 14
             color: Theme.bgCard
             border.width: 1
@@ -131,9 +131,8 @@ Item {
                             Text {
                                 objectName: "project_" + figure.modelData.key
                                 Layout.fillWidth: true
-                                text: Totals.withMixedNote(Money.format(card.figures[figure.modelData.key] || 0,
-                                                                        card.figures.currency_id),
-                                                           card.figures.mixedCurrencies)
+                                text: Money.format(card.figures[figure.modelData.key] || 0,
+                                                   card.figures.currency_id)
                                 textFormat: Text.PlainText
                                 horizontalAlignment: Text.AlignRight
                                 fontSizeMode: Text.HorizontalFit
@@ -141,6 +140,22 @@ Item {
                                 font.pixelSize: 16
                                 font.bold: true
                                 color: Theme.textPrimary
+                            }
+                            // Each currency's own amount, and the rates the
+                            // converted figure still waits for.
+                            Text {
+                                objectName: "project_" + figure.modelData.key + "_detail"
+                                Layout.fillWidth: true
+                                visible: text !== ""
+                                text: Totals.detail(card.figures[figure.modelData.key + "_detail"], Money)
+                                textFormat: Text.PlainText
+                                horizontalAlignment: Text.AlignRight
+                                elide: Text.ElideLeft
+                                font.pixelSize: 11
+                                color: Theme.textMuted
+                                ToolTip.visible: detailHover.hovered && truncated
+                                ToolTip.text: text
+                                HoverHandler { id: detailHover }
                             }
                         }
                     }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Totals.js" as Totals
 
 // Buyers and unit sales: each buyer with what is still owed, and the sale,
 // instalments, cheque and statement dialogs opened from the buyer's row.
@@ -13,6 +14,13 @@ Item {
 
     function reload() {
         buyers = buyerModel.getAll()
+    }
+
+    // What a buyer still owes, each currency apart ("90,000.00 ₪ + 4,000.00
+    // $"). Read for the rows on screen only; `rows` is the list it belongs to,
+    // so a reload reads it again.
+    function balanceText(buyerId, rows) {
+        return rows ? Totals.format(buyerModel.balances(buyerId), Money) : ""
     }
 
     Component.onCompleted: reload()
@@ -103,16 +111,24 @@ Item {
                         }
                     }
                     ColumnLayout {
-                        Layout.preferredWidth: 150
+                        Layout.preferredWidth: 200
                         spacing: 2
                         Text {
+                            id: balanceText
                             objectName: "buyerBalance"
                             Layout.fillWidth: true
-                            text: Money.format(row.buyer.balance)
+                            text: row.buyer.id !== undefined
+                                  ? page.balanceText(row.buyer.id, page.buyers) : ""
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
+                            fontSizeMode: Text.HorizontalFit
+                            minimumPixelSize: 10
+                            elide: Text.ElideLeft
                             font: Theme.subtitleBold
                             color: Theme.accentGold
+                            ToolTip.visible: balanceHover.hovered && balanceText.truncated
+                            ToolTip.text: balanceText.text
+                            HoverHandler { id: balanceHover }
                         }
                         Text {
                             Layout.fillWidth: true

@@ -54,13 +54,14 @@ QString CsvExport::field(const QVariant& value)
     return quoted(text);
 }
 
-QString CsvExport::typedField(const Column& column, const QVariant& value)
+QString CsvExport::typedField(const Column& column, const QVariant& value, int decimals)
 {
     if (value.isNull())
         return {};
     switch (column.kind) {
     case Kind::Amount:
-        return QString::number(Money::roundToCents(value.toDouble()), 'f', 2);
+        return QString::number(Money::roundTo(value.toDouble(), decimals), 'f',
+                               Money::clampDecimals(decimals));
     case Kind::Real:
         return QString::number(value.toDouble(), 'g', 12);
     case Kind::Key:
@@ -109,10 +110,13 @@ bool CsvExport::writeTable(const QSqlDatabase& db, const QString& table, const Q
         fields << column.name;
     out << fields.join(QLatin1Char(',')) << '\n';
 
+    const ExportTables::Currencies currencies = ExportTables::readCurrencies(db);
     while (query.next()) {
         fields.clear();
+        const int decimals = currencies.decimalsFor(
+            definition->currencyColumn >= 0 ? query.value(definition->currencyColumn) : QVariant());
         for (int i = 0; i < columns.size(); ++i)
-            fields << typedField(columns.at(i), query.value(i));
+            fields << typedField(columns.at(i), query.value(i), decimals);
         out << fields.join(QLatin1Char(',')) << '\n';
     }
     if (query.lastError().isValid())

@@ -22,10 +22,12 @@ public:
     // quotes doubled.
     static QString field(const QVariant& value);
 
-    // One value of `column` as it appears in a file: amounts to the cent,
+    // One value of `column` as it appears in a file: amounts in `decimals`
+    // places (the row currency's: the cent, or the mill for a dinar row),
     // vocabulary words in Arabic, and identity numbers and phones written so
     // that a spreadsheet keeps them as text with their leading zeros.
-    static QString typedField(const ExportTables::Column& column, const QVariant& value);
+    static QString typedField(const ExportTables::Column& column, const QVariant& value,
+                              int decimals = 2);
 
     // Writes every row of `table` to `filePath`, replacing its content.
     // False when the file cannot be written or the table cannot be read.

@@ -1,5 +1,7 @@
 #include "admin/ExportTables.h"
 
+#include "core/Money.h"
+
 #include <QSqlQuery>
 
 namespace ExportTables {
@@ -281,16 +283,25 @@ QString Currencies::symbolFor(const QVariant& currencyId) const
     return symbols.value(primary);
 }
 
+int Currencies::decimalsFor(const QVariant& currencyId) const
+{
+    const auto found = decimals.constFind(currencyId.isNull() ? primary : currencyId.toInt());
+    if (found != decimals.constEnd())
+        return *found;
+    return decimals.value(primary, 2);
+}
+
 Currencies readCurrencies(const QSqlDatabase& db)
 {
     Currencies currencies;
     QSqlQuery query(db);
     query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT id, symbol, is_primary FROM currencies")))
+    if (!query.exec(QStringLiteral("SELECT id, symbol, is_primary, decimals FROM currencies")))
         return currencies;
     while (query.next()) {
         const int id = query.value(0).toInt();
         currencies.symbols.insert(id, query.value(1).toString());
+        currencies.decimals.insert(id, Money::clampDecimals(query.value(3).toInt()));
         if (query.value(2).toInt() == 1)
             currencies.primary = id;
     }

@@ -65,10 +65,13 @@ QString label(const Column& column, const QString& value);
 struct Currencies
 {
     QHash<int, QString> symbols;
+    QHash<int, int> decimals;
     int primary = 0;
     // The symbol of `currencyId`, or of the primary currency when it is
     // empty or unknown.
     QString symbolFor(const QVariant& currencyId) const;
+    // Its decimals the same way: two, or three for the dinar.
+    int decimalsFor(const QVariant& currencyId) const;
 };
 Currencies readCurrencies(const QSqlDatabase& db);
 

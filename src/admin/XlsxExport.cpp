@@ -126,19 +126,23 @@ private:
         return sheet;
     }
 
-    lxw_format* amountFormat(const QString& symbol)
+    // "#,##0.00 ₪": the currency's own decimals and symbol.
+    lxw_format* amountFormat(const QString& symbol, int decimals)
     {
-        auto found = m_amounts.constFind(symbol);
+        const QString key = QString::number(decimals) + QLatin1Char(' ') + symbol;
+        auto found = m_amounts.constFind(key);
         if (found != m_amounts.constEnd())
             return *found;
         lxw_format* format = workbook_add_format(m_book);
-        QString pattern = QStringLiteral("#,##0.00");
+        QString pattern = QStringLiteral("#,##0");
+        if (decimals > 0)
+            pattern += QLatin1Char('.') + QString(decimals, QLatin1Char('0'));
         QString plain = symbol;
         plain.remove(QLatin1Char('"'));
         if (!plain.isEmpty())
             pattern += QStringLiteral(" \"") + plain + QLatin1Char('"');
         format_set_num_format(format, pattern.toUtf8().constData());
-        m_amounts.insert(symbol, format);
+        m_amounts.insert(key, format);
         return format;
     }
 
@@ -157,8 +161,9 @@ private:
             result = worksheet_write_number(sheet, row, col, value.toDouble(), nullptr);
             break;
         case Kind::Amount:
-            result = worksheet_write_number(sheet, row, col, value.toDouble(),
-                                            amountFormat(m_currencies.symbolFor(currency)));
+            result = worksheet_write_number(
+                sheet, row, col, value.toDouble(),
+                amountFormat(m_currencies.symbolFor(currency), m_currencies.decimalsFor(currency)));
             break;
         case Kind::Date:
         case Kind::Timestamp: {

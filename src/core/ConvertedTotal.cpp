@@ -33,7 +33,7 @@ void ConvertedTotal::add(int currencyId, const QString& date, double amount,
         m_primary += amount * rate;
         return;
     }
-    if (Money::toCents(amount) == 0)
+    if (Money::toMinor(amount, 3) == 0)
         return;
     const QString code = m_rates->code(currency);
     const QString reason =
@@ -63,6 +63,17 @@ void ConvertedTotal::merge(const ConvertedTotal& other)
     }
 }
 
+void ConvertedTotal::subtract(const ConvertedTotal& other)
+{
+    m_primary -= other.m_primary;
+    for (auto it = other.m_byCurrency.cbegin(); it != other.m_byCurrency.cend(); ++it)
+        m_byCurrency[it.key()] -= it.value();
+    for (const QString& reason : other.m_missing) {
+        if (!m_missing.contains(reason))
+            m_missing.append(reason);
+    }
+}
+
 double ConvertedTotal::primary() const
 {
     return Money::roundToCents(m_primary);
@@ -75,12 +86,12 @@ QVariantMap ConvertedTotal::toMap() const
     if (m_byCurrency.contains(primaryId))
         byCurrency.append(QVariantMap{
             {QStringLiteral("currency_id"), primaryId},
-            {QStringLiteral("total"), Money::roundToCents(m_byCurrency.value(primaryId))}});
+            {QStringLiteral("total"), Money::roundTo(m_byCurrency.value(primaryId), 3)}});
     for (auto it = m_byCurrency.cbegin(); it != m_byCurrency.cend(); ++it) {
         if (it.key() != primaryId)
             byCurrency.append(
                 QVariantMap{{QStringLiteral("currency_id"), it.key()},
-                            {QStringLiteral("total"), Money::roundToCents(it.value())}});
+                            {QStringLiteral("total"), Money::roundTo(it.value(), 3)}});
     }
     return {{QStringLiteral("total"), primary()},
             {QStringLiteral("byCurrency"), byCurrency},

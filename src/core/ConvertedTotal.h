@@ -28,11 +28,15 @@ public:
     // empty).
     void addRows(const QVariantList& rows);
     void merge(const ConvertedTotal& other);
+    // Takes `other` away, currency by currency (a profit: income less
+    // expenses); its missing rates are missing here too.
+    void subtract(const ConvertedTotal& other);
 
     // Rounded to the cent.
     double primary() const;
     bool complete() const { return m_missing.isEmpty(); }
-    // {total, byCurrency: [{currency_id, total}] (primary first), complete,
+    // {total, byCurrency: [{currency_id, total}] (primary first, each to the
+    // mill so a dinar keeps its third decimal), complete,
     // missing: the reasons of the amounts left out}.
     QVariantMap toMap() const;
 

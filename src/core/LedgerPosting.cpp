@@ -99,8 +99,9 @@ int LedgerPosting::write(const Entry& entry, const QList<Primary>& given)
 
     // Everything is checked before the first write, so a refusal leaves no
     // row even when the caller goes on without rolling back.
-    qint64 debitCents = 0;
-    qint64 creditCents = 0;
+    // In mills, so a dinar entry of a few mills is an entry.
+    qint64 debitMills = 0;
+    qint64 creditMills = 0;
     QList<int> accounts;
     accounts.reserve(entry.lines.size());
     for (const Line& line : entry.lines) {
@@ -112,14 +113,13 @@ int LedgerPosting::write(const Entry& entry, const QList<Primary>& given)
             return refuse(Reasons::unknownAccount(
                 line.accountId > 0 ? QString::number(line.accountId) : line.accountCode));
         accounts.append(id);
-        debitCents += Money::toCents(line.debit);
-        creditCents += Money::toCents(line.credit);
+        debitMills += Money::toMinor(line.debit, 3);
+        creditMills += Money::toMinor(line.credit, 3);
     }
-    if (debitCents == 0)
+    if (debitMills == 0)
         return refuse(Reasons::emptyEntry());
-    // The sides are compared to the cent; a manual entry may differ by one
-    // cent of rounding, as it always could.
-    if (std::llabs(debitCents - creditCents) > 1)
+    // A manual entry may differ by one cent of rounding, as it always could.
+    if (std::llabs(debitMills - creditMills) > 10)
         return refuse(Reasons::unbalancedEntry());
 
     const int entryId = m_db->execInsert(

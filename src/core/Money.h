@@ -24,4 +24,12 @@ public:
     // of overflowing, so a comparison made on them cannot wrap around.
     static qint64 toCents(double amount);
     static double roundToCents(double amount);
+
+    // The same in a currency's minor unit: `decimals` places (0 to 3; two
+    // for most currencies, three for the Jordanian dinar).
+    static qint64 toMinor(double amount, int decimals);
+    static double roundTo(double amount, int decimals);
+    // Decimals outside 0..3 are read as 2, so a damaged row cannot make an
+    // amount lose its cents or overflow.
+    static int clampDecimals(int decimals);
 };

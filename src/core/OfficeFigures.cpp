@@ -214,7 +214,7 @@ QVariantMap OfficeFigures::periodResults(const QString& from, const QString& to)
     const int primary = m_rates.primaryId();
     for (auto it = sums.cbegin(); it != sums.cend(); ++it) {
         const QVariantMap row = {{QStringLiteral("currency_id"), it.key()},
-                                 {QStringLiteral("total"), Money::roundToCents(it.value())}};
+                                 {QStringLiteral("total"), Money::roundTo(it.value(), 3)}};
         if (it.key() == primary)
             byCurrency.prepend(row);
         else

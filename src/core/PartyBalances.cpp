@@ -13,8 +13,9 @@ QVariantList nonZero(const QVariantList& rows)
     QVariantList out;
     for (const QVariant& value : rows) {
         const QVariantMap row = value.toMap();
-        const double total = Money::roundToCents(row.value(QStringLiteral("total")).toDouble());
-        if (Money::toCents(total) == 0)
+        // To the mill, so a dinar balance keeps its third decimal.
+        const double total = Money::roundTo(row.value(QStringLiteral("total")).toDouble(), 3);
+        if (Money::toMinor(total, 3) == 0)
             continue;
         out.append(QVariantMap{{QStringLiteral("currency_id"), row.value(QStringLiteral("c"))},
                                {QStringLiteral("total"), total}});

@@ -63,6 +63,20 @@ bool Schema::migrateRates(QSqlDatabase& db, QSqlError* error)
              "WHERE is_primary=1 ORDER BY id LIMIT 1))")) ||
          !query.exec(CurrencyRates::fillJournalSql())))
         return fail();
+
+    // Each currency's minor unit: two decimals unless the currency keeps
+    // three (the dinars of Jordan, Kuwait, Bahrain, Iraq, Libya and Tunisia,
+    // and the Omani rial). Rows already stored keep their amounts.
+    bool decimalsAdded = false;
+    if (!addColumn(
+            query,
+            QStringLiteral("ALTER TABLE currencies ADD COLUMN decimals INTEGER NOT NULL DEFAULT 2"),
+            &decimalsAdded))
+        return fail();
+    if (decimalsAdded &&
+        !query.exec(QStringLiteral("UPDATE currencies SET decimals=3 WHERE upper(code) IN "
+                                   "('JOD','KWD','BHD','IQD','LYD','TND','OMR')")))
+        return fail();
     if (!db.commit()) {
         if (error)
             *error = db.lastError();

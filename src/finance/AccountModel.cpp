@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Names.h"
 #include "core/Permissions.h"
@@ -93,6 +94,8 @@ int AccountModel::createJournalEntry(const QString& date, const QString& desc,
         return refuseId(Reasons::tooFewLines());
     double totalDebit = 0;
     double totalCredit = 0;
+    // A manual entry is in the primary currency, kept in its minor unit.
+    const MinorUnits units(m_db);
     for (const QVariant& element : lines) {
         const QVariantMap line = element.toMap();
         // A missing or non-numeric amount counts as 0; a negative, endless or
@@ -101,8 +104,8 @@ int AccountModel::createJournalEntry(const QString& date, const QString& desc,
         const double credit = line.value(QStringLiteral("credit")).toDouble();
         if (!Money::isNonNegative(debit) || !Money::isNonNegative(credit))
             return refuseId(Reasons::invalidAmount());
-        totalDebit += debit;
-        totalCredit += credit;
+        totalDebit += units.round({}, debit);
+        totalCredit += units.round({}, credit);
     }
     if (!(std::fabs(totalDebit - totalCredit) <= 0.01))
         return refuseId(Reasons::unbalancedEntry());
@@ -121,8 +124,8 @@ int AccountModel::createJournalEntry(const QString& date, const QString& desc,
         // the balance alike.
         LedgerPosting::Line posted;
         posted.accountId = line.value(QStringLiteral("account_id")).toInt();
-        posted.debit = line.value(QStringLiteral("debit")).toDouble();
-        posted.credit = line.value(QStringLiteral("credit")).toDouble();
+        posted.debit = units.round({}, line.value(QStringLiteral("debit")).toDouble());
+        posted.credit = units.round({}, line.value(QStringLiteral("credit")).toDouble());
         posted.description = line.value(QStringLiteral("description")).toString();
         // A line naming no account cannot be posted anywhere.
         if (posted.accountId < 1)

@@ -33,7 +33,7 @@ QVariantList ContractorBalance::perCurrency(int contractorId) const
 {
     const QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT m.cur AS currency_id, c.code AS currency_code, c.symbol AS "
-                       "currency_symbol, ROUND(SUM(m.owed),2) AS owed, ROUND(SUM(m.paid),2) AS "
+                       "currency_symbol, ROUND(SUM(m.owed),3) AS owed, ROUND(SUM(m.paid),3) AS "
                        "paid FROM (") +
             movements(QStringLiteral("contractor_id=?")) +
             QStringLiteral(") m LEFT JOIN currencies c ON c.id=m.cur GROUP BY m.cur ORDER BY "
@@ -43,9 +43,10 @@ QVariantList ContractorBalance::perCurrency(int contractorId) const
     result.reserve(rows.size());
     for (const QVariant& value : rows) {
         QVariantMap row = value.toMap();
-        const qint64 cents = Money::toCents(row.value(QStringLiteral("owed")).toDouble()) -
-                             Money::toCents(row.value(QStringLiteral("paid")).toDouble());
-        row.insert(QStringLiteral("balance"), static_cast<double>(cents) / 100.0);
+        // In mills, so a dinar balance keeps its third decimal.
+        const qint64 mills = Money::toMinor(row.value(QStringLiteral("owed")).toDouble(), 3) -
+                             Money::toMinor(row.value(QStringLiteral("paid")).toDouble(), 3);
+        row.insert(QStringLiteral("balance"), static_cast<double>(mills) / 1000.0);
         result.append(row);
     }
     return result;
@@ -64,7 +65,7 @@ double ContractorBalance::balance(int contractorId, int currencyId) const
 bool ContractorBalance::overpaid(int contractorId) const
 {
     for (const QVariant& value : perCurrency(contractorId)) {
-        if (Money::toCents(value.toMap().value(QStringLiteral("balance")).toDouble()) < 0)
+        if (Money::toMinor(value.toMap().value(QStringLiteral("balance")).toDouble(), 3) < 0)
             return true;
     }
     return false;
@@ -79,7 +80,7 @@ QHash<int, double> ContractorBalance::totals() const
     for (const QVariant& value : rows) {
         const QVariantMap row = value.toMap();
         result.insert(row.value(QStringLiteral("cur")).toInt(),
-                      Money::roundToCents(row.value(QStringLiteral("t")).toDouble()));
+                      Money::roundTo(row.value(QStringLiteral("t")).toDouble(), 3));
     }
     return result;
 }
@@ -92,6 +93,6 @@ bool ContractorBalance::syncStored(int contractorId)
         QStringLiteral("UPDATE contractors SET balance=ROUND((SELECT COALESCE(SUM(amount),0) FROM "
                        "expenses WHERE contractor_id=contractors.id AND is_owed=1)-(SELECT "
                        "COALESCE(SUM(amount),0) FROM contractor_payments WHERE "
-                       "contractor_id=contractors.id),2) WHERE id=?"),
+                       "contractor_id=contractors.id),3) WHERE id=?"),
         {contractorId});
 }

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -15,9 +16,9 @@ namespace {
 
 constexpr int kTextLimit = 500;
 
-QString amountText(double amount, const QString& symbol)
+QString amountText(double amount, const QString& symbol, int decimals)
 {
-    return QLocale(QLocale::English).toString(amount, 'f', 2) + QLatin1Char(' ') + symbol;
+    return QLocale(QLocale::English).toString(amount, 'f', decimals) + QLatin1Char(' ') + symbol;
 }
 
 } // namespace
@@ -57,7 +58,9 @@ int ContractorModel::pay(int contractorId, double amount, int currencyId, const 
     clearError();
     if (!Money::isPositive(amount))
         return refuseId(Reasons::invalidAmount());
-    amount = Money::roundToCents(amount);
+    amount = MinorUnits::roundFor(m_db, currencyId, amount);
+    if (!Money::isPositive(amount))
+        return refuseId(Reasons::invalidAmount());
     if (!SqlValue::isIsoDate(date))
         return refuseId(Reasons::invalidDate());
     const bool byCheque = method == QLatin1String("cheque");
@@ -90,9 +93,10 @@ int ContractorModel::pay(int contractorId, double amount, int currencyId, const 
         return refuseId(Reasons::unknownCurrency());
     ContractorBalance balances(m_db);
     const double owed = balances.balance(contractorId, currencyId);
-    if (Money::toCents(amount) > Money::toCents(owed))
+    if (Money::toMinor(amount, 3) > Money::toMinor(owed, 3))
         return refuseId(Reasons::paymentAboveOwed(
-            amountText(owed, currency.value(QStringLiteral("symbol")).toString())));
+            amountText(owed, currency.value(QStringLiteral("symbol")).toString(),
+                       MinorUnits(m_db).decimals(currencyId))));
 
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO contractor_payments (contractor_id,amount,currency_id,"

@@ -240,7 +240,7 @@ QVariantList ExpenseModel::totalsByCurrency(const QVariantMap& filters, const QS
             params << text;
     }
     return m_db->execQuery(QStringLiteral("SELECT COALESCE(e.currency_id,%1) AS currency_id, "
-                                          "ROUND(SUM(e.amount),2) AS total, COUNT(*) AS count "
+                                          "ROUND(SUM(e.amount),3) AS total, COUNT(*) AS count "
                                           "FROM expenses e WHERE ")
                                    .arg(ContractorBalance::primaryCurrency()) +
                                where + QStringLiteral(" GROUP BY 1 ORDER BY 1"),

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -51,7 +52,6 @@ QString check(Database* db, ExpenseFields& f)
 {
     if (!Money::isPositive(f.amount))
         return Reasons::invalidAmount();
-    f.amount = Money::roundToCents(f.amount);
     if (f.category.isEmpty())
         return Reasons::requiredField(QStringLiteral("الفئة"));
     if (f.category.size() > kTextLimit)
@@ -67,6 +67,10 @@ QString check(Database* db, ExpenseFields& f)
     if (f.currencyId <= 0 ||
         !exists(db, QStringLiteral("SELECT id FROM currencies WHERE id=?"), f.currencyId))
         return Reasons::unknownCurrency();
+    // Kept in the currency's minor unit: cents, or mills for the dinar.
+    f.amount = MinorUnits::roundFor(db, f.currencyId, f.amount);
+    if (!Money::isPositive(f.amount))
+        return Reasons::invalidAmount();
     if (f.propertyId > 0 &&
         !exists(db, QStringLiteral("SELECT id FROM properties WHERE id=?"), f.propertyId))
         return Reasons::missingReference();

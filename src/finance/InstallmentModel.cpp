@@ -3,6 +3,7 @@
 #include "core/ChequeRegister.h"
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -147,13 +148,17 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
     const QString unitNumber = unit.value(QStringLiteral("unit_number")).toString();
     const QVariant costCenter = unitCostCenter(unitId);
 
-    // The schedule is counted in whole cents: every instalment is a cent
-    // amount and the last takes what the others leave, so the stored
-    // instalments add up to the price less the down payment exactly.
-    totalPrice = Money::roundToCents(totalPrice);
-    downPayment = Money::roundToCents(downPayment);
-    const qint64 remainderCents = Money::toCents(totalPrice) - Money::toCents(downPayment);
-    double remainder = static_cast<double>(remainderCents) / 100.0;
+    // The schedule is counted in whole minor units (cents, or mills for the
+    // dinar): every instalment is such an amount and the last takes what
+    // the others leave, so the stored instalments add up to the price less
+    // the down payment exactly.
+    const int places = MinorUnits(m_db).decimals(currId);
+    const double scale = std::pow(10.0, places);
+    totalPrice = Money::roundTo(totalPrice, places);
+    downPayment = Money::roundTo(downPayment, places);
+    const qint64 remainderCents =
+        Money::toMinor(totalPrice, places) - Money::toMinor(downPayment, places);
+    double remainder = static_cast<double>(remainderCents) / scale;
     std::vector<ScheduledInstallment> schedule;
     if (remainderCents > 1) {
         const int count = std::max(1, numInstallments);
@@ -172,7 +177,7 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
             // Always counted from the start date, so a 31st stays a 31st after
             // a short month.
             item.dueDate = start.addMonths(i).toString(kDateFormat);
-            item.amount = static_cast<double>(i == count - 1 ? lastCents : baseCents) / 100.0;
+            item.amount = static_cast<double>(i == count - 1 ? lastCents : baseCents) / scale;
             if (numbered)
                 item.chequeNumber = QString::number(firstCheque + i);
             else if (i == 0)
@@ -299,6 +304,9 @@ int InstallmentModel::collect(int id, double amount, const Collection& how)
     if (rows.isEmpty())
         return refuseMissingId();
     const QVariantMap row = rows.first().toMap();
+    amount = MinorUnits::roundFor(m_db, row.value(QStringLiteral("currency_id")), amount);
+    if (!Money::isPositive(amount))
+        return refuseId(Reasons::invalidAmount());
     const double outstanding = row.value(QStringLiteral("installment_amount")).toDouble() -
                                row.value(QStringLiteral("paid_amount")).toDouble();
     if (Money::toCents(amount) > Money::toCents(outstanding) + 1)

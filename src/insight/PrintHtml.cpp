@@ -1,5 +1,7 @@
 #include "insight/PrintHtml.h"
 
+#include "core/Money.h"
+
 #include <QLocale>
 #include <QRegularExpression>
 
@@ -67,20 +69,21 @@ QString text(const QString& value)
     return out + esc(value.mid(done));
 }
 
-QString grouped(double amount)
+QString grouped(double amount, int decimals)
 {
     // The office reads Western digits with "," between thousands, as on
     // screen; the C locale would leave the groups out.
     QLocale locale(QLocale::English, QLocale::UnitedStates);
     locale.setNumberOptions(QLocale::DefaultNumberOptions);
-    const double shown = std::isfinite(amount) ? amount : 0.0;
-    // -0.00 would print for a negative rounding residue.
-    return locale.toString(std::abs(shown) < 0.005 ? 0.0 : shown, 'f', 2);
+    const int places = Money::clampDecimals(decimals);
+    // Rounded first: -0.00 would print for a negative rounding residue.
+    const double shown = Money::roundTo(std::isfinite(amount) ? amount : 0.0, places);
+    return locale.toString(shown, 'f', places);
 }
 
-QString money(double amount, const QString& symbol)
+QString money(double amount, const QString& symbol, int decimals)
 {
-    QString number = grouped(amount);
+    QString number = grouped(amount, decimals);
     if (!symbol.isEmpty())
         number += kNoBreakSpace + symbol;
     return QStringLiteral("<span style='white-space:nowrap'>") + isolated(esc(number)) +

@@ -34,11 +34,12 @@ QString isolate(const QString& text);
 // Latin letters in it isolated, so a date or a code in a sentence reads as
 // typed.
 QString text(const QString& value);
-// "12,500.00": grouped, two decimals, whatever the machine's locale.
-QString grouped(double amount);
+// "12,500.00": grouped, the currency's decimals (two unless told
+// otherwise; three for the dinar), whatever the machine's locale.
+QString grouped(double amount, int decimals = 2);
 // An isolated, unbreakable "12,500.00 ₪"; the bare number when there is no
 // symbol.
-QString money(double amount, const QString& symbol);
+QString money(double amount, const QString& symbol, int decimals = 2);
 
 // One table row whose first cell stands on the right: the rich-text layout
 // places the cells of a row left to right whatever the direction, so they

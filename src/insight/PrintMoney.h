@@ -20,9 +20,16 @@ public:
     QString symbol(const QVariant& currencyId) const;
     // The currency's Arabic name ("شيكل"), for amounts written in words.
     QString name(const QVariant& currencyId) const;
+    // Two for most currencies, three for the dinar.
+    int decimals(const QVariant& currencyId) const;
     int primaryId() const { return m_primary; }
     // An isolated, unbreakable amount with its symbol (PrintHtml::money).
     QString format(double amount, const QVariant& currencyId) const;
+
+    // A total converted to the primary currency (ConvertedTotal::toMap():
+    // total, byCurrency, missing), with each currency's own amount beside it
+    // when more than the primary one went in, and the rates it waits for.
+    QString converted(const QVariantMap& total) const;
 
     // Sums of one column, one per currency, in the order the currencies
     // first appear.
@@ -44,6 +51,7 @@ private:
     {
         QString symbol;
         QString name;
+        int decimals = 2;
     };
     QHash<int, Currency> m_currencies;
     int m_primary = 0;

@@ -1,6 +1,7 @@
 #include "insight/ProfitabilityReports.h"
 
 #include "core/ConvertedTotal.h"
+#include "core/CurrencyRates.h"
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
@@ -28,6 +29,18 @@ QStringList projectLifetimeFigures()
 {
     return {QStringLiteral("unsold_value"), QStringLiteral("total_units"),
             QStringLiteral("sold_units")};
+}
+
+// The select list of the rows a converted total reads: `amount` summed per
+// currency (c) and, for currencies other than the primary one, per day (d).
+// The caller adds FROM and WHERE, then " GROUP BY c, d".
+QString perCurrencyAndDay(const QString& amount, const QString& currency, const QString& day)
+{
+    const QString c = QStringLiteral("COALESCE(") + currency + QLatin1Char(',') +
+                      ConvertedTotal::primaryIdSql() + QLatin1Char(')');
+    return QStringLiteral("SELECT ") + c + QStringLiteral(" as c, CASE WHEN ") + c +
+           QLatin1Char('=') + ConvertedTotal::primaryIdSql() + QStringLiteral(" THEN '' ELSE ") +
+           day + QStringLiteral(" END as d, COALESCE(SUM(") + amount + QStringLiteral("),0) as t");
 }
 
 } // namespace
@@ -194,78 +207,100 @@ QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRa
 {
     // With a range, sales are the units sold in it, collections the buyer
     // payments dated in it and expenses those dated in it. The unsold value
-    // and the unit counts describe the project as it stands today.
-    MoneySums sums(m_db);
+    // and the unit counts describe the project as it stands today. Every
+    // money figure is converted to the primary currency at the rate of its
+    // row's day (a sale at its sale date, the unsold value at today's rate),
+    // with the amounts of each currency beside it.
+    const CurrencyRates rates(m_db);
+    const QString today = InsightDates::isoDay();
+    const auto total = [&](const QString& sql, const QVariantList& params) {
+        ConvertedTotal sum(&rates);
+        sum.addRows(m_db->execQuery(sql + QStringLiteral(" GROUP BY c, d"), params));
+        return sum;
+    };
     const QVariantList id = {propertyId};
-    QVariantList saleParams = id;
+    QVariantList saleParams = {today, propertyId};
     const QString soldInRange = range.clause(QStringLiteral("sale_date"), saleParams);
-    const double sales = sums.sum(
-        QStringLiteral("SELECT COALESCE(SUM(") + kEffectivePrice +
-            QStringLiteral(
-                "),0) as t, MIN(currency_id)||','||MAX(currency_id) as cur FROM units WHERE "
-                "property_id=? AND status='sold'") +
-            soldInRange,
-        saleParams);
+    const ConvertedTotal sales =
+        total(perCurrencyAndDay(kEffectivePrice, QStringLiteral("currency_id"),
+                                QStringLiteral("COALESCE(sale_date, ?)")) +
+                  QStringLiteral(" FROM units WHERE property_id=? AND status='sold'") + soldInRange,
+              saleParams);
 
     QVariantList paymentParams = id;
     const QString paidInRange = range.clause(QStringLiteral("+payment_date"), paymentParams);
-    const QString buyerPayments = QStringLiteral(
-        "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
-        "as cur FROM payments WHERE buyer_id IS NOT NULL AND unit_id IN (SELECT id "
-        "FROM units WHERE property_id=?) AND ");
-    const double downPayments =
-        sums.sum(buyerPayments + QStringLiteral("notes LIKE ") + kDownPaymentNote + paidInRange,
-                 paymentParams);
-    const double collections =
-        sums.sum(buyerPayments + QStringLiteral("(notes IS NULL OR notes NOT LIKE ") +
-                     kDownPaymentNote + QStringLiteral(")") + paidInRange,
-                 paymentParams);
+    const QString buyerPayments =
+        perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                          QStringLiteral("payment_date")) +
+        QStringLiteral(" FROM payments WHERE buyer_id IS NOT NULL AND unit_id IN (SELECT id "
+                       "FROM units WHERE property_id=?) AND ");
+    const ConvertedTotal downPayments =
+        total(buyerPayments + QStringLiteral("notes LIKE ") + kDownPaymentNote + paidInRange,
+              paymentParams);
+    const ConvertedTotal collections =
+        total(buyerPayments + QStringLiteral("(notes IS NULL OR notes NOT LIKE ") +
+                  kDownPaymentNote + QStringLiteral(")") + paidInRange,
+              paymentParams);
 
     QVariantList expenseParams = id;
-    const double expenses =
-        sums.sum(QStringLiteral(
-                     "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
-                     "as cur FROM expenses WHERE property_id=?") +
-                     range.clause(QStringLiteral("+expense_date"), expenseParams),
-                 expenseParams);
-    const double unsold = sums.sum(
-        QStringLiteral(
-            "SELECT COALESCE(SUM(sale_price),0) as t, MIN(currency_id)||','||MAX(currency_id) as "
-            "cur FROM units WHERE property_id=? AND "
-            "status='available'"),
-        id);
+    const ConvertedTotal expenses =
+        total(perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                                QStringLiteral("expense_date")) +
+                  QStringLiteral(" FROM expenses WHERE property_id=?") +
+                  range.clause(QStringLiteral("+expense_date"), expenseParams),
+              expenseParams);
+    const ConvertedTotal unsold =
+        total(perCurrencyAndDay(QStringLiteral("sale_price"), QStringLiteral("currency_id"),
+                                QStringLiteral("?")) +
+                  QStringLiteral(" FROM units WHERE property_id=? AND status='available'"),
+              {today, propertyId});
     const QVariantMap counts = SqlValue::firstRow(m_db->execQuery(
         QStringLiteral("SELECT COUNT(*) as total, COALESCE(SUM(CASE WHEN status='sold' THEN 1 "
                        "ELSE 0 END),0) as sold FROM units WHERE property_id=?"),
         id));
     // What the units sold (in the range) cost directly, whenever it was spent.
     QVariantList directParams = id;
-    const double soldDirectCost = sums.sum(
-        QStringLiteral(
-            "SELECT COALESCE(SUM(e.amount),0) as t, MIN(e.currency_id)||','||MAX(e.currency_id) as "
-            "cur FROM expenses e JOIN units u ON "
-            "e.unit_id=u.id WHERE u.property_id=? AND u.status='sold'") +
-            range.clause(QStringLiteral("u.sale_date"), directParams),
-        directParams);
+    const ConvertedTotal soldDirectCost =
+        total(perCurrencyAndDay(QStringLiteral("e.amount"), QStringLiteral("e.currency_id"),
+                                QStringLiteral("e.expense_date")) +
+                  QStringLiteral(" FROM expenses e JOIN units u ON e.unit_id=u.id WHERE "
+                                 "u.property_id=? AND u.status='sold'") +
+                  range.clause(QStringLiteral("u.sale_date"), directParams),
+              directParams);
 
-    const double collected = downPayments + collections;
-    QVariantMap map = {{QStringLiteral("total_sales_value"), sales},
-                       {QStringLiteral("total_revenue"), sales},
-                       {QStringLiteral("total_collected"), collected},
-                       {QStringLiteral("total_expenses"), expenses},
-                       {QStringLiteral("unsold_value"), unsold},
-                       {QStringLiteral("expected_profit"), unsold + sales - expenses},
-                       {QStringLiteral("net_cash_flow"), collected - expenses},
-                       {QStringLiteral("realized_profit"), sales - expenses},
-                       {QStringLiteral("cash_sales"), downPayments},
-                       {QStringLiteral("installment_collections"), collections},
-                       {QStringLiteral("sold_direct_cost"), soldDirectCost},
-                       {QStringLiteral("range_applied"), range.applies()},
+    ConvertedTotal collected = downPayments;
+    collected.merge(collections);
+    ConvertedTotal expectedProfit = unsold;
+    expectedProfit.merge(sales);
+    expectedProfit.subtract(expenses);
+    ConvertedTotal netCashFlow = collected;
+    netCashFlow.subtract(expenses);
+    ConvertedTotal realizedProfit = sales;
+    realizedProfit.subtract(expenses);
+
+    QVariantMap map = {{QStringLiteral("range_applied"), range.applies()},
                        {QStringLiteral("lifetime_figures"), projectLifetimeFigures()},
-                       {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()},
-                       // The figures' own currency, so they are not shown in the
-                       // primary one when the project is priced in another.
-                       {QStringLiteral("currency_id"), sums.currency()}};
+                       {QStringLiteral("mixedCurrencies"), false},
+                       // Every money figure is in the primary currency.
+                       {QStringLiteral("currency_id"), rates.primaryId()}};
+    bool complete = true;
+    const auto put = [&](const QString& key, const ConvertedTotal& figure) {
+        map.insert(key, figure.primary());
+        map.insert(key + QStringLiteral("_detail"), figure.toMap());
+        complete = complete && figure.complete();
+    };
+    put(QStringLiteral("total_sales_value"), sales);
+    put(QStringLiteral("total_revenue"), sales);
+    put(QStringLiteral("total_collected"), collected);
+    put(QStringLiteral("total_expenses"), expenses);
+    put(QStringLiteral("unsold_value"), unsold);
+    put(QStringLiteral("expected_profit"), expectedProfit);
+    put(QStringLiteral("net_cash_flow"), netCashFlow);
+    put(QStringLiteral("realized_profit"), realizedProfit);
+    put(QStringLiteral("cash_sales"), downPayments);
+    put(QStringLiteral("installment_collections"), collections);
+    put(QStringLiteral("sold_direct_cost"), soldDirectCost);
+    map.insert(QStringLiteral("complete"), complete);
     if (!counts.isEmpty()) {
         map.insert(QStringLiteral("total_units"), counts.value(QStringLiteral("total")));
         map.insert(QStringLiteral("sold_units"), counts.value(QStringLiteral("sold")));
@@ -281,35 +316,48 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
     const QString floorUnits = QStringLiteral(
         "(SELECT DISTINCT parent_id, unit_id FROM cost_centers WHERE unit_id IS NOT NULL AND "
         "parent_id IN (SELECT id FROM cost_centers WHERE property_id=? AND type='floor')) x");
+    // Each floor's figure converted to the primary currency at the rate of
+    // each row's day (a sale at its sale date), its currencies beside it.
+    const CurrencyRates rates(m_db);
     QHash<qlonglong, QVariantMap> figures;
-    // Each grouped row gives one floor its figure and the currencies behind it.
-    const auto collect = [&figures](const QVariantList& rows, const QString& key) {
+    const auto collect = [&](const QVariantList& rows, const QString& key) {
+        QHash<qlonglong, ConvertedTotal> totals;
         for (const QVariant& value : rows) {
             const QVariantMap row = value.toMap();
-            QVariantMap& floor = figures[row.value(QStringLiteral("floor_id")).toLongLong()];
-            floor.insert(key, row.value(QStringLiteral("t")).toDouble());
-            floor.insert(key + QStringLiteral("_cur"), row.value(QStringLiteral("cur")));
+            const qlonglong floor = row.value(QStringLiteral("floor_id")).toLongLong();
+            auto it = totals.find(floor);
+            if (it == totals.end())
+                it = totals.insert(floor, ConvertedTotal(&rates));
+            it->addRows({row});
+        }
+        for (auto it = totals.cbegin(); it != totals.cend(); ++it) {
+            QVariantMap& floor = figures[it.key()];
+            floor.insert(key, it->primary());
+            floor.insert(key + QStringLiteral("_detail"), it->toMap());
         }
     };
 
-    QVariantList saleParams = {propertyId};
+    QVariantList saleParams = {InsightDates::isoDay(), propertyId};
     const QVariantList revenue = m_db->execQuery(
-        QStringLiteral("SELECT x.parent_id as floor_id, COALESCE(SUM(CASE WHEN "
-                       "u.sale_price_actual > 0 THEN u.sale_price_actual ELSE u.sale_price "
-                       "END),0) as t, MIN(u.currency_id)||','||MAX(u.currency_id) as cur FROM ") +
-            floorUnits + QStringLiteral(" JOIN units u ON u.id=x.unit_id WHERE u.status='sold'") +
+        perCurrencyAndDay(QStringLiteral("CASE WHEN u.sale_price_actual > 0 THEN "
+                                         "u.sale_price_actual ELSE u.sale_price END"),
+                          QStringLiteral("u.currency_id"),
+                          QStringLiteral("COALESCE(u.sale_date, ?)")) +
+            QStringLiteral(", x.parent_id as floor_id FROM ") + floorUnits +
+            QStringLiteral(" JOIN units u ON u.id=x.unit_id WHERE u.status='sold'") +
             range.clause(QStringLiteral("u.sale_date"), saleParams) +
-            QStringLiteral(" GROUP BY x.parent_id"),
+            QStringLiteral(" GROUP BY x.parent_id, c, d"),
         saleParams);
     collect(revenue, QStringLiteral("revenue"));
 
     QVariantList expenseParams = {propertyId};
     const QVariantList expenses = m_db->execQuery(
-        QStringLiteral("SELECT x.parent_id as floor_id, COALESCE(SUM(e.amount),0) as t, "
-                       "MIN(e.currency_id)||','||MAX(e.currency_id) as cur FROM ") +
-            floorUnits + QStringLiteral(" JOIN expenses e ON e.unit_id=x.unit_id WHERE 1=1") +
+        perCurrencyAndDay(QStringLiteral("e.amount"), QStringLiteral("e.currency_id"),
+                          QStringLiteral("e.expense_date")) +
+            QStringLiteral(", x.parent_id as floor_id FROM ") + floorUnits +
+            QStringLiteral(" JOIN expenses e ON e.unit_id=x.unit_id WHERE 1=1") +
             range.clause(QStringLiteral("+e.expense_date"), expenseParams) +
-            QStringLiteral(" GROUP BY x.parent_id"),
+            QStringLiteral(" GROUP BY x.parent_id, c, d"),
         expenseParams);
     collect(expenses, QStringLiteral("expenses"));
     return figures;
@@ -354,15 +402,18 @@ QVariantList ProfitabilityReports::projectCostCenters(int propertyId, const Date
         if (type == QLatin1String("project")) {
             revenue = project.value(QStringLiteral("total_sales_value")).toDouble();
             expenses = project.value(QStringLiteral("total_expenses")).toDouble();
-            mixed = project.value(QStringLiteral("mixedCurrencies")).toBool();
+            row.insert(QStringLiteral("revenue_detail"),
+                       project.value(QStringLiteral("total_sales_value_detail")));
+            row.insert(QStringLiteral("expenses_detail"),
+                       project.value(QStringLiteral("total_expenses_detail")));
         } else if (type == QLatin1String("floor")) {
             const QVariantMap floor = floors.value(row.value(QStringLiteral("id")).toLongLong());
             revenue = floor.value(QStringLiteral("revenue")).toDouble();
             expenses = floor.value(QStringLiteral("expenses")).toDouble();
-            MoneySums currencies(m_db);
-            currencies.addCurrencies(floor.value(QStringLiteral("revenue_cur")));
-            currencies.addCurrencies(floor.value(QStringLiteral("expenses_cur")));
-            mixed = currencies.mixedCurrencies();
+            row.insert(QStringLiteral("revenue_detail"),
+                       floor.value(QStringLiteral("revenue_detail")));
+            row.insert(QStringLiteral("expenses_detail"),
+                       floor.value(QStringLiteral("expenses_detail")));
         } else {
             // A unit centre is valued at the unit's price, sold or not.
             const int unitId = row.value(QStringLiteral("unit_id")).toInt();

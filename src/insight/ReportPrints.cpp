@@ -1,5 +1,7 @@
 #include "insight/ReportPrints.h"
 
+#include "core/ConvertedTotal.h"
+#include "core/CurrencyRates.h"
 #include "core/Database.h"
 #include "insight/AnalysisReports.h"
 #include "insight/DateRange.h"
@@ -31,10 +33,52 @@ QString printedOn()
            isolate(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")));
 }
 
-QString mixedNote(bool mixed)
+// One converted total ({total, byCurrency, missing}) added to another: the
+// primary totals and each currency's amount, and the rates either waits for.
+void addConverted(QVariantMap& into, const QVariantMap& total)
 {
-    return mixed ? QStringLiteral(" <span class='muted'>(مجموع بعملات مختلفة)</span>") : QString();
+    into[QStringLiteral("total")] = into.value(QStringLiteral("total")).toDouble() +
+                                    total.value(QStringLiteral("total")).toDouble();
+    QVariantList byCurrency = into.value(QStringLiteral("byCurrency")).toList();
+    for (const QVariant& value : total.value(QStringLiteral("byCurrency")).toList()) {
+        const QVariantMap row = value.toMap();
+        bool found = false;
+        for (QVariant& mine : byCurrency) {
+            QVariantMap kept = mine.toMap();
+            if (kept.value(QStringLiteral("currency_id")) !=
+                row.value(QStringLiteral("currency_id")))
+                continue;
+            kept[QStringLiteral("total")] = kept.value(QStringLiteral("total")).toDouble() +
+                                            row.value(QStringLiteral("total")).toDouble();
+            mine = kept;
+            found = true;
+        }
+        if (!found)
+            byCurrency.append(row);
+    }
+    into[QStringLiteral("byCurrency")] = byCurrency;
+    QStringList missing = into.value(QStringLiteral("missing")).toStringList();
+    for (const QString& reason : total.value(QStringLiteral("missing")).toStringList()) {
+        if (!missing.contains(reason))
+            missing.append(reason);
+    }
+    into[QStringLiteral("missing")] = missing;
 }
+
+// Rows of one currency each ({currency, day, amount}) as a converted total.
+struct RowTotal
+{
+    explicit RowTotal(const CurrencyRates* rates)
+        : sum(rates)
+    {}
+    ConvertedTotal sum;
+    bool any = false;
+    void add(int currency, const QString& day, double amount)
+    {
+        sum.add(currency, day, amount);
+        any = true;
+    }
+};
 
 // A total row under a table: its label on the right over the first cells.
 QString totalRow(const QString& label, int span, const QStringList& tail)
@@ -163,9 +207,12 @@ Paper ReportPrints::financial(const DateRange& range) const
     const QVariantMap summary = reports.profitLoss(range);
     const QVariantMap balance = reports.balanceSheet();
     const PrintMoney money(m_db);
+    // In the primary currency, each currency's own amount under it.
     const auto figure = [&](const QVariantMap& map, const char* key) {
-        return money.format(amountOf(map, key), money.primaryId()) +
-               mixedNote(map.value(QStringLiteral("mixedCurrencies")).toBool());
+        const QVariantMap detail =
+            map.value(QString::fromLatin1(key) + QStringLiteral("_detail")).toMap();
+        return detail.isEmpty() ? money.format(amountOf(map, key), money.primaryId())
+                                : money.converted(detail);
     };
     Paper paper;
     paper.meta << periodLine(range);
@@ -189,26 +236,27 @@ Paper ReportPrints::projects(const DateRange& range) const
     const QVariantList properties =
         m_db->execQuery(QStringLiteral("SELECT id, name FROM properties ORDER BY name, id"));
     QList<QStringList> rows;
-    PrintMoney::Sums sales, expenses, profit;
+    // Each figure converted to the primary currency, with its currencies.
+    QVariantMap sales, expenses, profit;
+    const auto detail = [](const QVariantMap& f, const char* key) {
+        return f.value(QString::fromLatin1(key) + QStringLiteral("_detail")).toMap();
+    };
     for (const QVariant& item : properties) {
         const QVariantMap property = item.toMap();
         const QVariantMap f =
             reports.projectFinancials(property.value(QStringLiteral("id")).toInt(), range);
-        const int currency = money.shownId(f.value(QStringLiteral("currency_id")));
-        const bool mixed = f.value(QStringLiteral("mixedCurrencies")).toBool();
-        sales.add(currency, amountOf(f, "total_revenue"));
-        expenses.add(currency, amountOf(f, "total_expenses"));
-        profit.add(currency, amountOf(f, "expected_profit"));
-        rows << QStringList{
-            cell(value(property, "name")),
-            td(isolate(QStringLiteral("%1 / %2")
-                           .arg(f.value(QStringLiteral("sold_units")).toInt())
-                           .arg(f.value(QStringLiteral("total_units")).toInt())),
-               true),
-            td(money.format(amountOf(f, "total_revenue"), currency) + mixedNote(mixed), true),
-            td(money.format(amountOf(f, "total_collected"), currency), true),
-            td(money.format(amountOf(f, "total_expenses"), currency), true),
-            td(money.format(amountOf(f, "expected_profit"), currency), true)};
+        addConverted(sales, detail(f, "total_revenue"));
+        addConverted(expenses, detail(f, "total_expenses"));
+        addConverted(profit, detail(f, "expected_profit"));
+        rows << QStringList{cell(value(property, "name")),
+                            td(isolate(QStringLiteral("%1 / %2")
+                                           .arg(f.value(QStringLiteral("sold_units")).toInt())
+                                           .arg(f.value(QStringLiteral("total_units")).toInt())),
+                               true),
+                            td(money.converted(detail(f, "total_revenue")), true),
+                            td(money.converted(detail(f, "total_collected")), true),
+                            td(money.converted(detail(f, "total_expenses")), true),
+                            td(money.converted(detail(f, "expected_profit")), true)};
     }
     Paper paper;
     paper.meta << periodLine(range);
@@ -219,8 +267,8 @@ Paper ReportPrints::projects(const DateRange& range) const
                          rows);
     const QString totals =
         totalRow(QStringLiteral("الإجمالي"), 2,
-                 {td(sales.format(money), true), td(QString()), td(expenses.format(money), true),
-                  td(profit.format(money), true)});
+                 {td(money.converted(sales), true), td(QString()),
+                  td(money.converted(expenses), true), td(money.converted(profit), true)});
     html.replace(QStringLiteral("</tbody></table>"), totals + QStringLiteral("</tbody></table>"));
     paper.body = rows.isEmpty() ? QStringLiteral("<p>لا توجد عقارات بعد</p>") : html;
     return paper;
@@ -274,13 +322,16 @@ Paper ReportPrints::overdue() const
     const QVariantList overdue = StatementReports(m_db).overdueInstallments();
     const PrintMoney money(m_db);
     QList<QStringList> rows;
-    PrintMoney::Sums remaining;
+    // The total in the primary currency, each instalment at the rate
+    // of its due date.
+    const CurrencyRates rates(m_db);
+    RowTotal converted(&rates);
     const QDate today = QDate::fromString(InsightDates::isoDay(), Qt::ISODate);
     for (const QVariant& item : overdue) {
         const QVariantMap r = item.toMap();
         const int currency = money.shownId(r.value(QStringLiteral("currency_id")));
         const double left = amountOf(r, "installment_amount") - amountOf(r, "paid_amount");
-        remaining.add(currency, left);
+        converted.add(currency, value(r, "due_date"), left);
         const QDate due = QDate::fromString(value(r, "due_date"), Qt::ISODate);
         rows << QStringList{
             cell(value(r, "buyer_name")),
@@ -300,9 +351,10 @@ Paper ReportPrints::overdue() const
                QStringLiteral("تاريخ الاستحقاق"), QStringLiteral("أيام التأخير"),
                QStringLiteral("قيمة القسط"), QStringLiteral("المدفوع"), QStringLiteral("المتبقي")},
               rows);
-    html.replace(QStringLiteral("</tbody></table>"), totalRow(QStringLiteral("إجمالي المتأخر"), 7,
-                                                              {td(remaining.format(money), true)}) +
-                                                         QStringLiteral("</tbody></table>"));
+    html.replace(QStringLiteral("</tbody></table>"),
+                 totalRow(QStringLiteral("إجمالي المتأخر"), 7,
+                          {td(money.converted(converted.sum.toMap()), true)}) +
+                     QStringLiteral("</tbody></table>"));
     paper.body = rows.isEmpty() ? QStringLiteral("<p>لا توجد أقساط متأخرة</p>") : html;
     return paper;
 }
@@ -312,12 +364,16 @@ Paper ReportPrints::cheques(const DateRange& range) const
     const QVariantList cheques = StatementReports(m_db).chequeReport(QString(), range);
     const PrintMoney money(m_db);
     QList<QStringList> rows;
-    PrintMoney::Sums received, issued;
+    // Each kind in the primary currency, a cheque at its due date's rate, and
+    // per currency.
+    const CurrencyRates rates(m_db);
+    RowTotal receivedTotal(&rates), issuedTotal(&rates);
     for (const QVariant& item : cheques) {
         const QVariantMap c = item.toMap();
         const int currency = money.shownId(c.value(QStringLiteral("currency_id")));
         const bool isIssued = value(c, "type") == QLatin1String("issued");
-        (isIssued ? issued : received).add(currency, amountOf(c, "amount"));
+        (isIssued ? issuedTotal : receivedTotal)
+            .add(currency, value(c, "due_date"), amountOf(c, "amount"));
         const QString party = isIssued ? value(c, "payee_name") : value(c, "payer_name");
         rows << QStringList{td(isolate(value(c, "cheque_number")), true),
                             td(isIssued ? QStringLiteral("صادر") : QStringLiteral("وارد"), true),
@@ -336,12 +392,12 @@ Paper ReportPrints::cheques(const DateRange& range) const
                QStringLiteral("المبلغ"), QStringLiteral("الحالة")},
               rows);
     QString totals;
-    if (!received.isEmpty())
+    if (receivedTotal.any)
         totals += totalRow(QStringLiteral("إجمالي الشيكات الواردة"), 5,
-                           {td(received.format(money), true), td(QString())});
-    if (!issued.isEmpty())
+                           {td(money.converted(receivedTotal.sum.toMap()), true), td(QString())});
+    if (issuedTotal.any)
         totals += totalRow(QStringLiteral("إجمالي الشيكات الصادرة"), 5,
-                           {td(issued.format(money), true), td(QString())});
+                           {td(money.converted(issuedTotal.sum.toMap()), true), td(QString())});
     html.replace(QStringLiteral("</tbody></table>"), totals + QStringLiteral("</tbody></table>"));
     paper.body = rows.isEmpty() ? QStringLiteral("<p>لا توجد شيكات في هذه الفترة</p>") : html;
     return paper;

@@ -1,6 +1,7 @@
 #include "rental/ContractModel.h"
 
 #include "core/Database.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -57,6 +58,12 @@ int ContractModel::add(int unitId, int tenantId, const QString& start, const QSt
     if (!Money::isPositive(rent))
         return refuseId(Reasons::invalidAmount());
     if (!Money::isNonNegative(deposit))
+        return refuseId(Reasons::invalidAmount());
+    // Kept in the currency's minor unit, like every amount stored.
+    const MinorUnits units(m_db);
+    rent = units.round(currId, rent);
+    deposit = units.round(currId, deposit);
+    if (!Money::isPositive(rent))
         return refuseId(Reasons::invalidAmount());
 
     // The unit's status and the overlap are read under the write lock, so a

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Permissions.h"
 #include "core/Reasons.h"
@@ -178,22 +179,25 @@ int InvoiceModel::createInvoice(int tenantId, int unitId, const QString& period,
     draft.unitId = SqlValue::idOrNull(unitId);
     draft.period = period;
     draft.currencyId = currencyId;
+    const MinorUnits units(m_db);
     for (const QVariant& value : items) {
         const QVariantMap item = value.toMap();
         // The invoice total is the sum of the lines' totals as given; a
         // missing or non-numeric total counts 0 towards it. A line total that
         // is negative, not finite or absurd would bend the tenant's balance.
-        const double lineTotal = item.value(QStringLiteral("total")).toDouble();
+        // Each line is kept in the currency's minor unit, so the total is
+        // exactly the sum of the lines printed.
+        double lineTotal = item.value(QStringLiteral("total")).toDouble();
         if (!Money::isNonNegative(lineTotal))
             return refuseId(Reasons::invalidAmount());
-        draft.total += lineTotal;
+        lineTotal = units.round(currencyId, lineTotal);
+        draft.total = units.round(currencyId, draft.total + lineTotal);
         const QString type = item.value(QStringLiteral("type")).toString();
         const QVariant quantity = item.value(QStringLiteral("quantity"));
         draft.lines.append(QVariantList{item.value(QStringLiteral("description")),
                                         type.isEmpty() ? QStringLiteral("service") : type,
                                         quantity.toDouble() > 0 ? quantity : QVariant(1),
-                                        item.value(QStringLiteral("unit_price")),
-                                        item.value(QStringLiteral("total"))});
+                                        item.value(QStringLiteral("unit_price")), lineTotal});
     }
     // An invoice without lines (total 0) is allowed; a sum past the bound is not.
     if (!Money::isNonNegative(draft.total))
@@ -241,6 +245,8 @@ int InvoiceModel::generateAllRent(const QString& period)
         {period, period});
     if (databaseFailed())
         return refuseDatabaseId();
+    // A rent of several months is rounded in its currency's minor unit.
+    const MinorUnits units(m_db);
 
     // Rent is billed once per contract and period: the contracts that already
     // have a live rent invoice for it, and the period's readings per unit in
@@ -301,7 +307,7 @@ int InvoiceModel::generateAllRent(const QString& period)
         if (months > 0) {
             const double monthlyRent = contract.value(QStringLiteral("rent_amount")).toDouble();
             const double rent =
-                months == 1 ? monthlyRent : std::round(monthlyRent * months * 100.0) / 100.0;
+                months == 1 ? monthlyRent : units.round(draft.currencyId, monthlyRent * months);
             draft.lines.append(QVariantList{RentSchedule::rentDescription(months),
                                             QStringLiteral("rent"), months, monthlyRent, rent});
             draft.total = rent;
@@ -353,6 +359,10 @@ int InvoiceModel::generateServiceInvoice(const QVariantList& tenantIds, const QS
     clearError();
     if (serviceName.trimmed().isEmpty())
         return refuseId(Reasons::requiredField(QStringLiteral("الخدمة")));
+    if (!Money::isPositive(amount))
+        return refuseId(Reasons::invalidAmount());
+    // Kept in the currency's minor unit: cents, or mills for the dinar.
+    amount = MinorUnits::roundFor(m_db, currencyId, amount);
     if (!Money::isPositive(amount))
         return refuseId(Reasons::invalidAmount());
     if (!SqlValue::isIsoPeriod(period))
@@ -432,15 +442,16 @@ bool InvoiceModel::updatePaidAmount(int id, double amount)
     if (!tx.isActive())
         return refuseDatabase();
     const QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT status, total_amount FROM invoices WHERE id=?"), {id});
+        QStringLiteral("SELECT status, total_amount, currency_id FROM invoices WHERE id=?"), {id});
     if (rows.isEmpty())
         return refuseMissing();
     const QVariantMap invoice = rows.first().toMap();
+    amount = MinorUnits::roundFor(m_db, invoice.value(QStringLiteral("currency_id")), amount);
     if (invoice.value(QStringLiteral("status")).toString() == QLatin1String("void"))
         return refuse(Reasons::invoiceVoid());
     // More than the total would leave a negative balance on a "paid" invoice.
-    if (Money::toCents(amount) >
-        Money::toCents(invoice.value(QStringLiteral("total_amount")).toDouble()))
+    if (Money::toMinor(amount, 3) >
+        Money::toMinor(invoice.value(QStringLiteral("total_amount")).toDouble(), 3))
         return refuse(Reasons::amountAboveBalance());
 
     if (!m_db->execNonQuery(

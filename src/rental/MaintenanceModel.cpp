@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -97,7 +98,8 @@ bool MaintenanceModel::completeWith(int id, double cost, int contractorId, bool 
     clearError();
     if (!Money::isNonNegative(cost))
         return refuse(Reasons::invalidAmount());
-    cost = Money::roundToCents(cost);
+    // The expense is written in the primary currency, in its minor unit.
+    cost = MinorUnits::roundFor(m_db, QVariant(), cost);
     if (owed && contractorId <= 0)
         return refuse(Reasons::owedNeedsContractor());
     TransactionGuard tx(m_db);
@@ -136,7 +138,7 @@ bool MaintenanceModel::completeWith(int id, double cost, int contractorId, bool 
         return refuseDatabase();
     // The repair is paid from cash or owed to the contractor; a request
     // completed at no cost posts nothing.
-    if (Money::toCents(cost) > 0) {
+    if (Money::toMinor(cost, 3) > 0) {
         LedgerPosting posting(m_db);
         LedgerPosting::Entry entry;
         entry.date = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));

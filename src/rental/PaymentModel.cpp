@@ -3,6 +3,7 @@
 #include "core/ChequeRegister.h"
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -99,6 +100,10 @@ int PaymentModel::record(int invoiceId, int tenantId, double amount, const QStri
 {
     if (!Money::isPositive(amount))
         return refuseId(Reasons::invalidAmount());
+    // Kept in the currency's minor unit: cents, or mills for the dinar.
+    amount = MinorUnits::roundFor(m_db, currId, amount);
+    if (!Money::isPositive(amount))
+        return refuseId(Reasons::invalidAmount());
     if (method != QLatin1String("cash") && method != QLatin1String("bank") &&
         method != QLatin1String("cheque"))
         return refuseId(Reasons::unknownMethod());
@@ -129,8 +134,8 @@ int PaymentModel::record(int invoiceId, int tenantId, double amount, const QStri
         // must be the tenant the invoice was issued to.
         if (invoice.value(QStringLiteral("tenant_id")).toInt() != tenantId)
             return refuseId(Reasons::invoiceOtherTenant());
-        if (Money::toCents(amount) >
-            Money::toCents(invoice.value(QStringLiteral("balance")).toDouble()))
+        if (Money::toMinor(amount, 3) >
+            Money::toMinor(invoice.value(QStringLiteral("balance")).toDouble(), 3))
             return refuseId(Reasons::amountAboveBalance());
     }
 
@@ -146,16 +151,17 @@ int PaymentModel::record(int invoiceId, int tenantId, double amount, const QStri
 
     if (invoiceId > 0) {
         // In the CASE, balance is still the value before this update. Results
-        // are kept to whole cents so that paying the exact open balance
-        // settles the invoice instead of leaving binary noise behind.
+        // are kept to the third decimal (a dinar's mills; cents stay cents)
+        // so that paying the exact open balance settles the invoice instead
+        // of leaving binary noise behind.
         if (!m_db->execNonQuery(
-                QStringLiteral("UPDATE invoices SET paid_amount=ROUND(paid_amount+?,2), "
-                               "balance=ROUND(balance-?,2), status=CASE WHEN ROUND(balance-?,2)<=0 "
+                QStringLiteral("UPDATE invoices SET paid_amount=ROUND(paid_amount+?,3), "
+                               "balance=ROUND(balance-?,3), status=CASE WHEN ROUND(balance-?,3)<=0 "
                                "THEN 'paid' ELSE 'partial' END WHERE id=?"),
                 {amount, amount, amount, invoiceId}))
             return refuseDatabaseId();
         if (!m_db->execNonQuery(
-                QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,2) WHERE id=?"),
+                QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,3) WHERE id=?"),
                 {amount, tenantId}))
             return refuseDatabaseId();
     }

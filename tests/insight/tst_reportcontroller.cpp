@@ -3,6 +3,7 @@
 #include "core/LedgerPosting.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
+#include "finance/CurrencyModel.h"
 #include "finance/ExpenseModel.h"
 #include "finance/InstallmentModel.h"
 #include "insight/ReportController.h"
@@ -399,24 +400,51 @@ private slots:
                  QStringList({"unsold_value", "total_units", "sold_units"}));
     }
 
-    // The project figures name the currency they are kept in, so a project
-    // priced in dollars is not shown in shekels; several currencies name none.
-    void projectFiguresCarryTheirCurrency()
+    // A project priced in dollars with a bill in shekels: every figure is in
+    // shekels, each row at the rate of its own day, with what each currency
+    // came to beside it. Before a rate is recorded the figure says which one
+    // it waits for, instead of counting dollars as shekels.
+    void projectFiguresAreConvertedWithTheirBreakdown()
     {
         const int dollars = InsightRows::property(db(), QStringLiteral("أبراج الريحان"));
         const int sold = unit(db(), dollars, "1", "sold", 90000);
         unit(db(), dollars, "2", "available", 85000);
         QVERIFY(
             db()->execNonQuery("UPDATE units SET currency_id=2 WHERE property_id=?", {dollars}));
+        QVERIFY(db()->execNonQuery("UPDATE units SET sale_date=? WHERE id=?", {day(-10), sold}));
         expense(db(), dollars, sold, 1200, day(-3), 2);
-        const QVariantMap figures = m_ctrl->getProjectDetailedFinancials(dollars);
-        QCOMPARE(figures["currency_id"].toInt(), 2);
-        QCOMPARE(figures["mixedCurrencies"].toBool(), false);
 
+        const QVariantMap waiting = m_ctrl->getProjectDetailedFinancials(dollars);
+        QCOMPARE(waiting["complete"].toBool(), false);
+        QVERIFY(waiting["total_sales_value_detail"]
+                    .toMap()["missing"]
+                    .toStringList()
+                    .join(QString())
+                    .contains(QStringLiteral("USD")));
+
+        CurrencyModel rates(db());
+        QVERIFY(rates.recordRate(2, day(-30), 3.5));
+        QVERIFY(rates.recordRate(2, day(-5), 3.7));
         expense(db(), dollars, QVariant(), 300, day(-2), 1);
-        const QVariantMap mixed = m_ctrl->getProjectDetailedFinancials(dollars);
-        QVERIFY(mixed["currency_id"].isNull());
-        QCOMPARE(mixed["mixedCurrencies"].toBool(), true);
+        const QVariantMap f = m_ctrl->getProjectDetailedFinancials(dollars);
+        QCOMPARE(f["complete"].toBool(), true);
+        QCOMPARE(f["currency_id"].toInt(), 1);
+        QCOMPARE(f["mixedCurrencies"].toBool(), false);
+        // Sold ten days ago, at the rate of then; the unsold flat at today's.
+        QCOMPARE(f["total_sales_value"].toDouble(), 315000.0);
+        QCOMPARE(f["unsold_value"].toDouble(), 314500.0);
+        QCOMPARE(f["total_expenses"].toDouble(), 4740.0);
+        QCOMPARE(f["expected_profit"].toDouble(), 624760.0);
+        const QVariantList spent = f["total_expenses_detail"].toMap()["byCurrency"].toList();
+        QCOMPARE(spent.size(), 2);
+        QCOMPARE(spent.at(0).toMap()["currency_id"].toInt(), 1);
+        QCOMPARE(spent.at(0).toMap()["total"].toDouble(), 300.0);
+        QCOMPARE(spent.at(1).toMap()["currency_id"].toInt(), 2);
+        QCOMPARE(spent.at(1).toMap()["total"].toDouble(), 1200.0);
+        // The profit's breakdown takes the bills away currency by currency.
+        const QVariantList profit = f["expected_profit_detail"].toMap()["byCurrency"].toList();
+        QCOMPARE(profit.at(0).toMap()["total"].toDouble(), -300.0);
+        QCOMPARE(profit.at(1).toMap()["total"].toDouble(), 173800.0);
     }
 
     void costCentresByType()

@@ -456,8 +456,9 @@ private slots:
                     .startsWith(QStringLiteral("%1 شيك").arg(cheques.size() - received)));
     }
 
-    // A project whose rows are all in dollars shows dollars on its card, not
-    // the primary currency; a project in shekels keeps its symbol.
+    // A project whose rows are all in dollars never shows its dollars under
+    // the shekel sign: the card converts them at their day's rate and shows
+    // the dollar amounts beside; a project in shekels keeps its symbol.
     void regressionProjectTotalsShowedThePrimaryCurrency()
     {
         int dollars = 0;
@@ -467,9 +468,10 @@ private slots:
                 unitModel.add(p, "C1", 1, 110, 3, 0, 0, 250000, 2)
                 unitModel.add(p, "C2", 2, 90, 2, 0, 0, 180000.5, 2)
                 expenseModel.add(p, 0, 0, "maintenance", "", "تمديدات", 4000, "%1", 2)
+                currencyModel.recordRate(2, "%2", 3.5)
                 return p
             })())JS")
-                               .arg(iso(0)))
+                               .arg(iso(0), iso(-30)))
                           .toInt();
         });
         QVERIFY(dollars > 0);
@@ -483,9 +485,12 @@ private slots:
             const QString name = property.value("name").toString();
             if (name == QStringLiteral("أبراج الريحان")) {
                 QCOMPARE(text(m_shell->find(QStringLiteral("project_expected_profit"), cardItem)),
-                         money(250000 + 180000.5 - 4000, "$"));
+                         money((250000 + 180000.5 - 4000) * 3.5, "₪"));
+                QCOMPARE(
+                    text(m_shell->find(QStringLiteral("project_expected_profit_detail"), cardItem)),
+                    money(250000 + 180000.5 - 4000, "$"));
                 QCOMPARE(text(m_shell->find(QStringLiteral("project_total_expenses"), cardItem)),
-                         money(4000, "$"));
+                         money(4000 * 3.5, "₪"));
                 ++checked;
             } else if (name == QStringLiteral("برج النخيل")) {
                 QCOMPARE(text(m_shell->find(QStringLiteral("project_total_expenses"), cardItem)),

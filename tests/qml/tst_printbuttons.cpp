@@ -3,6 +3,7 @@
 
 #include <QDate>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,6 +118,42 @@ private slots:
             h->database().value(QStringLiteral("SELECT MAX(id) FROM payments")).toInt();
         QVERIFY2(lastOpened().startsWith(QStringLiteral("سند_قبض_%1_").arg(newest)),
                  qPrintable(lastOpened()));
+    }
+
+    // The row buttons printed in silence: a print that could not be written
+    // left the clerk with nothing. Each now says why, and a later print that
+    // works takes the message away.
+    void regressionFailedRowPrintsSayWhy()
+    {
+        // The documents folder cannot be made: a file stands in its way.
+        QFile blocker(folders.filePath(QStringLiteral("blocked")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString working = desktop->documentsFolder();
+        desktop->setDocumentsFolder(blocker.fileName() + QStringLiteral("/Documents"));
+
+        QVERIFY(h->showPage(7));
+        QVERIFY(h->click(h->find(QStringLiteral("invoicePrintButton"),
+                                 need(QStringLiteral("invoiceRow_INV-9")))));
+        QQuickItem* invoiceBanner = need(QStringLiteral("invoicePrintFailure"));
+        QVERIFY(invoiceBanner);
+        QCOMPARE(invoiceBanner->property("text").toString(),
+                 QStringLiteral("تعذر إنشاء مجلد المستندات لحفظ الملف"));
+        QVERIFY(desktop->opened.isEmpty());
+
+        QVERIFY(h->showPage(5));
+        QVERIFY(h->click(
+            h->find(QStringLiteral("paymentReceiptButton"), need(QStringLiteral("paymentRow_0")))));
+        QQuickItem* receiptBanner = need(QStringLiteral("receiptPrintFailure"));
+        QVERIFY(receiptBanner);
+        QCOMPARE(receiptBanner->property("text").toString(),
+                 QStringLiteral("تعذر إنشاء مجلد المستندات لحفظ الملف"));
+
+        desktop->setDocumentsFolder(working);
+        QVERIFY(h->click(
+            h->find(QStringLiteral("paymentReceiptButton"), need(QStringLiteral("paymentRow_0")))));
+        QTRY_COMPARE(desktop->opened.size(), 1);
+        QVERIFY(!receiptBanner->isVisible());
     }
 
     void rentRunResultPrintsTheRun()

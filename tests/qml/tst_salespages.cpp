@@ -191,12 +191,26 @@ private slots:
                      .value(QStringLiteral("SELECT status FROM units WHERE id=?"), {unitId})
                      .toString(),
                  QStringLiteral("sold"));
+        // The buyer also owes an instalment in dollars, entered by an older
+        // version.
+        QVERIFY(h->database().db()->execInsert(
+                    QStringLiteral("INSERT INTO installments (buyer_id, unit_id, total_price, "
+                                   "installment_amount, due_date, currency_id) VALUES "
+                                   "(?,?,?,?,?,?)"),
+                    {buyerId, unitId, 40.5, 40.5, QStringLiteral("2030-01-01"), 2}) > 0);
         // Cheque 1001 comes back from the bank: its instalment is owed again.
         QVERIFY(h->evaluate(QStringLiteral("chequeModel.bounce(%1)")
                                 .arg(value(QStringLiteral(
                                     "SELECT id FROM cheques WHERE cheque_number='1001'"))))
                     .toBool());
         QCOMPARE(value(QStringLiteral("SELECT balance FROM buyers WHERE id=?"), {buyerId}), 2500.0);
+        // The balance column shows each currency apart, not the stored
+        // single balance in shekels.
+        QTRY_COMPARE(
+            h->find(QStringLiteral("buyerBalance"), need(QStringLiteral("buyerRow_ليلى حسن")))
+                ->property("text")
+                .toString(),
+            QStringLiteral("2,500.00 ₪ + 40.50 $"));
 
         // Collect the first instalment in two parts: 1000, then what remains,
         // which the collect dialog offers by itself.
