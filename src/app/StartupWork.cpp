@@ -24,6 +24,7 @@ StartupWork::~StartupWork()
 
 bool StartupWork::run(int showProgressAfterMs)
 {
+    m_clock.start();
     std::atomic<bool> opened{false};
     // The worker's connection lives and dies on the worker's thread; steps
     // come back to this thread queued.
@@ -78,6 +79,7 @@ void StartupWork::showWindow()
     m_window->setValue(m_done);
     m_window->show();
     m_shown = true;
+    qInfo("Start-up progress window shown %lld ms after the work began", m_clock.elapsed());
     emit progressWindowShown();
 }
 

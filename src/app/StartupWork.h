@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -38,6 +39,7 @@ private:
     void step(int done, int total);
 
     QString m_path;
+    QElapsedTimer m_clock;
     QProgressDialog* m_window = nullptr;
     bool m_shown = false;
     int m_done = 0;

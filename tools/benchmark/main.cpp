@@ -280,14 +280,22 @@ int main(int argc, char* argv[])
     const QCommandLineOption writesOption(
         QStringLiteral("writes-only"),
         QStringLiteral("Only post the file's history and time the writes."));
-    parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption});
+    const QCommandLineOption inPlaceOption(
+        QStringLiteral("in-place"),
+        QStringLiteral("Work on the given file itself, not on a copy (for a copy made "
+                       "beforehand, e.g. one whose history is already posted)."));
+    const QCommandLineOption postOnlyOption(
+        QStringLiteral("post-only"), QStringLiteral("Only post the file's history, then stop."));
+    parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption, inPlaceOption,
+                       postOnlyOption});
     parser.process(app);
 
     QTextStream err(stderr);
     const QString source = parser.value(dbOption);
     QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("office.db"));
-    if (source.isEmpty() || !QFile::copy(source, copy)) {
+    const bool inPlace = parser.isSet(inPlaceOption);
+    const QString copy = inPlace ? source : dir.filePath(QStringLiteral("office.db"));
+    if (source.isEmpty() || (!inPlace && !QFile::copy(source, copy))) {
         err << "give --db with a generated database\n";
         return 2;
     }
@@ -324,6 +332,8 @@ int main(int argc, char* argv[])
             << scalar(db, "SELECT COUNT(*) FROM journal_entries").toInt() << " entries, "
             << scalar(db, "SELECT COUNT(*) FROM journal_lines").toInt() << " lines)\n\n";
     }
+    if (parser.isSet(postOnlyOption))
+        return db.checkpointAndClose() ? 0 : 1;
 
     PropertyModel properties(&db);
     UnitModel units(&db);
