@@ -469,6 +469,34 @@ int main(int argc, char* argv[])
         bench.read(QStringLiteral("AccountModel::getAll"), [&] { return rows(accounts.getAll()); });
         bench.read(QStringLiteral("AccountModel::getBalanceSheet"),
                    [&] { return int(accounts.getBalanceSheet().size()); });
+        // The accounting page: trial balance, reconciliation, and the ledger
+        // of the busiest account (receivables) at its first, middle and last page.
+        bench.read(QStringLiteral("AccountModel::trialBalance (whole history)"),
+                   [&] { return rows(accounts.trialBalance().value("rows").toList()); });
+        const QString yearStart =
+            QDate::currentDate().toString(QStringLiteral("yyyy")) + QStringLiteral("-01-01");
+        bench.read(QStringLiteral("AccountModel::trialBalance (this year)"), [&] {
+            return rows(accounts.trialBalance(yearStart, QDate::currentDate().toString(Qt::ISODate))
+                            .value("rows")
+                            .toList());
+        });
+        bench.read(QStringLiteral("AccountModel::reconcile"),
+                   [&] { return rows(accounts.reconcile()); });
+        const int receivables = scalar(db, "SELECT id FROM accounts WHERE code='1200'").toInt();
+        const int receivableLines =
+            accounts.accountLedger(receivables, 0, 50).value("total").toInt();
+        for (const auto& at :
+             {std::make_pair("first", 0), std::make_pair("middle", receivableLines / 2),
+              std::make_pair("last", -1)}) {
+            bench.read(
+                QStringLiteral("AccountModel::accountLedger 1200 (%1 lines), %2 page")
+                    .arg(receivableLines)
+                    .arg(QLatin1String(at.first)),
+                [&] {
+                    return rows(
+                        accounts.accountLedger(receivables, at.second, 50).value("rows").toList());
+                });
+        }
         bench.read(QStringLiteral("AuditManager::getLogs(100)"),
                    [&] { return rows(audit.getLogs(100)); });
 
