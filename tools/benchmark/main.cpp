@@ -473,12 +473,13 @@ int main(int argc, char* argv[])
         // of the busiest account (receivables) at its first, middle and last page.
         bench.read(QStringLiteral("AccountModel::trialBalance (whole history)"),
                    [&] { return rows(accounts.trialBalance().value("rows").toList()); });
-        const QString yearStart =
+        const QString firstOfYear =
             QDate::currentDate().toString(QStringLiteral("yyyy")) + QStringLiteral("-01-01");
         bench.read(QStringLiteral("AccountModel::trialBalance (this year)"), [&] {
-            return rows(accounts.trialBalance(yearStart, QDate::currentDate().toString(Qt::ISODate))
-                            .value("rows")
-                            .toList());
+            return rows(
+                accounts.trialBalance(firstOfYear, QDate::currentDate().toString(Qt::ISODate))
+                    .value("rows")
+                    .toList());
         });
         bench.read(QStringLiteral("AccountModel::reconcile"),
                    [&] { return rows(accounts.reconcile()); });
