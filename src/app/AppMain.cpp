@@ -4,6 +4,7 @@
 #include "app/AppLog.h"
 #include "app/InstanceLock.h"
 #include "app/NativeDesktop.h"
+#include "app/StartupWork.h"
 #include "app/TerminationSignals.h"
 #include "app/ThreadHoldMeter.h"
 #include "core/Database.h"
@@ -16,11 +17,8 @@
 #include <QDir>
 #include <QMessageBox>
 #include <QProcess>
-#include <QProgressDialog>
 #include <QQmlApplicationEngine>
 #include <QStandardPaths>
-
-#include <memory>
 
 namespace {
 
@@ -43,54 +41,20 @@ int refuseStart(const QString& message)
     return -1;
 }
 
-// A file from before events were posted gains their postings once. On a
-// large office that takes a while, so a progress window says what is
-// happening instead of an empty screen. A failure leaves the file as it was,
-// to try again at the next start.
-void postPastEvents(Database& database)
-{
-    if (LedgerHistory::isDone(&database))
-        return;
-    std::unique_ptr<QProgressDialog> window;
-    const QString platform = QGuiApplication::platformName();
-    if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")) {
-        window = std::make_unique<QProgressDialog>();
-        window->setWindowTitle(QStringLiteral("ساكانوفا"));
-        window->setLabelText(QStringLiteral("تُرحَّل عمليات السنوات السابقة إلى الدفاتر مرة واحدة "
-                                            "بعد التحديث… قد يستغرق ذلك دقيقة على مكتب كبير."));
-        window->setCancelButton(nullptr);
-        window->setMinimumDuration(0);
-        window->setRange(0, 0);
-        window->show();
-        QCoreApplication::processEvents();
-    }
-    QString reason;
-    const bool posted = LedgerHistory::postPastEvents(
-        &database,
-        [&window](int done, int total) {
-            qInfo("Ledger history: %d/%d", done, total);
-            if (window) {
-                window->setRange(0, total);
-                window->setValue(done);
-                QCoreApplication::processEvents();
-            }
-        },
-        &reason);
-    if (!posted)
-        qCritical("Past events not posted: %s", qUtf8Printable(reason));
-}
-
 // Opens the books, shows the window and runs until it closes. Everything it
 // creates is gone when it returns.
 int runApplication(const QString& dataDir)
 {
+    // The long part of opening an older or large file is done first, off
+    // the window's thread and with a progress window; what follows then
+    // finds the file up to date.
+    StartupWork(dataDir + QStringLiteral("/sakanova.db")).run();
     Database database;
     if (!database.initialize(dataDir + QStringLiteral("/sakanova.db"))) {
         qCritical("Failed to initialize database!");
         qCritical("%s", qUtf8Printable(database.initErrorText()));
         return refuseStart(StartFailure::message(database, dataDir));
     }
-    postPastEvents(database);
     // Sale cheques kept on instalments only join the register once, after
     // the past events are posted (their collections post as they go).
     if (LedgerHistory::isDone(&database)) {

@@ -198,6 +198,7 @@ QStringList auditedTables(QSqlDatabase& db)
         QStringLiteral("audit_logs"),         QStringLiteral("app_log"),
         QStringLiteral("login_failures"),     QStringLiteral("money_totals"),
         QStringLiteral("search_index_marks"), QStringLiteral("journal_lines"),
+        QStringLiteral("ledger_day_totals"),  QStringLiteral("ledger_totals_paused"),
     };
     QStringList tables;
     QStringList virtualTables;

@@ -1,4 +1,5 @@
 #include "core/Database.h"
+#include "core/LedgerTotals.h"
 
 #include "core/AuditTrail.h"
 #include "core/MoneyTotals.h"
@@ -64,7 +65,7 @@ bool Database::bringUpToDate(QSqlDatabase& db, QSqlError* error)
            Schema::createIndexes(db, error) && MoneyTotals::ensure(db, error) &&
            Schema::createSearchIndexes(db, error) && Schema::seedDefaultData(db, error) &&
            Schema::migrateLedger(db, error) && Schema::migrateExpenses(db, error) &&
-           Schema::migrateRates(db, error);
+           Schema::migrateRates(db, error) && LedgerTotals::ensure(db, error);
 }
 
 bool Database::applyPragmas()

@@ -1,10 +1,13 @@
 #include "core/LedgerHistory.h"
 
+#include "core/CurrencyRates.h"
 #include "core/Database.h"
+#include "core/LedgerTotals.h"
 #include "core/Reasons.h"
 #include "core/Schema.h"
 #include "core/TransactionGuard.h"
 
+#include <QHash>
 #include <QVariant>
 
 #include <limits>
@@ -18,6 +21,10 @@ struct LedgerHistory::Step
 {
     QString entries;
     QStringList lines;
+    // Statements adding the lines of the step's primary-currency entries to
+    // the ledger's totals, read from the same source as the lines (bound
+    // like them); the other currencies' lines are counted afterwards.
+    QStringList totals;
 };
 
 namespace {
@@ -45,61 +52,123 @@ QString entryStatement(const QString& type, const QString& table, const QString&
         .arg(date, description, type, currency, kPrimaryCurrency, table, where);
 }
 
-// A two-line entry: `amount` from the credit account to the debit account.
-QString twoLines(const QString& type, const QString& table, const QString& amount,
-                 const QString& debitAccount, const QString& creditAccount)
+// The primary-currency amount of `amount` in an entry of currency `currency`:
+// the amount itself in the primary currency; other currencies are converted
+// afterwards at their day's rate (CurrencyRates::fillJournal).
+QString primaryOf(const QString& amount, const QString& currency)
 {
-    return QStringLiteral("WITH r AS (SELECT je.id AS eid, je.description AS d, %1 AS da, %2 AS "
-                          "ca, %3 AS a FROM journal_entries je JOIN %4 x ON x.id=je.reference_id "
-                          "WHERE je.id>? AND +je.reference_type='%5') INSERT INTO journal_lines "
-                          "(entry_id,account_id,debit,credit,description) SELECT eid, da, a, 0, d "
-                          "FROM r UNION ALL SELECT eid, ca, 0, a, d FROM r")
-        .arg(debitAccount, creditAccount, amount, table, type);
+    return QStringLiteral("CASE WHEN %1=%2 THEN %3 END").arg(currency, kPrimaryCurrency, amount);
 }
 
-// Rent and the rest of an invoice; `open` is what the posting moves.
+const QString kLineColumns = QStringLiteral(
+    "INSERT INTO journal_lines (entry_id,account_id,debit,credit,description,debit_primary,"
+    "credit_primary) ");
+
+// A two-line entry: `amount` from the credit account to the debit account;
+// its lines and its totals statement.
+QPair<QString, QString> twoLines(const QString& type, const QString& table, const QString& amount,
+                                 const QString& debitAccount, const QString& creditAccount)
+{
+    const QString with =
+        QStringLiteral("WITH r AS MATERIALIZED (SELECT je.id AS eid, je.description AS d, "
+                       "je.currency_id AS cu, substr(je.entry_date,1,10) AS m, %1 AS da, %2 AS "
+                       "ca, %3 AS a FROM journal_entries je JOIN %4 x ON x.id=je.reference_id "
+                       "WHERE je.id>? AND +je.reference_type='%5') ")
+            .arg(debitAccount, creditAccount, amount, table, type);
+    const QString lines =
+        with + kLineColumns +
+        QStringLiteral("SELECT eid, da, a, 0, d, %1, %2 FROM r UNION ALL SELECT eid, ca, 0, a, "
+                       "d, %2, %1 FROM r")
+            .arg(primaryOf(QStringLiteral("a"), QStringLiteral("cu")),
+                 primaryOf(QStringLiteral("0"), QStringLiteral("cu")));
+    const QString totals = LedgerTotals::addConvertedSql(
+        with + QStringLiteral(", g AS (SELECT cu, m, da, ca, COUNT(*) AS n, SUM(a) AS a FROM r "
+                              "WHERE cu=%1 GROUP BY cu, m, da, ca) ")
+                   .arg(kPrimaryCurrency),
+        QStringLiteral("SELECT da AS account_id, cu AS currency_id, m AS day, n, a AS debit, 0 "
+                       "AS credit FROM g UNION ALL SELECT ca, cu, m, n, 0, a FROM g"));
+    return {lines, totals};
+}
+
+LedgerHistory::Step twoLineStep(const QString& entries, const QPair<QString, QString>& lines)
+{
+    return {entries, {lines.first}, {lines.second}};
+}
+
+// Rent and the rest of an invoice; `open` is what the posting moves. Each
+// invoice's shares are worked out once, in `s` (eid, d, cu, o, ro), and its
+// lines (receivables, rent, the rest) come from `s` joined with k 1..3.
 QString invoiceShares(const QString& type, const QString& open)
 {
     return QStringLiteral(
-               "WITH r AS (SELECT je.id AS eid, je.description AS d, x.total_amount AS t, %1 AS o, "
-               "MIN(x.total_amount, COALESCE((SELECT SUM(it.total) FROM invoice_items it WHERE "
-               "it.invoice_id=x.id AND it.type='rent'),0)) AS rent FROM journal_entries je JOIN "
-               "invoices x ON x.id=je.reference_id WHERE je.id>? AND +je.reference_type='%2'), "
-               "s AS (SELECT eid, d, o, CASE WHEN rent>=t THEN o ELSE MIN(o, ROUND(o*rent/t,2)) "
-               "END AS ro FROM r) ")
+               "WITH r AS (SELECT je.id AS eid, je.description AS d, je.currency_id AS cu, "
+               "substr(je.entry_date,1,10) AS m, x.total_amount AS t, %1 AS o, MIN(x.total_amount, "
+               "COALESCE((SELECT "
+               "SUM(it.total) FROM invoice_items it WHERE it.invoice_id=x.id AND "
+               "it.type='rent'),0)) AS rent FROM journal_entries je JOIN invoices x ON "
+               "x.id=je.reference_id WHERE je.id>? AND +je.reference_type='%2'), s AS "
+               "MATERIALIZED (SELECT eid, d, cu, m, o, CASE WHEN rent>=t THEN o ELSE MIN(o, "
+               "ROUND(o*rent/t,2)) END AS ro FROM r), k(k) AS (VALUES (1),(2),(3)) ")
         .arg(open, type);
+}
+
+// The step of `invoiceShares`: `debit` and `credit` are the amounts of
+// line k, `account` its account; lines of 0 are left out. `count` is which
+// of no, nro, nrest (entries with o, ro, o-ro above 0) counts line k.
+LedgerHistory::Step invoiceLines(const QString& entries, const QString& with,
+                                 const QString& account, const QString& count, const QString& debit,
+                                 const QString& credit)
+{
+    const QString lines =
+        with + kLineColumns +
+        QStringLiteral("SELECT eid, %1, %2, %3, d, %4, %5 FROM s, k WHERE (%2)+(%3)>0")
+            .arg(account, debit, credit, primaryOf(debit, QStringLiteral("cu")),
+                 primaryOf(credit, QStringLiteral("cu")));
+    // The totals are summed per currency and day first; the amounts of a
+    // line are linear in o and ro, so they apply to the sums as they are.
+    const QString totals = LedgerTotals::addConvertedSql(
+        with + QStringLiteral(", g AS (SELECT cu, m, SUM(o>0) AS no, SUM(ro>0) AS nro, "
+                              "SUM(o-ro>0) AS nrest, SUM(o) AS o, SUM(ro) AS ro FROM s WHERE "
+                              "cu=%1 GROUP BY cu, m) ")
+                   .arg(kPrimaryCurrency),
+        QStringLiteral("SELECT %1 AS account_id, cu AS currency_id, m AS day, %2 AS n, %3 AS "
+                       "debit, %4 AS credit FROM g, k WHERE %2>0")
+            .arg(account, count, debit, credit));
+    return {entries, {lines}, {totals}};
 }
 
 LedgerHistory::Step invoiceStep()
 {
     const QString type = QStringLiteral("invoice");
-    return {entryStatement(type, QStringLiteral("invoices"), QStringLiteral("x.total_amount>0"),
-                           QStringLiteral("date(x.created_at),x.due_date"),
-                           QStringLiteral("'فاتورة ' || COALESCE(x.invoice_number,'')"),
-                           QStringLiteral("x.currency_id")),
-            {invoiceShares(type, QStringLiteral("x.total_amount")) +
-             QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,credit,"
-                            "description) SELECT eid, %1, o, 0, d FROM s UNION ALL SELECT eid, "
-                            "%2, 0, ro, d FROM s WHERE ro>0 UNION ALL SELECT eid, %3, 0, o-ro, d "
-                            "FROM s WHERE o-ro>0")
-                 .arg(account("1200"), account("4100"), account("4200"))}};
+    return invoiceLines(entryStatement(type, QStringLiteral("invoices"),
+                                       QStringLiteral("x.total_amount>0"),
+                                       QStringLiteral("date(x.created_at),x.due_date"),
+                                       QStringLiteral("'فاتورة ' || COALESCE(x.invoice_number,'')"),
+                                       QStringLiteral("x.currency_id")),
+                        invoiceShares(type, QStringLiteral("x.total_amount")),
+                        QStringLiteral("CASE k WHEN 1 THEN %1 WHEN 2 THEN %2 ELSE %3 END")
+                            .arg(account("1200"), account("4100"), account("4200")),
+                        QStringLiteral("CASE k WHEN 1 THEN no WHEN 2 THEN nro ELSE nrest END"),
+                        QStringLiteral("CASE k WHEN 1 THEN o ELSE 0 END"),
+                        QStringLiteral("CASE k WHEN 1 THEN 0 WHEN 2 THEN ro ELSE o-ro END"));
 }
 
 LedgerHistory::Step voidStep()
 {
     const QString type = QStringLiteral("invoice_void");
     const QString open = QStringLiteral("(x.total_amount-COALESCE(x.paid_amount,0))");
-    return {entryStatement(type, QStringLiteral("invoices"),
-                           QStringLiteral("x.status='void' AND ") + open + QStringLiteral(">0.004"),
-                           QStringLiteral("date(x.created_at),x.due_date"),
-                           QStringLiteral("'إلغاء فاتورة ' || COALESCE(x.invoice_number,'')"),
-                           QStringLiteral("x.currency_id")),
-            {invoiceShares(type, open) +
-             QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,credit,"
-                            "description) SELECT eid, %1, ro, 0, d FROM s WHERE ro>0 UNION ALL "
-                            "SELECT eid, %2, o-ro, 0, d FROM s WHERE o-ro>0 UNION ALL SELECT eid, "
-                            "%3, 0, o, d FROM s")
-                 .arg(account("4100"), account("4200"), account("1200"))}};
+    return invoiceLines(
+        entryStatement(type, QStringLiteral("invoices"),
+                       QStringLiteral("x.status='void' AND ") + open + QStringLiteral(">0.004"),
+                       QStringLiteral("date(x.created_at),x.due_date"),
+                       QStringLiteral("'إلغاء فاتورة ' || COALESCE(x.invoice_number,'')"),
+                       QStringLiteral("x.currency_id")),
+        invoiceShares(type, open),
+        QStringLiteral("CASE k WHEN 1 THEN %1 WHEN 2 THEN %2 ELSE %3 END")
+            .arg(account("4100"), account("4200"), account("1200")),
+        QStringLiteral("CASE k WHEN 1 THEN nro WHEN 2 THEN nrest ELSE no END"),
+        QStringLiteral("CASE k WHEN 1 THEN ro WHEN 2 THEN o-ro ELSE 0 END"),
+        QStringLiteral("CASE k WHEN 3 THEN o ELSE 0 END"));
 }
 
 QList<LedgerHistory::Step> pastEventSteps()
@@ -115,53 +184,58 @@ QList<LedgerHistory::Step> pastEventSteps()
     return {
         invoiceStep(),
         voidStep(),
-        {entryStatement(sale, QStringLiteral("units"),
-                        QStringLiteral("x.status='sold' AND ") + price + QStringLiteral(">0"),
-                        QStringLiteral("x.sale_date,date(x.created_at)"),
-                        QStringLiteral("'بيع الوحدة ' || COALESCE(x.unit_number,'')"),
-                        QStringLiteral("(SELECT currency_id FROM installments WHERE unit_id=x.id "
-                                       "ORDER BY id LIMIT 1),(SELECT currency_id FROM payments "
-                                       "WHERE unit_id=x.id AND buyer_id IS NOT NULL ORDER BY id "
-                                       "LIMIT 1),x.currency_id")),
-         {twoLines(sale, QStringLiteral("units"), price, account("1200"), account("4300"))}},
-        {entryStatement(payment, QStringLiteral("payments"), QStringLiteral("x.amount>0"),
-                        QStringLiteral("x.payment_date"),
-                        QStringLiteral("COALESCE(NULLIF(x.notes,''),'دفعة ' || "
-                                       "COALESCE(x.reference,''))"),
-                        QStringLiteral("x.currency_id")),
-         {twoLines(payment, QStringLiteral("payments"), QStringLiteral("x.amount"),
-                   QStringLiteral("CASE x.payment_method WHEN 'bank' THEN %1 WHEN 'cheque' THEN "
-                                  "%2 ELSE %3 END")
-                       .arg(account("1110"), account("1300"), account("1100")),
-                   account("1200"))}},
-        {entryStatement(expense, QStringLiteral("expenses"), QStringLiteral("x.amount>0"),
-                        QStringLiteral("x.expense_date"),
-                        QStringLiteral("COALESCE(NULLIF(x.description,''),x.category)"),
-                        QStringLiteral("x.currency_id")),
-         {twoLines(expense, QStringLiteral("expenses"), QStringLiteral("x.amount"),
-                   QStringLiteral("CASE WHEN x.maintenance_id IS NOT NULL OR x.category='صيانة' "
-                                  "THEN %1 ELSE %2 END")
-                       .arg(account("5100"), account("5200")),
-                   QStringLiteral("CASE WHEN x.is_owed=1 THEN %1 ELSE %2 END")
-                       .arg(account("2100"), account("1100")))}},
-        {entryStatement(cleared, QStringLiteral("cheques"),
-                        QStringLiteral("x.status='paid' AND x.amount>0 AND x.type IN "
-                                       "('received','issued')"),
-                        QStringLiteral("x.due_date,x.issue_date"),
-                        QStringLiteral("'تحصيل شيك ' || COALESCE(x.cheque_number,'')"),
-                        QStringLiteral("x.currency_id")),
-         {twoLines(cleared, QStringLiteral("cheques"), QStringLiteral("x.amount"),
-                   QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
-                       .arg(issued, account("2200"), account("1100")),
-                   QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
-                       .arg(issued, account("1100"), account("1300")))}},
-        {entryStatement(bounced, QStringLiteral("cheques"),
+        twoLineStep(
+            entryStatement(
+                sale, QStringLiteral("units"),
+                QStringLiteral("x.status='sold' AND ") + price + QStringLiteral(">0"),
+                QStringLiteral("x.sale_date,date(x.created_at)"),
+                QStringLiteral("'بيع الوحدة ' || COALESCE(x.unit_number,'')"),
+                QStringLiteral("(SELECT currency_id FROM installments WHERE unit_id=x.id "
+                               "ORDER BY id LIMIT 1),(SELECT currency_id FROM payments "
+                               "WHERE unit_id=x.id AND buyer_id IS NOT NULL ORDER BY id "
+                               "LIMIT 1),x.currency_id")),
+            twoLines(sale, QStringLiteral("units"), price, account("1200"), account("4300"))),
+        twoLineStep(
+            entryStatement(payment, QStringLiteral("payments"), QStringLiteral("x.amount>0"),
+                           QStringLiteral("x.payment_date"),
+                           QStringLiteral("COALESCE(NULLIF(x.notes,''),'دفعة ' || "
+                                          "COALESCE(x.reference,''))"),
+                           QStringLiteral("x.currency_id")),
+            twoLines(payment, QStringLiteral("payments"), QStringLiteral("x.amount"),
+                     QStringLiteral("CASE x.payment_method WHEN 'bank' THEN %1 WHEN 'cheque' THEN "
+                                    "%2 ELSE %3 END")
+                         .arg(account("1110"), account("1300"), account("1100")),
+                     account("1200"))),
+        twoLineStep(
+            entryStatement(expense, QStringLiteral("expenses"), QStringLiteral("x.amount>0"),
+                           QStringLiteral("x.expense_date"),
+                           QStringLiteral("COALESCE(NULLIF(x.description,''),x.category)"),
+                           QStringLiteral("x.currency_id")),
+            twoLines(expense, QStringLiteral("expenses"), QStringLiteral("x.amount"),
+                     QStringLiteral("CASE WHEN x.maintenance_id IS NOT NULL OR x.category='صيانة' "
+                                    "THEN %1 ELSE %2 END")
+                         .arg(account("5100"), account("5200")),
+                     QStringLiteral("CASE WHEN x.is_owed=1 THEN %1 ELSE %2 END")
+                         .arg(account("2100"), account("1100")))),
+        twoLineStep(entryStatement(cleared, QStringLiteral("cheques"),
+                                   QStringLiteral("x.status='paid' AND x.amount>0 AND x.type IN "
+                                                  "('received','issued')"),
+                                   QStringLiteral("x.due_date,x.issue_date"),
+                                   QStringLiteral("'تحصيل شيك ' || COALESCE(x.cheque_number,'')"),
+                                   QStringLiteral("x.currency_id")),
+                    twoLines(cleared, QStringLiteral("cheques"), QStringLiteral("x.amount"),
+                             QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
+                                 .arg(issued, account("2200"), account("1100")),
+                             QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
+                                 .arg(issued, account("1100"), account("1300")))),
+        twoLineStep(entryStatement(
+                        bounced, QStringLiteral("cheques"),
                         QStringLiteral("x.status='bounced' AND x.amount>0 AND x.type='received'"),
                         QStringLiteral("x.due_date,x.issue_date"),
                         QStringLiteral("'شيك مرتجع ' || COALESCE(x.cheque_number,'')"),
                         QStringLiteral("x.currency_id")),
-         {twoLines(bounced, QStringLiteral("cheques"), QStringLiteral("x.amount"), account("1200"),
-                   account("1300"))}},
+                    twoLines(bounced, QStringLiteral("cheques"), QStringLiteral("x.amount"),
+                             account("1200"), account("1300"))),
     };
 }
 
@@ -175,6 +249,36 @@ bool failed(QString* reason)
 int lastEntryId(Database* db)
 {
     return db->scalar(QStringLiteral("SELECT COALESCE(MAX(id),0) FROM journal_entries")).toInt();
+}
+
+// Debit minus credit per account, as the ledger's totals hold it.
+QVariantList netPerAccount(Database* db)
+{
+    return db->execQuery(QStringLiteral("SELECT account_id, SUM(debit-credit) AS net FROM "
+                                        "ledger_day_totals GROUP BY account_id"));
+}
+
+// Moves each account's running balance by what its totals gained since
+// `before` (netPerAccount).
+bool moveBalances(Database* db, const QVariantList& before)
+{
+    QHash<int, double> was;
+    for (const QVariant& value : before) {
+        const QVariantMap row = value.toMap();
+        was.insert(row.value(QStringLiteral("account_id")).toInt(),
+                   row.value(QStringLiteral("net")).toDouble());
+    }
+    for (const QVariant& value : netPerAccount(db)) {
+        const QVariantMap row = value.toMap();
+        const int account = row.value(QStringLiteral("account_id")).toInt();
+        const double moved = row.value(QStringLiteral("net")).toDouble() - was.value(account);
+        if (moved == 0.0)
+            continue;
+        if (!db->execNonQuery(QStringLiteral("UPDATE accounts SET balance=balance+? WHERE id=?"),
+                              {moved, account}))
+            return false;
+    }
+    return true;
 }
 
 // Moves each account's running balance by the lines written after `mark`.
@@ -218,26 +322,38 @@ bool LedgerHistory::run(Database* db, const Step& step, const QString& entryDate
         step.entries, {entryDate.isEmpty() ? QVariant() : QVariant(entryDate), fromId, toId});
     for (const QString& lines : step.lines)
         ok = ok && db->execNonQuery(lines, {mark});
-    ok = ok && (!balances || applyBalances(db, mark));
+    for (const QString& totals : step.totals)
+        ok = ok && db->execNonQuery(totals, {mark});
+    // Lines in another currency are counted by the totals' own pass; this
+    // needs the journal's indexes, which a history run builds at its end.
+    ok = ok &&
+         (!balances || (LedgerTotals::addEntriesAfter(db, mark, true) && applyBalances(db, mark)));
     if (!ok && reason)
         *reason = Reasons::database();
     return ok;
 }
 
-bool LedgerHistory::postInvoices(Database* db, int fromId, int toId, QString* reason)
+bool LedgerHistory::postBatch(Database* db, const Step& step, const QString& entryDate, int fromId,
+                              int toId, QString* reason)
 {
     if (!accountsPresent(db, kInvoiceAccounts, reason))
         return false;
+    if (!LedgerTotals::pause(db))
+        return failed(reason);
+    return run(db, step, entryDate, fromId, toId, reason) &&
+           (LedgerTotals::resume(db) || failed(reason));
+}
+
+bool LedgerHistory::postInvoices(Database* db, int fromId, int toId, QString* reason)
+{
     static const Step step = invoiceStep();
-    return run(db, step, QString(), fromId, toId, reason);
+    return postBatch(db, step, QString(), fromId, toId, reason);
 }
 
 bool LedgerHistory::postVoid(Database* db, int invoiceId, const QString& date, QString* reason)
 {
-    if (!accountsPresent(db, kInvoiceAccounts, reason))
-        return false;
     static const Step step = voidStep();
-    return run(db, step, date, invoiceId, invoiceId, reason);
+    return postBatch(db, step, date, invoiceId, invoiceId, reason);
 }
 
 bool LedgerHistory::isDone(Database* db)
@@ -251,6 +367,27 @@ bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QStri
 {
     if (isDone(db))
         return true;
+    // Every row the run writes names an entry it has just written and an
+    // account checked below, so the per-row key checks are left out for the
+    // run (the setting only changes outside a transaction; it is back on
+    // before this returns).
+    struct KeyChecksOff
+    {
+        Database* db;
+        bool off;
+        explicit KeyChecksOff(Database* d)
+            : db(d)
+            , off(d->transactionDepth() == 0)
+        {
+            if (off)
+                db->execNonQuery(QStringLiteral("PRAGMA foreign_keys=OFF"));
+        }
+        ~KeyChecksOff()
+        {
+            if (off)
+                db->execNonQuery(QStringLiteral("PRAGMA foreign_keys=ON"));
+        }
+    } keyChecks(db);
     TransactionGuard tx(db);
     if (!tx.isActive()) {
         if (reason)
@@ -265,9 +402,11 @@ bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QStri
                          reason))
         return false;
     // Years of events are a million rows or more. The journal's own indexes
-    // are built once at the end, by sorting, instead of row by row, and the
-    // balances are moved once; a failure rolls all of it back, the dropped
-    // indexes included.
+    // are built once at the end, by sorting, instead of row by row; the
+    // triggers that keep the ledger's totals are set aside, each kind of
+    // event adds its totals from its own rows, and the accounts' balances
+    // move once, by what the totals gained. A failure rolls all of it back,
+    // the dropped indexes included.
     const QVariantList indexes = db->execQuery(QStringLiteral(
         "SELECT name, sql FROM sqlite_master WHERE type='index' AND sql IS NOT NULL AND "
         "tbl_name IN ('journal_entries','journal_lines') AND name != 'idx_journal_reference'"));
@@ -292,6 +431,9 @@ bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QStri
         }
     } cache(db);
     const int mark = lastEntryId(db);
+    const QVariantList before = netPerAccount(db);
+    if (!LedgerTotals::pause(db))
+        return failed(reason);
     static const QList<Step> steps = pastEventSteps();
     const int total = steps.size() + 1;
     int done = 0;
@@ -301,13 +443,16 @@ bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QStri
         if (progress)
             progress(++done, total);
     }
-    // Summed before the line indexes return: one pass over the table.
-    if (!applyBalances(db, mark))
-        return failed(reason);
     for (const QVariant& index : indexes) {
         if (!db->execNonQuery(index.toMap().value(QStringLiteral("sql")).toString()))
             return failed(reason);
     }
+    // Entries in another currency: their lines join the totals unconverted,
+    // and then take their day's rate where one is known (the triggers move
+    // what was converted).
+    if (!LedgerTotals::addEntriesAfter(db, mark, true) || !LedgerTotals::resume(db) ||
+        !CurrencyRates::fillJournal(db) || !moveBalances(db, before))
+        return failed(reason);
     if (!db->execNonQuery(QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES "
                                          "(?, 'done')"),
                           {Schema::ledgerHistoryKey()}) ||

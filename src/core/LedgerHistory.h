@@ -42,5 +42,8 @@ private:
     // `balances`: move the account balances by the step's lines at once.
     static bool run(Database* db, const Step& step, const QString& entryDate, int fromId, int toId,
                     QString* reason, bool balances = true);
+    // Posts `step` for ids [fromId, toId] with the totals' triggers set aside.
+    static bool postBatch(Database* db, const Step& step, const QString& entryDate, int fromId,
+                          int toId, QString* reason);
     static bool accountsPresent(Database* db, const QStringList& codes, QString* reason);
 };

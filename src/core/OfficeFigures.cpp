@@ -155,34 +155,36 @@ QVariantMap OfficeFigures::overdueReceivables()
 ConvertedTotal OfficeFigures::ledger(const QString& accountWhere, bool creditSide,
                                      const QString& from, const QString& to)
 {
-    const QString sign =
-        creditSide ? QStringLiteral("jl.credit-jl.debit") : QStringLiteral("jl.debit-jl.credit");
-    const QString signPrimary = creditSide ? QStringLiteral("jl.credit_primary-jl.debit_primary")
-                                           : QStringLiteral("jl.debit_primary-jl.credit_primary");
-    // Lines already converted when they were posted keep that amount; the
-    // others are converted at their entry's day.
-    const QString c = currencyOf(QStringLiteral("je.currency_id"));
-    QString sql = QStringLiteral("SELECT ") + c + QStringLiteral(" as c, CASE WHEN ") + c +
-                  QStringLiteral("=") + ConvertedTotal::primaryIdSql() +
-                  QStringLiteral(" OR jl.debit_primary IS NOT NULL THEN '' ELSE je.entry_date END "
-                                 "as d, SUM(") +
-                  sign + QStringLiteral(") as t, SUM(") + signPrimary +
-                  QStringLiteral(") as p FROM journal_lines jl JOIN journal_entries je ON "
-                                 "je.id=jl.entry_id WHERE jl.account_id IN (SELECT id FROM "
-                                 "accounts WHERE ") +
-                  accountWhere + QStringLiteral(")");
+    // Read from the ledger's day totals. Lines converted when they were
+    // posted keep that amount; the others are converted at their day.
+    const QString sign = creditSide ? QStringLiteral("-1") : QStringLiteral("1");
+    const QString primary = ConvertedTotal::primaryIdSql();
+    QString where = QStringLiteral(" FROM ledger_day_totals WHERE account_id IN (SELECT id FROM "
+                                   "accounts WHERE ") +
+                    accountWhere + QStringLiteral(")");
     QVariantList params;
     if (!from.isEmpty()) {
-        sql += QStringLiteral(" AND je.entry_date >= ?");
+        where += QStringLiteral(" AND day >= ?");
         params << from;
     }
     if (!to.isEmpty()) {
-        sql += QStringLiteral(" AND je.entry_date <= ?");
+        where += QStringLiteral(" AND day <= ?");
         params << to;
     }
-    sql += QStringLiteral(" GROUP BY c, d");
     ConvertedTotal total(&m_rates);
-    total.addRows(m_db->execQuery(sql, params));
+    total.addRows(m_db->execQuery(
+        QStringLiteral("SELECT currency_id as c, '' as d, %1*SUM(CASE WHEN currency_id=%2 THEN "
+                       "debit-credit ELSE (debit-open_debit)-(credit-open_credit) END) as t, "
+                       "%1*SUM(debit_primary-credit_primary) as p")
+                .arg(sign, primary) +
+            where + QStringLiteral(" GROUP BY c"),
+        params));
+    total.addRows(m_db->execQuery(
+        QStringLiteral("SELECT currency_id as c, day as d, %1*SUM(open_debit-open_credit) as t")
+                .arg(sign) +
+            where +
+            QStringLiteral(" AND open_lines<>0 AND currency_id<>%1 GROUP BY c, d").arg(primary),
+        params));
     return total;
 }
 

@@ -1,6 +1,7 @@
 #include "finance/LedgerReports.h"
 
 #include "core/Database.h"
+#include "core/LedgerTotals.h"
 #include "core/Money.h"
 #include "core/SqlValue.h"
 #include "finance/ContractorBalance.h"
@@ -92,13 +93,11 @@ LedgerReports::Sums LedgerReports::sumsOf(const QString& sql, const QVariantList
 
 LedgerReports::Sums LedgerReports::accountSums(const QString& code) const
 {
-    return sumsOf(
-        QStringLiteral("SELECT ") + entryCurrency() +
-            QStringLiteral(" AS cur, SUM(jl.debit-jl.credit) AS t FROM journal_lines jl JOIN "
-                           "journal_entries je ON jl.entry_id=je.id WHERE jl.account_id IN "
-                           "(SELECT id FROM accounts WHERE code=? OR parent_id IN (SELECT id "
-                           "FROM accounts WHERE code=?)) GROUP BY cur"),
-        {m_primaryId, code, code});
+    return sumsOf(QStringLiteral("SELECT currency_id AS cur, SUM(debit-credit) AS t FROM "
+                                 "ledger_day_totals WHERE account_id IN (SELECT id FROM accounts "
+                                 "WHERE code=? OR parent_id IN (SELECT id FROM accounts WHERE "
+                                 "code=?)) GROUP BY cur"),
+                  {code, code});
 }
 
 QVariantMap LedgerReports::finding(const QString& check, const QString& subject, int currencyId,
@@ -139,13 +138,12 @@ QVariantList LedgerReports::reconcile() const
     const QString cur = entryCurrency();
     QVariantList findings;
 
-    // Debits and credits over the whole journal.
+    // Debits and credits over the whole journal, from the ledger's totals
+    // (kept line by line by the file itself).
     const QVariantList totals = m_db->execQuery(
-        QStringLiteral("SELECT ") + cur +
-            QStringLiteral(" AS cur, COALESCE(SUM(jl.debit),0) AS d, COALESCE(SUM(jl.credit),0) "
-                           "AS c FROM journal_lines jl JOIN journal_entries je ON "
-                           "jl.entry_id=je.id GROUP BY cur ORDER BY cur"),
-        {m_primaryId});
+        QStringLiteral("SELECT currency_id AS cur, COALESCE(SUM(debit),0) AS d, "
+                       "COALESCE(SUM(credit),0) AS c FROM ledger_day_totals GROUP BY cur ORDER "
+                       "BY cur"));
     for (const QVariant& element : totals) {
         const QVariantMap row = element.toMap();
         const double debit = row.value(QStringLiteral("d")).toDouble();
@@ -156,15 +154,29 @@ QVariantList LedgerReports::reconcile() const
                                     debit, s("مجموع الدائن"), credit));
     }
 
-    // Each entry on its own; a broken file could hold many, the first ones
-    // say enough.
-    const QVariantList entries = m_db->execQuery(
-        QStringLiteral("SELECT je.id, je.entry_date, je.description, ") + cur +
-            QStringLiteral(" AS cur, SUM(jl.debit) AS d, SUM(jl.credit) AS c FROM "
-                           "journal_entries je JOIN journal_lines jl ON jl.entry_id=je.id GROUP "
-                           "BY je.id HAVING ABS(SUM(jl.debit)-SUM(jl.credit)) > ? ORDER BY "
-                           "je.entry_date, je.id LIMIT 50"),
-        {m_primaryId, kTolerance});
+    // Each entry on its own, read on the days whose entries do not add up
+    // (an entry out of balance leaves its day so, unless another on the same
+    // day and in the same currency is out by exactly the opposite). A broken
+    // file could hold many, the first ones say enough.
+    QVariantList entries;
+    const QVariantList days = m_db->execQuery(
+        QStringLiteral("SELECT DISTINCT day FROM (SELECT day FROM ledger_day_totals GROUP BY "
+                       "day, currency_id HAVING ABS(SUM(debit)-SUM(credit)) > ?) ORDER BY day "
+                       "LIMIT 50"),
+        {kTolerance});
+    for (const QVariant& day : days) {
+        if (entries.size() >= 50)
+            break;
+        const QString date = day.toMap().value(QStringLiteral("day")).toString();
+        entries += m_db->execQuery(
+            QStringLiteral("SELECT je.id, je.entry_date, je.description, ") + cur +
+                QStringLiteral(" AS cur, SUM(jl.debit) AS d, SUM(jl.credit) AS c FROM "
+                               "journal_entries je JOIN journal_lines jl ON jl.entry_id=je.id "
+                               "WHERE je.entry_date>=? AND je.entry_date<? GROUP BY je.id HAVING "
+                               "ABS(SUM(jl.debit)-SUM(jl.credit)) > ? ORDER BY je.entry_date, "
+                               "je.id LIMIT ?"),
+            {m_primaryId, date, date + QStringLiteral("~"), kTolerance, 50 - entries.size()});
+    }
     for (const QVariant& element : entries) {
         const QVariantMap row = element.toMap();
         QString subject = s("قيد رقم ") + row.value(QStringLiteral("id")).toString() +
@@ -181,7 +193,7 @@ QVariantList LedgerReports::reconcile() const
     // Each account's kept balance against its lines.
     const QVariantList accounts = m_db->execQuery(QStringLiteral(
         "SELECT a.code, a.name_ar, COALESCE(a.balance,0) AS kept, COALESCE((SELECT "
-        "SUM(jl.debit-jl.credit) FROM journal_lines jl WHERE jl.account_id=a.id),0) AS moved "
+        "SUM(t.debit-t.credit) FROM ledger_day_totals t WHERE t.account_id=a.id),0) AS moved "
         "FROM accounts a ORDER BY a.code"));
     for (const QVariant& element : accounts) {
         const QVariantMap row = element.toMap();
@@ -236,21 +248,36 @@ QVariantMap LedgerReports::trialBalance(const QString& from, const QString& to) 
 {
     loadCurrencies();
     const bool ranged = !from.isEmpty() && !to.isEmpty();
-    QString sql = QStringLiteral("SELECT a.id, a.code, a.name_ar, a.type, ") + entryCurrency() +
-                  QStringLiteral(" AS cur, SUM(jl.debit) AS d, SUM(jl.credit) AS c FROM "
-                                 "journal_lines jl JOIN journal_entries je ON jl.entry_id=je.id "
-                                 "JOIN accounts a ON jl.account_id=a.id");
-    QVariantList params{m_primaryId};
-    if (ranged) {
-        sql += QStringLiteral(" WHERE je.entry_date BETWEEN ? AND ?");
-        params << from << to;
+    QHash<int, QVariantMap> accounts;
+    for (const QVariant& element :
+         m_db->execQuery(QStringLiteral("SELECT id, code, name_ar, type FROM accounts"))) {
+        const QVariantMap account = element.toMap();
+        accounts.insert(account.value(QStringLiteral("id")).toInt(), account);
     }
-    sql += QStringLiteral(" GROUP BY a.id, cur ORDER BY a.code, cur");
+    // By account code, then currency.
+    QMap<QPair<QString, int>, QVariantMap> sorted;
+    for (const QVariant& element :
+         LedgerTotals::sums(m_db, ranged ? from : QString(), ranged ? to : QString())) {
+        QVariantMap source = element.toMap();
+        const QVariantMap account =
+            accounts.value(source.value(QStringLiteral("account_id")).toInt());
+        if (account.isEmpty())
+            continue;
+        source.insert(QStringLiteral("id"), account.value(QStringLiteral("id")));
+        source.insert(QStringLiteral("code"), account.value(QStringLiteral("code")));
+        source.insert(QStringLiteral("name_ar"), account.value(QStringLiteral("name_ar")));
+        source.insert(QStringLiteral("type"), account.value(QStringLiteral("type")));
+        source.insert(QStringLiteral("d"), source.value(QStringLiteral("debit")));
+        source.insert(QStringLiteral("c"), source.value(QStringLiteral("credit")));
+        source.insert(QStringLiteral("cur"), source.value(QStringLiteral("currency_id")));
+        sorted.insert({account.value(QStringLiteral("code")).toString(),
+                       source.value(QStringLiteral("currency_id")).toInt()},
+                      source);
+    }
 
     QVariantList rows;
     QMap<int, QPair<double, double>> totals;
-    for (const QVariant& element : m_db->execQuery(sql, params)) {
-        const QVariantMap source = element.toMap();
+    for (const QVariantMap& source : std::as_const(sorted)) {
         const double debit = source.value(QStringLiteral("d")).toDouble();
         const double credit = source.value(QStringLiteral("c")).toDouble();
         QVariantMap row{{QStringLiteral("account_id"), source.value(QStringLiteral("id"))},
@@ -287,13 +314,19 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
     loadCurrencies();
     limit = std::clamp(limit, 1, 500);
     const QString cur = entryCurrency();
-    const int total = m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM journal_lines WHERE "
-                                                  "account_id=?"),
-                                   {accountId})
-                          .toInt();
+    // The account's days with their number of lines, oldest first: where a
+    // page starts and ends is found here, and only the lines of those days
+    // are read.
+    const QVariantList days = m_db->execQuery(
+        QStringLiteral("SELECT day, SUM(lines) AS n FROM ledger_day_totals WHERE account_id=? "
+                       "GROUP BY day HAVING SUM(lines)<>0 ORDER BY day"),
+        {accountId});
+    qint64 total = 0;
+    for (const QVariant& day : days)
+        total += day.toMap().value(QStringLiteral("n")).toLongLong();
     // A negative offset asks for the last page, where the recent entries are.
     if (offset < 0)
-        offset = total > 0 ? (total - 1) / limit * limit : 0;
+        offset = total > 0 ? int((total - 1) / limit * limit) : 0;
 
     QVariantMap result{{QStringLiteral("account_id"), account.value(QStringLiteral("id"))},
                        {QStringLiteral("code"), account.value(QStringLiteral("code"))},
@@ -304,13 +337,10 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
     result.insert(QStringLiteral("total"), total);
 
     QVariantList closing;
-    const QVariantList sums = m_db->execQuery(
-        QStringLiteral("SELECT ") + cur +
-            QStringLiteral(" AS cur, SUM(jl.debit-jl.credit) AS t FROM journal_lines jl JOIN "
-                           "journal_entries je ON jl.entry_id=je.id WHERE jl.account_id=? GROUP "
-                           "BY cur ORDER BY cur"),
-        {m_primaryId, accountId});
-    for (const QVariant& element : sums) {
+    const QString sumsSql =
+        QStringLiteral("SELECT currency_id AS cur, SUM(debit-credit) AS t FROM ledger_day_totals "
+                       "WHERE account_id=? AND day<? GROUP BY cur ORDER BY cur");
+    for (const QVariant& element : m_db->execQuery(sumsSql, {accountId, QStringLiteral("~")})) {
         QVariantMap row{{QStringLiteral("balance"),
                          cents(element.toMap().value(QStringLiteral("t")).toDouble())}};
         putCurrency(row, element.toMap().value(QStringLiteral("cur")).toInt());
@@ -318,22 +348,66 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
     }
     result.insert(QStringLiteral("closing"), closing);
 
-    // The running balance of each line is summed over every earlier line of
-    // its currency, so a page far down the ledger starts where the one
-    // before it ended.
-    const QVariantList lines = m_db->execQuery(
-        QStringLiteral("SELECT * FROM (SELECT jl.id AS line_id, je.id AS entry_id, "
-                       "je.entry_date, je.description, jl.description AS line_description, "
-                       "je.reference_type, je.reference_id, je.reference, ") +
-            cur +
-            QStringLiteral(" AS cur, jl.debit, jl.credit, SUM(jl.debit-jl.credit) OVER "
-                           "(PARTITION BY ") +
-            cur +
-            QStringLiteral(" ORDER BY je.entry_date, je.id, jl.id ROWS UNBOUNDED PRECEDING) AS "
-                           "running FROM journal_lines jl JOIN journal_entries je ON "
-                           "jl.entry_id=je.id WHERE jl.account_id=?) ORDER BY entry_date, "
-                           "entry_id, line_id LIMIT ? OFFSET ?"),
-        {m_primaryId, m_primaryId, accountId, limit, offset});
+    // The days the page spans, and how many lines of its first day come
+    // before it.
+    qint64 before = 0;
+    int first = 0;
+    while (first < days.size() &&
+           before + days.at(first).toMap().value(QStringLiteral("n")).toLongLong() <= offset)
+        before += days.at(first++).toMap().value(QStringLiteral("n")).toLongLong();
+    QVariantList lines;
+    const qint64 skip = offset - before;
+    if (first < days.size()) {
+        int last = first;
+        qint64 upTo = before + days.at(first).toMap().value(QStringLiteral("n")).toLongLong();
+        while (upTo < offset + limit && last + 1 < days.size())
+            upTo += days.at(++last).toMap().value(QStringLiteral("n")).toLongLong();
+        const QString from = days.at(first).toMap().value(QStringLiteral("day")).toString();
+        const QString to =
+            days.at(last).toMap().value(QStringLiteral("day")).toString() + QStringLiteral("~");
+        // Through the days' entries, or through the account's lines: the
+        // fewer rows. The days of a busy account hold few entries of others;
+        // a quiet account has few lines in all.
+        const qint64 dayLines =
+            m_db->scalar(QStringLiteral("SELECT COALESCE(SUM(lines),0) FROM ledger_day_totals "
+                                        "WHERE day>=? AND day<?"),
+                         {from, to})
+                .toLongLong();
+        const bool byDays = dayLines < total;
+        const QString columns =
+            QStringLiteral("SELECT jl.id AS line_id, je.id AS entry_id, je.entry_date, "
+                           "je.description, jl.description AS line_description, "
+                           "je.reference_type, je.reference_id, je.reference, ") +
+            cur + QStringLiteral(" AS cur, jl.debit, jl.credit FROM ");
+        const QString where = byDays
+                                  ? QStringLiteral("journal_entries je JOIN journal_lines jl ON "
+                                                   "jl.entry_id=je.id WHERE je.entry_date>=? AND "
+                                                   "je.entry_date<? AND +jl.account_id=?")
+                                  : QStringLiteral("journal_lines jl JOIN journal_entries je ON "
+                                                   "je.id=jl.entry_id WHERE +je.entry_date>=? AND "
+                                                   "+je.entry_date<? AND jl.account_id=?");
+        lines = m_db->execQuery(columns + where +
+                                    QStringLiteral(" ORDER BY je.entry_date, je.id, jl.id "
+                                                   "LIMIT ?"),
+                                {m_primaryId, from, to, accountId, skip + limit});
+        // The running balance starts from everything before the first day,
+        // and the lines of that day before the page.
+        Sums running;
+        for (const QVariant& element : m_db->execQuery(sumsSql, {accountId, from})) {
+            const QVariantMap row = element.toMap();
+            running[row.value(QStringLiteral("cur")).toInt()] +=
+                row.value(QStringLiteral("t")).toDouble();
+        }
+        for (QVariant& element : lines) {
+            QVariantMap line = element.toMap();
+            double& balance = running[line.value(QStringLiteral("cur")).toInt()];
+            balance += line.value(QStringLiteral("debit")).toDouble() -
+                       line.value(QStringLiteral("credit")).toDouble();
+            line.insert(QStringLiteral("running"), balance);
+            element = line;
+        }
+        lines = lines.mid(int(skip));
+    }
 
     const LedgerSources sources(m_db);
     QVariantList rows;

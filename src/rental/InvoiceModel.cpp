@@ -89,6 +89,9 @@ struct InvoiceModel::Writer
         , otherInvoice(db->connection())
         , item(db->connection())
         , balance(db->connection())
+        , mark(db->connection())
+        , keep(db->connection())
+        , undo(db->connection())
     {
         ok = rentInvoice.prepare(QStringLiteral(
                  "INSERT INTO invoices (invoice_number,tenant_id,unit_id,contract_id,"
@@ -99,9 +102,13 @@ struct InvoiceModel::Writer
                                 "total_amount,balance,status,currency_id,due_date) "
                                 "VALUES (?,?,?,?,?,?,?,?,?)")) &&
              item.prepare(kInsertItem) &&
-             balance.prepare(QStringLiteral("UPDATE tenants SET balance=balance+? WHERE id=?"));
+             balance.prepare(QStringLiteral("UPDATE tenants SET balance=balance+? WHERE id=?")) &&
+             mark.prepare(QStringLiteral("SAVEPOINT invoice")) &&
+             keep.prepare(QStringLiteral("RELEASE invoice")) &&
+             undo.prepare(QStringLiteral("ROLLBACK TO invoice"));
         if (!ok) {
-            for (const QSqlQuery* query : {&rentInvoice, &otherInvoice, &item, &balance}) {
+            for (const QSqlQuery* query :
+                 {&rentInvoice, &otherInvoice, &item, &balance, &mark, &keep, &undo}) {
                 if (query->lastError().isValid()) {
                     reportFailure(*query);
                     break;
@@ -127,15 +134,50 @@ struct InvoiceModel::Writer
     QSqlQuery otherInvoice;
     QSqlQuery item;
     QSqlQuery balance;
+    // Each invoice of a run in its own savepoint, so a failed one is undone
+    // alone; prepared once, as the run's invoices are many.
+    QSqlQuery mark;
+    QSqlQuery keep;
+    QSqlQuery undo;
     bool ok = false;
+};
+
+// The savepoint of one invoice inside the caller's transaction: released by
+// keep(), else rolled back when it goes out of scope.
+class InvoiceModel::InvoiceSavepoint
+{
+public:
+    explicit InvoiceSavepoint(Writer& writer)
+        : m_writer(writer)
+        , m_open(writer.run(writer.mark, {}))
+    {}
+    ~InvoiceSavepoint()
+    {
+        if (m_open) {
+            m_writer.run(m_writer.undo, {});
+            m_writer.run(m_writer.keep, {});
+        }
+    }
+    bool isOpen() const { return m_open; }
+    bool keep()
+    {
+        if (!m_open || !m_writer.run(m_writer.keep, {}))
+            return false;
+        m_open = false;
+        return true;
+    }
+
+private:
+    Writer& m_writer;
+    bool m_open;
 };
 
 int InvoiceModel::writeInvoice(InvoiceNumbers& numbers, Writer& writer, const Draft& draft)
 {
-    if (!writer.ok)
+    if (!writer.ok || m_db->transactionDepth() < 1)
         return -1;
-    TransactionGuard tx(m_db);
-    if (!tx.isActive())
+    InvoiceSavepoint tx(writer);
+    if (!tx.isOpen())
         return -1;
 
     const QString number = numbers.next();
@@ -161,7 +203,7 @@ int InvoiceModel::writeInvoice(InvoiceNumbers& numbers, Writer& writer, const Dr
     }
     if (!writer.run(writer.balance, {draft.total, draft.tenantId}))
         return -1;
-    if (!tx.commit())
+    if (!tx.keep())
         return -1;
     numbers.confirm();
     return id;

@@ -63,7 +63,9 @@ private:
     };
 
     struct Writer;
-    // Writes the invoice, its lines and the tenant's balance all-or-nothing.
+    class InvoiceSavepoint;
+    // Writes the invoice, its lines and the tenant's balance all-or-nothing,
+    // inside the caller's transaction (refused outside one).
     // Returns the new id, or -1 when any statement failed (nothing is kept).
     int writeInvoice(InvoiceNumbers& numbers, Writer& writer, const Draft& draft);
     // Ends a bulk run: commits what was written and returns how many, or

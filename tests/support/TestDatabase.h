@@ -32,6 +32,12 @@ public:
 
     // Closes and reopens the same file, as a second start of the application does.
     bool reopen();
+    // Closes the file (its connection gone) until reopen().
+    void close()
+    {
+        m_db.reset();
+        m_opened = false;
+    }
 
     // Puts a copy of `file` (a database written elsewhere, e.g. a generated
     // office) in place of this one and opens it.

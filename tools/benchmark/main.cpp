@@ -280,14 +280,22 @@ int main(int argc, char* argv[])
     const QCommandLineOption writesOption(
         QStringLiteral("writes-only"),
         QStringLiteral("Only post the file's history and time the writes."));
-    parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption});
+    const QCommandLineOption inPlaceOption(
+        QStringLiteral("in-place"),
+        QStringLiteral("Work on the given file itself, not on a copy (for a copy made "
+                       "beforehand, e.g. one whose history is already posted)."));
+    const QCommandLineOption postOnlyOption(
+        QStringLiteral("post-only"), QStringLiteral("Only post the file's history, then stop."));
+    parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption, inPlaceOption,
+                       postOnlyOption});
     parser.process(app);
 
     QTextStream err(stderr);
     const QString source = parser.value(dbOption);
     QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("office.db"));
-    if (source.isEmpty() || !QFile::copy(source, copy)) {
+    const bool inPlace = parser.isSet(inPlaceOption);
+    const QString copy = inPlace ? source : dir.filePath(QStringLiteral("office.db"));
+    if (source.isEmpty() || (!inPlace && !QFile::copy(source, copy))) {
         err << "give --db with a generated database\n";
         return 2;
     }
@@ -324,6 +332,8 @@ int main(int argc, char* argv[])
             << scalar(db, "SELECT COUNT(*) FROM journal_entries").toInt() << " entries, "
             << scalar(db, "SELECT COUNT(*) FROM journal_lines").toInt() << " lines)\n\n";
     }
+    if (parser.isSet(postOnlyOption))
+        return db.checkpointAndClose() ? 0 : 1;
 
     PropertyModel properties(&db);
     UnitModel units(&db);
@@ -459,6 +469,35 @@ int main(int argc, char* argv[])
         bench.read(QStringLiteral("AccountModel::getAll"), [&] { return rows(accounts.getAll()); });
         bench.read(QStringLiteral("AccountModel::getBalanceSheet"),
                    [&] { return int(accounts.getBalanceSheet().size()); });
+        // The accounting page: trial balance, reconciliation, and the ledger
+        // of the busiest account (receivables) at its first, middle and last page.
+        bench.read(QStringLiteral("AccountModel::trialBalance (whole history)"),
+                   [&] { return rows(accounts.trialBalance().value("rows").toList()); });
+        const QString firstOfYear =
+            QDate::currentDate().toString(QStringLiteral("yyyy")) + QStringLiteral("-01-01");
+        bench.read(QStringLiteral("AccountModel::trialBalance (this year)"), [&] {
+            return rows(
+                accounts.trialBalance(firstOfYear, QDate::currentDate().toString(Qt::ISODate))
+                    .value("rows")
+                    .toList());
+        });
+        bench.read(QStringLiteral("AccountModel::reconcile"),
+                   [&] { return rows(accounts.reconcile()); });
+        const int receivables = scalar(db, "SELECT id FROM accounts WHERE code='1200'").toInt();
+        const int receivableLines =
+            accounts.accountLedger(receivables, 0, 50).value("total").toInt();
+        for (const auto& at :
+             {std::make_pair("first", 0), std::make_pair("middle", receivableLines / 2),
+              std::make_pair("last", -1)}) {
+            bench.read(
+                QStringLiteral("AccountModel::accountLedger 1200 (%1 lines), %2 page")
+                    .arg(receivableLines)
+                    .arg(QLatin1String(at.first)),
+                [&] {
+                    return rows(
+                        accounts.accountLedger(receivables, at.second, 50).value("rows").toList());
+                });
+        }
         bench.read(QStringLiteral("AuditManager::getLogs(100)"),
                    [&] { return rows(audit.getLogs(100)); });
 

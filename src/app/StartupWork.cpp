@@ -1,0 +1,95 @@
+#include "app/StartupWork.h"
+
+#include "core/Database.h"
+#include "core/LedgerHistory.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+
+StartupWork::StartupWork(const QString& databasePath, QObject* parent)
+    : QObject(parent)
+    , m_path(databasePath)
+{}
+
+StartupWork::~StartupWork()
+{
+    delete m_window;
+}
+
+bool StartupWork::run(int showProgressAfterMs)
+{
+    m_clock.start();
+    std::atomic<bool> opened{false};
+    // The worker's connection lives and dies on the worker's thread; steps
+    // come back to this thread queued.
+    std::unique_ptr<QThread> worker(QThread::create([this, &opened] {
+        Database database;
+        if (!database.initialize(m_path))
+            return;
+        opened = true;
+        if (LedgerHistory::isDone(&database))
+            return;
+        QString reason;
+        const bool posted = LedgerHistory::postPastEvents(
+            &database,
+            [this](int done, int total) {
+                QMetaObject::invokeMethod(
+                    this, [this, done, total] { step(done, total); }, Qt::QueuedConnection);
+            },
+            &reason);
+        if (!posted)
+            qCritical("Past events not posted: %s", qUtf8Printable(reason));
+        database.checkpointAndClose();
+    }));
+    QEventLoop loop;
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    QTimer later;
+    later.setSingleShot(true);
+    connect(&later, &QTimer::timeout, this, &StartupWork::showWindow);
+    later.start(showProgressAfterMs);
+    worker->start();
+    loop.exec();
+    worker->wait();
+    later.stop();
+    // Steps still queued are shown before the window goes.
+    QCoreApplication::sendPostedEvents(this);
+    if (m_window)
+        m_window->hide();
+    return opened;
+}
+
+void StartupWork::showWindow()
+{
+    if (m_shown)
+        return;
+    m_window = new QProgressDialog;
+    m_window->setWindowTitle(QStringLiteral("ساكانوفا"));
+    m_window->setLabelText(QStringLiteral("يُجهَّز ملف البيانات بعد التحديث، وتُرحَّل عمليات "
+                                          "السنوات السابقة إلى الدفاتر مرة واحدة… قد يستغرق ذلك "
+                                          "دقيقة على مكتب كبير."));
+    m_window->setCancelButton(nullptr);
+    m_window->setMinimumDuration(0);
+    m_window->setRange(0, m_total);
+    m_window->setValue(m_done);
+    m_window->show();
+    m_shown = true;
+    qInfo("Start-up progress window shown %lld ms after the work began", m_clock.elapsed());
+    emit progressWindowShown();
+}
+
+void StartupWork::step(int done, int total)
+{
+    qInfo("Ledger history: %d/%d", done, total);
+    m_done = done;
+    m_total = total;
+    if (m_window) {
+        m_window->setRange(0, total);
+        m_window->setValue(done);
+    }
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+class QProgressDialog;
+
+// The work a start does on the file before the window opens: bringing the
+// schema up to date (with the text index catch-up and the totals' counts an
+// older file needs) and, once, posting an older file's past events. On a
+// large office that takes seconds, so it runs on a worker thread with its
+// own connection while the window's thread keeps turning; a progress window
+// appears when it is still going after a moment, and closes when it is done.
+class StartupWork : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit StartupWork(const QString& databasePath, QObject* parent = nullptr);
+    ~StartupWork() override;
+
+    // Does the work and returns when it is over. False when the file could
+    // not be brought up to date (the caller's own opening then reports
+    // why); a history posting that failed is logged and tried again at the
+    // next start, and does not stop this one.
+    bool run(int showProgressAfterMs = 200);
+
+    bool progressShown() const { return m_shown; }
+    // The last step reported: done of total (0 of 0 before any).
+    int stepsDone() const { return m_done; }
+    int stepsTotal() const { return m_total; }
+
+signals:
+    void progressWindowShown();
+
+private:
+    void showWindow();
+    void step(int done, int total);
+
+    QString m_path;
+    QElapsedTimer m_clock;
+    QProgressDialog* m_window = nullptr;
+    bool m_shown = false;
+    int m_done = 0;
+    int m_total = 0;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariantList>
+
+class Database;
+class QSqlError;
+
+// What the journal holds per account, currency (the entry's) and day of
+// the entry, kept by triggers on journal_lines and journal_entries:
+// the number of lines, debit and credit, their primary-currency amounts,
+// and apart the lines not yet converted (no primary amount: their entry's
+// day had no rate). Whole-history figures, trial balances and the running
+// balance before a page of an account's ledger read these few rows instead
+// of every line.
+class LedgerTotals
+{
+public:
+    // Creates the table and its triggers where missing or written otherwise,
+    // and then counts the totals afresh from the lines, in one transaction.
+    static bool ensure(QSqlDatabase& db, QSqlError* error = nullptr);
+    static const QStringList& triggerNames();
+
+    // A bulk posting sets the triggers aside inside its transaction and
+    // adds its lines itself, in grouped passes (a pause never outlives the
+    // transaction: a rollback takes it back too).
+    static bool pause(Database* db);
+    static bool resume(Database* db);
+    // Adds the lines of the entries with id above `entryMark` (only those in
+    // a currency other than the primary one when `otherCurrenciesOnly`).
+    static bool addEntriesAfter(Database* db, int entryMark, bool otherCurrenciesOnly);
+    // A statement adding rows of `rows` (account_id, currency_id, day,
+    // n lines, debit, credit: lines in the primary currency, grouped here) to the
+    // totals; `with` is the WITH clause `rows` reads from, if any.
+    static QString addConvertedSql(const QString& with, const QString& rows);
+
+    // Per account and currency, lines dated from `from` to `to` (yyyy-MM-dd,
+    // empty for no bound): account_id, currency_id, lines, debit, credit.
+    // `accountWhere` filters accounts (a condition on columns of accounts).
+    static QVariantList sums(Database* db, const QString& from, const QString& to,
+                             const QString& accountWhere = {});
+};
