@@ -33,7 +33,9 @@
 #include "rental/TenantModel.h"
 #include "rental/UnitModel.h"
 
+#include <QPointer>
 #include <QQmlContext>
+#include <QQmlEngine>
 #include <QTimer>
 
 #include <type_traits>
@@ -189,6 +191,16 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("installmentList"), m_installmentList.get());
     context->setContextProperty(QStringLiteral("journalList"), m_journalList.get());
     context->setContextProperty(QStringLiteral("auditList"), m_auditList.get());
+
+    // A sign-in after a sign-out: the shell that was dropped still holds its
+    // script objects and compiled pages until collected.
+    QPointer<QQmlEngine> engine = context->engine();
+    m_authCtrl->setBeforePasswordCheck([engine] {
+        if (!engine)
+            return;
+        engine->collectGarbage();
+        engine->trimComponentCache();
+    });
 }
 
 void AppContext::startDeferredWork()
