@@ -117,19 +117,14 @@ private slots:
         {
             int page;
             const char* view;
-            int tab; // accounting tab to pick first, or -1
         };
         const ListOnPage lists[] = {
-            {2, "tenantList", -1},       {3, "buyerList", -1},  {4, "journalView", 1},
-            {5, "paymentTable", -1},     {6, "chequeList", -1}, {7, "invoiceTable", -1},
-            {8, "maintenanceTable", -1},
+            {2, "tenantList"}, {3, "buyerList"},    {5, "paymentTable"},
+            {6, "chequeList"}, {7, "invoiceTable"}, {8, "maintenanceTable"},
         };
         for (const ListOnPage& entry : lists) {
             const QString name = QString::fromLatin1(entry.view);
             QVERIFY2(shell->showPage(entry.page), qPrintable(name));
-            if (entry.tab >= 0)
-                QVERIFY(
-                    shell->click(shell->find(QStringLiteral("accountingTab_%1").arg(entry.tab))));
             QQuickItem* view = shell->find(name);
             QVERIFY2(view, qPrintable(name));
             QTRY_VERIFY2(view->isVisible(), qPrintable(name));
@@ -163,10 +158,11 @@ private slots:
             QVERIFY2(grown < kScrollGrowthKb, qPrintable(lines.last()));
         }
 
-        // Lists published for pages still to come, read to the end through
-        // the model alone.
+        // Lists read to the end through the model alone: those published for
+        // pages still to come, and the journal, whose million entries on an
+        // office with its history posted would take a view an hour to scroll.
         for (const char* published :
-             {"expenseList", "contractList", "installmentList", "auditList"}) {
+             {"journalList", "expenseList", "contractList", "installmentList", "auditList"}) {
             auto* model =
                 qobject_cast<QAbstractItemModel*>(shell->backend(QString::fromLatin1(published)));
             QVERIFY2(model, published);
