@@ -30,8 +30,8 @@
 #include <QQuickWindow>
 #include <QTimer>
 
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <functional>
 
 namespace {
@@ -63,8 +63,8 @@ double statusMb(const char* field)
     return -1;
 }
 
-// Runs `step`, then the event loop until `done` holds and `settleMs` more (counts and totals come back from the reader's thread
-// meanwhile); prints the longest hold of the thread in that time.
+// Runs `step`, then the event loop until `done` holds and `settleMs` more (counts and totals come
+// back from the reader's thread meanwhile); prints the longest hold of the thread in that time.
 bool measure(const char* what, const std::function<void()>& step, const std::function<bool()>& done,
              int settleMs = 1500)
 {
@@ -92,8 +92,8 @@ bool measure(const char* what, const std::function<void()>& step, const std::fun
             break;
     }
     std::printf("%-44s held %8.1f ms   rss %6.1f MB   peak %6.1f MB%s\n", what,
-                double(std::max(stepNs, meter.longestNs())) / 1e6, statusMb("VmRSS"), statusMb("VmHWM"),
-                reached ? "" : "   (never finished)");
+                double(std::max(stepNs, meter.longestNs())) / 1e6, statusMb("VmRSS"),
+                statusMb("VmHWM"), reached ? "" : "   (never finished)");
     std::fflush(stdout);
     return reached;
 }
@@ -194,6 +194,8 @@ int main(int argc, char* argv[])
     measure(
         "first sign-in (password check)", attempt,
         [&] { return auth->property("isLoggedIn").toBool(); }, 200);
+    if (!auth->property("isLoggedIn").toBool())
+        std::printf("    refused: %s\n", qPrintable(auth->property("lastError").toString()));
     typeInto(window, "newPasswordField", chosen);
     typeInto(window, "repeatPasswordField", chosen);
     if (!measure("new password, shell and dashboard", attempt, [&] { return shellShown(window); }))
