@@ -172,6 +172,8 @@ private slots:
             while (model->canFetchMore({}))
                 model->fetchMore({});
             const qint64 grown = statusKb("VmRSS") - before;
+            // The count comes from the reader's thread.
+            QTRY_VERIFY_WITH_TIMEOUT(!model->property("totalsPending").toBool(), 60000);
             QCOMPARE(model->rowCount(), model->property("totalCount").toInt());
             const qint64 now = statusKb("VmHWM");
             peak = std::max(peak, now);
