@@ -114,7 +114,7 @@ MDialog {
             Layout.fillWidth: true
             Layout.fillHeight: true
             spacing: 0
-            model: dialog.rows
+            rows: dialog.rows
             emptyText: "لا توجد حركات على هذا الحساب بعد"
             delegate: Rectangle {
                 id: row

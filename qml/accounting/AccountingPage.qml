@@ -135,7 +135,7 @@ Item {
             PagedList {
                 id: accountList
                 objectName: "accountList"
-                model: page.accounts
+                rows: page.accounts
                 spacing: 0
                 emptyText: "لا توجد حسابات بعد"
                 delegate: Rectangle {
@@ -277,7 +277,7 @@ Item {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     spacing: 0
-                    model: page.contractors
+                    rows: page.contractors
                     emptyText: "لا يوجد مقاولون أو موردون بعد"
                     delegate: Rectangle {
                         id: contractorRow
@@ -343,7 +343,7 @@ Item {
             PagedList {
                 id: centreList
                 objectName: "costCentreList"
-                model: page.costCenters
+                rows: page.costCenters
                 spacing: 12
                 emptyText: "لا توجد مشاريع بعد"
                 delegate: Rectangle {

@@ -117,7 +117,7 @@ MDialog {
             Layout.fillWidth: true
             Layout.fillHeight: true
             spacing: 0
-            model: dialog.statement
+            rows: dialog.statement
             emptyText: "لا توجد فواتير أو دفعات لهذا المقاول بعد"
             delegate: Rectangle {
                 id: line

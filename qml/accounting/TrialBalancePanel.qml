@@ -113,7 +113,7 @@ ColumnLayout {
         Layout.fillHeight: true
         Layout.minimumHeight: 120
         spacing: 0
-        model: panel.result.rows
+        rows: panel.result.rows
         emptyText: "لا توجد حركات في القيود لهذه الفترة"
         delegate: Rectangle {
             id: row

@@ -107,7 +107,7 @@ Item {
             visible: !page.isAdmin || tabs.currentIndex === 0
             Layout.fillWidth: true
             Layout.fillHeight: true
-            model: page.users
+            rows: page.users
             emptyText: "لا يوجد مستخدمون بعد"
 
             delegate: Rectangle {

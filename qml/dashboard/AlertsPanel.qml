@@ -11,6 +11,9 @@ Rectangle {
     objectName: "alertsPanel"
 
     property var alerts: []
+    // How many alerts there are when `alerts` holds only the first of each kind.
+    property int total: 0
+    readonly property bool shortened: total > alerts.length
 
     signal follow(string type, var alert)
 
@@ -46,7 +49,7 @@ Rectangle {
 
             Text {
                 objectName: "alertsCount"
-                text: panel.alerts.length + " تنبيه"
+                text: Math.max(panel.total, panel.alerts.length) + " تنبيه"
                 textFormat: Text.PlainText
                 font: Theme.small
                 color: Theme.textSecondary
@@ -124,6 +127,18 @@ Rectangle {
                     }
                 }
             }
+        }
+
+        Text {
+            objectName: "alertsShortened"
+            Layout.fillWidth: true
+            visible: panel.shortened
+            text: "تُعرض أوائل التنبيهات من كل نوع؛ البقية في صفحاتها"
+            textFormat: Text.PlainText
+            horizontalAlignment: Text.AlignRight
+            wrapMode: Text.Wrap
+            font: Theme.caption
+            color: Theme.textMuted
         }
     }
 }

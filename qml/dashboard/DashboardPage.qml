@@ -18,6 +18,9 @@ Item {
     property var stats: ({})
     property real occupancy: 0
     property var alerts: []
+    // Every alert there is; the panel lists the first few of each kind.
+    property int alertCount: 0
+    readonly property int alertsPerKind: 50
     property var collections: []
     property var auditLogs: []
     property var recentPayments: []
@@ -37,7 +40,8 @@ Item {
     function refreshData() {
         stats = dashboardCtrl.getStats()
         occupancy = dashboardCtrl.getOccupancyRate()
-        alerts = notifyCtrl.getActiveAlerts()
+        alerts = notifyCtrl.getActiveAlerts(alertsPerKind)
+        alertCount = notifyCtrl.getAlertCount()
         collections = dashboardCtrl.getMonthlyCollections(6)
         auditLogs = auditMgr.getLogs(5)
         recentPayments = dashboardCtrl.getRecentPayments(5)
@@ -171,6 +175,7 @@ Item {
                 Layout.fillWidth: true
                 visible: page.alerts.length > 0
                 alerts: page.alerts
+                total: page.alertCount
                 onFollow: (type, alert) => {
                     // An instalment is collected in its buyer's instalments.
                     if ((type === "overdue" || type === "payment_due") && alert.buyer_id > 0) {

@@ -61,7 +61,7 @@ MDialog {
             objectName: "contractsList"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            model: dialog.contracts
+            rows: dialog.contracts
             emptyText: "لا توجد عقود لهذا المستأجر بعد"
 
             delegate: Rectangle {

@@ -168,7 +168,7 @@ MDialog {
                 anchors.fill: parent
                 anchors.margins: 8
                 spacing: 4
-                model: dialog.lineItems
+                rows: dialog.lineItems
                 emptyText: "لم تتم إضافة بنود بعد"
 
                 delegate: Rectangle {

@@ -151,7 +151,7 @@ MDialog {
             Layout.fillWidth: true
             Layout.fillHeight: true
             spacing: 0
-            model: dialog.statement
+            rows: dialog.statement
             emptyText: "لا توجد فواتير أو دفعات لهذا المستأجر"
 
             delegate: Rectangle {

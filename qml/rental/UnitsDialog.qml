@@ -70,7 +70,7 @@ MDialog {
             objectName: "unitsList"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            model: dialog.units
+            rows: dialog.units
             emptyText: "لا توجد وحدات في هذا العقار بعد"
 
             delegate: Rectangle {

@@ -123,7 +123,7 @@ MDialog {
             Layout.fillWidth: true
             Layout.fillHeight: true
             spacing: 0
-            model: dialog.statement
+            rows: dialog.statement
             emptyText: "لا توجد أقساط في كشف هذا المشتري"
 
             delegate: Rectangle {

@@ -66,7 +66,7 @@ MDialog {
             objectName: "installmentList"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            model: dialog.installments
+            rows: dialog.installments
             emptyText: "لا توجد أقساط لهذا المشتري بعد"
 
             delegate: Rectangle {

@@ -7,6 +7,7 @@
 #include "core/Schema.h"
 #include "core/TransactionGuard.h"
 
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QVariantMap>
 
@@ -28,6 +29,9 @@ const QString kShortPassword = QStringLiteral("كلمة المرور قصيرة:
                                    .arg(AuthController::kMinPasswordLength);
 const QString kWrongOldPassword = QStringLiteral("كلمة المرور الحالية غير صحيحة");
 const QString kNotSaved = QStringLiteral("تعذّر الحفظ في قاعدة البيانات، لم يتم حفظ أي تغيير");
+// The settings row remembering whether the stored admin hash is the default
+// password's (see storedAdminHashIsDefault).
+const QString kAdminPasswordCheckKey = QStringLiteral("admin_password_check");
 
 } // namespace
 
@@ -43,17 +47,43 @@ AuthController::AuthController(Database* db, QObject* parent)
     if (migrated != AdminPassword::Unknown)
         admin = migrated;
     if (admin == AdminPassword::Unknown) {
-        // One verification per start; afterwards the flag follows every
-        // change made through this controller.
+        // Known at start for the login page's hint; afterwards the flag
+        // follows every change made through this controller.
         const QString stored =
             m_db->scalar(QStringLiteral("SELECT password_hash FROM users WHERE username=?"),
                          {adminUserName()})
                 .toString();
-        admin = PasswordHash::verify(stored, Schema::defaultAdminPassword())
-                    ? AdminPassword::Default
-                    : AdminPassword::Other;
+        admin = storedAdminHashIsDefault(stored) ? AdminPassword::Default : AdminPassword::Other;
     }
     m_defaultPasswordInUse = admin == AdminPassword::Default;
+}
+
+bool AuthController::storedAdminHashIsDefault(const QString& stored)
+{
+    // "<sha-256 of the stored hash>:1" when it is the default password's,
+    // ":0" when not. Only the hint on the login page follows it; signing in
+    // decides from the password typed.
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(stored.toLatin1(), QCryptographicHash::Sha256).toHex());
+    const QString remembered =
+        m_db->scalar(QStringLiteral("SELECT value FROM settings WHERE key=?"),
+                     {kAdminPasswordCheckKey})
+            .toString();
+    if (remembered.startsWith(digest + QLatin1Char(':')))
+        return remembered.endsWith(QLatin1String(":1"));
+    const bool isDefault = PasswordHash::verify(stored, Schema::defaultAdminPassword());
+    m_db->execNonQuery(
+        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES (?, ?)"),
+        {kAdminPasswordCheckKey, digest + (isDefault ? QLatin1String(":1") : QLatin1String(":0"))});
+    return isDefault;
+}
+
+void AuthController::makeRoomForPasswordCheck()
+{
+    if (m_beforePasswordCheck)
+        m_beforePasswordCheck();
+    // Pages of the connection's cache nobody uses now are read again later.
+    m_db->execNonQuery(QStringLiteral("PRAGMA shrink_memory"));
 }
 
 AuthController::~AuthController()
@@ -250,6 +280,7 @@ bool AuthController::login(const QString& username, const QString& password)
         {name});
     const QVariantMap row = rows.isEmpty() ? QVariantMap() : rows.first().toMap();
     const QString stored = row.value(QStringLiteral("password_hash")).toString();
+    makeRoomForPasswordCheck();
     if (rows.isEmpty() || !PasswordHash::isHash(stored)) {
         // The same work as a wrong password, so the time taken does not tell
         // which names exist.

@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QVariantList>
 
+#include <functional>
+
 class Database;
 
 // The one signed-in user of the running application: sign-in and sign-out
@@ -69,6 +71,15 @@ public:
     // Tests move its clock instead of waiting.
     LoginThrottle& loginThrottle() { return m_throttle; }
 
+    // Run before the password check of a sign-in: what the window can let go
+    // (its script heap, compiled pages nobody shows) is given back first, so
+    // the check's 64 MiB lands on a smaller working set. Set by the
+    // composition root, which knows the window.
+    void setBeforePasswordCheck(std::function<void()> release)
+    {
+        m_beforePasswordCheck = std::move(release);
+    }
+
     // --- Password administration ---
     // An administrator sets a new password for another account (one who
     // forgot theirs); the signed-in user changes their own with
@@ -91,6 +102,12 @@ private:
     };
     AdminPassword ensureDefaultAdmin();
     AdminPassword hashPlainTextPasswords();
+    // Whether the stored admin hash is the default password's: remembered
+    // beside a digest of the hash it was found for, so a start checks it
+    // (64 MiB, tens of milliseconds) only after the password changed.
+    bool storedAdminHashIsDefault(const QString& stored);
+    // Gives back what can be given back before a password check.
+    void makeRoomForPasswordCheck();
     bool isAdminSignedIn() const;
     // Tells the database who acts now, for the audit trail and the lock
     // while the default password must be replaced.
@@ -111,4 +128,5 @@ private:
     QString m_waitName;
     int m_loginWaitSeconds = 0;
     QTimer m_waitTick;
+    std::function<void()> m_beforePasswordCheck;
 };

@@ -7,6 +7,7 @@
 #include "admin/SettingsManager.h"
 #include "app/NativeDesktop.h"
 #include "core/Database.h"
+#include "core/FreeMemory.h"
 #include "core/ListReader.h"
 #include "core/SqlListModel.h"
 #include "finance/AccountModel.h"
@@ -33,7 +34,9 @@
 #include "rental/TenantModel.h"
 #include "rental/UnitModel.h"
 
+#include <QPointer>
 #include <QQmlContext>
+#include <QQmlEngine>
 #include <QTimer>
 
 #include <type_traits>
@@ -189,6 +192,26 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("installmentList"), m_installmentList.get());
     context->setContextProperty(QStringLiteral("journalList"), m_journalList.get());
     context->setContextProperty(QStringLiteral("auditList"), m_auditList.get());
+
+    // What a dropped shell held (its script objects, compiled pages, freed
+    // heap) is given back before a password check, and after a sign-out once
+    // the shell is gone: from the event loop the script heap is collected
+    // whole, which a collection inside the sign-in call cannot do.
+    QPointer<QQmlEngine> engine = context->engine();
+    const auto giveBack = [engine] {
+        if (!engine)
+            return;
+        engine->collectGarbage();
+        engine->trimComponentCache();
+        FreeMemory::giveBackFreedHeap();
+    };
+    m_authCtrl->setBeforePasswordCheck(giveBack);
+    AuthController* auth = m_authCtrl.get();
+    QObject::connect(auth, &AuthController::authChanged, auth, [auth, giveBack] {
+        // The shell leaves after its closing transition, a fraction of a second.
+        if (!auth->isLoggedIn())
+            QTimer::singleShot(1500, auth, giveBack);
+    });
 }
 
 void AppContext::startDeferredWork()

@@ -1,5 +1,7 @@
 #include "core/PasswordHash.h"
 
+#include "core/FreeMemory.h"
+
 #include <sodium.h>
 
 #include <QByteArray>
@@ -12,6 +14,14 @@ bool sodiumReady()
     return ready;
 }
 
+// Argon2 maps its 64 MiB for the length of one call and unmaps it after.
+// Freed heap blocks still count as resident until given back, so they are
+// given back first and the call's memory is not stacked on them.
+void makeRoomForArgon2()
+{
+    FreeMemory::giveBackFreedHeap();
+}
+
 } // namespace
 
 QString PasswordHash::hash(const QString& password)
@@ -19,6 +29,7 @@ QString PasswordHash::hash(const QString& password)
     if (!sodiumReady())
         return {};
     const QByteArray utf8 = password.toUtf8();
+    makeRoomForArgon2();
     char out[crypto_pwhash_STRBYTES];
     if (crypto_pwhash_str(out, utf8.constData(), static_cast<unsigned long long>(utf8.size()),
                           crypto_pwhash_OPSLIMIT_INTERACTIVE,
@@ -33,6 +44,7 @@ bool PasswordHash::verify(const QString& storedHash, const QString& password)
         return false;
     const QByteArray encoded = storedHash.toLatin1();
     const QByteArray utf8 = password.toUtf8();
+    makeRoomForArgon2();
     return crypto_pwhash_str_verify(encoded.constData(), utf8.constData(),
                                     static_cast<unsigned long long>(utf8.size())) == 0;
 }

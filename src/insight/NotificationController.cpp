@@ -136,18 +136,21 @@ NotificationController::NotificationController(Database* db, QObject* parent)
     , m_db(db)
 {}
 
-QVariantList NotificationController::getActiveAlerts()
+QVariantList NotificationController::getActiveAlerts(int perKind)
 {
     const AlertDays days;
     QVariantList alerts;
+    // SQLite reads a negative limit as none.
+    const QString limit = QStringLiteral(" LIMIT ?");
+    const QVariant most = perKind < 0 ? -1 : perKind;
 
     const QVariantList due = m_db->execQuery(
         QStringLiteral(
             "SELECT i.installment_amount, i.installment_amount-i.paid_amount as open, "
             "i.currency_id, i.due_date, cur.symbol, i.buyer_id, b.full_name as buyer_name, "
             "u.unit_number ") +
-            kDueInstallments + QStringLiteral(" ORDER BY i.due_date DESC, i.id"),
-        {days.today, days.yesterday});
+            kDueInstallments + QStringLiteral(" ORDER BY i.due_date DESC, i.id") + limit,
+        {days.today, days.yesterday, most});
     for (const QVariant& value : due) {
         const QVariantMap row = value.toMap();
         alerts.append(
@@ -165,8 +168,8 @@ QVariantList NotificationController::getActiveAlerts()
     const QVariantList overdue = m_db->execQuery(
         QStringLiteral("SELECT i.due_date, i.installment_amount-i.paid_amount as "
                        "open, i.currency_id, i.buyer_id, b.full_name as buyer_name ") +
-            kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id"),
-        {days.yesterday});
+            kOverdueInstallments + QStringLiteral(" ORDER BY i.due_date, i.id") + limit,
+        {days.yesterday, most});
     for (const QVariant& value : overdue) {
         const QVariantMap row = value.toMap();
         alerts.append(owed(alert(QStringLiteral("overdue"),
@@ -180,8 +183,8 @@ QVariantList NotificationController::getActiveAlerts()
     const QVariantList invoices = m_db->execQuery(
         QStringLiteral("SELECT i.invoice_number, i.balance, i.currency_id, i.due_date, "
                        "cur.symbol, t.full_name as tenant_name ") +
-            kOverdueInvoices + QStringLiteral(" ORDER BY i.due_date, i.id"),
-        {days.today});
+            kOverdueInvoices + QStringLiteral(" ORDER BY i.due_date, i.id") + limit,
+        {days.today, most});
     for (const QVariant& value : invoices) {
         const QVariantMap row = value.toMap();
         alerts.append(owed(alert(QStringLiteral("overdue_invoice"),
@@ -198,7 +201,8 @@ QVariantList NotificationController::getActiveAlerts()
         QStringLiteral("SELECT c.id, c.type, c.cheque_number, c.amount, c.bank_name, c.due_date, "
                        "c.payer_name, c.payee_name, cur.symbol ");
     const QVariantList cheques = m_db->execQuery(
-        chequeColumns + kChequesDue + QStringLiteral(" ORDER BY c.due_date, c.id"), {days.inAWeek});
+        chequeColumns + kChequesDue + QStringLiteral(" ORDER BY c.due_date, c.id") + limit,
+        {days.inAWeek, most});
     for (const QVariant& value : cheques) {
         const QVariantMap row = value.toMap();
         const bool issued = text(row, "type") == QLatin1String("issued");
@@ -209,8 +213,9 @@ QVariantList NotificationController::getActiveAlerts()
                             chequeDetail(row), QStringLiteral("medium")));
     }
 
-    const QVariantList bounced = m_db->execQuery(chequeColumns + kChequesBounced +
-                                                 QStringLiteral(" ORDER BY c.due_date, c.id"));
+    const QVariantList bounced = m_db->execQuery(
+        chequeColumns + kChequesBounced + QStringLiteral(" ORDER BY c.due_date, c.id") + limit,
+        {most});
     for (const QVariant& value : bounced) {
         const QVariantMap row = value.toMap();
         QVariantMap bounce = alert(QStringLiteral("cheque_bounced"),
@@ -222,8 +227,8 @@ QVariantList NotificationController::getActiveAlerts()
 
     const QVariantList contracts =
         m_db->execQuery(QStringLiteral("SELECT c.end_date, t.full_name as tenant_name ") +
-                            kContractsEnding + QStringLiteral(" ORDER BY c.end_date, c.id"),
-                        {days.inAMonth});
+                            kContractsEnding + QStringLiteral(" ORDER BY c.end_date, c.id") + limit,
+                        {days.inAMonth, most});
     for (const QVariant& value : contracts) {
         const QVariantMap row = value.toMap();
         alerts.append(alert(QStringLiteral("contract"),

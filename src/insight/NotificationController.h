@@ -20,7 +20,10 @@ class NotificationController : public BackendObject
 public:
     explicit NotificationController(Database* db, QObject* parent = nullptr);
 
-    Q_INVOKABLE QVariantList getActiveAlerts();
+    // Every alert, or at most `perKind` of each kind (the first ones in each
+    // kind's order): a large office has tens of thousands of overdue
+    // invoices, and a page shows a screenful while getAlertCount tells all.
+    Q_INVOKABLE QVariantList getActiveAlerts(int perKind = -1);
     Q_INVOKABLE int getAlertCount();
     // Alerts keep no read state: an alert stays while its condition holds.
     Q_INVOKABLE void markAsRead(int alertId);

@@ -281,6 +281,51 @@ private slots:
         QVERIFY(!restarted.defaultPasswordInUse());
     }
 
+    // The login page's hint is remembered from an earlier start; a hash
+    // written since by any other way (another copy, an older version) is
+    // checked again, so a stale verdict never shows the wrong hint.
+    void startHintFollowsAHashWrittenSince_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("default, then a chosen one")
+            << defaultPassword() << QStringLiteral("نخيل-2031-بحر");
+        QTest::newRow("chosen, then the default again")
+            << QStringLiteral("نخيل-2031-بحر") << defaultPassword();
+        QTest::newRow("chosen, then another chosen one")
+            << QStringLiteral("نخيل-2031-بحر") << QStringLiteral("زيتون-الجبل-44");
+    }
+
+    void startHintFollowsAHashWrittenSince()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, written);
+        const auto store = [this](const QString& password) {
+            return db()->execNonQuery(
+                QStringLiteral("UPDATE users SET password_hash=? WHERE username='admin'"),
+                {PasswordHash::hash(password)});
+        };
+        QVERIFY(store(first));
+        {
+            AuthController start(db());
+            QCOMPARE(start.defaultPasswordInUse(), first == defaultPassword());
+        }
+        QVERIFY(store(written));
+        QVERIFY(m_fixture->reopen());
+        for (int start = 0; start < 2; ++start) {
+            AuthController restarted(db());
+            QCOMPARE(restarted.defaultPasswordInUse(), written == defaultPassword());
+            QVERIFY(restarted.login(QStringLiteral("admin"), written));
+        }
+        // What is remembered holds no copy of the hash.
+        QCOMPARE(
+            m_fixture
+                ->value(QStringLiteral("SELECT COUNT(*) FROM settings WHERE instr(value, ?) > 0"),
+                        {storedPassword(QStringLiteral("admin"))})
+                .toInt(),
+            0);
+    }
+
     void adminAccountRepairedAtStart_data()
     {
         QTest::addColumn<QString>("damage");

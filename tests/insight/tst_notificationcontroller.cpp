@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 #include "insight/NotificationController.h"
 
+#include <QMap>
 #include <QTest>
 
 using namespace InsightRows;
@@ -143,6 +144,35 @@ private slots:
         m_ctrl->markAsRead(1);
         QCOMPARE(m_ctrl->getAlertCount(), count);
         QCOMPARE(m_ctrl->getActiveAlerts().size(), count);
+    }
+
+    // The dashboard asks for the first few of each kind: a kind with many
+    // alerts must not crowd out the others, and what is listed is the head
+    // of each kind's full list in its order.
+    void firstFewOfEachKindKeepEveryKind()
+    {
+        for (int i = 0; i < 5; ++i)
+            installment(db(), m_buyer, m_unit, 100 + i, day(-10 - i));
+        cheque(db(), "2001", 10, day(2));
+        cheque(db(), "2002", 20, day(3));
+        cheque(db(), "2003", 30, day(4));
+        contract(db(), m_unit, tenant(db(), QStringLiteral("خالد يوسف")), day(5));
+
+        const QVariantList all = m_ctrl->getActiveAlerts();
+        QCOMPARE(all.size(), 9);
+        const QVariantList few = m_ctrl->getActiveAlerts(2);
+        QMap<QString, QVariantList> allByKind;
+        QMap<QString, QVariantList> fewByKind;
+        for (const QVariant& a : all)
+            allByKind[a.toMap().value("type").toString()] << a;
+        for (const QVariant& a : few)
+            fewByKind[a.toMap().value("type").toString()] << a;
+        QCOMPARE(fewByKind.keys(), allByKind.keys());
+        for (auto it = allByKind.cbegin(); it != allByKind.cend(); ++it)
+            QCOMPARE(fewByKind.value(it.key()), it.value().mid(0, 2));
+        QCOMPARE(few.size(), 5);
+        QCOMPARE(m_ctrl->getActiveAlerts(0).size(), 0);
+        QCOMPARE(m_ctrl->getAlertCount(), 9);
     }
 
 private:

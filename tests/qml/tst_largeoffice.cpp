@@ -57,9 +57,13 @@ void report(QStringList& lines, const QString& line)
     qInfo("%s", qPrintable(line));
 }
 
-// Rows the view's model holds: a list model's rowCount, or an array's length.
+// Rows the view shows: the length of a PagedList's `rows`, a list model's
+// rowCount, or an array model's length.
 int modelRows(QQuickItem* view)
 {
+    const QJSValue rows = view->property("rows").value<QJSValue>();
+    if (rows.isArray())
+        return rows.property(QStringLiteral("length")).toInt();
     const QVariant model = view->property("model");
     if (auto* m = qobject_cast<QAbstractItemModel*>(model.value<QObject*>()))
         return m->rowCount();
@@ -73,7 +77,8 @@ int modelRows(QQuickItem* view)
 
 // The signed-in window on a copy of a generated large office: every long list
 // on a page is scrolled to its last row the way a user's scroll bar would take
-// it there, and the process's peak memory is read after each. The window is
+// it there, the user signs out and in again and visits every page, and the
+// process's peak memory is read after each step. The window is
 // the application's own (AppContext::publish and main.qml); the peak is the
 // kernel's high-water mark of this whole process (VmHWM), so it covers
 // start-up, the password check at sign-in and this harness's own set-up too.
@@ -86,7 +91,7 @@ class TestLargeOffice : public QObject
 private slots:
     void initTestCase() { ShellHarness::installMessageHandler(); }
 
-    void scrollingEveryListToItsEndStaysSmall()
+    void scrollingSigningInAgainAndVisitingEveryPageStaySmall()
     {
         const QString office = qEnvironmentVariable("SAKANOVA_OFFICE_DB");
         if (office.isEmpty())
@@ -112,19 +117,14 @@ private slots:
         {
             int page;
             const char* view;
-            int tab; // accounting tab to pick first, or -1
         };
         const ListOnPage lists[] = {
-            {2, "tenantList", -1},       {3, "buyerList", -1},  {4, "journalView", 1},
-            {5, "paymentTable", -1},     {6, "chequeList", -1}, {7, "invoiceTable", -1},
-            {8, "maintenanceTable", -1},
+            {2, "tenantList"}, {3, "buyerList"},    {5, "paymentTable"},
+            {6, "chequeList"}, {7, "invoiceTable"}, {8, "maintenanceTable"},
         };
         for (const ListOnPage& entry : lists) {
             const QString name = QString::fromLatin1(entry.view);
             QVERIFY2(shell->showPage(entry.page), qPrintable(name));
-            if (entry.tab >= 0)
-                QVERIFY(
-                    shell->click(shell->find(QStringLiteral("accountingTab_%1").arg(entry.tab))));
             QQuickItem* view = shell->find(name);
             QVERIFY2(view, qPrintable(name));
             QTRY_VERIFY2(view->isVisible(), qPrintable(name));
@@ -158,10 +158,11 @@ private slots:
             QVERIFY2(grown < kScrollGrowthKb, qPrintable(lines.last()));
         }
 
-        // Lists published for pages still to come, read to the end through
-        // the model alone.
+        // Lists read to the end through the model alone: those published for
+        // pages still to come, and the journal, whose million entries on an
+        // office with its history posted would take a view an hour to scroll.
         for (const char* published :
-             {"expenseList", "contractList", "installmentList", "auditList"}) {
+             {"journalList", "expenseList", "contractList", "installmentList", "auditList"}) {
             auto* model =
                 qobject_cast<QAbstractItemModel*>(shell->backend(QString::fromLatin1(published)));
             QVERIFY2(model, published);
@@ -171,6 +172,8 @@ private slots:
             while (model->canFetchMore({}))
                 model->fetchMore({});
             const qint64 grown = statusKb("VmRSS") - before;
+            // The count comes from the reader's thread.
+            QTRY_VERIFY_WITH_TIMEOUT(!model->property("totalsPending").toBool(), 60000);
             QCOMPARE(model->rowCount(), model->property("totalCount").toInt());
             const qint64 now = statusKb("VmHWM");
             peak = std::max(peak, now);
@@ -181,6 +184,31 @@ private slots:
                               .arg(megabytes(grown), megabytes(now)));
             QVERIFY2(grown < kScrollGrowthKb, qPrintable(lines.last()));
         }
+        // A second sign-in comes after a working session: its password
+        // check must not stack on what the first session left behind.
+        QVERIFY(shell->signOutAndIn(QStringLiteral("admin"), ShellHarness::newAdminPassword()));
+        peak = std::max(peak, statusKb("VmHWM"));
+        report(lines,
+               QStringLiteral("signed in again: peak %1, now %2, %3")
+                   .arg(megabytes(statusKb("VmHWM")), megabytes(statusKb("VmRSS")), sqliteHeap()));
+
+        // Then every page once, in the side bar's order.
+        QQuickItem* pages = shell->find(QStringLiteral("pageStack"));
+        QVERIFY(pages);
+        const int pageCount = int(pages->childItems().size());
+        for (int index = 0; index < pageCount; ++index) {
+            QVERIFY2(shell->showPage(index), qPrintable(QString::number(index)));
+            QTRY_VERIFY2_WITH_TIMEOUT(shownPage(pages, index), qPrintable(QString::number(index)),
+                                      20000);
+            // Counts and totals arrive from the reader's thread.
+            QTest::qWait(300);
+            peak = std::max(peak, statusKb("VmHWM"));
+            report(lines, QStringLiteral("page %1 (%2): peak %3, now %4")
+                              .arg(index)
+                              .arg(shownPage(pages, index)->objectName(),
+                                   megabytes(statusKb("VmHWM")), megabytes(statusKb("VmRSS"))));
+        }
+
         // The whole process's peak against the office's target.
         report(lines, QStringLiteral("peak of the whole run: %1 (target under %2), %3")
                           .arg(megabytes(peak), megabytes(kPeakTargetKb), sqliteHeap()));
@@ -198,6 +226,15 @@ private slots:
     }
 
 private:
+    // The page built in place `index` of the page stack once it is on
+    // screen, or nullptr.
+    static QQuickItem* shownPage(QQuickItem* pages, int index)
+    {
+        QQuickItem* loader = pages->childItems().value(index);
+        auto* page = loader ? loader->property("item").value<QQuickItem*>() : nullptr;
+        return page && page->isVisible() ? page : nullptr;
+    }
+
     // Moves the view to its last row again and again, letting it ask its model
     // for more, until the model has nothing more to give; returns the rows the
     // view holds then. Gives up when a few rounds bring nothing new.

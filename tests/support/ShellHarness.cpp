@@ -101,13 +101,33 @@ bool ShellHarness::startSignedIn(std::unique_ptr<Desktop> desktop)
             return false;
         click(button);
     }
-    return QTest::qWaitFor([&] {
-        QQuickItem* stack = find(QStringLiteral("stackView"));
-        auto* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;
-        return current &&
-               current->objectName() == QLatin1String(m_keepSetup ? "setupPage" : "mainApp") &&
-               !stack->property("busy").toBool();
-    });
+    return QTest::qWaitFor([&] { return shellShown(); });
+}
+
+bool ShellHarness::shellShown() const
+{
+    QQuickItem* stack = find(QStringLiteral("stackView"));
+    auto* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;
+    return current && current->objectName() == QLatin1String(m_keepSetup ? "setupPage" : "mainApp") &&
+           !stack->property("busy").toBool();
+}
+
+bool ShellHarness::signOutAndIn(const QString& name, const QString& password)
+{
+    if (!click(find(QStringLiteral("logoutButton"))))
+        return false;
+    QQuickItem* button = nullptr;
+    if (!QTest::qWaitFor([&] {
+            button = find(QStringLiteral("loginButton"));
+            return button && button->isVisible() &&
+                   !find(QStringLiteral("stackView"))->property("busy").toBool();
+        }))
+        return false;
+    if (!typeInto(find(QStringLiteral("usernameField")), name) ||
+        !typeInto(find(QStringLiteral("passwordField")), password))
+        return false;
+    click(button);
+    return QTest::qWaitFor([&] { return shellShown(); });
 }
 
 QObject* ShellHarness::backend(const QString& contextProperty) const

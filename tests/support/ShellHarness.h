@@ -45,6 +45,9 @@ public:
     // What startSignedIn() sets as the administrator's password when the
     // login page asks to replace the default one.
     static QString newAdminPassword();
+    // Signs out through the side bar and in again as `name` on the login page
+    // that comes back; false when the shell did not return.
+    bool signOutAndIn(const QString& name, const QString& password);
 
     TestDatabase& database() { return *m_db; }
     QQuickWindow* window() const { return m_window; }
@@ -89,6 +92,8 @@ public:
     bool choose(QQuickItem* combo, int index);
 
 private:
+    // True once the signed-in shell is the settled current stage.
+    bool shellShown() const;
     static QQuickItem* search(QQuickItem* from, const QString& name);
     static void searchAll(QQuickItem* from, const QString& name, QList<QQuickItem*>& found);
 
