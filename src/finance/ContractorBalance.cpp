@@ -5,6 +5,11 @@
 
 namespace {
 
+// A payment made by a cheque the bank returned paid nothing.
+const QString kNotReturned = QStringLiteral(
+    "NOT EXISTS (SELECT 1 FROM cheques ch WHERE ch.contractor_payment_id=contractor_payments.id "
+    "AND ch.status='bounced')");
+
 // Bills owed and payments made, one signed movement per row, in the row's
 // currency (an older row without one is in the primary currency, as its
 // journal entry is).
@@ -14,8 +19,8 @@ QString movements(const QString& contractorCondition)
     return QStringLiteral("SELECT contractor_id AS who, COALESCE(currency_id,%1) AS cur, amount "
                           "AS owed, 0 AS paid FROM expenses WHERE is_owed=1 AND %2 UNION ALL "
                           "SELECT contractor_id, COALESCE(currency_id,%1), 0, amount FROM "
-                          "contractor_payments WHERE %2")
-        .arg(primary, contractorCondition);
+                          "contractor_payments WHERE %2 AND %3")
+        .arg(primary, contractorCondition, kNotReturned);
 }
 
 } // namespace
@@ -92,6 +97,7 @@ bool ContractorBalance::syncStored(int contractorId)
         QStringLiteral("UPDATE contractors SET balance=ROUND((SELECT COALESCE(SUM(amount),0) FROM "
                        "expenses WHERE contractor_id=contractors.id AND is_owed=1)-(SELECT "
                        "COALESCE(SUM(amount),0) FROM contractor_payments WHERE "
-                       "contractor_id=contractors.id),2) WHERE id=?"),
+                       "contractor_id=contractors.id AND ") +
+            kNotReturned + QStringLiteral("),2) WHERE id=?"),
         {contractorId});
 }
