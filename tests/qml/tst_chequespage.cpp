@@ -214,6 +214,86 @@ private slots:
         QCOMPARE(reconciliationFindings(), 0);
         QTRY_COMPARE(h->find(QStringLiteral("paymentTable"))->property("count").toInt(), 1);
     }
+
+    // A cheque typed into the register for the tenant's open invoice is
+    // that invoice's payment: it settles it, and its bounce from the page
+    // opens it again, with the books agreeing after each step.
+    void typedChequeTiedToTheTenantInvoice()
+    {
+        QVERIFY(h->showPage(6));
+        QVERIFY(h->click(need(QStringLiteral("addChequeButton"))));
+        QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("chequeAddDialog"));
+        // Saving with nothing chosen names what is missing.
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("chequeNumberField"), d), QStringLiteral("9100")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("chequeAmountField"), d), QStringLiteral("10")));
+        QVERIFY(h->click(h->find(QStringLiteral("chequeSaveButton"), d)));
+        QCOMPARE(h->find(QStringLiteral("chequePartyBox"), d)->property("errorText").toString(),
+                 QStringLiteral("اختر المستأجر"));
+        QVERIFY(h->choose(h->find(QStringLiteral("chequePartyBox"), d), 0));
+        QVERIFY(h->choose(h->find(QStringLiteral("chequeDebtBox"), d), 0));
+        QCOMPARE(h->find(QStringLiteral("chequeAmountField"), d)->property("text").toString(),
+                 QStringLiteral("2,500.00"));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("chequeBankField"), d),
+                            QStringLiteral("بنك القاهرة عمان")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("chequeDateField"), d), iso(20)));
+        ShotSaver::saveShot(h->window(), QStringLiteral("cheque-add-for-invoice"));
+        QVERIFY(h->click(h->find(QStringLiteral("chequeSaveButton"), d)));
+        QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), false));
+        const QString invoiceOfCheque =
+            QStringLiteral("SELECT i.status || '|' || i.balance || '|' || t.balance FROM cheques "
+                           "c JOIN payments p ON p.id=c.payment_id JOIN invoices i ON "
+                           "i.id=p.invoice_id JOIN tenants t ON t.id=i.tenant_id WHERE "
+                           "c.cheque_number='9100'");
+        QCOMPARE(value(invoiceOfCheque).toString(), QStringLiteral("paid|0.0|0.0"));
+        QCOMPARE(reconciliationFindings(), 0);
+
+        QVERIFY(h->click(
+            h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_9100")))));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), true));
+        QVERIFY(h->click(h->find(QStringLiteral("bounceConfirmButton"),
+                                 h->dialogContent(QStringLiteral("chequeBounceDialog")))));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), false));
+        QCOMPARE(value(invoiceOfCheque).toString(), QStringLiteral("pending|2500.0|2500.0"));
+        QCOMPARE(reconciliationFindings(), 0);
+    }
+
+    // The buyer's cheque dialog offers the open instalment (here the one
+    // whose cheque bounced) with its balance, collects it, and says so.
+    void buyerChequeCollectsTheOpenInstalmentAndConfirms()
+    {
+        QVERIFY(h->evaluate(
+                     QStringLiteral("chequeModel.bounce(%1)")
+                         .arg(value("SELECT id FROM cheques WHERE cheque_number='5003'").toInt()))
+                    .toBool());
+        QVERIFY(h->showPage(3));
+        QVERIFY(h->click(h->find(QStringLiteral("buyerChequeButton"),
+                                 need(QStringLiteral("buyerRow_ليلى منصور")))));
+        QVERIFY(h->settled(QStringLiteral("buyerChequeDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("buyerChequeDialog"));
+        QCOMPARE(h->find(QStringLiteral("buyerChequeAmount"), d)->property("text").toString(),
+                 QStringLiteral("1,000.00"));
+        QVERIFY(!h->find(QStringLiteral("buyerChequeCurrency"), d)->isVisible());
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("buyerChequeNumber"), d), QStringLiteral("8003")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("buyer-cheque-for-instalment"));
+        QVERIFY(h->click(h->find(QStringLiteral("buyerChequeSave"), d)));
+        QVERIFY(h->settled(QStringLiteral("buyerChequeDialog"), false));
+        QCOMPARE(value("SELECT i.status FROM cheques c JOIN installments i ON "
+                       "i.id=c.installment_id WHERE c.cheque_number='8003' AND "
+                       "c.installment_id=(SELECT installment_id FROM cheques WHERE "
+                       "cheque_number='5003')")
+                     .toString(),
+                 QStringLiteral("paid"));
+        QCOMPARE(reconciliationFindings(), 0);
+        QQuickItem* notice = need(QStringLiteral("buyersNotice"));
+        QVERIFY(h->find(QStringLiteral("buyersNoticeText"), notice)
+                    ->property("text")
+                    .toString()
+                    .contains(QStringLiteral("تم تسجيل الشيك \u20688003\u2069")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("buyer-cheque-saved"));
+    }
 };
 
 QTEST_MAIN(TstChequesPage)
