@@ -32,7 +32,7 @@ MDialog {
     objectName: "chequeAddDialog"
     title: "تسجيل شيك جديد"
     width: 520
-    height: 600 + (banner.visible ? banner.height + 12 : 0)
+    height: 560 + (withDebt ? 80 : 0) + (banner.visible ? banner.height + 12 : 0)
 
     // What is still owed on an invoice or an instalment.
     function openAmount(row) {
@@ -177,47 +177,40 @@ MDialog {
                 dialog.clearMessages()
             }
         }
-        RowLayout {
-            Layout.fillWidth: true
-            layoutDirection: Qt.RightToLeft
-            spacing: 12
+        MComboBox {
+            id: partyBox
+            objectName: "chequePartyBox"
             visible: dialog.link !== "none"
-            MComboBox {
-                id: partyBox
-                objectName: "chequePartyBox"
-                Layout.fillWidth: true
-                Layout.alignment: Qt.AlignTop
-                label: dialog.link === "invoice" ? "المستأجر" : dialog.link === "installment" ? "المشتري" : "المقاول"
-                placeholder: "اختر..."
-                model: dialog.parties
-                displayFunction: function(row) { return row.full_name || row.name || "" }
-                onActivated: {
-                    dialog.loadDebts()
-                    dialog.errorText = ""
-                }
+            Layout.fillWidth: true
+            label: dialog.link === "invoice" ? "المستأجر" : dialog.link === "installment" ? "المشتري" : "المقاول"
+            placeholder: "اختر..."
+            model: dialog.parties
+            displayFunction: function(row) { return row.full_name || row.name || "" }
+            onActivated: {
+                dialog.loadDebts()
+                dialog.errorText = ""
             }
-            MComboBox {
-                id: debtBox
-                objectName: "chequeDebtBox"
-                visible: dialog.withDebt
-                Layout.fillWidth: true
-                Layout.alignment: Qt.AlignTop
-                label: dialog.link === "invoice" ? "الفاتورة" : "القسط"
-                placeholder: partyBox.currentIndex >= 0 && dialog.debts.length === 0 ? "لا شيء مستحق" : "اختر..."
-                model: dialog.debts
-                displayFunction: function(row) {
-                    var what = dialog.link === "invoice" ? Input.isolate(row.invoice_number)
-                                                         : "استحقاق " + Input.isolate(row.due_date)
-                    return what + " - المتبقي: " + Input.isolate(Money.format(dialog.openAmount(row), row.currency_id))
-                }
-                // The amount starts as what is still owed on it.
-                onActivated: index => {
-                    var row = dialog.debts[index]
-                    if (row)
-                        amountField.text = Money.plain(dialog.openAmount(row))
-                    amountField.errorText = ""
-                    dialog.errorText = ""
-                }
+        }
+        MComboBox {
+            id: debtBox
+            objectName: "chequeDebtBox"
+            visible: dialog.withDebt
+            Layout.fillWidth: true
+            label: dialog.link === "invoice" ? "الفاتورة" : "القسط"
+            placeholder: partyBox.currentIndex >= 0 && dialog.debts.length === 0 ? "لا شيء مستحق" : "اختر..."
+            model: dialog.debts
+            displayFunction: function(row) {
+                var what = dialog.link === "invoice" ? Input.isolate(row.invoice_number)
+                                                     : "استحقاق " + Input.isolate(row.due_date)
+                return what + " - المتبقي: " + Input.isolate(Money.format(dialog.openAmount(row), row.currency_id))
+            }
+            // The amount starts as what is still owed on it.
+            onActivated: index => {
+                var row = dialog.debts[index]
+                if (row)
+                    amountField.text = Money.plain(dialog.openAmount(row))
+                amountField.errorText = ""
+                dialog.errorText = ""
             }
         }
         RowLayout {

@@ -138,27 +138,24 @@ MDialog {
             layoutDirection: Qt.RightToLeft
             visible: dialog.replaceable
             spacing: 14
-            RadioButton {
+            MRadioButton {
                 objectName: "replaceNone"
                 visible: dialog.bouncing
                 text: "لاحقاً"
                 checked: dialog.replacement === "none"
                 onClicked: dialog.replacement = "none"
-                palette.windowText: Theme.textPrimary
             }
-            RadioButton {
+            MRadioButton {
                 objectName: "replaceByCheque"
                 text: "بشيك جديد"
                 checked: dialog.replacement === "cheque"
                 onClicked: dialog.replacement = "cheque"
-                palette.windowText: Theme.textPrimary
             }
-            RadioButton {
+            MRadioButton {
                 objectName: "replaceByCash"
                 text: "نقداً"
                 checked: dialog.replacement === "cash"
                 onClicked: dialog.replacement = "cash"
-                palette.windowText: Theme.textPrimary
             }
             Item { Layout.fillWidth: true }
         }

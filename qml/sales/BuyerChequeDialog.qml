@@ -42,8 +42,11 @@ MDialog {
 
     function choose(index) {
         instalmentBox.currentIndex = index
-        if (instalment)
+        if (instalment) {
             amountField.text = Money.plain(openAmount(instalment))
+            if (bankField.text === "")
+                bankField.text = instalment.bank_name || ""
+        }
         amountField.errorText = ""
         instalmentBox.errorText = ""
         errorText = ""

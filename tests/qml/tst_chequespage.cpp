@@ -135,6 +135,14 @@ private slots:
     // the received cheques due within 7 days, in shekels.
     void cashCalendarOnTheChequesPageAndTheDashboard()
     {
+        // A contractor's bill from ten days ago, still owed: overdue, out.
+        QVERIFY(h->evaluate(QStringLiteral(R"JS((function() {
+            var c = expenseModel.addContractor("ورشة الأمل للسباكة", "0599000111", "سباكة")
+            return expenseModel.add(propertyModel.getAll()[0].id, 0, c, "صيانة", "سباكة",
+                                    "تبديل خلاط", 400, "%1", 1)
+        })())JS")
+                                .arg(iso(-10)))
+                    .toInt() > 0);
         QVERIFY(h->showPage(6));
         QVERIFY(h->click(need(QStringLiteral("chequeTab_4"))));
         QQuickItem* calendar = need(QStringLiteral("cashCalendar"));
@@ -150,6 +158,9 @@ private slots:
                  QStringLiteral("وارد \u2068%1 ₪\u2069")
                      .arg(QLocale().toString(ils.value("in").toDouble(), 'f', 2)));
         QVERIFY(!h->findAll(QStringLiteral("cashDay"), calendar).isEmpty());
+        QVERIFY(h->find(QStringLiteral("cashOverdue"), shekels)->isVisible());
+        QCOMPARE(h->find(QStringLiteral("cashOverdueLines"), shekels)->property("text").toString(),
+                 QStringLiteral("− مستحقات المقاولين \u2068400.00 ₪\u2069"));
         ShotSaver::saveShot(h->window(), QStringLiteral("cash-calendar"));
 
         QVERIFY(h->showPage(0));
@@ -158,6 +169,7 @@ private slots:
         // Compact: totals per currency, no day rows.
         QVERIFY(h->findAll(QStringLiteral("cashDay"), panel).isEmpty());
         QVERIFY(!h->find(QStringLiteral("cashPrintButton"), panel)->isVisible());
+        QVERIFY(h->find(QStringLiteral("cashOverdue"), panel)->isVisible());
         ShotSaver::saveShot(h->window(), QStringLiteral("dashboard-cash-calendar"));
     }
 
