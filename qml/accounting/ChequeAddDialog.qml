@@ -185,7 +185,16 @@ MDialog {
             label: dialog.link === "invoice" ? "المستأجر" : dialog.link === "installment" ? "المشتري" : "المقاول"
             placeholder: "اختر..."
             model: dialog.parties
-            displayFunction: function(row) { return row.full_name || row.name || "" }
+            displayFunction: function(row) {
+                if (!row.balances)
+                    return row.full_name || row.name || ""
+                // A contractor: what the office owes it, per currency.
+                var owed = []
+                for (var i = 0; i < row.balances.length; ++i)
+                    if (Number(row.balances[i].balance) > 0)
+                        owed.push(Input.isolate(Money.format(row.balances[i].balance, row.balances[i].currency_id)))
+                return row.name + (owed.length > 0 ? " - المستحق: " + owed.join("، ") : "")
+            }
             onActivated: {
                 dialog.loadDebts()
                 dialog.errorText = ""

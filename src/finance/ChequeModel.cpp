@@ -138,14 +138,21 @@ bool ChequeModel::bounce(int id)
 
 bool ChequeModel::followDebt(const QVariantMap& cheque, const QString& from, const QString& to)
 {
-    // What a contractor is owed leaves out payments by a returned cheque
-    // (ContractorBalance), so the stored balance follows the status.
-    if (cheque.value(QStringLiteral("type")).toString() != QLatin1String("received"))
-        return ContractorBalance(m_db).syncStored(
-                   cheque.value(QStringLiteral("contractor_id")).toInt()) ||
-               refuseDatabase();
     const bool wasBounced = from == QLatin1String("bounced");
     const bool isBounced = to == QLatin1String("bounced");
+    if (cheque.value(QStringLiteral("type")).toString() != QLatin1String("received")) {
+        // What a contractor is owed leaves out payments by a returned cheque
+        // (ContractorBalance). Taking a bounce back is refused once the
+        // contractor was paid again meanwhile: it would be paid twice.
+        const int contractor = cheque.value(QStringLiteral("contractor_id")).toInt();
+        ContractorBalance balances(m_db);
+        if (wasBounced && !isBounced && contractor > 0 &&
+            cheque.value(QStringLiteral("contractor_payment_id")).toInt() > 0 &&
+            Money::toCents(balances.balance(
+                contractor, cheque.value(QStringLiteral("currency_id")).toInt())) < 0)
+            return refuse(Reasons::amountAboveBalance());
+        return balances.syncStored(contractor) || refuseDatabase();
+    }
     if (isBounced && !wasBounced)
         return ChequeRegister::reopen(m_db, cheque) || refuseDatabase();
     if (wasBounced && !isBounced) {

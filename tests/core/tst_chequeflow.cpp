@@ -339,6 +339,13 @@ private slots:
                  qPrintable(contractors.lastError()));
         QCOMPARE(contractors.getBalances(o.contractor)[0].toMap()["balance"].toDouble(), 0.0);
         QCOMPARE(findings(o.t), QString());
+        // Taking that bounce back now would pay the bill twice.
+        const int entries = o.t.count("journal_entries");
+        QVERIFY(!o.cheques.updateStatus(chequeByNumber(o.t, "901"), "pending"));
+        QCOMPARE(o.cheques.lastError(), Reasons::amountAboveBalance());
+        QCOMPARE(o.t.count("journal_entries"), entries);
+        QCOMPARE(o.t.value("SELECT status FROM cheques WHERE cheque_number='901'").toString(),
+                 QStringLiteral("bounced"));
     }
 
     // A cheque typed into the register without what it pays (a tenant's

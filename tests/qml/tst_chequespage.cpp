@@ -271,6 +271,50 @@ private slots:
         QCOMPARE(reconciliationFindings(), 0);
     }
 
+    // An issued cheque typed in pays the contractor it names; returned by
+    // the bank, the contractor is owed again.
+    void issuedChequePaysTheContractorUntilReturned()
+    {
+        QVERIFY(h->evaluate(QStringLiteral(R"JS((function() {
+            var c = expenseModel.addContractor("ورشة الأمل للسباكة", "0599000111", "سباكة")
+            return expenseModel.add(propertyModel.getAll()[0].id, 0, c, "صيانة", "سباكة",
+                                    "تبديل خلاط", 400, "%1", 1)
+        })())JS")
+                                .arg(iso(-3)))
+                    .toInt() > 0);
+        const QString owed = QStringLiteral("SELECT balance FROM contractors");
+        QVERIFY(h->showPage(6));
+        QVERIFY(h->click(need(QStringLiteral("addChequeButton"))));
+        QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("chequeAddDialog"));
+        QVERIFY(h->click(h->find(QStringLiteral("chequeKindIssued"), d)));
+        QVERIFY(h->choose(h->find(QStringLiteral("chequePartyBox"), d), 0));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("chequeNumberField"), d), QStringLiteral("6100")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("chequeAmountField"), d), QStringLiteral("400")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("chequeDateField"), d), iso(15)));
+        QVERIFY(h->click(h->find(QStringLiteral("chequeSaveButton"), d)));
+        QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), false));
+        QCOMPARE(value("SELECT c.type || '|' || c.due_date || '|' || p.method FROM cheques c JOIN "
+                       "contractor_payments p ON p.id=c.contractor_payment_id WHERE "
+                       "c.cheque_number='6100'")
+                     .toString(),
+                 QStringLiteral("issued|%1|cheque").arg(iso(15)));
+        QCOMPARE(value(owed).toDouble(), 0.0);
+
+        QVERIFY(h->click(
+            h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_6100")))));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), true));
+        QQuickItem* b = h->dialogContent(QStringLiteral("chequeBounceDialog"));
+        QVERIFY(!h->find(QStringLiteral("replaceByCheque"), b)->isVisible());
+        ShotSaver::saveShot(h->window(), QStringLiteral("issued-cheque-bounce"));
+        QVERIFY(h->click(h->find(QStringLiteral("bounceConfirmButton"), b)));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), false));
+        QCOMPARE(value(owed).toDouble(), 400.0);
+        QCOMPARE(reconciliationFindings(), 0);
+    }
+
     // The buyer's cheque dialog offers the open instalment (here the one
     // whose cheque bounced) with its balance, collects it, and says so.
     void buyerChequeCollectsTheOpenInstalmentAndConfirms()
