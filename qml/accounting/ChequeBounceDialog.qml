@@ -28,7 +28,7 @@ MDialog {
     objectName: "chequeBounceDialog"
     title: bouncing ? "ارتجاع شيك" : "استبدال شيك مرتجع"
     width: 520
-    height: 500 + (banner.visible ? banner.height + 12 : 0)
+    height: (replaceable ? 500 : 300) + (banner.visible ? banner.height + 12 : 0)
 
     function openFor(row) {
         cheque = row
@@ -91,7 +91,7 @@ MDialog {
                   + (dialog.issued ? " إلى " + (dialog.cheque.payee_name || "-")
                                    : " من " + (dialog.cheque.payer_name || "-")) + " بمبلغ "
                   + Input.isolate(Money.format(dialog.cheque.amount, dialog.cheque.currency_id))
-                  + " - " + (dialog.cheque.bank_name || "-") + " - استحقاق "
+                  + (dialog.cheque.bank_name ? " - " + dialog.cheque.bank_name : "") + " - استحقاق "
                   + Input.isolate(dialog.cheque.due_date)
             textFormat: Text.PlainText
             wrapMode: Text.Wrap

@@ -5,10 +5,12 @@
 
 namespace {
 
-// A payment made by a cheque the bank returned paid nothing.
-const QString kNotReturned = QStringLiteral(
-    "NOT EXISTS (SELECT 1 FROM cheques ch WHERE ch.contractor_payment_id=contractor_payments.id "
-    "AND ch.status='bounced')");
+// A payment made by a cheque the bank returned paid nothing. (The list of
+// returned cheques is read once; a correlated look-up per payment would scan
+// the register for each one.)
+const QString kNotReturned =
+    QStringLiteral("contractor_payments.id NOT IN (SELECT contractor_payment_id FROM cheques WHERE "
+                   "status='bounced' AND contractor_payment_id IS NOT NULL)");
 
 // Bills owed and payments made, one signed movement per row, in the row's
 // currency (an older row without one is in the primary currency, as its

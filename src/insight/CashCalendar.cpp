@@ -58,8 +58,9 @@ const QList<CashCalendar::Source>& CashCalendar::sources()
              "COALESCE(currency_id,%1) ORDER BY expense_date, id) AS upto FROM expenses WHERE "
              "is_owed=1 AND contractor_id IS NOT NULL), p AS (SELECT contractor_id AS who, "
              "COALESCE(currency_id,%1) AS k, SUM(amount) AS paid FROM contractor_payments cp "
-             "WHERE NOT EXISTS (SELECT 1 FROM cheques ch WHERE ch.contractor_payment_id=cp.id "
-             "AND ch.status='bounced') GROUP BY who, k) SELECT b.k AS cur, b.day AS day, "
+             "WHERE cp.id NOT IN (SELECT contractor_payment_id FROM cheques WHERE "
+             "status='bounced' AND contractor_payment_id IS NOT NULL) GROUP BY who, k) SELECT b.k "
+             "AS cur, b.day AS day, "
              "SUM(MIN(b.amount, b.upto-COALESCE(p.paid,0))) AS amount FROM b LEFT JOIN p ON "
              "p.who=b.who AND p.k=b.k WHERE b.upto-COALESCE(p.paid,0)>0.004 AND b.day BETWEEN ? "
              "AND ? GROUP BY cur, day")
