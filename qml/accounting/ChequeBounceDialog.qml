@@ -5,18 +5,21 @@ import "../components"
 import "../components/Input.js" as Input
 import "../components/ChequeWords.js" as ChequeWords
 
-// Returning a received cheque and replacing it, in one dialog. Opened on a
-// pending cheque it records the bounce (the invoice or instalment it paid is
-// open again) and may replace it at once; opened on a bounced cheque it only
-// replaces it: by a new cheque (number, bank, due date) or in cash.
+// Returning a cheque and replacing it, in one dialog. Opened on a pending
+// received cheque it records the bounce (the invoice or instalment it paid is
+// open again) and may replace it at once; opened on a bounced one it only
+// replaces it: by a new cheque (number, bank, due date) or in cash. An issued
+// cheque returned makes its contractor owed again; the office pays anew from
+// the contractor's row.
 MDialog {
     id: dialog
 
     // The cheque's row as the list shows it.
     property var cheque: ({})
     readonly property bool bouncing: cheque.status === "pending"
+    readonly property bool issued: cheque.type === "issued"
     // A cheque given for an invoice or an instalment can be replaced here.
-    readonly property bool replaceable: cheque.installment_id > 0 || cheque.payment_id > 0
+    readonly property bool replaceable: !issued && (cheque.installment_id > 0 || cheque.payment_id > 0)
     // "none" (bounce only), "cheque" or "cash".
     property string replacement: bouncing ? "none" : "cheque"
     property string errorText: ""
@@ -25,7 +28,7 @@ MDialog {
     objectName: "chequeBounceDialog"
     title: bouncing ? "ارتجاع شيك" : "استبدال شيك مرتجع"
     width: 520
-    height: 500 + (banner.visible ? banner.height + 12 : 0)
+    height: (replaceable ? 500 : 300) + (banner.visible ? banner.height + 12 : 0)
 
     function openFor(row) {
         cheque = row
@@ -84,10 +87,11 @@ MDialog {
         Text {
             objectName: "bounceChequeText"
             Layout.fillWidth: true
-            text: "شيك رقم " + Input.isolate(dialog.cheque.cheque_number) + " من "
-                  + (dialog.cheque.payer_name || "-") + " بمبلغ "
+            text: "شيك رقم " + Input.isolate(dialog.cheque.cheque_number)
+                  + (dialog.issued ? " إلى " + (dialog.cheque.payee_name || "-")
+                                   : " من " + (dialog.cheque.payer_name || "-")) + " بمبلغ "
                   + Input.isolate(Money.format(dialog.cheque.amount, dialog.cheque.currency_id))
-                  + " - " + (dialog.cheque.bank_name || "-") + " - استحقاق "
+                  + (dialog.cheque.bank_name ? " - " + dialog.cheque.bank_name : "") + " - استحقاق "
                   + Input.isolate(dialog.cheque.due_date)
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
@@ -101,7 +105,9 @@ MDialog {
             visible: dialog.bouncing
             text: dialog.replaceable
                   ? "يعود المبلغ ديناً على الدافع، وتُفتح الفاتورة أو القسط الذي سدده من جديد."
-                  : "الشيك غير مرتبط بفاتورة أو قسط: يُسجل مرتجعاً فقط."
+                  : dialog.issued && dialog.cheque.contractor_payment_id > 0
+                    ? "يعود المبلغ مستحقاً للمقاول وتُعكس دفعته في الدفاتر؛ تُسدَّد له من جديد من صفحة المقاولين."
+                    : "الشيك للمتابعة فقط ولا يدخل الدفاتر: يُسجل مرتجعاً فقط."
             textFormat: Text.PlainText
             wrapMode: Text.Wrap
             horizontalAlignment: Text.AlignRight
@@ -132,27 +138,24 @@ MDialog {
             layoutDirection: Qt.RightToLeft
             visible: dialog.replaceable
             spacing: 14
-            RadioButton {
+            MRadioButton {
                 objectName: "replaceNone"
                 visible: dialog.bouncing
                 text: "لاحقاً"
                 checked: dialog.replacement === "none"
                 onClicked: dialog.replacement = "none"
-                palette.windowText: Theme.textPrimary
             }
-            RadioButton {
+            MRadioButton {
                 objectName: "replaceByCheque"
                 text: "بشيك جديد"
                 checked: dialog.replacement === "cheque"
                 onClicked: dialog.replacement = "cheque"
-                palette.windowText: Theme.textPrimary
             }
-            RadioButton {
+            MRadioButton {
                 objectName: "replaceByCash"
                 text: "نقداً"
                 checked: dialog.replacement === "cash"
                 onClicked: dialog.replacement = "cash"
-                palette.windowText: Theme.textPrimary
             }
             Item { Layout.fillWidth: true }
         }

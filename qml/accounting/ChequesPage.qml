@@ -57,7 +57,7 @@ Item {
     function rowOf(m) {
         var keys = ["id", "cheque_number", "type", "status", "amount", "currency_id", "bank_name",
                     "due_date", "payer_name", "payee_name", "installment_id", "payment_id",
-                    "replaced_by_payment_id"]
+                    "replaced_by_payment_id", "contractor_payment_id"]
         var out = {}
         for (var i = 0; i < keys.length; ++i)
             out[keys[i]] = m[keys[i]]
@@ -308,7 +308,7 @@ Item {
                         }
                         MButton {
                             objectName: "bounceChequeButton"
-                            visible: row.pending && row.received
+                            visible: row.pending
                             implicitHeight: 34
                             text: "✕ ارتجاع"
                             outline: true

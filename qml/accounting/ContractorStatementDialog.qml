@@ -32,7 +32,7 @@ MDialog {
     }
 
     function kindText(row) {
-        return row.kind === "bill" ? "فاتورة" : "دفعة"
+        return row.kind === "bill" ? "فاتورة" : row.kind === "returned" ? "شيك مرتجع" : "دفعة"
     }
 
     function balanceText() {
@@ -50,7 +50,7 @@ MDialog {
                 "date": r.date,
                 "description": kindText(r) + ": " + (r.description || ""),
                 "reference": r.reference || "",
-                "amount": (r.kind === "bill" ? "+" : "-") + Money.format(r.amount, r.currency_id),
+                "amount": (r.kind === "payment" ? "-" : "+") + Money.format(r.amount, r.currency_id),
                 "balance": Money.format(r.balance, r.currency_id)
             })
         }
@@ -142,7 +142,7 @@ MDialog {
                     Cell {
                         Layout.preferredWidth: 110
                         text: Money.format(line.item.amount, line.item.currency_id)
-                        color: line.item.kind === "bill" ? Theme.dangerColor : Theme.successColor
+                        color: line.item.kind === "payment" ? Theme.successColor : Theme.dangerColor
                     }
                     Cell {
                         objectName: "contractorStatementRunning"

@@ -4,7 +4,8 @@ import QtQuick.Layouts
 
 // What is due in and out over the next 7, 30 or 90 days, per currency: a
 // compact card on the dashboard (totals per currency), in full on the cheques
-// page (day by day, printable). Currencies are never added together.
+// page (day by day, printable). What fell due earlier and is still open
+// leads as one "overdue" line. Currencies are never added together.
 Rectangle {
     id: view
     objectName: "cashCalendar"
@@ -19,6 +20,11 @@ Rectangle {
     function reload() {
         calendar = cashCalendar.upcoming(days)
         loadCount += 1
+    }
+
+    function hasOverdue(currency) {
+        var late = currency.overdue || {}
+        return (late["in"] || 0) !== 0 || (late.out || 0) !== 0
     }
 
     function amount(value, currencyId) {
@@ -38,6 +44,9 @@ Rectangle {
         var rows = []
         for (var i = 0; i < currencies.length; ++i) {
             var c = currencies[i]
+            if (hasOverdue(c))
+                rows.push({ "1 التاريخ": "متأخر", "2 العملة": c.code, "3 الوارد": Money.plain(c.overdue["in"]),
+                            "4 الصادر": Money.plain(c.overdue.out), "5 الصافي": Money.plain(c.overdue.net) })
             for (var j = 0; j < c.days.length; ++j) {
                 var d = c.days[j]
                 rows.push({ "1 التاريخ": d.date, "2 العملة": c.code, "3 الوارد": Money.plain(d["in"]),
@@ -60,7 +69,8 @@ Rectangle {
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
-        targets: [chequeModel, paymentModel, installmentModel, invoiceModel, currencyModel]
+        targets: [chequeModel, paymentModel, installmentModel, invoiceModel, currencyModel,
+            contractorModel, expenseModel]
         active: view.visible
         onChanged: view.reload()
     }
@@ -173,6 +183,56 @@ Rectangle {
                         elide: Text.ElideLeft
                         font: Theme.bodyBold
                         color: Theme.textPrimary
+                    }
+                }
+
+                // Still open from before the first day: one line, first.
+                Rectangle {
+                    id: lateRow
+                    objectName: "cashOverdue"
+                    readonly property var late: block.modelData.overdue || ({})
+                    visible: view.hasOverdue(block.modelData)
+                    Layout.fillWidth: true
+                    implicitHeight: view.compact ? 26 : 40
+                    radius: 8
+                    color: view.compact ? "transparent" : Theme.bgElevated
+                    border.width: view.compact ? 0 : 1
+                    border.color: Theme.dangerColor
+                    RowLayout {
+                        anchors.fill: parent
+                        anchors.leftMargin: 10
+                        anchors.rightMargin: view.compact ? 0 : 10
+                        layoutDirection: Qt.RightToLeft
+                        spacing: 12
+                        Text {
+                            Layout.preferredWidth: view.compact ? 46 : 90
+                            text: "⚠ متأخر"
+                            horizontalAlignment: Text.AlignRight
+                            font: Theme.smallBold
+                            color: Theme.dangerColor
+                        }
+                        Text {
+                            objectName: "cashOverdueLines"
+                            Layout.fillWidth: true
+                            text: view.compact
+                                  ? "وارد " + view.amount(lateRow.late["in"] || 0, block.modelData.currency_id)
+                                    + "  ·  صادر " + view.amount(lateRow.late.out || 0, block.modelData.currency_id)
+                                  : view.linesText(lateRow.late.lines || [], block.modelData.currency_id)
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            elide: Text.ElideLeft
+                            font: Theme.small
+                            color: Theme.textSecondary
+                        }
+                        Text {
+                            Layout.preferredWidth: 150
+                            visible: !view.compact
+                            text: "الصافي " + view.amount(lateRow.late.net || 0, block.modelData.currency_id)
+                            textFormat: Text.PlainText
+                            horizontalAlignment: Text.AlignRight
+                            font: Theme.smallBold
+                            color: (lateRow.late.net || 0) < 0 ? Theme.dangerColor : Theme.successColor
+                        }
                     }
                 }
 

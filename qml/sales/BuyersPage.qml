@@ -11,6 +11,9 @@ Item {
     objectName: "buyersPage"
 
     property var buyers: []
+    // The confirmation of the last save made from a dialog that changes
+    // nothing else on the page (a cheque kept for follow-up, say).
+    property string notice: ""
 
     function reload() {
         buyers = buyerModel.getAll()
@@ -48,6 +51,35 @@ Item {
                     onClicked: addDialog.open()
                 }
             ]
+        }
+
+        Rectangle {
+            objectName: "buyersNotice"
+            visible: page.notice !== ""
+            Layout.fillWidth: true
+            implicitHeight: noticeText.implicitHeight + 16
+            radius: 10
+            color: Theme.bgElevated
+            border.width: 1
+            border.color: Theme.successColor
+            Text {
+                id: noticeText
+                objectName: "buyersNoticeText"
+                anchors.fill: parent
+                anchors.margins: 8
+                text: "✅ " + page.notice
+                textFormat: Text.PlainText
+                horizontalAlignment: Text.AlignRight
+                verticalAlignment: Text.AlignVCenter
+                wrapMode: Text.Wrap
+                font: Theme.body
+                color: Theme.successColor
+            }
+            Timer {
+                running: page.notice !== ""
+                interval: 8000
+                onTriggered: page.notice = ""
+            }
         }
 
         PagedList {
@@ -186,6 +218,7 @@ Item {
     }
     BuyerChequeDialog {
         id: chequeDialog
+        onSaved: message => page.notice = message
     }
     BuyerStatementDialog {
         id: statementDialog

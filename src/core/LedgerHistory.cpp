@@ -180,6 +180,7 @@ QList<LedgerHistory::Step> pastEventSteps()
     const QString expense = QStringLiteral("expense");
     const QString cleared = QStringLiteral("cheque_cleared");
     const QString bounced = QStringLiteral("cheque_bounced");
+    const QString returned = QStringLiteral("issued_cheque_bounced");
     const QString issued = QStringLiteral("x.type='issued'");
     return {
         invoiceStep(),
@@ -217,9 +218,14 @@ QList<LedgerHistory::Step> pastEventSteps()
                          .arg(account("5100"), account("5200")),
                      QStringLiteral("CASE WHEN x.is_owed=1 THEN %1 ELSE %2 END")
                          .arg(account("2100"), account("1100")))),
+        // Only cheques that pay a debt the books know move money; one kept
+        // for follow-up only posts nothing, as it would today.
         twoLineStep(entryStatement(cleared, QStringLiteral("cheques"),
-                                   QStringLiteral("x.status='paid' AND x.amount>0 AND x.type IN "
-                                                  "('received','issued')"),
+                                   QStringLiteral("x.status='paid' AND x.amount>0 AND ((x.type='received' "
+                                                  "AND (x.payment_id IS NOT NULL OR "
+                                                  "x.installment_id IS NOT NULL)) OR "
+                                                  "(x.type='issued' AND x.contractor_payment_id "
+                                                  "IS NOT NULL))"),
                                    QStringLiteral("x.due_date,x.issue_date"),
                                    QStringLiteral("'تحصيل شيك ' || COALESCE(x.cheque_number,'')"),
                                    QStringLiteral("x.currency_id")),
@@ -230,12 +236,23 @@ QList<LedgerHistory::Step> pastEventSteps()
                                  .arg(issued, account("1100"), account("1300")))),
         twoLineStep(entryStatement(
                         bounced, QStringLiteral("cheques"),
-                        QStringLiteral("x.status='bounced' AND x.amount>0 AND x.type='received'"),
+                        QStringLiteral("x.status='bounced' AND x.amount>0 AND x.type='received' "
+                                       "AND (x.payment_id IS NOT NULL OR x.installment_id IS "
+                                       "NOT NULL)"),
                         QStringLiteral("x.due_date,x.issue_date"),
                         QStringLiteral("'شيك مرتجع ' || COALESCE(x.cheque_number,'')"),
                         QStringLiteral("x.currency_id")),
                     twoLines(bounced, QStringLiteral("cheques"), QStringLiteral("x.amount"),
                              account("1200"), account("1300"))),
+        twoLineStep(entryStatement(
+                        returned, QStringLiteral("cheques"),
+                        QStringLiteral("x.status='bounced' AND x.amount>0 AND x.type='issued' AND "
+                                       "x.contractor_payment_id IS NOT NULL"),
+                        QStringLiteral("x.due_date,x.issue_date"),
+                        QStringLiteral("'شيك صادر مرتجع ' || COALESCE(x.cheque_number,'')"),
+                        QStringLiteral("x.currency_id")),
+                    twoLines(returned, QStringLiteral("cheques"), QStringLiteral("x.amount"),
+                             account("2200"), account("2100"))),
     };
 }
 

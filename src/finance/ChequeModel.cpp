@@ -7,6 +7,7 @@
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+#include "finance/ContractorBalance.h"
 
 #include <QDate>
 #include <QVariant>
@@ -16,6 +17,19 @@ namespace {
 // A null QString binds as SQL NULL; the counterparty column that does not
 // apply holds an empty text instead.
 const QString kEmpty = QStringLiteral("");
+
+// A cheque is in the books when it pays a debt the books know: a received
+// one given for a tenant payment or a buyer's instalment, an issued one for
+// a contractor payment. A cheque typed in without such a link (a tenant's
+// guarantee cheque, say) is kept for follow-up only: no money of the office
+// moves with it, so its status changes post nothing.
+bool inBooks(const QVariantMap& cheque)
+{
+    if (cheque.value(QStringLiteral("type")).toString() == QLatin1String("issued"))
+        return cheque.value(QStringLiteral("contractor_payment_id")).toInt() > 0;
+    return cheque.value(QStringLiteral("installment_id")).toInt() > 0 ||
+           cheque.value(QStringLiteral("payment_id")).toInt() > 0;
+}
 
 } // namespace
 
@@ -77,7 +91,8 @@ bool ChequeModel::updateStatus(int id, const QString& status)
         return refuseDatabase();
     const QVariantMap cheque = SqlValue::firstRow(m_db->execQuery(
         QStringLiteral("SELECT status, type, amount, currency_id, cheque_number, installment_id, "
-                       "payment_id, replaced_by_payment_id FROM cheques WHERE id=?"),
+                       "payment_id, replaced_by_payment_id, contractor_id, contractor_payment_id "
+                       "FROM cheques WHERE id=?"),
         {id}));
     if (cheque.isEmpty())
         return refuseMissing();
@@ -112,23 +127,32 @@ bool ChequeModel::clear(int id)
 bool ChequeModel::bounce(int id)
 {
     clearError();
-    const QVariantMap cheque = SqlValue::firstRow(
-        m_db->execQuery(QStringLiteral("SELECT status, type FROM cheques WHERE id=?"), {id}));
-    if (cheque.isEmpty())
+    const QString status =
+        m_db->scalar(QStringLiteral("SELECT status FROM cheques WHERE id=?"), {id}).toString();
+    if (status.isEmpty())
         return refuseMissing();
-    if (cheque.value(QStringLiteral("status")).toString() != QLatin1String("pending"))
+    if (status != QLatin1String("pending"))
         return refuse(Reasons::chequeNotPending());
-    if (cheque.value(QStringLiteral("type")).toString() != QLatin1String("received"))
-        return refuse(Reasons::unknownType());
     return updateStatus(id, QStringLiteral("bounced"));
 }
 
 bool ChequeModel::followDebt(const QVariantMap& cheque, const QString& from, const QString& to)
 {
-    if (cheque.value(QStringLiteral("type")).toString() != QLatin1String("received"))
-        return true;
     const bool wasBounced = from == QLatin1String("bounced");
     const bool isBounced = to == QLatin1String("bounced");
+    if (cheque.value(QStringLiteral("type")).toString() != QLatin1String("received")) {
+        // What a contractor is owed leaves out payments by a returned cheque
+        // (ContractorBalance). Taking a bounce back is refused once the
+        // contractor was paid again meanwhile: it would be paid twice.
+        const int contractor = cheque.value(QStringLiteral("contractor_id")).toInt();
+        ContractorBalance balances(m_db);
+        if (wasBounced && !isBounced && contractor > 0 &&
+            cheque.value(QStringLiteral("contractor_payment_id")).toInt() > 0 &&
+            Money::toCents(balances.balance(
+                contractor, cheque.value(QStringLiteral("currency_id")).toInt())) < 0)
+            return refuse(Reasons::amountAboveBalance());
+        return balances.syncStored(contractor) || refuseDatabase();
+    }
     if (isBounced && !wasBounced)
         return ChequeRegister::reopen(m_db, cheque) || refuseDatabase();
     if (wasBounced && !isBounced) {
@@ -143,13 +167,15 @@ bool ChequeModel::post(int id, const QVariantMap& cheque, const QString& from, c
 {
     // The entry a status holds: a received cheque cleared moves from cheques
     // under collection to cash, a bounced one back to receivables; an issued
-    // cheque cleared leaves cash. A pending cheque holds none.
+    // cheque cleared leaves cash, a bounced one is owed to the contractor
+    // again. A pending cheque holds none.
     const bool issued = cheque.value(QStringLiteral("type")).toString() == QLatin1String("issued");
     const auto kind = [issued](const QString& status) {
         if (status == QLatin1String("paid"))
             return QStringLiteral("cheque_cleared");
-        if (status == QLatin1String("bounced") && !issued)
-            return QStringLiteral("cheque_bounced");
+        if (status == QLatin1String("bounced"))
+            return issued ? QStringLiteral("issued_cheque_bounced")
+                          : QStringLiteral("cheque_bounced");
         return QString();
     };
     const QString today = QDate::currentDate().toString(Qt::ISODate);
@@ -183,8 +209,10 @@ bool ChequeModel::post(int id, const QVariantMap& cheque, const QString& from, c
         }
     }
 
+    // Whatever an earlier status posted is taken back above, even for a
+    // cheque outside the books (an older file posted its cashing).
     const QString done = kind(to);
-    if (done.isEmpty())
+    if (done.isEmpty() || !inBooks(cheque))
         return true;
     if (Money::toCents(amount) == 0)
         return true;
@@ -197,6 +225,10 @@ bool ChequeModel::post(int id, const QVariantMap& cheque, const QString& from, c
         entry.description = QStringLiteral("شيك مرتجع ") + number;
         entry.lines = {{QStringLiteral("1200"), 0, amount, 0, {}},
                        {QStringLiteral("1300"), 0, 0, amount, {}}};
+    } else if (done == QLatin1String("issued_cheque_bounced")) {
+        entry.description = QStringLiteral("شيك صادر مرتجع ") + number;
+        entry.lines = {{QStringLiteral("2200"), 0, amount, 0, {}},
+                       {QStringLiteral("2100"), 0, 0, amount, {}}};
     } else {
         entry.description = QStringLiteral("تحصيل شيك ") + number;
         entry.lines = {

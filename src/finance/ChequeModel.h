@@ -14,6 +14,9 @@ class Database;
 // posts its entry. A received cheque given for an invoice or an instalment
 // settled it when received; its bounce opens it again (see ChequeRegister),
 // until a replacement (by the payment and instalment models) settles it anew.
+// An issued cheque paid a contractor; its bounce makes the contractor owed
+// again. A cheque added here without what it pays (a guarantee cheque, say)
+// is kept for follow-up only and posts nothing.
 class ChequeModel : public BackendObject
 {
     Q_OBJECT
@@ -34,8 +37,9 @@ public:
     // A pending cheque cashed: received ones move from cheques under
     // collection to cash, issued ones leave cash.
     Q_INVOKABLE bool clear(int id);
-    // A pending received cheque returned by the bank: receivables come back
-    // and what it paid is open again.
+    // A pending cheque returned by the bank: for a received one receivables
+    // come back and what it paid is open again; for an issued one the
+    // contractor is owed again.
     Q_INVOKABLE bool bounce(int id);
     // Bounced received cheques of the same payer (the tenant or buyer of
     // cheque `id`, or its payer's name when it names neither).
@@ -51,6 +55,11 @@ public:
     Q_INVOKABLE QVariantList getPending();
     // Pending cheques whose due date is still ahead.
     Q_INVOKABLE QVariantList getPostDated();
+    // Once per file: tenant payments by cheque recorded without a register
+    // row gain one (pending, due on the payment's day), or take over the
+    // same cheque typed into the register by hand. How many were written;
+    // 0 on every later call, -1 on failure.
+    int registerPaymentCheques();
 
 signals:
     void dataChanged();

@@ -5,6 +5,13 @@
 
 namespace {
 
+// A payment made by a cheque the bank returned paid nothing. (The list of
+// returned cheques is read once; a correlated look-up per payment would scan
+// the register for each one.)
+const QString kNotReturned =
+    QStringLiteral("contractor_payments.id NOT IN (SELECT contractor_payment_id FROM cheques WHERE "
+                   "status='bounced' AND contractor_payment_id IS NOT NULL)");
+
 // Bills owed and payments made, one signed movement per row, in the row's
 // currency (an older row without one is in the primary currency, as its
 // journal entry is).
@@ -14,8 +21,8 @@ QString movements(const QString& contractorCondition)
     return QStringLiteral("SELECT contractor_id AS who, COALESCE(currency_id,%1) AS cur, amount "
                           "AS owed, 0 AS paid FROM expenses WHERE is_owed=1 AND %2 UNION ALL "
                           "SELECT contractor_id, COALESCE(currency_id,%1), 0, amount FROM "
-                          "contractor_payments WHERE %2")
-        .arg(primary, contractorCondition);
+                          "contractor_payments WHERE %2 AND %3")
+        .arg(primary, contractorCondition, kNotReturned);
 }
 
 } // namespace
@@ -93,6 +100,7 @@ bool ContractorBalance::syncStored(int contractorId)
         QStringLiteral("UPDATE contractors SET balance=ROUND((SELECT COALESCE(SUM(amount),0) FROM "
                        "expenses WHERE contractor_id=contractors.id AND is_owed=1)-(SELECT "
                        "COALESCE(SUM(amount),0) FROM contractor_payments WHERE "
-                       "contractor_id=contractors.id),3) WHERE id=?"),
+                       "contractor_id=contractors.id AND ") +
+            kNotReturned + QStringLiteral("),3) WHERE id=?"),
         {contractorId});
 }

@@ -6,7 +6,8 @@
 class Database;
 
 // What the office owes each contractor, per currency: the bills marked owed
-// minus what was paid to it. The one place that figure is computed; the
+// minus what was paid to it (a payment by a cheque the bank returned counts
+// for nothing). The one place that figure is computed; the
 // contractors' stored `balance` (one number over every currency, for older
 // readers) is brought in step from it after every change.
 class ContractorBalance

@@ -172,9 +172,15 @@ QVariantList ContractorModel::getStatement(int contractorId)
             "COALESCE((SELECT cheque_number FROM cheques WHERE "
             "contractor_payment_id=p.id),'') WHEN 'bank' THEN 'تحويل بنكي' ELSE "
             "'دفعة نقدية' END), reference, currency_id, amount FROM "
-            "contractor_payments p WHERE contractor_id=?) ORDER BY date, sort, id")
+            "contractor_payments p WHERE contractor_id=? UNION ALL SELECT "
+            "COALESCE((SELECT MAX(entry_date) FROM journal_entries WHERE "
+            "reference_type='issued_cheque_bounced' AND reference_id=ch.id),ch.due_date), "
+            "'returned', 2, ch.id, 'شيك مرتجع رقم ' || ch.cheque_number, NULL, "
+            "COALESCE(ch.currency_id,%1), ch.amount FROM cheques ch WHERE ch.type='issued' AND "
+            "ch.status='bounced' AND ch.contractor_id=? AND ch.contractor_payment_id IS NOT "
+            "NULL) ORDER BY date, sort, id")
             .arg(ContractorBalance::primaryCurrency()),
-        {contractorId, contractorId});
+        {contractorId, contractorId, contractorId});
     QHash<int, qint64> running;
     QVariantList result;
     result.reserve(rows.size());
@@ -182,8 +188,9 @@ QVariantList ContractorModel::getStatement(int contractorId)
         QVariantMap row = value.toMap();
         const qint64 cents = Money::toCents(row.value(QStringLiteral("amount")).toDouble());
         qint64& balance = running[row.value(QStringLiteral("currency_id")).toInt()];
-        balance +=
-            row.value(QStringLiteral("kind")).toString() == QLatin1String("bill") ? cents : -cents;
+        // A returned cheque is owed again, as a bill is.
+        balance += row.value(QStringLiteral("kind")).toString() == QLatin1String("payment") ? -cents
+                                                                                            : cents;
         row.insert(QStringLiteral("balance"), static_cast<double>(balance) / 100.0);
         row.remove(QStringLiteral("sort"));
         result.append(row);

@@ -30,7 +30,8 @@ public:
                         const QVariantMap& cheque = QVariantMap());
     Q_INVOKABLE QVariantList getPayments(int contractorId);
     // Bills owed and payments, oldest first, each with the running balance
-    // of its currency: date, kind ("bill" / "payment"), description,
+    // of its currency: date, kind ("bill" / "payment" / "returned", a
+    // payment's cheque the bank returned), description,
     // reference, currency_id, amount, balance.
     Q_INVOKABLE QVariantList getStatement(int contractorId);
     Q_INVOKABLE bool removeContractor(int id);

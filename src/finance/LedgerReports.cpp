@@ -234,10 +234,12 @@ QVariantList LedgerReports::reconcile() const
     compare(findings, s("الذمم الدائنة (2100)"), s("رصيد الدفتر"), payable, s("أرصدة المقاولين"),
             contractors);
 
-    // Cheques received and not yet cashed or returned.
+    // Cheques received for a payment or an instalment and not yet cashed or
+    // returned (one kept for follow-up only is not the office's money).
     const Sums pending = sumsOf(
         QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, SUM(amount) AS t FROM cheques "
-                       "WHERE type='received' AND status='pending' GROUP BY cur"),
+                       "WHERE type='received' AND status='pending' AND (payment_id IS NOT NULL "
+                       "OR installment_id IS NOT NULL) GROUP BY cur"),
         {m_primaryId});
     compare(findings, s("شيكات برسم التحصيل (1300)"), s("رصيد الدفتر"),
             accountSums(QStringLiteral("1300")), s("الشيكات الواردة المعلقة"), pending);

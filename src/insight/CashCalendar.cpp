@@ -6,6 +6,7 @@
 #include "core/SqlValue.h"
 #include "insight/InsightDates.h"
 
+#include <QDate>
 #include <QMap>
 
 #include <algorithm>
@@ -46,6 +47,25 @@ const QList<CashCalendar::Source>& CashCalendar::sources()
          QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(amount) AS amount FROM "
                         "cheques WHERE type='issued' AND status='pending' AND due_date BETWEEN ? "
                         "AND ? GROUP BY cur, day")},
+        // A contractor's payments settle its bills oldest first; what is
+        // left of a bill is due from the bill's day. A payment by a cheque
+        // the bank returned paid nothing.
+        {QStringLiteral("out"), QStringLiteral("contractor_bills"),
+         QStringLiteral("مستحقات المقاولين"),
+         QStringLiteral(
+             "WITH b AS (SELECT contractor_id AS who, COALESCE(currency_id,%1) AS k, "
+             "expense_date AS day, amount, SUM(amount) OVER (PARTITION BY contractor_id, "
+             "COALESCE(currency_id,%1) ORDER BY expense_date, id) AS upto FROM expenses WHERE "
+             "is_owed=1 AND contractor_id IS NOT NULL), p AS (SELECT contractor_id AS who, "
+             "COALESCE(currency_id,%1) AS k, SUM(amount) AS paid FROM contractor_payments cp "
+             "WHERE cp.id NOT IN (SELECT contractor_payment_id FROM cheques WHERE "
+             "status='bounced' AND contractor_payment_id IS NOT NULL) GROUP BY who, k) SELECT b.k "
+             "AS cur, b.day AS day, "
+             "SUM(MIN(b.amount, b.upto-COALESCE(p.paid,0))) AS amount FROM b LEFT JOIN p ON "
+             "p.who=b.who AND p.k=b.k WHERE b.upto-COALESCE(p.paid,0)>0.004 AND b.day BETWEEN ? "
+             "AND ? GROUP BY cur, day")
+             .arg(QStringLiteral("(SELECT id FROM currencies ORDER BY is_primary DESC, id LIMIT "
+                                 "1)"))},
     };
     return list;
 }
@@ -77,24 +97,34 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
     const int primary = m_db->scalar(QStringLiteral("SELECT id FROM currencies ORDER BY "
                                                     "is_primary DESC, id LIMIT 1"))
                             .toInt();
-    // currency -> day -> money, both kept in order.
+    // currency -> day -> money, both kept in order; what fell due before
+    // `from` and is still open is kept apart, per currency.
     QMap<int, QMap<QString, DayMoney>> book;
+    QMap<int, DayMoney> overdue;
+    const QString before = QDate::fromString(from, Qt::ISODate).addDays(-1).toString(Qt::ISODate);
     for (const Source& source : sources()) {
         const bool in = source.direction == QLatin1String("in");
-        for (const QVariant& value : m_db->execQuery(source.sql, {from, to})) {
-            const QVariantMap row = value.toMap();
-            const qint64 cents = Money::toCents(row.value(QStringLiteral("amount")).toDouble());
-            if (cents == 0)
-                continue;
-            const QVariant cur = row.value(QStringLiteral("cur"));
-            const int currency = cur.isNull() ? primary : cur.toInt();
-            DayMoney& day = book[currency][row.value(QStringLiteral("day")).toString()];
-            (in ? day.in : day.out) += cents;
-            day.lines << QVariantMap{{QStringLiteral("kind"), source.kind},
-                                     {QStringLiteral("label"), source.label},
-                                     {QStringLiteral("direction"), source.direction},
-                                     {QStringLiteral("amount"), fromCents(cents)}};
-        }
+        const auto add = [&](const QVariantList& rows, bool late) {
+            for (const QVariant& value : rows) {
+                const QVariantMap row = value.toMap();
+                const qint64 cents = Money::toCents(row.value(QStringLiteral("amount")).toDouble());
+                if (cents == 0)
+                    continue;
+                const QVariant cur = row.value(QStringLiteral("cur"));
+                const int currency = cur.isNull() ? primary : cur.toInt();
+                DayMoney& day = late ? overdue[currency]
+                                     : book[currency][row.value(QStringLiteral("day")).toString()];
+                if (late)
+                    book[currency]; // a currency with overdue money only is listed too
+                (in ? day.in : day.out) += cents;
+                day.lines << QVariantMap{{QStringLiteral("kind"), source.kind},
+                                         {QStringLiteral("label"), source.label},
+                                         {QStringLiteral("direction"), source.direction},
+                                         {QStringLiteral("amount"), fromCents(cents)}};
+            }
+        };
+        add(m_db->execQuery(source.sql, {from, to}), false);
+        add(m_db->execQuery(source.sql, {QStringLiteral("0001-01-01"), before}), true);
     }
 
     QVariantList currencies;
@@ -113,13 +143,20 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
                                 {QStringLiteral("net"), fromCents(d.value().in - d.value().out)},
                                 {QStringLiteral("lines"), d.value().lines}};
         }
-        currencies << QVariantMap{{QStringLiteral("currency_id"), c.key()},
-                                  {QStringLiteral("code"), names.value(QStringLiteral("code"))},
-                                  {QStringLiteral("symbol"), names.value(QStringLiteral("symbol"))},
-                                  {QStringLiteral("in"), fromCents(in)},
-                                  {QStringLiteral("out"), fromCents(out)},
-                                  {QStringLiteral("net"), fromCents(in - out)},
-                                  {QStringLiteral("days"), days}};
+        const DayMoney late = overdue.value(c.key());
+        currencies << QVariantMap{
+            {QStringLiteral("currency_id"), c.key()},
+            {QStringLiteral("overdue"),
+             QVariantMap{{QStringLiteral("in"), fromCents(late.in)},
+                         {QStringLiteral("out"), fromCents(late.out)},
+                         {QStringLiteral("net"), fromCents(late.in - late.out)},
+                         {QStringLiteral("lines"), late.lines}}},
+            {QStringLiteral("code"), names.value(QStringLiteral("code"))},
+            {QStringLiteral("symbol"), names.value(QStringLiteral("symbol"))},
+            {QStringLiteral("in"), fromCents(in)},
+            {QStringLiteral("out"), fromCents(out)},
+            {QStringLiteral("net"), fromCents(in - out)},
+            {QStringLiteral("days"), days}};
     }
     return {{QStringLiteral("from"), from},
             {QStringLiteral("to"), to},

@@ -12,7 +12,9 @@ class Database;
 // What is due in and out over the coming days, per currency and day by day:
 // in, what tenants and buyers owe (open invoices and instalments) and the
 // received cheques waiting to be cashed; out, the cheques the office has
-// written. Amounts of different currencies are never added together.
+// written and what it owes its contractors. What fell due earlier and is
+// still open is shown apart, as overdue. Amounts of different currencies are
+// never added together.
 class CashCalendar : public BackendObject
 {
     Q_OBJECT
@@ -37,9 +39,11 @@ public:
     Q_INVOKABLE QVariantMap upcoming(int days);
     // From `from` to `to`, both "yyyy-MM-dd" and included: {from, to,
     // currencies: [{currency_id, code, symbol, in, out, net, days: [{date,
-    // in, out, net, lines: [{kind, label, direction, amount}]}]}]}, the
-    // currencies by id and the days in order; a day without money is left
-    // out. Empty with a reason when the dates are not real.
+    // in, out, net, lines: [{kind, label, direction, amount}]}], overdue:
+    // {in, out, net, lines}}]}, the currencies by id and the days in order;
+    // a day without money is left out. `overdue` holds what fell due before
+    // `from` and is still open; in, out and net cover the days only. Empty
+    // with a reason when the dates are not real.
     Q_INVOKABLE QVariantMap between(const QString& from, const QString& to);
 
 private:

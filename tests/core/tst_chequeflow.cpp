@@ -5,6 +5,7 @@
 #include "../finance/SalesFixture.h"
 
 #include "core/Reasons.h"
+#include "finance/ContractorModel.h"
 #include "finance/LedgerReports.h"
 #include "insight/NotificationController.h"
 
@@ -292,16 +293,93 @@ private slots:
         QCOMPARE(findings(o.t), QString());
     }
 
-    void issuedChequeClearsFromIssuedCheques()
+    // A contractor's bill of 450 paid by cheque 900: cashing it leaves
+    // cash; the bank returning it makes the contractor owed again, and a
+    // payment in cash then settles the bill.
+    void issuedChequeClearsOrBouncesBackToTheContractor()
     {
         Office o;
-        const int cheque =
-            o.cheques.add("900", "issued", 450, "بنك فلسطين", "2026-03-10", "ورشة الأمل", 1, 1.0);
-        QVERIFY(cheque > 0);
-        QVERIFY(!o.cheques.bounce(cheque));
-        const QMap<QString, double> before = o.balances();
+        ContractorModel contractors(o.t.db());
+        QVERIFY(o.expenses.add(o.property, o.unit, o.contractor, "صيانة", "سباكة", "تبديل خلاط",
+                               450, "2026-03-01", 1) > 0);
+        const int payment = contractors.pay(
+            o.contractor, 450, 1, "2026-03-05", "cheque", "", "",
+            {{"cheque_number", "900"}, {"bank_name", "بنك فلسطين"}, {"due_date", "2026-03-10"}});
+        QVERIFY2(payment > 0, qPrintable(contractors.lastError()));
+        const int cheque = chequeByNumber(o.t, "900");
+        QCOMPARE(contractors.getBalances(o.contractor)[0].toMap()["balance"].toDouble(), 0.0);
+        QMap<QString, double> before = o.balances();
+
+        QVERIFY2(o.cheques.bounce(cheque), qPrintable(o.cheques.lastError()));
+        QCOMPARE(moves(before, o.balances()), QStringLiteral("2100:-450.00 2200:+450.00"));
+        QCOMPARE(contractors.getBalances(o.contractor)[0].toMap()["balance"].toDouble(), 450.0);
+        QCOMPARE(o.t.value("SELECT balance FROM contractors WHERE id=?", {o.contractor}).toDouble(),
+                 450.0);
+        const QVariantList statement = contractors.getStatement(o.contractor);
+        QCOMPARE(statement.size(), 3);
+        QCOMPARE(statement[2].toMap()["kind"].toString(), QStringLiteral("returned"));
+        QCOMPARE(statement[2].toMap()["balance"].toDouble(), 450.0);
+        QCOMPARE(findings(o.t), QString());
+
+        // Taken back (the bank's mistake): the cheque pays again.
+        QVERIFY(o.cheques.updateStatus(cheque, "pending"));
+        QCOMPARE(moves(before, o.balances()), QString());
+        QCOMPARE(contractors.getBalances(o.contractor)[0].toMap()["balance"].toDouble(), 0.0);
         QVERIFY(o.cheques.clear(cheque));
         QCOMPARE(moves(before, o.balances()), QStringLiteral("1100:-450.00 2200:+450.00"));
+        QCOMPARE(findings(o.t), QString());
+
+        // A second cheque bounced, and the bill paid in cash instead.
+        QVERIFY(o.expenses.add(o.property, o.unit, o.contractor, "صيانة", "دهان", "دهان الدرج", 300,
+                               "2026-03-20", 1) > 0);
+        QVERIFY(contractors.pay(o.contractor, 300, 1, "2026-03-21", "cheque", "", "",
+                                {{"cheque_number", "901"}, {"due_date", "2026-03-30"}}) > 0);
+        QVERIFY(o.cheques.bounce(chequeByNumber(o.t, "901")));
+        QVERIFY2(contractors.pay(o.contractor, 300, 1, "2026-04-02", "cash", "إيصال 9", "") > 0,
+                 qPrintable(contractors.lastError()));
+        QCOMPARE(contractors.getBalances(o.contractor)[0].toMap()["balance"].toDouble(), 0.0);
+        QCOMPARE(findings(o.t), QString());
+        // Taking that bounce back now would pay the bill twice.
+        const int entries = o.t.count("journal_entries");
+        QVERIFY(!o.cheques.updateStatus(chequeByNumber(o.t, "901"), "pending"));
+        QCOMPARE(o.cheques.lastError(), Reasons::amountAboveBalance());
+        QCOMPARE(o.t.count("journal_entries"), entries);
+        QCOMPARE(o.t.value("SELECT status FROM cheques WHERE cheque_number='901'").toString(),
+                 QStringLiteral("bounced"));
+    }
+
+    // A cheque typed into the register without what it pays (a tenant's
+    // guarantee cheque) moves no money: no status posts an entry, and the
+    // reconciliation stays clean.
+    void chequeWithoutALinkStaysOutOfTheBooks_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("received, cashed") << "received"
+                                          << "paid";
+        QTest::newRow("received, returned") << "received"
+                                            << "bounced";
+        QTest::newRow("issued, cashed") << "issued"
+                                        << "paid";
+        QTest::newRow("issued, returned") << "issued"
+                                          << "bounced";
+    }
+    void chequeWithoutALinkStaysOutOfTheBooks()
+    {
+        QFETCH(QString, type);
+        QFETCH(QString, status);
+        Office o;
+        const int cheque =
+            o.cheques.add("3310", type, 2000, "بنك الإسكان", "2026-05-01", "سارة خليل", 1, 1.0);
+        QVERIFY(cheque > 0);
+        QCOMPARE(findings(o.t), QString());
+        QVERIFY2(status == "paid" ? o.cheques.clear(cheque) : o.cheques.bounce(cheque),
+                 qPrintable(o.cheques.lastError()));
+        QCOMPARE(o.t.count("journal_entries"), 0);
+        QCOMPARE(o.t.value("SELECT status FROM cheques WHERE id=?", {cheque}).toString(), status);
+        QVERIFY(o.cheques.updateStatus(cheque, "pending"));
+        QCOMPARE(o.t.count("journal_entries"), 0);
+        QCOMPARE(findings(o.t), QString());
     }
 
     void receivedAndIssuedTotalsStayApart()
@@ -367,6 +445,55 @@ private slots:
         QVERIFY(o.cheques.updateStatus(cashed, "bounced"));
         QCOMPARE(moves(beforeBounce, o.balances()),
                  QStringLiteral("1100:-10000.00 1200:+10000.00"));
+        QCOMPARE(findings(o.t), QString());
+    }
+
+    // Tenant payments by cheque from older versions had no register row:
+    // at the first start each gains one, or takes over the same cheque a
+    // clerk had typed in by hand; the second start writes nothing.
+    void olderTenantChequePaymentsJoinTheRegisterOnce()
+    {
+        Office o;
+        Database* db = o.t.db();
+        const int first = o.openInvoice(1000);
+        const int second = o.invoices.createInvoice(o.tenant, o.unit, "2026-04",
+                                                    {item("إيجار نيسان", 800, "rent")}, 1);
+        const int paidFirst = o.payments.addCheque(first, o.tenant, 1000, "2026-03-02", "4401",
+                                                   "بنك فلسطين", "2026-03-30", 1);
+        const int paidSecond = o.payments.addCheque(second, o.tenant, 800, "2026-04-02", "4402",
+                                                    "بنك فلسطين", "2026-04-30", 1);
+        QVERIFY(paidFirst > 0 && paidSecond > 0);
+        // As an older version left it: no register rows; cheque 4402 typed
+        // into the register by hand and cashed there.
+        QVERIFY(db->execNonQuery("DELETE FROM cheques"));
+        const int typed =
+            o.cheques.add(" 4402", "received", 800, "بنك فلسطين", "2026-04-30", "سارة", 1, 1.0);
+        QVERIFY(o.cheques.clear(typed));
+        QVERIFY(!findings(o.t).isEmpty());
+        const QMap<QString, double> before = o.balances();
+
+        QCOMPARE(o.cheques.registerPaymentCheques(), 2);
+        QCOMPARE(SalesFixture::row(o.t,
+                                   "SELECT cheque_number, status, amount, due_date, tenant_id, "
+                                   "payer_name FROM cheques WHERE payment_id=?",
+                                   {paidFirst}),
+                 QStringLiteral("4401|pending|1000.00|2026-03-02|%1|سارة خليل").arg(o.tenant));
+        QCOMPARE(o.t.value("SELECT id FROM cheques WHERE payment_id=?", {paidSecond}).toInt(),
+                 typed);
+        QCOMPARE(o.t.count("cheques"), 2);
+        QCOMPARE(moves(before, o.balances()), QStringLiteral("1100:+800.00 1300:-800.00"));
+        QCOMPARE(findings(o.t), QString());
+
+        const int entries = o.t.count("journal_entries");
+        QCOMPARE(o.cheques.registerPaymentCheques(), 0);
+        QCOMPARE(o.t.count("cheques"), 2);
+        QCOMPARE(o.t.count("journal_entries"), entries);
+
+        // The row now acts on its invoice like any other.
+        QVERIFY(o.cheques.bounce(
+            o.t.value("SELECT id FROM cheques WHERE payment_id=?", {paidFirst}).toInt()));
+        QCOMPARE(o.t.value("SELECT status FROM invoices WHERE id=?", {first}).toString(),
+                 QStringLiteral("pending"));
         QCOMPARE(findings(o.t), QString());
     }
 };

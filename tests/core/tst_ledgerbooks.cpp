@@ -189,9 +189,10 @@ private slots:
         o->expenses.add(o->property, 0, o->contractor, "صيانة", "دهان", "دهان الواجهة", 2300,
                         "2026-01-15", 1);
         o->expenses.add(o->property, 0, 0, "رواتب", "", "راتب الحارس", 900, "2026-01-31", 1);
-        const int cleared = o->cheques.add("4410", "received", 1200, "بنك فلسطين", "2026-01-20",
-                                           "سارة خليل", 1, 1.0);
-        o->cheques.updateStatus(cleared, "paid");
+        // The tenant's cheque is cashed; a cheque typed in for follow-up
+        // only posts nothing, then or at the upgrade.
+        QVERIFY(o->cheques.updateStatus(
+            o->t.value("SELECT id FROM cheques WHERE payment_id IS NOT NULL").toInt(), "paid"));
         const int issued =
             o->cheques.add("9001", "issued", 350, "بنك فلسطين", "2026-02-01", "ورشة الأمل", 1, 1.0);
         o->cheques.updateStatus(issued, "paid");
@@ -215,7 +216,7 @@ private slots:
         };
         const QStringList live = read();
         const QMap<QString, double> liveBalances = o->balances();
-        QCOMPARE(live.size(), 13);
+        QCOMPARE(live.size(), 12);
         const QString path = o->t.filePath();
 
         // Make it the file of the previous version: no postings, no mark.

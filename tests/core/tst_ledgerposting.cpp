@@ -4,6 +4,7 @@
 #include "core/LedgerPosting.h"
 #include "core/Reasons.h"
 #include "core/Schema.h"
+#include "finance/ContractorModel.h"
 #include "rental/TenantModel.h"
 #include "rental/UnitModel.h"
 
@@ -38,11 +39,26 @@ class TestLedgerPosting : public QObject
         const auto chequeTo = [&o, &memo](const QString& status) {
             return [&o, &memo, status] { return o.cheques.updateStatus(memo, status) ? memo : -1; };
         };
+        // A cheque moves money only when it pays a debt: a tenant's invoice
+        // (received) or a contractor's bill (issued).
         const auto addCheque = [&o, &memo](const QString& type) {
             return [&o, &memo, type] {
-                memo = o.cheques.add(QStringLiteral("100234"), type, 700,
-                                     QStringLiteral("بنك فلسطين"), QStringLiteral("2026-04-01"),
-                                     QStringLiteral("سارة خليل"), 1, 1.0);
+                if (type == QLatin1String("received")) {
+                    o.payments.addCheque(o.openInvoice(700), o.tenant, 700,
+                                         QStringLiteral("2026-03-20"), QStringLiteral("100234"),
+                                         QStringLiteral("بنك فلسطين"), QStringLiteral("2026-04-01"),
+                                         1);
+                } else {
+                    o.expenses.add(o.property, o.unit, o.contractor, QStringLiteral("صيانة"),
+                                   QStringLiteral("سباكة"), QStringLiteral("تبديل خلاط"), 700,
+                                   QStringLiteral("2026-03-14"), 1);
+                    ContractorModel(o.t.db()).pay(
+                        o.contractor, 700, 1, QStringLiteral("2026-03-20"),
+                        QStringLiteral("cheque"), QString(), QString(),
+                        {{QStringLiteral("cheque_number"), QStringLiteral("100234")},
+                         {QStringLiteral("due_date"), QStringLiteral("2026-04-01")}});
+                }
+                memo = o.lastId(QStringLiteral("cheques"));
             };
         };
         const auto nothing = [] {};
@@ -154,6 +170,9 @@ class TestLedgerPosting : public QObject
         if (kind == "issued cheque cleared")
             return {addCheque("issued"), chequeTo("paid"),
                     [chequeTo] { return chequeTo("pending")() > 0; }};
+        if (kind == "issued cheque bounced")
+            return {addCheque("issued"), chequeTo("bounced"),
+                    [chequeTo] { return chequeTo("pending")() > 0; }};
         return {};
     }
 
@@ -197,6 +216,8 @@ private slots:
                                                  << "1200:+700.00 1300:-700.00" << 1;
         QTest::newRow("issued cheque cleared") << "cheque_cleared"
                                                << "1100:-700.00 2200:+700.00" << 1;
+        QTest::newRow("issued cheque bounced") << "issued_cheque_bounced"
+                                               << "2100:-700.00 2200:+700.00" << 1;
     }
 
     void eventPostsAndUndoes()
@@ -251,8 +272,9 @@ private slots:
     void chequeCorrectedFromClearedToBounced()
     {
         Office o;
-        const int cheque = o.cheques.add("100988", "received", 1250, "البنك العربي", "2026-04-02",
-                                         "سارة خليل", 1, 1.0, 0, o.tenant);
+        QVERIFY(o.payments.addCheque(o.openInvoice(1250), o.tenant, 1250, "2026-03-20", "100988",
+                                     "البنك العربي", "2026-04-02", 1) > 0);
+        const int cheque = o.lastId("cheques");
         const QMap<QString, double> before = o.balances();
         QVERIFY(o.cheques.updateStatus(cheque, "paid"));
         QVERIFY(o.cheques.updateStatus(cheque, "bounced"));
@@ -360,9 +382,11 @@ private slots:
         int cheque = 0;
         if (tag.contains("bank"))
             o.openInvoice(1000);
-        if (tag.contains("cheque"))
-            cheque = o.cheques.add("77001", "received", 500, "بنك فلسطين", "2026-04-01",
-                                   "سارة خليل", 1, 1.0);
+        if (tag.contains("cheque")) {
+            QVERIFY(o.payments.addCheque(o.openInvoice(500), o.tenant, 500, "2026-03-20", "77001",
+                                         "بنك فلسطين", "2026-04-01", 1) > 0);
+            cheque = o.lastId("cheques");
+        }
         const int rows = o.t.count(table);
         const double tenantBalance =
             o.t.value("SELECT balance FROM tenants WHERE id=?", {o.tenant}).toDouble();

@@ -119,9 +119,9 @@ class TestLedgerReports : public QObject
         const int pay3 = insert("INSERT INTO payments (invoice_id,tenant_id,amount,payment_method,"
                                 "payment_date) VALUES (?,?,700,'cheque','2026-03-06')",
                                 {inv3, tenant});
-        insert("INSERT INTO cheques (cheque_number,type,amount,due_date,status,tenant_id) VALUES "
-               "('5001','received',700,'2026-04-06','pending',?)",
-               {tenant});
+        insert("INSERT INTO cheques (cheque_number,type,amount,due_date,status,tenant_id,"
+               "payment_id) VALUES ('5001','received',700,'2026-04-06','pending',?,?)",
+               {tenant, pay3});
         const int buyer = insert("INSERT INTO buyers (full_name,balance) VALUES ('منى عيسى',500)");
         const int inst1 =
             insert("INSERT INTO installments (buyer_id,unit_id,total_price,down_payment,"
@@ -201,8 +201,8 @@ private slots:
             << "UPDATE cheques SET status='paid'"
             << "شيكات برسم التحصيل (1300)" << 700.0 << 0.0;
         QTest::newRow("cheque received without posting")
-            << "INSERT INTO cheques (cheque_number,type,amount,status) VALUES "
-               "('9001','received',120,'pending')"
+            << "INSERT INTO cheques (cheque_number,type,amount,status,payment_id) VALUES "
+               "('9001','received',120,'pending',(SELECT MIN(id) FROM payments))"
             << "شيكات برسم التحصيل (1300)" << 700.0 << 820.0;
     }
     void plantedFaultIsNamedWithBothSides()
@@ -226,10 +226,14 @@ private slots:
         QVERIFY(!f.value("records_label").toString().isEmpty());
     }
 
-    void issuedChequeIsNotUnderCollection()
+    // Neither an issued cheque nor one kept for follow-up only (paying no
+    // debt the books know) is under collection.
+    void chequeOutsideCollectionIsNotCounted()
     {
         QVERIFY(exec("INSERT INTO cheques (cheque_number,type,amount,status) VALUES "
                      "('7001','issued',900,'pending')"));
+        QVERIFY(exec("INSERT INTO cheques (cheque_number,type,amount,status,tenant_id) VALUES "
+                     "('7002','received',450,'pending',(SELECT MIN(id) FROM tenants))"));
         QVERIFY(m_model->reconcile().isEmpty());
     }
 

@@ -51,6 +51,8 @@ private slots:
         Database* db = m_t->db();
         QRandomGenerator rng(20261209);
         Expected expected;
+        // currency -> {in, out} in cents, of what fell due before today.
+        QMap<int, QPair<qint64, qint64>> late;
         const int window = 30;
         for (int n = 0; n < 240; ++n) {
             const int offset = rng.bounded(-6, window + 6);
@@ -93,6 +95,10 @@ private slots:
                                         amount, due, status, currency}) > 0);
                 open = status == "pending";
             }
+            if (open && offset < 0) {
+                auto& cell = late[currency.isNull() ? 1 : currency.toInt()];
+                (in ? cell.first : cell.second) += cents;
+            }
             if (!open || offset < 0 || offset >= window)
                 continue;
             auto& cell = expected[currency.isNull() ? 1 : currency.toInt()][due];
@@ -132,7 +138,64 @@ private slots:
             QCOMPARE(Money::toCents(currency["out"].toDouble()), out);
             QCOMPARE(Money::toCents(currency["net"].toDouble()), in - out);
             QVERIFY(!currency["symbol"].toString().isEmpty());
+            const QVariantMap overdue = currency["overdue"].toMap();
+            QCOMPARE(Money::toCents(overdue["in"].toDouble()), late.value(id).first);
+            QCOMPARE(Money::toCents(overdue["out"].toDouble()), late.value(id).second);
         }
+    }
+
+    // Bills owed to contractors are paid oldest first; what is left of a
+    // bill is due out from its day, and a payment by a returned cheque pays
+    // nothing. Bills, invoices and cheques from before today show as
+    // overdue instead of vanishing.
+    void contractorBillsAndOverdueItems()
+    {
+        Database* db = m_t->db();
+        const int contractor = db->execInsert("INSERT INTO contractors (name) VALUES (?)",
+                                              {QStringLiteral("ورشة الأمل للسباكة")});
+        const auto bill = [&](double amount, int offset) {
+            QVERIFY(db->execInsert("INSERT INTO expenses (category, amount, expense_date, "
+                                   "contractor_id, is_owed, currency_id) VALUES "
+                                   "('صيانة',?,?,?,1,1)",
+                                   {amount, day(offset), contractor}) > 0);
+        };
+        const auto pay = [&](double amount, const QString& chequeStatus) {
+            const int payment = db->execInsert(
+                "INSERT INTO contractor_payments (contractor_id, amount, "
+                "currency_id, payment_date, method) VALUES (?,?,1,?,?)",
+                {contractor, amount, day(-1), chequeStatus.isEmpty() ? "cash" : "cheque"});
+            QVERIFY(payment > 0);
+            if (!chequeStatus.isEmpty())
+                QVERIFY(db->execInsert("INSERT INTO cheques (cheque_number, type, amount, "
+                                       "due_date, status, currency_id, contractor_id, "
+                                       "contractor_payment_id) VALUES ('77','issued',?,?,?,1,?,?)",
+                                       {amount, day(20), chequeStatus, contractor, payment}) > 0);
+        };
+        bill(300, -10);
+        bill(500, 5);
+        bill(200, 40); // beyond the window
+        pay(250, QString());
+        pay(400, QStringLiteral("bounced"));
+        QVERIFY(db->execInsert("INSERT INTO invoices (invoice_number, tenant_id, total_amount, "
+                               "balance, status, currency_id, due_date) VALUES "
+                               "('INV-1',?,200,200,'pending',1,?)",
+                               {m_tenant, day(-3)}) > 0);
+        QVERIFY(db->execInsert("INSERT INTO cheques (cheque_number, type, amount, due_date, "
+                               "status, currency_id) VALUES ('5001','received',80,?,'pending',1)",
+                               {day(-1)}) > 0);
+
+        const QVariantMap shekel = m_calendar().upcoming(30)["currencies"].toList()[0].toMap();
+        const QVariantMap overdue = shekel["overdue"].toMap();
+        QCOMPARE(overdue["in"].toDouble(), 280.0);
+        QCOMPARE(overdue["out"].toDouble(), 50.0);
+        QCOMPARE(overdue["net"].toDouble(), 230.0);
+        const QVariantList days = shekel["days"].toList();
+        QCOMPARE(days.size(), 1);
+        QCOMPARE(days[0].toMap()["date"].toString(), day(5));
+        QCOMPARE(days[0].toMap()["out"].toDouble(), 500.0);
+        QCOMPARE(days[0].toMap()["lines"].toList()[0].toMap()["kind"].toString(),
+                 QStringLiteral("contractor_bills"));
+        QCOMPARE(shekel["out"].toDouble(), 500.0);
     }
 
     void eachLineNamesItsSource()

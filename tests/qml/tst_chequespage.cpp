@@ -135,6 +135,14 @@ private slots:
     // the received cheques due within 7 days, in shekels.
     void cashCalendarOnTheChequesPageAndTheDashboard()
     {
+        // A contractor's bill from ten days ago, still owed: overdue, out.
+        QVERIFY(h->evaluate(QStringLiteral(R"JS((function() {
+            var c = expenseModel.addContractor("ورشة الأمل للسباكة", "0599000111", "سباكة")
+            return expenseModel.add(propertyModel.getAll()[0].id, 0, c, "صيانة", "سباكة",
+                                    "تبديل خلاط", 400, "%1", 1)
+        })())JS")
+                                .arg(iso(-10)))
+                    .toInt() > 0);
         QVERIFY(h->showPage(6));
         QVERIFY(h->click(need(QStringLiteral("chequeTab_4"))));
         QQuickItem* calendar = need(QStringLiteral("cashCalendar"));
@@ -150,6 +158,9 @@ private slots:
                  QStringLiteral("وارد \u2068%1 ₪\u2069")
                      .arg(QLocale().toString(ils.value("in").toDouble(), 'f', 2)));
         QVERIFY(!h->findAll(QStringLiteral("cashDay"), calendar).isEmpty());
+        QVERIFY(h->find(QStringLiteral("cashOverdue"), shekels)->isVisible());
+        QCOMPARE(h->find(QStringLiteral("cashOverdueLines"), shekels)->property("text").toString(),
+                 QStringLiteral("− مستحقات المقاولين \u2068400.00 ₪\u2069"));
         ShotSaver::saveShot(h->window(), QStringLiteral("cash-calendar"));
 
         QVERIFY(h->showPage(0));
@@ -158,6 +169,7 @@ private slots:
         // Compact: totals per currency, no day rows.
         QVERIFY(h->findAll(QStringLiteral("cashDay"), panel).isEmpty());
         QVERIFY(!h->find(QStringLiteral("cashPrintButton"), panel)->isVisible());
+        QVERIFY(h->find(QStringLiteral("cashOverdue"), panel)->isVisible());
         ShotSaver::saveShot(h->window(), QStringLiteral("dashboard-cash-calendar"));
     }
 
@@ -213,6 +225,130 @@ private slots:
                  QStringLiteral("pending|البنك العربي|%1|2500.0|cheque|paid").arg(iso(30)));
         QCOMPARE(reconciliationFindings(), 0);
         QTRY_COMPARE(h->find(QStringLiteral("paymentTable"))->property("count").toInt(), 1);
+    }
+
+    // A cheque typed into the register for the tenant's open invoice is
+    // that invoice's payment: it settles it, and its bounce from the page
+    // opens it again, with the books agreeing after each step.
+    void typedChequeTiedToTheTenantInvoice()
+    {
+        QVERIFY(h->showPage(6));
+        QVERIFY(h->click(need(QStringLiteral("addChequeButton"))));
+        QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("chequeAddDialog"));
+        // Saving with nothing chosen names what is missing.
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("chequeNumberField"), d), QStringLiteral("9100")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("chequeAmountField"), d), QStringLiteral("10")));
+        QVERIFY(h->click(h->find(QStringLiteral("chequeSaveButton"), d)));
+        QCOMPARE(h->find(QStringLiteral("chequePartyBox"), d)->property("errorText").toString(),
+                 QStringLiteral("اختر المستأجر"));
+        QVERIFY(h->choose(h->find(QStringLiteral("chequePartyBox"), d), 0));
+        QVERIFY(h->choose(h->find(QStringLiteral("chequeDebtBox"), d), 0));
+        QCOMPARE(h->find(QStringLiteral("chequeAmountField"), d)->property("text").toString(),
+                 QStringLiteral("2,500.00"));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("chequeBankField"), d),
+                            QStringLiteral("بنك القاهرة عمان")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("chequeDateField"), d), iso(20)));
+        ShotSaver::saveShot(h->window(), QStringLiteral("cheque-add-for-invoice"));
+        QVERIFY(h->click(h->find(QStringLiteral("chequeSaveButton"), d)));
+        QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), false));
+        const QString invoiceOfCheque =
+            QStringLiteral("SELECT i.status || '|' || i.balance || '|' || t.balance FROM cheques "
+                           "c JOIN payments p ON p.id=c.payment_id JOIN invoices i ON "
+                           "i.id=p.invoice_id JOIN tenants t ON t.id=i.tenant_id WHERE "
+                           "c.cheque_number='9100'");
+        QCOMPARE(value(invoiceOfCheque).toString(), QStringLiteral("paid|0.0|0.0"));
+        QCOMPARE(reconciliationFindings(), 0);
+
+        QVERIFY(h->click(
+            h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_9100")))));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), true));
+        QVERIFY(h->click(h->find(QStringLiteral("bounceConfirmButton"),
+                                 h->dialogContent(QStringLiteral("chequeBounceDialog")))));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), false));
+        QCOMPARE(value(invoiceOfCheque).toString(), QStringLiteral("pending|2500.0|2500.0"));
+        QCOMPARE(reconciliationFindings(), 0);
+    }
+
+    // An issued cheque typed in pays the contractor it names; returned by
+    // the bank, the contractor is owed again.
+    void issuedChequePaysTheContractorUntilReturned()
+    {
+        QVERIFY(h->evaluate(QStringLiteral(R"JS((function() {
+            var c = expenseModel.addContractor("ورشة الأمل للسباكة", "0599000111", "سباكة")
+            return expenseModel.add(propertyModel.getAll()[0].id, 0, c, "صيانة", "سباكة",
+                                    "تبديل خلاط", 400, "%1", 1)
+        })())JS")
+                                .arg(iso(-3)))
+                    .toInt() > 0);
+        const QString owed = QStringLiteral("SELECT balance FROM contractors");
+        QVERIFY(h->showPage(6));
+        QVERIFY(h->click(need(QStringLiteral("addChequeButton"))));
+        QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("chequeAddDialog"));
+        QVERIFY(h->click(h->find(QStringLiteral("chequeKindIssued"), d)));
+        QVERIFY(h->choose(h->find(QStringLiteral("chequePartyBox"), d), 0));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("chequeNumberField"), d), QStringLiteral("6100")));
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("chequeAmountField"), d), QStringLiteral("400")));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("chequeDateField"), d), iso(15)));
+        QVERIFY(h->click(h->find(QStringLiteral("chequeSaveButton"), d)));
+        QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), false));
+        QCOMPARE(value("SELECT c.type || '|' || c.due_date || '|' || p.method FROM cheques c JOIN "
+                       "contractor_payments p ON p.id=c.contractor_payment_id WHERE "
+                       "c.cheque_number='6100'")
+                     .toString(),
+                 QStringLiteral("issued|%1|cheque").arg(iso(15)));
+        QCOMPARE(value(owed).toDouble(), 0.0);
+
+        QVERIFY(h->click(
+            h->find(QStringLiteral("bounceChequeButton"), need(QStringLiteral("chequeRow_6100")))));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), true));
+        QQuickItem* b = h->dialogContent(QStringLiteral("chequeBounceDialog"));
+        QVERIFY(!h->find(QStringLiteral("replaceByCheque"), b)->isVisible());
+        ShotSaver::saveShot(h->window(), QStringLiteral("issued-cheque-bounce"));
+        QVERIFY(h->click(h->find(QStringLiteral("bounceConfirmButton"), b)));
+        QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), false));
+        QCOMPARE(value(owed).toDouble(), 400.0);
+        QCOMPARE(reconciliationFindings(), 0);
+    }
+
+    // The buyer's cheque dialog offers the open instalment (here the one
+    // whose cheque bounced) with its balance, collects it, and says so.
+    void buyerChequeCollectsTheOpenInstalmentAndConfirms()
+    {
+        QVERIFY(h->evaluate(
+                     QStringLiteral("chequeModel.bounce(%1)")
+                         .arg(value("SELECT id FROM cheques WHERE cheque_number='5003'").toInt()))
+                    .toBool());
+        QVERIFY(h->showPage(3));
+        QVERIFY(h->click(h->find(QStringLiteral("buyerChequeButton"),
+                                 need(QStringLiteral("buyerRow_ليلى منصور")))));
+        QVERIFY(h->settled(QStringLiteral("buyerChequeDialog"), true));
+        QQuickItem* d = h->dialogContent(QStringLiteral("buyerChequeDialog"));
+        QCOMPARE(h->find(QStringLiteral("buyerChequeAmount"), d)->property("text").toString(),
+                 QStringLiteral("1,000.00"));
+        QVERIFY(!h->find(QStringLiteral("buyerChequeCurrency"), d)->isVisible());
+        QVERIFY(
+            h->typeInto(h->find(QStringLiteral("buyerChequeNumber"), d), QStringLiteral("8003")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("buyer-cheque-for-instalment"));
+        QVERIFY(h->click(h->find(QStringLiteral("buyerChequeSave"), d)));
+        QVERIFY(h->settled(QStringLiteral("buyerChequeDialog"), false));
+        QCOMPARE(value("SELECT i.status FROM cheques c JOIN installments i ON "
+                       "i.id=c.installment_id WHERE c.cheque_number='8003' AND "
+                       "c.installment_id=(SELECT installment_id FROM cheques WHERE "
+                       "cheque_number='5003')")
+                     .toString(),
+                 QStringLiteral("paid"));
+        QCOMPARE(reconciliationFindings(), 0);
+        QQuickItem* notice = need(QStringLiteral("buyersNotice"));
+        QVERIFY(h->find(QStringLiteral("buyersNoticeText"), notice)
+                    ->property("text")
+                    .toString()
+                    .contains(QStringLiteral("تم تسجيل الشيك \u20688003\u2069")));
+        ShotSaver::saveShot(h->window(), QStringLiteral("buyer-cheque-saved"));
     }
 };
 

@@ -20,6 +20,7 @@
 #include "finance/ExpenseModel.h"
 #include "finance/FinanceLists.h"
 #include "finance/InstallmentModel.h"
+#include "insight/CashCalendar.h"
 #include "insight/DashboardController.h"
 #include "insight/NotificationController.h"
 #include "insight/ReportController.h"
@@ -462,6 +463,10 @@ int main(int argc, char* argv[])
                    [&] { return rows(installments.getOverdue()); });
         bench.read(QStringLiteral("ChequeModel::getPending"),
                    [&] { return rows(cheques.getPending()); });
+        CashCalendar calendar(&db);
+        bench.read(QStringLiteral("CashCalendar::upcoming(90)"), [&] {
+            return rows(calendar.upcoming(90).value(QStringLiteral("currencies")).toList());
+        });
         bench.read(QStringLiteral("ExpenseModel::getContractors"),
                    [&] { return rows(expenses.getContractors()); });
         bench.read(QStringLiteral("ExpenseModel::getTotal"),

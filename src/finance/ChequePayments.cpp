@@ -1,0 +1,105 @@
+// Tenant payments by cheque that older versions recorded without a register
+// row: each gains its row once, at the first start after the upgrade.
+#include "finance/ChequeModel.h"
+
+#include "core/ChequeRegister.h"
+#include "core/Database.h"
+#include "core/LedgerPosting.h"
+#include "core/Money.h"
+#include "core/SqlValue.h"
+#include "core/TransactionGuard.h"
+
+#include <QDate>
+
+namespace {
+
+const QString kRegisteredKey = QStringLiteral("payment_cheques_registered");
+
+} // namespace
+
+int ChequeModel::registerPaymentCheques()
+{
+    clearError();
+    if (m_db->scalar(QStringLiteral("SELECT value FROM settings WHERE key=?"), {kRegisteredKey})
+            .toString() == QLatin1String("done"))
+        return 0;
+    TransactionGuard tx(m_db);
+    if (!tx.isActive())
+        return refuseDatabaseId();
+    // The payment's posting put the money among the cheques under
+    // collection; the reference is the cheque number the clerk typed.
+    const QVariantList rows = m_db->execQuery(QStringLiteral(
+        "SELECT p.id, p.tenant_id, p.amount, p.payment_date, TRIM(p.reference) AS number, "
+        "p.currency_id, t.full_name FROM payments p LEFT JOIN tenants t ON t.id=p.tenant_id "
+        "WHERE p.payment_method='cheque' AND p.buyer_id IS NULL AND p.amount>0 AND "
+        "TRIM(COALESCE(p.reference,''))<>'' AND NOT EXISTS (SELECT 1 FROM cheques c WHERE "
+        "c.payment_id=p.id) ORDER BY p.id"));
+    int written = 0;
+    LedgerPosting posting(m_db);
+    for (const QVariant& value : rows) {
+        const QVariantMap payment = value.toMap();
+        const int paymentId = payment.value(QStringLiteral("id")).toInt();
+        const int tenantId = payment.value(QStringLiteral("tenant_id")).toInt();
+        const double amount = payment.value(QStringLiteral("amount")).toDouble();
+        const QString number = payment.value(QStringLiteral("number")).toString();
+        // The same cheque typed into the register by hand, still pending or
+        // cashed, becomes this payment's row instead of a second one.
+        const QVariantMap typed = SqlValue::firstRow(m_db->execQuery(
+            QStringLiteral("SELECT id, status, due_date, currency_id FROM cheques WHERE "
+                           "type='received' AND payment_id IS NULL AND installment_id IS NULL "
+                           "AND TRIM(cheque_number)=? AND ROUND(amount*100)=ROUND(?*100) AND "
+                           "status IN ('pending','paid') AND (tenant_id IS NULL OR tenant_id=?) "
+                           "ORDER BY id LIMIT 1"),
+            {number, amount, tenantId}));
+        if (!typed.isEmpty()) {
+            const int chequeId = typed.value(QStringLiteral("id")).toInt();
+            if (!m_db->execNonQuery(QStringLiteral("UPDATE cheques SET payment_id=?, "
+                                                   "tenant_id=? WHERE id=?"),
+                                    {paymentId, SqlValue::idOrNull(tenantId), chequeId}))
+                return refuseDatabaseId();
+            // Cashed while outside the books: its cashing is posted now,
+            // unless an older start posted it already.
+            const bool cashed =
+                typed.value(QStringLiteral("status")).toString() == QLatin1String("paid");
+            if (cashed && m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM journal_entries "
+                                                      "WHERE reference_type='cheque_cleared' "
+                                                      "AND reference_id=?"),
+                                       {chequeId})
+                                  .toInt() == 0) {
+                QString day = typed.value(QStringLiteral("due_date")).toString();
+                if (!SqlValue::isIsoDate(day))
+                    day = QDate::currentDate().toString(Qt::ISODate);
+                LedgerPosting::Entry entry;
+                entry.date = day;
+                entry.referenceType = QStringLiteral("cheque_cleared");
+                entry.referenceId = chequeId;
+                entry.currencyId = payment.value(QStringLiteral("currency_id")).toInt();
+                entry.description = QStringLiteral("تحصيل شيك ") + number;
+                entry.lines = {{QStringLiteral("1100"), 0, amount, 0, {}},
+                               {QStringLiteral("1300"), 0, 0, amount, {}}};
+                if (posting.post(entry) < 1)
+                    return refuseId(posting.reason());
+            }
+        } else {
+            ChequeRegister::Received cheque;
+            cheque.number = number;
+            cheque.dueDate = payment.value(QStringLiteral("payment_date")).toString();
+            cheque.payer = payment.value(QStringLiteral("full_name")).toString();
+            cheque.amount = amount;
+            cheque.currencyId = payment.value(QStringLiteral("currency_id")).toInt();
+            cheque.tenantId = tenantId;
+            cheque.paymentId = paymentId;
+            if (ChequeRegister::record(m_db, cheque) < 1)
+                return refuseDatabaseId();
+        }
+        ++written;
+    }
+    if (!m_db->execNonQuery(
+            QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES (?, 'done')"),
+            {kRegisteredKey}) ||
+        !tx.commit())
+        return refuseDatabaseId();
+    if (written > 0)
+        emit dataChanged();
+    return written;
+}
