@@ -220,30 +220,31 @@ QList<LedgerHistory::Step> pastEventSteps()
                          .arg(account("2100"), account("1100")))),
         // Only cheques that pay a debt the books know move money; one kept
         // for follow-up only posts nothing, as it would today.
-        twoLineStep(entryStatement(cleared, QStringLiteral("cheques"),
-                                   QStringLiteral("x.status='paid' AND x.amount>0 AND ((x.type='received' "
-                                                  "AND (x.payment_id IS NOT NULL OR "
-                                                  "x.installment_id IS NOT NULL)) OR "
-                                                  "(x.type='issued' AND x.contractor_payment_id "
-                                                  "IS NOT NULL))"),
-                                   QStringLiteral("x.due_date,x.issue_date"),
-                                   QStringLiteral("'تحصيل شيك ' || COALESCE(x.cheque_number,'')"),
-                                   QStringLiteral("x.currency_id")),
-                    twoLines(cleared, QStringLiteral("cheques"), QStringLiteral("x.amount"),
-                             QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
-                                 .arg(issued, account("2200"), account("1100")),
-                             QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
-                                 .arg(issued, account("1100"), account("1300")))),
-        twoLineStep(entryStatement(
-                        bounced, QStringLiteral("cheques"),
-                        QStringLiteral("x.status='bounced' AND x.amount>0 AND x.type='received' "
-                                       "AND (x.payment_id IS NOT NULL OR x.installment_id IS "
-                                       "NOT NULL)"),
-                        QStringLiteral("x.due_date,x.issue_date"),
-                        QStringLiteral("'شيك مرتجع ' || COALESCE(x.cheque_number,'')"),
-                        QStringLiteral("x.currency_id")),
-                    twoLines(bounced, QStringLiteral("cheques"), QStringLiteral("x.amount"),
-                             account("1200"), account("1300"))),
+        twoLineStep(
+            entryStatement(cleared, QStringLiteral("cheques"),
+                           QStringLiteral("x.status='paid' AND x.amount>0 AND ((x.type='received' "
+                                          "AND (x.payment_id IS NOT NULL OR "
+                                          "x.installment_id IS NOT NULL)) OR "
+                                          "(x.type='issued' AND x.contractor_payment_id "
+                                          "IS NOT NULL))"),
+                           QStringLiteral("x.due_date,x.issue_date"),
+                           QStringLiteral("'تحصيل شيك ' || COALESCE(x.cheque_number,'')"),
+                           QStringLiteral("x.currency_id")),
+            twoLines(cleared, QStringLiteral("cheques"), QStringLiteral("x.amount"),
+                     QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
+                         .arg(issued, account("2200"), account("1100")),
+                     QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
+                         .arg(issued, account("1100"), account("1300")))),
+        twoLineStep(
+            entryStatement(bounced, QStringLiteral("cheques"),
+                           QStringLiteral("x.status='bounced' AND x.amount>0 AND x.type='received' "
+                                          "AND (x.payment_id IS NOT NULL OR x.installment_id IS "
+                                          "NOT NULL)"),
+                           QStringLiteral("x.due_date,x.issue_date"),
+                           QStringLiteral("'شيك مرتجع ' || COALESCE(x.cheque_number,'')"),
+                           QStringLiteral("x.currency_id")),
+            twoLines(bounced, QStringLiteral("cheques"), QStringLiteral("x.amount"),
+                     account("1200"), account("1300"))),
         twoLineStep(entryStatement(
                         returned, QStringLiteral("cheques"),
                         QStringLiteral("x.status='bounced' AND x.amount>0 AND x.type='issued' AND "

@@ -108,7 +108,8 @@ bool ShellHarness::shellShown() const
 {
     QQuickItem* stack = find(QStringLiteral("stackView"));
     auto* current = stack ? stack->property("currentItem").value<QObject*>() : nullptr;
-    return current && current->objectName() == QLatin1String(m_keepSetup ? "setupPage" : "mainApp") &&
+    return current &&
+           current->objectName() == QLatin1String(m_keepSetup ? "setupPage" : "mainApp") &&
            !stack->property("busy").toBool();
 }
 
