@@ -8,6 +8,7 @@
 #include "app/TerminationSignals.h"
 #include "app/ThreadHoldMeter.h"
 #include "core/Database.h"
+#include "core/FreeMemory.h"
 #include "core/LedgerHistory.h"
 #include "core/StartFailure.h"
 #include "finance/ChequeModel.h"
@@ -50,6 +51,9 @@ int runApplication(const QString& dataDir)
     // the window's thread and with a progress window; what follows then
     // finds the file up to date.
     StartupWork(dataDir + QStringLiteral("/sakanova.db")).run();
+    // Posting a long history leaves hundreds of megabytes freed but still
+    // held by the allocator; hand them back before the window is built.
+    FreeMemory::giveBackFreedHeap();
     Database database;
     if (!database.initialize(dataDir + QStringLiteral("/sakanova.db"))) {
         qCritical("Failed to initialize database!");
