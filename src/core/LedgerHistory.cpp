@@ -82,11 +82,13 @@ QPair<QString, QString> twoLines(const QString& type, const QString& table, cons
             .arg(primaryOf(QStringLiteral("a"), QStringLiteral("cu")),
                  primaryOf(QStringLiteral("0"), QStringLiteral("cu")));
     const QString totals = LedgerTotals::addConvertedSql(
-        with + QStringLiteral(", g AS (SELECT cu, m, da, ca, COUNT(*) AS n, SUM(a) AS a FROM r "
-                              "WHERE cu=%1 GROUP BY cu, m, da, ca) ")
-                   .arg(kPrimaryCurrency),
+        with + QStringLiteral(", g AS (SELECT cu, m, da, ca, COUNT(*) AS n, SUM(a) AS a, SUM(%2) "
+                              "AS w FROM r WHERE cu=%1 GROUP BY cu, m, da, ca) ")
+                   .arg(kPrimaryCurrency,
+                        LedgerTotals::weightedSql(QStringLiteral("eid"), QStringLiteral("a"))),
         QStringLiteral("SELECT da AS account_id, cu AS currency_id, m AS day, n, a AS debit, 0 "
-                       "AS credit FROM g UNION ALL SELECT ca, cu, m, n, 0, a FROM g"));
+                       "AS credit, w AS weighted FROM g UNION ALL SELECT ca, cu, m, n, 0, a, -w "
+                       "FROM g"));
     return {lines, totals};
 }
 
@@ -114,11 +116,15 @@ QString invoiceShares(const QString& type, const QString& open)
 
 // The step of `invoiceShares`: `debit` and `credit` are the amounts of
 // line k, `account` its account; lines of 0 are left out. `count` is which
-// of no, nro, nrest (entries with o, ro, o-ro above 0) counts line k.
+// of no, nro, nrest (entries with o, ro, o-ro above 0) counts line k, and
+// `weighted` its debit - credit as the entry-weighted sums wo, wro, wrest.
 LedgerHistory::Step invoiceLines(const QString& entries, const QString& with,
                                  const QString& account, const QString& count, const QString& debit,
-                                 const QString& credit)
+                                 const QString& credit, const QString& weighted)
 {
+    const auto w = [](const char* amount) {
+        return LedgerTotals::weightedSql(QStringLiteral("eid"), QLatin1String(amount));
+    };
     const QString lines =
         with + kLineColumns +
         QStringLiteral("SELECT eid, %1, %2, %3, d, %4, %5 FROM s, k WHERE (%2)+(%3)>0")
@@ -128,12 +134,13 @@ LedgerHistory::Step invoiceLines(const QString& entries, const QString& with,
     // line are linear in o and ro, so they apply to the sums as they are.
     const QString totals = LedgerTotals::addConvertedSql(
         with + QStringLiteral(", g AS (SELECT cu, m, SUM(o>0) AS no, SUM(ro>0) AS nro, "
-                              "SUM(o-ro>0) AS nrest, SUM(o) AS o, SUM(ro) AS ro FROM s WHERE "
-                              "cu=%1 GROUP BY cu, m) ")
-                   .arg(kPrimaryCurrency),
+                              "SUM(o-ro>0) AS nrest, SUM(o) AS o, SUM(ro) AS ro, SUM(%2) AS wo, "
+                              "SUM(%3) AS wro, SUM(%4) AS wrest FROM s WHERE cu=%1 GROUP BY cu, "
+                              "m) ")
+                   .arg(kPrimaryCurrency, w("o"), w("ro"), w("o-ro")),
         QStringLiteral("SELECT %1 AS account_id, cu AS currency_id, m AS day, %2 AS n, %3 AS "
-                       "debit, %4 AS credit FROM g, k WHERE %2>0")
-            .arg(account, count, debit, credit));
+                       "debit, %4 AS credit, %5 AS weighted FROM g, k WHERE %2>0")
+            .arg(account, count, debit, credit, weighted));
     return {entries, {lines}, {totals}};
 }
 
@@ -150,7 +157,8 @@ LedgerHistory::Step invoiceStep()
                             .arg(account("1200"), account("4100"), account("4200")),
                         QStringLiteral("CASE k WHEN 1 THEN no WHEN 2 THEN nro ELSE nrest END"),
                         QStringLiteral("CASE k WHEN 1 THEN o ELSE 0 END"),
-                        QStringLiteral("CASE k WHEN 1 THEN 0 WHEN 2 THEN ro ELSE o-ro END"));
+                        QStringLiteral("CASE k WHEN 1 THEN 0 WHEN 2 THEN ro ELSE o-ro END"),
+                        QStringLiteral("CASE k WHEN 1 THEN wo WHEN 2 THEN -wro ELSE -wrest END"));
 }
 
 LedgerHistory::Step voidStep()
@@ -168,7 +176,8 @@ LedgerHistory::Step voidStep()
             .arg(account("4100"), account("4200"), account("1200")),
         QStringLiteral("CASE k WHEN 1 THEN nro WHEN 2 THEN nrest ELSE no END"),
         QStringLiteral("CASE k WHEN 1 THEN ro WHEN 2 THEN o-ro ELSE 0 END"),
-        QStringLiteral("CASE k WHEN 3 THEN o ELSE 0 END"));
+        QStringLiteral("CASE k WHEN 3 THEN o ELSE 0 END"),
+        QStringLiteral("CASE k WHEN 1 THEN wro WHEN 2 THEN wrest ELSE -wo END"));
 }
 
 QList<LedgerHistory::Step> pastEventSteps()

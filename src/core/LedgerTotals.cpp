@@ -20,6 +20,7 @@ const QString kTable = QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_day_tot
                                       "open_lines INTEGER NOT NULL DEFAULT 0, "
                                       "open_debit REAL NOT NULL DEFAULT 0, "
                                       "open_credit REAL NOT NULL DEFAULT 0, "
+                                      "weighted INTEGER NOT NULL DEFAULT 0, "
                                       "PRIMARY KEY (account_id, currency_id, day)) WITHOUT ROWID");
 
 // A row here (only ever inside a bulk posting's transaction) sets the
@@ -31,7 +32,12 @@ const QString kUnlessPaused =
 
 const QString kColumns =
     QStringLiteral("INSERT INTO ledger_day_totals (account_id,currency_id,day,lines,debit,credit,"
-                   "debit_primary,credit_primary,open_lines,open_debit,open_credit) ");
+                   "debit_primary,credit_primary,open_lines,open_debit,open_credit,weighted) ");
+
+// A file counted before the entry-weighted sums were kept gains the column;
+// the count that follows fills it.
+const QString kWeightedColumn =
+    QStringLiteral("ALTER TABLE ledger_day_totals ADD COLUMN weighted INTEGER NOT NULL DEFAULT 0");
 
 // Sums go back to exactly 0 once a day holds no line, so removing what was
 // added leaves no binary noise behind.
@@ -46,7 +52,7 @@ const QString kMerge = QStringLiteral(
     "open_debit=CASE WHEN open_lines+excluded.open_lines=0 THEN 0.0 ELSE "
     "open_debit+excluded.open_debit END, "
     "open_credit=CASE WHEN open_lines+excluded.open_lines=0 THEN 0.0 ELSE "
-    "open_credit+excluded.open_credit END;");
+    "open_credit+excluded.open_credit END, weighted=weighted+excluded.weighted;");
 
 // An entry that names no currency is in the first primary currency, as the
 // ledger's reports read it.
@@ -69,8 +75,11 @@ QString lineValues(const QString& l, const QString& e, const QString& sign, bool
                "%4%6(COALESCE(%1.debit,0)), %4%6(COALESCE(%1.credit,0)), "
                "%4%6(COALESCE(%1.debit_primary,0)), %4%6(COALESCE(%1.credit_primary,0)), "
                "%4%6(%7), %4%6(CASE WHEN %7 THEN COALESCE(%1.debit,0) ELSE 0 END), "
-               "%4%6(CASE WHEN %7 THEN COALESCE(%1.credit,0) ELSE 0 END)")
-        .arg(l, currencyKey(e), e, sign, count, agg, open);
+               "%4%6(CASE WHEN %7 THEN COALESCE(%1.credit,0) ELSE 0 END), %4%6(%8)")
+        .arg(l, currencyKey(e), e, sign, count, agg, open,
+             LedgerTotals::weightedSql(
+                 l + QStringLiteral(".entry_id"),
+                 QStringLiteral("COALESCE(%1.debit,0)-COALESCE(%1.credit,0)").arg(l)));
 }
 
 QString oneLine(const QString& row, const QString& sign)
@@ -152,11 +161,15 @@ const QStringList& LedgerTotals::triggerNames()
 bool LedgerTotals::ensure(QSqlDatabase& db, QSqlError* error)
 {
     QSqlQuery query(db);
-    if (!query.exec(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='table' AND "
-                                   "name='ledger_day_totals'")) ||
+    if (!query.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM sqlite_master WHERE "
+                                   "type='table' AND name='ledger_day_totals'), (SELECT COUNT(*) "
+                                   "FROM pragma_table_info('ledger_day_totals') WHERE "
+                                   "name='weighted')")) ||
         !query.next())
         return fail(query, error);
-    bool complete = query.value(0).toInt() == 1;
+    const bool table = query.value(0).toInt() == 1;
+    const bool weighted = query.value(1).toInt() == 1;
+    bool complete = table && weighted;
     query.finish();
     if (!query.prepare(QStringLiteral(
             "SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name=? AND sql=?")))
@@ -181,9 +194,11 @@ bool LedgerTotals::ensure(QSqlDatabase& db, QSqlError* error)
             *error = db.lastError();
         return false;
     }
-    QStringList statements = {kTable, kPausedTable,
-                              QStringLiteral("DELETE FROM ledger_totals_paused"),
-                              QStringLiteral("DELETE FROM ledger_day_totals")};
+    QStringList statements = {kTable, kPausedTable};
+    if (table && !weighted)
+        statements << kWeightedColumn;
+    statements << QStringLiteral("DELETE FROM ledger_totals_paused")
+               << QStringLiteral("DELETE FROM ledger_day_totals");
     for (const Trigger& trigger : triggers())
         statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name << trigger.sql;
     statements << recount(QStringLiteral("1"));
@@ -228,11 +243,16 @@ bool LedgerTotals::addEntriesAfter(Database* db, int entryMark, bool otherCurren
         {entryMark});
 }
 
+QString LedgerTotals::weightedSql(const QString& entryId, const QString& net)
+{
+    return QStringLiteral("%1*CAST(round((%2)*1000) AS INTEGER)").arg(entryId, net);
+}
+
 QString LedgerTotals::addConvertedSql(const QString& with, const QString& rows)
 {
     return with + kColumns +
            QStringLiteral("SELECT account_id, currency_id, day, SUM(n), SUM(debit), "
-                          "SUM(credit), SUM(debit), SUM(credit), 0, 0, 0 FROM (") +
+                          "SUM(credit), SUM(debit), SUM(credit), 0, 0, 0, SUM(weighted) FROM (") +
            rows + QStringLiteral(") WHERE 1 GROUP BY 1, 2, 3") + kMerge;
 }
 

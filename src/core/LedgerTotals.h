@@ -11,8 +11,12 @@ class QSqlError;
 // What the journal holds per account, currency (the entry's) and day of
 // the entry, kept by triggers on journal_lines and journal_entries:
 // the number of lines, debit and credit, their primary-currency amounts,
-// and apart the lines not yet converted (no primary amount: their entry's
-// day had no rate). Whole-history figures, trial balances and the running
+// apart the lines not yet converted (no primary amount: their entry's
+// day had no rate), and `weighted`: the lines' debit - credit in mills,
+// each times its entry's id. Summed over a day and currency, `weighted` is
+// exactly 0 while each of the day's entries balances, so two entries out of
+// balance by opposite amounts still show on their day (the plain day sums
+// cancel out). Whole-history figures, trial balances and the running
 // balance before a page of an account's ledger read these few rows instead
 // of every line.
 class LedgerTotals
@@ -32,9 +36,13 @@ public:
     // a currency other than the primary one when `otherCurrenciesOnly`).
     static bool addEntriesAfter(Database* db, int entryMark, bool otherCurrenciesOnly);
     // A statement adding rows of `rows` (account_id, currency_id, day,
-    // n lines, debit, credit: lines in the primary currency, grouped here) to the
-    // totals; `with` is the WITH clause `rows` reads from, if any.
+    // n lines, debit, credit, weighted: lines in the primary currency,
+    // grouped here) to the totals; `with` is the WITH clause `rows` reads
+    // from, if any.
     static QString addConvertedSql(const QString& with, const QString& rows);
+    // The `weighted` value of a line of entry `entryId` moving `net`
+    // (debit - credit), both SQL expressions.
+    static QString weightedSql(const QString& entryId, const QString& net);
 
     // Per account and currency, lines dated from `from` to `to` (yyyy-MM-dd,
     // empty for no bound): account_id, currency_id, lines, debit, credit.

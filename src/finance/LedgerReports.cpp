@@ -154,15 +154,16 @@ QVariantList LedgerReports::reconcile() const
                                     debit, s("مجموع الدائن"), credit));
     }
 
-    // Each entry on its own, read on the days whose entries do not add up
-    // (an entry out of balance leaves its day so, unless another on the same
-    // day and in the same currency is out by exactly the opposite). A broken
-    // file could hold many, the first ones say enough.
+    // Each entry on its own, read on the days whose entries do not add up:
+    // an entry out of balance leaves its day's debits and credits apart, or,
+    // when another entry of the day and currency is out by exactly the
+    // opposite, its entry-weighted sum away from 0. A broken file could hold
+    // many, the first ones say enough.
     QVariantList entries;
     const QVariantList days = m_db->execQuery(
         QStringLiteral("SELECT DISTINCT day FROM (SELECT day FROM ledger_day_totals GROUP BY "
-                       "day, currency_id HAVING ABS(SUM(debit)-SUM(credit)) > ?) ORDER BY day "
-                       "LIMIT 50"),
+                       "day, currency_id HAVING ABS(SUM(debit)-SUM(credit)) > ? OR "
+                       "SUM(weighted) <> 0) ORDER BY day LIMIT 50"),
         {kTolerance});
     for (const QVariant& day : days) {
         if (entries.size() >= 50)

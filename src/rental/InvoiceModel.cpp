@@ -8,12 +8,11 @@
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+#include "rental/InvoiceBatch.h"
 #include "rental/InvoiceNumbers.h"
-#include "rental/RentSchedule.h"
+#include "rental/RentRun.h"
 
 #include <QDate>
-#include <QHash>
-#include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -25,11 +24,6 @@ namespace {
 const QString kInsertItem = QStringLiteral(
     "INSERT INTO invoice_items (invoice_id,description,type,quantity,unit_price,total) "
     "VALUES (?,?,?,?,?,?)");
-
-QString dueDate(const QString& period)
-{
-    return period + QStringLiteral("-28");
-}
 
 } // namespace
 
@@ -185,11 +179,11 @@ int InvoiceModel::writeInvoice(InvoiceNumbers& numbers, Writer& writer, const Dr
     QSqlQuery& insert = draft.contractId.isValid() ? writer.rentInvoice : writer.otherInvoice;
     const bool inserted =
         draft.contractId.isValid()
-            ? writer.run(insert, {number, draft.tenantId, draft.unitId, draft.contractId,
-                                  draft.period, draft.total, draft.total, status, draft.currencyId,
-                                  dueDate(draft.period)})
+            ? writer.run(insert,
+                         {number, draft.tenantId, draft.unitId, draft.contractId, draft.period,
+                          draft.total, draft.total, status, draft.currencyId, draft.dueDate()})
             : writer.run(insert, {number, draft.tenantId, draft.unitId, draft.period, draft.total,
-                                  draft.total, status, draft.currencyId, dueDate(draft.period)});
+                                  draft.total, status, draft.currencyId, draft.dueDate()});
     const QVariant lastId = insert.lastInsertId();
     const int id = inserted && lastId.isValid() ? lastId.toInt() : -1;
     if (id < 1)
@@ -271,102 +265,31 @@ int InvoiceModel::generateAllRent(const QString& period)
         return refuseId(Reasons::invalidPeriod());
 
     // The run shares one transaction so that thousands of invoices cost one
-    // commit; each invoice still sits in its own savepoint, so a failed one is
-    // undone alone and the run goes on with the next contract. A run that
-    // could not start or read its contracts is a failure, never "nothing to bill".
+    // commit. A run that could not start or read its contracts is a
+    // failure, never "nothing to bill".
     TransactionGuard run(m_db);
     if (!run.isActive())
         return refuseDatabaseId();
-    // Contracts in id order, which is also the order the invoice numbers
-    // follow: only those whose dates take in the period. Everything is read
-    // under the run's write lock.
-    const QVariantList contracts = m_db->execQuery(
-        QStringLiteral("SELECT id, tenant_id, unit_id, currency_id, rent_amount, start_date, "
-                       "end_date, payment_frequency FROM contracts WHERE status='active' AND "
-                       "substr(start_date,1,7)<=? AND substr(end_date,1,7)>=? ORDER BY id"),
-        {period, period});
-    if (databaseFailed())
+    QList<Draft> drafts;
+    if (!RentRun::drafts(m_db, period, drafts))
         return refuseDatabaseId();
-    // A rent of several months is rounded in its currency's minor unit.
-    const MinorUnits units(m_db);
-
-    // Rent is billed once per contract and period: the contracts that already
-    // have a live rent invoice for it, and the period's readings per unit in
-    // service order, each read once for the whole run.
-    QSet<int> billed;
-    for (const QVariant& row : m_db->execQuery(
-             QStringLiteral("SELECT DISTINCT contract_id FROM invoices WHERE period=? AND "
-                            "contract_id IS NOT NULL AND status!='void'"),
-             {period}))
-        billed.insert(row.toMap().value(QStringLiteral("contract_id")).toInt());
-    QHash<int, QList<QVariantList>> readings;
-    for (const QVariant& value : m_db->execQuery(
-             QStringLiteral("SELECT ur.unit_id, ur.consumption, ur.cost, s.name FROM usage_records "
-                            "ur JOIN services s ON ur.service_id=s.id WHERE ur.period=? "
-                            "ORDER BY ur.unit_id, ur.service_id"),
-             {period})) {
-        const QVariantMap reading = value.toMap();
-        const double consumption = reading.value(QStringLiteral("consumption")).toDouble();
-        const double cost = reading.value(QStringLiteral("cost")).toDouble();
-        // Below one unit of measure the line shows the cost itself as its
-        // price rather than a per-unit figure inflated by a tiny reading; the
-        // line total is the cost either way.
-        const double unitPrice = consumption > 1 ? cost / consumption : cost;
-        readings[reading.value(QStringLiteral("unit_id")).toInt()].append(
-            QVariantList{reading.value(QStringLiteral("name")), QStringLiteral("usage"),
-                         consumption, unitPrice, cost});
-    }
-    if (databaseFailed())
-        return refuseDatabaseId();
-
+    const int lastBefore = lastInvoiceId();
+    // All at once, in a few statements. When any invoice cannot be written
+    // the batch leaves nothing behind, and the run writes them one by one,
+    // each in its own savepoint, so the failed one is undone alone and the
+    // run goes on with the next contract.
+    if (InvoiceBatch::write(m_db, drafts))
+        return finishRun(run, drafts.size(), 0, lastBefore);
     InvoiceNumbers numbers(m_db);
     Writer writer(m_db);
-    const int lastBefore = lastInvoiceId();
     int count = 0;
     int failed = 0;
-    for (const QVariant& value : contracts) {
-        const QVariantMap contract = value.toMap();
-        const int contractId = contract.value(QStringLiteral("id")).toInt();
-        if (billed.contains(contractId))
-            continue;
-        const int months = RentSchedule::monthsBilled(
-            contract.value(QStringLiteral("payment_frequency")).toString(),
-            contract.value(QStringLiteral("start_date")).toString(),
-            contract.value(QStringLiteral("end_date")).toString(), period);
-        const int unitId = contract.value(QStringLiteral("unit_id")).toInt();
-        const QList<QVariantList> metered = readings.value(unitId);
-        // Between two due dates of a longer cycle only the month's readings
-        // are billed; with none there is nothing to bill.
-        if (months < 1 && metered.isEmpty())
-            continue;
-
-        Draft draft;
-        draft.tenantId = contract.value(QStringLiteral("tenant_id")).toInt();
-        draft.unitId = unitId;
-        draft.contractId = contractId;
-        draft.period = period;
-        draft.currencyId = contract.value(QStringLiteral("currency_id")).toInt();
-        if (months > 0) {
-            const double monthlyRent = contract.value(QStringLiteral("rent_amount")).toDouble();
-            const double rent =
-                months == 1 ? monthlyRent : units.round(draft.currencyId, monthlyRent * months);
-            draft.lines.append(QVariantList{RentSchedule::rentDescription(months),
-                                            QStringLiteral("rent"), months, monthlyRent, rent});
-            draft.total = rent;
-        }
-        for (const QVariantList& line : metered) {
-            draft.lines.append(line);
-            draft.total += line.at(4).toDouble();
-        }
-
-        if (writeInvoice(numbers, writer, draft) > 0) {
+    for (const Draft& draft : drafts) {
+        if (writeInvoice(numbers, writer, draft) > 0)
             ++count;
-            billed.insert(contractId);
-        } else {
+        else
             ++failed;
-        }
     }
-
     return finishRun(run, count, failed, lastBefore);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/BackendObject.h"
+#include "rental/InvoiceDraft.h"
 
 #include <QObject>
 #include <QString>
@@ -48,19 +49,7 @@ signals:
     void dataChanged();
 
 private:
-    // One invoice about to be written. `contractId` is set only on rent
-    // invoices; `unitId` is NULL for invoices without a unit.
-    struct Draft
-    {
-        int tenantId = 0;
-        QVariant unitId;
-        QVariant contractId;
-        QString period;
-        int currencyId = 0;
-        double total = 0;
-        // description, type, quantity, unit_price, total of each line, in order
-        QList<QVariantList> lines;
-    };
+    using Draft = InvoiceDraft;
 
     struct Writer;
     class InvoiceSavepoint;

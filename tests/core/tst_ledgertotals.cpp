@@ -22,11 +22,12 @@ QString totalsAgainstLines(TestDatabase& t)
         "SELECT l.account_id AS a, COALESCE(e.currency_id,(SELECT id FROM currencies ORDER BY "
         "is_primary DESC, id LIMIT 1)) AS c, substr(e.entry_date,1,10) AS d, COUNT(*) AS n, "
         "SUM(l.debit) AS dr, SUM(l.credit) AS cr, SUM(COALESCE(l.debit_primary,0)) AS dp, "
-        "SUM(COALESCE(l.credit_primary,0)) AS cp, SUM(l.debit_primary IS NULL) AS o FROM "
+        "SUM(COALESCE(l.credit_primary,0)) AS cp, SUM(l.debit_primary IS NULL) AS o, "
+        "SUM(l.entry_id*CAST(round((l.debit-l.credit)*1000) AS INTEGER)) AS w FROM "
         "journal_lines l JOIN journal_entries e ON e.id=l.entry_id GROUP BY 1, 2, 3";
     const QString kept = "SELECT account_id AS a, currency_id AS c, day AS d, lines AS n, debit AS "
                          "dr, credit AS cr, debit_primary AS dp, credit_primary AS cp, open_lines "
-                         "AS o FROM ledger_day_totals WHERE lines<>0";
+                         "AS o, weighted AS w FROM ledger_day_totals WHERE lines<>0";
     QMap<QString, QVariantMap> left;
     QMap<QString, QVariantMap> right;
     const auto key = [](const QVariantMap& row) {
@@ -41,7 +42,7 @@ QString totalsAgainstLines(TestDatabase& t)
     QStringList keys = left.keys() + right.keys();
     keys.removeDuplicates();
     for (const QString& k : keys) {
-        for (const char* field : {"n", "dr", "cr", "dp", "cp", "o"}) {
+        for (const char* field : {"n", "dr", "cr", "dp", "cp", "o", "w"}) {
             const double a = left.value(k).value(field).toDouble();
             const double b = right.value(k).value(field).toDouble();
             if (std::fabs(a - b) >= 0.005)

@@ -1,4 +1,5 @@
 #include "TestDatabase.h"
+#include "core/LedgerTotals.h"
 #include "finance/AccountModel.h"
 
 #include <QSet>
@@ -249,6 +250,43 @@ private slots:
             if (m.value("check") == "توازن القيد")
                 QVERIFY(m.value("subject").toString().contains(QString::number(entry)));
         }
+    }
+
+    // Two entries of one day and currency, out of balance by opposite
+    // amounts, leave the day's debits and credits equal: each is still
+    // named, with its own difference, and nothing else is reported.
+    void regressionCancellingEntriesOnOneDayAreBothNamed_data()
+    {
+        QTest::addColumn<bool>("countedAfresh");
+        QTest::newRow("kept by the triggers") << false;
+        QTest::newRow("file counted by an earlier version") << true;
+    }
+    void regressionCancellingEntriesOnOneDayAreBothNamed()
+    {
+        QFETCH(bool, countedAfresh);
+        const int over = post("2026-04-11", "manual", 0, {{"1100", 75, 0}, {"4200", 0, 25}});
+        post("2026-04-11", "manual", 0, {{"1100", 120, 0}, {"4200", 0, 120}});
+        const int under = post("2026-04-11", "manual", 0, {{"5200", 25, 0}, {"1100", 0, 75}});
+        if (countedAfresh) {
+            // The totals as an earlier version kept them (no entry-weighted
+            // column): the next start adds it and counts everything again.
+            for (const QString& trigger : LedgerTotals::triggerNames())
+                QVERIFY(exec("DROP TRIGGER " + trigger));
+            QVERIFY(exec("ALTER TABLE ledger_day_totals DROP COLUMN weighted"));
+            m_model.reset();
+            QVERIFY(m_t->reopen());
+            m_model = std::make_unique<AccountModel>(m_t->db());
+        }
+
+        const QVariantList findings = m_model->reconcile();
+        QCOMPARE(checks(findings), QSet<QString>{"توازن القيد"});
+        QCOMPARE(findings.size(), 2);
+        const QVariantMap first = findings.at(0).toMap();
+        const QVariantMap second = findings.at(1).toMap();
+        QVERIFY(first.value("subject").toString().contains(QString::number(over)));
+        QCOMPARE(first.value("difference").toDouble(), 50.0);
+        QVERIFY(second.value("subject").toString().contains(QString::number(under)));
+        QCOMPARE(second.value("difference").toDouble(), -50.0);
     }
 
     // Half a cent of noise in a sum is not a difference.

@@ -4,6 +4,7 @@
 #include "OfficeGenerator.h"
 
 #include "core/Reasons.h"
+#include "core/SqlValue.h"
 #include "rental/InvoiceModel.h"
 #include "rental/InvoiceNumbers.h"
 
@@ -301,6 +302,56 @@ private slots:
         QVERIFY(m_model->voidInvoice(voided));
         QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 1);
         QCOMPARE(rentedContracts("2024-05"), (QList<int>{first, second, third}));
+    }
+
+    // The run writes its invoices together, the batch handed to SQLite as
+    // one text: every amount must arrive as the same double, every name as
+    // typed (quotes and backslashes included), and a tenant with several
+    // contracts must owe what adding the invoices one by one gives.
+    void rentRunKeepsAmountsAndTextsExactly()
+    {
+        const int odd =
+            db()->execInsert("INSERT INTO services (name, type, rate) VALUES (?, 'metered', 1)",
+                             {QStringLiteral("كهرباء \"المدخل\" \\ الطابق ٢")});
+        QVERIFY(odd > 0);
+        const QList<double> rents = {1000.1, 0.2, 333.37};
+        QList<int> units{m_unit};
+        for (int i = 1; i < rents.size(); ++i)
+            units << RentalRows::unit(db(), m_property, QStringLiteral("C%1").arg(i));
+        for (int i = 0; i < rents.size(); ++i)
+            QVERIFY(RentalRows::contract(db(), units.at(i), m_tenant, rents.at(i)) > 0);
+        QVERIFY(RentalRows::usage(db(), units.at(1), odd, "2024-05", 3, 10) > 0);
+
+        QCOMPARE(m_model->generateAllRent(QStringLiteral("2024-05")), 3);
+        double owed = 0;
+        for (int i = 0; i < rents.size(); ++i)
+            owed += rents.at(i) + (i == 1 ? 10.0 : 0.0);
+        QCOMPARE(tenantBalance(), owed);
+        const QVariantMap metered =
+            SqlValue::firstRow(db()->execQuery("SELECT description, quantity, unit_price, total "
+                                               "FROM invoice_items WHERE type='usage'"));
+        QCOMPARE(metered.value("description").toString(),
+                 QStringLiteral("كهرباء \"المدخل\" \\ الطابق ٢"));
+        QCOMPARE(metered.value("unit_price").toDouble(), 10.0 / 3);
+        QCOMPARE(metered.value("total").toDouble(), 10.0);
+        // Invoices numbered in contract order, each line after its invoice's.
+        QCOMPARE(m_fixture
+                     ->value("SELECT GROUP_CONCAT(total_amount, '|') FROM (SELECT "
+                             "total_amount FROM invoices ORDER BY invoice_number)")
+                     .toString(),
+                 QStringLiteral("1000.1|10.2|333.37"));
+        QCOMPARE(m_fixture
+                     ->value("SELECT COUNT(*) FROM invoice_items it JOIN invoices i ON "
+                             "i.id=it.invoice_id WHERE EXISTS (SELECT 1 FROM invoice_items "
+                             "x JOIN invoices j ON j.id=x.invoice_id WHERE x.id<it.id AND "
+                             "j.invoice_number>i.invoice_number)")
+                     .toInt(),
+                 0);
+        QCOMPARE(m_fixture
+                     ->value("SELECT COUNT(*) FROM journal_entries WHERE "
+                             "reference_type='invoice'")
+                     .toInt(),
+                 3);
     }
 
     void rentRunFollowsContractDatesAndSchedule_data()
