@@ -4,15 +4,30 @@
 
 using SchemaStep::fail;
 
+namespace {
+
+// Only the bills owed to contractors, for what each is owed; made once the
+// column it names is there.
+bool indexOwedBills(QSqlQuery& query, QSqlError* error)
+{
+    return query.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_owed ON "
+                                     "expenses(contractor_id, id, currency_id, amount, is_owed) "
+                                     "WHERE is_owed=1")) ||
+           fail(query, error);
+}
+
+} // namespace
+
 bool Schema::migrateExpenses(QSqlDatabase& db, QSqlError* error)
 {
     QSqlQuery query(db);
     if (!query.exec(QStringLiteral("SELECT 1 FROM pragma_table_info('expenses') WHERE "
                                    "name='is_owed'")))
         return fail(query, error);
-    if (query.next())
-        return true;
+    const bool migrated = query.next();
     query.finish();
+    if (migrated)
+        return indexOwedBills(query, error);
 
     // Until bills could be paid on the spot, every expense naming a
     // contractor was owed to it (its balance and account 2100 rose by it).
@@ -35,5 +50,5 @@ bool Schema::migrateExpenses(QSqlDatabase& db, QSqlError* error)
     }
     if (ownTransaction && !query.exec(QStringLiteral("COMMIT")))
         return fail(query, error);
-    return true;
+    return indexOwedBills(query, error);
 }

@@ -138,14 +138,27 @@ QVariantList LedgerReports::reconcile() const
     const QString cur = entryCurrency();
     QVariantList findings;
 
-    // Debits and credits over the whole journal, from the ledger's totals
-    // (kept line by line by the file itself).
-    const QVariantList totals = m_db->execQuery(
-        QStringLiteral("SELECT currency_id AS cur, COALESCE(SUM(debit),0) AS d, "
-                       "COALESCE(SUM(credit),0) AS c FROM ledger_day_totals GROUP BY cur ORDER "
-                       "BY cur"));
-    for (const QVariant& element : totals) {
+    // Debits and credits over the whole journal per currency, and the days
+    // whose entries do not add up, from one pass over the ledger's totals
+    // (kept line by line by the file itself). A day is out when its debits
+    // and credits differ or, should another entry of the day and currency
+    // be out by exactly the opposite, when its entry-weighted sum is not 0.
+    // A broken file could hold many such days; the first ones say enough.
+    const QVariantList sums = m_db->execQuery(
+        QStringLiteral(
+            "WITH g AS MATERIALIZED (SELECT currency_id AS cur, day, SUM(debit) AS d, "
+            "SUM(credit) AS c, SUM(weighted) AS w FROM ledger_day_totals GROUP BY cur, day) "
+            "SELECT cur, NULL AS day, SUM(d) AS d, SUM(c) AS c FROM g GROUP BY cur UNION ALL "
+            "SELECT * FROM (SELECT DISTINCT NULL, day, 0, 0 FROM g WHERE ABS(d-c) > ? OR w <> 0 "
+            "ORDER BY day LIMIT 50)"),
+        {kTolerance});
+    QStringList days;
+    for (const QVariant& element : sums) {
         const QVariantMap row = element.toMap();
+        if (!row.value(QStringLiteral("day")).isNull()) {
+            days << row.value(QStringLiteral("day")).toString();
+            continue;
+        }
         const double debit = row.value(QStringLiteral("d")).toDouble();
         const double credit = row.value(QStringLiteral("c")).toDouble();
         if (differs(debit, credit))
@@ -154,21 +167,11 @@ QVariantList LedgerReports::reconcile() const
                                     debit, s("مجموع الدائن"), credit));
     }
 
-    // Each entry on its own, read on the days whose entries do not add up:
-    // an entry out of balance leaves its day's debits and credits apart, or,
-    // when another entry of the day and currency is out by exactly the
-    // opposite, its entry-weighted sum away from 0. A broken file could hold
-    // many, the first ones say enough.
+    // Each entry of those days on its own.
     QVariantList entries;
-    const QVariantList days = m_db->execQuery(
-        QStringLiteral("SELECT DISTINCT day FROM (SELECT day FROM ledger_day_totals GROUP BY "
-                       "day, currency_id HAVING ABS(SUM(debit)-SUM(credit)) > ? OR "
-                       "SUM(weighted) <> 0) ORDER BY day LIMIT 50"),
-        {kTolerance});
-    for (const QVariant& day : days) {
+    for (const QString& date : days) {
         if (entries.size() >= 50)
             break;
-        const QString date = day.toMap().value(QStringLiteral("day")).toString();
         entries += m_db->execQuery(
             QStringLiteral("SELECT je.id, je.entry_date, je.description, ") + cur +
                 QStringLiteral(" AS cur, SUM(jl.debit) AS d, SUM(jl.credit) AS c FROM "
@@ -209,10 +212,11 @@ QVariantList LedgerReports::reconcile() const
     }
 
     // Receivables: what tenants owe on open invoices and buyers on their
-    // instalments.
+    // instalments. Invoices with nothing open add nothing; leaving them out
+    // reads the index of the open ones only.
     Sums owed = sumsOf(QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, SUM(balance) AS t "
-                                      "FROM invoices WHERE COALESCE(status,'') <> 'void' GROUP "
-                                      "BY cur"),
+                                      "FROM invoices WHERE balance<>0 AND COALESCE(status,'')<>"
+                                      "'void' GROUP BY cur"),
                        {m_primaryId});
     const Sums instalments = sumsOf(
         QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, "

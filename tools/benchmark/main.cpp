@@ -4,7 +4,7 @@
 // every column; then the rent run, one payment and one sale; and the peak
 // memory while every paged list is scrolled to its end.
 //
-//   sakanova-benchmark --db office.db [--runs 5] [--full-lists]
+//   sakanova-benchmark --db office.db [--runs 5] [--full-lists] [--only reconcile]
 //
 // The original file is never written: everything runs on a copy.
 
@@ -102,6 +102,9 @@ public:
     }
     ~Bench() { sqlite3_close(m_raw); }
 
+    // Only the reads whose name contains `text` are timed (all when empty).
+    void only(const QString& text) { m_only = text; }
+
     static void header()
     {
         out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |\n")
@@ -115,6 +118,8 @@ public:
     // runs are recorded on its first run and replayed raw for the floor.
     void read(const QString& name, const std::function<int()>& call)
     {
+        if (!m_only.isEmpty() && !name.contains(m_only))
+            return;
         m_statements.clear();
         if (m_traced)
             sqlite3_trace_v2(m_traced, SQLITE_TRACE_STMT, &Bench::trace, this);
@@ -123,11 +128,14 @@ public:
             sqlite3_trace_v2(m_traced, 0, nullptr, nullptr);
 
         std::vector<double> times;
+        std::vector<double> cpu;
         for (int i = 0; i < m_runs; ++i) {
             QElapsedTimer timer;
+            const double cpuBefore = cpuMs();
             timer.start();
             rows = call();
             times.push_back(timer.nsecsElapsed() / 1e6);
+            cpu.push_back(cpuMs() - cpuBefore);
         }
         const double ms = medianOf(times);
 
@@ -145,12 +153,13 @@ public:
         }
         const QString ratio =
             floorMs > 0 ? QString::number(ms / floorMs, 'f', 2) : QStringLiteral("-");
-        out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |\n")
+        out << QStringLiteral("| %1 | %2 | %3 (cpu %6) | %4 | %5 |\n")
                    .arg(name)
                    .arg(rows)
                    .arg(ms, 0, 'f', 2)
                    .arg(floorMs, 0, 'f', 2)
-                   .arg(ratio);
+                   .arg(ratio)
+                   .arg(medianOf(cpu), 0, 'f', 2);
         out.flush();
     }
 
@@ -227,6 +236,7 @@ private:
     }
 
     int m_runs;
+    QString m_only;
     sqlite3* m_traced = nullptr;
     sqlite3* m_raw = nullptr;
     QList<QByteArray> m_statements;
@@ -287,8 +297,13 @@ int main(int argc, char* argv[])
                        "beforehand, e.g. one whose history is already posted)."));
     const QCommandLineOption postOnlyOption(
         QStringLiteral("post-only"), QStringLiteral("Only post the file's history, then stop."));
+    const QCommandLineOption onlyOption(
+        QStringLiteral("only"),
+        QStringLiteral("Only time the reads whose name contains the text (e.g. reconcile), "
+                       "then stop."),
+        QStringLiteral("text"));
     parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption, inPlaceOption,
-                       postOnlyOption});
+                       postOnlyOption, onlyOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -397,10 +412,12 @@ int main(int argc, char* argv[])
          {{QStringLiteral("action"), QStringLiteral("payment")}});
 
     Bench bench(&db, copy, runs);
+    bench.only(parser.value(onlyOption));
     const auto rows = [](const QVariantList& result) { return int(result.size()); };
     const bool scrollOnly = parser.isSet(scrollOption);
     const bool writesOnly = parser.isSet(writesOption);
-    if (writesOnly)
+    const bool readsOnly = parser.isSet(onlyOption);
+    if (writesOnly || readsOnly)
         lists.clear();
     if (!scrollOnly && !writesOnly) {
         out << "Reads (median of " << runs
@@ -599,6 +616,9 @@ int main(int argc, char* argv[])
                        [&] { return rows(expenses.getAll()); });
         }
     }
+
+    if (readsOnly)
+        return 0;
 
     // Scrolling every list to its end, reading every role of every row as
     // the delegates would, from the resident size before the first list.
