@@ -20,6 +20,9 @@
 struct LedgerHistory::Step
 {
     QString entries;
+    // When set, fills temp.ledger_shares with what the lines and totals
+    // read (bound like them), so it is worked out once for both.
+    QString shares;
     QStringList lines;
     // Statements adding the lines of the step's primary-currency entries to
     // the ledger's totals, read from the same source as the lines (bound
@@ -94,54 +97,59 @@ QPair<QString, QString> twoLines(const QString& type, const QString& table, cons
 
 LedgerHistory::Step twoLineStep(const QString& entries, const QPair<QString, QString>& lines)
 {
-    return {entries, {lines.first}, {lines.second}};
+    return {entries, QString(), {lines.first}, {lines.second}};
 }
 
 // Rent and the rest of an invoice; `open` is what the posting moves. Each
-// invoice's shares are worked out once, in `s` (eid, d, cu, o, ro), and its
-// lines (receivables, rent, the rest) come from `s` joined with k 1..3.
+// invoice's shares are worked out once, into temp.ledger_shares (eid, d,
+// cu, m, o, ro): its rent lines are summed by one lookup per invoice. Its
+// lines (receivables, rent, the rest) come from the shares joined with
+// k 1..3.
 QString invoiceShares(const QString& type, const QString& open)
 {
     return QStringLiteral(
-               "WITH r AS (SELECT je.id AS eid, je.description AS d, je.currency_id AS cu, "
-               "substr(je.entry_date,1,10) AS m, x.total_amount AS t, %1 AS o, MIN(x.total_amount, "
-               "COALESCE((SELECT "
-               "SUM(it.total) FROM invoice_items it WHERE it.invoice_id=x.id AND "
-               "it.type='rent'),0)) AS rent FROM journal_entries je JOIN invoices x ON "
-               "x.id=je.reference_id WHERE je.id>? AND +je.reference_type='%2'), s AS "
-               "MATERIALIZED (SELECT eid, d, cu, m, o, CASE WHEN rent>=t THEN o ELSE MIN(o, "
-               "ROUND(o*rent/t,2)) END AS ro FROM r), k(k) AS (VALUES (1),(2),(3)) ")
+               "INSERT INTO temp.ledger_shares (eid,d,cu,m,o,ro) SELECT je.id, je.description, "
+               "je.currency_id, substr(je.entry_date,1,10), %1, (SELECT CASE WHEN rent>=t THEN "
+               "o ELSE MIN(o, ROUND(o*rent/t,2)) END FROM (SELECT x.total_amount AS t, %1 AS o, "
+               "MIN(x.total_amount, COALESCE(SUM(it.total),0)) AS rent FROM invoice_items it "
+               "WHERE it.invoice_id=x.id AND it.type='rent')) FROM journal_entries je JOIN "
+               "invoices x ON x.id=je.reference_id WHERE je.id>? AND +je.reference_type='%2' "
+               "ORDER BY je.id")
         .arg(open, type);
 }
+
+const QString kLineNumbers = QStringLiteral("WITH k(k) AS (VALUES (1),(2),(3)) ");
 
 // The step of `invoiceShares`: `debit` and `credit` are the amounts of
 // line k, `account` its account; lines of 0 are left out. `count` is which
 // of no, nro, nrest (entries with o, ro, o-ro above 0) counts line k, and
 // `weighted` its debit - credit as the entry-weighted sums wo, wro, wrest.
-LedgerHistory::Step invoiceLines(const QString& entries, const QString& with,
+LedgerHistory::Step invoiceLines(const QString& entries, const QString& shares,
                                  const QString& account, const QString& count, const QString& debit,
                                  const QString& credit, const QString& weighted)
 {
     const auto w = [](const char* amount) {
         return LedgerTotals::weightedSql(QStringLiteral("eid"), QLatin1String(amount));
     };
-    const QString lines =
-        with + kLineColumns +
-        QStringLiteral("SELECT eid, %1, %2, %3, d, %4, %5 FROM s, k WHERE (%2)+(%3)>0")
-            .arg(account, debit, credit, primaryOf(debit, QStringLiteral("cu")),
-                 primaryOf(credit, QStringLiteral("cu")));
+    // Line k of every entry, then line k+1 of every entry.
+    const QString lines = kLineNumbers + kLineColumns +
+                          QStringLiteral("SELECT eid, %1, %2, %3, d, %4, %5 FROM k CROSS JOIN "
+                                         "temp.ledger_shares s WHERE s.eid>? AND (%2)+(%3)>0")
+                              .arg(account, debit, credit, primaryOf(debit, QStringLiteral("cu")),
+                                   primaryOf(credit, QStringLiteral("cu")));
     // The totals are summed per currency and day first; the amounts of a
     // line are linear in o and ro, so they apply to the sums as they are.
     const QString totals = LedgerTotals::addConvertedSql(
-        with + QStringLiteral(", g AS (SELECT cu, m, SUM(o>0) AS no, SUM(ro>0) AS nro, "
-                              "SUM(o-ro>0) AS nrest, SUM(o) AS o, SUM(ro) AS ro, SUM(%2) AS wo, "
-                              "SUM(%3) AS wro, SUM(%4) AS wrest FROM s WHERE cu=%1 GROUP BY cu, "
-                              "m) ")
-                   .arg(kPrimaryCurrency, w("o"), w("ro"), w("o-ro")),
+        kLineNumbers +
+            QStringLiteral(", g AS (SELECT cu, m, SUM(o>0) AS no, SUM(ro>0) AS nro, "
+                           "SUM(o-ro>0) AS nrest, SUM(o) AS o, SUM(ro) AS ro, SUM(%2) AS wo, "
+                           "SUM(%3) AS wro, SUM(%4) AS wrest FROM temp.ledger_shares WHERE eid>? "
+                           "AND cu=%1 GROUP BY cu, m) ")
+                .arg(kPrimaryCurrency, w("o"), w("ro"), w("o-ro")),
         QStringLiteral("SELECT %1 AS account_id, cu AS currency_id, m AS day, %2 AS n, %3 AS "
                        "debit, %4 AS credit, %5 AS weighted FROM g, k WHERE %2>0")
             .arg(account, count, debit, credit, weighted));
-    return {entries, {lines}, {totals}};
+    return {entries, shares, {lines}, {totals}};
 }
 
 LedgerHistory::Step invoiceStep()
@@ -347,10 +355,20 @@ bool LedgerHistory::run(Database* db, const Step& step, const QString& entryDate
     const int mark = lastEntryId(db);
     bool ok = db->execNonQuery(
         step.entries, {entryDate.isEmpty() ? QVariant() : QVariant(entryDate), fromId, toId});
+    if (!step.shares.isEmpty()) {
+        ok = ok &&
+             db->execNonQuery(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ledger_shares (eid "
+                                             "INTEGER PRIMARY KEY, d TEXT, cu INTEGER, m TEXT, o "
+                                             "REAL, ro REAL)")) &&
+             db->execNonQuery(QStringLiteral("DELETE FROM temp.ledger_shares")) &&
+             db->execNonQuery(step.shares, {mark});
+    }
     for (const QString& lines : step.lines)
         ok = ok && db->execNonQuery(lines, {mark});
     for (const QString& totals : step.totals)
         ok = ok && db->execNonQuery(totals, {mark});
+    if (!step.shares.isEmpty())
+        ok = ok && db->execNonQuery(QStringLiteral("DELETE FROM temp.ledger_shares"));
     // Lines in another currency are counted by the totals' own pass; this
     // needs the journal's indexes, which a history run builds at its end.
     ok = ok &&
