@@ -74,24 +74,50 @@ void ConvertedTotal::subtract(const ConvertedTotal& other)
     }
 }
 
+ConvertedTotal ConvertedTotal::scaled(double factor) const
+{
+    ConvertedTotal share(m_rates);
+    share.m_primary = m_primary * factor;
+    for (auto it = m_byCurrency.cbegin(); it != m_byCurrency.cend(); ++it)
+        share.m_byCurrency.insert(it.key(), it.value() * factor);
+    share.m_missing = m_missing;
+    return share;
+}
+
 double ConvertedTotal::primary() const
 {
-    return Money::roundToCents(m_primary);
+    return Money::roundTo(m_primary, m_rates->decimals(m_rates->primaryId()));
+}
+
+QHash<qlonglong, ConvertedTotal> ConvertedTotal::perOwner(const QVariantList& rows,
+                                                          const QString& ownerColumn,
+                                                          const CurrencyRates* rates)
+{
+    QHash<qlonglong, ConvertedTotal> totals;
+    for (const QVariant& value : rows) {
+        const qlonglong owner = value.toMap().value(ownerColumn).toLongLong();
+        auto it = totals.find(owner);
+        if (it == totals.end())
+            it = totals.insert(owner, ConvertedTotal(rates));
+        it->addRows({value});
+    }
+    return totals;
 }
 
 QVariantMap ConvertedTotal::toMap() const
 {
     QVariantList byCurrency;
     const int primaryId = m_rates->primaryId();
+    const auto entry = [this](int currency, double amount) {
+        return QVariantMap{
+            {QStringLiteral("currency_id"), currency},
+            {QStringLiteral("total"), Money::roundTo(amount, m_rates->decimals(currency))}};
+    };
     if (m_byCurrency.contains(primaryId))
-        byCurrency.append(QVariantMap{
-            {QStringLiteral("currency_id"), primaryId},
-            {QStringLiteral("total"), Money::roundTo(m_byCurrency.value(primaryId), 3)}});
+        byCurrency.append(entry(primaryId, m_byCurrency.value(primaryId)));
     for (auto it = m_byCurrency.cbegin(); it != m_byCurrency.cend(); ++it) {
         if (it.key() != primaryId)
-            byCurrency.append(
-                QVariantMap{{QStringLiteral("currency_id"), it.key()},
-                            {QStringLiteral("total"), Money::roundTo(it.value(), 3)}});
+            byCurrency.append(entry(it.key(), it.value()));
     }
     return {{QStringLiteral("total"), primary()},
             {QStringLiteral("byCurrency"), byCurrency},

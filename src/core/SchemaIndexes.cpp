@@ -97,6 +97,12 @@ const QStringList& Schema::indexStatements()
             "balance, currency_id, due_date)"),
         // The audit list's search for a user name looks rows up by user.
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_audit_user ON audit_logs(user_id)"),
+        // The property comparison reads the money kept in currencies other
+        // than the primary one day by day, to convert each day at its rate.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_payments_currency_day ON "
+                       "payments(currency_id, payment_date, invoice_id, amount)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_currency_day ON "
+                       "expenses(currency_id, expense_date, property_id, amount)"),
     };
     return statements;
 }
