@@ -1,6 +1,7 @@
 #include "insight/CashCalendar.h"
 
 #include "core/Database.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -20,9 +21,17 @@ struct DayMoney
     QVariantList lines;
 };
 
-double fromCents(qint64 cents)
+// Amounts are added as whole mills, exact for every currency: a dinar keeps
+// its third decimal and a shekel amount is first rounded to its cent.
+double fromMills(qint64 mills)
 {
-    return static_cast<double>(cents) / 100.0;
+    return static_cast<double>(mills) / 1000.0;
+}
+
+qint64 toMills(double amount, int decimals)
+{
+    static constexpr qint64 scales[] = {1000, 100, 10, 1};
+    return Money::toMinor(amount, decimals) * scales[Money::clampDecimals(decimals)];
 }
 
 } // namespace
@@ -101,26 +110,28 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
     // `from` and is still open is kept apart, per currency.
     QMap<int, QMap<QString, DayMoney>> book;
     QMap<int, DayMoney> overdue;
+    const MinorUnits minorUnits(m_db);
     const QString before = QDate::fromString(from, Qt::ISODate).addDays(-1).toString(Qt::ISODate);
     for (const Source& source : sources()) {
         const bool in = source.direction == QLatin1String("in");
         const auto add = [&](const QVariantList& rows, bool late) {
             for (const QVariant& value : rows) {
                 const QVariantMap row = value.toMap();
-                const qint64 cents = Money::toCents(row.value(QStringLiteral("amount")).toDouble());
-                if (cents == 0)
-                    continue;
                 const QVariant cur = row.value(QStringLiteral("cur"));
                 const int currency = cur.isNull() ? primary : cur.toInt();
+                const qint64 mills = toMills(row.value(QStringLiteral("amount")).toDouble(),
+                                             minorUnits.decimals(currency));
+                if (mills == 0)
+                    continue;
                 DayMoney& day = late ? overdue[currency]
                                      : book[currency][row.value(QStringLiteral("day")).toString()];
                 if (late)
                     book[currency]; // a currency with overdue money only is listed too
-                (in ? day.in : day.out) += cents;
+                (in ? day.in : day.out) += mills;
                 day.lines << QVariantMap{{QStringLiteral("kind"), source.kind},
                                          {QStringLiteral("label"), source.label},
                                          {QStringLiteral("direction"), source.direction},
-                                         {QStringLiteral("amount"), fromCents(cents)}};
+                                         {QStringLiteral("amount"), fromMills(mills)}};
             }
         };
         add(m_db->execQuery(source.sql, {from, to}), false);
@@ -138,24 +149,24 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
             in += d.value().in;
             out += d.value().out;
             days << QVariantMap{{QStringLiteral("date"), d.key()},
-                                {QStringLiteral("in"), fromCents(d.value().in)},
-                                {QStringLiteral("out"), fromCents(d.value().out)},
-                                {QStringLiteral("net"), fromCents(d.value().in - d.value().out)},
+                                {QStringLiteral("in"), fromMills(d.value().in)},
+                                {QStringLiteral("out"), fromMills(d.value().out)},
+                                {QStringLiteral("net"), fromMills(d.value().in - d.value().out)},
                                 {QStringLiteral("lines"), d.value().lines}};
         }
         const DayMoney late = overdue.value(c.key());
         currencies << QVariantMap{
             {QStringLiteral("currency_id"), c.key()},
             {QStringLiteral("overdue"),
-             QVariantMap{{QStringLiteral("in"), fromCents(late.in)},
-                         {QStringLiteral("out"), fromCents(late.out)},
-                         {QStringLiteral("net"), fromCents(late.in - late.out)},
+             QVariantMap{{QStringLiteral("in"), fromMills(late.in)},
+                         {QStringLiteral("out"), fromMills(late.out)},
+                         {QStringLiteral("net"), fromMills(late.in - late.out)},
                          {QStringLiteral("lines"), late.lines}}},
             {QStringLiteral("code"), names.value(QStringLiteral("code"))},
             {QStringLiteral("symbol"), names.value(QStringLiteral("symbol"))},
-            {QStringLiteral("in"), fromCents(in)},
-            {QStringLiteral("out"), fromCents(out)},
-            {QStringLiteral("net"), fromCents(in - out)},
+            {QStringLiteral("in"), fromMills(in)},
+            {QStringLiteral("out"), fromMills(out)},
+            {QStringLiteral("net"), fromMills(in - out)},
             {QStringLiteral("days"), days}};
     }
     return {{QStringLiteral("from"), from},
