@@ -291,15 +291,30 @@ private slots:
             invoices.createInvoice(yousef, flat, InsightDates::period(m_monthStart.addMonths(1)),
                                    {rentItem(12.345)}, kDinar);
         QVERIFY2(invoice > 0, qPrintable(invoices.lastError()));
+        const auto dinarsDue = [db] {
+            for (const QVariant& value :
+                 CashCalendar(db).upcoming(7).value("currencies").toList()) {
+                if (value.toMap().value("currency_id").toInt() == kDinar)
+                    return value.toMap();
+            }
+            return QVariantMap();
+        };
         QVERIFY(db->execNonQuery("UPDATE invoices SET due_date=? WHERE id=?",
                                  {iso(m_today.addDays(3)), invoice}));
-        CashCalendar calendar(db);
-        QVariantMap dinars;
-        for (const QVariant& value : calendar.upcoming(7).value("currencies").toList()) {
-            if (value.toMap().value("currency_id").toInt() == kDinar)
-                dinars = value.toMap();
+        QCOMPARE(dinarsDue().value("in").toDouble(), 12.345);
+        // Once late, the calendar's overdue line and the alert say the same.
+        QVERIFY(db->execNonQuery("UPDATE invoices SET due_date=? WHERE id=?",
+                                 {iso(m_today.addDays(-3)), invoice}));
+        // (beside the 24,000 JOD of late instalments)
+        QCOMPARE(dinarsDue().value("overdue").toMap().value("in").toDouble(), 24012.345);
+        QVariantMap alert;
+        for (const QVariant& value : NotificationController(db).getActiveAlerts()) {
+            if (value.toMap().value("type").toString() == QLatin1String("overdue_invoice") &&
+                value.toMap().value("currency_id").toInt() == kDinar)
+                alert = value.toMap();
         }
-        QCOMPARE(dinars.value("in").toDouble(), 12.345);
+        QCOMPARE(alert.value("amount").toDouble(), 12.345);
+        QVERIFY(alert.value("detail").toString().contains(QStringLiteral("12.345")));
 
         PaymentModel payments(db);
         const int payment = payments.add(invoice, yousef, 12.345, QStringLiteral("cash"),
