@@ -39,6 +39,9 @@ public:
     // Rounded to the primary currency's own minor unit.
     double primary() const;
     bool complete() const { return m_missing.isEmpty(); }
+    // Why the total is incomplete: per currency, its earliest day without a
+    // rate.
+    QStringList missing() const;
     // {total, byCurrency: [{currency_id, total}] (primary first, each to its
     // own currency's decimals, so a dinar keeps its third), complete,
     // missing: the reasons of the amounts left out}.
@@ -57,5 +60,8 @@ private:
     const CurrencyRates* m_rates;
     double m_primary = 0;
     QMap<int, double> m_byCurrency;
-    QStringList m_missing;
+    // Currency -> the earliest day of an amount left out for want of a rate.
+    QMap<int, QString> m_missing;
+
+    void mergeMissing(const ConvertedTotal& other);
 };

@@ -7,7 +7,6 @@
 #include "core/SqlValue.h"
 #include "insight/InsightDates.h"
 
-#include <QDate>
 #include <QMap>
 
 #include <algorithm>
@@ -40,9 +39,12 @@ const QList<CashCalendar::Source>& CashCalendar::sources()
 {
     static const QList<Source> list = {
         {QStringLiteral("in"), QStringLiteral("invoices"), QStringLiteral("فواتير المستأجرين"),
+         // Written as the open-invoice condition the index of owed
+         // invoices is kept under, so only those are read.
          QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(balance) AS amount FROM "
-                        "invoices WHERE status IN ('pending','partial') AND balance>0 AND "
-                        "due_date BETWEEN ? AND ? GROUP BY cur, day")},
+                        "invoices WHERE (status < 'paid' OR (status > 'paid' AND status < 'void') "
+                        "OR status > 'void') AND balance>0 AND due_date BETWEEN ? AND ? GROUP BY "
+                        "cur, day")},
         {QStringLiteral("in"), QStringLiteral("installments"), QStringLiteral("أقساط المشترين"),
          QStringLiteral("SELECT currency_id AS cur, due_date AS day, "
                         "SUM(installment_amount-paid_amount) AS amount FROM installments WHERE "
@@ -111,7 +113,6 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
     QMap<int, QMap<QString, DayMoney>> book;
     QMap<int, DayMoney> overdue;
     const MinorUnits minorUnits(m_db);
-    const QString before = QDate::fromString(from, Qt::ISODate).addDays(-1).toString(Qt::ISODate);
     for (const Source& source : sources()) {
         const bool in = source.direction == QLatin1String("in");
         const auto add = [&](const QVariantList& rows, bool late) {
@@ -134,8 +135,16 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
                                          {QStringLiteral("amount"), fromMills(mills)}};
             }
         };
-        add(m_db->execQuery(source.sql, {from, to}), false);
-        add(m_db->execQuery(source.sql, {QStringLiteral("0001-01-01"), before}), true);
+        // One read from the earliest day: what fell due before `from` is
+        // overdue, the rest is listed by day.
+        QVariantList days;
+        QVariantList late;
+        for (const QVariant& row :
+             m_db->execQuery(source.sql, {QStringLiteral("0001-01-01"), to})) {
+            (row.toMap().value(QStringLiteral("day")).toString() < from ? late : days) << row;
+        }
+        add(days, false);
+        add(late, true);
     }
 
     QVariantList currencies;

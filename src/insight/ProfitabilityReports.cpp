@@ -463,22 +463,30 @@ QVariantList ProfitabilityReports::propertyComparison()
         ConvertedTotal::primaryIdSql() + QStringLiteral(")");
     const QString otherCurrencies =
         QStringLiteral(" IN (SELECT id FROM currencies WHERE is_primary=0)");
-    QVariantList incomeRows = m_db->execQuery(stored, {MoneyTotals::kPropertyPayments});
-    incomeRows << m_db->execQuery(
-        QStringLiteral("SELECT u.property_id as o, p.currency_id as c, p.payment_date as d, "
-                       "SUM(p.amount) as t FROM payments p CROSS JOIN invoices i ON "
-                       "i.id=p.invoice_id CROSS JOIN units u ON u.id=i.unit_id WHERE "
-                       "p.currency_id") +
-        otherCurrencies + QStringLiteral(" AND u.property_id IS NOT NULL GROUP BY o, c, d"));
-    QVariantList expenseRows = m_db->execQuery(stored, {MoneyTotals::kPropertyExpenses});
-    expenseRows << m_db->execQuery(
-        QStringLiteral("SELECT property_id as o, currency_id as c, expense_date as d, SUM(amount) "
-                       "as t FROM expenses WHERE currency_id") +
-        otherCurrencies + QStringLiteral(" AND property_id IS NOT NULL GROUP BY o, c, d"));
-    const QHash<qlonglong, ConvertedTotal> income =
-        ConvertedTotal::perOwner(incomeRows, QStringLiteral("o"), &rates);
-    const QHash<qlonglong, ConvertedTotal> expenses =
-        ConvertedTotal::perOwner(expenseRows, QStringLiteral("o"), &rates);
+    QHash<qlonglong, ConvertedTotal> income = ConvertedTotal::perOwner(
+        m_db->execQuery(stored, {MoneyTotals::kPropertyPayments}), QStringLiteral("o"), &rates);
+    QHash<qlonglong, ConvertedTotal> expenses = ConvertedTotal::perOwner(
+        m_db->execQuery(stored, {MoneyTotals::kPropertyExpenses}), QStringLiteral("o"), &rates);
+    // Column by column (property, currency, day, amount), without a map per
+    // row: an office may hold thousands of such days.
+    const auto addDays = [&](QHash<qlonglong, ConvertedTotal>& totals, const QString& sql) {
+        m_db->forEachRow(sql, {}, [&](QVector<QVariant>& row) {
+            auto it = totals.find(row.at(0).toLongLong());
+            if (it == totals.end())
+                it = totals.insert(row.at(0).toLongLong(), ConvertedTotal(&rates));
+            it->add(row.at(1).toInt(), row.at(2).toString(), row.at(3).toDouble());
+        });
+    };
+    addDays(income,
+            QStringLiteral("SELECT u.property_id, p.currency_id, p.payment_date, SUM(p.amount) "
+                           "FROM payments p CROSS JOIN invoices i ON i.id=p.invoice_id CROSS JOIN "
+                           "units u ON u.id=i.unit_id WHERE p.currency_id") +
+                otherCurrencies +
+                QStringLiteral(" AND u.property_id IS NOT NULL GROUP BY 1, 2, 3"));
+    addDays(expenses, QStringLiteral("SELECT property_id, currency_id, expense_date, SUM(amount) "
+                                     "FROM expenses WHERE currency_id") +
+                          otherCurrencies +
+                          QStringLiteral(" AND property_id IS NOT NULL GROUP BY 1, 2, 3"));
 
     const ConvertedTotal none(&rates);
     for (QVariant& value : rows) {

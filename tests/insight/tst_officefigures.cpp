@@ -376,7 +376,14 @@ private slots:
         const QString early = iso(m_today.addDays(-400));
         const int tenant = RentalRows::tenant(db, QStringLiteral("هالة سمعان"));
         QVERIFY(payments.add(0, tenant, 75, QStringLiteral("cash"), early, QString(), kDollar) > 0);
+        // Days later, still before the first dollar rate: the figure names
+        // the earliest day once, not every day (an older office may have
+        // thousands of them).
+        const QString later = iso(m_today.addDays(-390));
+        QVERIFY(payments.add(0, tenant, 25, QStringLiteral("cash"), later, QString(), kDollar) > 0);
         OfficeFigures figures(db, m_today);
+        QCOMPARE(figures.collected(early, later).value("missing").toStringList(),
+                 QStringList{Reasons::noRate(QStringLiteral("USD"), early)});
         const QVariantMap collected = figures.collected(early, early);
         QCOMPARE(collected.value("total").toDouble(), 0.0);
         QVERIFY(!collected.value("complete").toBool());
