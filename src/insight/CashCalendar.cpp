@@ -115,36 +115,39 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
     const MinorUnits minorUnits(m_db);
     for (const Source& source : sources()) {
         const bool in = source.direction == QLatin1String("in");
-        const auto add = [&](const QVariantList& rows, bool late) {
-            for (const QVariant& value : rows) {
-                const QVariantMap row = value.toMap();
-                const QVariant cur = row.value(QStringLiteral("cur"));
-                const int currency = cur.isNull() ? primary : cur.toInt();
-                const qint64 mills = toMills(row.value(QStringLiteral("amount")).toDouble(),
-                                             minorUnits.decimals(currency));
-                if (mills == 0)
-                    continue;
-                DayMoney& day = late ? overdue[currency]
-                                     : book[currency][row.value(QStringLiteral("day")).toString()];
-                if (late)
-                    book[currency]; // a currency with overdue money only is listed too
-                (in ? day.in : day.out) += mills;
-                day.lines << QVariantMap{{QStringLiteral("kind"), source.kind},
-                                         {QStringLiteral("label"), source.label},
-                                         {QStringLiteral("direction"), source.direction},
-                                         {QStringLiteral("amount"), fromMills(mills)}};
-            }
+        const auto line = [&](qint64 mills) {
+            return QVariantMap{{QStringLiteral("kind"), source.kind},
+                               {QStringLiteral("label"), source.label},
+                               {QStringLiteral("direction"), source.direction},
+                               {QStringLiteral("amount"), fromMills(mills)}};
         };
         // One read from the earliest day: what fell due before `from` is
-        // overdue, the rest is listed by day.
-        QVariantList days;
-        QVariantList late;
-        for (const QVariant& row :
-             m_db->execQuery(source.sql, {QStringLiteral("0001-01-01"), to})) {
-            (row.toMap().value(QStringLiteral("day")).toString() < from ? late : days) << row;
+        // overdue, one line per currency for the source however many days
+        // it spans; the rest is listed by day. Columns cur, day, amount.
+        QMap<int, qint64> late;
+        m_db->forEachRow(
+            source.sql, {QStringLiteral("0001-01-01"), to}, [&](QVector<QVariant>& row) {
+                const int currency = row.at(0).isNull() ? primary : row.at(0).toInt();
+                const qint64 mills = toMills(row.at(2).toDouble(), minorUnits.decimals(currency));
+                if (mills == 0)
+                    return;
+                const QString day = row.at(1).toString();
+                if (day < from) {
+                    late[currency] += mills;
+                    return;
+                }
+                DayMoney& money = book[currency][day];
+                (in ? money.in : money.out) += mills;
+                money.lines << line(mills);
+            });
+        for (auto it = late.cbegin(); it != late.cend(); ++it) {
+            if (it.value() == 0)
+                continue;
+            book[it.key()]; // a currency with overdue money only is listed too
+            DayMoney& money = overdue[it.key()];
+            (in ? money.in : money.out) += it.value();
+            money.lines << line(it.value());
         }
-        add(days, false);
-        add(late, true);
     }
 
     QVariantList currencies;
