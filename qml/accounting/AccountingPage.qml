@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Totals.js" as Totals
 
 // Double-entry accounting: the chart of accounts, the journal (paged),
 // contractors and suppliers, the cost centres of every project, and the
@@ -373,20 +374,43 @@ Item {
                         }
                         Repeater {
                             model: card.centres
-                            delegate: RowLayout {
+                            delegate: ColumnLayout {
                                 id: centre
                                 required property var modelData
                                 Layout.fillWidth: true
-                                layoutDirection: Qt.RightToLeft
-                                spacing: 14
-                                readonly property string note: modelData.mixedCurrencies ? " *" : ""
-                                Cell {
-                                    Layout.fillWidth: true
-                                    text: (page.centreTypes[centre.modelData.type] || "الوحدة") + " - " + centre.modelData.name
+                                spacing: 2
+                                // Each currency's own amounts and any rate still missing,
+                                // under a figure converted from several currencies.
+                                readonly property string breakdown: {
+                                    var parts = []
+                                    var revenue = Totals.detail(modelData.revenue_detail, Money)
+                                    var expenses = Totals.detail(modelData.expenses_detail, Money)
+                                    if (revenue !== "")
+                                        parts.push("الإيراد: " + revenue)
+                                    if (expenses !== "")
+                                        parts.push("التكلفة: " + expenses)
+                                    return parts.join("   ·   ")
                                 }
-                                Cell { Layout.preferredWidth: 170; text: "الإيراد " + Money.format(centre.modelData.revenue) + centre.note; color: Theme.successColor }
-                                Cell { Layout.preferredWidth: 170; text: "التكلفة " + Money.format(centre.modelData.expenses) + centre.note; color: Theme.dangerColor }
-                                Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit) + centre.note; font: Theme.bodyBold }
+                                RowLayout {
+                                    Layout.fillWidth: true
+                                    layoutDirection: Qt.RightToLeft
+                                    spacing: 14
+                                    Cell {
+                                        Layout.fillWidth: true
+                                        text: (page.centreTypes[centre.modelData.type] || "الوحدة") + " - " + centre.modelData.name
+                                    }
+                                    Cell { Layout.preferredWidth: 170; text: "الإيراد " + Money.format(centre.modelData.revenue); color: Theme.successColor }
+                                    Cell { Layout.preferredWidth: 170; text: "التكلفة " + Money.format(centre.modelData.expenses); color: Theme.dangerColor }
+                                    Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit); font: Theme.bodyBold }
+                                }
+                                Cell {
+                                    objectName: "centreBreakdown"
+                                    Layout.fillWidth: true
+                                    visible: centre.breakdown !== ""
+                                    text: centre.breakdown
+                                    font: Theme.caption
+                                    color: Theme.textMuted
+                                }
                             }
                         }
                         Cell {
@@ -408,14 +432,6 @@ Item {
             }
         }
 
-        Text {
-            Layout.fillWidth: true
-            visible: tabs.currentIndex === 3
-            text: "* مبالغ بعملات مختلفة جُمعت دون تحويل"
-            horizontalAlignment: Text.AlignRight
-            font: Theme.caption
-            color: Theme.textMuted
-        }
     }
 
     JournalEntryDialog {

@@ -45,12 +45,16 @@ Rectangle {
         for (var i = 0; i < currencies.length; ++i) {
             var c = currencies[i]
             if (hasOverdue(c))
-                rows.push({ "1 التاريخ": "متأخر", "2 العملة": c.code, "3 الوارد": Money.plain(c.overdue["in"]),
-                            "4 الصادر": Money.plain(c.overdue.out), "5 الصافي": Money.plain(c.overdue.net) })
+                rows.push({ "1 التاريخ": "متأخر", "2 العملة": c.code,
+                            "3 الوارد": Money.plain(c.overdue["in"], c.currency_id),
+                            "4 الصادر": Money.plain(c.overdue.out, c.currency_id),
+                            "5 الصافي": Money.plain(c.overdue.net, c.currency_id) })
             for (var j = 0; j < c.days.length; ++j) {
                 var d = c.days[j]
-                rows.push({ "1 التاريخ": d.date, "2 العملة": c.code, "3 الوارد": Money.plain(d["in"]),
-                            "4 الصادر": Money.plain(d.out), "5 الصافي": Money.plain(d.net) })
+                rows.push({ "1 التاريخ": d.date, "2 العملة": c.code,
+                            "3 الوارد": Money.plain(d["in"], c.currency_id),
+                            "4 الصادر": Money.plain(d.out, c.currency_id),
+                            "5 الصافي": Money.plain(d.net, c.currency_id) })
             }
         }
         var summary = {}

@@ -1,15 +1,8 @@
 .pragma library
 
 // Totals over rows kept in different currencies. Sums made here are never
-// converted, so they are written per currency ("a ₪ + b $"); a back-end total
-// still flagged as mixing currencies carries a note saying so. Totals the
-// back end converted carry their breakdown (see detail()).
-
-var mixedLabel = "مجموع بعملات مختلفة"
-
-function withMixedNote(text, mixed) {
-    return mixed ? text + " (" + mixedLabel + ")" : text
-}
+// converted, so they are written per currency ("a ₪ + b $"). Totals the back
+// end converted carry their breakdown (see detail()).
 
 // A column of the row, or a function of it.
 function pick(row, key) {

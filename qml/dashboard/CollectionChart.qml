@@ -1,6 +1,5 @@
 import QtQuick
 import "../components"
-import "../components/Totals.js" as Totals
 
 // Tenant and buyer payments of the last months, one bar per month scaled to
 // the largest; the current month stands out. A period with nothing collected
@@ -11,7 +10,8 @@ Item {
 
     // Oldest first: { month, label, total } as the dashboard controller gives them.
     property var months: []
-    property bool mixedCurrencies: false
+    // Some month leaves out money whose day has no exchange rate.
+    property bool incomplete: false
 
     readonly property real largest: {
         var top = 0
@@ -49,7 +49,7 @@ Item {
         anchors.leftMargin: 20
         visible: text !== ""
         text: chart.largest <= 0 ? "لا توجد تحصيلات في هذه الفترة"
-                                 : (chart.mixedCurrencies ? Totals.mixedLabel : "")
+                                 : (chart.incomplete ? "⚠️ بعض الأشهر ينقصها سعر صرف" : "")
         textFormat: Text.PlainText
         font: Theme.caption
         color: Theme.textSecondary

@@ -29,9 +29,10 @@ Item {
     // How many times the figures have been read; lets a caller wait for a reload.
     property int loadCount: 0
 
-    readonly property bool collectionsMixed: {
+    // A month with money in a currency that has no rate for its day.
+    readonly property bool collectionsIncomplete: {
         for (var i = 0; i < collections.length; ++i) {
-            if (collections[i].mixedCurrencies)
+            if (collections[i].complete === false)
                 return true
         }
         return false
@@ -205,7 +206,7 @@ Item {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     months: page.collections
-                    mixedCurrencies: page.collectionsMixed
+                    incomplete: page.collectionsIncomplete
                 }
 
                 OccupancyPanel {

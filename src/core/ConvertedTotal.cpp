@@ -35,11 +35,35 @@ void ConvertedTotal::add(int currencyId, const QString& date, double amount,
     }
     if (Money::toMinor(amount, 3) == 0)
         return;
-    const QString code = m_rates->code(currency);
-    const QString reason =
-        Reasons::noRate(code.isEmpty() ? QString::number(currency) : code, date.left(10));
-    if (!m_missing.contains(reason))
-        m_missing.append(reason);
+    // A day without a rate lies before the currency's first rate, so the
+    // earliest such day says all: a rate on or before it converts them all.
+    const QString day = date.left(10);
+    auto missing = m_missing.find(currency);
+    if (missing == m_missing.end())
+        m_missing.insert(currency, day);
+    else if (day < missing.value())
+        missing.value() = day;
+}
+
+void ConvertedTotal::mergeMissing(const ConvertedTotal& other)
+{
+    for (auto it = other.m_missing.cbegin(); it != other.m_missing.cend(); ++it) {
+        auto mine = m_missing.find(it.key());
+        if (mine == m_missing.end())
+            m_missing.insert(it.key(), it.value());
+        else if (it.value() < mine.value())
+            mine.value() = it.value();
+    }
+}
+
+QStringList ConvertedTotal::missing() const
+{
+    QStringList reasons;
+    for (auto it = m_missing.cbegin(); it != m_missing.cend(); ++it) {
+        const QString code = m_rates->code(it.key());
+        reasons << Reasons::noRate(code.isEmpty() ? QString::number(it.key()) : code, it.value());
+    }
+    return reasons;
 }
 
 void ConvertedTotal::addRows(const QVariantList& rows)
@@ -57,10 +81,7 @@ void ConvertedTotal::merge(const ConvertedTotal& other)
     m_primary += other.m_primary;
     for (auto it = other.m_byCurrency.cbegin(); it != other.m_byCurrency.cend(); ++it)
         m_byCurrency[it.key()] += it.value();
-    for (const QString& reason : other.m_missing) {
-        if (!m_missing.contains(reason))
-            m_missing.append(reason);
-    }
+    mergeMissing(other);
 }
 
 void ConvertedTotal::subtract(const ConvertedTotal& other)
@@ -68,33 +89,56 @@ void ConvertedTotal::subtract(const ConvertedTotal& other)
     m_primary -= other.m_primary;
     for (auto it = other.m_byCurrency.cbegin(); it != other.m_byCurrency.cend(); ++it)
         m_byCurrency[it.key()] -= it.value();
-    for (const QString& reason : other.m_missing) {
-        if (!m_missing.contains(reason))
-            m_missing.append(reason);
-    }
+    mergeMissing(other);
+}
+
+ConvertedTotal ConvertedTotal::scaled(double factor) const
+{
+    ConvertedTotal share(m_rates);
+    share.m_primary = m_primary * factor;
+    for (auto it = m_byCurrency.cbegin(); it != m_byCurrency.cend(); ++it)
+        share.m_byCurrency.insert(it.key(), it.value() * factor);
+    share.m_missing = m_missing;
+    return share;
 }
 
 double ConvertedTotal::primary() const
 {
-    return Money::roundToCents(m_primary);
+    return Money::roundTo(m_primary, m_rates->decimals(m_rates->primaryId()));
+}
+
+QHash<qlonglong, ConvertedTotal> ConvertedTotal::perOwner(const QVariantList& rows,
+                                                          const QString& ownerColumn,
+                                                          const CurrencyRates* rates)
+{
+    QHash<qlonglong, ConvertedTotal> totals;
+    for (const QVariant& value : rows) {
+        const qlonglong owner = value.toMap().value(ownerColumn).toLongLong();
+        auto it = totals.find(owner);
+        if (it == totals.end())
+            it = totals.insert(owner, ConvertedTotal(rates));
+        it->addRows({value});
+    }
+    return totals;
 }
 
 QVariantMap ConvertedTotal::toMap() const
 {
     QVariantList byCurrency;
     const int primaryId = m_rates->primaryId();
+    const auto entry = [this](int currency, double amount) {
+        return QVariantMap{
+            {QStringLiteral("currency_id"), currency},
+            {QStringLiteral("total"), Money::roundTo(amount, m_rates->decimals(currency))}};
+    };
     if (m_byCurrency.contains(primaryId))
-        byCurrency.append(QVariantMap{
-            {QStringLiteral("currency_id"), primaryId},
-            {QStringLiteral("total"), Money::roundTo(m_byCurrency.value(primaryId), 3)}});
+        byCurrency.append(entry(primaryId, m_byCurrency.value(primaryId)));
     for (auto it = m_byCurrency.cbegin(); it != m_byCurrency.cend(); ++it) {
         if (it.key() != primaryId)
-            byCurrency.append(
-                QVariantMap{{QStringLiteral("currency_id"), it.key()},
-                            {QStringLiteral("total"), Money::roundTo(it.value(), 3)}});
+            byCurrency.append(entry(it.key(), it.value()));
     }
     return {{QStringLiteral("total"), primary()},
             {QStringLiteral("byCurrency"), byCurrency},
             {QStringLiteral("complete"), complete()},
-            {QStringLiteral("missing"), m_missing}};
+            {QStringLiteral("missing"), missing()}};
 }

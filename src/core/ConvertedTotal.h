@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -31,14 +32,25 @@ public:
     // Takes `other` away, currency by currency (a profit: income less
     // expenses); its missing rates are missing here too.
     void subtract(const ConvertedTotal& other);
+    // The same total times `factor`, currency by currency (a share of a
+    // common cost); the missing rates stay missing.
+    ConvertedTotal scaled(double factor) const;
 
-    // Rounded to the cent.
+    // Rounded to the primary currency's own minor unit.
     double primary() const;
     bool complete() const { return m_missing.isEmpty(); }
-    // {total, byCurrency: [{currency_id, total}] (primary first, each to the
-    // mill so a dinar keeps its third decimal), complete,
+    // Why the total is incomplete: per currency, its earliest day without a
+    // rate.
+    QStringList missing() const;
+    // {total, byCurrency: [{currency_id, total}] (primary first, each to its
+    // own currency's decimals, so a dinar keeps its third), complete,
     // missing: the reasons of the amounts left out}.
     QVariantMap toMap() const;
+
+    // One total per owner from the rows of a query grouped by `ownerColumn`
+    // as well as the columns addRows reads.
+    static QHash<qlonglong, ConvertedTotal>
+    perOwner(const QVariantList& rows, const QString& ownerColumn, const CurrencyRates* rates);
 
     // "(SELECT id FROM currencies WHERE is_primary=1 ...)", for queries that
     // group the primary currency's rows into one.
@@ -48,5 +60,8 @@ private:
     const CurrencyRates* m_rates;
     double m_primary = 0;
     QMap<int, double> m_byCurrency;
-    QStringList m_missing;
+    // Currency -> the earliest day of an amount left out for want of a rate.
+    QMap<int, QString> m_missing;
+
+    void mergeMissing(const ConvertedTotal& other);
 };

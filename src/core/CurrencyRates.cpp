@@ -1,6 +1,7 @@
 #include "core/CurrencyRates.h"
 
 #include "core/Database.h"
+#include "core/Money.h"
 #include "core/Reasons.h"
 
 #include <QMap>
@@ -11,10 +12,11 @@ CurrencyRates::CurrencyRates(Database* db)
     : m_db(db)
 {
     for (const QVariant& value :
-         m_db->execQuery(QStringLiteral("SELECT id, code, is_primary FROM currencies"))) {
+         m_db->execQuery(QStringLiteral("SELECT id, code, is_primary, decimals FROM currencies"))) {
         const QVariantMap row = value.toMap();
         const int id = row.value(QStringLiteral("id")).toInt();
         m_codes.insert(id, row.value(QStringLiteral("code")).toString());
+        m_decimals.insert(id, Money::clampDecimals(row.value(QStringLiteral("decimals")).toInt()));
         if (row.value(QStringLiteral("is_primary")).toInt() == 1 && m_primaryId == 0)
             m_primaryId = id;
     }
@@ -57,6 +59,14 @@ CurrencyRates::CurrencyRates(Database* db)
 bool CurrencyRates::isPrimary(int currencyId) const
 {
     return currencyId == m_primaryId && m_primaryId != 0;
+}
+
+int CurrencyRates::decimals(int currencyId) const
+{
+    const auto it = m_decimals.constFind(currencyId);
+    if (it != m_decimals.cend())
+        return it.value();
+    return m_decimals.value(m_primaryId, 2);
 }
 
 namespace {

@@ -25,6 +25,9 @@ public:
     // "USD"; empty for an unknown currency.
     QString code(int currencyId) const { return m_codes.value(currencyId); }
     bool isPrimary(int currencyId) const;
+    // The decimals the currency's money is kept in (currencies.decimals);
+    // an unknown currency is taken as the primary.
+    int decimals(int currencyId) const;
 
     // The rate of `currencyId` on `date` (yyyy-MM-dd), or 0 when it has none.
     double rateOn(int currencyId, const QString& date) const;
@@ -50,6 +53,7 @@ private:
     Database* m_db;
     int m_primaryId = 0;
     QHash<int, QString> m_codes;
+    QHash<int, int> m_decimals;
     // Ascending by date, one rate per day: "X is worth r primary", and
     // 1/r of "one primary is worth r X".
     QHash<int, QVector<Dated>> m_rates;

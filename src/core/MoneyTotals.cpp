@@ -8,7 +8,7 @@ const QString MoneyTotals::kPayments = QStringLiteral("payments");
 const QString MoneyTotals::kExpenses = QStringLiteral("expenses");
 const QString MoneyTotals::kPropertyPayments = QStringLiteral("property_payments");
 const QString MoneyTotals::kPropertyExpenses = QStringLiteral("property_expenses");
-const QString MoneyTotals::kMonthPayments = QStringLiteral("month_payments");
+const QString MoneyTotals::kDayPayments = QStringLiteral("day_payments");
 
 namespace {
 
@@ -63,15 +63,15 @@ QString somePayments(const QString& owner, const QString& sign, const QString& f
            currencyKey(QStringLiteral("p")) + kMerge;
 }
 
-// A payment counts everywhere, in its month, and for the property of its
+// A payment counts everywhere, on its day, and for the property of its
 // invoice's unit.
 QString payment(const QString& row, const QString& sign)
 {
-    const QString month = MoneyTotals::monthOf(row + QStringLiteral(".payment_date"));
+    const QString day = MoneyTotals::dayOf(row + QStringLiteral(".payment_date"));
     return oneRow(MoneyTotals::kPayments, QStringLiteral("0"), row, sign, QString(),
                   QStringLiteral("1")) +
-           oneRow(MoneyTotals::kMonthPayments, month, row, sign, QString(),
-                  month + QStringLiteral(" IS NOT NULL")) +
+           oneRow(MoneyTotals::kDayPayments, day, row, sign, QString(),
+                  day + QStringLiteral(" IS NOT NULL")) +
            oneRow(MoneyTotals::kPropertyPayments, QStringLiteral("u.property_id"), row, sign,
                   QStringLiteral(" FROM invoices i JOIN units u ON u.id=i.unit_id"),
                   QStringLiteral("i.id=") + row +
@@ -189,15 +189,15 @@ QString MoneyTotals::centsOf(const QString& amount)
     return QStringLiteral("CAST(round(") + amount + QStringLiteral("*100) AS INTEGER)");
 }
 
-QString MoneyTotals::monthOf(const QString& date)
+QString MoneyTotals::dayOf(const QString& date)
 {
-    // The month a report of the year asks for: the date reads as a day of
+    // The day a report of the year asks for: the date reads as a day of
     // that year (strftime) and, as text, lies between its first day and the
-    // next year's. Anything else (a malformed date) is in no month.
+    // next year's. Anything else (a malformed date) is on no day.
     const QString year = QStringLiteral("strftime('%Y', ") + date + QStringLiteral(")");
     return QStringLiteral("CASE WHEN ") + date + QStringLiteral(" >= ") + year +
            QStringLiteral("||'-01-01' AND ") + date + QStringLiteral(" < (") + year +
-           QStringLiteral("+1)||'-01-01' THEN CAST(strftime('%Y%m', ") + date +
+           QStringLiteral("+1)||'-01-01' THEN CAST(strftime('%Y%m%d', ") + date +
            QStringLiteral(") AS INTEGER) END");
 }
 
@@ -243,11 +243,11 @@ QStringList MoneyTotals::recountStatements()
                 QStringLiteral("FROM payments p CROSS JOIN invoices i ON i.id=p.invoice_id CROSS "
                                "JOIN units u ON u.id=i.unit_id WHERE u.property_id IS NOT NULL"),
                 QStringLiteral("p.amount"), QStringLiteral("p.currency_id")),
-        // Per day first, so the month of a date is worked out once per day
-        // and currency rather than several times for every payment.
-        kInsert + QStringLiteral("SELECT '") + kMonthPayments +
+        // Per stored date first, so the day of a date is worked out once
+        // per date and currency rather than for every payment.
+        kInsert + QStringLiteral("SELECT '") + kDayPayments +
             QStringLiteral("', k, cur, SUM(n), SUM(c), SUM(r) FROM (SELECT ") +
-            monthOf(QStringLiteral("d")) +
+            dayOf(QStringLiteral("d")) +
             QStringLiteral(" as k, cur, n, c, r FROM (SELECT payment_date as d, "
                            "IFNULL(currency_id,-1) as cur, COUNT(*) as n, SUM(") +
             centsOf(QStringLiteral("amount")) + QStringLiteral(") as c, SUM(") +

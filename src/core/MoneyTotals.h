@@ -9,7 +9,7 @@ class QSqlError;
 // Running totals of the money the reports add up over the whole history:
 // every payment, every expense, and both of them per property (payments
 // reach their property through the invoice's unit, as the property
-// comparison counts them), and payments per month. Triggers keep them in step with every insert,
+// comparison counts them), and payments per day. Triggers keep them in step with every insert,
 // delete and change of payments, expenses, invoices and units, whoever
 // writes, so a report reads a few rows instead of every payment.
 //
@@ -26,8 +26,9 @@ public:
     static const QString kExpenses;
     static const QString kPropertyPayments;
     static const QString kPropertyExpenses;
-    // Payments per calendar month, owner yyyymm (202403 for March 2024).
-    static const QString kMonthPayments;
+    // Payments per day, owner yyyymmdd (20240305 for 5 March 2024): a
+    // month's total converts each day at its own rate.
+    static const QString kDayPayments;
 
     // Creates the table and its triggers where any is missing or written
     // otherwise and then (a file from an older version) counts the totals
@@ -43,7 +44,7 @@ public:
     // totals count them: a read that adds up rows itself uses the same.
     static QString centsOf(const QString& amount);
     static QString restOf(const QString& amount);
-    // The yyyymm month a payment date counts in for the monthly report, or
+    // The yyyymmdd day a payment date counts in for the monthly report, or
     // NULL for a date that is in none.
-    static QString monthOf(const QString& date);
+    static QString dayOf(const QString& date);
 };

@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QHash>
+#include <QMap>
 #include <QString>
 #include <QVariantMap>
 
@@ -33,6 +34,9 @@ public:
     // Payments dated from `from` up to and including `to` (yyyy-MM-dd).
     QVariantMap collected(const QString& from, const QString& to);
     QVariantMap collectedThisMonth();
+    // Payments per calendar month (key yyyymm) from `from` up to and
+    // including `to`; months without payments are left out.
+    QMap<int, QVariantMap> collectedByMonth(const QDate& from, const QDate& to);
     QVariantMap contractedMonthlyRent(int propertyId = 0);
     // Per property id, for the property cards: one read for all of them.
     QHash<int, QVariantMap> contractedMonthlyRentByProperty();
@@ -47,6 +51,9 @@ public:
     const CurrencyRates& rates() const { return m_rates; }
 
 private:
+    // The payments of each day from `from` to `to` as the triggers keep
+    // them (MoneyTotals): columns m (yyyymm), c, d and t, a few rows a day.
+    QVariantList paymentDays(const QDate& from, const QDate& to);
     // The ledger lines of accounts of `accountWhere`, signed credit-debit
     // when `creditSide`, else debit-credit.
     ConvertedTotal ledger(const QString& accountWhere, bool creditSide, const QString& from,

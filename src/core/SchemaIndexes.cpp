@@ -101,6 +101,18 @@ const QStringList& Schema::indexStatements()
         // tenants owe is summed from these, per currency in id order.
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_invoices_open ON invoices(currency_id, id, "
                        "balance, status) WHERE balance<>0 AND COALESCE(status,'')<>'void'"),
+        // The property comparison reads the money kept in currencies other
+        // than the primary one day by day, to convert each day at its rate.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_payments_currency_day ON "
+                       "payments(currency_id, payment_date, invoice_id, amount)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_currency_day ON "
+                       "expenses(currency_id, expense_date, property_id, amount)"),
+        // The invoices still owed, by due day: the alerts read the first few
+        // overdue ones and count them, the figures add up what is open. A
+        // query uses it when its WHERE holds this very condition.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_invoices_open_due ON invoices(due_date, "
+                       "currency_id, balance, created_at, tenant_id) WHERE status < 'paid' OR "
+                       "(status > 'paid' AND status < 'void') OR status > 'void'"),
     };
     return statements;
 }

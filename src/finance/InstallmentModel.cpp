@@ -188,9 +188,12 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
         remainder = 0;
     }
 
+    // The price agreed is in the sale's currency, so the unit's figures are
+    // read in it from now on.
     if (!m_db->execNonQuery(QStringLiteral("UPDATE units SET status='sold', buyer_id=?, "
-                                           "sale_price_actual=?, sale_date=? WHERE id=?"),
-                            {buyerId, totalPrice, startDate, unitId}))
+                                           "sale_price_actual=?, sale_date=?, "
+                                           "currency_id=COALESCE(?, currency_id) WHERE id=?"),
+                            {buyerId, totalPrice, startDate, SqlValue::idOrNull(currId), unitId}))
         return refuseDatabaseId();
     // The whole price is owed by the buyer from the day of the sale; the
     // down payment below settles part of it at once.

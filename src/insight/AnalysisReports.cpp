@@ -1,12 +1,11 @@
 #include "insight/AnalysisReports.h"
 
+#include "core/ConvertedTotal.h"
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/OfficeFigures.h"
-#include "core/SqlValue.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
-#include "insight/MoneySums.h"
 #include "insight/ProfitabilityReports.h"
 #include "insight/StatementReports.h"
 
@@ -40,14 +39,6 @@ QVariantMap card(const QString& icon, const QString& title, const QString& descr
     return {{QStringLiteral("icon"), icon},
             {QStringLiteral("title"), title},
             {QStringLiteral("description"), description}};
-}
-
-QVariantMap moneyCard(const QString& icon, const QString& title, const QString& description,
-                      const QVariant& currencies)
-{
-    QVariantMap map = card(icon, title, description);
-    map.insert(QStringLiteral("mixedCurrencies"), MoneySums::mixed(currencies));
-    return map;
 }
 
 } // namespace
@@ -102,30 +93,49 @@ QVariantList AnalysisReports::insightCards()
     overdueCard.insert(QStringLiteral("mixedCurrencies"), false);
     cards.append(overdueCard);
 
-    const QVariantMap installments = SqlValue::firstRow(m_db->execQuery(
-        QStringLiteral("SELECT COUNT(*) as c, COALESCE(SUM(installment_amount-paid_amount),0) as "
-                       "t, MIN(currency_id)||','||MAX(currency_id) as cur FROM installments WHERE "
-                       "status!='paid' AND due_date < ?"),
-        {today}));
-    if (installments.value(QStringLiteral("c")).toLongLong() >= 1)
-        cards.append(
-            moneyCard(QStringLiteral("⚠️"), QStringLiteral("أقساط متأخرة"),
-                      QStringLiteral("%1 قسط متأخر بقيمة %2 ₪")
-                          .arg(installments.value(QStringLiteral("c")).toString(),
-                               wholeText(installments.value(QStringLiteral("t")).toDouble())),
-                      installments.value(QStringLiteral("cur"))));
+    // Late instalments at the rate of their due day, cheques due within a
+    // week at the rate on their due day, each in the primary currency.
+    const QString primary = ConvertedTotal::primaryIdSql();
+    const auto dueTotal = [&](const QString& amount, const QString& from,
+                              const QVariantList& params, qint64* count) {
+        ConvertedTotal total(&figures.rates());
+        const QVariantList rows = m_db->execQuery(
+            QStringLiteral("SELECT COALESCE(currency_id,") + primary +
+                QStringLiteral(") as c, CASE WHEN currency_id=") + primary +
+                QStringLiteral(" THEN '' ELSE due_date END as d, SUM(") + amount +
+                QStringLiteral(") as t, COUNT(*) as n ") + from + QStringLiteral(" GROUP BY c, d"),
+            params);
+        total.addRows(rows);
+        *count = 0;
+        for (const QVariant& row : rows)
+            *count += row.toMap().value(QStringLiteral("n")).toLongLong();
+        return total.toMap();
+    };
+    qint64 lateCount = 0;
+    const QVariantMap late =
+        dueTotal(QStringLiteral("installment_amount-paid_amount"),
+                 QStringLiteral("FROM installments WHERE status!='paid' AND due_date < ?"), {today},
+                 &lateCount);
+    if (lateCount >= 1)
+        cards.append(card(QStringLiteral("⚠️"), QStringLiteral("أقساط متأخرة"),
+                          QStringLiteral("%1 قسط متأخر بقيمة %2 %3")
+                                  .arg(QString::number(lateCount),
+                                       wholeText(late.value(QStringLiteral("total")).toDouble()),
+                                       primarySymbol()) +
+                              missingText(late)));
 
-    const QVariantMap cheques = SqlValue::firstRow(
-        m_db->execQuery(QStringLiteral("SELECT COUNT(*) as c, COALESCE(SUM(amount),0) as t, "
-                                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM "
-                                       "cheques WHERE status='pending' AND due_date <= ?"),
-                        {InsightDates::isoDay(7)}));
-    if (cheques.value(QStringLiteral("c")).toLongLong() >= 1)
-        cards.append(moneyCard(QStringLiteral("🎫"), QStringLiteral("شيكات مستحقة"),
-                               QStringLiteral("%1 شيك مستحق خلال 7 أيام بقيمة %2")
-                                   .arg(cheques.value(QStringLiteral("c")).toString(),
-                                        wholeText(cheques.value(QStringLiteral("t")).toDouble())),
-                               cheques.value(QStringLiteral("cur"))));
+    qint64 chequeCount = 0;
+    const QVariantMap cheques =
+        dueTotal(QStringLiteral("amount"),
+                 QStringLiteral("FROM cheques WHERE status='pending' AND due_date <= ?"),
+                 {InsightDates::isoDay(7)}, &chequeCount);
+    if (chequeCount >= 1)
+        cards.append(card(QStringLiteral("🎫"), QStringLiteral("شيكات مستحقة"),
+                          QStringLiteral("%1 شيك مستحق خلال 7 أيام بقيمة %2 %3")
+                                  .arg(QString::number(chequeCount),
+                                       wholeText(cheques.value(QStringLiteral("total")).toDouble()),
+                                       primarySymbol()) +
+                              missingText(cheques)));
     return cards;
 }
 

@@ -100,13 +100,18 @@ QString ArabicWords::number(qint64 value)
     return parts.join(QStringLiteral(" و"));
 }
 
-QString ArabicWords::amount(double value, const QString& currencyName)
+QString ArabicWords::amount(double value, const QString& currencyName, int decimals)
 {
-    const qint64 cents = std::llabs(Money::toCents(value));
-    QString text = QStringLiteral("فقط ") + number(cents / 100);
+    const int places = Money::clampDecimals(decimals);
+    qint64 scale = 1;
+    for (int i = 0; i < places; ++i)
+        scale *= 10;
+    const qint64 minor = std::llabs(Money::toMinor(value, places));
+    QString text = QStringLiteral("فقط ") + number(minor / scale);
     if (!currencyName.trimmed().isEmpty())
         text += QLatin1Char(' ') + currencyName.trimmed();
-    if (cents % 100 != 0)
-        text += QStringLiteral(" و%1/100").arg(cents % 100, 2, 10, QLatin1Char('0'));
+    if (minor % scale != 0)
+        text +=
+            QStringLiteral(" و%1/%2").arg(minor % scale, places, 10, QLatin1Char('0')).arg(scale);
     return text + QStringLiteral(" لا غير");
 }

@@ -14,6 +14,8 @@ public:
     static QString number(qint64 value);
     // An amount with its currency's name, the way it is written on a paper
     // that is handed out: "فقط ألفان وخمسمائة شيكل و50/100 لا غير". The
-    // cents are given as a fraction of a hundred, and left out when zero.
-    static QString amount(double value, const QString& currencyName);
+    // minor unit is given as a fraction of a hundred (of a thousand for a
+    // currency kept in three decimals: a dinar's fils), and left out when
+    // zero.
+    static QString amount(double value, const QString& currencyName, int decimals = 2);
 };

@@ -1,12 +1,12 @@
 #include "insight/CashCalendar.h"
 
 #include "core/Database.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "insight/InsightDates.h"
 
-#include <QDate>
 #include <QMap>
 
 #include <algorithm>
@@ -20,9 +20,17 @@ struct DayMoney
     QVariantList lines;
 };
 
-double fromCents(qint64 cents)
+// Amounts are added as whole mills, exact for every currency: a dinar keeps
+// its third decimal and a shekel amount is first rounded to its cent.
+double fromMills(qint64 mills)
 {
-    return static_cast<double>(cents) / 100.0;
+    return static_cast<double>(mills) / 1000.0;
+}
+
+qint64 toMills(double amount, int decimals)
+{
+    static constexpr qint64 scales[] = {1000, 100, 10, 1};
+    return Money::toMinor(amount, decimals) * scales[Money::clampDecimals(decimals)];
 }
 
 } // namespace
@@ -31,9 +39,12 @@ const QList<CashCalendar::Source>& CashCalendar::sources()
 {
     static const QList<Source> list = {
         {QStringLiteral("in"), QStringLiteral("invoices"), QStringLiteral("فواتير المستأجرين"),
+         // Written as the open-invoice condition the index of owed
+         // invoices is kept under, so only those are read.
          QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(balance) AS amount FROM "
-                        "invoices WHERE status IN ('pending','partial') AND balance>0 AND "
-                        "due_date BETWEEN ? AND ? GROUP BY cur, day")},
+                        "invoices WHERE (status < 'paid' OR (status > 'paid' AND status < 'void') "
+                        "OR status > 'void') AND balance>0 AND due_date BETWEEN ? AND ? GROUP BY "
+                        "cur, day")},
         {QStringLiteral("in"), QStringLiteral("installments"), QStringLiteral("أقساط المشترين"),
          QStringLiteral("SELECT currency_id AS cur, due_date AS day, "
                         "SUM(installment_amount-paid_amount) AS amount FROM installments WHERE "
@@ -101,30 +112,42 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
     // `from` and is still open is kept apart, per currency.
     QMap<int, QMap<QString, DayMoney>> book;
     QMap<int, DayMoney> overdue;
-    const QString before = QDate::fromString(from, Qt::ISODate).addDays(-1).toString(Qt::ISODate);
+    const MinorUnits minorUnits(m_db);
     for (const Source& source : sources()) {
         const bool in = source.direction == QLatin1String("in");
-        const auto add = [&](const QVariantList& rows, bool late) {
-            for (const QVariant& value : rows) {
-                const QVariantMap row = value.toMap();
-                const qint64 cents = Money::toCents(row.value(QStringLiteral("amount")).toDouble());
-                if (cents == 0)
-                    continue;
-                const QVariant cur = row.value(QStringLiteral("cur"));
-                const int currency = cur.isNull() ? primary : cur.toInt();
-                DayMoney& day = late ? overdue[currency]
-                                     : book[currency][row.value(QStringLiteral("day")).toString()];
-                if (late)
-                    book[currency]; // a currency with overdue money only is listed too
-                (in ? day.in : day.out) += cents;
-                day.lines << QVariantMap{{QStringLiteral("kind"), source.kind},
-                                         {QStringLiteral("label"), source.label},
-                                         {QStringLiteral("direction"), source.direction},
-                                         {QStringLiteral("amount"), fromCents(cents)}};
-            }
+        const auto line = [&](qint64 mills) {
+            return QVariantMap{{QStringLiteral("kind"), source.kind},
+                               {QStringLiteral("label"), source.label},
+                               {QStringLiteral("direction"), source.direction},
+                               {QStringLiteral("amount"), fromMills(mills)}};
         };
-        add(m_db->execQuery(source.sql, {from, to}), false);
-        add(m_db->execQuery(source.sql, {QStringLiteral("0001-01-01"), before}), true);
+        // One read from the earliest day: what fell due before `from` is
+        // overdue, one line per currency for the source however many days
+        // it spans; the rest is listed by day. Columns cur, day, amount.
+        QMap<int, qint64> late;
+        m_db->forEachRow(
+            source.sql, {QStringLiteral("0001-01-01"), to}, [&](QVector<QVariant>& row) {
+                const int currency = row.at(0).isNull() ? primary : row.at(0).toInt();
+                const qint64 mills = toMills(row.at(2).toDouble(), minorUnits.decimals(currency));
+                if (mills == 0)
+                    return;
+                const QString day = row.at(1).toString();
+                if (day < from) {
+                    late[currency] += mills;
+                    return;
+                }
+                DayMoney& money = book[currency][day];
+                (in ? money.in : money.out) += mills;
+                money.lines << line(mills);
+            });
+        for (auto it = late.cbegin(); it != late.cend(); ++it) {
+            if (it.value() == 0)
+                continue;
+            book[it.key()]; // a currency with overdue money only is listed too
+            DayMoney& money = overdue[it.key()];
+            (in ? money.in : money.out) += it.value();
+            money.lines << line(it.value());
+        }
     }
 
     QVariantList currencies;
@@ -138,24 +161,24 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
             in += d.value().in;
             out += d.value().out;
             days << QVariantMap{{QStringLiteral("date"), d.key()},
-                                {QStringLiteral("in"), fromCents(d.value().in)},
-                                {QStringLiteral("out"), fromCents(d.value().out)},
-                                {QStringLiteral("net"), fromCents(d.value().in - d.value().out)},
+                                {QStringLiteral("in"), fromMills(d.value().in)},
+                                {QStringLiteral("out"), fromMills(d.value().out)},
+                                {QStringLiteral("net"), fromMills(d.value().in - d.value().out)},
                                 {QStringLiteral("lines"), d.value().lines}};
         }
         const DayMoney late = overdue.value(c.key());
         currencies << QVariantMap{
             {QStringLiteral("currency_id"), c.key()},
             {QStringLiteral("overdue"),
-             QVariantMap{{QStringLiteral("in"), fromCents(late.in)},
-                         {QStringLiteral("out"), fromCents(late.out)},
-                         {QStringLiteral("net"), fromCents(late.in - late.out)},
+             QVariantMap{{QStringLiteral("in"), fromMills(late.in)},
+                         {QStringLiteral("out"), fromMills(late.out)},
+                         {QStringLiteral("net"), fromMills(late.in - late.out)},
                          {QStringLiteral("lines"), late.lines}}},
             {QStringLiteral("code"), names.value(QStringLiteral("code"))},
             {QStringLiteral("symbol"), names.value(QStringLiteral("symbol"))},
-            {QStringLiteral("in"), fromCents(in)},
-            {QStringLiteral("out"), fromCents(out)},
-            {QStringLiteral("net"), fromCents(in - out)},
+            {QStringLiteral("in"), fromMills(in)},
+            {QStringLiteral("out"), fromMills(out)},
+            {QStringLiteral("net"), fromMills(in - out)},
             {QStringLiteral("days"), days}};
     }
     return {{QStringLiteral("from"), from},

@@ -6,7 +6,6 @@
 #include "core/SqlValue.h"
 #include "insight/InsightDates.h"
 
-#include <QHash>
 #include <QStringList>
 
 namespace {
@@ -158,27 +157,16 @@ QVariantList DashboardController::getMonthlyCollections(int months)
     const QDate first = InsightDates::monthStart(months - 1);
     const QDate end = InsightDates::monthStart().addMonths(1);
     OfficeFigures figures(m_db, InsightDates::today());
-    const QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT substr(payment_date,1,7) as month, COALESCE(currency_id,") +
-            ConvertedTotal::primaryIdSql() + QStringLiteral(") as c, CASE WHEN currency_id=") +
-            ConvertedTotal::primaryIdSql() +
-            QStringLiteral(" THEN '' ELSE payment_date END as d, SUM(amount) as t FROM payments "
-                           "WHERE payment_date >= ? AND payment_date < ? GROUP BY month, c, d"),
-        {InsightDates::iso(first), InsightDates::iso(end)});
-    QHash<QString, QVariantList> byMonth;
-    for (const QVariant& row : rows)
-        byMonth[row.toMap().value(QStringLiteral("month")).toString()].append(row);
+    const QMap<int, QVariantMap> byMonth = figures.collectedByMonth(first, end.addDays(-1));
 
     QVariantList result;
     for (QDate month = first; month < end; month = month.addMonths(1)) {
-        const QString key = InsightDates::period(month);
-        ConvertedTotal total(&figures.rates());
-        total.addRows(byMonth.value(key));
+        const QVariantMap total = byMonth.value(month.year() * 100 + month.month());
         QVariantMap entry;
-        entry.insert(QStringLiteral("month"), key);
+        entry.insert(QStringLiteral("month"), InsightDates::period(month));
         entry.insert(QStringLiteral("label"), arabicMonthNames().at(month.month() - 1));
-        entry.insert(QStringLiteral("total"), total.primary());
-        entry.insert(QStringLiteral("complete"), total.complete());
+        entry.insert(QStringLiteral("total"), total.value(QStringLiteral("total"), 0.0));
+        entry.insert(QStringLiteral("complete"), total.value(QStringLiteral("complete"), true));
         entry.insert(QStringLiteral("mixedCurrencies"), false);
         result.append(entry);
     }

@@ -58,8 +58,9 @@ QVariantMap alert(const QString& type, const QString& title, const QString& deta
 // the day it fell due, so a page (or a check) can total the alerts.
 QVariantMap owed(QVariantMap alert, const QVariantMap& row, const char* openColumn)
 {
+    // To the mill, so a dinar amount keeps its third decimal.
     alert.insert(QStringLiteral("amount"),
-                 Money::roundToCents(row.value(QLatin1String(openColumn)).toDouble()));
+                 Money::roundTo(row.value(QLatin1String(openColumn)).toDouble(), 3));
     alert.insert(QStringLiteral("currency_id"), row.value(QStringLiteral("currency_id")));
     alert.insert(QStringLiteral("due_date"), row.value(QStringLiteral("due_date")));
     return alert;
@@ -71,13 +72,13 @@ QString text(const QVariantMap& row, const char* column)
     return row.value(QLatin1String(column)).toString();
 }
 
-// An amount to the cent without trailing zeros (7500.0 is "7500", 2500.50
-// is "2500.5"), and never in exponent form: a plain variant-to-text
-// conversion writes 100000 as "1e+05".
+// An amount to the mill without trailing zeros (7500.0 is "7500", 2500.50
+// is "2500.5", a dinar's 12.345 stays so), and never in exponent form: a
+// plain variant-to-text conversion writes 100000 as "1e+05".
 QString amount(const QVariantMap& row, const char* column)
 {
     QString text =
-        QString::number(Money::roundToCents(row.value(QLatin1String(column)).toDouble()), 'f', 2);
+        QString::number(Money::roundTo(row.value(QLatin1String(column)).toDouble(), 3), 'f', 3);
     while (text.endsWith(QLatin1Char('0')))
         text.chop(1);
     if (text.endsWith(QLatin1Char('.')))
@@ -91,11 +92,14 @@ QString isolated(const QString& text)
     return QChar(0x2068) + text + QChar(0x2069);
 }
 
-// "12,500.00 $": grouped, two decimals, the cheque's own currency symbol.
+// "12,500.00 $": grouped, in the cheque's own currency's decimals and
+// symbol.
 QString money(const QVariantMap& row)
 {
-    const double value = Money::roundToCents(row.value(QStringLiteral("amount")).toDouble());
-    QString number = QLocale(QLocale::English).toString(value == 0 ? 0.0 : value, 'f', 2);
+    const QVariant places = row.value(QStringLiteral("decimals"));
+    const int decimals = Money::clampDecimals(places.isNull() ? 2 : places.toInt());
+    const double value = Money::roundTo(row.value(QStringLiteral("amount")).toDouble(), decimals);
+    QString number = QLocale(QLocale::English).toString(value, 'f', decimals);
     const QString symbol = row.value(QStringLiteral("symbol")).toString();
     return isolated(symbol.isEmpty() ? number : number + QChar(0x00A0) + symbol);
 }
@@ -199,7 +203,7 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
 
     const QString chequeColumns =
         QStringLiteral("SELECT c.id, c.type, c.cheque_number, c.amount, c.bank_name, c.due_date, "
-                       "c.payer_name, c.payee_name, cur.symbol ");
+                       "c.payer_name, c.payee_name, cur.symbol, cur.decimals ");
     const QVariantList cheques = m_db->execQuery(
         chequeColumns + kChequesDue + QStringLiteral(" ORDER BY c.due_date, c.id") + limit,
         {days.inAWeek, most});

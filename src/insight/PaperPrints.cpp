@@ -124,7 +124,8 @@ QString PaperPrints::invoiceBody(const QVariantMap& invoice) const
                   isVoid ? QStringLiteral("ملغاة") : money.format(total - paid, currency)},
                  {QStringLiteral("حالة الفاتورة"), esc(invoiceStatus(value(invoice, "status")))}});
     html += QStringLiteral("<p class='words'>المبلغ: ") +
-            esc(ArabicWords::amount(total, money.name(currency))) + QStringLiteral("</p>");
+            esc(ArabicWords::amount(total, money.name(currency), money.decimals(currency))) +
+            QStringLiteral("</p>");
     if (!value(invoice, "notes").isEmpty())
         html +=
             QStringLiteral("<p>ملاحظات: ") + text(value(invoice, "notes")) + QStringLiteral("</p>");
@@ -243,7 +244,8 @@ Paper PaperPrints::receipt(int paymentId) const
                       isolate(QStringLiteral("%1").arg(paymentId, 6, 10, QLatin1Char('0')))
                << QStringLiteral("تاريخ الدفع: ") + isolate(value(payment, "payment_date"));
     paper.body = figures(lines) + QStringLiteral("<p class='words'>") +
-                 esc(ArabicWords::amount(amount, money.name(currency))) + QStringLiteral("</p>");
+                 esc(ArabicWords::amount(amount, money.name(currency), money.decimals(currency))) +
+                 QStringLiteral("</p>");
     if (!value(payment, "notes").isEmpty())
         paper.body +=
             QStringLiteral("<p>ملاحظات: ") + text(value(payment, "notes")) + QStringLiteral("</p>");

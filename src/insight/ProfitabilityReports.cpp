@@ -9,7 +9,6 @@
 #include "core/SqlValue.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
-#include "insight/MoneySums.h"
 
 #include <algorithm>
 
@@ -59,107 +58,129 @@ const QString& ProfitabilityReports::openInvoices()
     return condition;
 }
 
+ConvertedTotal ProfitabilityReports::converted(const CurrencyRates& rates, const QString& sql,
+                                               const QVariantList& params)
+{
+    ConvertedTotal sum(&rates);
+    sum.addRows(m_db->execQuery(sql + QStringLiteral(" GROUP BY c, d"), params));
+    return sum;
+}
+
 QVariantMap ProfitabilityReports::propertyProfitability(int propertyId, const DateRange& range)
 {
     // The property is the selective condition; the date (written "+column"
-    // so SQLite does not pick its index) only filters what it found.
-    MoneySums sums(m_db);
+    // so SQLite does not pick its index) only filters what it found. Each
+    // figure is converted at the rate of its rows' days.
+    const CurrencyRates rates(m_db);
+    const QString paid =
+        perCurrencyAndDay(QStringLiteral("p.amount"), QStringLiteral("p.currency_id"),
+                          QStringLiteral("p.payment_date")) +
+        QStringLiteral(" FROM payments p WHERE ");
     QVariantList params = {propertyId};
     const QString payments = range.clause(QStringLiteral("+p.payment_date"), params);
-    const double rent = sums.sum(
-        QStringLiteral(
-            "SELECT COALESCE(SUM(p.amount),0) as t, MIN(p.currency_id)||','||MAX(p.currency_id) as "
-            "cur FROM payments p WHERE p.invoice_id IN (SELECT i.id "
-            "FROM invoices i JOIN units u ON i.unit_id=u.id WHERE u.property_id=?)") +
-            payments,
-        params);
+    ConvertedTotal income =
+        converted(rates,
+                  paid +
+                      QStringLiteral("p.invoice_id IN (SELECT i.id FROM invoices i JOIN units u ON "
+                                     "i.unit_id=u.id WHERE u.property_id=?)") +
+                      payments,
+                  params);
     // Sale income is what buyers actually paid in the range: down payments
     // (cash sales included) and collected installments alike.
-    const double sales = sums.sum(
-        QStringLiteral(
-            "SELECT COALESCE(SUM(p.amount),0) as t, MIN(p.currency_id)||','||MAX(p.currency_id) as "
-            "cur FROM payments p WHERE p.unit_id IN (SELECT id FROM "
-            "units WHERE property_id=?) AND p.buyer_id IS NOT NULL AND p.invoice_id IS "
-            "NULL") +
-            payments,
-        params);
+    income.merge(
+        converted(rates,
+                  paid +
+                      QStringLiteral("p.unit_id IN (SELECT id FROM units WHERE property_id=?) AND "
+                                     "p.buyer_id IS NOT NULL AND p.invoice_id IS NULL") +
+                      payments,
+                  params));
     QVariantList expenseParams = {propertyId};
-    const double expenses =
-        sums.sum(QStringLiteral(
-                     "SELECT COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
-                     "as cur FROM expenses WHERE property_id=?") +
-                     range.clause(QStringLiteral("+expense_date"), expenseParams),
-                 expenseParams);
+    const ConvertedTotal expenses =
+        converted(rates,
+                  perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                                    QStringLiteral("expense_date")) +
+                      QStringLiteral(" FROM expenses WHERE property_id=?") +
+                      range.clause(QStringLiteral("+expense_date"), expenseParams),
+                  expenseParams);
+    ConvertedTotal profit = income;
+    profit.subtract(expenses);
 
-    const double income = rent + sales;
-    const double profit = income - expenses;
-    return {{QStringLiteral("income"), income},
-            {QStringLiteral("expenses"), expenses},
-            {QStringLiteral("profit"), profit},
-            {QStringLiteral("margin"), income > 0 ? profit / income * 100.0 : 0.0},
-            {QStringLiteral("mixedCurrencies"), sums.mixedCurrencies()}};
+    const double incomeTotal = income.primary();
+    QVariantMap map = {
+        {QStringLiteral("margin"), incomeTotal > 0 ? profit.primary() / incomeTotal * 100.0 : 0.0},
+        {QStringLiteral("complete"), profit.complete()}};
+    putConverted(map, QStringLiteral("income"), income);
+    putConverted(map, QStringLiteral("expenses"), expenses);
+    putConverted(map, QStringLiteral("profit"), profit);
+    return map;
+}
+
+void ProfitabilityReports::putConverted(QVariantMap& map, const QString& key,
+                                        const ConvertedTotal& figure)
+{
+    map.insert(key, figure.primary());
+    map.insert(key + QStringLiteral("_detail"), figure.toMap());
 }
 
 QHash<int, ProfitabilityReports::UnitFigures>
 ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& idParams,
                                   const DateRange& range)
 {
+    // Every amount converted at its own day's rate: a sold unit's price at
+    // its sale date, an unsold one's at today's, each expense at its day.
+    const CurrencyRates rates(m_db);
     QHash<int, UnitFigures> figures;
     QHash<int, int> propertyOf;
     QHash<int, double> areaOf;
-    QHash<int, QString> currencyOf;
-    const QVariantList units =
-        m_db->execQuery(QStringLiteral("SELECT id, property_id, ") + kEffectivePrice +
-                            QStringLiteral(" as price, ") + kArea +
-                            QStringLiteral(" as area, currency_id FROM units WHERE id IN (") +
-                            unitIds + QStringLiteral(")"),
-                        idParams);
+    QHash<int, ConvertedTotal> prices;
+    QVariantList unitParams = {InsightDates::isoDay()};
+    unitParams << idParams;
+    const QVariantList units = m_db->execQuery(
+        QStringLiteral("SELECT id, property_id, ") + kEffectivePrice +
+            QStringLiteral(" as price, ") + kArea +
+            QStringLiteral(" as area, currency_id, COALESCE(CASE WHEN status='sold' THEN "
+                           "sale_date END, ?) as day FROM units WHERE id IN (") +
+            unitIds + QStringLiteral(")"),
+        unitParams);
     if (units.isEmpty())
         return figures;
     for (const QVariant& value : units) {
         const QVariantMap row = value.toMap();
         const int id = row.value(QStringLiteral("id")).toInt();
-        figures[id].price = row.value(QStringLiteral("price")).toDouble();
+        ConvertedTotal price(&rates);
+        price.add(row.value(QStringLiteral("currency_id")).toInt(),
+                  row.value(QStringLiteral("day")).toString(),
+                  row.value(QStringLiteral("price")).toDouble());
+        prices.insert(id, price);
         propertyOf.insert(id, row.value(QStringLiteral("property_id")).toInt());
         areaOf.insert(id, row.value(QStringLiteral("area")).toDouble());
-        currencyOf.insert(id, row.value(QStringLiteral("currency_id")).toString());
     }
 
     QVariantList directParams = idParams;
-    const QVariantList direct = m_db->execQuery(
-        QStringLiteral(
-            "SELECT unit_id, COALESCE(SUM(amount),0) as t, MIN(currency_id)||','||MAX(currency_id) "
-            "as cur FROM expenses WHERE unit_id IN (") +
-            unitIds + QStringLiteral(")") +
-            range.clause(QStringLiteral("+expense_date"), directParams) +
-            QStringLiteral(" GROUP BY unit_id"),
-        directParams);
-    QHash<int, QVariant> directCurrencies;
-    for (const QVariant& value : direct) {
-        const QVariantMap row = value.toMap();
-        const int id = row.value(QStringLiteral("unit_id")).toInt();
-        figures[id].direct = row.value(QStringLiteral("t")).toDouble();
-        directCurrencies.insert(id, row.value(QStringLiteral("cur")));
-    }
+    const QHash<qlonglong, ConvertedTotal> direct = ConvertedTotal::perOwner(
+        m_db->execQuery(perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                                          QStringLiteral("expense_date")) +
+                            QStringLiteral(", unit_id FROM expenses WHERE unit_id IN (") + unitIds +
+                            QStringLiteral(")") +
+                            range.clause(QStringLiteral("+expense_date"), directParams) +
+                            QStringLiteral(" GROUP BY unit_id, c, d"),
+                        directParams),
+        QStringLiteral("unit_id"), &rates);
 
     // Common expenses (no unit) and total area of each property concerned.
     const QString properties = QStringLiteral("SELECT property_id FROM units WHERE id IN (") +
                                unitIds + QStringLiteral(")");
     QVariantList commonParams = idParams;
-    const QVariantList common =
-        m_db->execQuery(QStringLiteral("SELECT property_id, COALESCE(SUM(amount),0) as t, "
-                                       "MIN(currency_id)||','||MAX(currency_id) as cur FROM "
-                                       "expenses WHERE unit_id IS NULL AND property_id "
-                                       "IN (") +
+    const QHash<qlonglong, ConvertedTotal> common = ConvertedTotal::perOwner(
+        m_db->execQuery(perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                                          QStringLiteral("expense_date")) +
+                            QStringLiteral(", property_id FROM expenses WHERE unit_id IS NULL "
+                                           "AND property_id IN (") +
                             properties + QStringLiteral(")") +
                             range.clause(QStringLiteral("+expense_date"), commonParams) +
-                            QStringLiteral(" GROUP BY property_id"),
-                        commonParams);
-    QHash<int, QVariantMap> commonOf;
-    for (const QVariant& value : common) {
-        const QVariantMap row = value.toMap();
-        commonOf.insert(row.value(QStringLiteral("property_id")).toInt(), row);
-    }
+                            QStringLiteral(" GROUP BY property_id, c, d"),
+                        commonParams),
+        QStringLiteral("property_id"), &rates);
     const QVariantList areas =
         m_db->execQuery(QStringLiteral("SELECT property_id, SUM(") + kArea +
                             QStringLiteral(") as t FROM units WHERE property_id IN (") +
@@ -172,35 +193,33 @@ ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& id
                            row.value(QStringLiteral("t")).toDouble());
     }
 
-    for (auto it = figures.begin(); it != figures.end(); ++it) {
+    for (auto it = prices.cbegin(); it != prices.cend(); ++it) {
         const int property = propertyOf.value(it.key());
-        const QVariantMap commonRow = commonOf.value(property);
-        const double totalArea = std::max(1.0, totalAreaOf.value(property));
-        it->allocated =
-            commonRow.value(QStringLiteral("t")).toDouble() * (areaOf.value(it.key()) / totalArea);
-        MoneySums currencies(m_db);
-        currencies.addCurrencies(currencyOf.value(it.key()));
-        currencies.addCurrencies(directCurrencies.value(it.key()));
-        currencies.addCurrencies(commonRow.value(QStringLiteral("cur")));
-        it->mixedCurrencies = currencies.mixedCurrencies();
+        const double share = areaOf.value(it.key()) / std::max(1.0, totalAreaOf.value(property));
+        const auto commonIt = common.constFind(property);
+        const ConvertedTotal allocated =
+            commonIt == common.cend() ? ConvertedTotal(&rates) : commonIt->scaled(share);
+        const auto directIt = direct.constFind(it.key());
+        const ConvertedTotal directCost =
+            directIt == direct.cend() ? ConvertedTotal(&rates) : directIt.value();
+        ConvertedTotal cost = directCost;
+        cost.merge(allocated);
+        ConvertedTotal profit = it.value();
+        profit.subtract(cost);
+        UnitFigures& unit = figures[it.key()];
+        putConverted(unit, QStringLiteral("sale_price"), it.value());
+        putConverted(unit, QStringLiteral("direct_expenses"), directCost);
+        putConverted(unit, QStringLiteral("allocated_expenses"), allocated);
+        putConverted(unit, QStringLiteral("total_cost"), cost);
+        putConverted(unit, QStringLiteral("profit"), profit);
+        unit.insert(QStringLiteral("complete"), profit.complete());
     }
     return figures;
 }
 
 QVariantMap ProfitabilityReports::unitProfitability(int unitId)
 {
-    const QHash<int, UnitFigures> figures =
-        unitFigures(QStringLiteral("SELECT ?"), {unitId}, DateRange());
-    if (!figures.contains(unitId))
-        return {};
-    const UnitFigures unit = figures.value(unitId);
-    const double totalCost = unit.allocated + unit.direct;
-    return {{QStringLiteral("sale_price"), unit.price},
-            {QStringLiteral("direct_expenses"), unit.direct},
-            {QStringLiteral("allocated_expenses"), unit.allocated},
-            {QStringLiteral("total_cost"), totalCost},
-            {QStringLiteral("profit"), unit.price - totalCost},
-            {QStringLiteral("mixedCurrencies"), unit.mixedCurrencies}};
+    return unitFigures(QStringLiteral("SELECT ?"), {unitId}, DateRange()).value(unitId);
 }
 
 QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRange& range)
@@ -214,9 +233,7 @@ QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRa
     const CurrencyRates rates(m_db);
     const QString today = InsightDates::isoDay();
     const auto total = [&](const QString& sql, const QVariantList& params) {
-        ConvertedTotal sum(&rates);
-        sum.addRows(m_db->execQuery(sql + QStringLiteral(" GROUP BY c, d"), params));
-        return sum;
+        return converted(rates, sql, params);
     };
     const QVariantList id = {propertyId};
     QVariantList saleParams = {today, propertyId};
@@ -285,8 +302,7 @@ QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRa
                        {QStringLiteral("currency_id"), rates.primaryId()}};
     bool complete = true;
     const auto put = [&](const QString& key, const ConvertedTotal& figure) {
-        map.insert(key, figure.primary());
-        map.insert(key + QStringLiteral("_detail"), figure.toMap());
+        putConverted(map, key, figure);
         complete = complete && figure.complete();
     };
     put(QStringLiteral("total_sales_value"), sales);
@@ -321,20 +337,10 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
     const CurrencyRates rates(m_db);
     QHash<qlonglong, QVariantMap> figures;
     const auto collect = [&](const QVariantList& rows, const QString& key) {
-        QHash<qlonglong, ConvertedTotal> totals;
-        for (const QVariant& value : rows) {
-            const QVariantMap row = value.toMap();
-            const qlonglong floor = row.value(QStringLiteral("floor_id")).toLongLong();
-            auto it = totals.find(floor);
-            if (it == totals.end())
-                it = totals.insert(floor, ConvertedTotal(&rates));
-            it->addRows({row});
-        }
-        for (auto it = totals.cbegin(); it != totals.cend(); ++it) {
-            QVariantMap& floor = figures[it.key()];
-            floor.insert(key, it->primary());
-            floor.insert(key + QStringLiteral("_detail"), it->toMap());
-        }
+        const QHash<qlonglong, ConvertedTotal> totals =
+            ConvertedTotal::perOwner(rows, QStringLiteral("floor_id"), &rates);
+        for (auto it = totals.cbegin(); it != totals.cend(); ++it)
+            putConverted(figures[it.key()], key, it.value());
     };
 
     QVariantList saleParams = {InsightDates::isoDay(), propertyId};
@@ -396,7 +402,6 @@ QVariantList ProfitabilityReports::projectCostCenters(int propertyId, const Date
         const QString type = row.value(QStringLiteral("type")).toString();
         double revenue = 0;
         double expenses = 0;
-        bool mixed = false;
         // Figures that stay as they stand today whatever the range.
         QStringList lifetime;
         if (type == QLatin1String("project")) {
@@ -416,21 +421,21 @@ QVariantList ProfitabilityReports::projectCostCenters(int propertyId, const Date
                        floor.value(QStringLiteral("expenses_detail")));
         } else {
             // A unit centre is valued at the unit's price, sold or not.
-            const int unitId = row.value(QStringLiteral("unit_id")).toInt();
-            if (units.contains(unitId)) {
-                const UnitFigures unit = units.value(unitId);
-                revenue = unit.price;
-                expenses = unit.allocated + unit.direct;
-                mixed = unit.mixedCurrencies;
-            }
+            const UnitFigures unit = units.value(row.value(QStringLiteral("unit_id")).toInt());
+            revenue = unit.value(QStringLiteral("sale_price")).toDouble();
+            expenses = unit.value(QStringLiteral("total_cost")).toDouble();
+            row.insert(QStringLiteral("revenue_detail"),
+                       unit.value(QStringLiteral("sale_price_detail")));
+            row.insert(QStringLiteral("expenses_detail"),
+                       unit.value(QStringLiteral("total_cost_detail")));
             lifetime << QStringLiteral("revenue");
         }
         row.insert(QStringLiteral("revenue"), revenue);
         row.insert(QStringLiteral("expenses"), expenses);
-        row.insert(QStringLiteral("profit"), revenue - expenses);
+        // Both sides are in the primary currency's unit, three decimals at most.
+        row.insert(QStringLiteral("profit"), Money::roundTo(revenue - expenses, 3));
         row.insert(QStringLiteral("range_applied"), range.applies());
         row.insert(QStringLiteral("lifetime_figures"), lifetime);
-        row.insert(QStringLiteral("mixedCurrencies"), mixed);
         result.append(row);
     }
     return result;
@@ -438,29 +443,75 @@ QVariantList ProfitabilityReports::projectCostCenters(int propertyId, const Date
 
 QVariantList ProfitabilityReports::propertyComparison()
 {
-    // Income (the payments of each property's invoices) and expenses come
-    // from the totals the triggers keep per property, so the comparison
-    // reads a few hundred rows rather than every payment of the office.
-    const QString byOwner = MoneySums::storedByOwner();
-    QVariantList rows = m_db->execQuery(
-        QStringLiteral(
-            "SELECT p.name, p.id, COALESCE(uc.units,0) as units, COALESCE(uc.rented,0) as rented, "
-            "COALESCE(uc.sold,0) as sold, COALESCE(inc.t,0) as income, COALESCE(ex.t,0) as "
-            "expenses, inc.cur as income_cur, ex.cur as expenses_cur FROM properties p "
-            "LEFT JOIN (SELECT property_id, COUNT(*) as units, SUM(CASE WHEN status='rented' THEN "
-            "1 ELSE 0 END) as rented, SUM(CASE WHEN status='sold' THEN 1 ELSE 0 END) as sold FROM "
-            "units GROUP BY property_id) uc ON uc.property_id=p.id LEFT JOIN (") +
-            byOwner + QStringLiteral(") inc ON inc.owner_id=p.id LEFT JOIN (") + byOwner +
-            QStringLiteral(") ex ON ex.owner_id=p.id ORDER BY income DESC, p.id"),
-        {MoneyTotals::kPropertyPayments, MoneyTotals::kPropertyExpenses});
+    // Income (the payments of each property's invoices) and expenses per
+    // property, converted at each day's rate. What is kept in the primary
+    // currency comes from the totals the triggers keep per property, so the
+    // comparison does not read every payment of the office; the amounts in
+    // other currencies are read per property and day through their
+    // currency's index.
+    const CurrencyRates rates(m_db);
+    QVariantList rows = m_db->execQuery(QStringLiteral(
+        "SELECT p.name, p.id, COALESCE(uc.units,0) as units, COALESCE(uc.rented,0) as rented, "
+        "COALESCE(uc.sold,0) as sold FROM properties p LEFT JOIN (SELECT property_id, COUNT(*) "
+        "as units, SUM(CASE WHEN status='rented' THEN 1 ELSE 0 END) as rented, SUM(CASE WHEN "
+        "status='sold' THEN 1 ELSE 0 END) as sold FROM units GROUP BY property_id) uc ON "
+        "uc.property_id=p.id"));
+    const QString stored =
+        QStringLiteral("SELECT owner_id as o, NULLIF(currency_id,-1) as c, '' as d, "
+                       "cents/100.0+rest as t FROM money_totals WHERE kind=? AND row_count>0 AND "
+                       "(currency_id=-1 OR currency_id=") +
+        ConvertedTotal::primaryIdSql() + QStringLiteral(")");
+    const QString otherCurrencies =
+        QStringLiteral(" IN (SELECT id FROM currencies WHERE is_primary=0)");
+    QHash<qlonglong, ConvertedTotal> income = ConvertedTotal::perOwner(
+        m_db->execQuery(stored, {MoneyTotals::kPropertyPayments}), QStringLiteral("o"), &rates);
+    QHash<qlonglong, ConvertedTotal> expenses = ConvertedTotal::perOwner(
+        m_db->execQuery(stored, {MoneyTotals::kPropertyExpenses}), QStringLiteral("o"), &rates);
+    // Column by column (property, currency, day, amount), without a map per
+    // row: an office may hold thousands of such days.
+    const auto addDays = [&](QHash<qlonglong, ConvertedTotal>& totals, const QString& sql) {
+        m_db->forEachRow(sql, {}, [&](QVector<QVariant>& row) {
+            auto it = totals.find(row.at(0).toLongLong());
+            if (it == totals.end())
+                it = totals.insert(row.at(0).toLongLong(), ConvertedTotal(&rates));
+            it->add(row.at(1).toInt(), row.at(2).toString(), row.at(3).toDouble());
+        });
+    };
+    addDays(income,
+            QStringLiteral("SELECT u.property_id, p.currency_id, p.payment_date, SUM(p.amount) "
+                           "FROM payments p CROSS JOIN invoices i ON i.id=p.invoice_id CROSS JOIN "
+                           "units u ON u.id=i.unit_id WHERE p.currency_id") +
+                otherCurrencies +
+                QStringLiteral(" AND u.property_id IS NOT NULL GROUP BY 1, 2, 3"));
+    addDays(expenses, QStringLiteral("SELECT property_id, currency_id, expense_date, SUM(amount) "
+                                     "FROM expenses WHERE currency_id") +
+                          otherCurrencies +
+                          QStringLiteral(" AND property_id IS NOT NULL GROUP BY 1, 2, 3"));
+
+    const ConvertedTotal none(&rates);
     for (QVariant& value : rows) {
         QVariantMap row = value.toMap();
-        MoneySums currencies(m_db);
-        currencies.addCurrencies(row.take(QStringLiteral("income_cur")));
-        currencies.addCurrencies(row.take(QStringLiteral("expenses_cur")));
-        row.insert(QStringLiteral("mixedCurrencies"), currencies.mixedCurrencies());
+        const qlonglong id = row.value(QStringLiteral("id")).toLongLong();
+        const auto incomeIt = income.constFind(id);
+        const auto expensesIt = expenses.constFind(id);
+        const ConvertedTotal& in = incomeIt == income.cend() ? none : incomeIt.value();
+        const ConvertedTotal& out = expensesIt == expenses.cend() ? none : expensesIt.value();
+        putConverted(row, QStringLiteral("income"), in);
+        putConverted(row, QStringLiteral("expenses"), out);
+        row.insert(QStringLiteral("complete"), in.complete() && out.complete());
         value = row;
     }
+    // The highest income first.
+    std::stable_sort(rows.begin(), rows.end(), [](const QVariant& a, const QVariant& b) {
+        const QVariantMap left = a.toMap();
+        const QVariantMap right = b.toMap();
+        const double l = left.value(QStringLiteral("income")).toDouble();
+        const double r = right.value(QStringLiteral("income")).toDouble();
+        if (l != r)
+            return l > r;
+        return left.value(QStringLiteral("id")).toLongLong() <
+               right.value(QStringLiteral("id")).toLongLong();
+    });
     return rows;
 }
 

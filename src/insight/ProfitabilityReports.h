@@ -5,6 +5,8 @@
 #include <QVariantList>
 #include <QVariantMap>
 
+class ConvertedTotal;
+class CurrencyRates;
 class Database;
 class DateRange;
 
@@ -31,13 +33,17 @@ public:
     static const QString& openInvoices();
 
 private:
-    struct UnitFigures
-    {
-        double price = 0;
-        double direct = 0;
-        double allocated = 0;
-        bool mixedCurrencies = false;
-    };
+    // sale_price, direct_expenses, allocated_expenses, total_cost and
+    // profit, each converted with its _detail beside it, and complete.
+    using UnitFigures = QVariantMap;
+
+    // The rows of a query grouped by " GROUP BY c, d" (added here) as one
+    // converted total.
+    ConvertedTotal converted(const CurrencyRates& rates, const QString& sql,
+                             const QVariantList& params);
+    // The figure in the primary currency under `key`, its breakdown under
+    // key_detail.
+    static void putConverted(QVariantMap& map, const QString& key, const ConvertedTotal& figure);
 
     // Profitability of every unit that `unitIds` (a SELECT of unit ids with
     // `idParams`) names, in four grouped statements.

@@ -1,11 +1,12 @@
 #include "insight/StatementReports.h"
 
+#include "core/ConvertedTotal.h"
+#include "core/CurrencyRates.h"
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
-#include "insight/MoneySums.h"
 
 StatementReports::StatementReports(Database* db)
     : m_db(db)
@@ -108,22 +109,31 @@ QVariantList StatementReports::overdueInstallments()
 
 QVariantList StatementReports::monthlyReport(const QString& year)
 {
-    // The months come from the totals the triggers keep per month, which
-    // count a payment in the month this report would find it in.
+    // The days come from the totals the triggers keep per day and currency,
+    // which count a payment on the day this report would find it on. Each
+    // month is converted to the primary currency day by day, at each day's
+    // rate, with its currencies beside it.
     bool numeric = false;
     const int first = year.toInt(&numeric);
     if (!numeric || year.size() != 4 || first < 1000)
         return {};
-    QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT printf('%02d', owner_id % 100) as month, t as revenue, cur FROM (") +
-            MoneySums::storedByOwner() +
-            QStringLiteral(") WHERE owner_id >= ? AND owner_id <= ? ORDER BY owner_id"),
-        {MoneyTotals::kMonthPayments, first * 100 + 1, first * 100 + 12});
-    for (QVariant& value : rows) {
-        QVariantMap row = value.toMap();
-        row.insert(QStringLiteral("mixedCurrencies"),
-                   MoneySums::mixed(row.take(QStringLiteral("cur"))));
-        value = row;
+    const CurrencyRates rates(m_db);
+    const QVariantList days = m_db->execQuery(
+        QStringLiteral("SELECT owner_id / 100 % 100 as month, NULLIF(currency_id,-1) as c, "
+                       "printf('%04d-%02d-%02d', owner_id / 10000, owner_id / 100 % 100, "
+                       "owner_id % 100) as d, cents/100.0+rest as t FROM money_totals WHERE "
+                       "kind=? AND row_count>0 AND owner_id >= ? AND owner_id <= ?"),
+        {MoneyTotals::kDayPayments, first * 10000 + 101, first * 10000 + 1231});
+    const QHash<qlonglong, ConvertedTotal> months =
+        ConvertedTotal::perOwner(days, QStringLiteral("month"), &rates);
+    QVariantList rows;
+    for (int month = 1; month <= 12; ++month) {
+        const auto it = months.constFind(month);
+        if (it == months.cend())
+            continue;
+        rows.append(QVariantMap{{QStringLiteral("month"), QString::asprintf("%02d", month)},
+                                {QStringLiteral("revenue"), it->primary()},
+                                {QStringLiteral("revenue_detail"), it->toMap()}});
     }
     return rows;
 }

@@ -35,14 +35,14 @@ Figures direct(Database* db)
         "UNION ALL SELECT 'property_expenses', property_id, currency_id, COUNT(*), SUM(amount) "
         "FROM expenses WHERE property_id IS NOT NULL GROUP BY property_id, currency_id");
     QVariantList rows = db->execQuery(sql);
-    // Months as the monthly report has always picked and grouped them.
+    // Days of the years the monthly report picks, grouped as it reads them.
     for (int year = 2022; year <= 2026; ++year) {
         const QVariantList months = db->execQuery(
-            QStringLiteral("SELECT 'month_payments' as kind, ?||strftime('%m', payment_date) as "
+            QStringLiteral("SELECT 'day_payments' as kind, ?||strftime('%m%d', payment_date) as "
                            "owner, currency_id as currency, COUNT(*) as n, SUM(amount) as t "
                            "FROM payments WHERE payment_date >= ? AND payment_date < ? AND "
-                           "strftime('%Y', payment_date)=? GROUP BY strftime('%m', payment_date), "
-                           "currency_id"),
+                           "strftime('%Y', payment_date)=? GROUP BY strftime('%m%d', "
+                           "payment_date), currency_id"),
             {QString::number(year), QStringLiteral("%1-01-01").arg(year),
              QStringLiteral("%1-01-01").arg(year + 1), QString::number(year)});
         rows.append(months);

@@ -52,26 +52,39 @@ private slots:
     {
         QTest::addColumn<double>("amount");
         QTest::addColumn<QString>("currency");
+        QTest::addColumn<int>("decimals");
         QTest::addColumn<QString>("words");
-        QTest::newRow("whole shekels")
-            << 2500.0 << QStringLiteral("شيكل") << QStringLiteral("فقط ألفان وخمسمائة شيكل لا غير");
+        QTest::newRow("whole shekels") << 2500.0 << QStringLiteral("شيكل") << 2
+                                       << QStringLiteral("فقط ألفان وخمسمائة شيكل لا غير");
         QTest::newRow("cents as hundredths")
-            << 1200.5 << QStringLiteral("دولار")
+            << 1200.5 << QStringLiteral("دولار") << 2
             << QStringLiteral("فقط ألف ومائتان دولار و50/100 لا غير");
         // Regression guard: 0.1 + 0.2 style noise must not lose a cent.
         QTest::newRow("binary noise rounds to the cent")
-            << (0.1 + 0.2) * 100 << QStringLiteral("شيكل")
+            << (0.1 + 0.2) * 100 << QStringLiteral("شيكل") << 2
             << QStringLiteral("فقط ثلاثون شيكل لا غير");
-        QTest::newRow("one cent") << 7.01 << QStringLiteral("دينار أردني")
+        QTest::newRow("one cent") << 7.01 << QStringLiteral("دينار أردني") << 2
                                   << QStringLiteral("فقط سبعة دينار أردني و01/100 لا غير");
-        QTest::newRow("no currency name") << 3.0 << QString() << QStringLiteral("فقط ثلاثة لا غير");
+        QTest::newRow("no currency name")
+            << 3.0 << QString() << 2 << QStringLiteral("فقط ثلاثة لا غير");
+        // A dinar keeps three decimals: its fils are thousandths, never rounded
+        // to a cent.
+        QTest::newRow("dinar fils as thousandths")
+            << 12.345 << QStringLiteral("دينار أردني") << 3
+            << QStringLiteral("فقط اثنا عشر دينار أردني و345/1000 لا غير");
+        QTest::newRow("dinar with a few fils")
+            << 7.005 << QStringLiteral("دينار أردني") << 3
+            << QStringLiteral("فقط سبعة دينار أردني و005/1000 لا غير");
+        QTest::newRow("whole dinars") << 40.0 << QStringLiteral("دينار أردني") << 3
+                                      << QStringLiteral("فقط أربعون دينار أردني لا غير");
     }
     void amounts()
     {
         QFETCH(double, amount);
         QFETCH(QString, currency);
+        QFETCH(int, decimals);
         QFETCH(QString, words);
-        QCOMPARE(ArabicWords::amount(amount, currency), words);
+        QCOMPARE(ArabicWords::amount(amount, currency, decimals), words);
     }
 };
 

@@ -196,6 +196,23 @@ private slots:
         QCOMPARE(days[0].toMap()["lines"].toList()[0].toMap()["kind"].toString(),
                  QStringLiteral("contractor_bills"));
         QCOMPARE(shekel["out"].toDouble(), 500.0);
+
+        // Regression: the overdue line listed one entry per past day of each
+        // source. Two more late invoices on other days stay in one entry.
+        for (int offset : {-20, -45})
+            QVERIFY(db->execInsert("INSERT INTO invoices (invoice_number, tenant_id, "
+                                   "total_amount, balance, status, currency_id, due_date) VALUES "
+                                   "(?,?,100,100,'partial',1,?)",
+                                   {QStringLiteral("INV-%1").arg(-offset), m_tenant, day(offset)}) >
+                    0);
+        const QVariantMap late =
+            m_calendar().upcoming(30)["currencies"].toList()[0].toMap()["overdue"].toMap();
+        QStringList lines;
+        for (const QVariant& line : late["lines"].toList())
+            lines << line.toMap()["kind"].toString() + ':' +
+                         QString::number(line.toMap()["amount"].toDouble());
+        QCOMPARE(lines,
+                 QStringList({"invoices:400", "received_cheques:80", "contractor_bills:50"}));
     }
 
     void eachLineNamesItsSource()

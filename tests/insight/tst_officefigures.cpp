@@ -8,10 +8,12 @@
 #include "finance/CurrencyModel.h"
 #include "finance/ExpenseModel.h"
 #include "finance/InstallmentModel.h"
+#include "insight/CashCalendar.h"
 #include "insight/DashboardController.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
 #include "insight/NotificationController.h"
+#include "insight/PaperPrints.h"
 #include "insight/PrintHtml.h"
 #include "insight/ReportController.h"
 #include "insight/ReportPrints.h"
@@ -198,6 +200,132 @@ private slots:
         QVERIFY(financial.body.contains(PrintHtml::money(cash, QStringLiteral("₪"))));
     }
 
+    // The property comparison, the property's own figures, the monthly
+    // report and the cost centre of the sold flat add ₪, $ and JOD each at
+    // its own day's rate, and agree with the figures the dashboard shows.
+    void reportsConvertEachRowAtItsDay()
+    {
+        Database* db = m_t->db();
+        const int property = db->scalar("SELECT id FROM properties").toInt();
+        const int soldFlat = db->scalar("SELECT id FROM units WHERE unit_number='A4'").toInt();
+        const int yousef = db->scalar("SELECT id FROM tenants WHERE full_name='يوسف عودة'").toInt();
+        const int dollarInvoice =
+            db->scalar("SELECT id FROM invoices WHERE currency_id=?", {kDollar}).toInt();
+        PaymentModel payments(db);
+        QVERIFY(payments.add(dollarInvoice, yousef, 120, QStringLiteral("cash"), iso(m_monthStart),
+                             QStringLiteral("سند"), kDollar) > 0);
+        ExpenseModel expenses(db);
+        QVERIFY(expenses.add(property, 0, 0, QStringLiteral("maintenance"), QString(),
+                             QStringLiteral("مضخة مياه"), 20, iso(m_monthStart), kDinar) > 0);
+        QVERIFY(expenses.add(property, soldFlat, 0, QStringLiteral("maintenance"), QString(),
+                             QStringLiteral("تشطيب الشقة"), 10, iso(m_monthStart.addDays(-1)),
+                             kDollar) > 0);
+        QVERIFY(RentalRows::unitCostCenter(db, property, soldFlat) > 0);
+        ReportController reports(db);
+
+        // Rent paid on the property's invoices: 1,000 ₪ + 120 $ × 3.70.
+        // Spent: 400 ₪ + 50 $ × 3.70 + 20 JOD × 5.20 + 10 $ × 3.50 (a day
+        // before the new dollar rate).
+        const QVariantMap comparison = reports.getPropertyComparison().first().toMap();
+        QCOMPARE(comparison.value("income").toDouble(), 1444.0);
+        QCOMPARE(comparison.value("expenses").toDouble(), 724.0);
+        QCOMPARE(comparison.value("expenses_detail").toMap().value("byCurrency").toList().size(),
+                 3);
+        // The property's own figures add the 6,000 JOD down payment at 5.00.
+        const QVariantMap own = reports.getPropertyProfitability(property);
+        QCOMPARE(own.value("income").toDouble(), 1444.0 + 30000.0);
+        QCOMPARE(own.value("expenses").toDouble(), 724.0);
+        QVERIFY(own.value("complete").toBool());
+
+        // Each month of the report is what was collected in it.
+        OfficeFigures figures(db, m_today);
+        const auto month = [&](const QDate& day) {
+            for (const QVariant& value : reports.getMonthlyReport(QString::number(day.year()))) {
+                if (value.toMap().value("month").toString() == day.toString("MM"))
+                    return value.toMap();
+            }
+            return QVariantMap();
+        };
+        const QVariantMap thisMonth = month(m_monthStart);
+        const QDate lastStart = m_monthStart.addMonths(-1);
+        QCOMPARE(thisMonth.value("revenue").toDouble(), 1644.0);
+        QCOMPARE(thisMonth.value("revenue").toDouble(),
+                 figures.collected(iso(m_monthStart), iso(m_monthStart.addMonths(1).addDays(-1)))
+                     .value("total")
+                     .toDouble());
+        QCOMPARE(DashboardController(db).getMonthlyCollections(1).first().toMap().value("total"),
+                 thisMonth.value("revenue"));
+        QCOMPARE(month(lastStart).value("revenue").toDouble(),
+                 figures.collected(iso(lastStart), iso(m_monthStart.addDays(-1)))
+                     .value("total")
+                     .toDouble());
+        QCOMPARE(month(lastStart).value("revenue").toDouble(), 350.0);
+
+        // The sold flat: 30,000 JOD at the sale day's 5.00; its own 10 $ and
+        // a quarter of the common 689 ₪ (four flats without an area).
+        QVariantMap centre;
+        for (const QVariant& value : reports.getProjectCostCenters(property)) {
+            if (value.toMap().value("unit_id").toInt() == soldFlat)
+                centre = value.toMap();
+        }
+        QCOMPARE(centre.value("revenue").toDouble(), 150000.0);
+        QCOMPARE(centre.value("expenses").toDouble(), 35.0 + 689.0 / 4);
+        QCOMPARE(centre.value("profit").toDouble(), 150000.0 - 35.0 - 689.0 / 4);
+        const QVariantMap unit = reports.getUnitProfitability(soldFlat);
+        QCOMPARE(unit.value("total_cost"), centre.value("expenses"));
+        const QVariantMap sale =
+            centre.value("revenue_detail").toMap().value("byCurrency").toList().first().toMap();
+        QCOMPARE(sale.value("currency_id").toInt(), kDinar);
+        QCOMPARE(sale.value("total").toDouble(), 30000.0);
+    }
+
+    // A dinar amount keeps its fils wherever it is shown: the cash calendar
+    // and the receipt's amount in words.
+    void dinarKeepsItsThirdDecimal()
+    {
+        Database* db = m_t->db();
+        const int yousef = db->scalar("SELECT id FROM tenants WHERE full_name='يوسف عودة'").toInt();
+        const int flat = db->scalar("SELECT id FROM units WHERE unit_number='A2'").toInt();
+        InvoiceModel invoices(db);
+        const int invoice =
+            invoices.createInvoice(yousef, flat, InsightDates::period(m_monthStart.addMonths(1)),
+                                   {rentItem(12.345)}, kDinar);
+        QVERIFY2(invoice > 0, qPrintable(invoices.lastError()));
+        const auto dinarsDue = [db] {
+            for (const QVariant& value :
+                 CashCalendar(db).upcoming(7).value("currencies").toList()) {
+                if (value.toMap().value("currency_id").toInt() == kDinar)
+                    return value.toMap();
+            }
+            return QVariantMap();
+        };
+        QVERIFY(db->execNonQuery("UPDATE invoices SET due_date=? WHERE id=?",
+                                 {iso(m_today.addDays(3)), invoice}));
+        QCOMPARE(dinarsDue().value("in").toDouble(), 12.345);
+        // Once late, the calendar's overdue line and the alert say the same.
+        QVERIFY(db->execNonQuery("UPDATE invoices SET due_date=? WHERE id=?",
+                                 {iso(m_today.addDays(-3)), invoice}));
+        // (beside the 24,000 JOD of late instalments)
+        QCOMPARE(dinarsDue().value("overdue").toMap().value("in").toDouble(), 24012.345);
+        QVariantMap alert;
+        for (const QVariant& value : NotificationController(db).getActiveAlerts()) {
+            if (value.toMap().value("type").toString() == QLatin1String("overdue_invoice") &&
+                value.toMap().value("currency_id").toInt() == kDinar)
+                alert = value.toMap();
+        }
+        QCOMPARE(alert.value("amount").toDouble(), 12.345);
+        QVERIFY(alert.value("detail").toString().contains(QStringLiteral("12.345")));
+
+        PaymentModel payments(db);
+        const int payment = payments.add(invoice, yousef, 12.345, QStringLiteral("cash"),
+                                         iso(m_today), QStringLiteral("سند"), kDinar);
+        QVERIFY2(payment > 0, qPrintable(payments.lastError()));
+        const Paper receipt = PaperPrints(db).receipt(payment);
+        QVERIFY2(receipt.body.contains(QStringLiteral("و345/1000 لا غير")),
+                 qPrintable(receipt.body));
+        QVERIFY(receipt.body.contains(QStringLiteral("12.345")));
+    }
+
     void rateRecordedTodayLeavesLastMonthAsItWas()
     {
         ReportController reports(m_t->db());
@@ -248,7 +376,14 @@ private slots:
         const QString early = iso(m_today.addDays(-400));
         const int tenant = RentalRows::tenant(db, QStringLiteral("هالة سمعان"));
         QVERIFY(payments.add(0, tenant, 75, QStringLiteral("cash"), early, QString(), kDollar) > 0);
+        // Days later, still before the first dollar rate: the figure names
+        // the earliest day once, not every day (an older office may have
+        // thousands of them).
+        const QString later = iso(m_today.addDays(-390));
+        QVERIFY(payments.add(0, tenant, 25, QStringLiteral("cash"), later, QString(), kDollar) > 0);
         OfficeFigures figures(db, m_today);
+        QCOMPARE(figures.collected(early, later).value("missing").toStringList(),
+                 QStringList{Reasons::noRate(QStringLiteral("USD"), early)});
         const QVariantMap collected = figures.collected(early, early);
         QCOMPARE(collected.value("total").toDouble(), 0.0);
         QVERIFY(!collected.value("complete").toBool());

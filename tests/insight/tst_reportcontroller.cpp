@@ -272,16 +272,24 @@ private slots:
         payment(db(), 0.25, "2024-02-30", 1);
         payment(db(), 40, "2024-5-1", 1);
         payment(db(), 12, "2024-12-31 23:59", 1);
-        const QVariantList rows = m_ctrl->getMonthlyReport("2024");
-        QCOMPARE(rows.size(), 4);
-        QCOMPARE(rows[0].toMap(),
-                 QVariantMap({{"month", "02"}, {"revenue", 0.25}, {"mixedCurrencies", false}}));
-        QCOMPARE(rows[1].toMap(),
-                 QVariantMap({{"month", "03"}, {"revenue", 150.5}, {"mixedCurrencies", true}}));
-        QCOMPARE(rows[2].toMap(),
-                 QVariantMap({{"month", "05"}, {"revenue", 200.0}, {"mixedCurrencies", false}}));
-        QCOMPARE(rows[3].toMap(),
-                 QVariantMap({{"month", "12"}, {"revenue", 12.0}, {"mixedCurrencies", false}}));
+        // The dollars of 20 March wait for a rate, and are named.
+        const auto revenue = [this] {
+            QStringList out;
+            for (const QVariant& value : m_ctrl->getMonthlyReport("2024")) {
+                const QVariantMap row = value.toMap();
+                out << row["month"].toString() + ':' + QString::number(row["revenue"].toDouble()) +
+                           ':' + row["revenue_detail"].toMap()["missing"].toStringList().join(';');
+            }
+            return out;
+        };
+        QCOMPARE(revenue(),
+                 QStringList({"02:0.25:", "03:100:" + Reasons::noRate("USD", "2024-03-20"),
+                              "05:200:", "12:12:"}));
+        // Converted at the rate of the payment's own day, not a later one.
+        CurrencyModel rates(db());
+        QVERIFY(rates.recordRate(2, "2024-03-01", 3.5));
+        QVERIFY(rates.recordRate(2, "2024-03-21", 4.0));
+        QCOMPARE(revenue(), QStringList({"02:0.25:", "03:276.75:", "05:200:", "12:12:"}));
     }
 
     // ---- profitability -------------------------------------------------------
@@ -292,12 +300,13 @@ private slots:
         unit(db(), m_property, "2", "available", 0, 300);
         expense(db(), m_property, u, 500, day());
         expense(db(), m_property, QVariant(), 8000, day());
-        QCOMPARE(m_ctrl->getUnitProfitability(u), QVariantMap({{"sale_price", 300000.0},
-                                                               {"direct_expenses", 500.0},
-                                                               {"allocated_expenses", 2000.0},
-                                                               {"total_cost", 2500.0},
-                                                               {"profit", 297500.0},
-                                                               {"mixedCurrencies", false}}));
+        const QVariantMap figures = m_ctrl->getUnitProfitability(u);
+        QStringList shown;
+        for (const char* key :
+             {"sale_price", "direct_expenses", "allocated_expenses", "total_cost", "profit"})
+            shown << QString::number(figures[key].toDouble(), 'f', 2);
+        QCOMPARE(shown.join(' '), QStringLiteral("300000.00 500.00 2000.00 2500.00 297500.00"));
+        QVERIFY(figures["complete"].toBool());
         QVERIFY(m_ctrl->getUnitProfitability(9999).isEmpty());
     }
 
@@ -507,16 +516,26 @@ private slots:
         payment(db(), 900, day(), 2, t, QVariant(), QVariant(), inv);
         expense(db(), other, QVariant(), 100, day(), 1);
 
+        CurrencyModel rates(db());
+        QVERIFY(rates.recordRate(2, day(-1), 3.5));
         const QVariantList rows = m_ctrl->getPropertyComparison();
         QCOMPARE(rows.size(), 2);
-        QCOMPARE(rows[0].toMap(), QVariantMap({{"name", QStringLiteral("مجمع الزيتون")},
-                                               {"id", other},
-                                               {"units", 2},
-                                               {"rented", 1},
-                                               {"sold", 1},
-                                               {"income", 900.0},
-                                               {"expenses", 100.0},
-                                               {"mixedCurrencies", true}}));
+        const QVariantMap first = rows[0].toMap();
+        QCOMPARE(first["name"].toString(), QStringLiteral("مجمع الزيتون"));
+        QCOMPARE(first["id"].toInt(), other);
+        QCOMPARE(
+            QList<int>({first["units"].toInt(), first["rented"].toInt(), first["sold"].toInt()}),
+            QList<int>({2, 1, 1}));
+        // 900 $ at 3.50, never 900 ₪; the dollars stay beside the total.
+        QCOMPARE(first["income"].toDouble(), 3150.0);
+        QCOMPARE(first["income_detail"]
+                     .toMap()["byCurrency"]
+                     .toList()
+                     .value(0)
+                     .toMap()["total"]
+                     .toDouble(),
+                 900.0);
+        QCOMPARE(first["expenses"].toDouble(), 100.0);
         QCOMPARE(rows[1].toMap()["units"].toInt(), 1);
         QCOMPARE(rows[1].toMap()["income"].toDouble(), 0.0);
     }
@@ -654,15 +673,18 @@ private slots:
         QCOMPARE(cents(sheet["cash"]), qint64(113342));
         QCOMPARE(sheet["mixedCurrencies"].toBool(), false);
 
+        // The other property's 0.01 $ waits for a rate, then counts at it.
+        QVERIFY(!m_ctrl->getPropertyComparison()[1].toMap()["complete"].toBool());
+        CurrencyModel rates(db());
+        QVERIFY(rates.recordRate(2, day(-5), 2.0));
         const QVariantList rows = m_ctrl->getPropertyComparison();
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[0].toMap()["id"].toInt(), m_property);
         QCOMPARE(cents(rows[0].toMap()["income"]), qint64(113342));
         QCOMPARE(cents(rows[0].toMap()["expenses"]), qint64(9999));
-        QCOMPARE(rows[0].toMap()["mixedCurrencies"].toBool(), false);
         QCOMPARE(cents(rows[1].toMap()["income"]), qint64(0));
-        QCOMPARE(cents(rows[1].toMap()["expenses"]), qint64(1));
-        QCOMPARE(rows[1].toMap()["mixedCurrencies"].toBool(), false);
+        QCOMPARE(cents(rows[1].toMap()["expenses"]), qint64(2));
+        QVERIFY(rows[1].toMap()["complete"].toBool());
         // The property's own figure, summed from its rows, says the same.
         QCOMPARE(cents(m_ctrl->getPropertyProfitability(m_property)["income"]), qint64(113342));
     }
@@ -752,7 +774,7 @@ private slots:
         QCOMPARE(cards[2].toMap()["icon"].toString(), QStringLiteral("⚠️"));
         QCOMPARE(cards[3].toMap()["title"].toString(), QStringLiteral("شيكات مستحقة"));
         QCOMPARE(cards[3].toMap()["description"].toString(),
-                 QStringLiteral("2 شيك مستحق خلال 7 أيام بقيمة 2000"));
+                 QStringLiteral("2 شيك مستحق خلال 7 أيام بقيمة 2000 ₪"));
     }
 
     void smartAnalysisFinancialParagraph_data()

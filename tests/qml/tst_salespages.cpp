@@ -2,6 +2,7 @@
 #include "FakeDesktop.h"
 #include "ShellHarness.h"
 #include "ShotSaver.h"
+#include "core/Reasons.h"
 
 #include "finance/BuyerModel.h"
 #include "finance/InstallmentModel.h"
@@ -655,8 +656,30 @@ private slots:
         QVERIFY(h->click(need(QStringLiteral("accountingTab_0"))));
         ShotSaver::saveShot(h->window(), QStringLiteral("accounting-accounts"));
 
+        // A flat sold in dollars while no dollar rate is recorded: its row
+        // shows the dollars beside the figure and names the missing rate,
+        // never 7,000 as if in shekels.
+        auto* buyers = qobject_cast<BuyerModel*>(h->backend(QStringLiteral("buyerModel")));
+        auto* sales =
+            qobject_cast<InstallmentModel*>(h->backend(QStringLiteral("installmentModel")));
+        const int buyerId = buyers->add(QStringLiteral("رامي خليل"), QStringLiteral("9010"),
+                                        QString(), QString(), QString());
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        QCOMPARE(
+            sales->sellUnit(buyerId, addUnit(QStringLiteral("C-7"), 7000), 7000, 1000, 2, today, 2),
+            1);
         QVERIFY(h->click(need(QStringLiteral("accountingTab_3"))));
-        QVERIFY(need(QStringLiteral("costCentreCard_برج النخيل")));
+        QQuickItem* card = need(QStringLiteral("costCentreCard_برج النخيل"));
+        QVERIFY(card);
+        QStringList breakdowns;
+        for (QQuickItem* line : h->findAll(QStringLiteral("centreBreakdown"), card)) {
+            if (line->isVisible())
+                breakdowns << line->property("text").toString();
+        }
+        QVERIFY2(breakdowns.size() >= 1, qPrintable(breakdowns.join('|')));
+        QVERIFY2(breakdowns.join('|').contains(QStringLiteral("7,000.00 $")),
+                 qPrintable(breakdowns.join('|')));
+        QVERIFY(breakdowns.join('|').contains(Reasons::noRate(QStringLiteral("USD"), today)));
         ShotSaver::saveShot(h->window(), QStringLiteral("accounting-cost-centres"));
     }
 
