@@ -21,18 +21,31 @@ Item {
 
     function reload() {
         accounts = accountModel.getAll()
-        contractors = contractorModel.getAll()
+        loadTab()
+        if (overview.shown)
+            overview.reload()
+    }
+
+    // Only the tab in view reads its rows: what contractors are owed, the
+    // cost centres and the journal each go over long histories, and a tab
+    // out of view would still build its rows. The others are read when
+    // their tab is chosen (the trial balance tab reads its own when shown).
+    function loadTab() {
+        var tab = tabs.currentIndex
+        contractors = tab === 2 ? contractorModel.getAll() : []
         // Each card reads its own centres when the list builds it, so a large
         // office pays for the few cards on screen, not for every project.
         var cards = []
-        var properties = propertyModel.getAll()
-        for (var i = 0; i < properties.length; ++i)
-            cards.push({ "id": properties[i].id, "name": properties[i].name })
+        if (tab === 3) {
+            var properties = propertyModel.getAll()
+            for (var i = 0; i < properties.length; ++i)
+                cards.push({ "id": properties[i].id, "name": properties[i].name })
+        }
         costCenters = cards
-        journalList.searchText = ""
-        journalList.reload()
-        if (overview.shown)
-            overview.reload()
+        if (tab === 1) {
+            journalList.searchText = ""
+            journalList.reload()
+        }
     }
 
     // "1,200.00 ₪ + 40.00 $": what a contractor is owed, per currency.
@@ -50,7 +63,8 @@ Item {
         })
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
@@ -98,6 +112,7 @@ Item {
         TabBar {
             id: tabs
             objectName: "accountingTabs"
+            onCurrentIndexChanged: page.loadTab()
             Layout.fillWidth: true
             background: Rectangle { color: "transparent" }
             Repeater {
@@ -179,7 +194,7 @@ Item {
             PagedList {
                 id: journalView
                 objectName: "journalView"
-                model: journalList
+                model: tabs.currentIndex === 1 ? journalList : null
                 spacing: 6
                 emptyText: "لا توجد قيود يومية بعد"
                 delegate: Rectangle {

@@ -44,7 +44,8 @@ Item {
         return texts.join(" + ")
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {

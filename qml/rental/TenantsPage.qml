@@ -33,7 +33,8 @@ Item {
         return rows ? Totals.format(tenantModel.balances(tenantId), Money) : ""
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {

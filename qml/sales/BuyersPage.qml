@@ -26,7 +26,8 @@ Item {
         return rows ? Totals.format(buyerModel.balances(buyerId), Money) : ""
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {

@@ -97,6 +97,14 @@ const QStringList& Schema::indexStatements()
             "balance, currency_id, due_date)"),
         // The audit list's search for a user name looks rows up by user.
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_audit_user ON audit_logs(user_id)"),
+        // What the cheques and expenses pages add up when they open: the
+        // register's totals by type, status and currency, the expenses' by
+        // currency, and the categories in use.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_totals ON cheques(type, status, "
+                       "currency_id, due_date, amount)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_currency_sums ON "
+                       "expenses(currency_id, amount)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_category ON expenses(category)"),
     };
     return statements;
 }
