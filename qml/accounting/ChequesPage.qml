@@ -92,7 +92,7 @@ Item {
                 MButton {
                     objectName: "addChequeButton"
                     text: "+ تسجيل شيك"
-                    onClicked: addDialog.open()
+                    onClicked: addDialog.get().open()
                 }
             ]
         }
@@ -321,7 +321,7 @@ Item {
                             text: "✕ ارتجاع"
                             outline: true
                             btnColor: "#ef4444"
-                            onClicked: bounceDialog.openFor(page.rowOf(row.model))
+                            onClicked: bounceDialog.get().openFor(page.rowOf(row.model))
                         }
                         MButton {
                             objectName: "replaceChequeButton"
@@ -329,7 +329,7 @@ Item {
                             implicitHeight: 34
                             text: "↻ استبدال"
                             outline: true
-                            onClicked: bounceDialog.openFor(page.rowOf(row.model))
+                            onClicked: bounceDialog.get().openFor(page.rowOf(row.model))
                         }
                     }
                 }
@@ -337,11 +337,13 @@ Item {
         }
     }
 
-    ChequeAddDialog {
+    LazyDialog {
         id: addDialog
+        dialogComponent: Component { ChequeAddDialog {} }
     }
 
-    ChequeBounceDialog {
+    LazyDialog {
         id: bounceDialog
+        dialogComponent: Component { ChequeBounceDialog {} }
     }
 }
