@@ -104,7 +104,7 @@ Item {
                 MButton {
                     objectName: "addJournalEntryButton"
                     text: "تسجيل قيد يدوي"
-                    onClicked: entryDialog.open()
+                    onClicked: entryDialog.get().open()
                 }
             ]
         }
@@ -184,7 +184,7 @@ Item {
                             implicitHeight: 30
                             outline: true
                             text: "دفتر الحساب"
-                            onClicked: ledgerDialog.show(Number(accountRow.item.id))
+                            onClicked: ledgerDialog.get().show(Number(accountRow.item.id))
                         }
                     }
                 }
@@ -264,7 +264,7 @@ Item {
                     MButton {
                         objectName: "addContractorButton"
                         text: "+ إضافة مورد"
-                        onClicked: contractorDialog.open()
+                        onClicked: contractorDialog.get().open()
                     }
                 }
                 Rectangle {
@@ -331,14 +331,14 @@ Item {
                                     objectName: "payContractorButton"
                                     height: 32
                                     text: "دفع"
-                                    onClicked: payDialog.show(contractorRow.item.id, contractorRow.item.name)
+                                    onClicked: payDialog.get().show(contractorRow.item.id, contractorRow.item.name)
                                 }
                                 MButton {
                                     objectName: "contractorStatementButton"
                                     height: 32
                                     text: "كشف"
                                     outline: true
-                                    onClicked: statementDialog.show(contractorRow.item.id, contractorRow.item.name)
+                                    onClicked: statementDialog.get().show(contractorRow.item.id, contractorRow.item.name)
                                 }
                                 MButton {
                                     objectName: "removeContractorButton"
@@ -419,7 +419,7 @@ Item {
                 id: overview
                 accounts: page.accounts
                 shown: page.visible && tabs.currentIndex === 4
-                onAccountChosen: (accountId) => ledgerDialog.show(accountId)
+                onAccountChosen: (accountId) => ledgerDialog.get().show(accountId)
             }
         }
 
@@ -433,20 +433,24 @@ Item {
         }
     }
 
-    JournalEntryDialog {
+    LazyDialog {
         id: entryDialog
+        dialogComponent: Component { JournalEntryDialog {} }
     }
 
-    ContractorAddDialog {
+    LazyDialog {
         id: contractorDialog
+        dialogComponent: Component { ContractorAddDialog {} }
     }
 
-    ContractorPayDialog {
+    LazyDialog {
         id: payDialog
+        dialogComponent: Component { ContractorPayDialog {} }
     }
 
-    ContractorStatementDialog {
+    LazyDialog {
         id: statementDialog
+        dialogComponent: Component { ContractorStatementDialog {} }
     }
 
     ConfirmDialog {
@@ -454,7 +458,8 @@ Item {
         objectName: "contractorConfirmDialog"
     }
 
-    AccountLedgerDialog {
+    LazyDialog {
         id: ledgerDialog
+        dialogComponent: Component { AccountLedgerDialog {} }
     }
 }
