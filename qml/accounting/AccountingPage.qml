@@ -22,18 +22,31 @@ Item {
 
     function reload() {
         accounts = accountModel.getAll()
-        contractors = contractorModel.getAll()
+        loadTab()
+        if (overview.shown)
+            overview.reload()
+    }
+
+    // Only the tab in view reads its rows: what contractors are owed, the
+    // cost centres and the journal each go over long histories, and a tab
+    // out of view would still build its rows. The others are read when
+    // their tab is chosen (the trial balance tab reads its own when shown).
+    function loadTab() {
+        var tab = tabs.currentIndex
+        contractors = tab === 2 ? contractorModel.getAll() : []
         // Each card reads its own centres when the list builds it, so a large
         // office pays for the few cards on screen, not for every project.
         var cards = []
-        var properties = propertyModel.getAll()
-        for (var i = 0; i < properties.length; ++i)
-            cards.push({ "id": properties[i].id, "name": properties[i].name })
+        if (tab === 3) {
+            var properties = propertyModel.getAll()
+            for (var i = 0; i < properties.length; ++i)
+                cards.push({ "id": properties[i].id, "name": properties[i].name })
+        }
         costCenters = cards
-        journalList.searchText = ""
-        journalList.reload()
-        if (overview.shown)
-            overview.reload()
+        if (tab === 1) {
+            journalList.searchText = ""
+            journalList.reload()
+        }
     }
 
     // "1,200.00 ₪ + 40.00 $": what a contractor is owed, per currency.
@@ -51,7 +64,8 @@ Item {
         })
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
@@ -91,7 +105,7 @@ Item {
                 MButton {
                     objectName: "addJournalEntryButton"
                     text: "تسجيل قيد يدوي"
-                    onClicked: entryDialog.open()
+                    onClicked: entryDialog.get().open()
                 }
             ]
         }
@@ -99,6 +113,7 @@ Item {
         TabBar {
             id: tabs
             objectName: "accountingTabs"
+            onCurrentIndexChanged: page.loadTab()
             Layout.fillWidth: true
             background: Rectangle { color: "transparent" }
             Repeater {
@@ -170,7 +185,7 @@ Item {
                             implicitHeight: 30
                             outline: true
                             text: "دفتر الحساب"
-                            onClicked: ledgerDialog.show(Number(accountRow.item.id))
+                            onClicked: ledgerDialog.get().show(Number(accountRow.item.id))
                         }
                     }
                 }
@@ -180,7 +195,7 @@ Item {
             PagedList {
                 id: journalView
                 objectName: "journalView"
-                model: journalList
+                model: tabs.currentIndex === 1 ? journalList : null
                 spacing: 6
                 emptyText: "لا توجد قيود يومية بعد"
                 delegate: Rectangle {
@@ -250,7 +265,7 @@ Item {
                     MButton {
                         objectName: "addContractorButton"
                         text: "+ إضافة مورد"
-                        onClicked: contractorDialog.open()
+                        onClicked: contractorDialog.get().open()
                     }
                 }
                 Rectangle {
@@ -317,14 +332,14 @@ Item {
                                     objectName: "payContractorButton"
                                     height: 32
                                     text: "دفع"
-                                    onClicked: payDialog.show(contractorRow.item.id, contractorRow.item.name)
+                                    onClicked: payDialog.get().show(contractorRow.item.id, contractorRow.item.name)
                                 }
                                 MButton {
                                     objectName: "contractorStatementButton"
                                     height: 32
                                     text: "كشف"
                                     outline: true
-                                    onClicked: statementDialog.show(contractorRow.item.id, contractorRow.item.name)
+                                    onClicked: statementDialog.get().show(contractorRow.item.id, contractorRow.item.name)
                                 }
                                 MButton {
                                     objectName: "removeContractorButton"
@@ -428,26 +443,30 @@ Item {
                 id: overview
                 accounts: page.accounts
                 shown: page.visible && tabs.currentIndex === 4
-                onAccountChosen: (accountId) => ledgerDialog.show(accountId)
+                onAccountChosen: (accountId) => ledgerDialog.get().show(accountId)
             }
         }
 
     }
 
-    JournalEntryDialog {
+    LazyDialog {
         id: entryDialog
+        dialogComponent: Component { JournalEntryDialog {} }
     }
 
-    ContractorAddDialog {
+    LazyDialog {
         id: contractorDialog
+        dialogComponent: Component { ContractorAddDialog {} }
     }
 
-    ContractorPayDialog {
+    LazyDialog {
         id: payDialog
+        dialogComponent: Component { ContractorPayDialog {} }
     }
 
-    ContractorStatementDialog {
+    LazyDialog {
         id: statementDialog
+        dialogComponent: Component { ContractorStatementDialog {} }
     }
 
     ConfirmDialog {
@@ -455,7 +474,8 @@ Item {
         objectName: "contractorConfirmDialog"
     }
 
-    AccountLedgerDialog {
+    LazyDialog {
         id: ledgerDialog
+        dialogComponent: Component { AccountLedgerDialog {} }
     }
 }

@@ -34,13 +34,14 @@ Item {
             { "status": "paid" },
             { "status": "bounced" }
         ]
-        // Counted and summed by SQL, received and issued apart: money coming
-        // in is never added to money going out.
+        // Counted and summed by SQL in one read, received and issued apart:
+        // money coming in is never added to money going out.
+        var totals = chequeModel.getRegisterTotals()
         for (var i = 0; i < boxes.length; ++i) {
             boxes[i].label = ChequeWords.statusText(boxes[i].status, false)
             boxes[i].color = ChequeWords.statusColor(boxes[i].status, false)
-            boxes[i].received = chequeModel.getTotals("received", boxes[i].status)
-            boxes[i].issued = chequeModel.getTotals("issued", boxes[i].status)
+            boxes[i].received = totals.received[boxes[i].status]
+            boxes[i].issued = totals.issued[boxes[i].status]
         }
         statusBoxes = boxes
         if (tabs.currentIndex < tabFilters.length)
@@ -68,7 +69,8 @@ Item {
         failure.text = chequeModel.clear(id) ? "" : Input.refusal(chequeModel)
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
@@ -90,7 +92,7 @@ Item {
                 MButton {
                     objectName: "addChequeButton"
                     text: "+ تسجيل شيك"
-                    onClicked: addDialog.open()
+                    onClicked: addDialog.get().open()
                 }
             ]
         }
@@ -206,13 +208,19 @@ Item {
             Layout.fillHeight: true
             visible: tabs.currentIndex === 4
             clip: true
-            contentHeight: calendarView.implicitHeight
+            contentHeight: calendarLoader.implicitHeight
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}
-            CashCalendarView {
-                id: calendarView
+            // Built when its tab is chosen: the calendar reads every open
+            // invoice, instalment, cheque and bill, which opening the page
+            // should not wait for.
+            Loader {
+                id: calendarLoader
                 width: parent.width - 14
-                days: 30
+                active: tabs.currentIndex === 4
+                sourceComponent: CashCalendarView {
+                    days: 30
+                }
             }
         }
 
@@ -313,7 +321,7 @@ Item {
                             text: "✕ ارتجاع"
                             outline: true
                             btnColor: "#ef4444"
-                            onClicked: bounceDialog.openFor(page.rowOf(row.model))
+                            onClicked: bounceDialog.get().openFor(page.rowOf(row.model))
                         }
                         MButton {
                             objectName: "replaceChequeButton"
@@ -321,7 +329,7 @@ Item {
                             implicitHeight: 34
                             text: "↻ استبدال"
                             outline: true
-                            onClicked: bounceDialog.openFor(page.rowOf(row.model))
+                            onClicked: bounceDialog.get().openFor(page.rowOf(row.model))
                         }
                     }
                 }
@@ -329,11 +337,13 @@ Item {
         }
     }
 
-    ChequeAddDialog {
+    LazyDialog {
         id: addDialog
+        dialogComponent: Component { ChequeAddDialog {} }
     }
 
-    ChequeBounceDialog {
+    LazyDialog {
         id: bounceDialog
+        dialogComponent: Component { ChequeBounceDialog {} }
     }
 }

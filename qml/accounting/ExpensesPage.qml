@@ -111,7 +111,7 @@ Item {
                 MButton {
                     objectName: "addExpenseButton"
                     text: "+ تسجيل مصروف"
-                    onClicked: expenseDialog.show(undefined)
+                    onClicked: expenseDialog.get().show(undefined)
                 }
             ]
         }
@@ -296,7 +296,7 @@ Item {
                         objectName: "editExpenseButton"
                         text: "تعديل"
                         outline: true
-                        onClicked: expenseDialog.show(expenseModel.getExpense(row.model.id))
+                        onClicked: expenseDialog.get().show(expenseModel.getExpense(row.model.id))
                     }
                     MButton {
                         objectName: "removeExpenseButton"
@@ -323,8 +323,9 @@ Item {
         }
     }
 
-    ExpenseDialog {
+    LazyDialog {
         id: expenseDialog
+        dialogComponent: Component { ExpenseDialog {} }
     }
 
     ConfirmDialog {

@@ -90,7 +90,8 @@ Item {
         profileMessage = profileFailed ? settingsManager.lastError : "تم حفظ بيانات الشركة"
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {

@@ -100,18 +100,18 @@ Item {
                 MButton {
                     objectName: "customInvoiceButton"
                     text: "+ فاتورة مخصصة"
-                    onClicked: customDialog.open()
+                    onClicked: customDialog.get().open()
                 },
                 MButton {
                     objectName: "rentRunOpenButton"
                     text: "📄 إصدار إيجارات الشهر"
-                    onClicked: rentDialog.open()
+                    onClicked: rentDialog.get().open()
                 },
                 MButton {
                     objectName: "serviceInvoiceButton"
                     text: "⚡ فاتورة خدمة جماعية"
                     outline: true
-                    onClicked: serviceDialog.open()
+                    onClicked: serviceDialog.get().open()
                 }
             ]
         }
@@ -151,7 +151,7 @@ Item {
                       ? "قراءات العدادات (" + page.readingsThisMonth + " هذا الشهر)"
                       : "قراءات العدادات"
                 outline: true
-                onClicked: readingsDialog.open()
+                onClicked: readingsDialog.get().open()
             }
         }
 
@@ -265,7 +265,7 @@ Item {
                                     outline: true
                                     leftPadding: 8
                                     rightPadding: 8
-                                    onClicked: detailDialog.show(row.model.id)
+                                    onClicked: detailDialog.get().show(row.model.id)
                                 }
                                 MButton {
                                     objectName: "voidInvoiceRowButton"
@@ -297,30 +297,41 @@ Item {
         }
     }
 
-    RentRunDialog {
+    LazyDialog {
         id: rentDialog
-        onIssued: count => resultDialog.show(count, rentDialog.period)
+        dialogComponent: Component {
+            RentRunDialog {
+                onIssued: count => resultDialog.show(count, rentDialog.dialog.period)
+            }
+        }
     }
 
-    CustomInvoiceDialog {
+    LazyDialog {
         id: customDialog
+        dialogComponent: Component { CustomInvoiceDialog {} }
     }
 
-    ServiceInvoiceDialog {
+    LazyDialog {
         id: serviceDialog
-        onIssued: count => resultDialog.show(count)
+        dialogComponent: Component {
+            ServiceInvoiceDialog {
+                onIssued: count => resultDialog.show(count)
+            }
+        }
     }
 
     IssueResultDialog {
         id: resultDialog
     }
 
-    InvoiceDetailDialog {
+    LazyDialog {
         id: detailDialog
+        dialogComponent: Component { InvoiceDetailDialog {} }
     }
 
-    MeterReadingsDialog {
+    LazyDialog {
         id: readingsDialog
+        dialogComponent: Component { MeterReadingsDialog {} }
     }
 
     ConfirmDialog {

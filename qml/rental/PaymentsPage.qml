@@ -58,7 +58,7 @@ Item {
                 MButton {
                     objectName: "addPaymentButton"
                     text: "+ تسجيل دفعة"
-                    onClicked: paymentDialog.open()
+                    onClicked: paymentDialog.get().open()
                 }
             ]
         }
@@ -184,9 +184,13 @@ Item {
         }
     }
 
-    PaymentDialog {
+    LazyDialog {
         id: paymentDialog
-        // The receipt of the payment just taken is one click away.
-        onSaved: id => page.lastPaymentId = id
+        dialogComponent: Component {
+            PaymentDialog {
+                // The receipt of the payment just taken is one click away.
+                onSaved: id => page.lastPaymentId = id
+            }
+        }
     }
 }

@@ -44,7 +44,8 @@ Item {
         return texts.join(" + ")
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
@@ -66,7 +67,7 @@ Item {
                 MButton {
                     objectName: "addPropertyButton"
                     text: "+ إضافة عقار"
-                    onClicked: addDialog.open()
+                    onClicked: addDialog.get().open()
                 }
             ]
         }
@@ -235,7 +236,7 @@ Item {
                                 objectName: "manageUnitsButton"
                                 implicitHeight: 36
                                 text: "إدارة الوحدات"
-                                onClicked: unitsDialog.show(cell.prop.id, cell.prop.name)
+                                onClicked: unitsDialog.get().show(cell.prop.id, cell.prop.name)
                             }
                             MButton {
                                 objectName: "removePropertyButton"
@@ -262,12 +263,14 @@ Item {
         }
     }
 
-    PropertyAddDialog {
+    LazyDialog {
         id: addDialog
+        dialogComponent: Component { PropertyAddDialog {} }
     }
 
-    UnitsDialog {
+    LazyDialog {
         id: unitsDialog
+        dialogComponent: Component { UnitsDialog {} }
     }
 
     ConfirmDialog {

@@ -33,7 +33,8 @@ Item {
         return rows ? Totals.format(tenantModel.balances(tenantId), Money) : ""
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
@@ -77,12 +78,12 @@ Item {
                     objectName: "importTenantsButton"
                     text: "استيراد من إكسل"
                     outline: true
-                    onClicked: importDialog.open()
+                    onClicked: importDialog.get().open()
                 },
                 MButton {
                     objectName: "addTenantButton"
                     text: "+ مستأجر جديد"
-                    onClicked: addDialog.open()
+                    onClicked: addDialog.get().open()
                 }
             ]
         }
@@ -201,7 +202,7 @@ Item {
                                     rightPadding: 14
                                     text: "كشف"
                                     outline: true
-                                    onClicked: statementDialog.show(row.tenant.id, row.tenant.full_name)
+                                    onClicked: statementDialog.get().show(row.tenant.id, row.tenant.full_name)
                                 }
                                 MButton {
                                     objectName: "tenantContractsButton"
@@ -211,7 +212,7 @@ Item {
                                     leftPadding: 14
                                     rightPadding: 14
                                     text: "العقود"
-                                    onClicked: contractsDialog.show(row.tenant.id, row.tenant.full_name)
+                                    onClicked: contractsDialog.get().show(row.tenant.id, row.tenant.full_name)
                                 }
                                 MButton {
                                     objectName: "removeTenantButton"
@@ -240,21 +241,28 @@ Item {
         }
     }
 
-    TenantAddDialog {
+    LazyDialog {
         id: addDialog
+        dialogComponent: Component { TenantAddDialog {} }
     }
 
-    ContractsDialog {
+    LazyDialog {
         id: contractsDialog
+        dialogComponent: Component { ContractsDialog {} }
     }
 
-    StatementDialog {
+    LazyDialog {
         id: statementDialog
+        dialogComponent: Component { StatementDialog {} }
     }
 
-    ImportDialog {
+    LazyDialog {
         id: importDialog
-        targetTable: "tenants"
+        dialogComponent: Component {
+            ImportDialog {
+                targetTable: "tenants"
+            }
+        }
     }
 
     ConfirmDialog {

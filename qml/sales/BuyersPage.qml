@@ -26,7 +26,8 @@ Item {
         return rows ? Totals.format(buyerModel.balances(buyerId), Money) : ""
     }
 
-    Component.onCompleted: reload()
+    // Read once when the page is first shown, and again each time it is.
+    Component.onCompleted: if (visible) reload()
     onVisibleChanged: if (visible) reload()
 
     DataWatch {
@@ -48,7 +49,7 @@ Item {
                 MButton {
                     objectName: "addBuyerButton"
                     text: "+ مشتري جديد"
-                    onClicked: addDialog.open()
+                    onClicked: addDialog.get().open()
                 }
             ]
         }
@@ -178,28 +179,28 @@ Item {
                             implicitHeight: 34
                             text: "💰 بيع"
                             outline: true
-                            onClicked: salesDialog.show(row.buyer.id, row.buyer.full_name)
+                            onClicked: salesDialog.get().show(row.buyer.id, row.buyer.full_name)
                         }
                         MButton {
                             objectName: "installmentsButton"
                             implicitHeight: 34
                             text: "📅 أقساط"
                             outline: true
-                            onClicked: installmentsDialog.show(row.buyer.id, row.buyer.full_name)
+                            onClicked: installmentsDialog.get().show(row.buyer.id, row.buyer.full_name)
                         }
                         MButton {
                             objectName: "buyerChequeButton"
                             implicitHeight: 34
                             text: "🎫 شيك"
                             outline: true
-                            onClicked: chequeDialog.show(row.buyer.id, row.buyer.full_name)
+                            onClicked: chequeDialog.get().show(row.buyer.id, row.buyer.full_name)
                         }
                         MButton {
                             objectName: "buyerStatementButton"
                             implicitHeight: 34
                             text: "📄 كشف"
                             outline: true
-                            onClicked: statementDialog.show(row.buyer.id, row.buyer.full_name)
+                            onClicked: statementDialog.get().show(row.buyer.id, row.buyer.full_name)
                         }
                     }
                 }
@@ -207,20 +208,28 @@ Item {
         }
     }
 
-    BuyerAddDialog {
+    LazyDialog {
         id: addDialog
+        dialogComponent: Component { BuyerAddDialog {} }
     }
-    SalesDialog {
+    LazyDialog {
         id: salesDialog
+        dialogComponent: Component { SalesDialog {} }
     }
-    InstallmentsDialog {
+    LazyDialog {
         id: installmentsDialog
+        dialogComponent: Component { InstallmentsDialog {} }
     }
-    BuyerChequeDialog {
+    LazyDialog {
         id: chequeDialog
-        onSaved: message => page.notice = message
+        dialogComponent: Component {
+            BuyerChequeDialog {
+                onSaved: message => page.notice = message
+            }
+        }
     }
-    BuyerStatementDialog {
+    LazyDialog {
         id: statementDialog
+        dialogComponent: Component { BuyerStatementDialog {} }
     }
 }

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <atomic>
+#include <limits>
 #include <memory>
 
 StartupWork::StartupWork(const QString& databasePath, QObject* parent)
@@ -54,6 +55,10 @@ bool StartupWork::run(int showProgressAfterMs)
     connect(&later, &QTimer::timeout, this, &StartupWork::showWindow);
     later.start(showProgressAfterMs);
     worker->start();
+    // Built while the work begins, shown only if it is still going: the
+    // first window of the process waits on the fonts and the style, which
+    // would otherwise come on top of the delay.
+    buildWindow();
     loop.exec();
     worker->wait();
     later.stop();
@@ -64,9 +69,9 @@ bool StartupWork::run(int showProgressAfterMs)
     return opened;
 }
 
-void StartupWork::showWindow()
+void StartupWork::buildWindow()
 {
-    if (m_shown)
+    if (m_window)
         return;
     m_window = new QProgressDialog;
     m_window->setWindowTitle(QStringLiteral("ساكانوفا"));
@@ -74,7 +79,18 @@ void StartupWork::showWindow()
                                           "السنوات السابقة إلى الدفاتر مرة واحدة… قد يستغرق ذلك "
                                           "دقيقة على مكتب كبير."));
     m_window->setCancelButton(nullptr);
-    m_window->setMinimumDuration(0);
+    // Shown by showWindow() only, never by setValue() on its own.
+    m_window->setMinimumDuration(std::numeric_limits<int>::max());
+    m_window->reset();
+    m_window->ensurePolished();
+    m_window->adjustSize();
+}
+
+void StartupWork::showWindow()
+{
+    if (m_shown)
+        return;
+    buildWindow();
     m_window->setRange(0, m_total);
     m_window->setValue(m_done);
     m_window->show();

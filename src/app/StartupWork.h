@@ -24,7 +24,7 @@ public:
     // not be brought up to date (the caller's own opening then reports
     // why); a history posting that failed is logged and tried again at the
     // next start, and does not stop this one.
-    bool run(int showProgressAfterMs = 200);
+    bool run(int showProgressAfterMs = 100);
 
     bool progressShown() const { return m_shown; }
     // The last step reported: done of total (0 of 0 before any).
@@ -35,6 +35,7 @@ signals:
     void progressWindowShown();
 
 private:
+    void buildWindow();
     void showWindow();
     void step(int done, int total);
 

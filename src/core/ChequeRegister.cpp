@@ -1,6 +1,7 @@
 #include "core/ChequeRegister.h"
 
 #include "core/Database.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -22,9 +23,23 @@ QVariantMap invoiceOf(Database* db, const QVariantMap& cheque)
     if (payment < 1)
         return {};
     return SqlValue::firstRow(db->execQuery(
-        QStringLiteral("SELECT p.invoice_id, p.tenant_id, i.balance, i.status FROM payments p "
+        QStringLiteral("SELECT p.invoice_id, p.tenant_id, i.balance, i.status, i.currency_id "
+                       "FROM payments p "
                        "JOIN invoices i ON i.id=p.invoice_id WHERE p.id=?"),
         {payment}));
+}
+
+// The decimals an invoice's money is kept in (three for the dinar): its
+// balance is rounded to them, never to cents.
+int decimalsOf(Database* db, const QVariantMap& invoice)
+{
+    return MinorUnits(db).decimals(invoice.value(QStringLiteral("currency_id")));
+}
+
+int instalmentDecimals(Database* db, int installment)
+{
+    return MinorUnits(db).decimals(db->scalar(
+        QStringLiteral("SELECT currency_id FROM installments WHERE id=?"), {installment}));
 }
 
 } // namespace
@@ -48,30 +63,33 @@ bool ChequeRegister::reopen(Database* db, const QVariantMap& cheque)
     const double amount = cheque.value(QStringLiteral("amount")).toDouble();
     const int installment = cheque.value(QStringLiteral("installment_id")).toInt();
     if (installment > 0) {
+        const int places = instalmentDecimals(db, installment);
         // Back to pending when nothing else was paid on it, else partial.
         return db->execNonQuery(
                    QStringLiteral(
-                       "UPDATE installments SET paid_amount=MAX(0,ROUND(paid_amount-?,2)),"
-                       " status=CASE WHEN ROUND(paid_amount-?,2)<=0.004 THEN 'pending' "
+                       "UPDATE installments SET paid_amount=MAX(0,ROUND(paid_amount-?,?)),"
+                       " status=CASE WHEN ROUND(paid_amount-?,?)<=0 THEN 'pending' "
                        "ELSE 'partial' END WHERE id=?"),
-                   {amount, amount, installment}) &&
+                   {amount, places, amount, places, installment}) &&
                db->execNonQuery(
-                   QStringLiteral("UPDATE buyers SET balance=ROUND(balance+?,2) WHERE id=(SELECT "
+                   QStringLiteral("UPDATE buyers SET balance=ROUND(balance+?,?) WHERE id=(SELECT "
                                   "buyer_id FROM installments WHERE id=?)"),
-                   {amount, installment});
+                   {amount, places, installment});
     }
     const QVariantMap invoice = invoiceOf(db, cheque);
     if (invoice.isEmpty())
         return true;
+    const int places = decimalsOf(db, invoice);
     return db->execNonQuery(
-               QStringLiteral("UPDATE invoices SET paid_amount=MAX(0,ROUND(paid_amount-?,2)), "
-                              "balance=ROUND(balance+?,2), status=CASE WHEN status='void' THEN "
-                              "'void' WHEN ROUND(paid_amount-?,2)<=0.004 THEN 'pending' ELSE "
+               QStringLiteral("UPDATE invoices SET paid_amount=MAX(0,ROUND(paid_amount-?,?)), "
+                              "balance=ROUND(balance+?,?), status=CASE WHEN status='void' THEN "
+                              "'void' WHEN ROUND(paid_amount-?,?)<=0 THEN 'pending' ELSE "
                               "'partial' END WHERE id=?"),
-               {amount, amount, amount, invoice.value(QStringLiteral("invoice_id"))}) &&
-           db->execNonQuery(QStringLiteral("UPDATE tenants SET balance=ROUND(balance+?,2) WHERE "
+               {amount, places, amount, places, amount, places,
+                invoice.value(QStringLiteral("invoice_id"))}) &&
+           db->execNonQuery(QStringLiteral("UPDATE tenants SET balance=ROUND(balance+?,?) WHERE "
                                            "id=?"),
-                            {amount, invoice.value(QStringLiteral("tenant_id"))});
+                            {amount, places, invoice.value(QStringLiteral("tenant_id"))});
 }
 
 bool ChequeRegister::settleAgain(Database* db, const QVariantMap& cheque, QString* reason)
@@ -79,39 +97,42 @@ bool ChequeRegister::settleAgain(Database* db, const QVariantMap& cheque, QStrin
     const double amount = cheque.value(QStringLiteral("amount")).toDouble();
     const int installment = cheque.value(QStringLiteral("installment_id")).toInt();
     if (installment > 0) {
+        const int places = instalmentDecimals(db, installment);
         const double open =
             db->scalar(QStringLiteral("SELECT installment_amount-paid_amount FROM installments "
                                       "WHERE id=?"),
                        {installment})
                 .toDouble();
-        if (Money::toCents(amount) > Money::toCents(open) + 1)
+        if (Money::toMinor(amount, places) > Money::toMinor(open, places))
             return fail(reason, Reasons::amountAboveBalance());
         if (!db->execNonQuery(
-                QStringLiteral("UPDATE installments SET paid_amount=ROUND(paid_amount+?,2), "
-                               "status=CASE WHEN paid_amount+?>=installment_amount-0.01 THEN "
-                               "'paid' ELSE 'partial' END WHERE id=?"),
-                {amount, amount, installment}) ||
-            !db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=ROUND(balance-?,2) WHERE "
+                QStringLiteral("UPDATE installments SET paid_amount=ROUND(paid_amount+?,?), "
+                               "status=CASE WHEN ROUND(paid_amount+?,?)>=ROUND(installment_amount,"
+                               "?) THEN 'paid' ELSE 'partial' END WHERE id=?"),
+                {amount, places, amount, places, places, installment}) ||
+            !db->execNonQuery(QStringLiteral("UPDATE buyers SET balance=ROUND(balance-?,?) WHERE "
                                              "id=(SELECT buyer_id FROM installments WHERE id=?)"),
-                              {amount, installment}))
+                              {amount, places, installment}))
             return fail(reason, Reasons::database());
         return true;
     }
     const QVariantMap invoice = invoiceOf(db, cheque);
     if (invoice.isEmpty())
         return true;
-    if (Money::toCents(amount) >
-        Money::toCents(invoice.value(QStringLiteral("balance")).toDouble()))
+    const int places = decimalsOf(db, invoice);
+    if (Money::toMinor(amount, places) >
+        Money::toMinor(invoice.value(QStringLiteral("balance")).toDouble(), places))
         return fail(reason, Reasons::amountAboveBalance());
     if (!db->execNonQuery(
-            QStringLiteral("UPDATE invoices SET paid_amount=ROUND(paid_amount+?,2), "
-                           "balance=ROUND(balance-?,2), status=CASE WHEN status='void' THEN "
-                           "'void' WHEN ROUND(balance-?,2)<=0 THEN 'paid' ELSE 'partial' END "
+            QStringLiteral("UPDATE invoices SET paid_amount=ROUND(paid_amount+?,?), "
+                           "balance=ROUND(balance-?,?), status=CASE WHEN status='void' THEN "
+                           "'void' WHEN ROUND(balance-?,?)<=0 THEN 'paid' ELSE 'partial' END "
                            "WHERE id=?"),
-            {amount, amount, amount, invoice.value(QStringLiteral("invoice_id"))}) ||
+            {amount, places, amount, places, amount, places,
+             invoice.value(QStringLiteral("invoice_id"))}) ||
         !db->execNonQuery(
-            QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,2) WHERE id=?"),
-            {amount, invoice.value(QStringLiteral("tenant_id"))}))
+            QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,?) WHERE id=?"),
+            {amount, places, invoice.value(QStringLiteral("tenant_id"))}))
         return fail(reason, Reasons::database());
     return true;
 }

@@ -113,6 +113,14 @@ const QStringList& Schema::indexStatements()
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_invoices_open_due ON invoices(due_date, "
                        "currency_id, balance, created_at, tenant_id) WHERE status < 'paid' OR "
                        "(status > 'paid' AND status < 'void') OR status > 'void'"),
+        // What the cheques and expenses pages add up when they open: the
+        // register's totals by type, status and currency, the expenses' by
+        // currency, and the categories in use.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_totals ON cheques(type, status, "
+                       "currency_id, due_date, amount)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_currency_sums ON "
+                       "expenses(currency_id, amount)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_category ON expenses(category)"),
     };
     return statements;
 }

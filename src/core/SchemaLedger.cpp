@@ -36,6 +36,10 @@ bool Schema::migrateLedger(QSqlDatabase& db, QSqlError* error)
         // Postings are found by the event they record.
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_journal_reference ON "
                        "journal_entries(reference_type, reference_id)"),
+        // The first day each currency is used on (the rates the settings
+        // page asks for) is read from the front of the index.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_journal_currency_date ON "
+                       "journal_entries(currency_id, entry_date)"),
     };
     for (const QString& statement : statements) {
         if (!query.exec(statement))

@@ -3,6 +3,7 @@
 #include "core/ChequeRegister.h"
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
+#include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
@@ -10,7 +11,11 @@
 #include "finance/ContractorBalance.h"
 
 #include <QDate>
+#include <QList>
 #include <QVariant>
+
+#include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -256,22 +261,81 @@ int ChequeModel::payerBounces(int id)
 
 QVariantMap ChequeModel::getTotals(const QString& type, const QString& status)
 {
-    const QVariantList groups = m_db->execQuery(
-        QStringLiteral("SELECT COALESCE(currency_id, 0) as currency_id, SUM(amount) as total, "
-                       "COUNT(*) as n FROM cheques WHERE type=? AND status=? GROUP BY "
-                       "COALESCE(currency_id, 0) ORDER BY MIN(due_date), MIN(id)"),
-        {type, status});
-    int count = 0;
-    QVariantList sums;
-    for (const QVariant& g : groups) {
-        const QVariantMap group = g.toMap();
-        count += group.value(QStringLiteral("n")).toInt();
-        sums << QVariantMap{
-            {QStringLiteral("currency_id"), group.value(QStringLiteral("currency_id")).toInt()},
-            {QStringLiteral("total"),
-             Money::roundToCents(group.value(QStringLiteral("total")).toDouble())}};
+    return getRegisterTotals().value(type).toMap().value(status).toMap();
+}
+
+QVariantMap ChequeModel::getRegisterTotals()
+{
+    // One pass over the register's narrow index, grouped in its order; a
+    // cheque without a currency counts under 0.
+    struct Group
+    {
+        QString type;
+        QString status;
+        int currency = 0;
+        double total = 0;
+        int count = 0;
+        QString firstDue;
+        qint64 firstId = 0;
+    };
+    QList<Group> groups;
+    for (const QVariant& value : m_db->execQuery(QStringLiteral(
+             "SELECT type, status, currency_id, SUM(amount) AS total, COUNT(*) AS n, "
+             "MIN(due_date) AS first_due, MIN(id) AS first_id FROM cheques GROUP BY type, status, "
+             "currency_id"))) {
+        const QVariantMap row = value.toMap();
+        Group g{row.value(QStringLiteral("type")).toString(),
+                row.value(QStringLiteral("status")).toString(),
+                row.value(QStringLiteral("currency_id")).toInt(),
+                row.value(QStringLiteral("total")).toDouble(),
+                row.value(QStringLiteral("n")).toInt(),
+                row.value(QStringLiteral("first_due")).toString(),
+                row.value(QStringLiteral("first_id")).toLongLong()};
+        const auto same = std::find_if(groups.begin(), groups.end(), [&](const Group& other) {
+            return other.type == g.type && other.status == g.status && other.currency == g.currency;
+        });
+        if (same == groups.end()) {
+            groups << g;
+            continue;
+        }
+        same->total += g.total;
+        same->count += g.count;
+        if (std::make_pair(g.firstDue, g.firstId) < std::make_pair(same->firstDue, same->firstId)) {
+            same->firstDue = g.firstDue;
+            same->firstId = g.firstId;
+        }
     }
-    return {{QStringLiteral("count"), count}, {QStringLiteral("sums"), sums}};
+    // Within each type and status the currencies keep the order of their
+    // earliest due date.
+    std::sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
+        return std::make_pair(a.firstDue, a.firstId) < std::make_pair(b.firstDue, b.firstId);
+    });
+
+    const MinorUnits units(m_db);
+    QVariantMap out;
+    for (const QString& type : {QStringLiteral("received"), QStringLiteral("issued")}) {
+        QVariantMap byStatus;
+        for (const QString& status :
+             {QStringLiteral("pending"), QStringLiteral("paid"), QStringLiteral("bounced")})
+            byStatus.insert(status, QVariantMap{{QStringLiteral("count"), 0},
+                                                {QStringLiteral("sums"), QVariantList()}});
+        out.insert(type, byStatus);
+    }
+    for (const Group& g : groups) {
+        QVariantMap byStatus = out.value(g.type).toMap();
+        QVariantMap totals = byStatus.value(g.status).toMap();
+        QVariantList sums = totals.value(QStringLiteral("sums")).toList();
+        sums << QVariantMap{
+            {QStringLiteral("currency_id"), g.currency},
+            {QStringLiteral("total"),
+             units.round(g.currency > 0 ? QVariant(g.currency) : QVariant(), g.total)}};
+        totals.insert(QStringLiteral("count"),
+                      totals.value(QStringLiteral("count")).toInt() + g.count);
+        totals.insert(QStringLiteral("sums"), sums);
+        byStatus.insert(g.status, totals);
+        out.insert(g.type, byStatus);
+    }
+    return out;
 }
 
 QVariantList ChequeModel::getByType(const QString& type)

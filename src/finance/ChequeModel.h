@@ -44,8 +44,12 @@ public:
     // Bounced received cheques of the same payer (the tenant or buyer of
     // cheque `id`, or its payer's name when it names neither).
     Q_INVOKABLE int payerBounces(int id);
-    // Per type ("received" or "issued") and status, as getStatusTotals.
+    // Per type ("received" or "issued") and status, as getStatusTotals, each
+    // sum rounded to its currency's decimals.
     Q_INVOKABLE QVariantMap getTotals(const QString& type, const QString& status);
+    // The same for every type and status at once, in one read:
+    // {received: {pending: {count, sums}, paid: ..., bounced: ...}, issued: ...}.
+    Q_INVOKABLE QVariantMap getRegisterTotals();
     Q_INVOKABLE QVariantList getByType(const QString& type);
     Q_INVOKABLE QVariantList getByStatus(const QString& status);
     // How many cheques have `status` and their amounts summed per currency,

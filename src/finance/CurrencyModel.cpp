@@ -123,12 +123,15 @@ QVariantList CurrencyModel::missingRates()
 {
     CurrencyRates rates(m_db);
     // The earliest day each foreign currency is used on: its first journal
-    // entry, or the start of an active contract in it.
+    // entry (looked up per currency at the front of its index, not by
+    // grouping the whole journal), or the start of an active contract in it.
     const QVariantList used = m_db->execQuery(QStringLiteral(
         "SELECT c.id, c.code, c.name_ar, MIN(u.day) as first_date FROM currencies c JOIN (SELECT "
-        "currency_id, MIN(entry_date) as day FROM journal_entries GROUP BY currency_id UNION ALL "
-        "SELECT currency_id, MIN(start_date) FROM contracts WHERE status='active' GROUP BY "
-        "currency_id) u ON u.currency_id=c.id WHERE c.is_primary=0 GROUP BY c.id ORDER BY c.id"));
+        "k.id AS currency_id, (SELECT MIN(entry_date) FROM journal_entries WHERE "
+        "currency_id=k.id) as day FROM currencies k UNION ALL SELECT currency_id, "
+        "MIN(start_date) FROM contracts WHERE status='active' GROUP BY currency_id) u ON "
+        "u.currency_id=c.id WHERE c.is_primary=0 GROUP BY c.id HAVING MIN(u.day) IS NOT NULL "
+        "ORDER BY c.id"));
     QVariantList missing;
     for (const QVariant& value : used) {
         QVariantMap row = value.toMap();

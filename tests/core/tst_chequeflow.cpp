@@ -176,6 +176,47 @@ private slots:
         QCOMPARE(findings(o.t), QString());
     }
 
+    // A dinar keeps three decimals: a bounce used to round the invoice and
+    // the tenant to cents (10.001 came back as 10.00) and, with four mills
+    // still paid, called the invoice pending; replacing then left it open.
+    void regressionDinarChequeBounceKeepsItsMills()
+    {
+        Office o;
+        const int jod = o.t.value("SELECT id FROM currencies WHERE code='JOD'").toInt();
+        QVERIFY(jod > 0);
+        const int invoice =
+            o.invoices.createInvoice(o.tenant, o.unit, QStringLiteral("2026-03"),
+                                     {item(QStringLiteral("إيجار آذار"), 10.005, "rent")}, jod);
+        QVERIFY2(invoice > 0, qPrintable(o.invoices.lastError()));
+        QVERIFY2(o.payments.add(invoice, o.tenant, 0.004, "cash", "2026-03-01", "", jod) > 0,
+                 qPrintable(o.payments.lastError()));
+        QVERIFY2(o.payments.addCheque(invoice, o.tenant, 10.001, "2026-03-02", "3301",
+                                      "بنك الإسكان", "2026-04-02", jod) > 0,
+                 qPrintable(o.payments.lastError()));
+        const auto invoiceRow = [&] {
+            const QVariantMap row = o.t.db()->getById(QStringLiteral("invoices"), invoice);
+            return QStringLiteral("%1|%2|%3")
+                .arg(row.value("status").toString())
+                .arg(row.value("balance").toDouble(), 0, 'f', 3)
+                .arg(row.value("paid_amount").toDouble(), 0, 'f', 3);
+        };
+        QCOMPARE(invoiceRow(), QStringLiteral("paid|0.000|10.005"));
+        const double tenantBefore =
+            o.t.value("SELECT balance FROM tenants WHERE id=?", {o.tenant}).toDouble();
+
+        const int cheque = chequeByNumber(o.t, "3301");
+        QVERIFY2(o.cheques.bounce(cheque), qPrintable(o.cheques.lastError()));
+        QCOMPARE(invoiceRow(), QStringLiteral("partial|10.001|0.004"));
+        QCOMPARE(o.t.value("SELECT balance FROM tenants WHERE id=?", {o.tenant}).toDouble(),
+                 tenantBefore + 10.001);
+
+        // Taking the bounce back settles it to the mill again.
+        QVERIFY2(o.cheques.updateStatus(cheque, "pending"), qPrintable(o.cheques.lastError()));
+        QCOMPARE(invoiceRow(), QStringLiteral("paid|0.000|10.005"));
+        QCOMPARE(o.t.value("SELECT balance FROM tenants WHERE id=?", {o.tenant}).toDouble(),
+                 tenantBefore);
+    }
+
     void partlyPaidInvoiceBouncesBackToPartial()
     {
         Office o;
@@ -397,6 +438,41 @@ private slots:
         const QVariantMap issued = o.cheques.getTotals("issued", "pending");
         QCOMPARE(issued["count"].toInt(), 1);
         QCOMPARE(issued["sums"].toList()[0].toMap()["total"].toDouble(), 30000.0);
+    }
+
+    // The page's boxes in one read: each type and status apart, currencies
+    // in the order of their earliest due date, a cheque without a currency
+    // under 0, and a dinar sum kept to the mill (it was rounded to cents).
+    void registerTotalsInOneRead()
+    {
+        Office o;
+        const int jod = o.t.value("SELECT id FROM currencies WHERE code='JOD'").toInt();
+        QVERIFY(o.cheques.add("1", "received", 100.125, "ب", "2026-03-10", "أ", jod, 1.0) > 0);
+        QVERIFY(o.cheques.add("2", "received", 200.25, "ب", "2026-03-11", "أ", jod, 1.0) > 0);
+        QVERIFY(o.cheques.add("3", "received", 50, "ب", "2026-03-01", "أ", 1, 1.0) > 0);
+        QVERIFY(o.cheques.add("4", "issued", 70, "ب", "2026-03-05", "ج", 1, 1.0) > 0);
+        QVERIFY(o.cheques.add("5", "received", 30, "ب", "2026-02-01", "أ", 1, 1.0) > 0);
+        QVERIFY(
+            o.t.db()->execNonQuery("UPDATE cheques SET currency_id=NULL WHERE cheque_number='3'"));
+        QVERIFY(o.cheques.bounce(chequeByNumber(o.t, "5")));
+
+        const QVariantMap all = o.cheques.getRegisterTotals();
+        const auto line = [&](const QString& type, const QString& status) {
+            const QVariantMap totals = all.value(type).toMap().value(status).toMap();
+            QStringList sums;
+            for (const QVariant& sum : totals.value("sums").toList())
+                sums << QStringLiteral("%1:%2")
+                            .arg(sum.toMap().value("currency_id").toInt())
+                            .arg(sum.toMap().value("total").toDouble(), 0, 'f', 3);
+            return totals.value("count").toString() + " " + sums.join(' ');
+        };
+        QCOMPARE(line("received", "pending"), QStringLiteral("3 0:50.000 %1:300.375").arg(jod));
+        QCOMPARE(line("received", "bounced"), QStringLiteral("1 1:30.000"));
+        QCOMPARE(line("issued", "pending"), QStringLiteral("1 1:70.000"));
+        QCOMPARE(line("issued", "paid"), QStringLiteral("0 "));
+        // Each box says the same as asking for it alone.
+        QCOMPARE(o.cheques.getTotals("received", "pending"),
+                 all.value("received").toMap().value("pending").toMap());
     }
 
     // Files from before: instalments that carry cheque numbers gain their

@@ -131,6 +131,26 @@ private slots:
                  ->isVisible());
     }
 
+    // Opening the page builds neither its dialogs nor the calendar, which
+    // read and build far more than the list; each comes when first asked for.
+    void openingThePageWaitsForNeitherDialogsNorTheCalendar()
+    {
+        QVERIFY(h->showPage(6));
+        QTRY_VERIFY(h->find(QStringLiteral("chequeRow_5001")));
+        const auto built = [&](const char* name) {
+            return h->window()->findChild<QObject*>(QLatin1String(name)) != nullptr;
+        };
+        QVERIFY(!built("chequeAddDialog"));
+        QVERIFY(!built("chequeBounceDialog"));
+        QVERIFY(!h->find(QStringLiteral("cashCalendar")));
+
+        QVERIFY(h->click(need(QStringLiteral("chequeTab_4"))));
+        QVERIFY(need(QStringLiteral("cashCalendar")));
+        QVERIFY(h->click(need(QStringLiteral("addChequeButton"))));
+        QVERIFY(h->settled(QStringLiteral("chequeAddDialog"), true));
+        QVERIFY(!built("chequeBounceDialog"));
+    }
+
     // The calendar tab and the dashboard's panel read the same back end:
     // the received cheques due within 7 days, in shekels.
     void cashCalendarOnTheChequesPageAndTheDashboard()

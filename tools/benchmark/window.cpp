@@ -1,6 +1,7 @@
 // How long the window's thread is held by the work issue-sized offices make
-// heavy: a backup, typing into the invoices and payments searches, and the
-// list refresh after a payment. Each is run the way the window used to run
+// heavy: a backup, typing an invoice number and a tenant's name into the
+// invoices and payments searches (checking the final list against the
+// tables), and the list refresh after a payment. Each is run the way the window used to run
 // it (everything on the calling thread) and the way it runs now (copy,
 // counts and totals on their own threads, the search once per pause), and
 // the longest stretch the event loop was kept from its events is printed.
@@ -28,6 +29,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -72,9 +75,13 @@ void line(const char* what, double before, double after)
 
 // Typing `text` into a list's search. Before: every key reloads the list and
 // counts it at once. After: the list searches once, when typing pauses, and
-// counts on the reader's thread.
+// counts on the reader's thread. `check` (when given) counts and sums the
+// rows the search should find, straight from the tables, with every "?"
+// bound to the text as a LIKE pattern; the list's count and `totalKey` sum
+// must agree with it.
 void typing(Database& db, ListReader& reader, const SqlListModel::Definition& definition,
-            const QString& text, const char* label)
+            const QString& text, const char* label, const QString& check = QString(),
+            const QString& totalKey = QString())
 {
     double before = 0;
     {
@@ -100,6 +107,21 @@ void typing(Database& db, ListReader& reader, const SqlListModel::Definition& de
     const double after = holdWhile(first, [&] { return !list.totalsPending(); });
     line(label, before, after);
     std::printf("    %d rows found, first screen %d rows\n", list.totalCount(), list.count());
+    if (check.isEmpty())
+        return;
+    const QString pattern = QLatin1Char('%') + text + QLatin1Char('%');
+    const QVariantList expected =
+        db.execQuery(check, QVariantList(check.count(QLatin1Char('?')), pattern));
+    const QVariantMap want = expected.value(0).toMap();
+    const int wantCount = want.value(QStringLiteral("n")).toInt();
+    const double wantSum = want.value(QStringLiteral("total")).toDouble();
+    const double gotSum = list.totals().value(totalKey).toDouble();
+    const bool right = list.totalCount() == wantCount && std::abs(gotSum - wantSum) < 0.005 &&
+                       list.count() == std::min(wantCount, list.count()) &&
+                       (wantCount == 0 || list.count() > 0);
+    std::printf("    final list %s: %d rows, %s %.2f (read straight: %d rows, %.2f)\n",
+                right ? "right" : "WRONG", list.totalCount(), qPrintable(totalKey), gotSum,
+                wantCount, wantSum);
 }
 
 } // namespace
@@ -164,6 +186,31 @@ int main(int argc, char* argv[])
            "typing INV-202611-0042 into the invoices search");
     typing(db, reader, RentalLists::payments(), QStringLiteral("INV-202611-0042"),
            "typing INV-202611-0042 into the payments search");
+
+    // A tenant's name: found through the tenants, not the lists' own text.
+    const QString name = db.scalar(QStringLiteral("SELECT t.full_name FROM tenants t WHERE "
+                                                  "EXISTS (SELECT 1 FROM invoices i WHERE "
+                                                  "i.tenant_id=t.id) ORDER BY t.id LIMIT 1 "
+                                                  "OFFSET 100"))
+                             .toString();
+    std::printf("tenant name typed: %s\n", qPrintable(name));
+    typing(db, reader, RentalLists::invoices(), name,
+           "typing a tenant name into the invoices search",
+           QStringLiteral(
+               "SELECT COUNT(*) AS n, TOTAL(i.balance) AS total FROM invoices i WHERE "
+               "i.invoice_number LIKE ? OR i.period LIKE ? OR i.tenant_id IN (SELECT id FROM "
+               "tenants WHERE full_name LIKE ?) OR i.unit_id IN (SELECT id FROM units WHERE "
+               "unit_number LIKE ?) OR i.unit_id IN (SELECT u.id FROM units u JOIN properties p "
+               "ON u.property_id=p.id WHERE p.name LIKE ?)"),
+           QStringLiteral("balance"));
+    typing(db, reader, RentalLists::payments(), name,
+           "typing a tenant name into the payments search",
+           QStringLiteral(
+               "SELECT COUNT(*) AS n, TOTAL(p.amount) AS total FROM payments p WHERE p.reference "
+               "LIKE ? OR p.notes LIKE ? OR p.tenant_id IN (SELECT id FROM tenants WHERE "
+               "full_name LIKE ?) OR p.buyer_id IN (SELECT id FROM buyers WHERE full_name LIKE "
+               "?) OR p.invoice_id IN (SELECT id FROM invoices WHERE invoice_number LIKE ?)"),
+           QStringLiteral("amount"));
 
     // A payment with both lists open: both refresh and recount.
     {
