@@ -88,6 +88,7 @@ MDialog {
                 objectName: "journalDebitAccount"
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
+                label: "الحساب المدين"
                 placeholder: "الحساب المدين..."
                 model: dialog.accounts
                 displayFunction: function(a) { return a.code + " - " + a.name_ar }
@@ -97,6 +98,7 @@ MDialog {
                 objectName: "journalDebitAmount"
                 Layout.preferredWidth: 130
                 Layout.alignment: Qt.AlignTop
+                label: "مبلغ المدين"
                 placeholderText: "مبلغ المدين"
             }
         }
@@ -109,6 +111,7 @@ MDialog {
                 objectName: "journalCreditAccount"
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
+                label: "الحساب الدائن"
                 placeholder: "الحساب الدائن..."
                 model: dialog.accounts
                 displayFunction: function(a) { return a.code + " - " + a.name_ar }
@@ -118,6 +121,7 @@ MDialog {
                 objectName: "journalCreditAmount"
                 Layout.preferredWidth: 130
                 Layout.alignment: Qt.AlignTop
+                label: "مبلغ الدائن"
                 placeholderText: "مبلغ الدائن"
             }
         }
