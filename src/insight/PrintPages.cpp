@@ -51,6 +51,41 @@ RowSpan spanOf(const QTextDocument& document, QTextTable* table, int row)
     return span;
 }
 
+QList<double> columnShares(QTextTable* table)
+{
+    // A laid-out line is as wide as its cell leaves room for, whatever the
+    // length of its text.
+    QList<double> widths;
+    double total = 0;
+    for (int column = 0; column < table->columns(); ++column) {
+        const QTextTableCell cell = table->cellAt(0, column);
+        const QTextLayout* lines =
+            cell.isValid() ? cell.firstCursorPosition().block().layout() : nullptr;
+        const double width = lines && lines->lineCount() > 0 ? lines->lineAt(0).width() : 0;
+        widths << width;
+        total += width;
+    }
+    for (double& width : widths)
+        width = total > 0 ? width / total : 0;
+    return widths;
+}
+
+// The heading cells of `head` with their columns' shares of the width.
+QString withWidths(QString head, const QList<double>& widths)
+{
+    static const QRegularExpression cell(QStringLiteral("<th(?=[\\s>])(?![^>]*width=)"));
+    qsizetype from = 0;
+    for (double width : widths) {
+        const auto match = cell.match(head, from);
+        if (!match.hasMatch())
+            break;
+        const QString attribute = QStringLiteral(" width='%1%'").arg(qRound(width * 100));
+        head.insert(match.capturedEnd(), attribute);
+        from = match.capturedEnd() + attribute.size();
+    }
+    return head;
+}
+
 // Tables in the order their markup opens them.
 void forEachTable(QTextFrame* frame, const std::function<bool(QTextTable*)>& visit)
 {
@@ -89,7 +124,7 @@ PrintPages::Cut PrintPages::firstCut(const QTextDocument& document)
                 std::floor(span.top / page) != std::floor((span.bottom - 0.5) / page);
             // A row taller than a page is cut wherever it stands.
             if (cutHere && span.bottom - span.top < body) {
-                cut = {index, row};
+                cut = {index, row, columnShares(table)};
                 stop = true;
             }
         }
@@ -110,6 +145,7 @@ QString PrintPages::breakBefore(const QString& html, const Cut& cut)
         qsizetype start = 0;
         QString openingTag;
         qsizetype headStart = -1;
+        qsizetype headEnd = -1;
         QString head;
         int headRows = 0;
         bool inHead = false;
@@ -141,8 +177,10 @@ QString PrintPages::breakBefore(const QString& html, const Cut& cut)
             table.inHead = !closing;
             if (!closing)
                 table.headStart = m.capturedStart();
-            else if (table.headStart >= 0)
-                table.head = html.mid(table.headStart, m.capturedEnd() - table.headStart);
+            else if (table.headStart >= 0) {
+                table.headEnd = m.capturedEnd();
+                table.head = html.mid(table.headStart, table.headEnd - table.headStart);
+            }
         } else if (name == QLatin1String("tbody")) {
             table.inBody = !closing;
         } else if (name == QLatin1String("tr") && !closing) {
@@ -160,10 +198,17 @@ QString PrintPages::breakBefore(const QString& html, const Cut& cut)
                        html.mid(table.start + table.openingTag.size());
             }
             opening.insert(opening.size() - 1, pageBreak);
+            // Both parts get the columns as laid out whole; each would
+            // otherwise size them to its own rows.
+            const QString head = withWidths(table.head, cut.widths);
             const QString reopen = (table.inBody ? QStringLiteral("</tbody>") : QString()) +
-                                   QStringLiteral("</table>") + opening + table.head +
+                                   QStringLiteral("</table>") + opening + head +
                                    (table.inBody ? QStringLiteral("<tbody>") : QString());
-            return html.left(m.capturedStart()) + reopen + html.mid(m.capturedStart());
+            if (table.headEnd < 0)
+                return html.left(m.capturedStart()) + reopen + html.mid(m.capturedStart());
+            return html.left(table.headStart) + head +
+                   html.mid(table.headEnd, m.capturedStart() - table.headEnd) + reopen +
+                   html.mid(m.capturedStart());
         }
     }
     return html;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QPagedPaintDevice>
 #include <QString>
 
@@ -20,6 +21,9 @@ public:
     {
         int table = -1; // the table's place among the paper's tables
         int row = -1;   // the row, heading rows counted
+        // Each column's share of the table's width as laid out, so the
+        // pages after the break keep the same columns.
+        QList<double> widths;
         bool found() const { return table >= 0; }
     };
 
