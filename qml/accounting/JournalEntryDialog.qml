@@ -4,7 +4,9 @@ import "../components"
 import "../components/Input.js" as Input
 
 // "إضافة قيد يومية": a manual two-line entry, one account debited and one
-// credited by the same amount. It says why it will not save.
+// credited by the same amount, dated today unless the clerk dates it (a
+// month-end adjustment is made in the days after). It says why it will not
+// save.
 MDialog {
     id: dialog
 
@@ -18,12 +20,13 @@ MDialog {
 
     function save() {
         descField.errorText = Input.requiredError(descField.text)
+        dateField.errorText = Input.dateError(dateField.text)
         debitBox.errorText = debitBox.currentRow ? "" : "اختر الحساب المدين"
         creditBox.errorText = creditBox.currentRow ? "" : "اختر الحساب الدائن"
         debitField.errorText = Input.amountError(debitField.text)
         creditField.errorText = Input.amountError(creditField.text)
         errorText = ""
-        if (descField.errorText !== "" || debitBox.errorText !== "" || creditBox.errorText !== ""
+        if (descField.errorText !== "" || dateField.errorText !== "" || debitBox.errorText !== "" || creditBox.errorText !== ""
                 || debitField.errorText !== "" || creditField.errorText !== "")
             return
         if (debitBox.currentRow.id === creditBox.currentRow.id) {
@@ -41,7 +44,7 @@ MDialog {
             { "account_id": debitBox.currentRow.id, "debit": debit, "credit": 0, "description": description },
             { "account_id": creditBox.currentRow.id, "debit": 0, "credit": credit, "description": description }
         ]
-        var id = accountModel.createJournalEntry(Input.today(), description, "manual", 0, lines,
+        var id = accountModel.createJournalEntry(Input.date(dateField.text), description, "manual", 0, lines,
                                                  refField.text.trim())
         if (id > 0) {
             descField.text = ""
@@ -58,7 +61,8 @@ MDialog {
 
     onAboutToShow: {
         accounts = accountModel.getAll()
-        var fields = [descField, refField, debitBox, creditBox, debitField, creditField]
+        dateField.text = Input.today()
+        var fields = [descField, refField, dateField, debitBox, creditBox, debitField, creditField]
         for (var i = 0; i < fields.length; ++i)
             fields[i].errorText = ""
         errorText = ""
@@ -71,7 +75,26 @@ MDialog {
         spacing: 10
 
         MTextField { id: descField; objectName: "journalDescField"; Layout.fillWidth: true; label: "الوصف / البيان" }
-        MTextField { id: refField; objectName: "journalRefField"; Layout.fillWidth: true; label: "المرجع" }
+        RowLayout {
+            Layout.fillWidth: true
+            layoutDirection: Qt.RightToLeft
+            spacing: 12
+            MTextField {
+                id: refField
+                objectName: "journalRefField"
+                Layout.fillWidth: true
+                Layout.alignment: Qt.AlignTop
+                label: "المرجع"
+            }
+            MTextField {
+                id: dateField
+                objectName: "journalDateField"
+                Layout.preferredWidth: 150
+                Layout.alignment: Qt.AlignTop
+                label: "تاريخ القيد"
+                placeholderText: "yyyy-MM-dd"
+            }
+        }
         Text {
             Layout.fillWidth: true
             text: "تفاصيل القيد (مدين/دائن)"
@@ -88,6 +111,7 @@ MDialog {
                 objectName: "journalDebitAccount"
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
+                label: "الحساب المدين"
                 placeholder: "الحساب المدين..."
                 model: dialog.accounts
                 displayFunction: function(a) { return a.code + " - " + a.name_ar }
@@ -97,6 +121,7 @@ MDialog {
                 objectName: "journalDebitAmount"
                 Layout.preferredWidth: 130
                 Layout.alignment: Qt.AlignTop
+                label: "مبلغ المدين"
                 placeholderText: "مبلغ المدين"
             }
         }
@@ -109,6 +134,7 @@ MDialog {
                 objectName: "journalCreditAccount"
                 Layout.fillWidth: true
                 Layout.alignment: Qt.AlignTop
+                label: "الحساب الدائن"
                 placeholder: "الحساب الدائن..."
                 model: dialog.accounts
                 displayFunction: function(a) { return a.code + " - " + a.name_ar }
@@ -118,6 +144,7 @@ MDialog {
                 objectName: "journalCreditAmount"
                 Layout.preferredWidth: 130
                 Layout.alignment: Qt.AlignTop
+                label: "مبلغ الدائن"
                 placeholderText: "مبلغ الدائن"
             }
         }

@@ -1,6 +1,7 @@
 #include "insight/PrintRenderer.h"
 
 #include "insight/PrintHtml.h"
+#include "insight/PrintPages.h"
 
 #include <QFileInfo>
 #include <QFont>
@@ -12,6 +13,8 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QUrl>
+
+#include <memory>
 
 QImage PrintRenderer::logo()
 {
@@ -31,19 +34,20 @@ QImage PrintRenderer::stampCircle()
     return image;
 }
 
-bool PrintRenderer::write(const QString& html, const QString& path, Orientation orientation)
+namespace {
+
+void build(QTextDocument& document, const QString& html)
 {
-    QTextDocument document;
     QFont font;
     font.setFamilies({QStringLiteral("Noto Sans Arabic"), QStringLiteral("Arial"),
                       QStringLiteral("DejaVu Sans")});
     font.setPointSizeF(10);
     document.setDefaultFont(font);
     document.addResource(QTextDocument::ImageResource, QUrl(QLatin1String(PrintHtml::kStampImage)),
-                         stampCircle());
-    if (!logo().isNull())
+                         PrintRenderer::stampCircle());
+    if (!PrintRenderer::logo().isNull())
         document.addResource(QTextDocument::ImageResource,
-                             QUrl(QLatin1String(PrintHtml::kLogoImage)), logo());
+                             QUrl(QLatin1String(PrintHtml::kLogoImage)), PrintRenderer::logo());
     document.setHtml(html);
 
     // The HTML importer leaves a block's direction to its text; an Arabic
@@ -57,18 +61,38 @@ bool PrintRenderer::write(const QString& html, const QString& path, Orientation 
         at.mergeBlockFormat(format);
     }
     cursor.endEditBlock();
+}
 
-    {
-        QPdfWriter writer(path);
-        writer.setCreator(QStringLiteral("Sakanova"));
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageOrientation(orientation == Orientation::Landscape ? QPageLayout::Landscape
-                                                                        : QPageLayout::Portrait);
-        // The document adds its own margin of two centimetres and the page
-        // number below the text.
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-        document.print(&writer);
+} // namespace
+
+bool PrintRenderer::write(const QString& html, const QString& path, Orientation orientation)
+{
+    QPdfWriter writer(path);
+    writer.setCreator(QStringLiteral("Sakanova"));
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageOrientation(orientation == Orientation::Landscape ? QPageLayout::Landscape
+                                                                    : QPageLayout::Portrait);
+    // The layout keeps its own margins and puts the page number below them.
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+
+    // Each break moves the rest of the paper on, so the pages are looked
+    // at again after each one; a paper needs as many as it has pages.
+    QString paper = html;
+    auto document = std::make_unique<QTextDocument>();
+    build(*document, paper);
+    PrintPages::layOut(*document, writer);
+    for (int breaks = 0; breaks < 500; ++breaks) {
+        const PrintPages::Cut cut = PrintPages::firstCut(*document);
+        const QString broken = cut.found() ? PrintPages::breakBefore(paper, cut) : paper;
+        if (broken == paper)
+            break;
+        paper = broken;
+        document = std::make_unique<QTextDocument>();
+        build(*document, paper);
+        PrintPages::layOut(*document, writer);
     }
+    if (!PrintPages::paint(*document, writer))
+        return false;
     const QFileInfo written(path);
     return written.exists() && written.size() > 0;
 }

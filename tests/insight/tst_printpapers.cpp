@@ -354,6 +354,39 @@ private slots:
         }
     }
 
+    // A description that wraps over several lines used to be cut by the page
+    // break: its first lines at the foot of one page, the rest on the next.
+    void regressionWrappedRowSplitAcrossPages()
+    {
+        const QString filler = QStringLiteral(
+            "صيانة شاملة لشبكة المياه والكهرباء في الطابق الثالث مع استبدال القطع التالفة");
+        for (int i = 1; i <= 90; ++i)
+            insert(QStringLiteral("INSERT INTO invoice_items (invoice_id, description, type, "
+                                  "quantity, unit_price, total) VALUES (?, ?, 'service', 1, 10, "
+                                  "10)"),
+                   {m_invoice, QStringLiteral("B%1 %2 E%1")
+                                   .arg(i)
+                                   .arg(QStringList(1 + i % 6, filler).join(QLatin1Char(' ')))});
+        QSignalSpy finished(m_print.get(), &PrintController::printFinished);
+        QVERIFY(m_print->printInvoice(m_invoice));
+        const QString pdf = lastPdf(finished, QStringLiteral("invoice-wrapped"));
+        QVERIFY(PdfText::pages(pdf) >= 3);
+        QHash<QString, int> pageOf;
+        for (const auto& word : PdfText::words(pdf))
+            pageOf.insert(PdfText::folded(word.text), word.page);
+        for (int i = 1; i <= 90; ++i) {
+            const QString first = QStringLiteral("B%1").arg(i);
+            const QString last = QStringLiteral("E%1").arg(i);
+            QVERIFY2(pageOf.contains(first) && pageOf.contains(last), qPrintable(first));
+            QVERIFY2(pageOf.value(first) == pageOf.value(last),
+                     qPrintable(QStringLiteral("%1 on page %2, %3 on page %4")
+                                    .arg(first)
+                                    .arg(pageOf.value(first))
+                                    .arg(last)
+                                    .arg(pageOf.value(last))));
+        }
+    }
+
     void invoicePrintsLinesWordsAndWhatIsOwed()
     {
         QSignalSpy finished(m_print.get(), &PrintController::printFinished);

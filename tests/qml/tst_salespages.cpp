@@ -600,6 +600,12 @@ private slots:
                             QStringLiteral("إيداع نقدي")));
         QVERIFY(
             h->typeInto(h->find(QStringLiteral("journalRefField"), d), QStringLiteral("سند 17")));
+        // A month-end adjustment typed in the days after carries its own date.
+        const QString monthEnd =
+            QDate::currentDate().addDays(-QDate::currentDate().day()).toString(Qt::ISODate);
+        QCOMPARE(h->find(QStringLiteral("journalDateField"), d)->property("text").toString(),
+                 QDate::currentDate().toString(Qt::ISODate));
+        QVERIFY(h->typeInto(h->find(QStringLiteral("journalDateField"), d), monthEnd));
         QVERIFY(h->choose(h->find(QStringLiteral("journalDebitAccount"), d), 1));
         QVERIFY(h->choose(h->find(QStringLiteral("journalCreditAccount"), d), 2));
         QVERIFY(
@@ -622,6 +628,10 @@ private slots:
         QCOMPARE(
             h->database().value(QStringLiteral("SELECT reference FROM journal_entries")).toString(),
             QStringLiteral("سند 17"));
+        QCOMPARE(h->database()
+                     .value(QStringLiteral("SELECT entry_date FROM journal_entries"))
+                     .toString(),
+                 monthEnd);
         QCOMPARE(h->database().count(QStringLiteral("journal_lines")), 2);
         QVERIFY(h->click(need(QStringLiteral("accountingTab_1"))));
         QQuickItem* row = need(QStringLiteral("journalRow_0"));
