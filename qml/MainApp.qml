@@ -49,6 +49,9 @@ FocusScope {
         var kept = keptPages.filter(i => i !== index)
         kept.unshift(index)
         keptPages = kept.slice(0, keptPageCount)
+        // A page let go gives its memory back.
+        if (kept.length > keptPageCount)
+            sessionMemory.pageReleased()
     }
 
     // One place in the page stack, holding its page while it is kept.
