@@ -18,6 +18,8 @@ import "reports"
 FocusScope {
     id: shell
     objectName: "mainApp"
+    // The window's stage stack lets go of the shell at sign-out.
+    StackView.onRemoved: destroy()
 
     readonly property var pageTitles: [
         "لوحة التحكم",
