@@ -49,7 +49,7 @@ public:
 };
 
 // A line of /proc/self/status in megabytes ("VmHWM" the peak resident size,
-// "VmRSS" the current one).
+// "VmRSS" the current one, "RssAnon" its part not backed by files).
 double statusMb(const char* field)
 {
     QFile status(QStringLiteral("/proc/self/status"));
