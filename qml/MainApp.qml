@@ -18,6 +18,8 @@ import "reports"
 FocusScope {
     id: shell
     objectName: "mainApp"
+    // The window's stage stack lets go of the shell at sign-out.
+    StackView.onRemoved: destroy()
 
     readonly property var pageTitles: [
         "لوحة التحكم",
@@ -49,6 +51,9 @@ FocusScope {
         var kept = keptPages.filter(i => i !== index)
         kept.unshift(index)
         keptPages = kept.slice(0, keptPageCount)
+        // A page let go gives its memory back.
+        if (kept.length > keptPageCount)
+            sessionMemory.pageReleased()
     }
 
     // One place in the page stack, holding its page while it is kept.

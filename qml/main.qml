@@ -56,7 +56,7 @@ ApplicationWindow {
             StackView.onRemoved: destroy()
             // A new office is set up by its administrator, once.
             onLoginSuccess: window.showStage(settingsManager.isFirstRun && authCtrl.currentRole === "admin"
-                                             ? setupComponent : mainComponent)
+                                             ? setupComponent : mainComponent())
         }
     }
 
@@ -64,15 +64,19 @@ ApplicationWindow {
         id: setupComponent
         SetupPage {
             StackView.onRemoved: destroy()
-            onSetupComplete: window.showStage(mainComponent)
+            onSetupComplete: window.showStage(mainComponent())
         }
     }
 
-    Component {
-        id: mainComponent
-        MainApp {
-            StackView.onRemoved: destroy()
-        }
+    // The shell is made from its file at each sign-in rather than named in
+    // this document: once a session ends nothing refers to it any more, and
+    // the engine lets go of the compiled pages with all they built. The
+    // login page also comes up sooner, without compiling every page first.
+    function mainComponent() {
+        const component = Qt.createComponent("MainApp.qml")
+        if (component.status === Component.Error)
+            console.error(component.errorString())
+        return component
     }
 
     // Replaces the current stage with a new one. The page is created here,

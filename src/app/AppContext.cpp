@@ -6,8 +6,8 @@
 #include "admin/BackupManager.h"
 #include "admin/SettingsManager.h"
 #include "app/NativeDesktop.h"
+#include "app/SessionMemory.h"
 #include "core/Database.h"
-#include "core/FreeMemory.h"
 #include "core/ListReader.h"
 #include "core/SqlListModel.h"
 #include "finance/AccountModel.h"
@@ -34,7 +34,6 @@
 #include "rental/TenantModel.h"
 #include "rental/UnitModel.h"
 
-#include <QPointer>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QTimer>
@@ -71,6 +70,7 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     , m_importCtrl(std::make_unique<ImportController>(db, m_unitModel.get()))
     , m_auditMgr(std::make_unique<AuditManager>(db))
     , m_cashCalendar(std::make_unique<CashCalendar>(db))
+    , m_sessionMemory(std::make_unique<SessionMemory>())
 {
     // Imported rows (and an undone import) show in the lists that reload on
     // their model's change.
@@ -87,6 +87,12 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     QObject::connect(m_importCtrl.get(), &ImportController::importUndone, m_importCtrl.get(),
                      importChanged);
     createLists();
+    // A new session starts from an empty page cache and a fresh reader:
+    // what the last one read is not kept for the login page.
+    m_sessionMemory->setDropCaches([this] {
+        m_db->execNonQuery(QStringLiteral("PRAGMA shrink_memory"));
+        useListReader();
+    });
 }
 
 void AppContext::createLists()
@@ -193,24 +199,24 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("journalList"), m_journalList.get());
     context->setContextProperty(QStringLiteral("auditList"), m_auditList.get());
 
+    context->setContextProperty(QStringLiteral("sessionMemory"), m_sessionMemory.get());
+
     // What a dropped shell held (its script objects, compiled pages, freed
     // heap) is given back before a password check, and after a sign-out once
-    // the shell is gone: from the event loop the script heap is collected
-    // whole, which a collection inside the sign-in call cannot do.
-    QPointer<QQmlEngine> engine = context->engine();
-    const auto giveBack = [engine] {
-        if (!engine)
-            return;
-        engine->collectGarbage();
-        engine->trimComponentCache();
-        FreeMemory::giveBackFreedHeap();
-    };
-    m_authCtrl->setBeforePasswordCheck(giveBack);
+    // the shell is gone, with the page caches of both connections: from the
+    // event loop the script heap is collected whole, which a collection
+    // inside the sign-in call cannot do.
+    SessionMemory* memory = m_sessionMemory.get();
+    memory->setEngine(context->engine());
+    m_authCtrl->setBeforePasswordCheck([memory] { memory->collect(); });
     AuthController* auth = m_authCtrl.get();
-    QObject::connect(auth, &AuthController::authChanged, auth, [auth, giveBack] {
+    QObject::connect(auth, &AuthController::authChanged, memory, [auth, memory] {
         // The shell leaves after its closing transition, a fraction of a second.
         if (!auth->isLoggedIn())
-            QTimer::singleShot(1500, auth, giveBack);
+            QTimer::singleShot(1500, memory, [auth, memory] {
+                if (!auth->isLoggedIn())
+                    memory->release();
+            });
     });
 }
 

@@ -30,6 +30,7 @@ class PrintController;
 class PropertyModel;
 class QQmlContext;
 class ReportController;
+class SessionMemory;
 class SettingsManager;
 class SqlListModel;
 class ListReader;
@@ -50,7 +51,8 @@ class UnitModel;
 // currencyModel, dashboardCtrl, reportCtrl, authCtrl, printCtrl, notifyCtrl,
 // importCtrl, auditMgr; then the paged lists invoiceList, paymentList,
 // expenseList, chequeList, maintenanceList, contractList, installmentList,
-// journalList, auditList (see SqlListModel.h for their filters and sorts).
+// journalList, auditList (see SqlListModel.h for their filters and sorts);
+// then sessionMemory.
 class AppContext
 {
 public:
@@ -101,6 +103,8 @@ private:
     std::unique_ptr<ImportController> m_importCtrl;
     std::unique_ptr<AuditManager> m_auditMgr;
     std::unique_ptr<CashCalendar> m_cashCalendar;
+    // Gives back what dropped pages and a finished session held.
+    std::unique_ptr<SessionMemory> m_sessionMemory;
 
     // Counts and totals of the paged lists are read on this thread of its
     // own; made again on the restored file after a restore.

@@ -6,7 +6,8 @@
 namespace FreeMemory {
 
 // Returns the free pages of every malloc arena (glibc keeps them otherwise,
-// wherever a block still in use sits above them).
-void giveBackFreedHeap();
+// wherever a block still in use sits above them). False where the C library
+// offers no way to do it.
+bool giveBackFreedHeap();
 
 } // namespace FreeMemory
