@@ -96,15 +96,29 @@ Rectangle {
                             color: Theme.textSecondary
                         }
 
+                        // A long name is cut short under its bar and
+                        // shown whole on hover.
                         Text {
+                            id: barLabel
                             objectName: "analyticsBarLabel"
                             anchors.top: parent.bottom
                             anchors.topMargin: 8
                             anchors.horizontalCenter: parent.horizontalCenter
+                            width: slot.width + 18
+                            horizontalAlignment: Text.AlignHCenter
+                            elide: Text.ElideRight
                             text: slot.modelData.label !== undefined ? String(slot.modelData.label) : ""
                             textFormat: Text.PlainText
                             font: Theme.caption
                             color: Theme.textMuted
+
+                            MouseArea {
+                                id: labelHover
+                                anchors.fill: parent
+                                hoverEnabled: barLabel.truncated
+                            }
+                            ToolTip.visible: labelHover.containsMouse
+                            ToolTip.text: barLabel.text
                         }
                     }
                 }

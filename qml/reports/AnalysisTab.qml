@@ -24,7 +24,7 @@ Item {
         var out = []
         for (var i = 0; i < Math.min(6, comparison.length); ++i) {
             out.push({
-                label: String(comparison[i].name || "").substring(0, 6),
+                label: String(comparison[i].name || ""),
                 value: Number(comparison[i].income) || 0,
                 color: "#C5A059"
             })

@@ -316,6 +316,12 @@ private slots:
             call(QStringLiteral("reportCtrl.getPropertyComparison()")).toList();
         QCOMPARE(m_shell->findAll(QStringLiteral("analyticsBar"), incomeChart).size(),
                  qMin(6, int(comparison.size())));
+        // Each bar is named by its property's whole name (cut short on screen
+        // only, with the whole name on hover); it used to be cut to six letters.
+        const QList<QQuickItem*> names = chartParts(incomeChart, "analyticsBarLabel");
+        QCOMPARE(names.size(), qMin(6, int(comparison.size())));
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(text(names.at(i)), comparison.at(i).toMap().value("name").toString());
 
         // Financial summary and balance.
         showTab(page, 1);
