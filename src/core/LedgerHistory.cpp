@@ -2,6 +2,7 @@
 
 #include "core/CurrencyRates.h"
 #include "core/Database.h"
+#include "core/DoneOnce.h"
 #include "core/LedgerTotals.h"
 #include "core/Reasons.h"
 #include "core/Schema.h"
@@ -403,9 +404,7 @@ bool LedgerHistory::postVoid(Database* db, int invoiceId, const QString& date, Q
 
 bool LedgerHistory::isDone(Database* db)
 {
-    return db->scalar(QStringLiteral("SELECT value FROM settings WHERE key=?"),
-                      {Schema::ledgerHistoryKey()})
-               .toString() == QLatin1String("done");
+    return DoneOnce::isDone(db, Schema::ledgerHistoryKey());
 }
 
 bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QString* reason)
@@ -498,10 +497,7 @@ bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QStri
     if (!LedgerTotals::addEntriesAfter(db, mark, true) || !LedgerTotals::resume(db) ||
         !CurrencyRates::fillJournal(db) || !moveBalances(db, before))
         return failed(reason);
-    if (!db->execNonQuery(QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES "
-                                         "(?, 'done')"),
-                          {Schema::ledgerHistoryKey()}) ||
-        !tx.commit()) {
+    if (!DoneOnce::markDone(db, Schema::ledgerHistoryKey()) || !tx.commit()) {
         if (reason)
             *reason = Reasons::database();
         return false;

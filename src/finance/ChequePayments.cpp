@@ -4,6 +4,7 @@
 
 #include "core/ChequeRegister.h"
 #include "core/Database.h"
+#include "core/DoneOnce.h"
 #include "core/LedgerPosting.h"
 #include "core/Money.h"
 #include "core/SqlValue.h"
@@ -20,8 +21,7 @@ const QString kRegisteredKey = QStringLiteral("payment_cheques_registered");
 int ChequeModel::registerPaymentCheques()
 {
     clearError();
-    if (m_db->scalar(QStringLiteral("SELECT value FROM settings WHERE key=?"), {kRegisteredKey})
-            .toString() == QLatin1String("done"))
+    if (DoneOnce::isDone(m_db, kRegisteredKey))
         return 0;
     TransactionGuard tx(m_db);
     if (!tx.isActive())
@@ -94,10 +94,7 @@ int ChequeModel::registerPaymentCheques()
         }
         ++written;
     }
-    if (!m_db->execNonQuery(
-            QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES (?, 'done')"),
-            {kRegisteredKey}) ||
-        !tx.commit())
+    if (!DoneOnce::markDone(m_db, kRegisteredKey) || !tx.commit())
         return refuseDatabaseId();
     if (written > 0)
         emit dataChanged();

@@ -5,6 +5,7 @@
 
 #include "core/ChequeRegister.h"
 #include "core/Database.h"
+#include "core/DoneOnce.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
@@ -68,8 +69,7 @@ int InstallmentModel::replaceBounced(int chequeId, const QString& method,
 int InstallmentModel::registerListedCheques()
 {
     clearError();
-    if (m_db->scalar(QStringLiteral("SELECT value FROM settings WHERE key=?"), {kRegisteredKey})
-            .toString() == QLatin1String("done"))
+    if (DoneOnce::isDone(m_db, kRegisteredKey))
         return 0;
     TransactionGuard tx(m_db);
     if (!tx.isActive())
@@ -120,10 +120,7 @@ int InstallmentModel::registerListedCheques()
         }
         ++written;
     }
-    if (!m_db->execNonQuery(
-            QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES (?, 'done')"),
-            {kRegisteredKey}) ||
-        !tx.commit())
+    if (!DoneOnce::markDone(m_db, kRegisteredKey) || !tx.commit())
         return refuseDatabaseId();
     if (written > 0)
         emit dataChanged();
