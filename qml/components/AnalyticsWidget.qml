@@ -104,7 +104,7 @@ Rectangle {
                             anchors.top: parent.bottom
                             anchors.topMargin: 8
                             anchors.horizontalCenter: parent.horizontalCenter
-                            width: slot.width + 18
+                            width: slot.width + 14
                             horizontalAlignment: Text.AlignHCenter
                             elide: Text.ElideRight
                             text: slot.modelData.label !== undefined ? String(slot.modelData.label) : ""

@@ -72,33 +72,18 @@ QString text(const QVariantMap& row, const char* column)
     return row.value(QLatin1String(column)).toString();
 }
 
-// An amount to the mill without trailing zeros (7500.0 is "7500", 2500.50
-// is "2500.5", a dinar's 12.345 stays so), and never in exponent form: a
-// plain variant-to-text conversion writes 100000 as "1e+05".
-QString amount(const QVariantMap& row, const char* column)
-{
-    QString text =
-        QString::number(Money::roundTo(row.value(QLatin1String(column)).toDouble(), 3), 'f', 3);
-    while (text.endsWith(QLatin1Char('0')))
-        text.chop(1);
-    if (text.endsWith(QLatin1Char('.')))
-        text.chop(1);
-    return text == QLatin1String("-0") ? QStringLiteral("0") : text;
-}
-
 // Inside an Arabic sentence a number, date or code keeps its own order.
 QString isolated(const QString& text)
 {
     return QChar(0x2068) + text + QChar(0x2069);
 }
 
-// "12,500.00 $": grouped, in the cheque's own currency's decimals and
-// symbol.
-QString money(const QVariantMap& row)
+// "12,500.00 $": grouped, in the row's own currency's decimals and symbol.
+QString money(const QVariantMap& row, const char* column = "amount")
 {
     const QVariant places = row.value(QStringLiteral("decimals"));
     const int decimals = Money::clampDecimals(places.isNull() ? 2 : places.toInt());
-    const double value = Money::roundTo(row.value(QStringLiteral("amount")).toDouble(), decimals);
+    const double value = Money::roundTo(row.value(QLatin1String(column)).toDouble(), decimals);
     QString number = QLocale(QLocale::English).toString(value, 'f', decimals);
     const QString symbol = row.value(QStringLiteral("symbol")).toString();
     return isolated(symbol.isEmpty() ? number : number + QChar(0x00A0) + symbol);
@@ -151,7 +136,8 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
     const QVariantList due = m_db->execQuery(
         QStringLiteral(
             "SELECT i.installment_amount, i.installment_amount-i.paid_amount as open, "
-            "i.currency_id, i.due_date, cur.symbol, i.buyer_id, b.full_name as buyer_name, "
+            "i.currency_id, i.due_date, cur.symbol, cur.decimals, i.buyer_id, b.full_name as "
+            "buyer_name, "
             "u.unit_number ") +
             kDueInstallments + QStringLiteral(" ORDER BY i.due_date DESC, i.id") + limit,
         {days.today, days.yesterday, most});
@@ -160,9 +146,8 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
         alerts.append(
             owed(alert(QStringLiteral("payment_due"),
                        QStringLiteral("دفعة مستحقة (اليوم/أمس): ") + text(row, "buyer_name"),
-                       QStringLiteral("الوحدة: ") + text(row, "unit_number") +
-                           QStringLiteral(" - المبلغ: ") + amount(row, "installment_amount") +
-                           QLatin1Char(' ') + text(row, "symbol"),
+                       QStringLiteral("الوحدة: ") + isolated(text(row, "unit_number")) +
+                           QStringLiteral(" - المبلغ: ") + money(row, "installment_amount"),
                        QStringLiteral("high")),
                  row, "open"));
         withBuyer(alerts.last(), row);
@@ -178,7 +163,7 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
         const QVariantMap row = value.toMap();
         alerts.append(owed(alert(QStringLiteral("overdue"),
                                  QStringLiteral("قسط متأخر جداً: ") + text(row, "buyer_name"),
-                                 QStringLiteral("استحق في: ") + text(row, "due_date"),
+                                 QStringLiteral("استحق في: ") + isolated(text(row, "due_date")),
                                  QStringLiteral("critical")),
                            row, "open"));
         withBuyer(alerts.last(), row);
@@ -186,19 +171,19 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
 
     const QVariantList invoices = m_db->execQuery(
         QStringLiteral("SELECT i.invoice_number, i.balance, i.currency_id, i.due_date, "
-                       "cur.symbol, t.full_name as tenant_name ") +
+                       "cur.symbol, cur.decimals, t.full_name as tenant_name ") +
             kOverdueInvoices + QStringLiteral(" ORDER BY i.due_date, i.id") + limit,
         {days.today, most});
     for (const QVariant& value : invoices) {
         const QVariantMap row = value.toMap();
-        alerts.append(owed(alert(QStringLiteral("overdue_invoice"),
-                                 QStringLiteral("فاتورة متأخرة: ") + text(row, "tenant_name"),
-                                 QStringLiteral("الفاتورة: ") + text(row, "invoice_number") +
-                                     QStringLiteral(" - المتبقي: ") + amount(row, "balance") +
-                                     QLatin1Char(' ') + text(row, "symbol") +
-                                     QStringLiteral(" - استحقت في: ") + text(row, "due_date"),
-                                 QStringLiteral("critical")),
-                           row, "balance"));
+        alerts.append(
+            owed(alert(QStringLiteral("overdue_invoice"),
+                       QStringLiteral("فاتورة متأخرة: ") + text(row, "tenant_name"),
+                       QStringLiteral("الفاتورة: ") + isolated(text(row, "invoice_number")) +
+                           QStringLiteral(" - المتبقي: ") + money(row, "balance") +
+                           QStringLiteral(" - استحقت في: ") + isolated(text(row, "due_date")),
+                       QStringLiteral("critical")),
+                 row, "balance"));
     }
 
     const QString chequeColumns =
@@ -237,7 +222,7 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
         const QVariantMap row = value.toMap();
         alerts.append(alert(QStringLiteral("contract"),
                             QStringLiteral("عقد ينتهي قريباً: ") + text(row, "tenant_name"),
-                            QStringLiteral("تاريخ الانتهاء: ") + text(row, "end_date"),
+                            QStringLiteral("تاريخ الانتهاء: ") + isolated(text(row, "end_date")),
                             QStringLiteral("low")));
     }
     return alerts;

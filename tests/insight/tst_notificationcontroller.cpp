@@ -7,6 +7,12 @@
 
 using namespace InsightRows;
 
+// Inside an Arabic line a number, date or code is wrapped in an isolate.
+static QString isolated(const QString& text)
+{
+    return QChar(0x2068) + text + QChar(0x2069);
+}
+
 class TestNotificationController : public QObject
 {
     Q_OBJECT
@@ -40,14 +46,19 @@ private slots:
         const QVariantMap today = alerts[0].toMap();
         QCOMPARE(today["type"].toString(), QStringLiteral("payment_due"));
         QCOMPARE(today["title"].toString(), QStringLiteral("دفعة مستحقة (اليوم/أمس): منى حداد"));
-        QCOMPARE(today["detail"].toString(), QStringLiteral("الوحدة: ب-12 - المبلغ: 7500 ₪"));
+        // Numbers, dates and amounts keep their own order inside the Arabic
+        // line, and amounts are written as everywhere else ("7,500.00 ₪").
+        QCOMPARE(today["detail"].toString(), QStringLiteral("الوحدة: ") + isolated("ب-12") +
+                                                 QStringLiteral(" - المبلغ: ") +
+                                                 isolated("7,500.00\u00a0₪"));
         QCOMPARE(today["severity"].toString(), QStringLiteral("high"));
         QCOMPARE(alerts[1].toMap()["detail"].toString(),
-                 QStringLiteral("الوحدة: ب-12 - المبلغ: 2500.5 ₪"));
+                 QStringLiteral("الوحدة: ") + isolated("ب-12") + QStringLiteral(" - المبلغ: ") +
+                     isolated("2,500.50\u00a0₪"));
         const QVariantMap overdue = alerts[2].toMap();
         QCOMPARE(overdue["type"].toString(), QStringLiteral("overdue"));
         QCOMPARE(overdue["title"].toString(), QStringLiteral("قسط متأخر جداً: منى حداد"));
-        QCOMPARE(overdue["detail"].toString(), QStringLiteral("استحق في: ") + day(-2));
+        QCOMPARE(overdue["detail"].toString(), QStringLiteral("استحق في: ") + isolated(day(-2)));
         QCOMPARE(overdue["severity"].toString(), QStringLiteral("critical"));
     }
 
@@ -56,9 +67,6 @@ private slots:
     // until it is replaced.
     void chequesDueWithinAWeekRegressionAmountInExponentForm()
     {
-        const auto isolated = [](const QString& text) {
-            return QChar(0x2068) + text + QChar(0x2069);
-        };
         cheque(db(), "1001", 1200, day(7));
         cheque(db(), "1002", 1200, day(8));
         cheque(db(), "1003", 500, day(-40));
@@ -125,7 +133,7 @@ private slots:
         QCOMPARE(alerts[0].toMap(),
                  QVariantMap({{"type", "contract"},
                               {"title", QStringLiteral("عقد ينتهي قريباً: خالد يوسف")},
-                              {"detail", QStringLiteral("تاريخ الانتهاء: ") + day(30)},
+                              {"detail", QStringLiteral("تاريخ الانتهاء: ") + isolated(day(30))},
                               {"severity", "low"}}));
     }
 
