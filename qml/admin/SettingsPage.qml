@@ -327,7 +327,7 @@ Item {
 
             Section {
                 Heading { text: "💾 النسخ الاحتياطي" }
-                Line { objectName: "backupPathLine"; text: "مسار النسخ: " + backupManager.backupPath }
+                Line { objectName: "backupPathLine"; text: "مسار النسخ: " + Input.isolate(backupManager.backupPath) }
                 RowLayout {
                     Layout.fillWidth: true
                     layoutDirection: Qt.RightToLeft
