@@ -42,7 +42,7 @@ ColumnLayout {
     function historyText() {
         var parts = []
         for (var i = 0; i < history.length; ++i)
-            parts.push(history[i].date + ": " + Number(history[i].rate).toFixed(4))
+            parts.push(Input.isolate(history[i].date + ": " + Number(history[i].rate).toFixed(4)))
         return parts.length > 0 ? "الأسعار المسجلة: " + parts.join(" ، ")
                                 : "لا يوجد سعر مسجل لهذه العملة"
     }
