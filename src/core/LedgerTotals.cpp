@@ -1,6 +1,7 @@
 #include "core/LedgerTotals.h"
 
 #include "core/Database.h"
+#include "core/SchemaStep.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -138,12 +139,7 @@ QString recount(const QString& where)
            where + QStringLiteral(" GROUP BY 1, 2, 3") + kMerge;
 }
 
-bool fail(const QSqlQuery& query, QSqlError* error)
-{
-    if (error)
-        *error = query.lastError();
-    return false;
-}
+using SchemaStep::fail;
 
 } // namespace
 
@@ -189,11 +185,6 @@ bool LedgerTotals::ensure(QSqlDatabase& db, QSqlError* error)
 
     // The count and the triggers that keep it go in together, so no line
     // can be written in between and be missed or counted twice.
-    if (!db.transaction()) {
-        if (error)
-            *error = db.lastError();
-        return false;
-    }
     QStringList statements = {kTable, kPausedTable};
     if (table && !weighted)
         statements << kWeightedColumn;
@@ -202,22 +193,7 @@ bool LedgerTotals::ensure(QSqlDatabase& db, QSqlError* error)
     for (const Trigger& trigger : triggers())
         statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name << trigger.sql;
     statements << recount(QStringLiteral("1"));
-    for (const QString& statement : statements) {
-        if (!query.exec(statement)) {
-            fail(query, error);
-            query.finish();
-            db.rollback();
-            return false;
-        }
-    }
-    query.finish();
-    if (!db.commit()) {
-        if (error)
-            *error = db.lastError();
-        db.rollback();
-        return false;
-    }
-    return true;
+    return SchemaStep::runTogether(db, statements, error);
 }
 
 bool LedgerTotals::pause(Database* db)

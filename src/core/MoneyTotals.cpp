@@ -1,5 +1,7 @@
 #include "core/MoneyTotals.h"
 
+#include "core/SchemaStep.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -175,12 +177,7 @@ QString definition(const Trigger& trigger)
            QStringLiteral(" BEGIN ") + trigger.body + QStringLiteral(" END");
 }
 
-bool fail(const QSqlQuery& query, QSqlError* error)
-{
-    if (error)
-        *error = query.lastError();
-    return false;
-}
+using SchemaStep::fail;
 
 } // namespace
 
@@ -290,31 +287,11 @@ bool MoneyTotals::ensure(QSqlDatabase& db, QSqlError* error)
 
     // Table, triggers and the count from the stored rows together, so no
     // write can slip in between the count and the triggers that follow it.
-    if (!db.transaction()) {
-        if (error)
-            *error = db.lastError();
-        return false;
-    }
     QStringList statements = {kTable};
     for (const Trigger& trigger : all) {
         statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name;
         statements << definition(trigger);
     }
     statements << recountStatements();
-    for (const QString& statement : statements) {
-        if (!query.exec(statement)) {
-            fail(query, error);
-            query.finish();
-            db.rollback();
-            return false;
-        }
-    }
-    query.finish();
-    if (!db.commit()) {
-        if (error)
-            *error = db.lastError();
-        db.rollback();
-        return false;
-    }
-    return true;
+    return SchemaStep::runTogether(db, statements, error);
 }

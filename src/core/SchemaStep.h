@@ -4,6 +4,7 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStringList>
 #include <QVariant>
 
 #include <sqlite3.h>
@@ -26,6 +27,34 @@ inline bool insideTransaction(const QSqlDatabase& db)
         return false;
     sqlite3* connection = *static_cast<sqlite3* const*>(handle.constData());
     return connection && !sqlite3_get_autocommit(connection);
+}
+
+// Runs `statements` in a transaction of their own: all of them take effect or
+// none, and the first failure is kept for the caller.
+inline bool runTogether(QSqlDatabase& db, const QStringList& statements, QSqlError* error)
+{
+    if (!db.transaction()) {
+        if (error)
+            *error = db.lastError();
+        return false;
+    }
+    QSqlQuery query(db);
+    for (const QString& statement : statements) {
+        if (!query.exec(statement)) {
+            fail(query, error);
+            query.finish();
+            db.rollback();
+            return false;
+        }
+    }
+    query.finish();
+    if (!db.commit()) {
+        if (error)
+            *error = db.lastError();
+        db.rollback();
+        return false;
+    }
+    return true;
 }
 
 } // namespace SchemaStep
