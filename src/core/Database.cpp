@@ -258,6 +258,25 @@ int Database::execInsert(const QString& sql, const QVariantList& params)
     return id.isValid() ? id.toInt() : 0;
 }
 
+int Database::execKept(const QString& sql, const QVariantList& params)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!attachReader()) {
+        QSqlQuery query(m_db);
+        if (!runLocked(query, sql, params))
+            return -1;
+        const QVariant id = query.lastInsertId();
+        return id.isValid() ? id.toInt() : 0;
+    }
+    qint64 id = 0;
+    if (m_reader.write(sql, params, &id) != SqlReader::Status::Done) {
+        emit databaseError(m_restartPending ? restartPendingMarker() + m_reader.errorText()
+                                            : m_reader.errorText());
+        return -1;
+    }
+    return int(id);
+}
+
 QVariantMap Database::getById(const QString& table, int id)
 {
     // The table name cannot be bound, so only a plain identifier is accepted;

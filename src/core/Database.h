@@ -55,6 +55,12 @@ public:
     Q_INVOKABLE bool execNonQuery(const QString& sql, const QVariantList& params = QVariantList());
     Q_INVOKABLE int execInsert(const QString& sql, const QVariantList& params = QVariantList());
     Q_INVOKABLE QVariantMap getById(const QString& table, int id);
+    // A write through a statement kept prepared on the connection, for the
+    // writes made over and over (postings, payments, a run's invoices): the
+    // connection's last inserted rowid (0 when it has none), or -1 on
+    // failure, announced like the others. Closing or reopening the
+    // connection drops the kept statements.
+    int execKept(const QString& sql, const QVariantList& params = QVariantList());
 
     Q_INVOKABLE bool beginTransaction();
     Q_INVOKABLE bool commitTransaction();

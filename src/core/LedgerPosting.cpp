@@ -122,7 +122,10 @@ int LedgerPosting::write(const Entry& entry, const QList<Primary>& given)
     if (std::llabs(debitMills - creditMills) > 10)
         return refuse(Reasons::unbalancedEntry());
 
-    const int entryId = m_db->execInsert(
+    // The writes run through kept statements: a payment or an expense posts
+    // the same few statements every time, and the lines' insert carries the
+    // totals' trigger, which would otherwise be compiled again at each call.
+    const int entryId = m_db->execKept(
         QStringLiteral("INSERT INTO journal_entries (entry_date,description,reference_type,"
                        "reference_id,reference,currency_id) VALUES (?,?,?,?,?,COALESCE(?,(SELECT "
                        "id FROM currencies ORDER BY is_primary DESC, id LIMIT 1)))"),
@@ -136,13 +139,13 @@ int LedgerPosting::write(const Entry& entry, const QList<Primary>& given)
         const Line& line = entry.lines.at(i);
         const QString description =
             line.description.isEmpty() ? entry.description : line.description;
-        if (m_db->execInsert(QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,"
-                                            "credit,description,debit_primary,credit_primary) "
-                                            "VALUES (?,?,?,?,?,?,?)"),
-                             {entryId, accounts.at(i), line.debit, line.credit, description,
-                              primary.at(i).debit, primary.at(i).credit}) < 1 ||
-            !m_db->execNonQuery(QStringLiteral("UPDATE accounts SET balance=balance+? WHERE id=?"),
-                                {line.debit - line.credit, accounts.at(i)}))
+        if (m_db->execKept(QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,"
+                                          "credit,description,debit_primary,credit_primary) "
+                                          "VALUES (?,?,?,?,?,?,?)"),
+                           {entryId, accounts.at(i), line.debit, line.credit, description,
+                            primary.at(i).debit, primary.at(i).credit}) < 1 ||
+            m_db->execKept(QStringLiteral("UPDATE accounts SET balance=balance+? WHERE id=?"),
+                           {line.debit - line.credit, accounts.at(i)}) < 0)
             return refuse(Reasons::database());
     }
     return entryId;

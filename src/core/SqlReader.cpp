@@ -129,7 +129,8 @@ void SqlReader::fail(const char* what)
     m_error += QLatin1String(what);
 }
 
-SqlReader::Kept* SqlReader::start(const QString& sql, const QVariantList& params, Status& status)
+SqlReader::Kept* SqlReader::start(const QString& sql, const QVariantList& params, Status& status,
+                                  bool writes)
 {
     status = Status::Failed;
     m_error.clear();
@@ -170,7 +171,7 @@ SqlReader::Kept* SqlReader::start(const QString& sql, const QVariantList& params
     }
     Kept& kept = *found;
     kept.lastUse = ++m_uses;
-    if (!kept.readOnly) {
+    if (!kept.readOnly && !writes) {
         status = Status::NotARead;
         return nullptr;
     }
@@ -365,5 +366,25 @@ SqlReader::Status SqlReader::readValue(const QString& sql, const QVariantList& p
     if (step(*kept, status) && sqlite3_column_count(kept->stmt) > 0)
         value = columnValue(kept->stmt, 0);
     finish(*kept);
+    return status;
+}
+
+SqlReader::Status SqlReader::write(const QString& sql, const QVariantList& params,
+                                   qint64* insertedId)
+{
+    Status status;
+    Kept* kept = start(sql, params, status, true);
+    if (!kept)
+        return status;
+    int rc = SQLITE_ROW;
+    while (rc == SQLITE_ROW)
+        rc = sqlite3_step(kept->stmt);
+    if (rc != SQLITE_DONE) {
+        fail("Unable to fetch row");
+        status = Status::Failed;
+    }
+    finish(*kept);
+    if (status == Status::Done && insertedId)
+        *insertedId = sqlite3_last_insert_rowid(m_handle);
     return status;
 }

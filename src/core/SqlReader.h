@@ -66,6 +66,11 @@ public:
     Status readMaps(const QString& sql, const QVariantList& params, QVariantList& result);
     // The first column of the first row; invalid when there is no row.
     Status readValue(const QString& sql, const QVariantList& params, QVariant& value);
+    // Runs a statement that writes, kept like the reads: for the writes made
+    // over and over (postings, payments, a run's invoices), whose triggers
+    // would otherwise be compiled again at every call. Any rows it returns
+    // are dropped. `insertedId` gets the connection's last inserted rowid.
+    Status write(const QString& sql, const QVariantList& params, qint64* insertedId = nullptr);
 
     QString errorText() const { return m_error; }
     int keptStatements() const { return int(m_cache.size()); }
@@ -85,8 +90,10 @@ private:
         quint64 lastUse = 0;
     };
 
-    // The kept statement for `sql` with `params` bound, or null (m_error set).
-    Kept* start(const QString& sql, const QVariantList& params, Status& status);
+    // The kept statement for `sql` with `params` bound, or null (m_error set,
+    // or NotARead for a statement that writes unless `writes` allows it).
+    Kept* start(const QString& sql, const QVariantList& params, Status& status,
+                bool writes = false);
     // Steps once; false at the end or on failure (then m_error is set).
     bool step(Kept& kept, Status& status);
     void finish(Kept& kept);

@@ -142,7 +142,8 @@ int PaymentModel::record(int invoiceId, int tenantId, double amount, const QStri
     // Without an invoice the column stays NULL: a stored 0 would name no
     // invoice and fail the foreign key.
     const QVariant invoiceValue = SqlValue::idOrNull(invoiceId);
-    const int id = m_db->execInsert(
+    // Kept statements: payments are the office's most frequent write.
+    const int id = m_db->execKept(
         QStringLiteral("INSERT INTO payments (invoice_id,tenant_id,amount,payment_method,"
                        "payment_date,reference,currency_id) VALUES (?,?,?,?,?,?,?)"),
         {invoiceValue, tenantId, amount, method, date, ref, currId});
@@ -154,15 +155,14 @@ int PaymentModel::record(int invoiceId, int tenantId, double amount, const QStri
         // are kept to the third decimal (a dinar's mills; cents stay cents)
         // so that paying the exact open balance settles the invoice instead
         // of leaving binary noise behind.
-        if (!m_db->execNonQuery(
+        if (m_db->execKept(
                 QStringLiteral("UPDATE invoices SET paid_amount=ROUND(paid_amount+?,3), "
                                "balance=ROUND(balance-?,3), status=CASE WHEN ROUND(balance-?,3)<=0 "
                                "THEN 'paid' ELSE 'partial' END WHERE id=?"),
-                {amount, amount, amount, invoiceId}))
+                {amount, amount, amount, invoiceId}) < 0)
             return refuseDatabaseId();
-        if (!m_db->execNonQuery(
-                QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,3) WHERE id=?"),
-                {amount, tenantId}))
+        if (m_db->execKept(QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,3) WHERE id=?"),
+                           {amount, tenantId}) < 0)
             return refuseDatabaseId();
     }
 

@@ -12,6 +12,8 @@
 #include "admin/AuditManager.h"
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
+#include "core/LedgerPosting.h"
+#include "core/TransactionGuard.h"
 #include "core/SqlListModel.h"
 #include "core/SqlValue.h"
 #include "finance/AccountModel.h"
@@ -101,6 +103,9 @@ public:
         sqlite3_exec(m_raw, cache.constData(), nullptr, nullptr, nullptr);
     }
     ~Bench() { sqlite3_close(m_raw); }
+
+    // The connection the calls run on (null when the driver gives none).
+    sqlite3* handle() const { return m_traced; }
 
     // Only the reads whose name contains `text` are timed (all when empty).
     void only(const QString& text) { m_only = text; }
@@ -242,6 +247,64 @@ private:
     QList<QByteArray> m_statements;
 };
 
+// With --statements, the time SQLite spent in each statement of a write,
+// summed by statement text (triggers count in the statement that fired them),
+// printed longest first under the write's own line.
+class StatementProfile
+{
+public:
+    explicit StatementProfile(sqlite3* handle)
+        : m_handle(handle)
+    {}
+
+    void start()
+    {
+        m_spent.clear();
+        if (m_handle)
+            sqlite3_trace_v2(m_handle, SQLITE_TRACE_PROFILE, &StatementProfile::profile, this);
+    }
+
+    void print(int shown)
+    {
+        if (!m_handle)
+            return;
+        sqlite3_trace_v2(m_handle, 0, nullptr, nullptr);
+        QList<QPair<QByteArray, Spent>> rows;
+        for (auto it = m_spent.cbegin(); it != m_spent.cend(); ++it)
+            rows.append({it.key(), it.value()});
+        std::sort(rows.begin(), rows.end(),
+                  [](const auto& a, const auto& b) { return a.second.ns > b.second.ns; });
+        for (int i = 0; i < qMin(shown, int(rows.size())); ++i) {
+            out << QStringLiteral("|   %1 ms, %2x: %3 | | | | |\n")
+                       .arg(rows.at(i).second.ns / 1e6, 0, 'f', 2)
+                       .arg(rows.at(i).second.count)
+                       .arg(QString::fromUtf8(rows.at(i).first.left(150)).simplified());
+        }
+        out.flush();
+    }
+
+private:
+    struct Spent
+    {
+        qint64 ns = 0;
+        int count = 0;
+    };
+
+    static int profile(unsigned type, void* context, void* statement, void* elapsed)
+    {
+        if (type != SQLITE_TRACE_PROFILE)
+            return 0;
+        auto* self = static_cast<StatementProfile*>(context);
+        Spent& spent = self->m_spent[QByteArray(sqlite3_sql(static_cast<sqlite3_stmt*>(statement)))];
+        spent.ns += *static_cast<qint64*>(elapsed);
+        ++spent.count;
+        return 0;
+    }
+
+    sqlite3* m_handle;
+    QHash<QByteArray, Spent> m_spent;
+};
+
 struct Lists
 {
     QString name;
@@ -267,6 +330,76 @@ int firstScreen(SqlListModel& list)
 QVariant scalar(Database& db, const char* sql)
 {
     return db.scalar(QString::fromUtf8(sql));
+}
+
+// Payments after the first (whose statements are prepared for the first
+// time), each settling another open invoice, beside the same posting made
+// again on its own inside a transaction: what the posting adds to a
+// payment. Medians of `runs`.
+void paymentShare(Database& db, PaymentModel& payments, int runs)
+{
+    const QVariantList open = db.execQuery(
+        QStringLiteral("SELECT id, tenant_id, balance FROM invoices WHERE status='pending' AND "
+                       "balance>0 AND currency_id=1 ORDER BY id DESC LIMIT ?"),
+        {runs});
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    std::vector<double> paid, paidCpu, posted, postedCpu;
+    const auto timed = [](std::vector<double>& wall, std::vector<double>& cpu,
+                          const std::function<bool()>& call) {
+        QElapsedTimer timer;
+        const double cpuBefore = Bench::cpuMs();
+        timer.start();
+        const bool ok = call();
+        wall.push_back(timer.nsecsElapsed() / 1e6);
+        cpu.push_back(Bench::cpuMs() - cpuBefore);
+        return ok;
+    };
+    int lastPayment = 0;
+    int failures = 0;
+    for (const QVariant& value : open) {
+        const QVariantMap invoice = value.toMap();
+        const double amount = invoice.value(QStringLiteral("balance")).toDouble();
+        if (!timed(paid, paidCpu, [&] {
+                lastPayment = payments.add(invoice.value(QStringLiteral("id")).toInt(),
+                                           invoice.value(QStringLiteral("tenant_id")).toInt(),
+                                           amount, QStringLiteral("cash"), today,
+                                           QStringLiteral("BENCH-2"), 1);
+                return lastPayment > 0;
+            }))
+            ++failures;
+        // The entry the payment posted, written again on its own.
+        LedgerPosting::Entry entry;
+        entry.date = today;
+        entry.description = QStringLiteral("دفعة BENCH-2");
+        entry.referenceType = QStringLiteral("payment");
+        entry.referenceId = lastPayment;
+        entry.currencyId = 1;
+        entry.lines = {{QStringLiteral("1100"), 0, amount, 0, {}},
+                       {QStringLiteral("1200"), 0, 0, amount, {}}};
+        // Inside a transaction, as in the payment; the commit is left out:
+        // the payment commits once either way.
+        TransactionGuard tx(&db);
+        if (!timed(posted, postedCpu, [&] { return LedgerPosting(&db).post(entry) > 0; }) ||
+            !tx.commit())
+            ++failures;
+    }
+    const double payment = medianOf(paid);
+    const double paymentCpu = medianOf(paidCpu);
+    const double posting = medianOf(posted);
+    const double postingCpu = medianOf(postedCpu);
+    out << QStringLiteral("| PaymentModel::add, later payments (median of %1%2) | | %3 (cpu %4) "
+                          "| | |\n")
+               .arg(paid.size())
+               .arg(failures ? QStringLiteral(", %1 FAILED").arg(failures) : QString())
+               .arg(payment, 0, 'f', 3)
+               .arg(paymentCpu, 0, 'f', 3);
+    out << QStringLiteral("| its posting alone, inside a transaction | | %1 (cpu %2) | | |\n")
+               .arg(posting, 0, 'f', 3)
+               .arg(postingCpu, 0, 'f', 3);
+    out << QStringLiteral("| what the posting adds to a payment | | %1 % (cpu %2 %) | | |\n")
+               .arg(100 * posting / qMax(0.001, payment - posting), 0, 'f', 1)
+               .arg(100 * postingCpu / qMax(0.001, paymentCpu - postingCpu), 0, 'f', 1);
+    out.flush();
 }
 
 } // namespace
@@ -302,8 +435,12 @@ int main(int argc, char* argv[])
         QStringLiteral("Only time the reads whose name contains the text (e.g. reconcile), "
                        "then stop."),
         QStringLiteral("text"));
+    const QCommandLineOption statementsOption(
+        QStringLiteral("statements"),
+        QStringLiteral("Under each write, the n statements it spent longest in."),
+        QStringLiteral("n"), QStringLiteral("0"));
     parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption, inPlaceOption,
-                       postOnlyOption, onlyOption});
+                       postOnlyOption, onlyOption, statementsOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -655,8 +792,17 @@ int main(int argc, char* argv[])
 
     out << "\nWrites (once each)\n\n";
     Bench::header();
+    StatementProfile profile(bench.handle());
+    const int shownStatements = parser.value(statementsOption).toInt();
+    const auto write = [&](const QString& name, const std::function<int()>& call) {
+        if (shownStatements > 0)
+            profile.start();
+        Bench::write(name, call);
+        if (shownStatements > 0)
+            profile.print(shownStatements);
+    };
     const QString month = QDate::currentDate().toString(QStringLiteral("yyyy-MM"));
-    Bench::write(QStringLiteral("InvoiceModel::generateAllRent ") + month,
+    write(QStringLiteral("InvoiceModel::generateAllRent ") + month,
                  [&] { return invoices.generateAllRent(month); });
     // A digest of what the rent run wrote, to compare runs of two builds.
     {
@@ -686,15 +832,16 @@ int main(int argc, char* argv[])
     const QVariantMap open = SqlValue::firstRow(db.execQuery(
         QStringLiteral("SELECT id, tenant_id, balance FROM invoices WHERE status='pending' AND "
                        "balance>0 ORDER BY id DESC LIMIT 1")));
-    Bench::write(QStringLiteral("PaymentModel::add"), [&] {
+    write(QStringLiteral("PaymentModel::add"), [&] {
         return payments.add(open.value(QStringLiteral("id")).toInt(),
                             open.value(QStringLiteral("tenant_id")).toInt(),
                             open.value(QStringLiteral("balance")).toDouble(),
                             QStringLiteral("cash"), QDate::currentDate().toString(Qt::ISODate),
                             QStringLiteral("BENCH-1"), 1);
     });
+    paymentShare(db, payments, qMax(runs, 9));
     const int unitId = scalar(db, "SELECT MIN(id) FROM units WHERE status='available'").toInt();
-    Bench::write(QStringLiteral("InstallmentModel::sellUnit"), [&] {
+    write(QStringLiteral("InstallmentModel::sellUnit"), [&] {
         return installments.sellUnit(buyerId, unitId, 240000, 40000, 24,
                                      QDate::currentDate().toString(Qt::ISODate), 1,
                                      QStringLiteral("900001"), QStringLiteral("بنك فلسطين"));
