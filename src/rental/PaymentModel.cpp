@@ -161,8 +161,9 @@ int PaymentModel::record(int invoiceId, int tenantId, double amount, const QStri
                                "THEN 'paid' ELSE 'partial' END WHERE id=?"),
                 {amount, amount, amount, invoiceId}) < 0)
             return refuseDatabaseId();
-        if (m_db->execKept(QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,3) WHERE id=?"),
-                           {amount, tenantId}) < 0)
+        if (m_db->execKept(
+                QStringLiteral("UPDATE tenants SET balance=ROUND(balance-?,3) WHERE id=?"),
+                {amount, tenantId}) < 0)
             return refuseDatabaseId();
     }
 

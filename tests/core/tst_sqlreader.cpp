@@ -70,6 +70,19 @@ QString difference(const QVariant& actual, const QVariant& expected)
     return {};
 }
 
+// Rows of every kind of value: Arabic text, large integers, NULLs, bytes.
+QList<QVariantList> sampleRows()
+{
+    return {
+        {1, QStringLiteral("شقة ٣ – الطابق الثاني"), 1234.5, 7, QStringLiteral("نص"),
+         QByteArray("\x01\x00\x02", 3)},
+        {2, QStringLiteral("Villa 12"), 0.1, Q_INT64_C(9007199254740993), 42, QByteArray()},
+        {3, QStringLiteral(""), -0.5, Q_INT64_C(9223372036854775807), 2.75, QByteArray("", 0)},
+        {4, QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
+        {5, QStringLiteral("42"), 1e300, -42, QStringLiteral("١٢٣"), QByteArray("x")},
+    };
+}
+
 } // namespace
 
 class TestSqlReader : public QObject
@@ -87,15 +100,7 @@ private slots:
         const QString insert = QStringLiteral(
             "INSERT INTO samples (id, label, amount, quantity, anything, data) VALUES "
             "(?,?,?,?,?,?)");
-        const QList<QVariantList> rows = {
-            {1, QStringLiteral("شقة ٣ – الطابق الثاني"), 1234.5, 7, QStringLiteral("نص"),
-             QByteArray("\x01\x00\x02", 3)},
-            {2, QStringLiteral("Villa 12"), 0.1, Q_INT64_C(9007199254740993), 42, QByteArray()},
-            {3, QStringLiteral(""), -0.5, Q_INT64_C(9223372036854775807), 2.75, QByteArray("", 0)},
-            {4, QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
-            {5, QStringLiteral("42"), 1e300, -42, QStringLiteral("١٢٣"), QByteArray("x")},
-        };
-        for (const QVariantList& row : rows)
+        for (const QVariantList& row : sampleRows())
             QVERIFY(db()->execInsert(insert, row) > 0);
     }
     void cleanup() { m_fixture.reset(); }
@@ -366,6 +371,55 @@ private slots:
             m_fixture->value(QStringLiteral("SELECT label FROM samples WHERE id = 2")).toString(),
             QStringLiteral("فيلا ١٢"));
         QCOMPARE(errors.count(), 0);
+    }
+
+    // Writes kept prepared (postings, payments) store what QtSql stores,
+    // fail as it fails without leaving the statement stuck, and never keep
+    // the file from closing or the connection from opening again.
+    void keptWritesStoreWhatQtSqlStoresAndLetTheFileClose()
+    {
+        QSignalSpy errors(db(), &Database::databaseError);
+        const QString copy = QStringLiteral(
+            "INSERT INTO samples (id, label, amount, quantity, anything, data) VALUES "
+            "(?,?,?,?,?,?)");
+        // The rows QtSql wrote, written again under id + 20.
+        for (QVariantList row : sampleRows()) {
+            const int id = row.first().toInt() + 20;
+            row.first() = id;
+            QCOMPARE(db()->execKept(copy, row), id);
+        }
+        const QString stored = QStringLiteral(
+            "SELECT group_concat(quote(label)||typeof(amount)||quote(amount)||quote(quantity)||"
+            "typeof(anything)||quote(anything)||quote(data), '|') FROM samples WHERE id BETWEEN ? "
+            "AND ? ORDER BY id");
+        QCOMPARE(m_fixture->value(stored, {21, 25}).toString(),
+                 m_fixture->value(stored, {1, 5}).toString());
+
+        // A refused write says what QtSql says, and the kept statement writes on.
+        const QVariantList duplicate{21, QStringLiteral("مكرر"), 1.0, 1, 1, QVariant()};
+        QCOMPARE(db()->execKept(copy, duplicate), -1);
+        QCOMPARE(errors.count(), 1);
+        QSqlQuery qt(db()->connection());
+        QVERIFY(qt.prepare(copy));
+        for (const QVariant& value : duplicate)
+            qt.addBindValue(value);
+        QVERIFY(!qt.exec());
+        QCOMPARE(errors.first().first().toString(), qt.lastError().text());
+        QVERIFY(db()->execKept(QStringLiteral("UPDATE samples SET label=? WHERE id=?"),
+                               {QStringLiteral("فيلا ٢١"), 21}) >= 0);
+        QCOMPARE(db()->execKept(copy, {26, QStringLiteral("مخزن"), 2.5, 3, QVariant(), QVariant()}),
+                 26);
+
+        // Kept writes let the file close, and write again once it is open.
+        QVERIFY(db()->checkpointAndClose());
+        QVERIFY(db()->reopen(false));
+        QCOMPARE(db()->execKept(copy, {27, QStringLiteral("سطح"), 1.0, 1, QVariant(), QVariant()}),
+                 27);
+        QCOMPARE(
+            m_fixture->value(QStringLiteral("SELECT label FROM samples WHERE id=21")).toString(),
+            QStringLiteral("فيلا ٢١"));
+        QCOMPARE(m_fixture->count(QStringLiteral("samples")), 12);
+        QCOMPARE(errors.count(), 1);
     }
 
 private:

@@ -13,9 +13,9 @@
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
 #include "core/LedgerPosting.h"
-#include "core/TransactionGuard.h"
 #include "core/SqlListModel.h"
 #include "core/SqlValue.h"
+#include "core/TransactionGuard.h"
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
 #include "finance/ChequeModel.h"
@@ -295,7 +295,8 @@ private:
         if (type != SQLITE_TRACE_PROFILE)
             return 0;
         auto* self = static_cast<StatementProfile*>(context);
-        Spent& spent = self->m_spent[QByteArray(sqlite3_sql(static_cast<sqlite3_stmt*>(statement)))];
+        Spent& spent =
+            self->m_spent[QByteArray(sqlite3_sql(static_cast<sqlite3_stmt*>(statement)))];
         spent.ns += *static_cast<qint64*>(elapsed);
         ++spent.count;
         return 0;
@@ -360,10 +361,10 @@ void paymentShare(Database& db, PaymentModel& payments, int runs)
         const QVariantMap invoice = value.toMap();
         const double amount = invoice.value(QStringLiteral("balance")).toDouble();
         if (!timed(paid, paidCpu, [&] {
-                lastPayment = payments.add(invoice.value(QStringLiteral("id")).toInt(),
-                                           invoice.value(QStringLiteral("tenant_id")).toInt(),
-                                           amount, QStringLiteral("cash"), today,
-                                           QStringLiteral("BENCH-2"), 1);
+                lastPayment =
+                    payments.add(invoice.value(QStringLiteral("id")).toInt(),
+                                 invoice.value(QStringLiteral("tenant_id")).toInt(), amount,
+                                 QStringLiteral("cash"), today, QStringLiteral("BENCH-2"), 1);
                 return lastPayment > 0;
             }))
             ++failures;
@@ -803,7 +804,7 @@ int main(int argc, char* argv[])
     };
     const QString month = QDate::currentDate().toString(QStringLiteral("yyyy-MM"));
     write(QStringLiteral("InvoiceModel::generateAllRent ") + month,
-                 [&] { return invoices.generateAllRent(month); });
+          [&] { return invoices.generateAllRent(month); });
     // A digest of what the rent run wrote, to compare runs of two builds.
     {
         QCryptographicHash digest(QCryptographicHash::Sha1);

@@ -663,7 +663,10 @@ bool OfficeGenerator::Impl::sales()
             if (paid) {
                 balance -= each;
                 const int pid = ++paymentId;
-                if (!exec(payment, {pid, s, u.id, each, QStringLiteral("cheque"), iso(due),
+                // Collected in cash, as files of that time hold them: the
+                // cheque's number stayed on the instalment only, and joins
+                // the register as a cashed cheque at the first start.
+                if (!exec(payment, {pid, s, u.id, each, QStringLiteral("cash"), iso(due),
                                     QString::number(cheque), 1, u.costCenterId,
                                     QStringLiteral("قسط"), stamp(due, rng)}))
                     return false;
@@ -728,24 +731,24 @@ bool OfficeGenerator::Impl::journal()
         int debit = kCash;
         int credit = kRentRevenue;
         QString description = QStringLiteral("تحصيل إيجار");
-        QString type = QStringLiteral("payment");
         if (kind == 1) {
             debit = kMaintenanceExpense;
             credit = kCash;
             description = QStringLiteral("مصروف صيانة");
-            type = QStringLiteral("expense");
         } else if (kind == 2) {
             debit = kOperatingExpense;
             credit = kCash;
             description = QStringLiteral("مصروف تشغيلي");
-            type = QStringLiteral("expense");
         } else if (kind == 3) {
             credit = kSalesRevenue;
             description = QStringLiteral("دفعة بيع");
-            type = QStringLiteral("manual");
         }
         const QDate day = days.at(j - 1);
-        if (!exec(entry, {j, iso(day), description, type, j, stamp(day, rng)}) ||
+        // Entries typed by hand, as the journal held before events posted
+        // themselves: naming a payment or an expense here would pass them
+        // off as that event's posting, and the first start would not post it.
+        if (!exec(entry,
+                  {j, iso(day), description, QStringLiteral("manual"), 0, stamp(day, rng)}) ||
             !exec(line, {j, debit, amount, 0.0, description}) ||
             !exec(line, {j, credit, 0.0, amount, description}))
             return false;
