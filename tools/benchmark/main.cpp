@@ -88,15 +88,21 @@ void resetPeak()
         refs.write("5");
 }
 
+sqlite3* handleOf(Database& db)
+{
+    const QVariant handle = db.connection().driver()->handle();
+    if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
+        return *static_cast<sqlite3* const*>(handle.constData());
+    return nullptr;
+}
+
 class Bench
 {
 public:
     Bench(Database* db, const QString& path, int runs)
         : m_runs(runs)
     {
-        const QVariant handle = db->connection().driver()->handle();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0)
-            m_traced = *static_cast<sqlite3* const*>(handle.constData());
+        m_traced = handleOf(*db);
         sqlite3_open_v2(path.toUtf8().constData(), &m_raw, SQLITE_OPEN_READONLY, nullptr);
         // The floor reads with the application's page cache.
         const QByteArray cache = "PRAGMA cache_size=-" + QByteArray::number(Database::kPageCacheKb);
@@ -440,8 +446,12 @@ int main(int argc, char* argv[])
         QStringLiteral("statements"),
         QStringLiteral("Under each write, the n statements it spent longest in."),
         QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption registerOption(
+        QStringLiteral("register-cheques"),
+        QStringLiteral("After the history, register the cheques of instalments and of payments "
+                       "as the first start does (one by one: slow on a large office)."));
     parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption, inPlaceOption,
-                       postOnlyOption, onlyOption, statementsOption});
+                       postOnlyOption, onlyOption, statementsOption, registerOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -454,6 +464,7 @@ int main(int argc, char* argv[])
         return 2;
     }
     const int runs = qMax(1, parser.value(runsOption).toInt());
+    const int shown = parser.value(statementsOption).toInt();
 
     Database db;
     QElapsedTimer opening;
@@ -466,6 +477,9 @@ int main(int argc, char* argv[])
     // A generated office is written like a file of the version before the
     // ledger was posted: its first start posts every past event.
     {
+        StatementProfile profile(handleOf(db));
+        if (shown > 0)
+            profile.start();
         QElapsedTimer history;
         const double cpuBefore = Bench::cpuMs();
         history.start();
@@ -484,7 +498,22 @@ int main(int argc, char* argv[])
             << history.elapsed() << " ms (cpu " << qRound(Bench::cpuMs() - cpuBefore) << " ms, "
             << steps << " progress steps, "
             << scalar(db, "SELECT COUNT(*) FROM journal_entries").toInt() << " entries, "
-            << scalar(db, "SELECT COUNT(*) FROM journal_lines").toInt() << " lines)\n\n";
+            << scalar(db, "SELECT COUNT(*) FROM journal_lines").toInt() << " lines)\n";
+        if (shown > 0)
+            profile.print(shown);
+        out << "\n";
+    }
+    // Then, as the program's first start after the history: cheques kept on
+    // instalments and tenant payments by cheque join the register.
+    if (parser.isSet(registerOption)) {
+        QElapsedTimer registering;
+        registering.start();
+        InstallmentModel sales(&db);
+        ChequeModel backFill(&db);
+        const int listed = sales.registerListedCheques();
+        const int paid = backFill.registerPaymentCheques();
+        out << "Cheques registered at the first start: " << listed << " from instalments, " << paid
+            << " from payments, in " << registering.elapsed() << " ms\n\n";
     }
     if (parser.isSet(postOnlyOption))
         return db.checkpointAndClose() ? 0 : 1;
@@ -794,7 +823,7 @@ int main(int argc, char* argv[])
     out << "\nWrites (once each)\n\n";
     Bench::header();
     StatementProfile profile(bench.handle());
-    const int shownStatements = parser.value(statementsOption).toInt();
+    const int shownStatements = shown;
     const auto write = [&](const QString& name, const std::function<int()>& call) {
         if (shownStatements > 0)
             profile.start();
