@@ -306,13 +306,15 @@ private slots:
 
     // The run writes its invoices together, the batch handed to SQLite as
     // one text: every amount must arrive as the same double, every name as
-    // typed (quotes and backslashes included), and a tenant with several
+    // typed (quotes, backslashes and control characters included), and a tenant with several
     // contracts must owe what adding the invoices one by one gives.
     void rentRunKeepsAmountsAndTextsExactly()
     {
-        const int odd =
-            db()->execInsert("INSERT INTO services (name, type, rate) VALUES (?, 'metered', 1)",
-                             {QStringLiteral("كهرباء \"المدخل\" \\ الطابق ٢")});
+        // Quotes, a backslash, a tab and a line break: each must be escaped
+        // in the batch's text and arrive as typed.
+        const QString oddName = QStringLiteral("كهرباء \"المدخل\" \\ الطابق ٢\tب\nج");
+        const int odd = db()->execInsert(
+            "INSERT INTO services (name, type, rate) VALUES (?, 'metered', 1)", {oddName});
         QVERIFY(odd > 0);
         const QList<double> rents = {1000.1, 0.2, 333.37};
         QList<int> units{m_unit};
@@ -330,8 +332,7 @@ private slots:
         const QVariantMap metered =
             SqlValue::firstRow(db()->execQuery("SELECT description, quantity, unit_price, total "
                                                "FROM invoice_items WHERE type='usage'"));
-        QCOMPARE(metered.value("description").toString(),
-                 QStringLiteral("كهرباء \"المدخل\" \\ الطابق ٢"));
+        QCOMPARE(metered.value("description").toString(), oddName);
         QCOMPARE(metered.value("unit_price").toDouble(), 10.0 / 3);
         QCOMPARE(metered.value("total").toDouble(), 10.0);
         // Invoices numbered in contract order, each line after its invoice's.
