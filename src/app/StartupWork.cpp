@@ -3,6 +3,8 @@
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
 #include "core/Schema.h"
+#include "finance/ChequeModel.h"
+#include "finance/InstallmentModel.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -65,18 +67,30 @@ bool StartupWork::run(int showProgressAfterMs)
         if (!database.initialize(m_path))
             return;
         opened = true;
-        if (LedgerHistory::isDone(&database))
-            return;
-        QString reason;
-        const bool posted = LedgerHistory::postPastEvents(
-            &database,
-            [this](int done, int total) {
-                QMetaObject::invokeMethod(
-                    this, [this, done, total] { step(done, total); }, Qt::QueuedConnection);
-            },
-            &reason);
-        if (!posted)
-            qCritical("Past events not posted: %s", qUtf8Printable(reason));
+        if (!LedgerHistory::isDone(&database)) {
+            QString reason;
+            const bool posted = LedgerHistory::postPastEvents(
+                &database,
+                [this](int done, int total) {
+                    QMetaObject::invokeMethod(
+                        this, [this, done, total] { step(done, total); }, Qt::QueuedConnection);
+                },
+                &reason);
+            if (!posted)
+                qCritical("Past events not posted: %s", qUtf8Printable(reason));
+        }
+        // Sale cheques kept on instalments only, and tenant payments by
+        // cheque without a register row, join the register once, after the
+        // past events are posted (their collections post as they go).
+        if (LedgerHistory::isDone(&database)) {
+            InstallmentModel sales(&database);
+            if (sales.registerListedCheques() < 0)
+                qCritical("Sale cheques not registered: %s", qUtf8Printable(sales.lastError()));
+            ChequeModel backFill(&database);
+            if (backFill.registerPaymentCheques() < 0)
+                qCritical("Payment cheques not registered: %s",
+                          qUtf8Printable(backFill.lastError()));
+        }
         database.checkpointAndClose();
     }));
     QEventLoop loop;
