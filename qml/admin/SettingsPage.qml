@@ -42,16 +42,15 @@ Item {
         })
     }
 
-    // "xlsx" (one workbook, the default) or "csv" (a folder of files).
+    // "xlsx" (one workbook, the default) or "csv" (a folder of files). It is
+    // written off the window's thread; the result line comes with
+    // exportFinished.
     function exportData(format) {
-        run("export", function() {
-            var ok = format === "csv" ? backupManager.exportAllToCSV() : backupManager.exportAllToXlsx()
-            page.exportFailed = !ok
-            if (!ok)
-                page.exportMessage = "❌ " + Input.refusal(backupManager)
-            else if (page.exportMessage === "")
-                page.exportMessage = "تم التصدير بنجاح بصيغة CSV متوافقة مع Excel"
-        })
+        page.exportMessage = ""
+        if (!backupManager.startExport(format)) {
+            page.exportFailed = true
+            page.exportMessage = "❌ " + Input.refusal(backupManager)
+        }
     }
 
     // The copy and its check run off the window's thread; the result line
@@ -105,10 +104,14 @@ Item {
 
     Connections {
         target: backupManager
-        function onExportCreated(folder) {
-            page.exportMessage = folder.endsWith(".xlsx")
-                    ? "تم التصدير بنجاح إلى ملف Excel: " + folder
-                    : "تم التصدير بنجاح بصيغة CSV متوافقة مع Excel: " + folder
+        function onExportFinished(ok, message) {
+            page.exportFailed = !ok
+            if (!ok)
+                page.exportMessage = "❌ " + message
+            else
+                page.exportMessage = message.endsWith(".xlsx")
+                        ? "تم التصدير بنجاح إلى ملف Excel: " + Input.isolate(message)
+                        : "تم التصدير بنجاح بصيغة CSV متوافقة مع Excel: " + Input.isolate(message)
         }
         function onBackupFinished(ok, message) {
             page.backupFailed = !ok
@@ -300,27 +303,38 @@ Item {
                     MButton {
                         objectName: "exportXlsxButton"
                         iconSymbol: "📥"
-                        text: page.busyWith === "export" ? "جارٍ التصدير..." : "تصدير البيانات إلى Excel (xlsx)"
-                        enabled: page.busyWith === ""
-                        onClicked: {
-                            page.exportMessage = ""
-                            page.exportData("xlsx")
-                        }
+                        text: backupManager.exportRunning ? "جارٍ التصدير..." : "تصدير البيانات إلى Excel (xlsx)"
+                        enabled: page.busyWith === "" && !backupManager.exportRunning
+                        onClicked: page.exportData("xlsx")
                     }
                     MButton {
                         objectName: "exportCsvButton"
                         text: "ملفات CSV"
                         outline: true
-                        enabled: page.busyWith === ""
-                        onClicked: {
-                            page.exportMessage = ""
-                            page.exportData("csv")
-                        }
+                        enabled: page.busyWith === "" && !backupManager.exportRunning
+                        onClicked: page.exportData("csv")
                     }
                     Line {
                         objectName: "exportMessage"
                         text: page.exportMessage
                         color: page.exportFailed ? Theme.dangerColor : Theme.successColor
+                    }
+                }
+                ColumnLayout {
+                    objectName: "exportProgress"
+                    Layout.fillWidth: true
+                    visible: backupManager.exportRunning
+                    spacing: 4
+                    Line {
+                        text: backupManager.exportStage + " "
+                              + Math.round(backupManager.exportProgress * 100) + "٪"
+                        color: Theme.textSecondary
+                    }
+                    ProgressBar {
+                        Layout.fillWidth: true
+                        from: 0
+                        to: 1
+                        value: backupManager.exportProgress
                     }
                 }
             }

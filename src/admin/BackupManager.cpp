@@ -2,9 +2,7 @@
 
 #include "admin/BackupCopy.h"
 #include "admin/BackupFile.h"
-#include "admin/CsvExport.h"
 #include "admin/RestoreCheck.h"
-#include "admin/XlsxExport.h"
 #include "core/Database.h"
 #include "core/Desktop.h"
 #include "core/Permissions.h"
@@ -59,6 +57,14 @@ BackupManager::BackupManager(const QString& dataDirectory, Database* db, Desktop
     connect(m_timer, &QTimer::timeout, this, &BackupManager::startBackup);
     if (autoBackup())
         m_timer->start();
+
+    connect(&m_export, &ExportRun::runningChanged, this, &BackupManager::exportRunningChanged);
+    connect(&m_export, &ExportRun::progressChanged, this, &BackupManager::exportProgressChanged);
+    connect(&m_export, &ExportRun::finished, this, [this](const ExportRun::Result& result) {
+        clearError();
+        const bool ok = finishExport(result);
+        emit exportFinished(ok, ok ? result.target : lastError());
+    });
 }
 
 BackupManager::~BackupManager()
@@ -404,48 +410,61 @@ bool BackupManager::readyToExport(const QString& folder)
     return true;
 }
 
+QString BackupManager::exportTarget(ExportRun::Format format) const
+{
+    const QString stamp = QStringLiteral("/Sakanova_Export_") +
+                          QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm"));
+    return m_desktop->exportFolder() + stamp +
+           (format == ExportRun::Format::Workbook ? QStringLiteral(".xlsx") : QString());
+}
+
+bool BackupManager::finishExport(const ExportRun::Result& result)
+{
+    if (result.wroteSomething)
+        m_desktop->openPath(result.target);
+    if (!result.ok) {
+        const QString reason = result.failedTables.isEmpty()
+                                   ? QStringLiteral("تعذرت كتابة ملف Excel؛ لم يُنشأ أي ملف")
+                                   : QStringLiteral("لم يكتمل التصدير؛ تعذرت كتابة الجداول: ") +
+                                         result.failedTables.join(QStringLiteral("، "));
+        return fail(result.error, reason);
+    }
+    emit exportCreated(result.target);
+    return true;
+}
+
+bool BackupManager::startExport(const QString& format)
+{
+    clearError();
+    if (m_export.running())
+        return refuse(QStringLiteral("يجري تصدير آخر؛ انتظر حتى ينتهي"));
+    const ExportRun::Format kind =
+        format == QLatin1String("csv") ? ExportRun::Format::CsvFolder : ExportRun::Format::Workbook;
+    const QString target = exportTarget(kind);
+    const QString folder =
+        kind == ExportRun::Format::CsvFolder ? target : QFileInfo(target).absolutePath();
+    if (!readyToExport(folder))
+        return false;
+    return m_export.start(kind, m_db->connection().databaseName(), target) ||
+           refuse(QStringLiteral("يجري تصدير آخر؛ انتظر حتى ينتهي"));
+}
+
 bool BackupManager::exportAllToCSV()
 {
     clearError();
-    const QString folder =
-        m_desktop->exportFolder() + QStringLiteral("/Sakanova_Export_") +
-        QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm"));
+    const QString folder = exportTarget(ExportRun::Format::CsvFolder);
     if (!readyToExport(folder))
         return false;
-
-    QStringList missing;
-    const QStringList tables = CsvExport::tables();
-    for (const QString& table : tables) {
-        const QString file = folder + QLatin1Char('/') + table + QStringLiteral(".csv");
-        if (!CsvExport::writeTable(m_db->connection(), table, file))
-            missing << table;
-    }
-    if (missing.size() < tables.size())
-        m_desktop->openPath(folder);
-    if (!missing.isEmpty())
-        return fail(QStringLiteral("Failed to export: ") + missing.join(QStringLiteral(", ")),
-                    QStringLiteral("لم يكتمل التصدير؛ تعذرت كتابة الجداول: ") +
-                        missing.join(QStringLiteral("، ")));
-    emit exportCreated(folder);
-    return true;
+    return finishExport(ExportRun::write(ExportRun::Format::CsvFolder, m_db->connection(), folder));
 }
 
 bool BackupManager::exportAllToXlsx()
 {
     clearError();
-    const QString folder = m_desktop->exportFolder();
-    if (!readyToExport(folder))
+    if (!readyToExport(m_desktop->exportFolder()))
         return false;
-    const QString file = folder + QStringLiteral("/Sakanova_Export_") +
-                         QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd_HH-mm")) +
-                         QStringLiteral(".xlsx");
-    QString error;
-    if (!XlsxExport::write(m_db->connection(), file, &error))
-        return fail(QStringLiteral("Failed to export: ") + error,
-                    QStringLiteral("تعذرت كتابة ملف Excel؛ لم يُنشأ أي ملف"));
-    m_desktop->openPath(file);
-    emit exportCreated(file);
-    return true;
+    return finishExport(ExportRun::write(ExportRun::Format::Workbook, m_db->connection(),
+                                         exportTarget(ExportRun::Format::Workbook)));
 }
 
 QString BackupManager::browseBackupPath()

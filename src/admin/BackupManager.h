@@ -1,5 +1,6 @@
 #pragma once
 
+#include "admin/ExportRun.h"
 #include "core/BackendObject.h"
 
 #include <QObject>
@@ -36,6 +37,10 @@ class BackupManager : public BackendObject
     // How far the running backup is, 0 to 1, and what it is doing, in Arabic.
     Q_PROPERTY(double backupProgress READ backupProgress NOTIFY backupProgressChanged)
     Q_PROPERTY(QString backupStage READ backupStage NOTIFY backupProgressChanged)
+    // An export started by startExport() is being written; how far, and what.
+    Q_PROPERTY(bool exportRunning READ exportRunning NOTIFY exportRunningChanged)
+    Q_PROPERTY(double exportProgress READ exportProgress NOTIFY exportProgressChanged)
+    Q_PROPERTY(QString exportStage READ exportStage NOTIFY exportProgressChanged)
 
 public:
     // Regular backups kept in the folder; older ones are pruned.
@@ -54,6 +59,9 @@ public:
     bool backupRunning() const { return m_running; }
     double backupProgress() const { return m_progress; }
     QString backupStage() const { return m_stage; }
+    bool exportRunning() const { return m_export.running(); }
+    double exportProgress() const { return m_export.progress(); }
+    QString exportStage() const { return m_export.stage(); }
 
     // Starts a backup on its own thread and returns at once; false (with
     // the reason) when it cannot start, also while another is running. Its
@@ -63,6 +71,11 @@ public:
     // loop to wait in); refused while startBackup's is running.
     bool createBackup();
     Q_INVOKABLE bool restoreBackup(const QString& backupFile);
+    // The export of exportAllToXlsx ("xlsx") or exportAllToCSV ("csv") on a
+    // thread of its own; returns at once, false (with the reason) when it
+    // cannot start, also while another runs. Its end is told by
+    // exportFinished, after exportCreated or backupError.
+    Q_INVOKABLE bool startExport(const QString& format);
     Q_INVOKABLE bool exportAllToCSV();
     // The same tables as one workbook, "Sakanova_Export_<minute>.xlsx" in the
     // export folder; the desktop opens it.
@@ -97,6 +110,11 @@ signals:
     void backupFinished(bool ok, const QString& message);
     // The folder of a finished CSV export.
     void exportCreated(const QString& folder);
+    void exportRunningChanged();
+    void exportProgressChanged();
+    // The end of an export started by startExport(): the file or folder, or
+    // the Arabic reason it failed.
+    void exportFinished(bool ok, const QString& message);
 
 private:
     QString databaseFile() const;
@@ -110,6 +128,10 @@ private:
     void prune();
     bool fail(const QString& error, const QString& reason);
     bool readyToExport(const QString& folder);
+    // Where the next export goes: the workbook's file or the CSV folder.
+    QString exportTarget(ExportRun::Format format) const;
+    // Opens what was written, tells the result, and returns whether it all was.
+    bool finishExport(const ExportRun::Result& result);
     // Undoes a restore that failed half-way: the moved files go back and
     // the connection reopens for writing.
     bool putBack(const QStringList& moved, bool placed, const QString& error,
@@ -126,4 +148,5 @@ private:
     bool m_running = false;
     double m_progress = 0;
     QString m_stage;
+    ExportRun m_export;
 };

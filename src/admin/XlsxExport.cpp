@@ -219,7 +219,8 @@ int XlsxExport::rowsPerSheet()
     return LXW_ROW_MAX - 1;
 }
 
-bool XlsxExport::write(const QSqlDatabase& db, const QString& filePath, QString* error)
+bool XlsxExport::write(const QSqlDatabase& db, const QString& filePath, QString* error,
+                       const Step& step)
 {
     QString problem;
     const auto fail = [&](const QString& text) {
@@ -248,12 +249,18 @@ bool XlsxExport::write(const QSqlDatabase& db, const QString& filePath, QString*
     const ExportTables::Currencies currencies = ExportTables::readCurrencies(db);
     Writer writer(book, currencies);
     bool ok = true;
-    for (const Table& table : ExportTables::tables()) {
-        if (!writer.table(table, db, &problem)) {
+    const QList<Table>& tables = ExportTables::tables();
+    const int total = int(tables.size()) + 1;
+    for (int i = 0; i < tables.size(); ++i) {
+        if (step)
+            step(i, total, tables.at(i).sheetTitle);
+        if (!writer.table(tables.at(i), db, &problem)) {
             ok = false;
             break;
         }
     }
+    if (ok && step)
+        step(total - 1, total, QString());
     const lxw_error closed = workbook_close(book);
     if (!ok)
         return fail(problem);

@@ -9,10 +9,7 @@
 #include "app/ThreadHoldMeter.h"
 #include "core/Database.h"
 #include "core/FreeMemory.h"
-#include "core/LedgerHistory.h"
 #include "core/StartFailure.h"
-#include "finance/ChequeModel.h"
-#include "finance/InstallmentModel.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -60,18 +57,6 @@ int runApplication(const QString& dataDir)
         qCritical("%s", qUtf8Printable(database.initErrorText()));
         return refuseStart(StartFailure::message(database, dataDir));
     }
-    // Sale cheques kept on instalments only, and tenant payments by cheque
-    // without a register row, join the register once, after
-    // the past events are posted (their collections post as they go).
-    if (LedgerHistory::isDone(&database)) {
-        InstallmentModel sales(&database);
-        if (sales.registerListedCheques() < 0)
-            qCritical("Sale cheques not registered: %s", qUtf8Printable(sales.lastError()));
-        ChequeModel backFill(&database);
-        if (backFill.registerPaymentCheques() < 0)
-            qCritical("Payment cheques not registered: %s", qUtf8Printable(backFill.lastError()));
-    }
-
     TerminationSignals terminationSignals;
     AppContext backend(&database, dataDir);
 

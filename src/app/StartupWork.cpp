@@ -2,10 +2,16 @@
 
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
+#include "core/Schema.h"
+#include "finance/ChequeModel.h"
+#include "finance/InstallmentModel.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProgressDialog>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QThread>
 #include <QTimer>
 
@@ -23,9 +29,36 @@ StartupWork::~StartupWork()
     delete m_window;
 }
 
+bool StartupWork::historyPending(const QString& databasePath)
+{
+    if (QFileInfo(databasePath).size() == 0)
+        return false;
+    bool pending = false;
+    const QString name = QStringLiteral("startup-peek");
+    {
+        QSqlDatabase peek = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        peek.setDatabaseName(databasePath);
+        peek.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (peek.open()) {
+            QSqlQuery query(peek);
+            query.prepare(QStringLiteral("SELECT value FROM settings WHERE key=?"));
+            query.addBindValue(Schema::ledgerHistoryKey());
+            // A file with no settings yet is new or not ours: nothing long.
+            if (query.exec())
+                pending = !(query.next() && query.value(0).toString() == QLatin1String("done"));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return pending;
+}
+
 bool StartupWork::run(int showProgressAfterMs)
 {
     m_clock.start();
+    // A file whose history is still to be posted takes many seconds on a
+    // large office: its window comes at once rather than after the pause
+    // that keeps short starts from flashing one.
+    const bool longWork = historyPending(m_path);
     std::atomic<bool> opened{false};
     // The worker's connection lives and dies on the worker's thread; steps
     // come back to this thread queued.
@@ -34,18 +67,30 @@ bool StartupWork::run(int showProgressAfterMs)
         if (!database.initialize(m_path))
             return;
         opened = true;
-        if (LedgerHistory::isDone(&database))
-            return;
-        QString reason;
-        const bool posted = LedgerHistory::postPastEvents(
-            &database,
-            [this](int done, int total) {
-                QMetaObject::invokeMethod(
-                    this, [this, done, total] { step(done, total); }, Qt::QueuedConnection);
-            },
-            &reason);
-        if (!posted)
-            qCritical("Past events not posted: %s", qUtf8Printable(reason));
+        if (!LedgerHistory::isDone(&database)) {
+            QString reason;
+            const bool posted = LedgerHistory::postPastEvents(
+                &database,
+                [this](int done, int total) {
+                    QMetaObject::invokeMethod(
+                        this, [this, done, total] { step(done, total); }, Qt::QueuedConnection);
+                },
+                &reason);
+            if (!posted)
+                qCritical("Past events not posted: %s", qUtf8Printable(reason));
+        }
+        // Sale cheques kept on instalments only, and tenant payments by
+        // cheque without a register row, join the register once, after the
+        // past events are posted (their collections post as they go).
+        if (LedgerHistory::isDone(&database)) {
+            InstallmentModel sales(&database);
+            if (sales.registerListedCheques() < 0)
+                qCritical("Sale cheques not registered: %s", qUtf8Printable(sales.lastError()));
+            ChequeModel backFill(&database);
+            if (backFill.registerPaymentCheques() < 0)
+                qCritical("Payment cheques not registered: %s",
+                          qUtf8Printable(backFill.lastError()));
+        }
         database.checkpointAndClose();
     }));
     QEventLoop loop;
@@ -53,7 +98,14 @@ bool StartupWork::run(int showProgressAfterMs)
     QTimer later;
     later.setSingleShot(true);
     connect(&later, &QTimer::timeout, this, &StartupWork::showWindow);
-    later.start(showProgressAfterMs);
+    if (longWork) {
+        // Painted before the worker starts, so the first window's fonts and
+        // style do not share the processor with the file's work.
+        showWindow();
+        QCoreApplication::processEvents();
+    } else {
+        later.start(showProgressAfterMs);
+    }
     worker->start();
     // Built while the work begins, shown only if it is still going: the
     // first window of the process waits on the fonts and the style, which

@@ -26,6 +26,10 @@ public:
     // next start, and does not stop this one.
     bool run(int showProgressAfterMs = 100);
 
+    // True when the file at `databasePath` has a past to post to the
+    // ledger, read without changing it (a missing or new file has none).
+    static bool historyPending(const QString& databasePath);
+
     bool progressShown() const { return m_shown; }
     // The last step reported: done of total (0 of 0 before any).
     int stepsDone() const { return m_done; }

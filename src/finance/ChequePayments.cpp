@@ -11,6 +11,9 @@
 #include "core/TransactionGuard.h"
 
 #include <QDate>
+#include <QHash>
+
+#include <cmath>
 
 namespace {
 
@@ -34,6 +37,47 @@ int ChequeModel::registerPaymentCheques()
         "WHERE p.payment_method='cheque' AND p.buyer_id IS NULL AND p.amount>0 AND "
         "TRIM(COALESCE(p.reference,''))<>'' AND NOT EXISTS (SELECT 1 FROM cheques c WHERE "
         "c.payment_id=p.id) ORDER BY p.id"));
+    // Cheques typed into the register by hand, still pending or cashed,
+    // read once: looked up per payment, an office with a long history read
+    // the whole register again for each of its cheque payments.
+    struct Typed
+    {
+        int id = 0;
+        int tenantId = 0;
+        QString status;
+        QString dueDate;
+        bool taken = false;
+    };
+    QHash<QString, QList<Typed>> typedCheques;
+    const auto key = [](const QString& number, double amount) {
+        return number + QLatin1Char('|') + QString::number(std::llround(amount * 100));
+    };
+    for (const QVariant& value : m_db->execQuery(
+             QStringLiteral("SELECT id, TRIM(cheque_number) AS number, amount, tenant_id, status, "
+                            "due_date FROM cheques WHERE type='received' AND payment_id IS NULL "
+                            "AND installment_id IS NULL AND status IN ('pending','paid') "
+                            "ORDER BY id"))) {
+        const QVariantMap row = value.toMap();
+        typedCheques[key(row.value(QStringLiteral("number")).toString(),
+                         row.value(QStringLiteral("amount")).toDouble())]
+            .append({row.value(QStringLiteral("id")).toInt(),
+                     row.value(QStringLiteral("tenant_id")).toInt(),
+                     row.value(QStringLiteral("status")).toString(),
+                     row.value(QStringLiteral("due_date")).toString()});
+    }
+    const auto takeTyped = [&](const QString& number, double amount, int tenantId) -> Typed {
+        auto found = typedCheques.find(key(number, amount));
+        if (found == typedCheques.end())
+            return {};
+        for (Typed& typed : *found) {
+            if (!typed.taken && (typed.tenantId == 0 || typed.tenantId == tenantId)) {
+                typed.taken = true;
+                return typed;
+            }
+        }
+        return {};
+    };
+
     int written = 0;
     LedgerPosting posting(m_db);
     for (const QVariant& value : rows) {
@@ -42,31 +86,24 @@ int ChequeModel::registerPaymentCheques()
         const int tenantId = payment.value(QStringLiteral("tenant_id")).toInt();
         const double amount = payment.value(QStringLiteral("amount")).toDouble();
         const QString number = payment.value(QStringLiteral("number")).toString();
-        // The same cheque typed into the register by hand, still pending or
-        // cashed, becomes this payment's row instead of a second one.
-        const QVariantMap typed = SqlValue::firstRow(m_db->execQuery(
-            QStringLiteral("SELECT id, status, due_date, currency_id FROM cheques WHERE "
-                           "type='received' AND payment_id IS NULL AND installment_id IS NULL "
-                           "AND TRIM(cheque_number)=? AND ROUND(amount*100)=ROUND(?*100) AND "
-                           "status IN ('pending','paid') AND (tenant_id IS NULL OR tenant_id=?) "
-                           "ORDER BY id LIMIT 1"),
-            {number, amount, tenantId}));
-        if (!typed.isEmpty()) {
-            const int chequeId = typed.value(QStringLiteral("id")).toInt();
+        // The same cheque typed into the register by hand becomes this
+        // payment's row instead of a second one.
+        const Typed typed = takeTyped(number, amount, tenantId);
+        if (typed.id > 0) {
+            const int chequeId = typed.id;
             if (!m_db->execNonQuery(QStringLiteral("UPDATE cheques SET payment_id=?, "
                                                    "tenant_id=? WHERE id=?"),
                                     {paymentId, SqlValue::idOrNull(tenantId), chequeId}))
                 return refuseDatabaseId();
             // Cashed while outside the books: its cashing is posted now,
             // unless an older start posted it already.
-            const bool cashed =
-                typed.value(QStringLiteral("status")).toString() == QLatin1String("paid");
+            const bool cashed = typed.status == QLatin1String("paid");
             if (cashed && m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM journal_entries "
                                                       "WHERE reference_type='cheque_cleared' "
                                                       "AND reference_id=?"),
                                        {chequeId})
                                   .toInt() == 0) {
-                QString day = typed.value(QStringLiteral("due_date")).toString();
+                QString day = typed.dueDate;
                 if (!SqlValue::isIsoDate(day))
                     day = QDate::currentDate().toString(Qt::ISODate);
                 LedgerPosting::Entry entry;

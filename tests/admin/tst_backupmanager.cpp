@@ -396,6 +396,33 @@ private slots:
         QCOMPARE(QFileInfo(folder.filePath(QStringLiteral("cheques.csv"))).size(), 0);
     }
 
+    void exportRunsOnItsOwnThreadOneAtATime()
+    {
+        addTenant(QStringLiteral("الخطيب, سامي"));
+        QSignalSpy finished(m_manager.get(), &BackupManager::exportFinished);
+        QVERIFY(m_manager->startExport(QStringLiteral("csv")));
+        QVERIFY(m_manager->exportRunning());
+        QVERIFY(!m_manager->startExport(QStringLiteral("xlsx")));
+        QVERIFY(m_manager->lastError().contains(QStringLiteral("يجري تصدير آخر")));
+        QVERIFY(finished.wait(30000));
+        QVERIFY(!m_manager->exportRunning());
+        QCOMPARE(finished.first().at(0).toBool(), true);
+        const QString folder = finished.first().at(1).toString();
+        QCOMPARE(m_desktop->opened, QStringList{folder});
+        QCOMPARE(QDir(folder).entryList({QStringLiteral("*.csv")}).size(), 19);
+        QVERIFY(readFile(folder + QStringLiteral("/tenants.csv")).contains("\"الخطيب, سامي\""));
+
+        // A table that cannot be read is named, and the rest is written.
+        QVERIFY(m_fixture->db()->execNonQuery(QStringLiteral("DROP TABLE cheques")));
+        finished.clear();
+        QVERIFY(m_manager->startExport(QStringLiteral("xlsx")));
+        QVERIFY(finished.wait(30000));
+        QCOMPARE(finished.first().at(0).toBool(), false);
+        QCOMPARE(finished.first().at(1).toString(),
+                 QStringLiteral("تعذرت كتابة ملف Excel؛ لم يُنشأ أي ملف"));
+        QCOMPARE(QDir(m_desktop->exportFolder()).entryList({QStringLiteral("*.xlsx")}).size(), 0);
+    }
+
     void exportRefusedWhenItsFolderCannotBeMade()
     {
         const QString blocker = m_outside.filePath(QStringLiteral("not-a-folder"));

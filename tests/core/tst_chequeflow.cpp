@@ -524,6 +524,34 @@ private slots:
         QCOMPARE(findings(o.t), QString());
     }
 
+    // The typed cheques are read once for the whole back-fill: one typed
+    // cheque is still taken over by one payment only, the first.
+    void regressionOneTypedChequeJoinsOnePaymentOnly()
+    {
+        Office o;
+        Database* db = o.t.db();
+        const int first = o.openInvoice(500);
+        const int second = o.invoices.createInvoice(o.tenant, o.unit, "2026-04",
+                                                    {item("إيجار نيسان", 500, "rent")}, 1);
+        const int paidFirst = o.payments.addCheque(first, o.tenant, 500, "2026-03-02", "7700",
+                                                   "بنك القدس", "2026-03-30", 1);
+        const int paidSecond = o.payments.addCheque(second, o.tenant, 500, "2026-04-02", "7700",
+                                                    "بنك القدس", "2026-04-30", 1);
+        QVERIFY(paidFirst > 0 && paidSecond > 0);
+        QVERIFY(db->execNonQuery("DELETE FROM cheques"));
+        const int typed =
+            o.cheques.add("7700", "received", 500, "بنك القدس", "2026-03-30", "سارة", 1, 1.0);
+        QVERIFY(typed > 0);
+
+        QCOMPARE(o.cheques.registerPaymentCheques(), 2);
+        QCOMPARE(o.t.value("SELECT payment_id FROM cheques WHERE id=?", {typed}).toInt(),
+                 paidFirst);
+        QCOMPARE(o.t.count("cheques"), 2);
+        QCOMPARE(o.t.value("SELECT COUNT(*) FROM cheques WHERE payment_id=?", {paidSecond}).toInt(),
+                 1);
+        QCOMPARE(findings(o.t), QString());
+    }
+
     // Tenant payments by cheque from older versions had no register row:
     // at the first start each gains one, or takes over the same cheque a
     // clerk had typed in by hand; the second start writes nothing.
