@@ -16,8 +16,18 @@ Rectangle {
     property bool checked: false
 
     function reload() {
-        findings = accountModel.reconcile()
-        checked = true
+        read.ask([])
+    }
+
+    // Read off the window's thread; the findings on screen stay until the
+    // new ones arrive.
+    readonly property bool loading: read.loading
+    property ReportRead read: ReportRead {
+        call: "reconcile"
+        onAnswered: result => {
+            panel.findings = result
+            panel.checked = true
+        }
     }
 
     implicitHeight: column.implicitHeight + 24
@@ -58,6 +68,10 @@ Rectangle {
                         : "✖ الدفاتر غير متطابقة: " + panel.findings.length + " فرق"
                 color: !panel.checked ? Theme.textPrimary
                        : panel.findings.length === 0 ? Theme.successColor : Theme.dangerColor
+            }
+            LoadingNote {
+                objectName: "reconcileLoading"
+                loading: panel.loading
             }
             MButton {
                 objectName: "reconcileButton"
