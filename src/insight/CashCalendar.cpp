@@ -74,8 +74,11 @@ bool contractorBillsDue(Database* db, const QVariantList& bounds,
     std::vector<Bill> bills;
     const bool billsRead = db->forEachRow(
         QStringLiteral("SELECT contractor_id, COALESCE(currency_id,") + kPrimaryCurrency +
+            // In the order of the owed bills' index by day, which SQLite
+            // then reads instead of looking up each bill's day.
             QStringLiteral("), expense_date, id, amount FROM expenses WHERE is_owed=1 AND "
-                           "contractor_id IS NOT NULL"),
+                           "contractor_id IS NOT NULL ORDER BY contractor_id, currency_id, "
+                           "expense_date"),
         {}, [&](QVector<QVariant>& row) {
             bills.push_back({row.at(0).toLongLong(), row.at(1).toLongLong(), row.at(2).toString(),
                              row.at(3).toLongLong(), Money::toMinor(row.at(4).toDouble(), 3)});
