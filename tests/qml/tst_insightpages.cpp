@@ -322,6 +322,23 @@ private slots:
         QCOMPARE(names.size(), qMin(6, int(comparison.size())));
         for (int i = 0; i < names.size(); ++i)
             QCOMPARE(text(names.at(i)), comparison.at(i).toMap().value("name").toString());
+        // A bar's hover tells the currencies its converted income is made of.
+        const QVariantList bars = page->findChild<QObject*>(QStringLiteral("analysisTab"))
+                                      ->property("incomeBars")
+                                      .toList();
+        bool sawDollarIncome = false;
+        for (int i = 0; i < bars.size(); ++i) {
+            const QVariantMap detail = comparison.at(i).toMap().value("income_detail").toMap();
+            const QString hover = bars.at(i).toMap().value("detail").toString();
+            for (const QVariant& part : detail.value("byCurrency").toList()) {
+                if (part.toMap().value("currency_id").toInt() != 2)
+                    continue;
+                sawDollarIncome = true;
+                QVERIFY2(hover.contains(money(part.toMap().value("total").toDouble(), "$")),
+                         qPrintable(hover));
+            }
+        }
+        QVERIFY(sawDollarIncome);
 
         // Financial summary and balance.
         showTab(page, 1);
