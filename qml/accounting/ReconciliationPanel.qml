@@ -62,16 +62,15 @@ Rectangle {
                 Layout.fillWidth: true
                 font.bold: true
                 font.pixelSize: 14
-                text: !panel.checked ? "مطابقة الدفاتر"
+                // While the books are read again the line says so, in its
+                // own place, so nothing below it moves.
+                text: panel.loading ? "مطابقة الدفاتر: جارٍ التحقق…"
+                      : !panel.checked ? "مطابقة الدفاتر"
                       : panel.findings.length === 0
                         ? "✔ الدفاتر متطابقة: المدين يساوي الدائن، وأرصدة الحسابات تطابق قيودها وسجلاتها"
                         : "✖ الدفاتر غير متطابقة: " + panel.findings.length + " فرق"
-                color: !panel.checked ? Theme.textPrimary
+                color: panel.loading || !panel.checked ? Theme.textPrimary
                        : panel.findings.length === 0 ? Theme.successColor : Theme.dangerColor
-            }
-            LoadingNote {
-                objectName: "reconcileLoading"
-                loading: panel.loading
             }
             MButton {
                 objectName: "reconcileButton"
