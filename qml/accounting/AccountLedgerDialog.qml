@@ -25,16 +25,28 @@ MDialog {
     height: 620
 
     function show(id) {
+        if (id !== accountId)
+            ledger = ({})
         accountId = id
         // The last page: recent entries are what a clerk looks for.
-        ledger = accountModel.accountLedger(id, -1, pageSize)
-        offset = ledger.offset !== undefined ? Number(ledger.offset) : 0
+        read.ask([id, -1, pageSize])
         open()
     }
 
     function load(at) {
         offset = Math.max(0, Math.min(at, (pages - 1) * pageSize))
-        ledger = accountModel.accountLedger(accountId, offset, pageSize)
+        read.ask([accountId, offset, pageSize])
+    }
+
+    // Read off the window's thread; the page on screen stays until the new
+    // one arrives.
+    readonly property bool loading: read.loading
+    property ReportRead read: ReportRead {
+        call: "accountLedger"
+        onAnswered: result => {
+            dialog.ledger = result
+            dialog.offset = result.offset !== undefined ? Number(result.offset) : 0
+        }
     }
 
     function sided(amount, currencyId) {
@@ -181,7 +193,7 @@ MDialog {
                 Layout.fillWidth: true
                 horizontalAlignment: Text.AlignHCenter
                 color: Theme.textSecondary
-                text: dialog.total === 0 ? ""
+                text: dialog.loading ? "جارٍ التحميل…" : dialog.total === 0 ? ""
                       : "الحركات " + (dialog.offset + 1) + " - " + (dialog.offset + dialog.rows.length)
                         + " من " + dialog.total + " (صفحة " + dialog.page + " من " + dialog.pages + ")"
             }

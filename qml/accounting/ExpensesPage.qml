@@ -18,7 +18,6 @@ Item {
     property var categories: []
     property var contractors: []
     property var currencies: []
-    property var totals: []
 
     function loadChoices() {
         properties = [{ id: 0, name: "كل العقارات" }].concat(propertyModel.getAll())
@@ -66,7 +65,6 @@ Item {
         var f = filters()
         list.filters = f
         list.searchText = search.text.trim()
-        totals = expenseModel.totalsByCurrency(f, search.text.trim())
     }
 
     function reload() {
@@ -315,8 +313,9 @@ Item {
             objectName: "expenseTotals"
             Layout.fillWidth: true
             horizontalAlignment: Text.AlignRight
-            text: "الإجمالي: " + Totals.format(page.totals, Money) + "   ·   عدد المصروفات: "
-                  + page.list.totalCount
+            text: page.list.totalsPending ? "الإجمالي: جارٍ الحساب…"
+                  : "الإجمالي: " + Totals.converted(page.list.totals.converted, Money)
+                    + "   ·   عدد المصروفات: " + page.list.totalCount
             textFormat: Text.PlainText
             font: Theme.bodyBold
             color: Theme.textPrimary

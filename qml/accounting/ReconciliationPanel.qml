@@ -16,8 +16,18 @@ Rectangle {
     property bool checked: false
 
     function reload() {
-        findings = accountModel.reconcile()
-        checked = true
+        read.ask([])
+    }
+
+    // Read off the window's thread; the findings on screen stay until the
+    // new ones arrive.
+    readonly property bool loading: read.loading
+    property ReportRead read: ReportRead {
+        call: "reconcile"
+        onAnswered: result => {
+            panel.findings = result
+            panel.checked = true
+        }
     }
 
     implicitHeight: column.implicitHeight + 24
@@ -52,11 +62,14 @@ Rectangle {
                 Layout.fillWidth: true
                 font.bold: true
                 font.pixelSize: 14
-                text: !panel.checked ? "مطابقة الدفاتر"
+                // While the books are read again the line says so, in its
+                // own place, so nothing below it moves.
+                text: panel.loading ? "مطابقة الدفاتر: جارٍ التحقق…"
+                      : !panel.checked ? "مطابقة الدفاتر"
                       : panel.findings.length === 0
                         ? "✔ الدفاتر متطابقة: المدين يساوي الدائن، وأرصدة الحسابات تطابق قيودها وسجلاتها"
                         : "✖ الدفاتر غير متطابقة: " + panel.findings.length + " فرق"
-                color: !panel.checked ? Theme.textPrimary
+                color: panel.loading || !panel.checked ? Theme.textPrimary
                        : panel.findings.length === 0 ? Theme.successColor : Theme.dangerColor
             }
             MButton {

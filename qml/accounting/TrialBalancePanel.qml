@@ -33,8 +33,17 @@ ColumnLayout {
             toError = to === "" ? "أدخل نهاية الفترة" : ""
             return
         }
-        var r = accountModel.trialBalance(from, to)
-        result = r.rows !== undefined ? r : ({ "rows": [], "totals": [] })
+        read.ask([from, to])
+    }
+
+    // Read off the window's thread; the rows on screen stay until the new
+    // ones arrive.
+    readonly property bool loading: read.loading
+    property ReportRead read: ReportRead {
+        call: "trialBalance"
+        onAnswered: r => {
+            panel.result = r.rows !== undefined ? r : ({ "rows": [], "totals": [] })
+        }
     }
 
     // A balance reads on its side, as accountants write it.
@@ -83,6 +92,11 @@ ColumnLayout {
             Layout.alignment: Qt.AlignTop
             text: "عرض"
             onClicked: panel.reload()
+        }
+        LoadingNote {
+            objectName: "trialLoading"
+            Layout.alignment: Qt.AlignVCenter
+            loading: panel.loading
         }
         Item { Layout.fillWidth: true }
     }

@@ -8,9 +8,17 @@ Rectangle {
     id: widget
 
     property string title: ""
-    // Each entry: { label, value, color }.
+    // Each entry: { label, value, color, detail }; detail (optional) is what
+    // the value is made of, each currency's own amount, shown with the
+    // amount when the bar is hovered.
     property var data: []
     property real maxValue: 100
+
+    function hoverText(entry) {
+        var head = (entry.label !== undefined ? String(entry.label) + ": " : "")
+                + Money.format(Number(entry.value) || 0, 0)
+        return entry.detail ? head + "\n" + entry.detail : head
+    }
 
     implicitWidth: 360
     implicitHeight: 250
@@ -84,6 +92,17 @@ Rectangle {
                                 NumberAnimation { duration: 1000; easing.type: Easing.OutQuart }
                             }
                         }
+
+                        // The bar and its caption: hovering names the month
+                        // or property, the amount and what it is made of.
+                        MouseArea {
+                            id: barHover
+                            objectName: "analyticsBarHover"
+                            anchors.fill: parent
+                            hoverEnabled: true
+                        }
+                        ToolTip.visible: barHover.containsMouse
+                        ToolTip.text: widget.hoverText(slot.modelData)
 
                         Text {
                             objectName: "analyticsBarValue"

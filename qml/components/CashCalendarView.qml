@@ -17,9 +17,20 @@ Rectangle {
     // How many times the figures were read; lets a caller wait for a reload.
     property int loadCount: 0
 
+    readonly property bool loading: read.loading
+
     function reload() {
-        calendar = cashCalendar.upcoming(days)
-        loadCount += 1
+        read.ask([days])
+    }
+
+    // Read off the window's thread; the figures on screen stay until the
+    // new ones arrive.
+    property ReportRead read: ReportRead {
+        call: "calendar"
+        onAnswered: result => {
+            view.calendar = result
+            view.loadCount += 1
+        }
     }
 
     function hasOverdue(currency) {
@@ -101,6 +112,10 @@ Rectangle {
                 horizontalAlignment: Text.AlignRight
                 font: Theme.titleBold
                 color: Theme.accentGold
+            }
+            LoadingNote {
+                objectName: "cashCalendarLoading"
+                loading: view.loading
             }
             Repeater {
                 model: [7, 30, 90]

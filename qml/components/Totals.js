@@ -43,6 +43,16 @@ function format(sums, money) {
     return parts.join(" + ")
 }
 
+// A converted back-end total as a footer or card shows it: the total in the
+// primary currency, then in brackets what detail() gives. Zero when there
+// is no total yet.
+function converted(total, money) {
+    if (!total)
+        return money.format(0)
+    var more = detail(total, money)
+    return money.format(total.total || 0, 0) + (more !== "" ? " (" + more + ")" : "")
+}
+
 // What stands beside a converted back-end total ({total, byCurrency,
 // missing}): each currency's own amount when any other than the primary went
 // in, and the rates it still waits for. Empty for a total in the primary

@@ -1,5 +1,6 @@
 import QtQuick
 import "../components"
+import "../components/Totals.js" as Totals
 
 // Tenant and buyer payments of the last months, one bar per month scaled to
 // the largest; the current month stands out. A period with nothing collected
@@ -25,6 +26,7 @@ Item {
             out.push({
                 label: months[i].label,
                 value: Number(months[i].total) || 0,
+                detail: Totals.detail(months[i].detail, Money),
                 color: i === months.length - 1 ? "#f59e0b" : "#C5A059"
             })
         }

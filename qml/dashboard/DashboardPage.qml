@@ -38,17 +38,27 @@ Item {
         return false
     }
 
+    // The figures are read off the window's thread; the activity log is
+    // short and read here.
     function refreshData() {
-        stats = dashboardCtrl.getStats()
-        occupancy = dashboardCtrl.getOccupancyRate()
-        alerts = notifyCtrl.getActiveAlerts(alertsPerKind)
-        alertCount = notifyCtrl.getAlertCount()
-        collections = dashboardCtrl.getMonthlyCollections(6)
         auditLogs = auditMgr.getLogs(5)
-        recentPayments = dashboardCtrl.getRecentPayments(5)
-        recentMaint = dashboardCtrl.getRecentMaintenance(3)
-        insights = reportCtrl.getAIInsights()
-        loadCount += 1
+        figures.ask([alertsPerKind])
+    }
+
+    ReportRead {
+        id: figures
+        call: "dashboard"
+        onAnswered: result => {
+            page.stats = result.stats
+            page.occupancy = result.occupancy
+            page.alerts = result.alerts
+            page.alertCount = result.alertCount
+            page.collections = result.collections
+            page.recentPayments = result.recentPayments
+            page.recentMaint = result.recentMaint
+            page.insights = result.insights
+            page.loadCount += 1
+        }
     }
 
     // Several objects often change in one action: read once for all of them.
@@ -113,6 +123,12 @@ Item {
                 Layout.fillWidth: true
                 title: "لوحة التحكم"
                 subtitle: "مرحباً بك في نظام ساكانوفا لإدارة العقارات"
+                extraContent: [
+                    LoadingNote {
+                        objectName: "dashboardLoading"
+                        loading: figures.loading
+                    }
+                ]
             }
 
             GridLayout {

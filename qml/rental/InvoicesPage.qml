@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Totals.js" as Totals
 import "../components/Input.js" as Input
 
 // The invoices: a paged, searchable table filtered by status with each row's
@@ -292,6 +293,17 @@ Item {
             horizontalAlignment: Text.AlignRight
             text: "عدد الفواتير: " + (page.list.totalsPending ? "جارٍ العد…" : page.list.totalCount)
             textFormat: Text.PlainText
+            font: Theme.small
+            color: Theme.textMuted
+        }
+        Text {
+            objectName: "invoiceTotal"
+            Layout.fillWidth: true
+            horizontalAlignment: Text.AlignRight
+            text: "إجمالي الفواتير: " + (page.list.totalsPending ? "جارٍ الحساب…"
+                                         : Totals.converted(page.list.totals.converted, Money))
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
             font: Theme.small
             color: Theme.textMuted
         }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Totals.js" as Totals
 
 // The payments: a paged, searchable list of what was received, newest first.
 Item {
@@ -179,6 +180,17 @@ Item {
             horizontalAlignment: Text.AlignRight
             text: "عدد المدفوعات: " + (page.list.totalsPending ? "جارٍ العد…" : page.list.totalCount)
             textFormat: Text.PlainText
+            font: Theme.small
+            color: Theme.textMuted
+        }
+        Text {
+            objectName: "paymentTotal"
+            Layout.fillWidth: true
+            horizontalAlignment: Text.AlignRight
+            text: "إجمالي المدفوعات: " + (page.list.totalsPending ? "جارٍ الحساب…"
+                                          : Totals.converted(page.list.totals.converted, Money))
+            textFormat: Text.PlainText
+            wrapMode: Text.Wrap
             font: Theme.small
             color: Theme.textMuted
         }

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Totals.js" as Totals
 
 // The generated analysis, the income of the leading properties and the
 // occupancy index. The analysis can be copied as plain text or shared as a PDF.
@@ -26,6 +27,7 @@ Item {
             out.push({
                 label: String(comparison[i].name || ""),
                 value: Number(comparison[i].income) || 0,
+                detail: Totals.detail(comparison[i].income_detail, Money),
                 color: "#C5A059"
             })
         }
@@ -38,9 +40,20 @@ Item {
         return top
     }
 
+    readonly property bool loading: read.loading
+    signal loaded()
+
     function reload() {
-        smartAnalysis = reportCtrl.getSmartAIAnalysis()
-        comparison = reportCtrl.getPropertyComparison()
+        read.ask([])
+    }
+
+    property ReportRead read: ReportRead {
+        call: "analysis"
+        onAnswered: result => {
+            tab.smartAnalysis = result.analysis
+            tab.comparison = result.comparison
+            tab.loaded()
+        }
     }
 
     // The analysis without its Markdown marks, one paragraph or item a line.

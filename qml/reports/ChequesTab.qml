@@ -34,8 +34,19 @@ Item {
         return rows.length + " شيك: " + Totals.format(Totals.byCurrency(rows, "amount", currencyOf), Money)
     }
 
+    readonly property bool loading: read.loading
+    signal loaded()
+
     function reload() {
-        chequeData = reportCtrl.getChequeReport("", fromDate, toDate)
+        read.ask(["", fromDate, toDate])
+    }
+
+    property ReportRead read: ReportRead {
+        call: "cheques"
+        onAnswered: result => {
+            tab.chequeData = result
+            tab.loaded()
+        }
     }
 
     function symbolOf(row) {

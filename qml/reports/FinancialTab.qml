@@ -14,9 +14,20 @@ Item {
     property var summary: ({})
     property var balance: ({})
 
+    readonly property bool loading: read.loading
+    signal loaded()
+
     function reload() {
-        summary = reportCtrl.getProfitLoss(fromDate, toDate)
-        balance = reportCtrl.getBalanceSheet()
+        read.ask([fromDate, toDate])
+    }
+
+    property ReportRead read: ReportRead {
+        call: "financial"
+        onAnswered: result => {
+            tab.summary = result.summary
+            tab.balance = result.balance
+            tab.loaded()
+        }
     }
 
     // The converted figure, and beside it each currency's own amount when

@@ -15,8 +15,19 @@ Item {
     readonly property string totalText: Totals.format(
         Totals.byCurrency(overdueList, remaining, currencyOf), Money)
 
+    readonly property bool loading: read.loading
+    signal loaded()
+
     function reload() {
-        overdueList = reportCtrl.getOverdueInstallments()
+        read.ask([])
+    }
+
+    property ReportRead read: ReportRead {
+        call: "overdue"
+        onAnswered: result => {
+            tab.overdueList = result
+            tab.loaded()
+        }
     }
 
     function remaining(row) {

@@ -17,9 +17,14 @@ Item {
     // Bumped on every reload so visible cards read their figures again.
     property int generation: 0
 
+    // Each card reads its own figures; the list itself is short.
+    readonly property bool loading: false
+    signal loaded()
+
     function reload() {
         properties = propertyModel.getAll()
         generation += 1
+        loaded()
     }
 
     function printPayload() {

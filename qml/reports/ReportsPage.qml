@@ -45,9 +45,13 @@ Item {
         toField.text = to
     }
 
+    // The tabs read off the window's thread; loadCount counts their answers.
     function refresh() {
         usualRange()
         tabs[currentTab].reload()
+    }
+
+    function tabLoaded() {
         loadCount += 1
     }
 
@@ -246,6 +250,13 @@ Item {
                     }
                 }
             }
+
+            LoadingNote {
+                objectName: "reportLoading"
+                height: 38
+                verticalAlignment: Text.AlignVCenter
+                loading: page.tabs[page.currentTab].loading
+            }
         }
 
         StackLayout {
@@ -257,27 +268,33 @@ Item {
 
             AnalysisTab {
                 id: analysisTab
+                onLoaded: page.tabLoaded()
                 onCopied: text => page.report(text, false)
                 onShareRequested: page.shareAnalysis()
             }
             FinancialTab {
                 id: financialTab
+                onLoaded: page.tabLoaded()
                 fromDate: page.fromDate
                 toDate: page.toDate
             }
             ProjectsTab {
                 id: projectsTab
+                onLoaded: page.tabLoaded()
                 fromDate: page.fromDate
                 toDate: page.toDate
             }
             UnitsTab {
                 id: unitsTab
+                onLoaded: page.tabLoaded()
             }
             OverdueTab {
                 id: overdueTab
+                onLoaded: page.tabLoaded()
             }
             ChequesTab {
                 id: chequesTab
+                onLoaded: page.tabLoaded()
                 fromDate: page.fromDate
                 toDate: page.toDate
             }

@@ -12,8 +12,19 @@ Item {
 
     property var units: []
 
+    readonly property bool loading: read.loading
+    signal loaded()
+
     function reload() {
-        units = reportCtrl.getUnitsOverview()
+        read.ask([])
+    }
+
+    property ReportRead read: ReportRead {
+        call: "units"
+        onAnswered: result => {
+            tab.units = result
+            tab.loaded()
+        }
     }
 
     // The printed list keeps every column of the units.

@@ -24,6 +24,7 @@
 #include "insight/NotificationController.h"
 #include "insight/PrintController.h"
 #include "insight/ReportController.h"
+#include "insight/ReportReader.h"
 #include "rental/ContractModel.h"
 #include "rental/InvoiceModel.h"
 #include "rental/MaintenanceModel.h"
@@ -151,6 +152,12 @@ void AppContext::useListReader()
         m_installmentList.get(), m_journalList.get(),     m_auditList.get()};
     for (SqlListModel* list : lists)
         list->setReader(nullptr);
+    // The reports read through a connection of their own too, opened again
+    // whenever the lists' is.
+    if (m_reportReader)
+        m_reportReader->reopen();
+    else
+        m_reportReader = std::make_unique<ReportReader>(m_db);
     m_listReader = std::make_unique<ListReader>(m_db->path());
     if (!m_listReader->isOpen())
         return; // the lists count on the window's connection, as they can
@@ -187,6 +194,7 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("printCtrl"), m_printCtrl.get());
     context->setContextProperty(QStringLiteral("notifyCtrl"), m_notifyCtrl.get());
     context->setContextProperty(QStringLiteral("cashCalendar"), m_cashCalendar.get());
+    context->setContextProperty(QStringLiteral("reportReader"), m_reportReader.get());
     context->setContextProperty(QStringLiteral("importCtrl"), m_importCtrl.get());
     context->setContextProperty(QStringLiteral("auditMgr"), m_auditMgr.get());
     context->setContextProperty(QStringLiteral("invoiceList"), m_invoiceList.get());

@@ -34,6 +34,7 @@ class SessionMemory;
 class SettingsManager;
 class SqlListModel;
 class ListReader;
+class ReportReader;
 class TenantModel;
 class UnitModel;
 
@@ -109,6 +110,7 @@ private:
     // Counts and totals of the paged lists are read on this thread of its
     // own; made again on the restored file after a restore.
     std::unique_ptr<ListReader> m_listReader;
+    std::unique_ptr<ReportReader> m_reportReader;
     void useListReader();
 
     // The paged lists, each refreshed when the models that write its rows

@@ -26,7 +26,7 @@ Database::~Database()
 {
     closeConnection();
     m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QLatin1String(QSqlDatabase::defaultConnection));
+    QSqlDatabase::removeDatabase(m_connectionName);
 }
 
 bool Database::initialize(const QString& path)
@@ -56,6 +56,25 @@ bool Database::initialize(const QString& path)
         }
         return false;
     }
+    return true;
+}
+
+bool Database::openReadOnly(const QString& path, const QString& connectionName)
+{
+    m_path = path;
+    m_connectionName = connectionName;
+    m_restartPending = false;
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
+    m_db.setDatabaseName(path);
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=2000"));
+    if (!m_db.open()) {
+        m_initError = m_db.lastError();
+        return false;
+    }
+    // A small cache: the file's pages stay in the system's cache anyway, and
+    // the reports it serves mostly scan.
+    QSqlQuery pragma(m_db);
+    pragma.exec(QStringLiteral("PRAGMA cache_size=-2048"));
     return true;
 }
 

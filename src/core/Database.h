@@ -39,6 +39,12 @@ public:
     // cannot be written (a full disk, a read-only folder); a file created by
     // the failed call is removed again.
     bool initialize(const QString& path);
+    // A second connection to a file the window's connection has already
+    // brought up to date, for reads on another thread: read-only, under its
+    // own connection name, with no schema steps. It is to be opened, used
+    // and destroyed on that thread. With write-ahead logging it reads the
+    // last committed rows while the window's connection writes.
+    bool openReadOnly(const QString& path, const QString& connectionName);
     // Why the last initialize() failed; empty after a success.
     QString initErrorText() const { return m_initError.text(); }
     bool initFailedOnFullDisk() const;
@@ -128,6 +134,7 @@ private:
     void closeConnection();
 
     QSqlDatabase m_db;
+    QString m_connectionName = QLatin1String(QSqlDatabase::defaultConnection);
     // Reads run here, on m_db's own SQLite handle; writes go through QtSql.
     SqlReader m_reader;
     int m_actingUserId = 0;

@@ -1,5 +1,7 @@
 #include "core/SqlListModel.h"
 
+#include "core/ConvertedTotal.h"
+#include "core/CurrencyRates.h"
 #include "core/Database.h"
 #include "core/ListReader.h"
 #include "core/Schema.h"
@@ -388,6 +390,25 @@ void SqlListModel::takeTotals(const SqlReader::Rows& result) const
         if (!m_def.currencyColumn.isEmpty())
             totals.insert(QStringLiteral("mixedCurrencies"),
                           sums.value(int(names.size()) + 1).toBool());
+        if (convertsTotal()) {
+            // The rates as they are now, read on this connection: a small table.
+            const CurrencyRates rates(m_db);
+            ConvertedTotal converted(&rates);
+            const int amount = int(names.size()) + 2;
+            for (const Row& row : result.rows) {
+                const double value = row.value(amount).toDouble();
+                // The first row sums the primary currency's rows; a list
+                // with none of them leaves it out of the breakdown.
+                if (&row == &sums) {
+                    if (value != 0)
+                        converted.add(0, QString(), value);
+                    continue;
+                }
+                converted.add(row.value(amount + 1).toInt(), row.value(amount + 2).toString(),
+                              value);
+            }
+            totals.insert(QStringLiteral("converted"), converted.toMap());
+        }
     }
     m_totalCount = total;
     m_totals = totals;

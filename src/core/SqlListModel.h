@@ -26,13 +26,12 @@ class ListReader;
 //
 // QML API: searchText, filters (map), sortColumn, sortDescending, count (rows
 // loaded), totalCount (rows matching), totals (map of sums plus
-// "mixedCurrencies"), reload(), refresh(), get(row). Roles are the column names
-// of the row query, so a delegate reads model.invoice_number and the like.
-// A list is read when a view first asks for rows; totalCount and totals follow
-// in the next turn of the event loop (totalsChanged), so the first screenful
-// is not held up by counting a long list; reading them earlier counts at once.
-// Given a ListReader (setReader), the count and totals are read on its thread
-// instead: totalsPending is true until they arrive, a new search or filter
+// "mixedCurrencies", and "converted" where the list has one), reload(), refresh(), get(row). Roles
+// are the column names of the row query, so a delegate reads model.invoice_number and the like. A
+// list is read when a view first asks for rows; totalCount and totals follow in the next turn of
+// the event loop (totalsChanged), so the first screenful is not held up by counting a long list;
+// reading them earlier counts at once. Given a ListReader (setReader), the count and totals are
+// read on its thread instead: totalsPending is true until they arrive, a new search or filter
 // zeroes them at once (an older search's figures are never shown) and
 // supersedes the older count, and reading them never waits.
 // Changing the search, filters or sort starts again from the top.
@@ -149,6 +148,12 @@ public:
         bool defaultDescending = true;
         QHash<QString, QString> totalColumns; // totals key -> expression summed
         QString currencyColumn;               // compared for mixedCurrencies, or empty
+        // The totals key also given converted to the primary currency at
+        // each row's day (totals.converted, with its per-currency amounts
+        // and the rates it waits for; see ConvertedTotal::toMap), and the
+        // row's day as SQL. Needs currencyColumn.
+        QString convertedTotal;
+        QString convertedDay;
     };
 
     // A statement with its bound values, for callers that time or trace the
@@ -270,6 +275,11 @@ private:
     void requestTotals();
     // Takes the count and sums from the totals statement's one row.
     void takeTotals(const SqlReader::Rows& result) const;
+    bool convertsTotal() const
+    {
+        return !m_def.convertedTotal.isEmpty() && !m_def.currencyColumn.isEmpty() &&
+               !m_def.convertedDay.isEmpty() && m_def.totalColumns.contains(m_def.convertedTotal);
+    }
     // Forgets the count and totals; `zero` also drops the figures shown.
     void forgetTotals(bool zero);
     const Row* rowAt(int row) const;

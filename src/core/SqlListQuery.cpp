@@ -334,8 +334,36 @@ SqlListModel::Statement SqlListModel::totalsStatement() const
         aggregates << QStringLiteral("MIN(COALESCE(%1,0)) IS NOT MAX(COALESCE(%1,0))")
                           .arg(m_def.currencyColumn);
     Statement statement;
-    statement.sql = QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
-                    QStringLiteral(" FROM ") + m_def.baseTable + where.sql;
-    statement.params = where.params;
+    if (!convertsTotal()) {
+        statement.sql = QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
+                        QStringLiteral(" FROM ") + m_def.baseTable + where.sql;
+        statement.params = where.params;
+        return statement;
+    }
+    // The converted total: the primary currency's rows (and those naming
+    // none) summed in the first row, the other currencies' rows per
+    // currency and day in the rows after it, whose count is left empty.
+    const QString amount = m_def.totalColumns.value(m_def.convertedTotal);
+    const QString otherCurrency =
+        m_def.currencyColumn + QStringLiteral(" IN (SELECT id FROM currencies WHERE "
+                                              "is_primary=0)");
+    QStringList blanks;
+    for (int i = 0; i < aggregates.size(); ++i)
+        blanks << QStringLiteral("NULL");
+    const QString whereSql = where.sql.trimmed();
+    const QString otherRows = whereSql.isEmpty() ? QStringLiteral(" WHERE ") + otherCurrency
+                                                 : QStringLiteral(" WHERE (") +
+                                                       whereSql.mid(int(qstrlen("WHERE "))) +
+                                                       QStringLiteral(") AND ") + otherCurrency;
+    statement.sql =
+        QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
+        QStringLiteral(", TOTAL(CASE WHEN ") + otherCurrency + QStringLiteral(" THEN 0 ELSE ") +
+        amount + QStringLiteral(" END), NULL, NULL FROM ") + m_def.baseTable + where.sql +
+        QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
+        QStringLiteral(", TOTAL(") + amount + QStringLiteral("), ") + m_def.currencyColumn +
+        QStringLiteral(", ") + m_def.convertedDay + QStringLiteral(" FROM ") + m_def.baseTable +
+        otherRows + QStringLiteral(" GROUP BY ") + QString::number(aggregates.size() + 2) +
+        QStringLiteral(", ") + QString::number(aggregates.size() + 3);
+    statement.params = where.params + where.params;
     return statement;
 }

@@ -34,6 +34,8 @@ Definition FinanceLists::expenses()
     d.defaultSort = QStringLiteral("expense_date");
     d.totalColumns = {{QStringLiteral("amount"), QStringLiteral("e.amount")}};
     d.currencyColumn = QStringLiteral("e.currency_id");
+    d.convertedTotal = QStringLiteral("amount");
+    d.convertedDay = QStringLiteral("e.expense_date");
     return d;
 }
 

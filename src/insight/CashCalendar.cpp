@@ -7,9 +7,13 @@
 #include "core/SqlValue.h"
 #include "insight/InsightDates.h"
 
+#include <QHash>
 #include <QMap>
+#include <QPair>
 
 #include <algorithm>
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -33,6 +37,82 @@ qint64 toMills(double amount, int decimals)
     return Money::toMinor(amount, decimals) * scales[Money::clampDecimals(decimals)];
 }
 
+// The primary currency, which a row naming no currency is kept in.
+const QString kPrimaryCurrency =
+    QStringLiteral("(SELECT id FROM currencies ORDER BY is_primary DESC, id LIMIT 1)");
+
+// What is left owing of each contractor's bills once its payments have
+// settled them oldest first (by day, then in the order entered), per
+// currency: the rows cur, day, amount of the bills dated between the two
+// bounds that are not settled. A payment by a cheque the bank returned paid
+// nothing. Worked out here in whole mills over rows read through the owed
+// bills' index: a running sum in SQL sorts every owed bill of the office.
+bool contractorBillsDue(Database* db, const QVariantList& bounds,
+                        const CashCalendar::RowHandler& onRow)
+{
+    const QString from = bounds.value(0).toString();
+    const QString to = bounds.value(1).toString();
+    using Account = QPair<qlonglong, qlonglong>; // contractor, currency
+    QHash<Account, qint64> paid;
+    const bool paidRead = db->forEachRow(
+        QStringLiteral("SELECT contractor_id, COALESCE(currency_id,") + kPrimaryCurrency +
+            QStringLiteral("), SUM(amount) FROM contractor_payments cp WHERE cp.id NOT IN "
+                           "(SELECT contractor_payment_id FROM cheques WHERE status='bounced' AND "
+                           "contractor_payment_id IS NOT NULL) GROUP BY 1, 2"),
+        {}, [&](QVector<QVariant>& row) {
+            paid[{row.at(0).toLongLong(), row.at(1).toLongLong()}] =
+                Money::toMinor(row.at(2).toDouble(), 3);
+        });
+    struct Bill
+    {
+        qlonglong contractor;
+        qlonglong currency;
+        QString day;
+        qlonglong id;
+        qint64 mills;
+    };
+    std::vector<Bill> bills;
+    const bool billsRead = db->forEachRow(
+        QStringLiteral("SELECT contractor_id, COALESCE(currency_id,") + kPrimaryCurrency +
+            // In the order of the owed bills' index by day, which SQLite
+            // then reads instead of looking up each bill's day.
+            QStringLiteral("), expense_date, id, amount FROM expenses WHERE is_owed=1 AND "
+                           "contractor_id IS NOT NULL ORDER BY contractor_id, currency_id, "
+                           "expense_date"),
+        {}, [&](QVector<QVariant>& row) {
+            bills.push_back({row.at(0).toLongLong(), row.at(1).toLongLong(), row.at(2).toString(),
+                             row.at(3).toLongLong(), Money::toMinor(row.at(4).toDouble(), 3)});
+        });
+    if (!paidRead || !billsRead)
+        return false;
+    std::sort(bills.begin(), bills.end(), [](const Bill& a, const Bill& b) {
+        return std::tie(a.contractor, a.currency, a.day, a.id) <
+               std::tie(b.contractor, b.currency, b.day, b.id);
+    });
+    // currency -> day -> mills still owed
+    QMap<qlonglong, QMap<QString, qint64>> due;
+    qint64 upTo = 0;
+    for (size_t i = 0; i < bills.size(); ++i) {
+        const Bill& bill = bills[i];
+        if (i == 0 || bill.contractor != bills[i - 1].contractor ||
+            bill.currency != bills[i - 1].currency)
+            upTo = 0;
+        upTo += bill.mills;
+        const qint64 left = upTo - paid.value({bill.contractor, bill.currency});
+        // Less than half a cent left is settled.
+        if (left <= 4 || bill.day < from || bill.day > to)
+            continue;
+        due[bill.currency][bill.day] += std::min(bill.mills, left);
+    }
+    for (auto c = due.cbegin(); c != due.cend(); ++c) {
+        for (auto d = c->cbegin(); d != c->cend(); ++d) {
+            QVector<QVariant> row{c.key(), d.key(), fromMills(d.value())};
+            onRow(row);
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 const QList<CashCalendar::Source>& CashCalendar::sources()
@@ -44,39 +124,28 @@ const QList<CashCalendar::Source>& CashCalendar::sources()
          QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(balance) AS amount FROM "
                         "invoices WHERE (status < 'paid' OR (status > 'paid' AND status < 'void') "
                         "OR status > 'void') AND balance>0 AND due_date BETWEEN ? AND ? GROUP BY "
-                        "cur, day")},
+                        "cur, day"),
+         nullptr},
         {QStringLiteral("in"), QStringLiteral("installments"), QStringLiteral("أقساط المشترين"),
          QStringLiteral("SELECT currency_id AS cur, due_date AS day, "
                         "SUM(installment_amount-paid_amount) AS amount FROM installments WHERE "
                         "status!='paid' AND installment_amount-paid_amount>0.004 AND due_date "
-                        "BETWEEN ? AND ? GROUP BY cur, day")},
+                        "BETWEEN ? AND ? GROUP BY cur, day"),
+         nullptr},
         {QStringLiteral("in"), QStringLiteral("received_cheques"), QStringLiteral("شيكات واردة"),
          QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(amount) AS amount FROM "
                         "cheques WHERE type='received' AND status='pending' AND due_date BETWEEN "
-                        "? AND ? GROUP BY cur, day")},
+                        "? AND ? GROUP BY cur, day"),
+         nullptr},
         {QStringLiteral("out"), QStringLiteral("issued_cheques"), QStringLiteral("شيكات صادرة"),
          QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(amount) AS amount FROM "
                         "cheques WHERE type='issued' AND status='pending' AND due_date BETWEEN ? "
-                        "AND ? GROUP BY cur, day")},
+                        "AND ? GROUP BY cur, day"),
+         nullptr},
         // A contractor's payments settle its bills oldest first; what is
-        // left of a bill is due from the bill's day. A payment by a cheque
-        // the bank returned paid nothing.
+        // left of a bill is due from the bill's day.
         {QStringLiteral("out"), QStringLiteral("contractor_bills"),
-         QStringLiteral("مستحقات المقاولين"),
-         QStringLiteral(
-             "WITH b AS (SELECT contractor_id AS who, COALESCE(currency_id,%1) AS k, "
-             "expense_date AS day, amount, SUM(amount) OVER (PARTITION BY contractor_id, "
-             "COALESCE(currency_id,%1) ORDER BY expense_date, id) AS upto FROM expenses WHERE "
-             "is_owed=1 AND contractor_id IS NOT NULL), p AS (SELECT contractor_id AS who, "
-             "COALESCE(currency_id,%1) AS k, SUM(amount) AS paid FROM contractor_payments cp "
-             "WHERE cp.id NOT IN (SELECT contractor_payment_id FROM cheques WHERE "
-             "status='bounced' AND contractor_payment_id IS NOT NULL) GROUP BY who, k) SELECT b.k "
-             "AS cur, b.day AS day, "
-             "SUM(MIN(b.amount, b.upto-COALESCE(p.paid,0))) AS amount FROM b LEFT JOIN p ON "
-             "p.who=b.who AND p.k=b.k WHERE b.upto-COALESCE(p.paid,0)>0.004 AND b.day BETWEEN ? "
-             "AND ? GROUP BY cur, day")
-             .arg(QStringLiteral("(SELECT id FROM currencies ORDER BY is_primary DESC, id LIMIT "
-                                 "1)"))},
+         QStringLiteral("مستحقات المقاولين"), QString(), contractorBillsDue},
     };
     return list;
 }
@@ -125,21 +194,25 @@ QVariantMap CashCalendar::between(const QString& from, const QString& to)
         // overdue, one line per currency for the source however many days
         // it spans; the rest is listed by day. Columns cur, day, amount.
         QMap<int, qint64> late;
-        m_db->forEachRow(
-            source.sql, {QStringLiteral("0001-01-01"), to}, [&](QVector<QVariant>& row) {
-                const int currency = row.at(0).isNull() ? primary : row.at(0).toInt();
-                const qint64 mills = toMills(row.at(2).toDouble(), minorUnits.decimals(currency));
-                if (mills == 0)
-                    return;
-                const QString day = row.at(1).toString();
-                if (day < from) {
-                    late[currency] += mills;
-                    return;
-                }
-                DayMoney& money = book[currency][day];
-                (in ? money.in : money.out) += mills;
-                money.lines << line(mills);
-            });
+        const QVariantList bounds{QStringLiteral("0001-01-01"), to};
+        const RowHandler take = [&](QVector<QVariant>& row) {
+            const int currency = row.at(0).isNull() ? primary : row.at(0).toInt();
+            const qint64 mills = toMills(row.at(2).toDouble(), minorUnits.decimals(currency));
+            if (mills == 0)
+                return;
+            const QString day = row.at(1).toString();
+            if (day < from) {
+                late[currency] += mills;
+                return;
+            }
+            DayMoney& money = book[currency][day];
+            (in ? money.in : money.out) += mills;
+            money.lines << line(mills);
+        };
+        if (source.read)
+            source.read(m_db, bounds, take);
+        else
+            m_db->forEachRow(source.sql, bounds, take);
         for (auto it = late.cbegin(); it != late.cend(); ++it) {
             if (it.value() == 0)
                 continue;

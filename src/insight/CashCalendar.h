@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
+#include <QVector>
+
+#include <functional>
 
 class Database;
 
@@ -20,16 +23,19 @@ class CashCalendar : public BackendObject
     Q_OBJECT
 
 public:
+    using RowHandler = std::function<void(QVector<QVariant>&)>;
     // One kind of money due. `sql` gives the columns cur (currency id, NULL
     // for the primary currency), day ("yyyy-MM-dd") and amount for the days
-    // between its two bound bounds. A new kind (bills owed to contractors,
-    // say) is one more entry in sources().
+    // between its two bound bounds; a kind that SQL alone cannot give
+    // quickly gives the same rows through `read` instead. A new kind is one
+    // more entry in sources().
     struct Source
     {
         QString direction; // "in" or "out"
         QString kind;
         QString label; // Arabic
         QString sql;
+        std::function<bool(Database*, const QVariantList& bounds, const RowHandler&)> read;
     };
     static const QList<Source>& sources();
 

@@ -167,6 +167,8 @@ QVariantList DashboardController::getMonthlyCollections(int months)
         entry.insert(QStringLiteral("label"), arabicMonthNames().at(month.month() - 1));
         entry.insert(QStringLiteral("total"), total.value(QStringLiteral("total"), 0.0));
         entry.insert(QStringLiteral("complete"), total.value(QStringLiteral("complete"), true));
+        // Each currency's own amount and any missing rate, for the chart's hover.
+        entry.insert(QStringLiteral("detail"), total);
         entry.insert(QStringLiteral("mixedCurrencies"), false);
         result.append(entry);
     }

@@ -30,7 +30,8 @@ public:
     Q_INVOKABLE double getCollectionRate();
     Q_INVOKABLE double getMonthlyRevenue();
     // Tenant and buyer payments of each of the last `months` months,
-    // oldest first, months without payments included as 0.
+    // oldest first, months without payments included as 0; detail holds
+    // the month's converted total with its per-currency amounts.
     Q_INVOKABLE QVariantList getMonthlyCollections(int months = 6);
 
 private:

@@ -44,6 +44,9 @@ Definition RentalLists::invoices()
                       {QStringLiteral("paid_amount"), QStringLiteral("i.paid_amount")},
                       {QStringLiteral("balance"), QStringLiteral("i.balance")}};
     d.currencyColumn = QStringLiteral("i.currency_id");
+    // At the rate of the day the invoice was written, as the balance sheet does.
+    d.convertedTotal = QStringLiteral("total_amount");
+    d.convertedDay = QStringLiteral("date(i.created_at,'localtime')");
     return d;
 }
 
@@ -90,6 +93,8 @@ Definition RentalLists::payments()
     d.defaultSort = QStringLiteral("payment_date");
     d.totalColumns = {{QStringLiteral("amount"), QStringLiteral("p.amount")}};
     d.currencyColumn = QStringLiteral("p.currency_id");
+    d.convertedTotal = QStringLiteral("amount");
+    d.convertedDay = QStringLiteral("p.payment_date");
     return d;
 }
 

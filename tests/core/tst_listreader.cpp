@@ -2,6 +2,7 @@
 
 #include "core/ListReader.h"
 #include "core/SqlListModel.h"
+#include "finance/CurrencyModel.h"
 #include "rental/RentalLists.h"
 
 #include <QSignalSpy>
@@ -158,6 +159,73 @@ private slots:
         list.refresh();
         QTRY_COMPARE(list.totalCount(), 6);
         QCOMPARE(list.count(), 6);
+    }
+
+    // The payments footer: each currency's rows converted at their own
+    // day's rate, with each currency's own amount kept beside the total,
+    // read on the reader's thread and on the window's connection alike. A
+    // row dated before its currency's first rate is named, not counted.
+    void footerConvertsEachRowAtItsDaysRate_data()
+    {
+        QTest::addColumn<bool>("onReader");
+        QTest::newRow("on the reader's thread") << true;
+        QTest::newRow("on the window's connection") << false;
+    }
+    void footerConvertsEachRowAtItsDaysRate()
+    {
+        QFETCH(bool, onReader);
+        Database* d = m_fixture->db();
+        // Dollars at 3.50 from March, 3.70 from May.
+        CurrencyModel rates(d);
+        QVERIFY(rates.recordRate(2, QStringLiteral("2026-03-01"), 3.5));
+        QVERIFY(rates.recordRate(2, QStringLiteral("2026-05-01"), 3.7));
+        const auto pay = [d](double amount, int currency, const QString& day) {
+            return d->execInsert(QStringLiteral("INSERT INTO payments (amount, currency_id, "
+                                                "payment_date, payment_method, notes) VALUES (?, "
+                                                "?, ?, 'cash', 'دفعة نقدية')"),
+                                 {amount, currency, day}) > 0;
+        };
+        QVERIFY(pay(1200, 1, QStringLiteral("2026-04-10")));
+        QVERIFY(pay(100, 2, QStringLiteral("2026-04-10"))); // 350.00
+        QVERIFY(pay(40, 2, QStringLiteral("2026-06-02")));  // 148.00
+        QVERIFY(pay(0.5, 2, QStringLiteral("2026-06-02"))); // 1.85, same day as the one before
+
+        ListReader reader(d->path());
+        SqlListModel list(d, RentalLists::payments());
+        if (onReader)
+            list.setReader(&reader);
+        list.fetchMore(QModelIndex());
+        QTRY_VERIFY(!list.totalsPending());
+        QVariantMap converted = list.totals().value(QStringLiteral("converted")).toMap();
+        QCOMPARE(converted.value(QStringLiteral("total")).toDouble(), 1699.85);
+        QVERIFY(converted.value(QStringLiteral("complete")).toBool());
+        const QVariantList byCurrency = converted.value(QStringLiteral("byCurrency")).toList();
+        QCOMPARE(byCurrency.size(), 2);
+        QCOMPARE(byCurrency.at(0).toMap().value(QStringLiteral("total")).toDouble(), 1200.0);
+        QCOMPARE(byCurrency.at(1).toMap().value(QStringLiteral("currency_id")).toInt(), 2);
+        QCOMPARE(byCurrency.at(1).toMap().value(QStringLiteral("total")).toDouble(), 140.5);
+        // The raw sum is still there for callers that rely on it.
+        QCOMPARE(list.totals().value(QStringLiteral("amount")).toDouble(), 1340.5);
+
+        // A filter narrows the converted total too: May onwards only.
+        list.setFilters({{QStringLiteral("date_from"), QStringLiteral("2026-05-01")}});
+        QTRY_VERIFY(!list.totalsPending());
+        converted = list.totals().value(QStringLiteral("converted")).toMap();
+        QCOMPARE(converted.value(QStringLiteral("total")).toDouble(), 149.85);
+        QCOMPARE(converted.value(QStringLiteral("byCurrency")).toList().size(), 1);
+
+        // Dollars in February have no rate: named, and left out.
+        QVERIFY(pay(20, 2, QStringLiteral("2026-02-14")));
+        list.setFilters({});
+        list.refresh();
+        QTRY_VERIFY(!list.totalsPending());
+        converted = list.totals().value(QStringLiteral("converted")).toMap();
+        QCOMPARE(converted.value(QStringLiteral("total")).toDouble(), 1699.85);
+        QVERIFY(!converted.value(QStringLiteral("complete")).toBool());
+        const QStringList missing = converted.value(QStringLiteral("missing")).toStringList();
+        QCOMPARE(missing.size(), 1);
+        QVERIFY2(missing.first().contains(QStringLiteral("2026-02-14")),
+                 qPrintable(missing.first()));
     }
 
 private:

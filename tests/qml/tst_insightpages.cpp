@@ -85,7 +85,15 @@ private slots:
 
     void dashboardShowsStoredFigures()
     {
-        startOffice();
+        // A payment in dollars this month, so the chart has two currencies.
+        startOffice([this] {
+            QVERIFY(call(QStringLiteral("currencyModel.recordRate(2, '%1', 3.6)").arg(iso(-400)))
+                        .toBool());
+            QVERIFY(call(QStringLiteral("paymentModel.add(0, %1, 100, 'cash', '%2', 'إيصال', 2)")
+                             .arg(m_tenant)
+                             .arg(iso(0)))
+                        .toInt() > 0);
+        });
         QQuickItem* page = m_shell->find(QStringLiteral("dashboardPage"));
 
         const QVariantMap stats = call(QStringLiteral("dashboardCtrl.getStats()")).toMap();
@@ -145,6 +153,22 @@ private slots:
         // The current month is the last bar and has the payments of this test.
         QCOMPARE(months.last().toMap().value("month").toString(), period(0));
         QVERIFY(months.last().toMap().value("total").toDouble() > 0);
+        // A bar's hover tells the currencies its converted total is made of:
+        // each month that took dollars names its dollar amount.
+        const QVariantList barData = chart->property("bars").toList();
+        bool sawDollars = false;
+        for (int i = 0; i < 6; ++i) {
+            const QVariantMap detail = months.at(i).toMap().value("detail").toMap();
+            const QString hover = barData.at(i).toMap().value("detail").toString();
+            for (const QVariant& part : detail.value("byCurrency").toList()) {
+                if (part.toMap().value("currency_id").toInt() != 2)
+                    continue;
+                sawDollars = true;
+                QVERIFY2(hover.contains(money(part.toMap().value("total").toDouble(), "$")),
+                         qPrintable(hover));
+            }
+        }
+        QVERIFY(sawDollars);
 
         // Recent lists.
         compareTexts(page, "activityAction",
