@@ -50,12 +50,12 @@ start)
         cat "$dir/initdb.log" >&2
         exit 1
     }
-    # A free port: the socket lives in its own folder, but the port still
-    # names the socket file and the shared memory, so two clusters started
-    # at once must not share one. Try a few in case another takes it first.
+    # The server listens on no TCP port, only on the socket in its own
+    # folder; the port number still names that socket and keys the shared
+    # memory, so each cluster takes a random one and another on a clash.
     started=no
     for _ in 1 2 3 4 5; do
-        port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+        port=$((20000 + RANDOM % 40000))
         if "${as_owner[@]}" "$bindir/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -s \
             -o "-k $dir -p $port -c listen_addresses= -c fsync=off -c synchronous_commit=off -c full_page_writes=off" \
             start >/dev/null 2>&1; then

@@ -25,5 +25,8 @@ fi
 
 cluster=$(mktemp -d)
 trap '"$root/tools/pg-cluster.sh" stop "$cluster"; rm -rf "$cluster"' EXIT
-eval "$("$root/tools/pg-cluster.sh" start "$cluster" | sed 's/^/export SAKANOVA_TEST_/')"
+"$root/tools/pg-cluster.sh" start "$cluster" >/dev/null
+export SAKANOVA_TEST_PGHOST=$cluster
+SAKANOVA_TEST_PGPORT=$(cat "$cluster/port")
+export SAKANOVA_TEST_PGPORT
 QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$(nproc)" -L postgres

@@ -74,6 +74,7 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
         {1, QStringLiteral("tables"), tables()},
         {2, QStringLiteral("indexes"), indexes()},
         {3, QStringLiteral("text search"), searchIndexes()},
+        {4, QStringLiteral("money totals"), PgSchema::totalsStatements()},
     };
     return list;
 }

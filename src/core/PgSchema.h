@@ -34,6 +34,8 @@ public:
     // The CREATE TABLE statements of the first migration, with "%NOW%" and
     // "%TODAY%" where the current time and day go.
     static const QStringList& tableStatements();
+    // The functions and triggers that keep money_totals.
+    static const QStringList& totalsStatements();
 
     // The key of the advisory lock every write transaction takes, so that one
     // desk writes at a time; the migrations take it as well.

@@ -318,6 +318,13 @@ const QStringList& PgSchema::tableStatements()
                        "weighted BIGINT NOT NULL DEFAULT 0, "
                        "PRIMARY KEY (account_id, currency_id, day))"),
         QStringLiteral("CREATE TABLE ledger_totals_paused (id BIGINT PRIMARY KEY)"),
+        // Failed sign-ins per name (see LoginThrottle); times in milliseconds
+        // since 1970, past what a 32-bit integer holds.
+        QStringLiteral("CREATE TABLE login_failures ("
+                       "name TEXT PRIMARY KEY, "
+                       "failures BIGINT NOT NULL DEFAULT 0, "
+                       "blocked_until BIGINT NOT NULL DEFAULT 0, "
+                       "last_failure BIGINT NOT NULL DEFAULT 0)"),
     };
     return statements;
 }
