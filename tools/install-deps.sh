@@ -17,6 +17,9 @@ packages=(
     dpkg-dev file desktop-file-utils appstream
     # Reading printed statements and exported workbooks back in the tests.
     poppler-utils unzip
+    # The shared-server engine: Qt's PostgreSQL driver, the client library,
+    # and a server with pg_trgm for the throw-away clusters the tests start.
+    libqt6sql6-psql libpq-dev postgresql postgresql-contrib
 )
 # Extras for the screenshot script only.
 if [ "${1:-}" = "--screenshots" ]; then

@@ -3,9 +3,12 @@
 
 #include "core/AuditTrail.h"
 #include "core/MoneyTotals.h"
+#include "core/PgSchema.h"
 #include "core/Schema.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 
+#include <QAtomicInt>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutexLocker>
@@ -27,6 +30,62 @@ Database::~Database()
     closeConnection();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_connectionName);
+}
+
+bool Database::initialize(const DatabaseSettings& settings)
+{
+    m_engine = settings.engine;
+    if (m_engine == DatabaseSettings::Engine::SQLite)
+        return initialize(settings.path);
+    return openPostgres(settings);
+}
+
+bool Database::openPostgres(const DatabaseSettings& settings)
+{
+    m_initError = QSqlError();
+    m_path.clear();
+    // Each server connection has a name of its own, so that two of them
+    // (two desks in one test, a reader beside the window's) do not meet.
+    static QAtomicInt serial;
+    m_connectionName = QStringLiteral("sakanova_pg_%1").arg(serial.fetchAndAddRelaxed(1) + 1);
+    const auto failWith = [this](const QSqlError& error) {
+        m_initError = error;
+        emit databaseError(m_initError.text());
+        closeConnection();
+        return false;
+    };
+    QString password;
+    QString passwordError;
+    if (!settings.readPassword(&password, &passwordError))
+        return failWith(QSqlError(passwordError, QString(), QSqlError::ConnectionError));
+
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+    if (!m_db.isValid())
+        return failWith(QSqlError(QStringLiteral("the PostgreSQL driver (QPSQL) is not installed"),
+                                  QString(), QSqlError::ConnectionError));
+    m_db.setHostName(settings.host);
+    m_db.setPort(settings.port);
+    m_db.setDatabaseName(settings.database);
+    m_db.setUserName(settings.user);
+    if (!password.isEmpty())
+        m_db.setPassword(password);
+    // The program's own name in the server's list of sessions; a dead
+    // server is given up on after ten seconds rather than waited for.
+    m_db.setConnectOptions(QStringLiteral("application_name=sakanova;connect_timeout=10"));
+    if (!m_db.open())
+        return failWith(m_db.lastError());
+
+    QSqlQuery query(m_db);
+    if (!query.exec(QStringLiteral("SET client_min_messages TO warning")) ||
+        !PgSchema::bringUpToDate(m_db, &m_initError))
+        return failWith(m_initError.isValid() ? m_initError : query.lastError());
+    if (!query.exec(QStringLiteral("SELECT table_name FROM information_schema.columns WHERE "
+                                   "table_schema = current_schema() AND column_name = 'id'")))
+        return failWith(query.lastError());
+    m_tablesWithId.clear();
+    while (query.next())
+        m_tablesWithId.insert(query.value(0).toString());
+    return true;
 }
 
 bool Database::initialize(const QString& path)
@@ -115,6 +174,8 @@ bool Database::initFailedOnFullDisk() const
 {
     if (!m_initError.isValid())
         return false;
+    if (isPostgres())
+        return m_initError.nativeErrorCode() == QLatin1String("53100"); // disk_full
     // SQLITE_FULL; a write that failed for want of room may also come back
     // as a plain I/O error, so the free space is looked at as well.
     if (m_initError.nativeErrorCode() == QLatin1String("13"))
@@ -131,7 +192,8 @@ bool Database::checkpointAndClose()
         return true;
     if (m_transactionDepth > 0)
         return false;
-    {
+    // A server keeps its own log; there is nothing to fold in.
+    if (!isPostgres()) {
         QSqlQuery checkpoint(m_db);
         if (!checkpoint.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"))) {
             emit databaseError(checkpoint.lastError().text());
@@ -146,11 +208,20 @@ bool Database::reopen(bool readOnly)
 {
     QMutexLocker lock(&m_mutex);
     closeConnection();
-    m_db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
+    if (!isPostgres())
+        m_db.setConnectOptions(readOnly ? QStringLiteral("QSQLITE_OPEN_READONLY") : QString());
     m_restartPending = readOnly;
     if (!m_db.open()) {
         emit databaseError(m_db.lastError().text());
         return false;
+    }
+    if (isPostgres()) {
+        QSqlQuery query(m_db);
+        if (readOnly && !query.exec(QStringLiteral("SET default_transaction_read_only = on"))) {
+            emit databaseError(query.lastError().text());
+            return false;
+        }
+        return true;
     }
     // A read-only connection cannot switch the journal mode; it reads the
     // file as it is until the program starts again.
@@ -182,6 +253,14 @@ bool Database::attachReader()
 
 bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params)
 {
+    // The server prepares only reads and row writes; a statement without
+    // values (SET, LOCK, a DDL step) runs as it is.
+    if (isPostgres() && params.isEmpty()) {
+        if (query.exec(sql))
+            return true;
+        emit databaseError(query.lastError().text());
+        return false;
+    }
     if (!query.prepare(sql)) {
         emit databaseError(query.lastError().text());
         return false;
@@ -271,10 +350,31 @@ int Database::execInsert(const QString& sql, const QVariantList& params)
 {
     QMutexLocker lock(&m_mutex);
     QSqlQuery query(m_db);
-    if (!runLocked(query, sql, params))
+    if (!isPostgres()) {
+        if (!runLocked(query, sql, params))
+            return -1;
+        const QVariant id = query.lastInsertId();
+        return id.isValid() ? id.toInt() : 0;
+    }
+    if (!runLocked(query, insertStatement(sql), params))
         return -1;
-    const QVariant id = query.lastInsertId();
-    return id.isValid() ? id.toInt() : 0;
+    return query.isSelect() && query.next() ? query.value(0).toInt() : 0;
+}
+
+QString Database::insertStatement(const QString& sql) const
+{
+    // The server has no "last id" of the connection: an INSERT into a table
+    // with ids hands the new one back itself.
+    static const QRegularExpression insertInto(
+        QStringLiteral("^\\s*INSERT\\s+INTO\\s+([A-Za-z0-9_]+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression returning(QStringLiteral("\\bRETURNING\\b"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = insertInto.match(sql);
+    if (!match.hasMatch() || !m_tablesWithId.contains(match.captured(1).toLower()) ||
+        returning.match(sql).hasMatch())
+        return sql;
+    return SqlDialect::returningId(m_engine, sql);
 }
 
 int Database::execKept(const QString& sql, const QVariantList& params)
@@ -311,9 +411,18 @@ QVariantMap Database::getById(const QString& table, int id)
     // A missing table or row is an empty map, not an error worth announcing.
     QMutexLocker lock(&m_mutex);
     QVariantList rows;
-    if (attachReader())
-        m_reader.readMaps(QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE id=?"),
-                          {id}, rows);
+    const QString sql = QStringLiteral("SELECT * FROM ") + table + QStringLiteral(" WHERE id=?");
+    if (attachReader()) {
+        m_reader.readMaps(sql, {id}, rows);
+    } else if (isPostgres()) {
+        SqlReader::Rows found;
+        if (readThroughQtSql(sql, {id}, &found, {}, nullptr) && !found.rows.isEmpty()) {
+            QVariantMap row;
+            for (int i = 0; i < found.columns.size(); ++i)
+                row.insert(found.columns.at(i), found.rows.first().value(i));
+            rows.append(row);
+        }
+    }
     return SqlValue::firstRow(rows);
 }
 
@@ -358,12 +467,20 @@ bool Database::readRows(const QString& sql, const QVariantList& params, SqlReade
                         QString* error)
 {
     rows = SqlReader::Rows();
+    if (isPostgres()) {
+        QMutexLocker lock(&m_mutex);
+        return readThroughQtSql(sql, params, &rows, {}, error);
+    }
     return readLocked([&](SqlReader& reader) { return reader.readRows(sql, params, rows); }, error);
 }
 
 bool Database::forEachRow(const QString& sql, const QVariantList& params,
                           const std::function<void(QVector<QVariant>&)>& onRow, QString* error)
 {
+    if (isPostgres()) {
+        QMutexLocker lock(&m_mutex);
+        return readThroughQtSql(sql, params, nullptr, onRow, error);
+    }
     return readLocked([&](SqlReader& reader) { return reader.forEachRow(sql, params, onRow); },
                       error);
 }
@@ -382,4 +499,44 @@ bool Database::readLocked(const std::function<SqlReader::Status(SqlReader&)>& re
                                                        : QStringLiteral("database not open");
     }
     return false;
+}
+
+bool Database::readThroughQtSql(const QString& sql, const QVariantList& params,
+                                SqlReader::Rows* rows,
+                                const std::function<void(QVector<QVariant>&)>& onRow,
+                                QString* error)
+{
+    const auto failed = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (!m_db.isOpen())
+        return failed(QStringLiteral("database not open"));
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql))
+        return failed(query.lastError().text());
+    for (const QVariant& value : params)
+        query.addBindValue(value);
+    if (!query.exec())
+        return failed(query.lastError().text());
+    if (!query.isSelect())
+        return failed(QStringLiteral("not a read"));
+    const QSqlRecord record = query.record();
+    const int count = record.count();
+    if (rows) {
+        for (int i = 0; i < count; ++i)
+            rows->columns << record.fieldName(i);
+    }
+    QVector<QVariant> values(count);
+    while (query.next()) {
+        for (int i = 0; i < count; ++i)
+            values[i] = query.value(i);
+        if (rows)
+            rows->rows.append(values);
+        else
+            onRow(values);
+    }
+    return true;
 }

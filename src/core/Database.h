@@ -1,9 +1,11 @@
 #pragma once
 
+#include "core/DatabaseSettings.h"
 #include "core/SqlReader.h"
 
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QString>
@@ -45,6 +47,11 @@ public:
     // and destroyed on that thread. With write-ahead logging it reads the
     // last committed rows while the window's connection writes.
     bool openReadOnly(const QString& path, const QString& connectionName);
+    // Opens the records where `settings` says: the SQLite file (as above) or
+    // a PostgreSQL server, whose schema is then brought up to date.
+    bool initialize(const DatabaseSettings& settings);
+    DatabaseSettings::Engine engine() const { return m_engine; }
+    bool isPostgres() const { return m_engine == DatabaseSettings::Engine::PostgreSQL; }
     // Why the last initialize() failed; empty after a success.
     QString initErrorText() const { return m_initError.text(); }
     bool initFailedOnFullDisk() const;
@@ -132,9 +139,17 @@ private:
     // Drops the reader's statements; the connection cannot close while any
     // of them is alive.
     void closeConnection();
+    // The server side of initialize(); the caller has set m_engine.
+    bool openPostgres(const DatabaseSettings& settings);
+    // A read through QtSql, for a connection without the SQLite reader: the
+    // rows into `rows`, or each one to `onRow` when it is set. The caller
+    // holds the mutex.
+    bool readThroughQtSql(const QString& sql, const QVariantList& params, SqlReader::Rows* rows,
+                          const std::function<void(QVector<QVariant>&)>& onRow, QString* error);
+    // The INSERT to run for execInsert(): on the server it hands back the id.
+    QString insertStatement(const QString& sql) const;
 
     QSqlDatabase m_db;
-    QString m_connectionName = QLatin1String(QSqlDatabase::defaultConnection);
     // Reads run here, on m_db's own SQLite handle; writes go through QtSql.
     SqlReader m_reader;
     int m_actingUserId = 0;
@@ -143,4 +158,11 @@ private:
     QSqlError m_initError;
     int m_transactionDepth = 0;
     bool m_restartPending = false;
+    DatabaseSettings::Engine m_engine = DatabaseSettings::Engine::SQLite;
+    // The QtSql connection's name: the default one for the SQLite file, one
+    // of its own for a read-only second connection and for each server
+    // connection.
+    QString m_connectionName = QLatin1String(QSqlDatabase::defaultConnection);
+    // Tables with an id column, whose INSERTs return it on the server.
+    QSet<QString> m_tablesWithId;
 };

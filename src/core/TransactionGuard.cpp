@@ -1,6 +1,7 @@
 #include "core/TransactionGuard.h"
 
 #include "core/Database.h"
+#include "core/PgSchema.h"
 
 #include <QSqlError>
 #include <QSqlQuery>
@@ -29,8 +30,19 @@ TransactionGuard::TransactionGuard(Database* db)
     if (m_db->m_transactionDepth == 0) {
         // IMMEDIATE takes the write lock before the first statement, so the
         // checks a write makes inside the guard still hold when it writes:
-        // no other connection can change those rows in between.
-        m_active = runPlain(m_db, QStringLiteral("BEGIN IMMEDIATE"));
+        // no other connection can change those rows in between. On a server
+        // the same comes from one advisory lock that every desk's writing
+        // transaction takes first and the server lets go at its end.
+        if (m_db->isPostgres()) {
+            m_active = runPlain(m_db, QStringLiteral("BEGIN"));
+            if (m_active && !runPlain(m_db, QStringLiteral("SELECT pg_advisory_xact_lock(%1)")
+                                                .arg(PgSchema::kWriteLock))) {
+                runPlain(m_db, QStringLiteral("ROLLBACK"));
+                m_active = false;
+            }
+        } else {
+            m_active = runPlain(m_db, QStringLiteral("BEGIN IMMEDIATE"));
+        }
     } else {
         m_savepoint = QStringLiteral("sakanova_sp_%1").arg(m_db->m_transactionDepth);
         m_active = runPlain(m_db, QStringLiteral("SAVEPOINT ") + m_savepoint);

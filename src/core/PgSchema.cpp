@@ -1,0 +1,146 @@
+#include "core/PgSchema.h"
+
+#include "core/Schema.h"
+#include "core/SqlDialect.h"
+
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace {
+
+using Engine = DatabaseSettings::Engine;
+
+QStringList tables()
+{
+    QStringList statements;
+    for (QString statement : PgSchema::tableStatements()) {
+        statement.replace(QStringLiteral("%NOW%"), SqlDialect::now(Engine::PostgreSQL));
+        statement.replace(QStringLiteral("%TODAY%"), SqlDialect::today(Engine::PostgreSQL));
+        statements << statement;
+    }
+    return statements;
+}
+
+// The plain indexes are written in SQL both engines read; those made by the
+// SQLite file's later steps are listed here.
+QStringList indexes()
+{
+    QStringList statements = Schema::indexStatements();
+    statements << QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_installment ON "
+                                 "cheques(installment_id)")
+               << QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cheques_payment ON "
+                                 "cheques(payment_id)")
+               << QStringLiteral("CREATE INDEX IF NOT EXISTS idx_journal_reference ON "
+                                 "journal_entries(reference_type, reference_id)")
+               << QStringLiteral("CREATE INDEX IF NOT EXISTS idx_journal_currency_date ON "
+                                 "journal_entries(currency_id, entry_date)")
+               << QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_owed ON "
+                                 "expenses(contractor_id, id, currency_id, amount, is_owed) "
+                                 "WHERE is_owed=1")
+               << QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_owed_by_day ON "
+                                 "expenses(contractor_id, currency_id, expense_date, amount) "
+                                 "WHERE is_owed=1");
+    return statements;
+}
+
+// The long lists search their text with LIKE '%...%'; trigram indexes serve
+// that on the server (the database's ctype must know Arabic letters for it).
+QStringList searchIndexes()
+{
+    QStringList statements{QStringLiteral("CREATE EXTENSION IF NOT EXISTS pg_trgm")};
+    for (const Schema::SearchIndex& index : Schema::searchIndexes()) {
+        QStringList columns;
+        for (const QString& column : index.columns)
+            columns << column + QStringLiteral(" gin_trgm_ops");
+        statements << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 USING gin (%3)")
+                          .arg(index.name, index.table, columns.join(QStringLiteral(", ")));
+    }
+    return statements;
+}
+
+bool fail(const QSqlQuery& query, QSqlError* error)
+{
+    if (error)
+        *error = query.lastError();
+    return false;
+}
+
+} // namespace
+
+const QList<PgSchema::Migration>& PgSchema::migrations()
+{
+    static const QList<Migration> list = {
+        {1, QStringLiteral("tables"), tables()},
+        {2, QStringLiteral("indexes"), indexes()},
+        {3, QStringLiteral("text search"), searchIndexes()},
+        {4, QStringLiteral("money totals"), PgSchema::totalsStatements()},
+    };
+    return list;
+}
+
+int PgSchema::currentVersion(QSqlDatabase& db)
+{
+    QSqlQuery query(db);
+    if (!query.exec(QStringLiteral("SELECT to_regclass('schema_migrations') IS NOT NULL")) ||
+        !query.next())
+        return -1;
+    if (!query.value(0).toBool())
+        return 0;
+    if (!query.exec(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_migrations")) ||
+        !query.next())
+        return -1;
+    return query.value(0).toInt();
+}
+
+bool PgSchema::bringUpToDate(QSqlDatabase& db, QSqlError* error)
+{
+    QSqlQuery query(db);
+    const auto rollBack = [&] {
+        const bool failed = fail(query, error);
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return failed;
+    };
+    // Another desk starting at the same moment waits on the lock and then
+    // finds the migrations done.
+    if (!query.exec(QStringLiteral("BEGIN")))
+        return fail(query, error);
+    query.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(?)"));
+    query.addBindValue(kWriteLock);
+    if (!query.exec() ||
+        !query.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS schema_migrations ("
+                                   "version BIGINT PRIMARY KEY, "
+                                   "description TEXT NOT NULL, "
+                                   "applied_at TEXT NOT NULL DEFAULT ") +
+                    SqlDialect::now(Engine::PostgreSQL) + QStringLiteral(")")) ||
+        !query.exec(QStringLiteral("COMMIT")))
+        return rollBack();
+
+    for (const Migration& migration : migrations()) {
+        if (!query.exec(QStringLiteral("BEGIN")))
+            return fail(query, error);
+        query.prepare(QStringLiteral("SELECT pg_advisory_xact_lock(?), EXISTS (SELECT 1 FROM "
+                                     "schema_migrations WHERE version=?)"));
+        query.addBindValue(kWriteLock);
+        query.addBindValue(migration.version);
+        if (!query.exec() || !query.next())
+            return rollBack();
+        const bool done = query.value(1).toBool();
+        query.finish();
+        if (!done) {
+            for (const QString& statement : migration.statements) {
+                if (!query.exec(statement))
+                    return rollBack();
+            }
+            query.prepare(QStringLiteral(
+                "INSERT INTO schema_migrations (version, description) VALUES (?, ?)"));
+            query.addBindValue(migration.version);
+            query.addBindValue(migration.description);
+            if (!query.exec())
+                return rollBack();
+        }
+        if (!query.exec(QStringLiteral("COMMIT")))
+            return rollBack();
+    }
+    return true;
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "core/DatabaseSettings.h"
+
+#include <QString>
+#include <QStringList>
+
+// The few spellings SQLite and PostgreSQL do not share. Everything else is
+// written once, in SQL both accept (COALESCE, ON CONFLICT, RETURNING,
+// explicit casts). Dates are kept as 'YYYY-MM-DD' text on both engines and
+// times as 'YYYY-MM-DD HH:MM:SS' in UTC, so the helpers hand back text too.
+namespace SqlDialect {
+
+using Engine = DatabaseSettings::Engine;
+
+// The current moment and day in UTC, as stored in created_at and its kin.
+QString now(Engine engine);
+QString today(Engine engine);
+// The day `days` days after the day `date` (both SQL expressions; `days`
+// may be negative or a `?`).
+QString addDays(Engine engine, const QString& date, const QString& days);
+// The values of `expression` over a group, joined by `separator` (a
+// literal, without quotes).
+QString stringAgg(Engine engine, const QString& expression, const QString& separator);
+// A row written whole, replacing the row with the same `keys`; one `?` per
+// column, in order.
+QString upsert(Engine engine, const QString& table, const QStringList& columns,
+               const QStringList& keys);
+// A row added unless one with the same key is there already.
+QString insertOrIgnore(Engine engine, const QString& table, const QStringList& columns);
+// An INSERT that hands back the new row's id as its one row and column.
+// SQLite gives it through the connection instead and the text is unchanged.
+QString returningId(Engine engine, const QString& insert);
+
+} // namespace SqlDialect

@@ -1,0 +1,355 @@
+#include "PgCluster.h"
+#include "TestDatabase.h"
+
+#include "admin/LoginThrottle.h"
+#include "core/Database.h"
+#include "core/PgSchema.h"
+#include "core/Schema.h"
+
+#include <QFile>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+struct Column
+{
+    QString name;
+    QString family; // integer, text, real
+    bool notNull = false;
+
+    bool operator==(const Column& other) const
+    {
+        return name == other.name && family == other.family && notNull == other.notNull;
+    }
+};
+
+QString describe(const QList<Column>& columns)
+{
+    QStringList parts;
+    for (const Column& c : columns)
+        parts << c.name + QLatin1Char(' ') + c.family +
+                     (c.notNull ? QStringLiteral(" NN") : QString());
+    return parts.join(QStringLiteral(", "));
+}
+
+QString sqliteFamily(const QString& declared)
+{
+    const QString type = declared.toUpper();
+    if (type.contains(QLatin1String("INT")))
+        return QStringLiteral("integer");
+    if (type.contains(QLatin1String("REAL")))
+        return QStringLiteral("real");
+    return QStringLiteral("text");
+}
+
+QString pgFamily(const QString& type)
+{
+    if (type == QLatin1String("bigint"))
+        return QStringLiteral("integer");
+    if (type == QLatin1String("numeric") || type == QLatin1String("double precision"))
+        return QStringLiteral("real");
+    return type == QLatin1String("text") ? QStringLiteral("text") : type;
+}
+
+// The tables each engine keeps for itself, which the other has no use for:
+// SQLite's id counters and text-search tables, the server's migration list.
+bool engineOwn(const QString& table)
+{
+    if (table.startsWith(QLatin1String("sqlite_")) ||
+        table == QLatin1String("search_index_marks") || table == QLatin1String("schema_migrations"))
+        return true;
+    for (const Schema::SearchIndex& index : Schema::searchIndexes()) {
+        if (table.startsWith(index.name))
+            return true;
+    }
+    return false;
+}
+
+QMap<QString, QList<Column>> sqliteTables(Database* db)
+{
+    QMap<QString, QList<Column>> tables;
+    QSqlQuery query(db->connection());
+    query.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"));
+    QStringList names;
+    while (query.next())
+        names << query.value(0).toString();
+    for (const QString& name : names) {
+        if (engineOwn(name))
+            continue;
+        query.exec(QStringLiteral("SELECT name, type, \"notnull\", pk FROM pragma_table_info('%1') "
+                                  "ORDER BY cid")
+                       .arg(name));
+        while (query.next()) {
+            // A primary key is never empty on the server; SQLite lets an
+            // INTEGER PRIMARY KEY be given as NULL (it then picks the id).
+            const bool key = query.value(3).toInt() > 0;
+            tables[name].append({query.value(0).toString(), sqliteFamily(query.value(1).toString()),
+                                 query.value(2).toInt() == 1 || key});
+        }
+    }
+    return tables;
+}
+
+QMap<QString, QList<Column>> serverTables(Database* db)
+{
+    QMap<QString, QList<Column>> tables;
+    QSqlQuery query(db->connection());
+    query.exec(QStringLiteral("SELECT table_name, column_name, data_type, is_nullable FROM "
+                              "information_schema.columns WHERE table_schema=current_schema() "
+                              "ORDER BY table_name, ordinal_position"));
+    while (query.next()) {
+        const QString table = query.value(0).toString();
+        if (!engineOwn(table))
+            tables[table].append({query.value(1).toString(), pgFamily(query.value(2).toString()),
+                                  query.value(3).toString() == QLatin1String("NO")});
+    }
+    return tables;
+}
+
+QStringList indexNames(Database* db, const QString& sql)
+{
+    QStringList names;
+    QSqlQuery query(db->connection());
+    query.exec(sql);
+    while (query.next())
+        names << query.value(0).toString();
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+class TestPgSchema : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PgCluster> m_cluster;
+
+    std::unique_ptr<Database> openServer(const DatabaseSettings& settings)
+    {
+        auto db = std::make_unique<Database>();
+        if (!db->initialize(settings))
+            qWarning() << "open failed:" << db->initErrorText();
+        return db;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        // PostgreSQL is one of the program's dependencies (tools/install-deps.sh
+        // installs it): a server that cannot start is a failure, not a skip.
+        m_cluster = std::make_unique<PgCluster>();
+        QVERIFY2(m_cluster->isRunning(), qPrintable(m_cluster->errorText()));
+    }
+
+    void cleanupTestCase() { m_cluster.reset(); }
+
+    void bothEnginesHoldTheSameTablesAndColumns()
+    {
+        TestDatabase file;
+        QVERIFY(file.isOpen());
+        const DatabaseSettings settings = m_cluster->newDatabase();
+        QVERIFY2(settings.engine == DatabaseSettings::Engine::PostgreSQL,
+                 qPrintable(m_cluster->errorText()));
+        auto server = openServer(settings);
+        QVERIFY(server->connection().isOpen());
+        QVERIFY(server->isPostgres());
+        // The sign-in throttle makes its table on the file when first used.
+        LoginThrottle throttle(file.db());
+
+        const auto onFile = sqliteTables(file.db());
+        const auto onServer = serverTables(server.get());
+        QVERIFY(onFile.size() >= 29);
+        QCOMPARE(onServer.keys(), onFile.keys());
+        for (auto it = onFile.cbegin(); it != onFile.cend(); ++it) {
+            const QList<Column> other = onServer.value(it.key());
+            QVERIFY2(other == it.value(),
+                     qPrintable(it.key() + QStringLiteral("\n file:   ") + describe(it.value()) +
+                                QStringLiteral("\n server: ") + describe(other)));
+        }
+
+        const QString sqliteIndexes = QStringLiteral(
+            "SELECT name FROM sqlite_master WHERE type='index' AND name LIKE 'idx_%'");
+        const QString pgIndexes =
+            QStringLiteral("SELECT indexname FROM pg_indexes WHERE schemaname=current_schema() AND "
+                           "indexname LIKE 'idx_%'");
+        const QStringList fileIndexes = indexNames(file.db(), sqliteIndexes);
+        QVERIFY(fileIndexes.size() > 50);
+        QCOMPARE(indexNames(server.get(), pgIndexes), fileIndexes);
+    }
+
+    void moneyIsExactOnTheServer()
+    {
+        auto server = openServer(m_cluster->newDatabase());
+        QVERIFY(server->connection().isOpen());
+        // Three payments of 0.1 are 0.3 exactly, not 0.30000000000000004.
+        QVERIFY(server->execNonQuery(
+            QStringLiteral("INSERT INTO tenants (full_name) VALUES ('سلمى الخطيب')")));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(server->execInsert(
+                        QStringLiteral("INSERT INTO payments (tenant_id, amount, "
+                                       "payment_date) VALUES (1, 0.1, '2026-03-01')")) > 0);
+        QCOMPARE(server->scalar(QStringLiteral("SELECT CAST(SUM(amount) AS TEXT) FROM payments"))
+                     .toString(),
+                 QStringLiteral("0.3"));
+    }
+
+    void migrationsRunOnceAndAreRecorded()
+    {
+        const DatabaseSettings settings = m_cluster->newDatabase();
+        auto first = openServer(settings);
+        QVERIFY(first->connection().isOpen());
+        QSqlDatabase connection = first->connection();
+        const int last = PgSchema::migrations().last().version;
+        QCOMPARE(PgSchema::currentVersion(connection), last);
+        first->execNonQuery(
+            QStringLiteral("INSERT INTO settings (key, value) VALUES ('k', 'قيمة')"));
+
+        // A second start (another desk) finds every migration done and runs
+        // none again: the row written in between is still there.
+        auto second = openServer(settings);
+        QVERIFY(second->connection().isOpen());
+        QCOMPARE(second->scalar(QStringLiteral("SELECT COUNT(*) FROM schema_migrations")).toInt(),
+                 PgSchema::migrations().size());
+        QCOMPARE(
+            second->scalar(QStringLiteral("SELECT value FROM settings WHERE key='k'")).toString(),
+            QStringLiteral("قيمة"));
+    }
+
+    void regressionFailedMigrationLeavesNothingBehind()
+    {
+        // A table the first migration makes is already there (made by hand):
+        // the migration stops, and none of its other tables stay behind.
+        const DatabaseSettings settings = m_cluster->newDatabase();
+        const auto raw = [&](const QString& sql) {
+            QVariant value;
+            {
+                QSqlDatabase connection =
+                    QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), QStringLiteral("raw"));
+                connection.setHostName(settings.host);
+                connection.setPort(settings.port);
+                connection.setDatabaseName(settings.database);
+                QSqlQuery query(connection.open() ? connection : QSqlDatabase());
+                if (query.exec(sql) && query.next())
+                    value = query.value(0);
+            }
+            QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+            return value;
+        };
+        raw(QStringLiteral("CREATE TABLE settings (x TEXT)"));
+        Database db;
+        QVERIFY(!db.initialize(settings));
+        QVERIFY2(db.initErrorText().contains(QLatin1String("settings")),
+                 qPrintable(db.initErrorText()));
+        QVERIFY(!db.connection().isOpen());
+        QCOMPARE(raw(QStringLiteral("SELECT to_regclass('audit_logs') IS NULL")).toBool(), true);
+        QCOMPARE(raw(QStringLiteral("SELECT COUNT(*) FROM schema_migrations")).toInt(), 0);
+        QCOMPARE(raw(QStringLiteral("SELECT COUNT(*) FROM settings")).toInt(), 0);
+    }
+
+    void searchIndexesReadArabic()
+    {
+        auto server = openServer(m_cluster->newDatabase());
+        QVERIFY(server->connection().isOpen());
+        // With a "C" ctype the trigram index takes Arabic letters for
+        // separators and holds nothing for an Arabic note.
+        QVERIFY(server
+                    ->scalar(QStringLiteral("SELECT array_length(show_trgm(?), 1)"),
+                             {QStringLiteral("إيجار شهر آذار")})
+                    .toInt() > 5);
+        QVERIFY(server->execNonQuery(
+            QStringLiteral("INSERT INTO payments (amount, payment_date, notes) VALUES (?, ?, ?)"),
+            {500, QStringLiteral("2026-03-01"), QStringLiteral("دفعة إيجار شهر آذار")}));
+        QVERIFY(server->execNonQuery(
+            QStringLiteral("INSERT INTO payments (amount, payment_date, notes) VALUES (?, ?, ?)"),
+            {70, QStringLiteral("2026-03-02"), QStringLiteral("رسوم صيانة")}));
+        QVERIFY(server->execNonQuery(QStringLiteral("SET enable_seqscan = off")));
+        const QVariantList plan = server->execQuery(
+            QStringLiteral("EXPLAIN SELECT id FROM payments WHERE notes LIKE '%إيجار%'"));
+        QStringList lines;
+        for (const QVariant& row : plan)
+            lines << row.toMap().value(QStringLiteral("QUERY PLAN")).toString();
+        QVERIFY2(lines.join('\n').contains(QLatin1String("payments_search")),
+                 qPrintable(lines.join('\n')));
+        QCOMPARE(server
+                     ->scalar(QStringLiteral("SELECT amount FROM payments WHERE notes LIKE ?"),
+                              {QStringLiteral("%إيجار%")})
+                     .toDouble(),
+                 500.0);
+    }
+
+    void writesAndReadsGoThroughTheSameCalls()
+    {
+        auto server = openServer(m_cluster->newDatabase());
+        QVERIFY(server->connection().isOpen());
+        // New ids come back from the INSERT itself; a table without ids
+        // gives 0, a refused row -1.
+        const QString addTenant =
+            QStringLiteral("INSERT INTO tenants (full_name, phone) VALUES (?, ?)");
+        QCOMPARE(
+            server->execInsert(addTenant, {QStringLiteral("مريم حداد"), QStringLiteral("0599")}),
+            1);
+        QCOMPARE(server->execInsert(addTenant, {QStringLiteral("يوسف عودة"), QVariant()}), 2);
+        QCOMPARE(
+            server->execInsert(QStringLiteral("INSERT INTO settings (key, value) VALUES (?, ?)"),
+                               {QStringLiteral("a"), QStringLiteral("b")}),
+            0);
+        QSignalSpy errors(server.get(), &Database::databaseError);
+        QCOMPARE(server->execInsert(addTenant, {QVariant(), QStringLiteral("x")}), -1);
+        QCOMPARE(errors.count(), 1);
+
+        QCOMPARE(server->getById(QStringLiteral("tenants"), 2)
+                     .value(QStringLiteral("full_name"))
+                     .toString(),
+                 QStringLiteral("يوسف عودة"));
+        SqlReader::Rows rows;
+        QString error;
+        QVERIFY2(
+            server->readRows(QStringLiteral("SELECT id, full_name, phone FROM tenants ORDER BY id"),
+                             {}, rows, &error),
+            qPrintable(error));
+        QCOMPARE(rows.columns, (QStringList{"id", "full_name", "phone"}));
+        QCOMPARE(rows.rows.size(), 2);
+        QCOMPARE(rows.rows.at(0).at(1).toString(), QStringLiteral("مريم حداد"));
+        QVERIFY(rows.rows.at(1).at(2).isNull());
+        QStringList names;
+        QVERIFY(server->forEachRow(QStringLiteral("SELECT full_name FROM tenants WHERE id > ?"),
+                                   {1},
+                                   [&](QVector<QVariant>& row) { names << row.at(0).toString(); }));
+        QCOMPARE(names, QStringList{QStringLiteral("يوسف عودة")});
+        QVERIFY(!server->readRows(QStringLiteral("SELECT nothing FROM tenants"), {}, rows, &error));
+        QVERIFY(error.contains(QLatin1String("nothing")));
+    }
+
+    void passwordFileOthersCanReadIsRefused()
+    {
+        DatabaseSettings settings = m_cluster->newDatabase();
+        QTemporaryDir dir;
+        settings.passwordFile = dir.filePath(QStringLiteral("password"));
+        QFile file(settings.passwordFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("secret\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                            QFile::ReadOther);
+        Database refused;
+        QVERIFY(!refused.initialize(settings));
+        QVERIFY(refused.initErrorText().contains(QLatin1String("chmod 600")));
+
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+        QString password;
+        QString error;
+        QVERIFY(settings.readPassword(&password, &error));
+        QCOMPARE(password, QStringLiteral("secret"));
+        Database accepted;
+        QVERIFY2(accepted.initialize(settings), qPrintable(accepted.initErrorText()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPgSchema)
+#include "tst_pgschema.moc"

@@ -1,0 +1,140 @@
+#include "PgCluster.h"
+#include "TestDatabase.h"
+
+#include "core/Database.h"
+#include "core/SqlDialect.h"
+
+#include <QRegularExpression>
+#include <QtTest>
+
+#include <memory>
+
+using Engine = DatabaseSettings::Engine;
+
+// Each engine-specific spelling must give the same answer on both engines.
+class TestSqlDialect : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PgCluster> m_cluster;
+    std::unique_ptr<TestDatabase> m_file;
+    std::unique_ptr<Database> m_server;
+
+    QList<Database*> engines() const { return {m_file->db(), m_server.get()}; }
+    static QString name(Database* db) { return db->isPostgres() ? "PostgreSQL" : "SQLite"; }
+
+private slots:
+    void initTestCase()
+    {
+        m_cluster = std::make_unique<PgCluster>();
+        QVERIFY2(m_cluster->isRunning(), qPrintable(m_cluster->errorText()));
+        m_file = std::make_unique<TestDatabase>();
+        QVERIFY(m_file->isOpen());
+        m_server = std::make_unique<Database>();
+        QVERIFY2(m_server->initialize(m_cluster->newDatabase()),
+                 qPrintable(m_server->initErrorText()));
+    }
+
+    void cleanupTestCase()
+    {
+        m_server.reset();
+        m_cluster.reset();
+    }
+
+    void addDays_data()
+    {
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<int>("days");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("into the next month") << "2026-01-30" << 3 << "2026-02-02";
+        QTest::newRow("leap day") << "2028-02-28" << 1 << "2028-02-29";
+        QTest::newRow("no leap day") << "2026-02-28" << 1 << "2026-03-01";
+        QTest::newRow("back over the new year") << "2027-01-02" << -5 << "2026-12-28";
+        QTest::newRow("the same day") << "2026-07-15" << 0 << "2026-07-15";
+        QTest::newRow("a year of days") << "2026-03-01" << 365 << "2027-03-01";
+    }
+
+    void addDays()
+    {
+        QFETCH(QString, day);
+        QFETCH(int, days);
+        QFETCH(QString, expected);
+        for (Database* db : engines()) {
+            const QString sql =
+                QStringLiteral("SELECT ") + SqlDialect::addDays(db->engine(), "?", "?");
+            QCOMPARE(db->scalar(sql, {day, days}).toString() + " " + name(db),
+                     expected + " " + name(db));
+        }
+    }
+
+    void nowAndTodayAreUtcText()
+    {
+        const QRegularExpression moment(
+            QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}$"));
+        for (Database* db : engines()) {
+            const QVariantList rows = db->execQuery(
+                QStringLiteral("SELECT %1 AS now, %2 AS today")
+                    .arg(SqlDialect::now(db->engine()), SqlDialect::today(db->engine())));
+            QCOMPARE(rows.size(), 1);
+            const QString now = rows.first().toMap().value("now").toString();
+            const QString today = rows.first().toMap().value("today").toString();
+            QVERIFY2(moment.match(now).hasMatch(), qPrintable(name(db) + ": " + now));
+            QCOMPARE(today, now.left(10));
+            QDateTime stored = QDateTime::fromString(now, "yyyy-MM-dd HH:mm:ss");
+            QVERIFY(stored.isValid());
+            stored.setTimeZone(QTimeZone::utc());
+            // The same moment as the clock here, give or take a minute (the
+            // server's is its transaction's start): UTC on both, not local.
+            QVERIFY2(qAbs(stored.secsTo(QDateTime::currentDateTimeUtc())) < 60,
+                     qPrintable(name(db) + ": " + now));
+        }
+    }
+
+    void stringAggJoinsArabicText()
+    {
+        for (Database* db : engines()) {
+            const QString sql = QStringLiteral("SELECT %1 FROM (SELECT 'شقة' AS v UNION ALL SELECT "
+                                               "'مكتب' UNION ALL SELECT 'محل') AS t")
+                                    .arg(SqlDialect::stringAgg(db->engine(), "v", "، "));
+            QStringList parts = db->scalar(sql).toString().split(QStringLiteral("، "));
+            parts.sort();
+            QCOMPARE(parts, (QStringList{"شقة", "محل", "مكتب"}));
+            const QString numbers = QStringLiteral("SELECT %1 FROM (SELECT 7 AS n) AS t")
+                                        .arg(SqlDialect::stringAgg(db->engine(), "n", "'"));
+            QCOMPARE(db->scalar(numbers).toString(), QStringLiteral("7"));
+        }
+    }
+
+    void upsertReplacesAndInsertOrIgnoreKeeps()
+    {
+        for (Database* db : engines()) {
+            const QString key = QStringLiteral("dialect_") + name(db);
+            const QString upsert =
+                SqlDialect::upsert(db->engine(), "settings", {"key", "value"}, {"key"});
+            QVERIFY(db->execNonQuery(upsert, {key, QStringLiteral("الأولى")}));
+            QVERIFY(db->execNonQuery(upsert, {key, QStringLiteral("الثانية")}));
+            const QString ignore =
+                SqlDialect::insertOrIgnore(db->engine(), "settings", {"key", "value"});
+            QVERIFY(db->execNonQuery(ignore, {key, QStringLiteral("الثالثة")}));
+            QCOMPARE(db->scalar("SELECT value FROM settings WHERE key=?", {key}).toString(),
+                     QStringLiteral("الثانية"));
+            QCOMPARE(db->scalar("SELECT COUNT(*) FROM settings WHERE key=?", {key}).toInt(), 1);
+        }
+    }
+
+    void returningIdGivesTheNewRow()
+    {
+        for (Database* db : engines()) {
+            const QString insert = SqlDialect::returningId(
+                db->engine(), QStringLiteral("INSERT INTO services (name) VALUES (?);"));
+            const int id = db->execInsert(insert, {QStringLiteral("كهرباء")});
+            QVERIFY2(id > 0, qPrintable(name(db)));
+            QCOMPARE(db->scalar("SELECT name FROM services WHERE id=?", {id}).toString(),
+                     QStringLiteral("كهرباء"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSqlDialect)
+#include "tst_sqldialect.moc"
