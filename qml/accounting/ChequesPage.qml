@@ -28,7 +28,8 @@ Item {
         return Input.pad(d.getFullYear(), 4) + "-" + Input.pad(d.getMonth() + 1, 2) + "-" + Input.pad(d.getDate(), 2)
     }
 
-    function reload() {
+    // The status boxes, read in one grouped read.
+    function loadBoxes() {
         var boxes = [
             { "status": "pending" },
             { "status": "paid" },
@@ -44,10 +45,20 @@ Item {
             boxes[i].issued = totals.issued[boxes[i].status]
         }
         statusBoxes = boxes
-        if (tabs.currentIndex < tabFilters.length)
+    }
+
+    // The tab's filters and the search; the list reads again only when
+    // they change, so the rows on screen are not built twice.
+    function applyQuery() {
+        if (tabs.currentIndex >= 0 && tabs.currentIndex < tabFilters.length)
             chequeList.filters = tabFilters[tabs.currentIndex]
         chequeList.searchText = search.text.trim()
-        chequeList.reload()
+    }
+
+    function reload() {
+        loadBoxes()
+        applyQuery()
+        chequeList.refresh()
     }
 
     function boxLine(totals) {
@@ -159,7 +170,7 @@ Item {
                 id: tabs
                 objectName: "chequeTabs"
                 Layout.preferredWidth: 700
-                onCurrentIndexChanged: page.reload()
+                onCurrentIndexChanged: if (page.visible) page.applyQuery()
                 background: Rectangle { color: "transparent" }
                 Repeater {
                     model: ["الكل", "الشيكات الواردة", "الشيكات الصادرة", "مؤجلة (مستقبلية)", "التقويم النقدي"]
@@ -192,7 +203,7 @@ Item {
                 objectName: "chequeSearch"
                 Layout.fillWidth: true
                 placeholderText: "بحث برقم الشيك أو البنك أو الاسم..."
-                onQueryChanged: page.reload()
+                onQueryChanged: page.applyQuery()
             }
         }
 

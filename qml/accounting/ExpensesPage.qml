@@ -20,7 +20,7 @@ Item {
     property var currencies: []
 
     function loadChoices() {
-        properties = [{ id: 0, name: "كل العقارات" }].concat(propertyModel.getAll())
+        properties = [{ id: 0, name: "كل العقارات" }].concat(expenseModel.propertyChoices())
         categories = ["كل الفئات"].concat(expenseModel.categories())
         contractors = [{ id: 0, name: "كل المقاولين" }].concat(expenseModel.getContractors())
         currencies = [{ id: 0, code: "كل العملات" }].concat(currencyModel.getAll())

@@ -12,36 +12,30 @@ Item {
     id: page
     objectName: "tenantsPage"
 
-    property var tenants: []
     // The row buttons' width, the widest a row has needed.
     property real actionsWidth: 160
 
+    // The list is paged and read in SQL, the rows' balances on the list
+    // reader; writes to tenants, contracts, invoices, payments and cheques
+    // bring it up to date by themselves.
+    function applyQuery() {
+        tenantList.searchText = search.text.trim()
+    }
+
+    // Reads the rows and balances again (after rows written some other way).
     function reload() {
-        var text = search.text.trim()
-        if (text === "") {
-            tenants = tenantModel.getAll()
-            return
-        }
-        // Search rows carry the active-contract count too.
-        tenants = tenantModel.search(text)
+        applyQuery()
+        tenantList.refresh()
     }
 
-    // What a tenant owes, each currency apart ("1,500.00 ₪ + 40.00 $"). Read
-    // for the rows on screen only; `rows` is the list it belongs to, so a
-    // reload reads it again.
-    function balanceText(tenantId, rows) {
-        return rows ? Totals.format(tenantModel.balances(tenantId), Money) : ""
+    // What a tenant owes, each currency apart ("1,500.00 ₪ + 40.00 $");
+    // empty until the reader has summed it.
+    function balanceText(balances) {
+        return balances ? Totals.format(balances, Money) : ""
     }
 
-    // Read once when the page is first shown, and again each time it is.
-    Component.onCompleted: if (visible) reload()
-    onVisibleChanged: if (visible) reload()
-
-    DataWatch {
-        targets: [tenantModel, contractModel, invoiceModel, paymentModel]
-        active: page.visible
-        onChanged: page.reload()
-    }
+    Component.onCompleted: if (visible) applyQuery()
+    onVisibleChanged: if (visible) applyQuery()
 
     component HeaderCell: Text {
         textFormat: Text.PlainText
@@ -93,7 +87,7 @@ Item {
             objectName: "tenantSearch"
             Layout.fillWidth: true
             placeholderText: "بحث عن مستأجر..."
-            onQueryChanged: page.reload()
+            onQueryChanged: page.applyQuery()
         }
 
         Rectangle {
@@ -138,7 +132,7 @@ Item {
                     Layout.fillWidth: true
                     Layout.fillHeight: true
                     spacing: 0
-                    rows: page.tenants
+                    model: tenantList
                     narrowed: search.text.trim() !== ""
                     emptyText: "لا يوجد مستأجرون بعد"
                     noMatchText: "لا يوجد مستأجر مطابق للبحث"
@@ -146,8 +140,8 @@ Item {
                     delegate: Rectangle {
                         id: row
                         required property int index
-                        readonly property var tenant: list.rowAt(index)
-                        objectName: "tenantRow_" + tenant.full_name
+                        required property var model
+                        objectName: "tenantRow_" + (model.full_name || "")
                         width: list.width
                         height: 52
                         color: index % 2 ? Theme.bgSecondary : "transparent"
@@ -162,29 +156,28 @@ Item {
                                 objectName: "tenantNameCell"
                                 Layout.fillWidth: true
                                 Layout.minimumWidth: 120
-                                text: row.tenant.full_name || ""
+                                text: row.model.full_name || ""
                                 font: Theme.bodyBold
                             }
-                            Cell { Layout.preferredWidth: 90; text: row.tenant.id_number || "" }
-                            Cell { Layout.preferredWidth: 100; text: row.tenant.phone || "" }
+                            Cell { Layout.preferredWidth: 90; text: row.model.id_number || "" }
+                            Cell { Layout.preferredWidth: 100; text: row.model.phone || "" }
                             Cell {
                                 objectName: "tenantEmailCell"
                                 Layout.preferredWidth: 170
-                                text: row.tenant.email || ""
+                                text: row.model.email || ""
                                 // An address reads left to right: its end is cut, not its name.
                                 elide: Text.ElideRight
                             }
                             Cell {
                                 objectName: "tenantContractCount"
                                 Layout.preferredWidth: 45
-                                text: String(row.tenant.active_contracts !== undefined
-                                             ? row.tenant.active_contracts : "")
+                                text: String(row.model.active_contracts !== undefined
+                                             ? row.model.active_contracts : "")
                             }
                             Cell {
                                 objectName: "tenantBalanceCell"
                                 Layout.preferredWidth: 120
-                                text: row.tenant.id !== undefined
-                                      ? page.balanceText(row.tenant.id, page.tenants) : ""
+                                text: page.balanceText(row.model.balances)
                             }
                             Row {
                                 objectName: "tenantActions"
@@ -202,7 +195,7 @@ Item {
                                     rightPadding: 14
                                     text: "كشف"
                                     outline: true
-                                    onClicked: statementDialog.get().show(row.tenant.id, row.tenant.full_name)
+                                    onClicked: statementDialog.get().show(row.model.id, row.model.full_name)
                                 }
                                 MButton {
                                     objectName: "tenantContractsButton"
@@ -212,7 +205,7 @@ Item {
                                     leftPadding: 14
                                     rightPadding: 14
                                     text: "العقود"
-                                    onClicked: contractsDialog.get().show(row.tenant.id, row.tenant.full_name)
+                                    onClicked: contractsDialog.get().show(row.model.id, row.model.full_name)
                                 }
                                 MButton {
                                     objectName: "removeTenantButton"
@@ -224,9 +217,9 @@ Item {
                                     btnColor: "#ef4444"
                                     textColor: "#ffffff"
                                     onClicked: {
-                                        var id = row.tenant.id
+                                        var id = row.model.id
                                         confirm.ask("حذف مستأجر", "هل تريد حذف المستأجر «"
-                                                    + row.tenant.full_name + "»؟", "حذف",
+                                                    + row.model.full_name + "»؟", "حذف",
                                                     function() {
                                                         return tenantModel.remove(id) ? ""
                                                                : Input.refusal(tenantModel)

@@ -10,30 +10,20 @@ Item {
     id: page
     objectName: "buyersPage"
 
-    property var buyers: []
     // The confirmation of the last save made from a dialog that changes
     // nothing else on the page (a cheque kept for follow-up, say).
     property string notice: ""
 
-    function reload() {
-        buyers = buyerModel.getAll()
-    }
-
     // What a buyer still owes, each currency apart ("90,000.00 ₪ + 4,000.00
-    // $"). Read for the rows on screen only; `rows` is the list it belongs to,
-    // so a reload reads it again.
-    function balanceText(buyerId, rows) {
-        return rows ? Totals.format(buyerModel.balances(buyerId), Money) : ""
+    // $"); empty until the list reader has summed it. The list is paged and
+    // read in SQL; sales, instalments and cheques bring it up to date.
+    // Reads the rows and balances again (after rows written some other way).
+    function reload() {
+        buyerList.refresh()
     }
 
-    // Read once when the page is first shown, and again each time it is.
-    Component.onCompleted: if (visible) reload()
-    onVisibleChanged: if (visible) reload()
-
-    DataWatch {
-        targets: [buyerModel, installmentModel, chequeModel]
-        active: page.visible
-        onChanged: page.reload()
+    function balanceText(balances) {
+        return balances ? Totals.format(balances, Money) : ""
     }
 
     ColumnLayout {
@@ -88,14 +78,14 @@ Item {
             objectName: "buyerList"
             Layout.fillWidth: true
             Layout.fillHeight: true
-            rows: page.buyers
+            model: buyerList
             emptyText: "لا يوجد مشترون بعد"
 
             delegate: Rectangle {
                 id: row
                 required property int index
-                readonly property var buyer: list.rowAt(index)
-                objectName: "buyerRow_" + buyer.full_name
+                required property var model
+                objectName: "buyerRow_" + (model.full_name || "")
                 width: list.width
                 height: 76
                 radius: 12
@@ -126,7 +116,7 @@ Item {
                         spacing: 4
                         Text {
                             Layout.fillWidth: true
-                            text: row.buyer.full_name || ""
+                            text: row.model.full_name || ""
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
@@ -135,7 +125,7 @@ Item {
                         }
                         Text {
                             Layout.fillWidth: true
-                            text: "رقم الهوية: " + (row.buyer.id_number || "-")
+                            text: "رقم الهوية: " + (row.model.id_number || "-")
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             elide: Text.ElideLeft
@@ -150,8 +140,7 @@ Item {
                             id: balanceText
                             objectName: "buyerBalance"
                             Layout.fillWidth: true
-                            text: row.buyer.id !== undefined
-                                  ? page.balanceText(row.buyer.id, page.buyers) : ""
+                            text: page.balanceText(row.model.balances)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             fontSizeMode: Text.HorizontalFit
@@ -179,28 +168,28 @@ Item {
                             implicitHeight: 34
                             text: "💰 بيع"
                             outline: true
-                            onClicked: salesDialog.get().show(row.buyer.id, row.buyer.full_name)
+                            onClicked: salesDialog.get().show(row.model.id, row.model.full_name)
                         }
                         MButton {
                             objectName: "installmentsButton"
                             implicitHeight: 34
                             text: "📅 أقساط"
                             outline: true
-                            onClicked: installmentsDialog.get().show(row.buyer.id, row.buyer.full_name)
+                            onClicked: installmentsDialog.get().show(row.model.id, row.model.full_name)
                         }
                         MButton {
                             objectName: "buyerChequeButton"
                             implicitHeight: 34
                             text: "🎫 شيك"
                             outline: true
-                            onClicked: chequeDialog.get().show(row.buyer.id, row.buyer.full_name)
+                            onClicked: chequeDialog.get().show(row.model.id, row.model.full_name)
                         }
                         MButton {
                             objectName: "buyerStatementButton"
                             implicitHeight: 34
                             text: "📄 كشف"
                             outline: true
-                            onClicked: statementDialog.get().show(row.buyer.id, row.buyer.full_name)
+                            onClicked: statementDialog.get().show(row.model.id, row.model.full_name)
                         }
                     }
                 }

@@ -7,8 +7,10 @@
 #include "admin/SettingsManager.h"
 #include "app/NativeDesktop.h"
 #include "app/SessionMemory.h"
+#include "core/BalanceListModel.h"
 #include "core/Database.h"
 #include "core/ListReader.h"
+#include "core/PartyBalances.h"
 #include "core/SqlListModel.h"
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
@@ -110,6 +112,10 @@ void AppContext::createLists()
     m_installmentList = make(FinanceLists::installments());
     m_journalList = make(FinanceLists::journal());
     m_auditList = make(AuditList::audit());
+    m_tenantList = std::make_unique<BalanceListModel>(
+        m_db, RentalLists::tenants(), PartyBalances::tenantsSql(), QStringLiteral("id"));
+    m_buyerList = std::make_unique<BalanceListModel>(
+        m_db, FinanceLists::buyers(), PartyBalances::buyersSql(), QStringLiteral("id"));
 
     const auto follow = [](auto* source, SqlListModel* list) {
         QObject::connect(source, &std::remove_pointer_t<decltype(source)>::dataChanged, list,
@@ -138,6 +144,16 @@ void AppContext::createLists()
     follow(m_expenseModel.get(), m_journalList.get());
     follow(m_contractorModel.get(), m_chequeList.get());
     follow(m_contractorModel.get(), m_journalList.get());
+    // What a tenant owes moves with invoices, payments and bounced cheques;
+    // the active contracts are counted on the row.
+    follow(m_tenantModel.get(), m_tenantList.get());
+    follow(m_contractModel.get(), m_tenantList.get());
+    follow(m_invoiceModel.get(), m_tenantList.get());
+    follow(m_paymentModel.get(), m_tenantList.get());
+    follow(m_chequeModel.get(), m_tenantList.get());
+    follow(m_buyerModel.get(), m_buyerList.get());
+    follow(m_installmentModel.get(), m_buyerList.get());
+    follow(m_chequeModel.get(), m_buyerList.get());
 
     useListReader();
     QObject::connect(m_backupManager.get(), &BackupManager::backupRestored, m_backupManager.get(),
@@ -147,9 +163,9 @@ void AppContext::createLists()
 void AppContext::useListReader()
 {
     const std::initializer_list<SqlListModel*> lists{
-        m_invoiceList.get(),     m_paymentList.get(),     m_expenseList.get(),
-        m_chequeList.get(),      m_maintenanceList.get(), m_contractList.get(),
-        m_installmentList.get(), m_journalList.get(),     m_auditList.get()};
+        m_invoiceList.get(),     m_paymentList.get(),  m_expenseList.get(),     m_chequeList.get(),
+        m_maintenanceList.get(), m_contractList.get(), m_installmentList.get(), m_journalList.get(),
+        m_auditList.get(),       m_tenantList.get(),   m_buyerList.get()};
     for (SqlListModel* list : lists)
         list->setReader(nullptr);
     // The reports read through a connection of their own too, opened again
@@ -206,6 +222,8 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("installmentList"), m_installmentList.get());
     context->setContextProperty(QStringLiteral("journalList"), m_journalList.get());
     context->setContextProperty(QStringLiteral("auditList"), m_auditList.get());
+    context->setContextProperty(QStringLiteral("tenantList"), m_tenantList.get());
+    context->setContextProperty(QStringLiteral("buyerList"), m_buyerList.get());
 
     context->setContextProperty(QStringLiteral("sessionMemory"), m_sessionMemory.get());
 

@@ -9,6 +9,7 @@
 class AccountModel;
 class AuditManager;
 class AuthController;
+class BalanceListModel;
 class BackupManager;
 class BuyerModel;
 class ChequeModel;
@@ -52,7 +53,7 @@ class UnitModel;
 // currencyModel, dashboardCtrl, reportCtrl, authCtrl, printCtrl, notifyCtrl,
 // importCtrl, auditMgr; then the paged lists invoiceList, paymentList,
 // expenseList, chequeList, maintenanceList, contractList, installmentList,
-// journalList, auditList (see SqlListModel.h for their filters and sorts);
+// journalList, auditList, tenantList, buyerList (see SqlListModel.h for their filters and sorts);
 // then sessionMemory.
 class AppContext
 {
@@ -125,4 +126,7 @@ private:
     std::unique_ptr<SqlListModel> m_installmentList;
     std::unique_ptr<SqlListModel> m_journalList;
     std::unique_ptr<SqlListModel> m_auditList;
+    // Tenants and buyers, with what each owes read on the list reader.
+    std::unique_ptr<BalanceListModel> m_tenantList;
+    std::unique_ptr<BalanceListModel> m_buyerList;
 };

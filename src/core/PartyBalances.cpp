@@ -6,9 +6,7 @@
 
 #include <QVariantMap>
 
-namespace {
-
-QVariantList nonZero(const QVariantList& rows)
+QVariantList PartyBalances::owed(const QVariantList& rows)
 {
     QVariantList out;
     for (const QVariant& value : rows) {
@@ -23,13 +21,11 @@ QVariantList nonZero(const QVariantList& rows)
     return out;
 }
 
-} // namespace
-
 QVariantList PartyBalances::tenant(Database* db, int tenantId)
 {
     const QString currency =
         QStringLiteral("COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() + QLatin1Char(')');
-    return nonZero(db->execQuery(
+    return owed(db->execQuery(
         QStringLiteral("SELECT c, SUM(amount) as total FROM (SELECT ") + currency +
             QStringLiteral(" as c, CASE WHEN status='void' THEN paid_amount ELSE total_amount END "
                            "as amount FROM invoices WHERE tenant_id=? UNION ALL SELECT ") +
@@ -43,10 +39,37 @@ QVariantList PartyBalances::buyer(Database* db, int buyerId)
 {
     const QString currency =
         QStringLiteral("COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() + QLatin1Char(')');
-    return nonZero(db->execQuery(
+    return owed(db->execQuery(
         QStringLiteral("SELECT ") + currency +
             QStringLiteral(" as c, SUM(installment_amount-paid_amount) as total FROM installments "
                            "WHERE buyer_id=? GROUP BY c ORDER BY c=") +
             ConvertedTotal::primaryIdSql() + QStringLiteral(" DESC, c"),
         {buyerId}));
+}
+
+QString PartyBalances::tenantsSql()
+{
+    const QString currency =
+        QStringLiteral("COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() + QLatin1Char(')');
+    return QStringLiteral("WITH owners(id) AS (VALUES %1) SELECT owner, c, SUM(amount) as total "
+                          "FROM (SELECT tenant_id as owner, ") +
+           currency +
+           QStringLiteral(" as c, CASE WHEN status='void' THEN paid_amount ELSE total_amount END "
+                          "as amount FROM invoices WHERE tenant_id IN (SELECT id FROM owners) "
+                          "UNION ALL SELECT tenant_id, ") +
+           currency +
+           QStringLiteral(", -amount FROM payments WHERE tenant_id IN (SELECT id FROM owners)) "
+                          "GROUP BY owner, c ORDER BY owner, c=") +
+           ConvertedTotal::primaryIdSql() + QStringLiteral(" DESC, c");
+}
+
+QString PartyBalances::buyersSql()
+{
+    const QString currency =
+        QStringLiteral("COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() + QLatin1Char(')');
+    return QStringLiteral("WITH owners(id) AS (VALUES %1) SELECT buyer_id as owner, ") + currency +
+           QStringLiteral(" as c, SUM(installment_amount-paid_amount) as total FROM installments "
+                          "WHERE buyer_id IN (SELECT id FROM owners) GROUP BY owner, c ORDER BY "
+                          "owner, c=") +
+           ConvertedTotal::primaryIdSql() + QStringLiteral(" DESC, c");
 }

@@ -84,6 +84,12 @@ class ListReader;
 //   search:  buyer name, unit number, property name, cheque_number, bank_name
 //   sort:    due_date, installment_amount, paid_amount, status
 //   totals:  installment_amount, paid_amount
+// tenantList (as TenantModel::getAll, with "balances"; by name)
+//   search:  full_name, phone, id_number
+//   sort:    full_name
+// buyerList (as BuyerModel::getAll, with "balances"; by name)
+//   search:  full_name, phone, id_number
+//   sort:    full_name
 // journalList (as AccountModel::getJournalEntries; latest entry_date first)
 //   filters: reference_type, reference_id, cost_center_id, contractor_id,
 //            date_from/date_to on entry_date
@@ -200,6 +206,7 @@ public:
     // Reads the count and totals on `reader`'s thread from now on (null:
     // on the window's connection, as before).
     void setReader(ListReader* reader);
+    ListReader* reader() const { return m_reader; }
     int pageSize() const { return m_pageSize; }
     void setPageSize(int size);
 

@@ -239,11 +239,15 @@ QVariantList ExpenseModel::totalsByCurrency(const QVariantMap& filters, const QS
         for (int i = 0; i < 6; ++i)
             params << text;
     }
-    return m_db->execQuery(QStringLiteral("SELECT COALESCE(e.currency_id,%1) AS currency_id, "
-                                          "ROUND(SUM(e.amount),3) AS total, COUNT(*) AS count "
-                                          "FROM expenses e WHERE ")
+    // Grouped first by the stored currency, in the order of its covering
+    // index (no sort of every expense); rows without one join the primary's.
+    return m_db->execQuery(QStringLiteral("SELECT COALESCE(cid,%1) AS currency_id, "
+                                          "ROUND(SUM(t),3) AS total, SUM(n) AS count FROM "
+                                          "(SELECT e.currency_id AS cid, SUM(e.amount) AS t, "
+                                          "COUNT(*) AS n FROM expenses e WHERE ")
                                    .arg(ContractorBalance::primaryCurrency()) +
-                               where + QStringLiteral(" GROUP BY 1 ORDER BY 1"),
+                               where +
+                               QStringLiteral(" GROUP BY e.currency_id) GROUP BY 1 ORDER BY 1"),
                            params);
 }
 
@@ -278,6 +282,12 @@ double ExpenseModel::getTotal(int propId)
                                              "WHERE property_id=?"),
                               {propId});
     return rows.isEmpty() ? 0.0 : rows.first().toMap().value(QStringLiteral("t")).toDouble();
+}
+
+QVariantList ExpenseModel::propertyChoices()
+{
+    return m_db->execQuery(
+        QStringLiteral("SELECT id, name FROM properties ORDER BY created_at DESC, id DESC"));
 }
 
 QVariantList ExpenseModel::getContractors()

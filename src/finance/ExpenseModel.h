@@ -27,6 +27,9 @@ public:
     Q_INVOKABLE QVariantList getByProperty(int propId);
     Q_INVOKABLE double getTotal(int propId = -1);
     Q_INVOKABLE QVariantList getContractors();
+    // Each property's id and name, newest first, for the page's filter:
+    // without the occupancy and rent figures the property cards read.
+    Q_INVOKABLE QVariantList propertyChoices();
     Q_INVOKABLE int addContractor(const QString& name, const QString& phone, const QString& trade);
     Q_INVOKABLE QVariantList getContractorExpenses(int contractorId);
 

@@ -130,3 +130,20 @@ Definition FinanceLists::journal()
     d.defaultSort = QStringLiteral("entry_date");
     return d;
 }
+
+Definition FinanceLists::buyers()
+{
+    Definition d;
+    d.columns = QStringLiteral("b.*, (SELECT COUNT(*) FROM installments WHERE buyer_id=b.id) as "
+                               "installment_count");
+    d.from = QStringLiteral("FROM buyers b");
+    d.baseTable = QStringLiteral("buyers b");
+    d.key = QStringLiteral("b.id");
+    d.searchConditions = {SqlListModel::like(QStringLiteral("b.full_name")),
+                          SqlListModel::like(QStringLiteral("b.phone")),
+                          SqlListModel::like(QStringLiteral("b.id_number"))};
+    d.sortColumns = {{QStringLiteral("full_name"), QStringLiteral("b.full_name")}};
+    d.defaultSort = QStringLiteral("full_name");
+    d.defaultDescending = false;
+    return d;
+}

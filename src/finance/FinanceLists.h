@@ -12,4 +12,5 @@ public:
     static SqlListModel::Definition cheques();
     static SqlListModel::Definition installments();
     static SqlListModel::Definition journal();
+    static SqlListModel::Definition buyers();
 };

@@ -160,3 +160,20 @@ Definition RentalLists::contracts()
     d.currencyColumn = QStringLiteral("c.currency_id");
     return d;
 }
+
+Definition RentalLists::tenants()
+{
+    Definition d;
+    d.columns = QStringLiteral("t.*, (SELECT COUNT(*) FROM contracts c WHERE c.tenant_id=t.id AND "
+                               "c.status='active') as active_contracts");
+    d.from = QStringLiteral("FROM tenants t");
+    d.baseTable = QStringLiteral("tenants t");
+    d.key = QStringLiteral("t.id");
+    d.searchConditions = {SqlListModel::like(QStringLiteral("t.full_name")),
+                          SqlListModel::like(QStringLiteral("t.phone")),
+                          SqlListModel::like(QStringLiteral("t.id_number"))};
+    d.sortColumns = {{QStringLiteral("full_name"), QStringLiteral("t.full_name")}};
+    d.defaultSort = QStringLiteral("full_name");
+    d.defaultDescending = false;
+    return d;
+}

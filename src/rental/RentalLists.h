@@ -13,4 +13,5 @@ public:
     static SqlListModel::Definition payments();
     static SqlListModel::Definition maintenance();
     static SqlListModel::Definition contracts();
+    static SqlListModel::Definition tenants();
 };

@@ -173,6 +173,48 @@ private slots:
                  QStringLiteral("2024-04-01"));
     }
 
+    // The page's footer: one line per currency, an expense without a
+    // currency counted with the primary's, under the page's filters.
+    void totalsByCurrencyKeepEachCurrencyApart()
+    {
+        const int other = RentalRows::property(db(), QStringLiteral("عمارة السلام"));
+        const int usd =
+            m_fixture->value(QStringLiteral("SELECT id FROM currencies WHERE code='USD'")).toInt();
+        QVERIFY(m_model->add(m_property, 0, 0, QStringLiteral("رسوم"), QString(), QString(), 120.5,
+                             QStringLiteral("2024-03-01"), 1) > 0);
+        QVERIFY(m_model->add(other, 0, 0, QStringLiteral("رسوم"), QString(), QString(), 79.5,
+                             QStringLiteral("2024-04-01"), 1) > 0);
+        QVERIFY(m_model->add(other, 0, 0, QStringLiteral("رسوم"), QString(), QString(), 40.25,
+                             QStringLiteral("2024-04-02"), usd) > 0);
+        const int bare = m_model->add(m_property, 0, 0, QStringLiteral("رسوم"), QString(),
+                                      QString(), 10, QStringLiteral("2024-04-03"), 1);
+        QVERIFY(db()->execNonQuery(
+            QStringLiteral("UPDATE expenses SET currency_id=NULL WHERE id=?"), {bare}));
+
+        const auto lines = [](const QVariantList& rows) {
+            QStringList out;
+            for (const QVariant& row : rows) {
+                const QVariantMap map = row.toMap();
+                out << QStringLiteral("%1:%2:%3")
+                           .arg(map.value(QStringLiteral("currency_id")).toInt())
+                           .arg(map.value(QStringLiteral("total")).toDouble())
+                           .arg(map.value(QStringLiteral("count")).toInt());
+            }
+            return out;
+        };
+        QCOMPARE(lines(m_model->totalsByCurrency({}, QString())),
+                 (QStringList{QStringLiteral("1:210:3"), QStringLiteral("%1:40.25:1").arg(usd)}));
+        QCOMPARE(
+            lines(m_model->totalsByCurrency({{QStringLiteral("property_id"), other}}, QString())),
+            (QStringList{QStringLiteral("1:79.5:1"), QStringLiteral("%1:40.25:1").arg(usd)}));
+        QCOMPARE(lines(m_model->totalsByCurrency(
+                     {{QStringLiteral("date_to"), QStringLiteral("2024-03-31")}},
+                     QStringLiteral("الريحان"))),
+                 QStringList{QStringLiteral("1:120.5:1")});
+        // The filter's choices: every property, newest first.
+        QCOMPARE(m_model->propertyChoices().size(), 2);
+    }
+
     void contractorRegister()
     {
         QSignalSpy changed(m_model.get(), &ExpenseModel::dataChanged);
