@@ -97,12 +97,21 @@ private slots:
         QCOMPARE(text(QStringLiteral("trialTotalDebit"), total), QStringLiteral("1,150.00 ₪"));
         QCOMPARE(text(QStringLiteral("trialTotalCredit"), total), QStringLiteral("1,150.00 ₪"));
         // Regression: the totals stood at the panel's top with no size. The
-        // rows arrive from the report reader, so the layout settles after.
-        QTRY_VERIFY(total->height() > 0);
-        QTRY_VERIFY(total->mapToScene(QPointF(0, total->height())).y() <= h->window()->height());
-        QVERIFY(total->mapToScene(QPointF(0, 0)).y() > receivables->mapToScene(QPointF(0, 0)).y());
-        QTRY_VERIFY(
-            text(QStringLiteral("reconciliationSummary"), nullptr).contains("الدفاتر متطابقة"));
+        // rows and the reconciliation's line arrive from the report reader,
+        // so the layout settles after both.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            text(QStringLiteral("reconciliationSummary"), nullptr).contains("الدفاتر متطابقة"),
+            15000);
+        // Found again on each try: a later answer (a reload when the tab is
+        // shown) makes the rows and totals anew.
+        const auto totalsUnderTheRows = [&] {
+            QQuickItem* sum = h->find(QStringLiteral("trialTotal_ILS"));
+            QQuickItem* row = h->find(QStringLiteral("trialRow_1200_ILS"));
+            return sum && row && sum->height() > 0 &&
+                   sum->mapToScene(QPointF(0, sum->height())).y() <= h->window()->height() &&
+                   sum->mapToScene(QPointF(0, 0)).y() > row->mapToScene(QPointF(0, 0)).y();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(totalsUnderTheRows(), 15000);
         // Assets 1,150 = 0 + 0 + profit 1,150; nothing left over.
         QCOMPARE(text(QStringLiteral("figureAmount"), need(QStringLiteral("sheetProfit"))),
                  QStringLiteral("1,150.00 ₪"));
