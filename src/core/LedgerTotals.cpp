@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/SchemaStep.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -65,38 +66,56 @@ QString currencyKey(const QString& entry)
 }
 
 // The values one line `l` of entry `e` adds (sign "") or takes away ("-"),
-// summed when `grouped`.
-QString lineValues(const QString& l, const QString& e, const QString& sign, bool grouped)
+// summed when `grouped`. The server counts a condition as 1 or 0 through
+// CASE, keeps the mills of large amounts in 64 bits and names the totals'
+// own columns in the merge.
+QString lineValues(const QString& l, const QString& e, const QString& sign, bool grouped,
+                   bool server = false)
 {
     const QString agg = grouped ? QStringLiteral("SUM") : QString();
     const QString count = grouped ? QStringLiteral("COUNT(*)") : QStringLiteral("1");
     const QString open = QStringLiteral("(%1.debit_primary IS NULL)").arg(l);
+    const QString net = QStringLiteral("COALESCE(%1.debit,0)-COALESCE(%1.credit,0)").arg(l);
     return QStringLiteral(
                "%1.account_id, %2, substr(%3.entry_date,1,10), %4%5, "
                "%4%6(COALESCE(%1.debit,0)), %4%6(COALESCE(%1.credit,0)), "
                "%4%6(COALESCE(%1.debit_primary,0)), %4%6(COALESCE(%1.credit_primary,0)), "
-               "%4%6(%7), %4%6(CASE WHEN %7 THEN COALESCE(%1.debit,0) ELSE 0 END), "
-               "%4%6(CASE WHEN %7 THEN COALESCE(%1.credit,0) ELSE 0 END), %4%6(%8)")
-        .arg(l, currencyKey(e), e, sign, count, agg, open,
-             LedgerTotals::weightedSql(
-                 l + QStringLiteral(".entry_id"),
-                 QStringLiteral("COALESCE(%1.debit,0)-COALESCE(%1.credit,0)").arg(l)));
+               "%4%6(%7), %4%6(CASE WHEN %8 THEN COALESCE(%1.debit,0) ELSE 0 END), "
+               "%4%6(CASE WHEN %8 THEN COALESCE(%1.credit,0) ELSE 0 END), %4%6(%9)")
+        .arg(l, currencyKey(e), e, sign, count, agg,
+             server ? QStringLiteral("CASE WHEN %1 THEN 1 ELSE 0 END").arg(open) : open, open,
+             server ? QStringLiteral("%1.entry_id*CAST(round((%2)*1000) AS BIGINT)").arg(l, net)
+                    : LedgerTotals::weightedSql(l + QStringLiteral(".entry_id"), net));
 }
 
-QString oneLine(const QString& row, const QString& sign)
+// The merge on the server, where a bare column of the totals would be as
+// much the excluded row's.
+QString serverMerge()
+{
+    static const QRegularExpression ownColumn(
+        QStringLiteral("(?<![.\\w])(lines|debit|credit|debit_primary|credit_primary|open_lines|"
+                       "open_debit|open_credit|weighted)\\+excluded\\."));
+    QString merge = kMerge;
+    merge.replace(ownColumn, QStringLiteral("ledger_day_totals.\\1+excluded."));
+    return merge;
+}
+
+QString oneLine(const QString& row, const QString& sign, bool server = false)
 {
     return kColumns + QStringLiteral("SELECT ") +
-           lineValues(row, QStringLiteral("e"), sign, false) +
-           QStringLiteral(" FROM journal_entries e WHERE e.id=%1.entry_id").arg(row) + kMerge;
+           lineValues(row, QStringLiteral("e"), sign, false, server) +
+           QStringLiteral(" FROM journal_entries e WHERE e.id=%1.entry_id").arg(row) +
+           (server ? serverMerge() : kMerge);
 }
 
 // The lines of entry `row` as it was or is (moved with its date or currency).
-QString entryLines(const QString& row, const QString& sign)
+QString entryLines(const QString& row, const QString& sign, bool server = false)
 {
-    return kColumns + QStringLiteral("SELECT ") + lineValues(QStringLiteral("l"), row, sign, true) +
+    return kColumns + QStringLiteral("SELECT ") +
+           lineValues(QStringLiteral("l"), row, sign, true, server) +
            QStringLiteral(" FROM journal_lines l WHERE l.entry_id=%1.id GROUP BY l.account_id")
                .arg(row) +
-           kMerge;
+           (server ? serverMerge() : kMerge);
 }
 
 struct Trigger
@@ -130,13 +149,13 @@ const QList<Trigger>& triggers()
     return all;
 }
 
-QString recount(const QString& where)
+QString recount(const QString& where, bool server = false)
 {
     return kColumns + QStringLiteral("SELECT ") +
-           lineValues(QStringLiteral("l"), QStringLiteral("e"), QString(), true) +
+           lineValues(QStringLiteral("l"), QStringLiteral("e"), QString(), true, server) +
            QStringLiteral(" FROM journal_entries e JOIN journal_lines l ON l.entry_id=e.id "
                           "WHERE ") +
-           where + QStringLiteral(" GROUP BY 1, 2, 3") + kMerge;
+           where + QStringLiteral(" GROUP BY 1, 2, 3") + (server ? serverMerge() : kMerge);
 }
 
 using SchemaStep::fail;
@@ -196,10 +215,43 @@ bool LedgerTotals::ensure(QSqlDatabase& db, QSqlError* error)
     return SchemaStep::runTogether(db, statements, error);
 }
 
+const QStringList& LedgerTotals::serverStatements()
+{
+    // The same rows as the file's triggers keep, from the same statements;
+    // a line moves its old values out and its new ones in.
+    static const QStringList statements = {
+        QStringLiteral("CREATE FUNCTION ledger_totals_line() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$ BEGIN IF EXISTS (SELECT 1 FROM ledger_totals_paused) THEN RETURN "
+                       "NULL; END IF; IF TG_OP <> 'INSERT' THEN ") +
+            oneLine(QStringLiteral("old"), QStringLiteral("-"), true) +
+            QStringLiteral(" END IF; IF TG_OP <> 'DELETE' THEN ") +
+            oneLine(QStringLiteral("new"), QString(), true) +
+            QStringLiteral(" END IF; RETURN NULL; END $$"),
+        QStringLiteral("CREATE FUNCTION ledger_totals_entry() RETURNS trigger LANGUAGE plpgsql AS "
+                       "$$ BEGIN IF EXISTS (SELECT 1 FROM ledger_totals_paused) THEN RETURN "
+                       "NULL; END IF; ") +
+            entryLines(QStringLiteral("old"), QStringLiteral("-"), true) +
+            entryLines(QStringLiteral("new"), QString(), true) +
+            QStringLiteral(" RETURN NULL; END $$"),
+        QStringLiteral("CREATE TRIGGER ledger_totals_line_added AFTER INSERT OR DELETE ON "
+                       "journal_lines FOR EACH ROW EXECUTE FUNCTION ledger_totals_line()"),
+        QStringLiteral("CREATE TRIGGER ledger_totals_line_changed AFTER UPDATE OF entry_id, "
+                       "account_id, debit, credit, debit_primary, credit_primary ON journal_lines "
+                       "FOR EACH ROW EXECUTE FUNCTION ledger_totals_line()"),
+        QStringLiteral("CREATE TRIGGER ledger_totals_entry_moved AFTER UPDATE OF entry_date, "
+                       "currency_id ON journal_entries FOR EACH ROW EXECUTE FUNCTION "
+                       "ledger_totals_entry()"),
+        // A database that already holds lines is counted once.
+        QStringLiteral("DELETE FROM ledger_day_totals"),
+        recount(QStringLiteral("true"), true),
+    };
+    return statements;
+}
+
 bool LedgerTotals::pause(Database* db)
 {
-    return db->execNonQuery(QStringLiteral("INSERT OR IGNORE INTO ledger_totals_paused (id) "
-                                           "VALUES (1)"));
+    return db->execNonQuery(QStringLiteral("INSERT INTO ledger_totals_paused (id) VALUES (1) "
+                                           "ON CONFLICT DO NOTHING"));
 }
 
 bool LedgerTotals::resume(Database* db)
@@ -211,11 +263,12 @@ bool LedgerTotals::addEntriesAfter(Database* db, int entryMark, bool otherCurren
 {
     return db->execNonQuery(
         recount(QStringLiteral("e.id>?") +
-                (otherCurrenciesOnly
-                     ? QStringLiteral(" AND ") + currencyKey(QStringLiteral("e")) +
-                           QStringLiteral("<>(SELECT id FROM currencies ORDER BY is_primary "
-                                          "DESC, id LIMIT 1)")
-                     : QString())),
+                    (otherCurrenciesOnly
+                         ? QStringLiteral(" AND ") + currencyKey(QStringLiteral("e")) +
+                               QStringLiteral("<>(SELECT id FROM currencies ORDER BY is_primary "
+                                              "DESC, id LIMIT 1)")
+                         : QString()),
+                db->isPostgres()),
         {entryMark});
 }
 

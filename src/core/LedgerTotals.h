@@ -26,6 +26,9 @@ public:
     // and then counts the totals afresh from the lines, in one transaction.
     static bool ensure(QSqlDatabase& db, QSqlError* error = nullptr);
     static const QStringList& triggerNames();
+    // The same on a PostgreSQL server: PL/pgSQL functions, their triggers
+    // and a first count, for the server's migrations.
+    static const QStringList& serverStatements();
 
     // A bulk posting sets the triggers aside inside its transaction and
     // adds its lines itself, in grouped passes (a pause never outlives the

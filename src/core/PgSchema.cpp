@@ -1,5 +1,6 @@
 #include "core/PgSchema.h"
 
+#include "core/LedgerTotals.h"
 #include "core/Schema.h"
 #include "core/SqlDialect.h"
 
@@ -71,10 +72,12 @@ bool fail(const QSqlQuery& query, QSqlError* error)
 const QList<PgSchema::Migration>& PgSchema::migrations()
 {
     static const QList<Migration> list = {
-        {1, QStringLiteral("tables"), tables()},
-        {2, QStringLiteral("indexes"), indexes()},
-        {3, QStringLiteral("text search"), searchIndexes()},
-        {4, QStringLiteral("money totals"), PgSchema::totalsStatements()},
+        {1, QStringLiteral("tables"), tables(), {}},
+        {2, QStringLiteral("indexes"), indexes(), {}},
+        {3, QStringLiteral("text search"), searchIndexes(), {}},
+        {4, QStringLiteral("money totals"), PgSchema::totalsStatements(), {}},
+        {5, QStringLiteral("first rows"), {}, &PgSchema::seedRows},
+        {6, QStringLiteral("ledger totals"), LedgerTotals::serverStatements(), {}},
     };
     return list;
 }
@@ -131,6 +134,10 @@ bool PgSchema::bringUpToDate(QSqlDatabase& db, QSqlError* error)
             for (const QString& statement : migration.statements) {
                 if (!query.exec(statement))
                     return rollBack();
+            }
+            if (migration.step && !migration.step(db, error)) {
+                QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+                return false;
             }
             query.prepare(QStringLiteral(
                 "INSERT INTO schema_migrations (version, description) VALUES (?, ?)"));

@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QList>
+
 #include <QSqlError>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QSqlDatabase;
 
@@ -19,6 +21,9 @@ public:
         int version;
         QString description;
         QStringList statements;
+        // Run after the statements, inside the same transaction, for what
+        // plain statements cannot say (rows with computed values).
+        std::function<bool(QSqlDatabase&, QSqlError*)> step;
     };
 
     // Every migration, in the order they run.
@@ -36,6 +41,9 @@ public:
     static const QStringList& tableStatements();
     // The functions and triggers that keep money_totals.
     static const QStringList& totalsStatements();
+    // The rows a new database starts with, the same as a new file's
+    // (PgSchemaSeed.cpp).
+    static bool seedRows(QSqlDatabase& db, QSqlError* error);
 
     // The key of the advisory lock every write transaction takes, so that one
     // desk writes at a time; the migrations take it as well.

@@ -5,6 +5,7 @@
 #include <QStringList>
 
 class QSqlError;
+class QSqlQuery;
 
 // The database format: tables, the statements that bring an older file up to
 // date, indexes and the rows of a new database. Every step is safe to repeat.
@@ -24,6 +25,17 @@ public:
     // all in one statement per index.
     static bool catchUpSearchIndexes(QSqlDatabase& db, QSqlError* error = nullptr);
     static bool seedDefaultData(QSqlDatabase& db, QSqlError* error = nullptr);
+    // The rows themselves, in SQL both engines read, inside the caller's
+    // transaction: the administrator (on the default password, which must
+    // be replaced at the first sign-in), currencies, the first chart of
+    // accounts, services and the first-run setup's mark. Rows already there
+    // (by code, name or key) are kept as they are.
+    static bool writeSeedRows(QSqlDatabase& db, QSqlError* error = nullptr);
+    // The accounts the postings need beside the first chart, added where
+    // their code is missing (SchemaLedger.cpp).
+    static bool addPostingAccounts(QSqlQuery& query, QSqlError* error = nullptr);
+    // Gives the currencies whose minor unit is a thousandth three decimals.
+    static QString threeDecimalCurrenciesSql();
     // The ledger's additions: the entry currency, the accounts the postings
     // need and the mark of the history posting (SchemaLedger.cpp).
     static bool migrateLedger(QSqlDatabase& db, QSqlError* error = nullptr);

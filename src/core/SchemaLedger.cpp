@@ -46,8 +46,28 @@ bool Schema::migrateLedger(QSqlDatabase& db, QSqlError* error)
             return failed(query, error);
     }
 
-    // Accounts the postings need beside the first chart. Existing codes and
-    // ids stay; a code already present (added by hand) is left as it is.
+    if (!addPostingAccounts(query, error))
+        return false;
+
+    // The mark that the postings of past events have been written. A file
+    // without it gains them once (see LedgerHistory); a file without any
+    // event yet (a new one) has nothing to catch up on.
+    if (!query.prepare(QStringLiteral(
+            "INSERT OR IGNORE INTO settings (key, value) SELECT ?, CASE WHEN EXISTS (SELECT 1 "
+            "FROM invoices) OR EXISTS (SELECT 1 FROM payments) OR EXISTS (SELECT 1 FROM "
+            "expenses) OR EXISTS (SELECT 1 FROM cheques) OR EXISTS (SELECT 1 FROM units) THEN "
+            "'pending' ELSE 'done' END")))
+        return failed(query, error);
+    query.addBindValue(ledgerHistoryKey());
+    if (!query.exec())
+        return failed(query, error);
+    return true;
+}
+
+bool Schema::addPostingAccounts(QSqlQuery& query, QSqlError* error)
+{
+    // Existing codes and ids stay; a code already present (added by hand)
+    // is left as it is.
     struct Account
     {
         const char* code;
@@ -75,18 +95,5 @@ bool Schema::migrateLedger(QSqlDatabase& db, QSqlError* error)
         if (!query.exec())
             return failed(query, error);
     }
-
-    // The mark that the postings of past events have been written. A file
-    // without it gains them once (see LedgerHistory); a file without any
-    // event yet (a new one) has nothing to catch up on.
-    if (!query.prepare(QStringLiteral(
-            "INSERT OR IGNORE INTO settings (key, value) SELECT ?, CASE WHEN EXISTS (SELECT 1 "
-            "FROM invoices) OR EXISTS (SELECT 1 FROM payments) OR EXISTS (SELECT 1 FROM "
-            "expenses) OR EXISTS (SELECT 1 FROM cheques) OR EXISTS (SELECT 1 FROM units) THEN "
-            "'pending' ELSE 'done' END")))
-        return failed(query, error);
-    query.addBindValue(ledgerHistoryKey());
-    if (!query.exec())
-        return failed(query, error);
     return true;
 }

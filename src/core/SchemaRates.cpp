@@ -73,9 +73,7 @@ bool Schema::migrateRates(QSqlDatabase& db, QSqlError* error)
             QStringLiteral("ALTER TABLE currencies ADD COLUMN decimals INTEGER NOT NULL DEFAULT 2"),
             &decimalsAdded))
         return fail();
-    if (decimalsAdded &&
-        !query.exec(QStringLiteral("UPDATE currencies SET decimals=3 WHERE upper(code) IN "
-                                   "('JOD','KWD','BHD','IQD','LYD','TND','OMR')")))
+    if (decimalsAdded && !query.exec(threeDecimalCurrenciesSql()))
         return fail();
     if (!db.commit()) {
         if (error)
@@ -84,4 +82,10 @@ bool Schema::migrateRates(QSqlDatabase& db, QSqlError* error)
         return false;
     }
     return true;
+}
+
+QString Schema::threeDecimalCurrenciesSql()
+{
+    return QStringLiteral("UPDATE currencies SET decimals=3 WHERE upper(code) IN "
+                          "('JOD','KWD','BHD','IQD','LYD','TND','OMR')");
 }

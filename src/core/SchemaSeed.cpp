@@ -33,10 +33,26 @@ bool Schema::seedDefaultData(QSqlDatabase& db, QSqlError* error)
             *error = db.lastError();
         return false;
     }
+    if (!writeSeedRows(db, error)) {
+        db.rollback();
+        return false;
+    }
+
+    if (!db.commit()) {
+        if (error)
+            *error = db.lastError();
+        db.rollback();
+        return false;
+    }
+    return true;
+}
+
+bool Schema::writeSeedRows(QSqlDatabase& db, QSqlError* error)
+{
+    QSqlQuery query(db);
     const auto abandon = [&]() {
         const bool failed = fail(query, error);
         query.finish();
-        db.rollback();
         return failed;
     };
 
@@ -66,58 +82,56 @@ bool Schema::seedDefaultData(QSqlDatabase& db, QSqlError* error)
     // emptied still has these rows: a row already present is kept as it is,
     // and a second currency is never made primary.
     query.prepare(QStringLiteral(
-        "INSERT OR IGNORE INTO currencies (code, name_ar, symbol, is_primary) SELECT ?, ?, ?, "
+        "INSERT INTO currencies (code, name_ar, symbol, is_primary) SELECT ?, ?, ?, "
         "CASE WHEN ? = 1 AND NOT EXISTS (SELECT 1 FROM currencies WHERE is_primary = 1) "
-        "THEN 1 ELSE 0 END"));
+        "THEN 1 ELSE 0 END WHERE NOT EXISTS (SELECT 1 FROM currencies WHERE code = ?)"));
     for (const Currency& c : currencies) {
         query.addBindValue(QString::fromUtf8(c.code));
         query.addBindValue(QString::fromUtf8(c.name));
         query.addBindValue(QString::fromUtf8(c.symbol));
         query.addBindValue(c.primary);
+        query.addBindValue(QString::fromUtf8(c.code));
         if (!query.exec())
             return abandon();
     }
 
-    // Sub-accounts name their parent by the id it receives in an empty table.
     struct Account
     {
         const char* code;
         const char* name;
         const char* type;
-        int parentId;
+        const char* parentCode;
     };
     const Account accounts[] = {
-        {"1000", "الأصول", "asset", 0},
-        {"1100", "النقدية", "asset", 1},
-        {"1200", "الذمم المدينة", "asset", 1},
-        {"2000", "الخصوم", "liability", 0},
-        {"2100", "الذمم الدائنة", "liability", 4},
-        {"3000", "حقوق الملكية", "equity", 0},
-        {"4000", "الإيرادات", "revenue", 0},
-        {"4100", "إيرادات الإيجار", "revenue", 7},
-        {"4200", "إيرادات الخدمات", "revenue", 7},
-        {"4300", "إيرادات المبيعات", "revenue", 7},
-        {"5000", "المصروفات", "expense", 0},
-        {"5100", "مصروفات الصيانة", "expense", 11},
-        {"5200", "مصروفات تشغيلية", "expense", 11},
+        {"1000", "الأصول", "asset", nullptr},
+        {"1100", "النقدية", "asset", "1000"},
+        {"1200", "الذمم المدينة", "asset", "1000"},
+        {"2000", "الخصوم", "liability", nullptr},
+        {"2100", "الذمم الدائنة", "liability", "2000"},
+        {"3000", "حقوق الملكية", "equity", nullptr},
+        {"4000", "الإيرادات", "revenue", nullptr},
+        {"4100", "إيرادات الإيجار", "revenue", "4000"},
+        {"4200", "إيرادات الخدمات", "revenue", "4000"},
+        {"4300", "إيرادات المبيعات", "revenue", "4000"},
+        {"5000", "المصروفات", "expense", nullptr},
+        {"5100", "مصروفات الصيانة", "expense", "5000"},
+        {"5200", "مصروفات تشغيلية", "expense", "5000"},
     };
     // A parent is found by its code, which is the same row in an empty
-    // table and the right one in a file that already has accounts.
+    // table and the right one in a file that already has accounts; a code
+    // already present is left as it is.
+    query.prepare(QStringLiteral(
+        "INSERT INTO accounts (code, name_ar, type, parent_id, is_system) SELECT ?, ?, ?, "
+        "(SELECT id FROM accounts WHERE code = ?), 1 WHERE NOT EXISTS (SELECT 1 FROM accounts "
+        "WHERE code = ?)"));
     for (const Account& a : accounts) {
-        if (a.parentId == 0) {
-            query.prepare(QStringLiteral("INSERT OR IGNORE INTO accounts (code, name_ar, type, "
-                                         "is_system) VALUES (?, ?, ?, ?)"));
-        } else {
-            query.prepare(QStringLiteral(
-                "INSERT OR IGNORE INTO accounts (code, name_ar, type, parent_id, is_system) "
-                "VALUES (?, ?, ?, (SELECT id FROM accounts WHERE code = ?), ?)"));
-        }
-        query.addBindValue(QString::fromUtf8(a.code));
+        const QString code = QString::fromUtf8(a.code);
+        query.addBindValue(code);
         query.addBindValue(QString::fromUtf8(a.name));
         query.addBindValue(QString::fromUtf8(a.type));
-        if (a.parentId != 0)
-            query.addBindValue(QString::fromUtf8(accounts[a.parentId - 1].code));
-        query.addBindValue(1);
+        query.addBindValue(a.parentCode ? QVariant(QString::fromUtf8(a.parentCode))
+                                        : QVariant(QMetaType(QMetaType::QString)));
+        query.addBindValue(code);
         if (!query.exec())
             return abandon();
     }
@@ -147,17 +161,12 @@ bool Schema::seedDefaultData(QSqlDatabase& db, QSqlError* error)
             return abandon();
     }
 
-    // Only a file created here is walked through the first-run setup; a file
-    // an older version wrote never gets this row and is never asked.
-    if (!query.exec(QStringLiteral(
-            "INSERT OR IGNORE INTO settings (key, value) VALUES ('setup_state', 'pending')")))
+    // Only a database created here is walked through the first-run setup; a
+    // file an older version wrote never gets this row and is never asked.
+    if (!query.exec(QStringLiteral("INSERT INTO settings (key, value) SELECT 'setup_state', "
+                                   "'pending' WHERE NOT EXISTS (SELECT 1 FROM settings WHERE "
+                                   "key = 'setup_state')")))
         return abandon();
-
-    if (!db.commit()) {
-        if (error)
-            *error = db.lastError();
-        db.rollback();
-        return false;
-    }
+    query.finish();
     return true;
 }

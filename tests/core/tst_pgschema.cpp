@@ -3,6 +3,7 @@
 
 #include "admin/LoginThrottle.h"
 #include "core/Database.h"
+#include "core/PasswordHash.h"
 #include "core/PgSchema.h"
 #include "core/Schema.h"
 
@@ -151,7 +152,7 @@ private slots:
 
     void bothEnginesHoldTheSameTablesAndColumns()
     {
-        TestDatabase file;
+        TestDatabase file(DatabaseSettings::Engine::SQLite);
         QVERIFY(file.isOpen());
         const DatabaseSettings settings = m_cluster->newDatabase();
         QVERIFY2(settings.engine == DatabaseSettings::Engine::PostgreSQL,
@@ -181,6 +182,77 @@ private slots:
         const QStringList fileIndexes = indexNames(file.db(), sqliteIndexes);
         QVERIFY(fileIndexes.size() > 50);
         QCOMPARE(indexNames(server.get(), pgIndexes), fileIndexes);
+    }
+
+    void serverStartsWithTheFileSeedRows_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::newRow("المستخدمون") << QStringLiteral(
+            "SELECT username, full_name, role, active FROM users ORDER BY username");
+        QTest::newRow("العملات") << QStringLiteral(
+            "SELECT code, name_ar, symbol, is_primary, decimals FROM currencies ORDER BY code");
+        QTest::newRow("الحسابات") << QStringLiteral(
+            "SELECT a.code, a.name_ar, a.type, p.code, a.is_system, a.balance FROM accounts a "
+            "LEFT JOIN accounts p ON p.id = a.parent_id ORDER BY a.code");
+        QTest::newRow("الخدمات") << QStringLiteral(
+            "SELECT name, type, rate, unit_of_measure FROM services ORDER BY name");
+        QTest::newRow("الإعدادات")
+            << QStringLiteral("SELECT key, value FROM settings ORDER BY key");
+    }
+
+    void serverStartsWithTheFileSeedRows()
+    {
+        QFETCH(QString, sql);
+        TestDatabase file(DatabaseSettings::Engine::SQLite);
+        QVERIFY(file.isOpen());
+        const DatabaseSettings settings = m_cluster->newDatabase();
+        auto server = openServer(settings);
+        QVERIFY(server->connection().isOpen());
+        // A second desk starting on the same database adds nothing.
+        auto second = openServer(settings);
+        QVERIFY(second->connection().isOpen());
+
+        const auto rows = [&sql](Database* db) {
+            QStringList text;
+            for (const QVariant& value : db->execQuery(sql)) {
+                const QVariantMap row = value.toMap();
+                QStringList cells;
+                for (auto it = row.cbegin(); it != row.cend(); ++it) {
+                    // Numbers as numbers: 5 and 5.0, "1" and 1 are one value.
+                    bool isNumber = false;
+                    const double number = it.value().toDouble(&isNumber);
+                    cells << (it.value().isNull() ? QStringLiteral("NULL")
+                              : isNumber          ? QString::number(number)
+                                                  : it.value().toString());
+                }
+                text << cells.join(QLatin1Char('|'));
+            }
+            return text;
+        };
+        const QStringList onFile = rows(file.db());
+        QVERIFY(!onFile.isEmpty());
+        QCOMPARE(rows(server.get()), onFile);
+        QCOMPARE(rows(second.get()), onFile);
+    }
+
+    void serverAdministratorSignsInOnTheDefaultPassword()
+    {
+        auto server = openServer(m_cluster->newDatabase());
+        QVERIFY(server->connection().isOpen());
+        const QString hash =
+            server
+                ->scalar(QStringLiteral("SELECT password_hash FROM users WHERE username=?"),
+                         {QStringLiteral("admin")})
+                .toString();
+        QVERIFY(PasswordHash::verify(hash, Schema::defaultAdminPassword()));
+        QVERIFY(!PasswordHash::verify(hash, QStringLiteral("admin")));
+        QCOMPARE(server
+                     ->scalar(QStringLiteral("SELECT value FROM settings WHERE "
+                                             "key='setup_state'"))
+                     .toString(),
+                 QStringLiteral("pending"));
+        QSqlDatabase connection = server->connection();
+        QVERIFY(PgSchema::currentVersion(connection) >= 6);
     }
 
     void moneyIsExactOnTheServer()
