@@ -4,7 +4,9 @@
 #   ./tools/test.sh              the whole suite, on SQLite
 #   ./tools/test.sh --postgres   the tests that run on a PostgreSQL server
 #                                (CTest label "postgres"), against one
-#                                throw-away cluster started for the run
+#                                throw-away cluster started for the run:
+#                                every test database is a fresh one on it
+#                                (SAKANOVA_TEST_ENGINE=postgres)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 mode=${1:-}
@@ -26,6 +28,7 @@ fi
 cluster=$(mktemp -d)
 trap '"$root/tools/pg-cluster.sh" stop "$cluster"; rm -rf "$cluster"' EXIT
 "$root/tools/pg-cluster.sh" start "$cluster" >/dev/null
+export SAKANOVA_TEST_ENGINE=postgres
 export SAKANOVA_TEST_PGHOST=$cluster
 SAKANOVA_TEST_PGPORT=$(cat "$cluster/port")
 export SAKANOVA_TEST_PGPORT

@@ -88,7 +88,7 @@ private slots:
     {
         PgCluster cluster;
         QVERIFY2(cluster.isRunning(), qPrintable(cluster.errorText()));
-        TestDatabase file;
+        TestDatabase file(DatabaseSettings::Engine::SQLite);
         QVERIFY(file.isOpen());
         Database server;
         QVERIFY2(server.initialize(cluster.newDatabase()), qPrintable(server.initErrorText()));

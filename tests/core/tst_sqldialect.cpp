@@ -29,7 +29,7 @@ private slots:
     {
         m_cluster = std::make_unique<PgCluster>();
         QVERIFY2(m_cluster->isRunning(), qPrintable(m_cluster->errorText()));
-        m_file = std::make_unique<TestDatabase>();
+        m_file = std::make_unique<TestDatabase>(DatabaseSettings::Engine::SQLite);
         QVERIFY(m_file->isOpen());
         m_server = std::make_unique<Database>();
         QVERIFY2(m_server->initialize(m_cluster->newDatabase()),

@@ -1,13 +1,57 @@
 #include "TestDatabase.h"
 
+#include "PgCluster.h"
+
+#include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
 
+namespace {
+
+// One server for the whole test process, given back when the application
+// object goes (a cluster the process started itself is stopped then).
+PgCluster* sharedCluster()
+{
+    static PgCluster* cluster = nullptr;
+    if (!cluster) {
+        cluster = new PgCluster();
+        qAddPostRoutine([] {
+            delete cluster;
+            cluster = nullptr;
+        });
+    }
+    return cluster;
+}
+
+} // namespace
+
+DatabaseSettings::Engine TestDatabase::engineFromEnvironment()
+{
+    return qEnvironmentVariable("SAKANOVA_TEST_ENGINE") == QLatin1String("postgres")
+               ? DatabaseSettings::Engine::PostgreSQL
+               : DatabaseSettings::Engine::SQLite;
+}
+
 TestDatabase::TestDatabase()
+    : TestDatabase(engineFromEnvironment())
+{}
+
+TestDatabase::TestDatabase(DatabaseSettings::Engine engine)
 {
     QStandardPaths::setTestModeEnabled(true);
+    if (engine == DatabaseSettings::Engine::PostgreSQL) {
+        PgCluster* cluster = sharedCluster();
+        m_settings = cluster->newDatabase();
+        if (m_settings.engine != DatabaseSettings::Engine::PostgreSQL) {
+            qWarning("no PostgreSQL database for the test: %s", qPrintable(cluster->errorText()));
+            m_db = std::make_unique<Database>();
+            return;
+        }
+    } else {
+        m_settings = DatabaseSettings::sqliteFile(filePath());
+    }
     reopen();
 }
 
@@ -22,12 +66,14 @@ bool TestDatabase::reopen()
 {
     m_db.reset();
     m_db = std::make_unique<Database>();
-    m_opened = m_db->initialize(filePath());
+    m_opened = m_db->initialize(m_settings);
     return m_opened;
 }
 
 bool TestDatabase::replaceWith(const QString& file)
 {
+    if (m_settings.engine != DatabaseSettings::Engine::SQLite)
+        return false;
     m_db.reset();
     for (const char* suffix : {"", "-wal", "-shm"})
         QFile::remove(filePath() + QLatin1String(suffix));

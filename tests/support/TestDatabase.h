@@ -11,11 +11,28 @@
 // A fresh, fully initialised database in its own temporary directory. Tests
 // make one per test function so no state leaks between cases, and nothing
 // touches the real per-user data directory.
+//
+// With SAKANOVA_TEST_ENGINE=postgres in the environment the database is a
+// fresh one on a PostgreSQL server instead (the cluster of
+// tools/test.sh --postgres, or one started for the process), so the same
+// tests prove the server's SQL. The temporary directory is there either way.
 class TestDatabase
 {
 public:
+    // The engine the environment names.
     TestDatabase();
+    // A given engine, whatever the environment says (tests comparing the two).
+    explicit TestDatabase(DatabaseSettings::Engine engine);
     ~TestDatabase();
+
+    // The engine SAKANOVA_TEST_ENGINE names: PostgreSQL for "postgres",
+    // SQLite otherwise.
+    static DatabaseSettings::Engine engineFromEnvironment();
+    static bool onPostgres()
+    {
+        return engineFromEnvironment() == DatabaseSettings::Engine::PostgreSQL;
+    }
+    DatabaseSettings::Engine engine() const { return m_settings.engine; }
 
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
@@ -30,7 +47,8 @@ public:
     QVariant value(const QString& sql, const QVariantList& params = {}) const;
     int count(const QString& table) const;
 
-    // Closes and reopens the same file, as a second start of the application does.
+    // Closes and reopens the same file (or server database), as a second
+    // start of the application does.
     bool reopen();
     // Closes the file (its connection gone) until reopen().
     void close()
@@ -40,7 +58,8 @@ public:
     }
 
     // Puts a copy of `file` (a database written elsewhere, e.g. a generated
-    // office) in place of this one and opens it.
+    // office) in place of this one and opens it. SQLite only: false on a
+    // server.
     bool replaceWith(const QString& file);
 
     // Writes a database file the way an older version of the program left it.
@@ -48,6 +67,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    DatabaseSettings m_settings;
     std::unique_ptr<Database> m_db;
     bool m_opened = false;
 };
