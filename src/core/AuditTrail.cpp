@@ -230,6 +230,8 @@ QStringList auditedTables(QSqlDatabase& db)
 
 bool setActingUser(QSqlDatabase& db, int userId, bool passwordChangePending, QString* error)
 {
+    if (db.driverName() == QLatin1String("QPSQL"))
+        return setActingUserOnServer(db, userId, passwordChangePending, error);
     if (!installed(db) && !install(db, error))
         return false;
     return run(db, QStringLiteral("UPDATE temp.acting_user SET user_id = ?, must_change = ?"),

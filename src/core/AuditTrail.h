@@ -24,6 +24,12 @@ inline constexpr const char* kPasswordChangeRequired = "password change required
 // `userId` above 0, or nobody. False with `error` set when a statement fails.
 bool setActingUser(QSqlDatabase& db, int userId, bool passwordChangePending, QString* error);
 
+// The same on a PostgreSQL server (AuditTrailServer.cpp), where the
+// triggers are stored with the tables and the acting user is a setting of
+// the session. Called by setActingUser() on a server connection.
+bool setActingUserOnServer(QSqlDatabase& db, int userId, bool passwordChangePending,
+                           QString* error);
+
 // The tables whose writes are audited: every table of the file except the
 // trail itself, logs, caches, search indexes and the journal's lines (their
 // entry is the event's record, and events are audited on their own rows).

@@ -4,6 +4,7 @@
 #include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 
 namespace {
@@ -49,8 +50,9 @@ int ChequeRegister::record(Database* db, const Received& cheque)
     return db->execInsert(
         QStringLiteral("INSERT INTO cheques (cheque_number,type,amount,bank_name,issue_date,"
                        "due_date,payer_name,payee_name,status,currency_id,buyer_id,tenant_id,"
-                       "installment_id,payment_id,notes) VALUES (?,'received',?,?,date('now'),?,?,"
-                       "'',?,?,?,?,?,?,'')"),
+                       "installment_id,payment_id,notes) VALUES (?,'received',?,?,%1,?,?,"
+                       "'',?,?,?,?,?,?,'')")
+            .arg(SqlDialect::today(db->engine())),
         {cheque.number.trimmed(), cheque.amount, SqlValue::textOrEmpty(cheque.bank.trimmed()),
          cheque.dueDate, SqlValue::textOrEmpty(cheque.payer), cheque.status,
          SqlValue::idOrNull(cheque.currencyId), SqlValue::idOrNull(cheque.buyerId),
@@ -66,10 +68,11 @@ bool ChequeRegister::reopen(Database* db, const QVariantMap& cheque)
         const int places = instalmentDecimals(db, installment);
         // Back to pending when nothing else was paid on it, else partial.
         return db->execNonQuery(
-                   QStringLiteral(
-                       "UPDATE installments SET paid_amount=MAX(0,ROUND(paid_amount-?,?)),"
-                       " status=CASE WHEN ROUND(paid_amount-?,?)<=0 THEN 'pending' "
-                       "ELSE 'partial' END WHERE id=?"),
+                   QStringLiteral("UPDATE installments SET paid_amount=%1, status=CASE WHEN "
+                                  "ROUND(paid_amount-?,?)<=0 THEN 'pending' ELSE 'partial' END "
+                                  "WHERE id=?")
+                       .arg(SqlDialect::greatest(db->engine(), QStringLiteral("0"),
+                                                 QStringLiteral("ROUND(paid_amount-?,?)"))),
                    {amount, places, amount, places, installment}) &&
                db->execNonQuery(
                    QStringLiteral("UPDATE buyers SET balance=ROUND(balance+?,?) WHERE id=(SELECT "
@@ -81,10 +84,12 @@ bool ChequeRegister::reopen(Database* db, const QVariantMap& cheque)
         return true;
     const int places = decimalsOf(db, invoice);
     return db->execNonQuery(
-               QStringLiteral("UPDATE invoices SET paid_amount=MAX(0,ROUND(paid_amount-?,?)), "
-                              "balance=ROUND(balance+?,?), status=CASE WHEN status='void' THEN "
-                              "'void' WHEN ROUND(paid_amount-?,?)<=0 THEN 'pending' ELSE "
-                              "'partial' END WHERE id=?"),
+               QStringLiteral("UPDATE invoices SET paid_amount=%1, balance=ROUND(balance+?,?), "
+                              "status=CASE WHEN status='void' THEN 'void' WHEN "
+                              "ROUND(paid_amount-?,?)<=0 THEN 'pending' ELSE 'partial' END "
+                              "WHERE id=?")
+                   .arg(SqlDialect::greatest(db->engine(), QStringLiteral("0"),
+                                             QStringLiteral("ROUND(paid_amount-?,?)"))),
                {amount, places, amount, places, amount, places,
                 invoice.value(QStringLiteral("invoice_id"))}) &&
            db->execNonQuery(QStringLiteral("UPDATE tenants SET balance=ROUND(balance+?,?) WHERE "

@@ -72,10 +72,12 @@ QVariantList OfficeFigures::paymentDays(const QDate& from, const QDate& to)
         return day.year() * 10000 + day.month() * 100 + day.day();
     };
     return m_db->execQuery(
-        QStringLiteral("SELECT owner_id / 100 as m, NULLIF(currency_id,-1) as c, "
-                       "printf('%04d-%02d-%02d', owner_id / 10000, owner_id / 100 % 100, "
-                       "owner_id % 100) as d, cents/100.0+rest as t FROM money_totals WHERE "
-                       "kind=? AND row_count>0 AND owner_id >= ? AND owner_id <= ?"),
+        QStringLiteral(
+            "SELECT owner_id / 100 as m, NULLIF(currency_id,-1) as c, "
+            "CAST(owner_id / 10000 AS TEXT) || '-' || substr(CAST(100 + owner_id / 100 % 100 "
+            "AS TEXT), 2) || '-' || substr(CAST(100 + owner_id % 100 AS TEXT), 2) as d, "
+            " cents/100.0+rest as t FROM money_totals WHERE "
+            "kind=? AND row_count>0 AND owner_id >= ? AND owner_id <= ?"),
         {MoneyTotals::kDayPayments, key(from), key(to)});
 }
 

@@ -80,6 +80,18 @@ QString insertOrIgnore(Engine engine, const QString& table, const QStringList& c
     return QStringLiteral("INSERT OR IGNORE INTO ") + insertHead(table, columns);
 }
 
+QString holds(Engine engine, const QString& haystack, const QString& needle)
+{
+    return (isPg(engine) ? QStringLiteral("strpos(%1,%2)>0") : QStringLiteral("instr(%1,%2)>0"))
+        .arg(haystack, needle);
+}
+
+QString greatest(Engine engine, const QString& a, const QString& b)
+{
+    return (isPg(engine) ? QStringLiteral("GREATEST(%1, %2)") : QStringLiteral("MAX(%1, %2)"))
+        .arg(a, b);
+}
+
 QString returningId(Engine engine, const QString& insert)
 {
     if (!isPg(engine))

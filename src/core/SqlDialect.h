@@ -28,6 +28,12 @@ QString upsert(Engine engine, const QString& table, const QStringList& columns,
                const QStringList& keys);
 // A row added unless one with the same key is there already.
 QString insertOrIgnore(Engine engine, const QString& table, const QStringList& columns);
+// Whether text `haystack` holds `needle` as it is (case and all, no
+// wildcards): SQLite's instr(), the server's strpos().
+QString holds(Engine engine, const QString& haystack, const QString& needle);
+// The larger of two values (SQLite's two-argument max(), the server's
+// greatest()).
+QString greatest(Engine engine, const QString& a, const QString& b);
 // An INSERT that hands back the new row's id as its one row and column.
 // SQLite gives it through the connection instead and the text is unchanged.
 QString returningId(Engine engine, const QString& insert);

@@ -7,6 +7,7 @@
 #include "core/Names.h"
 #include "core/Permissions.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "finance/LedgerReports.h"
@@ -62,22 +63,36 @@ int AccountModel::add(const QString& code, const QString& name, const QString& t
     return id;
 }
 
+namespace {
+
+// Each line of an entry as "account:debit:credit", the lines joined by commas.
+QString lineList(Database* db)
+{
+    return SqlDialect::stringAgg(db->engine(),
+                                 QStringLiteral("a.name_ar || ':' || jl.debit || ':' || jl.credit"),
+                                 QStringLiteral(","));
+}
+
+} // namespace
+
 QVariantList AccountModel::getJournalEntries(const QString& from, const QString& to)
 {
     // A one-sided range lists everything, as every other dated report does.
     QVariantList entries;
     if (from.isEmpty() || to.isEmpty())
-        entries = m_db->execQuery(QStringLiteral(
-            "SELECT je.*, GROUP_CONCAT(a.name_ar || ':' || jl.debit || ':' || jl.credit) as "
-            "lines FROM journal_entries je JOIN journal_lines jl ON je.id=jl.entry_id JOIN "
-            "accounts a ON jl.account_id=a.id GROUP BY je.id ORDER BY je.entry_date DESC"));
+        entries = m_db->execQuery(
+            QStringLiteral(
+                "SELECT je.*, %1 as lines FROM journal_entries je JOIN journal_lines jl ON "
+                "je.id=jl.entry_id JOIN accounts a ON jl.account_id=a.id GROUP BY je.id ORDER BY "
+                "je.entry_date DESC")
+                .arg(lineList(m_db)));
     else
         entries = m_db->execQuery(
             QStringLiteral(
-                "SELECT je.*, GROUP_CONCAT(a.name_ar || ':' || jl.debit || ':' || "
-                "jl.credit) as lines FROM journal_entries je JOIN journal_lines jl ON "
+                "SELECT je.*, %1 as lines FROM journal_entries je JOIN journal_lines jl ON "
                 "je.id=jl.entry_id JOIN accounts a ON jl.account_id=a.id WHERE "
-                "je.entry_date BETWEEN ? AND ? GROUP BY je.id ORDER BY je.entry_date DESC"),
+                "je.entry_date BETWEEN ? AND ? GROUP BY je.id ORDER BY je.entry_date DESC")
+                .arg(lineList(m_db)),
             {from, to});
     return entries;
 }

@@ -6,6 +6,7 @@
 #include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "finance/ContractorBalance.h"
@@ -75,7 +76,8 @@ int ChequeModel::add(const QString& num, const QString& type, double amount, con
     const int id = m_db->execInsert(
         QStringLiteral("INSERT INTO cheques (cheque_number,type,amount,bank_name,issue_date,"
                        "due_date,payer_name,payee_name,status,currency_id,buyer_id,tenant_id,"
-                       "notes) VALUES (?,?,?,?,date('now'),?,?,?,?,?,?,?,?)"),
+                       "notes) VALUES (?,?,?,?,%1,?,?,?,?,?,?,?,?)")
+            .arg(SqlDialect::today(m_db->engine())),
         {num, type, amount, bank, dueDate, received ? payerPayee : kEmpty,
          issued ? payerPayee : kEmpty, QStringLiteral("pending"), currId,
          SqlValue::idOrNull(buyerId), SqlValue::idOrNull(tenantId), notes});
@@ -385,8 +387,9 @@ QVariantList ChequeModel::getPending()
 
 QVariantList ChequeModel::getPostDated()
 {
-    return m_db->execQuery(QStringLiteral(
-        "SELECT c.*, cur.symbol as currency_symbol FROM cheques c LEFT JOIN currencies cur ON "
-        "c.currency_id=cur.id WHERE c.status='pending' AND c.due_date > date('now') ORDER BY "
-        "c.due_date"));
+    return m_db->execQuery(
+        QStringLiteral("SELECT c.*, cur.symbol as currency_symbol FROM cheques c LEFT JOIN "
+                       "currencies cur ON c.currency_id=cur.id WHERE c.status='pending' AND "
+                       "c.due_date > %1 ORDER BY c.due_date")
+            .arg(SqlDialect::today(m_db->engine())));
 }

@@ -43,8 +43,8 @@ QVariantList ContractorBalance::perCurrency(int contractorId) const
                        "currency_symbol, ROUND(SUM(m.owed),3) AS owed, ROUND(SUM(m.paid),3) AS "
                        "paid FROM (") +
             movements(QStringLiteral("contractor_id=?")) +
-            QStringLiteral(") m LEFT JOIN currencies c ON c.id=m.cur GROUP BY m.cur ORDER BY "
-                           "m.cur"),
+            QStringLiteral(") m LEFT JOIN currencies c ON c.id=m.cur GROUP BY m.cur, c.code, "
+                           "c.symbol ORDER BY m.cur"),
         {contractorId, contractorId});
     QVariantList result;
     result.reserve(rows.size());
@@ -81,9 +81,10 @@ bool ContractorBalance::overpaid(int contractorId) const
 QHash<int, double> ContractorBalance::totals() const
 {
     QHash<int, double> result;
-    const QVariantList rows = m_db->execQuery(
-        QStringLiteral("SELECT cur, SUM(owed)-SUM(paid) AS t FROM (") +
-        movements(QStringLiteral("contractor_id IS NOT NULL")) + QStringLiteral(") GROUP BY cur"));
+    const QVariantList rows =
+        m_db->execQuery(QStringLiteral("SELECT cur, SUM(owed)-SUM(paid) AS t FROM (") +
+                        movements(QStringLiteral("contractor_id IS NOT NULL")) +
+                        QStringLiteral(") m GROUP BY cur"));
     for (const QVariant& value : rows) {
         const QVariantMap row = value.toMap();
         result.insert(row.value(QStringLiteral("cur")).toInt(),

@@ -5,6 +5,7 @@
 #include "core/Money.h"
 #include "core/Permissions.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
@@ -58,8 +59,12 @@ bool CurrencyModel::setRate(int fromId, int toId, double rate)
     TransactionGuard tx(m_db);
     if (!tx.isActive() ||
         !m_db->execNonQuery(
-            QStringLiteral("INSERT OR REPLACE INTO exchange_rates (from_currency_id,to_currency_id,"
-                           "rate,date) VALUES (?,?,?,?)"),
+            SqlDialect::upsert(m_db->engine(), QStringLiteral("exchange_rates"),
+                               {QStringLiteral("from_currency_id"),
+                                QStringLiteral("to_currency_id"), QStringLiteral("rate"),
+                                QStringLiteral("date")},
+                               {QStringLiteral("from_currency_id"),
+                                QStringLiteral("to_currency_id"), QStringLiteral("date")}),
             {fromId, toId, rate, today}) ||
         !CurrencyRates::fillJournal(m_db) || !tx.commit())
         return refuseDatabase();
@@ -92,8 +97,12 @@ bool CurrencyModel::recordRate(int currencyId, const QString& date, double rate)
     TransactionGuard tx(m_db);
     if (!tx.isActive() ||
         !m_db->execNonQuery(
-            QStringLiteral("INSERT OR REPLACE INTO exchange_rates (from_currency_id,to_currency_id,"
-                           "rate,date) VALUES (?,?,?,?)"),
+            SqlDialect::upsert(m_db->engine(), QStringLiteral("exchange_rates"),
+                               {QStringLiteral("from_currency_id"),
+                                QStringLiteral("to_currency_id"), QStringLiteral("rate"),
+                                QStringLiteral("date")},
+                               {QStringLiteral("from_currency_id"),
+                                QStringLiteral("to_currency_id"), QStringLiteral("date")}),
             {currencyId, primary, rate, date}) ||
         !CurrencyRates::fillJournal(m_db) || !tx.commit())
         return refuseDatabase();

@@ -5,6 +5,7 @@
 #include "core/Names.h"
 #include "core/Permissions.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "finance/ContractorBalance.h"
@@ -231,11 +232,15 @@ QVariantList ExpenseModel::totalsByCurrency(const QVariantMap& filters, const QS
     }
     const QString text = search.trimmed();
     if (!text.isEmpty()) {
-        where += QStringLiteral(
-            " AND (instr(COALESCE(e.description,''),?)>0 OR instr(COALESCE(e.category,''),?)>0 "
-            "OR instr(COALESCE(e.vendor,''),?)>0 OR instr(COALESCE(e.reference,''),?)>0 OR "
-            "e.property_id IN (SELECT id FROM properties WHERE instr(name,?)>0) OR "
-            "e.contractor_id IN (SELECT id FROM contractors WHERE instr(name,?)>0))");
+        const auto holds = [this](const char* column) {
+            return SqlDialect::holds(m_db->engine(), QLatin1String(column), QStringLiteral("?"));
+        };
+        where += QStringLiteral(" AND (%1 OR %2 OR %3 OR %4 OR e.property_id IN (SELECT id FROM "
+                                "properties WHERE %5) OR e.contractor_id IN (SELECT id FROM "
+                                "contractors WHERE %6))")
+                     .arg(holds("COALESCE(e.description,'')"), holds("COALESCE(e.category,'')"),
+                          holds("COALESCE(e.vendor,'')"), holds("COALESCE(e.reference,'')"),
+                          holds("name"), holds("name"));
         for (int i = 0; i < 6; ++i)
             params << text;
     }

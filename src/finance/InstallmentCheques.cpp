@@ -7,6 +7,7 @@
 #include "core/Database.h"
 #include "core/DoneOnce.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
@@ -76,13 +77,18 @@ int InstallmentModel::registerListedCheques()
         return refuseDatabaseId();
     // The cheque was handed over with the sale, so an open instalment is
     // collected by it on the day of the sale (or of the instalment's entry).
-    const QVariantList rows = m_db->execQuery(QStringLiteral(
-        "SELECT i.id, i.buyer_id, i.installment_amount, i.paid_amount, i.due_date, "
-        "i.cheque_number, i.bank_name, i.currency_id, b.full_name, COALESCE(u.sale_date, "
-        "date(i.created_at), date('now')) as taken FROM installments i LEFT JOIN buyers b ON "
-        "b.id=i.buyer_id LEFT JOIN units u ON u.id=i.unit_id WHERE TRIM(COALESCE(i.cheque_number,"
-        "''))<>'' AND NOT EXISTS (SELECT 1 FROM cheques c WHERE c.installment_id=i.id) ORDER BY "
-        "i.id"));
+    // The server keeps created_at as the same text; its day is the first ten
+    // characters.
+    const QString createdDay = m_db->isPostgres() ? QStringLiteral("substr(i.created_at,1,10)")
+                                                  : QStringLiteral("date(i.created_at)");
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral(
+            "SELECT i.id, i.buyer_id, i.installment_amount, i.paid_amount, i.due_date, "
+            "i.cheque_number, i.bank_name, i.currency_id, b.full_name, COALESCE(u.sale_date, "
+            "%1, %2) as taken FROM installments i LEFT JOIN buyers b ON b.id=i.buyer_id LEFT "
+            "JOIN units u ON u.id=i.unit_id WHERE TRIM(COALESCE(i.cheque_number,''))<>'' AND NOT "
+            "EXISTS (SELECT 1 FROM cheques c WHERE c.installment_id=i.id) ORDER BY i.id")
+            .arg(createdDay, SqlDialect::today(m_db->engine())));
     int written = 0;
     for (const QVariant& value : rows) {
         const QVariantMap row = value.toMap();

@@ -6,6 +6,7 @@
 #include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
@@ -67,10 +68,11 @@ QVariantList InstallmentModel::getByBuyer(int buyerId)
 
 QVariantList InstallmentModel::getOverdue()
 {
-    return m_db->execQuery(QStringLiteral(
-        "SELECT i.*, b.full_name as buyer_name, u.unit_number FROM installments i JOIN buyers b "
-        "ON i.buyer_id=b.id JOIN units u ON i.unit_id=u.id WHERE i.status!='paid' AND "
-        "i.due_date < date('now') ORDER BY i.due_date"));
+    return m_db->execQuery(
+        QStringLiteral("SELECT i.*, b.full_name as buyer_name, u.unit_number FROM installments i "
+                       "JOIN buyers b ON i.buyer_id=b.id JOIN units u ON i.unit_id=u.id WHERE "
+                       "i.status!='paid' AND i.due_date < %1 ORDER BY i.due_date")
+            .arg(SqlDialect::today(m_db->engine())));
 }
 
 QVariant InstallmentModel::unitCostCenter(int unitId)
@@ -334,7 +336,8 @@ int InstallmentModel::collect(int id, double amount, const Collection& how)
     const int paymentId = m_db->execInsert(
         QStringLiteral("INSERT INTO payments (buyer_id, unit_id, amount, payment_method, "
                        "payment_date, reference, currency_id, cost_center_id, notes) VALUES "
-                       "(?,?,?,?,COALESCE(?,date('now')),?,?,?,?)"),
+                       "(?,?,?,?,COALESCE(?,%1),?,?,?,?)")
+            .arg(SqlDialect::today(m_db->engine())),
         {buyerId, unitId, amount, how.method, SqlValue::blankAsNull(how.date),
          byCheque ? QVariant(how.chequeNumber.trimmed()) : QVariant(),
          row.value(QStringLiteral("currency_id")), costCenter, notes});

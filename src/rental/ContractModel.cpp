@@ -4,6 +4,7 @@
 #include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "rental/RentSchedule.h"
@@ -138,8 +139,10 @@ QVariantList ContractModel::getExpiring(int days)
 {
     // The limit comes from SQLite's clock, which is UTC.
     return m_db->execQuery(
-        listQuery(QStringLiteral("WHERE c.status='active' AND c.end_date <= date('now', '+' || ? "
-                                 "|| ' days') ORDER BY c.end_date")),
+        listQuery(QStringLiteral("WHERE c.status='active' AND c.end_date <= %1 ORDER BY "
+                                 "c.end_date")
+                      .arg(SqlDialect::addDays(m_db->engine(), SqlDialect::today(m_db->engine()),
+                                               QStringLiteral("?")))),
         {days});
 }
 

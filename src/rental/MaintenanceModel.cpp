@@ -5,6 +5,7 @@
 #include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "finance/ContractorBalance.h"
@@ -117,7 +118,8 @@ bool MaintenanceModel::completeWith(int id, double cost, int contractorId, bool 
         return refuse(Reasons::requestCompleted());
 
     if (!m_db->execNonQuery(QStringLiteral("UPDATE maintenance_requests SET status='completed', "
-                                           "cost=?, completed_date=date('now') WHERE id=?"),
+                                           "cost=?, completed_date=%1 WHERE id=?")
+                                .arg(SqlDialect::today(m_db->engine())),
                             {cost, id}))
         return refuseDatabase();
 

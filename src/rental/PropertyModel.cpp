@@ -4,6 +4,7 @@
 #include "core/Names.h"
 #include "core/OfficeFigures.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 
@@ -114,7 +115,8 @@ bool PropertyModel::update(int id, const QString& name, const QString& type, con
         return refuseMissing();
     if (!m_db->execNonQuery(
             QStringLiteral("UPDATE properties SET name=?,type=?,address=?,city=?,description=?,"
-                           "updated_at=datetime('now') WHERE id=?"),
+                           "updated_at=%1 WHERE id=?")
+                .arg(SqlDialect::now(m_db->engine())),
             {name, kind, address, city, description, id}) ||
         !tx.commit())
         return refuseDatabase();

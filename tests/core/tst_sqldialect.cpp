@@ -68,6 +68,53 @@ private slots:
         }
     }
 
+    void holds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("Arabic inside a name") << "شركة البناء الحديث"
+                                              << "البناء" << true;
+        QTest::newRow("Arabic absent") << "شركة البناء الحديث"
+                                       << "الدهان" << false;
+        QTest::newRow("case counts") << "Cement Ltd"
+                                     << "cement" << false;
+        QTest::newRow("percent is no wildcard") << "خصم 10%"
+                                                << "1%" << false;
+        QTest::newRow("underscore is no wildcard") << "INV_7"
+                                                   << "INV-" << false;
+        QTest::newRow("percent found as itself") << "خصم 10%"
+                                                 << "0%" << true;
+    }
+
+    void holds()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, needle);
+        QFETCH(bool, expected);
+        for (Database* db : engines()) {
+            const QString sql = QStringLiteral("SELECT CASE WHEN %1 THEN 1 ELSE 0 END")
+                                    .arg(SqlDialect::holds(db->engine(), "CAST(? AS TEXT)", "?"));
+            QCOMPARE(db->scalar(sql, {text, needle}).toInt() == 1 ? name(db) : QString(),
+                     expected ? name(db) : QString());
+        }
+    }
+
+    void greatestPicksTheLargerAmount()
+    {
+        // What a reopened cheque leaves paid: never below nothing.
+        for (Database* db : engines()) {
+            const QString larger =
+                SqlDialect::greatest(db->engine(), "0", "ROUND(CAST(? AS NUMERIC) - 120.5, 2)");
+            const QVariantList rows = db->execQuery(
+                QStringLiteral("SELECT %1 AS low, %1 AS high").arg(larger), {100.25, 130.75});
+            QCOMPARE(rows.size(), 1);
+            const QVariantMap row = rows.first().toMap();
+            QCOMPARE(row.value("low").toDouble(), 0.0);
+            QCOMPARE(row.value("high").toDouble(), 10.25);
+        }
+    }
+
     void nowAndTodayAreUtcText()
     {
         const QRegularExpression moment(
