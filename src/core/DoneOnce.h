@@ -17,8 +17,9 @@ inline bool isDone(Database* db, const QString& key)
 
 inline bool markDone(Database* db, const QString& key)
 {
-    return db->execNonQuery(
-        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES (?, 'done')"), {key});
+    return db->execNonQuery(QStringLiteral("INSERT INTO settings (key, value) VALUES (?, 'done') "
+                                           "ON CONFLICT (key) DO UPDATE SET value='done'"),
+                            {key});
 }
 
 } // namespace DoneOnce
