@@ -5,8 +5,9 @@ import "../components"
 import "../components/Input.js" as Input
 
 // Appearance, currencies and rates, the company profile printed on
-// documents, the export to Excel (a workbook, or CSV files), and backup and
-// restore.
+// documents, the export to Excel (a workbook, or CSV files), backup and
+// restore, and where this computer keeps the books (with the move of this
+// computer's file to a shared server).
 Item {
     id: page
     objectName: "settingsPage"
@@ -19,6 +20,8 @@ Item {
     property string backupMessage: ""
     property bool backupFailed: false
     property string profileMessage: ""
+    property string storageMessage: ""
+    property bool storageFailed: false
     property bool profileFailed: false
 
     function reload() {
@@ -82,6 +85,30 @@ Item {
                     })
     }
 
+    function saveStorage() {
+        storageMessage = ""
+        if (storageChoice.onServer && !storageChoice.check())
+            return
+        storageFailed = !serverSetup.save(storageChoice.value())
+        storageMessage = storageFailed ? "❌ " + Input.refusal(serverSetup)
+                                       : "تم الحفظ؛ يسري عند التشغيل التالي"
+    }
+
+    // Every row of this computer's file goes to the server, checked there
+    // before it is kept; the end comes with moveFinished.
+    function moveToServer() {
+        storageMessage = ""
+        if (!storageChoice.check())
+            return
+        confirm.ask("نقل البيانات إلى الخادم",
+                    "تُنسخ كل بيانات هذا الحاسوب إلى الخادم وتُطابَق أعدادها ومجاميعها، ويتوقف الحفظ على هذا الحاسوب حتى إعادة التشغيل. هل تريد المتابعة؟",
+                    "نقل", function() {
+                        if (!serverSetup.startMove(storageChoice.value()))
+                            return Input.refusal(serverSetup)
+                        return ""
+                    })
+    }
+
     function saveProfile() {
         settingsManager.updateCompanyProfile(nameField.text.trim(), phoneField.text.trim(),
                                              addressField.text.trim(), emailField.text.trim())
@@ -119,6 +146,15 @@ Item {
                                     : "❌ فشل في إنشاء النسخة: " + message
         }
     }
+
+    Connections {
+        target: serverSetup
+        function onMoveFinished(ok, message) {
+            page.storageFailed = !ok
+            page.storageMessage = (ok ? "✅ " : "❌ ") + message
+        }
+    }
+
 
     component Heading: Text {
         Layout.fillWidth: true
@@ -335,6 +371,78 @@ Item {
                         from: 0
                         to: 1
                         value: backupManager.exportProgress
+                    }
+                }
+            }
+
+            Section {
+                objectName: "storageSection"
+                visible: page.may("restoreBackup")
+                Heading { text: "🗄️ مكان حفظ البيانات" }
+                Line {
+                    objectName: "storageNowLine"
+                    text: "يعمل البرنامج الآن على: " + (serverSetup.runningOnServer ? "خادم مشترك" : "هذا الحاسوب")
+                }
+                ServerChoice {
+                    id: storageChoice
+                    Layout.fillWidth: true
+                    enabled: !serverSetup.moving
+                }
+                RowLayout {
+                    Layout.fillWidth: true
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 12
+                    MButton {
+                        objectName: "saveStorageButton"
+                        text: "حفظ"
+                        enabled: !serverSetup.moving
+                        onClicked: page.saveStorage()
+                    }
+                    MButton {
+                        objectName: "moveToServerButton"
+                        visible: storageChoice.onServer && !serverSetup.runningOnServer
+                        text: serverSetup.moving ? "جارٍ النقل…" : "نقل بيانات هذا الحاسوب إلى الخادم"
+                        outline: true
+                        enabled: !serverSetup.moving
+                        onClicked: page.moveToServer()
+                    }
+                    Item { Layout.fillWidth: true }
+                }
+                ColumnLayout {
+                    objectName: "moveProgress"
+                    Layout.fillWidth: true
+                    visible: serverSetup.moving
+                    spacing: 4
+                    Line { text: serverSetup.moveStage }
+                    ProgressBar {
+                        Layout.fillWidth: true
+                        from: 0
+                        to: 1
+                        value: serverSetup.moveProgress
+                    }
+                }
+                Line {
+                    objectName: "storageMessage"
+                    visible: text !== ""
+                    text: page.storageMessage
+                    color: page.storageFailed ? Theme.dangerColor : Theme.successColor
+                }
+                RowLayout {
+                    objectName: "storageRestartRow"
+                    Layout.fillWidth: true
+                    visible: serverSetup.restartNeeded
+                    layoutDirection: Qt.RightToLeft
+                    spacing: 12
+                    Line { Layout.fillWidth: true; text: "يسري مكان الحفظ الجديد بعد إعادة التشغيل." }
+                    MButton {
+                        objectName: "storageRestartButton"
+                        text: "إعادة التشغيل الآن"
+                        onClicked: {
+                            if (!serverSetup.restartNow()) {
+                                page.storageFailed = true
+                                page.storageMessage = "❌ " + Input.refusal(serverSetup)
+                            }
+                        }
                     }
                 }
             }

@@ -5,9 +5,11 @@ import "../components"
 import "../components/Input.js" as Input
 
 // First-run setup of a new office, shown once after the administrator has
-// replaced the default password: the company profile printed on documents,
-// the primary currency and today's rates of the other currencies. Nothing
-// here is final: the settings page changes all of it later.
+// replaced the default password: where this computer keeps the books, the
+// company profile printed on documents, the primary currency and today's
+// rates of the other currencies. Nothing here is final: the settings page
+// changes all of it later. A desk that joins a shared server only names the
+// server: the office there is set up once, from its first desk.
 FocusScope {
     id: page
     objectName: "setupPage"
@@ -19,6 +21,8 @@ FocusScope {
     // another one is chosen as primary.
     property var currencies: []
     property string errorText: ""
+    // The server was chosen and saved: the next start opens it.
+    property bool serverSaved: false
 
     // The currency checked when the page opens: the stored primary, or the
     // first currency of a file that has none.
@@ -49,6 +53,14 @@ FocusScope {
 
     function finish() {
         errorText = ""
+        if (storage.onServer) {
+            if (!storage.check())
+                return
+            if (!serverSetup.save(storage.value()))
+                return void (errorText = Input.refusal(serverSetup))
+            serverSaved = true
+            return
+        }
         nameField.errorText = Input.requiredError(nameField.text)
         var valid = nameField.errorText === ""
         var rates = filledRates()
@@ -128,10 +140,19 @@ FocusScope {
                 color: page.theme.textSecondary
             }
 
-            SectionTitle { text: "بيانات الشركة" }
+            SectionTitle { text: "مكان حفظ البيانات" }
+
+            ServerChoice {
+                id: storage
+                Layout.fillWidth: true
+                enabled: !page.serverSaved
+            }
+
+            SectionTitle { visible: !storage.onServer; text: "بيانات الشركة" }
 
             GridLayout {
                 Layout.fillWidth: true
+                visible: !storage.onServer
                 columns: 2
                 columnSpacing: 14
                 rowSpacing: 8
@@ -167,10 +188,11 @@ FocusScope {
                 }
             }
 
-            SectionTitle { text: "العملة الأساسية" }
+            SectionTitle { visible: !storage.onServer; text: "العملة الأساسية" }
 
             RowLayout {
                 Layout.fillWidth: true
+                visible: !storage.onServer
                 layoutDirection: Qt.RightToLeft
                 spacing: 10
 
@@ -232,7 +254,7 @@ FocusScope {
                 }
             }
 
-            SectionTitle { text: "أسعار الصرف اليوم (اختياري)" }
+            SectionTitle { visible: !storage.onServer; text: "أسعار الصرف اليوم (اختياري)" }
 
             Repeater {
                 id: rateRows
@@ -245,7 +267,7 @@ FocusScope {
                     readonly property alias field: rateField
                     objectName: "setupRateRow_" + modelData.code
                     Layout.fillWidth: true
-                    visible: modelData.code !== page.selectedCode()
+                    visible: !storage.onServer && modelData.code !== page.selectedCode()
                     layoutDirection: Qt.RightToLeft
                     spacing: 12
 
@@ -281,13 +303,32 @@ FocusScope {
                 text: page.errorText
             }
 
+            Text {
+                objectName: "setupServerSaved"
+                Layout.fillWidth: true
+                visible: page.serverSaved
+                text: "حُفظ الخادم المشترك لهذا الحاسوب. يعمل البرنامج عليه بعد إعادة التشغيل."
+                textFormat: Text.PlainText
+                horizontalAlignment: Text.AlignRight
+                wrapMode: Text.Wrap
+                font: Theme.bodyBold
+                color: Theme.successColor
+            }
+
             MButton {
                 objectName: "setupStartButton"
                 Layout.fillWidth: true
                 Layout.topMargin: 6
                 Layout.preferredHeight: 44
-                text: "حفظ الإعداد وبدء العمل"
-                onClicked: page.finish()
+                text: page.serverSaved ? "إعادة التشغيل الآن"
+                                       : storage.onServer ? "حفظ والعمل على الخادم"
+                                                          : "حفظ الإعداد وبدء العمل"
+                onClicked: {
+                    if (!page.serverSaved)
+                        return page.finish()
+                    if (!serverSetup.restartNow())
+                        page.errorText = Input.refusal(serverSetup)
+                }
             }
         }
     }

@@ -5,6 +5,7 @@
 #include "core/Permissions.h"
 #include "core/Reasons.h"
 #include "core/Schema.h"
+#include "core/SqlDialect.h"
 #include "core/TransactionGuard.h"
 
 #include <QCryptographicHash>
@@ -73,7 +74,9 @@ bool AuthController::storedAdminHashIsDefault(const QString& stored)
         return remembered.endsWith(QLatin1String(":1"));
     const bool isDefault = PasswordHash::verify(stored, Schema::defaultAdminPassword());
     m_db->execNonQuery(
-        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES (?, ?)"),
+        SqlDialect::upsert(m_db->engine(), QStringLiteral("settings"),
+                           {QStringLiteral("key"), QStringLiteral("value")},
+                           {QStringLiteral("key")}),
         {kAdminPasswordCheckKey, digest + (isDefault ? QLatin1String(":1") : QLatin1String(":0"))});
     return isDefault;
 }
@@ -82,8 +85,10 @@ void AuthController::makeRoomForPasswordCheck()
 {
     if (m_beforePasswordCheck)
         m_beforePasswordCheck();
-    // Pages of the connection's cache nobody uses now are read again later.
-    m_db->execNonQuery(QStringLiteral("PRAGMA shrink_memory"));
+    // Pages of the connection's cache nobody uses now are read again later;
+    // a server keeps its cache to itself.
+    if (!m_db->isPostgres())
+        m_db->execNonQuery(QStringLiteral("PRAGMA shrink_memory"));
 }
 
 AuthController::~AuthController()
@@ -138,8 +143,11 @@ AuthController::AdminPassword AuthController::hashPlainTextPasswords()
 {
     // Older databases kept passwords in clear, first in a `password` column
     // and then copied unchanged into password_hash by the schema migration.
+    // A server's users table never had that column.
     bool hasLegacyColumn = false;
-    const QVariantList columns = m_db->execQuery(QStringLiteral("PRAGMA table_info(users)"));
+    const QVariantList columns = m_db->isPostgres()
+                                     ? QVariantList()
+                                     : m_db->execQuery(QStringLiteral("PRAGMA table_info(users)"));
     for (const QVariant& column : columns)
         hasLegacyColumn =
             hasLegacyColumn ||
@@ -176,8 +184,12 @@ AuthController::AdminPassword AuthController::hashPlainTextPasswords()
     qDebug() << "Replacing" << hashes.size() << "plain-text password(s) by their hashes";
     // secure_delete zeroes the space the old values occupied, so the plain
     // text does not survive in free parts of the pages.
-    const int secureDelete = m_db->scalar(QStringLiteral("PRAGMA secure_delete")).toInt();
-    m_db->execNonQuery(QStringLiteral("PRAGMA secure_delete=ON"));
+    // A server has no such setting: its old row versions go with VACUUM.
+    const bool file = !m_db->isPostgres();
+    const int secureDelete =
+        file ? m_db->scalar(QStringLiteral("PRAGMA secure_delete")).toInt() : 0;
+    if (file)
+        m_db->execNonQuery(QStringLiteral("PRAGMA secure_delete=ON"));
     bool done = false;
     {
         TransactionGuard tx(m_db);
@@ -195,10 +207,11 @@ AuthController::AdminPassword AuthController::hashPlainTextPasswords()
     }
     // Earlier page images in the write-ahead log still hold the plain text
     // until the log is written back and emptied.
-    if (done)
+    if (done && file)
         m_db->execNonQuery(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
-    m_db->execNonQuery(secureDelete == 1 ? QStringLiteral("PRAGMA secure_delete=ON")
-                                         : QStringLiteral("PRAGMA secure_delete=OFF"));
+    if (file)
+        m_db->execNonQuery(secureDelete == 1 ? QStringLiteral("PRAGMA secure_delete=ON")
+                                             : QStringLiteral("PRAGMA secure_delete=OFF"));
     if (!done) {
         qCritical() << "Could not replace plain-text passwords by their hashes";
         return AdminPassword::Unknown;

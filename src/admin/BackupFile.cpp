@@ -54,22 +54,21 @@ QString inspect(QSqlDatabase& db)
 
 } // namespace
 
-QString BackupFile::nameFor(const QDateTime& time)
+QString BackupFile::nameFor(const QDateTime& time, const QString& suffix)
 {
-    return QStringLiteral("sakanova_") + time.toString(QLatin1String(stampFormat)) +
-           QStringLiteral(".db");
+    return QStringLiteral("sakanova_") + time.toString(QLatin1String(stampFormat)) + suffix;
 }
 
-QString BackupFile::preRestoreNameFor(const QDateTime& time)
+QString BackupFile::preRestoreNameFor(const QDateTime& time, const QString& suffix)
 {
     return QStringLiteral("sakanova_pre-restore_") + time.toString(QLatin1String(stampFormat)) +
-           QStringLiteral(".db");
+           suffix;
 }
 
 QDateTime BackupFile::stampOf(const QString& fileName)
 {
     static const QRegularExpression pattern(
-        QStringLiteral("^sakanova_(\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2})\\.db$"));
+        QStringLiteral("^sakanova_(\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2})\\.(db|dump)$"));
     const QRegularExpressionMatch match = pattern.match(fileName);
     if (!match.hasMatch())
         return {};

@@ -10,11 +10,13 @@
 class BackupFile
 {
 public:
-    // "sakanova_yyyy-MM-dd_HH-mm-ss.db" for the given local time.
-    static QString nameFor(const QDateTime& time);
+    // "sakanova_yyyy-MM-dd_HH-mm-ss.db" for the given local time; a server's
+    // backups end in ".dump" instead.
+    static QString nameFor(const QDateTime& time, const QString& suffix = QStringLiteral(".db"));
     // The copy of the replaced database kept by a restore. Its name differs
     // from the regular backups', so pruning never removes it.
-    static QString preRestoreNameFor(const QDateTime& time);
+    static QString preRestoreNameFor(const QDateTime& time,
+                                     const QString& suffix = QStringLiteral(".db"));
     // The time written in a regular backup's file name; invalid for any
     // other name, which marks files that are not this program's backups.
     static QDateTime stampOf(const QString& fileName);

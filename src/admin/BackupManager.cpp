@@ -3,6 +3,7 @@
 #include "admin/BackupCopy.h"
 #include "admin/BackupFile.h"
 #include "admin/RestoreCheck.h"
+#include "admin/ServerBackup.h"
 #include "core/Database.h"
 #include "core/Desktop.h"
 #include "core/Permissions.h"
@@ -126,10 +127,22 @@ bool BackupManager::fail(const QString& error, const QString& reason)
     return refuse(reason);
 }
 
+bool BackupManager::onServer() const
+{
+    return m_db && m_db->isPostgres();
+}
+
+QString BackupManager::backupSuffix() const
+{
+    return onServer() ? ServerBackup::suffix() : QStringLiteral(".db");
+}
+
 QString BackupManager::writeCopy(const QString& target)
 {
     if (!m_db || !m_db->connection().isOpen())
         return QStringLiteral("Database not connected");
+    if (onServer())
+        return ServerBackup::write(m_db->settings(), target);
     return BackupCopy::write(databaseFile(), target);
 }
 
@@ -139,14 +152,14 @@ QString BackupManager::nextBackupName()
         refuse(QStringLiteral("يجري إنشاء نسخة احتياطية الآن؛ انتظر حتى تنتهي"));
         return {};
     }
-    if (!QFileInfo::exists(databaseFile())) {
+    if (!onServer() && !QFileInfo::exists(databaseFile())) {
         fail(QStringLiteral("Database file not found"),
              QStringLiteral("ملف قاعدة البيانات غير موجود"));
         return {};
     }
     QDir().mkpath(m_backupFolder);
-    const QString target =
-        m_backupFolder + QLatin1Char('/') + BackupFile::nameFor(QDateTime::currentDateTime());
+    const QString target = m_backupFolder + QLatin1Char('/') +
+                           BackupFile::nameFor(QDateTime::currentDateTime(), backupSuffix());
     if (QFileInfo::exists(target)) {
         fail(QStringLiteral("Failed to create backup"),
              QStringLiteral("توجد نسخة احتياطية بالاسم نفسه؛ أعد المحاولة بعد ثانية"));
@@ -190,6 +203,19 @@ bool BackupManager::startBackup()
     emit backupRunningChanged();
     emit backupProgressChanged();
 
+    if (onServer()) {
+        // pg_dump tells no progress: the stage says what is going on.
+        m_stage = QStringLiteral("جارٍ نسخ قاعدة البيانات من الخادم والتحقق منها…");
+        emit backupProgressChanged();
+        const DatabaseSettings server = m_db->settings();
+        m_worker.reset(QThread::create([this, server, target] {
+            const QString error = ServerBackup::write(server, target);
+            QMetaObject::invokeMethod(
+                this, [this, target, error] { finishBackup(target, error); }, Qt::QueuedConnection);
+        }));
+        m_worker->start();
+        return true;
+    }
     const QString source = databaseFile();
     m_worker.reset(QThread::create([this, source, target] {
         const QString error =
@@ -240,7 +266,7 @@ void BackupManager::prune()
     // removed: the folder may be shared with other files, even the database.
     std::vector<std::pair<QDateTime, QString>> own;
     const QFileInfoList files =
-        QDir(m_backupFolder).entryInfoList({QStringLiteral("*.db")}, QDir::Files);
+        QDir(m_backupFolder).entryInfoList({QLatin1Char('*') + backupSuffix()}, QDir::Files);
     for (const QFileInfo& file : files) {
         const QDateTime stamp = BackupFile::stampOf(file.fileName());
         if (stamp.isValid())
@@ -259,7 +285,8 @@ bool BackupManager::backupIfDue()
     if (!autoBackup())
         return false;
     const QDateTime now = QDateTime::currentDateTime();
-    const QStringList names = QDir(m_backupFolder).entryList({QStringLiteral("*.db")}, QDir::Files);
+    const QStringList names =
+        QDir(m_backupFolder).entryList({QLatin1Char('*') + backupSuffix()}, QDir::Files);
     for (const QString& name : names) {
         const QDateTime stamp = BackupFile::stampOf(name);
         if (stamp.isValid() && stamp.secsTo(now) < dayInSeconds)
@@ -272,7 +299,8 @@ QStringList BackupManager::listBackups()
 {
     QStringList paths;
     const QFileInfoList files =
-        QDir(m_backupFolder).entryInfoList({QStringLiteral("*.db")}, QDir::Files, QDir::Time);
+        QDir(m_backupFolder)
+            .entryInfoList({QLatin1Char('*') + backupSuffix()}, QDir::Files, QDir::Time);
     for (const QFileInfo& file : files)
         paths << file.absoluteFilePath();
     return paths;
@@ -291,6 +319,9 @@ bool BackupManager::restoreBackup(const QString& backupFile)
     if (m_restartRequired)
         return fail(QStringLiteral("Restart required before another restore"),
                     QStringLiteral("تمت استعادة نسخة احتياطية؛ أعد تشغيل البرنامج أولاً"));
+
+    if (onServer())
+        return restoreOnServer(backupFile);
 
     const QString live = databaseFile();
     if (QFileInfo(backupFile).canonicalFilePath() == QFileInfo(live).canonicalFilePath())
@@ -377,6 +408,46 @@ bool BackupManager::restoreBackup(const QString& backupFile)
     return true;
 }
 
+bool BackupManager::restoreOnServer(const QString& backupFile)
+{
+    const QString recorded = BackupFile::recordedChecksum(backupFile);
+    if (!recorded.isEmpty() && recorded != BackupFile::checksumOf(backupFile))
+        return fail(QStringLiteral("Backup file rejected: checksum differs"),
+                    QStringLiteral("النسخة الاحتياطية تغيّرت بعد إنشائها فلا تطابق بصمتها؛ قد "
+                                   "تكون تالفة، لذلك لم تُستعد ولم يتغير شيء"));
+    const QString problem = ServerBackup::problem(backupFile);
+    if (!problem.isEmpty())
+        return fail(QStringLiteral("Backup file rejected: ") + problem,
+                    QStringLiteral("الملف المختار ليس نسخة احتياطية سليمة من ساكانوفا يمكن "
+                                   "استعادتها على الخادم؛ لم يتغير شيء"));
+    // What the server holds now is kept beside the backups first.
+    QDir().mkpath(m_backupFolder);
+    const QString keep =
+        m_backupFolder + QLatin1Char('/') +
+        BackupFile::preRestoreNameFor(QDateTime::currentDateTime(), ServerBackup::suffix());
+    const QString keepError =
+        QFileInfo::exists(keep) ? QStringLiteral("name exists") : writeCopy(keep);
+    if (!keepError.isEmpty())
+        return fail(QStringLiteral("Failed to keep a copy of the current database: ") + keepError,
+                    QStringLiteral("تعذر حفظ نسخة من قاعدة البيانات الحالية قبل الاستعادة؛ لم "
+                                   "يتغير شيء"));
+    const QString error = ServerBackup::restore(m_db->settings(), backupFile);
+    if (!error.isEmpty())
+        return fail(QStringLiteral("Failed to restore backup: ") + error,
+                    QStringLiteral("تعذرت استعادة النسخة على الخادم؛ بقي الخادم كما كان"));
+    m_restoreNotice =
+        recorded.isEmpty()
+            ? QStringLiteral("تنبيه: الملف المستعاد ليس من نسخ ساكانوفا الموقّعة ببصمة تحقّق، "
+                             "فلا يمكن التأكد من أنه لم يتغير؛ فُحصت بنيته وسلامته قبل "
+                             "الاستعادة.")
+            : QString();
+    emit restoreNoticeChanged();
+    m_restartRequired = true;
+    emit restartRequiredChanged();
+    emit backupRestored();
+    return true;
+}
+
 bool BackupManager::putBack(const QStringList& moved, bool placed, const QString& error,
                             const QString& reason)
 {
@@ -445,7 +516,9 @@ bool BackupManager::startExport(const QString& format)
         kind == ExportRun::Format::CsvFolder ? target : QFileInfo(target).absolutePath();
     if (!readyToExport(folder))
         return false;
-    return m_export.start(kind, m_db->connection().databaseName(), target) ||
+    const DatabaseSettings source =
+        onServer() ? m_db->settings() : DatabaseSettings::sqliteFile(m_db->path());
+    return m_export.start(kind, source, target) ||
            refuse(QStringLiteral("يجري تصدير آخر؛ انتظر حتى ينتهي"));
 }
 
@@ -475,7 +548,8 @@ QString BackupManager::browseBackupPath()
 QString BackupManager::browseRestoreFile()
 {
     return m_desktop->chooseFileToOpen(QStringLiteral("Select Database Backup"), m_backupFolder,
-                                       QStringLiteral("Database files (*.db)"));
+                                       onServer() ? QStringLiteral("Server backups (*.dump)")
+                                                  : QStringLiteral("Database files (*.db)"));
 }
 
 // --- Restart after a restore ---

@@ -80,7 +80,8 @@ public:
     // The same tables as one workbook, "Sakanova_Export_<minute>.xlsx" in the
     // export folder; the desktop opens it.
     Q_INVOKABLE bool exportAllToXlsx();
-    // Every "*.db" in the backup folder, newest first.
+    // Every backup in the backup folder ("*.db", or "*.dump" on a server),
+    // newest first.
     Q_INVOKABLE QStringList listBackups();
     Q_INVOKABLE void setAutoBackup(bool enabled);
     Q_INVOKABLE QString browseBackupPath();
@@ -118,6 +119,12 @@ signals:
 
 private:
     QString databaseFile() const;
+    // True when the books are on a PostgreSQL server: backups are pg_dump
+    // files then (see ServerBackup).
+    bool onServer() const;
+    QString backupSuffix() const;
+    // The restore of a server's dump, with the same checks as a file's.
+    bool restoreOnServer(const QString& backupFile);
     QString preferencesFile() const;
     // Writes a checked copy of the open database to `target`; on failure the
     // English diagnostic is returned and no file is left behind.

@@ -7,6 +7,7 @@
 #include <QAtomicInteger>
 #include <QDir>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QThread>
 
 namespace {
@@ -65,7 +66,7 @@ ExportRun::Result ExportRun::write(Format format, const QSqlDatabase& db, const 
     return result;
 }
 
-bool ExportRun::start(Format format, const QString& databaseFile, const QString& target)
+bool ExportRun::start(Format format, const DatabaseSettings& source, const QString& target)
 {
     if (m_running)
         return false;
@@ -79,15 +80,22 @@ bool ExportRun::start(Format format, const QString& databaseFile, const QString&
 
     static QAtomicInteger<quint64> runs;
     const QString connectionName = QStringLiteral("export-%1").arg(++runs);
-    m_worker.reset(QThread::create([this, format, databaseFile, target, connectionName] {
+    m_worker.reset(QThread::create([this, format, source, target, connectionName] {
         Result result;
         result.target = target;
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connectionName);
-            db.setDatabaseName(databaseFile);
-            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-            if (!db.open() || !db.transaction()) {
-                result.error = QStringLiteral("Database not connected: ") + db.lastError().text();
+            QString error;
+            const bool opened = source.openConnection(connectionName, &error);
+            QSqlDatabase db = QSqlDatabase::database(connectionName, false);
+            // Every table is read from one snapshot of the books.
+            const bool snapshot =
+                opened && db.transaction() &&
+                (source.engine == DatabaseSettings::Engine::SQLite ||
+                 QSqlQuery(db).exec(
+                     QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")));
+            if (!snapshot) {
+                result.error = QStringLiteral("Database not connected: ") +
+                               (opened ? db.lastError().text() : error);
             } else {
                 result = write(format, db, target, [this](double share, const QString& stage) {
                     QMetaObject::invokeMethod(this, [this, share, stage] {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/DatabaseSettings.h"
+
 #include <QObject>
 #include <QSqlDatabase>
 #include <QString>
@@ -50,9 +52,9 @@ public:
     static Result write(Format format, const QSqlDatabase& db, const QString& target,
                         const Progress& progress = {});
 
-    // Starts writing from the database file at `databaseFile`; false while
-    // another export runs. Its end comes with finished().
-    bool start(Format format, const QString& databaseFile, const QString& target);
+    // Starts writing from the books `source` names, on a connection of its
+    // own; false while another export runs. Its end comes with finished().
+    bool start(Format format, const DatabaseSettings& source, const QString& target);
     bool running() const { return m_running; }
     double progress() const { return m_progress; }
     QString stage() const { return m_stage; }

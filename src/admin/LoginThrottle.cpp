@@ -1,6 +1,7 @@
 #include "admin/LoginThrottle.h"
 
 #include "core/Database.h"
+#include "core/SqlDialect.h"
 #include "core/TransactionGuard.h"
 
 #include <QDateTime>
@@ -86,9 +87,12 @@ void LoginThrottle::recordFailure(const QString& name)
         const int doublings = std::min(count - kFreeAttempts, 10);
         blockedUntil = now + std::min(kFirstWaitMs << doublings, kLongestWaitMs);
     }
-    m_db->execNonQuery(QStringLiteral("INSERT OR REPLACE INTO login_failures (name, failures, "
-                                      "blocked_until, last_failure) VALUES (?, ?, ?, ?)"),
-                       {name, count, blockedUntil, now});
+    m_db->execNonQuery(
+        SqlDialect::upsert(m_db->engine(), QStringLiteral("login_failures"),
+                           {QStringLiteral("name"), QStringLiteral("failures"),
+                            QStringLiteral("blocked_until"), QStringLiteral("last_failure")},
+                           {QStringLiteral("name")}),
+        {name, count, blockedUntil, now});
     tx.commit();
 }
 

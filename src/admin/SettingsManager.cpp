@@ -4,6 +4,7 @@
 #include "core/Money.h"
 #include "core/Permissions.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/TransactionGuard.h"
 
 #include <QDate>
@@ -13,6 +14,14 @@ namespace {
 const QString kLight = QStringLiteral("light");
 const QString kDark = QStringLiteral("dark");
 const QString kPending = QStringLiteral("pending");
+
+// One setting written whole: its key and value, in that order.
+QString settingUpsert(const Database* db)
+{
+    return SqlDialect::upsert(db->engine(), QStringLiteral("settings"),
+                              {QStringLiteral("key"), QStringLiteral("value")},
+                              {QStringLiteral("key")});
+}
 
 } // namespace
 
@@ -108,9 +117,7 @@ void SettingsManager::setThemeMode(const QString& mode)
     const QString next = mode.trimmed().toLower() == kLight ? kLight : kDark;
     if (next == m_themeMode)
         return;
-    if (!m_db->execNonQuery(
-            QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES ('theme_mode', ?)"),
-            {next}))
+    if (!m_db->execNonQuery(settingUpsert(m_db), {QStringLiteral("theme_mode"), next}))
         refuseDatabase();
     // The interface follows the choice even when it could not be stored.
     m_themeMode = next;
@@ -125,8 +132,7 @@ void SettingsManager::updateCompanyProfile(const QString& name, const QString& p
         return void(refuse(Permissions::refusal()));
     // The four values are one profile: they are stored together or not at all.
     TransactionGuard tx(m_db);
-    const QString sql =
-        QStringLiteral("INSERT OR REPLACE INTO settings (key, value) VALUES (?, ?)");
+    const QString sql = settingUpsert(m_db);
     if (!tx.isActive() || !m_db->execNonQuery(sql, {QStringLiteral("company_name"), name}) ||
         !m_db->execNonQuery(sql, {QStringLiteral("company_phone"), phone}) ||
         !m_db->execNonQuery(sql, {QStringLiteral("company_address"), addr}) ||
@@ -152,8 +158,12 @@ bool SettingsManager::updateExchangeRate(int fromId, int toId, double rate)
     if (!Money::isPositive(rate))
         return refuse(Reasons::invalidRate());
     if (!m_db->execNonQuery(
-            QStringLiteral("INSERT OR REPLACE INTO exchange_rates "
-                           "(from_currency_id,to_currency_id,rate,date) VALUES (?,?,?,?)"),
+            SqlDialect::upsert(m_db->engine(), QStringLiteral("exchange_rates"),
+                               {QStringLiteral("from_currency_id"),
+                                QStringLiteral("to_currency_id"), QStringLiteral("rate"),
+                                QStringLiteral("date")},
+                               {QStringLiteral("from_currency_id"),
+                                QStringLiteral("to_currency_id"), QStringLiteral("date")}),
             {fromId, toId, rate, QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))}))
         return refuseDatabase();
     return true;
@@ -184,8 +194,8 @@ bool SettingsManager::completeSetup()
     // until one is chosen.
     if (m_primaryCurrency.isEmpty())
         return refuse(Reasons::requiredField(QStringLiteral("العملة الأساسية")));
-    if (!m_db->execNonQuery(QStringLiteral("INSERT OR REPLACE INTO settings (key, value) "
-                                           "VALUES ('setup_state', 'done')")))
+    if (!m_db->execNonQuery(settingUpsert(m_db),
+                            {QStringLiteral("setup_state"), QStringLiteral("done")}))
         return refuseDatabase();
     m_firstRun = false;
     emit settingsChanged();

@@ -4,6 +4,7 @@
 #include "admin/AuditManager.h"
 #include "admin/AuthController.h"
 #include "admin/BackupManager.h"
+#include "admin/ServerSetup.h"
 #include "admin/SettingsManager.h"
 #include "app/NativeDesktop.h"
 #include "app/SessionMemory.h"
@@ -74,6 +75,7 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     , m_auditMgr(std::make_unique<AuditManager>(db))
     , m_cashCalendar(std::make_unique<CashCalendar>(db))
     , m_sessionMemory(std::make_unique<SessionMemory>())
+    , m_serverSetup(std::make_unique<ServerSetup>(m_dataDir, db, m_desktop.get()))
 {
     // Imported rows (and an undone import) show in the lists that reload on
     // their model's change.
@@ -226,6 +228,7 @@ void AppContext::publish(QQmlContext* context) const
     context->setContextProperty(QStringLiteral("buyerList"), m_buyerList.get());
 
     context->setContextProperty(QStringLiteral("sessionMemory"), m_sessionMemory.get());
+    context->setContextProperty(QStringLiteral("serverSetup"), m_serverSetup.get());
 
     // What a dropped shell held (its script objects, compiled pages, freed
     // heap) is given back before a password check, and after a sign-out once

@@ -31,6 +31,7 @@ class PrintController;
 class PropertyModel;
 class QQmlContext;
 class ReportController;
+class ServerSetup;
 class SessionMemory;
 class SettingsManager;
 class SqlListModel;
@@ -54,7 +55,7 @@ class UnitModel;
 // importCtrl, auditMgr; then the paged lists invoiceList, paymentList,
 // expenseList, chequeList, maintenanceList, contractList, installmentList,
 // journalList, auditList, tenantList, buyerList (see SqlListModel.h for their filters and sorts);
-// then sessionMemory.
+// then sessionMemory and serverSetup.
 class AppContext
 {
 public:
@@ -107,6 +108,8 @@ private:
     std::unique_ptr<CashCalendar> m_cashCalendar;
     // Gives back what dropped pages and a finished session held.
     std::unique_ptr<SessionMemory> m_sessionMemory;
+    // Where this computer opens the books, and the move to a server.
+    std::unique_ptr<ServerSetup> m_serverSetup;
 
     // Counts and totals of the paged lists are read on this thread of its
     // own; made again on the restored file after a restore.

@@ -1,5 +1,6 @@
 #include "app/AppMain.h"
 
+#include "admin/ServerSetup.h"
 #include "app/AppContext.h"
 #include "app/AppLog.h"
 #include "app/InstanceLock.h"
@@ -40,23 +41,63 @@ int refuseStart(const QString& message)
     return -1;
 }
 
+// Asks whether to try the server again after it could not be reached at
+// start, naming the reason. False (and the start fails) without a screen to
+// ask on or when the user gives up.
+bool askToRetry(const DatabaseSettings& server, const QString& reason)
+{
+    const QString message =
+        QStringLiteral("تعذر فتح بيانات المكتب على الخادم %1 (قاعدة البيانات %2):\n%3\n\n"
+                       "تأكد من أن الخادم يعمل ومن اتصال الشبكة ثم أعد المحاولة.")
+            .arg(server.host.isEmpty() ? QStringLiteral("المحلي") : server.host, server.database,
+                 reason);
+    qCritical("%s", qUtf8Printable(message));
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+        return false;
+    return QMessageBox::critical(nullptr, QStringLiteral("ساكانوفا"), message,
+                                 QMessageBox::Retry | QMessageBox::Close,
+                                 QMessageBox::Retry) == QMessageBox::Retry;
+}
+
+// Opens the books where this computer's settings say; on a server that
+// cannot be reached the user may try again. False when they stay closed,
+// with the user told why.
+bool openBooks(Database& database, const QString& dataDir)
+{
+    const DatabaseSettings settings = DatabaseSettings::load(dataDir);
+    if (settings.engine == DatabaseSettings::Engine::PostgreSQL) {
+        qInfo("Opening the books on the server %s:%d/%s", qUtf8Printable(settings.host),
+              settings.port, qUtf8Printable(settings.database));
+        while (!database.initialize(settings)) {
+            if (!askToRetry(settings, ServerSetup::explain(database.initErrorText())))
+                return false;
+        }
+        return true;
+    }
+    // The long part of opening an older or large file is done first, off
+    // the window's thread and with a progress window; what follows then
+    // finds the file up to date.
+    StartupWork(settings.path).run();
+    // Posting a long history leaves hundreds of megabytes freed but still
+    // held by the allocator; hand them back before the window is built.
+    FreeMemory::giveBackFreedHeap();
+    if (!database.initialize(settings.path)) {
+        qCritical("Failed to initialize database!");
+        qCritical("%s", qUtf8Printable(database.initErrorText()));
+        refuseStart(StartFailure::message(database, dataDir));
+        return false;
+    }
+    return true;
+}
+
 // Opens the books, shows the window and runs until it closes. Everything it
 // creates is gone when it returns.
 int runApplication(const QString& dataDir)
 {
-    // The long part of opening an older or large file is done first, off
-    // the window's thread and with a progress window; what follows then
-    // finds the file up to date.
-    StartupWork(dataDir + QStringLiteral("/sakanova.db")).run();
-    // Posting a long history leaves hundreds of megabytes freed but still
-    // held by the allocator; hand them back before the window is built.
-    FreeMemory::giveBackFreedHeap();
     Database database;
-    if (!database.initialize(dataDir + QStringLiteral("/sakanova.db"))) {
-        qCritical("Failed to initialize database!");
-        qCritical("%s", qUtf8Printable(database.initErrorText()));
-        return refuseStart(StartFailure::message(database, dataDir));
-    }
+    if (!openBooks(database, dataDir))
+        return -1;
     TerminationSignals terminationSignals;
     AppContext backend(&database, dataDir);
 

@@ -44,6 +44,7 @@ bool Database::openPostgres(const DatabaseSettings& settings)
 {
     m_initError = QSqlError();
     m_path.clear();
+    m_settings = settings;
     // Each server connection has a name of its own, so that two of them
     // (two desks in one test, a reader beside the window's) do not meet.
     static QAtomicInt serial;
@@ -69,9 +70,7 @@ bool Database::openPostgres(const DatabaseSettings& settings)
     m_db.setUserName(settings.user);
     if (!password.isEmpty())
         m_db.setPassword(password);
-    // The program's own name in the server's list of sessions; a dead
-    // server is given up on after ten seconds rather than waited for.
-    m_db.setConnectOptions(QStringLiteral("application_name=sakanova;connect_timeout=10"));
+    m_db.setConnectOptions(settings.connectOptions());
     if (!m_db.open())
         return failWith(m_db.lastError());
 

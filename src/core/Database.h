@@ -51,6 +51,8 @@ public:
     // a PostgreSQL server, whose schema is then brought up to date.
     bool initialize(const DatabaseSettings& settings);
     DatabaseSettings::Engine engine() const { return m_engine; }
+    // The server settings the connection was opened with (PostgreSQL only).
+    const DatabaseSettings& settings() const { return m_settings; }
     bool isPostgres() const { return m_engine == DatabaseSettings::Engine::PostgreSQL; }
     // Why the last initialize() failed; empty after a success.
     QString initErrorText() const { return m_initError.text(); }
@@ -159,6 +161,7 @@ private:
     int m_transactionDepth = 0;
     bool m_restartPending = false;
     DatabaseSettings::Engine m_engine = DatabaseSettings::Engine::SQLite;
+    DatabaseSettings m_settings;
     // The QtSql connection's name: the default one for the SQLite file, one
     // of its own for a read-only second connection and for each server
     // connection.

@@ -4,9 +4,11 @@
 #include "admin/AuthController.h"
 #include "app/AppContext.h"
 #include "app/AppSetup.h"
+#include "core/DatabaseSettings.h"
 
 #include <QColor>
 #include <QDate>
+#include <QFile>
 #include <QImage>
 #include <QQmlApplicationEngine>
 #include <QQmlComponent>
@@ -465,6 +467,76 @@ private slots:
         QVERIFY(!settings()->property("isFirstRun").toBool());
         signIn();
         QVERIFY(!findItem(m_window->contentItem(), QStringLiteral("setupPage")));
+    }
+
+    // A desk joining a shared server names it in the first-run setup: the
+    // choice is refused without TLS to another computer, the connection test
+    // says why it failed, and the saved choice (password in a file only its
+    // owner reads) waits for the next start.
+    void firstRunSetupChoosesTheSharedServer()
+    {
+        start([](TestDatabase& db) {
+            db.db()->execNonQuery(
+                QStringLiteral("UPDATE settings SET value='pending' WHERE key='setup_state'"));
+        });
+        signIn(QStringLiteral("setupPage"));
+        const QString iniFile = m_db->dir() + QStringLiteral("/database.ini");
+        const QString passwordFile = m_db->dir() + QStringLiteral("/server-password");
+        QVERIFY(!item(QStringLiteral("serverFields"))->isVisible());
+        QVERIFY(item(QStringLiteral("setupCompanyName"))->isVisible());
+
+        click(item(QStringLiteral("engineServer")));
+        QTRY_VERIFY(item(QStringLiteral("serverFields"))->isVisible());
+        // The office's profile belongs to the server's office, not to this desk.
+        QVERIFY(!item(QStringLiteral("setupCompanyName"))->isVisible());
+
+        // Nothing listens on port 1: the test answers in Arabic, off the window.
+        typeInto(QStringLiteral("serverHost"), QStringLiteral("127.0.0.1"));
+        typeInto(QStringLiteral("serverPort"), QStringLiteral("1"));
+        typeInto(QStringLiteral("serverDatabase"), QStringLiteral("sakanova"));
+        typeInto(QStringLiteral("serverUser"), QStringLiteral("clerk"));
+        click(item(QStringLiteral("testConnectionButton")));
+        QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("serverMessage"))
+                                     ->property("text")
+                                     .toString()
+                                     .contains(QStringLiteral("لا يستجيب")),
+                                 15000);
+
+        // Another computer without TLS is refused and nothing is written.
+        typeInto(QStringLiteral("serverHost"), QStringLiteral("books.office.lan"));
+        typeInto(QStringLiteral("serverPort"), QStringLiteral("5432"));
+        typeInto(QStringLiteral("serverPassword"), QStringLiteral("سرّ المكتب 7"));
+        click(item(QStringLiteral("setupStartButton")));
+        QTRY_VERIFY(item(QStringLiteral("serverMessage"))
+                        ->property("text")
+                        .toString()
+                        .contains(QStringLiteral("مشفراً")));
+        QVERIFY(!QFile::exists(iniFile));
+        QVERIFY(!QFile::exists(passwordFile));
+
+        item(QStringLiteral("serverTls"))->setProperty("currentIndex", 1);
+        if (ShotSaver::theme() == QLatin1String("light"))
+            QMetaObject::invokeMethod(settings(), "setThemeMode",
+                                      Q_ARG(QString, QStringLiteral("light")));
+        ShotSaver::saveShot(m_window, QStringLiteral("setup-server"));
+        click(item(QStringLiteral("setupStartButton")));
+        QTRY_VERIFY(item(QStringLiteral("setupServerSaved"))->isVisible());
+        QCOMPARE(currentStage(), QStringLiteral("setupPage"));
+
+        const DatabaseSettings saved = DatabaseSettings::load(m_db->dir());
+        QCOMPARE(saved.engine, DatabaseSettings::Engine::PostgreSQL);
+        QCOMPARE(saved.host, QStringLiteral("books.office.lan"));
+        QCOMPARE(saved.port, 5432);
+        QCOMPARE(saved.database, QStringLiteral("sakanova"));
+        QCOMPARE(saved.user, QStringLiteral("clerk"));
+        QCOMPARE(saved.sslMode, QStringLiteral("require"));
+        QCOMPARE(saved.passwordFile, passwordFile);
+        QString password;
+        QString error;
+        QVERIFY2(saved.readPassword(&password, &error), qPrintable(error));
+        QCOMPARE(password, QStringLiteral("سرّ المكتب 7"));
+        // This desk's file is untouched: its own setup is still to come.
+        QVERIFY(settings()->property("isFirstRun").toBool());
     }
 
     void completedFirstRunGoesStraightToShell()

@@ -1,0 +1,176 @@
+#include "FakeDesktop.h"
+#include "PgCluster.h"
+
+#include "admin/BackupFile.h"
+#include "admin/BackupManager.h"
+#include "admin/ServerBackup.h"
+#include "core/Database.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+qint64 tenants(Database* db)
+{
+    return db->scalar(QStringLiteral("SELECT COUNT(*) FROM tenants")).toLongLong();
+}
+
+bool addTenant(Database* db, const QString& name)
+{
+    return db->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"), {name}) > 0;
+}
+
+} // namespace
+
+// Backups of books on a server: pg_dump's archive, checked when made and
+// before a restore, and put back with pg_restore.
+class TestServerBackup : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<PgCluster> m_cluster;
+    QTemporaryDir m_dataDir;
+    QTemporaryDir m_outside;
+    std::unique_ptr<Database> m_db;
+    std::unique_ptr<FakeDesktop> m_desktop;
+    std::unique_ptr<BackupManager> m_manager;
+
+    QString backupFolder() const { return m_dataDir.path() + QStringLiteral("/backups"); }
+
+    QString makeBackup()
+    {
+        QSignalSpy created(m_manager.get(), &BackupManager::backupCreated);
+        if (!m_manager->createBackup()) {
+            qWarning() << m_manager->lastError();
+            return {};
+        }
+        return created.isEmpty() ? QString() : created.first().first().toString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_cluster = std::make_unique<PgCluster>();
+        QVERIFY2(m_cluster->isRunning(), qPrintable(m_cluster->errorText()));
+    }
+
+    void init()
+    {
+        m_db = std::make_unique<Database>();
+        QVERIFY2(m_db->initialize(m_cluster->newDatabase()), qPrintable(m_db->initErrorText()));
+        m_desktop = std::make_unique<FakeDesktop>(m_outside.path());
+        m_manager = std::make_unique<BackupManager>(m_dataDir.path(), m_db.get(), m_desktop.get());
+        m_manager->setBackupPath(backupFolder());
+    }
+
+    void cleanup()
+    {
+        m_manager.reset();
+        m_db.reset();
+        m_desktop.reset();
+        QDir(backupFolder()).removeRecursively();
+    }
+
+    void cleanupTestCase() { m_cluster.reset(); }
+
+    void backupThenRestoreBringsTheRowsBack()
+    {
+        QVERIFY(addTenant(m_db.get(), QStringLiteral("سعاد الحربي")));
+        QVERIFY(addTenant(m_db.get(), QStringLiteral("ماجد العتيبي")));
+        const QString backup = makeBackup();
+        QVERIFY(!backup.isEmpty());
+        QVERIFY(backup.endsWith(QStringLiteral(".dump")));
+        QVERIFY(BackupFile::stampOf(QFileInfo(backup).fileName()).isValid());
+        QCOMPARE(BackupFile::recordedChecksum(backup), BackupFile::checksumOf(backup));
+        QCOMPARE(m_manager->listBackups(), QStringList{backup});
+
+        // What happens after the backup is undone by the restore.
+        QVERIFY(addTenant(m_db.get(), QStringLiteral("بعد النسخة")));
+        QVERIFY(m_db->execNonQuery(QStringLiteral("DELETE FROM tenants WHERE full_name=?"),
+                                   {QStringLiteral("سعاد الحربي")}));
+        QVERIFY2(m_manager->restoreBackup(backup), qPrintable(m_manager->lastError()));
+        QVERIFY(m_manager->restartRequired());
+        QCOMPARE(tenants(m_db.get()), 2);
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM tenants WHERE full_name=?"),
+                              {QStringLiteral("سعاد الحربي")})
+                     .toInt(),
+                 1);
+        // The books as they were before the restore are kept beside the
+        // backups, and are a whole backup themselves.
+        const QStringList kept =
+            QDir(backupFolder()).entryList({QStringLiteral("sakanova_pre-restore_*.dump")});
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(ServerBackup::problem(backupFolder() + QLatin1Char('/') + kept.first()),
+                 QString());
+    }
+
+    void damagedBackupIsRefusedAndChangesNothing_data()
+    {
+        QTest::addColumn<bool>("keepChecksum");
+        QTest::newRow("checksum no longer matches") << true;
+        QTest::newRow("no checksum, data block damaged") << false;
+    }
+
+    void damagedBackupIsRefusedAndChangesNothing()
+    {
+        QFETCH(bool, keepChecksum);
+        for (int i = 0; i < 50; ++i)
+            QVERIFY(addTenant(m_db.get(), QStringLiteral("مستأجر %1").arg(i)));
+        const QString backup = makeBackup();
+        QVERIFY(!backup.isEmpty());
+        if (!keepChecksum)
+            QVERIFY(QFile::remove(BackupFile::checksumFileFor(backup)));
+        // Bytes in the last data block are overwritten.
+        QFile file(backup);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        const qint64 size = file.size();
+        QVERIFY(file.seek(size - 200));
+        QVERIFY(file.write(QByteArray(120, '\x5a')) == 120);
+        file.close();
+
+        QVERIFY(addTenant(m_db.get(), QStringLiteral("بعد النسخة")));
+        QSignalSpy errors(m_manager.get(), &BackupManager::backupError);
+        QVERIFY(!m_manager->restoreBackup(backup));
+        QCOMPARE(errors.count(), 1);
+        QVERIFY(
+            errors.first().first().toString().startsWith(QStringLiteral("Backup file rejected")));
+        QVERIFY(!m_manager->restartRequired());
+        QCOMPARE(tenants(m_db.get()), 51);
+    }
+
+    void fileThatIsNoDumpIsRefused()
+    {
+        const QString path =
+            m_outside.path() + QStringLiteral("/sakanova_2026-01-01_10-00-00.dump");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("SQLite format 3\0 not a dump");
+        file.close();
+        QVERIFY(!ServerBackup::problem(path).isEmpty());
+        QVERIFY(!m_manager->restoreBackup(path));
+        QVERIFY(!m_manager->restartRequired());
+    }
+
+    void backupOnItsThreadFinishes()
+    {
+        QVERIFY(addTenant(m_db.get(), QStringLiteral("نورة")));
+        QSignalSpy finished(m_manager.get(), &BackupManager::backupFinished);
+        QVERIFY(m_manager->startBackup());
+        QVERIFY(m_manager->backupRunning());
+        QVERIFY(finished.wait(60000));
+        QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
+        QCOMPARE(ServerBackup::problem(finished.first().at(1).toString()), QString());
+        // A backup made today: the daily one is not due again.
+        QVERIFY(!m_manager->backupIfDue());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestServerBackup)
+#include "tst_serverbackup.moc"
