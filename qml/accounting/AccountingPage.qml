@@ -34,19 +34,19 @@ Item {
     function loadTab() {
         var tab = tabs.currentIndex
         contractors = tab === 2 ? contractorModel.getAll() : []
-        // Each card reads its own centres when the list builds it, so a large
-        // office pays for the few cards on screen, not for every project.
-        var cards = []
-        if (tab === 3) {
-            var properties = propertyModel.getAll()
-            for (var i = 0; i < properties.length; ++i)
-                cards.push({ "id": properties[i].id, "name": properties[i].name })
-        }
-        costCenters = cards
+        // The cost centres add up every project's history: read off the
+        // window's thread, the cards on screen stay until the answer comes.
+        if (tab === 3)
+            centresRead.ask([])
         if (tab === 1) {
             journalList.searchText = ""
             journalList.reload()
         }
+    }
+
+    property ReportRead centresRead: ReportRead {
+        call: "costCentres"
+        onAnswered: result => page.costCenters = result
     }
 
     // "1,200.00 ₪ + 40.00 $": what a contractor is owed, per currency.
@@ -356,83 +356,93 @@ Item {
             }
 
             // Cost centres, one card per project.
-            PagedList {
-                id: centreList
-                objectName: "costCentreList"
-                rows: page.costCenters
-                spacing: 12
-                emptyText: "لا توجد مشاريع بعد"
-                delegate: Rectangle {
-                    id: card
-                    required property int index
-                    readonly property var project: centreList.rowAt(index)
-                    readonly property var centres: project.id !== undefined ? reportCtrl.getProjectCostCenters(project.id) : []
-                    objectName: "costCentreCard_" + project.name
-                    width: centreList.width
-                    height: cardColumn.implicitHeight + 28
-                    radius: 14
-                    color: Theme.bgCard
-                    border.width: 1
-                    border.color: Theme.borderColor
-                    ColumnLayout {
-                        id: cardColumn
-                        anchors.left: parent.left
-                        anchors.right: parent.right
-                        anchors.top: parent.top
-                        anchors.margins: 14
-                        spacing: 6
-                        Cell {
-                            Layout.fillWidth: true
-                            text: "مركز تكلفة المشروع: " + card.project.name
-                            font: Theme.subtitleBold
-                            color: Theme.accentGold
-                        }
-                        Repeater {
-                            model: card.centres
-                            delegate: ColumnLayout {
-                                id: centre
-                                required property var modelData
+            ColumnLayout {
+                spacing: 6
+                LoadingNote {
+                    objectName: "centresLoading"
+                    Layout.alignment: Qt.AlignRight
+                    loading: page.centresRead.loading
+                }
+                PagedList {
+                    id: centreList
+                    objectName: "costCentreList"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    rows: page.costCenters
+                    spacing: 12
+                    emptyText: "لا توجد مشاريع بعد"
+                    delegate: Rectangle {
+                        id: card
+                        required property int index
+                        readonly property var project: centreList.rowAt(index)
+                        readonly property var centres: project.centres || []
+                        objectName: "costCentreCard_" + project.name
+                        width: centreList.width
+                        height: cardColumn.implicitHeight + 28
+                        radius: 14
+                        color: Theme.bgCard
+                        border.width: 1
+                        border.color: Theme.borderColor
+                        ColumnLayout {
+                            id: cardColumn
+                            anchors.left: parent.left
+                            anchors.right: parent.right
+                            anchors.top: parent.top
+                            anchors.margins: 14
+                            spacing: 6
+                            Cell {
                                 Layout.fillWidth: true
-                                spacing: 2
-                                // Each currency's own amounts and any rate still missing,
-                                // under a figure converted from several currencies.
-                                readonly property string breakdown: {
-                                    var parts = []
-                                    var revenue = Totals.detail(modelData.revenue_detail, Money)
-                                    var expenses = Totals.detail(modelData.expenses_detail, Money)
-                                    if (revenue !== "")
-                                        parts.push("الإيراد: " + revenue)
-                                    if (expenses !== "")
-                                        parts.push("التكلفة: " + expenses)
-                                    return parts.join("   ·   ")
-                                }
-                                RowLayout {
+                                text: "مركز تكلفة المشروع: " + card.project.name
+                                font: Theme.subtitleBold
+                                color: Theme.accentGold
+                            }
+                            Repeater {
+                                model: card.centres
+                                delegate: ColumnLayout {
+                                    id: centre
+                                    required property var modelData
                                     Layout.fillWidth: true
-                                    layoutDirection: Qt.RightToLeft
-                                    spacing: 14
-                                    Cell {
-                                        Layout.fillWidth: true
-                                        text: (page.centreTypes[centre.modelData.type] || "الوحدة") + " - " + centre.modelData.name
+                                    spacing: 2
+                                    // Each currency's own amounts and any rate still missing,
+                                    // under a figure converted from several currencies.
+                                    readonly property string breakdown: {
+                                        var parts = []
+                                        var revenue = Totals.detail(modelData.revenue_detail, Money)
+                                        var expenses = Totals.detail(modelData.expenses_detail, Money)
+                                        if (revenue !== "")
+                                            parts.push("الإيراد: " + revenue)
+                                        if (expenses !== "")
+                                            parts.push("التكلفة: " + expenses)
+                                        return parts.join("   ·   ")
                                     }
-                                    Cell { Layout.preferredWidth: 170; text: "الإيراد " + Money.format(centre.modelData.revenue); color: Theme.successColor }
-                                    Cell { Layout.preferredWidth: 170; text: "التكلفة " + Money.format(centre.modelData.expenses); color: Theme.dangerColor }
-                                    Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit); font: Theme.bodyBold }
-                                }
-                                Cell {
-                                    objectName: "centreBreakdown"
-                                    Layout.fillWidth: true
-                                    visible: centre.breakdown !== ""
-                                    text: centre.breakdown
-                                    font: Theme.caption
-                                    color: Theme.textMuted
+                                    RowLayout {
+                                        Layout.fillWidth: true
+                                        layoutDirection: Qt.RightToLeft
+                                        spacing: 14
+                                        Cell {
+                                            Layout.fillWidth: true
+                                            text: (page.centreTypes[centre.modelData.type] || "الوحدة") + " - " + centre.modelData.name
+                                        }
+                                        Cell { Layout.preferredWidth: 170; text: "الإيراد " + Money.format(centre.modelData.revenue); color: Theme.successColor }
+                                        Cell { Layout.preferredWidth: 170; text: "التكلفة " + Money.format(centre.modelData.expenses); color: Theme.dangerColor }
+                                        Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit); font: Theme.bodyBold }
+                                    }
+                                    Cell {
+                                        objectName: "centreBreakdown"
+                                        Layout.fillWidth: true
+                                        visible: centre.breakdown !== ""
+                                        text: centre.breakdown
+                                        font: Theme.caption
+                                        color: Theme.textMuted
+                                    }
                                 }
                             }
-                        }
-                        Cell {
-                            Layout.fillWidth: true
-                            visible: card.centres.length === 0
-                            text: "لا توجد مراكز تكلفة لهذا المشروع"
-                            color: Theme.textMuted
+                            Cell {
+                                Layout.fillWidth: true
+                                visible: card.centres.length === 0
+                                text: "لا توجد مراكز تكلفة لهذا المشروع"
+                                color: Theme.textMuted
+                            }
                         }
                     }
                 }

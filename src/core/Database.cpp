@@ -2,6 +2,7 @@
 #include "core/LedgerTotals.h"
 
 #include "core/AuditTrail.h"
+#include "core/ListTotals.h"
 #include "core/MoneyTotals.h"
 #include "core/PgSchema.h"
 #include "core/Schema.h"
@@ -141,9 +142,10 @@ bool Database::bringUpToDate(QSqlDatabase& db, QSqlError* error)
 {
     return Schema::createTables(db, error) && Schema::migrateUsersTable(db, error) &&
            Schema::createIndexes(db, error) && MoneyTotals::ensure(db, error) &&
-           Schema::createSearchIndexes(db, error) && Schema::seedDefaultData(db, error) &&
-           Schema::migrateLedger(db, error) && Schema::migrateExpenses(db, error) &&
-           Schema::migrateRates(db, error) && LedgerTotals::ensure(db, error);
+           ListTotals::ensure(db, error) && Schema::createSearchIndexes(db, error) &&
+           Schema::seedDefaultData(db, error) && Schema::migrateLedger(db, error) &&
+           Schema::migrateExpenses(db, error) && Schema::migrateRates(db, error) &&
+           LedgerTotals::ensure(db, error);
 }
 
 bool Database::applyPragmas()
