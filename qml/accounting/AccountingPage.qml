@@ -34,19 +34,19 @@ Item {
     function loadTab() {
         var tab = tabs.currentIndex
         contractors = tab === 2 ? contractorModel.getAll() : []
-        // The cost centres add up every project's history: read off the
-        // window's thread, the cards on screen stay until the answer comes.
-        if (tab === 3)
-            centresRead.ask([])
+        // A card reads its own centres, off the window's thread, when the
+        // list builds it: a large office pays for the few cards on screen.
+        var cards = []
+        if (tab === 3) {
+            var properties = propertyModel.getAll()
+            for (var i = 0; i < properties.length; ++i)
+                cards.push({ "id": properties[i].id, "name": properties[i].name })
+        }
+        costCenters = cards
         if (tab === 1) {
             journalList.searchText = ""
             journalList.reload()
         }
-    }
-
-    property ReportRead centresRead: ReportRead {
-        call: "costCentres"
-        onAnswered: result => page.costCenters = result
     }
 
     // "1,200.00 ₪ + 40.00 $": what a contractor is owed, per currency.
@@ -358,11 +358,6 @@ Item {
             // Cost centres, one card per project.
             ColumnLayout {
                 spacing: 6
-                LoadingNote {
-                    objectName: "centresLoading"
-                    Layout.alignment: Qt.AlignRight
-                    loading: page.centresRead.loading
-                }
                 PagedList {
                     id: centreList
                     objectName: "costCentreList"
@@ -375,7 +370,12 @@ Item {
                         id: card
                         required property int index
                         readonly property var project: centreList.rowAt(index)
-                        readonly property var centres: project.centres || []
+                        property var centres: []
+                        property ReportRead read: ReportRead {
+                            call: "costCentres"
+                            onAnswered: result => card.centres = result
+                        }
+                        Component.onCompleted: if (project.id !== undefined) read.ask([project.id])
                         objectName: "costCentreCard_" + project.name
                         width: centreList.width
                         height: cardColumn.implicitHeight + 28
@@ -437,9 +437,14 @@ Item {
                                     }
                                 }
                             }
+                            LoadingNote {
+                                objectName: "centresLoading"
+                                Layout.alignment: Qt.AlignRight
+                                loading: card.read.loading
+                            }
                             Cell {
                                 Layout.fillWidth: true
-                                visible: card.centres.length === 0
+                                visible: card.centres.length === 0 && card.read.answers > 0
                                 text: "لا توجد مراكز تكلفة لهذا المشروع"
                                 color: Theme.textMuted
                             }

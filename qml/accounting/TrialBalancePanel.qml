@@ -125,7 +125,9 @@ ColumnLayout {
         objectName: "trialBalanceList"
         Layout.fillWidth: true
         Layout.fillHeight: true
-        Layout.minimumHeight: 120
+        // The rows give way first (down to one row; they scroll), so the
+        // totals of every currency stay in view in a short window.
+        Layout.minimumHeight: 40
         spacing: 0
         rows: panel.result.rows
         emptyText: "لا توجد حركات في القيود لهذه الفترة"

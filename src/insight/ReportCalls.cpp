@@ -93,20 +93,10 @@ const std::map<QString, Call>& calls()
              }
              return cards;
          }},
-        // Every project's cost centres, one card per property.
+        // One project's cost centres (a card of the accounting page).
         {QStringLiteral("costCentres"),
-         [](Database* db, const QVariantList&, QString*) -> QVariant {
-             ReportController reports(db);
-             QVariantList cards;
-             for (const QVariant& value : PropertyModel(db).getAll()) {
-                 const QVariantMap property = value.toMap();
-                 const int id = property.value(QStringLiteral("id")).toInt();
-                 cards.append(
-                     QVariantMap{{QStringLiteral("id"), id},
-                                 {QStringLiteral("name"), property.value(QStringLiteral("name"))},
-                                 {QStringLiteral("centres"), reports.getProjectCostCenters(id)}});
-             }
-             return cards;
+         [](Database* db, const QVariantList& args, QString*) -> QVariant {
+             return ReportController(db).getProjectCostCenters(intArg(args, 0, 0));
          }},
         {QStringLiteral("overdue"),
          [](Database* db, const QVariantList&, QString*) -> QVariant {

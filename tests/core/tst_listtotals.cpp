@@ -9,6 +9,7 @@
 #include "rental/RentalLists.h"
 
 #include <QDate>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <cmath>
@@ -223,6 +224,25 @@ private slots:
         scanned.setSearchText(search);
         scanned.setFilters(filters);
         QCOMPARE(footer(model), footer(scanned));
+    }
+
+    // Keeping the totals is part of every write: a row written through the
+    // usual calls still hands back its id.
+    void writesStillGiveTheirIds()
+    {
+        TestDatabase fixture;
+        Database* db = fixture.db();
+        QSignalSpy failures(db, &Database::databaseError);
+        const int invoice = db->execInsert(
+            QStringLiteral("INSERT INTO invoices (invoice_number, total_amount, balance, status) "
+                           "VALUES ('INV-2026-03-0007', 1000, 1000, 'pending')"));
+        QVERIFY2(invoice > 0,
+                 qPrintable(failures.isEmpty() ? QString() : failures.first().first().toString()));
+        QVERIFY(db->execInsert(QStringLiteral("INSERT INTO payments (invoice_id, amount, "
+                                              "payment_date) VALUES (?, 250, '2026-03-02')"),
+                               {invoice}) > 0);
+        QCOMPARE(fixture.value(QStringLiteral("SELECT SUM(row_count) FROM list_totals")).toInt(),
+                 2);
     }
 
     // A file from before the kept totals, or one whose triggers were not

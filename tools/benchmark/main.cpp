@@ -775,10 +775,11 @@ int main(int argc, char* argv[])
             return int(
                 ReportCalls::run(&db, QStringLiteral("projects"), {}, &error).toList().size());
         });
-        bench.read(QStringLiteral("ReportCalls costCentres (tab)"), [&] {
+        bench.read(QStringLiteral("ReportCalls costCentres (one card)"), [&] {
             QString error;
-            return int(
-                ReportCalls::run(&db, QStringLiteral("costCentres"), {}, &error).toList().size());
+            return int(ReportCalls::run(&db, QStringLiteral("costCentres"), {projectId}, &error)
+                           .toList()
+                           .size());
         });
         bench.read(QStringLiteral("ReportController::getPropertyComparison"),
                    [&] { return rows(reports.getPropertyComparison()); });
