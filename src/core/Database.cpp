@@ -142,10 +142,11 @@ bool Database::bringUpToDate(QSqlDatabase& db, QSqlError* error)
 {
     return Schema::createTables(db, error) && Schema::migrateUsersTable(db, error) &&
            Schema::createIndexes(db, error) && MoneyTotals::ensure(db, error) &&
-           ListTotals::ensure(db, error) && Schema::createSearchIndexes(db, error) &&
-           Schema::seedDefaultData(db, error) && Schema::migrateLedger(db, error) &&
-           Schema::migrateExpenses(db, error) && Schema::migrateRates(db, error) &&
-           LedgerTotals::ensure(db, error);
+           Schema::createSearchIndexes(db, error) && Schema::seedDefaultData(db, error) &&
+           Schema::migrateLedger(db, error) && Schema::migrateExpenses(db, error) &&
+           Schema::migrateRates(db, error) && LedgerTotals::ensure(db, error) &&
+           // Last: its triggers read columns the steps before may add.
+           ListTotals::ensure(db, error);
 }
 
 bool Database::applyPragmas()

@@ -10,6 +10,7 @@
 const QString ListTotals::kInvoices = QStringLiteral("invoices");
 const QString ListTotals::kPayments = QStringLiteral("payments");
 const QString ListTotals::kJournal = QStringLiteral("journal");
+const QString ListTotals::kPendingCheques = QStringLiteral("pending_cheques");
 
 namespace {
 
@@ -46,14 +47,16 @@ const QList<ListTotals::Kept>& kept()
          QStringLiteral("created_at"),
          QStringLiteral("currency_id"),
          {QStringLiteral("total_amount"), QStringLiteral("paid_amount"), QStringLiteral("balance")},
-         QString()},
+         QString(),
+         {}},
         {ListTotals::kPayments,
          QStringLiteral("payments"),
          QStringLiteral("R.payment_date"),
          QStringLiteral("payment_date"),
          QStringLiteral("currency_id"),
          {QStringLiteral("amount")},
-         QString()},
+         QString(),
+         {}},
         // Only entries with lines are listed.
         {ListTotals::kJournal,
          QStringLiteral("journal_entries"),
@@ -61,7 +64,18 @@ const QList<ListTotals::Kept>& kept()
          QStringLiteral("entry_date"),
          QString(),
          {},
-         QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=R.id)")},
+         QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=R.id)"),
+         {}},
+        {ListTotals::kPendingCheques,
+         QStringLiteral("cheques"),
+         QStringLiteral("''"),
+         QString(),
+         QStringLiteral("currency_id"),
+         {QStringLiteral("amount")},
+         QStringLiteral("R.type='received' AND R.status='pending' AND (R.payment_id IS NOT NULL "
+                        "OR R.installment_id IS NOT NULL)"),
+         {QStringLiteral("type"), QStringLiteral("status"), QStringLiteral("payment_id"),
+          QStringLiteral("installment_id")}},
     };
     return all;
 }
@@ -166,7 +180,9 @@ QList<Trigger> triggers()
             continue;
         }
         QStringList columns = k.sums;
-        columns << k.dayColumn;
+        if (!k.dayColumn.isEmpty())
+            columns << k.dayColumn;
+        columns << k.conditionColumns;
         if (!k.currency.isEmpty())
             columns << k.currency;
         list << Trigger{prefix + QStringLiteral("_added"),

@@ -21,18 +21,22 @@ class ListTotals
 public:
     struct Kept
     {
-        QString list;      // key in list_totals, e.g. "invoices"
-        QString table;     // the table whose rows are counted
-        QString day;       // the row's day, written with the row as "R"
-        QString dayColumn; // the column the day is worked out from
-        QString currency;  // currency column, or empty
-        QStringList sums;  // summed columns (at most three), in kept order
-        QString condition; // a row counts only when this holds ("R" the row), or empty
+        QString list;                 // key in list_totals, e.g. "invoices"
+        QString table;                // the table whose rows are counted
+        QString day;                  // the row's day, written with the row as "R"
+        QString dayColumn;            // the column the day is worked out from
+        QString currency;             // currency column, or empty
+        QStringList sums;             // summed columns (at most three), in kept order
+        QString condition;            // a row counts only when this holds ("R" the row), or empty
+        QStringList conditionColumns; // the columns the condition reads
     };
 
     static const QString kInvoices;
     static const QString kPayments;
     static const QString kJournal;
+    // Received cheques still pending for a payment or an instalment, all on
+    // one day (''): the money under collection the books are checked against.
+    static const QString kPendingCheques;
 
     // The kept list named `list`, or null.
     static const Kept* find(const QString& list);

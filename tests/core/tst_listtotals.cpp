@@ -226,6 +226,48 @@ private slots:
         QCOMPARE(footer(model), footer(scanned));
     }
 
+    // The received cheques still under collection, kept as cheques are
+    // written, cleared, bounced, unlinked and removed, per currency as the
+    // reconciliation sums them (no currency counts as the primary one).
+    void pendingChequesFollowEveryChange()
+    {
+        TestDatabase fixture;
+        QVERIFY(fixture.replaceWith(m_fixture->filePath()));
+        Database* db = fixture.db();
+        const QString direct = QStringLiteral(
+            "SELECT group_concat(cur||':'||n||':'||printf('%.4f', t), ' ') FROM "
+            "(SELECT COALESCE(currency_id,1) AS cur, COUNT(*) AS n, SUM(amount) AS t FROM cheques "
+            "WHERE type='received' AND status='pending' AND (payment_id IS NOT NULL OR "
+            "installment_id IS NOT NULL) GROUP BY cur ORDER BY cur)");
+        const QString kept = QStringLiteral(
+            "SELECT group_concat(cur||':'||n||':'||printf('%.4f', t), ' ') FROM "
+            "(SELECT CASE WHEN currency_id=-1 THEN 1 ELSE currency_id END AS cur, SUM(row_count) "
+            "AS n, SUM(c0)/100.0+TOTAL(r0) AS t FROM list_totals WHERE list='pending_cheques' AND "
+            "row_count<>0 GROUP BY cur ORDER BY cur)");
+        // Cheques for payments in three currencies and none, pending or not.
+        QVERIFY(db->execNonQuery(QStringLiteral(
+            "INSERT INTO cheques (cheque_number, type, amount, status, payment_id, currency_id, "
+            "due_date) SELECT 'ش-'||id, CASE WHEN id%9=0 THEN 'issued' ELSE 'received' END, "
+            "amount+0.005*(id%2), CASE WHEN id%4=0 THEN 'cleared' ELSE 'pending' END, id, "
+            "CASE id%4 WHEN 0 THEN NULL ELSE id%4 END, payment_date FROM payments")));
+        QVERIFY(!fixture.value(direct).toString().isEmpty());
+        QCOMPARE(fixture.value(kept).toString(), fixture.value(direct).toString());
+        const QStringList changes = {
+            QStringLiteral("UPDATE cheques SET status='cleared' WHERE id%3=0"),
+            QStringLiteral("UPDATE cheques SET status='bounced' WHERE id%7=0"),
+            QStringLiteral("UPDATE cheques SET payment_id=NULL, installment_id=NULL WHERE id%5=0"),
+            QStringLiteral("UPDATE cheques SET amount=amount+0.25, currency_id=2 WHERE id%11=0"),
+            QStringLiteral("INSERT INTO cheques (cheque_number, type, amount, status, payment_id, "
+                           "currency_id, due_date) SELECT 'ش-9001', 'received', 1500.75, "
+                           "'pending', MIN(id), NULL, '2026-01-01' FROM payments"),
+            QStringLiteral("DELETE FROM cheques WHERE id%13=0"),
+        };
+        for (const QString& change : changes) {
+            QVERIFY2(db->execNonQuery(change), qPrintable(change));
+            QCOMPARE(fixture.value(kept).toString(), fixture.value(direct).toString());
+        }
+    }
+
     // Keeping the totals is part of every write: a row written through the
     // usual calls still hands back its id.
     void writesStillGiveTheirIds()
