@@ -34,8 +34,8 @@ Item {
     function loadTab() {
         var tab = tabs.currentIndex
         contractors = tab === 2 ? contractorModel.getAll() : []
-        // Each card reads its own centres when the list builds it, so a large
-        // office pays for the few cards on screen, not for every project.
+        // A card reads its own centres, off the window's thread, when the
+        // list builds it: a large office pays for the few cards on screen.
         var cards = []
         if (tab === 3) {
             var properties = propertyModel.getAll()
@@ -356,83 +356,98 @@ Item {
             }
 
             // Cost centres, one card per project.
-            PagedList {
-                id: centreList
-                objectName: "costCentreList"
-                rows: page.costCenters
-                spacing: 12
-                emptyText: "لا توجد مشاريع بعد"
-                delegate: Rectangle {
-                    id: card
-                    required property int index
-                    readonly property var project: centreList.rowAt(index)
-                    readonly property var centres: project.id !== undefined ? reportCtrl.getProjectCostCenters(project.id) : []
-                    objectName: "costCentreCard_" + project.name
-                    width: centreList.width
-                    height: cardColumn.implicitHeight + 28
-                    radius: 14
-                    color: Theme.bgCard
-                    border.width: 1
-                    border.color: Theme.borderColor
-                    ColumnLayout {
-                        id: cardColumn
-                        anchors.left: parent.left
-                        anchors.right: parent.right
-                        anchors.top: parent.top
-                        anchors.margins: 14
-                        spacing: 6
-                        Cell {
-                            Layout.fillWidth: true
-                            text: "مركز تكلفة المشروع: " + card.project.name
-                            font: Theme.subtitleBold
-                            color: Theme.accentGold
+            ColumnLayout {
+                spacing: 6
+                PagedList {
+                    id: centreList
+                    objectName: "costCentreList"
+                    Layout.fillWidth: true
+                    Layout.fillHeight: true
+                    rows: page.costCenters
+                    spacing: 12
+                    emptyText: "لا توجد مشاريع بعد"
+                    delegate: Rectangle {
+                        id: card
+                        required property int index
+                        readonly property var project: centreList.rowAt(index)
+                        property var centres: []
+                        property ReportRead read: ReportRead {
+                            call: "costCentres"
+                            onAnswered: result => card.centres = result
                         }
-                        Repeater {
-                            model: card.centres
-                            delegate: ColumnLayout {
-                                id: centre
-                                required property var modelData
+                        Component.onCompleted: if (project.id !== undefined) read.ask([project.id])
+                        objectName: "costCentreCard_" + project.name
+                        width: centreList.width
+                        height: cardColumn.implicitHeight + 28
+                        radius: 14
+                        color: Theme.bgCard
+                        border.width: 1
+                        border.color: Theme.borderColor
+                        ColumnLayout {
+                            id: cardColumn
+                            anchors.left: parent.left
+                            anchors.right: parent.right
+                            anchors.top: parent.top
+                            anchors.margins: 14
+                            spacing: 6
+                            Cell {
                                 Layout.fillWidth: true
-                                spacing: 2
-                                // Each currency's own amounts and any rate still missing,
-                                // under a figure converted from several currencies.
-                                readonly property string breakdown: {
-                                    var parts = []
-                                    var revenue = Totals.detail(modelData.revenue_detail, Money)
-                                    var expenses = Totals.detail(modelData.expenses_detail, Money)
-                                    if (revenue !== "")
-                                        parts.push("الإيراد: " + revenue)
-                                    if (expenses !== "")
-                                        parts.push("التكلفة: " + expenses)
-                                    return parts.join("   ·   ")
-                                }
-                                RowLayout {
+                                text: "مركز تكلفة المشروع: " + card.project.name
+                                font: Theme.subtitleBold
+                                color: Theme.accentGold
+                            }
+                            Repeater {
+                                model: card.centres
+                                delegate: ColumnLayout {
+                                    id: centre
+                                    required property var modelData
                                     Layout.fillWidth: true
-                                    layoutDirection: Qt.RightToLeft
-                                    spacing: 14
-                                    Cell {
-                                        Layout.fillWidth: true
-                                        text: (page.centreTypes[centre.modelData.type] || "الوحدة") + " - " + centre.modelData.name
+                                    spacing: 2
+                                    // Each currency's own amounts and any rate still missing,
+                                    // under a figure converted from several currencies.
+                                    readonly property string breakdown: {
+                                        var parts = []
+                                        var revenue = Totals.detail(modelData.revenue_detail, Money)
+                                        var expenses = Totals.detail(modelData.expenses_detail, Money)
+                                        if (revenue !== "")
+                                            parts.push("الإيراد: " + revenue)
+                                        if (expenses !== "")
+                                            parts.push("التكلفة: " + expenses)
+                                        return parts.join("   ·   ")
                                     }
-                                    Cell { Layout.preferredWidth: 170; text: "الإيراد " + Money.format(centre.modelData.revenue); color: Theme.successColor }
-                                    Cell { Layout.preferredWidth: 170; text: "التكلفة " + Money.format(centre.modelData.expenses); color: Theme.dangerColor }
-                                    Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit); font: Theme.bodyBold }
-                                }
-                                Cell {
-                                    objectName: "centreBreakdown"
-                                    Layout.fillWidth: true
-                                    visible: centre.breakdown !== ""
-                                    text: centre.breakdown
-                                    font: Theme.caption
-                                    color: Theme.textMuted
+                                    RowLayout {
+                                        Layout.fillWidth: true
+                                        layoutDirection: Qt.RightToLeft
+                                        spacing: 14
+                                        Cell {
+                                            Layout.fillWidth: true
+                                            text: (page.centreTypes[centre.modelData.type] || "الوحدة") + " - " + centre.modelData.name
+                                        }
+                                        Cell { Layout.preferredWidth: 170; text: "الإيراد " + Money.format(centre.modelData.revenue); color: Theme.successColor }
+                                        Cell { Layout.preferredWidth: 170; text: "التكلفة " + Money.format(centre.modelData.expenses); color: Theme.dangerColor }
+                                        Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit); font: Theme.bodyBold }
+                                    }
+                                    Cell {
+                                        objectName: "centreBreakdown"
+                                        Layout.fillWidth: true
+                                        visible: centre.breakdown !== ""
+                                        text: centre.breakdown
+                                        font: Theme.caption
+                                        color: Theme.textMuted
+                                    }
                                 }
                             }
-                        }
-                        Cell {
-                            Layout.fillWidth: true
-                            visible: card.centres.length === 0
-                            text: "لا توجد مراكز تكلفة لهذا المشروع"
-                            color: Theme.textMuted
+                            LoadingNote {
+                                objectName: "centresLoading"
+                                Layout.alignment: Qt.AlignRight
+                                loading: card.read.loading
+                            }
+                            Cell {
+                                Layout.fillWidth: true
+                                visible: card.centres.length === 0 && card.read.answers > 0
+                                text: "لا توجد مراكز تكلفة لهذا المشروع"
+                                color: Theme.textMuted
+                            }
                         }
                     }
                 }

@@ -125,7 +125,9 @@ ColumnLayout {
         objectName: "trialBalanceList"
         Layout.fillWidth: true
         Layout.fillHeight: true
-        Layout.minimumHeight: 120
+        // The rows give way first (down to one row; they scroll), so the
+        // totals of every currency stay in view in a short window.
+        Layout.minimumHeight: 40
         spacing: 0
         rows: panel.result.rows
         emptyText: "لا توجد حركات في القيود لهذه الفترة"
@@ -164,8 +166,13 @@ ColumnLayout {
         }
     }
 
-    // One total per currency, under the rows.
-    Column {
+    // One total per currency, under the rows. A layout rather than a
+    // positioner: its height follows the totals as soon as an answer brings
+    // them, so the panel makes room for them in the same pass; a Column only
+    // reports its height once it has been positioned, which could leave the
+    // rows sized for no totals and push the totals below the window.
+    ColumnLayout {
+        objectName: "trialTotals"
         Layout.fillWidth: true
         spacing: 6
         Repeater {
@@ -175,8 +182,8 @@ ColumnLayout {
                 required property var modelData
                 readonly property bool even: Math.abs(Number(modelData.balance)) < 0.005
                 objectName: "trialTotal_" + modelData.currency_code
-                width: parent ? parent.width : 0
-                height: 38
+                Layout.fillWidth: true
+                Layout.preferredHeight: 38
                 radius: 8
                 color: Theme.bgElevated
                 border.width: 1

@@ -4,9 +4,8 @@ import QtQuick.Layouts
 import "../components"
 import "../components/Totals.js" as Totals
 
-// One card per property with its sales, expenses and expected profit. A card
-// reads its figures when it comes into view, so a large office does not pay
-// for cards nobody scrolls to.
+// One card per property with its sales, expenses and expected profit, read
+// off the window's thread; the cards on screen stay until the new ones arrive.
 Item {
     id: tab
     objectName: "projectsTab"
@@ -14,17 +13,20 @@ Item {
     property string fromDate: ""
     property string toDate: ""
     property var properties: []
-    // Bumped on every reload so visible cards read their figures again.
-    property int generation: 0
 
-    // Each card reads its own figures; the list itself is short.
-    readonly property bool loading: false
+    readonly property bool loading: read.loading
     signal loaded()
 
     function reload() {
-        properties = propertyModel.getAll()
-        generation += 1
-        loaded()
+        read.ask([fromDate, toDate])
+    }
+
+    property ReportRead read: ReportRead {
+        call: "projects"
+        onAnswered: result => {
+            tab.properties = result
+            tab.loaded()
+        }
     }
 
     function printPayload() {
@@ -56,10 +58,7 @@ Item {
             id: card
             objectName: "projectCard"
             required property var modelData
-            readonly property var figures: {
-                tab.generation
-                return reportCtrl.getProjectDetailedFinancials(modelData.id, tab.fromDate, tab.toDate)
-            }
+            readonly property var figures: modelData.figures || ({})
             width: ListView.view.width - 14
             x: 0
             height: 186

@@ -2,6 +2,7 @@
 #include "core/LedgerTotals.h"
 
 #include "core/AuditTrail.h"
+#include "core/ListTotals.h"
 #include "core/MoneyTotals.h"
 #include "core/PgSchema.h"
 #include "core/Schema.h"
@@ -142,7 +143,9 @@ bool Database::bringUpToDate(QSqlDatabase& db, QSqlError* error)
            Schema::createIndexes(db, error) && MoneyTotals::ensure(db, error) &&
            Schema::createSearchIndexes(db, error) && Schema::seedDefaultData(db, error) &&
            Schema::migrateLedger(db, error) && Schema::migrateExpenses(db, error) &&
-           Schema::migrateRates(db, error) && LedgerTotals::ensure(db, error);
+           Schema::migrateRates(db, error) && LedgerTotals::ensure(db, error) &&
+           // Last: its triggers read columns the steps before may add.
+           ListTotals::ensure(db, error);
 }
 
 bool Database::applyPragmas()

@@ -27,7 +27,12 @@ SqlListModel::TextSearch invoiceNumberSearch(const QString& column)
         SqlListModel::indexedText(QStringLiteral("invoices_search"), QStringLiteral("invoices"),
                                   QStringLiteral("id"), {QStringLiteral("invoice_number")});
     const QString within = column + QStringLiteral(" IN (SELECT id FROM invoices WHERE %1)");
-    return {number.index, within.arg(number.indexed), within.arg(number.scan)};
+    // Checked row by row, each row looks up its own invoice: a list read
+    // in order stops at a full page instead of first gathering every
+    // matching invoice number.
+    const QString own = QStringLiteral("EXISTS (SELECT 1 FROM invoices WHERE id=") + column +
+                        QStringLiteral(" AND %1)");
+    return {number.index, within.arg(number.indexed), own.arg(number.scan)};
 }
 
 } // namespace ListSql

@@ -102,7 +102,7 @@ class ListReader;
 //   sort:    created_at
 //
 // A search of three characters or more over a long table's own text columns
-// (invoices, payments, audit rows, and invoice numbers from the payments)
+// (invoices, payments, journal entries, audit rows, and invoice numbers from the payments)
 // reads a trigram index; shorter texts scan. Both give the rows LIKE gives.
 class SqlListModel : public QAbstractListModel
 {
@@ -160,6 +160,10 @@ public:
         // row's day as SQL. Needs currencyColumn.
         QString convertedTotal;
         QString convertedDay;
+        // The list's per-day totals kept in list_totals (see ListTotals), read
+        // for the count and footer while no search or filter is set; their
+        // summed columns are totalColumns' keys and their day convertedDay.
+        QString keptTotals;
     };
 
     // A statement with its bound values, for callers that time or trace the
@@ -222,6 +226,8 @@ public:
     // search, filters and sort.
     Statement firstPageStatement() const;
     Statement totalsStatement() const;
+    // The same figures added up from the rows themselves, whatever is kept.
+    Statement scannedTotalsStatement() const;
 
 signals:
     void searchTextChanged();
@@ -282,6 +288,9 @@ private:
     void requestTotals();
     // Takes the count and sums from the totals statement's one row.
     void takeTotals(const SqlReader::Rows& result) const;
+    // The kept per-day totals answer for the list as it is filtered now.
+    bool readsKeptTotals() const;
+    Statement keptTotalsStatement() const;
     bool convertsTotal() const
     {
         return !m_def.convertedTotal.isEmpty() && !m_def.currencyColumn.isEmpty() &&

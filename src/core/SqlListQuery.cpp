@@ -1,5 +1,7 @@
 #include "core/SqlListModel.h"
 
+#include "core/ListTotals.h"
+
 #include "core/Database.h"
 #include "core/Schema.h"
 
@@ -323,6 +325,84 @@ SqlListModel::Statement SqlListModel::pageStatement(const Where& range, int limi
 }
 
 SqlListModel::Statement SqlListModel::totalsStatement() const
+{
+    return readsKeptTotals() ? keptTotalsStatement() : scannedTotalsStatement();
+}
+
+bool SqlListModel::readsKeptTotals() const
+{
+    if (m_def.keptTotals.isEmpty() || !m_searchText.trimmed().isEmpty())
+        return false;
+    for (auto it = m_filters.cbegin(); it != m_filters.cend(); ++it) {
+        const bool known =
+            m_def.filterColumns.contains(it.key()) ||
+            (!m_def.dateColumn.isEmpty() &&
+             (it.key() == QLatin1String("date_from") || it.key() == QLatin1String("date_to")));
+        if (known && !isNoFilter(it.value()))
+            return false;
+    }
+    const ListTotals::Kept* kept = ListTotals::find(m_def.keptTotals);
+    if (!kept)
+        return false;
+    for (const QString& name : m_def.totalColumns.keys())
+        if (!kept->sums.contains(name))
+            return false;
+    return hasTable(QStringLiteral("list_totals"));
+}
+
+SqlListModel::Statement SqlListModel::keptTotalsStatement() const
+{
+    // The same rows the scan gives: a first row with the count, the sums,
+    // whether currencies are mixed and the primary currency's converted
+    // part, then one row per other currency and day.
+    const ListTotals::Kept* kept = ListTotals::find(m_def.keptTotals);
+    const auto sumOf = [kept](const QString& name, const QString& condition) {
+        const QString n = QString::number(kept->sums.indexOf(name));
+        const QString when = condition.isEmpty() ? QString()
+                                                 : QStringLiteral("CASE WHEN ") + condition +
+                                                       QStringLiteral(" THEN 0 ELSE ");
+        const QString end = condition.isEmpty() ? QString() : QStringLiteral(" END");
+        return QStringLiteral("IFNULL(SUM(") + when + QStringLiteral("c") + n + end +
+               QStringLiteral("),0)/100.0+TOTAL(") + when + QStringLiteral("r") + n + end +
+               QLatin1Char(')');
+    };
+    QStringList aggregates{QStringLiteral("IFNULL(SUM(row_count),0)")};
+    QStringList names = m_def.totalColumns.keys();
+    names.sort();
+    for (const QString& name : names)
+        aggregates << sumOf(name, QString());
+    // A day with no rows left has row_count 0 and names no currency.
+    const QString currency =
+        QStringLiteral("CASE WHEN row_count=0 THEN NULL WHEN currency_id=-1 THEN 0 ELSE "
+                       "currency_id END");
+    if (!m_def.currencyColumn.isEmpty())
+        aggregates << QStringLiteral("MIN(%1) IS NOT MAX(%1)").arg(currency);
+    Statement statement;
+    statement.params << m_def.keptTotals;
+    if (!convertsTotal()) {
+        statement.sql = QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
+                        QStringLiteral(" FROM list_totals WHERE list=?");
+        return statement;
+    }
+    const QString otherCurrency =
+        QStringLiteral("currency_id IN (SELECT id FROM currencies WHERE is_primary=0)");
+    QStringList blanks;
+    for (int i = 0; i < aggregates.size(); ++i)
+        blanks << QStringLiteral("NULL");
+    const QString n = QString::number(kept->sums.indexOf(m_def.convertedTotal));
+    statement.sql =
+        QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) + QStringLiteral(", ") +
+        sumOf(m_def.convertedTotal, otherCurrency) +
+        QStringLiteral(", NULL, NULL FROM list_totals WHERE list=? UNION ALL SELECT ") +
+        blanks.join(QStringLiteral(", ")) + QStringLiteral(", SUM(c") + n +
+        QStringLiteral(")/100.0+TOTAL(r") + n +
+        QStringLiteral("), currency_id, day FROM list_totals WHERE list=? AND row_count<>0 AND ") +
+        otherCurrency + QStringLiteral(" GROUP BY currency_id, day");
+    statement.params << m_def.keptTotals;
+    return statement;
+}
+
+SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
 {
     const Where where = whereClause();
     QStringList aggregates{QStringLiteral("COUNT(*)")};

@@ -1,6 +1,7 @@
 #include "finance/FinanceLists.h"
 
 #include "core/ListSql.h"
+#include "core/ListTotals.h"
 
 using Definition = SqlListModel::Definition;
 using namespace ListSql;
@@ -117,9 +118,11 @@ Definition FinanceLists::journal()
     d.key = QStringLiteral("je.id");
     // An entry without lines is not listed, as in the journal's list call.
     d.baseWhere = QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=je.id)");
-    d.searchConditions = {SqlListModel::like(QStringLiteral("je.description")),
-                          SqlListModel::like(QStringLiteral("je.reference_type")),
-                          SqlListModel::like(QStringLiteral("je.reference"))};
+    d.textSearches = {SqlListModel::indexedText(
+        QStringLiteral("journal_search"), QStringLiteral("journal_entries"),
+        QStringLiteral("je.id"),
+        {QStringLiteral("je.description"), QStringLiteral("je.reference_type"),
+         QStringLiteral("je.reference")})};
     d.filterColumns = {{QStringLiteral("reference_type"), QStringLiteral("je.reference_type")},
                        {QStringLiteral("reference_id"), QStringLiteral("je.reference_id")},
                        {QStringLiteral("cost_center_id"), QStringLiteral("je.cost_center_id")},
@@ -128,6 +131,7 @@ Definition FinanceLists::journal()
     d.sortColumns = {{QStringLiteral("entry_date"), QStringLiteral("je.entry_date")},
                      {QStringLiteral("created_at"), QStringLiteral("je.created_at")}};
     d.defaultSort = QStringLiteral("entry_date");
+    d.keptTotals = ListTotals::kJournal;
     return d;
 }
 

@@ -7,6 +7,7 @@
 #include "insight/DashboardController.h"
 #include "insight/NotificationController.h"
 #include "insight/ReportController.h"
+#include "rental/PropertyModel.h"
 
 #include <QVariantMap>
 
@@ -75,6 +76,27 @@ const std::map<QString, Call>& calls()
                  return refusedOr(reports, tab, error);
              tab.insert(QStringLiteral("balance"), reports.getBalanceSheet());
              return tab;
+         }},
+        // One card per property with its figures for the period.
+        {QStringLiteral("projects"),
+         [](Database* db, const QVariantList& args, QString* error) -> QVariant {
+             ReportController reports(db);
+             QVariantList cards;
+             for (const QVariant& value : PropertyModel(db).getAll()) {
+                 QVariantMap card = value.toMap();
+                 const QVariantMap figures = reports.getProjectDetailedFinancials(
+                     card.value(QStringLiteral("id")).toInt(), textArg(args, 0), textArg(args, 1));
+                 if (!reports.lastError().isEmpty())
+                     return refusedOr(reports, cards, error);
+                 card.insert(QStringLiteral("figures"), figures);
+                 cards.append(card);
+             }
+             return cards;
+         }},
+        // One project's cost centres (a card of the accounting page).
+        {QStringLiteral("costCentres"),
+         [](Database* db, const QVariantList& args, QString*) -> QVariant {
+             return ReportController(db).getProjectCostCenters(intArg(args, 0, 0));
          }},
         {QStringLiteral("overdue"),
          [](Database* db, const QVariantList&, QString*) -> QVariant {

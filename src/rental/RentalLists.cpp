@@ -1,6 +1,7 @@
 #include "rental/RentalLists.h"
 
 #include "core/ListSql.h"
+#include "core/ListTotals.h"
 
 using Definition = SqlListModel::Definition;
 using namespace ListSql;
@@ -47,6 +48,7 @@ Definition RentalLists::invoices()
     // At the rate of the day the invoice was written, as the balance sheet does.
     d.convertedTotal = QStringLiteral("total_amount");
     d.convertedDay = QStringLiteral("date(i.created_at,'localtime')");
+    d.keptTotals = ListTotals::kInvoices;
     return d;
 }
 
@@ -95,6 +97,7 @@ Definition RentalLists::payments()
     d.currencyColumn = QStringLiteral("p.currency_id");
     d.convertedTotal = QStringLiteral("amount");
     d.convertedDay = QStringLiteral("p.payment_date");
+    d.keptTotals = ListTotals::kPayments;
     return d;
 }
 

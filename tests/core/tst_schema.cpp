@@ -62,8 +62,8 @@ private slots:
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='table' "
                                            "AND name NOT LIKE 'sqlite_%'"))
                      .toInt(),
-                 42); // 27 tables, 3 text indexes with 3 tables of their own each, their marks,
-                      // the ledger's day totals and their pause mark
+                 47); // 27 tables, 4 text indexes with 3 tables of their own each, their marks,
+                      // the ledger's day totals and their pause mark, the lists' day totals
         QCOMPARE(fixture
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
                                            "AND name LIKE 'idx_%'"))

@@ -143,6 +143,56 @@ private slots:
         QVERIFY(need(QStringLiteral("emptyListText"), need(QStringLiteral("trialBalanceList"))));
     }
 
+    // Regression: an answer bringing more totals than the panel had room for
+    // left them below the panel (and the window's bottom edge): the rows
+    // kept the height they had before the totals came.
+    void regressionTrialTotalsLateAnswerStaysInsideThePanel()
+    {
+        QVERIFY(h->showPage(4));
+        QVERIFY(h->click(need(QStringLiteral("accountingTab_4"))));
+        QVERIFY(need(QStringLiteral("trialTotal_ILS")));
+        QQuickItem* panel = h->find(QStringLiteral("trialBalancePanel"));
+        QVERIFY(panel);
+        // Wait for every read the tab started, so none overwrites what follows.
+        QTRY_VERIFY(!panel->property("loading").toBool());
+        QTest::qWait(200);
+        const QVariantMap answer = panel->property("result").toMap();
+        const QVariantList totals = answer.value(QStringLiteral("totals")).toList();
+        QCOMPARE(totals.size(), 1);
+
+        QVariantMap noTotals = answer;
+        noTotals.insert(QStringLiteral("totals"), QVariantList());
+        panel->setProperty("result", noTotals);
+        QTRY_VERIFY(!h->find(QStringLiteral("trialTotal_ILS")));
+        QTest::qWait(100);
+
+        QVariantList many;
+        for (const char* code : {"ILS", "USD", "JOD", "EUR", "GBP", "SAR"}) {
+            QVariantMap total = totals.first().toMap();
+            total.insert(QStringLiteral("currency_code"), QString::fromLatin1(code));
+            many << total;
+        }
+        QVariantMap late = answer;
+        late.insert(QStringLiteral("totals"), many);
+        panel->setProperty("result", late);
+        const auto inside = [&] {
+            QQuickItem* list = h->find(QStringLiteral("trialBalanceList"));
+            QQuickItem* last = h->find(QStringLiteral("trialTotal_SAR"));
+            if (!list || !last || last->height() <= 0)
+                return false;
+            const qreal listBottom = list->mapToItem(panel, QPointF(0, list->height())).y();
+            const qreal top =
+                h->find(QStringLiteral("trialTotal_ILS"))->mapToItem(panel, QPointF(0, 0)).y();
+            const qreal bottom = last->mapToItem(panel, QPointF(0, last->height())).y();
+            return top >= listBottom && bottom <= panel->height() + 0.5 &&
+                   panel->mapToScene(QPointF(0, bottom)).y() <= h->window()->height() + 0.5;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(inside(), 3000);
+        // And it stays so once everything has settled.
+        QTest::qWait(300);
+        QVERIFY(inside());
+    }
+
     void accountOpensItsLedgerAPageAtATime()
     {
         // Sixty cash sales on top of the one already there: two pages.

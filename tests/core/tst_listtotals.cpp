@@ -1,0 +1,321 @@
+#include "TestDatabase.h"
+
+#include "OfficeGenerator.h"
+
+#include "core/ListTotals.h"
+#include "core/Money.h"
+#include "core/SqlListModel.h"
+#include "finance/FinanceLists.h"
+#include "rental/RentalLists.h"
+
+#include <QDate>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+SqlListModel::Definition listNamed(const QString& name)
+{
+    if (name == QLatin1String("invoices"))
+        return RentalLists::invoices();
+    if (name == QLatin1String("payments"))
+        return RentalLists::payments();
+    return FinanceLists::journal();
+}
+
+// Every figure a list's footer shows, as text: the count, each sum in
+// cents, whether currencies are mixed, and the converted total with its
+// breakdown and the days it waits for.
+QString footer(SqlListModel& list)
+{
+    QStringList parts{QString::number(list.totalCount())};
+    const QVariantMap totals = list.totals();
+    for (auto it = totals.cbegin(); it != totals.cend(); ++it) {
+        if (it.key() == QLatin1String("converted")) {
+            const QVariantMap converted = it.value().toMap();
+            QStringList breakdown;
+            for (const QVariant& entry : converted.value(QStringLiteral("byCurrency")).toList())
+                breakdown << entry.toMap().value(QStringLiteral("currency_id")).toString() +
+                                 QLatin1Char('=') +
+                                 QString::number(Money::toCents(
+                                     entry.toMap().value(QStringLiteral("total")).toDouble()));
+            QStringList missing;
+            for (const QVariant& day : converted.value(QStringLiteral("missing")).toList())
+                missing << day.toMap().value(QStringLiteral("currency_id")).toString() +
+                               QLatin1Char('@') +
+                               day.toMap().value(QStringLiteral("date")).toString();
+            parts << QStringLiteral("converted=") +
+                         QString::number(
+                             Money::toCents(converted.value(QStringLiteral("total")).toDouble())) +
+                         QStringLiteral(" [") + breakdown.join(QLatin1Char(' ')) +
+                         QStringLiteral("] missing ") + missing.join(QLatin1Char(' ')) +
+                         QStringLiteral(" complete ") +
+                         converted.value(QStringLiteral("complete")).toString();
+        } else if (it.value().typeId() == QMetaType::Bool) {
+            parts << it.key() + QLatin1Char('=') + it.value().toString();
+        } else {
+            parts << it.key() + QLatin1Char('=') +
+                         QString::number(Money::toCents(it.value().toDouble()));
+        }
+    }
+    return parts.join(QStringLiteral(", "));
+}
+
+QString keptRows(Database* db)
+{
+    QStringList rows;
+    for (const QVariant& value : db->execQuery(QStringLiteral(
+             "SELECT list, day, currency_id, row_count, c0, c1, c2, round(r0+r1+r2, 9) as r FROM "
+             "list_totals WHERE row_count<>0 ORDER BY list, day, currency_id"))) {
+        QStringList values;
+        for (const QVariant& field : value.toMap())
+            values << field.toString();
+        rows << values.join(QLatin1Char('|'));
+    }
+    return rows.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+class TestListTotals : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        m_fixture = std::make_unique<TestDatabase>();
+        Database* db = m_fixture->db();
+        OfficeGenerator office(db->connection(), OfficeGenerator::smallOffice(), 11,
+                               QDate::currentDate());
+        QVERIFY2(office.run(), qPrintable(office.error()));
+        // Rows in three currencies and none, amounts below a cent, and
+        // rates on some of their days only, so the converted footers have
+        // days to convert and days they wait for.
+        const QStringList rows = {
+            QStringLiteral("INSERT INTO exchange_rates (from_currency_id, to_currency_id, rate, "
+                           "date) VALUES (2, 1, 3.65, '2024-01-01'), (2, 1, 3.7, '2024-03-02'), "
+                           "(3, 1, 5.1, '2024-03-01')"),
+            QStringLiteral(
+                "INSERT INTO invoices (invoice_number, total_amount, paid_amount, balance, "
+                "status, currency_id, created_at) VALUES "
+                "('فاتورة-د-1', 1200.5, 200.25, 1000.25, 'partial', 2, '2024-03-02 21:30:00'), "
+                "('فاتورة-د-2', 99.999, 0, 99.999, 'pending', 3, '2024-03-01 08:00:00'), "
+                "('فاتورة-د-3', 10, 10, 0, 'paid', NULL, '2024-03-03 10:00:00'), "
+                "('فاتورة-د-4', 77.7, 0, 77.7, 'pending', 3, '2023-06-01 10:00:00')"),
+            QStringLiteral("INSERT INTO payments (amount, payment_date, currency_id, reference) "
+                           "VALUES (300.3, '2024-03-02', 2, 'حوالة'), (0.005, '2024-03-02', 2, "
+                           "NULL), (45, '2024-02-30', 3, NULL), (12.5, '2024-03-04', NULL, "
+                           "NULL), (8, '2023-01-01', 2, NULL)"),
+        };
+        for (const QString& sql : rows)
+            QVERIFY2(db->execNonQuery(sql), qPrintable(sql));
+        // Each test works on its own copy of the file.
+        m_fixture->close();
+    }
+    void cleanupTestCase() { m_fixture.reset(); }
+
+    // The kept per-day totals give the footer a scan of every row gives,
+    // after any kind of change to the rows, and counting them afresh gives
+    // the very same kept rows.
+    void keptFooterEqualsTheScan_data()
+    {
+        QTest::addColumn<QStringList>("changes");
+        QTest::newRow("as generated") << QStringList();
+        QTest::newRow("a payment on the invoice changes its paid part and balance")
+            << QStringList{QStringLiteral(
+                   "UPDATE invoices SET paid_amount=paid_amount+100.01, balance=balance-100.01 "
+                   "WHERE invoice_number='فاتورة-د-1'")};
+        QTest::newRow("amounts, days and currencies change")
+            << QStringList{QStringLiteral("UPDATE payments SET amount=amount*2 WHERE id%7=0"),
+                           QStringLiteral("UPDATE payments SET payment_date='2024-03-01' "
+                                          "WHERE currency_id=2"),
+                           QStringLiteral("UPDATE payments SET currency_id=3 WHERE id%11=0"),
+                           QStringLiteral("UPDATE invoices SET created_at='2024-03-01 23:59:00', "
+                                          "currency_id=2 WHERE id%5=0")};
+        QTest::newRow("rows removed, down to none of a currency")
+            << QStringList{QStringLiteral("DELETE FROM payments WHERE currency_id=3"),
+                           QStringLiteral("PRAGMA foreign_keys=OFF"),
+                           QStringLiteral("DELETE FROM invoices WHERE currency_id IS NULL OR "
+                                          "id%3=0"),
+                           QStringLiteral("PRAGMA foreign_keys=ON")};
+        QTest::newRow("journal lines removed, moved and entries redated") << QStringList{
+            QStringLiteral("DELETE FROM journal_lines WHERE entry_id IN (SELECT id FROM "
+                           "journal_entries ORDER BY id LIMIT 3)"),
+            QStringLiteral("UPDATE journal_lines SET entry_id=(SELECT MIN(id) FROM "
+                           "journal_entries) WHERE entry_id IN (SELECT id FROM "
+                           "journal_entries ORDER BY id DESC LIMIT 2)"),
+            QStringLiteral("UPDATE journal_entries SET entry_date='2020-01-01' WHERE "
+                           "id%4=0"),
+            QStringLiteral("INSERT INTO journal_entries (entry_date, description) VALUES "
+                           "('2024-05-05', 'قيد بلا سطور')"),
+            QStringLiteral("DELETE FROM journal_entries WHERE description='قيد بلا سطور'")};
+    }
+    void keptFooterEqualsTheScan()
+    {
+        QFETCH(QStringList, changes);
+        TestDatabase fixture;
+        QVERIFY(fixture.replaceWith(m_fixture->filePath()));
+        Database* db = fixture.db();
+        for (const QString& change : changes)
+            QVERIFY2(db->execNonQuery(change), qPrintable(change));
+
+        for (const QString& name :
+             {QStringLiteral("invoices"), QStringLiteral("payments"), QStringLiteral("journal")}) {
+            SqlListModel kept(db, listNamed(name));
+            SqlListModel::Definition plain = listNamed(name);
+            plain.keptTotals.clear();
+            SqlListModel scanned(db, plain);
+            QVERIFY2(kept.totalsStatement().sql.contains(QStringLiteral("list_totals")),
+                     qPrintable(name));
+            QVERIFY(!scanned.totalsStatement().sql.contains(QStringLiteral("list_totals")));
+            QVERIFY(scanned.totalCount() > 0);
+            QCOMPARE(footer(kept), footer(scanned));
+        }
+        const QString incremental = keptRows(db);
+        for (const QString& statement : ListTotals::recountStatements())
+            QVERIFY2(db->execNonQuery(statement), qPrintable(statement));
+        QCOMPARE(incremental, keptRows(db));
+    }
+
+    // A search or a filter narrows the rows, so the footer adds up the rows
+    // it finds, not the whole list's kept days.
+    void narrowedListsAddUpTheirRows_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QVariantMap>("filters");
+        QTest::addColumn<QString>("countSql");
+        QTest::newRow("invoices in dollars")
+            << QStringLiteral("invoices") << QString()
+            << QVariantMap{{QStringLiteral("currency_id"), 2}}
+            << QStringLiteral("SELECT COUNT(*) FROM invoices WHERE currency_id=2");
+        QTest::newRow("payments searched by reference")
+            << QStringLiteral("payments") << QStringLiteral("حوالة") << QVariantMap()
+            << QStringLiteral("SELECT COUNT(*) FROM payments WHERE reference LIKE '%حوالة%'");
+        QTest::newRow("payments from a day on")
+            << QStringLiteral("payments") << QString()
+            << QVariantMap{{QStringLiteral("date_from"), QStringLiteral("2024-03-02")}}
+            << QStringLiteral("SELECT COUNT(*) FROM payments WHERE payment_date>='2024-03-02'");
+        QTest::newRow("an unknown filter key is no filter")
+            << QStringLiteral("journal") << QString() << QVariantMap{{QStringLiteral("nothing"), 5}}
+            << QStringLiteral("SELECT COUNT(*) FROM journal_entries je WHERE EXISTS (SELECT 1 "
+                              "FROM journal_lines WHERE entry_id=je.id)");
+    }
+    void narrowedListsAddUpTheirRows()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, search);
+        QFETCH(QVariantMap, filters);
+        QFETCH(QString, countSql);
+        TestDatabase fixture;
+        QVERIFY(fixture.replaceWith(m_fixture->filePath()));
+        SqlListModel model(fixture.db(), listNamed(list));
+        model.setSearchText(search);
+        model.setFilters(filters);
+        const int expected = fixture.value(countSql).toInt();
+        QVERIFY(expected > 0);
+        QCOMPARE(model.totalCount(), expected);
+        SqlListModel::Definition plain = listNamed(list);
+        plain.keptTotals.clear();
+        SqlListModel scanned(fixture.db(), plain);
+        scanned.setSearchText(search);
+        scanned.setFilters(filters);
+        QCOMPARE(footer(model), footer(scanned));
+    }
+
+    // The received cheques still under collection, kept as cheques are
+    // written, cleared, bounced, unlinked and removed, per currency as the
+    // reconciliation sums them (no currency counts as the primary one).
+    void pendingChequesFollowEveryChange()
+    {
+        TestDatabase fixture;
+        QVERIFY(fixture.replaceWith(m_fixture->filePath()));
+        Database* db = fixture.db();
+        const QString direct = QStringLiteral(
+            "SELECT group_concat(cur||':'||n||':'||printf('%.4f', t), ' ') FROM "
+            "(SELECT COALESCE(currency_id,1) AS cur, COUNT(*) AS n, SUM(amount) AS t FROM cheques "
+            "WHERE type='received' AND status='pending' AND (payment_id IS NOT NULL OR "
+            "installment_id IS NOT NULL) GROUP BY cur ORDER BY cur)");
+        const QString kept = QStringLiteral(
+            "SELECT group_concat(cur||':'||n||':'||printf('%.4f', t), ' ') FROM "
+            "(SELECT CASE WHEN currency_id=-1 THEN 1 ELSE currency_id END AS cur, SUM(row_count) "
+            "AS n, SUM(c0)/100.0+TOTAL(r0) AS t FROM list_totals WHERE list='pending_cheques' AND "
+            "row_count<>0 GROUP BY cur ORDER BY cur)");
+        // Cheques for payments in three currencies and none, pending or not.
+        QVERIFY(db->execNonQuery(QStringLiteral(
+            "INSERT INTO cheques (cheque_number, type, amount, status, payment_id, currency_id, "
+            "due_date) SELECT 'ش-'||id, CASE WHEN id%9=0 THEN 'issued' ELSE 'received' END, "
+            "amount+0.005*(id%2), CASE WHEN id%4=0 THEN 'cleared' ELSE 'pending' END, id, "
+            "CASE id%4 WHEN 0 THEN NULL ELSE id%4 END, payment_date FROM payments")));
+        QVERIFY(!fixture.value(direct).toString().isEmpty());
+        QCOMPARE(fixture.value(kept).toString(), fixture.value(direct).toString());
+        const QStringList changes = {
+            QStringLiteral("UPDATE cheques SET status='cleared' WHERE id%3=0"),
+            QStringLiteral("UPDATE cheques SET status='bounced' WHERE id%7=0"),
+            QStringLiteral("UPDATE cheques SET payment_id=NULL, installment_id=NULL WHERE id%5=0"),
+            QStringLiteral("UPDATE cheques SET amount=amount+0.25, currency_id=2 WHERE id%11=0"),
+            QStringLiteral("INSERT INTO cheques (cheque_number, type, amount, status, payment_id, "
+                           "currency_id, due_date) SELECT 'ش-9001', 'received', 1500.75, "
+                           "'pending', MIN(id), NULL, '2026-01-01' FROM payments"),
+            QStringLiteral("DELETE FROM cheques WHERE id%13=0"),
+        };
+        for (const QString& change : changes) {
+            QVERIFY2(db->execNonQuery(change), qPrintable(change));
+            QCOMPARE(fixture.value(kept).toString(), fixture.value(direct).toString());
+        }
+    }
+
+    // Keeping the totals is part of every write: a row written through the
+    // usual calls still hands back its id.
+    void writesStillGiveTheirIds()
+    {
+        TestDatabase fixture;
+        Database* db = fixture.db();
+        QSignalSpy failures(db, &Database::databaseError);
+        const int invoice = db->execInsert(
+            QStringLiteral("INSERT INTO invoices (invoice_number, total_amount, balance, status) "
+                           "VALUES ('INV-2026-03-0007', 1000, 1000, 'pending')"));
+        QVERIFY2(invoice > 0,
+                 qPrintable(failures.isEmpty() ? QString() : failures.first().first().toString()));
+        QVERIFY(db->execInsert(QStringLiteral("INSERT INTO payments (invoice_id, amount, "
+                                              "payment_date) VALUES (?, 250, '2026-03-02')"),
+                               {invoice}) > 0);
+        QCOMPARE(fixture.value(QStringLiteral("SELECT SUM(row_count) FROM list_totals")).toInt(),
+                 2);
+    }
+
+    // A file from before the kept totals, or one whose triggers were not
+    // all there while rows changed, is counted afresh when it is opened.
+    void missingTotalsAreCountedWhenOpened()
+    {
+        TestDatabase fixture;
+        QVERIFY(fixture.replaceWith(m_fixture->filePath()));
+        Database* db = fixture.db();
+        const QString counted = keptRows(db);
+        QVERIFY(!counted.isEmpty());
+        QVERIFY(db->execNonQuery(QStringLiteral("DROP TABLE list_totals")));
+        QVERIFY(fixture.reopen());
+        QCOMPARE(keptRows(fixture.db()), counted);
+
+        db = fixture.db();
+        QVERIFY(db->execNonQuery(QStringLiteral("DROP TRIGGER list_totals_payments_changed")));
+        QVERIFY(db->execNonQuery(QStringLiteral("UPDATE payments SET amount=amount+1")));
+        const QString stale = keptRows(db);
+        QVERIFY(fixture.reopen());
+        db = fixture.db();
+        const QString reopened = keptRows(db);
+        QVERIFY(reopened != stale);
+        for (const QString& statement : ListTotals::recountStatements())
+            QVERIFY(db->execNonQuery(statement));
+        QCOMPARE(reopened, keptRows(db));
+    }
+
+private:
+    std::unique_ptr<TestDatabase> m_fixture;
+};
+
+QTEST_GUILESS_MAIN(TestListTotals)
+#include "tst_listtotals.moc"
