@@ -128,10 +128,12 @@ bool Move::readTables()
                                                   Qt::CaseInsensitive))
             virtualTables << source.value(0).toString();
     }
-    // What the file keeps about its own schema and search indexes; the
-    // server keeps its own.
+    // What the file keeps about its own schema and search indexes, and the
+    // lists' kept sums the server reads from the rows themselves; the server
+    // keeps its own.
     static const QStringList fileOnly = {QStringLiteral("schema_migrations"),
-                                         QStringLiteral("search_index_marks")};
+                                         QStringLiteral("search_index_marks"),
+                                         QStringLiteral("list_totals")};
     for (const QString& name : std::as_const(sourceTables)) {
         if (fileOnly.contains(name))
             continue;
