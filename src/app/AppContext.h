@@ -26,12 +26,14 @@ class MeterReadingModel;
 class MaintenanceModel;
 class NotificationController;
 class CashCalendar;
+class ChangeFeed;
 class PaymentModel;
 class PrintController;
 class PropertyModel;
 class QQmlContext;
 class ReportController;
 class SessionMemory;
+class ServerLink;
 class SettingsManager;
 class SqlListModel;
 class ListReader;
@@ -54,7 +56,7 @@ class UnitModel;
 // importCtrl, auditMgr; then the paged lists invoiceList, paymentList,
 // expenseList, chequeList, maintenanceList, contractList, installmentList,
 // journalList, auditList, tenantList, buyerList (see SqlListModel.h for their filters and sorts);
-// then sessionMemory.
+// then sessionMemory and serverLink.
 class AppContext
 {
 public:
@@ -129,4 +131,10 @@ private:
     // Tenants and buyers, with what each owes read on the list reader.
     std::unique_ptr<BalanceListModel> m_tenantList;
     std::unique_ptr<BalanceListModel> m_buyerList;
+
+    // On a shared server: other desks' writes refresh the models and lists
+    // that show their tables, and a lost connection is told and mended.
+    void followOtherDesks();
+    std::unique_ptr<ChangeFeed> m_changeFeed;
+    std::unique_ptr<ServerLink> m_serverLink;
 };

@@ -1,5 +1,6 @@
 #include "core/PgSchema.h"
 
+#include "core/ChangeFeed.h"
 #include "core/Schema.h"
 #include "core/SqlDialect.h"
 
@@ -75,6 +76,7 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
         {2, QStringLiteral("indexes"), indexes()},
         {3, QStringLiteral("text search"), searchIndexes()},
         {4, QStringLiteral("money totals"), PgSchema::totalsStatements()},
+        {7, QStringLiteral("change notices"), ChangeFeed::serverStatements()},
     };
     return list;
 }
