@@ -18,7 +18,9 @@ PGconn* serverHandle(const QSqlDatabase& db)
     if (!db.isOpen() || !db.driver())
         return nullptr;
     const QVariant handle = db.driver()->handle();
-    if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0)
+    // Qt names the type after libpq's struct.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
         return nullptr;
     return *static_cast<PGconn* const*>(handle.constData());
 }
@@ -43,9 +45,11 @@ bool Database::noteIfServerLost()
         return true;
     // A statement the server refused leaves the connection as it was; one
     // the server never answered leaves it broken.
-    PGconn* handle = serverHandle(m_db);
-    if (handle && PQstatus(handle) == CONNECTION_OK)
-        return false;
+    if (m_db.isOpen()) {
+        PGconn* handle = serverHandle(m_db);
+        if (!handle || PQstatus(handle) == CONNECTION_OK)
+            return false;
+    }
     m_serverLost = true;
     emit connectionLost();
     return true;

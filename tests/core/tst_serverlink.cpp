@@ -25,10 +25,12 @@ std::unique_ptr<Database> openDesk(const DatabaseSettings& settings)
     return db;
 }
 
+// -1 when the count cannot be read at all.
 int tenantsNamed(Database* db, const QString& name)
 {
-    return db->scalar(QStringLiteral("SELECT COUNT(*) FROM tenants WHERE full_name=?"), {name})
-        .toInt();
+    const QVariant count =
+        db->scalar(QStringLiteral("SELECT COUNT(*) FROM tenants WHERE full_name=?"), {name});
+    return count.isValid() ? count.toInt() : -1;
 }
 
 } // namespace
@@ -149,6 +151,7 @@ private slots:
         ChangeFeed feed(here.get());
         ServerLink link(here.get(), &feed);
         link.setTimings(60000, 50, 400);
+        QSignalSpy back(&link, &ServerLink::reconnected);
         TenantModel tenants(here.get());
         {
             TransactionGuard tx(here.get());
@@ -164,11 +167,35 @@ private slots:
             QVERIFY(!tx.commit());
         }
         QCOMPARE(here->transactionDepth(), 0);
-        QTRY_VERIFY_WITH_TIMEOUT(link.reachable(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(back.count(), 1, 5000);
+        QVERIFY(link.reachable());
+        QVERIFY(!here->serverLost());
         QCOMPARE(tenantsNamed(here.get(), QStringLiteral("نصف كتابة")), 0);
         // Nothing of the old session's lock is left to block the next write.
-        QVERIFY(tenants.update(tenants.add(QStringLiteral("بعد العودة"), {}, {}, {}, {}),
-                               QStringLiteral("بعد العودة"), {}, {}, {}, {}));
+        TransactionGuard next(here.get());
+        QVERIFY(next.isActive());
+        QVERIFY(tenants.add(QStringLiteral("بعد العودة"), {}, {}, {}, {}) > 0);
+        QVERIFY(next.commit());
+        QCOMPARE(tenantsNamed(here.get(), QStringLiteral("بعد العودة")), 1);
+    }
+
+    void regressionRefusedStatementIsNotALostServer()
+    {
+        // A statement the server refuses leaves the connection working: it
+        // must not stop the desk's writes as if the server had gone.
+        auto here = openDesk(m_settings);
+        ChangeFeed feed(here.get());
+        ServerLink link(here.get(), &feed);
+        QVERIFY(!here->execNonQuery(QStringLiteral("UPDATE no_such_table SET x = ?"), {1}));
+        QVERIFY(here->execQuery(QStringLiteral("SELECT no_such_column FROM tenants")).isEmpty());
+        SqlReader::Rows rows;
+        QVERIFY(!here->readRows(QStringLiteral("SELECT * FROM tenants WHERE id = 'x'"), {}, rows));
+        QTest::qWait(50);
+        QVERIFY(!here->serverLost());
+        QVERIFY(link.reachable());
+        QVERIFY(here->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"),
+                                 {QStringLiteral("رفض ثم قبول")}) > 0);
+        QCOMPARE(tenantsNamed(here.get(), QStringLiteral("رفض ثم قبول")), 1);
     }
 
     void sqliteFileIsAlwaysReachable()
