@@ -7,6 +7,7 @@ import "accounting"
 import "admin"
 import "dashboard"
 import "reports"
+import "components"
 
 // The main shell: top bar over the side bar and the twelve pages. One index is
 // shared by the side bar, the page stack and the list of page titles. A page
@@ -70,6 +71,15 @@ FocusScope {
             Layout.fillWidth: true
             Layout.preferredHeight: 72
             title: shell.pageTitles[pages.currentIndex]
+        }
+
+        // A shared server out of reach: said across the window until the
+        // connection is back; the writes meanwhile are refused with a reason.
+        ErrorBanner {
+            objectName: "serverBanner"
+            Layout.fillWidth: true
+            Layout.margins: visible ? 8 : 0
+            text: serverLink.message
         }
 
         RowLayout {

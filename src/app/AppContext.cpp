@@ -9,9 +9,11 @@
 #include "app/NativeDesktop.h"
 #include "app/SessionMemory.h"
 #include "core/BalanceListModel.h"
+#include "core/ChangeFeed.h"
 #include "core/Database.h"
 #include "core/ListReader.h"
 #include "core/PartyBalances.h"
+#include "core/ServerLink.h"
 #include "core/SqlListModel.h"
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
@@ -92,6 +94,7 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     QObject::connect(m_importCtrl.get(), &ImportController::importUndone, m_importCtrl.get(),
                      importChanged);
     createLists();
+    followOtherDesks();
     // A new session starts from an empty page cache and a fresh reader:
     // what the last one read is not kept for the login page.
     m_sessionMemory->setDropCaches([this] {
@@ -162,6 +165,42 @@ void AppContext::createLists()
                      [this] { useListReader(); });
 }
 
+void AppContext::followOtherDesks()
+{
+    m_changeFeed = std::make_unique<ChangeFeed>(m_db);
+    m_serverLink = std::make_unique<ServerLink>(m_db, m_changeFeed.get());
+    // Another desk's write reaches this one as if a model here had made it:
+    // the model announces its change, and the lists and pages that follow
+    // it reload as they do after a local write.
+    const auto announce = [this](const QStringList& tables, auto* model) {
+        m_changeFeed->follow(tables, model, [model] { emit model->dataChanged(); });
+    };
+    announce({QStringLiteral("properties")}, m_propertyModel.get());
+    announce({QStringLiteral("units")}, m_unitModel.get());
+    announce({QStringLiteral("tenants")}, m_tenantModel.get());
+    announce({QStringLiteral("contracts")}, m_contractModel.get());
+    announce({QStringLiteral("invoices"), QStringLiteral("invoice_items")}, m_invoiceModel.get());
+    announce({QStringLiteral("payments")}, m_paymentModel.get());
+    announce({QStringLiteral("maintenance_requests")}, m_maintenanceModel.get());
+    announce({QStringLiteral("services"), QStringLiteral("usage_records")},
+             m_meterReadingModel.get());
+    announce({QStringLiteral("expenses"), QStringLiteral("cost_centers")}, m_expenseModel.get());
+    announce({QStringLiteral("contractors"), QStringLiteral("contractor_payments")},
+             m_contractorModel.get());
+    announce({QStringLiteral("accounts"), QStringLiteral("journal_entries"),
+              QStringLiteral("journal_lines")},
+             m_accountModel.get());
+    announce({QStringLiteral("cheques")}, m_chequeModel.get());
+    announce({QStringLiteral("buyers")}, m_buyerModel.get());
+    announce({QStringLiteral("installments")}, m_installmentModel.get());
+    announce({QStringLiteral("currencies"), QStringLiteral("exchange_rates")},
+             m_currencyModel.get());
+    // The audit list follows no model: every write adds to it.
+    SqlListModel* audit = m_auditList.get();
+    m_changeFeed->follow({QStringLiteral("audit_logs")}, audit, [audit] { audit->refresh(); });
+    m_changeFeed->subscribe();
+}
+
 void AppContext::useListReader()
 {
     const std::initializer_list<SqlListModel*> lists{
@@ -229,6 +268,7 @@ void AppContext::publish(QQmlContext* context) const
 
     context->setContextProperty(QStringLiteral("sessionMemory"), m_sessionMemory.get());
     context->setContextProperty(QStringLiteral("serverSetup"), m_serverSetup.get());
+    context->setContextProperty(QStringLiteral("serverLink"), m_serverLink.get());
 
     // What a dropped shell held (its script objects, compiled pages, freed
     // heap) is given back before a password check, and after a sign-out once

@@ -26,6 +26,7 @@ class MeterReadingModel;
 class MaintenanceModel;
 class NotificationController;
 class CashCalendar;
+class ChangeFeed;
 class PaymentModel;
 class PrintController;
 class PropertyModel;
@@ -33,6 +34,7 @@ class QQmlContext;
 class ReportController;
 class ServerSetup;
 class SessionMemory;
+class ServerLink;
 class SettingsManager;
 class SqlListModel;
 class ListReader;
@@ -55,7 +57,7 @@ class UnitModel;
 // importCtrl, auditMgr; then the paged lists invoiceList, paymentList,
 // expenseList, chequeList, maintenanceList, contractList, installmentList,
 // journalList, auditList, tenantList, buyerList (see SqlListModel.h for their filters and sorts);
-// then sessionMemory and serverSetup.
+// then sessionMemory, serverSetup and serverLink.
 class AppContext
 {
 public:
@@ -132,4 +134,10 @@ private:
     // Tenants and buyers, with what each owes read on the list reader.
     std::unique_ptr<BalanceListModel> m_tenantList;
     std::unique_ptr<BalanceListModel> m_buyerList;
+
+    // On a shared server: other desks' writes refresh the models and lists
+    // that show their tables, and a lost connection is told and mended.
+    void followOtherDesks();
+    std::unique_ptr<ChangeFeed> m_changeFeed;
+    std::unique_ptr<ServerLink> m_serverLink;
 };

@@ -255,21 +255,27 @@ bool Database::attachReader()
 
 bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params)
 {
+    // Nothing is sent on a connection known to be broken: the write is
+    // refused whole, with the reason the page shows.
+    if (m_serverLost) {
+        emit databaseError(lostText());
+        return false;
+    }
+    const auto failed = [&] {
+        emit databaseError(noteIfServerLost() ? lostText() : query.lastError().text());
+        return false;
+    };
     // The server prepares only reads and row writes; a statement without
     // values (SET, LOCK, a DDL step) runs as it is.
-    if (isPostgres() && params.isEmpty()) {
-        if (query.exec(sql))
-            return true;
-        emit databaseError(query.lastError().text());
-        return false;
-    }
-    if (!query.prepare(sql)) {
-        emit databaseError(query.lastError().text());
-        return false;
-    }
+    if (isPostgres() && params.isEmpty())
+        return query.exec(sql) || failed();
+    if (!query.prepare(sql))
+        return failed();
     for (const QVariant& value : params)
         query.addBindValue(value);
     if (!query.exec()) {
+        if (isPostgres())
+            return failed();
         // Read-only because its file was replaced: the write waits for the
         // restart, which the message says in so many words.
         emit databaseError(m_restartPending ? restartPendingMarker() + query.lastError().text()
@@ -295,6 +301,7 @@ bool Database::setActingUser(int userId, bool passwordChangePending)
         return false;
     }
     m_actingUserId = userId;
+    m_passwordChangePending = passwordChangePending;
     return true;
 }
 
@@ -351,13 +358,19 @@ bool Database::execNonQuery(const QString& sql, const QVariantList& params)
 int Database::execInsert(const QString& sql, const QVariantList& params)
 {
     QMutexLocker lock(&m_mutex);
-    QSqlQuery query(m_db);
     if (!isPostgres()) {
+        QSqlQuery query(m_db);
         if (!runLocked(query, sql, params))
             return -1;
         const QVariant id = query.lastInsertId();
         return id.isValid() ? id.toInt() : 0;
     }
+    return insertLocked(sql, params);
+}
+
+int Database::insertLocked(const QString& sql, const QVariantList& params)
+{
+    QSqlQuery query(m_db);
     if (!runLocked(query, insertStatement(sql), params))
         return -1;
     return query.isSelect() && query.next() ? query.value(0).toInt() : 0;
@@ -382,6 +395,10 @@ QString Database::insertStatement(const QString& sql) const
 int Database::execKept(const QString& sql, const QVariantList& params)
 {
     QMutexLocker lock(&m_mutex);
+    // The server has no last id of the connection: its INSERTs hand the new
+    // id back, as execInsert()'s do.
+    if (isPostgres())
+        return insertLocked(sql, params);
     if (!attachReader()) {
         QSqlQuery query(m_db);
         if (!runLocked(query, sql, params))
@@ -513,16 +530,18 @@ bool Database::readThroughQtSql(const QString& sql, const QVariantList& params,
             *error = text;
         return false;
     };
+    if (m_serverLost)
+        return failed(lostText());
     if (!m_db.isOpen())
         return failed(QStringLiteral("database not open"));
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(sql))
-        return failed(query.lastError().text());
+        return failed(noteIfServerLost() ? lostText() : query.lastError().text());
     for (const QVariant& value : params)
         query.addBindValue(value);
     if (!query.exec())
-        return failed(query.lastError().text());
+        return failed(noteIfServerLost() ? lostText() : query.lastError().text());
     if (!query.isSelect())
         return failed(QStringLiteral("not a read"));
     const QSqlRecord record = query.record();

@@ -118,12 +118,27 @@ public:
     QString path() const { return m_path; }
     QSqlDatabase connection() const { return m_db; }
 
+    // The server's connection. A statement that fails because the server
+    // went away marks it lost: from then on every statement is refused at
+    // once, with serverUnreachableMarker() before the reason, until
+    // reconnect() succeeds. A SQLite file is never lost.
+    bool serverLost() const { return m_serverLost; }
+    static QString serverUnreachableMarker();
+    // A cheap round trip while nothing else runs; false (and the connection
+    // marked lost) when the server does not answer. True on SQLite.
+    bool checkServer();
+    // Opens the server's connection again after it was lost; the acting
+    // user is set again on it. False while the server stays out of reach.
+    bool reconnect();
+
     // Nesting depth of TransactionGuard scopes; the outermost one owns the
     // real transaction, inner ones use savepoints.
     int transactionDepth() const { return m_transactionDepth; }
 
 signals:
     void databaseError(const QString& error);
+    // The server's connection broke (see serverLost()); announced once per loss.
+    void connectionLost();
 
 private:
     friend class TransactionGuard;
@@ -150,6 +165,15 @@ private:
                           const std::function<void(QVector<QVariant>&)>& onRow, QString* error);
     // The INSERT to run for execInsert(): on the server it hands back the id.
     QString insertStatement(const QString& sql) const;
+    // An INSERT (or other write) on the server, handing back the new id as
+    // execInsert() does. The caller holds the mutex.
+    int insertLocked(const QString& sql, const QVariantList& params);
+    // After a failed statement on the server: true, with the connection
+    // marked lost and connectionLost() announced, when the connection itself
+    // is broken rather than the statement refused.
+    bool noteIfServerLost();
+    // The error text of a statement refused while the server is lost.
+    QString lostText() const;
 
     QSqlDatabase m_db;
     // Reads run here, on m_db's own SQLite handle; writes go through QtSql.
@@ -160,6 +184,8 @@ private:
     QSqlError m_initError;
     int m_transactionDepth = 0;
     bool m_restartPending = false;
+    bool m_serverLost = false;
+    bool m_passwordChangePending = false;
     DatabaseSettings::Engine m_engine = DatabaseSettings::Engine::SQLite;
     DatabaseSettings m_settings;
     // The QtSql connection's name: the default one for the SQLite file, one

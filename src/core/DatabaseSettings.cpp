@@ -142,8 +142,11 @@ QString DatabaseSettings::problem() const
 QString DatabaseSettings::connectOptions() const
 {
     // The program's own name in the server's list of sessions; a dead
-    // server is given up on after ten seconds rather than waited for.
-    QString options = QStringLiteral("application_name=sakanova;connect_timeout=10");
+    // server is given up on after ten seconds rather than waited for, and
+    // a network that stops carrying a statement's answer after fifteen.
+    QString options = QStringLiteral("application_name=sakanova;connect_timeout=10;"
+                                     "keepalives_idle=10;keepalives_interval=5;"
+                                     "keepalives_count=3;tcp_user_timeout=15000");
     if (!sslMode.isEmpty())
         options += QStringLiteral(";sslmode=") + sslMode;
     return options;

@@ -1,5 +1,6 @@
 #include "core/PgSchema.h"
 
+#include "core/ChangeFeed.h"
 #include "core/LedgerTotals.h"
 #include "core/Schema.h"
 #include "core/SqlDialect.h"
@@ -78,6 +79,7 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
         {4, QStringLiteral("money totals"), PgSchema::totalsStatements(), {}},
         {5, QStringLiteral("first rows"), {}, &PgSchema::seedRows},
         {6, QStringLiteral("ledger totals"), LedgerTotals::serverStatements(), {}},
+        {7, QStringLiteral("change notices"), ChangeFeed::serverStatements(), {}},
     };
     return list;
 }

@@ -20,6 +20,8 @@ QString database(const QString& driverText)
     const QString text = driverText.toLower();
     if (text.startsWith(QLatin1String("restart pending")))
         return restartFirst();
+    if (text.startsWith(QLatin1String("server unreachable")))
+        return serverUnreachable();
     if (text.contains(QLatin1String(AuditTrail::kPasswordChangeRequired)))
         return passwordChangeFirst();
     // SQLite's own wordings; column names such as full_name must not match.
@@ -58,6 +60,17 @@ QString restartFirst()
 QString passwordChangeFirst()
 {
     return withNothingSaved(QStringLiteral("غيّر كلمة المرور الافتراضية أولاً ثم أعد المحاولة"));
+}
+
+QString serverUnreachable()
+{
+    return withNothingSaved(
+        QStringLiteral("تعذّر الوصول إلى الخادم؛ أعد المحاولة بعد عودة الاتصال"));
+}
+
+QString serverReconnecting()
+{
+    return QStringLiteral("تعذّر الوصول إلى الخادم، جارٍ إعادة المحاولة…");
 }
 
 QString diskFull()

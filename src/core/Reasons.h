@@ -16,6 +16,10 @@ QString databaseLocked();
 QString diskFull();
 // A write after a backup was restored and before the program was started again.
 QString restartFirst();
+// A write while the server of a shared office cannot be reached, and what
+// the window says meanwhile.
+QString serverUnreachable();
+QString serverReconnecting();
 // Every write but the password change waits while the default password is in use.
 QString passwordChangeFirst();
 

@@ -6,21 +6,21 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-namespace {
-
-// Transaction statements bypass Database's query operations, so their
-// failures are announced through its error signal here; models listening to
-// it then give the matching reason (a locked database, a full disk).
-bool runPlain(Database* db, const QString& sql)
+bool TransactionGuard::runPlain(const QString& sql)
 {
-    QSqlQuery query(db->connection());
+    // A connection to a server known to be gone is not used: the write is
+    // refused before its first statement, with the reason the page shows.
+    if (m_db->m_serverLost) {
+        emit m_db->databaseError(m_db->lostText());
+        return false;
+    }
+    QSqlQuery query(m_db->connection());
     if (query.exec(sql))
         return true;
-    emit db->databaseError(query.lastError().text());
+    emit m_db->databaseError(m_db->noteIfServerLost() ? m_db->lostText()
+                                                      : query.lastError().text());
     return false;
 }
-
-} // namespace
 
 TransactionGuard::TransactionGuard(Database* db)
     : m_db(db)
@@ -34,18 +34,19 @@ TransactionGuard::TransactionGuard(Database* db)
         // the same comes from one advisory lock that every desk's writing
         // transaction takes first and the server lets go at its end.
         if (m_db->isPostgres()) {
-            m_active = runPlain(m_db, QStringLiteral("BEGIN"));
-            if (m_active && !runPlain(m_db, QStringLiteral("SELECT pg_advisory_xact_lock(%1)")
-                                                .arg(PgSchema::kWriteLock))) {
-                runPlain(m_db, QStringLiteral("ROLLBACK"));
+            m_active = runPlain(QStringLiteral("BEGIN"));
+            if (m_active &&
+                !runPlain(
+                    QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(PgSchema::kWriteLock))) {
+                runPlain(QStringLiteral("ROLLBACK"));
                 m_active = false;
             }
         } else {
-            m_active = runPlain(m_db, QStringLiteral("BEGIN IMMEDIATE"));
+            m_active = runPlain(QStringLiteral("BEGIN IMMEDIATE"));
         }
     } else {
         m_savepoint = QStringLiteral("sakanova_sp_%1").arg(m_db->m_transactionDepth);
-        m_active = runPlain(m_db, QStringLiteral("SAVEPOINT ") + m_savepoint);
+        m_active = runPlain(QStringLiteral("SAVEPOINT ") + m_savepoint);
     }
     if (m_active)
         ++m_db->m_transactionDepth;
@@ -60,9 +61,8 @@ bool TransactionGuard::commit()
 {
     if (!m_active || m_finished)
         return false;
-    const bool ok =
-        runPlain(m_db, m_savepoint.isEmpty() ? QStringLiteral("COMMIT")
-                                             : QStringLiteral("RELEASE ") + m_savepoint);
+    const bool ok = runPlain(m_savepoint.isEmpty() ? QStringLiteral("COMMIT")
+                                                   : QStringLiteral("RELEASE ") + m_savepoint);
     if (!ok)
         return false; // still open: the destructor rolls it back
     m_finished = true;
@@ -76,10 +76,10 @@ void TransactionGuard::rollback()
         return;
     m_finished = true;
     if (m_savepoint.isEmpty()) {
-        runPlain(m_db, QStringLiteral("ROLLBACK"));
+        runPlain(QStringLiteral("ROLLBACK"));
     } else {
-        runPlain(m_db, QStringLiteral("ROLLBACK TO ") + m_savepoint);
-        runPlain(m_db, QStringLiteral("RELEASE ") + m_savepoint);
+        runPlain(QStringLiteral("ROLLBACK TO ") + m_savepoint);
+        runPlain(QStringLiteral("RELEASE ") + m_savepoint);
     }
     --m_db->m_transactionDepth;
 }

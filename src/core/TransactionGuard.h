@@ -23,6 +23,12 @@ public:
     void rollback();
 
 private:
+    // Transaction statements bypass Database's query operations, so their
+    // failures are announced through its error signal here; models listening
+    // to it then give the matching reason (a locked database, a full disk, a
+    // server out of reach).
+    bool runPlain(const QString& sql);
+
     Database* m_db;
     QString m_savepoint;
     bool m_active = false;

@@ -24,6 +24,9 @@ private slots:
         QTest::newRow("unknown row named")
             << "FOREIGN KEY constraint failed" << Reasons::missingReference();
         QTest::newRow("no text") << "" << Reasons::database();
+        // A shared server out of reach is said as such, not as a failed save.
+        QTest::newRow("server out of reach")
+            << "server unreachable: no connection to the server" << Reasons::serverUnreachable();
     }
     void databaseFailures()
     {

@@ -1,0 +1,144 @@
+#include "core/ChangeFeed.h"
+
+#include "core/Database.h"
+
+#include <QMetaObject>
+
+namespace {
+
+// How often the driver is asked for announcements that came in while a
+// statement of ours was running; reading them costs no round trip.
+constexpr int kPollMs = 500;
+
+} // namespace
+
+ChangeFeed::ChangeFeed(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+{
+    m_gather.setSingleShot(true);
+    m_gather.setInterval(kGatherMs);
+    connect(&m_gather, &QTimer::timeout, this, &ChangeFeed::deliver);
+    m_poll.setInterval(kPollMs);
+    connect(&m_poll, &QTimer::timeout, this, &ChangeFeed::poll);
+}
+
+QString ChangeFeed::channel()
+{
+    return QStringLiteral("sakanova_changes");
+}
+
+QStringList ChangeFeed::serverStatements()
+{
+    // One trigger per table, once per statement: a transaction that writes
+    // a thousand rows of a table announces it once, and the server sends
+    // the same name once per transaction, at its commit (none at a
+    // rollback). The log and the failed sign-ins are nobody's page.
+    return {
+        QStringLiteral("CREATE OR REPLACE FUNCTION sakanova_announce_change() RETURNS trigger "
+                       "LANGUAGE plpgsql AS $$ BEGIN "
+                       "PERFORM pg_notify('sakanova_changes', TG_TABLE_NAME); "
+                       "RETURN NULL; END $$"),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION sakanova_announce_all_tables() RETURNS void "
+            "LANGUAGE plpgsql AS $$ DECLARE t text; BEGIN "
+            "FOR t IN SELECT c.relname FROM pg_class c "
+            "JOIN pg_namespace n ON n.oid = c.relnamespace "
+            "WHERE n.nspname = current_schema() AND c.relkind IN ('r', 'p') "
+            "AND c.relname NOT IN ('schema_migrations', 'app_log', 'login_failures') "
+            "AND NOT EXISTS (SELECT 1 FROM pg_trigger g WHERE g.tgrelid = c.oid "
+            "AND g.tgname = 'sakanova_announce') LOOP "
+            "EXECUTE format('CREATE TRIGGER sakanova_announce AFTER INSERT OR UPDATE OR DELETE "
+            "OR TRUNCATE ON %I FOR EACH STATEMENT EXECUTE FUNCTION sakanova_announce_change()', "
+            "t); END LOOP; END $$"),
+        QStringLiteral("SELECT sakanova_announce_all_tables()"),
+    };
+}
+
+void ChangeFeed::follow(const QStringList& tables, QObject* context, std::function<void()> refresh)
+{
+    m_followers.append(
+        {QSet<QString>(tables.cbegin(), tables.cend()), context, std::move(refresh)});
+}
+
+bool ChangeFeed::subscribe()
+{
+    m_listening = false;
+    m_poll.stop();
+    if (!m_db->isPostgres() || m_db->serverLost())
+        return false;
+    QSqlDriver* driver = m_db->connection().driver();
+    if (!driver)
+        return false;
+    if (m_driver != driver) {
+        if (m_driver)
+            disconnect(m_driver, nullptr, this, nullptr);
+        m_driver = driver;
+        connect(driver,
+                qOverload<const QString&, QSqlDriver::NotificationSource, const QVariant&>(
+                    &QSqlDriver::notification),
+                this, &ChangeFeed::received);
+    }
+    // A reopened connection has forgotten what the old one listened to.
+    if (driver->subscribedToNotifications().contains(channel()))
+        driver->unsubscribeFromNotification(channel());
+    m_listening = driver->subscribeToNotification(channel());
+    if (m_listening)
+        m_poll.start();
+    return m_listening;
+}
+
+void ChangeFeed::refreshAll()
+{
+    m_pending.clear();
+    m_gather.stop();
+    QStringList all;
+    for (const Follower& follower : std::as_const(m_followers))
+        all += QStringList(follower.tables.cbegin(), follower.tables.cend());
+    for (const Follower& follower : std::as_const(m_followers)) {
+        if (follower.context)
+            follower.refresh();
+    }
+    all.removeDuplicates();
+    all.sort();
+    emit tablesChanged(all);
+}
+
+void ChangeFeed::received(const QString& name, QSqlDriver::NotificationSource source,
+                          const QVariant& payload)
+{
+    // This desk's own writes have refreshed its pages already.
+    if (name != channel() || source == QSqlDriver::SelfSource)
+        return;
+    const QString table = payload.toString();
+    if (table.isEmpty())
+        return;
+    m_pending.insert(table);
+    // Gathered from the first name on, not from the last, so a steady
+    // stream of commits still refreshes the pages every moment.
+    if (!m_gather.isActive())
+        m_gather.start();
+}
+
+void ChangeFeed::deliver()
+{
+    const QSet<QString> changed = std::exchange(m_pending, {});
+    if (changed.isEmpty())
+        return;
+    // A follower may add followers or start a write; it works on a copy.
+    const QList<Follower> followers = m_followers;
+    for (const Follower& follower : followers) {
+        if (follower.context && follower.tables.intersects(changed))
+            follower.refresh();
+    }
+    QStringList tables(changed.cbegin(), changed.cend());
+    tables.sort();
+    emit tablesChanged(tables);
+}
+
+void ChangeFeed::poll()
+{
+    if (!m_driver || m_db->serverLost() || m_db->transactionDepth() > 0)
+        return;
+    QMetaObject::invokeMethod(m_driver, "_q_handleNotification", Qt::DirectConnection);
+}

@@ -1,0 +1,104 @@
+// The server connection's health: noticing that it broke, refusing every
+// statement while it stays broken, and opening it again.
+#include "core/Database.h"
+
+#include "core/AuditTrail.h"
+
+#include <QMutexLocker>
+#include <QSqlDriver>
+#include <QSqlQuery>
+
+#include <libpq-fe.h>
+
+namespace {
+
+// The libpq connection under Qt's, or null when there is none.
+PGconn* serverHandle(const QSqlDatabase& db)
+{
+    if (!db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    // Qt names the type after libpq's struct.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+} // namespace
+
+QString Database::serverUnreachableMarker()
+{
+    return QStringLiteral("server unreachable: ");
+}
+
+QString Database::lostText() const
+{
+    return serverUnreachableMarker() + QStringLiteral("no connection to the server");
+}
+
+bool Database::noteIfServerLost()
+{
+    if (!isPostgres())
+        return false;
+    if (m_serverLost)
+        return true;
+    // A statement the server refused leaves the connection as it was; one
+    // the server never answered leaves it broken.
+    if (m_db.isOpen()) {
+        PGconn* handle = serverHandle(m_db);
+        if (!handle || PQstatus(handle) == CONNECTION_OK)
+            return false;
+    }
+    m_serverLost = true;
+    emit connectionLost();
+    return true;
+}
+
+bool Database::checkServer()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!isPostgres())
+        return true;
+    if (m_serverLost)
+        return false;
+    // A write under way finds out through its own statements.
+    if (m_transactionDepth > 0)
+        return true;
+    QSqlQuery query(m_db);
+    if (query.exec(QStringLiteral("SELECT 1")))
+        return true;
+    if (noteIfServerLost())
+        return false;
+    // Answered with an error, so the server is there.
+    emit databaseError(query.lastError().text());
+    return true;
+}
+
+bool Database::reconnect()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!isPostgres())
+        return true;
+    if (m_transactionDepth > 0)
+        return false;
+    closeConnection();
+    if (!m_db.open())
+        return false;
+    QSqlQuery query(m_db);
+    bool ok = query.exec(QStringLiteral("SET client_min_messages TO warning"));
+    if (ok && m_restartPending)
+        ok = query.exec(QStringLiteral("SET default_transaction_read_only = on"));
+    // The signed-in user is set on the new session as on the old one, so no
+    // write after the loss is audited for nobody or slips past a pending
+    // password change.
+    QString error;
+    if (ok && (m_actingUserId > 0 || m_passwordChangePending))
+        ok = AuditTrail::setActingUser(m_db, m_actingUserId, m_passwordChangePending, &error);
+    if (!ok) {
+        closeConnection();
+        return false;
+    }
+    m_serverLost = false;
+    return true;
+}
