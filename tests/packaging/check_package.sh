@@ -66,7 +66,7 @@ not_root=$(grep -v ' root/root ' "$work/contents" || true)
 depends=$(dpkg-deb -f "$deb" Depends)
 for dep in libqt6core6 libqt6qml6 libsodium23 \
     qml6-module-qtquick-controls qml6-module-qtquick-layouts qml6-module-qtquick-window \
-    libqt6sql6-sqlite libxlsxwriter4 fonts-noto-core fonts-noto-color-emoji; do
+    libqt6sql6-sqlite libqt6sql6-psql libxlsxwriter4 fonts-noto-core fonts-noto-color-emoji; do
     grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep: $depends"
 done
 dpkg-deb -e "$deb" "$work/control"
