@@ -4,6 +4,8 @@
 #include "core/Database.h"
 #include "core/Reasons.h"
 
+#include <QSqlDatabase>
+
 #include <algorithm>
 
 ServerLink::ServerLink(Database* db, ChangeFeed* feed, QObject* parent)
@@ -23,6 +25,12 @@ ServerLink::ServerLink(Database* db, ChangeFeed* feed, QObject* parent)
     m_check.start();
     if (m_db->serverLost())
         QMetaObject::invokeMethod(this, &ServerLink::lost, Qt::QueuedConnection);
+}
+
+ServerLink::~ServerLink()
+{
+    if (m_probe)
+        m_probe->wait();
 }
 
 QString ServerLink::message() const
@@ -58,7 +66,30 @@ void ServerLink::lost()
 
 void ServerLink::retry()
 {
-    if (!m_db->reconnect()) {
+    // A host that does not answer would keep the window waiting for the
+    // whole connect timeout; only a server that answered the trial
+    // connection is opened again on the window's thread.
+    if (m_probe && m_probe->isRunning())
+        return;
+    if (m_probe)
+        m_probe->wait();
+    const DatabaseSettings settings = m_db->settings();
+    static QAtomicInt serial;
+    const QString name = QStringLiteral("sakanova_probe_%1").arg(serial.fetchAndAddRelaxed(1) + 1);
+    m_probe.reset(QThread::create([this, settings, name] {
+        QString error;
+        const bool answered = settings.openConnection(name, &error);
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+        QMetaObject::invokeMethod(
+            this, [this, answered] { probed(answered); }, Qt::QueuedConnection);
+    }));
+    m_probe->start();
+}
+
+void ServerLink::probed(bool answered)
+{
+    if (!answered || !m_db->reconnect()) {
         m_retryMs = std::min(m_retryMs * 2, m_longestRetryMs);
         m_retry.start(m_retryMs);
         return;

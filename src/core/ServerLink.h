@@ -2,7 +2,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <QTimer>
+
+#include <memory>
 
 class ChangeFeed;
 class Database;
@@ -27,6 +30,7 @@ public:
     static constexpr int kLongestRetryMs = 30000;
 
     ServerLink(Database* db, ChangeFeed* feed, QObject* parent = nullptr);
+    ~ServerLink() override;
 
     bool reachable() const { return m_reachable; }
     QString message() const;
@@ -45,11 +49,16 @@ private:
     void check();
     void lost();
     void retry();
+    // The answer of the attempt's trial connection.
+    void probed(bool answered);
 
     Database* m_db;
     ChangeFeed* m_feed;
     QTimer m_check;
     QTimer m_retry;
+    // Each attempt first opens a throw-away connection here, so that a
+    // server that does not answer at all never holds the window.
+    std::unique_ptr<QThread> m_probe;
     int m_firstRetryMs = kFirstRetryMs;
     int m_longestRetryMs = kLongestRetryMs;
     int m_retryMs = kFirstRetryMs;
