@@ -91,7 +91,7 @@ SqlListModel::Definition definitionNamed(const QString& name)
     if (name == QLatin1String("installments"))
         return FinanceLists::installments();
     if (name == QLatin1String("journal"))
-        return FinanceLists::journal();
+        return FinanceLists::journal(TestDatabase::engineFromEnvironment());
     return AuditList::audit();
 }
 
