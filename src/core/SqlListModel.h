@@ -166,6 +166,8 @@ public:
         // row's day as SQL. Needs currencyColumn.
         QString convertedTotal;
         QString convertedDay;
+        // The same day in the server's spelling, where it differs.
+        QString serverConvertedDay;
         // The list's per-day totals kept in list_totals (see ListTotals), read
         // for the count and footer while no search or filter is set; their
         // summed columns are totalColumns' keys and their day convertedDay.

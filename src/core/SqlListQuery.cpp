@@ -55,6 +55,8 @@ void SqlListModel::adaptToServer(Definition& definition)
     }
     for (auto it = definition.filterColumns.begin(); it != definition.filterColumns.end(); ++it)
         adapt(it.value());
+    if (!definition.serverConvertedDay.isEmpty())
+        definition.convertedDay = definition.serverConvertedDay;
     // The server keeps no per-day list totals: its footers add up the rows.
     definition.keptTotals.clear();
 }
