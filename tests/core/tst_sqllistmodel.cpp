@@ -589,6 +589,25 @@ private slots:
         QCOMPARE(total, expected.size());
     }
 
+    // A page takes each row's values over as it is read; on a server the
+    // next row was then written into the emptied row and the read crashed.
+    void regressionRowsTakenOverWhileReadDoNotEmptyTheNext()
+    {
+        QList<QVector<QVariant>> taken;
+        QString error;
+        QVERIFY2(db()->forEachRow(
+                     QStringLiteral("SELECT id, full_name FROM tenants ORDER BY id "
+                                    "LIMIT 3"),
+                     {}, [&](QVector<QVariant>& row) { taken.append(std::move(row)); }, &error),
+                 qPrintable(error));
+        QCOMPARE(taken.size(), 3);
+        for (const QVector<QVariant>& row : std::as_const(taken)) {
+            QCOMPARE(row.size(), 2);
+            QVERIFY(row.at(0).toInt() > 0);
+            QVERIFY(!row.at(1).toString().isEmpty());
+        }
+    }
+
     void unknownSortColumnKeepsTheDefaultOrder()
     {
         SqlListModel model(db(), AuditList::audit());
