@@ -27,12 +27,15 @@ void AuditManager::log(int userId, const QString& action, const QString& table, 
 
 QVariantList AuditManager::getLogs(int limit)
 {
+    // A negative limit is every row: SQLite reads LIMIT -1 so, a server
+    // LIMIT NULL (it refuses a negative one).
     // created_at has whole seconds; the id keeps rows of the same second
     // newest first as well.
-    return m_db->execQuery(QStringLiteral("SELECT a.*, u.username FROM audit_logs a LEFT JOIN "
-                                          "users u ON a.user_id = u.id ORDER BY a.created_at "
-                                          "DESC, a.id DESC LIMIT ?"),
-                           {limit});
+    return m_db->execQuery(
+        QStringLiteral("SELECT a.*, u.username FROM audit_logs a LEFT JOIN "
+                       "users u ON a.user_id = u.id ORDER BY a.created_at "
+                       "DESC, a.id DESC LIMIT ?"),
+        {limit < 0 && m_db->isPostgres() ? QVariant(QMetaType::fromType<int>()) : QVariant(limit)});
 }
 
 namespace {

@@ -115,7 +115,7 @@ void AppContext::createLists()
     m_maintenanceList = make(RentalLists::maintenance());
     m_contractList = make(RentalLists::contracts());
     m_installmentList = make(FinanceLists::installments());
-    m_journalList = make(FinanceLists::journal());
+    m_journalList = make(FinanceLists::journal(m_db->engine()));
     m_auditList = make(AuditList::audit());
     m_tenantList = std::make_unique<BalanceListModel>(
         m_db, RentalLists::tenants(), PartyBalances::tenantsSql(), QStringLiteral("id"));
@@ -215,7 +215,7 @@ void AppContext::useListReader()
         m_reportReader->reopen();
     else
         m_reportReader = std::make_unique<ReportReader>(m_db);
-    m_listReader = std::make_unique<ListReader>(m_db->path());
+    m_listReader = std::make_unique<ListReader>(*m_db);
     if (!m_listReader->isOpen())
         return; // the lists count on the window's connection, as they can
     for (SqlListModel* list : lists)

@@ -82,8 +82,12 @@ void BalanceListModel::requestWanted()
     QStringList marks;
     QVariantList params;
     marks.reserve(asked.size());
+    // The server gives a bare value in VALUES the type text, which no id
+    // column compares with.
+    const QString mark =
+        m_db->isPostgres() ? QStringLiteral("(CAST(? AS BIGINT))") : QStringLiteral("(?)");
     for (const qint64 id : asked) {
-        marks << QStringLiteral("(?)");
+        marks << mark;
         params << id;
     }
     const QString sql = m_balanceSql.arg(marks.join(QLatin1Char(',')));

@@ -552,6 +552,8 @@ bool Database::readThroughQtSql(const QString& sql, const QVariantList& params,
     }
     QVector<QVariant> values(count);
     while (query.next()) {
+        // A row handed to `onRow` may have been moved out of.
+        values.resize(count);
         for (int i = 0; i < count; ++i)
             values[i] = query.value(i);
         if (rows)

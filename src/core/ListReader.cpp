@@ -1,15 +1,92 @@
 #include "core/ListReader.h"
 
+#include "core/Database.h"
+
+#include <QAtomicInt>
 #include <QFile>
 #include <QMetaObject>
 #include <QPointer>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
+#include <future>
 #include <utility>
+
+namespace {
+
+// Reads one statement through the server session into `rows`.
+bool readOnServer(QSqlDatabase& db, const QString& sql, const QVariantList& params,
+                  SqlReader::Rows& rows, QString& error)
+{
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        error = query.lastError().text();
+        return false;
+    }
+    for (const QVariant& value : params)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        error = query.lastError().text();
+        return false;
+    }
+    if (!query.isSelect()) {
+        error = QStringLiteral("not a read");
+        return false;
+    }
+    const QSqlRecord record = query.record();
+    const int count = record.count();
+    for (int i = 0; i < count; ++i)
+        rows.columns << record.fieldName(i);
+    QVector<QVariant> values(count);
+    while (query.next()) {
+        for (int i = 0; i < count; ++i)
+            values[i] = query.value(i);
+        rows.rows.append(values);
+    }
+    return true;
+}
+
+PGconn* serverHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+} // namespace
 
 ListReader::ListReader(const QString& databaseFile)
     : m_shared(std::make_shared<Shared>())
+{
+    openFile(databaseFile);
+}
+
+ListReader::ListReader(const Database& db)
+    : m_shared(std::make_shared<Shared>())
+{
+    if (!db.isPostgres()) {
+        openFile(db.path());
+        return;
+    }
+    std::promise<bool> opened;
+    std::future<bool> result = opened.get_future();
+    // The promise goes with the thread, which may still be leaving
+    // set_value() when the answer is read here.
+    m_thread = std::thread([this, settings = db.settings(), opened = std::move(opened)]() mutable {
+        runOnServer(settings, opened);
+    });
+    m_open = result.get();
+}
+
+void ListReader::openFile(const QString& databaseFile)
 {
     const QByteArray path = QFile::encodeName(databaseFile);
     // Read-only, and its own: it never writes and never waits for the
@@ -27,6 +104,49 @@ ListReader::ListReader(const QString& databaseFile)
     m_thread = std::thread([this] { run(); });
 }
 
+void ListReader::runOnServer(const DatabaseSettings& settings, std::promise<bool>& opened)
+{
+    static QAtomicInt serial;
+    const QString name =
+        QStringLiteral("sakanova_list_reader_%1").arg(serial.fetchAndAddRelaxed(1) + 1);
+    {
+        QString error;
+        bool open = settings.openConnection(name, &error);
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        if (open) {
+            // It only reads: a write sent to it by mistake is refused.
+            QSqlQuery setup(db);
+            open = setup.exec(QStringLiteral("SET client_min_messages TO warning")) &&
+                   setup.exec(QStringLiteral("SET default_transaction_read_only = on"));
+            if (!open)
+                error = setup.lastError().text();
+        }
+        PGconn* handle = open ? serverHandle(db) : nullptr;
+        if (open) {
+            std::lock_guard<std::mutex> lock(m_shared->mutex);
+            m_cancel = handle ? PQgetCancel(handle) : nullptr;
+        } else {
+            qWarning("List reader could not open the server connection: %s", qPrintable(error));
+        }
+        opened.set_value(open);
+        serve([&](const Request& next, SqlReader::Rows& rows, QString& failure) {
+            if (!open) {
+                failure = QStringLiteral("the list reader has no connection");
+                return false;
+            }
+            return readOnServer(db, next.sql, next.params, rows, failure);
+        });
+        {
+            std::lock_guard<std::mutex> lock(m_shared->mutex);
+            if (m_cancel)
+                PQfreeCancel(m_cancel);
+            m_cancel = nullptr;
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 ListReader::~ListReader()
 {
     {
@@ -35,8 +155,8 @@ ListReader::~ListReader()
         m_queue.clear();
         // Nothing still on its way is handed over any more.
         m_shared->newest.clear();
-        if (m_running && m_handle)
-            sqlite3_interrupt(m_handle);
+        if (m_running)
+            interruptRunning();
     }
     m_wake.notify_all();
     m_thread.join();
@@ -55,8 +175,20 @@ void ListReader::supersede(quintptr channel)
         }
     }
     // The one running would only be thrown away.
-    if (m_running && m_runningChannel == channel && m_handle)
+    if (m_running && m_runningChannel == channel)
+        interruptRunning();
+}
+
+void ListReader::interruptRunning()
+{
+    if (m_handle)
         sqlite3_interrupt(m_handle);
+    if (m_cancel) {
+        // The server is asked to stop the statement; its read then fails,
+        // and a superseded read's failure is never handed over.
+        char error[256];
+        PQcancel(m_cancel, error, sizeof error);
+    }
 }
 
 void ListReader::request(quintptr channel, QObject* context, const QString& sql,
@@ -93,6 +225,20 @@ quint64 ListReader::superseded() const
 
 void ListReader::run()
 {
+    serve([this](const Request& next, SqlReader::Rows& rows, QString& error) {
+        if (!m_open) {
+            error = QStringLiteral("the list reader has no connection");
+            return false;
+        }
+        if (m_reader.readRows(next.sql, next.params, rows) == SqlReader::Status::Done)
+            return true;
+        error = m_reader.errorText();
+        return false;
+    });
+}
+
+void ListReader::serve(const std::function<bool(const Request&, SqlReader::Rows&, QString&)>& read)
+{
     for (;;) {
         Request next;
         {
@@ -108,14 +254,7 @@ void ListReader::run()
 
         SqlReader::Rows rows;
         QString error;
-        bool ok = false;
-        if (!m_open) {
-            error = QStringLiteral("the list reader has no connection");
-        } else {
-            ok = m_reader.readRows(next.sql, next.params, rows) == SqlReader::Status::Done;
-            if (!ok)
-                error = m_reader.errorText();
-        }
+        const bool ok = read(next, rows, error);
 
         std::lock_guard<std::mutex> lock(m_shared->mutex);
         m_running = false;

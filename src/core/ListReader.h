@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DatabaseSettings.h"
 #include "core/SqlReader.h"
 
 #include <QObject>
@@ -9,17 +10,22 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 struct sqlite3;
+struct pg_cancel;
+class Database;
 
 // Long reads (a list's count and totals, and the like) on a thread of their
 // own, through a read-only connection of its own to the database file. In
 // write-ahead-log mode it reads the last committed rows while the window's
 // connection goes on writing; every write stays on the window's connection.
+// On a PostgreSQL server it is a second server session, read-only, that
+// reads the last committed rows just as well.
 //
 // Each request names its channel (one per asker, e.g. one per list). A newer
 // request on a channel supersedes the older one: a queued one is dropped,
@@ -32,6 +38,9 @@ public:
     using Done = std::function<void(bool ok, const SqlReader::Rows& rows, const QString& error)>;
 
     explicit ListReader(const QString& databaseFile);
+    // A second connection to wherever `db` reads: its file, or its server
+    // with the same settings. Waits until the connection is open (or not).
+    explicit ListReader(const Database& db);
     // Stops the thread; results not yet delivered are dropped.
     ~ListReader();
     ListReader(const ListReader&) = delete;
@@ -80,6 +89,14 @@ private:
     };
 
     void run();
+    // Opens the server session on the reader's thread and reads through it
+    // until stopped; the session is closed there too.
+    void runOnServer(const DatabaseSettings& settings, std::promise<bool>& opened);
+    void openFile(const QString& databaseFile);
+    // Takes queued requests and hands their results over; `read` runs one.
+    void serve(const std::function<bool(const Request&, SqlReader::Rows&, QString&)>& read);
+    // Stops the running read; the caller holds the mutex.
+    void interruptRunning();
     // Drops queued requests on `channel` and interrupts a running one; the
     // caller holds the mutex.
     void supersede(quintptr channel);
@@ -93,7 +110,8 @@ private:
     bool m_stop = false;
 
     sqlite3* m_handle = nullptr;
-    SqlReader m_reader; // used on the reader's thread only
+    pg_cancel* m_cancel = nullptr; // the server session's, under the mutex
+    SqlReader m_reader;            // used on the reader's thread only
     bool m_open = false;
     std::thread m_thread;
 };

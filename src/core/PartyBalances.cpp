@@ -30,7 +30,8 @@ QVariantList PartyBalances::tenant(Database* db, int tenantId)
             QStringLiteral(" as c, CASE WHEN status='void' THEN paid_amount ELSE total_amount END "
                            "as amount FROM invoices WHERE tenant_id=? UNION ALL SELECT ") +
             currency +
-            QStringLiteral(", -amount FROM payments WHERE tenant_id=?) GROUP BY c ORDER BY c=") +
+            QStringLiteral(", -amount FROM payments WHERE tenant_id=?) owed GROUP BY c ORDER BY "
+                           "c=") +
             ConvertedTotal::primaryIdSql() + QStringLiteral(" DESC, c"),
         {tenantId, tenantId}));
 }
@@ -39,10 +40,12 @@ QVariantList PartyBalances::buyer(Database* db, int buyerId)
 {
     const QString currency =
         QStringLiteral("COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() + QLatin1Char(')');
+    // Grouped in an outer query, whose ORDER BY may then compare the
+    // currency: the server takes an output name there only on its own.
     return owed(db->execQuery(
-        QStringLiteral("SELECT ") + currency +
-            QStringLiteral(" as c, SUM(installment_amount-paid_amount) as total FROM installments "
-                           "WHERE buyer_id=? GROUP BY c ORDER BY c=") +
+        QStringLiteral("SELECT c, SUM(amount) as total FROM (SELECT ") + currency +
+            QStringLiteral(" as c, installment_amount-paid_amount as amount FROM installments "
+                           "WHERE buyer_id=?) owed GROUP BY c ORDER BY c=") +
             ConvertedTotal::primaryIdSql() + QStringLiteral(" DESC, c"),
         {buyerId}));
 }
@@ -59,7 +62,7 @@ QString PartyBalances::tenantsSql()
                           "UNION ALL SELECT tenant_id, ") +
            currency +
            QStringLiteral(", -amount FROM payments WHERE tenant_id IN (SELECT id FROM owners)) "
-                          "GROUP BY owner, c ORDER BY owner, c=") +
+                          "owed GROUP BY owner, c ORDER BY owner, c=") +
            ConvertedTotal::primaryIdSql() + QStringLiteral(" DESC, c");
 }
 
@@ -67,9 +70,11 @@ QString PartyBalances::buyersSql()
 {
     const QString currency =
         QStringLiteral("COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() + QLatin1Char(')');
-    return QStringLiteral("WITH owners(id) AS (VALUES %1) SELECT buyer_id as owner, ") + currency +
-           QStringLiteral(" as c, SUM(installment_amount-paid_amount) as total FROM installments "
-                          "WHERE buyer_id IN (SELECT id FROM owners) GROUP BY owner, c ORDER BY "
-                          "owner, c=") +
+    return QStringLiteral("WITH owners(id) AS (VALUES %1) SELECT owner, c, SUM(amount) as total "
+                          "FROM (SELECT buyer_id as owner, ") +
+           currency +
+           QStringLiteral(" as c, installment_amount-paid_amount as amount FROM installments "
+                          "WHERE buyer_id IN (SELECT id FROM owners)) owed GROUP BY owner, c "
+                          "ORDER BY owner, c=") +
            ConvertedTotal::primaryIdSql() + QStringLiteral(" DESC, c");
 }

@@ -37,11 +37,13 @@ SqlListModel::SqlListModel(Database* db, Definition definition, QObject* parent)
     , m_sortColumn(m_def.defaultSort)
     , m_sortDescending(m_def.defaultDescending)
 {
-    // The roles are the row query's columns; SQLite names them at prepare
-    // time, so an empty read is enough.
+    if (onServer())
+        adaptToServer(m_def);
+    // The roles are the row query's columns, named at prepare time, so an
+    // empty read is enough.
     SqlReader::Rows empty;
     if (readRows(QStringLiteral("SELECT ") + m_def.columns + QLatin1Char(' ') + m_def.from +
-                     QStringLiteral(" WHERE 0"),
+                     QStringLiteral(" WHERE 1=0"),
                  {}, empty)) {
         m_columns = empty.columns;
         // Equal names resolve to the later column, as the record maps do.

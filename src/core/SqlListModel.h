@@ -104,6 +104,12 @@ class ListReader;
 // A search of three characters or more over a long table's own text columns
 // (invoices, payments, journal entries, audit rows, and invoice numbers from the payments)
 // reads a trigram index; shorter texts scan. Both give the rows LIKE gives.
+//
+// On a PostgreSQL server the same definitions are read with the server's
+// spellings: every search is ILIKE (served by the pg_trgm indexes, and
+// folding the case of every alphabet rather than Latin letters only), NULL
+// sort values sit where the server puts them (last going up, first going
+// down), and the count and footer always add up the rows themselves.
 class SqlListModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -160,6 +166,8 @@ public:
         // row's day as SQL. Needs currencyColumn.
         QString convertedTotal;
         QString convertedDay;
+        // The same day in the server's spelling, where it differs.
+        QString serverConvertedDay;
         // The list's per-day totals kept in list_totals (see ListTotals), read
         // for the count and footer while no search or filter is set; their
         // summed columns are totalColumns' keys and their day convertedDay.
@@ -274,9 +282,20 @@ private:
     // rows in order only (a broad search).
     Statement pageStatement(const Where& range, int limit, bool idsOnly, bool windowed) const;
     bool hasTable(const QString& name) const;
+    bool onServer() const;
+    // The value bound to a LIMIT: `limit`, or no limit for a negative one.
+    QVariant limitValue(int limit) const;
+    // A sum that is 0 over no rows, in the engine's spelling.
+    QString sumOf(const QString& expression) const;
+    // "a IS NOT b" for any two values, NULL included.
+    QString differs(const QString& a, const QString& b) const;
+    // Rewrites the definition's fragments for the engine the list reads.
+    static void adaptToServer(Definition& definition);
     bool readRows(const QString& sql, const QVariantList& params, SqlReader::Rows& rows) const;
     QString sortExpression() const;
     QString orderBy() const;
+    // Rows without a sort value come before the others in the current order.
+    bool nullsFirst() const;
     // Conditions for the rows after (sortValue, last key), read in turn.
     QList<Where> afterClauses(const QVariant& sortValue) const;
     // Runs the row query for the next `limit` rows after the last loaded

@@ -4,6 +4,7 @@
 
 #include "core/Database.h"
 #include "core/Schema.h"
+#include "core/SqlDialect.h"
 
 #include <QtDebug>
 
@@ -31,11 +32,57 @@ bool isNoFilter(const QVariant& value)
     return text.isEmpty() || text == QLatin1String("0");
 }
 
+const QString kLike = QStringLiteral(" LIKE ? ESCAPE '\\'");
+const QString kServerLike = QStringLiteral(" ILIKE ? ESCAPE '\\'");
+
 } // namespace
 
 QString SqlListModel::like(const QString& expression)
 {
-    return expression + QStringLiteral(" LIKE ? ESCAPE '\\'");
+    return expression + kLike;
+}
+
+void SqlListModel::adaptToServer(Definition& definition)
+{
+    // The server's LIKE tells capitals from small letters where SQLite's
+    // does not for Latin ones; ILIKE is what its trigram indexes serve.
+    const auto adapt = [](QString& sql) { sql.replace(kLike, kServerLike); };
+    for (QString& condition : definition.searchConditions)
+        adapt(condition);
+    for (TextSearch& search : definition.textSearches) {
+        adapt(search.indexed);
+        adapt(search.scan);
+    }
+    for (auto it = definition.filterColumns.begin(); it != definition.filterColumns.end(); ++it)
+        adapt(it.value());
+    if (!definition.serverConvertedDay.isEmpty())
+        definition.convertedDay = definition.serverConvertedDay;
+    // The server keeps no per-day list totals: its footers add up the rows.
+    definition.keptTotals.clear();
+}
+
+bool SqlListModel::onServer() const
+{
+    return m_db->isPostgres();
+}
+
+QVariant SqlListModel::limitValue(int limit) const
+{
+    // SQLite reads LIMIT -1 as none, the server LIMIT NULL.
+    if (limit < 0 && onServer())
+        return QVariant(QMetaType::fromType<qlonglong>());
+    return limit;
+}
+
+QString SqlListModel::sumOf(const QString& expression) const
+{
+    return onServer() ? QStringLiteral("COALESCE(SUM(") + expression + QStringLiteral("),0)")
+                      : QStringLiteral("TOTAL(") + expression + QLatin1Char(')');
+}
+
+QString SqlListModel::differs(const QString& a, const QString& b) const
+{
+    return a + (onServer() ? QStringLiteral(" IS DISTINCT FROM ") : QStringLiteral(" IS NOT ")) + b;
 }
 
 SqlListModel::TextSearch SqlListModel::indexedText(const QString& index, const QString& table,
@@ -203,7 +250,10 @@ SqlListModel::Where SqlListModel::whereClause(SearchForm form) const
             where.params << it.value().toString();
         } else if (it.key() == QLatin1String("date_to") && !m_def.dateColumn.isEmpty()) {
             // A bare date bounds the whole day, also for timestamp columns.
-            conditions << m_def.dateColumn + QStringLiteral(" < date(?, '+1 day')");
+            conditions << m_def.dateColumn + QStringLiteral(" < ") +
+                              (onServer() ? SqlDialect::addDays(m_db->engine(), QStringLiteral("?"),
+                                                                QStringLiteral("1"))
+                                          : QStringLiteral("date(?, '+1 day')"));
             where.params << it.value().toString();
         } else if (m_def.filterColumns.contains(it.key())) {
             // A column is compared for equality; a written condition takes the
@@ -233,6 +283,10 @@ SqlListModel::Where SqlListModel::whereClause(SearchForm form) const
 
 bool SqlListModel::hasTable(const QString& name) const
 {
+    // The server has neither the files' text index tables nor their kept
+    // list totals: its trigram indexes serve the plain search.
+    if (onServer())
+        return false;
     // Asked at each read rather than once: a restored older file gains its
     // indexes when it is opened again, and a file without them still lists.
     SqlReader::Rows found;
@@ -253,25 +307,32 @@ QString SqlListModel::orderBy() const
            m_def.key + direction;
 }
 
+bool SqlListModel::nullsFirst() const
+{
+    // SQLite counts NULL below every value, the server above.
+    return m_sortDescending == onServer();
+}
+
 QList<SqlListModel::Where> SqlListModel::afterClauses(const QVariant& sortValue) const
 {
     // The rows after (sortValue, key) in the current order, as one or two
     // ranges read one after the other. Row values keep each range a search
     // on the sort column's index, so a page deep in the list costs what the
-    // first one does. SQLite puts NULL first going up and last going down.
+    // first one does. The rows without a sort value come first or last.
     const QString s = sortExpression();
     const QString& k = m_def.key;
     const qint64 key = m_keys.constLast();
-    if (m_sortDescending) {
+    const QString after = m_sortDescending ? QStringLiteral("<") : QStringLiteral(">");
+    if (nullsFirst()) {
         if (sortValue.isNull())
-            return {{QStringLiteral("%1 IS NULL AND %2 < ?").arg(s, k), {key}}};
-        return {{QStringLiteral("(%1, %2) < (?, ?)").arg(s, k), {sortValue, key}},
-                {QStringLiteral("%1 IS NULL").arg(s), {}}};
+            return {{QStringLiteral("%1 IS NULL AND %2 %3 ?").arg(s, k, after), {key}},
+                    {QStringLiteral("%1 IS NOT NULL").arg(s), {}}};
+        return {{QStringLiteral("(%1, %2) %3 (?, ?)").arg(s, k, after), {sortValue, key}}};
     }
     if (sortValue.isNull())
-        return {{QStringLiteral("%1 IS NULL AND %2 > ?").arg(s, k), {key}},
-                {QStringLiteral("%1 IS NOT NULL").arg(s), {}}};
-    return {{QStringLiteral("(%1, %2) > (?, ?)").arg(s, k), {sortValue, key}}};
+        return {{QStringLiteral("%1 IS NULL AND %2 %3 ?").arg(s, k, after), {key}}};
+    return {{QStringLiteral("(%1, %2) %3 (?, ?)").arg(s, k, after), {sortValue, key}},
+            {QStringLiteral("%1 IS NULL").arg(s), {}}};
 }
 
 SqlListModel::Statement SqlListModel::firstPageStatement() const
@@ -295,7 +356,7 @@ SqlListModel::Statement SqlListModel::pageStatement(const Where& range, int limi
         // The gathered rows are put in order by their own table alone and
         // only the page's rows are joined to their names.
         Statement keys = statement;
-        keys.params << limit;
+        keys.params << limitValue(limit);
         statement = Statement();
         add(statement,
             m_def.key + QStringLiteral(" IN (SELECT ") + m_def.key + QStringLiteral(" FROM ") +
@@ -315,7 +376,7 @@ SqlListModel::Statement SqlListModel::pageStatement(const Where& range, int limi
                 m_def.baseTable + window.sql + orderBy() + QStringLiteral(" LIMIT ?)"),
             window.params);
     }
-    statement.params << limit;
+    statement.params << limitValue(limit);
     statement.sql = QStringLiteral("SELECT ") +
                     (idsOnly ? QString() : m_def.columns + QStringLiteral(", ")) +
                     sortExpression() + QStringLiteral(" AS ") + kSortAlias + QStringLiteral(", ") +
@@ -409,10 +470,10 @@ SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
     QStringList names = m_def.totalColumns.keys();
     names.sort();
     for (const QString& name : names)
-        aggregates << QStringLiteral("TOTAL(") + m_def.totalColumns.value(name) + QLatin1Char(')');
+        aggregates << sumOf(m_def.totalColumns.value(name));
     if (!m_def.currencyColumn.isEmpty())
-        aggregates << QStringLiteral("MIN(COALESCE(%1,0)) IS NOT MAX(COALESCE(%1,0))")
-                          .arg(m_def.currencyColumn);
+        aggregates << differs(QStringLiteral("MIN(COALESCE(%1,0))").arg(m_def.currencyColumn),
+                              QStringLiteral("MAX(COALESCE(%1,0))").arg(m_def.currencyColumn));
     Statement statement;
     if (!convertsTotal()) {
         statement.sql = QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
@@ -436,11 +497,12 @@ SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
                                                        whereSql.mid(int(qstrlen("WHERE "))) +
                                                        QStringLiteral(") AND ") + otherCurrency;
     statement.sql =
-        QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
-        QStringLiteral(", TOTAL(CASE WHEN ") + otherCurrency + QStringLiteral(" THEN 0 ELSE ") +
-        amount + QStringLiteral(" END), NULL, NULL FROM ") + m_def.baseTable + where.sql +
+        QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) + QStringLiteral(", ") +
+        sumOf(QStringLiteral("CASE WHEN ") + otherCurrency + QStringLiteral(" THEN 0 ELSE ") +
+              amount + QStringLiteral(" END")) +
+        QStringLiteral(", NULL, NULL FROM ") + m_def.baseTable + where.sql +
         QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
-        QStringLiteral(", TOTAL(") + amount + QStringLiteral("), ") + m_def.currencyColumn +
+        QStringLiteral(", ") + sumOf(amount) + QStringLiteral(", ") + m_def.currencyColumn +
         QStringLiteral(", ") + m_def.convertedDay + QStringLiteral(" FROM ") + m_def.baseTable +
         otherRows + QStringLiteral(" GROUP BY ") + QString::number(aggregates.size() + 2) +
         QStringLiteral(", ") + QString::number(aggregates.size() + 3);

@@ -2,6 +2,7 @@
 
 #include "core/ListSql.h"
 #include "core/ListTotals.h"
+#include "core/SqlDialect.h"
 
 using Definition = SqlListModel::Definition;
 using namespace ListSql;
@@ -106,13 +107,16 @@ Definition FinanceLists::installments()
     return d;
 }
 
-Definition FinanceLists::journal()
+Definition FinanceLists::journal(DatabaseSettings::Engine engine)
 {
     Definition d;
     // One sub-select per shown entry instead of grouping the whole journal.
-    d.columns = QStringLiteral(
-        "je.*, (SELECT GROUP_CONCAT(a.name_ar || ':' || jl.debit || ':' || jl.credit) FROM "
-        "journal_lines jl JOIN accounts a ON jl.account_id=a.id WHERE jl.entry_id=je.id) as lines");
+    d.columns = QStringLiteral("je.*, (SELECT ") +
+                SqlDialect::stringAgg(
+                    engine, QStringLiteral("a.name_ar || ':' || jl.debit || ':' || jl.credit"),
+                    QStringLiteral(",")) +
+                QStringLiteral(" FROM journal_lines jl JOIN accounts a ON jl.account_id=a.id "
+                               "WHERE jl.entry_id=je.id) as lines");
     d.from = QStringLiteral("FROM journal_entries je");
     d.baseTable = QStringLiteral("journal_entries je");
     d.key = QStringLiteral("je.id");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/DatabaseSettings.h"
 #include "core/SqlListModel.h"
 
 // How the finance lists read their rows: the same columns as the matching
@@ -11,6 +12,8 @@ public:
     static SqlListModel::Definition expenses();
     static SqlListModel::Definition cheques();
     static SqlListModel::Definition installments();
-    static SqlListModel::Definition journal();
+    // Its rows carry each entry's lines joined in one text, which the two
+    // engines spell differently.
+    static SqlListModel::Definition journal(DatabaseSettings::Engine engine);
     static SqlListModel::Definition buyers();
 };

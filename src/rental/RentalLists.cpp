@@ -48,6 +48,9 @@ Definition RentalLists::invoices()
     // At the rate of the day the invoice was written, as the balance sheet does.
     d.convertedTotal = QStringLiteral("total_amount");
     d.convertedDay = QStringLiteral("date(i.created_at,'localtime')");
+    // The UTC time read as such and its day told in the session's time zone.
+    d.serverConvertedDay =
+        QStringLiteral("to_char(CAST(i.created_at AS timestamp) AT TIME ZONE 'UTC', 'YYYY-MM-DD')");
     d.keptTotals = ListTotals::kInvoices;
     return d;
 }

@@ -60,7 +60,7 @@ private slots:
         addInvoice(rana, 900, 100, QStringLiteral("void"), 1);
         addPayment(rana, 100, 1);
 
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         BalanceListModel list(db(), RentalLists::tenants(), PartyBalances::tenantsSql(),
                               QStringLiteral("id"));
         if (withReader)
@@ -91,7 +91,7 @@ private slots:
         const int huda = addTenant(QStringLiteral("هدى منصور"));
         addInvoice(huda, 250, 0, QStringLiteral("pending"), m_usd);
 
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         BalanceListModel list(db(), RentalLists::tenants(), PartyBalances::tenantsSql(),
                               QStringLiteral("id"));
         list.setReader(&reader);
@@ -118,7 +118,7 @@ private slots:
         const int samer = addTenant(QStringLiteral("سامر خليل"));
         addInvoice(samer, 1000, 0, QStringLiteral("pending"), 1);
 
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         BalanceListModel list(db(), RentalLists::tenants(), PartyBalances::tenantsSql(),
                               QStringLiteral("id"));
         list.setReader(&reader);
@@ -169,7 +169,7 @@ private slots:
         instalment(5000, 1000, 1);
         instalment(2000, 500, m_usd);
 
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         BalanceListModel list(db(), FinanceLists::buyers(), PartyBalances::buyersSql(),
                               QStringLiteral("id"));
         list.setReader(&reader);

@@ -35,7 +35,7 @@ private slots:
 
     void supersededRequestNeverDeliversItsResult()
     {
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         QVERIFY(reader.isOpen());
         QObject context;
         QList<qlonglong> delivered;
@@ -56,7 +56,7 @@ private slots:
 
     void supersededEvenWhenItsResultIsAlreadyOnItsWay()
     {
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         QObject context;
         QList<qlonglong> delivered;
         const auto keep = [&delivered](bool, const SqlReader::Rows& rows, const QString&) {
@@ -74,7 +74,7 @@ private slots:
 
     void channelsDoNotSupersedeEachOther()
     {
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         QObject context;
         QMap<int, qlonglong> delivered;
         for (int channel = 1; channel <= 3; ++channel)
@@ -90,7 +90,7 @@ private slots:
 
     void nothingIsDeliveredToAnAskerThatIsGone()
     {
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         int calls = 0;
         {
             QObject context;
@@ -104,7 +104,7 @@ private slots:
 
     void readerRefusesToWrite()
     {
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         QObject context;
         bool answered = false;
         bool succeeded = true;
@@ -123,7 +123,7 @@ private slots:
     {
         addInvoices(QStringLiteral("سامر خليل"), 5);
         addInvoices(QStringLiteral("هدى منصور"), 3);
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         SqlListModel list(m_fixture->db(), RentalLists::invoices());
         list.setReader(&reader);
         list.fetchMore(QModelIndex());
@@ -150,7 +150,7 @@ private slots:
     void listTotalsFollowAWriteOnTheWindowsConnection()
     {
         addInvoices(QStringLiteral("سامر خليل"), 2);
-        ListReader reader(m_fixture->db()->path());
+        ListReader reader(*m_fixture->db());
         SqlListModel list(m_fixture->db(), RentalLists::invoices());
         list.setReader(&reader);
         list.fetchMore(QModelIndex());
@@ -190,7 +190,7 @@ private slots:
         QVERIFY(pay(40, 2, QStringLiteral("2026-06-02")));  // 148.00
         QVERIFY(pay(0.5, 2, QStringLiteral("2026-06-02"))); // 1.85, same day as the one before
 
-        ListReader reader(d->path());
+        ListReader reader(*d);
         SqlListModel list(d, RentalLists::payments());
         if (onReader)
             list.setReader(&reader);

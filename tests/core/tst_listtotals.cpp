@@ -22,8 +22,13 @@ SqlListModel::Definition listNamed(const QString& name)
         return RentalLists::invoices();
     if (name == QLatin1String("payments"))
         return RentalLists::payments();
-    return FinanceLists::journal();
+    return FinanceLists::journal(TestDatabase::engineFromEnvironment());
 }
+
+// The per-day totals are the file's own: a server keeps none.
+#define SKIP_ON_SERVER()                                                                           \
+    if (TestDatabase::onPostgres())                                                                \
+    QSKIP("a PostgreSQL server keeps no per-day list totals: its footers add up the rows")
 
 // Every figure a list's footer shows, as text: the count, each sum in
 // cents, whether currencies are mixed, and the converted total with its
@@ -86,7 +91,9 @@ class TestListTotals : public QObject
 private slots:
     void initTestCase()
     {
-        m_fixture = std::make_unique<TestDatabase>();
+        // The office is generated in a file; on a server each test gets it
+        // moved to a fresh database.
+        m_fixture = std::make_unique<TestDatabase>(DatabaseSettings::Engine::SQLite);
         Database* db = m_fixture->db();
         OfficeGenerator office(db->connection(), OfficeGenerator::smallOffice(), 11,
                                QDate::currentDate());
@@ -155,6 +162,7 @@ private slots:
     }
     void keptFooterEqualsTheScan()
     {
+        SKIP_ON_SERVER();
         QFETCH(QStringList, changes);
         TestDatabase fixture;
         QVERIFY(fixture.replaceWith(m_fixture->filePath()));
@@ -218,6 +226,12 @@ private slots:
         const int expected = fixture.value(countSql).toInt();
         QVERIFY(expected > 0);
         QCOMPARE(model.totalCount(), expected);
+        // A server has no kept totals to read, narrowed or not.
+        if (TestDatabase::onPostgres()) {
+            SqlListModel whole(fixture.db(), listNamed(list));
+            QVERIFY(!whole.totalsStatement().sql.contains(QStringLiteral("list_totals")));
+            QVERIFY(whole.totalCount() >= expected);
+        }
         SqlListModel::Definition plain = listNamed(list);
         plain.keptTotals.clear();
         SqlListModel scanned(fixture.db(), plain);
@@ -231,6 +245,7 @@ private slots:
     // reconciliation sums them (no currency counts as the primary one).
     void pendingChequesFollowEveryChange()
     {
+        SKIP_ON_SERVER();
         TestDatabase fixture;
         QVERIFY(fixture.replaceWith(m_fixture->filePath()));
         Database* db = fixture.db();
@@ -272,6 +287,7 @@ private slots:
     // usual calls still hands back its id.
     void writesStillGiveTheirIds()
     {
+        SKIP_ON_SERVER();
         TestDatabase fixture;
         Database* db = fixture.db();
         QSignalSpy failures(db, &Database::databaseError);
@@ -291,6 +307,7 @@ private slots:
     // all there while rows changed, is counted afresh when it is opened.
     void missingTotalsAreCountedWhenOpened()
     {
+        SKIP_ON_SERVER();
         TestDatabase fixture;
         QVERIFY(fixture.replaceWith(m_fixture->filePath()));
         Database* db = fixture.db();

@@ -2,6 +2,8 @@
 
 #include "PgCluster.h"
 
+#include "admin/OfficeMove.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
@@ -72,8 +74,17 @@ bool TestDatabase::reopen()
 
 bool TestDatabase::replaceWith(const QString& file)
 {
-    if (m_settings.engine != DatabaseSettings::Engine::SQLite)
-        return false;
+    if (m_settings.engine != DatabaseSettings::Engine::SQLite) {
+        // A fresh server database, with the file's office moved to it.
+        m_db.reset();
+        m_settings = sharedCluster()->newDatabase();
+        if (m_settings.engine != DatabaseSettings::Engine::PostgreSQL || !reopen())
+            return false;
+        const QString reason = OfficeMove::run(file, m_db.get());
+        if (!reason.isEmpty())
+            qWarning("the office could not be moved to the server: %s", qPrintable(reason));
+        return reason.isEmpty();
+    }
     m_db.reset();
     for (const char* suffix : {"", "-wal", "-shm"})
         QFile::remove(filePath() + QLatin1String(suffix));

@@ -58,8 +58,8 @@ public:
     }
 
     // Puts a copy of `file` (a database written elsewhere, e.g. a generated
-    // office) in place of this one and opens it. SQLite only: false on a
-    // server.
+    // office) in place of this one and opens it. On a server: a fresh
+    // database holding the file's office, moved there as an office moves.
     bool replaceWith(const QString& file);
 
     // Writes a database file the way an older version of the program left it.

@@ -574,7 +574,7 @@ int main(int argc, char* argv[])
          {{QStringLiteral("status"), QStringLiteral("active")}});
     list(QStringLiteral("installmentList"), FinanceLists::installments(),
          QStringLiteral("بنك القدس"), {{QStringLiteral("buyer_id"), buyerId}});
-    list(QStringLiteral("journalList"), FinanceLists::journal(), QStringLiteral("صيانة"),
+    list(QStringLiteral("journalList"), FinanceLists::journal(db.engine()), QStringLiteral("صيانة"),
          {{QStringLiteral("reference_type"), QStringLiteral("expense")}});
     list(QStringLiteral("auditList"), AuditList::audit(), QStringLiteral("عملية 4242"),
          {{QStringLiteral("action"), QStringLiteral("payment")}});
