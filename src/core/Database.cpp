@@ -74,6 +74,7 @@ bool Database::openPostgres(const DatabaseSettings& settings)
     m_db.setConnectOptions(settings.connectOptions());
     if (!m_db.open())
         return failWith(m_db.lastError());
+    DatabaseSettings::useLocalTimeZone(m_db);
 
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("SET client_min_messages TO warning")) ||

@@ -85,6 +85,7 @@ bool Database::reconnect()
     closeConnection();
     if (!m_db.open())
         return false;
+    DatabaseSettings::useLocalTimeZone(m_db);
     QSqlQuery query(m_db);
     bool ok = query.exec(QStringLiteral("SET client_min_messages TO warning"));
     if (ok && m_restartPending)

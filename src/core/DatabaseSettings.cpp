@@ -6,7 +6,9 @@
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QStringList>
+#include <QTimeZone>
 
 bool DatabaseSettings::readPassword(QString* password, QString* error) const
 {
@@ -183,5 +185,17 @@ bool DatabaseSettings::openConnection(const QString& name, QString* error) const
         *error = db.lastError().text();
         return false;
     }
+    useLocalTimeZone(db);
     return true;
+}
+
+bool DatabaseSettings::useLocalTimeZone(QSqlDatabase& db)
+{
+    const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    if (zone.isEmpty())
+        return false;
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT set_config('TimeZone', ?, false)"));
+    query.addBindValue(zone);
+    return query.exec();
 }

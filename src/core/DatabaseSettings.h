@@ -61,6 +61,10 @@ struct DatabaseSettings
     // read-only, or the server with these settings. Opened; false with the
     // reason in `error`. The caller removes the connection afterwards.
     bool openConnection(const QString& name, QString* error) const;
+    // Sets a server session's time zone to this computer's, so that the
+    // server works out a row's local day as the file does. A zone the server
+    // does not know leaves its own (the answer is false).
+    static bool useLocalTimeZone(QSqlDatabase& db);
 
     // Reads the password file into `password`; false with the reason in
     // `error` when it cannot be read or others may read it too.

@@ -227,6 +227,11 @@ const QStringList& Schema::tableStatements()
                        "FOREIGN KEY (currency_id) REFERENCES currencies(id))"),
         QStringLiteral("ALTER TABLE cheques ADD COLUMN buyer_id INTEGER"),
         QStringLiteral("ALTER TABLE cheques ADD COLUMN tenant_id INTEGER"),
+        // The money under collection is kept per currency by triggers that
+        // read these; a register written before them still opens.
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN type TEXT DEFAULT 'received'"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN status TEXT DEFAULT 'pending'"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN currency_id INTEGER"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS expenses ("
                        "id INTEGER PRIMARY KEY AUTOINCREMENT, "
                        "property_id INTEGER, "

@@ -61,7 +61,9 @@ QString pgFamily(const QString& type)
 bool engineOwn(const QString& table)
 {
     if (table.startsWith(QLatin1String("sqlite_")) ||
-        table == QLatin1String("search_index_marks") || table == QLatin1String("schema_migrations"))
+        table == QLatin1String("search_index_marks") || table == QLatin1String("schema_migrations") ||
+        // The lists' kept day sums: the server adds up the rows instead.
+        table == QLatin1String("list_totals"))
         return true;
     for (const Schema::SearchIndex& index : Schema::searchIndexes()) {
         if (table.startsWith(index.name))
