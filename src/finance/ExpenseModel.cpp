@@ -203,7 +203,7 @@ QStringList ExpenseModel::categories()
 
 QVariantList ExpenseModel::totalsByCurrency(const QVariantMap& filters, const QString& search)
 {
-    QString where = QStringLiteral("1");
+    QString where = QStringLiteral("1=1");
     QVariantList params;
     const QString idFilters[] = {QStringLiteral("property_id"), QStringLiteral("unit_id"),
                                  QStringLiteral("contractor_id"), QStringLiteral("currency_id")};
@@ -252,7 +252,7 @@ QVariantList ExpenseModel::totalsByCurrency(const QVariantMap& filters, const QS
                                           "COUNT(*) AS n FROM expenses e WHERE ")
                                    .arg(ContractorBalance::primaryCurrency()) +
                                where +
-                               QStringLiteral(" GROUP BY e.currency_id) GROUP BY 1 ORDER BY 1"),
+                               QStringLiteral(" GROUP BY e.currency_id) AS c GROUP BY 1 ORDER BY 1"),
                            params);
 }
 
