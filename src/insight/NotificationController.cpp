@@ -136,7 +136,7 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
     QVariantList alerts;
     // SQLite reads a negative limit as none, the server a NULL one.
     const QString limit = QStringLiteral(" LIMIT ?");
-    const QVariant most = perKind >= 0      ? QVariant(perKind)
+    const QVariant most = perKind >= 0         ? QVariant(perKind)
                           : m_db->isPostgres() ? QVariant(QMetaType(QMetaType::Int))
                                                : QVariant(-1);
 
@@ -244,9 +244,9 @@ int NotificationController::getAlertCount()
         return m_db->scalar(QStringLiteral("SELECT COUNT(*) ") + from, params).toInt();
     };
     return count(kDueInstallments, {days.today, days.yesterday}) +
-           count(kOverdueInstallments, {days.yesterday}) + count(overdueInvoices(m_db), {days.today}) +
-           count(kChequesDue, {days.inAWeek}) + count(kChequesBounced, {}) +
-           count(kContractsEnding, {days.inAMonth});
+           count(kOverdueInstallments, {days.yesterday}) +
+           count(overdueInvoices(m_db), {days.today}) + count(kChequesDue, {days.inAWeek}) +
+           count(kChequesBounced, {}) + count(kContractsEnding, {days.inAMonth});
 }
 
 void NotificationController::markAsRead(int alertId)

@@ -3,10 +3,10 @@
 #include "core/ConvertedTotal.h"
 #include "core/CurrencyRates.h"
 #include "core/Database.h"
-#include "core/SqlDialect.h"
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
 #include "core/OfficeFigures.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
@@ -559,8 +559,8 @@ QVariantMap ProfitabilityReports::balanceSheet()
         QStringLiteral(") as c, CASE WHEN currency_id=") + ConvertedTotal::primaryIdSql() +
         QStringLiteral(" THEN '' ELSE ") +
         SqlDialect::localDay(m_db->engine(), QStringLiteral("created_at")) +
-        QStringLiteral(" END as d, SUM(balance) as t FROM invoices WHERE ") +
-        openInvoices() + QStringLiteral(" GROUP BY c, d")));
+        QStringLiteral(" END as d, SUM(balance) as t FROM invoices WHERE ") + openInvoices() +
+        QStringLiteral(" GROUP BY c, d")));
     ConvertedTotal installments(&figures.rates());
     installments.addRows(m_db->execQuery(
         QStringLiteral("SELECT COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() +

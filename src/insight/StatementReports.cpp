@@ -3,9 +3,9 @@
 #include "core/ConvertedTotal.h"
 #include "core/CurrencyRates.h"
 #include "core/Database.h"
-#include "core/SqlDialect.h"
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
+#include "core/SqlDialect.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
 
@@ -32,8 +32,7 @@ QVariantList StatementReports::tenantStatement(int tenantId, const DateRange& ra
     // Each row carries its currency so amounts are shown with their own symbol.
     QVariantList params = {tenantId, tenantId, tenantId};
     const QString rangeClause = range.clause(QStringLiteral("date"), params);
-    const QString createdDay =
-        SqlDialect::localDay(m_db->engine(), QStringLiteral("i.created_at"));
+    const QString createdDay = SqlDialect::localDay(m_db->engine(), QStringLiteral("i.created_at"));
     return m_db->execQuery(
         QStringLiteral(
             "SELECT type, date, ref, debit, credit, currency_id FROM ("

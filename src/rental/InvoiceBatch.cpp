@@ -147,28 +147,27 @@ bool InvoiceBatch::write(Database* db, const QList<InvoiceDraft>& drafts)
     const auto text = "TEXT";
     const auto money = "NUMERIC";
     TransactionGuard batch(db);
-    bool ok = batch.isActive() &&
-              run(db,
-                  QStringLiteral("INSERT INTO invoices (invoice_number,tenant_id,unit_id,"
-                                 "contract_id,period,total_amount,balance,status,currency_id,"
-                                 "due_date) SELECT %1, %2, %3, %4, %5, %6, %6, 'pending', %7, %8 "
-                                 "FROM %9 ORDER BY key")
-                      .arg(field(db, 0, text), field(db, 1, integer), field(db, 2, integer),
-                           field(db, 3, integer), field(db, 4, text), field(db, 5, money),
-                           field(db, 6, integer), field(db, 7, text), jsonRows(db)),
-                  invoices.text()) &&
-              run(db,
-                  QStringLiteral("INSERT INTO invoice_items (invoice_id,description,type,quantity,"
-                                 "unit_price,total) SELECT i.id, %1, %2, %3, %4, %5 FROM "
-                                 "%7 %8 invoices i ON i.invoice_number=%6 "
-                                 "ORDER BY key")
-                      .arg(field(db, 1, text), field(db, 2, text),
-                           field(db, 3, "DOUBLE PRECISION"), field(db, 4, money),
-                           field(db, 5, money), field(db, 0, text), jsonRows(db),
-                           // SQLite walks the rows first only when told to
-                           db->isPostgres() ? QStringLiteral("JOIN")
-                                            : QStringLiteral("CROSS JOIN")),
-                  items.text());
+    bool ok =
+        batch.isActive() &&
+        run(db,
+            QStringLiteral("INSERT INTO invoices (invoice_number,tenant_id,unit_id,"
+                           "contract_id,period,total_amount,balance,status,currency_id,"
+                           "due_date) SELECT %1, %2, %3, %4, %5, %6, %6, 'pending', %7, %8 "
+                           "FROM %9 ORDER BY key")
+                .arg(field(db, 0, text), field(db, 1, integer), field(db, 2, integer),
+                     field(db, 3, integer), field(db, 4, text), field(db, 5, money),
+                     field(db, 6, integer), field(db, 7, text), jsonRows(db)),
+            invoices.text()) &&
+        run(db,
+            QStringLiteral("INSERT INTO invoice_items (invoice_id,description,type,quantity,"
+                           "unit_price,total) SELECT i.id, %1, %2, %3, %4, %5 FROM "
+                           "%7 %8 invoices i ON i.invoice_number=%6 "
+                           "ORDER BY key")
+                .arg(field(db, 1, text), field(db, 2, text), field(db, 3, "DOUBLE PRECISION"),
+                     field(db, 4, money), field(db, 5, money), field(db, 0, text), jsonRows(db),
+                     // SQLite walks the rows first only when told to
+                     db->isPostgres() ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN")),
+            items.text());
     for (const JsonRows& pass : balances) {
         ok = ok && run(db,
                        QStringLiteral("UPDATE tenants SET balance=balance+b.amount FROM (SELECT "

@@ -133,7 +133,7 @@ struct InvoiceModel::Writer
     {
         if (!db->isPostgres())
             return run(query, {});
-        if (query.exec(&query == &mark    ? QStringLiteral("SAVEPOINT invoice")
+        if (query.exec(&query == &mark   ? QStringLiteral("SAVEPOINT invoice")
                        : &query == &keep ? QStringLiteral("RELEASE invoice")
                                          : QStringLiteral("ROLLBACK TO invoice")))
             return true;

@@ -340,8 +340,7 @@ private slots:
         QCOMPARE(m_fixture
                      ->value(QStringLiteral("SELECT %1 FROM (SELECT total_amount FROM invoices "
                                             "ORDER BY invoice_number) AS t")
-                                 .arg(SqlDialect::stringAgg(
-                                     db()->engine(), "total_amount", "|")))
+                                 .arg(SqlDialect::stringAgg(db()->engine(), "total_amount", "|")))
                      .toString(),
                  QStringLiteral("1000.1|10.2|333.37"));
         QCOMPARE(m_fixture

@@ -71,17 +71,16 @@ inline bool failOn(Database* db, const QString& event, const QString& table,
                    const QString& when = QStringLiteral("1"))
 {
     if (!db->isPostgres())
-        return db->execNonQuery(
-            QStringLiteral("CREATE TRIGGER fail_%1_%2 BEFORE %1 ON %2 WHEN %3 "
-                           "BEGIN SELECT RAISE(ABORT, 'forced failure'); END")
-                .arg(event, table, when));
+        return db->execNonQuery(QStringLiteral("CREATE TRIGGER fail_%1_%2 BEFORE %1 ON %2 WHEN %3 "
+                                               "BEGIN SELECT RAISE(ABORT, 'forced failure'); END")
+                                    .arg(event, table, when));
     return db->execNonQuery(
                QStringLiteral("CREATE OR REPLACE FUNCTION fail_forced() RETURNS trigger LANGUAGE "
                               "plpgsql AS $$ BEGIN RAISE EXCEPTION 'forced failure'; END $$")) &&
-           db->execNonQuery(QStringLiteral("CREATE TRIGGER fail_%1_%2 BEFORE %1 ON %2 FOR EACH "
-                                           "ROW WHEN (%3) EXECUTE FUNCTION fail_forced()")
-                                .arg(event, table,
-                                     when == QLatin1String("1") ? QStringLiteral("true") : when));
+           db->execNonQuery(
+               QStringLiteral("CREATE TRIGGER fail_%1_%2 BEFORE %1 ON %2 FOR EACH "
+                              "ROW WHEN (%3) EXECUTE FUNCTION fail_forced()")
+                   .arg(event, table, when == QLatin1String("1") ? QStringLiteral("true") : when));
 }
 
 } // namespace RentalRows
