@@ -6,6 +6,7 @@
 #include "core/LedgerTotals.h"
 #include "core/Reasons.h"
 #include "core/Schema.h"
+#include "core/SqlDialect.h"
 #include "core/TransactionGuard.h"
 
 #include <QHash>
@@ -33,6 +34,8 @@ struct LedgerHistory::Step
 
 namespace {
 
+using Engine = DatabaseSettings::Engine;
+
 const QStringList kInvoiceAccounts = {QStringLiteral("1200"), QStringLiteral("4100"),
                                       QStringLiteral("4200")};
 
@@ -46,14 +49,31 @@ QString account(const char* code)
 
 // The entry statement of one kind: `table` read as x, rows matching `where`.
 QString entryStatement(const QString& type, const QString& table, const QString& where,
-                       const QString& date, const QString& description, const QString& currency)
+                       const QString& date, const QString& description, const QString& currency,
+                       Engine engine = Engine::SQLite)
 {
     return QStringLiteral("INSERT INTO journal_entries (entry_date,description,reference_type,"
-                          "reference_id,currency_id) SELECT COALESCE(?,%1,date('now')), %2, '%3', "
+                          "reference_id,currency_id) SELECT COALESCE(?,%1,%8), %2, '%3', "
                           "x.id, COALESCE(%4,%5) FROM %6 x WHERE x.id BETWEEN ? AND ? AND (%7) "
                           "AND NOT EXISTS (SELECT 1 FROM journal_entries p WHERE "
                           "p.reference_type='%3' AND p.reference_id=x.id) ORDER BY x.id")
-        .arg(date, description, type, currency, kPrimaryCurrency, table, where);
+        .arg(date, description, type, currency, kPrimaryCurrency, table, where,
+             SqlDialect::today(engine));
+}
+
+// The day of an invoice's creation stamp, before its due day.
+QString invoiceDates(Engine engine)
+{
+    return engine == Engine::PostgreSQL ? QStringLiteral("substr(x.created_at,1,10),x.due_date")
+                                        : QStringLiteral("date(x.created_at),x.due_date");
+}
+
+// The table an invoice posting keeps its shares in for the posting's
+// statements: a connection's own, on either engine.
+QString sharesTable(Engine engine)
+{
+    return engine == Engine::PostgreSQL ? QStringLiteral("pg_temp.ledger_shares")
+                                        : QStringLiteral("temp.ledger_shares");
 }
 
 // The primary-currency amount of `amount` in an entry of currency `currency`:
@@ -106,17 +126,25 @@ LedgerHistory::Step twoLineStep(const QString& entries, const QPair<QString, QSt
 // cu, m, o, ro): its rent lines are summed by one lookup per invoice. Its
 // lines (receivables, rent, the rest) come from the shares joined with
 // k 1..3.
-QString invoiceShares(const QString& type, const QString& open)
+QString invoiceShares(const QString& type, const QString& open, Engine engine = Engine::SQLite)
 {
+    // SQLite is told to read the new entries through their id (the unary
+    // plus keeps it off the reference index); the server chooses itself.
+    const bool server = engine == Engine::PostgreSQL;
     return QStringLiteral(
-               "INSERT INTO temp.ledger_shares (eid,d,cu,m,o,ro) SELECT je.id, je.description, "
+               "INSERT INTO %3 (eid,d,cu,m,o,ro) SELECT je.id, je.description, "
                "je.currency_id, substr(je.entry_date,1,10), %1, (SELECT CASE WHEN rent>=t THEN "
-               "o ELSE MIN(o, ROUND(o*rent/t,2)) END FROM (SELECT x.total_amount AS t, %1 AS o, "
-               "MIN(x.total_amount, COALESCE(SUM(it.total),0)) AS rent FROM invoice_items it "
-               "WHERE it.invoice_id=x.id AND it.type='rent')) FROM journal_entries je JOIN "
-               "invoices x ON x.id=je.reference_id WHERE je.id>? AND +je.reference_type='%2' "
+               "o ELSE %4 END FROM (SELECT x.total_amount AS t, %1 AS o, "
+               "%5 AS rent FROM invoice_items it "
+               "WHERE it.invoice_id=x.id AND it.type='rent') AS r) FROM journal_entries je JOIN "
+               "invoices x ON x.id=je.reference_id WHERE je.id>? AND %6je.reference_type='%2' "
                "ORDER BY je.id")
-        .arg(open, type);
+        .arg(open, type, sharesTable(engine),
+             server ? QStringLiteral("LEAST(o, ROUND(o*rent/t,2))")
+                    : QStringLiteral("MIN(o, ROUND(o*rent/t,2))"),
+             server ? QStringLiteral("LEAST(x.total_amount, COALESCE(SUM(it.total),0))")
+                    : QStringLiteral("MIN(x.total_amount, COALESCE(SUM(it.total),0))"),
+             server ? QString() : QStringLiteral("+"));
 }
 
 const QString kLineNumbers = QStringLiteral("WITH k(k) AS (VALUES (1),(2),(3)) ");
@@ -127,7 +155,8 @@ const QString kLineNumbers = QStringLiteral("WITH k(k) AS (VALUES (1),(2),(3)) "
 // `weighted` its debit - credit as the entry-weighted sums wo, wro, wrest.
 LedgerHistory::Step invoiceLines(const QString& entries, const QString& shares,
                                  const QString& account, const QString& count, const QString& debit,
-                                 const QString& credit, const QString& weighted)
+                                 const QString& credit, const QString& weighted,
+                                 Engine engine = Engine::SQLite)
 {
     const auto w = [](const char* amount) {
         return LedgerTotals::weightedSql(QStringLiteral("eid"), QLatin1String(amount));
@@ -135,9 +164,12 @@ LedgerHistory::Step invoiceLines(const QString& entries, const QString& shares,
     // Line k of every entry, then line k+1 of every entry.
     const QString lines = kLineNumbers + kLineColumns +
                           QStringLiteral("SELECT eid, %1, %2, %3, d, %4, %5 FROM k CROSS JOIN "
-                                         "temp.ledger_shares s WHERE s.eid>? AND (%2)+(%3)>0")
+                                         "%6 s WHERE s.eid>? AND (%2)+(%3)>0")
                               .arg(account, debit, credit, primaryOf(debit, QStringLiteral("cu")),
-                                   primaryOf(credit, QStringLiteral("cu")));
+                                   primaryOf(credit, QStringLiteral("cu")), sharesTable(engine));
+    // The server's triggers count the lines as they are written.
+    if (engine == Engine::PostgreSQL)
+        return {entries, shares, {lines}, {}};
     // The totals are summed per currency and day first; the amounts of a
     // line are linear in o and ro, so they apply to the sums as they are.
     const QString totals = LedgerTotals::addConvertedSql(
@@ -153,40 +185,40 @@ LedgerHistory::Step invoiceLines(const QString& entries, const QString& shares,
     return {entries, shares, {lines}, {totals}};
 }
 
-LedgerHistory::Step invoiceStep()
+LedgerHistory::Step invoiceStep(Engine engine = Engine::SQLite)
 {
     const QString type = QStringLiteral("invoice");
     return invoiceLines(entryStatement(type, QStringLiteral("invoices"),
-                                       QStringLiteral("x.total_amount>0"),
-                                       QStringLiteral("date(x.created_at),x.due_date"),
+                                       QStringLiteral("x.total_amount>0"), invoiceDates(engine),
                                        QStringLiteral("'فاتورة ' || COALESCE(x.invoice_number,'')"),
-                                       QStringLiteral("x.currency_id")),
-                        invoiceShares(type, QStringLiteral("x.total_amount")),
+                                       QStringLiteral("x.currency_id"), engine),
+                        invoiceShares(type, QStringLiteral("x.total_amount"), engine),
                         QStringLiteral("CASE k WHEN 1 THEN %1 WHEN 2 THEN %2 ELSE %3 END")
                             .arg(account("1200"), account("4100"), account("4200")),
                         QStringLiteral("CASE k WHEN 1 THEN no WHEN 2 THEN nro ELSE nrest END"),
                         QStringLiteral("CASE k WHEN 1 THEN o ELSE 0 END"),
                         QStringLiteral("CASE k WHEN 1 THEN 0 WHEN 2 THEN ro ELSE o-ro END"),
-                        QStringLiteral("CASE k WHEN 1 THEN wo WHEN 2 THEN -wro ELSE -wrest END"));
+                        QStringLiteral("CASE k WHEN 1 THEN wo WHEN 2 THEN -wro ELSE -wrest END"),
+                        engine);
 }
 
-LedgerHistory::Step voidStep()
+LedgerHistory::Step voidStep(Engine engine = Engine::SQLite)
 {
     const QString type = QStringLiteral("invoice_void");
     const QString open = QStringLiteral("(x.total_amount-COALESCE(x.paid_amount,0))");
     return invoiceLines(
         entryStatement(type, QStringLiteral("invoices"),
                        QStringLiteral("x.status='void' AND ") + open + QStringLiteral(">0.004"),
-                       QStringLiteral("date(x.created_at),x.due_date"),
+                       invoiceDates(engine),
                        QStringLiteral("'إلغاء فاتورة ' || COALESCE(x.invoice_number,'')"),
-                       QStringLiteral("x.currency_id")),
-        invoiceShares(type, open),
+                       QStringLiteral("x.currency_id"), engine),
+        invoiceShares(type, open, engine),
         QStringLiteral("CASE k WHEN 1 THEN %1 WHEN 2 THEN %2 ELSE %3 END")
             .arg(account("4100"), account("4200"), account("1200")),
         QStringLiteral("CASE k WHEN 1 THEN nro WHEN 2 THEN nrest ELSE no END"),
         QStringLiteral("CASE k WHEN 1 THEN ro WHEN 2 THEN o-ro ELSE 0 END"),
         QStringLiteral("CASE k WHEN 3 THEN o ELSE 0 END"),
-        QStringLiteral("CASE k WHEN 1 THEN wro WHEN 2 THEN wrest ELSE -wo END"));
+        QStringLiteral("CASE k WHEN 1 THEN wro WHEN 2 THEN wrest ELSE -wo END"), engine);
 }
 
 QList<LedgerHistory::Step> pastEventSteps()
@@ -323,8 +355,11 @@ bool applyBalances(Database* db, int mark)
     const QVariantList sums = db->execQuery(
         // Read through the entry index: the new lines are the last few of a
         // long table. (Grouping by the account index would read them all.)
-        QStringLiteral("SELECT account_id, SUM(debit-credit) as net FROM journal_lines WHERE "
-                       "entry_id>? GROUP BY +account_id"),
+        db->isPostgres()
+            ? QStringLiteral("SELECT account_id, SUM(debit-credit) as net FROM journal_lines "
+                             "WHERE entry_id>? GROUP BY account_id")
+            : QStringLiteral("SELECT account_id, SUM(debit-credit) as net FROM journal_lines "
+                             "WHERE entry_id>? GROUP BY +account_id"),
         {mark});
     for (const QVariant& value : sums) {
         const QVariantMap row = value.toMap();
@@ -354,14 +389,20 @@ bool LedgerHistory::run(Database* db, const Step& step, const QString& entryDate
                         int toId, QString* reason, bool balances)
 {
     const int mark = lastEntryId(db);
+    const bool server = db->isPostgres();
+    const QString shares = sharesTable(db->engine());
     bool ok = db->execNonQuery(
         step.entries, {entryDate.isEmpty() ? QVariant() : QVariant(entryDate), fromId, toId});
     if (!step.shares.isEmpty()) {
         ok = ok &&
-             db->execNonQuery(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ledger_shares (eid "
-                                             "INTEGER PRIMARY KEY, d TEXT, cu INTEGER, m TEXT, o "
-                                             "REAL, ro REAL)")) &&
-             db->execNonQuery(QStringLiteral("DELETE FROM temp.ledger_shares")) &&
+             db->execNonQuery(
+                 server ? QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ledger_shares (eid "
+                                         "BIGINT PRIMARY KEY, d TEXT, cu BIGINT, m TEXT, o "
+                                         "NUMERIC, ro NUMERIC)")
+                        : QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS ledger_shares (eid "
+                                         "INTEGER PRIMARY KEY, d TEXT, cu INTEGER, m TEXT, o "
+                                         "REAL, ro REAL)")) &&
+             db->execNonQuery(QStringLiteral("DELETE FROM ") + shares) &&
              db->execNonQuery(step.shares, {mark});
     }
     for (const QString& lines : step.lines)
@@ -369,11 +410,12 @@ bool LedgerHistory::run(Database* db, const Step& step, const QString& entryDate
     for (const QString& totals : step.totals)
         ok = ok && db->execNonQuery(totals, {mark});
     if (!step.shares.isEmpty())
-        ok = ok && db->execNonQuery(QStringLiteral("DELETE FROM temp.ledger_shares"));
+        ok = ok && db->execNonQuery(QStringLiteral("DELETE FROM ") + shares);
     // Lines in another currency are counted by the totals' own pass; this
     // needs the journal's indexes, which a history run builds at its end.
-    ok = ok &&
-         (!balances || (LedgerTotals::addEntriesAfter(db, mark, true) && applyBalances(db, mark)));
+    // The server's triggers have counted every line already.
+    ok = ok && (!balances || ((server || LedgerTotals::addEntriesAfter(db, mark, true)) &&
+                              applyBalances(db, mark)));
     if (!ok && reason)
         *reason = Reasons::database();
     return ok;
@@ -384,6 +426,9 @@ bool LedgerHistory::postBatch(Database* db, const Step& step, const QString& ent
 {
     if (!accountsPresent(db, kInvoiceAccounts, reason))
         return false;
+    // On the server the triggers keep the totals line by line.
+    if (db->isPostgres())
+        return run(db, step, entryDate, fromId, toId, reason);
     if (!LedgerTotals::pause(db))
         return failed(reason);
     return run(db, step, entryDate, fromId, toId, reason) &&
@@ -392,14 +437,16 @@ bool LedgerHistory::postBatch(Database* db, const Step& step, const QString& ent
 
 bool LedgerHistory::postInvoices(Database* db, int fromId, int toId, QString* reason)
 {
-    static const Step step = invoiceStep();
-    return postBatch(db, step, QString(), fromId, toId, reason);
+    static const Step file = invoiceStep();
+    static const Step server = invoiceStep(Engine::PostgreSQL);
+    return postBatch(db, db->isPostgres() ? server : file, QString(), fromId, toId, reason);
 }
 
 bool LedgerHistory::postVoid(Database* db, int invoiceId, const QString& date, QString* reason)
 {
-    static const Step step = voidStep();
-    return postBatch(db, step, date, invoiceId, invoiceId, reason);
+    static const Step file = voidStep();
+    static const Step server = voidStep(Engine::PostgreSQL);
+    return postBatch(db, db->isPostgres() ? server : file, date, invoiceId, invoiceId, reason);
 }
 
 bool LedgerHistory::isDone(Database* db)

@@ -92,6 +92,19 @@ QString greatest(Engine engine, const QString& a, const QString& b)
         .arg(a, b);
 }
 
+QString localDay(Engine engine, const QString& column)
+{
+    return (isPg(engine) ? QStringLiteral("to_char(timezone('UTC', CAST(%1 AS timestamp)), "
+                                          "'YYYY-MM-DD')")
+                         : QStringLiteral("date(%1,'localtime')"))
+        .arg(column);
+}
+
+QString leadingJoin(Engine engine)
+{
+    return isPg(engine) ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN");
+}
+
 QString returningId(Engine engine, const QString& insert)
 {
     if (!isPg(engine))

@@ -16,6 +16,9 @@ using Engine = DatabaseSettings::Engine;
 // The current moment and day in UTC, as stored in created_at and its kin.
 QString now(Engine engine);
 QString today(Engine engine);
+// The local day of a stored UTC moment `column` ('YYYY-MM-DD HH:MM:SS'):
+// SQLite's localtime is the desk's zone, the server's the session's TimeZone.
+QString localDay(Engine engine, const QString& column);
 // The day `days` days after the day `date` (both SQL expressions; `days`
 // may be negative or a `?`).
 QString addDays(Engine engine, const QString& date, const QString& days);
@@ -34,6 +37,10 @@ QString holds(Engine engine, const QString& haystack, const QString& needle);
 // The larger of two values (SQLite's two-argument max(), the server's
 // greatest()).
 QString greatest(Engine engine, const QString& a, const QString& b);
+// The join that reads the table on its left first: SQLite's planner keeps
+// the order of a CROSS JOIN, the server's accepts no ON after one and
+// chooses the order itself.
+QString leadingJoin(Engine engine);
 // An INSERT that hands back the new row's id as its one row and column.
 // SQLite gives it through the connection instead and the text is unchanged.
 QString returningId(Engine engine, const QString& insert);

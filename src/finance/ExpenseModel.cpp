@@ -203,7 +203,7 @@ QStringList ExpenseModel::categories()
 
 QVariantList ExpenseModel::totalsByCurrency(const QVariantMap& filters, const QString& search)
 {
-    QString where = QStringLiteral("1");
+    QString where = QStringLiteral("1=1");
     QVariantList params;
     const QString idFilters[] = {QStringLiteral("property_id"), QStringLiteral("unit_id"),
                                  QStringLiteral("contractor_id"), QStringLiteral("currency_id")};
@@ -246,14 +246,14 @@ QVariantList ExpenseModel::totalsByCurrency(const QVariantMap& filters, const QS
     }
     // Grouped first by the stored currency, in the order of its covering
     // index (no sort of every expense); rows without one join the primary's.
-    return m_db->execQuery(QStringLiteral("SELECT COALESCE(cid,%1) AS currency_id, "
-                                          "ROUND(SUM(t),3) AS total, SUM(n) AS count FROM "
-                                          "(SELECT e.currency_id AS cid, SUM(e.amount) AS t, "
-                                          "COUNT(*) AS n FROM expenses e WHERE ")
-                                   .arg(ContractorBalance::primaryCurrency()) +
-                               where +
-                               QStringLiteral(" GROUP BY e.currency_id) GROUP BY 1 ORDER BY 1"),
-                           params);
+    return m_db->execQuery(
+        QStringLiteral("SELECT COALESCE(cid,%1) AS currency_id, "
+                       "ROUND(SUM(t),3) AS total, SUM(n) AS count FROM "
+                       "(SELECT e.currency_id AS cid, SUM(e.amount) AS t, "
+                       "COUNT(*) AS n FROM expenses e WHERE ")
+                .arg(ContractorBalance::primaryCurrency()) +
+            where + QStringLiteral(" GROUP BY e.currency_id) AS c GROUP BY 1 ORDER BY 1"),
+        params);
 }
 
 bool ExpenseModel::settleContractors(int first, int second)

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Money.h"
+#include "core/SqlDialect.h"
 #include "insight/InsightDates.h"
 
 #include <QLocale>
@@ -26,13 +27,17 @@ const QString kChequesBounced = QStringLiteral(
     "FROM cheques c LEFT JOIN currencies cur ON cur.id = c.currency_id WHERE c.status = "
     "'bounced' AND c.type = 'received' AND c.replaced_by_payment_id IS NULL");
 // Tenant invoices still open after their due day, like an overdue instalment.
-// CROSS JOIN keeps the invoices (read through their status index) as the outer
-// loop: with a plain join SQLite walks every tenant and every invoice of each,
-// which took seconds on a large office.
-const QString kOverdueInvoices = QStringLiteral(
-    "FROM invoices i CROSS JOIN tenants t ON i.tenant_id = t.id LEFT JOIN currencies cur ON "
-    "cur.id = i.currency_id WHERE i.due_date < ? AND (i.status < 'paid' OR (i.status > 'paid' "
-    "AND i.status < 'void') OR i.status > 'void') AND i.balance >= 0.005");
+// The leading join keeps the invoices (read through their status index) as
+// the outer loop: with a plain join SQLite walks every tenant and every
+// invoice of each, which took seconds on a large office.
+QString overdueInvoices(const Database* db)
+{
+    return QStringLiteral("FROM invoices i ") + SqlDialect::leadingJoin(db->engine()) +
+           QStringLiteral(
+               " tenants t ON i.tenant_id = t.id LEFT JOIN currencies cur ON "
+               "cur.id = i.currency_id WHERE i.due_date < ? AND (i.status < 'paid' OR (i.status > "
+               "'paid' AND i.status < 'void') OR i.status > 'void') AND i.balance >= 0.005");
+}
 const QString kContractsEnding =
     QStringLiteral("FROM contracts c JOIN tenants t ON c.tenant_id = t.id WHERE c.end_date <= ? "
                    "AND c.status = 'active'");
@@ -129,9 +134,11 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
 {
     const AlertDays days;
     QVariantList alerts;
-    // SQLite reads a negative limit as none.
+    // SQLite reads a negative limit as none, the server a NULL one.
     const QString limit = QStringLiteral(" LIMIT ?");
-    const QVariant most = perKind < 0 ? -1 : perKind;
+    const QVariant most = perKind >= 0         ? QVariant(perKind)
+                          : m_db->isPostgres() ? QVariant(QMetaType(QMetaType::Int))
+                                               : QVariant(-1);
 
     const QVariantList due = m_db->execQuery(
         QStringLiteral(
@@ -172,7 +179,7 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
     const QVariantList invoices = m_db->execQuery(
         QStringLiteral("SELECT i.invoice_number, i.balance, i.currency_id, i.due_date, "
                        "cur.symbol, cur.decimals, t.full_name as tenant_name ") +
-            kOverdueInvoices + QStringLiteral(" ORDER BY i.due_date, i.id") + limit,
+            overdueInvoices(m_db) + QStringLiteral(" ORDER BY i.due_date, i.id") + limit,
         {days.today, most});
     for (const QVariant& value : invoices) {
         const QVariantMap row = value.toMap();
@@ -237,9 +244,9 @@ int NotificationController::getAlertCount()
         return m_db->scalar(QStringLiteral("SELECT COUNT(*) ") + from, params).toInt();
     };
     return count(kDueInstallments, {days.today, days.yesterday}) +
-           count(kOverdueInstallments, {days.yesterday}) + count(kOverdueInvoices, {days.today}) +
-           count(kChequesDue, {days.inAWeek}) + count(kChequesBounced, {}) +
-           count(kContractsEnding, {days.inAMonth});
+           count(kOverdueInstallments, {days.yesterday}) +
+           count(overdueInvoices(m_db), {days.today}) + count(kChequesDue, {days.inAWeek}) +
+           count(kChequesBounced, {}) + count(kContractsEnding, {days.inAMonth});
 }
 
 void NotificationController::markAsRead(int alertId)

@@ -6,6 +6,7 @@
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
 #include "core/OfficeFigures.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
@@ -479,8 +480,9 @@ QVariantList ProfitabilityReports::propertyComparison()
     };
     addDays(income,
             QStringLiteral("SELECT u.property_id, p.currency_id, p.payment_date, SUM(p.amount) "
-                           "FROM payments p CROSS JOIN invoices i ON i.id=p.invoice_id CROSS JOIN "
-                           "units u ON u.id=i.unit_id WHERE p.currency_id") +
+                           "FROM payments p %1 invoices i ON i.id=p.invoice_id %1 "
+                           "units u ON u.id=i.unit_id WHERE p.currency_id")
+                    .arg(SqlDialect::leadingJoin(m_db->engine())) +
                 otherCurrencies +
                 QStringLiteral(" AND u.property_id IS NOT NULL GROUP BY 1, 2, 3"));
     addDays(expenses, QStringLiteral("SELECT property_id, currency_id, expense_date, SUM(amount) "
@@ -555,9 +557,10 @@ QVariantMap ProfitabilityReports::balanceSheet()
     receivables.addRows(m_db->execQuery(
         QStringLiteral("SELECT COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() +
         QStringLiteral(") as c, CASE WHEN currency_id=") + ConvertedTotal::primaryIdSql() +
-        QStringLiteral(" THEN '' ELSE date(created_at,'localtime') END as d, SUM(balance) as t "
-                       "FROM invoices WHERE ") +
-        openInvoices() + QStringLiteral(" GROUP BY c, d")));
+        QStringLiteral(" THEN '' ELSE ") +
+        SqlDialect::localDay(m_db->engine(), QStringLiteral("created_at")) +
+        QStringLiteral(" END as d, SUM(balance) as t FROM invoices WHERE ") + openInvoices() +
+        QStringLiteral(" GROUP BY c, d")));
     ConvertedTotal installments(&figures.rates());
     installments.addRows(m_db->execQuery(
         QStringLiteral("SELECT COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() +

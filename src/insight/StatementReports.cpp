@@ -5,6 +5,7 @@
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
+#include "core/SqlDialect.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
 
@@ -31,13 +32,14 @@ QVariantList StatementReports::tenantStatement(int tenantId, const DateRange& ra
     // Each row carries its currency so amounts are shown with their own symbol.
     QVariantList params = {tenantId, tenantId, tenantId};
     const QString rangeClause = range.clause(QStringLiteral("date"), params);
+    const QString createdDay = SqlDialect::localDay(m_db->engine(), QStringLiteral("i.created_at"));
     return m_db->execQuery(
         QStringLiteral(
             "SELECT type, date, ref, debit, credit, currency_id FROM ("
-            "SELECT 'فاتورة' as type, date(i.created_at,'localtime') as date, "
+            "SELECT 'فاتورة' as type, %1 as date, "
             "i.invoice_number as ref, i.total_amount as debit, 0 as credit, i.currency_id, "
             "0 as kind, i.id as seq FROM invoices i WHERE i.tenant_id=? AND i.status!='void' "
-            "UNION ALL SELECT 'فاتورة ملغاة' as type, date(i.created_at,'localtime') as date, "
+            "UNION ALL SELECT 'فاتورة ملغاة' as type, %1 as date, "
             "i.invoice_number as ref, i.paid_amount as debit, 0 as credit, i.currency_id, 0 as "
             "kind, "
             "i.id as seq "
@@ -45,7 +47,8 @@ QVariantList StatementReports::tenantStatement(int tenantId, const DateRange& ra
             "UNION ALL SELECT 'دفعة' as type, p.payment_date as date, p.reference as ref, "
             "0 as debit, p.amount as credit, p.currency_id, 1 as kind, p.id as seq FROM payments p "
             "WHERE "
-            "p.tenant_id=? ) t WHERE 1=1") +
+            "p.tenant_id=? ) t WHERE 1=1")
+                .arg(createdDay) +
             rangeClause + QStringLiteral(" ORDER BY date, kind, seq"),
         params);
 }
@@ -120,8 +123,9 @@ QVariantList StatementReports::monthlyReport(const QString& year)
     const CurrencyRates rates(m_db);
     const QVariantList days = m_db->execQuery(
         QStringLiteral("SELECT owner_id / 100 % 100 as month, NULLIF(currency_id,-1) as c, "
-                       "printf('%04d-%02d-%02d', owner_id / 10000, owner_id / 100 % 100, "
-                       "owner_id % 100) as d, cents/100.0+rest as t FROM money_totals WHERE "
+                       "CAST(owner_id / 10000 AS TEXT) || '-' || substr(CAST(100 + owner_id / "
+                       "100 % 100 AS TEXT), 2) || '-' || substr(CAST(100 + owner_id % 100 AS "
+                       "TEXT), 2) as d, cents/100.0+rest as t FROM money_totals WHERE "
                        "kind=? AND row_count>0 AND owner_id >= ? AND owner_id <= ?"),
         {MoneyTotals::kDayPayments, first * 10000 + 101, first * 10000 + 1231});
     const QHash<qlonglong, ConvertedTotal> months =

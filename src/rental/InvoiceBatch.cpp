@@ -12,8 +12,9 @@
 
 namespace {
 
-// The batch reaches SQLite as one JSON array of rows bound to one parameter,
-// read row by row with json_each. The text is written here directly: going
+// The batch reaches the database as one JSON array of rows bound to one
+// parameter, read row by row with json_each (SQLite) or json_array_elements
+// (the server). The text is written here directly: going
 // through QJsonArray cost more than the inserts it fed. Numbers are written
 // in their shortest exact form, so every amount arrives as the same double;
 // text is escaped as JSON requires and otherwise kept as it is.
@@ -94,9 +95,22 @@ bool run(Database* db, const QString& sql, const QString& rows)
     return query.exec();
 }
 
-// Element i of the row array `value` (json_each's column).
-QString field(int i)
+// The rows of the bound array as a table with the columns `key` (the row's
+// place, from 0 or 1) and `value` (the row's own array).
+QString jsonRows(const Database* db)
 {
+    return db->isPostgres()
+               ? QStringLiteral("json_array_elements(CAST(? AS json)) WITH ORDINALITY AS "
+                                "batch_rows(value, key)")
+               : QStringLiteral("json_each(?)");
+}
+
+// Element i of the row array `value`. The server hands JSON elements out as
+// text, so it casts them to the column's `type`; SQLite keeps JSON's own.
+QString field(const Database* db, int i, const char* type)
+{
+    if (db->isPostgres())
+        return QStringLiteral("CAST(value->>%1 AS %2)").arg(i).arg(QLatin1String(type));
     return QStringLiteral("json_extract(value,'$[%1]')").arg(i);
 }
 
@@ -129,29 +143,37 @@ bool InvoiceBatch::write(Database* db, const QList<InvoiceDraft>& drafts)
         balances[pass].add({draft.tenantId, draft.total});
     }
 
+    const auto integer = "BIGINT";
+    const auto text = "TEXT";
+    const auto money = "NUMERIC";
     TransactionGuard batch(db);
-    bool ok = batch.isActive() &&
-              run(db,
-                  QStringLiteral("INSERT INTO invoices (invoice_number,tenant_id,unit_id,"
-                                 "contract_id,period,total_amount,balance,status,currency_id,"
-                                 "due_date) SELECT %1, %2, %3, %4, %5, %6, %6, 'pending', %7, %8 "
-                                 "FROM json_each(?) ORDER BY key")
-                      .arg(field(0), field(1), field(2), field(3), field(4), field(5), field(6),
-                           field(7)),
-                  invoices.text()) &&
-              run(db,
-                  QStringLiteral("INSERT INTO invoice_items (invoice_id,description,type,quantity,"
-                                 "unit_price,total) SELECT i.id, %1, %2, %3, %4, %5 FROM "
-                                 "json_each(?) j CROSS JOIN invoices i ON i.invoice_number=%6 "
-                                 "ORDER BY j.key")
-                      .arg(field(1), field(2), field(3), field(4), field(5), field(0)),
-                  items.text());
+    bool ok =
+        batch.isActive() &&
+        run(db,
+            QStringLiteral("INSERT INTO invoices (invoice_number,tenant_id,unit_id,"
+                           "contract_id,period,total_amount,balance,status,currency_id,"
+                           "due_date) SELECT %1, %2, %3, %4, %5, %6, %6, 'pending', %7, %8 "
+                           "FROM %9 ORDER BY key")
+                .arg(field(db, 0, text), field(db, 1, integer), field(db, 2, integer),
+                     field(db, 3, integer), field(db, 4, text), field(db, 5, money),
+                     field(db, 6, integer), field(db, 7, text), jsonRows(db)),
+            invoices.text()) &&
+        run(db,
+            QStringLiteral("INSERT INTO invoice_items (invoice_id,description,type,quantity,"
+                           "unit_price,total) SELECT i.id, %1, %2, %3, %4, %5 FROM "
+                           "%7 %8 invoices i ON i.invoice_number=%6 "
+                           "ORDER BY key")
+                .arg(field(db, 1, text), field(db, 2, text), field(db, 3, "DOUBLE PRECISION"),
+                     field(db, 4, money), field(db, 5, money), field(db, 0, text), jsonRows(db),
+                     // SQLite walks the rows first only when told to
+                     db->isPostgres() ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN")),
+            items.text());
     for (const JsonRows& pass : balances) {
         ok = ok && run(db,
                        QStringLiteral("UPDATE tenants SET balance=balance+b.amount FROM (SELECT "
-                                      "%1 AS tenant_id, %2 AS amount FROM json_each(?)) b WHERE "
+                                      "%1 AS tenant_id, %2 AS amount FROM %3) b WHERE "
                                       "tenants.id=b.tenant_id")
-                           .arg(field(0), field(1)),
+                           .arg(field(db, 0, integer), field(db, 1, money), jsonRows(db)),
                        pass.text());
     }
     return ok && batch.commit();

@@ -6,6 +6,7 @@
 #include "core/Money.h"
 #include "core/Permissions.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "rental/InvoiceBatch.h"
@@ -87,19 +88,25 @@ struct InvoiceModel::Writer
         , keep(db->connection())
         , undo(db->connection())
     {
-        ok = rentInvoice.prepare(QStringLiteral(
-                 "INSERT INTO invoices (invoice_number,tenant_id,unit_id,contract_id,"
-                 "period,total_amount,balance,status,currency_id,due_date) "
-                 "VALUES (?,?,?,?,?,?,?,?,?,?)")) &&
-             otherInvoice.prepare(
+        const auto engine = db->engine();
+        ok = rentInvoice.prepare(SqlDialect::returningId(
+                 engine, QStringLiteral(
+                             "INSERT INTO invoices (invoice_number,tenant_id,unit_id,contract_id,"
+                             "period,total_amount,balance,status,currency_id,due_date) "
+                             "VALUES (?,?,?,?,?,?,?,?,?,?)"))) &&
+             otherInvoice.prepare(SqlDialect::returningId(
+                 engine,
                  QStringLiteral("INSERT INTO invoices (invoice_number,tenant_id,unit_id,period,"
                                 "total_amount,balance,status,currency_id,due_date) "
-                                "VALUES (?,?,?,?,?,?,?,?,?)")) &&
+                                "VALUES (?,?,?,?,?,?,?,?,?)"))) &&
              item.prepare(kInsertItem) &&
-             balance.prepare(QStringLiteral("UPDATE tenants SET balance=balance+? WHERE id=?")) &&
-             mark.prepare(QStringLiteral("SAVEPOINT invoice")) &&
-             keep.prepare(QStringLiteral("RELEASE invoice")) &&
-             undo.prepare(QStringLiteral("ROLLBACK TO invoice"));
+             balance.prepare(QStringLiteral("UPDATE tenants SET balance=balance+? WHERE id=?"));
+        // The server cannot prepare savepoint commands; they are sent as text.
+        if (!db->isPostgres()) {
+            ok = ok && mark.prepare(QStringLiteral("SAVEPOINT invoice")) &&
+                 keep.prepare(QStringLiteral("RELEASE invoice")) &&
+                 undo.prepare(QStringLiteral("ROLLBACK TO invoice"));
+        }
         if (!ok) {
             for (const QSqlQuery* query :
                  {&rentInvoice, &otherInvoice, &item, &balance, &mark, &keep, &undo}) {
@@ -119,6 +126,28 @@ struct InvoiceModel::Writer
             return true;
         reportFailure(query);
         return false;
+    }
+
+    // One of the savepoint commands (mark, keep or undo).
+    bool runSavepoint(QSqlQuery& query)
+    {
+        if (!db->isPostgres())
+            return run(query, {});
+        if (query.exec(&query == &mark   ? QStringLiteral("SAVEPOINT invoice")
+                       : &query == &keep ? QStringLiteral("RELEASE invoice")
+                                         : QStringLiteral("ROLLBACK TO invoice")))
+            return true;
+        reportFailure(query);
+        return false;
+    }
+
+    // The id of the invoice `insert` has just written: the row it handed
+    // back on the server, the connection's last rowid in a file.
+    static int insertedId(QSqlQuery& insert)
+    {
+        const QVariant id = insert.isSelect() ? (insert.next() ? insert.value(0) : QVariant())
+                                              : insert.lastInsertId();
+        return id.isValid() ? id.toInt() : -1;
     }
 
     void reportFailure(const QSqlQuery& query) { emit db->databaseError(query.lastError().text()); }
@@ -143,19 +172,19 @@ class InvoiceModel::InvoiceSavepoint
 public:
     explicit InvoiceSavepoint(Writer& writer)
         : m_writer(writer)
-        , m_open(writer.run(writer.mark, {}))
+        , m_open(writer.runSavepoint(writer.mark))
     {}
     ~InvoiceSavepoint()
     {
         if (m_open) {
-            m_writer.run(m_writer.undo, {});
-            m_writer.run(m_writer.keep, {});
+            m_writer.runSavepoint(m_writer.undo);
+            m_writer.runSavepoint(m_writer.keep);
         }
     }
     bool isOpen() const { return m_open; }
     bool keep()
     {
-        if (!m_open || !m_writer.run(m_writer.keep, {}))
+        if (!m_open || !m_writer.runSavepoint(m_writer.keep))
             return false;
         m_open = false;
         return true;
@@ -184,8 +213,7 @@ int InvoiceModel::writeInvoice(InvoiceNumbers& numbers, Writer& writer, const Dr
                           draft.total, draft.total, status, draft.currencyId, draft.dueDate()})
             : writer.run(insert, {number, draft.tenantId, draft.unitId, draft.period, draft.total,
                                   draft.total, status, draft.currencyId, draft.dueDate()});
-    const QVariant lastId = insert.lastInsertId();
-    const int id = inserted && lastId.isValid() ? lastId.toInt() : -1;
+    const int id = inserted ? Writer::insertedId(insert) : -1;
     if (id < 1)
         return -1;
 

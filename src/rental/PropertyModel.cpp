@@ -42,8 +42,9 @@ QVariantList PropertyModel::getAll()
         "SELECT p.*, COALESCE(us.total, 0) as total_units, COALESCE(us.rented, 0) as rented_units, "
         "COALESCE(us.sold, 0) as sold_units "
         "FROM properties p LEFT JOIN (SELECT property_id, COUNT(*) as total, "
-        "SUM(status='rented') as rented, SUM(status='sold') as sold FROM units GROUP BY "
-        "property_id) us ON us.property_id=p.id ORDER BY p.created_at DESC"));
+        "SUM(CASE WHEN status='rented' THEN 1 ELSE 0 END) as rented, "
+        "SUM(CASE WHEN status='sold' THEN 1 ELSE 0 END) as sold FROM units GROUP BY "
+        "property_id) us ON us.property_id=p.id ORDER BY p.created_at DESC, p.id DESC"));
     // The card's occupancy and contracted monthly rent are the office's
     // figures for this property: rented of the units not sold, and the
     // active contracts' rent converted to the primary currency.

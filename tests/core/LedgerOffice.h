@@ -107,7 +107,7 @@ inline int unbalancedEntries(TestDatabase& t)
 {
     return t
         .value("SELECT COUNT(*) FROM (SELECT entry_id FROM journal_lines GROUP BY entry_id "
-               "HAVING ABS(SUM(debit)-SUM(credit)) > 0.005)")
+               "HAVING ABS(SUM(debit)-SUM(credit)) > 0.005) AS unbalanced")
         .toInt();
 }
 

@@ -61,16 +61,19 @@ private slots:
         QVERIFY(!std::signbit(rounded) || rounded != 0.0);
     }
 
-    void newAndUpgradedFilesKnowEachCurrencysDecimals()
+    void newBooksKnowEachCurrencysDecimals()
     {
-        {
-            TestDatabase fresh;
-            MinorUnits units(fresh.db());
-            QCOMPARE(units.decimals(kShekel), 2);
-            QCOMPARE(units.decimals(kDinar), 3);
-            QCOMPARE(units.decimals(QVariant()), 2);
-        }
+        TestDatabase fresh;
+        MinorUnits units(fresh.db());
+        QCOMPARE(units.decimals(kShekel), 2);
+        QCOMPARE(units.decimals(kDinar), 3);
+        QCOMPARE(units.decimals(QVariant()), 2);
+    }
 
+    void upgradedFilesKnowEachCurrencysDecimals()
+    {
+        if (TestDatabase::onPostgres())
+            QSKIP("an older SQLite file upgraded at start; a server's books begin current");
         // An older file: no decimals column.
         TestDatabase upgraded;
         const QString path = QDir(upgraded.dir()).filePath(QStringLiteral("old.db"));

@@ -5,6 +5,7 @@
 #include "core/SqlDialect.h"
 
 #include <QRegularExpression>
+#include <QTimeZone>
 #include <QtTest>
 
 #include <memory>
@@ -112,6 +113,50 @@ private slots:
             const QVariantMap row = rows.first().toMap();
             QCOMPARE(row.value("low").toDouble(), 0.0);
             QCOMPARE(row.value("high").toDouble(), 10.25);
+        }
+    }
+
+    // A stored UTC moment reads as the desk's own day: near midnight either
+    // side, the day Qt gives for the same moment in local time.
+    void localDayOfAStoredMoment_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("just after midnight UTC") << "2024-03-01 00:30:00";
+        QTest::newRow("just before midnight UTC") << "2024-02-29 23:30:00";
+        QTest::newRow("midday, end of year") << "2025-12-31 12:00:00";
+    }
+    void localDayOfAStoredMoment()
+    {
+        QFETCH(QString, stored);
+        QDateTime moment = QDateTime::fromString(stored, "yyyy-MM-dd HH:mm:ss");
+        moment.setTimeZone(QTimeZone::utc());
+        const QString expected = moment.toLocalTime().date().toString(Qt::ISODate);
+        for (Database* db : engines()) {
+            const QVariantList rows = db->execQuery(
+                QStringLiteral("SELECT %1 AS d FROM (SELECT CAST(? AS TEXT) AS created_at) AS x")
+                    .arg(SqlDialect::localDay(db->engine(), "x.created_at")),
+                {stored});
+            QCOMPARE(rows.size(), 1);
+            QCOMPARE(rows.first().toMap().value("d").toString(), expected);
+        }
+    }
+
+    // The leading join keeps the ON condition's meaning on both engines:
+    // only matching pairs, an unmatched row on either side dropped.
+    void leadingJoinKeepsOnlyMatchingRows()
+    {
+        for (Database* db : engines()) {
+            const QVariantList rows = db->execQuery(
+                QStringLiteral("SELECT a.n AS n, b.name AS name FROM (SELECT 1 AS n UNION ALL "
+                               "SELECT 2 UNION ALL SELECT 3) AS a %1 (SELECT 2 AS n, 'شقة' AS "
+                               "name UNION ALL SELECT 3, 'مخزن' UNION ALL SELECT 4, 'مكتب') AS b "
+                               "ON b.n=a.n ORDER BY a.n")
+                    .arg(SqlDialect::leadingJoin(db->engine())));
+            QStringList seen;
+            for (const QVariant& row : rows)
+                seen << row.toMap().value("n").toString() + ":" +
+                            row.toMap().value("name").toString();
+            QCOMPARE(seen, (QStringList{"2:شقة", "3:مخزن"}));
         }
     }
 

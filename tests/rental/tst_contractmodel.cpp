@@ -1,3 +1,4 @@
+#include "RentalRows.h"
 #include "TableSnapshot.h"
 #include "TestDatabase.h"
 
@@ -295,9 +296,7 @@ private:
 
     void blockUnitUpdates()
     {
-        QVERIFY(db()->execNonQuery(QStringLiteral(
-            "CREATE TRIGGER block_units BEFORE UPDATE ON units BEGIN SELECT RAISE(ABORT, "
-            "'units are locked'); END")));
+        QVERIFY(RentalRows::failOn(db(), QStringLiteral("UPDATE"), QStringLiteral("units")));
     }
 
     QString unitStatus() const

@@ -4,6 +4,7 @@
 #include "OfficeGenerator.h"
 
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "rental/InvoiceModel.h"
 #include "rental/InvoiceNumbers.h"
@@ -337,8 +338,9 @@ private slots:
         QCOMPARE(metered.value("total").toDouble(), 10.0);
         // Invoices numbered in contract order, each line after its invoice's.
         QCOMPARE(m_fixture
-                     ->value("SELECT GROUP_CONCAT(total_amount, '|') FROM (SELECT "
-                             "total_amount FROM invoices ORDER BY invoice_number)")
+                     ->value(QStringLiteral("SELECT %1 FROM (SELECT total_amount FROM invoices "
+                                            "ORDER BY invoice_number) AS t")
+                                 .arg(SqlDialect::stringAgg(db()->engine(), "total_amount", "|")))
                      .toString(),
                  QStringLiteral("1000.1|10.2|333.37"));
         QCOMPARE(m_fixture
@@ -621,6 +623,8 @@ private slots:
     // the month in service order (the readings are read once for the run).
     void rentRunOnAnOfficeBillsEachUnitWithItsOwnReadings()
     {
+        if (TestDatabase::onPostgres())
+            QSKIP("the office generator fills SQLite files only");
         m_model.reset();
         m_fixture.reset(); // one default connection at a time
         m_fixture = std::make_unique<TestDatabase>();

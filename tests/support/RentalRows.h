@@ -66,12 +66,21 @@ inline int contractor(Database* db, const QString& name)
 // Makes every later statement matching `when` on `table` fail, as a full disk
 // or a broken constraint would; used to check that writes roll back whole.
 // Triggers take no bound parameters, so callers pass literal test text only.
+// `when` reads NEW as the row written; "1" is every row.
 inline bool failOn(Database* db, const QString& event, const QString& table,
                    const QString& when = QStringLiteral("1"))
 {
-    return db->execNonQuery(QStringLiteral("CREATE TRIGGER fail_%1_%2 BEFORE %1 ON %2 WHEN %3 "
-                                           "BEGIN SELECT RAISE(ABORT, 'forced failure'); END")
-                                .arg(event, table, when));
+    if (!db->isPostgres())
+        return db->execNonQuery(QStringLiteral("CREATE TRIGGER fail_%1_%2 BEFORE %1 ON %2 WHEN %3 "
+                                               "BEGIN SELECT RAISE(ABORT, 'forced failure'); END")
+                                    .arg(event, table, when));
+    return db->execNonQuery(
+               QStringLiteral("CREATE OR REPLACE FUNCTION fail_forced() RETURNS trigger LANGUAGE "
+                              "plpgsql AS $$ BEGIN RAISE EXCEPTION 'forced failure'; END $$")) &&
+           db->execNonQuery(
+               QStringLiteral("CREATE TRIGGER fail_%1_%2 BEFORE %1 ON %2 FOR EACH "
+                              "ROW WHEN (%3) EXECUTE FUNCTION fail_forced()")
+                   .arg(event, table, when == QLatin1String("1") ? QStringLiteral("true") : when));
 }
 
 } // namespace RentalRows
