@@ -8,6 +8,7 @@
 #include <QTimeZone>
 #include <QtTest>
 
+#include <ctime>
 #include <memory>
 
 using Engine = DatabaseSettings::Engine;
@@ -139,6 +140,33 @@ private slots:
             QCOMPARE(rows.size(), 1);
             QCOMPARE(rows.first().toMap().value("d").toString(), expected);
         }
+    }
+
+    // A server left in its own zone (often UTC) put a payment written at
+    // 00:30 in Amman on the day before; each session takes the desk's zone.
+    void regressionServerSessionTakesTheDesksTimeZone()
+    {
+        const QByteArray before = qgetenv("TZ");
+        qputenv("TZ", "Asia/Amman");
+        tzset();
+        Database desk;
+        const bool opened = desk.initialize(m_cluster->newDatabase());
+        const QVariantList rows =
+            opened ? desk.execQuery(QStringLiteral("SELECT current_setting('TimeZone') AS zone, "
+                                                   "%1 AS d FROM (SELECT CAST(? AS TEXT) AS "
+                                                   "created_at) AS x")
+                                        .arg(SqlDialect::localDay(desk.engine(), "x.created_at")),
+                                    {QStringLiteral("2026-03-01 22:30:00")})
+                   : QVariantList();
+        if (before.isNull())
+            qunsetenv("TZ");
+        else
+            qputenv("TZ", before);
+        tzset();
+        QVERIFY2(opened, qPrintable(desk.initErrorText()));
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows.first().toMap().value("zone").toString(), QStringLiteral("Asia/Amman"));
+        QCOMPARE(rows.first().toMap().value("d").toString(), QStringLiteral("2026-03-02"));
     }
 
     // The leading join keeps the ON condition's meaning on both engines:
