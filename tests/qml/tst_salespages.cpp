@@ -679,14 +679,21 @@ private slots:
             sales->sellUnit(buyerId, addUnit(QStringLiteral("C-7"), 7000), 7000, 1000, 2, today, 2),
             1);
         QVERIFY(h->click(need(QStringLiteral("accountingTab_3"))));
-        QQuickItem* card = need(QStringLiteral("costCentreCard_برج النخيل"));
-        QVERIFY(card);
-        QStringList breakdowns;
-        for (QQuickItem* line : h->findAll(QStringLiteral("centreBreakdown"), card)) {
-            if (line->isVisible())
-                breakdowns << line->property("text").toString();
-        }
-        QVERIFY2(breakdowns.size() >= 1, qPrintable(breakdowns.join('|')));
+        QVERIFY(need(QStringLiteral("costCentreCard_برج النخيل")));
+        // Each card's figures come from the report reader after the card
+        // shows; the card is found again on each try.
+        const auto shownBreakdowns = [this] {
+            QStringList lines;
+            QQuickItem* card = h->find(QStringLiteral("costCentreCard_برج النخيل"));
+            for (QQuickItem* line : card ? h->findAll(QStringLiteral("centreBreakdown"), card)
+                                         : QList<QQuickItem*>()) {
+                if (line->isVisible())
+                    lines << line->property("text").toString();
+            }
+            return lines;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!shownBreakdowns().isEmpty(), 10000);
+        const QStringList breakdowns = shownBreakdowns();
         QVERIFY2(breakdowns.join('|').contains(QStringLiteral("7,000.00 $")),
                  qPrintable(breakdowns.join('|')));
         QVERIFY(breakdowns.join('|').contains(Reasons::noRate(QStringLiteral("USD"), today)));
