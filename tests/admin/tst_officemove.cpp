@@ -74,7 +74,7 @@ private slots:
 
     void movedOfficeHasEveryRowAndTotal()
     {
-        TestDatabase office;
+        TestDatabase office(DatabaseSettings::Engine::SQLite);
         QVERIFY(fillOffice(office));
         auto server = openServer(m_cluster->newDatabase());
         QVERIFY(server->connection().isOpen());
@@ -140,7 +140,7 @@ private slots:
 
     void serverHoldingAnOfficeIsRefused()
     {
-        TestDatabase office;
+        TestDatabase office(DatabaseSettings::Engine::SQLite);
         QVERIFY(fillOffice(office));
         auto server = openServer(m_cluster->newDatabase());
         QVERIFY(server->execInsert(QStringLiteral("INSERT INTO properties (name) VALUES (?)"),
@@ -158,7 +158,7 @@ private slots:
     // leaves the server as it was.
     void failureHalfwayLeavesServerEmpty()
     {
-        TestDatabase office;
+        TestDatabase office(DatabaseSettings::Engine::SQLite);
         QVERIFY(fillOffice(office));
         // The file takes any text in a money column; the server does not.
         QVERIFY(office.db()->execNonQuery(

@@ -183,7 +183,7 @@ private slots:
 
     void sqliteFileHasNoOtherDesks()
     {
-        TestDatabase file;
+        TestDatabase file(DatabaseSettings::Engine::SQLite);
         ChangeFeed feed(file.db());
         QVERIFY(!feed.subscribe());
         QVERIFY(!feed.isListening());

@@ -97,8 +97,10 @@ private slots:
             go = true;
             // The second desk is queued on the lock, not writing beside us.
             QTRY_VERIFY_WITH_TIMEOUT(
-                first->scalar(QStringLiteral("SELECT COUNT(*) FROM pg_locks WHERE "
-                                             "locktype='advisory' AND NOT granted"))
+                first->scalar(
+                         QStringLiteral("SELECT COUNT(*) FROM pg_locks WHERE "
+                                        "locktype='advisory' AND NOT granted AND database=(SELECT "
+                                        "oid FROM pg_database WHERE datname=current_database())"))
                         .toInt() == 1,
                 60000);
             QVERIFY(!done);
@@ -163,7 +165,8 @@ private slots:
             0);
         // The lock went with the transaction: nothing is left held.
         QCOMPARE(
-            db->scalar(QStringLiteral("SELECT COUNT(*) FROM pg_locks WHERE locktype='advisory'"))
+            db->scalar(QStringLiteral("SELECT COUNT(*) FROM pg_locks WHERE locktype='advisory' "
+                                      "AND pid=pg_backend_pid()"))
                 .toInt(),
             0);
     }
