@@ -11,6 +11,8 @@ const QString ListTotals::kInvoices = QStringLiteral("invoices");
 const QString ListTotals::kPayments = QStringLiteral("payments");
 const QString ListTotals::kJournal = QStringLiteral("journal");
 const QString ListTotals::kPendingCheques = QStringLiteral("pending_cheques");
+const QString ListTotals::kCheques = QStringLiteral("cheques");
+const QString ListTotals::kChequesDue = QStringLiteral("cheques_due");
 
 namespace {
 
@@ -48,7 +50,9 @@ const QList<ListTotals::Kept>& kept()
          QStringLiteral("currency_id"),
          {QStringLiteral("total_amount"), QStringLiteral("paid_amount"), QStringLiteral("balance")},
          QString(),
-         {}},
+         {QStringLiteral("status")},
+         QStringLiteral("R.status"),
+         QStringLiteral("status")},
         {ListTotals::kPayments,
          QStringLiteral("payments"),
          QStringLiteral("R.payment_date"),
@@ -56,7 +60,9 @@ const QList<ListTotals::Kept>& kept()
          QStringLiteral("currency_id"),
          {QStringLiteral("amount")},
          QString(),
-         {}},
+         {},
+         QString(),
+         QString()},
         // Only entries with lines are listed.
         {ListTotals::kJournal,
          QStringLiteral("journal_entries"),
@@ -65,7 +71,9 @@ const QList<ListTotals::Kept>& kept()
          QString(),
          {},
          QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=R.id)"),
-         {}},
+         {},
+         QString(),
+         QString()},
         {ListTotals::kPendingCheques,
          QStringLiteral("cheques"),
          QStringLiteral("''"),
@@ -75,7 +83,30 @@ const QList<ListTotals::Kept>& kept()
          QStringLiteral("R.type='received' AND R.status='pending' AND (R.payment_id IS NOT NULL "
                         "OR R.installment_id IS NOT NULL)"),
          {QStringLiteral("type"), QStringLiteral("status"), QStringLiteral("payment_id"),
-          QStringLiteral("installment_id")}},
+          QStringLiteral("installment_id")},
+         QString(),
+         QString()},
+        {ListTotals::kCheques,
+         QStringLiteral("cheques"),
+         QStringLiteral("''"),
+         QString(),
+         QStringLiteral("currency_id"),
+         {QStringLiteral("amount")},
+         QString(),
+         {QStringLiteral("status")},
+         QStringLiteral("R.status"),
+         QStringLiteral("status")},
+        // A cheque without a due day is never due.
+        {ListTotals::kChequesDue,
+         QStringLiteral("cheques"),
+         QStringLiteral("R.due_date"),
+         QStringLiteral("due_date"),
+         QStringLiteral("currency_id"),
+         {QStringLiteral("amount")},
+         QStringLiteral("R.status='pending' AND R.due_date IS NOT NULL"),
+         {QStringLiteral("status"), QStringLiteral("type")},
+         QStringLiteral("R.type"),
+         QStringLiteral("type")},
     };
     return all;
 }
@@ -85,10 +116,20 @@ QString on(QString expression, const QString& row)
     return expression.replace(QStringLiteral("R."), row + QLatin1Char('.'));
 }
 
+// The list_totals key of a row: the list's name, and its split value.
+QString keyOf(const ListTotals::Kept& k, const QString& row)
+{
+    const QString name = QLatin1Char('\'') + k.list + QLatin1Char('\'');
+    if (k.split.isEmpty())
+        return name;
+    return QStringLiteral("'") + k.list + QStringLiteral(":' || IFNULL(") + on(k.split, row) +
+           QStringLiteral(",'')");
+}
+
 // The select list of one row's (or, with `grouped`, a group's) figures.
 QString figures(const ListTotals::Kept& k, const QString& row, const QString& sign, bool grouped)
 {
-    QStringList values{QLatin1Char('\'') + k.list + QLatin1Char('\''),
+    QStringList values{keyOf(k, row),
                        QStringLiteral("IFNULL(") + on(k.day, row) + QStringLiteral(",'')"),
                        k.currency.isEmpty() ? QStringLiteral("-1")
                                             : QStringLiteral("IFNULL(") + row + QLatin1Char('.') +
@@ -185,6 +226,7 @@ QList<Trigger> triggers()
         columns << k.conditionColumns;
         if (!k.currency.isEmpty())
             columns << k.currency;
+        columns.removeDuplicates();
         list << Trigger{prefix + QStringLiteral("_added"),
                         QStringLiteral("AFTER INSERT ON ") + k.table,
                         oneRow(k, QStringLiteral("NEW"), QString())};
@@ -219,6 +261,24 @@ const ListTotals::Kept* ListTotals::find(const QString& list)
     return nullptr;
 }
 
+QString ListTotals::listCondition(const Kept& k, bool oneValue)
+{
+    if (k.split.isEmpty())
+        return QStringLiteral("list=?");
+    // Every "list:..." key and no other: the keys compare byte by byte, and
+    // ';' comes right after ':'.
+    return oneValue ? QStringLiteral("list=?") : QStringLiteral("list>=? AND list<?");
+}
+
+QVariantList ListTotals::listValues(const Kept& k, const QVariant& value)
+{
+    if (k.split.isEmpty())
+        return {k.list};
+    if (value.isValid())
+        return {k.list + QLatin1Char(':') + value.toString()};
+    return {k.list + QLatin1Char(':'), k.list + QLatin1Char(';')};
+}
+
 const QStringList& ListTotals::triggerNames()
 {
     static const QStringList names = [] {
@@ -239,7 +299,7 @@ QStringList ListTotals::recountStatements()
                           QStringLiteral(" FROM ") + k.table + QStringLiteral(" R") +
                           (k.condition.isEmpty() ? QString()
                                                  : QStringLiteral(" WHERE ") + k.condition) +
-                          QStringLiteral(" GROUP BY 2, 3");
+                          QStringLiteral(" GROUP BY 1, 2, 3");
     return statements;
 }
 

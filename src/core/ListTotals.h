@@ -3,6 +3,8 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <QVariantList>
 
 class QSqlError;
 
@@ -28,7 +30,12 @@ public:
         QString currency;             // currency column, or empty
         QStringList sums;             // summed columns (at most three), in kept order
         QString condition;            // a row counts only when this holds ("R" the row), or empty
-        QStringList conditionColumns; // the columns the condition reads
+        QStringList conditionColumns; // the columns the condition and `split` read
+        // Kept apart per value of this expression ("R" the row), or empty:
+        // the rows of value V are kept under the key "list:V" (NULL as ""),
+        // so a list filtered on that one value reads its own few rows.
+        QString split;
+        QString splitFilter; // the list's filter key that compares the same value
     };
 
     static const QString kInvoices;
@@ -37,9 +44,18 @@ public:
     // Received cheques still pending for a payment or an instalment, all on
     // one day (''): the money under collection the books are checked against.
     static const QString kPendingCheques;
+    // Every cheque, per status, for the cheque list's count and footer.
+    static const QString kCheques;
+    // Pending cheques with a due day, per type, by due day: what is to be
+    // cashed or paid up to a day, for the alerts, insights and cash calendar.
+    static const QString kChequesDue;
 
     // The kept list named `list`, or null.
     static const Kept* find(const QString& list);
+    // The condition on list_totals.list selecting `k`'s rows: all of them,
+    // or only those kept for one value of its split; its bound values.
+    static QString listCondition(const Kept& k, bool oneValue);
+    static QVariantList listValues(const Kept& k, const QVariant& value = {});
 
     // Creates the table and its triggers where any is missing or written
     // otherwise, and then counts the totals afresh from the stored rows, in

@@ -169,7 +169,8 @@ public:
         // The same day in the server's spelling, where it differs.
         QString serverConvertedDay;
         // The list's per-day totals kept in list_totals (see ListTotals), read
-        // for the count and footer while no search or filter is set; their
+        // for the count and footer while no search or filter is set (or only
+        // the filter they are split by); their
         // summed columns are totalColumns' keys and their day convertedDay.
         QString keptTotals;
     };
@@ -309,6 +310,8 @@ private:
     void takeTotals(const SqlReader::Rows& result) const;
     // The kept per-day totals answer for the list as it is filtered now.
     bool readsKeptTotals() const;
+    // The value of the filter the kept totals are split by, when it is set.
+    QVariant keptSplitValue() const;
     Statement keptTotalsStatement() const;
     bool convertsTotal() const
     {

@@ -390,21 +390,33 @@ SqlListModel::Statement SqlListModel::totalsStatement() const
     return readsKeptTotals() ? keptTotalsStatement() : scannedTotalsStatement();
 }
 
+QVariant SqlListModel::keptSplitValue() const
+{
+    const ListTotals::Kept* kept = ListTotals::find(m_def.keptTotals);
+    if (!kept || kept->splitFilter.isEmpty())
+        return {};
+    const QVariant value = m_filters.value(kept->splitFilter);
+    return isNoFilter(value) ? QVariant() : value;
+}
+
 bool SqlListModel::readsKeptTotals() const
 {
     if (m_def.keptTotals.isEmpty() || !m_searchText.trimmed().isEmpty())
         return false;
+    const ListTotals::Kept* kept = ListTotals::find(m_def.keptTotals);
+    if (!kept)
+        return false;
+    // The one filter the kept rows are split by is read from them as well.
     for (auto it = m_filters.cbegin(); it != m_filters.cend(); ++it) {
         const bool known =
             m_def.filterColumns.contains(it.key()) ||
             (!m_def.dateColumn.isEmpty() &&
              (it.key() == QLatin1String("date_from") || it.key() == QLatin1String("date_to")));
-        if (known && !isNoFilter(it.value()))
+        const bool split = !kept->splitFilter.isEmpty() && it.key() == kept->splitFilter &&
+                           m_def.filterColumns.contains(it.key());
+        if (known && !split && !isNoFilter(it.value()))
             return false;
     }
-    const ListTotals::Kept* kept = ListTotals::find(m_def.keptTotals);
-    if (!kept)
-        return false;
     for (const QString& name : m_def.totalColumns.keys())
         if (!kept->sums.contains(name))
             return false;
@@ -438,11 +450,14 @@ SqlListModel::Statement SqlListModel::keptTotalsStatement() const
                        "currency_id END");
     if (!m_def.currencyColumn.isEmpty())
         aggregates << QStringLiteral("MIN(%1) IS NOT MAX(%1)").arg(currency);
+    const QVariant splitValue = keptSplitValue();
+    const QString list = ListTotals::listCondition(*kept, splitValue.isValid());
+    const QVariantList listValues = ListTotals::listValues(*kept, splitValue);
     Statement statement;
-    statement.params << m_def.keptTotals;
+    statement.params << listValues;
     if (!convertsTotal()) {
         statement.sql = QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
-                        QStringLiteral(" FROM list_totals WHERE list=?");
+                        QStringLiteral(" FROM list_totals WHERE ") + list;
         return statement;
     }
     const QString otherCurrency =
@@ -454,12 +469,13 @@ SqlListModel::Statement SqlListModel::keptTotalsStatement() const
     statement.sql =
         QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) + QStringLiteral(", ") +
         sumOf(m_def.convertedTotal, otherCurrency) +
-        QStringLiteral(", NULL, NULL FROM list_totals WHERE list=? UNION ALL SELECT ") +
-        blanks.join(QStringLiteral(", ")) + QStringLiteral(", SUM(c") + n +
-        QStringLiteral(")/100.0+TOTAL(r") + n +
-        QStringLiteral("), currency_id, day FROM list_totals WHERE list=? AND row_count<>0 AND ") +
-        otherCurrency + QStringLiteral(" GROUP BY currency_id, day");
-    statement.params << m_def.keptTotals;
+        QStringLiteral(", NULL, NULL FROM list_totals WHERE ") + list +
+        QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
+        QStringLiteral(", SUM(c") + n + QStringLiteral(")/100.0+TOTAL(r") + n +
+        QStringLiteral("), currency_id, day FROM list_totals WHERE ") + list +
+        QStringLiteral(" AND row_count<>0 AND ") + otherCurrency +
+        QStringLiteral(" GROUP BY currency_id, day");
+    statement.params << listValues;
     return statement;
 }
 

@@ -65,6 +65,7 @@ Definition FinanceLists::cheques()
     d.defaultSort = QStringLiteral("due_date");
     d.totalColumns = {{QStringLiteral("amount"), QStringLiteral("c.amount")}};
     d.currencyColumn = QStringLiteral("c.currency_id");
+    d.keptTotals = ListTotals::kCheques;
     return d;
 }
 

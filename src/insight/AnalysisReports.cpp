@@ -5,6 +5,7 @@
 #include "core/Money.h"
 #include "core/OfficeFigures.h"
 #include "insight/DateRange.h"
+#include "insight/DueCheques.h"
 #include "insight/InsightDates.h"
 #include "insight/ProfitabilityReports.h"
 #include "insight/StatementReports.h"
@@ -124,11 +125,20 @@ QVariantList AnalysisReports::insightCards()
                                        primarySymbol()) +
                               missingText(late)));
 
+    // The cheques from the pending cheques kept per due day.
     qint64 chequeCount = 0;
-    const QVariantMap cheques =
-        dueTotal(QStringLiteral("amount"),
-                 QStringLiteral("FROM cheques WHERE status='pending' AND due_date <= ?"),
-                 {InsightDates::isoDay(7)}, &chequeCount);
+    ConvertedTotal dueCheques(&figures.rates());
+    const int primaryId = figures.rates().primaryId();
+    DueCheques::forEachDay(m_db, QString(), QString(), InsightDates::isoDay(7),
+                           [&](QVector<QVariant>& row) {
+                               const int currency = row.at(0).isNull() ? 0 : row.at(0).toInt();
+                               const bool primaryRow = currency == 0 || currency == primaryId;
+                               dueCheques.add(currency,
+                                              primaryRow ? QString() : row.at(1).toString(),
+                                              row.at(2).toDouble());
+                               chequeCount += row.at(3).toLongLong();
+                           });
+    const QVariantMap cheques = dueCheques.toMap();
     if (chequeCount >= 1)
         cards.append(card(QStringLiteral("🎫"), QStringLiteral("شيكات مستحقة"),
                           QStringLiteral("%1 شيك مستحق خلال 7 أيام بقيمة %2 %3")
@@ -186,11 +196,7 @@ QVariantMap AnalysisReports::smartAnalysis()
                     .arg(QString::number(overdue),
                          wholeText(overdueFigure.value(QStringLiteral("total")).toDouble()),
                          primarySymbol());
-    const qint64 cheques =
-        m_db->scalar(QStringLiteral("SELECT COUNT(*) as cnt FROM cheques WHERE status='pending' "
-                                    "AND due_date <= ?"),
-                     {InsightDates::isoDay(7)})
-            .toLongLong();
+    const qint64 cheques = DueCheques::countUpTo(m_db, InsightDates::isoDay(7));
     if (cheques > 0)
         text += QStringLiteral("- تنبيه: يوجد **%1** شيكات تستحق خلال الأسبوع القادم. تأكد من "
                                "توفر السيولة أو متابعة التحصيل.\n")

@@ -5,6 +5,7 @@
 #include "core/Money.h"
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
+#include "insight/DueCheques.h"
 #include "insight/InsightDates.h"
 
 #include <QHash>
@@ -113,6 +114,18 @@ bool contractorBillsDue(Database* db, const QVariantList& bounds,
     return true;
 }
 
+constexpr char kReceived[] = "received";
+constexpr char kIssued[] = "issued";
+
+// The pending cheques of one type due between the two bounds, per currency
+// and day.
+template <const char* type>
+bool chequesDue(Database* db, const QVariantList& bounds, const CashCalendar::RowHandler& onRow)
+{
+    return DueCheques::forEachDay(db, QLatin1String(type), bounds.value(0).toString(),
+                                  bounds.value(1).toString(), onRow);
+}
+
 } // namespace
 
 const QList<CashCalendar::Source>& CashCalendar::sources()
@@ -132,16 +145,12 @@ const QList<CashCalendar::Source>& CashCalendar::sources()
                         "status!='paid' AND installment_amount-paid_amount>0.004 AND due_date "
                         "BETWEEN ? AND ? GROUP BY cur, day"),
          nullptr},
+        // Pending cheques as kept per due day: a large register holds
+        // many years of them.
         {QStringLiteral("in"), QStringLiteral("received_cheques"), QStringLiteral("شيكات واردة"),
-         QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(amount) AS amount FROM "
-                        "cheques WHERE type='received' AND status='pending' AND due_date BETWEEN "
-                        "? AND ? GROUP BY cur, day"),
-         nullptr},
+         QString(), chequesDue<kReceived>},
         {QStringLiteral("out"), QStringLiteral("issued_cheques"), QStringLiteral("شيكات صادرة"),
-         QStringLiteral("SELECT currency_id AS cur, due_date AS day, SUM(amount) AS amount FROM "
-                        "cheques WHERE type='issued' AND status='pending' AND due_date BETWEEN ? "
-                        "AND ? GROUP BY cur, day"),
-         nullptr},
+         QString(), chequesDue<kIssued>},
         // A contractor's payments settle its bills oldest first; what is
         // left of a bill is due from the bill's day.
         {QStringLiteral("out"), QStringLiteral("contractor_bills"),

@@ -163,6 +163,9 @@ public:
             }
             floorMs = medianOf(floors);
         }
+        if (qEnvironmentVariableIsSet("BENCH_SQL"))
+            for (const QByteArray& sql : std::as_const(m_statements))
+                out << "    SQL: " << sql << "\n";
         const QString ratio =
             floorMs > 0 ? QString::number(ms / floorMs, 'f', 2) : QStringLiteral("-");
         out << QStringLiteral("| %1 | %2 | %3 (cpu %6) | %4 | %5 |\n")
@@ -585,7 +588,7 @@ int main(int argc, char* argv[])
     const bool scrollOnly = parser.isSet(scrollOption);
     const bool writesOnly = parser.isSet(writesOption);
     const bool readsOnly = parser.isSet(onlyOption);
-    if (writesOnly || readsOnly)
+    if (writesOnly)
         lists.clear();
     if (!scrollOnly && !writesOnly) {
         out << "Reads (median of " << runs
