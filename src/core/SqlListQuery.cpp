@@ -466,15 +466,14 @@ SqlListModel::Statement SqlListModel::keptTotalsStatement() const
     for (int i = 0; i < aggregates.size(); ++i)
         blanks << QStringLiteral("NULL");
     const QString n = QString::number(kept->sums.indexOf(m_def.convertedTotal));
-    statement.sql =
-        QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) + QStringLiteral(", ") +
-        sumOf(m_def.convertedTotal, otherCurrency) +
-        QStringLiteral(", NULL, NULL FROM list_totals WHERE ") + list +
-        QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
-        QStringLiteral(", SUM(c") + n + QStringLiteral(")/100.0+TOTAL(r") + n +
-        QStringLiteral("), currency_id, day FROM list_totals WHERE ") + list +
-        QStringLiteral(" AND row_count<>0 AND ") + otherCurrency +
-        QStringLiteral(" GROUP BY currency_id, day");
+    statement.sql = QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
+                    QStringLiteral(", ") + sumOf(m_def.convertedTotal, otherCurrency) +
+                    QStringLiteral(", NULL, NULL FROM list_totals WHERE ") + list +
+                    QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
+                    QStringLiteral(", SUM(c") + n + QStringLiteral(")/100.0+TOTAL(r") + n +
+                    QStringLiteral("), currency_id, day FROM list_totals WHERE ") + list +
+                    QStringLiteral(" AND row_count<>0 AND ") + otherCurrency +
+                    QStringLiteral(" GROUP BY currency_id, day");
     statement.params << listValues;
     return statement;
 }

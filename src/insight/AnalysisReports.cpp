@@ -129,15 +129,14 @@ QVariantList AnalysisReports::insightCards()
     qint64 chequeCount = 0;
     ConvertedTotal dueCheques(&figures.rates());
     const int primaryId = figures.rates().primaryId();
-    DueCheques::forEachDay(m_db, QString(), QString(), InsightDates::isoDay(7),
-                           [&](QVector<QVariant>& row) {
-                               const int currency = row.at(0).isNull() ? 0 : row.at(0).toInt();
-                               const bool primaryRow = currency == 0 || currency == primaryId;
-                               dueCheques.add(currency,
-                                              primaryRow ? QString() : row.at(1).toString(),
-                                              row.at(2).toDouble());
-                               chequeCount += row.at(3).toLongLong();
-                           });
+    DueCheques::forEachDay(
+        m_db, QString(), QString(), InsightDates::isoDay(7), [&](QVector<QVariant>& row) {
+            const int currency = row.at(0).isNull() ? 0 : row.at(0).toInt();
+            const bool primaryRow = currency == 0 || currency == primaryId;
+            dueCheques.add(currency, primaryRow ? QString() : row.at(1).toString(),
+                           row.at(2).toDouble());
+            chequeCount += row.at(3).toLongLong();
+        });
     const QVariantMap cheques = dueCheques.toMap();
     if (chequeCount >= 1)
         cards.append(card(QStringLiteral("🎫"), QStringLiteral("شيكات مستحقة"),

@@ -57,15 +57,14 @@ private slots:
         QTest::newRow("cheques cashed and returned")
             << QStringList{QStringLiteral("UPDATE cheques SET status='cleared' WHERE id%3=0"),
                            QStringLiteral("UPDATE cheques SET status='bounced' WHERE id%7=0")};
-        QTest::newRow("cheques back to pending, retyped and redated")
-            << QStringList{
-                   QStringLiteral("UPDATE cheques SET status='pending' WHERE status IS NULL"),
-                   QStringLiteral("UPDATE cheques SET type='issued' WHERE id%10=1"),
-                   QStringLiteral("UPDATE cheques SET due_date=date(due_date,'+40 days') "
-                                  "WHERE id%6=0"),
-                   QStringLiteral("UPDATE cheques SET due_date=NULL WHERE id%11=0"),
-                   QStringLiteral("UPDATE cheques SET due_date='2025-03-03' WHERE due_date "
-                                  "IS NULL")};
+        QTest::newRow("cheques back to pending, retyped and redated") << QStringList{
+            QStringLiteral("UPDATE cheques SET status='pending' WHERE status IS NULL"),
+            QStringLiteral("UPDATE cheques SET type='issued' WHERE id%10=1"),
+            QStringLiteral("UPDATE cheques SET due_date=date(due_date,'+40 days') "
+                           "WHERE id%6=0"),
+            QStringLiteral("UPDATE cheques SET due_date=NULL WHERE id%11=0"),
+            QStringLiteral("UPDATE cheques SET due_date='2025-03-03' WHERE due_date "
+                           "IS NULL")};
         QTest::newRow("amounts and currencies change, cheques removed")
             << QStringList{QStringLiteral("UPDATE cheques SET amount=amount+0.25, "
                                           "currency_id=2 WHERE id%9=0"),
@@ -97,9 +96,8 @@ private slots:
                 QCOMPARE(kept, scanned);
             }
         }
-        for (const QString& to :
-             {QStringLiteral("2024-12-31"), QStringLiteral("2025-04-10"),
-              QStringLiteral("2026-12-31")})
+        for (const QString& to : {QStringLiteral("2024-12-31"), QStringLiteral("2025-04-10"),
+                                  QStringLiteral("2026-12-31")})
             QCOMPARE(DueCheques::countUpTo(db, to),
                      m_t->value(QStringLiteral("SELECT COUNT(*) FROM cheques WHERE "
                                                "status='pending' AND due_date <= ?"),

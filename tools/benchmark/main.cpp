@@ -778,6 +778,20 @@ int main(int argc, char* argv[])
             return int(
                 ReportCalls::run(&db, QStringLiteral("projects"), {}, &error).toList().size());
         });
+        // Each page's data as one report-reader call.
+        for (const auto& page :
+             {std::make_pair("dashboard", QVariantList{50}),
+              std::make_pair("analysis", QVariantList()),
+              std::make_pair("calendar", QVariantList{90}),
+              std::make_pair("cheques", QVariantList{QString(), yearStart, today})}) {
+            bench.read(QStringLiteral("ReportCalls %1 (page)").arg(QLatin1String(page.first)), [&] {
+                QString error;
+                const QVariant result =
+                    ReportCalls::run(&db, QLatin1String(page.first), page.second, &error);
+                return int(result.typeId() == QMetaType::QVariantList ? result.toList().size()
+                                                                      : result.toMap().size());
+            });
+        }
         bench.read(QStringLiteral("ReportCalls costCentres (one card)"), [&] {
             QString error;
             return int(ReportCalls::run(&db, QStringLiteral("costCentres"), {projectId}, &error)
