@@ -13,6 +13,7 @@ const QString ListTotals::kJournal = QStringLiteral("journal");
 const QString ListTotals::kPendingCheques = QStringLiteral("pending_cheques");
 const QString ListTotals::kCheques = QStringLiteral("cheques");
 const QString ListTotals::kChequesDue = QStringLiteral("cheques_due");
+const QString ListTotals::kOpenInvoices = QStringLiteral("open_invoices");
 
 namespace {
 
@@ -107,6 +108,17 @@ const QList<ListTotals::Kept>& kept()
          {QStringLiteral("status"), QStringLiteral("type")},
          QStringLiteral("R.type"),
          QStringLiteral("type")},
+        {ListTotals::kOpenInvoices,
+         QStringLiteral("invoices"),
+         QStringLiteral("R.due_date"),
+         QStringLiteral("due_date"),
+         QStringLiteral("currency_id"),
+         {QStringLiteral("balance")},
+         QStringLiteral("(R.status < 'paid' OR (R.status > 'paid' AND R.status < 'void') OR "
+                        "R.status > 'void') AND R.balance >= 0.005 AND R.due_date IS NOT NULL"),
+         {QStringLiteral("status")},
+         QString(),
+         QString()},
     };
     return all;
 }

@@ -49,6 +49,9 @@ public:
     // Pending cheques with a due day, per type, by due day: what is to be
     // cashed or paid up to a day, for the alerts, insights and cash calendar.
     static const QString kChequesDue;
+    // Invoices still open (neither paid nor void, at least half a cent
+    // owed), by due day: the invoice part of the overdue receivables.
+    static const QString kOpenInvoices;
 
     // The kept list named `list`, or null.
     static const Kept* find(const QString& list);

@@ -2,6 +2,7 @@
 
 #include "core/ConvertedTotal.h"
 #include "core/Database.h"
+#include "core/ListTotals.h"
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
 #include "core/SqlValue.h"
@@ -157,7 +158,7 @@ QHash<int, QVariantMap> OfficeFigures::contractedMonthlyRentByProperty()
     return maps;
 }
 
-QVariantMap OfficeFigures::overdueReceivables()
+QVariantMap OfficeFigures::overdueReceivables(bool fromRows)
 {
     // What is still open of each, converted at the rate of its due day; the
     // same grouped reads count them.
@@ -168,12 +169,27 @@ QVariantMap OfficeFigures::overdueReceivables()
         for (const QVariant& row : rows)
             count += row.toMap().value(QStringLiteral("n")).toLongLong();
     };
-    add(m_db->execQuery(
-        QStringLiteral("SELECT ") +
-            groupColumns(QStringLiteral("currency_id"), QStringLiteral("due_date")) +
-            QStringLiteral(", SUM(balance) as t, COUNT(*) as n FROM invoices WHERE (") +
-            kOpenInvoice + QStringLiteral(") AND due_date < ? AND balance >= 0.005 GROUP BY c, d"),
-        {todayIso()}));
+    if (!fromRows && !m_db->isPostgres()) {
+        // A large office has tens of thousands of open invoices, a few
+        // hundred due days.
+        const QString c = QStringLiteral("CASE WHEN currency_id=-1 THEN ") +
+                          ConvertedTotal::primaryIdSql() + QStringLiteral(" ELSE currency_id END");
+        add(m_db->execQuery(
+            QStringLiteral("SELECT ") + c + QStringLiteral(" as c, CASE WHEN ") + c +
+                QStringLiteral("=") + ConvertedTotal::primaryIdSql() +
+                QStringLiteral(" THEN '' ELSE day END as d, SUM(c0)/100.0+TOTAL(r0) "
+                               "as t, SUM(row_count) as n FROM list_totals WHERE "
+                               "list=? AND day < ? AND row_count<>0 GROUP BY c, d"),
+            {ListTotals::kOpenInvoices, todayIso()}));
+    } else {
+        add(m_db->execQuery(
+            QStringLiteral("SELECT ") +
+                groupColumns(QStringLiteral("currency_id"), QStringLiteral("due_date")) +
+                QStringLiteral(", SUM(balance) as t, COUNT(*) as n FROM invoices WHERE (") +
+                kOpenInvoice +
+                QStringLiteral(") AND due_date < ? AND balance >= 0.005 GROUP BY c, d"),
+            {todayIso()}));
+    }
     add(m_db->execQuery(
         QStringLiteral("SELECT ") +
             groupColumns(QStringLiteral("currency_id"), QStringLiteral("due_date")) +

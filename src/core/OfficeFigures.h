@@ -40,8 +40,11 @@ public:
     QVariantMap contractedMonthlyRent(int propertyId = 0);
     // Per property id, for the property cards: one read for all of them.
     QHash<int, QVariantMap> contractedMonthlyRentByProperty();
-    // Adds {count} (overdue invoices plus instalments) to the total.
-    QVariantMap overdueReceivables();
+    // Adds {count} (overdue invoices plus instalments) to the total. A file
+    // reads the open invoices from the totals it keeps per due day; with
+    // `fromRows` they are added up from the invoices themselves, the same
+    // figure.
+    QVariantMap overdueReceivables(bool fromRows = false);
     QVariantMap cash();
     // {revenue, expenses, net_profit} as totals; empty bounds take the
     // whole history.

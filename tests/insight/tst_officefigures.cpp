@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 
 #include "core/CurrencyRates.h"
+#include "core/Money.h"
 #include "core/OfficeFigures.h"
 #include "core/Reasons.h"
 #include "finance/BuyerModel.h"
@@ -324,6 +325,58 @@ private slots:
         QVERIFY2(receipt.body.contains(QStringLiteral("و345/1000 لا غير")),
                  qPrintable(receipt.body));
         QVERIFY(receipt.body.contains(QStringLiteral("12.345")));
+    }
+
+    // The overdue figure read from the open invoices kept per due day is the
+    // one the invoices themselves add up to, as invoices are paid, voided,
+    // redated, moved to another currency and removed.
+    void overdueFromKeptDaysEqualsTheScan_data()
+    {
+        QTest::addColumn<QStringList>("changes");
+        QTest::newRow("as filled") << QStringList();
+        // An open invoice per tenant, in dollars or in none, due `days` ago.
+        const QDate today = InsightDates::today();
+        const auto older = [today](const QString& prefix, int days) {
+            return QStringLiteral(
+                       "INSERT INTO invoices (invoice_number, tenant_id, total_amount, "
+                       "paid_amount, balance, status, currency_id, due_date) SELECT '%1-'||id, "
+                       "id, 120.35, 0, 120.35, 'pending', CASE WHEN id % 2=0 THEN 2 ELSE NULL END, "
+                       "'%2' FROM tenants")
+                .arg(prefix, iso(today.addDays(-days)));
+        };
+        QTest::newRow("more open invoices in dollars and in none") << QStringList{
+            older(QStringLiteral("فاتورة-قديمة"), 40), older(QStringLiteral("فاتورة-ثانية"), 75)};
+        QTest::newRow("paid in part and in full, voided, redated, removed")
+            << QStringList{older(QStringLiteral("فاتورة-قديمة"), 40),
+                           older(QStringLiteral("فاتورة-ثانية"), 210),
+                           QStringLiteral("UPDATE invoices SET paid_amount=20, balance=100.35, "
+                                          "status='partial' WHERE id%2=1"),
+                           QStringLiteral("UPDATE invoices SET paid_amount=total_amount, "
+                                          "balance=0.004, status='partial' WHERE id%3=0"),
+                           QStringLiteral("UPDATE invoices SET status='void' WHERE id%5=0"),
+                           QStringLiteral("UPDATE invoices SET due_date='%1' WHERE id%7=0")
+                               .arg(iso(today.addDays(3))),
+                           QStringLiteral("UPDATE invoices SET currency_id=3 WHERE id%4=0"),
+                           QStringLiteral("DELETE FROM invoices WHERE id%6=0 AND id NOT IN "
+                                          "(SELECT invoice_id FROM payments WHERE invoice_id IS "
+                                          "NOT NULL) AND id NOT IN (SELECT invoice_id FROM "
+                                          "invoice_items)")};
+    }
+    void overdueFromKeptDaysEqualsTheScan()
+    {
+        QFETCH(QStringList, changes);
+        Database* db = m_t->db();
+        for (const QString& change : changes)
+            QVERIFY2(db->execNonQuery(change), qPrintable(change));
+        OfficeFigures figures(db, m_today);
+        const QVariantMap kept = figures.overdueReceivables();
+        const QVariantMap scanned = figures.overdueReceivables(true);
+        QVERIFY(scanned.value("count").toLongLong() > 0);
+        QCOMPARE(kept.value("count"), scanned.value("count"));
+        QCOMPARE(Money::toCents(kept.value("total").toDouble()),
+                 Money::toCents(scanned.value("total").toDouble()));
+        QCOMPARE(kept.value("byCurrency"), scanned.value("byCurrency"));
+        QCOMPARE(kept.value("missing"), scanned.value("missing"));
     }
 
     void rateRecordedTodayLeavesLastMonthAsItWas()
