@@ -163,9 +163,6 @@ public:
             }
             floorMs = medianOf(floors);
         }
-        if (qEnvironmentVariableIsSet("BENCH_SQL"))
-            for (const QByteArray& sql : std::as_const(m_statements))
-                out << "    SQL: " << sql << "\n";
         const QString ratio =
             floorMs > 0 ? QString::number(ms / floorMs, 'f', 2) : QStringLiteral("-");
         out << QStringLiteral("| %1 | %2 | %3 (cpu %6) | %4 | %5 |\n")
