@@ -150,7 +150,8 @@ bool Move::readTables()
             if (exec(rows, QStringLiteral("SELECT COUNT(*) FROM ") + quoted(name)) && rows.next() &&
                 rows.value(0).toLongLong() == 0)
                 continue;
-            m_error = QStringLiteral("table %1 has rows but no place on the server").arg(name);
+            m_error =
+                QStringLiteral("في الملف صفوف في جدول «%1» ولا مكان لها على الخادم").arg(name);
             return false;
         }
         const QSqlRecord record = m_source.record(name);
@@ -294,19 +295,19 @@ QString Move::compare(const Table& table)
     QMap<QString, QVector<double>> before;
     QMap<QString, QVector<double>> after;
     if (!figures(m_source, table, &before) || !figures(m_target, table, &after))
-        return QStringLiteral("cannot read the totals of %1: %2").arg(table.name, m_error);
+        return QStringLiteral("تعذّرت قراءة مجاميع جدول «%1»: %2").arg(table.name, m_error);
     if (before.keys() != after.keys())
-        return QStringLiteral("%1: the currencies differ").arg(table.name);
+        return QStringLiteral("جدول «%1»: العملات في الملف غيرها على الخادم").arg(table.name);
     for (auto it = before.cbegin(); it != before.cend(); ++it) {
         const QVector<double>& there = after[it.key()];
         if (it.value()[0] != there[0])
-            return QStringLiteral("%1: %2 rows in the file, %3 on the server")
+            return QStringLiteral("جدول «%1»: %2 صفًا في الملف و%3 على الخادم")
                 .arg(table.name)
                 .arg(it.value()[0])
                 .arg(there[0]);
         for (int i = 1; i < there.size(); ++i) {
             if (std::fabs(it.value()[i] - there[i]) > kSumTolerance)
-                return QStringLiteral("%1.%2: total %3 in the file, %4 on the server")
+                return QStringLiteral("جدول «%1»، عمود %2: المجموع %3 في الملف و%4 على الخادم")
                     .arg(table.name, table.moneyColumns[i - 1])
                     .arg(it.value()[i], 0, 'f', 2)
                     .arg(there[i], 0, 'f', 2);
@@ -318,12 +319,12 @@ QString Move::compare(const Table& table)
 QString Move::run()
 {
     if (!readTables())
-        return QStringLiteral("cannot read the tables: ") + m_error;
+        return QStringLiteral("تعذّرت قراءة الجداول: ") + m_error;
     const QStringList order = orderedByReferences();
 
     TransactionGuard guard(m_server);
     if (!guard.isActive())
-        return QStringLiteral("cannot begin a transaction on the server");
+        return QStringLiteral("تعذّر بدء معاملة على الخادم");
     QSqlQuery query(m_target);
     // The running totals are moved as they are, so the server's triggers
     // must not add each moved row to them a second time.
@@ -332,22 +333,22 @@ QString Move::run()
         all << quoted(name);
         if (!exec(query, QStringLiteral("ALTER TABLE ") + quoted(name) +
                              QStringLiteral(" DISABLE TRIGGER USER")))
-            return QStringLiteral("cannot pause the triggers of %1: %2").arg(name, m_error);
+            return QStringLiteral("تعذّر إيقاف مشغّلات جدول «%1»: %2").arg(name, m_error);
     }
     // What a new server starts with (the first user, the currencies) makes
     // way for the office's own rows.
     if (!exec(query, QStringLiteral("TRUNCATE ") + all.join(QStringLiteral(", "))))
-        return QStringLiteral("cannot empty the server's tables: ") + m_error;
+        return QStringLiteral("تعذّر إفراغ جداول الخادم: ") + m_error;
     for (int i = 0; i < order.size(); ++i) {
         if (!copy(m_tables.value(order[i])))
-            return QStringLiteral("cannot copy %1: %2").arg(order[i], m_error);
+            return QStringLiteral("تعذّر نسخ جدول «%1»: %2").arg(order[i], m_error);
         if (m_progress)
             m_progress(i + 1, order.size(), order[i]);
     }
     for (const QString& name : order) {
         if (!exec(query, QStringLiteral("ALTER TABLE ") + quoted(name) +
                              QStringLiteral(" ENABLE TRIGGER USER")))
-            return QStringLiteral("cannot resume the triggers of %1: %2").arg(name, m_error);
+            return QStringLiteral("تعذّرت إعادة تشغيل مشغّلات جدول «%1»: %2").arg(name, m_error);
     }
     for (const QString& name : order) {
         const QString difference = compare(m_tables.value(name));
@@ -355,7 +356,7 @@ QString Move::run()
             return difference;
     }
     if (!guard.commit())
-        return QStringLiteral("the server did not commit the move");
+        return QStringLiteral("لم يُثبّت الخادم النقل");
     return {};
 }
 
@@ -387,7 +388,7 @@ QString OfficeMove::run(const QString& sqlitePath, Database* server, const Progr
         source.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
         if (!source.open()) {
             reason =
-                QStringLiteral("cannot open %1: %2").arg(sqlitePath, source.lastError().text());
+                QStringLiteral("تعذّر فتح الملف %1: %2").arg(sqlitePath, source.lastError().text());
         } else {
             // One read transaction: the rows copied and the rows counted
             // afterwards are the same snapshot of the file.
