@@ -99,6 +99,9 @@ bool CsvExport::writeTable(const QSqlDatabase& db, const QString& table, const Q
     out.setEncoding(QStringConverter::Utf8);
     out.setGenerateByteOrderMark(true);
 
+    // Read before the table's rows: a server connection reading rows one by
+    // one has no room for a second statement until they are all read.
+    const ExportTables::Currencies currencies = ExportTables::readCurrencies(db);
     QSqlQuery query(db);
     query.setForwardOnly(true);
     if (!query.exec(ExportTables::selectSql(*definition)))
@@ -110,7 +113,6 @@ bool CsvExport::writeTable(const QSqlDatabase& db, const QString& table, const Q
         fields << column.name;
     out << fields.join(QLatin1Char(',')) << '\n';
 
-    const ExportTables::Currencies currencies = ExportTables::readCurrencies(db);
     while (query.next()) {
         fields.clear();
         const int decimals = currencies.decimalsFor(

@@ -138,6 +138,34 @@ bool Database::openReadOnly(const QString& path, const QString& connectionName)
     return true;
 }
 
+bool Database::openServerReadOnly(const DatabaseSettings& settings)
+{
+    m_initError = QSqlError();
+    m_path.clear();
+    m_restartPending = false;
+    m_engine = DatabaseSettings::Engine::PostgreSQL;
+    m_settings = settings;
+    static QAtomicInt serial;
+    m_connectionName =
+        QStringLiteral("sakanova_pg_reader_%1").arg(serial.fetchAndAddRelaxed(1) + 1);
+    QString error;
+    const bool opened = settings.openConnection(m_connectionName, &error);
+    m_db = QSqlDatabase::database(m_connectionName, false);
+    if (!opened) {
+        m_initError = QSqlError(error, QString(), QSqlError::ConnectionError);
+        return false;
+    }
+    // It only reads: a write sent to it by mistake is refused.
+    QSqlQuery setup(m_db);
+    if (!setup.exec(QStringLiteral("SET client_min_messages TO warning")) ||
+        !setup.exec(QStringLiteral("SET default_transaction_read_only = on"))) {
+        m_initError = setup.lastError();
+        closeConnection();
+        return false;
+    }
+    return true;
+}
+
 bool Database::bringUpToDate(QSqlDatabase& db, QSqlError* error)
 {
     return Schema::createTables(db, error) && Schema::migrateUsersTable(db, error) &&

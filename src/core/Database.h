@@ -47,6 +47,9 @@ public:
     // and destroyed on that thread. With write-ahead logging it reads the
     // last committed rows while the window's connection writes.
     bool openReadOnly(const QString& path, const QString& connectionName);
+    // The same beside a server's connection: a second session with the same
+    // settings, read-only, in this desk's time zone, with no schema steps.
+    bool openServerReadOnly(const DatabaseSettings& settings);
     // Opens the records where `settings` says: the SQLite file (as above) or
     // a PostgreSQL server, whose schema is then brought up to date.
     bool initialize(const DatabaseSettings& settings);

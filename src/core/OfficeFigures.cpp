@@ -51,8 +51,8 @@ QString OfficeFigures::todayIso() const
 QVariantMap OfficeFigures::occupancy(int propertyId)
 {
     const QVariantMap row = SqlValue::firstRow(m_db->execQuery(
-        QStringLiteral("SELECT COALESCE(SUM(status='rented'),0) as rented, "
-                       "COALESCE(SUM(status<>'sold'),0) as not_sold FROM units WHERE ?=0 OR "
+        QStringLiteral("SELECT COUNT(*) FILTER (WHERE status='rented') as rented, "
+                       "COUNT(*) FILTER (WHERE status<>'sold') as not_sold FROM units WHERE ?=0 OR "
                        "property_id=?"),
         {propertyId, propertyId}));
     const qint64 rented = row.value(QStringLiteral("rented")).toLongLong();

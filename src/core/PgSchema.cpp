@@ -61,6 +61,33 @@ QStringList searchIndexes()
     return statements;
 }
 
+// The day a payment counts on, read as the file's strftime() reads it: any
+// month of 01-12 has days 01-31, so "2024-02-30" is a February day there
+// and must be one here too, or the month totals of the two engines differ.
+// The payments the first reading left out are counted on their days now.
+QStringList paymentDayStatements()
+{
+    return {
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION money_totals_day(d TEXT) RETURNS BIGINT LANGUAGE plpgsql "
+            "IMMUTABLE AS $$ DECLARE m INT; dd INT; BEGIN "
+            "IF d IS NULL OR d !~ '^[0-9]{4}-[0-9]{2}-[0-9]{2}' THEN RETURN NULL; END IF; "
+            "m := CAST(substr(d, 6, 2) AS INT); dd := CAST(substr(d, 9, 2) AS INT); "
+            "IF m < 1 OR m > 12 OR dd < 1 OR dd > 31 THEN RETURN NULL; END IF; "
+            "RETURN CAST(substr(d, 1, 4) || substr(d, 6, 2) || substr(d, 9, 2) AS BIGINT); "
+            "END $$"),
+        QStringLiteral(
+            "DO $$ DECLARE p RECORD; BEGIN "
+            "FOR p IN SELECT payment_date, currency_id, amount FROM payments WHERE "
+            "money_totals_day(payment_date) IS NOT NULL AND "
+            "(substr(payment_date, 9, 2) > '28' OR substr(payment_date, 1, 4) = '0000') LOOP "
+            "BEGIN PERFORM CAST(substr(p.payment_date, 1, 10) AS date); "
+            "EXCEPTION WHEN others THEN PERFORM money_totals_add('day_payments', "
+            "money_totals_day(p.payment_date), p.currency_id, 1, p.amount); END; "
+            "END LOOP; END $$"),
+    };
+}
+
 bool fail(const QSqlQuery& query, QSqlError* error)
 {
     if (error)
@@ -80,6 +107,7 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
         {5, QStringLiteral("first rows"), {}, &PgSchema::seedRows},
         {6, QStringLiteral("ledger totals"), LedgerTotals::serverStatements(), {}},
         {7, QStringLiteral("change notices"), ChangeFeed::serverStatements(), {}},
+        {8, QStringLiteral("payment days as the file reads them"), paymentDayStatements(), {}},
     };
     return list;
 }

@@ -105,6 +105,11 @@ QString leadingJoin(Engine engine)
     return isPg(engine) ? QStringLiteral("JOIN") : QStringLiteral("CROSS JOIN");
 }
 
+QString unindexed(Engine engine, const QString& column)
+{
+    return isPg(engine) ? column : QLatin1Char('+') + column;
+}
+
 QString returningId(Engine engine, const QString& insert)
 {
     if (!isPg(engine))

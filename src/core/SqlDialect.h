@@ -41,6 +41,10 @@ QString greatest(Engine engine, const QString& a, const QString& b);
 // the order of a CROSS JOIN, the server's accepts no ON after one and
 // chooses the order itself.
 QString leadingJoin(Engine engine);
+// `column` as a condition is to read it: SQLite's "+column" keeps its planner
+// off the column's index when another condition is the selective one; the
+// server plans by its statistics and has no such spelling.
+QString unindexed(Engine engine, const QString& column);
 // An INSERT that hands back the new row's id as its one row and column.
 // SQLite gives it through the connection instead and the text is unchanged.
 QString returningId(Engine engine, const QString& insert);

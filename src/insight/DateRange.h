@@ -21,9 +21,10 @@ public:
 
     // " AND <column> BETWEEN ? AND ?" with both bounds appended to `params`
     // when the range applies; otherwise empty and `params` is left alone.
-    // `column` is always a literal of the calling query. Written "+column",
-    // the bounds only filter what the query's other condition (one property,
-    // one buyer) found, instead of steering SQLite to the date index.
+    // `column` is always a literal of the calling query. Written through
+    // SqlDialect::unindexed(), the bounds only filter what the query's other
+    // condition (one property, one buyer) found, instead of steering SQLite
+    // to the date index.
     QString clause(const QString& column, QVariantList& params) const;
 
     // Why a range that is not valid was refused, for the page to show.

@@ -334,17 +334,19 @@ bool ImportController::undoLastImport()
         return refuse(QStringLiteral("لا يوجد استيراد يمكن التراجع عنه"));
 
     // The ids go into a temporary table, so that each check and each delete
-    // is one statement however many rows the import wrote.
+    // is one statement however many rows the import wrote. Its name is not
+    // qualified: both engines look among the session's own tables first.
     TransactionGuard tx(m_db);
     if (!tx.isActive())
         return refuse(QStringLiteral("تعذر الوصول إلى قاعدة البيانات؛ لم يتم حذف أي سجل"));
     const QString failed = QStringLiteral("تعذر حذف السجلات المستوردة؛ لم يتم حذف أي سجل");
     if (!m_db->execNonQuery(QStringLiteral(
             "CREATE TEMP TABLE IF NOT EXISTS import_undo_ids (id INTEGER PRIMARY KEY)")) ||
-        !m_db->execNonQuery(QStringLiteral("DELETE FROM temp.import_undo_ids")))
+        !m_db->execNonQuery(QStringLiteral("DELETE FROM import_undo_ids")))
         return refuse(failed);
     QSqlQuery keep(m_db->connection());
-    if (!keep.prepare(QStringLiteral("INSERT OR IGNORE INTO temp.import_undo_ids (id) VALUES (?)")))
+    if (!keep.prepare(
+            QStringLiteral("INSERT INTO import_undo_ids (id) VALUES (?) ON CONFLICT DO NOTHING")))
         return refuse(failed);
     for (const int id : ids) {
         keep.bindValue(0, id);
@@ -356,8 +358,7 @@ bool ImportController::undoLastImport()
     for (const auto& [other, column] : references) {
         // Table and column names come from the fixed list above.
         if (m_db->scalar(QStringLiteral("SELECT 1 FROM ") + other + QStringLiteral(" WHERE ") +
-                         column +
-                         QStringLiteral(" IN (SELECT id FROM temp.import_undo_ids) LIMIT 1"))
+                         column + QStringLiteral(" IN (SELECT id FROM import_undo_ids) LIMIT 1"))
                 .isValid())
             return refuse(QStringLiteral("لا يمكن التراجع عن الاستيراد: بعض السجلات المستوردة "
                                          "صارت مرتبطة بسجلات أخرى (عقود أو فواتير أو "
@@ -368,17 +369,16 @@ bool ImportController::undoLastImport()
     // other units may hang under them.
     if (table == unitsTable &&
         !m_db->execNonQuery(QStringLiteral("DELETE FROM cost_centers WHERE type='unit' AND "
-                                           "unit_id IN (SELECT id FROM temp.import_undo_ids)")))
+                                           "unit_id IN (SELECT id FROM import_undo_ids)")))
         return refuse(failed);
     const QString sql =
         table == tenantsTable
-            ? QStringLiteral(
-                  "DELETE FROM tenants WHERE id IN (SELECT id FROM temp.import_undo_ids)")
+            ? QStringLiteral("DELETE FROM tenants WHERE id IN (SELECT id FROM import_undo_ids)")
         : table == buyersTable
-            ? QStringLiteral("DELETE FROM buyers WHERE id IN (SELECT id FROM temp.import_undo_ids)")
-            : QStringLiteral("DELETE FROM units WHERE id IN (SELECT id FROM temp.import_undo_ids)");
+            ? QStringLiteral("DELETE FROM buyers WHERE id IN (SELECT id FROM import_undo_ids)")
+            : QStringLiteral("DELETE FROM units WHERE id IN (SELECT id FROM import_undo_ids)");
     if (!m_db->execNonQuery(sql) ||
-        !m_db->execNonQuery(QStringLiteral("DELETE FROM temp.import_undo_ids")) || !tx.commit())
+        !m_db->execNonQuery(QStringLiteral("DELETE FROM import_undo_ids")) || !tx.commit())
         return refuse(failed);
 
     m_result.clear();

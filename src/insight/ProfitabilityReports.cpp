@@ -69,8 +69,8 @@ ConvertedTotal ProfitabilityReports::converted(const CurrencyRates& rates, const
 
 QVariantMap ProfitabilityReports::propertyProfitability(int propertyId, const DateRange& range)
 {
-    // The property is the selective condition; the date (written "+column"
-    // so SQLite does not pick its index) only filters what it found. Each
+    // The property is the selective condition; the date (kept off SQLite's
+    // date index) only filters what it found. Each
     // figure is converted at the rate of its rows' days.
     const CurrencyRates rates(m_db);
     const QString paid =
@@ -78,7 +78,8 @@ QVariantMap ProfitabilityReports::propertyProfitability(int propertyId, const Da
                           QStringLiteral("p.payment_date")) +
         QStringLiteral(" FROM payments p WHERE ");
     QVariantList params = {propertyId};
-    const QString payments = range.clause(QStringLiteral("+p.payment_date"), params);
+    const QString payments = range.clause(
+        SqlDialect::unindexed(m_db->engine(), QStringLiteral("p.payment_date")), params);
     ConvertedTotal income =
         converted(rates,
                   paid +
@@ -96,13 +97,14 @@ QVariantMap ProfitabilityReports::propertyProfitability(int propertyId, const Da
                       payments,
                   params));
     QVariantList expenseParams = {propertyId};
-    const ConvertedTotal expenses =
-        converted(rates,
-                  perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                                    QStringLiteral("expense_date")) +
-                      QStringLiteral(" FROM expenses WHERE property_id=?") +
-                      range.clause(QStringLiteral("+expense_date"), expenseParams),
-                  expenseParams);
+    const ConvertedTotal expenses = converted(
+        rates,
+        perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                          QStringLiteral("expense_date")) +
+            QStringLiteral(" FROM expenses WHERE property_id=?") +
+            range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("expense_date")),
+                         expenseParams),
+        expenseParams);
     ConvertedTotal profit = income;
     profit.subtract(expenses);
 
@@ -159,13 +161,15 @@ ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& id
 
     QVariantList directParams = idParams;
     const QHash<qlonglong, ConvertedTotal> direct = ConvertedTotal::perOwner(
-        m_db->execQuery(perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                                          QStringLiteral("expense_date")) +
-                            QStringLiteral(", unit_id FROM expenses WHERE unit_id IN (") + unitIds +
-                            QStringLiteral(")") +
-                            range.clause(QStringLiteral("+expense_date"), directParams) +
-                            QStringLiteral(" GROUP BY unit_id, c, d"),
-                        directParams),
+        m_db->execQuery(
+            perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                              QStringLiteral("expense_date")) +
+                QStringLiteral(", unit_id FROM expenses WHERE unit_id IN (") + unitIds +
+                QStringLiteral(")") +
+                range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("expense_date")),
+                             directParams) +
+                QStringLiteral(" GROUP BY unit_id, c, d"),
+            directParams),
         QStringLiteral("unit_id"), &rates);
 
     // Common expenses (no unit) and total area of each property concerned.
@@ -173,14 +177,16 @@ ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& id
                                unitIds + QStringLiteral(")");
     QVariantList commonParams = idParams;
     const QHash<qlonglong, ConvertedTotal> common = ConvertedTotal::perOwner(
-        m_db->execQuery(perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                                          QStringLiteral("expense_date")) +
-                            QStringLiteral(", property_id FROM expenses WHERE unit_id IS NULL "
-                                           "AND property_id IN (") +
-                            properties + QStringLiteral(")") +
-                            range.clause(QStringLiteral("+expense_date"), commonParams) +
-                            QStringLiteral(" GROUP BY property_id, c, d"),
-                        commonParams),
+        m_db->execQuery(
+            perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                              QStringLiteral("expense_date")) +
+                QStringLiteral(", property_id FROM expenses WHERE unit_id IS NULL "
+                               "AND property_id IN (") +
+                properties + QStringLiteral(")") +
+                range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("expense_date")),
+                             commonParams) +
+                QStringLiteral(" GROUP BY property_id, c, d"),
+            commonParams),
         QStringLiteral("property_id"), &rates);
     const QVariantList areas =
         m_db->execQuery(QStringLiteral("SELECT property_id, SUM(") + kArea +
@@ -220,7 +226,8 @@ ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& id
 
 QVariantMap ProfitabilityReports::unitProfitability(int unitId)
 {
-    return unitFigures(QStringLiteral("SELECT ?"), {unitId}, DateRange()).value(unitId);
+    return unitFigures(QStringLiteral("SELECT CAST(? AS INTEGER)"), {unitId}, DateRange())
+        .value(unitId);
 }
 
 QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRange& range)
@@ -246,7 +253,8 @@ QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRa
               saleParams);
 
     QVariantList paymentParams = id;
-    const QString paidInRange = range.clause(QStringLiteral("+payment_date"), paymentParams);
+    const QString paidInRange = range.clause(
+        SqlDialect::unindexed(m_db->engine(), QStringLiteral("payment_date")), paymentParams);
     const QString buyerPayments =
         perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
                           QStringLiteral("payment_date")) +
@@ -261,12 +269,13 @@ QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRa
               paymentParams);
 
     QVariantList expenseParams = id;
-    const ConvertedTotal expenses =
-        total(perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                                QStringLiteral("expense_date")) +
-                  QStringLiteral(" FROM expenses WHERE property_id=?") +
-                  range.clause(QStringLiteral("+expense_date"), expenseParams),
-              expenseParams);
+    const ConvertedTotal expenses = total(
+        perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                          QStringLiteral("expense_date")) +
+            QStringLiteral(" FROM expenses WHERE property_id=?") +
+            range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("expense_date")),
+                         expenseParams),
+        expenseParams);
     const ConvertedTotal unsold =
         total(perCurrencyAndDay(QStringLiteral("sale_price"), QStringLiteral("currency_id"),
                                 QStringLiteral("?")) +
@@ -363,7 +372,8 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
                           QStringLiteral("e.expense_date")) +
             QStringLiteral(", x.parent_id as floor_id FROM ") + floorUnits +
             QStringLiteral(" JOIN expenses e ON e.unit_id=x.unit_id WHERE 1=1") +
-            range.clause(QStringLiteral("+e.expense_date"), expenseParams) +
+            range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("e.expense_date")),
+                         expenseParams) +
             QStringLiteral(" GROUP BY x.parent_id, c, d"),
         expenseParams);
     collect(expenses, QStringLiteral("expenses"));

@@ -4,14 +4,38 @@
 #include "insight/ReportCalls.h"
 
 #include <QMetaObject>
+#include <QSqlDriver>
+
+#include <libpq-fe.h>
 
 // Lives on the reader's thread with the connection it reads through; the
 // connection is opened, used and closed there only.
 class ReportReaderSide : public QObject
 {
 public:
+    ~ReportReaderSide() override
+    {
+        if (cancel)
+            PQfreeCancel(cancel);
+    }
     std::unique_ptr<Database> db;
+    // How a server read in hand is stopped; set once on opening, used under
+    // the reader's mutex.
+    pg_cancel* cancel = nullptr;
 };
+
+namespace {
+
+PGconn* serverHandle(const QSqlDatabase& db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
+}
+
+} // namespace
 
 ReportReader::ReportReader(Database* windowDb, QObject* parent)
     : QObject(parent)
@@ -38,7 +62,11 @@ void ReportReader::closeSide()
     if (!m_side)
         return;
     ReportReaderSide* side = m_side;
-    m_side = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_side = nullptr;
+        m_running.reset();
+    }
     m_ownConnection = false;
     // Waits for the read in hand, if any; the connection closes on its thread.
     QMetaObject::invokeMethod(
@@ -48,21 +76,29 @@ void ReportReader::closeSide()
 void ReportReader::reopen()
 {
     closeSide();
-    if (!m_windowDb || m_windowDb->path().isEmpty())
+    if (!m_windowDb || (m_windowDb->path().isEmpty() && !m_windowDb->isPostgres()))
         return;
     auto* side = new ReportReaderSide;
     side->moveToThread(&m_thread);
+    const bool server = m_windowDb->isPostgres();
+    const DatabaseSettings settings = m_windowDb->settings();
     const QString path = m_windowDb->path();
     const QString name = QStringLiteral("report reader %1.%2").arg(quintptr(this)).arg(++m_opened);
     bool opened = false;
     QMetaObject::invokeMethod(
         side,
-        [side, path, name, &opened] {
+        [side, server, settings, path, name, &opened] {
             side->db = std::make_unique<Database>();
-            opened = side->db->openReadOnly(path, name);
-            if (!opened)
+            // On a server, a session of its own beside the window's.
+            opened = server ? side->db->openServerReadOnly(settings)
+                            : side->db->openReadOnly(path, name);
+            if (!opened) {
                 qWarning("Report reader could not open the database: %s",
                          qPrintable(side->db->initErrorText()));
+            } else if (server) {
+                if (PGconn* handle = serverHandle(side->db->connection()))
+                    side->cancel = PQgetCancel(handle);
+            }
         },
         Qt::BlockingQueuedConnection);
     m_side = side;
@@ -86,6 +122,17 @@ void ReportReader::cancel(QObject* asker, const QString& call)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_newest[{asker, call}] = ++m_generation;
+    stopRunning({asker, call});
+}
+
+void ReportReader::stopRunning(const Channel& channel)
+{
+    if (!m_running || *m_running != channel || !m_side || !m_side->cancel)
+        return;
+    // The server is asked to stop the statement in hand; the call then
+    // fails, and a superseded call's answer is never handed over.
+    char error[256];
+    PQcancel(m_side->cancel, error, sizeof error);
 }
 
 void ReportReader::read(QObject* asker, const QString& call, const QVariantList& args)
@@ -98,6 +145,7 @@ void ReportReader::read(QObject* asker, const QString& call, const QVariantList&
         std::lock_guard<std::mutex> lock(m_mutex);
         generation = ++m_generation;
         m_newest[channel] = generation;
+        stopRunning(channel);
     }
     const QPointer<QObject> guard(asker);
     if (!m_ownConnection) {
@@ -113,14 +161,22 @@ void ReportReader::read(QObject* asker, const QString& call, const QVariantList&
     QMetaObject::invokeMethod(
         side,
         [this, side, guard, channel, call, args, generation] {
-            // Superseded while it waited: not worth reading.
-            if (!current(channel, generation)) {
+            {
                 std::lock_guard<std::mutex> lock(m_mutex);
-                ++m_superseded;
-                return;
+                // Superseded while it waited: not worth reading.
+                const auto newest = m_newest.find(channel);
+                if (newest == m_newest.end() || newest->second != generation) {
+                    ++m_superseded;
+                    return;
+                }
+                m_running = channel;
             }
             QString error;
             const QVariant result = ReportCalls::run(side->db.get(), call, args, &error);
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_running.reset();
+            }
             QMetaObject::invokeMethod(
                 this, [=] { deliver(guard, call, generation, result, error); },
                 Qt::QueuedConnection);

@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 class Database;
@@ -17,13 +18,15 @@ class ReportReaderSide;
 
 // The pages' long reads (the dashboard, the report tabs, the cash calendar,
 // the trial balance and an account's ledger; see ReportCalls) on a thread of
-// their own, through a read-only connection of their own to the window's
-// file. Writes stay on the window's connection.
+// their own, through a read-only connection of their own: to the window's
+// file, or a second session on the window's server, in this desk's time
+// zone. Writes stay on the window's connection.
 //
 // A page asks with itself as `asker`; the answer comes back through ready()
 // in the event loop. A newer request from the same asker for the same call
 // supersedes the older one: a queued one is never run, and the result of
-// one already running is never handed over. Nothing reaches an asker that
+// one already running is never handed over (on a server it is stopped
+// there). Nothing reaches an asker that
 // has gone. When the reader's own connection cannot be opened, the calls
 // run on the window's connection, still answered through ready().
 class ReportReader : public QObject
@@ -56,6 +59,9 @@ private:
     using Channel = std::pair<const QObject*, QString>;
 
     bool current(const Channel& channel, quint64 generation) const;
+    // Stops the server read in hand when it is `channel`'s; the caller
+    // holds the mutex.
+    void stopRunning(const Channel& channel);
     void deliver(QPointer<QObject> asker, const QString& call, quint64 generation,
                  const QVariant& result, const QString& error);
     void closeSide();
@@ -70,6 +76,8 @@ private:
     // while it waited.
     mutable std::mutex m_mutex;
     std::map<Channel, quint64> m_newest;
+    // The channel whose call the reader's thread is running, if any.
+    std::optional<Channel> m_running;
     quint64 m_generation = 0;
     quint64 m_superseded = 0;
     quint64 m_delivered = 0;

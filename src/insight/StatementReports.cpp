@@ -56,7 +56,8 @@ QVariantList StatementReports::tenantStatement(int tenantId, const DateRange& ra
 QVariantList StatementReports::buyerStatement(int buyerId, const DateRange& range)
 {
     QVariantList params = {buyerId};
-    const QString rangeClause = range.clause(QStringLiteral("+i.due_date"), params);
+    const QString rangeClause =
+        range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("i.due_date")), params);
     QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT i.*, u.unit_number, p.name as property_name FROM installments i "
                        "JOIN units u ON i.unit_id=u.id JOIN properties p ON u.property_id=p.id "
@@ -78,7 +79,8 @@ QVariantList StatementReports::buyerStatement(int buyerId, const DateRange& rang
 QVariantList StatementReports::contractorStatement(int contractorId, const DateRange& range)
 {
     QVariantList params = {contractorId};
-    const QString rangeClause = range.clause(QStringLiteral("+e.expense_date"), params);
+    const QString rangeClause = range.clause(
+        SqlDialect::unindexed(m_db->engine(), QStringLiteral("e.expense_date")), params);
     return m_db->execQuery(
         QStringLiteral("SELECT e.*, p.name as property_name, u.unit_number FROM expenses e LEFT "
                        "JOIN properties p ON e.property_id=p.id LEFT JOIN units u ON "

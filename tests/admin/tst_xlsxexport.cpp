@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 
 #include "admin/CsvExport.h"
+#include "admin/ExportRun.h"
 #include "admin/ExportTables.h"
 #include "admin/XlsxExport.h"
 #include "core/Money.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QHash>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -316,6 +318,52 @@ private slots:
         QVERIFY2(units.value(1).contains(QStringLiteral(",متاحة,")), qPrintable(units.value(1)));
         QVERIFY2(units.value(1).contains(QStringLiteral("\"=\"\"012\"\"\"")),
                  qPrintable(units.value(1)));
+    }
+
+    // The export the window starts opens the desk's books itself, on its
+    // own thread: the file on SQLite, a session of its own on a server. What
+    // it wrote is read back.
+    void backgroundExportReadsTheDesksBooks_data()
+    {
+        QTest::addColumn<bool>("workbook");
+        QTest::newRow("workbook") << true;
+        QTest::newRow("CSV folder") << false;
+    }
+    void backgroundExportReadsTheDesksBooks()
+    {
+        QFETCH(bool, workbook);
+        QTemporaryDir dir;
+        const QString target = workbook ? dir.filePath(QStringLiteral("office.xlsx")) : dir.path();
+        const DatabaseSettings source =
+            db()->isPostgres() ? db()->settings() : DatabaseSettings::sqliteFile(db()->path());
+        ExportRun run;
+        QSignalSpy finished(&run, &ExportRun::finished);
+        QVERIFY(run.start(workbook ? ExportRun::Format::Workbook : ExportRun::Format::CsvFolder,
+                          source, target));
+        QVERIFY(finished.wait(60000));
+        const auto result = finished.at(0).at(0).value<ExportRun::Result>();
+        QVERIFY2(result.ok, qPrintable(result.error));
+        QVERIFY(result.failedTables.isEmpty());
+
+        if (workbook) {
+            const QStringList shared =
+                sharedStringsOf(unzipped(target, QStringLiteral("xl/sharedStrings.xml")));
+            const Sheet tenants =
+                readSheet(unzipped(target, QStringLiteral("xl/worksheets/sheet3.xml")), shared);
+            QCOMPARE(tenants.cells.value({1, 1}).value, QStringLiteral("سامي الخطيب"));
+            QCOMPARE(tenants.cells.value({1, 3}).value, QStringLiteral("0599123456"));
+            QCOMPARE(Money::toCents(tenants.cells.value({1, 7}).value.toDouble()), qint64(1666682));
+            return;
+        }
+        for (const QString& table : CsvExport::tables())
+            QVERIFY2(QFile::exists(dir.filePath(table + QStringLiteral(".csv"))),
+                     qPrintable(table));
+        QFile file(dir.filePath(QStringLiteral("tenants.csv")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll().mid(3)).split('\n');
+        QVERIFY2(lines.value(1).startsWith(QStringLiteral("1,سامي الخطيب,")),
+                 qPrintable(lines.value(1)));
+        QVERIFY2(lines.value(2).contains(QStringLiteral(",16666.82,")), qPrintable(lines.value(2)));
     }
 
 private:

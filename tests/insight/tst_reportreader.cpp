@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 
 #include "core/Reasons.h"
+#include "core/TransactionGuard.h"
 #include "finance/CurrencyModel.h"
 #include "finance/ExpenseModel.h"
 #include "finance/LedgerReports.h"
@@ -9,6 +10,7 @@
 #include "insight/DashboardController.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
+#include "insight/ReportCalls.h"
 #include "insight/ReportController.h"
 #include "insight/ReportReader.h"
 #include "rental/InvoiceModel.h"
@@ -234,6 +236,41 @@ private slots:
         reader.read(&page, QStringLiteral("calendar"), {30});
         const QVariantMap after = waitFor(spy, &page, QStringLiteral("calendar")).result.toMap();
         QCOMPARE(owedShekels(after), 0.0);
+    }
+
+    // The reader reads through a session of its own, never the window's: a
+    // payment the window has written but not committed is not in its
+    // figures until the window commits it (on a server the reader used to
+    // run on the window's connection and saw it at once).
+    void readerReadsBesideTheWindowsOpenTransaction()
+    {
+        TestDatabase t;
+        fillOffice(t.db());
+        ReportReader reader(t.db());
+        QVERIFY(reader.ownConnection());
+        QSignalSpy spy(&reader, &ReportReader::ready);
+        QObject page;
+        const auto owed = [&] {
+            spy.clear();
+            reader.read(&page, QStringLiteral("calendar"), {30});
+            const Answer answer = waitFor(spy, &page, QStringLiteral("calendar"));
+            return answer.arrived ? owedShekels(answer.result.toMap()) : -1.0;
+        };
+        {
+            TransactionGuard tx(t.db());
+            QVERIFY(tx.isActive());
+            PaymentModel payments(t.db());
+            QVERIFY(payments.add(m_invoice, m_tenant, 900, QStringLiteral("cash"),
+                                 InsightDates::isoDay(0), QStringLiteral("سند"), kShekel) > 0);
+            // The window's own connection sees its payment already.
+            QCOMPARE(
+                owedShekels(
+                    ReportCalls::run(t.db(), QStringLiteral("calendar"), {30}, nullptr).toMap()),
+                0.0);
+            QCOMPARE(owed(), 900.0);
+            QVERIFY(tx.commit());
+        }
+        QCOMPARE(owed(), 0.0);
     }
 
     void refusalsComeBackWithTheirReason_data()
