@@ -1,5 +1,6 @@
 #include "core/PgReader.h"
 
+#include <QAtomicInteger>
 #include <QDate>
 #include <QDateTime>
 #include <QLocale>
@@ -273,6 +274,11 @@ PgReader::Kept* PgReader::prepare(const QString& sql)
     if (m_kept.size() >= kMostKept)
         trim();
     Kept kept;
+    // Named for the whole process, as two readers may share a connection:
+    // the reader's own number in the high half, its statements' in the low.
+    static QAtomicInteger<quint64> readers;
+    if (m_serial == 0)
+        m_serial = (readers.fetchAndAddRelaxed(1) + 1) << 32;
     kept.name = "sakanova_read_" + QByteArray::number(++m_serial);
     Result prepared(
         PQprepare(m_handle, kept.name.constData(), numbered(sql).constData(), 0, nullptr));

@@ -112,7 +112,7 @@ private slots:
     }
 
     // Every column type the pages read gives what the QtSql path gave, but
-    // booleans, which come back as the file gives them.
+    // booleans and bigints, which come back as the file gives them.
     void valuesMatchQtSql()
     {
         const QString sql = QStringLiteral(
@@ -133,7 +133,20 @@ private slots:
                 QVERIFY2(a.value(column).isNull() == b.value(column).isNull(), where.constData());
                 if (column == QLatin1String("done"))
                     continue;
-                QVERIFY2(a.value(column).typeId() == b.value(column).typeId(), where.constData());
+                // QtSql gives a bigint that is not negative as qulonglong;
+                // the reader gives qlonglong, as the file gives integers.
+                if (column == QLatin1String("big") || column == QLatin1String("n")) {
+                    QVERIFY2(a.value(column).isNull() ||
+                                 a.value(column).typeId() == QMetaType::LongLong,
+                             where.constData());
+                    QVERIFY2(a.value(column).toLongLong() == b.value(column).toLongLong(),
+                             where.constData());
+                    continue;
+                }
+                QVERIFY2(
+                    a.value(column).typeId() == b.value(column).typeId(),
+                    (where + " " + a.value(column).typeName() + " " + b.value(column).typeName())
+                        .constData());
                 QVERIFY2(a.value(column) == b.value(column), where.constData());
             }
         }
@@ -228,8 +241,8 @@ private slots:
         const QString name = QStringLiteral("مستودع الميناء");
         {
             TransactionGuard tx(m_db.get());
-            QVERIFY(m_db->execInsert(QStringLiteral("INSERT INTO reader_rows (name) VALUES (?)"),
-                                     {name}) > 0);
+            QVERIFY(m_db->execNonQuery(QStringLiteral("INSERT INTO reader_rows (name) VALUES (?)"),
+                                       {name}));
             QCOMPARE(m_db->scalar(sql, {name}).toInt(), 1);
             SqlReader::Rows rows;
             QVERIFY(m_db->readRows(
