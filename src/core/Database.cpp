@@ -1,6 +1,5 @@
 #include "core/Database.h"
 #include "core/LedgerTotals.h"
-#include "core/PgSession.h"
 
 #include "core/AuditTrail.h"
 #include "core/ListTotals.h"
@@ -79,7 +78,7 @@ bool Database::openPostgres(const DatabaseSettings& settings)
 
     QSqlQuery query(m_db);
     if (!query.exec(QStringLiteral("SET client_min_messages TO warning")) ||
-        !query.exec(PgSession::keptReadPlans()) || !PgSchema::bringUpToDate(m_db, &m_initError))
+        !PgSchema::bringUpToDate(m_db, &m_initError))
         return failWith(m_initError.isValid() ? m_initError : query.lastError());
     if (!query.exec(QStringLiteral("SELECT table_name FROM information_schema.columns WHERE "
                                    "table_schema = current_schema() AND column_name = 'id'")))

@@ -3,7 +3,6 @@
 #include "core/Database.h"
 
 #include "core/AuditTrail.h"
-#include "core/PgSession.h"
 
 #include <QMutexLocker>
 #include <QSqlDriver>
@@ -99,8 +98,7 @@ bool Database::reconnect()
         return false;
     DatabaseSettings::useLocalTimeZone(m_db);
     QSqlQuery query(m_db);
-    bool ok = query.exec(QStringLiteral("SET client_min_messages TO warning")) &&
-              query.exec(PgSession::keptReadPlans());
+    bool ok = query.exec(QStringLiteral("SET client_min_messages TO warning"));
     if (ok && m_restartPending)
         ok = query.exec(QStringLiteral("SET default_transaction_read_only = on"));
     // The signed-in user is set on the new session as on the old one, so no

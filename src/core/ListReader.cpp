@@ -2,7 +2,6 @@
 
 #include "core/Database.h"
 #include "core/PgReader.h"
-#include "core/PgSession.h"
 
 #include <QAtomicInt>
 #include <QFile>
@@ -86,8 +85,7 @@ void ListReader::runOnServer(const DatabaseSettings& settings, std::promise<bool
             // It only reads: a write sent to it by mistake is refused.
             QSqlQuery setup(db);
             open = setup.exec(QStringLiteral("SET client_min_messages TO warning")) &&
-                   setup.exec(QStringLiteral("SET default_transaction_read_only = on")) &&
-                   setup.exec(PgSession::keptReadPlans());
+                   setup.exec(QStringLiteral("SET default_transaction_read_only = on"));
             if (!open)
                 error = setup.lastError().text();
         }

@@ -1,7 +1,6 @@
 #include "serverfloor.h"
 
 #include "core/PgReader.h"
-#include "core/PgSession.h"
 
 #include <QSqlDatabase>
 #include <QSqlDriver>
@@ -20,9 +19,6 @@ ServerFloor::ServerFloor(const DatabaseSettings& settings)
     const QVariant handle = QSqlDatabase::database(m_connection, false).driver()->handle();
     if (handle.isValid())
         m_handle = *static_cast<PGconn* const*>(handle.constData());
-    // Planned as the program's own session plans its kept statements.
-    if (m_handle)
-        PQclear(PQexec(m_handle, PgSession::keptReadPlans().toUtf8().constData()));
 }
 
 ServerFloor::~ServerFloor()
