@@ -21,11 +21,12 @@ struct pg_result;
 // and drops the statement again every time.
 //
 // Results are what Qt's PostgreSQL driver gives for the same statement: int
-// for smallint and integer, qlonglong for bigint, double for real, double
+// for smallint and integer, double for real, double
 // precision and numeric, QDate / QTime / QDateTime for days and times,
 // QByteArray for bytea and QString for the rest; NULL is a null value of
-// the column's type. Booleans come back as 1 and 0 (qlonglong), as the
-// SQLite file gives them. Parameters are bound as that driver binds them.
+// the column's type. Booleans and bigints come back as qlonglong (1 and 0
+// for booleans), as the SQLite file gives them. Parameters go as text, a
+// boolean as 1 or 0 as the file binds it.
 class PgReader
 {
 public:
