@@ -266,6 +266,7 @@ bool Database::reopen(bool readOnly)
 void Database::closeConnection()
 {
     m_reader.clear();
+    m_pgReader.clear();
     if (m_db.isOpen())
         m_db.close();
 }
@@ -352,6 +353,19 @@ QVariantList Database::execQuery(const QString& sql, const QVariantList& params)
             return rows;
         case SqlReader::Status::NotARead:
             break; // a statement that writes runs through QtSql, as every write does
+        }
+    } else if (isPostgres() && PgReader::isRead(sql) && m_readTrace) {
+        m_readTrace(sql, params);
+    }
+    if (!m_serverLost && attachServerReader()) {
+        switch (m_pgReader.readMaps(sql, params, rows)) {
+        case SqlReader::Status::Done:
+            return rows;
+        case SqlReader::Status::Failed:
+            emit databaseError(noteIfServerLost() ? lostText() : m_pgReader.errorText());
+            return rows;
+        case SqlReader::Status::NotARead:
+            break;
         }
     }
     QSqlQuery query(m_db);
@@ -464,7 +478,7 @@ QVariantMap Database::getById(const QString& table, int id)
         m_reader.readMaps(sql, {id}, rows);
     } else if (isPostgres()) {
         SqlReader::Rows found;
-        if (readThroughQtSql(sql, {id}, &found, {}, nullptr) && !found.rows.isEmpty()) {
+        if (readOnServer(sql, {id}, &found, {}, nullptr) && !found.rows.isEmpty()) {
             QVariantMap row;
             for (int i = 0; i < found.columns.size(); ++i)
                 row.insert(found.columns.at(i), found.rows.first().value(i));
@@ -503,6 +517,20 @@ QVariant Database::scalar(const QString& sql, const QVariantList& params)
         case SqlReader::Status::NotARead:
             break;
         }
+    } else if (isPostgres() && PgReader::isRead(sql) && m_readTrace) {
+        m_readTrace(sql, params);
+    }
+    if (!m_serverLost && attachServerReader()) {
+        QVariant value;
+        switch (m_pgReader.readValue(sql, params, value)) {
+        case SqlReader::Status::Done:
+            return value;
+        case SqlReader::Status::Failed:
+            emit databaseError(noteIfServerLost() ? lostText() : m_pgReader.errorText());
+            return {};
+        case SqlReader::Status::NotARead:
+            break;
+        }
     }
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
@@ -517,7 +545,7 @@ bool Database::readRows(const QString& sql, const QVariantList& params, SqlReade
     rows = SqlReader::Rows();
     if (isPostgres()) {
         QMutexLocker lock(&m_mutex);
-        return readThroughQtSql(sql, params, &rows, {}, error);
+        return readOnServer(sql, params, &rows, {}, error);
     }
     return readLocked([&](SqlReader& reader) { return reader.readRows(sql, params, rows); }, error);
 }
@@ -527,7 +555,7 @@ bool Database::forEachRow(const QString& sql, const QVariantList& params,
 {
     if (isPostgres()) {
         QMutexLocker lock(&m_mutex);
-        return readThroughQtSql(sql, params, nullptr, onRow, error);
+        return readOnServer(sql, params, nullptr, onRow, error);
     }
     return readLocked([&](SqlReader& reader) { return reader.forEachRow(sql, params, onRow); },
                       error);
@@ -547,6 +575,25 @@ bool Database::readLocked(const std::function<SqlReader::Status(SqlReader&)>& re
                                                        : QStringLiteral("database not open");
     }
     return false;
+}
+
+bool Database::readOnServer(const QString& sql, const QVariantList& params, SqlReader::Rows* rows,
+                            const std::function<void(QVector<QVariant>&)>& onRow, QString* error)
+{
+    if (m_readTrace && PgReader::isRead(sql))
+        m_readTrace(sql, params);
+    if (!m_serverLost && attachServerReader()) {
+        const SqlReader::Status status = rows ? m_pgReader.readRows(sql, params, *rows)
+                                              : m_pgReader.forEachRow(sql, params, onRow);
+        if (status == SqlReader::Status::Done)
+            return true;
+        if (status == SqlReader::Status::Failed) {
+            if (error)
+                *error = noteIfServerLost() ? lostText() : m_pgReader.errorText();
+            return false;
+        }
+    }
+    return readThroughQtSql(sql, params, rows, onRow, error);
 }
 
 bool Database::readThroughQtSql(const QString& sql, const QVariantList& params,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DatabaseSettings.h"
+#include "core/PgReader.h"
 #include "core/SqlReader.h"
 
 #include <QMutex>
@@ -134,6 +135,14 @@ public:
     // user is set again on it. False while the server stays out of reach.
     bool reconnect();
 
+    // Hands every read on the server to `trace` before it runs (for timing
+    // tools); an empty function stops it.
+    using ReadTrace = std::function<void(const QString& sql, const QVariantList& params)>;
+    void traceServerReads(const ReadTrace& trace) { m_readTrace = trace; }
+    // False sends the server's reads through QtSql as its writes go, each
+    // prepared and dropped again, to compare the two (true by default).
+    void keepServerReads(bool kept) { m_keepServerReads = kept; }
+
     // Nesting depth of TransactionGuard scopes; the outermost one owns the
     // real transaction, inner ones use savepoints.
     int transactionDepth() const { return m_transactionDepth; }
@@ -161,6 +170,15 @@ private:
     void closeConnection();
     // The server side of initialize(); the caller has set m_engine.
     bool openPostgres(const DatabaseSettings& settings);
+    // Points the server reader at the open connection's libpq handle; false
+    // when there is none, or while a QtSql statement still holds it. The
+    // caller holds the mutex.
+    bool attachServerReader();
+    // A read on the server: through the kept statements of the server
+    // reader, or through QtSql for a statement that writes. The caller holds
+    // the mutex.
+    bool readOnServer(const QString& sql, const QVariantList& params, SqlReader::Rows* rows,
+                      const std::function<void(QVector<QVariant>&)>& onRow, QString* error);
     // A read through QtSql, for a connection without the SQLite reader: the
     // rows into `rows`, or each one to `onRow` when it is set. The caller
     // holds the mutex.
@@ -181,6 +199,10 @@ private:
     QSqlDatabase m_db;
     // Reads run here, on m_db's own SQLite handle; writes go through QtSql.
     SqlReader m_reader;
+    // Reads on the server run here, on m_db's own libpq connection.
+    PgReader m_pgReader;
+    bool m_keepServerReads = true;
+    ReadTrace m_readTrace;
     int m_actingUserId = 0;
     QMutex m_mutex;
     QString m_path;

@@ -27,6 +27,17 @@ PGconn* serverHandle(const QSqlDatabase& db)
 
 } // namespace
 
+bool Database::attachServerReader()
+{
+    PGconn* handle = isPostgres() && m_keepServerReads ? serverHandle(m_db) : nullptr;
+    // A QtSql statement still reading its rows keeps the connection busy.
+    if (handle && PQtransactionStatus(handle) == PQTRANS_ACTIVE)
+        handle = nullptr;
+    if (handle)
+        m_pgReader.attach(handle);
+    return handle != nullptr;
+}
+
 QString Database::serverUnreachableMarker()
 {
     return QStringLiteral("server unreachable: ");

@@ -1,6 +1,7 @@
 #include "core/ListReader.h"
 
 #include "core/Database.h"
+#include "core/PgReader.h"
 
 #include <QAtomicInt>
 #include <QFile>
@@ -18,39 +19,6 @@
 #include <utility>
 
 namespace {
-
-// Reads one statement through the server session into `rows`.
-bool readOnServer(QSqlDatabase& db, const QString& sql, const QVariantList& params,
-                  SqlReader::Rows& rows, QString& error)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    if (!query.prepare(sql)) {
-        error = query.lastError().text();
-        return false;
-    }
-    for (const QVariant& value : params)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        error = query.lastError().text();
-        return false;
-    }
-    if (!query.isSelect()) {
-        error = QStringLiteral("not a read");
-        return false;
-    }
-    const QSqlRecord record = query.record();
-    const int count = record.count();
-    for (int i = 0; i < count; ++i)
-        rows.columns << record.fieldName(i);
-    QVector<QVariant> values(count);
-    while (query.next()) {
-        for (int i = 0; i < count; ++i)
-            values[i] = query.value(i);
-        rows.rows.append(values);
-    }
-    return true;
-}
 
 PGconn* serverHandle(const QSqlDatabase& db)
 {
@@ -129,13 +97,27 @@ void ListReader::runOnServer(const DatabaseSettings& settings, std::promise<bool
             qWarning("List reader could not open the server connection: %s", qPrintable(error));
         }
         opened.set_value(open);
+        // Each list's statements are prepared once on the session and kept.
+        PgReader reader;
+        reader.attach(handle);
         serve([&](const Request& next, SqlReader::Rows& rows, QString& failure) {
-            if (!open) {
+            if (!open || !handle) {
                 failure = QStringLiteral("the list reader has no connection");
                 return false;
             }
-            return readOnServer(db, next.sql, next.params, rows, failure);
+            switch (reader.readRows(next.sql, next.params, rows)) {
+            case SqlReader::Status::Done:
+                return true;
+            case SqlReader::Status::NotARead:
+                failure = QStringLiteral("not a read");
+                return false;
+            case SqlReader::Status::Failed:
+                break;
+            }
+            failure = reader.errorText();
+            return false;
         });
+        reader.clear();
         {
             std::lock_guard<std::mutex> lock(m_shared->mutex);
             if (m_cancel)

@@ -511,16 +511,20 @@ SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
                                                  : QStringLiteral(" WHERE (") +
                                                        whereSql.mid(int(qstrlen("WHERE "))) +
                                                        QStringLiteral(") AND ") + otherCurrency;
+    // The last column only keeps the first row first: the server runs the
+    // two halves side by side on a long table and hands back whichever
+    // finishes first.
     statement.sql =
         QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) + QStringLiteral(", ") +
         sumOf(QStringLiteral("CASE WHEN ") + otherCurrency + QStringLiteral(" THEN 0 ELSE ") +
               amount + QStringLiteral(" END")) +
-        QStringLiteral(", NULL, NULL FROM ") + m_def.baseTable + where.sql +
+        QStringLiteral(", NULL, NULL, 0 FROM ") + m_def.baseTable + where.sql +
         QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
         QStringLiteral(", ") + sumOf(amount) + QStringLiteral(", ") + m_def.currencyColumn +
-        QStringLiteral(", ") + m_def.convertedDay + QStringLiteral(" FROM ") + m_def.baseTable +
+        QStringLiteral(", ") + m_def.convertedDay + QStringLiteral(", 1 FROM ") + m_def.baseTable +
         otherRows + QStringLiteral(" GROUP BY ") + QString::number(aggregates.size() + 2) +
-        QStringLiteral(", ") + QString::number(aggregates.size() + 3);
+        QStringLiteral(", ") + QString::number(aggregates.size() + 3) +
+        QStringLiteral(" ORDER BY ") + QString::number(aggregates.size() + 4);
     statement.params = where.params + where.params;
     return statement;
 }

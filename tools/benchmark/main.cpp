@@ -7,9 +7,20 @@
 //   sakanova-benchmark --db office.db [--runs 5] [--full-lists] [--only reconcile]
 //
 // The original file is never written: everything runs on a copy.
+//
+// The same calls on a PostgreSQL server, the floor then being the same SQL
+// sent through libpq on a connection of its own:
+//
+//   sakanova-benchmark --server HOST --port N --database NAME [--user NAME]
+//                      [--move-from office.db]
+//
+// --move-from first moves the office in the file into the (empty) server
+// database with the application's own move, then stops; the file itself is
+// only brought up to date.
 
 #include "admin/AuditList.h"
 #include "admin/AuditManager.h"
+#include "admin/OfficeMove.h"
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
 #include "core/LedgerPosting.h"
@@ -35,6 +46,7 @@
 #include "rental/RentalLists.h"
 #include "rental/TenantModel.h"
 #include "rental/UnitModel.h"
+#include "serverfloor.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -102,14 +114,30 @@ class Bench
 public:
     Bench(Database* db, const QString& path, int runs)
         : m_runs(runs)
+        , m_db(db)
     {
+        if (db->isPostgres()) {
+            m_server = std::make_unique<ServerFloor>(db->settings());
+            if (!m_server->isOpen())
+                QTextStream(stderr) << "no floor: " << m_server->errorText() << "\n";
+            db->traceServerReads([this](const QString& sql, const QVariantList& params) {
+                if (m_recording)
+                    m_serverStatements.append({sql, params});
+            });
+            return;
+        }
         m_traced = handleOf(*db);
         sqlite3_open_v2(path.toUtf8().constData(), &m_raw, SQLITE_OPEN_READONLY, nullptr);
         // The floor reads with the application's page cache.
         const QByteArray cache = "PRAGMA cache_size=-" + QByteArray::number(Database::kPageCacheKb);
         sqlite3_exec(m_raw, cache.constData(), nullptr, nullptr, nullptr);
     }
-    ~Bench() { sqlite3_close(m_raw); }
+    ~Bench()
+    {
+        m_db->traceServerReads({});
+        if (m_raw)
+            sqlite3_close(m_raw);
+    }
 
     // The connection the calls run on (null when the driver gives none).
     sqlite3* handle() const { return m_traced; }
@@ -133,9 +161,12 @@ public:
         if (!m_only.isEmpty() && !name.contains(m_only))
             return;
         m_statements.clear();
+        m_serverStatements.clear();
         if (m_traced)
             sqlite3_trace_v2(m_traced, SQLITE_TRACE_STMT, &Bench::trace, this);
+        m_recording = true;
         int rows = call(); // warm-up, and the statements it runs
+        m_recording = false;
         if (m_traced)
             sqlite3_trace_v2(m_traced, 0, nullptr, nullptr);
 
@@ -152,7 +183,18 @@ public:
         const double ms = medianOf(times);
 
         double floorMs = 0;
-        if (!m_statements.isEmpty()) {
+        if (m_server && !m_serverStatements.isEmpty()) {
+            if (!m_server->run(m_serverStatements)) // warm-up
+                QTextStream(stderr) << name << ": floor failed: " << m_server->errorText() << "\n";
+            std::vector<double> floors;
+            for (int i = 0; i < m_runs; ++i) {
+                QElapsedTimer timer;
+                timer.start();
+                m_server->run(m_serverStatements);
+                floors.push_back(timer.nsecsElapsed() / 1e6);
+            }
+            floorMs = medianOf(floors);
+        } else if (!m_statements.isEmpty()) {
             stepAll(); // warm-up
             std::vector<double> floors;
             for (int i = 0; i < m_runs; ++i) {
@@ -248,7 +290,11 @@ private:
     }
 
     int m_runs;
+    Database* m_db;
     QString m_only;
+    std::unique_ptr<ServerFloor> m_server;
+    bool m_recording = false;
+    QList<ServerFloor::Statement> m_serverStatements;
     sqlite3* m_traced = nullptr;
     sqlite3* m_raw = nullptr;
     QList<QByteArray> m_statements;
@@ -410,6 +456,41 @@ void paymentShare(Database& db, PaymentModel& payments, int runs)
     out.flush();
 }
 
+// Brings the file up to date, then moves its office to the server with the
+// application's own move (one transaction, counts and sums compared).
+int moveOffice(const QString& file, const DatabaseSettings& server)
+{
+    QTextStream err(stderr);
+    QElapsedTimer timer;
+    timer.start();
+    {
+        Database source;
+        if (!source.initialize(file) || !source.checkpointAndClose()) {
+            err << "cannot bring the file up to date: " << source.initErrorText() << "\n";
+            return 1;
+        }
+    }
+    out << "File brought up to date in " << timer.restart() << " ms\n";
+    out.flush();
+    Database target;
+    if (!target.initialize(server)) {
+        err << "cannot open the server: " << target.initErrorText() << "\n";
+        return 1;
+    }
+    const QString reason =
+        OfficeMove::run(file, &target, [&](int done, int total, const QString& table) {
+            out << "  moved " << table << " (" << done << "/" << total << ") at " << timer.elapsed()
+                << " ms\n";
+            out.flush();
+        });
+    if (!reason.isEmpty()) {
+        err << "the move failed: " << reason << "\n";
+        return 1;
+    }
+    out << "Office moved in " << timer.elapsed() << " ms\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -451,33 +532,79 @@ int main(int argc, char* argv[])
         QStringLiteral("register-cheques"),
         QStringLiteral("After the history, register the cheques of instalments and of payments "
                        "as the first start does (one by one: slow on a large office)."));
+    const QCommandLineOption serverOption(
+        QStringLiteral("server"),
+        QStringLiteral("Run on a PostgreSQL server instead: its host or socket folder."),
+        QStringLiteral("host"));
+    const QCommandLineOption portOption(QStringLiteral("port"), QStringLiteral("Server port."),
+                                        QStringLiteral("n"), QStringLiteral("5432"));
+    const QCommandLineOption databaseOption(
+        QStringLiteral("database"), QStringLiteral("Server database."), QStringLiteral("name"));
+    const QCommandLineOption userOption(QStringLiteral("user"), QStringLiteral("Server user."),
+                                        QStringLiteral("name"));
+    const QCommandLineOption moveOption(
+        QStringLiteral("move-from"),
+        QStringLiteral("Move the office in this SQLite file to the empty server database, "
+                       "then stop."),
+        QStringLiteral("path"));
+    const QCommandLineOption qtSqlOption(
+        QStringLiteral("qtsql-reads"),
+        QStringLiteral("On the server, read through QtSql as the writes go instead of through "
+                       "the kept statements."));
+    const QCommandLineOption readsOption(
+        QStringLiteral("reads-only"),
+        QStringLiteral("Only time the reads (lists included), then stop: nothing is written."));
     parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption, inPlaceOption,
-                       postOnlyOption, onlyOption, statementsOption, registerOption});
+                       postOnlyOption, onlyOption, statementsOption, registerOption, serverOption,
+                       portOption, databaseOption, userOption, moveOption, qtSqlOption,
+                       readsOption});
     parser.process(app);
 
     QTextStream err(stderr);
-    const QString source = parser.value(dbOption);
+    const bool onServer = parser.isSet(serverOption);
+    DatabaseSettings settings;
+    QString copy;
     QTemporaryDir dir;
-    const bool inPlace = parser.isSet(inPlaceOption);
-    const QString copy = inPlace ? source : dir.filePath(QStringLiteral("office.db"));
-    if (source.isEmpty() || (!inPlace && !QFile::copy(source, copy))) {
-        err << "give --db with a generated database\n";
-        return 2;
+    if (onServer) {
+        settings.engine = DatabaseSettings::Engine::PostgreSQL;
+        settings.host = parser.value(serverOption);
+        settings.port = parser.value(portOption).toInt();
+        settings.database = parser.value(databaseOption);
+        settings.user = parser.value(userOption);
+        if (settings.database.isEmpty()) {
+            err << "give --database with --server\n";
+            return 2;
+        }
+    } else {
+        const QString source = parser.value(dbOption);
+        const bool inPlace = parser.isSet(inPlaceOption);
+        copy = inPlace ? source : dir.filePath(QStringLiteral("office.db"));
+        if (source.isEmpty() || (!inPlace && !QFile::copy(source, copy))) {
+            err << "give --db with a generated database\n";
+            return 2;
+        }
+        settings = DatabaseSettings::sqliteFile(copy);
     }
     const int runs = qMax(1, parser.value(runsOption).toInt());
     const int shown = parser.value(statementsOption).toInt();
 
+    if (onServer && parser.isSet(moveOption))
+        return moveOffice(parser.value(moveOption), settings);
+
     Database db;
     QElapsedTimer opening;
     opening.start();
-    if (!db.initialize(copy)) {
-        err << "cannot open the copy\n";
+    if (!db.initialize(settings)) {
+        err << "cannot open the database: " << db.initErrorText() << "\n";
         return 1;
     }
     out << "Database opened and brought up to date in " << opening.elapsed() << " ms\n";
+    if (parser.isSet(qtSqlOption))
+        db.keepServerReads(false);
     // A generated office is written like a file of the version before the
-    // ledger was posted: its first start posts every past event.
-    {
+    // ledger was posted: its first start posts every past event. An office
+    // on a server was moved there from a file that had posted it.
+    if (!onServer) {
         StatementProfile profile(handleOf(db));
         if (shown > 0)
             profile.start();
@@ -584,12 +711,12 @@ int main(int argc, char* argv[])
     const auto rows = [](const QVariantList& result) { return int(result.size()); };
     const bool scrollOnly = parser.isSet(scrollOption);
     const bool writesOnly = parser.isSet(writesOption);
-    const bool readsOnly = parser.isSet(onlyOption);
+    const bool readsOnly = parser.isSet(onlyOption) || parser.isSet(readsOption);
     if (writesOnly)
         lists.clear();
     if (!scrollOnly && !writesOnly) {
-        out << "Reads (median of " << runs
-            << " runs; floor = the same SQL through the SQLite C API)\n\n";
+        out << "Reads (median of " << runs << " runs; floor = the same SQL through "
+            << (db.isPostgres() ? "libpq, kept prepared" : "the SQLite C API") << ")\n\n";
         Bench::header();
         for (Lists& l : lists) {
             SqlListModel& m = *l.model;
@@ -870,8 +997,9 @@ int main(int argc, char* argv[])
     // A digest of what the rent run wrote, to compare runs of two builds.
     {
         QCryptographicHash digest(QCryptographicHash::Sha1);
-        const int since = scalar(db, "SELECT COALESCE(MAX(id),0) FROM invoices WHERE period < "
-                                     "strftime('%Y-%m','now','localtime')")
+        const int since = db.scalar(QStringLiteral("SELECT COALESCE(MAX(id),0) FROM invoices "
+                                                   "WHERE period < ?"),
+                                    {month})
                               .toInt();
         QSqlQuery query(db.connection());
         query.prepare(QStringLiteral(

@@ -1,0 +1,76 @@
+#include "serverfloor.h"
+
+#include "core/PgReader.h"
+
+#include <QSqlDatabase>
+#include <QSqlDriver>
+
+#include <libpq-fe.h>
+
+#include <vector>
+
+ServerFloor::ServerFloor(const DatabaseSettings& settings)
+    : m_connection(QStringLiteral("sakanova_benchmark_floor"))
+{
+    // Opened as the application opens a second session (its time zone set
+    // the same way), then driven through libpq alone.
+    if (!settings.openConnection(m_connection, &m_error))
+        return;
+    const QVariant handle = QSqlDatabase::database(m_connection, false).driver()->handle();
+    if (handle.isValid())
+        m_handle = *static_cast<PGconn* const*>(handle.constData());
+}
+
+ServerFloor::~ServerFloor()
+{
+    m_handle = nullptr;
+    QSqlDatabase::database(m_connection, false).close();
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool ServerFloor::run(const QList<Statement>& statements)
+{
+    if (!m_handle)
+        return false;
+    for (const Statement& statement : statements) {
+        auto kept = m_kept.find(statement.first);
+        if (kept == m_kept.end()) {
+            const QByteArray name = "floor_" + QByteArray::number(m_kept.size() + 1);
+            PGresult* prepared =
+                PQprepare(m_handle, name.constData(),
+                          PgReader::numbered(statement.first).constData(), 0, nullptr);
+            const bool ok = PQresultStatus(prepared) == PGRES_COMMAND_OK;
+            PQclear(prepared);
+            if (!ok) {
+                m_error = QString::fromUtf8(PQerrorMessage(m_handle));
+                return false;
+            }
+            kept = m_kept.insert(statement.first, name);
+        }
+        const QVariantList& params = statement.second;
+        std::vector<QByteArray> texts(size_t(params.size()));
+        std::vector<const char*> values(size_t(params.size()), nullptr);
+        for (int i = 0; i < params.size(); ++i) {
+            if (PgReader::parameterText(params.at(i), &texts[size_t(i)]))
+                values[size_t(i)] = texts[size_t(i)].constData();
+        }
+        PGresult* result = PQexecPrepared(m_handle, kept->constData(), int(params.size()),
+                                          values.data(), nullptr, nullptr, 0);
+        if (PQresultStatus(result) != PGRES_TUPLES_OK) {
+            m_error = QString::fromUtf8(PQresultErrorMessage(result));
+            PQclear(result);
+            return false;
+        }
+        volatile qint64 sink = 0;
+        const int rows = PQntuples(result);
+        const int columns = PQnfields(result);
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                if (!PQgetisnull(result, r, c))
+                    sink = sink + PQgetlength(result, r, c) + *PQgetvalue(result, r, c);
+            }
+        }
+        PQclear(result);
+    }
+    return true;
+}
