@@ -3,6 +3,7 @@
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
 
+#include <QDate>
 #include <QMap>
 #include <QTest>
 
@@ -35,8 +36,36 @@ Figures direct(Database* db)
         "UNION ALL SELECT 'property_expenses', property_id, currency_id, COUNT(*), SUM(amount) "
         "FROM expenses WHERE property_id IS NOT NULL GROUP BY property_id, currency_id");
     QVariantList rows = db->execQuery(sql);
+    if (db->isPostgres()) {
+        // The server counts a payment on the day its date names, when the
+        // date is a real day written in full; on no day otherwise.
+        QMap<QString, QPair<int, double>> days;
+        for (const QVariant& value : db->execQuery(
+                 QStringLiteral("SELECT payment_date, currency_id, amount FROM payments"))) {
+            const QVariantMap payment = value.toMap();
+            const QString text = payment.value(QStringLiteral("payment_date")).toString();
+            const QDate day = QDate::fromString(text.left(10), Qt::ISODate);
+            if (text.size() < 10 || text.at(4) != QLatin1Char('-') ||
+                text.at(7) != QLatin1Char('-') || !day.isValid())
+                continue;
+            const QVariant currency = payment.value(QStringLiteral("currency_id"));
+            const QString k = day.toString(QStringLiteral("yyyyMMdd")) + QLatin1Char('|') +
+                              (currency.isNull() ? QString() : currency.toString());
+            days[k].first += 1;
+            days[k].second += payment.value(QStringLiteral("amount")).toDouble();
+        }
+        for (auto it = days.cbegin(); it != days.cend(); ++it) {
+            const QString currency = it.key().section(QLatin1Char('|'), 1);
+            rows.append(QVariantMap{
+                {QStringLiteral("kind"), QStringLiteral("day_payments")},
+                {QStringLiteral("owner"), it.key().section(QLatin1Char('|'), 0, 0)},
+                {QStringLiteral("currency"), currency.isEmpty() ? QVariant() : QVariant(currency)},
+                {QStringLiteral("n"), it.value().first},
+                {QStringLiteral("t"), it.value().second}});
+        }
+    }
     // Days of the years the monthly report picks, grouped as it reads them.
-    for (int year = 2022; year <= 2026; ++year) {
+    for (int year = 2022; year <= 2026 && !db->isPostgres(); ++year) {
         const QVariantList months = db->execQuery(
             QStringLiteral("SELECT 'day_payments' as kind, ?||strftime('%m%d', payment_date) as "
                            "owner, currency_id as currency, COUNT(*) as n, SUM(amount) as t "
@@ -214,6 +243,8 @@ private slots:
     {
         QFETCH(QStringList, changes);
         TestDatabase fixture;
+        if (fixture.db()->isPostgres() && changes.contains(keysOff))
+            QSKIP("a file's references unenforced by hand; a server enforces them always");
         Database* db = fixture.db();
         QVERIFY(addOffice(db));
         for (const QString& change : changes)
@@ -221,7 +252,7 @@ private slots:
 
         QCOMPARE(kept(db), direct(db));
         const QString incremental = keptRows(db);
-        for (const QString& statement : MoneyTotals::recountStatements())
+        for (const QString& statement : MoneyTotals::recountStatements(db->engine()))
             QVERIFY(db->execNonQuery(statement));
         QCOMPARE(incremental, keptRows(db));
     }
@@ -252,6 +283,8 @@ private slots:
     // start, counted from the rows it holds, and loses nothing.
     void olderDatabaseIsCountedAtStart()
     {
+        if (TestDatabase::onPostgres())
+            QSKIP("a file from an older version is counted at its start; a server by its steps");
         TestDatabase fixture;
         Database* db = fixture.db();
         QVERIFY(addOffice(db));
@@ -295,6 +328,8 @@ private slots:
     }
     void startCountsOnlyWhenSomethingIsMissing()
     {
+        if (TestDatabase::onPostgres())
+            QSKIP("a file from an older version is counted at its start; a server by its steps");
         QFETCH(QStringList, damage);
         TestDatabase fixture;
         QVERIFY(addOffice(fixture.db()));
