@@ -66,7 +66,8 @@ private slots:
                             "type='received' AND currency_id=2")
                      .toInt(),
                  12);
-        QCOMPARE(row("SELECT action, table_name, record_id, user_id IS NULL, details FROM "
+        QCOMPARE(row("SELECT action, table_name, record_id, CASE WHEN user_id IS NULL THEN 1 ELSE "
+                     "0 END, details FROM "
                      "audit_logs"),
                  QString("بيع وحدة|units|%1|1|تم بيع الوحدة ب-12 بمبلغ 100000 (دفعة: 10000, "
                          "شيكات: 12)")
