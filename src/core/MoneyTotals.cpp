@@ -215,8 +215,52 @@ const QStringList& MoneyTotals::triggerNames()
     return names;
 }
 
-QStringList MoneyTotals::recountStatements()
+namespace {
+
+// The server's count: whole cents in 64 bits and the exact rest below a
+// cent, as its triggers add them; a payment's day as money_totals_day()
+// gives it.
+QStringList serverRecount()
 {
+    const QString cents = QStringLiteral("CAST(round(%1*100) AS BIGINT)");
+    const auto grouped = [&cents](const QString& kind, const QString& owner, const QString& from,
+                                  const QString& amount, const QString& currency) {
+        const QString currencyKey = QStringLiteral("COALESCE(%1,-1)").arg(currency);
+        const QString groups =
+            owner == QLatin1String("0") ? currencyKey : owner + QStringLiteral(", ") + currencyKey;
+        return kInsert +
+               QStringLiteral("SELECT '%1', %2, %3, COUNT(*), SUM(%4), SUM(%5-%4/100.0) %6 "
+                              "GROUP BY %7")
+                   .arg(kind, owner, currencyKey, cents.arg(amount), amount, from, groups);
+    };
+    return {
+        QStringLiteral("DELETE FROM money_totals"),
+        grouped(MoneyTotals::kPayments, QStringLiteral("0"), QStringLiteral("FROM payments"),
+                QStringLiteral("amount"), QStringLiteral("currency_id")),
+        grouped(MoneyTotals::kPropertyPayments, QStringLiteral("u.property_id"),
+                QStringLiteral("FROM payments p JOIN invoices i ON i.id=p.invoice_id JOIN units "
+                               "u ON u.id=i.unit_id WHERE u.property_id IS NOT NULL"),
+                QStringLiteral("p.amount"), QStringLiteral("p.currency_id")),
+        kInsert + QStringLiteral("SELECT '%1', k, cur, SUM(n), SUM(c), SUM(r) FROM (SELECT "
+                                 "money_totals_day(payment_date) AS k, COALESCE(currency_id,-1) "
+                                 "AS cur, COUNT(*) AS n, SUM(%2) AS c, SUM(amount-%2/100.0) AS r "
+                                 "FROM payments GROUP BY payment_date, COALESCE(currency_id,-1)) "
+                                 "AS days WHERE k IS NOT NULL GROUP BY k, cur")
+                      .arg(MoneyTotals::kDayPayments, cents.arg(QStringLiteral("amount"))),
+        grouped(MoneyTotals::kExpenses, QStringLiteral("0"), QStringLiteral("FROM expenses"),
+                QStringLiteral("amount"), QStringLiteral("currency_id")),
+        grouped(MoneyTotals::kPropertyExpenses, QStringLiteral("property_id"),
+                QStringLiteral("FROM expenses WHERE property_id IS NOT NULL"),
+                QStringLiteral("amount"), QStringLiteral("currency_id")),
+    };
+}
+
+} // namespace
+
+QStringList MoneyTotals::recountStatements(DatabaseSettings::Engine engine)
+{
+    if (engine == DatabaseSettings::Engine::PostgreSQL)
+        return serverRecount();
     const auto grouped = [](const QString& kind, const QString& owner, const QString& from,
                             const QString& amount, const QString& currency) {
         const QString currencyKey = QStringLiteral("IFNULL(") + currency + QStringLiteral(",-1)");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/DatabaseSettings.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -36,8 +38,11 @@ public:
     // them all as they should be is left untouched.
     static bool ensure(QSqlDatabase& db, QSqlError* error = nullptr);
 
-    // Empties the totals and counts them again from the stored rows.
-    static QStringList recountStatements();
+    // Empties the totals and counts them again from the stored rows, in the
+    // engine's own SQL (a server's totals are kept by its own functions, see
+    // PgSchema::totalsStatements, and counted afresh with the same rules).
+    static QStringList
+    recountStatements(DatabaseSettings::Engine engine = DatabaseSettings::Engine::SQLite);
     static const QStringList& triggerNames();
 
     // An amount column's whole cents, and what is left below a cent, as the

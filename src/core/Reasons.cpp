@@ -25,7 +25,9 @@ QString database(const QString& driverText)
     if (text.contains(QLatin1String(AuditTrail::kPasswordChangeRequired)))
         return passwordChangeFirst();
     // SQLite's own wordings; column names such as full_name must not match.
-    if (text.contains(QLatin1String("is locked")) || text.contains(QLatin1String("is busy")))
+    // SQLite's busy file, or the server's write lock not had in time.
+    if (text.contains(QLatin1String("is locked")) || text.contains(QLatin1String("is busy")) ||
+        text.contains(QLatin1String("lock timeout")))
         return databaseLocked();
     if (text.contains(QLatin1String("disk is full")))
         return diskFull();

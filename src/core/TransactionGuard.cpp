@@ -32,12 +32,15 @@ TransactionGuard::TransactionGuard(Database* db)
         // checks a write makes inside the guard still hold when it writes:
         // no other connection can change those rows in between. On a server
         // the same comes from one advisory lock that every desk's writing
-        // transaction takes first and the server lets go at its end.
+        // transaction takes first and the server lets go at its end. A
+        // desk waits for it as long as a file's busy timeout and then gives
+        // up, rather than holding its window until the other desk is done.
         if (m_db->isPostgres()) {
             m_active = runPlain(QStringLiteral("BEGIN"));
             if (m_active &&
-                !runPlain(
-                    QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(PgSchema::kWriteLock))) {
+                !runPlain(QStringLiteral("SELECT set_config('lock_timeout', '5s', true), "
+                                         "pg_advisory_xact_lock(%1)")
+                              .arg(PgSchema::kWriteLock))) {
                 runPlain(QStringLiteral("ROLLBACK"));
                 m_active = false;
             }

@@ -178,7 +178,7 @@ QVariantList ContractorModel::getStatement(int contractorId)
             "'returned', 2, ch.id, 'شيك مرتجع رقم ' || ch.cheque_number, NULL, "
             "COALESCE(ch.currency_id,%1), ch.amount FROM cheques ch WHERE ch.type='issued' AND "
             "ch.status='bounced' AND ch.contractor_id=? AND ch.contractor_payment_id IS NOT "
-            "NULL) ORDER BY date, sort, id")
+            "NULL) AS statement ORDER BY date, sort, id")
             .arg(ContractorBalance::primaryCurrency()),
         {contractorId, contractorId, contractorId});
     QHash<int, qint64> running;

@@ -44,11 +44,12 @@ LedgerReports::LedgerReports(Database* db)
 QString LedgerReports::entryCurrency() const
 {
     // Files written before entries kept their currency have no such column;
-    // every entry of theirs is in the primary currency.
-    const bool kept = m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM "
+    // every entry of theirs is in the primary currency. A server's always has.
+    const bool kept = m_db->isPostgres() ||
+                      m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM "
                                                   "pragma_table_info('journal_entries') WHERE "
                                                   "name='currency_id'"))
-                          .toInt() > 0;
+                              .toInt() > 0;
     return kept ? QStringLiteral("COALESCE(je.currency_id,?)") : QStringLiteral("(0+?)");
 }
 
@@ -151,8 +152,8 @@ QVariantList LedgerReports::reconcile() const
             "WITH g AS MATERIALIZED (SELECT currency_id AS cur, day, SUM(debit) AS d, "
             "SUM(credit) AS c, SUM(weighted) AS w FROM ledger_day_totals GROUP BY cur, day) "
             "SELECT cur, NULL AS day, SUM(d) AS d, SUM(c) AS c FROM g GROUP BY cur UNION ALL "
-            "SELECT * FROM (SELECT DISTINCT NULL, day, 0, 0 FROM g WHERE ABS(d-c) > ? OR w <> 0 "
-            "ORDER BY day LIMIT 50)"),
+            "SELECT * FROM (SELECT DISTINCT CAST(NULL AS INTEGER), day, 0, 0 FROM g WHERE "
+            "ABS(d-c) > ? OR w <> 0 ORDER BY day LIMIT 50) AS out_of_balance"),
         {kTolerance});
     QStringList days;
     for (const QVariant& element : sums) {
@@ -394,6 +395,9 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
                          {from, to})
                 .toLongLong();
         const bool byDays = dayLines < total;
+        // SQLite is kept off an index by a unary plus; the server has no
+        // plus for text and chooses its way itself.
+        const QString off = m_db->isPostgres() ? QString() : QStringLiteral("+");
         const QString columns =
             QStringLiteral("SELECT jl.id AS line_id, je.id AS entry_id, je.entry_date, "
                            "je.description, jl.description AS line_description, "
@@ -402,10 +406,12 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
         const QString where = byDays
                                   ? QStringLiteral("journal_entries je JOIN journal_lines jl ON "
                                                    "jl.entry_id=je.id WHERE je.entry_date>=? AND "
-                                                   "je.entry_date<? AND +jl.account_id=?")
+                                                   "je.entry_date<? AND %1jl.account_id=?")
+                                        .arg(off)
                                   : QStringLiteral("journal_lines jl JOIN journal_entries je ON "
-                                                   "je.id=jl.entry_id WHERE +je.entry_date>=? AND "
-                                                   "+je.entry_date<? AND jl.account_id=?");
+                                                   "je.id=jl.entry_id WHERE %1je.entry_date>=? AND "
+                                                   "%1je.entry_date<? AND jl.account_id=?")
+                                        .arg(off);
         lines = m_db->execQuery(columns + where +
                                     QStringLiteral(" ORDER BY je.entry_date, je.id, jl.id "
                                                    "LIMIT ?"),

@@ -2,6 +2,7 @@
 
 #include "admin/AuditManager.h"
 
+#include <QDateTime>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -62,7 +63,9 @@ private slots:
         // Written last but dated earlier: order follows the time, not the id.
         QVERIFY(db()->execNonQuery(
             QStringLiteral("INSERT INTO audit_logs (user_id, action, record_id, created_at) "
-                           "VALUES (1, 'old', 0, datetime('now', '-1 day'))")));
+                           "VALUES (1, 'old', 0, ?)"),
+            {QDateTime::currentDateTimeUtc().addDays(-1).toString(
+                QStringLiteral("yyyy-MM-dd HH:mm:ss"))}));
 
         const QVariantList defaults = audit.getLogs();
         QCOMPARE(defaults.size(), 100);

@@ -242,6 +242,8 @@ private slots:
 
     void upgradedFileIsNeverAsked()
     {
+        if (TestDatabase::onPostgres())
+            QSKIP("an older version's office is a SQLite file, upgraded where it lies");
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("older.db"));
         QVERIFY(TestDatabase::writeLegacyFile(

@@ -499,12 +499,14 @@ private slots:
                                    "installment_id=?",
                                    {first}),
                  QStringLiteral("paid|10000.00|بنك الإسكان"));
-        QCOMPARE(SalesFixture::row(o.t,
-                                   "SELECT c.status, c.amount, c.due_date=i.due_date, "
-                                   "i.status FROM cheques c JOIN installments i ON "
-                                   "i.id=c.installment_id WHERE i.id=?",
-                                   {second}),
-                 QStringLiteral("pending|10000.00|1|paid"));
+        QCOMPARE(
+            SalesFixture::row(o.t,
+                              "SELECT c.status, c.amount, CASE WHEN c.due_date=i.due_date THEN 1 "
+                              "ELSE 0 END, "
+                              "i.status FROM cheques c JOIN installments i ON "
+                              "i.id=c.installment_id WHERE i.id=?",
+                              {second}),
+            QStringLiteral("pending|10000.00|1|paid"));
         QCOMPARE(moves(before, o.balances()), QStringLiteral("1200:-10000.00 1300:+10000.00"));
         QCOMPARE(findings(o.t), QString());
 

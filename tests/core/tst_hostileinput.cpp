@@ -2,6 +2,7 @@
 #include "TestDatabase.h"
 
 #include "admin/SettingsManager.h"
+#include "core/PgSchema.h"
 #include "finance/AccountModel.h"
 #include "finance/BuyerModel.h"
 #include "finance/ChequeModel.h"
@@ -585,8 +586,25 @@ private slots:
     {
         m_world.reset(); // one database connection at a time
         World world;
+        if (world.t.db()->isPostgres()) {
+            // Another desk on the server holds the office's write lock.
+            Database other;
+            QVERIFY(other.initialize(world.t.db()->settings()));
+            QVERIFY(other
+                        .scalar(QStringLiteral("SELECT pg_try_advisory_lock(?)"),
+                                {PgSchema::kWriteLock})
+                        .toBool());
+            QSignalSpy reasons(&world.invoices, &BackendObject::errorOccurred);
+            QCOMPARE(world.invoices.generateAllRent(QStringLiteral("2025-03")), -1);
+            QCOMPARE(reasons.count(), 1);
+            QVERIFY(world.invoices.lastError().endsWith(QStringLiteral("لم يتم حفظ أي تغيير")));
+            QVERIFY(world.invoices.lastError().contains(QStringLiteral("مشغولة")));
+            QVERIFY(
+                other.scalar(QStringLiteral("SELECT pg_advisory_unlock(?)"), {PgSchema::kWriteLock})
+                    .toBool());
+        }
         const QString name = QStringLiteral("other_writer");
-        {
+        if (!world.t.db()->isPostgres()) {
             QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
             other.setDatabaseName(world.t.filePath());
             other.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=0"));

@@ -174,6 +174,8 @@ private slots:
     // at the next start. Manual entries stay as they were.
     void upgradePostsEachPastEventOnce()
     {
+        if (TestDatabase::onPostgres())
+            QSKIP("an older version's office is a SQLite file, upgraded where it lies");
         auto o = std::make_unique<Office>();
         o->invoices.generateAllRent("2026-01");
         o->invoices.createInvoice(o->tenant, o->unit, "2026-02",
@@ -266,6 +268,8 @@ private slots:
     // one of the codes is kept, and old entries are in the primary currency.
     void upgradeAddsAccountsAndKeepsCodesAndIds()
     {
+        if (TestDatabase::onPostgres())
+            QSKIP("an older version's office is a SQLite file, upgraded where it lies");
         TestDatabase t;
         AccountModel accounts(t.db());
         QVERIFY(accounts.createJournalEntry("2025-12-31", "قيد إقفال", "manual", 0,

@@ -22,7 +22,8 @@ QString totalsAgainstLines(TestDatabase& t)
         "SELECT l.account_id AS a, COALESCE(e.currency_id,(SELECT id FROM currencies ORDER BY "
         "is_primary DESC, id LIMIT 1)) AS c, substr(e.entry_date,1,10) AS d, COUNT(*) AS n, "
         "SUM(l.debit) AS dr, SUM(l.credit) AS cr, SUM(COALESCE(l.debit_primary,0)) AS dp, "
-        "SUM(COALESCE(l.credit_primary,0)) AS cp, SUM(l.debit_primary IS NULL) AS o, "
+        "SUM(COALESCE(l.credit_primary,0)) AS cp, SUM(CASE WHEN l.debit_primary IS NULL THEN 1 "
+        "ELSE 0 END) AS o, "
         "SUM(l.entry_id*CAST(round((l.debit-l.credit)*1000) AS INTEGER)) AS w FROM "
         "journal_lines l JOIN journal_entries e ON e.id=l.entry_id GROUP BY 1, 2, 3";
     const QString kept = "SELECT account_id AS a, currency_id AS c, day AS d, lines AS n, debit AS "
@@ -58,12 +59,13 @@ QStringList wholeLedger(TestDatabase& t, int accountId)
 {
     QStringList out;
     for (const QVariant& row : t.db()->execQuery(
-             "SELECT jl.id, printf('%.2f', SUM(jl.debit-jl.credit) OVER (PARTITION BY "
-             "e.currency_id ORDER BY e.entry_date, e.id, jl.id ROWS UNBOUNDED PRECEDING)) AS b "
+             "SELECT jl.id, SUM(jl.debit-jl.credit) OVER (PARTITION BY "
+             "e.currency_id ORDER BY e.entry_date, e.id, jl.id ROWS UNBOUNDED PRECEDING) AS b "
              "FROM journal_lines jl JOIN journal_entries e ON e.id=jl.entry_id WHERE "
              "jl.account_id=? ORDER BY e.entry_date, e.id, jl.id",
              {accountId}))
-        out << row.toMap().value("id").toString() + '=' + row.toMap().value("b").toString();
+        out << row.toMap().value("id").toString() + '=' +
+                   QString::number(row.toMap().value("b").toDouble(), 'f', 2);
     return out;
 }
 
@@ -127,6 +129,8 @@ private slots:
     // the first start counts what is there and posts the past events once.
     void olderFileGainsItsTotalsOnce()
     {
+        if (TestDatabase::onPostgres())
+            QSKIP("an older version's office is a SQLite file, upgraded where it lies");
         Office o;
         QVERIFY(o.invoices.generateAllRent("2026-01") > 0);
         const int invoice = o.openInvoice(700);

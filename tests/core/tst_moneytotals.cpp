@@ -35,8 +35,16 @@ Figures direct(Database* db)
         "UNION ALL SELECT 'property_expenses', property_id, currency_id, COUNT(*), SUM(amount) "
         "FROM expenses WHERE property_id IS NOT NULL GROUP BY property_id, currency_id");
     QVariantList rows = db->execQuery(sql);
+    if (db->isPostgres()) {
+        // The server's day of a payment, grouped as its monthly report reads it.
+        rows.append(db->execQuery(QStringLiteral(
+            "SELECT 'day_payments' as kind, money_totals_day(payment_date) as owner, currency_id "
+            "as currency, COUNT(*) as n, SUM(amount) as t FROM payments WHERE "
+            "money_totals_day(payment_date) IS NOT NULL GROUP BY money_totals_day(payment_date), "
+            "currency_id")));
+    }
     // Days of the years the monthly report picks, grouped as it reads them.
-    for (int year = 2022; year <= 2026; ++year) {
+    for (int year = 2022; year <= 2026 && !db->isPostgres(); ++year) {
         const QVariantList months = db->execQuery(
             QStringLiteral("SELECT 'day_payments' as kind, ?||strftime('%m%d', payment_date) as "
                            "owner, currency_id as currency, COUNT(*) as n, SUM(amount) as t "
@@ -214,6 +222,8 @@ private slots:
     {
         QFETCH(QStringList, changes);
         TestDatabase fixture;
+        if (fixture.db()->isPostgres() && changes.contains(keysOff))
+            QSKIP("a file's references unenforced by hand; a server enforces them always");
         Database* db = fixture.db();
         QVERIFY(addOffice(db));
         for (const QString& change : changes)
@@ -221,7 +231,7 @@ private slots:
 
         QCOMPARE(kept(db), direct(db));
         const QString incremental = keptRows(db);
-        for (const QString& statement : MoneyTotals::recountStatements())
+        for (const QString& statement : MoneyTotals::recountStatements(db->engine()))
             QVERIFY(db->execNonQuery(statement));
         QCOMPARE(incremental, keptRows(db));
     }
@@ -252,6 +262,8 @@ private slots:
     // start, counted from the rows it holds, and loses nothing.
     void olderDatabaseIsCountedAtStart()
     {
+        if (TestDatabase::onPostgres())
+            QSKIP("a file from an older version is counted at its start; a server by its steps");
         TestDatabase fixture;
         Database* db = fixture.db();
         QVERIFY(addOffice(db));
@@ -295,6 +307,8 @@ private slots:
     }
     void startCountsOnlyWhenSomethingIsMissing()
     {
+        if (TestDatabase::onPostgres())
+            QSKIP("a file from an older version is counted at its start; a server by its steps");
         QFETCH(QStringList, damage);
         TestDatabase fixture;
         QVERIFY(addOffice(fixture.db()));

@@ -1,5 +1,6 @@
 #include "TestDatabase.h"
 
+#include "core/PgSchema.h"
 #include "core/TransactionGuard.h"
 
 #include <QSqlDatabase>
@@ -76,6 +77,22 @@ private slots:
     // write checks inside it cannot be changed by another connection first.
     void outerGuardHoldsTheWriteLock()
     {
+        if (db()->isPostgres()) {
+            // Another desk on the server: the write lock is the office's
+            // advisory lock, which it cannot take while the guard is open.
+            Database other;
+            QVERIFY(other.initialize(db()->settings()));
+            const QString tryLock = QStringLiteral("SELECT pg_try_advisory_lock(?)");
+            {
+                TransactionGuard tx(db());
+                QVERIFY(tx.isActive());
+                QCOMPARE(other.scalar(tryLock, {PgSchema::kWriteLock}).toBool(), false);
+            }
+            QCOMPARE(other.scalar(tryLock, {PgSchema::kWriteLock}).toBool(), true);
+            QVERIFY(other.execNonQuery(QStringLiteral("SELECT pg_advisory_unlock(?)"),
+                                       {PgSchema::kWriteLock}));
+            return;
+        }
         const QString name = QStringLiteral("second_writer");
         {
             QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);

@@ -1,4 +1,5 @@
 #include "TestDatabase.h"
+#include "core/SqlDialect.h"
 #include "finance/ChequeModel.h"
 
 #include <QDate>
@@ -52,7 +53,7 @@ private slots:
         QVERIFY(!row["payer_name"].isNull() && !row["payee_name"].isNull());
         QTEST(row["notes"].toString(), "notes");
         QCOMPARE(row["status"].toString(), "pending");
-        QCOMPARE(row["issue_date"], m_t->value("SELECT date('now')"));
+        QCOMPARE(row["issue_date"].toString(), today());
         QCOMPARE(row["amount"].toDouble(), 2500.0);
         QVERIFY(row["buyer_id"].isNull() && row["tenant_id"].isNull());
     }
@@ -90,7 +91,7 @@ private slots:
 
     void listsByStatusTypeAndDate()
     {
-        const QString today = m_t->value("SELECT date('now')").toString();
+        const QString today = this->today();
         const QDate day = QDate::fromString(today, Qt::ISODate);
         const QString later = day.addDays(30).toString(Qt::ISODate);
         const QString earlier = day.addDays(-30).toString(Qt::ISODate);
@@ -148,6 +149,11 @@ private slots:
     }
 
 private:
+    // Today's date as the database gives it, as the model stores it.
+    QString today() const
+    {
+        return m_t->value(QStringLiteral("SELECT ") + SqlDialect::today(m_t->engine())).toString();
+    }
     std::unique_ptr<TestDatabase> m_t;
     std::unique_ptr<ChequeModel> m_model;
 };

@@ -1,5 +1,7 @@
+#include "RentalRows.h"
 #include "SalesFixture.h"
 #include "core/Money.h"
+#include "core/SqlDialect.h"
 #include "finance/InstallmentModel.h"
 
 #include <QDate>
@@ -39,10 +41,12 @@ private slots:
                  QString("sold|%1|100000.00|2025-01-31").arg(m_buyer));
         // The down payment, then one payment per post-dated cheque.
         QCOMPARE(m_t->count("payments"), 13);
-        QCOMPARE(row("SELECT amount, payment_date, payment_method, currency_id, cost_center_id, "
-                     "invoice_id IS NULL AND tenant_id IS NULL, notes FROM payments ORDER BY id"),
-                 QString("10000.00|2025-01-31|cash|2|%1|1|دفعة مقدمة / بيع وحدة: ب-12")
-                     .arg(unitCostCenter(*m_t, m_unit)));
+        QCOMPARE(
+            row("SELECT amount, payment_date, payment_method, currency_id, cost_center_id, "
+                "CASE WHEN invoice_id IS NULL AND tenant_id IS NULL THEN 1 ELSE 0 END, notes FROM "
+                "payments ORDER BY id"),
+            QString("10000.00|2025-01-31|cash|2|%1|1|دفعة مقدمة / بيع وحدة: ب-12")
+                .arg(unitCostCenter(*m_t, m_unit)));
 
         const QStringList due = {"01-31", "02-28", "03-31", "04-30", "05-31", "06-30",
                                  "07-31", "08-31", "09-30", "10-31", "11-30", "12-31"};
@@ -62,7 +66,8 @@ private slots:
                             "type='received' AND currency_id=2")
                      .toInt(),
                  12);
-        QCOMPARE(row("SELECT action, table_name, record_id, user_id IS NULL, details FROM "
+        QCOMPARE(row("SELECT action, table_name, record_id, CASE WHEN user_id IS NULL THEN 1 ELSE "
+                     "0 END, details FROM "
                      "audit_logs"),
                  QString("بيع وحدة|units|%1|1|تم بيع الوحدة ب-12 بمبلغ 100000 (دفعة: 10000, "
                          "شيكات: 12)")
@@ -162,8 +167,8 @@ private slots:
         QFETCH(QStringList, numbers);
         QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 3000, 0, 3, "2025-01-01", 1, start), 1);
         const QVariantList rows = m_t->db()->execQuery(
-            "SELECT cheque_number, typeof(cheque_number) AS t, typeof(bank_name) AS b "
-            "FROM installments ORDER BY id");
+            QStringLiteral("SELECT cheque_number, %1 AS t, %2 AS b FROM installments ORDER BY id")
+                .arg(m_t->typeOf("cheque_number"), m_t->typeOf("bank_name")));
         QCOMPARE(rows.size(), 3);
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(rows[i].toMap()["cheque_number"].toString(), numbers[i]);
@@ -222,8 +227,7 @@ private slots:
 
     void failureInsideSaleRollsEverythingBack()
     {
-        QVERIFY(m_t->db()->execNonQuery("CREATE TRIGGER no_audit BEFORE INSERT ON audit_logs "
-                                        "BEGIN SELECT RAISE(ABORT, 'audit unavailable'); END"));
+        QVERIFY(RentalRows::failOn(m_t->db(), "INSERT", "audit_logs"));
         const QString before = snapshot(*m_t);
         QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 100000, 10000, 12, "2025-01-31", 1, "1"), -1);
         QCOMPARE(snapshot(*m_t), before);
@@ -259,8 +263,10 @@ private slots:
         QCOMPARE(m_t->value("SELECT paid_amount FROM installments WHERE id=1").toDouble(), amount);
         QCOMPARE(m_t->value("SELECT balance FROM buyers WHERE id=?", {m_buyer}).toDouble(),
                  15500 - amount);
-        QCOMPARE(row("SELECT amount, payment_date = date('now'), payment_method, currency_id, "
-                     "cost_center_id, buyer_id, unit_id, notes FROM payments"),
+        QCOMPARE(row(QStringLiteral("SELECT amount, CASE WHEN payment_date = %1 THEN 1 ELSE 0 END, "
+                                    "payment_method, currency_id, cost_center_id, buyer_id, "
+                                    "unit_id, notes FROM payments")
+                         .arg(SqlDialect::today(m_t->engine()))),
                  QString("%1|1|cash|3|%2|%3|%4|تحصيل قسط - معرف: 1")
                      .arg(QString::number(amount, 'f', 2))
                      .arg(unitCostCenter(*m_t, m_unit))
@@ -273,8 +279,7 @@ private slots:
     void failureInsideCollectionRollsEverythingBack()
     {
         QCOMPARE(m_model->sellUnit(m_buyer, m_unit, 1000, 0, 1, "2025-01-31", 1), 1);
-        QVERIFY(m_t->db()->execNonQuery("CREATE TRIGGER no_audit BEFORE INSERT ON audit_logs "
-                                        "BEGIN SELECT RAISE(ABORT, 'audit unavailable'); END"));
+        QVERIFY(RentalRows::failOn(m_t->db(), "INSERT", "audit_logs"));
         const QString before = snapshot(*m_t);
         QVERIFY(!m_model->payInstallment(1, 1000));
         QVERIFY(!m_model->payInstallment(42, 1));

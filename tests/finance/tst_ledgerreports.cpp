@@ -42,12 +42,7 @@ class TestLedgerReports : public QObject
     {
         return value("SELECT id FROM currencies WHERE code=?", {QString::fromLatin1(code)}).toInt();
     }
-    bool journalKeepsCurrency()
-    {
-        return value("SELECT COUNT(*) FROM pragma_table_info('journal_entries') WHERE "
-                     "name='currency_id'")
-                   .toInt() > 0;
-    }
+    bool journalKeepsCurrency() { return m_t->hasColumn("journal_entries", "currency_id"); }
 
     // An entry written the way the posting does it: lines, and each
     // account's kept balance moved by debit - credit.
@@ -95,8 +90,8 @@ class TestLedgerReports : public QObject
     // - maintenance of 250 owed to a contractor.
     void writeConsistentOffice()
     {
-        exec("INSERT OR IGNORE INTO accounts (code,name_ar,type,parent_id) VALUES "
-             "('1300','شيكات برسم التحصيل','asset',1)");
+        exec("INSERT INTO accounts (code,name_ar,type,parent_id) VALUES "
+             "('1300','شيكات برسم التحصيل','asset',1) ON CONFLICT DO NOTHING");
         const int tenant = insert("INSERT INTO tenants (full_name) VALUES ('سعيد ناصر')");
         const int property = insert("INSERT INTO properties (name) VALUES ('برج الريان')");
         const int unit =
@@ -268,6 +263,8 @@ private slots:
         post("2026-04-11", "manual", 0, {{"1100", 120, 0}, {"4200", 0, 120}});
         const int under = post("2026-04-11", "manual", 0, {{"5200", 25, 0}, {"1100", 0, 75}});
         if (countedAfresh) {
+            if (TestDatabase::onPostgres())
+                QSKIP("an earlier version's totals are in a SQLite file, counted where it lies");
             // The totals as an earlier version kept them (no entry-weighted
             // column): the next start adds it and counts everything again.
             for (const QString& trigger : LedgerTotals::triggerNames())

@@ -158,11 +158,12 @@ private slots:
                      QStringLiteral("2024-05"),
                      {reading(m_unitA, kWater, 12, water.value("meter_change").toBool())}),
                  1);
-        QCOMPARE(m_fixture
-                     ->value("SELECT consumption || '/' || meter_change FROM usage_records WHERE "
-                             "period='2024-05' AND service_id=1")
-                     .toString(),
-                 QStringLiteral("12.0/1"));
+        const QVariantList saved = m_fixture->db()->execQuery(
+            "SELECT consumption, meter_change FROM usage_records WHERE period='2024-05' AND "
+            "service_id=1");
+        QCOMPARE(saved.size(), 1);
+        QCOMPARE(saved[0].toMap()["consumption"].toDouble(), 12.0);
+        QCOMPARE(saved[0].toMap()["meter_change"].toInt(), 1);
     }
 
     // One bad row keeps the whole sheet from being saved; a sheet saved again
@@ -184,11 +185,11 @@ private slots:
                  2);
         QCOMPARE(m_model->saveReadings(QStringLiteral("2024-05"), {reading(m_unitA, kWater, 25)}),
                  1);
-        QCOMPARE(m_fixture
-                     ->value("SELECT group_concat(consumption, ',') FROM (SELECT consumption "
-                             "FROM usage_records WHERE period='2024-05' ORDER BY unit_id)")
-                     .toString(),
-                 QStringLiteral("25.0,10.0"));
+        QStringList consumption;
+        for (const QVariant& r : m_fixture->db()->execQuery(
+                 "SELECT consumption FROM usage_records WHERE period='2024-05' ORDER BY unit_id"))
+            consumption << QString::number(r.toMap()["consumption"].toDouble(), 'f', 1);
+        QCOMPARE(consumption.join(','), QStringLiteral("25.0,10.0"));
         // Not a reading, a fixed service, an unknown unit: refused, nothing saved.
         QCOMPARE(m_model->saveReadings(QStringLiteral("2024-06"), {reading(m_unitA, kWater, "ب")}),
                  -1);

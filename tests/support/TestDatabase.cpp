@@ -109,6 +109,34 @@ int TestDatabase::count(const QString& table) const
     return value(QStringLiteral("SELECT COUNT(*) FROM ") + table).toInt();
 }
 
+QString TestDatabase::typeOf(const QString& expression) const
+{
+    if (m_settings.engine != DatabaseSettings::Engine::PostgreSQL)
+        return QStringLiteral("typeof(%1)").arg(expression);
+    return QStringLiteral(
+               "CASE WHEN (%1) IS NULL THEN 'null' ELSE CASE CAST(pg_typeof(%1) AS text) "
+               "WHEN 'text' THEN 'text' WHEN 'character varying' THEN 'text' "
+               "WHEN 'bigint' THEN 'integer' WHEN 'integer' THEN 'integer' "
+               "WHEN 'smallint' THEN 'integer' WHEN 'boolean' THEN 'integer' "
+               "WHEN 'numeric' THEN 'real' WHEN 'double precision' THEN 'real' "
+               "WHEN 'real' THEN 'real' WHEN 'bytea' THEN 'blob' "
+               "ELSE CAST(pg_typeof(%1) AS text) END END")
+        .arg(expression);
+}
+
+bool TestDatabase::hasColumn(const QString& table, const QString& column) const
+{
+    if (m_settings.engine == DatabaseSettings::Engine::PostgreSQL)
+        return value(QStringLiteral("SELECT COUNT(*) FROM information_schema.columns WHERE "
+                                    "table_schema=current_schema() AND table_name=? AND "
+                                    "column_name=?"),
+                     {table, column})
+                   .toInt() > 0;
+    return value(QStringLiteral("SELECT COUNT(*) FROM pragma_table_info(?) WHERE name=?"),
+                 {table, column})
+               .toInt() > 0;
+}
+
 bool TestDatabase::writeLegacyFile(const QString& path, const QStringList& statements)
 {
     const QString name = QStringLiteral("legacy");

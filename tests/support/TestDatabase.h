@@ -46,6 +46,13 @@ public:
     // stored rows.
     QVariant value(const QString& sql, const QVariantList& params = {}) const;
     int count(const QString& table) const;
+    // SQL naming the stored type of `expression` in SQLite's typeof() words
+    // ('null', 'integer', 'real', 'text', 'blob'); on a server, the type of
+    // the value in the same words.
+    QString typeOf(const QString& expression) const;
+    // Whether `table` has a column `column` (PRAGMA on a file, the catalogue
+    // on a server).
+    bool hasColumn(const QString& table, const QString& column) const;
 
     // Closes and reopens the same file (or server database), as a second
     // start of the application does.
