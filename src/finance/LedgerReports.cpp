@@ -5,6 +5,7 @@
 #include "core/Database.h"
 #include "core/LedgerTotals.h"
 #include "core/Money.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "finance/ContractorBalance.h"
 #include "finance/LedgerSources.h"
@@ -395,23 +396,23 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
                          {from, to})
                 .toLongLong();
         const bool byDays = dayLines < total;
-        // SQLite is kept off an index by a unary plus; the server has no
-        // plus for text and chooses its way itself.
-        const QString off = m_db->isPostgres() ? QString() : QStringLiteral("+");
         const QString columns =
             QStringLiteral("SELECT jl.id AS line_id, je.id AS entry_id, je.entry_date, "
                            "je.description, jl.description AS line_description, "
                            "je.reference_type, je.reference_id, je.reference, ") +
             cur + QStringLiteral(" AS cur, jl.debit, jl.credit FROM ");
-        const QString where = byDays
-                                  ? QStringLiteral("journal_entries je JOIN journal_lines jl ON "
-                                                   "jl.entry_id=je.id WHERE je.entry_date>=? AND "
-                                                   "je.entry_date<? AND %1jl.account_id=?")
-                                        .arg(off)
-                                  : QStringLiteral("journal_lines jl JOIN journal_entries je ON "
-                                                   "je.id=jl.entry_id WHERE %1je.entry_date>=? AND "
-                                                   "%1je.entry_date<? AND jl.account_id=?")
-                                        .arg(off);
+        const SqlDialect::Engine engine = m_db->engine();
+        const QString where =
+            byDays ? QStringLiteral("journal_entries je JOIN journal_lines jl ON jl.entry_id=je.id "
+                                    "WHERE je.entry_date>=? AND je.entry_date<? AND ") +
+                         SqlDialect::unindexed(engine, QStringLiteral("jl.account_id")) +
+                         QStringLiteral("=?")
+                   : QStringLiteral("journal_lines jl JOIN journal_entries je ON je.id=jl.entry_id "
+                                    "WHERE ") +
+                         SqlDialect::unindexed(engine, QStringLiteral("je.entry_date")) +
+                         QStringLiteral(">=? AND ") +
+                         SqlDialect::unindexed(engine, QStringLiteral("je.entry_date")) +
+                         QStringLiteral("<? AND jl.account_id=?");
         lines = m_db->execQuery(columns + where +
                                     QStringLiteral(" ORDER BY je.entry_date, je.id, jl.id "
                                                    "LIMIT ?"),
