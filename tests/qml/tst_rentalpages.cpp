@@ -1,5 +1,7 @@
 #include "ShellHarness.h"
 
+#include "core/SqlDialect.h"
+
 #include <QDate>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -390,8 +392,11 @@ private slots:
         QCOMPARE(db().value(QStringLiteral("SELECT c.code || '|' || i.total_amount FROM invoices i "
                                            "JOIN currencies c ON c.id=i.currency_id")),
                  QVariant(QStringLiteral("USD|95.0")));
-        QCOMPARE(db().value(QStringLiteral("SELECT group_concat(description, '+') FROM "
-                                           "(SELECT description FROM invoice_items ORDER BY id)")),
+        QCOMPARE(db().value(QStringLiteral("SELECT %1 FROM (SELECT description FROM "
+                                           "invoice_items ORDER BY id) AS d")
+                                .arg(SqlDialect::stringAgg(m_app->database().engine(),
+                                                           QStringLiteral("description"),
+                                                           QStringLiteral("+")))),
                  QVariant(QStringLiteral("إيجار+مياه")));
 
         click("serviceInvoiceButton");
