@@ -77,10 +77,12 @@ Item {
         confirm.ask("استعادة نسخة احتياطية",
                     "ستحل النسخة «" + file + "» محل جميع البيانات الحالية. هل تريد المتابعة؟",
                     "استعادة", function() {
-                        if (!backupManager.restoreBackup(file))
-                            return Input.refusal(backupManager)
                         page.backupFailed = false
                         page.backupMessage = ""
+                        // On a server it goes on off the window's thread,
+                        // its end told by restoreFinished.
+                        if (!backupManager.restoreBackup(file))
+                            return Input.refusal(backupManager)
                         return ""
                     })
     }
@@ -144,6 +146,14 @@ Item {
             page.backupFailed = !ok
             page.backupMessage = ok ? "✅ تم إنشاء النسخة بنجاح وتم التحقق منها: " + message
                                     : "❌ فشل في إنشاء النسخة: " + message
+        }
+    }
+
+    Connections {
+        target: backupManager
+        function onRestoreFinished(ok, message) {
+            page.backupFailed = !ok
+            page.backupMessage = ok ? "" : "❌ " + message
         }
     }
 
@@ -468,7 +478,8 @@ Item {
                     }
                     MButton {
                         objectName: "backupNowButton"
-                        text: backupManager.backupRunning ? "جارٍ إنشاء النسخة..." : "إنشاء نسخة الآن"
+                        text: backupManager.backupRunning && !backupManager.restoreRunning
+                              ? "جارٍ إنشاء النسخة..." : "إنشاء نسخة الآن"
                         enabled: page.busyWith === "" && !backupManager.backupRunning
                                  && !backupManager.restartRequired
                         onClicked: {

@@ -410,42 +410,84 @@ bool BackupManager::restoreBackup(const QString& backupFile)
 
 bool BackupManager::restoreOnServer(const QString& backupFile)
 {
-    const QString recorded = BackupFile::recordedChecksum(backupFile);
-    if (!recorded.isEmpty() && recorded != BackupFile::checksumOf(backupFile))
-        return fail(QStringLiteral("Backup file rejected: checksum differs"),
-                    QStringLiteral("النسخة الاحتياطية تغيّرت بعد إنشائها فلا تطابق بصمتها؛ قد "
-                                   "تكون تالفة، لذلك لم تُستعد ولم يتغير شيء"));
-    const QString problem = ServerBackup::problem(backupFile);
-    if (!problem.isEmpty())
-        return fail(QStringLiteral("Backup file rejected: ") + problem,
-                    QStringLiteral("الملف المختار ليس نسخة احتياطية سليمة من ساكانوفا يمكن "
-                                   "استعادتها على الخادم؛ لم يتغير شيء"));
     // What the server holds now is kept beside the backups first.
     QDir().mkpath(m_backupFolder);
     const QString keep =
         m_backupFolder + QLatin1Char('/') +
         BackupFile::preRestoreNameFor(QDateTime::currentDateTime(), ServerBackup::suffix());
-    const QString keepError =
-        QFileInfo::exists(keep) ? QStringLiteral("name exists") : writeCopy(keep);
-    if (!keepError.isEmpty())
-        return fail(QStringLiteral("Failed to keep a copy of the current database: ") + keepError,
-                    QStringLiteral("تعذر حفظ نسخة من قاعدة البيانات الحالية قبل الاستعادة؛ لم "
-                                   "يتغير شيء"));
-    const QString error = ServerBackup::restore(m_db->settings(), backupFile);
-    if (!error.isEmpty())
-        return fail(QStringLiteral("Failed to restore backup: ") + error,
-                    QStringLiteral("تعذرت استعادة النسخة على الخادم؛ بقي الخادم كما كان"));
-    m_restoreNotice =
-        recorded.isEmpty()
-            ? QStringLiteral("تنبيه: الملف المستعاد ليس من نسخ ساكانوفا الموقّعة ببصمة تحقّق، "
-                             "فلا يمكن التأكد من أنه لم يتغير؛ فُحصت بنيته وسلامته قبل "
-                             "الاستعادة.")
-            : QString();
-    emit restoreNoticeChanged();
-    m_restartRequired = true;
-    emit restartRequiredChanged();
-    emit backupRestored();
+    if (m_worker)
+        m_worker->wait(); // the last one has already told its result
+    m_running = true;
+    m_restoring = true;
+    m_progress = 0;
+    m_stage = QStringLiteral("جارٍ التحقق من النسخة المختارة…");
+    emit backupRunningChanged();
+    emit backupProgressChanged();
+    const DatabaseSettings server = m_db->settings();
+    m_worker.reset(QThread::create([this, server, backupFile, keep] {
+        const ServerBackup::Restored result = ServerBackup::restoreChecked(
+            server, backupFile, keep, [this](ServerBackup::Stage stage) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, stage] {
+                        // pg_dump and pg_restore tell no progress of their
+                        // own: each step is a third of the way.
+                        static const QString stages[] = {
+                            QStringLiteral("جارٍ التحقق من النسخة المختارة…"),
+                            QStringLiteral("جارٍ حفظ نسخة مما على الخادم الآن…"),
+                            QStringLiteral("جارٍ استعادة النسخة على الخادم…")};
+                        m_progress = static_cast<int>(stage) / 3.0;
+                        m_stage = stages[static_cast<int>(stage)];
+                        emit backupProgressChanged();
+                    },
+                    Qt::QueuedConnection);
+            });
+        QMetaObject::invokeMethod(
+            this, [this, result] { finishRestore(result); }, Qt::QueuedConnection);
+    }));
+    m_worker->start();
     return true;
+}
+
+void BackupManager::finishRestore(const ServerBackup::Restored& result)
+{
+    m_running = false;
+    m_restoring = false;
+    m_progress = result.error.isEmpty() ? 1.0 : 0.0;
+    m_stage.clear();
+    clearError();
+    switch (result.failure) {
+    case ServerBackup::Failure::None:
+        m_restoreNotice =
+            result.hadChecksum
+                ? QString()
+                : QStringLiteral("تنبيه: الملف المستعاد ليس من نسخ ساكانوفا الموقّعة ببصمة "
+                                 "تحقّق، فلا يمكن التأكد من أنه لم يتغير؛ فُحصت بنيته "
+                                 "وسلامته قبل الاستعادة.");
+        emit restoreNoticeChanged();
+        m_restartRequired = true;
+        emit restartRequiredChanged();
+        emit backupRestored();
+        break;
+    case ServerBackup::Failure::ChangedSinceMade:
+        fail(result.error, QStringLiteral("النسخة الاحتياطية تغيّرت بعد إنشائها فلا تطابق "
+                                          "بصمتها؛ قد تكون تالفة، لذلك لم تُستعد ولم يتغير شيء"));
+        break;
+    case ServerBackup::Failure::Unfit:
+        fail(result.error, QStringLiteral("الملف المختار ليس نسخة احتياطية سليمة من ساكانوفا "
+                                          "يمكن استعادتها على الخادم؛ لم يتغير شيء"));
+        break;
+    case ServerBackup::Failure::NotKept:
+        fail(result.error, QStringLiteral("تعذر حفظ نسخة من قاعدة البيانات الحالية قبل "
+                                          "الاستعادة؛ لم يتغير شيء"));
+        break;
+    case ServerBackup::Failure::NotRestored:
+        fail(result.error, QStringLiteral("تعذرت استعادة النسخة على الخادم؛ بقي الخادم كما كان"));
+        break;
+    }
+    emit backupProgressChanged();
+    emit backupRunningChanged();
+    emit restoreFinished(result.error.isEmpty(), result.error.isEmpty() ? QString() : lastError());
 }
 
 bool BackupManager::putBack(const QStringList& moved, bool placed, const QString& error,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "admin/ExportRun.h"
+#include "admin/ServerBackup.h"
 #include "core/BackendObject.h"
 
 #include <QObject>
@@ -37,6 +38,8 @@ class BackupManager : public BackendObject
     // How far the running backup is, 0 to 1, and what it is doing, in Arabic.
     Q_PROPERTY(double backupProgress READ backupProgress NOTIFY backupProgressChanged)
     Q_PROPERTY(QString backupStage READ backupStage NOTIFY backupProgressChanged)
+    // The running work is a restore on the server rather than a backup.
+    Q_PROPERTY(bool restoreRunning READ restoreRunning NOTIFY backupRunningChanged)
     // An export started by startExport() is being written; how far, and what.
     Q_PROPERTY(bool exportRunning READ exportRunning NOTIFY exportRunningChanged)
     Q_PROPERTY(double exportProgress READ exportProgress NOTIFY exportProgressChanged)
@@ -57,6 +60,7 @@ public:
     bool restartRequired() const { return m_restartRequired; }
     QString restoreNotice() const { return m_restoreNotice; }
     bool backupRunning() const { return m_running; }
+    bool restoreRunning() const { return m_running && m_restoring; }
     double backupProgress() const { return m_progress; }
     QString backupStage() const { return m_stage; }
     bool exportRunning() const { return m_export.running(); }
@@ -70,6 +74,11 @@ public:
     // The same backup, made before returning (for callers without an event
     // loop to wait in); refused while startBackup's is running.
     bool createBackup();
+    // Puts a backup back in place of the books. A file's restore is done
+    // when this returns; on a server the checks, the copy kept of what the
+    // server holds and pg_restore run on the backup's thread, with its
+    // progress, and true only means it started: restoreFinished tells the
+    // end, after backupRestored or backupError.
     Q_INVOKABLE bool restoreBackup(const QString& backupFile);
     // The export of exportAllToXlsx ("xlsx") or exportAllToCSV ("csv") on a
     // thread of its own; returns at once, false (with the reason) when it
@@ -110,6 +119,8 @@ signals:
     // Arabic reason it failed.
     void backupFinished(bool ok, const QString& message);
     // The folder of a finished CSV export.
+    // The end of a restore on the server: empty, or the Arabic reason it failed.
+    void restoreFinished(bool ok, const QString& message);
     void exportCreated(const QString& folder);
     void exportRunningChanged();
     void exportProgressChanged();
@@ -125,6 +136,7 @@ private:
     QString backupSuffix() const;
     // The restore of a server's dump, with the same checks as a file's.
     bool restoreOnServer(const QString& backupFile);
+    void finishRestore(const ServerBackup::Restored& result);
     QString preferencesFile() const;
     // Writes a checked copy of the open database to `target`; on failure the
     // English diagnostic is returned and no file is left behind.
@@ -153,6 +165,7 @@ private:
     QString m_restoreNotice;
     std::unique_ptr<QThread> m_worker;
     bool m_running = false;
+    bool m_restoring = false;
     double m_progress = 0;
     QString m_stage;
     ExportRun m_export;

@@ -157,3 +157,37 @@ QString ServerBackup::restore(const DatabaseSettings& server, const QString& pat
                     QStringLiteral("--dbname"), server.database, path},
                    &server);
 }
+
+ServerBackup::Restored ServerBackup::restoreChecked(const DatabaseSettings& server,
+                                                    const QString& path, const QString& keep,
+                                                    const std::function<void(Stage)>& stage)
+{
+    Restored result;
+    const auto failWith = [&result](Failure failure, const QString& error) {
+        result.failure = failure;
+        result.error = error;
+        return result;
+    };
+    stage(Stage::Checking);
+    const QString recorded = BackupFile::recordedChecksum(path);
+    result.hadChecksum = !recorded.isEmpty();
+    if (result.hadChecksum && recorded != BackupFile::checksumOf(path))
+        return failWith(Failure::ChangedSinceMade,
+                        QStringLiteral("Backup file rejected: checksum differs"));
+    const QString unfit = problem(path);
+    if (!unfit.isEmpty())
+        return failWith(Failure::Unfit, QStringLiteral("Backup file rejected: ") + unfit);
+    stage(Stage::KeepingCopy);
+    const QString notKept =
+        QFile::exists(keep) ? QStringLiteral("name exists") : write(server, keep);
+    if (!notKept.isEmpty())
+        return failWith(Failure::NotKept,
+                        QStringLiteral("Failed to keep a copy of the current database: ") +
+                            notKept);
+    stage(Stage::Restoring);
+    const QString notRestored = restore(server, path);
+    if (!notRestored.isEmpty())
+        return failWith(Failure::NotRestored,
+                        QStringLiteral("Failed to restore backup: ") + notRestored);
+    return result;
+}

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Backups of books kept on a PostgreSQL server: pg_dump's custom format,
 // checked before it counts, and put back with pg_restore. The messages are
 // short English diagnostics; empty means it went well.
@@ -23,4 +25,32 @@ public:
     // Replaces the server's tables with those in the dump, in one
     // transaction: on failure the server keeps what it had.
     static QString restore(const DatabaseSettings& server, const QString& path);
+
+    // The steps of a checked restore, in order.
+    enum class Stage
+    {
+        Checking,    // the chosen dump's checksum and every data block
+        KeepingCopy, // what the server holds now, dumped beside the backups
+        Restoring,   // pg_restore
+    };
+    enum class Failure
+    {
+        None,
+        ChangedSinceMade, // the dump no longer matches its recorded checksum
+        Unfit,            // not a whole dump of this program's books
+        NotKept,          // the server's current books could not be kept first
+        NotRestored,      // pg_restore failed; the server keeps what it had
+    };
+    struct Restored
+    {
+        Failure failure = Failure::None;
+        QString error; // the English diagnostic, empty when it went well
+        bool hadChecksum = false;
+    };
+    // The whole restore of the dump at `path`, as a desk does it: the dump
+    // is checked, the server's current books are dumped to `keep`, then the
+    // dump is restored. Takes as long as the books are large; `stage` is
+    // told as each step begins. Meant for a thread of its own.
+    static Restored restoreChecked(const DatabaseSettings& server, const QString& path,
+                                   const QString& keep, const std::function<void(Stage)>& stage);
 };

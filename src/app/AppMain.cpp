@@ -73,6 +73,10 @@ bool openBooks(Database& database, const QString& dataDir)
             if (!askToRetry(settings, ServerSetup::explain(database.initErrorText())))
                 return false;
         }
+        // The schema is up to date now; an office moved to the server from
+        // an older file may still have its past to post, which is long work
+        // done once, by whichever desk starts first.
+        StartupWork(settings).run();
         return true;
     }
     // The long part of opening an older or large file is done first, off

@@ -20,8 +20,12 @@
 #include <memory>
 
 StartupWork::StartupWork(const QString& databasePath, QObject* parent)
+    : StartupWork(DatabaseSettings::sqliteFile(databasePath), parent)
+{}
+
+StartupWork::StartupWork(const DatabaseSettings& books, QObject* parent)
     : QObject(parent)
-    , m_path(databasePath)
+    , m_books(books)
 {}
 
 StartupWork::~StartupWork()
@@ -31,15 +35,20 @@ StartupWork::~StartupWork()
 
 bool StartupWork::historyPending(const QString& databasePath)
 {
-    if (QFileInfo(databasePath).size() == 0)
+    return historyPending(DatabaseSettings::sqliteFile(databasePath));
+}
+
+bool StartupWork::historyPending(const DatabaseSettings& books)
+{
+    const bool server = books.engine == DatabaseSettings::Engine::PostgreSQL;
+    if (!server && QFileInfo(books.path).size() == 0)
         return false;
     bool pending = false;
     const QString name = QStringLiteral("startup-peek");
     {
-        QSqlDatabase peek = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        peek.setDatabaseName(databasePath);
-        peek.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
-        if (peek.open()) {
+        QString error;
+        if (books.openConnection(name, &error)) {
+            QSqlDatabase peek = QSqlDatabase::database(name, false);
             QSqlQuery query(peek);
             query.prepare(QStringLiteral("SELECT value FROM settings WHERE key=?"));
             query.addBindValue(Schema::ledgerHistoryKey());
@@ -58,13 +67,13 @@ bool StartupWork::run(int showProgressAfterMs)
     // A file whose history is still to be posted takes many seconds on a
     // large office: its window comes at once rather than after the pause
     // that keeps short starts from flashing one.
-    const bool longWork = historyPending(m_path);
+    const bool longWork = historyPending(m_books);
     std::atomic<bool> opened{false};
     // The worker's connection lives and dies on the worker's thread; steps
     // come back to this thread queued.
     std::unique_ptr<QThread> worker(QThread::create([this, &opened] {
         Database database;
-        if (!database.initialize(m_path))
+        if (!database.initialize(m_books))
             return;
         opened = true;
         if (!LedgerHistory::isDone(&database)) {
@@ -91,7 +100,8 @@ bool StartupWork::run(int showProgressAfterMs)
                 qCritical("Payment cheques not registered: %s",
                           qUtf8Printable(backFill.lastError()));
         }
-        database.checkpointAndClose();
+        if (!database.isPostgres())
+            database.checkpointAndClose();
     }));
     QEventLoop loop;
     connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);

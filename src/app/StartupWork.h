@@ -1,14 +1,17 @@
 #pragma once
 
+#include "core/DatabaseSettings.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
 class QProgressDialog;
 
-// The work a start does on the file before the window opens: bringing the
+// The work a start does on the books before the window opens: bringing the
 // schema up to date (with the text index catch-up and the totals' counts an
-// older file needs) and, once, posting an older file's past events. On a
+// older file needs) and, once, posting an older office's past events and
+// joining its older cheques to the register; on a file and on a server. On a
 // large office that takes seconds, so it runs on a worker thread with its
 // own connection while the window's thread keeps turning; a progress window
 // appears when it is still going after a moment, and closes when it is done.
@@ -18,6 +21,7 @@ class StartupWork : public QObject
 
 public:
     explicit StartupWork(const QString& databasePath, QObject* parent = nullptr);
+    explicit StartupWork(const DatabaseSettings& books, QObject* parent = nullptr);
     ~StartupWork() override;
 
     // Does the work and returns when it is over. False when the file could
@@ -29,6 +33,8 @@ public:
     // True when the file at `databasePath` has a past to post to the
     // ledger, read without changing it (a missing or new file has none).
     static bool historyPending(const QString& databasePath);
+    // The same for the books `books` names (the file, or a server's).
+    static bool historyPending(const DatabaseSettings& books);
 
     bool progressShown() const { return m_shown; }
     // The last step reported: done of total (0 of 0 before any).
@@ -43,7 +49,7 @@ private:
     void showWindow();
     void step(int done, int total);
 
-    QString m_path;
+    DatabaseSettings m_books;
     QElapsedTimer m_clock;
     QProgressDialog* m_window = nullptr;
     bool m_shown = false;

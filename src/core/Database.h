@@ -131,6 +131,13 @@ public:
     // A cheap round trip while nothing else runs; false (and the connection
     // marked lost) when the server does not answer. True on SQLite.
     bool checkServer();
+    // Without a round trip: true (and the connection marked lost) when the
+    // server has already closed the session. True on a lost one; false on
+    // SQLite and while a write is under way.
+    bool noteIfConnectionBroken();
+    // Marks the server's connection lost because a trial connection found
+    // no server (see ServerLink); a write under way finds out on its own.
+    void noteServerUnreachable();
     // Opens the server's connection again after it was lost; the acting
     // user is set again on it. False while the server stays out of reach.
     bool reconnect();

@@ -86,6 +86,32 @@ bool Database::checkServer()
     return true;
 }
 
+bool Database::noteIfConnectionBroken()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!isPostgres())
+        return false;
+    if (m_serverLost)
+        return true;
+    if (m_transactionDepth > 0)
+        return false;
+    // What the driver has read for the change feed tells whether the
+    // server closed the session; nothing is sent.
+    PGconn* handle = serverHandle(m_db);
+    if (handle && PQstatus(handle) == CONNECTION_OK)
+        return false;
+    return noteIfServerLost();
+}
+
+void Database::noteServerUnreachable()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!isPostgres() || m_serverLost || m_transactionDepth > 0)
+        return;
+    m_serverLost = true;
+    emit connectionLost();
+}
+
 bool Database::reconnect()
 {
     QMutexLocker lock(&m_mutex);

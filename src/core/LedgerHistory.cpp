@@ -91,14 +91,25 @@ const QString kLineColumns = QStringLiteral(
 // A two-line entry: `amount` from the credit account to the debit account;
 // its lines and its totals statement.
 QPair<QString, QString> twoLines(const QString& type, const QString& table, const QString& amount,
-                                 const QString& debitAccount, const QString& creditAccount)
+                                 const QString& debitAccount, const QString& creditAccount,
+                                 Engine engine)
 {
+    // As for the invoices, SQLite is kept off the reference index.
     const QString with =
         QStringLiteral("WITH r AS MATERIALIZED (SELECT je.id AS eid, je.description AS d, "
                        "je.currency_id AS cu, substr(je.entry_date,1,10) AS m, %1 AS da, %2 AS "
                        "ca, %3 AS a FROM journal_entries je JOIN %4 x ON x.id=je.reference_id "
-                       "WHERE je.id>? AND +je.reference_type='%5') ")
-            .arg(debitAccount, creditAccount, amount, table, type);
+                       "WHERE je.id>? AND %6je.reference_type='%5') ")
+            .arg(debitAccount, creditAccount, amount, table, type,
+                 engine == Engine::PostgreSQL ? QString() : QStringLiteral("+"));
+    // The server's triggers count the lines as they are written.
+    if (engine == Engine::PostgreSQL)
+        return {with + kLineColumns +
+                    QStringLiteral("SELECT eid, da, a, 0, d, %1, %2 FROM r UNION ALL SELECT eid, "
+                                   "ca, 0, a, d, %2, %1 FROM r")
+                        .arg(primaryOf(QStringLiteral("a"), QStringLiteral("cu")),
+                             primaryOf(QStringLiteral("0"), QStringLiteral("cu"))),
+                QString()};
     const QString lines =
         with + kLineColumns +
         QStringLiteral("SELECT eid, da, a, 0, d, %1, %2 FROM r UNION ALL SELECT eid, ca, 0, a, "
@@ -118,6 +129,8 @@ QPair<QString, QString> twoLines(const QString& type, const QString& table, cons
 
 LedgerHistory::Step twoLineStep(const QString& entries, const QPair<QString, QString>& lines)
 {
+    if (lines.second.isEmpty())
+        return {entries, QString(), {lines.first}, {}};
     return {entries, QString(), {lines.first}, {lines.second}};
 }
 
@@ -221,7 +234,7 @@ LedgerHistory::Step voidStep(Engine engine = Engine::SQLite)
         QStringLiteral("CASE k WHEN 1 THEN wro WHEN 2 THEN wrest ELSE -wo END"), engine);
 }
 
-QList<LedgerHistory::Step> pastEventSteps()
+QList<LedgerHistory::Step> pastEventSteps(Engine engine = Engine::SQLite)
 {
     const QString sale = QStringLiteral("sale");
     const QString price = QStringLiteral(
@@ -233,41 +246,45 @@ QList<LedgerHistory::Step> pastEventSteps()
     const QString returned = QStringLiteral("issued_cheque_bounced");
     const QString issued = QStringLiteral("x.type='issued'");
     return {
-        invoiceStep(),
-        voidStep(),
-        twoLineStep(
-            entryStatement(
-                sale, QStringLiteral("units"),
-                QStringLiteral("x.status='sold' AND ") + price + QStringLiteral(">0"),
-                QStringLiteral("x.sale_date,date(x.created_at)"),
-                QStringLiteral("'بيع الوحدة ' || COALESCE(x.unit_number,'')"),
-                QStringLiteral("(SELECT currency_id FROM installments WHERE unit_id=x.id "
-                               "ORDER BY id LIMIT 1),(SELECT currency_id FROM payments "
-                               "WHERE unit_id=x.id AND buyer_id IS NOT NULL ORDER BY id "
-                               "LIMIT 1),x.currency_id")),
-            twoLines(sale, QStringLiteral("units"), price, account("1200"), account("4300"))),
+        invoiceStep(engine),
+        voidStep(engine),
+        twoLineStep(entryStatement(
+                        sale, QStringLiteral("units"),
+                        QStringLiteral("x.status='sold' AND ") + price + QStringLiteral(">0"),
+                        engine == Engine::PostgreSQL
+                            ? QStringLiteral("x.sale_date,substr(x.created_at,1,10)")
+                            : QStringLiteral("x.sale_date,date(x.created_at)"),
+                        QStringLiteral("'بيع الوحدة ' || COALESCE(x.unit_number,'')"),
+                        QStringLiteral("(SELECT currency_id FROM installments WHERE unit_id=x.id "
+                                       "ORDER BY id LIMIT 1),(SELECT currency_id FROM payments "
+                                       "WHERE unit_id=x.id AND buyer_id IS NOT NULL ORDER BY id "
+                                       "LIMIT 1),x.currency_id"),
+                        engine),
+                    twoLines(sale, QStringLiteral("units"), price, account("1200"), account("4300"),
+                             engine)),
         twoLineStep(
             entryStatement(payment, QStringLiteral("payments"), QStringLiteral("x.amount>0"),
                            QStringLiteral("x.payment_date"),
                            QStringLiteral("COALESCE(NULLIF(x.notes,''),'دفعة ' || "
                                           "COALESCE(x.reference,''))"),
-                           QStringLiteral("x.currency_id")),
+                           QStringLiteral("x.currency_id"), engine),
             twoLines(payment, QStringLiteral("payments"), QStringLiteral("x.amount"),
                      QStringLiteral("CASE x.payment_method WHEN 'bank' THEN %1 WHEN 'cheque' THEN "
                                     "%2 ELSE %3 END")
                          .arg(account("1110"), account("1300"), account("1100")),
-                     account("1200"))),
+                     account("1200"), engine)),
         twoLineStep(
             entryStatement(expense, QStringLiteral("expenses"), QStringLiteral("x.amount>0"),
                            QStringLiteral("x.expense_date"),
                            QStringLiteral("COALESCE(NULLIF(x.description,''),x.category)"),
-                           QStringLiteral("x.currency_id")),
+                           QStringLiteral("x.currency_id"), engine),
             twoLines(expense, QStringLiteral("expenses"), QStringLiteral("x.amount"),
                      QStringLiteral("CASE WHEN x.maintenance_id IS NOT NULL OR x.category='صيانة' "
                                     "THEN %1 ELSE %2 END")
                          .arg(account("5100"), account("5200")),
                      QStringLiteral("CASE WHEN x.is_owed=1 THEN %1 ELSE %2 END")
-                         .arg(account("2100"), account("1100")))),
+                         .arg(account("2100"), account("1100")),
+                     engine)),
         // Only cheques that pay a debt the books know move money; one kept
         // for follow-up only posts nothing, as it would today.
         twoLineStep(
@@ -279,12 +296,13 @@ QList<LedgerHistory::Step> pastEventSteps()
                                           "IS NOT NULL))"),
                            QStringLiteral("x.due_date,x.issue_date"),
                            QStringLiteral("'تحصيل شيك ' || COALESCE(x.cheque_number,'')"),
-                           QStringLiteral("x.currency_id")),
+                           QStringLiteral("x.currency_id"), engine),
             twoLines(cleared, QStringLiteral("cheques"), QStringLiteral("x.amount"),
                      QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
                          .arg(issued, account("2200"), account("1100")),
                      QStringLiteral("CASE WHEN %1 THEN %2 ELSE %3 END")
-                         .arg(issued, account("1100"), account("1300")))),
+                         .arg(issued, account("1100"), account("1300")),
+                     engine)),
         twoLineStep(
             entryStatement(bounced, QStringLiteral("cheques"),
                            QStringLiteral("x.status='bounced' AND x.amount>0 AND x.type='received' "
@@ -292,18 +310,18 @@ QList<LedgerHistory::Step> pastEventSteps()
                                           "NOT NULL)"),
                            QStringLiteral("x.due_date,x.issue_date"),
                            QStringLiteral("'شيك مرتجع ' || COALESCE(x.cheque_number,'')"),
-                           QStringLiteral("x.currency_id")),
+                           QStringLiteral("x.currency_id"), engine),
             twoLines(bounced, QStringLiteral("cheques"), QStringLiteral("x.amount"),
-                     account("1200"), account("1300"))),
+                     account("1200"), account("1300"), engine)),
         twoLineStep(entryStatement(
                         returned, QStringLiteral("cheques"),
                         QStringLiteral("x.status='bounced' AND x.amount>0 AND x.type='issued' AND "
                                        "x.contractor_payment_id IS NOT NULL"),
                         QStringLiteral("x.due_date,x.issue_date"),
                         QStringLiteral("'شيك صادر مرتجع ' || COALESCE(x.cheque_number,'')"),
-                        QStringLiteral("x.currency_id")),
+                        QStringLiteral("x.currency_id"), engine),
                     twoLines(returned, QStringLiteral("cheques"), QStringLiteral("x.amount"),
-                             account("2200"), account("2100"))),
+                             account("2200"), account("2100"), engine)),
     };
 }
 
@@ -458,6 +476,8 @@ bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QStri
 {
     if (isDone(db))
         return true;
+    if (db->isPostgres())
+        return postPastEventsOnServer(db, progress, reason);
     // Every row the run writes names an entry it has just written and an
     // account checked below, so the per-row key checks are left out for the
     // run (the setting only changes outside a transaction; it is back on
@@ -549,6 +569,43 @@ bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QStri
             *reason = Reasons::database();
         return false;
     }
+    if (progress)
+        progress(total, total);
+    return true;
+}
+
+bool LedgerHistory::postPastEventsOnServer(Database* db, const Progress& progress, QString* reason)
+{
+    // The desks of an office may start together: the write lock makes them
+    // take turns, and the one that comes second finds the work done.
+    TransactionGuard tx(db);
+    if (!tx.isActive())
+        return failed(reason);
+    if (isDone(db))
+        return true;
+    if (!accountsPresent(db,
+                         {QStringLiteral("1100"), QStringLiteral("1110"), QStringLiteral("1200"),
+                          QStringLiteral("1300"), QStringLiteral("2100"), QStringLiteral("2200"),
+                          QStringLiteral("4100"), QStringLiteral("4200"), QStringLiteral("4300"),
+                          QStringLiteral("5100"), QStringLiteral("5200")},
+                         reason))
+        return false;
+    // The server's triggers keep the totals line by line; the balances move
+    // once, by what the totals gained, as on a file.
+    const QVariantList before = netPerAccount(db);
+    static const QList<Step> steps = pastEventSteps(Engine::PostgreSQL);
+    const int total = steps.size() + 1;
+    int done = 0;
+    for (const Step& step : steps) {
+        if (!run(db, step, QString(), 1, std::numeric_limits<int>::max(), reason, false))
+            return false;
+        if (progress)
+            progress(++done, total);
+    }
+    if (!CurrencyRates::fillJournal(db) || !moveBalances(db, before))
+        return failed(reason);
+    if (!DoneOnce::markDone(db, Schema::ledgerHistoryKey()) || !tx.commit())
+        return failed(reason);
     if (progress)
         progress(total, total);
     return true;

@@ -46,4 +46,6 @@ private:
     static bool postBatch(Database* db, const Step& step, const QString& entryDate, int fromId,
                           int toId, QString* reason);
     static bool accountsPresent(Database* db, const QStringList& codes, QString* reason);
+    // postPastEvents on a server, whose triggers keep the totals.
+    static bool postPastEventsOnServer(Database* db, const Progress& progress, QString* reason);
 };

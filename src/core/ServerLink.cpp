@@ -5,6 +5,7 @@
 #include "core/Reasons.h"
 
 #include <QSqlDatabase>
+#include <QSqlQuery>
 
 #include <algorithm>
 
@@ -49,8 +50,13 @@ void ServerLink::setTimings(int checkMs, int firstRetryMs, int longestRetryMs)
 
 void ServerLink::check()
 {
-    if (m_reachable)
-        m_db->checkServer(); // a loss comes back through connectionLost
+    if (!m_reachable)
+        return;
+    // A session the server has closed is seen without a round trip; an
+    // answer that does not come is waited for on the probe's thread.
+    if (m_db->noteIfConnectionBroken())
+        return;
+    startProbe();
 }
 
 void ServerLink::lost()
@@ -68,23 +74,51 @@ void ServerLink::retry()
 {
     // A host that does not answer would keep the window waiting for the
     // whole connect timeout; only a server that answered the trial
-    // connection is opened again on the window's thread.
+    // connection is opened again on the window's thread. A trial still
+    // under way answers for this attempt.
+    startProbe();
+}
+
+std::unique_ptr<QThread> ServerLink::probe(const DatabaseSettings& server, QObject* receiver,
+                                           std::function<void(bool)> answered)
+{
+    static QAtomicInt serial;
+    const QString name = QStringLiteral("sakanova_probe_%1").arg(serial.fetchAndAddRelaxed(1) + 1);
+    std::unique_ptr<QThread> thread(QThread::create([server, name, receiver, answered] {
+        QString error;
+        bool ok = server.openConnection(name, &error);
+        if (ok) {
+            QSqlQuery query(QSqlDatabase::database(name, false));
+            ok = query.exec(QStringLiteral("SELECT 1")) && query.next();
+        }
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+        QMetaObject::invokeMethod(
+            receiver, [answered, ok] { answered(ok); }, Qt::QueuedConnection);
+    }));
+    thread->start();
+    return thread;
+}
+
+void ServerLink::startProbe()
+{
     if (m_probe && m_probe->isRunning())
         return;
     if (m_probe)
         m_probe->wait();
-    const DatabaseSettings settings = m_db->settings();
-    static QAtomicInt serial;
-    const QString name = QStringLiteral("sakanova_probe_%1").arg(serial.fetchAndAddRelaxed(1) + 1);
-    m_probe.reset(QThread::create([this, settings, name] {
-        QString error;
-        const bool answered = settings.openConnection(name, &error);
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-        QMetaObject::invokeMethod(
-            this, [this, answered] { probed(answered); }, Qt::QueuedConnection);
-    }));
-    m_probe->start();
+    m_probe = probe(m_db->settings(), this, [this](bool answered) { probeAnswered(answered); });
+}
+
+void ServerLink::probeAnswered(bool answered)
+{
+    if (!m_reachable) {
+        probed(answered);
+        return;
+    }
+    // The window's own session may still look open while the server is
+    // gone: it is marked lost, which brings lost() and the attempts.
+    if (!answered)
+        m_db->noteServerUnreachable();
 }
 
 void ServerLink::probed(bool answered)

@@ -5,16 +5,20 @@
 #include <QThread>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class ChangeFeed;
 class Database;
+struct DatabaseSettings;
 
-// Keeps the window's connection to a shared server alive. While nothing
-// runs it asks the server a trivial question now and then; when the server
-// stops answering (or any statement finds the connection broken) the window
-// says so and every write is refused with a reason (see Database), and the
-// connection is opened again after a pause that doubles up to a limit.
+// Keeps the window's connection to a shared server alive. Now and then it
+// asks the server a trivial question on a throw-away connection of a worker
+// thread, so a network that stops answering never holds the window; when
+// the server does not answer (or any statement finds the connection broken)
+// the window says so and every write is refused with a reason (see
+// Database), and the connection is opened again after a pause that doubles
+// up to a limit.
 // Once it is back the change feed listens again and every page reloads.
 // On a SQLite file the link is always up and does nothing.
 class ServerLink : public QObject
@@ -40,6 +44,13 @@ public:
     // Shorter pauses, for tests.
     void setTimings(int checkMs, int firstRetryMs, int longestRetryMs);
 
+    // Opens a throw-away connection to `server` on a thread of its own and
+    // returns at once; `answered` is called on `receiver`'s thread with
+    // whether the server took the connection and answered a trivial
+    // question. The thread is handed back to be waited for.
+    static std::unique_ptr<QThread> probe(const DatabaseSettings& server, QObject* receiver,
+                                          std::function<void(bool)> answered);
+
 signals:
     void reachableChanged();
     // The connection is back and the pages have been told to reload.
@@ -49,15 +60,20 @@ private:
     void check();
     void lost();
     void retry();
-    // The answer of the attempt's trial connection.
+    // Starts a trial connection unless one is under way.
+    void startProbe();
+    // Its answer: while reachable, the idle check's; while out of reach, the
+    // attempt's.
+    void probeAnswered(bool answered);
     void probed(bool answered);
 
     Database* m_db;
     ChangeFeed* m_feed;
     QTimer m_check;
     QTimer m_retry;
-    // Each attempt first opens a throw-away connection here, so that a
-    // server that does not answer at all never holds the window.
+    // The idle check and each attempt first open a throw-away connection
+    // here, so that a server that does not answer at all never holds the
+    // window.
     std::unique_ptr<QThread> m_probe;
     int m_firstRetryMs = kFirstRetryMs;
     int m_longestRetryMs = kLongestRetryMs;

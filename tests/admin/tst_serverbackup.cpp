@@ -6,6 +6,7 @@
 #include "admin/ServerBackup.h"
 #include "core/Database.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -54,6 +55,31 @@ private:
         return created.isEmpty() ? QString() : created.first().first().toString();
     }
 
+    // A restore on the server, started and waited for as the settings page
+    // does: the call returns at once with the work under way, and the end
+    // comes with restoreFinished. Empty when it went well, else the reason.
+    QString restore(const QString& path)
+    {
+        QSignalSpy finished(m_manager.get(), &BackupManager::restoreFinished);
+        QElapsedTimer clock;
+        clock.start();
+        if (!m_manager->restoreBackup(path))
+            return QStringLiteral("refused: ") + m_manager->lastError();
+        if (clock.elapsed() > 50)
+            return QStringLiteral("held the caller %1 ms").arg(clock.elapsed());
+        if (!m_manager->backupRunning() || !m_manager->restoreRunning())
+            return QStringLiteral("not shown as running");
+        if (!finished.wait(60000))
+            return QStringLiteral("never finished");
+        if (m_manager->backupRunning() || m_manager->restoreRunning())
+            return QStringLiteral("still shown as running");
+        const bool ok = finished.first().at(0).toBool();
+        const QString message = finished.first().at(1).toString();
+        if (ok != message.isEmpty())
+            return QStringLiteral("the end's message does not match its result");
+        return ok ? QString() : message;
+    }
+
 private slots:
     void initTestCase()
     {
@@ -95,8 +121,21 @@ private slots:
         QVERIFY(addTenant(m_db.get(), QStringLiteral("بعد النسخة")));
         QVERIFY(m_db->execNonQuery(QStringLiteral("DELETE FROM tenants WHERE full_name=?"),
                                    {QStringLiteral("سعاد الحربي")}));
-        QVERIFY2(m_manager->restoreBackup(backup), qPrintable(m_manager->lastError()));
+        QSignalSpy restored(m_manager.get(), &BackupManager::backupRestored);
+        QStringList stages;
+        connect(m_manager.get(), &BackupManager::backupProgressChanged, this, [this, &stages] {
+            if (!m_manager->backupStage().isEmpty() && !stages.contains(m_manager->backupStage()))
+                stages << m_manager->backupStage();
+        });
+        QCOMPARE(restore(backup), QString());
+        QCOMPARE(restored.count(), 1);
         QVERIFY(m_manager->restartRequired());
+        QCOMPARE(m_manager->backupProgress(), 1.0);
+        // Each step was named to the page as it began.
+        QCOMPARE(stages.size(), 3);
+        // A second restore waits for the restart.
+        QVERIFY(!m_manager->restoreBackup(backup));
+        QVERIFY(!m_manager->backupRunning());
         QCOMPARE(tenants(m_db.get()), 2);
         QCOMPARE(m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM tenants WHERE full_name=?"),
                               {QStringLiteral("سعاد الحربي")})
@@ -137,7 +176,11 @@ private slots:
 
         QVERIFY(addTenant(m_db.get(), QStringLiteral("بعد النسخة")));
         QSignalSpy errors(m_manager.get(), &BackupManager::backupError);
-        QVERIFY(!m_manager->restoreBackup(backup));
+        QSignalSpy restored(m_manager.get(), &BackupManager::backupRestored);
+        const QString refusal = restore(backup);
+        QVERIFY(!refusal.isEmpty());
+        QCOMPARE(refusal, m_manager->lastError());
+        QCOMPARE(restored.count(), 0);
         QCOMPARE(errors.count(), 1);
         QVERIFY(
             errors.first().first().toString().startsWith(QStringLiteral("Backup file rejected")));
@@ -154,8 +197,11 @@ private slots:
         file.write("SQLite format 3\0 not a dump");
         file.close();
         QVERIFY(!ServerBackup::problem(path).isEmpty());
-        QVERIFY(!m_manager->restoreBackup(path));
+        const QString refusal = restore(path);
+        QVERIFY(!refusal.isEmpty());
+        QCOMPARE(refusal, m_manager->lastError());
         QVERIFY(!m_manager->restartRequired());
+        QCOMPARE(m_manager->backupProgress(), 0.0);
     }
 
     void backupOnItsThreadFinishes()

@@ -48,6 +48,10 @@ struct Office
     int contractor = 0;
 
     Office()
+        : Office(TestDatabase::engineFromEnvironment())
+    {}
+    explicit Office(DatabaseSettings::Engine engine)
+        : t(engine)
     {
         Database* db = t.db();
         property = RentalRows::property(db, QStringLiteral("برج النخيل"));

@@ -15,6 +15,11 @@
 
 #include <memory>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
 std::unique_ptr<Database> openDesk(const DatabaseSettings& settings)
@@ -196,6 +201,53 @@ private slots:
         QVERIFY(here->execInsert(QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)"),
                                  {QStringLiteral("رفض ثم قبول")}) > 0);
         QCOMPARE(tenantsNamed(here.get(), QStringLiteral("رفض ثم قبول")), 1);
+    }
+
+    void regressionSilentServerDoesNotHoldTheCaller()
+    {
+        // A host that takes the connection and then says nothing, as a
+        // server behind a dead link does until the connect timeout.
+        // Nothing accepts: the system completes the connection and keeps it
+        // waiting in the queue.
+        const int silent = ::socket(AF_INET, SOCK_STREAM, 0);
+        QVERIFY(silent >= 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof(address);
+        QVERIFY(::bind(silent, reinterpret_cast<sockaddr*>(&address), length) == 0);
+        QVERIFY(::listen(silent, 4) == 0);
+        QVERIFY(::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length) == 0);
+        DatabaseSettings settings = m_settings;
+        settings.host = QStringLiteral("127.0.0.1");
+        settings.port = ntohs(address.sin_port);
+        QList<bool> answers;
+        int ticks = 0;
+        QTimer tick;
+        connect(&tick, &QTimer::timeout, this, [&ticks] { ++ticks; });
+        tick.start(20);
+        QElapsedTimer clock;
+        clock.start();
+        const std::unique_ptr<QThread> thread =
+            ServerLink::probe(settings, this, [&answers](bool answered) { answers << answered; });
+        QVERIFY2(clock.elapsed() < 50, qPrintable(QString::number(clock.elapsed())));
+        // The caller's thread keeps turning while the trial waits.
+        QTest::qWait(400);
+        QVERIFY(answers.isEmpty());
+        QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
+        QVERIFY(thread->isRunning());
+        // The host hangs up: the trial ends and says the server is not there.
+        ::close(silent);
+        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 15000);
+        QCOMPARE(answers.first(), false);
+        QVERIFY(thread->wait(5000));
+
+        // The real server answers the same trial.
+        const std::unique_ptr<QThread> good =
+            ServerLink::probe(m_settings, this, [&answers](bool answered) { answers << answered; });
+        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 2, 15000);
+        QCOMPARE(answers.last(), true);
+        QVERIFY(good->wait(5000));
     }
 
     void sqliteFileIsAlwaysReachable()

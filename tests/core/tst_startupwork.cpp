@@ -21,7 +21,9 @@ class TestStartupWork : public QObject
 private slots:
     void olderFileShowsProgressAndComesOutUpToDate()
     {
-        Office o;
+        // A file as an older version left it, its text index and day
+        // totals behind.
+        Office o(DatabaseSettings::Engine::SQLite);
         QVERIFY(o.invoices.generateAllRent("2026-01") > 0);
         const int invoice = o.openInvoice(650);
         QVERIFY(o.payments.add(invoice, o.tenant, 650, "cash", "2026-03-05", "REC-7781", 1) > 0);
@@ -102,6 +104,80 @@ private slots:
         QCOMPARE(again.stepsTotal(), 0);
         QVERIFY(o.t.reopen());
         QCOMPARE(o.t.count("journal_entries"), live.size());
+    }
+
+    // Books whose past was never posted (an office moved to the server from
+    // an older version, or such a file): the start posts it, joins the older
+    // cheque payments to the register, and the next start does nothing.
+    void unpostedHistoryIsPostedAtStart()
+    {
+        Office o;
+        QVERIFY(o.invoices.generateAllRent("2026-01") > 0);
+        const int cashed = o.openInvoice(700);
+        QVERIFY(o.payments.add(cashed, o.tenant, 700, "cash", "2026-03-04", "REC-12", 1) > 0);
+        const int byCheque = o.invoices.createInvoice(o.tenant, o.unit, QStringLiteral("2026-04"),
+                                                      {item("إيجار نيسان", 450, "rent")}, 1);
+        const int chequePayment =
+            o.payments.add(byCheque, o.tenant, 450, "cheque", "2026-04-02", "CHQ-3309", 1);
+        QVERIFY(chequePayment > 0);
+        QVERIFY(o.expenses.add(o.property, 0, 0, "صيانة", "", "إصلاح المصعد", 120, "2026-02-20",
+                               1) > 0);
+        Database* db = o.t.db();
+        const QString postings = "SELECT reference_type || '#' || reference_id AS ref FROM "
+                                 "journal_entries WHERE reference_type<>'manual' ORDER BY 1";
+        const auto posted = [&o, &postings] {
+            QStringList out;
+            for (const QVariant& row : o.t.db()->execQuery(postings))
+                out << row.toMap().value("ref").toString();
+            return out;
+        };
+        const QStringList live = posted();
+        // The rent run's invoices, two more, their payments and the expense.
+        QVERIFY2(live.size() >= 6, qPrintable(live.join(' ')));
+        const QMap<QString, double> balances = o.balances();
+
+        // Nothing posted, no register row for the cheque, the marks unset.
+        QVERIFY(db->execNonQuery("DELETE FROM journal_lines"));
+        QVERIFY(db->execNonQuery("DELETE FROM journal_entries"));
+        QVERIFY(db->execNonQuery("UPDATE accounts SET balance=0"));
+        QVERIFY(db->execNonQuery("DELETE FROM cheques WHERE payment_id=?", {chequePayment}));
+        QVERIFY(db->execNonQuery("UPDATE settings SET value='pending' WHERE key=?",
+                                 {Schema::ledgerHistoryKey()}));
+        QVERIFY(db->execNonQuery("DELETE FROM settings WHERE key IN "
+                                 "('payment_cheques_registered','sale_cheques_registered')"));
+        o.t.close();
+
+        QVERIFY(StartupWork::historyPending(o.t.settings()));
+        StartupWork work(o.t.settings());
+        QVERIFY(work.run(60000));
+        QVERIFY(work.progressShown());
+        QVERIFY(work.stepsTotal() > 0);
+        QCOMPARE(work.stepsDone(), work.stepsTotal());
+
+        QVERIFY(o.t.reopen());
+        QVERIFY(LedgerHistory::isDone(o.t.db()));
+        QCOMPARE(posted(), live);
+        QCOMPARE(LedgerOffice::moves(balances, o.balances()), QString());
+        QCOMPARE(LedgerOffice::unbalancedEntries(o.t), 0);
+        QCOMPARE(o.t.value("SELECT SUM(lines) FROM ledger_day_totals").toInt(),
+                 o.t.count("journal_lines"));
+        QCOMPARE(o.t.value("SELECT COUNT(*) FROM cheques WHERE payment_id=? AND cheque_number=?",
+                           {chequePayment, QStringLiteral("CHQ-3309")})
+                     .toInt(),
+                 1);
+        QCOMPARE(o.t.value("SELECT COUNT(*) FROM settings WHERE value='done' AND key IN "
+                           "('payment_cheques_registered','sale_cheques_registered')")
+                     .toInt(),
+                 2);
+
+        // The next start (another desk's, on a server) finds it done.
+        QVERIFY(!StartupWork::historyPending(o.t.settings()));
+        o.t.close();
+        StartupWork again(o.t.settings());
+        QVERIFY(again.run(60000));
+        QCOMPARE(again.stepsTotal(), 0);
+        QVERIFY(o.t.reopen());
+        QCOMPARE(posted(), live);
     }
 };
 

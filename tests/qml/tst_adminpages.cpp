@@ -405,9 +405,21 @@ private slots:
         QVERIFY(h->click(reveal(need(QStringLiteral("restoreButton")))));
         QVERIFY(h->settled(QStringLiteral("confirmDialog"), true));
         ShotSaver::saveShot(h->window(), QStringLiteral("restore-confirm"));
+        QSignalSpy restoreDone(backup, SIGNAL(restoreFinished(bool, QString)));
         QVERIFY(h->click(h->find(QStringLiteral("confirmButton"),
                                  h->dialogContent(QStringLiteral("confirmDialog")))));
         QVERIFY(h->settled(QStringLiteral("confirmDialog"), false));
+        if (h->database().engine() == DatabaseSettings::Engine::PostgreSQL) {
+            // On a server the checks, the copy kept and pg_restore go on off
+            // the window's thread, the page showing how far they are.
+            QVERIFY(backup->property("restoreRunning").toBool());
+            QVERIFY(reveal(need(QStringLiteral("backupProgress")))->isVisible());
+            QVERIFY(!need(QStringLiteral("restoreButton"))->isEnabled());
+            QTRY_COMPARE_WITH_TIMEOUT(restoreDone.count(), 1, 60000);
+            QVERIFY2(restoreDone.first().at(0).toBool(),
+                     qPrintable(restoreDone.first().at(1).toString()));
+            QVERIFY(!h->find(QStringLiteral("backupProgress"))->isVisible());
+        }
         QVERIFY(backup->property("restartRequired").toBool());
         QVERIFY(reveal(need(QStringLiteral("restoreMessage"))));
         QVERIFY(!reveal(need(QStringLiteral("backupNowButton")))->isEnabled());

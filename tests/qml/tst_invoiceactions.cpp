@@ -266,13 +266,22 @@ private slots:
 private:
     QString readings(const QString& period)
     {
-        return m_app->database()
-            .value(QStringLiteral("SELECT group_concat(previous_reading || '>' || current_reading "
-                                  "|| '=' || consumption || ':' || cost) FROM usage_records "
-                                  "WHERE period=?"),
-                   {period})
-            .toString()
-            .replace(QStringLiteral(".0"), QString());
+        // "previous>current=consumption:cost" per reading, in the order taken.
+        QStringList out;
+        const QVariantList rows = m_app->database().db()->execQuery(
+            QStringLiteral("SELECT previous_reading, current_reading, consumption, cost FROM "
+                           "usage_records WHERE period=? ORDER BY id"),
+            {period});
+        for (const QVariant& value : rows) {
+            const QVariantMap row = value.toMap();
+            const auto n = [&row](const char* column) {
+                return QString::number(row.value(QLatin1String(column)).toDouble());
+            };
+            out << QStringLiteral("%1>%2=%3:%4")
+                       .arg(n("previous_reading"), n("current_reading"), n("consumption"),
+                            n("cost"));
+        }
+        return out.join(QLatin1Char(','));
     }
 
     QString text(const char* item, QQuickItem* within = nullptr)

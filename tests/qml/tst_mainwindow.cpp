@@ -589,8 +589,8 @@ private slots:
         QFETCH(bool, dark);
         start([stored](TestDatabase& db) {
             db.db()->execNonQuery(
-                QStringLiteral(
-                    "INSERT OR REPLACE INTO settings (key, value) VALUES ('theme_mode', ?)"),
+                QStringLiteral("INSERT INTO settings (key, value) VALUES ('theme_mode', ?) "
+                               "ON CONFLICT (key) DO UPDATE SET value=excluded.value"),
                 {stored});
         });
         QObject* theme = m_window->property("appTheme").value<QObject*>();

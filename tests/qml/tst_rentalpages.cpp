@@ -1,4 +1,7 @@
+#include "RowText.h"
 #include "ShellHarness.h"
+
+#include "core/SqlDialect.h"
 
 #include <QDate>
 #include <QJsonArray>
@@ -108,10 +111,9 @@ private slots:
         type("unitSalePriceField", QStringLiteral("٢٥٠٠٠٠"));
         QTest::keyClick(m_app->window(), Qt::Key_Return);
         QVERIFY(m_app->waitClosed("unitAddDialog"));
-        QCOMPARE(db().value(QStringLiteral("SELECT sale_price || '|' || rent_monthly || '|' || "
-                                           "unit_number FROM units WHERE unit_number='102'"))
-                     .toString(),
-                 QStringLiteral("250000.0|900.0|102"));
+        QCOMPARE(rowText(db(), QStringLiteral("SELECT sale_price, rent_monthly, unit_number FROM "
+                                              "units WHERE unit_number='102'")),
+                 QStringLiteral("250000|900|102"));
         QCOMPARE(db().count(QStringLiteral("units")), 2);
         QTest::keyClick(m_app->window(), Qt::Key_Escape);
         QVERIFY(m_app->waitClosed("unitsDialog"));
@@ -152,9 +154,9 @@ private slots:
         type("contractEndField", iso(QDate::currentDate().addYears(1)));
         click("contractSaveButton");
         QVERIFY(m_app->waitClosed("contractAddDialog"));
-        QCOMPARE(db().value(QStringLiteral("SELECT u.unit_number || '|' || c.rent_amount FROM "
-                                           "contracts c JOIN units u ON u.id=c.unit_id")),
-                 QVariant(QStringLiteral("101|1200.5")));
+        QCOMPARE(rowText(db(), QStringLiteral("SELECT u.unit_number, c.rent_amount FROM "
+                                              "contracts c JOIN units u ON u.id=c.unit_id")),
+                 QStringLiteral("101|1200.5"));
         QTRY_VERIFY(m_app->find(QStringLiteral("contractRow_101")));
         QTest::keyClick(m_app->window(), Qt::Key_Escape);
         QVERIFY(m_app->waitClosed("contractsDialog"));
@@ -203,8 +205,8 @@ private slots:
         type("paymentAmountField", QStringLiteral("500"));
         click("paymentSaveButton");
         QVERIFY(m_app->waitClosed("paymentDialog"));
-        QCOMPARE(db().value(QStringLiteral("SELECT status || '|' || balance FROM invoices")),
-                 QVariant(QStringLiteral("partial|700.5")));
+        QCOMPARE(rowText(db(), QStringLiteral("SELECT status, balance FROM invoices")),
+                 QStringLiteral("partial|700.5"));
         pay(QStringLiteral("700.50"));
         QVERIFY(m_app->waitClosed("paymentDialog"));
         QCOMPARE(db().value(QStringLiteral("SELECT status FROM invoices")),
@@ -245,9 +247,8 @@ private slots:
         type("maintenanceCostField", QStringLiteral("٢٥٠"));
         QTest::keyClick(m_app->window(), Qt::Key_Return);
         QVERIFY(m_app->waitClosed("maintenanceCompleteDialog"));
-        QCOMPARE(
-            db().value(QStringLiteral("SELECT status || '|' || cost FROM maintenance_requests")),
-            QVariant(QStringLiteral("completed|250.0")));
+        QCOMPARE(rowText(db(), QStringLiteral("SELECT status, cost FROM maintenance_requests")),
+                 QStringLiteral("completed|250"));
         QCOMPARE(db().value(QStringLiteral(
                                 "SELECT amount FROM expenses WHERE maintenance_id IS NOT NULL"))
                      .toDouble(),
@@ -387,11 +388,14 @@ private slots:
         QCOMPARE(text("customTotal"), QStringLiteral("95.00 $"));
         click("customIssueButton");
         QVERIFY(m_app->waitClosed("customInvoiceDialog"));
-        QCOMPARE(db().value(QStringLiteral("SELECT c.code || '|' || i.total_amount FROM invoices i "
-                                           "JOIN currencies c ON c.id=i.currency_id")),
-                 QVariant(QStringLiteral("USD|95.0")));
-        QCOMPARE(db().value(QStringLiteral("SELECT group_concat(description, '+') FROM "
-                                           "(SELECT description FROM invoice_items ORDER BY id)")),
+        QCOMPARE(rowText(db(), QStringLiteral("SELECT c.code, i.total_amount FROM invoices i "
+                                              "JOIN currencies c ON c.id=i.currency_id")),
+                 QStringLiteral("USD|95"));
+        QCOMPARE(db().value(QStringLiteral("SELECT %1 FROM (SELECT description FROM "
+                                           "invoice_items ORDER BY id) AS d")
+                                .arg(SqlDialect::stringAgg(m_app->database().engine(),
+                                                           QStringLiteral("description"),
+                                                           QStringLiteral("+")))),
                  QVariant(QStringLiteral("إيجار+مياه")));
 
         click("serviceInvoiceButton");
@@ -525,8 +529,8 @@ private slots:
         type("paymentAmountField", QStringLiteral("١٠٠"));
         click("paymentSaveButton");
         QVERIFY(m_app->waitClosed("paymentDialog"));
-        QCOMPARE(db().value(QStringLiteral("SELECT currency_id || '|' || amount FROM payments")),
-                 QVariant(QStringLiteral("%1|100.0").arg(dollar)));
+        QCOMPARE(rowText(db(), QStringLiteral("SELECT currency_id, amount FROM payments")),
+                 QStringLiteral("%1|100").arg(dollar));
         QQuickItem* amount = nullptr;
         QTRY_VERIFY((amount = m_app->find(QStringLiteral("paymentAmount"))));
         QCOMPARE(amount->property("text").toString(), QStringLiteral("100.00 $"));

@@ -66,9 +66,9 @@ bool ShellHarness::startSignedIn(std::unique_ptr<Desktop> desktop)
 {
     if (!m_db->isOpen())
         return false;
-    if (!m_keepSetup &&
-        !m_db->db()->execNonQuery(QStringLiteral(
-            "INSERT OR REPLACE INTO settings (key, value) VALUES ('setup_state', 'done')")))
+    if (!m_keepSetup && !m_db->db()->execNonQuery(QStringLiteral(
+                            "INSERT INTO settings (key, value) VALUES ('setup_state', 'done') "
+                            "ON CONFLICT (key) DO UPDATE SET value=excluded.value")))
         return false;
     // A desktop given here wins over one set earlier with useDesktop().
     m_backend = std::make_unique<AppContext>(m_db->db(), m_db->dir(),

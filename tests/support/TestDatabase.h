@@ -33,6 +33,8 @@ public:
         return engineFromEnvironment() == DatabaseSettings::Engine::PostgreSQL;
     }
     DatabaseSettings::Engine engine() const { return m_settings.engine; }
+    // Where this database lives: the file, or the server database.
+    const DatabaseSettings& settings() const { return m_settings; }
 
     TestDatabase(const TestDatabase&) = delete;
     TestDatabase& operator=(const TestDatabase&) = delete;
