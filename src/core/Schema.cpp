@@ -232,6 +232,7 @@ const QStringList& Schema::tableStatements()
         QStringLiteral("ALTER TABLE cheques ADD COLUMN type TEXT DEFAULT 'received'"),
         QStringLiteral("ALTER TABLE cheques ADD COLUMN status TEXT DEFAULT 'pending'"),
         QStringLiteral("ALTER TABLE cheques ADD COLUMN currency_id INTEGER"),
+        QStringLiteral("ALTER TABLE cheques ADD COLUMN due_date TEXT"),
         QStringLiteral("CREATE TABLE IF NOT EXISTS expenses ("
                        "id INTEGER PRIMARY KEY AUTOINCREMENT, "
                        "property_id INTEGER, "
