@@ -1,6 +1,7 @@
 #include "admin/OfficeMove.h"
 
 #include "core/Database.h"
+#include "core/ListTotals.h"
 #include "core/TransactionGuard.h"
 
 #include <QAtomicInt>
@@ -129,8 +130,8 @@ bool Move::readTables()
             virtualTables << source.value(0).toString();
     }
     // What the file keeps about its own schema and search indexes, and the
-    // lists' kept sums the server reads from the rows themselves; the server
-    // keeps its own.
+    // lists' kept day totals: the server counts its own from the moved rows
+    // (their days are told in the server's SQL).
     static const QStringList fileOnly = {QStringLiteral("schema_migrations"),
                                          QStringLiteral("search_index_marks"),
                                          QStringLiteral("list_totals")};
@@ -349,6 +350,11 @@ QString Move::run()
         if (!exec(query, QStringLiteral("ALTER TABLE ") + quoted(name) +
                              QStringLiteral(" ENABLE TRIGGER USER")))
             return QStringLiteral("تعذّرت إعادة تشغيل مشغّلات جدول «%1»: %2").arg(name, m_error);
+    }
+    for (const QString& statement :
+         ListTotals::recountStatements(DatabaseSettings::Engine::PostgreSQL)) {
+        if (!exec(query, statement))
+            return QStringLiteral("تعذّر عدّ مجاميع القوائم على الخادم: ") + m_error;
     }
     for (const QString& name : order) {
         const QString difference = compare(m_tables.value(name));

@@ -2,7 +2,9 @@
 
 #include "core/MoneyTotals.h"
 #include "core/SchemaStep.h"
+#include "core/SqlDialect.h"
 
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -53,7 +55,8 @@ const QList<ListTotals::Kept>& kept()
          QString(),
          {QStringLiteral("status")},
          QStringLiteral("R.status"),
-         QStringLiteral("status")},
+         QStringLiteral("status"),
+         QStringLiteral("list_totals_local_day(R.created_at)")},
         {ListTotals::kPayments,
          QStringLiteral("payments"),
          QStringLiteral("R.payment_date"),
@@ -62,6 +65,7 @@ const QList<ListTotals::Kept>& kept()
          {QStringLiteral("amount")},
          QString(),
          {},
+         QString(),
          QString(),
          QString()},
         // Only entries with lines are listed.
@@ -73,6 +77,7 @@ const QList<ListTotals::Kept>& kept()
          {},
          QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=R.id)"),
          {},
+         QString(),
          QString(),
          QString()},
         {ListTotals::kPendingCheques,
@@ -86,6 +91,7 @@ const QList<ListTotals::Kept>& kept()
          {QStringLiteral("type"), QStringLiteral("status"), QStringLiteral("payment_id"),
           QStringLiteral("installment_id")},
          QString(),
+         QString(),
          QString()},
         {ListTotals::kCheques,
          QStringLiteral("cheques"),
@@ -96,7 +102,8 @@ const QList<ListTotals::Kept>& kept()
          QString(),
          {QStringLiteral("status")},
          QStringLiteral("R.status"),
-         QStringLiteral("status")},
+         QStringLiteral("status"),
+         QString()},
         // A cheque without a due day is never due.
         {ListTotals::kChequesDue,
          QStringLiteral("cheques"),
@@ -107,7 +114,8 @@ const QList<ListTotals::Kept>& kept()
          QStringLiteral("R.status='pending' AND R.due_date IS NOT NULL"),
          {QStringLiteral("status"), QStringLiteral("type")},
          QStringLiteral("R.type"),
-         QStringLiteral("type")},
+         QStringLiteral("type"),
+         QString()},
         {ListTotals::kOpenInvoices,
          QStringLiteral("invoices"),
          QStringLiteral("R.due_date"),
@@ -118,34 +126,56 @@ const QList<ListTotals::Kept>& kept()
                         "R.status > 'void') AND R.balance >= 0.005 AND R.due_date IS NOT NULL"),
          {QStringLiteral("status")},
          QString(),
+         QString(),
          QString()},
     };
     return all;
 }
+
+using Engine = DatabaseSettings::Engine;
 
 QString on(QString expression, const QString& row)
 {
     return expression.replace(QStringLiteral("R."), row + QLatin1Char('.'));
 }
 
+// The few spellings the server writes otherwise: COALESCE for IFNULL, IS
+// DISTINCT FROM for IS NOT, cents in 64 bits and the day in its own SQL.
+QString orElse(bool server)
+{
+    return server ? QStringLiteral("COALESCE(") : QStringLiteral("IFNULL(");
+}
+
+QString isNot(bool server)
+{
+    return server ? QStringLiteral(" IS DISTINCT FROM ") : QStringLiteral(" IS NOT ");
+}
+
+QString dayOf(const ListTotals::Kept& k, bool server)
+{
+    return server && !k.serverDay.isEmpty() ? k.serverDay : k.day;
+}
+
 // The list_totals key of a row: the list's name, and its split value.
-QString keyOf(const ListTotals::Kept& k, const QString& row)
+QString keyOf(const ListTotals::Kept& k, const QString& row, bool server)
 {
     const QString name = QLatin1Char('\'') + k.list + QLatin1Char('\'');
     if (k.split.isEmpty())
         return name;
-    return QStringLiteral("'") + k.list + QStringLiteral(":' || IFNULL(") + on(k.split, row) +
-           QStringLiteral(",'')");
+    return QStringLiteral("'") + k.list + QStringLiteral(":' || ") + orElse(server) +
+           on(k.split, row) + QStringLiteral(",'')");
 }
 
 // The select list of one row's (or, with `grouped`, a group's) figures.
-QString figures(const ListTotals::Kept& k, const QString& row, const QString& sign, bool grouped)
+QString figures(const ListTotals::Kept& k, const QString& row, const QString& sign, bool grouped,
+                bool server)
 {
-    QStringList values{keyOf(k, row),
-                       QStringLiteral("IFNULL(") + on(k.day, row) + QStringLiteral(",'')"),
+    const Engine engine = server ? Engine::PostgreSQL : Engine::SQLite;
+    QStringList values{keyOf(k, row, server),
+                       orElse(server) + on(dayOf(k, server), row) + QStringLiteral(",'')"),
                        k.currency.isEmpty() ? QStringLiteral("-1")
-                                            : QStringLiteral("IFNULL(") + row + QLatin1Char('.') +
-                                                  k.currency + QStringLiteral(",-1)"),
+                                            : orElse(server) + row + QLatin1Char('.') + k.currency +
+                                                  QStringLiteral(",-1)"),
                        sign + (grouped ? QStringLiteral("COUNT(*)") : QStringLiteral("1"))};
     for (int i = 0; i < 3; ++i) {
         if (i >= k.sums.size()) {
@@ -153,83 +183,112 @@ QString figures(const ListTotals::Kept& k, const QString& row, const QString& si
             continue;
         }
         const QString amount = row + QLatin1Char('.') + k.sums.at(i);
-        const QString cents = MoneyTotals::centsOf(amount);
-        const QString rest = MoneyTotals::restOf(amount);
+        const QString cents = MoneyTotals::centsOf(amount, engine);
+        const QString rest = MoneyTotals::restOf(amount, engine);
         values << sign + (grouped ? QStringLiteral("SUM(") + cents + QLatin1Char(')') : cents)
                << sign + (grouped ? QStringLiteral("SUM(") + rest + QLatin1Char(')') : rest);
     }
     return values.join(QStringLiteral(", "));
 }
 
-// Adds (sign "") or takes away (sign "-") the row `row` of `k`'s table when
-// it counts; `extra` is a further condition on the trigger's row.
-QString oneRow(const ListTotals::Kept& k, const QString& row, const QString& sign,
-               const QString& extra = QString())
+// The merge as the server takes it: there a bare column of list_totals
+// would be as much the excluded row's.
+QString merge(bool server)
 {
-    QStringList conditions;
-    if (!k.condition.isEmpty())
-        conditions << on(k.condition, row);
-    if (!extra.isEmpty())
-        conditions << extra;
-    return kInsert + QStringLiteral("SELECT ") + figures(k, row, sign, false) +
-           (conditions.isEmpty()
-                ? QString()
-                : QStringLiteral(" WHERE ") + conditions.join(QStringLiteral(" AND "))) +
-           kMerge;
+    if (!server)
+        return kMerge;
+    static const QRegularExpression ownColumn(
+        QStringLiteral("(?<![.\\w])(row_count|c0|c1|c2|r0|r1|r2)\\+excluded\\."));
+    QString text = kMerge;
+    text.replace(ownColumn, QStringLiteral("list_totals.\\1+excluded."));
+    return text;
+}
+
+// Adds (sign "") or takes away (sign "-") the row `row` of `k`'s table when
+// it counts.
+QString oneRow(const ListTotals::Kept& k, const QString& row, const QString& sign, bool server)
+{
+    return kInsert + QStringLiteral("SELECT ") + figures(k, row, sign, false, server) +
+           (k.condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + on(k.condition, row)) +
+           merge(server);
 }
 
 struct Trigger
 {
     QString name;
-    QString event;
+    QString event; // INSERT, DELETE or UPDATE OF ...
+    QString table;
+    QString when; // the trigger runs only when this holds, or empty
     QString body;
+    // On the server the trigger runs before the row is written, when each
+    // row of a statement must see the rows before it only (see below).
+    bool before;
 };
 
-QString changed(const QStringList& columns)
+QString changed(const QStringList& columns, bool server)
 {
     QStringList tests;
     for (const QString& column : columns)
-        tests << QStringLiteral("OLD.") + column + QStringLiteral(" IS NOT NEW.") + column;
+        tests << QStringLiteral("OLD.") + column + isNot(server) + QStringLiteral("NEW.") + column;
     return tests.join(QStringLiteral(" OR "));
 }
 
-QList<Trigger> triggers()
+QList<Trigger> triggers(bool server)
 {
+    const QString added = QStringLiteral("INSERT");
+    const QString removed = QStringLiteral("DELETE");
     QList<Trigger> list;
     for (const ListTotals::Kept& k : kept()) {
         const QString prefix = QStringLiteral("list_totals_") + k.list;
         if (k.list == ListTotals::kJournal) {
             // An entry counts from its first line to its last: the entry is
-            // written before its lines and its lines go before it.
+            // written before its lines and its lines go before it. The file
+            // runs a row's trigger before the statement's next row; the
+            // server runs its AFTER triggers once the whole statement is
+            // done, so there they run BEFORE each row, which then sees the
+            // statement's earlier rows and not its own (excluded by id).
             const QString entry = QStringLiteral("je");
             const QString from =
                 QStringLiteral(" FROM journal_entries je WHERE je.id=%1.entry_id AND NOT EXISTS "
                                "(SELECT 1 FROM journal_lines WHERE entry_id=%1.entry_id AND "
-                               "id IS NOT %1.id)");
+                               "id") +
+                isNot(server) + QStringLiteral("%1.id)");
             const auto lineRow = [&](const QString& row, const QString& sign) {
-                return kInsert + QStringLiteral("SELECT ") + figures(k, entry, sign, false) +
-                       from.arg(row) + kMerge;
+                return kInsert + QStringLiteral("SELECT ") +
+                       figures(k, entry, sign, false, server) + from.arg(row) + merge(server);
             };
-            list << Trigger{prefix + QStringLiteral("_line_added"),
-                            QStringLiteral("AFTER INSERT ON journal_lines"),
-                            lineRow(QStringLiteral("NEW"), QString())};
+            const QString lines = QStringLiteral("journal_lines");
+            list << Trigger{prefix + QStringLiteral("_line_added"),    added, lines, QString(),
+                            lineRow(QStringLiteral("NEW"), QString()), true};
             list << Trigger{prefix + QStringLiteral("_line_removed"),
-                            QStringLiteral("AFTER DELETE ON journal_lines"),
-                            lineRow(QStringLiteral("OLD"), QStringLiteral("-"))};
+                            removed,
+                            lines,
+                            QString(),
+                            lineRow(QStringLiteral("OLD"), QStringLiteral("-")),
+                            true};
             // A line moved to another entry: off the old one, onto the new.
             list << Trigger{prefix + QStringLiteral("_line_moved"),
-                            QStringLiteral("AFTER UPDATE OF entry_id ON journal_lines WHEN "
-                                           "OLD.entry_id IS NOT NEW.entry_id"),
+                            QStringLiteral("UPDATE OF entry_id"),
+                            lines,
+                            QStringLiteral("OLD.entry_id") + isNot(server) +
+                                QStringLiteral("NEW.entry_id"),
                             lineRow(QStringLiteral("OLD"), QStringLiteral("-")) +
-                                lineRow(QStringLiteral("NEW"), QString())};
+                                lineRow(QStringLiteral("NEW"), QString()),
+                            true};
             list << Trigger{prefix + QStringLiteral("_removed"),
-                            QStringLiteral("AFTER DELETE ON journal_entries"),
-                            oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"))};
+                            removed,
+                            k.table,
+                            QString(),
+                            oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
+                            false};
             list << Trigger{prefix + QStringLiteral("_changed"),
-                            QStringLiteral("AFTER UPDATE OF entry_date ON journal_entries WHEN "
-                                           "OLD.entry_date IS NOT NEW.entry_date"),
-                            oneRow(k, QStringLiteral("OLD"), QStringLiteral("-")) +
-                                oneRow(k, QStringLiteral("NEW"), QString())};
+                            QStringLiteral("UPDATE OF entry_date"),
+                            k.table,
+                            QStringLiteral("OLD.entry_date") + isNot(server) +
+                                QStringLiteral("NEW.entry_date"),
+                            oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server) +
+                                oneRow(k, QStringLiteral("NEW"), QString(), server),
+                            false};
             continue;
         }
         QStringList columns = k.sums;
@@ -240,25 +299,53 @@ QList<Trigger> triggers()
             columns << k.currency;
         columns.removeDuplicates();
         list << Trigger{prefix + QStringLiteral("_added"),
-                        QStringLiteral("AFTER INSERT ON ") + k.table,
-                        oneRow(k, QStringLiteral("NEW"), QString())};
+                        added,
+                        k.table,
+                        QString(),
+                        oneRow(k, QStringLiteral("NEW"), QString(), server),
+                        false};
         list << Trigger{prefix + QStringLiteral("_removed"),
-                        QStringLiteral("AFTER DELETE ON ") + k.table,
-                        oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"))};
+                        removed,
+                        k.table,
+                        QString(),
+                        oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
+                        false};
         list << Trigger{prefix + QStringLiteral("_changed"),
-                        QStringLiteral("AFTER UPDATE OF ") + columns.join(QStringLiteral(", ")) +
-                            QStringLiteral(" ON ") + k.table + QStringLiteral(" WHEN ") +
-                            changed(columns),
-                        oneRow(k, QStringLiteral("OLD"), QStringLiteral("-")) +
-                            oneRow(k, QStringLiteral("NEW"), QString())};
+                        QStringLiteral("UPDATE OF ") + columns.join(QStringLiteral(", ")),
+                        k.table,
+                        changed(columns, server),
+                        oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server) +
+                            oneRow(k, QStringLiteral("NEW"), QString(), server),
+                        false};
     }
     return list;
 }
 
 QString definition(const Trigger& trigger)
 {
-    return QStringLiteral("CREATE TRIGGER ") + trigger.name + QLatin1Char(' ') + trigger.event +
+    return QStringLiteral("CREATE TRIGGER ") + trigger.name + QStringLiteral(" AFTER ") +
+           trigger.event + QStringLiteral(" ON ") + trigger.table +
+           (trigger.when.isEmpty() ? QString() : QStringLiteral(" WHEN ") + trigger.when) +
            QStringLiteral(" BEGIN ") + trigger.body + QStringLiteral(" END");
+}
+
+// The server's function running the trigger's statements, and the trigger.
+QStringList serverDefinition(const Trigger& trigger)
+{
+    const QString row =
+        trigger.event == QLatin1String("DELETE") ? QStringLiteral("OLD") : QStringLiteral("NEW");
+    return {QStringLiteral("CREATE FUNCTION ") + trigger.name +
+                QStringLiteral("() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN ") + trigger.body +
+                QStringLiteral(" RETURN ") + (trigger.before ? row : QStringLiteral("NULL")) +
+                QStringLiteral("; END $$"),
+            QStringLiteral("CREATE TRIGGER ") + trigger.name +
+                (trigger.before ? QStringLiteral(" BEFORE ") : QStringLiteral(" AFTER ")) +
+                trigger.event + QStringLiteral(" ON ") + trigger.table +
+                QStringLiteral(" FOR EACH ROW") +
+                (trigger.when.isEmpty()
+                     ? QString()
+                     : QStringLiteral(" WHEN (") + trigger.when + QLatin1Char(')')) +
+                QStringLiteral(" EXECUTE FUNCTION ") + trigger.name + QStringLiteral("()")};
 }
 
 using SchemaStep::fail;
@@ -295,19 +382,20 @@ const QStringList& ListTotals::triggerNames()
 {
     static const QStringList names = [] {
         QStringList list;
-        for (const Trigger& trigger : triggers())
+        for (const Trigger& trigger : triggers(false))
             list << trigger.name;
         return list;
     }();
     return names;
 }
 
-QStringList ListTotals::recountStatements()
+QStringList ListTotals::recountStatements(DatabaseSettings::Engine engine)
 {
+    const bool server = engine == Engine::PostgreSQL;
     QStringList statements{QStringLiteral("DELETE FROM list_totals")};
     for (const Kept& k : kept())
         statements << kInsert + QStringLiteral("SELECT ") +
-                          figures(k, QStringLiteral("R"), QString(), true) +
+                          figures(k, QStringLiteral("R"), QString(), true, server) +
                           QStringLiteral(" FROM ") + k.table + QStringLiteral(" R") +
                           (k.condition.isEmpty() ? QString()
                                                  : QStringLiteral(" WHERE ") + k.condition) +
@@ -323,7 +411,7 @@ bool ListTotals::ensure(QSqlDatabase& db, QSqlError* error)
         !query.next())
         return fail(query, error);
     bool complete = query.value(0).toInt() == 1;
-    const QList<Trigger> all = triggers();
+    const QList<Trigger> all = triggers(false);
     query.prepare(QStringLiteral(
         "SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name=? AND sql=?"));
     for (const Trigger& trigger : all) {
@@ -345,4 +433,32 @@ bool ListTotals::ensure(QSqlDatabase& db, QSqlError* error)
     }
     statements << recountStatements();
     return SchemaStep::runTogether(db, statements, error);
+}
+
+const QStringList& ListTotals::serverStatements()
+{
+    static const QStringList statements = [] {
+        // The keys compare byte by byte, as on the file (see listCondition),
+        // whatever the database's collation.
+        QStringList list{
+            QStringLiteral("CREATE TABLE list_totals (list TEXT COLLATE \"C\" NOT NULL, "
+                           "day TEXT COLLATE \"C\" NOT NULL, currency_id BIGINT NOT NULL, "
+                           "row_count BIGINT NOT NULL DEFAULT 0, "
+                           "c0 BIGINT NOT NULL DEFAULT 0, r0 NUMERIC NOT NULL DEFAULT 0, "
+                           "c1 BIGINT NOT NULL DEFAULT 0, r1 NUMERIC NOT NULL DEFAULT 0, "
+                           "c2 BIGINT NOT NULL DEFAULT 0, r2 NUMERIC NOT NULL DEFAULT 0, "
+                           "PRIMARY KEY (list, day, currency_id))")};
+        // The local day of a stored UTC time, as the lists tell it; a time
+        // the server cannot read is on no day (''), as on the file.
+        list << QStringLiteral("CREATE FUNCTION list_totals_local_day(t TEXT) RETURNS TEXT "
+                               "LANGUAGE plpgsql STABLE "
+                               "AS $$ BEGIN RETURN ") +
+                    SqlDialect::localDay(Engine::PostgreSQL, QStringLiteral("t")) +
+                    QStringLiteral("; EXCEPTION WHEN others THEN RETURN NULL; END $$");
+        for (const Trigger& trigger : triggers(true))
+            list << serverDefinition(trigger);
+        list << recountStatements(Engine::PostgreSQL);
+        return list;
+    }();
+    return statements;
 }

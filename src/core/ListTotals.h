@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/DatabaseSettings.h"
+
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -36,6 +38,7 @@ public:
         // so a list filtered on that one value reads its own few rows.
         QString split;
         QString splitFilter; // the list's filter key that compares the same value
+        QString serverDay;   // `day` as a PostgreSQL server writes it, when it differs
     };
 
     static const QString kInvoices;
@@ -64,6 +67,13 @@ public:
     // otherwise, and then counts the totals afresh from the stored rows, in
     // one transaction; a file that has them as they should be is untouched.
     static bool ensure(QSqlDatabase& db, QSqlError* error = nullptr);
-    static QStringList recountStatements();
+    // Empties the totals and counts them again from the stored rows, in the
+    // engine's own SQL.
+    static QStringList
+    recountStatements(DatabaseSettings::Engine engine = DatabaseSettings::Engine::SQLite);
     static const QStringList& triggerNames();
+    // The same on a PostgreSQL server, for its migrations: the table, the
+    // PL/pgSQL functions and triggers that keep it, written from the same
+    // definitions as the file's triggers, and a first count.
+    static const QStringList& serverStatements();
 };

@@ -181,9 +181,11 @@ using SchemaStep::fail;
 
 } // namespace
 
-QString MoneyTotals::centsOf(const QString& amount)
+QString MoneyTotals::centsOf(const QString& amount, DatabaseSettings::Engine engine)
 {
-    return QStringLiteral("CAST(round(") + amount + QStringLiteral("*100) AS INTEGER)");
+    return QStringLiteral("CAST(round(") + amount +
+           (engine == DatabaseSettings::Engine::PostgreSQL ? QStringLiteral("*100) AS BIGINT)")
+                                                           : QStringLiteral("*100) AS INTEGER)"));
 }
 
 QString MoneyTotals::dayOf(const QString& date)
@@ -198,9 +200,9 @@ QString MoneyTotals::dayOf(const QString& date)
            QStringLiteral(") AS INTEGER) END");
 }
 
-QString MoneyTotals::restOf(const QString& amount)
+QString MoneyTotals::restOf(const QString& amount, DatabaseSettings::Engine engine)
 {
-    return QStringLiteral("(") + amount + QStringLiteral("-") + centsOf(amount) +
+    return QStringLiteral("(") + amount + QStringLiteral("-") + centsOf(amount, engine) +
            QStringLiteral("/100.0)");
 }
 

@@ -46,9 +46,12 @@ public:
     static const QStringList& triggerNames();
 
     // An amount column's whole cents, and what is left below a cent, as the
-    // totals count them: a read that adds up rows itself uses the same.
-    static QString centsOf(const QString& amount);
-    static QString restOf(const QString& amount);
+    // totals count them: a read that adds up rows itself uses the same. The
+    // server's INTEGER holds 32 bits, so its cents are cast to BIGINT.
+    static QString centsOf(const QString& amount,
+                           DatabaseSettings::Engine engine = DatabaseSettings::Engine::SQLite);
+    static QString restOf(const QString& amount,
+                          DatabaseSettings::Engine engine = DatabaseSettings::Engine::SQLite);
     // The yyyymmdd day a payment date counts in for the monthly report, or
     // NULL for a date that is in none.
     static QString dayOf(const QString& date);

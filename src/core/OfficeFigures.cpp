@@ -169,18 +169,17 @@ QVariantMap OfficeFigures::overdueReceivables(bool fromRows)
         for (const QVariant& row : rows)
             count += row.toMap().value(QStringLiteral("n")).toLongLong();
     };
-    if (!fromRows && !m_db->isPostgres()) {
+    if (!fromRows) {
         // A large office has tens of thousands of open invoices, a few
         // hundred due days.
         const QString c = QStringLiteral("CASE WHEN currency_id=-1 THEN ") +
                           ConvertedTotal::primaryIdSql() + QStringLiteral(" ELSE currency_id END");
-        add(m_db->execQuery(
-            QStringLiteral("SELECT ") + c + QStringLiteral(" as c, CASE WHEN ") + c +
-                QStringLiteral("=") + ConvertedTotal::primaryIdSql() +
-                QStringLiteral(" THEN '' ELSE day END as d, SUM(c0)/100.0+TOTAL(r0) "
-                               "as t, SUM(row_count) as n FROM list_totals WHERE "
-                               "list=? AND day < ? AND row_count<>0 GROUP BY c, d"),
-            {ListTotals::kOpenInvoices, todayIso()}));
+        add(m_db->execQuery(QStringLiteral("SELECT ") + c + QStringLiteral(" as c, CASE WHEN ") +
+                                c + QStringLiteral("=") + ConvertedTotal::primaryIdSql() +
+                                QStringLiteral(" THEN '' ELSE day END as d, SUM(c0)/100.0+SUM(r0) "
+                                               "as t, SUM(row_count) as n FROM list_totals WHERE "
+                                               "list=? AND day < ? AND row_count<>0 GROUP BY c, d"),
+                            {ListTotals::kOpenInvoices, todayIso()}));
     } else {
         add(m_db->execQuery(
             QStringLiteral("SELECT ") +

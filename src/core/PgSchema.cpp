@@ -2,6 +2,7 @@
 
 #include "core/ChangeFeed.h"
 #include "core/LedgerTotals.h"
+#include "core/ListTotals.h"
 #include "core/Schema.h"
 #include "core/SqlDialect.h"
 
@@ -88,6 +89,14 @@ QStringList paymentDayStatements()
     };
 }
 
+// The lists' kept day totals, counted from the rows already stored; the
+// new table announces its changes as every other does.
+QStringList listTotalsStatements()
+{
+    return ListTotals::serverStatements() +
+           QStringList{QStringLiteral("SELECT sakanova_announce_all_tables()")};
+}
+
 bool fail(const QSqlQuery& query, QSqlError* error)
 {
     if (error)
@@ -117,6 +126,7 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          {QStringLiteral("CREATE INDEX IF NOT EXISTS invoices_period_sums ON invoices "
                          "(period, status, currency_id, total_amount, paid_amount)")},
          {}},
+        {10, QStringLiteral("list totals"), listTotalsStatements(), {}},
     };
     return list;
 }

@@ -57,8 +57,6 @@ void SqlListModel::adaptToServer(Definition& definition)
         adapt(it.value());
     if (!definition.serverConvertedDay.isEmpty())
         definition.convertedDay = definition.serverConvertedDay;
-    // The server keeps no per-day list totals: its footers add up the rows.
-    definition.keptTotals.clear();
 }
 
 bool SqlListModel::onServer() const
@@ -283,8 +281,8 @@ SqlListModel::Where SqlListModel::whereClause(SearchForm form) const
 
 bool SqlListModel::hasTable(const QString& name) const
 {
-    // The server has neither the files' text index tables nor their kept
-    // list totals: its trigram indexes serve the plain search.
+    // The server has none of the files' text index tables: its trigram
+    // indexes serve the plain search.
     if (onServer())
         return false;
     // Asked at each read rather than once: a restored older file gains its
@@ -420,7 +418,9 @@ bool SqlListModel::readsKeptTotals() const
     for (const QString& name : m_def.totalColumns.keys())
         if (!kept->sums.contains(name))
             return false;
-    return hasTable(QStringLiteral("list_totals"));
+    // Every server has them since its migrations made them; a file gains
+    // them when it is opened.
+    return onServer() || hasTable(QStringLiteral("list_totals"));
 }
 
 SqlListModel::Statement SqlListModel::keptTotalsStatement() const
@@ -429,27 +429,27 @@ SqlListModel::Statement SqlListModel::keptTotalsStatement() const
     // whether currencies are mixed and the primary currency's converted
     // part, then one row per other currency and day.
     const ListTotals::Kept* kept = ListTotals::find(m_def.keptTotals);
-    const auto sumOf = [kept](const QString& name, const QString& condition) {
+    const auto keptSum = [this, kept](const QString& name, const QString& condition) {
         const QString n = QString::number(kept->sums.indexOf(name));
         const QString when = condition.isEmpty() ? QString()
                                                  : QStringLiteral("CASE WHEN ") + condition +
                                                        QStringLiteral(" THEN 0 ELSE ");
         const QString end = condition.isEmpty() ? QString() : QStringLiteral(" END");
-        return QStringLiteral("IFNULL(SUM(") + when + QStringLiteral("c") + n + end +
-               QStringLiteral("),0)/100.0+TOTAL(") + when + QStringLiteral("r") + n + end +
-               QLatin1Char(')');
+        return QStringLiteral("COALESCE(SUM(") + when + QStringLiteral("c") + n + end +
+               QStringLiteral("),0)/100.0+") + sumOf(when + QStringLiteral("r") + n + end);
     };
-    QStringList aggregates{QStringLiteral("IFNULL(SUM(row_count),0)")};
+    QStringList aggregates{QStringLiteral("COALESCE(SUM(row_count),0)")};
     QStringList names = m_def.totalColumns.keys();
     names.sort();
     for (const QString& name : names)
-        aggregates << sumOf(name, QString());
+        aggregates << keptSum(name, QString());
     // A day with no rows left has row_count 0 and names no currency.
     const QString currency =
         QStringLiteral("CASE WHEN row_count=0 THEN NULL WHEN currency_id=-1 THEN 0 ELSE "
                        "currency_id END");
     if (!m_def.currencyColumn.isEmpty())
-        aggregates << QStringLiteral("MIN(%1) IS NOT MAX(%1)").arg(currency);
+        aggregates << differs(QStringLiteral("MIN(%1)").arg(currency),
+                              QStringLiteral("MAX(%1)").arg(currency));
     const QVariant splitValue = keptSplitValue();
     const QString list = ListTotals::listCondition(*kept, splitValue.isValid());
     const QVariantList listValues = ListTotals::listValues(*kept, splitValue);
@@ -466,14 +466,16 @@ SqlListModel::Statement SqlListModel::keptTotalsStatement() const
     for (int i = 0; i < aggregates.size(); ++i)
         blanks << QStringLiteral("NULL");
     const QString n = QString::number(kept->sums.indexOf(m_def.convertedTotal));
+    // The last column keeps the first row first, as in the scan below.
     statement.sql = QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
-                    QStringLiteral(", ") + sumOf(m_def.convertedTotal, otherCurrency) +
-                    QStringLiteral(", NULL, NULL FROM list_totals WHERE ") + list +
+                    QStringLiteral(", ") + keptSum(m_def.convertedTotal, otherCurrency) +
+                    QStringLiteral(", NULL, NULL, 0 FROM list_totals WHERE ") + list +
                     QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
-                    QStringLiteral(", SUM(c") + n + QStringLiteral(")/100.0+TOTAL(r") + n +
-                    QStringLiteral("), currency_id, day FROM list_totals WHERE ") + list +
+                    QStringLiteral(", SUM(c") + n + QStringLiteral(")/100.0+SUM(r") + n +
+                    QStringLiteral("), currency_id, day, 1 FROM list_totals WHERE ") + list +
                     QStringLiteral(" AND row_count<>0 AND ") + otherCurrency +
-                    QStringLiteral(" GROUP BY currency_id, day");
+                    QStringLiteral(" GROUP BY currency_id, day ORDER BY ") +
+                    QString::number(aggregates.size() + 4);
     statement.params << listValues;
     return statement;
 }

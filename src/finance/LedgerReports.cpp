@@ -245,15 +245,15 @@ QVariantList LedgerReports::reconcile() const
 
     // Cheques received for a payment or an instalment and not yet cashed or
     // returned (one kept for follow-up only is not the office's money).
-    // Kept by the file itself where it can (see ListTotals): a long
-    // history holds a great many cheques.
-    const bool kept = !m_db->isPostgres() &&
+    // Kept as they are written (see ListTotals): a long history holds a
+    // great many cheques. Every server keeps them; an older file may not yet.
+    const bool kept = m_db->isPostgres() ||
                       m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE "
                                                   "type='table' AND name='list_totals'"))
                               .toInt() > 0;
     const Sums pending =
         kept ? sumsOf(QStringLiteral("SELECT CASE WHEN currency_id=-1 THEN ? ELSE currency_id END "
-                                     "AS cur, SUM(c0)/100.0+TOTAL(r0) AS t FROM list_totals "
+                                     "AS cur, SUM(c0)/100.0+SUM(r0) AS t FROM list_totals "
                                      "WHERE list=? AND row_count<>0 GROUP BY cur"),
                       {m_primaryId, ListTotals::kPendingCheques})
              : sumsOf(QStringLiteral(

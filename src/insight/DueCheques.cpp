@@ -24,13 +24,11 @@ QString bounds(const QString& dayColumn, const QString& from, const QString& to,
 bool DueCheques::forEachDay(Database* db, const QString& type, const QString& from,
                             const QString& to, const RowHandler& onRow)
 {
-    if (db->isPostgres())
-        return forEachDayScanned(db, type, from, to, onRow);
     const ListTotals::Kept* kept = ListTotals::find(ListTotals::kChequesDue);
     const QVariant oneType = type.isEmpty() ? QVariant() : QVariant(type);
     QVariantList params = ListTotals::listValues(*kept, oneType);
     const QString sql =
-        QStringLiteral("SELECT NULLIF(currency_id,-1) AS cur, day, SUM(c0)/100.0+TOTAL(r0) AS "
+        QStringLiteral("SELECT NULLIF(currency_id,-1) AS cur, day, SUM(c0)/100.0+SUM(r0) AS "
                        "amount, SUM(row_count) AS n FROM list_totals WHERE ") +
         ListTotals::listCondition(*kept, oneType.isValid()) +
         bounds(QStringLiteral("day"), from, to, params) +

@@ -9,10 +9,10 @@
 class Database;
 
 // Pending cheques by due day, per currency: what the alerts, the insight
-// cards and the cash calendar count and add up. A file keeps these per day
-// as cheques are written (ListTotals::kChequesDue), so a large register is
-// read as a few rows a day; a server adds up the cheques themselves. Both
-// give the same rows.
+// cards and the cash calendar count and add up. Both engines keep these per
+// day as cheques are written (ListTotals::kChequesDue), so a large register
+// is read as a few rows a day; forEachDayScanned adds up the cheques
+// themselves and gives the same rows.
 class DueCheques
 {
 public:

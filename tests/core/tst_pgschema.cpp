@@ -3,6 +3,7 @@
 
 #include "admin/LoginThrottle.h"
 #include "core/Database.h"
+#include "core/ListTotals.h"
 #include "core/PasswordHash.h"
 #include "core/PgSchema.h"
 #include "core/Schema.h"
@@ -61,9 +62,7 @@ QString pgFamily(const QString& type)
 bool engineOwn(const QString& table)
 {
     if (table.startsWith(QLatin1String("sqlite_")) ||
-        table == QLatin1String("search_index_marks") || table == QLatin1String("schema_migrations") ||
-        // The lists' kept day sums: the server adds up the rows instead.
-        table == QLatin1String("list_totals"))
+        table == QLatin1String("search_index_marks") || table == QLatin1String("schema_migrations"))
         return true;
     for (const Schema::SearchIndex& index : Schema::searchIndexes()) {
         if (table.startsWith(index.name))
@@ -293,6 +292,69 @@ private slots:
         QCOMPARE(
             second->scalar(QStringLiteral("SELECT value FROM settings WHERE key='k'")).toString(),
             QStringLiteral("قيمة"));
+    }
+
+    // An office already on a server when the lists' kept totals came gains
+    // them counted from its rows, the same rows the triggers keep.
+    void existingOfficeGainsItsListTotals()
+    {
+        const DatabaseSettings settings = m_cluster->newDatabase();
+        auto server = openServer(settings);
+        QVERIFY(server->connection().isOpen());
+        const QStringList rows = {
+            QStringLiteral("INSERT INTO invoices (invoice_number, total_amount, paid_amount, "
+                           "balance, status, currency_id, due_date, created_at) VALUES "
+                           "('ف-1', 1200.5, 200.25, 1000.25, 'partial', 2, '2024-03-05', "
+                           "'2024-03-02 21:30:00'), ('ف-2', 99.999, 0, 99.999, 'pending', NULL, "
+                           "'2024-02-01', '2024-01-01 08:00:00'), ('ف-3', 50, 50, 0, 'paid', 1, "
+                           "NULL, 'ليس وقتًا')"),
+            QStringLiteral("INSERT INTO payments (amount, payment_date, currency_id) VALUES "
+                           "(300.3, '2024-03-02', 2), (0.005, '2024-03-02', NULL)"),
+            QStringLiteral("INSERT INTO cheques (cheque_number, type, amount, status, "
+                           "currency_id, due_date, payment_id) VALUES ('ش-1', 'received', "
+                           "12.344, 'pending', 3, '2024-03-01', 1), ('ش-2', 'issued', 800, "
+                           "'cleared', 1, NULL, NULL)"),
+            QStringLiteral("INSERT INTO journal_entries (entry_date, description) VALUES "
+                           "('2024-03-02', 'قيد إيجار')"),
+            QStringLiteral("INSERT INTO journal_lines (entry_id, account_id, debit, credit) "
+                           "SELECT 1, id, 10, 0 FROM accounts ORDER BY id LIMIT 2"),
+        };
+        for (const QString& sql : rows)
+            QVERIFY2(server->execNonQuery(sql), qPrintable(sql));
+        const QString keptSql = QStringLiteral(
+            "SELECT list || '|' || day || '|' || currency_id || '|' || row_count || '|' || c0 || "
+            "'|' || r0 || '|' || c1 || '|' || c2 AS k FROM list_totals WHERE row_count<>0 "
+            "ORDER BY list, day, currency_id");
+        const auto kept = [&](Database* db) {
+            QStringList text;
+            for (const QVariant& row : db->execQuery(keptSql))
+                text << row.toMap().value(QStringLiteral("k")).toString();
+            return text.join(QLatin1Char('\n'));
+        };
+        const QString written = kept(server.get());
+        // Each kept list has rows; the journal entry counts once, an
+        // invoice whose time cannot be read counts on no day.
+        for (const char* list : {"invoices:partial", "invoices:pending", "invoices:paid||1|1|5000|",
+                                 "payments", "journal|2024-03-02|-1|1|", "pending_cheques",
+                                 "cheques:pending", "cheques_due:received", "open_invoices"})
+            QVERIFY2(written.contains(QLatin1String(list)), list);
+
+        // The server as it was before: no table, no functions, no record.
+        for (const QString& name : ListTotals::triggerNames())
+            QVERIFY(server->execNonQuery(QStringLiteral("DROP FUNCTION ") + name +
+                                         QStringLiteral("() CASCADE")));
+        QVERIFY(server->execNonQuery(QStringLiteral("DROP FUNCTION list_totals_local_day(TEXT)")));
+        QVERIFY(server->execNonQuery(QStringLiteral("DROP TABLE list_totals")));
+        const int version = PgSchema::migrations().last().version;
+        QVERIFY(server->execNonQuery(
+            QStringLiteral("DELETE FROM schema_migrations WHERE version=?"), {version}));
+        server.reset();
+
+        auto later = openServer(settings);
+        QVERIFY(later->connection().isOpen());
+        QSqlDatabase connection = later->connection();
+        QCOMPARE(PgSchema::currentVersion(connection), version);
+        QCOMPARE(kept(later.get()), written);
     }
 
     void regressionFailedMigrationLeavesNothingBehind()
