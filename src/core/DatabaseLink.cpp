@@ -3,6 +3,7 @@
 #include "core/Database.h"
 
 #include "core/AuditTrail.h"
+#include "core/PgReader.h"
 
 #include <QMutexLocker>
 #include <QSqlDriver>
@@ -10,26 +11,9 @@
 
 #include <libpq-fe.h>
 
-namespace {
-
-// The libpq connection under Qt's, or null when there is none.
-PGconn* serverHandle(const QSqlDatabase& db)
-{
-    if (!db.isOpen() || !db.driver())
-        return nullptr;
-    const QVariant handle = db.driver()->handle();
-    // Qt names the type after libpq's struct.
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn* const*>(handle.constData());
-}
-
-} // namespace
-
 bool Database::attachServerReader()
 {
-    PGconn* handle = isPostgres() && m_keepServerReads ? serverHandle(m_db) : nullptr;
+    PGconn* handle = isPostgres() && m_keepServerReads ? PgReader::connectionOf(m_db) : nullptr;
     // A QtSql statement still reading its rows keeps the connection busy.
     if (handle && PQtransactionStatus(handle) == PQTRANS_ACTIVE)
         handle = nullptr;
@@ -57,7 +41,7 @@ bool Database::noteIfServerLost()
     // A statement the server refused leaves the connection as it was; one
     // the server never answered leaves it broken.
     if (m_db.isOpen()) {
-        PGconn* handle = serverHandle(m_db);
+        PGconn* handle = PgReader::connectionOf(m_db);
         if (!handle || PQstatus(handle) == CONNECTION_OK)
             return false;
     }
@@ -97,7 +81,7 @@ bool Database::noteIfConnectionBroken()
         return false;
     // What the driver has read for the change feed tells whether the
     // server closed the session; nothing is sent.
-    PGconn* handle = serverHandle(m_db);
+    PGconn* handle = PgReader::connectionOf(m_db);
     if (handle && PQstatus(handle) == CONNECTION_OK)
         return false;
     return noteIfServerLost();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -45,6 +46,9 @@ private:
     // Posts `step` for ids [fromId, toId] with the totals' triggers set aside.
     static bool postBatch(Database* db, const Step& step, const QString& entryDate, int fromId,
                           int toId, QString* reason);
+    // Runs the past events' steps in turn, telling `progress` after each.
+    static bool runPastEvents(Database* db, const QList<Step>& steps, const Progress& progress,
+                              QString* reason);
     static bool accountsPresent(Database* db, const QStringList& codes, QString* reason);
     // postPastEvents on a server, whose triggers keep the totals.
     static bool postPastEventsOnServer(Database* db, const Progress& progress, QString* reason);

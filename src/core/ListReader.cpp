@@ -18,19 +18,6 @@
 #include <future>
 #include <utility>
 
-namespace {
-
-PGconn* serverHandle(const QSqlDatabase& db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn* const*>(handle.constData());
-}
-
-} // namespace
-
 ListReader::ListReader(const QString& databaseFile)
     : m_shared(std::make_shared<Shared>())
 {
@@ -89,7 +76,7 @@ void ListReader::runOnServer(const DatabaseSettings& settings, std::promise<bool
             if (!open)
                 error = setup.lastError().text();
         }
-        PGconn* handle = open ? serverHandle(db) : nullptr;
+        PGconn* handle = open ? PgReader::connectionOf(db) : nullptr;
         if (open) {
             std::lock_guard<std::mutex> lock(m_shared->mutex);
             m_cancel = handle ? PQgetCancel(handle) : nullptr;

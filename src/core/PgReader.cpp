@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QTime>
 
 #include <libpq-fe.h>
@@ -429,4 +431,16 @@ SqlReader::Status PgReader::readValue(const QString& sql, const QVariantList& pa
     if (read && PQntuples(read.get()) > 0 && PQnfields(read.get()) > 0)
         value = valueOf(read.get(), 0, 0, PQftype(read.get(), 0));
     return status;
+}
+
+pg_conn* PgReader::connectionOf(const QSqlDatabase& db)
+{
+    if (!db.isOpen() || !db.driver())
+        return nullptr;
+    const QVariant handle = db.driver()->handle();
+    // Qt names the type after libpq's struct.
+    if (!handle.isValid() ||
+        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+        return nullptr;
+    return *static_cast<PGconn* const*>(handle.constData());
 }

@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+class QSqlDatabase;
 struct pg_conn;
 struct pg_result;
 
@@ -63,6 +64,9 @@ public:
     // True when the statement only reads (it starts with SELECT, or WITH
     // without a data-changing part).
     static bool isRead(const QString& sql);
+    // The libpq connection under an open QtSql connection, or null when it
+    // is closed or not on a server.
+    static pg_conn* connectionOf(const QSqlDatabase& db);
 
 private:
     struct Kept

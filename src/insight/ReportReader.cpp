@@ -1,6 +1,7 @@
 #include "insight/ReportReader.h"
 
 #include "core/Database.h"
+#include "core/PgReader.h"
 #include "insight/ReportCalls.h"
 
 #include <QMetaObject>
@@ -23,19 +24,6 @@ public:
     // the reader's mutex.
     pg_cancel* cancel = nullptr;
 };
-
-namespace {
-
-PGconn* serverHandle(const QSqlDatabase& db)
-{
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (!handle.isValid() ||
-        (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
-        return nullptr;
-    return *static_cast<PGconn* const*>(handle.constData());
-}
-
-} // namespace
 
 ReportReader::ReportReader(Database* windowDb, QObject* parent)
     : QObject(parent)
@@ -96,7 +84,7 @@ void ReportReader::reopen()
                 qWarning("Report reader could not open the database: %s",
                          qPrintable(side->db->initErrorText()));
             } else if (server) {
-                if (PGconn* handle = serverHandle(side->db->connection()))
+                if (PGconn* handle = PgReader::connectionOf(side->db->connection()))
                     side->cancel = PQgetCancel(handle);
             }
         },
