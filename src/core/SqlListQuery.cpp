@@ -131,18 +131,40 @@ SqlListModel::Search SqlListModel::searchClause() const
     const QString trigrams = trigramQuery(text);
     QStringList conditions;
     bool indexed = false;
+    // The server's trigram indexes sit on the columns themselves: its
+    // ILIKE on them is the indexed form. Its planner reads an OR through
+    // several indexes only when every part has one, and a name looked up
+    // in another table has none, so there each part is gathered on its
+    // own. A text under three letters holds no trigram and scans.
+    const bool server = onServer();
     for (const TextSearch& textSearch : m_def.textSearches) {
-        const bool useIndex = !trigrams.isEmpty() && hasTable(textSearch.index);
+        const bool useIndex = !trigrams.isEmpty() && (server || hasTable(textSearch.index));
         indexed = indexed || useIndex;
-        const QString& condition = useIndex ? textSearch.indexed : textSearch.scan;
+        const QString& condition = useIndex && !server ? textSearch.indexed : textSearch.scan;
         conditions << condition;
         const qsizetype marks = condition.count(QLatin1Char('?'));
         for (qsizetype i = 0; i < marks; ++i)
-            search.params << (useIndex && i == 0 ? trigrams : pattern);
+            search.params << (useIndex && !server && i == 0 ? trigrams : pattern);
     }
+    // On the server a list's own text columns are searched as one part,
+    // which their trigram index answers as a whole.
+    QStringList ownColumns;
     for (const QString& condition : m_def.searchConditions) {
-        conditions << condition;
-        const qsizetype marks = condition.count(QLatin1Char('?'));
+        if (server && !trigrams.isEmpty() && !condition.contains(QLatin1String(" IN (")))
+            ownColumns << condition;
+        else
+            conditions << condition;
+    }
+    if (!ownColumns.isEmpty()) {
+        conditions.insert(m_def.textSearches.size(), QLatin1Char('(') +
+                                                         ownColumns.join(QStringLiteral(" OR ")) +
+                                                         QLatin1Char(')'));
+        indexed = true;
+    }
+    if (server && !trigrams.isEmpty() && !m_def.searchConditions.isEmpty())
+        indexed = true;
+    for (qsizetype c = m_def.textSearches.size(); c < conditions.size(); ++c) {
+        const qsizetype marks = conditions.at(c).count(QLatin1Char('?'));
         for (qsizetype i = 0; i < marks; ++i)
             search.params << pattern;
     }
@@ -166,7 +188,7 @@ SqlListModel::Search SqlListModel::searchClause() const
     // from driving the loop, so the page ends once it is full.
     QStringList walked;
     for (qsizetype i = 0; i < conditions.size(); ++i)
-        walked << (i < m_def.textSearches.size()
+        walked << (i < m_def.textSearches.size() && !server
                        ? QStringLiteral("+(") + conditions.at(i) + QLatin1Char(')')
                        : conditions.at(i));
     search.any = walked.join(QStringLiteral(" OR "));
@@ -206,7 +228,7 @@ bool SqlListModel::broadSearch() const
                 continue;
             SqlReader::Rows counted;
             if (readRows(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 WHERE %1 MATCH ? "
-                                        "LIMIT ?)")
+                                        "LIMIT ?) AS candidates_")
                              .arg(textSearch.index),
                          {search.trigrams, kBroadSearch}, counted) &&
                 !counted.rows.isEmpty())
@@ -225,7 +247,7 @@ bool SqlListModel::broadSearch() const
         params << kBroadSearch;
         SqlReader::Rows counted;
         m_broad = readRows(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (") + search.ids +
-                               QStringLiteral(") LIMIT ?)"),
+                               QStringLiteral(") AS found_ LIMIT ?) AS first_found_"),
                            params, counted) &&
                   !counted.rows.isEmpty() && counted.rows.first().value(0).toInt() >= kBroadSearch;
     }
