@@ -374,16 +374,27 @@ SqlListModel::Statement SqlListModel::pageStatement(const Where& range, int limi
         add(statement, range.sql, range.params);
     if (!windowed && !searchClause().ids.isEmpty()) {
         // The gathered rows are put in order by their own table alone and
-        // only the page's rows are joined to their names.
+        // only the page's rows are joined to their names. The server would
+        // rather walk the sort column's index and check each row against
+        // the gathered ids, far down a long table for a few rows; OFFSET 0
+        // has it gather them first, under the table's own alias.
         Statement keys = statement;
         keys.params << limitValue(limit);
         statement = Statement();
+        const QString alias = m_def.baseTable.section(QLatin1Char(' '), -1);
+        const QString gathered =
+            onServer() ? QStringLiteral("(SELECT ") + alias + QStringLiteral(".* FROM ") +
+                             m_def.baseTable + keys.sql + QStringLiteral(" OFFSET 0) AS ") + alias
+                       : m_def.baseTable + keys.sql;
         add(statement,
             m_def.key + QStringLiteral(" IN (SELECT ") + m_def.key + QStringLiteral(" FROM ") +
-                m_def.baseTable + keys.sql + orderBy() + QStringLiteral(" LIMIT ?)"),
+                gathered + orderBy() + QStringLiteral(" LIMIT ?)"),
             keys.params);
     }
-    if (windowed) {
+    if (windowed && onServer()) {
+        // The server walks the sort column's index checking each row until
+        // the page is full: a broad search fills it soon.
+    } else if (windowed) {
         // Only the next rows in the list's order, matching or not, so a
         // search whose rows lie far apart still reads a bounded number.
         const Where plain = whereClause(SearchForm::Left);
