@@ -542,24 +542,42 @@ SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
     for (int i = 0; i < aggregates.size(); ++i)
         blanks << QStringLiteral("NULL");
     const QString whereSql = where.sql.trimmed();
-    const QString otherRows = whereSql.isEmpty() ? QStringLiteral(" WHERE ") + otherCurrency
-                                                 : QStringLiteral(" WHERE (") +
-                                                       whereSql.mid(int(qstrlen("WHERE "))) +
-                                                       QStringLiteral(") AND ") + otherCurrency;
+    QString otherRows = whereSql.isEmpty()
+                            ? QStringLiteral(" WHERE ") + otherCurrency
+                            : QStringLiteral(" WHERE (") + whereSql.mid(int(qstrlen("WHERE "))) +
+                                  QStringLiteral(") AND ") + otherCurrency;
+    // A search's rows are gathered once and both halves read them, instead
+    // of each half gathering and looking up every found row again. They
+    // keep the order they were found in, so the sums are added in the same
+    // order as before.
+    QString with;
+    QString source = m_def.baseTable;
+    QString rowsWhere = where.sql;
+    QVariantList params = where.params + where.params;
+    if (!searchClause().ids.isEmpty()) {
+        const QString alias = m_def.baseTable.section(QLatin1Char(' '), -1);
+        with = QStringLiteral("WITH list_found_ AS MATERIALIZED (SELECT ") + alias +
+               QStringLiteral(".* FROM ") + m_def.baseTable + where.sql + QStringLiteral(") ");
+        source = QStringLiteral("list_found_ ") + alias;
+        rowsWhere.clear();
+        otherRows = QStringLiteral(" WHERE ") + otherCurrency;
+        params = where.params;
+    }
     // The last column only keeps the first row first: the server runs the
     // two halves side by side on a long table and hands back whichever
     // finishes first.
-    statement.sql =
-        QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) + QStringLiteral(", ") +
-        sumOf(QStringLiteral("CASE WHEN ") + otherCurrency + QStringLiteral(" THEN 0 ELSE ") +
-              amount + QStringLiteral(" END")) +
-        QStringLiteral(", NULL, NULL, 0 FROM ") + m_def.baseTable + where.sql +
-        QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
-        QStringLiteral(", ") + sumOf(amount) + QStringLiteral(", ") + m_def.currencyColumn +
-        QStringLiteral(", ") + m_def.convertedDay + QStringLiteral(", 1 FROM ") + m_def.baseTable +
-        otherRows + QStringLiteral(" GROUP BY ") + QString::number(aggregates.size() + 2) +
-        QStringLiteral(", ") + QString::number(aggregates.size() + 3) +
-        QStringLiteral(" ORDER BY ") + QString::number(aggregates.size() + 4);
-    statement.params = where.params + where.params;
+    statement.sql = with + QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
+                    QStringLiteral(", ") +
+                    sumOf(QStringLiteral("CASE WHEN ") + otherCurrency +
+                          QStringLiteral(" THEN 0 ELSE ") + amount + QStringLiteral(" END")) +
+                    QStringLiteral(", NULL, NULL, 0 FROM ") + source + rowsWhere +
+                    QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
+                    QStringLiteral(", ") + sumOf(amount) + QStringLiteral(", ") +
+                    m_def.currencyColumn + QStringLiteral(", ") + m_def.convertedDay +
+                    QStringLiteral(", 1 FROM ") + source + otherRows +
+                    QStringLiteral(" GROUP BY ") + QString::number(aggregates.size() + 2) +
+                    QStringLiteral(", ") + QString::number(aggregates.size() + 3) +
+                    QStringLiteral(" ORDER BY ") + QString::number(aggregates.size() + 4);
+    statement.params = params;
     return statement;
 }
