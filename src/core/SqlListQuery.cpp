@@ -163,6 +163,10 @@ SqlListModel::Search SqlListModel::searchClause() const
     }
     if (server && !trigrams.isEmpty() && !m_def.searchConditions.isEmpty())
         indexed = true;
+    // One part alone is read through its index as it stands; gathering its
+    // ids first would only add a join back to the table.
+    if (server && conditions.size() < 2)
+        indexed = false;
     for (qsizetype c = m_def.textSearches.size(); c < conditions.size(); ++c) {
         const qsizetype marks = conditions.at(c).count(QLatin1Char('?'));
         for (qsizetype i = 0; i < marks; ++i)
