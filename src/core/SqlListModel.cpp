@@ -277,7 +277,8 @@ bool SqlListModel::readPage(int limit, bool idsOnly, QVector<qint64>& keys, QLis
                 qWarning() << "list query failed:" << error;
                 return false;
             }
-            if (windowed && pageKeys.size() < wanted)
+            // On a server the walk has no window: fewer rows are the end.
+            if (windowed && pageKeys.size() < wanted && !onServer())
                 continue;
             if (!pageKeys.isEmpty())
                 lastSort = pageLast;

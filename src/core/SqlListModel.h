@@ -102,12 +102,14 @@ class ListReader;
 //   sort:    created_at
 //
 // A search of three characters or more over a long table's own text columns
-// (invoices, payments, journal entries, audit rows, and invoice numbers from the payments)
-// reads a trigram index; shorter texts scan. Both give the rows LIKE gives.
+// (invoices, payments, cheques, journal entries, audit rows, and invoice numbers from the
+// payments) reads a trigram index; shorter texts scan. Both give the rows LIKE gives.
 //
 // On a PostgreSQL server the same definitions are read with the server's
 // spellings: every search is ILIKE (served by the pg_trgm indexes, and
-// folding the case of every alphabet rather than Latin letters only), NULL
+// folding the case of every alphabet rather than Latin letters only; a text
+// of three characters or more gathers the ids each part finds through its
+// own index: the row's own columns, each name looked up), NULL
 // sort values sit where the server puts them (last going up, first going
 // down), and the count and footer always add up the rows themselves.
 class SqlListModel : public QAbstractListModel

@@ -131,18 +131,44 @@ SqlListModel::Search SqlListModel::searchClause() const
     const QString trigrams = trigramQuery(text);
     QStringList conditions;
     bool indexed = false;
+    // The server's trigram indexes sit on the columns themselves: its
+    // ILIKE on them is the indexed form. Its planner reads an OR through
+    // several indexes only when every part has one, and a name looked up
+    // in another table has none, so there each part is gathered on its
+    // own. A text under three letters holds no trigram and scans.
+    const bool server = onServer();
     for (const TextSearch& textSearch : m_def.textSearches) {
-        const bool useIndex = !trigrams.isEmpty() && hasTable(textSearch.index);
+        const bool useIndex = !trigrams.isEmpty() && (server || hasTable(textSearch.index));
         indexed = indexed || useIndex;
-        const QString& condition = useIndex ? textSearch.indexed : textSearch.scan;
+        const QString& condition = useIndex && !server ? textSearch.indexed : textSearch.scan;
         conditions << condition;
         const qsizetype marks = condition.count(QLatin1Char('?'));
         for (qsizetype i = 0; i < marks; ++i)
-            search.params << (useIndex && i == 0 ? trigrams : pattern);
+            search.params << (useIndex && !server && i == 0 ? trigrams : pattern);
     }
+    // On the server a list's own text columns are searched as one part,
+    // which their trigram index answers as a whole.
+    QStringList ownColumns;
     for (const QString& condition : m_def.searchConditions) {
-        conditions << condition;
-        const qsizetype marks = condition.count(QLatin1Char('?'));
+        if (server && !trigrams.isEmpty() && !condition.contains(QLatin1String(" IN (")))
+            ownColumns << condition;
+        else
+            conditions << condition;
+    }
+    if (!ownColumns.isEmpty()) {
+        conditions.insert(m_def.textSearches.size(), QLatin1Char('(') +
+                                                         ownColumns.join(QStringLiteral(" OR ")) +
+                                                         QLatin1Char(')'));
+        indexed = true;
+    }
+    if (server && !trigrams.isEmpty() && !m_def.searchConditions.isEmpty())
+        indexed = true;
+    // One part alone is read through its index as it stands; gathering its
+    // ids first would only add a join back to the table.
+    if (server && conditions.size() < 2)
+        indexed = false;
+    for (qsizetype c = m_def.textSearches.size(); c < conditions.size(); ++c) {
+        const qsizetype marks = conditions.at(c).count(QLatin1Char('?'));
         for (qsizetype i = 0; i < marks; ++i)
             search.params << pattern;
     }
@@ -166,7 +192,7 @@ SqlListModel::Search SqlListModel::searchClause() const
     // from driving the loop, so the page ends once it is full.
     QStringList walked;
     for (qsizetype i = 0; i < conditions.size(); ++i)
-        walked << (i < m_def.textSearches.size()
+        walked << (i < m_def.textSearches.size() && !server
                        ? QStringLiteral("+(") + conditions.at(i) + QLatin1Char(')')
                        : conditions.at(i));
     search.any = walked.join(QStringLiteral(" OR "));
@@ -206,7 +232,7 @@ bool SqlListModel::broadSearch() const
                 continue;
             SqlReader::Rows counted;
             if (readRows(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM %1 WHERE %1 MATCH ? "
-                                        "LIMIT ?)")
+                                        "LIMIT ?) AS candidates_")
                              .arg(textSearch.index),
                          {search.trigrams, kBroadSearch}, counted) &&
                 !counted.rows.isEmpty())
@@ -225,7 +251,7 @@ bool SqlListModel::broadSearch() const
         params << kBroadSearch;
         SqlReader::Rows counted;
         m_broad = readRows(QStringLiteral("SELECT COUNT(*) FROM (SELECT 1 FROM (") + search.ids +
-                               QStringLiteral(") LIMIT ?)"),
+                               QStringLiteral(") AS found_ LIMIT ?) AS first_found_"),
                            params, counted) &&
                   !counted.rows.isEmpty() && counted.rows.first().value(0).toInt() >= kBroadSearch;
     }
@@ -352,16 +378,27 @@ SqlListModel::Statement SqlListModel::pageStatement(const Where& range, int limi
         add(statement, range.sql, range.params);
     if (!windowed && !searchClause().ids.isEmpty()) {
         // The gathered rows are put in order by their own table alone and
-        // only the page's rows are joined to their names.
+        // only the page's rows are joined to their names. The server would
+        // rather walk the sort column's index and check each row against
+        // the gathered ids, far down a long table for a few rows; OFFSET 0
+        // has it gather them first, under the table's own alias.
         Statement keys = statement;
         keys.params << limitValue(limit);
         statement = Statement();
+        const QString alias = m_def.baseTable.section(QLatin1Char(' '), -1);
+        const QString gathered =
+            onServer() ? QStringLiteral("(SELECT ") + alias + QStringLiteral(".* FROM ") +
+                             m_def.baseTable + keys.sql + QStringLiteral(" OFFSET 0) AS ") + alias
+                       : m_def.baseTable + keys.sql;
         add(statement,
             m_def.key + QStringLiteral(" IN (SELECT ") + m_def.key + QStringLiteral(" FROM ") +
-                m_def.baseTable + keys.sql + orderBy() + QStringLiteral(" LIMIT ?)"),
+                gathered + orderBy() + QStringLiteral(" LIMIT ?)"),
             keys.params);
     }
-    if (windowed) {
+    if (windowed && onServer()) {
+        // The server walks the sort column's index checking each row until
+        // the page is full: a broad search fills it soon.
+    } else if (windowed) {
         // Only the next rows in the list's order, matching or not, so a
         // search whose rows lie far apart still reads a bounded number.
         const Where plain = whereClause(SearchForm::Left);
@@ -509,24 +546,42 @@ SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
     for (int i = 0; i < aggregates.size(); ++i)
         blanks << QStringLiteral("NULL");
     const QString whereSql = where.sql.trimmed();
-    const QString otherRows = whereSql.isEmpty() ? QStringLiteral(" WHERE ") + otherCurrency
-                                                 : QStringLiteral(" WHERE (") +
-                                                       whereSql.mid(int(qstrlen("WHERE "))) +
-                                                       QStringLiteral(") AND ") + otherCurrency;
+    QString otherRows = whereSql.isEmpty()
+                            ? QStringLiteral(" WHERE ") + otherCurrency
+                            : QStringLiteral(" WHERE (") + whereSql.mid(int(qstrlen("WHERE "))) +
+                                  QStringLiteral(") AND ") + otherCurrency;
+    // A search's rows are gathered once and both halves read them, instead
+    // of each half gathering and looking up every found row again. They
+    // keep the order they were found in, so the sums are added in the same
+    // order as before.
+    QString with;
+    QString source = m_def.baseTable;
+    QString rowsWhere = where.sql;
+    QVariantList params = where.params + where.params;
+    if (!searchClause().ids.isEmpty()) {
+        const QString alias = m_def.baseTable.section(QLatin1Char(' '), -1);
+        with = QStringLiteral("WITH list_found_ AS MATERIALIZED (SELECT ") + alias +
+               QStringLiteral(".* FROM ") + m_def.baseTable + where.sql + QStringLiteral(") ");
+        source = QStringLiteral("list_found_ ") + alias;
+        rowsWhere.clear();
+        otherRows = QStringLiteral(" WHERE ") + otherCurrency;
+        params = where.params;
+    }
     // The last column only keeps the first row first: the server runs the
     // two halves side by side on a long table and hands back whichever
     // finishes first.
-    statement.sql =
-        QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) + QStringLiteral(", ") +
-        sumOf(QStringLiteral("CASE WHEN ") + otherCurrency + QStringLiteral(" THEN 0 ELSE ") +
-              amount + QStringLiteral(" END")) +
-        QStringLiteral(", NULL, NULL, 0 FROM ") + m_def.baseTable + where.sql +
-        QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
-        QStringLiteral(", ") + sumOf(amount) + QStringLiteral(", ") + m_def.currencyColumn +
-        QStringLiteral(", ") + m_def.convertedDay + QStringLiteral(", 1 FROM ") + m_def.baseTable +
-        otherRows + QStringLiteral(" GROUP BY ") + QString::number(aggregates.size() + 2) +
-        QStringLiteral(", ") + QString::number(aggregates.size() + 3) +
-        QStringLiteral(" ORDER BY ") + QString::number(aggregates.size() + 4);
-    statement.params = where.params + where.params;
+    statement.sql = with + QStringLiteral("SELECT ") + aggregates.join(QStringLiteral(", ")) +
+                    QStringLiteral(", ") +
+                    sumOf(QStringLiteral("CASE WHEN ") + otherCurrency +
+                          QStringLiteral(" THEN 0 ELSE ") + amount + QStringLiteral(" END")) +
+                    QStringLiteral(", NULL, NULL, 0 FROM ") + source + rowsWhere +
+                    QStringLiteral(" UNION ALL SELECT ") + blanks.join(QStringLiteral(", ")) +
+                    QStringLiteral(", ") + sumOf(amount) + QStringLiteral(", ") +
+                    m_def.currencyColumn + QStringLiteral(", ") + m_def.convertedDay +
+                    QStringLiteral(", 1 FROM ") + source + otherRows +
+                    QStringLiteral(" GROUP BY ") + QString::number(aggregates.size() + 2) +
+                    QStringLiteral(", ") + QString::number(aggregates.size() + 3) +
+                    QStringLiteral(" ORDER BY ") + QString::number(aggregates.size() + 4);
+    statement.params = params;
     return statement;
 }

@@ -48,10 +48,10 @@ Definition FinanceLists::cheques()
     d.from = QStringLiteral("FROM cheques c LEFT JOIN currencies cur ON c.currency_id=cur.id");
     d.baseTable = QStringLiteral("cheques c");
     d.key = QStringLiteral("c.id");
-    d.searchConditions = {SqlListModel::like(QStringLiteral("c.cheque_number")),
-                          SqlListModel::like(QStringLiteral("c.bank_name")),
-                          SqlListModel::like(QStringLiteral("c.payer_name")),
-                          SqlListModel::like(QStringLiteral("c.payee_name"))};
+    d.textSearches = {SqlListModel::indexedText(
+        QStringLiteral("cheques_search"), QStringLiteral("cheques"), QStringLiteral("c.id"),
+        {QStringLiteral("c.cheque_number"), QStringLiteral("c.bank_name"),
+         QStringLiteral("c.payer_name"), QStringLiteral("c.payee_name")})};
     d.filterColumns = {{QStringLiteral("status"), QStringLiteral("c.status")},
                        {QStringLiteral("type"), QStringLiteral("c.type")},
                        {QStringLiteral("tenant_id"), QStringLiteral("c.tenant_id")},

@@ -346,8 +346,14 @@ private slots:
         QVERIFY(server->execNonQuery(QStringLiteral("DROP FUNCTION list_totals_local_day(TEXT)")));
         QVERIFY(server->execNonQuery(QStringLiteral("DROP TABLE list_totals")));
         const int version = PgSchema::migrations().last().version;
+        int listTotals = 0;
+        for (const PgSchema::Migration& migration : PgSchema::migrations()) {
+            if (migration.description == QLatin1String("list totals"))
+                listTotals = migration.version;
+        }
+        QVERIFY(listTotals > 0);
         QVERIFY(server->execNonQuery(
-            QStringLiteral("DELETE FROM schema_migrations WHERE version=?"), {version}));
+            QStringLiteral("DELETE FROM schema_migrations WHERE version=?"), {listTotals}));
         server.reset();
 
         auto later = openServer(settings);

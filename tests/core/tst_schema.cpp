@@ -62,7 +62,7 @@ private slots:
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='table' "
                                            "AND name NOT LIKE 'sqlite_%'"))
                      .toInt(),
-                 47); // 27 tables, 4 text indexes with 3 tables of their own each, their marks,
+                 51); // 27 tables, 5 text indexes with 3 tables of their own each, their marks,
                       // the ledger's day totals and their pause mark, the lists' day totals
         QCOMPARE(fixture
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
@@ -271,6 +271,12 @@ private slots:
             legacy << QStringLiteral("INSERT INTO audit_logs (action, table_name, details) VALUES "
                                      "('update', 'tenants', 'عملية %1')")
                           .arg(i);
+            legacy << QStringLiteral("INSERT INTO cheques (cheque_number, type, amount, bank_name, "
+                                     "payer_name) VALUES ('CHQ-%1', 'received', %1, '%2', "
+                                     "'سامر العلي %1')")
+                          .arg(i)
+                          .arg(i % 3 == 0 ? QStringLiteral("البنك العربي")
+                                          : QStringLiteral("بنك فلسطين"));
         }
         legacy << QStringLiteral("COMMIT");
         QVERIFY(TestDatabase::writeLegacyFile(path, legacy));
@@ -291,6 +297,9 @@ private slots:
             {QStringLiteral("رقم 17"), QStringLiteral("payments_search")},
             {QStringLiteral("rec-29"), QStringLiteral("payments_search")},
             {QStringLiteral("عملية 25"), QStringLiteral("audit_logs_search")},
+            {QStringLiteral("البنك العربي"), QStringLiteral("cheques_search")},
+            {QStringLiteral("العلي 12"), QStringLiteral("cheques_search")},
+            {QStringLiteral("chq-7"), QStringLiteral("cheques_search")},
         };
         for (auto probe = probes.cbegin(); probe != probes.cend(); ++probe) {
             const auto index =
