@@ -12,15 +12,18 @@
 // sent through libpq on a connection of its own:
 //
 //   sakanova-benchmark --server HOST --port N --database NAME [--user NAME]
-//                      [--move-from office.db]
+//                      [--move-from office.db] [--compare sqlite-run.txt]
 //
 // --move-from first moves the office in the file into the (empty) server
 // database with the application's own move, then stops; the file itself is
-// only brought up to date.
+// only brought up to date. --compare sets each read beside the same read in
+// the printed output of an earlier run (the office's file on SQLite): its
+// time, how many times longer, and whether that is within the bar.
 
 #include "admin/AuditList.h"
 #include "admin/AuditManager.h"
 #include "admin/OfficeMove.h"
+#include "comparison.h"
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
 #include "core/LedgerPosting.h"
@@ -145,12 +148,17 @@ public:
     // Only the reads whose name contains `text` are timed (all when empty).
     void only(const QString& text) { m_only = text; }
 
-    static void header()
+    // Each read beside the same read of an earlier run.
+    void compareWith(Comparison* comparison) { m_comparison = comparison; }
+
+    static void header(const Comparison* comparison = nullptr)
     {
-        out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |\n")
+        out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |")
                    .arg(QStringLiteral("Call"), QStringLiteral("Rows"), QStringLiteral("ms"),
-                        QStringLiteral("floor ms"), QStringLiteral("ratio"));
-        out << "|---|---:|---:|---:|---:|\n";
+                        QStringLiteral("floor ms"), QStringLiteral("ratio"))
+            << (comparison ? Comparison::headerCells() : QString()) << "\n";
+        out << "|---|---:|---:|---:|---:|" << (comparison ? Comparison::headerRule() : QString())
+            << "\n";
         out.flush();
     }
 
@@ -207,13 +215,14 @@ public:
         }
         const QString ratio =
             floorMs > 0 ? QString::number(ms / floorMs, 'f', 2) : QStringLiteral("-");
-        out << QStringLiteral("| %1 | %2 | %3 (cpu %6) | %4 | %5 |\n")
+        out << QStringLiteral("| %1 | %2 | %3 (cpu %6) | %4 | %5 |")
                    .arg(name)
                    .arg(rows)
                    .arg(ms, 0, 'f', 2)
                    .arg(floorMs, 0, 'f', 2)
                    .arg(ratio)
-                   .arg(medianOf(cpu), 0, 'f', 2);
+                   .arg(medianOf(cpu), 0, 'f', 2)
+            << (m_comparison ? m_comparison->cells(name, rows, ms) : QString()) << "\n";
         out.flush();
     }
 
@@ -292,6 +301,7 @@ private:
     int m_runs;
     Database* m_db;
     QString m_only;
+    Comparison* m_comparison = nullptr;
     std::unique_ptr<ServerFloor> m_server;
     bool m_recording = false;
     QList<ServerFloor::Statement> m_serverStatements;
@@ -554,13 +564,27 @@ int main(int argc, char* argv[])
     const QCommandLineOption readsOption(
         QStringLiteral("reads-only"),
         QStringLiteral("Only time the reads (lists included), then stop: nothing is written."));
+    const QCommandLineOption compareOption(
+        QStringLiteral("compare"),
+        QStringLiteral("Set each read beside the same read in this saved output of an earlier "
+                       "run (e.g. the office's file on SQLite), with the times it took longer "
+                       "and whether that is within the bar."),
+        QStringLiteral("path"));
     parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption, inPlaceOption,
                        postOnlyOption, onlyOption, statementsOption, registerOption, serverOption,
-                       portOption, databaseOption, userOption, moveOption, qtSqlOption,
-                       readsOption});
+                       portOption, databaseOption, userOption, moveOption, qtSqlOption, readsOption,
+                       compareOption});
     parser.process(app);
 
     QTextStream err(stderr);
+    Comparison comparison;
+    if (parser.isSet(compareOption)) {
+        QString reason;
+        if (!comparison.load(parser.value(compareOption), &reason)) {
+            err << "cannot compare with " << parser.value(compareOption) << ": " << reason << "\n";
+            return 2;
+        }
+    }
     const bool onServer = parser.isSet(serverOption);
     DatabaseSettings settings;
     QString copy;
@@ -708,6 +732,9 @@ int main(int argc, char* argv[])
 
     Bench bench(&db, copy, runs);
     bench.only(parser.value(onlyOption));
+    const Comparison* compared = comparison.isEmpty() ? nullptr : &comparison;
+    if (compared)
+        bench.compareWith(&comparison);
     const auto rows = [](const QVariantList& result) { return int(result.size()); };
     const bool scrollOnly = parser.isSet(scrollOption);
     const bool writesOnly = parser.isSet(writesOption);
@@ -717,7 +744,7 @@ int main(int argc, char* argv[])
     if (!scrollOnly && !writesOnly) {
         out << "Reads (median of " << runs << " runs; floor = the same SQL through "
             << (db.isPostgres() ? "libpq, kept prepared" : "the SQLite C API") << ")\n\n";
-        Bench::header();
+        Bench::header(compared);
         for (Lists& l : lists) {
             SqlListModel& m = *l.model;
             bench.read(l.name + QStringLiteral(" first screen"), [&m] { return firstScreen(m); });
@@ -945,6 +972,8 @@ int main(int argc, char* argv[])
             bench.read(QStringLiteral("ExpenseModel::getAll (unpaged)"),
                        [&] { return rows(expenses.getAll()); });
         }
+        if (compared)
+            out << "\n" << comparison.summary();
     }
 
     if (readsOnly)
