@@ -150,6 +150,9 @@ public:
 
     // Each read beside the same read of an earlier run.
     void compareWith(Comparison* comparison) { m_comparison = comparison; }
+    // On a server, under each read where the server spent the time of each
+    // of its statements (planning and running).
+    void explainStatements(bool on) { m_explain = on; }
 
     static void header(const Comparison* comparison = nullptr)
     {
@@ -223,6 +226,8 @@ public:
                    .arg(ratio)
                    .arg(medianOf(cpu), 0, 'f', 2)
             << (m_comparison ? m_comparison->cells(name, rows, ms) : QString()) << "\n";
+        if (m_server && m_explain)
+            explain();
         out.flush();
     }
 
@@ -251,6 +256,41 @@ public:
     }
 
 private:
+    // The statements of the read just timed, the same text summed, longest
+    // first.
+    void explain()
+    {
+        struct Summed
+        {
+            QString sql;
+            int count = 0;
+            double planning = 0;
+            double execution = 0;
+        };
+        QList<Summed> summed;
+        const QList<ServerFloor::Spent> spent = m_server->explain(m_serverStatements);
+        for (int i = 0; i < spent.size(); ++i) {
+            const QString& sql = m_serverStatements.at(i).first;
+            auto same = std::find_if(summed.begin(), summed.end(),
+                                     [&](const Summed& s) { return s.sql == sql; });
+            if (same == summed.end())
+                same = summed.insert(summed.end(), Summed{sql});
+            ++same->count;
+            same->planning += spent.at(i).planningMs;
+            same->execution += spent.at(i).executionMs;
+        }
+        std::sort(summed.begin(), summed.end(), [](const Summed& a, const Summed& b) {
+            return a.planning + a.execution > b.planning + b.execution;
+        });
+        for (const Summed& s : std::as_const(summed).mid(0, 8)) {
+            out << QStringLiteral("|   %1x plan %2 ms, run %3 ms: %4 | | | | |\n")
+                       .arg(s.count)
+                       .arg(s.planning, 0, 'f', 2)
+                       .arg(s.execution, 0, 'f', 2)
+                       .arg(s.sql.simplified().left(400));
+        }
+    }
+
     static int trace(unsigned type, void* context, void* statement, void*)
     {
         if (type != SQLITE_TRACE_STMT)
@@ -302,6 +342,7 @@ private:
     Database* m_db;
     QString m_only;
     Comparison* m_comparison = nullptr;
+    bool m_explain = false;
     std::unique_ptr<ServerFloor> m_server;
     bool m_recording = false;
     QList<ServerFloor::Statement> m_serverStatements;
@@ -570,10 +611,14 @@ int main(int argc, char* argv[])
                        "run (e.g. the office's file on SQLite), with the times it took longer "
                        "and whether that is within the bar."),
         QStringLiteral("path"));
+    const QCommandLineOption explainOption(
+        QStringLiteral("explain"),
+        QStringLiteral("On a server, under each read the time the server spent planning and "
+                       "running each of its statements."));
     parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption, inPlaceOption,
                        postOnlyOption, onlyOption, statementsOption, registerOption, serverOption,
                        portOption, databaseOption, userOption, moveOption, qtSqlOption, readsOption,
-                       compareOption});
+                       compareOption, explainOption});
     parser.process(app);
 
     QTextStream err(stderr);
@@ -732,6 +777,7 @@ int main(int argc, char* argv[])
 
     Bench bench(&db, copy, runs);
     bench.only(parser.value(onlyOption));
+    bench.explainStatements(parser.isSet(explainOption));
     const Comparison* compared = comparison.isEmpty() ? nullptr : &comparison;
     if (compared)
         bench.compareWith(&comparison);
