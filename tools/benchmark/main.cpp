@@ -12,13 +12,15 @@
 // sent through libpq on a connection of its own:
 //
 //   sakanova-benchmark --server HOST --port N --database NAME [--user NAME]
-//                      [--move-from office.db] [--compare sqlite-run.txt]
+//                      [--move-from office.db] [--compare sqlite-run.txt] [--explain]
 //
 // --move-from first moves the office in the file into the (empty) server
 // database with the application's own move, then stops; the file itself is
 // only brought up to date. --compare sets each read beside the same read in
 // the printed output of an earlier run (the office's file on SQLite): its
 // time, how many times longer, and whether that is within the bar.
+// --explain prints under each read the server's planning and running time
+// of each of its statements (the same text summed), longest first.
 
 #include "admin/AuditList.h"
 #include "admin/AuditManager.h"
