@@ -363,6 +363,15 @@ QString Move::run()
     }
     if (!guard.commit())
         return QStringLiteral("لم يُثبّت الخادم النقل");
+    // The server plans every read by its statistics of each table, and
+    // tables filled in one go have none until its background worker gets to
+    // them: every plan until then is a guess, on a large office a slow one.
+    // The office is moved either way; a failure here only leaves that to
+    // the worker.
+    QSqlQuery analyze(m_target);
+    if (!analyze.exec(QStringLiteral("ANALYZE")))
+        qWarning("Office moved, its statistics not yet read: %s",
+                 qUtf8Printable(analyze.lastError().text()));
     return {};
 }
 

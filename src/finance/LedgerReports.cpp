@@ -378,7 +378,6 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
            before + days.at(first).toMap().value(QStringLiteral("n")).toLongLong() <= offset)
         before += days.at(first++).toMap().value(QStringLiteral("n")).toLongLong();
     QVariantList lines;
-    const qint64 skip = offset - before;
     if (first < days.size()) {
         int last = first;
         qint64 upTo = before + days.at(first).toMap().value(QStringLiteral("n")).toLongLong();
@@ -387,6 +386,14 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
         const QString from = days.at(first).toMap().value(QStringLiteral("day")).toString();
         const QString to =
             days.at(last).toMap().value(QStringLiteral("day")).toString() + QStringLiteral("~");
+        // The page's lines, and those of its days before it (from the first
+        // day's start) or after it (to the last day's end): whichever are
+        // fewer are read with it. A day of a rent run holds thousands of
+        // lines of one account, and its last page is the one opened first.
+        const qint64 pageLines = std::min<qint64>(offset + limit, upTo) - offset;
+        const qint64 skipBefore = offset - before;
+        const qint64 skipAfter = upTo - offset - pageLines;
+        const bool fromEnd = skipAfter < skipBefore;
         // Through the days' entries, or through the account's lines: the
         // fewer rows. The days of a busy account hold few entries of others;
         // a quiet account has few lines in all.
@@ -413,14 +420,18 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
                          QStringLiteral(">=? AND ") +
                          SqlDialect::unindexed(engine, QStringLiteral("je.entry_date")) +
                          QStringLiteral("<? AND jl.account_id=?");
-        lines = m_db->execQuery(columns + where +
-                                    QStringLiteral(" ORDER BY je.entry_date, je.id, jl.id "
-                                                   "LIMIT ?"),
-                                {m_primaryId, from, to, accountId, skip + limit});
-        // The running balance starts from everything before the first day,
-        // and the lines of that day before the page.
+        const QString order = fromEnd ? QStringLiteral(" ORDER BY je.entry_date DESC, je.id DESC, "
+                                                       "jl.id DESC LIMIT ?")
+                                      : QStringLiteral(" ORDER BY je.entry_date, je.id, jl.id "
+                                                       "LIMIT ?");
+        lines = m_db->execQuery(
+            columns + where + order,
+            {m_primaryId, from, to, accountId, (fromEnd ? skipAfter : skipBefore) + pageLines});
+        // The running balance starts from everything before the first day
+        // and the lines of that day before the page; read from the end, it
+        // is everything up to the last day's end less the lines after each.
         Sums running;
-        for (const QVariant& element : m_db->execQuery(sumsSql, {accountId, from})) {
+        for (const QVariant& element : m_db->execQuery(sumsSql, {accountId, fromEnd ? to : from})) {
             const QVariantMap row = element.toMap();
             running[row.value(QStringLiteral("cur")).toInt()] +=
                 row.value(QStringLiteral("t")).toDouble();
@@ -428,12 +439,23 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
         for (QVariant& element : lines) {
             QVariantMap line = element.toMap();
             double& balance = running[line.value(QStringLiteral("cur")).toInt()];
-            balance += line.value(QStringLiteral("debit")).toDouble() -
-                       line.value(QStringLiteral("credit")).toDouble();
-            line.insert(QStringLiteral("running"), balance);
+            const double moved = line.value(QStringLiteral("debit")).toDouble() -
+                                 line.value(QStringLiteral("credit")).toDouble();
+            if (fromEnd) {
+                line.insert(QStringLiteral("running"), balance);
+                balance -= moved;
+            } else {
+                balance += moved;
+                line.insert(QStringLiteral("running"), balance);
+            }
             element = line;
         }
-        lines = lines.mid(int(skip));
+        if (fromEnd) {
+            std::reverse(lines.begin(), lines.end());
+            lines = lines.mid(0, int(pageLines));
+        } else {
+            lines = lines.mid(int(skipBefore));
+        }
     }
 
     const LedgerSources sources(m_db);

@@ -73,13 +73,17 @@ bool contractorBillsDue(Database* db, const QVariantList& bounds,
         qint64 mills;
     };
     std::vector<Bill> bills;
+    // In the order of the owed bills' index by day, which SQLite then reads
+    // instead of looking up each bill's day. A server would sort them all
+    // first; they are sorted here either way.
+    const QString billsOrder =
+        db->isPostgres() ? QString()
+                         : QStringLiteral(" ORDER BY contractor_id, currency_id, expense_date");
     const bool billsRead = db->forEachRow(
         QStringLiteral("SELECT contractor_id, COALESCE(currency_id,") + kPrimaryCurrency +
-            // In the order of the owed bills' index by day, which SQLite
-            // then reads instead of looking up each bill's day.
             QStringLiteral("), expense_date, id, amount FROM expenses WHERE is_owed=1 AND "
-                           "contractor_id IS NOT NULL ORDER BY contractor_id, currency_id, "
-                           "expense_date"),
+                           "contractor_id IS NOT NULL") +
+            billsOrder,
         {}, [&](QVector<QVariant>& row) {
             bills.push_back({row.at(0).toLongLong(), row.at(1).toLongLong(), row.at(2).toString(),
                              row.at(3).toLongLong(), Money::toMinor(row.at(4).toDouble(), 3)});

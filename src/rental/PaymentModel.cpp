@@ -16,13 +16,14 @@ namespace {
 const QString kUnitAndProperty =
     QStringLiteral("COALESCE(payUnit.unit_number, invUnit.unit_number) as unit_number, "
                    "COALESCE(payProperty.name, invProperty.name) as property_name ");
-const QString kJoins = QStringLiteral(
-    "FROM payments p LEFT JOIN tenants t ON p.tenant_id=t.id "
+const QString kLookups = QStringLiteral(
+    "LEFT JOIN tenants t ON p.tenant_id=t.id "
     "LEFT JOIN buyers b ON p.buyer_id=b.id LEFT JOIN invoices i ON p.invoice_id=i.id "
     "LEFT JOIN units invUnit ON i.unit_id=invUnit.id "
     "LEFT JOIN properties invProperty ON invUnit.property_id=invProperty.id "
     "LEFT JOIN units payUnit ON p.unit_id=payUnit.id "
     "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id ");
+const QString kJoins = QStringLiteral("FROM payments p ") + kLookups;
 
 } // namespace
 
@@ -215,8 +216,15 @@ QVariantList PaymentModel::getByTenant(int tenantId)
 
 QVariantList PaymentModel::getRecent(int limit)
 {
+    // The latest payments are picked first and only they are looked up: a
+    // server plans the seven lookups around a few rows in a fraction of
+    // the time it takes around the whole table. Of one day, the later
+    // entered comes first.
     return m_db->execQuery(
         QStringLiteral("SELECT p.*, t.full_name as tenant_name, b.full_name as buyer_name, ") +
-            kUnitAndProperty + kJoins + QStringLiteral("ORDER BY p.payment_date DESC LIMIT ?"),
+            kUnitAndProperty +
+            QStringLiteral("FROM (SELECT * FROM payments ORDER BY payment_date DESC, id DESC "
+                           "LIMIT ?) p ") +
+            kLookups + QStringLiteral("ORDER BY p.payment_date DESC, p.id DESC"),
         {limit});
 }

@@ -182,16 +182,22 @@ private slots:
 
     // Every page of a busy account, read through the day totals, matches
     // the account read whole; also the last page asked by a negative offset.
+    // Pages in the later part of a long day are read from the day's end.
     void accountPagesMatchTheWholeAccount_data()
     {
         QTest::addColumn<int>("limit");
-        QTest::newRow("pages of 7") << 7;
-        QTest::newRow("pages of 50") << 50;
-        QTest::newRow("one page for all") << 500;
+        QTest::addColumn<QString>("longDay"); // where 60 of the entries are
+        QTest::newRow("pages of 7") << 7 << QString();
+        QTest::newRow("pages of 50") << 50 << QString();
+        QTest::newRow("one page for all") << 500 << QString();
+        QTest::newRow("pages of 7, a long day") << 7 << QStringLiteral("2026-01-20");
+        QTest::newRow("pages of 25, a long day") << 25 << QStringLiteral("2026-01-20");
+        QTest::newRow("pages of 7, the last day long") << 7 << QStringLiteral("2026-03-01");
     }
     void accountPagesMatchTheWholeAccount()
     {
         QFETCH(int, limit);
+        QFETCH(QString, longDay);
         Office o;
         AccountModel& accounts = o.accounts;
         const int cash = o.t.value("SELECT id FROM accounts WHERE code='1100'").toInt();
@@ -200,7 +206,10 @@ private slots:
         // Entries out of date order, several a day, in two currencies, with
         // days where the cash account is quiet.
         for (int i = 0; i < 90; ++i) {
-            const QString date = QDate(2026, 1, 1).addDays((i * 37) % 45).toString(Qt::ISODate);
+            const QString date =
+                !longDay.isEmpty() && i % 3 != 2
+                    ? longDay
+                    : QDate(2026, 1, 1).addDays((i * 37) % 45).toString(Qt::ISODate);
             const bool in = i % 3 != 0;
             const double amount = 10 + (i * 7) % 95 + 0.25;
             const int entry = accounts.createJournalEntry(

@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <limits>
 
 class TestPaymentModel : public QObject
@@ -210,6 +211,56 @@ private slots:
         QCOMPARE(three.last().toMap().value("payment_date").toString(),
                  QStringLiteral("2024-07-10"));
         QCOMPARE(m_model->getByTenant(m_tenant).size(), 12);
+    }
+
+    // The recent payments are picked before their names are looked up; they
+    // must be what the whole list shows first, row for row, the later
+    // entered first within a day.
+    void recentAreTheFirstOfTheWholeList()
+    {
+        QVERIFY(pay(100) > 0);
+        const int otherProperty = RentalRows::property(db(), QStringLiteral("مشروع الريحان"));
+        const int soldUnit = RentalRows::unit(db(), otherProperty, QStringLiteral("V7"));
+        const int buyer = db()->execInsert("INSERT INTO buyers (full_name) VALUES (?)",
+                                           {QStringLiteral("خالد منصور")});
+        for (const char* date : {"2024-06-01", "2024-06-01", "2024-05-20", "2024-06-02"})
+            QVERIFY(db()->execInsert("INSERT INTO payments (buyer_id, unit_id, amount, "
+                                     "payment_date) VALUES (?, ?, 20000, ?)",
+                                     {buyer, soldUnit, QLatin1String(date)}) > 0);
+        QVERIFY(m_model->add(0, m_tenant, 75, QStringLiteral("cash"), QStringLiteral("2024-06-01"),
+                             QStringLiteral("إيصال 12"), 1) > 0);
+
+        QVariantList all = m_model->getAll();
+        QCOMPARE(all.size(), 6);
+        std::stable_sort(all.begin(), all.end(), [](const QVariant& a, const QVariant& b) {
+            const QVariantMap x = a.toMap();
+            const QVariantMap y = b.toMap();
+            const QString dx = x.value("payment_date").toString();
+            const QString dy = y.value("payment_date").toString();
+            return dx != dy ? dx > dy : x.value("id").toInt() > y.value("id").toInt();
+        });
+        for (int limit : {1, 2, 4, 6, 10}) {
+            const QVariantList recent = m_model->getRecent(limit);
+            QCOMPARE(recent.size(), qMin(limit, 6));
+            for (int row = 0; row < recent.size(); ++row) {
+                const QVariantMap got = recent.at(row).toMap();
+                const QVariantMap whole = all.at(row).toMap();
+                for (auto it = got.cbegin(); it != got.cend(); ++it)
+                    QVERIFY2(it.value() == whole.value(it.key()),
+                             qPrintable(QStringLiteral("limit %1, row %2, %3")
+                                            .arg(limit)
+                                            .arg(row)
+                                            .arg(it.key())));
+            }
+        }
+        // Of the two payments of 2024-06-01 by the buyer, the later entered
+        // is shown first; the first of all is the one dated 2024-06-02.
+        const QVariantList three = m_model->getRecent(3);
+        QCOMPARE(three.at(0).toMap().value("payment_date").toString(),
+                 QStringLiteral("2024-06-02"));
+        QVERIFY(three.at(1).toMap().value("id").toInt() > three.at(2).toMap().value("id").toInt());
+        QCOMPARE(three.at(1).toMap().value("tenant_name").toString(), QStringLiteral("سارة خليل"));
+        QCOMPARE(three.at(2).toMap().value("unit_number").toString(), QStringLiteral("V7"));
     }
 
 private:

@@ -12,15 +12,20 @@
 // sent through libpq on a connection of its own:
 //
 //   sakanova-benchmark --server HOST --port N --database NAME [--user NAME]
-//                      [--move-from office.db]
+//                      [--move-from office.db] [--compare sqlite-run.txt] [--explain]
 //
 // --move-from first moves the office in the file into the (empty) server
 // database with the application's own move, then stops; the file itself is
-// only brought up to date.
+// only brought up to date. --compare sets each read beside the same read in
+// the printed output of an earlier run (the office's file on SQLite): its
+// time, how many times longer, and whether that is within the bar.
+// --explain prints under each read the server's planning and running time
+// of each of its statements (the same text summed), longest first.
 
 #include "admin/AuditList.h"
 #include "admin/AuditManager.h"
 #include "admin/OfficeMove.h"
+#include "comparison.h"
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
 #include "core/LedgerPosting.h"
@@ -145,12 +150,20 @@ public:
     // Only the reads whose name contains `text` are timed (all when empty).
     void only(const QString& text) { m_only = text; }
 
-    static void header()
+    // Each read beside the same read of an earlier run.
+    void compareWith(Comparison* comparison) { m_comparison = comparison; }
+    // On a server, under each read where the server spent the time of each
+    // of its statements (planning and running).
+    void explainStatements(bool on) { m_explain = on; }
+
+    static void header(const Comparison* comparison = nullptr)
     {
-        out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |\n")
+        out << QStringLiteral("| %1 | %2 | %3 | %4 | %5 |")
                    .arg(QStringLiteral("Call"), QStringLiteral("Rows"), QStringLiteral("ms"),
-                        QStringLiteral("floor ms"), QStringLiteral("ratio"));
-        out << "|---|---:|---:|---:|---:|\n";
+                        QStringLiteral("floor ms"), QStringLiteral("ratio"))
+            << (comparison ? Comparison::headerCells() : QString()) << "\n";
+        out << "|---|---:|---:|---:|---:|" << (comparison ? Comparison::headerRule() : QString())
+            << "\n";
         out.flush();
     }
 
@@ -207,13 +220,16 @@ public:
         }
         const QString ratio =
             floorMs > 0 ? QString::number(ms / floorMs, 'f', 2) : QStringLiteral("-");
-        out << QStringLiteral("| %1 | %2 | %3 (cpu %6) | %4 | %5 |\n")
+        out << QStringLiteral("| %1 | %2 | %3 (cpu %6) | %4 | %5 |")
                    .arg(name)
                    .arg(rows)
                    .arg(ms, 0, 'f', 2)
                    .arg(floorMs, 0, 'f', 2)
                    .arg(ratio)
-                   .arg(medianOf(cpu), 0, 'f', 2);
+                   .arg(medianOf(cpu), 0, 'f', 2)
+            << (m_comparison ? m_comparison->cells(name, rows, ms) : QString()) << "\n";
+        if (m_server && m_explain)
+            explain();
         out.flush();
     }
 
@@ -242,6 +258,41 @@ public:
     }
 
 private:
+    // The statements of the read just timed, the same text summed, longest
+    // first.
+    void explain()
+    {
+        struct Summed
+        {
+            QString sql;
+            int count = 0;
+            double planning = 0;
+            double execution = 0;
+        };
+        QList<Summed> summed;
+        const QList<ServerFloor::Spent> spent = m_server->explain(m_serverStatements);
+        for (int i = 0; i < spent.size(); ++i) {
+            const QString& sql = m_serverStatements.at(i).first;
+            auto same = std::find_if(summed.begin(), summed.end(),
+                                     [&](const Summed& s) { return s.sql == sql; });
+            if (same == summed.end())
+                same = summed.insert(summed.end(), Summed{sql});
+            ++same->count;
+            same->planning += spent.at(i).planningMs;
+            same->execution += spent.at(i).executionMs;
+        }
+        std::sort(summed.begin(), summed.end(), [](const Summed& a, const Summed& b) {
+            return a.planning + a.execution > b.planning + b.execution;
+        });
+        for (const Summed& s : std::as_const(summed).mid(0, 8)) {
+            out << QStringLiteral("|   %1x plan %2 ms, run %3 ms: %4 | | | | |\n")
+                       .arg(s.count)
+                       .arg(s.planning, 0, 'f', 2)
+                       .arg(s.execution, 0, 'f', 2)
+                       .arg(s.sql.simplified().left(400));
+        }
+    }
+
     static int trace(unsigned type, void* context, void* statement, void*)
     {
         if (type != SQLITE_TRACE_STMT)
@@ -292,6 +343,8 @@ private:
     int m_runs;
     Database* m_db;
     QString m_only;
+    Comparison* m_comparison = nullptr;
+    bool m_explain = false;
     std::unique_ptr<ServerFloor> m_server;
     bool m_recording = false;
     QList<ServerFloor::Statement> m_serverStatements;
@@ -554,13 +607,31 @@ int main(int argc, char* argv[])
     const QCommandLineOption readsOption(
         QStringLiteral("reads-only"),
         QStringLiteral("Only time the reads (lists included), then stop: nothing is written."));
+    const QCommandLineOption compareOption(
+        QStringLiteral("compare"),
+        QStringLiteral("Set each read beside the same read in this saved output of an earlier "
+                       "run (e.g. the office's file on SQLite), with the times it took longer "
+                       "and whether that is within the bar."),
+        QStringLiteral("path"));
+    const QCommandLineOption explainOption(
+        QStringLiteral("explain"),
+        QStringLiteral("On a server, under each read the time the server spent planning and "
+                       "running each of its statements."));
     parser.addOptions({dbOption, runsOption, scrollOption, fullOption, writesOption, inPlaceOption,
                        postOnlyOption, onlyOption, statementsOption, registerOption, serverOption,
-                       portOption, databaseOption, userOption, moveOption, qtSqlOption,
-                       readsOption});
+                       portOption, databaseOption, userOption, moveOption, qtSqlOption, readsOption,
+                       compareOption, explainOption});
     parser.process(app);
 
     QTextStream err(stderr);
+    Comparison comparison;
+    if (parser.isSet(compareOption)) {
+        QString reason;
+        if (!comparison.load(parser.value(compareOption), &reason)) {
+            err << "cannot compare with " << parser.value(compareOption) << ": " << reason << "\n";
+            return 2;
+        }
+    }
     const bool onServer = parser.isSet(serverOption);
     DatabaseSettings settings;
     QString copy;
@@ -708,6 +779,10 @@ int main(int argc, char* argv[])
 
     Bench bench(&db, copy, runs);
     bench.only(parser.value(onlyOption));
+    bench.explainStatements(parser.isSet(explainOption));
+    const Comparison* compared = comparison.isEmpty() ? nullptr : &comparison;
+    if (compared)
+        bench.compareWith(&comparison);
     const auto rows = [](const QVariantList& result) { return int(result.size()); };
     const bool scrollOnly = parser.isSet(scrollOption);
     const bool writesOnly = parser.isSet(writesOption);
@@ -717,7 +792,7 @@ int main(int argc, char* argv[])
     if (!scrollOnly && !writesOnly) {
         out << "Reads (median of " << runs << " runs; floor = the same SQL through "
             << (db.isPostgres() ? "libpq, kept prepared" : "the SQLite C API") << ")\n\n";
-        Bench::header();
+        Bench::header(compared);
         for (Lists& l : lists) {
             SqlListModel& m = *l.model;
             bench.read(l.name + QStringLiteral(" first screen"), [&m] { return firstScreen(m); });
@@ -945,6 +1020,8 @@ int main(int argc, char* argv[])
             bench.read(QStringLiteral("ExpenseModel::getAll (unpaged)"),
                        [&] { return rows(expenses.getAll()); });
         }
+        if (compared)
+            out << "\n" << comparison.summary();
     }
 
     if (readsOnly)

@@ -2,6 +2,9 @@
 
 #include "core/PgReader.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 
@@ -73,4 +76,37 @@ bool ServerFloor::run(const QList<Statement>& statements)
         PQclear(result);
     }
     return true;
+}
+
+QList<ServerFloor::Spent> ServerFloor::explain(const QList<Statement>& statements)
+{
+    QList<Spent> spent;
+    for (const Statement& statement : statements) {
+        Spent one;
+        const QVariantList& params = statement.second;
+        std::vector<QByteArray> texts(size_t(params.size()));
+        std::vector<const char*> values(size_t(params.size()), nullptr);
+        for (int i = 0; i < params.size(); ++i) {
+            if (PgReader::parameterText(params.at(i), &texts[size_t(i)]))
+                values[size_t(i)] = texts[size_t(i)].constData();
+        }
+        const QByteArray sql =
+            "EXPLAIN (ANALYZE, SUMMARY, FORMAT JSON) " + PgReader::numbered(statement.first);
+        PGresult* result = m_handle ? PQexecParams(m_handle, sql.constData(), int(params.size()),
+                                                   nullptr, values.data(), nullptr, nullptr, 0)
+                                    : nullptr;
+        if (result && PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1) {
+            const QJsonObject plan = QJsonDocument::fromJson(QByteArray(PQgetvalue(result, 0, 0)))
+                                         .array()
+                                         .at(0)
+                                         .toObject();
+            one.planningMs = plan.value(QStringLiteral("Planning Time")).toDouble(-1);
+            one.executionMs = plan.value(QStringLiteral("Execution Time")).toDouble(-1);
+        } else if (m_handle) {
+            m_error = QString::fromUtf8(PQerrorMessage(m_handle));
+        }
+        PQclear(result);
+        spent << one;
+    }
+    return spent;
 }

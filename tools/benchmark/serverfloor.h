@@ -29,6 +29,17 @@ public:
     // Runs each statement once; false at the first the server refused.
     bool run(const QList<Statement>& statements);
 
+    // Where the server spends a statement's time: planning it with its
+    // parameters known, and running it.
+    struct Spent
+    {
+        double planningMs = -1;
+        double executionMs = -1;
+    };
+    // Each statement run once under EXPLAIN ANALYZE; a statement the server
+    // refused gives -1 for both.
+    QList<Spent> explain(const QList<Statement>& statements);
+
 private:
     QString m_connection;
     pg_conn* m_handle = nullptr;
