@@ -127,6 +127,22 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
                          "(period, status, currency_id, total_amount, paid_amount)")},
          {}},
         {10, QStringLiteral("list totals"), listTotalsStatements(), {}},
+        // The report pages. The server reads these from the index alone
+        // where it would otherwise visit a row of the table per entry: the
+        // buyers' payments by unit (a few among every tenant's), this
+        // range's expenses by day for every project at once, and the unit
+        // of the invoice each payment in another currency was made on (the
+        // property comparison).
+        {12,
+         QStringLiteral("report pages from the index"),
+         {QStringLiteral("CREATE INDEX IF NOT EXISTS payments_buyer_sums ON payments (unit_id, "
+                         "payment_date) INCLUDE (currency_id, amount, notes) WHERE buyer_id IS "
+                         "NOT NULL"),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS expenses_day_sums ON expenses (expense_date) "
+                         "INCLUDE (property_id, currency_id, amount)"),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS invoices_unit_of ON invoices (id) INCLUDE "
+                         "(unit_id)")},
+         {}},
     };
     return list;
 }
