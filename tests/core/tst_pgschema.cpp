@@ -345,7 +345,12 @@ private slots:
                                          QStringLiteral("() CASCADE")));
         QVERIFY(server->execNonQuery(QStringLiteral("DROP FUNCTION list_totals_local_day(TEXT)")));
         QVERIFY(server->execNonQuery(QStringLiteral("DROP TABLE list_totals")));
-        const int version = PgSchema::migrations().last().version;
+        // The list totals' migration, whichever later ones follow it.
+        int version = 0;
+        for (const PgSchema::Migration& migration : PgSchema::migrations())
+            if (migration.description == QLatin1String("list totals"))
+                version = migration.version;
+        QVERIFY(version > 0);
         QVERIFY(server->execNonQuery(
             QStringLiteral("DELETE FROM schema_migrations WHERE version=?"), {version}));
         server.reset();
@@ -353,7 +358,7 @@ private slots:
         auto later = openServer(settings);
         QVERIFY(later->connection().isOpen());
         QSqlDatabase connection = later->connection();
-        QCOMPARE(PgSchema::currentVersion(connection), version);
+        QCOMPARE(PgSchema::currentVersion(connection), PgSchema::migrations().last().version);
         QCOMPARE(kept(later.get()), written);
     }
 
