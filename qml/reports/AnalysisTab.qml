@@ -40,19 +40,35 @@ Item {
         return top
     }
 
-    readonly property bool loading: read.loading
+    // Each card is read on its own and shows as soon as it arrives; the
+    // page is loading until both have, and the cards keep their last
+    // figures meanwhile.
+    readonly property bool loading: textRead.loading || comparisonRead.loading
     signal loaded()
 
     function reload() {
-        read.ask([])
+        textRead.ask([])
+        comparisonRead.ask([])
     }
 
-    property ReportRead read: ReportRead {
-        call: "analysis"
-        onAnswered: result => {
-            tab.smartAnalysis = result.analysis
-            tab.comparison = result.comparison
+    function cardArrived() {
+        if (!tab.loading)
             tab.loaded()
+    }
+
+    property ReportRead textRead: ReportRead {
+        call: "analysisText"
+        onAnswered: result => {
+            tab.smartAnalysis = result
+            tab.cardArrived()
+        }
+    }
+
+    property ReportRead comparisonRead: ReportRead {
+        call: "comparison"
+        onAnswered: result => {
+            tab.comparison = result
+            tab.cardArrived()
         }
     }
 

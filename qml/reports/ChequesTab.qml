@@ -7,31 +7,44 @@ import "../components/ChequeWords.js" as ChequeWords
 import "../components/Input.js" as Input
 
 // The cheques falling due within the chosen range, each in its own currency,
-// with their count and totals.
+// with their count and totals. The totals count every cheque of the range;
+// the list shows the first of them by due date.
 Item {
     id: tab
     objectName: "chequesTab"
 
     property string fromDate: ""
     property string toDate: ""
+    // The first rows of the report, and what all of its rows add up to per
+    // kind and stored currency, in the order the rows first show each.
     property var chequeData: []
+    property var chequeTotals: []
 
+    readonly property int chequeCount: countOf("received") + countOf("issued")
     // Received and issued cheques are money coming in and going out: they
     // are totalled apart, never together.
     readonly property string receivedText: totalOf("received")
     readonly property string issuedText: totalOf("issued")
 
-    function ofType(type) {
-        var rows = []
-        for (var i = 0; i < chequeData.length; ++i)
-            if ((chequeData[i].type === "issued" ? "issued" : "received") === type)
-                rows.push(chequeData[i])
-        return rows
+    function ofKind(kind) {
+        var groups = []
+        for (var i = 0; i < chequeTotals.length; ++i)
+            if (chequeTotals[i].kind === kind)
+                groups.push(chequeTotals[i])
+        return groups
     }
 
-    function totalOf(type) {
-        var rows = ofType(type)
-        return rows.length + " شيك: " + Totals.format(Totals.byCurrency(rows, "amount", currencyOf), Money)
+    function countOf(kind) {
+        var groups = ofKind(kind)
+        var count = 0
+        for (var i = 0; i < groups.length; ++i)
+            count += Number(groups[i].count) || 0
+        return count
+    }
+
+    function totalOf(kind) {
+        return countOf(kind) + " شيك: "
+               + Totals.format(Totals.byCurrency(ofKind(kind), "total", currencyOf), Money)
     }
 
     readonly property bool loading: read.loading
@@ -44,7 +57,8 @@ Item {
     property ReportRead read: ReportRead {
         call: "cheques"
         onAnswered: result => {
-            tab.chequeData = result
+            tab.chequeData = result.rows
+            tab.chequeTotals = result.totals
             tab.loaded()
         }
     }
@@ -75,7 +89,7 @@ Item {
         }
         var summary = {}
         summary["الفترة"] = fromDate + " - " + toDate
-        summary["عدد الشيكات"] = String(chequeData.length)
+        summary["عدد الشيكات"] = String(chequeCount)
         summary["الشيكات الواردة"] = receivedText
         summary["الشيكات الصادرة"] = issuedText
         return { data: rows, summary: summary }
@@ -93,7 +107,7 @@ Item {
             ReportCell {
                 objectName: "chequeCount"
                 strong: true
-                text: tab.chequeData.length + " شيك"
+                text: tab.chequeCount + " شيك"
             }
             Item { Layout.fillWidth: true }
             ReportCell {
@@ -121,13 +135,16 @@ Item {
             EmptyNote {
                 anchors.centerIn: parent
                 width: parent.width
-                visible: tab.chequeData.length === 0
+                visible: tab.chequeCount === 0
                 text: "لا توجد شيكات في هذه الفترة"
             }
 
             ListView {
                 objectName: "chequeList"
-                anchors.fill: parent
+                anchors.top: parent.top
+                anchors.left: parent.left
+                anchors.right: parent.right
+                anchors.bottom: moreNote.visible ? moreNote.top : parent.bottom
                 clip: true
                 spacing: 8
                 model: tab.chequeData
@@ -173,6 +190,23 @@ Item {
                         fill: Qt.rgba(textColor.r, textColor.g, textColor.b, 0.14)
                     }
                 }
+            }
+
+            // The list stops at its first rows; the totals above count all.
+            Text {
+                id: moreNote
+                objectName: "chequeMoreNote"
+                anchors.bottom: parent.bottom
+                anchors.left: parent.left
+                anchors.right: parent.right
+                visible: tab.chequeCount > tab.chequeData.length
+                text: "تظهر أول " + tab.chequeData.length + " شيك من " + tab.chequeCount
+                      + " حسب تاريخ الاستحقاق؛ اطبع التقرير لرؤيتها كلها"
+                textFormat: Text.PlainText
+                horizontalAlignment: Text.AlignRight
+                elide: Text.ElideLeft
+                font: Theme.small
+                color: Theme.textMuted
             }
         }
     }

@@ -166,6 +166,22 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          {}},
         {10, QStringLiteral("list totals"), listTotalsStatements(), {}},
         {11, QStringLiteral("list search indexes"), listSearchIndexes(), {}},
+        // The report pages. The server reads these from the index alone
+        // where it would otherwise visit a row of the table per entry: the
+        // buyers' payments by unit (a few among every tenant's), this
+        // range's expenses by day for every project at once, and the unit
+        // of the invoice each payment in another currency was made on (the
+        // property comparison).
+        {12,
+         QStringLiteral("report pages from the index"),
+         {QStringLiteral("CREATE INDEX IF NOT EXISTS payments_buyer_sums ON payments (unit_id, "
+                         "payment_date) INCLUDE (currency_id, amount, notes) WHERE buyer_id IS "
+                         "NOT NULL"),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS expenses_day_sums ON expenses (expense_date) "
+                         "INCLUDE (property_id, currency_id, amount)"),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS invoices_unit_of ON invoices (id) INCLUDE "
+                         "(unit_id)")},
+         {}},
         {13, QStringLiteral("ledger reads by day"), ledgerByDayStatements(), {}},
     };
     return list;

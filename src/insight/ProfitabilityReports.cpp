@@ -10,39 +10,15 @@
 #include "core/SqlValue.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
+#include "insight/ProjectFinancials.h"
 
 #include <algorithm>
 
 namespace {
 
-const QString kEffectivePrice =
-    QStringLiteral("CASE WHEN sale_price_actual > 0 THEN sale_price_actual ELSE sale_price END");
 // A unit without an area (or below 1 m²) counts as 1 m², both for its own
 // share and in its property's total, so the shares add up to the whole.
 const QString kArea = QStringLiteral("CASE WHEN area IS NULL OR area < 1 THEN 1 ELSE area END");
-// Down payments are the buyer payments a sale writes, recognised by this note.
-const QString kDownPaymentNote = QStringLiteral("'دفعة مقدمة / بيع وحدة:%'");
-
-// Figures that describe the current state of a project and so never follow
-// a date range.
-QStringList projectLifetimeFigures()
-{
-    return {QStringLiteral("unsold_value"), QStringLiteral("total_units"),
-            QStringLiteral("sold_units")};
-}
-
-// The select list of the rows a converted total reads: `amount` summed per
-// currency (c) and, for currencies other than the primary one, per day (d).
-// The caller adds FROM and WHERE, then " GROUP BY c, d".
-QString perCurrencyAndDay(const QString& amount, const QString& currency, const QString& day)
-{
-    const QString c = QStringLiteral("COALESCE(") + currency + QLatin1Char(',') +
-                      ConvertedTotal::primaryIdSql() + QLatin1Char(')');
-    return QStringLiteral("SELECT ") + c + QStringLiteral(" as c, CASE WHEN ") + c +
-           QLatin1Char('=') + ConvertedTotal::primaryIdSql() + QStringLiteral(" THEN '' ELSE ") +
-           day + QStringLiteral(" END as d, COALESCE(SUM(") + amount + QStringLiteral("),0) as t");
-}
-
 } // namespace
 
 ProfitabilityReports::ProfitabilityReports(Database* db)
@@ -73,10 +49,10 @@ QVariantMap ProfitabilityReports::propertyProfitability(int propertyId, const Da
     // date index) only filters what it found. Each
     // figure is converted at the rate of its rows' days.
     const CurrencyRates rates(m_db);
-    const QString paid =
-        perCurrencyAndDay(QStringLiteral("p.amount"), QStringLiteral("p.currency_id"),
-                          QStringLiteral("p.payment_date")) +
-        QStringLiteral(" FROM payments p WHERE ");
+    const QString paid = ProjectFinancials::perCurrencyAndDay(QStringLiteral("p.amount"),
+                                                              QStringLiteral("p.currency_id"),
+                                                              QStringLiteral("p.payment_date")) +
+                         QStringLiteral(" FROM payments p WHERE ");
     QVariantList params = {propertyId};
     const QString payments = range.clause(
         SqlDialect::unindexed(m_db->engine(), QStringLiteral("p.payment_date")), params);
@@ -99,8 +75,9 @@ QVariantMap ProfitabilityReports::propertyProfitability(int propertyId, const Da
     QVariantList expenseParams = {propertyId};
     const ConvertedTotal expenses = converted(
         rates,
-        perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                          QStringLiteral("expense_date")) +
+        ProjectFinancials::perCurrencyAndDay(QStringLiteral("amount"),
+                                             QStringLiteral("currency_id"),
+                                             QStringLiteral("expense_date")) +
             QStringLiteral(" FROM expenses WHERE property_id=?") +
             range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("expense_date")),
                          expenseParams),
@@ -139,7 +116,7 @@ ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& id
     QVariantList unitParams = {InsightDates::isoDay()};
     unitParams << idParams;
     const QVariantList units = m_db->execQuery(
-        QStringLiteral("SELECT id, property_id, ") + kEffectivePrice +
+        QStringLiteral("SELECT id, property_id, ") + ProjectFinancials::effectivePrice() +
             QStringLiteral(" as price, ") + kArea +
             QStringLiteral(" as area, currency_id, COALESCE(CASE WHEN status='sold' THEN "
                            "sale_date END, ?) as day FROM units WHERE id IN (") +
@@ -162,8 +139,9 @@ ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& id
     QVariantList directParams = idParams;
     const QHash<qlonglong, ConvertedTotal> direct = ConvertedTotal::perOwner(
         m_db->execQuery(
-            perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                              QStringLiteral("expense_date")) +
+            ProjectFinancials::perCurrencyAndDay(QStringLiteral("amount"),
+                                                 QStringLiteral("currency_id"),
+                                                 QStringLiteral("expense_date")) +
                 QStringLiteral(", unit_id FROM expenses WHERE unit_id IN (") + unitIds +
                 QStringLiteral(")") +
                 range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("expense_date")),
@@ -178,8 +156,9 @@ ProfitabilityReports::unitFigures(const QString& unitIds, const QVariantList& id
     QVariantList commonParams = idParams;
     const QHash<qlonglong, ConvertedTotal> common = ConvertedTotal::perOwner(
         m_db->execQuery(
-            perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                              QStringLiteral("expense_date")) +
+            ProjectFinancials::perCurrencyAndDay(QStringLiteral("amount"),
+                                                 QStringLiteral("currency_id"),
+                                                 QStringLiteral("expense_date")) +
                 QStringLiteral(", property_id FROM expenses WHERE unit_id IS NULL "
                                "AND property_id IN (") +
                 properties + QStringLiteral(")") +
@@ -232,106 +211,12 @@ QVariantMap ProfitabilityReports::unitProfitability(int unitId)
 
 QVariantMap ProfitabilityReports::projectFinancials(int propertyId, const DateRange& range)
 {
-    // With a range, sales are the units sold in it, collections the buyer
-    // payments dated in it and expenses those dated in it. The unsold value
-    // and the unit counts describe the project as it stands today. Every
-    // money figure is converted to the primary currency at the rate of its
-    // row's day (a sale at its sale date, the unsold value at today's rate),
-    // with the amounts of each currency beside it.
-    const CurrencyRates rates(m_db);
-    const QString today = InsightDates::isoDay();
-    const auto total = [&](const QString& sql, const QVariantList& params) {
-        return converted(rates, sql, params);
-    };
-    const QVariantList id = {propertyId};
-    QVariantList saleParams = {today, propertyId};
-    const QString soldInRange = range.clause(QStringLiteral("sale_date"), saleParams);
-    const ConvertedTotal sales =
-        total(perCurrencyAndDay(kEffectivePrice, QStringLiteral("currency_id"),
-                                QStringLiteral("COALESCE(sale_date, ?)")) +
-                  QStringLiteral(" FROM units WHERE property_id=? AND status='sold'") + soldInRange,
-              saleParams);
+    return ProjectFinancials(m_db).of(propertyId, range);
+}
 
-    QVariantList paymentParams = id;
-    const QString paidInRange = range.clause(
-        SqlDialect::unindexed(m_db->engine(), QStringLiteral("payment_date")), paymentParams);
-    const QString buyerPayments =
-        perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                          QStringLiteral("payment_date")) +
-        QStringLiteral(" FROM payments WHERE buyer_id IS NOT NULL AND unit_id IN (SELECT id "
-                       "FROM units WHERE property_id=?) AND ");
-    const ConvertedTotal downPayments =
-        total(buyerPayments + QStringLiteral("notes LIKE ") + kDownPaymentNote + paidInRange,
-              paymentParams);
-    const ConvertedTotal collections =
-        total(buyerPayments + QStringLiteral("(notes IS NULL OR notes NOT LIKE ") +
-                  kDownPaymentNote + QStringLiteral(")") + paidInRange,
-              paymentParams);
-
-    QVariantList expenseParams = id;
-    const ConvertedTotal expenses = total(
-        perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                          QStringLiteral("expense_date")) +
-            QStringLiteral(" FROM expenses WHERE property_id=?") +
-            range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("expense_date")),
-                         expenseParams),
-        expenseParams);
-    const ConvertedTotal unsold =
-        total(perCurrencyAndDay(QStringLiteral("sale_price"), QStringLiteral("currency_id"),
-                                QStringLiteral("?")) +
-                  QStringLiteral(" FROM units WHERE property_id=? AND status='available'"),
-              {today, propertyId});
-    const QVariantMap counts = SqlValue::firstRow(m_db->execQuery(
-        QStringLiteral("SELECT COUNT(*) as total, COALESCE(SUM(CASE WHEN status='sold' THEN 1 "
-                       "ELSE 0 END),0) as sold FROM units WHERE property_id=?"),
-        id));
-    // What the units sold (in the range) cost directly, whenever it was spent.
-    QVariantList directParams = id;
-    const ConvertedTotal soldDirectCost =
-        total(perCurrencyAndDay(QStringLiteral("e.amount"), QStringLiteral("e.currency_id"),
-                                QStringLiteral("e.expense_date")) +
-                  QStringLiteral(" FROM expenses e JOIN units u ON e.unit_id=u.id WHERE "
-                                 "u.property_id=? AND u.status='sold'") +
-                  range.clause(QStringLiteral("u.sale_date"), directParams),
-              directParams);
-
-    ConvertedTotal collected = downPayments;
-    collected.merge(collections);
-    ConvertedTotal expectedProfit = unsold;
-    expectedProfit.merge(sales);
-    expectedProfit.subtract(expenses);
-    ConvertedTotal netCashFlow = collected;
-    netCashFlow.subtract(expenses);
-    ConvertedTotal realizedProfit = sales;
-    realizedProfit.subtract(expenses);
-
-    QVariantMap map = {{QStringLiteral("range_applied"), range.applies()},
-                       {QStringLiteral("lifetime_figures"), projectLifetimeFigures()},
-                       {QStringLiteral("mixedCurrencies"), false},
-                       // Every money figure is in the primary currency.
-                       {QStringLiteral("currency_id"), rates.primaryId()}};
-    bool complete = true;
-    const auto put = [&](const QString& key, const ConvertedTotal& figure) {
-        putConverted(map, key, figure);
-        complete = complete && figure.complete();
-    };
-    put(QStringLiteral("total_sales_value"), sales);
-    put(QStringLiteral("total_revenue"), sales);
-    put(QStringLiteral("total_collected"), collected);
-    put(QStringLiteral("total_expenses"), expenses);
-    put(QStringLiteral("unsold_value"), unsold);
-    put(QStringLiteral("expected_profit"), expectedProfit);
-    put(QStringLiteral("net_cash_flow"), netCashFlow);
-    put(QStringLiteral("realized_profit"), realizedProfit);
-    put(QStringLiteral("cash_sales"), downPayments);
-    put(QStringLiteral("installment_collections"), collections);
-    put(QStringLiteral("sold_direct_cost"), soldDirectCost);
-    map.insert(QStringLiteral("complete"), complete);
-    if (!counts.isEmpty()) {
-        map.insert(QStringLiteral("total_units"), counts.value(QStringLiteral("total")));
-        map.insert(QStringLiteral("sold_units"), counts.value(QStringLiteral("sold")));
-    }
-    return map;
+QHash<int, QVariantMap> ProfitabilityReports::everyProjectFinancials(const DateRange& range)
+{
+    return ProjectFinancials(m_db).every(range);
 }
 
 QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
@@ -355,10 +240,10 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
 
     QVariantList saleParams = {InsightDates::isoDay(), propertyId};
     const QVariantList revenue = m_db->execQuery(
-        perCurrencyAndDay(QStringLiteral("CASE WHEN u.sale_price_actual > 0 THEN "
-                                         "u.sale_price_actual ELSE u.sale_price END"),
-                          QStringLiteral("u.currency_id"),
-                          QStringLiteral("COALESCE(u.sale_date, ?)")) +
+        ProjectFinancials::perCurrencyAndDay(
+            QStringLiteral("CASE WHEN u.sale_price_actual > 0 THEN "
+                           "u.sale_price_actual ELSE u.sale_price END"),
+            QStringLiteral("u.currency_id"), QStringLiteral("COALESCE(u.sale_date, ?)")) +
             QStringLiteral(", x.parent_id as floor_id FROM ") + floorUnits +
             QStringLiteral(" JOIN units u ON u.id=x.unit_id WHERE u.status='sold'") +
             range.clause(QStringLiteral("u.sale_date"), saleParams) +
@@ -368,8 +253,9 @@ QHash<qlonglong, QVariantMap> ProfitabilityReports::floorFigures(int propertyId,
 
     QVariantList expenseParams = {propertyId};
     const QVariantList expenses = m_db->execQuery(
-        perCurrencyAndDay(QStringLiteral("e.amount"), QStringLiteral("e.currency_id"),
-                          QStringLiteral("e.expense_date")) +
+        ProjectFinancials::perCurrencyAndDay(QStringLiteral("e.amount"),
+                                             QStringLiteral("e.currency_id"),
+                                             QStringLiteral("e.expense_date")) +
             QStringLiteral(", x.parent_id as floor_id FROM ") + floorUnits +
             QStringLiteral(" JOIN expenses e ON e.unit_id=x.unit_id WHERE 1=1") +
             range.clause(SqlDialect::unindexed(m_db->engine(), QStringLiteral("e.expense_date")),
@@ -472,33 +358,40 @@ QVariantList ProfitabilityReports::propertyComparison()
                        "cents/100.0+rest as t FROM money_totals WHERE kind=? AND row_count>0 AND "
                        "(currency_id=-1 OR currency_id=") +
         ConvertedTotal::primaryIdSql() + QStringLiteral(")");
-    const QString otherCurrencies =
-        QStringLiteral(" IN (SELECT id FROM currencies WHERE is_primary=0)");
     QHash<qlonglong, ConvertedTotal> income = ConvertedTotal::perOwner(
         m_db->execQuery(stored, {MoneyTotals::kPropertyPayments}), QStringLiteral("o"), &rates);
     QHash<qlonglong, ConvertedTotal> expenses = ConvertedTotal::perOwner(
         m_db->execQuery(stored, {MoneyTotals::kPropertyExpenses}), QStringLiteral("o"), &rates);
     // Column by column (property, currency, day, amount), without a map per
     // row: an office may hold thousands of such days.
-    const auto addDays = [&](QHash<qlonglong, ConvertedTotal>& totals, const QString& sql) {
-        m_db->forEachRow(sql, {}, [&](QVector<QVariant>& row) {
+    const auto addDays = [&](QHash<qlonglong, ConvertedTotal>& totals, const QString& sql,
+                             const QVariantList& params) {
+        m_db->forEachRow(sql, params, [&](QVector<QVariant>& row) {
             auto it = totals.find(row.at(0).toLongLong());
             if (it == totals.end())
                 it = totals.insert(row.at(0).toLongLong(), ConvertedTotal(&rates));
             it->add(row.at(1).toInt(), row.at(2).toString(), row.at(3).toDouble());
         });
     };
-    addDays(income,
-            QStringLiteral("SELECT u.property_id, p.currency_id, p.payment_date, SUM(p.amount) "
-                           "FROM payments p %1 invoices i ON i.id=p.invoice_id %1 "
-                           "units u ON u.id=i.unit_id WHERE p.currency_id")
-                    .arg(SqlDialect::leadingJoin(m_db->engine())) +
-                otherCurrencies +
-                QStringLiteral(" AND u.property_id IS NOT NULL GROUP BY 1, 2, 3"));
-    addDays(expenses, QStringLiteral("SELECT property_id, currency_id, expense_date, SUM(amount) "
-                                     "FROM expenses WHERE currency_id") +
-                          otherCurrencies +
-                          QStringLiteral(" AND property_id IS NOT NULL GROUP BY 1, 2, 3"));
+    // One currency at a time, its id bound: the server then plans for that
+    // currency's few rows through its index, where a list of currencies read
+    // in the statement leaves it planning for a third of every payment.
+    for (const QVariant& other :
+         m_db->execQuery(QStringLiteral("SELECT id FROM currencies WHERE is_primary=0"))) {
+        const QVariantList currency = {other.toMap().value(QStringLiteral("id"))};
+        addDays(income,
+                QStringLiteral("SELECT u.property_id, p.currency_id, p.payment_date, "
+                               "SUM(p.amount) FROM payments p %1 invoices i ON i.id=p.invoice_id "
+                               "%1 units u ON u.id=i.unit_id WHERE p.currency_id=? AND "
+                               "u.property_id IS NOT NULL GROUP BY 1, 2, 3")
+                    .arg(SqlDialect::leadingJoin(m_db->engine())),
+                currency);
+        addDays(expenses,
+                QStringLiteral("SELECT property_id, currency_id, expense_date, SUM(amount) FROM "
+                               "expenses WHERE currency_id=? AND property_id IS NOT NULL GROUP "
+                               "BY 1, 2, 3"),
+                currency);
+    }
 
     const ConvertedTotal none(&rates);
     for (QVariant& value : rows) {

@@ -22,6 +22,8 @@ public:
     QVariantMap propertyProfitability(int propertyId, const DateRange& range);
     QVariantMap unitProfitability(int unitId);
     QVariantMap projectFinancials(int propertyId, const DateRange& range);
+    // projectFinancials of every property, by property id, read together.
+    QHash<int, QVariantMap> everyProjectFinancials(const DateRange& range);
     QVariantList projectCostCenters(int propertyId, const DateRange& range);
     QVariantList propertyComparison();
     QVariantList unitsOverview();

@@ -9,6 +9,7 @@
 #include "insight/ReportController.h"
 #include "rental/PropertyModel.h"
 
+#include <QHash>
 #include <QVariantMap>
 
 #include <functional>
@@ -58,13 +59,15 @@ const std::map<QString, Call>& calls()
              page.insert(QStringLiteral("alertCount"), alerts.getAlertCount());
              return page;
          }},
-        {QStringLiteral("analysis"),
+        // The analysis page's cards, each asked for on its own so each shows
+        // as soon as it is read.
+        {QStringLiteral("analysisText"),
          [](Database* db, const QVariantList&, QString*) -> QVariant {
-             ReportController reports(db);
-             QVariantMap tab;
-             tab.insert(QStringLiteral("analysis"), reports.getSmartAIAnalysis());
-             tab.insert(QStringLiteral("comparison"), reports.getPropertyComparison());
-             return tab;
+             return ReportController(db).getSmartAIAnalysis();
+         }},
+        {QStringLiteral("comparison"),
+         [](Database* db, const QVariantList&, QString*) -> QVariant {
+             return ReportController(db).getPropertyComparison();
          }},
         {QStringLiteral("financial"),
          [](Database* db, const QVariantList& args, QString* error) -> QVariant {
@@ -81,14 +84,15 @@ const std::map<QString, Call>& calls()
         {QStringLiteral("projects"),
          [](Database* db, const QVariantList& args, QString* error) -> QVariant {
              ReportController reports(db);
+             const QHash<int, QVariantMap> figures =
+                 reports.getEveryProjectFinancials(textArg(args, 0), textArg(args, 1));
+             if (!reports.lastError().isEmpty())
+                 return refusedOr(reports, QVariantList(), error);
              QVariantList cards;
              for (const QVariant& value : PropertyModel(db).getAll()) {
                  QVariantMap card = value.toMap();
-                 const QVariantMap figures = reports.getProjectDetailedFinancials(
-                     card.value(QStringLiteral("id")).toInt(), textArg(args, 0), textArg(args, 1));
-                 if (!reports.lastError().isEmpty())
-                     return refusedOr(reports, cards, error);
-                 card.insert(QStringLiteral("figures"), figures);
+                 card.insert(QStringLiteral("figures"),
+                             figures.value(card.value(QStringLiteral("id")).toInt()));
                  cards.append(card);
              }
              return cards;
@@ -106,12 +110,19 @@ const std::map<QString, Call>& calls()
          [](Database* db, const QVariantList&, QString*) -> QVariant {
              return ReportController(db).getUnitsOverview();
          }},
+        // The cheque report's first rows, and what all of its rows add up to.
         {QStringLiteral("cheques"),
          [](Database* db, const QVariantList& args, QString* error) -> QVariant {
              ReportController reports(db);
-             const QVariantList rows =
-                 reports.getChequeReport(textArg(args, 0), textArg(args, 1), textArg(args, 2));
-             return refusedOr(reports, rows, error);
+             const QVariantList totals =
+                 reports.getChequeTotals(textArg(args, 0), textArg(args, 1), textArg(args, 2));
+             if (!reports.lastError().isEmpty())
+                 return refusedOr(reports, QVariantMap(), error);
+             return QVariantMap{
+                 {QStringLiteral("totals"), totals},
+                 {QStringLiteral("rows"),
+                  reports.getChequeReport(textArg(args, 0), textArg(args, 1), textArg(args, 2),
+                                          ReportCalls::kChequeRows)}};
          }},
         {QStringLiteral("calendar"),
          [](Database* db, const QVariantList& args, QString*) -> QVariant {

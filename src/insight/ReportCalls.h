@@ -15,11 +15,15 @@ class Database;
 //
 //   dashboard      (alertsPerKind)      stats, occupancy, collections, recentPayments,
 //                                       recentMaint, insights, alerts, alertCount
-//   analysis       ()                   analysis (the generated text), comparison
+//   analysisText   ()                   the generated analysis and the occupancy
+//   comparison     ()                   income and expenses per property
 //   financial      (from, to)           summary (profit and loss), balance (balance sheet)
+//   projects       (from, to)           every property with its project figures
+//   costCentres    (property)           one project's cost centres
 //   overdue        ()                   overdue instalments
 //   units          ()                   every unit as the units tab shows it
-//   cheques        (status, from, to)   the cheque report
+//   cheques        (status, from, to)   rows: the cheque report's first kChequeRows rows,
+//                                       totals: what all its rows add up to
 //   calendar       (days)               the cash calendar of the next `days` days
 //   trialBalance   (from, to)           the trial balance
 //   reconcile      ()                   where the books differ from their records
@@ -27,6 +31,9 @@ class Database;
 class ReportCalls
 {
 public:
+    // How many of the cheque report's rows its tab shows.
+    static constexpr int kChequeRows = 200;
+
     static QStringList names();
     static bool known(const QString& call);
     // The result of `call`; an invalid variant with the reason in `error`

@@ -42,10 +42,17 @@ QVariantList ReportController::getContractorStatement(int cid, const QString& fr
 }
 
 QVariantList ReportController::getChequeReport(const QString& status, const QString& from,
+                                               const QString& to, int limit)
+{
+    const DateRange range(from, to);
+    return accept(range) ? m_statements->chequeReport(status, range, limit) : QVariantList();
+}
+
+QVariantList ReportController::getChequeTotals(const QString& status, const QString& from,
                                                const QString& to)
 {
     const DateRange range(from, to);
-    return accept(range) ? m_statements->chequeReport(status, range) : QVariantList();
+    return accept(range) ? m_statements->chequeTotals(status, range) : QVariantList();
 }
 
 QVariantList ReportController::getOverdueInstallments()
@@ -78,6 +85,14 @@ QVariantMap ReportController::getProjectDetailedFinancials(int pid, const QStrin
 {
     const DateRange range(from, to);
     return accept(range) ? m_profitability->projectFinancials(pid, range) : QVariantMap();
+}
+
+QHash<int, QVariantMap> ReportController::getEveryProjectFinancials(const QString& from,
+                                                                    const QString& to)
+{
+    const DateRange range(from, to);
+    return accept(range) ? m_profitability->everyProjectFinancials(range)
+                         : QHash<int, QVariantMap>();
 }
 
 QVariantList ReportController::getProjectCostCenters(int pid, const QString& from,

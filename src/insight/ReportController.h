@@ -2,6 +2,7 @@
 
 #include "core/BackendObject.h"
 
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QVariantList>
@@ -35,7 +36,12 @@ public:
                                                const QString& to = QString());
     Q_INVOKABLE QVariantList getContractorStatement(int cid, const QString& from = QString(),
                                                     const QString& to = QString());
+    // Due date first; the first `limit` rows only when it is not negative.
     Q_INVOKABLE QVariantList getChequeReport(const QString& status = QString(),
+                                             const QString& from = QString(),
+                                             const QString& to = QString(), int limit = -1);
+    // What the cheque report's rows add up to, per kind and currency.
+    Q_INVOKABLE QVariantList getChequeTotals(const QString& status = QString(),
                                              const QString& from = QString(),
                                              const QString& to = QString());
     Q_INVOKABLE QVariantList getOverdueInstallments();
@@ -47,6 +53,9 @@ public:
     Q_INVOKABLE QVariantMap getUnitProfitability(int uid);
     Q_INVOKABLE QVariantMap getProjectDetailedFinancials(int pid, const QString& from = QString(),
                                                          const QString& to = QString());
+    // Every property's project figures, by property id.
+    QHash<int, QVariantMap> getEveryProjectFinancials(const QString& from = QString(),
+                                                      const QString& to = QString());
     Q_INVOKABLE QVariantList getProjectCostCenters(int pid, const QString& from = QString(),
                                                    const QString& to = QString());
     Q_INVOKABLE QVariantList getPropertyComparison();

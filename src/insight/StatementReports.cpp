@@ -9,6 +9,11 @@
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
 
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+
 StatementReports::StatementReports(Database* db)
     : m_db(db)
 {}
@@ -89,18 +94,94 @@ QVariantList StatementReports::contractorStatement(int contractorId, const DateR
         params);
 }
 
-QVariantList StatementReports::chequeReport(const QString& status, const DateRange& range)
+QString StatementReports::chequeConditions(const QString& status, const DateRange& range,
+                                           QVariantList& params)
 {
-    QString sql = QStringLiteral("SELECT c.*, cur.symbol as currency_symbol FROM cheques c LEFT "
-                                 "JOIN currencies cur ON c.currency_id=cur.id WHERE 1=1 ");
-    QVariantList params;
+    QString where = QStringLiteral(" WHERE 1=1 ");
     if (!status.isEmpty()) {
-        sql += QStringLiteral(" AND c.status=? ");
+        where += QStringLiteral(" AND c.status=? ");
         params << status;
     }
-    sql += range.clause(QStringLiteral("c.due_date"), params);
-    sql += QStringLiteral(" ORDER BY c.due_date, c.id");
+    return where + range.clause(QStringLiteral("c.due_date"), params);
+}
+
+QVariantList StatementReports::chequeReport(const QString& status, const DateRange& range,
+                                            int limit)
+{
+    QVariantList params;
+    QString sql = QStringLiteral("SELECT c.*, cur.symbol as currency_symbol FROM cheques c LEFT "
+                                 "JOIN currencies cur ON c.currency_id=cur.id") +
+                  chequeConditions(status, range, params) +
+                  QStringLiteral(" ORDER BY c.due_date, c.id");
+    if (limit >= 0) {
+        sql += QStringLiteral(" LIMIT ?");
+        params << limit;
+    }
     return m_db->execQuery(sql, params);
+}
+
+QVariantList StatementReports::chequeTotals(const QString& status, const DateRange& range)
+{
+    // Received and issued cheques apart (a cheque of no known kind counts as
+    // received), per stored currency, in the order the report's rows first
+    // show each: by the earliest due day, and on a shared day by the
+    // earliest cheque of it.
+    QVariantList params;
+    const QString where = chequeConditions(status, range, params);
+    const QString kind =
+        QStringLiteral("CASE WHEN c.type='issued' THEN 'issued' ELSE 'received' END");
+    QVariantList groups = m_db->execQuery(
+        QStringLiteral("SELECT ") + kind +
+            QStringLiteral(" as kind, c.currency_id, COUNT(*) as count, COALESCE(SUM(c.amount),0) "
+                           "as total, MIN(c.due_date) as first_day FROM cheques c") +
+            where + QStringLiteral(" GROUP BY 1, 2"),
+        params);
+
+    // Groups of one kind whose first day is shared are told apart by the
+    // first cheque of that day.
+    QHash<QString, int> perDay;
+    for (const QVariant& value : groups) {
+        const QVariantMap g = value.toMap();
+        ++perDay[g.value(QStringLiteral("kind")).toString() + QLatin1Char('|') +
+                 g.value(QStringLiteral("first_day")).toString()];
+    }
+    QHash<QString, qlonglong> firstId;
+    const auto key = [](const QVariantMap& g) {
+        return g.value(QStringLiteral("kind")).toString() + QLatin1Char('|') +
+               (g.value(QStringLiteral("currency_id")).isNull()
+                    ? QString()
+                    : g.value(QStringLiteral("currency_id")).toString());
+    };
+    QSet<QString> daysRead;
+    for (const QVariant& value : groups) {
+        const QVariantMap g = value.toMap();
+        const QString day = g.value(QStringLiteral("first_day")).toString();
+        if (day.isEmpty() || daysRead.contains(day) ||
+            perDay.value(g.value(QStringLiteral("kind")).toString() + QLatin1Char('|') + day) < 2)
+            continue;
+        daysRead.insert(day);
+        QVariantList dayParams = params;
+        dayParams << day;
+        for (const QVariant& first : m_db->execQuery(
+                 QStringLiteral("SELECT ") + kind +
+                     QStringLiteral(" as kind, c.currency_id, MIN(c.id) as first_id FROM "
+                                    "cheques c") +
+                     where + QStringLiteral(" AND c.due_date=? GROUP BY 1, 2"),
+                 dayParams))
+            firstId.insert(key(first.toMap()) + QLatin1Char('|') + day,
+                           first.toMap().value(QStringLiteral("first_id")).toLongLong());
+    }
+    std::stable_sort(groups.begin(), groups.end(), [&](const QVariant& a, const QVariant& b) {
+        const QVariantMap left = a.toMap();
+        const QVariantMap right = b.toMap();
+        const QString l = left.value(QStringLiteral("first_day")).toString();
+        const QString r = right.value(QStringLiteral("first_day")).toString();
+        if (l != r)
+            return l < r;
+        return firstId.value(key(left) + QLatin1Char('|') + l) <
+               firstId.value(key(right) + QLatin1Char('|') + r);
+    });
+    return groups;
 }
 
 QVariantList StatementReports::overdueInstallments()

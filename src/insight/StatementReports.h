@@ -16,7 +16,12 @@ public:
     QVariantList tenantStatement(int tenantId, const DateRange& range);
     QVariantList buyerStatement(int buyerId, const DateRange& range);
     QVariantList contractorStatement(int contractorId, const DateRange& range);
-    QVariantList chequeReport(const QString& status, const DateRange& range);
+    // Due date first; only the first `limit` rows when it is not negative.
+    QVariantList chequeReport(const QString& status, const DateRange& range, int limit = -1);
+    // What the cheque report's rows add up to: [{kind ("received" or
+    // "issued"), currency_id (as stored), count, total, first_day}], in the
+    // order the rows first show each kind and currency.
+    QVariantList chequeTotals(const QString& status, const DateRange& range);
     QVariantList overdueInstallments();
     QVariantList monthlyReport(const QString& year);
 
@@ -25,5 +30,9 @@ public:
     static const QString& overdueInstallmentsFrom();
 
 private:
+    // " WHERE ..." of the cheques (alias c) the report lists.
+    static QString chequeConditions(const QString& status, const DateRange& range,
+                                    QVariantList& params);
+
     Database* m_db;
 };

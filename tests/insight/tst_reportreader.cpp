@@ -15,9 +15,11 @@
 #include "insight/ReportReader.h"
 #include "rental/InvoiceModel.h"
 #include "rental/PaymentModel.h"
+#include "rental/PropertyModel.h"
 
 #include <QSignalSpy>
 #include <QTest>
+#include <tuple>
 
 namespace {
 
@@ -120,10 +122,18 @@ private slots:
     {
         QTest::addColumn<QString>("call");
         QTest::addColumn<QVariantList>("args");
-        QTest::newRow("property comparison and analysis") << "analysis" << QVariantList{};
+        QTest::newRow("generated analysis") << "analysisText" << QVariantList{};
+        QTest::newRow("property comparison") << "comparison" << QVariantList{};
         QTest::newRow("profit, loss and balance sheet")
             << "financial"
             << QVariantList{iso(InsightDates::today().addDays(-365)), iso(InsightDates::today())};
+        QTest::newRow("projects, over a year")
+            << "projects"
+            << QVariantList{iso(InsightDates::today().addDays(-365)), iso(InsightDates::today())};
+        QTest::newRow("cheques, next 90 days")
+            << "cheques"
+            << QVariantList{QString(), iso(InsightDates::today()),
+                            iso(InsightDates::today().addDays(90))};
         QTest::newRow("cash calendar, 90 days") << "calendar" << QVariantList{90};
         QTest::newRow("trial balance") << "trialBalance" << QVariantList{QString(), QString()};
         QTest::newRow("dashboard") << "dashboard" << QVariantList{50};
@@ -143,17 +153,49 @@ private slots:
             args[0] = t.value(QStringLiteral("SELECT account_id FROM journal_lines WHERE debit>0 "
                                              "ORDER BY id LIMIT 1"));
 
+        if (call == QLatin1String("cheques")) {
+            // Cheques due in the next weeks, in both currencies.
+            for (const auto& [number, amount, days, currency] :
+                 {std::make_tuple("7001", 1200.0, 5, kShekel),
+                  std::make_tuple("7002", 300.0, 12, kDollar),
+                  std::make_tuple("7003", 450.5, 12, kShekel)})
+                QVERIFY(t.db()->execInsert(
+                            QStringLiteral("INSERT INTO cheques (cheque_number, type, amount, "
+                                           "due_date, status, currency_id) VALUES "
+                                           "(?,'received',?,?,'pending',?)"),
+                            {QString::fromLatin1(number), amount,
+                             iso(InsightDates::today().addDays(days)), currency}) > 0);
+        }
         Database* db = t.db();
         ReportController reports(db);
         DashboardController dashboard(db);
         QVariant direct;
-        if (call == QLatin1String("analysis")) {
-            direct = QVariantMap{{"analysis", reports.getSmartAIAnalysis()},
-                                 {"comparison", reports.getPropertyComparison()}};
+        if (call == QLatin1String("analysisText")) {
+            direct = reports.getSmartAIAnalysis();
+        } else if (call == QLatin1String("comparison")) {
+            direct = reports.getPropertyComparison();
         } else if (call == QLatin1String("financial")) {
             direct = QVariantMap{
                 {"summary", reports.getProfitLoss(args.at(0).toString(), args.at(1).toString())},
                 {"balance", reports.getBalanceSheet()}};
+        } else if (call == QLatin1String("projects")) {
+            // Each card: the property as the projects list has it, with the
+            // figures the project read alone has.
+            QVariantList cards;
+            for (const QVariant& value : PropertyModel(db).getAll()) {
+                QVariantMap card = value.toMap();
+                card.insert("figures", reports.getProjectDetailedFinancials(
+                                           card.value("id").toInt(), args.at(0).toString(),
+                                           args.at(1).toString()));
+                cards.append(card);
+            }
+            direct = cards;
+        } else if (call == QLatin1String("cheques")) {
+            direct = QVariantMap{
+                {"totals",
+                 reports.getChequeTotals(QString(), args.at(1).toString(), args.at(2).toString())},
+                {"rows",
+                 reports.getChequeReport(QString(), args.at(1).toString(), args.at(2).toString())}};
         } else if (call == QLatin1String("calendar")) {
             direct = CashCalendar(db).upcoming(90);
         } else if (call == QLatin1String("trialBalance")) {

@@ -979,10 +979,18 @@ int main(int argc, char* argv[])
             return int(
                 ReportCalls::run(&db, QStringLiteral("projects"), {}, &error).toList().size());
         });
+        // What the tab asks for when it opens: the year so far.
+        bench.read(QStringLiteral("ReportCalls projects (tab, this year)"), [&] {
+            QString error;
+            return int(ReportCalls::run(&db, QStringLiteral("projects"), {yearStart, today}, &error)
+                           .toList()
+                           .size());
+        });
         // Each page's data as one report-reader call.
         for (const auto& page :
              {std::make_pair("dashboard", QVariantList{50}),
-              std::make_pair("analysis", QVariantList()),
+              std::make_pair("analysisText", QVariantList()),
+              std::make_pair("comparison", QVariantList()),
               std::make_pair("calendar", QVariantList{90}),
               std::make_pair("cheques", QVariantList{QString(), yearStart, today})}) {
             bench.read(QStringLiteral("ReportCalls %1 (page)").arg(QLatin1String(page.first)), [&] {
