@@ -135,6 +135,22 @@ QStringList ledgerByDayStatements()
                            "ledger_day_totals (day)")};
 }
 
+// The cash calendar's reads of what is owed:
+// - a contractor's owed bills in the order its payments settle them, read
+//   from the index alone (the file's index keeps the id for free);
+// - the open invoices whose balance is under half a cent, which the kept
+//   open balances per due day leave out.
+QStringList owedReadsStatements()
+{
+    return {
+        QStringLiteral("CREATE INDEX IF NOT EXISTS expenses_owed_in_order ON expenses "
+                       "(contractor_id, currency_id, expense_date, id, amount) WHERE is_owed=1"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS invoices_open_under_half_cent ON invoices "
+                       "(due_date, currency_id, balance) WHERE (status < 'paid' OR (status > "
+                       "'paid' AND status < 'void') OR status > 'void') AND balance > 0 AND "
+                       "balance < 0.005")};
+}
+
 bool fail(const QSqlQuery& query, QSqlError* error)
 {
     if (error)
@@ -183,6 +199,7 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
                          "(unit_id)")},
          {}},
         {13, QStringLiteral("ledger reads by day"), ledgerByDayStatements(), {}},
+        {15, QStringLiteral("owed money by due day"), owedReadsStatements(), {}},
     };
     return list;
 }

@@ -27,12 +27,18 @@ bool DueCheques::forEachDay(Database* db, const QString& type, const QString& fr
     const ListTotals::Kept* kept = ListTotals::find(ListTotals::kChequesDue);
     const QVariant oneType = type.isEmpty() ? QVariant() : QVariant(type);
     QVariantList params = ListTotals::listValues(*kept, oneType);
+    // One type is one kept row per currency and day already: added up
+    // again, a server hashes years of days into groups of one.
+    const QString select =
+        oneType.isValid()
+            ? QStringLiteral("SELECT NULLIF(currency_id,-1) AS cur, day, c0/100.0+r0 AS amount, "
+                             "row_count AS n FROM list_totals WHERE ")
+            : QStringLiteral("SELECT NULLIF(currency_id,-1) AS cur, day, SUM(c0)/100.0+SUM(r0) "
+                             "AS amount, SUM(row_count) AS n FROM list_totals WHERE ");
     const QString sql =
-        QStringLiteral("SELECT NULLIF(currency_id,-1) AS cur, day, SUM(c0)/100.0+SUM(r0) AS "
-                       "amount, SUM(row_count) AS n FROM list_totals WHERE ") +
-        ListTotals::listCondition(*kept, oneType.isValid()) +
-        bounds(QStringLiteral("day"), from, to, params) +
-        QStringLiteral(" AND row_count<>0 GROUP BY currency_id, day");
+        select + ListTotals::listCondition(*kept, oneType.isValid()) +
+        bounds(QStringLiteral("day"), from, to, params) + QStringLiteral(" AND row_count<>0") +
+        (oneType.isValid() ? QString() : QStringLiteral(" GROUP BY currency_id, day"));
     return db->forEachRow(sql, params, onRow);
 }
 
