@@ -150,6 +150,10 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          {}},
         {10, QStringLiteral("list totals"), listTotalsStatements(), {}},
         {11, QStringLiteral("list search indexes"), listSearchIndexes(), {}},
+        {12,
+         QStringLiteral("expense list totals"),
+         ListTotals::serverStatements(ListTotals::kExpenses),
+         {}},
     };
     return list;
 }
