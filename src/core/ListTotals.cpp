@@ -16,6 +16,7 @@ const QString ListTotals::kPendingCheques = QStringLiteral("pending_cheques");
 const QString ListTotals::kCheques = QStringLiteral("cheques");
 const QString ListTotals::kChequesDue = QStringLiteral("cheques_due");
 const QString ListTotals::kOpenInvoices = QStringLiteral("open_invoices");
+const QString ListTotals::kExpenses = QStringLiteral("expenses");
 
 namespace {
 
@@ -128,8 +129,27 @@ const QList<ListTotals::Kept>& kept()
          QString(),
          QString(),
          QString()},
+        {ListTotals::kExpenses,
+         QStringLiteral("expenses"),
+         QStringLiteral("R.expense_date"),
+         QStringLiteral("expense_date"),
+         QStringLiteral("currency_id"),
+         {QStringLiteral("amount")},
+         QString(),
+         {},
+         QString(),
+         QString(),
+         QString()},
     };
     return all;
+}
+
+// The lists a server began to keep after it had counted the others, each
+// in a migration of its own: the first count leaves them out, so each is
+// counted once, by its own migration.
+bool keptLater(const ListTotals::Kept& k)
+{
+    return k.list == ListTotals::kExpenses;
 }
 
 using Engine = DatabaseSettings::Engine;
@@ -233,77 +253,47 @@ QString changed(const QStringList& columns, bool server)
     return tests.join(QStringLiteral(" OR "));
 }
 
-QList<Trigger> triggers(bool server)
+QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
 {
     const QString added = QStringLiteral("INSERT");
     const QString removed = QStringLiteral("DELETE");
     QList<Trigger> list;
-    for (const ListTotals::Kept& k : kept()) {
-        const QString prefix = QStringLiteral("list_totals_") + k.list;
-        if (k.list == ListTotals::kJournal) {
-            // An entry counts from its first line to its last: the entry is
-            // written before its lines and its lines go before it. The file
-            // runs a row's trigger before the statement's next row; the
-            // server runs its AFTER triggers once the whole statement is
-            // done, so there they run BEFORE each row, which then sees the
-            // statement's earlier rows and not its own (excluded by id).
-            const QString entry = QStringLiteral("je");
-            const QString from =
-                QStringLiteral(" FROM journal_entries je WHERE je.id=%1.entry_id AND NOT EXISTS "
-                               "(SELECT 1 FROM journal_lines WHERE entry_id=%1.entry_id AND "
-                               "id") +
-                isNot(server) + QStringLiteral("%1.id)");
-            const auto lineRow = [&](const QString& row, const QString& sign) {
-                return kInsert + QStringLiteral("SELECT ") +
-                       figures(k, entry, sign, false, server) + from.arg(row) + merge(server);
-            };
-            const QString lines = QStringLiteral("journal_lines");
-            list << Trigger{prefix + QStringLiteral("_line_added"),    added, lines, QString(),
-                            lineRow(QStringLiteral("NEW"), QString()), true};
-            list << Trigger{prefix + QStringLiteral("_line_removed"),
-                            removed,
-                            lines,
-                            QString(),
-                            lineRow(QStringLiteral("OLD"), QStringLiteral("-")),
-                            true};
-            // A line moved to another entry: off the old one, onto the new.
-            list << Trigger{prefix + QStringLiteral("_line_moved"),
-                            QStringLiteral("UPDATE OF entry_id"),
-                            lines,
-                            QStringLiteral("OLD.entry_id") + isNot(server) +
-                                QStringLiteral("NEW.entry_id"),
-                            lineRow(QStringLiteral("OLD"), QStringLiteral("-")) +
-                                lineRow(QStringLiteral("NEW"), QString()),
-                            true};
-            list << Trigger{prefix + QStringLiteral("_removed"),
-                            removed,
-                            k.table,
-                            QString(),
-                            oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
-                            false};
-            list << Trigger{prefix + QStringLiteral("_changed"),
-                            QStringLiteral("UPDATE OF entry_date"),
-                            k.table,
-                            QStringLiteral("OLD.entry_date") + isNot(server) +
-                                QStringLiteral("NEW.entry_date"),
-                            oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server) +
-                                oneRow(k, QStringLiteral("NEW"), QString(), server),
-                            false};
-            continue;
-        }
-        QStringList columns = k.sums;
-        if (!k.dayColumn.isEmpty())
-            columns << k.dayColumn;
-        columns << k.conditionColumns;
-        if (!k.currency.isEmpty())
-            columns << k.currency;
-        columns.removeDuplicates();
-        list << Trigger{prefix + QStringLiteral("_added"),
-                        added,
-                        k.table,
+    const QString prefix = QStringLiteral("list_totals_") + k.list;
+    if (k.list == ListTotals::kJournal) {
+        // An entry counts from its first line to its last: the entry is
+        // written before its lines and its lines go before it. The file
+        // runs a row's trigger before the statement's next row; the
+        // server runs its AFTER triggers once the whole statement is
+        // done, so there they run BEFORE each row, which then sees the
+        // statement's earlier rows and not its own (excluded by id).
+        const QString entry = QStringLiteral("je");
+        const QString from =
+            QStringLiteral(" FROM journal_entries je WHERE je.id=%1.entry_id AND NOT EXISTS "
+                           "(SELECT 1 FROM journal_lines WHERE entry_id=%1.entry_id AND "
+                           "id") +
+            isNot(server) + QStringLiteral("%1.id)");
+        const auto lineRow = [&](const QString& row, const QString& sign) {
+            return kInsert + QStringLiteral("SELECT ") + figures(k, entry, sign, false, server) +
+                   from.arg(row) + merge(server);
+        };
+        const QString lines = QStringLiteral("journal_lines");
+        list << Trigger{prefix + QStringLiteral("_line_added"),    added, lines, QString(),
+                        lineRow(QStringLiteral("NEW"), QString()), true};
+        list << Trigger{prefix + QStringLiteral("_line_removed"),
+                        removed,
+                        lines,
                         QString(),
-                        oneRow(k, QStringLiteral("NEW"), QString(), server),
-                        false};
+                        lineRow(QStringLiteral("OLD"), QStringLiteral("-")),
+                        true};
+        // A line moved to another entry: off the old one, onto the new.
+        list << Trigger{prefix + QStringLiteral("_line_moved"),
+                        QStringLiteral("UPDATE OF entry_id"),
+                        lines,
+                        QStringLiteral("OLD.entry_id") + isNot(server) +
+                            QStringLiteral("NEW.entry_id"),
+                        lineRow(QStringLiteral("OLD"), QStringLiteral("-")) +
+                            lineRow(QStringLiteral("NEW"), QString()),
+                        true};
         list << Trigger{prefix + QStringLiteral("_removed"),
                         removed,
                         k.table,
@@ -311,14 +301,60 @@ QList<Trigger> triggers(bool server)
                         oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
                         false};
         list << Trigger{prefix + QStringLiteral("_changed"),
-                        QStringLiteral("UPDATE OF ") + columns.join(QStringLiteral(", ")),
+                        QStringLiteral("UPDATE OF entry_date"),
                         k.table,
-                        changed(columns, server),
+                        QStringLiteral("OLD.entry_date") + isNot(server) +
+                            QStringLiteral("NEW.entry_date"),
                         oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server) +
                             oneRow(k, QStringLiteral("NEW"), QString(), server),
                         false};
+        return list;
     }
+    QStringList columns = k.sums;
+    if (!k.dayColumn.isEmpty())
+        columns << k.dayColumn;
+    columns << k.conditionColumns;
+    if (!k.currency.isEmpty())
+        columns << k.currency;
+    columns.removeDuplicates();
+    list << Trigger{prefix + QStringLiteral("_added"),
+                    added,
+                    k.table,
+                    QString(),
+                    oneRow(k, QStringLiteral("NEW"), QString(), server),
+                    false};
+    list << Trigger{prefix + QStringLiteral("_removed"),
+                    removed,
+                    k.table,
+                    QString(),
+                    oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
+                    false};
+    list << Trigger{prefix + QStringLiteral("_changed"),
+                    QStringLiteral("UPDATE OF ") + columns.join(QStringLiteral(", ")),
+                    k.table,
+                    changed(columns, server),
+                    oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server) +
+                        oneRow(k, QStringLiteral("NEW"), QString(), server),
+                    false};
     return list;
+}
+
+QList<Trigger> triggers(bool server)
+{
+    QList<Trigger> list;
+    for (const ListTotals::Kept& k : kept())
+        list << triggersOf(k, server);
+    return list;
+}
+
+// Counts `k`'s rows into list_totals, in the engine's own SQL.
+QString count(const ListTotals::Kept& k, bool server)
+{
+    return kInsert + QStringLiteral("SELECT ") +
+           figures(k, QStringLiteral("R"), QString(), true, server) + QStringLiteral(" FROM ") +
+           k.table + QStringLiteral(" R") +
+           (k.condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + k.condition) +
+           QStringLiteral(" GROUP BY 1, 2, 3");
 }
 
 QString definition(const Trigger& trigger)
@@ -394,12 +430,7 @@ QStringList ListTotals::recountStatements(DatabaseSettings::Engine engine)
     const bool server = engine == Engine::PostgreSQL;
     QStringList statements{QStringLiteral("DELETE FROM list_totals")};
     for (const Kept& k : kept())
-        statements << kInsert + QStringLiteral("SELECT ") +
-                          figures(k, QStringLiteral("R"), QString(), true, server) +
-                          QStringLiteral(" FROM ") + k.table + QStringLiteral(" R") +
-                          (k.condition.isEmpty() ? QString()
-                                                 : QStringLiteral(" WHERE ") + k.condition) +
-                          QStringLiteral(" GROUP BY 1, 2, 3");
+        statements << count(k, server);
     return statements;
 }
 
@@ -455,10 +486,26 @@ const QStringList& ListTotals::serverStatements()
                                "AS $$ BEGIN RETURN ") +
                     SqlDialect::localDay(Engine::PostgreSQL, QStringLiteral("t")) +
                     QStringLiteral("; EXCEPTION WHEN others THEN RETURN NULL; END $$");
-        for (const Trigger& trigger : triggers(true))
-            list << serverDefinition(trigger);
-        list << recountStatements(Engine::PostgreSQL);
+        for (const Kept& k : kept()) {
+            if (keptLater(k))
+                continue;
+            for (const Trigger& trigger : triggersOf(k, true))
+                list << serverDefinition(trigger);
+            list << count(k, true);
+        }
         return list;
     }();
+    return statements;
+}
+
+QStringList ListTotals::serverStatements(const QString& list)
+{
+    QStringList statements;
+    const Kept* k = find(list);
+    if (!k)
+        return statements;
+    for (const Trigger& trigger : triggersOf(*k, true))
+        statements << serverDefinition(trigger);
+    statements << count(*k, true);
     return statements;
 }

@@ -55,6 +55,7 @@ public:
     // Invoices still open (neither paid nor void, at least half a cent
     // owed), by due day: the invoice part of the overdue receivables.
     static const QString kOpenInvoices;
+    static const QString kExpenses;
 
     // The kept list named `list`, or null.
     static const Kept* find(const QString& list);
@@ -74,6 +75,9 @@ public:
     static const QStringList& triggerNames();
     // The same on a PostgreSQL server, for its migrations: the table, the
     // PL/pgSQL functions and triggers that keep it, written from the same
-    // definitions as the file's triggers, and a first count.
+    // definitions as the file's triggers, and a first count. The lists kept
+    // since a later migration are left out here and made by
+    // serverStatements(list), which counts that one list's rows.
     static const QStringList& serverStatements();
+    static QStringList serverStatements(const QString& list);
 };

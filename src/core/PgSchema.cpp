@@ -200,6 +200,10 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          {}},
         {13, QStringLiteral("ledger reads by day"), ledgerByDayStatements(), {}},
         {15, QStringLiteral("owed money by due day"), owedReadsStatements(), {}},
+        {16,
+         QStringLiteral("expense list totals"),
+         ListTotals::serverStatements(ListTotals::kExpenses),
+         {}},
     };
     return list;
 }

@@ -38,6 +38,7 @@ Definition FinanceLists::expenses()
     d.currencyColumn = QStringLiteral("e.currency_id");
     d.convertedTotal = QStringLiteral("amount");
     d.convertedDay = QStringLiteral("e.expense_date");
+    d.keptTotals = ListTotals::kExpenses;
     return d;
 }
 

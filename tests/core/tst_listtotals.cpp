@@ -24,6 +24,8 @@ SqlListModel::Definition listNamed(const QString& name)
         return RentalLists::payments();
     if (name == QLatin1String("cheques"))
         return FinanceLists::cheques();
+    if (name == QLatin1String("expenses"))
+        return FinanceLists::expenses();
     return FinanceLists::journal(TestDatabase::engineFromEnvironment());
 }
 
@@ -131,6 +133,11 @@ private slots:
             QStringLiteral("INSERT INTO cheques (cheque_number, type, amount, status, "
                            "currency_id, due_date) VALUES ('ش-د-1', 'received', 12.344, "
                            "'pending', 3, '2024-03-01')"),
+            QStringLiteral("INSERT INTO expenses (category, description, amount, expense_date, "
+                           "currency_id) VALUES ('صيانة', 'دهان الواجهة', 640.125, '2024-03-02', "
+                           "2), ('كهرباء', 'فاتورة آذار', 0.004, '2024-03-02', 3), ('نظافة', "
+                           "NULL, 75.5, '2024-02-30', 3), ('رسوم', 'رسوم بلدية', 19.99, "
+                           "'2024-03-04', NULL), ('صيانة', 'قفل باب', 33.3, '2023-01-01', 2)"),
         };
         for (const QString& sql : rows)
             QVERIFY2(db->execNonQuery(sql), qPrintable(sql));
@@ -207,6 +214,17 @@ private slots:
                                   "id%11=0"),
                    QStringLiteral("UPDATE cheques SET due_date=NULL WHERE id%13=0"),
                    QStringLiteral("DELETE FROM cheques WHERE id%9=0")};
+        QTest::newRow("expenses written, re-priced, moved to another day or currency, removed")
+            << QStringList{
+                   QStringLiteral("INSERT INTO expenses (category, description, amount, "
+                                  "expense_date, currency_id) VALUES ('صيانة', 'مضخة مياه', "
+                                  "1250.755, '2024-03-01', 3), ('رواتب', 'حارس', 900, "
+                                  "'2024-03-05', NULL)"),
+                   QStringLiteral("UPDATE expenses SET amount=amount*3+0.001 WHERE id%4=0"),
+                   QStringLiteral("UPDATE expenses SET expense_date='2024-03-02' WHERE id%5=0"),
+                   QStringLiteral("UPDATE expenses SET currency_id=2 WHERE id%6=0"),
+                   QStringLiteral("UPDATE expenses SET currency_id=NULL WHERE id%7=0"),
+                   QStringLiteral("DELETE FROM expenses WHERE currency_id=3 OR id%9=0")};
     }
     void keptFooterEqualsTheScan()
     {
@@ -224,6 +242,7 @@ private slots:
             {QStringLiteral("payments"), {}},
             {QStringLiteral("journal"), {}},
             {QStringLiteral("cheques"), {}},
+            {QStringLiteral("expenses"), {}},
             {QStringLiteral("invoices"), {{QStringLiteral("status"), QStringLiteral("pending")}}},
             {QStringLiteral("invoices"), {{QStringLiteral("status"), QStringLiteral("partial")}}},
             {QStringLiteral("cheques"), {{QStringLiteral("status"), QStringLiteral("pending")}}},
@@ -285,6 +304,10 @@ private slots:
             << QVariantMap{{QStringLiteral("status"), QStringLiteral("pending")}}
             << QStringLiteral("SELECT COUNT(*) FROM cheques WHERE status='pending' AND "
                               "bank_name LIKE '%فلسطين%'");
+        QTest::newRow("expenses of one category")
+            << QStringLiteral("expenses") << QString()
+            << QVariantMap{{QStringLiteral("category"), QStringLiteral("صيانة")}}
+            << QStringLiteral("SELECT COUNT(*) FROM expenses WHERE category='صيانة'");
         QTest::newRow("an unknown filter key is no filter")
             << QStringLiteral("journal") << QString() << QVariantMap{{QStringLiteral("nothing"), 5}}
             << QStringLiteral("SELECT COUNT(*) FROM journal_entries je WHERE EXISTS (SELECT 1 "
