@@ -82,6 +82,19 @@ FocusScope {
             text: serverLink.message
         }
 
+        // A restore on the server holds the books until it is done: the
+        // pages keep what they show, and a read or a save meanwhile is
+        // refused as busy rather than holding the window.
+        ErrorBanner {
+            objectName: "restoreBanner"
+            Layout.fillWidth: true
+            Layout.margins: visible ? 8 : 0
+            text: backupManager.restoreRunning
+                  ? "تجري استعادة نسخة احتياطية على الخادم (" + backupManager.backupStage
+                    + ")؛ قد لا تتحدّث الصفحات ولا يُحفظ شيء حتى تنتهي"
+                  : ""
+        }
+
         RowLayout {
             Layout.fillWidth: true
             Layout.fillHeight: true

@@ -4,6 +4,7 @@
 #include "admin/AuditManager.h"
 #include "admin/AuthController.h"
 #include "admin/BackupManager.h"
+#include "admin/RestoreReadLimit.h"
 #include "admin/ServerSetup.h"
 #include "admin/SettingsManager.h"
 #include "app/NativeDesktop.h"
@@ -52,6 +53,7 @@ AppContext::AppContext(Database* db, QString dataDir, std::unique_ptr<Desktop> d
     , m_dataDir(std::move(dataDir))
     , m_desktop(desktop ? std::move(desktop) : std::make_unique<NativeDesktop>())
     , m_backupManager(std::make_unique<BackupManager>(m_dataDir, db, m_desktop.get()))
+    , m_restoreReadLimit(std::make_unique<RestoreReadLimit>(db, m_backupManager.get()))
     , m_settingsManager(std::make_unique<SettingsManager>(db))
     , m_propertyModel(std::make_unique<PropertyModel>(db))
     , m_unitModel(std::make_unique<UnitModel>(db))

@@ -11,6 +11,7 @@ class AuditManager;
 class AuthController;
 class BalanceListModel;
 class BackupManager;
+class RestoreReadLimit;
 class BuyerModel;
 class ChequeModel;
 class ContractModel;
@@ -84,6 +85,7 @@ private:
 
     // In creation order.
     std::unique_ptr<BackupManager> m_backupManager;
+    std::unique_ptr<RestoreReadLimit> m_restoreReadLimit;
     std::unique_ptr<SettingsManager> m_settingsManager;
     std::unique_ptr<PropertyModel> m_propertyModel;
     std::unique_ptr<UnitModel> m_unitModel;

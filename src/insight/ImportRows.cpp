@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
 #include "insight/PasteReader.h"
@@ -245,12 +246,26 @@ bool ImportRows::preparePeople()
     m_prepared =
         m_findPerson.prepare(tenants ? QStringLiteral("SELECT id FROM tenants WHERE id_number=?")
                                      : QStringLiteral("SELECT id FROM buyers WHERE id_number=?")) &&
-        m_insertPerson.prepare(tenants ? QStringLiteral("INSERT INTO tenants (full_name, "
-                                                        "id_number, phone, address) VALUES "
-                                                        "(?,?,?,?)")
-                                       : QStringLiteral("INSERT INTO buyers (full_name, "
-                                                        "id_number, phone) VALUES (?,?,?)"));
+        m_insertPerson.prepare(SqlDialect::returningId(
+            m_db->engine(), tenants ? QStringLiteral("INSERT INTO tenants (full_name, "
+                                                     "id_number, phone, address) VALUES "
+                                                     "(?,?,?,?)")
+                                    : QStringLiteral("INSERT INTO buyers (full_name, "
+                                                     "id_number, phone) VALUES (?,?,?)")));
     return m_prepared;
+}
+
+int ImportRows::insertedId()
+{
+    // The server hands the new id back as a row. Its "last value" of the
+    // session would be the last id any trigger of the insert drew.
+    QVariant id;
+    if (m_insertPerson.isSelect())
+        id = m_insertPerson.next() ? m_insertPerson.value(0) : QVariant();
+    else
+        id = m_insertPerson.lastInsertId();
+    m_insertPerson.finish();
+    return id.isValid() ? id.toInt() : -1;
 }
 
 QString ImportRows::check(const QStringList& fields, bool tabSeparated)
@@ -291,7 +306,7 @@ int ImportRows::write(const QStringList& fields, bool tabSeparated, QString* rea
         m_insertPerson.bindValue(2, values.phone);
         if (m_table == tenantsTable)
             m_insertPerson.bindValue(3, SqlValue::textOrEmpty(values.address));
-        const int id = m_insertPerson.exec() ? m_insertPerson.lastInsertId().toInt() : -1;
+        const int id = m_insertPerson.exec() ? insertedId() : -1;
         if (id < 1) {
             qWarning("Import row refused by the database: %s",
                      qPrintable(m_insertPerson.lastError().text()));

@@ -58,6 +58,7 @@ private:
 
     // Statements of the people tables, prepared once for a whole paste.
     bool preparePeople();
+    int insertedId();
 
     Database* m_db;
     UnitModel* m_units;

@@ -3,12 +3,15 @@
 
 #include "admin/BackupFile.h"
 #include "admin/BackupManager.h"
+#include "admin/RestoreReadLimit.h"
 #include "admin/ServerBackup.h"
 #include "core/Database.h"
+#include "core/Reasons.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -202,6 +205,67 @@ private slots:
         QCOMPARE(refusal, m_manager->lastError());
         QVERIFY(!m_manager->restartRequired());
         QCOMPARE(m_manager->backupProgress(), 0.0);
+    }
+
+    // pg_restore holds every table it replaces until it commits. The
+    // window's reads used to wait for it, the window frozen for the whole
+    // restore; now they are refused as "busy" at once, and read as before
+    // when it is over.
+    void regressionPageReadsWaitedForARestore()
+    {
+        QVERIFY(addTenant(m_db.get(), QStringLiteral("سعاد الحربي")));
+        const QString backup = makeBackup();
+        QVERIFY(!backup.isEmpty());
+        RestoreReadLimit limit(m_db.get(), m_manager.get());
+        QVERIFY(!limit.limited());
+
+        // Another session holds the tenants as pg_restore does, for five
+        // seconds: the restore waits behind it, so it is still running
+        // while the window reads, and a read that waits would take that long.
+        const DatabaseSettings server = m_db->settings();
+        QProcess holder;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("PGHOST"), server.host);
+        environment.insert(QStringLiteral("PGPORT"), QString::number(server.port));
+        environment.insert(QStringLiteral("PGDATABASE"), server.database);
+        environment.insert(QStringLiteral("PGUSER"), server.user);
+        environment.insert(QStringLiteral("PGAPPNAME"), QStringLiteral("restore lock holder"));
+        holder.setProcessEnvironment(environment);
+        holder.start(QStringLiteral("psql"),
+                     {QStringLiteral("-q"), QStringLiteral("-c"),
+                      QStringLiteral("BEGIN; LOCK TABLE tenants IN ACCESS EXCLUSIVE MODE; "
+                                     "SELECT pg_sleep(5); COMMIT;")});
+        QVERIFY(holder.waitForStarted());
+        const QString heldLocks = QStringLiteral(
+            "SELECT COUNT(*) FROM pg_locks l JOIN pg_stat_activity a ON a.pid = l.pid "
+            "WHERE a.application_name = 'restore lock holder' AND l.granted "
+            "AND l.mode = 'AccessExclusiveLock'");
+        QTRY_VERIFY(m_db->scalar(heldLocks).toInt() > 0);
+
+        QSignalSpy finished(m_manager.get(), &BackupManager::restoreFinished);
+        QVERIFY(m_manager->restoreBackup(backup));
+        QVERIFY(m_manager->restoreRunning());
+        QVERIFY(limit.limited());
+        QSignalSpy errors(m_db.get(), &Database::databaseError);
+        QElapsedTimer clock;
+        clock.start();
+        const QVariant count = m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM tenants"));
+        const qint64 held = clock.elapsed();
+        QVERIFY2(held < 1000, qPrintable(QStringLiteral("the read waited %1 ms").arg(held)));
+        QVERIFY(!count.isValid());
+        QCOMPARE(errors.count(), 1);
+        QCOMPARE(Reasons::database(errors.first().first().toString()), Reasons::databaseLocked());
+        // A table no one holds reads as ever.
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM currencies")).toInt() > 0, true);
+
+        QVERIFY(finished.wait(60000));
+        QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
+        QVERIFY(holder.state() == QProcess::NotRunning || holder.waitForFinished(10000));
+        QCOMPARE(holder.exitCode(), 0);
+        QVERIFY(!limit.limited());
+        QCOMPARE(m_db->scalar(QStringLiteral("SELECT current_setting('lock_timeout')")).toString(),
+                 QStringLiteral("0"));
+        QCOMPARE(tenants(m_db.get()), 1);
     }
 
     void backupOnItsThreadFinishes()

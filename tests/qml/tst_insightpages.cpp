@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtQuickTest/quicktest.h>
 
 #include <memory>
 #include <utility>
@@ -851,6 +852,9 @@ private:
         if (more)
             more();
         QTRY_VERIFY(page->property("loadCount").toInt() > loads);
+        // What the page shows is laid out at the window's next polish, which
+        // a slower answer (a server's) may not have reached yet.
+        QVERIFY(QQuickTest::qWaitForPolish(m_shell->window()));
     }
 
     bool startEmpty()
@@ -875,6 +879,9 @@ private:
         QVERIFY(m_shell->click(m_shell->find(QStringLiteral("reportTab_%1").arg(index), page)));
         QTRY_COMPARE(page->property("currentTab").toInt(), index);
         QTRY_VERIFY(page->property("loadCount").toInt() > loads);
+        // What the page shows is laid out at the window's next polish, which
+        // a slower answer (a server's) may not have reached yet.
+        QVERIFY(QQuickTest::qWaitForPolish(m_shell->window()));
     }
 
     void setField(QQuickItem* page, const char* name, const QString& value)

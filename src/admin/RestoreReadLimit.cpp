@@ -1,0 +1,28 @@
+#include "admin/RestoreReadLimit.h"
+
+#include "admin/BackupManager.h"
+#include "core/Database.h"
+
+RestoreReadLimit::RestoreReadLimit(Database* windowDb, BackupManager* backups, QObject* parent)
+    : QObject(parent)
+    , m_db(windowDb)
+    , m_backups(backups)
+{
+    // Told before the restore's thread starts, so the limit is in place
+    // before pg_restore takes its first lock.
+    connect(m_backups, &BackupManager::backupRunningChanged, this, &RestoreReadLimit::follow);
+    follow();
+}
+
+void RestoreReadLimit::follow()
+{
+    const bool wanted = m_db && m_db->isPostgres() && m_backups->restoreRunning();
+    if (wanted == m_limited)
+        return;
+    // Session settings, not per transaction: a write's own transaction
+    // still sets the wait it has always had for the desks' write lock.
+    const bool done = wanted ? m_db->execNonQuery(QStringLiteral("SET lock_timeout = '40ms'"))
+                             : m_db->execNonQuery(QStringLiteral("RESET lock_timeout"));
+    if (done)
+        m_limited = wanted;
+}
