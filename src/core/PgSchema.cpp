@@ -275,5 +275,22 @@ bool PgSchema::bringUpToDate(QSqlDatabase& db, QSqlError* error)
         if (!query.exec(QStringLiteral("COMMIT")))
             return rollBack();
     }
+    // An office whose users were all removed gets its first administrator
+    // back at the next start, as a file does, or no one could sign in again.
+    if (!query.exec(QStringLiteral("BEGIN")))
+        return fail(query, error);
+    query.prepare(
+        QStringLiteral("SELECT pg_advisory_xact_lock(?), NOT EXISTS (SELECT 1 FROM users)"));
+    query.addBindValue(kWriteLock);
+    if (!query.exec() || !query.next())
+        return rollBack();
+    const bool noUsers = query.value(1).toBool();
+    query.finish();
+    if (noUsers && !seedRows(db, error)) {
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    }
+    if (!query.exec(QStringLiteral("COMMIT")))
+        return rollBack();
     return true;
 }

@@ -6,11 +6,35 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
-#include <QSqlDriver>
 
 #include <libpq-fe.h>
 
 #include <vector>
+
+namespace {
+
+// A statement's parameters as the text libpq sends, null for NULL.
+class Parameters
+{
+public:
+    explicit Parameters(const QVariantList& params)
+        : m_texts(size_t(params.size()))
+        , m_values(size_t(params.size()), nullptr)
+    {
+        for (int i = 0; i < params.size(); ++i) {
+            if (PgReader::parameterText(params.at(i), &m_texts[size_t(i)]))
+                m_values[size_t(i)] = m_texts[size_t(i)].constData();
+        }
+    }
+    int count() const { return int(m_values.size()); }
+    const char* const* values() const { return m_values.data(); }
+
+private:
+    std::vector<QByteArray> m_texts;
+    std::vector<const char*> m_values;
+};
+
+} // namespace
 
 ServerFloor::ServerFloor(const DatabaseSettings& settings)
     : m_connection(QStringLiteral("sakanova_benchmark_floor"))
@@ -19,9 +43,7 @@ ServerFloor::ServerFloor(const DatabaseSettings& settings)
     // the same way), then driven through libpq alone.
     if (!settings.openConnection(m_connection, &m_error))
         return;
-    const QVariant handle = QSqlDatabase::database(m_connection, false).driver()->handle();
-    if (handle.isValid())
-        m_handle = *static_cast<PGconn* const*>(handle.constData());
+    m_handle = PgReader::connectionOf(QSqlDatabase::database(m_connection, false));
 }
 
 ServerFloor::~ServerFloor()
@@ -50,15 +72,9 @@ bool ServerFloor::run(const QList<Statement>& statements)
             }
             kept = m_kept.insert(statement.first, name);
         }
-        const QVariantList& params = statement.second;
-        std::vector<QByteArray> texts(size_t(params.size()));
-        std::vector<const char*> values(size_t(params.size()), nullptr);
-        for (int i = 0; i < params.size(); ++i) {
-            if (PgReader::parameterText(params.at(i), &texts[size_t(i)]))
-                values[size_t(i)] = texts[size_t(i)].constData();
-        }
-        PGresult* result = PQexecPrepared(m_handle, kept->constData(), int(params.size()),
-                                          values.data(), nullptr, nullptr, 0);
+        const Parameters params(statement.second);
+        PGresult* result = PQexecPrepared(m_handle, kept->constData(), params.count(),
+                                          params.values(), nullptr, nullptr, 0);
         if (PQresultStatus(result) != PGRES_TUPLES_OK) {
             m_error = QString::fromUtf8(PQresultErrorMessage(result));
             PQclear(result);
@@ -83,17 +99,11 @@ QList<ServerFloor::Spent> ServerFloor::explain(const QList<Statement>& statement
     QList<Spent> spent;
     for (const Statement& statement : statements) {
         Spent one;
-        const QVariantList& params = statement.second;
-        std::vector<QByteArray> texts(size_t(params.size()));
-        std::vector<const char*> values(size_t(params.size()), nullptr);
-        for (int i = 0; i < params.size(); ++i) {
-            if (PgReader::parameterText(params.at(i), &texts[size_t(i)]))
-                values[size_t(i)] = texts[size_t(i)].constData();
-        }
+        const Parameters params(statement.second);
         const QByteArray sql =
             "EXPLAIN (ANALYZE, SUMMARY, FORMAT JSON) " + PgReader::numbered(statement.first);
-        PGresult* result = m_handle ? PQexecParams(m_handle, sql.constData(), int(params.size()),
-                                                   nullptr, values.data(), nullptr, nullptr, 0)
+        PGresult* result = m_handle ? PQexecParams(m_handle, sql.constData(), params.count(),
+                                                   nullptr, params.values(), nullptr, nullptr, 0)
                                     : nullptr;
         if (result && PQresultStatus(result) == PGRES_TUPLES_OK && PQntuples(result) == 1) {
             const QJsonObject plan = QJsonDocument::fromJson(QByteArray(PQgetvalue(result, 0, 0)))
