@@ -239,6 +239,7 @@ public:
     Statement totalsStatement() const;
     // The same figures added up from the rows themselves, whatever is kept.
     Statement scannedTotalsStatement() const;
+    QString totalsColumns(const QString& alias) const;
 
 signals:
     void searchTextChanged();

@@ -6,6 +6,7 @@
 #include "core/Schema.h"
 #include "core/SqlDialect.h"
 
+#include <QRegularExpression>
 #include <QtDebug>
 
 // The SQL side of the paged lists: searches, filters, sort order and the
@@ -517,6 +518,27 @@ SqlListModel::Statement SqlListModel::keptTotalsStatement() const
     return statement;
 }
 
+QString SqlListModel::totalsColumns(const QString& alias) const
+{
+    // The columns of the list's own table that the count and sums read, as
+    // "alias.column" in their expressions: a search's found rows are copied
+    // with these alone rather than whole, and the key keeps them apart.
+    QStringList read{m_def.key};
+    QStringList expressions = m_def.totalColumns.values();
+    expressions << m_def.currencyColumn << m_def.convertedDay;
+    const QRegularExpression column(QStringLiteral("\\b") + QRegularExpression::escape(alias) +
+                                    QStringLiteral("\\.([A-Za-z_][A-Za-z0-9_]*)"));
+    for (const QString& expression : std::as_const(expressions)) {
+        auto found = column.globalMatch(expression);
+        while (found.hasNext()) {
+            const QString name = alias + QLatin1Char('.') + found.next().captured(1);
+            if (!read.contains(name))
+                read << name;
+        }
+    }
+    return read.join(QStringLiteral(", "));
+}
+
 SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
 {
     const Where where = whereClause();
@@ -560,8 +582,8 @@ SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
     QVariantList params = where.params + where.params;
     if (!searchClause().ids.isEmpty()) {
         const QString alias = m_def.baseTable.section(QLatin1Char(' '), -1);
-        with = QStringLiteral("WITH list_found_ AS MATERIALIZED (SELECT ") + alias +
-               QStringLiteral(".* FROM ") + m_def.baseTable + where.sql + QStringLiteral(") ");
+        with = QStringLiteral("WITH list_found_ AS MATERIALIZED (SELECT ") + totalsColumns(alias) +
+               QStringLiteral(" FROM ") + m_def.baseTable + where.sql + QStringLiteral(") ");
         source = QStringLiteral("list_found_ ") + alias;
         rowsWhere.clear();
         otherRows = QStringLiteral(" WHERE ") + otherCurrency;
