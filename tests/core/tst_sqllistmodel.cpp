@@ -548,15 +548,19 @@ private slots:
     {
         QTest::addColumn<QString>("list");
         QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("sinceMonths");
         QTest::newRow("payments of a tenant paying in two currencies") << "payments"
-                                                                       << "payments";
+                                                                       << "payments" << 0;
         QTest::newRow("invoices of a tenant billed in two currencies") << "invoices"
-                                                                       << "invoices";
+                                                                       << "invoices" << 0;
+        QTest::newRow("a tenant's payments of the last year") << "payments"
+                                                              << "payments" << 12;
     }
     void searchFooterFromFoundRowsEqualsTheFilteredScan()
     {
         QFETCH(QString, list);
         QFETCH(QString, table);
+        QFETCH(int, sinceMonths);
         if (!TestDatabase::onPostgres()) {
             QSqlDatabase connection = db()->connection();
             QVERIFY(Schema::catchUpSearchIndexes(connection));
@@ -574,12 +578,24 @@ private slots:
         QVERIFY2(!found.isEmpty(), "the generated office should bill a tenant in two currencies");
         const QVariantMap tenant = found.first().toMap();
 
+        // A date bound as well is a value of its own before each part's.
+        QVariantMap since;
+        QString sinceSql = QStringLiteral("''");
+        if (sinceMonths > 0) {
+            const QString from = QDate::currentDate().addMonths(-sinceMonths).toString(Qt::ISODate);
+            since.insert(QStringLiteral("date_from"), from);
+            sinceSql = QLatin1Char('\'') + from + QLatin1Char('\'');
+        }
         SqlListModel searched(db(), definitionNamed(list));
         searched.setSearchText(tenant.value(QStringLiteral("full_name")).toString());
+        searched.setFilters(since);
         SqlListModel filtered(db(), definitionNamed(list));
-        filtered.setFilters({{QStringLiteral("tenant_id"), tenant.value(QStringLiteral("id"))}});
+        since.insert(QStringLiteral("tenant_id"), tenant.value(QStringLiteral("id")));
+        filtered.setFilters(since);
+        const QString dateColumn = definitionNamed(list).dateColumn.section(QLatin1Char('.'), 1);
         const int rows = db()->scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table +
-                                          QStringLiteral(" WHERE tenant_id=?"),
+                                          QStringLiteral(" WHERE tenant_id=? AND ") + dateColumn +
+                                          QStringLiteral(" >= ") + sinceSql,
                                       {tenant.value(QStringLiteral("id"))})
                              .toInt();
         QVERIFY(rows > 1);
