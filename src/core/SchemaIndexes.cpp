@@ -107,6 +107,11 @@ const QStringList& Schema::indexStatements()
                        "payments(currency_id, payment_date, invoice_id, amount)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_currency_day ON "
                        "expenses(currency_id, expense_date, property_id, amount)"),
+        // The journal shown for one kind of event (expenses, say) walks that
+        // kind's entries newest first and stops at the end of the screen,
+        // instead of sorting every entry of the kind.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_journal_type_date ON "
+                       "journal_entries(reference_type, entry_date)"),
         // The invoices still owed, by due day: the alerts read the first few
         // overdue ones and count them, the figures add up what is open. A
         // query uses it when its WHERE holds this very condition.

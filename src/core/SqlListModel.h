@@ -239,6 +239,7 @@ public:
     Statement totalsStatement() const;
     // The same figures added up from the rows themselves, whatever is kept.
     Statement scannedTotalsStatement() const;
+    QString totalsColumns(const QString& alias) const;
 
 signals:
     void searchTextChanged();
@@ -270,6 +271,8 @@ private:
         QString scanned;
         QVariantList scanParams;
         QString trigrams; // the index query
+        // The conditions `ids` gathers by, in order, taking `params` in turn.
+        QStringList parts;
     };
     Search searchClause() const;
     // The search finds many rows, so its pages are best read in sort order.

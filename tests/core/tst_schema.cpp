@@ -68,10 +68,11 @@ private slots:
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
                                            "AND name LIKE 'idx_%'"))
                      .toInt(),
-                 64); // with the cheques' links to instalments and payments, the open
+                 65); // with the cheques' links to instalments and payments, the open
                       // invoices and owed bills the reconciliation sums, the
                       // currency-and-day and owed-money indexes of the reports, and the
-                      // narrow ones the cheques, expenses and settings pages read on opening
+                      // narrow ones the cheques, expenses and settings pages read on opening, and
+                      // the journal of one kind of event by day
         QCOMPARE(Schema::tableStatements().size(), 60);
     }
 

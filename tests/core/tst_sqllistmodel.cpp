@@ -538,6 +538,74 @@ private slots:
         }
     }
 
+    // A search gathers its rows once and sums them from a copy holding only
+    // the columns the footer reads. Searching a tenant's full name finds
+    // the very rows the tenant's filter does, which are summed straight
+    // from the table: count, sums, mixed currencies and the converted total
+    // (other currencies per day, the invoices' day worked out from their
+    // time) must all agree.
+    void searchFooterFromFoundRowsEqualsTheFilteredScan_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<int>("sinceMonths");
+        QTest::newRow("payments of a tenant paying in two currencies") << "payments"
+                                                                       << "payments" << 0;
+        QTest::newRow("invoices of a tenant billed in two currencies") << "invoices"
+                                                                       << "invoices" << 0;
+        QTest::newRow("a tenant's payments of the last year") << "payments"
+                                                              << "payments" << 12;
+    }
+    void searchFooterFromFoundRowsEqualsTheFilteredScan()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, table);
+        QFETCH(int, sinceMonths);
+        if (!TestDatabase::onPostgres()) {
+            QSqlDatabase connection = db()->connection();
+            QVERIFY(Schema::catchUpSearchIndexes(connection));
+        }
+        // A tenant whose name no other tenant or buyer shares, with rows in
+        // a currency other than the primary one.
+        const QVariantList found = db()->execQuery(
+            QStringLiteral("SELECT t.id, t.full_name FROM tenants t WHERE EXISTS (SELECT 1 FROM ") +
+            table +
+            QStringLiteral(" r WHERE r.tenant_id=t.id AND r.currency_id IN (SELECT id FROM "
+                           "currencies WHERE is_primary=0)) AND (SELECT COUNT(*) FROM tenants o "
+                           "WHERE o.full_name LIKE '%' || t.full_name || '%')=1 AND NOT EXISTS "
+                           "(SELECT 1 FROM buyers b WHERE b.full_name LIKE '%' || t.full_name || "
+                           "'%') ORDER BY t.id LIMIT 1"));
+        QVERIFY2(!found.isEmpty(), "the generated office should bill a tenant in two currencies");
+        const QVariantMap tenant = found.first().toMap();
+
+        // A date bound as well is a value of its own before each part's.
+        QVariantMap since;
+        QString sinceSql = QStringLiteral("''");
+        if (sinceMonths > 0) {
+            const QString from = QDate::currentDate().addMonths(-sinceMonths).toString(Qt::ISODate);
+            since.insert(QStringLiteral("date_from"), from);
+            sinceSql = QLatin1Char('\'') + from + QLatin1Char('\'');
+        }
+        SqlListModel searched(db(), definitionNamed(list));
+        searched.setSearchText(tenant.value(QStringLiteral("full_name")).toString());
+        searched.setFilters(since);
+        SqlListModel filtered(db(), definitionNamed(list));
+        since.insert(QStringLiteral("tenant_id"), tenant.value(QStringLiteral("id")));
+        filtered.setFilters(since);
+        const QString dateColumn = definitionNamed(list).dateColumn.section(QLatin1Char('.'), 1);
+        const int rows = db()->scalar(QStringLiteral("SELECT COUNT(*) FROM ") + table +
+                                          QStringLiteral(" WHERE tenant_id=? AND ") + dateColumn +
+                                          QStringLiteral(" >= ") + sinceSql,
+                                      {tenant.value(QStringLiteral("id"))})
+                             .toInt();
+        QVERIFY(rows > 1);
+        QCOMPARE(filtered.totalCount(), rows);
+        QCOMPARE(searched.totalCount(), rows);
+        const QVariantMap footer = searched.totals();
+        QVERIFY(footer.contains(QStringLiteral("converted")));
+        QCOMPARE(footer, filtered.totals());
+    }
+
     // A row written after the text index was last brought up to date is
     // found through the scanned tail; once indexed, the triggers keep the
     // index in step with its edits and its deletion. The index itself is
