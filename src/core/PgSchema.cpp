@@ -204,6 +204,10 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          QStringLiteral("expense list totals"),
          ListTotals::serverStatements(ListTotals::kExpenses),
          {}},
+        {19,
+         QStringLiteral("payments per property and day"),
+         PgSchema::propertyDayStatements(),
+         {}},
     };
     return list;
 }
