@@ -11,6 +11,7 @@ const QString MoneyTotals::kExpenses = QStringLiteral("expenses");
 const QString MoneyTotals::kPropertyPayments = QStringLiteral("property_payments");
 const QString MoneyTotals::kPropertyExpenses = QStringLiteral("property_expenses");
 const QString MoneyTotals::kDayPayments = QStringLiteral("day_payments");
+const QString MoneyTotals::kPropertyDayPayments = QStringLiteral("property_day_payments");
 
 namespace {
 
@@ -23,6 +24,11 @@ const QString kTable = QStringLiteral("CREATE TABLE IF NOT EXISTS money_totals (
                                       "cents INTEGER NOT NULL DEFAULT 0, "
                                       "rest REAL NOT NULL DEFAULT 0, "
                                       "PRIMARY KEY (kind, owner_id, currency_id)) WITHOUT ROWID");
+
+// The comparison of properties reads the days of the currencies other than
+// the primary one, a few among every property's days.
+const QString kByCurrency = QStringLiteral(
+    "CREATE INDEX IF NOT EXISTS money_totals_currency ON money_totals (kind, currency_id)");
 
 const QString kInsert = QStringLiteral(
     "INSERT INTO money_totals (kind, owner_id, currency_id, row_count, cents, rest) ");
@@ -53,23 +59,42 @@ QString oneRow(const QString& kind, const QString& owner, const QString& row, co
 
 // Adds or takes away the payments `from` finds (alias p), grouped per
 // `owner` and currency.
-QString somePayments(const QString& owner, const QString& sign, const QString& from)
+QString somePayments(const QString& kind, const QString& owner, const QString& sign,
+                     const QString& from)
 {
-    return kInsert + QStringLiteral("SELECT '") + MoneyTotals::kPropertyPayments +
-           QStringLiteral("', ") + owner + QStringLiteral(", ") + currencyKey(QStringLiteral("p")) +
-           QStringLiteral(", ") + sign + QStringLiteral("COUNT(*), ") + sign +
-           QStringLiteral("SUM(") + MoneyTotals::centsOf(QStringLiteral("p.amount")) +
-           QStringLiteral("), ") + sign + QStringLiteral("SUM(") +
-           MoneyTotals::restOf(QStringLiteral("p.amount")) + QStringLiteral(") ") + from +
-           QStringLiteral(" GROUP BY ") + owner + QStringLiteral(", ") +
-           currencyKey(QStringLiteral("p")) + kMerge;
+    return kInsert + QStringLiteral("SELECT '") + kind + QStringLiteral("', ") + owner +
+           QStringLiteral(", ") + currencyKey(QStringLiteral("p")) + QStringLiteral(", ") + sign +
+           QStringLiteral("COUNT(*), ") + sign + QStringLiteral("SUM(") +
+           MoneyTotals::centsOf(QStringLiteral("p.amount")) + QStringLiteral("), ") + sign +
+           QStringLiteral("SUM(") + MoneyTotals::restOf(QStringLiteral("p.amount")) +
+           QStringLiteral(") ") + from + QStringLiteral(" GROUP BY ") + owner +
+           QStringLiteral(", ") + currencyKey(QStringLiteral("p")) + kMerge;
+}
+
+// The key of a property's day: property id * 10^8 + yyyymmdd, NULL for a
+// payment on no day.
+QString propertyDay(const QString& property, const QString& date)
+{
+    return property + QStringLiteral("*") + QString::number(MoneyTotals::kDayStride) +
+           QStringLiteral("+") + MoneyTotals::dayOf(date);
+}
+
+// The same payments of one property, once as a whole and once per day.
+QString somePropertyPayments(const QString& property, const QString& sign, const QString& from)
+{
+    const QString date = QStringLiteral("p.payment_date");
+    return somePayments(MoneyTotals::kPropertyPayments, property, sign, from) +
+           somePayments(MoneyTotals::kPropertyDayPayments, propertyDay(property, date), sign,
+                        from + QStringLiteral(" AND ") + MoneyTotals::dayOf(date) +
+                            QStringLiteral(" IS NOT NULL"));
 }
 
 // A payment counts everywhere, on its day, and for the property of its
-// invoice's unit.
+// invoice's unit, as a whole and on its day.
 QString payment(const QString& row, const QString& sign)
 {
-    const QString day = MoneyTotals::dayOf(row + QStringLiteral(".payment_date"));
+    const QString date = row + QStringLiteral(".payment_date");
+    const QString day = MoneyTotals::dayOf(date);
     return oneRow(MoneyTotals::kPayments, QStringLiteral("0"), row, sign, QString(),
                   QStringLiteral("1")) +
            oneRow(MoneyTotals::kDayPayments, day, row, sign, QString(),
@@ -77,26 +102,32 @@ QString payment(const QString& row, const QString& sign)
            oneRow(MoneyTotals::kPropertyPayments, QStringLiteral("u.property_id"), row, sign,
                   QStringLiteral(" FROM invoices i JOIN units u ON u.id=i.unit_id"),
                   QStringLiteral("i.id=") + row +
-                      QStringLiteral(".invoice_id AND u.property_id IS NOT NULL"));
+                      QStringLiteral(".invoice_id AND u.property_id IS NOT NULL")) +
+           oneRow(MoneyTotals::kPropertyDayPayments,
+                  propertyDay(QStringLiteral("u.property_id"), date), row, sign,
+                  QStringLiteral(" FROM invoices i JOIN units u ON u.id=i.unit_id"),
+                  QStringLiteral("i.id=") + row +
+                      QStringLiteral(".invoice_id AND u.property_id IS NOT NULL AND ") + day +
+                      QStringLiteral(" IS NOT NULL"));
 }
 
 // The payments of one invoice, for the property of its unit.
 QString invoice(const QString& row, const QString& sign)
 {
-    return somePayments(QStringLiteral("u.property_id"), sign,
-                        QStringLiteral("FROM units u JOIN payments p ON p.invoice_id=") + row +
-                            QStringLiteral(".id WHERE u.id=") + row +
-                            QStringLiteral(".unit_id AND u.property_id IS NOT NULL"));
+    return somePropertyPayments(QStringLiteral("u.property_id"), sign,
+                                QStringLiteral("FROM units u JOIN payments p ON p.invoice_id=") +
+                                    row + QStringLiteral(".id WHERE u.id=") + row +
+                                    QStringLiteral(".unit_id AND u.property_id IS NOT NULL"));
 }
 
 // The payments of every invoice of one unit, for the unit's property.
 QString unit(const QString& row, const QString& sign)
 {
-    return somePayments(row + QStringLiteral(".property_id"), sign,
-                        QStringLiteral("FROM invoices i JOIN payments p ON p.invoice_id=i.id "
-                                       "WHERE i.unit_id=") +
-                            row + QStringLiteral(".id AND ") + row +
-                            QStringLiteral(".property_id IS NOT NULL"));
+    return somePropertyPayments(
+        row + QStringLiteral(".property_id"), sign,
+        QStringLiteral("FROM invoices i JOIN payments p ON p.invoice_id=i.id "
+                       "WHERE i.unit_id=") +
+            row + QStringLiteral(".id AND ") + row + QStringLiteral(".property_id IS NOT NULL"));
 }
 
 QString expense(const QString& row, const QString& sign)
@@ -249,6 +280,13 @@ QStringList serverRecount()
                                  "FROM payments GROUP BY payment_date, COALESCE(currency_id,-1)) "
                                  "AS days WHERE k IS NOT NULL GROUP BY k, cur")
                       .arg(MoneyTotals::kDayPayments, cents.arg(QStringLiteral("amount"))),
+        grouped(MoneyTotals::kPropertyDayPayments,
+                QStringLiteral("u.property_id*%1+money_totals_day(p.payment_date)")
+                    .arg(MoneyTotals::kDayStride),
+                QStringLiteral("FROM payments p JOIN invoices i ON i.id=p.invoice_id JOIN units "
+                               "u ON u.id=i.unit_id WHERE u.property_id IS NOT NULL AND "
+                               "money_totals_day(p.payment_date) IS NOT NULL"),
+                QStringLiteral("p.amount"), QStringLiteral("p.currency_id")),
         grouped(MoneyTotals::kExpenses, QStringLiteral("0"), QStringLiteral("FROM expenses"),
                 QStringLiteral("amount"), QStringLiteral("currency_id")),
         grouped(MoneyTotals::kPropertyExpenses, QStringLiteral("property_id"),
@@ -297,6 +335,13 @@ QStringList MoneyTotals::recountStatements(DatabaseSettings::Engine engine)
             restOf(QStringLiteral("amount")) +
             QStringLiteral(") as r FROM payments GROUP BY payment_date, IFNULL(currency_id,-1))) "
                            "WHERE k IS NOT NULL GROUP BY k, cur"),
+        grouped(kPropertyDayPayments,
+                propertyDay(QStringLiteral("u.property_id"), QStringLiteral("p.payment_date")),
+                QStringLiteral("FROM payments p CROSS JOIN invoices i ON i.id=p.invoice_id CROSS "
+                               "JOIN units u ON u.id=i.unit_id WHERE u.property_id IS NOT NULL "
+                               "AND ") +
+                    dayOf(QStringLiteral("p.payment_date")) + QStringLiteral(" IS NOT NULL"),
+                QStringLiteral("p.amount"), QStringLiteral("p.currency_id")),
         grouped(kExpenses, QStringLiteral("0"), QStringLiteral("FROM expenses WHERE 1"),
                 QStringLiteral("amount"), QStringLiteral("currency_id")),
         grouped(kPropertyExpenses, QStringLiteral("property_id"),
@@ -333,7 +378,7 @@ bool MoneyTotals::ensure(QSqlDatabase& db, QSqlError* error)
 
     // Table, triggers and the count from the stored rows together, so no
     // write can slip in between the count and the triggers that follow it.
-    QStringList statements = {kTable};
+    QStringList statements = {kTable, kByCurrency};
     for (const Trigger& trigger : all) {
         statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name;
         statements << definition(trigger);

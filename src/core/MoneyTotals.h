@@ -11,9 +11,9 @@ class QSqlError;
 // Running totals of the money the reports add up over the whole history:
 // every payment, every expense, and both of them per property (payments
 // reach their property through the invoice's unit, as the property
-// comparison counts them), and payments per day. Triggers keep them in step with every insert,
-// delete and change of payments, expenses, invoices and units, whoever
-// writes, so a report reads a few rows instead of every payment.
+// comparison counts them), payments per day and per property and day. Triggers keep them in step
+// with every insert, delete and change of payments, expenses, invoices and units, whoever writes,
+// so a report reads a few rows instead of every payment.
 //
 // Each total is kept per currency as whole cents (an exact integer, so the
 // figure does not depend on the order rows were added in) plus the
@@ -31,6 +31,11 @@ public:
     // Payments per day, owner yyyymmdd (20240305 for 5 March 2024): a
     // month's total converts each day at its own rate.
     static const QString kDayPayments;
+    // Payments per property and day, owner property id * kDayStride +
+    // yyyymmdd: the comparison of properties converts each of its days in
+    // another currency at that day's rate without visiting the payments.
+    static const QString kPropertyDayPayments;
+    static constexpr qint64 kDayStride = 100000000;
 
     // Creates the table and its triggers where any is missing or written
     // otherwise and then (a file from an older version) counts the totals

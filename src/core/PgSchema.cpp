@@ -245,6 +245,10 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          QStringLiteral("screens read in order and from the index"),
          screenReadsStatements(),
          {}},
+        {19,
+         QStringLiteral("payments per property and day"),
+         PgSchema::propertyDayStatements(),
+         {}},
     };
     return list;
 }

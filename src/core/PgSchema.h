@@ -41,6 +41,7 @@ public:
     static const QStringList& tableStatements();
     // The functions and triggers that keep money_totals.
     static const QStringList& totalsStatements();
+    static const QStringList& propertyDayStatements();
     // The rows a new database starts with, the same as a new file's
     // (PgSchemaSeed.cpp).
     static bool seedRows(QSqlDatabase& db, QSqlError* error);

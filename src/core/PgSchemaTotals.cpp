@@ -115,3 +115,64 @@ const QStringList& PgSchema::totalsStatements()
     };
     return statements;
 }
+
+// Payments per property and day as well (the comparison of properties): the
+// payment, invoice and unit functions count them too, and the days of the
+// payments already stored are counted once.
+const QStringList& PgSchema::propertyDayStatements()
+{
+    static const QStringList statements = {
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS money_totals_currency ON money_totals (kind, currency_id)"),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION money_totals_payment(p payments, n BIGINT) RETURNS void "
+            "LANGUAGE plpgsql AS $$ DECLARE day BIGINT := money_totals_day(p.payment_date); "
+            "property BIGINT; BEGIN "
+            "PERFORM money_totals_add('payments', 0, p.currency_id, n, p.amount); "
+            "IF day IS NOT NULL THEN "
+            "PERFORM money_totals_add('day_payments', day, p.currency_id, n, p.amount); END IF; "
+            "SELECT u.property_id INTO property FROM invoices i JOIN units u ON u.id = i.unit_id "
+            "WHERE i.id = p.invoice_id; "
+            "IF property IS NOT NULL THEN "
+            "PERFORM money_totals_add('property_payments', property, p.currency_id, n, p.amount); "
+            "IF day IS NOT NULL THEN PERFORM money_totals_add('property_day_payments', "
+            "property * 100000000 + day, p.currency_id, n, p.amount); END IF; "
+            "END IF; END $$"),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION money_totals_invoice(invoice BIGINT, unit BIGINT, n "
+            "BIGINT) "
+            "RETURNS void LANGUAGE plpgsql AS $$ DECLARE property BIGINT; day BIGINT; p RECORD; "
+            "BEGIN "
+            "SELECT property_id INTO property FROM units WHERE id = unit; "
+            "IF property IS NULL THEN RETURN; END IF; "
+            "FOR p IN SELECT amount, currency_id, payment_date FROM payments WHERE invoice_id = "
+            "invoice LOOP "
+            "PERFORM money_totals_add('property_payments', property, p.currency_id, n, p.amount); "
+            "day := money_totals_day(p.payment_date); "
+            "IF day IS NOT NULL THEN PERFORM money_totals_add('property_day_payments', "
+            "property * 100000000 + day, p.currency_id, n, p.amount); END IF; "
+            "END LOOP; END $$"),
+        QStringLiteral(
+            "CREATE OR REPLACE FUNCTION money_totals_unit(unit BIGINT, property BIGINT, n BIGINT) "
+            "RETURNS void LANGUAGE plpgsql AS $$ DECLARE day BIGINT; p RECORD; BEGIN "
+            "IF property IS NULL THEN RETURN; END IF; "
+            "FOR p IN SELECT pay.amount, pay.currency_id, pay.payment_date FROM invoices i JOIN "
+            "payments pay ON pay.invoice_id = i.id WHERE i.unit_id = unit LOOP "
+            "PERFORM money_totals_add('property_payments', property, p.currency_id, n, p.amount); "
+            "day := money_totals_day(p.payment_date); "
+            "IF day IS NOT NULL THEN PERFORM money_totals_add('property_day_payments', "
+            "property * 100000000 + day, p.currency_id, n, p.amount); END IF; "
+            "END LOOP; END $$"),
+        QStringLiteral("DELETE FROM money_totals WHERE kind = 'property_day_payments'"),
+        QStringLiteral(
+            "INSERT INTO money_totals (kind, owner_id, currency_id, row_count, cents, rest) "
+            "SELECT 'property_day_payments', k, cur, SUM(n), SUM(c), SUM(r) FROM (SELECT "
+            "u.property_id * 100000000 + money_totals_day(p.payment_date) AS k, "
+            "COALESCE(p.currency_id, -1) AS cur, COUNT(*) AS n, SUM(CAST(round(p.amount*100) AS "
+            "BIGINT)) AS c, SUM(p.amount-CAST(round(p.amount*100) AS BIGINT)/100.0) AS r FROM "
+            "payments p JOIN invoices i ON i.id = p.invoice_id JOIN units u ON u.id = i.unit_id "
+            "WHERE u.property_id IS NOT NULL GROUP BY u.property_id, p.payment_date, "
+            "COALESCE(p.currency_id, -1)) AS days WHERE k IS NOT NULL GROUP BY k, cur"),
+    };
+    return statements;
+}

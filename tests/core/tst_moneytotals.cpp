@@ -42,6 +42,12 @@ Figures direct(Database* db)
             "as currency, COUNT(*) as n, SUM(amount) as t FROM payments WHERE "
             "money_totals_day(payment_date) IS NOT NULL GROUP BY money_totals_day(payment_date), "
             "currency_id")));
+        rows.append(db->execQuery(QStringLiteral(
+            "SELECT 'property_day_payments' as kind, u.property_id*100000000+"
+            "money_totals_day(p.payment_date) as owner, p.currency_id as currency, COUNT(*) as n, "
+            "SUM(p.amount) as t FROM payments p JOIN invoices i ON p.invoice_id=i.id JOIN units u "
+            "ON i.unit_id=u.id WHERE money_totals_day(p.payment_date) IS NOT NULL GROUP BY "
+            "u.property_id, money_totals_day(p.payment_date), p.currency_id")));
     }
     // Days of the years the monthly report picks, grouped as it reads them.
     for (int year = 2022; year <= 2026 && !db->isPostgres(); ++year) {
@@ -54,6 +60,17 @@ Figures direct(Database* db)
             {QString::number(year), QStringLiteral("%1-01-01").arg(year),
              QStringLiteral("%1-01-01").arg(year + 1), QString::number(year)});
         rows.append(months);
+        // And per property on the same days.
+        rows.append(db->execQuery(
+            QStringLiteral("SELECT 'property_day_payments' as kind, u.property_id||?||"
+                           "strftime('%m%d', p.payment_date) as owner, p.currency_id as currency, "
+                           "COUNT(*) as n, SUM(p.amount) as t FROM payments p JOIN invoices i ON "
+                           "p.invoice_id=i.id JOIN units u ON i.unit_id=u.id WHERE "
+                           "p.payment_date >= ? AND p.payment_date < ? AND strftime('%Y', "
+                           "p.payment_date)=? GROUP BY u.property_id, strftime('%m%d', "
+                           "p.payment_date), p.currency_id"),
+            {QString::number(year), QStringLiteral("%1-01-01").arg(year),
+             QStringLiteral("%1-01-01").arg(year + 1), QString::number(year)}));
     }
     Figures figures;
     for (const QVariant& value : rows) {

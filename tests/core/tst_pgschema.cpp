@@ -370,6 +370,55 @@ private slots:
         QCOMPARE(kept(later.get()), written);
     }
 
+    // An office already on a server when payments came to be kept per
+    // property and day gains those days counted from its rows, as the
+    // triggers would have kept them, and keeps them from then on.
+    void existingOfficeGainsItsPropertyDays()
+    {
+        const DatabaseSettings settings = m_cluster->newDatabase();
+        auto server = openServer(settings);
+        QVERIFY(server->connection().isOpen());
+        const QStringList rows = {
+            QStringLiteral("INSERT INTO properties (id, name) VALUES (1, 'برج النخيل'), "
+                           "(2, 'مجمع الياسمين')"),
+            QStringLiteral("INSERT INTO units (id, property_id, unit_number) VALUES (1, 1, 'A1'), "
+                           "(2, 2, 'B1')"),
+            QStringLiteral("INSERT INTO invoices (id, invoice_number, unit_id) VALUES (1, 'ف-1', "
+                           "1), (2, 'ف-2', 2)"),
+            QStringLiteral("INSERT INTO payments (invoice_id, amount, payment_date, currency_id) "
+                           "VALUES (1, 300.3, '2024-03-02', 2), (1, 0.005, '2024-03-02', 2), "
+                           "(1, 10, '2024-03-02', NULL), (2, 7.25, '2024-03-03 10:00', 3), "
+                           "(2, 4, 'ليس تاريخًا', 2)"),
+        };
+        for (const QString& sql : rows)
+            QVERIFY2(server->execNonQuery(sql), qPrintable(sql));
+        const QString keptSql = QStringLiteral(
+            "SELECT string_agg(owner_id || '|' || currency_id || '|' || row_count || '|' || "
+            "cents || '|' || CAST(round(rest, 9) AS DOUBLE PRECISION), ',' ORDER BY owner_id, "
+            "currency_id) FROM money_totals WHERE "
+            "kind='property_day_payments' AND row_count<>0");
+        const QString written = server->scalar(keptSql).toString();
+        QCOMPARE(written, QStringLiteral("120240302|-1|1|1000|0,120240302|2|2|30031|-0.005,"
+                                         "220240303|3|1|725|0"));
+
+        // The server as it was before: the days neither kept nor counted.
+        QVERIFY(server->execNonQuery(
+            QStringLiteral("DELETE FROM money_totals WHERE kind='property_day_payments'")));
+        QVERIFY(
+            server->execNonQuery(QStringLiteral("DELETE FROM schema_migrations WHERE version=?"),
+                                 {PgSchema::migrations().last().version}));
+        server.reset();
+
+        auto later = openServer(settings);
+        QVERIFY(later->connection().isOpen());
+        QCOMPARE(later->scalar(keptSql).toString(), written);
+        QVERIFY(later->execNonQuery(
+            QStringLiteral("UPDATE payments SET payment_date='2024-03-04' WHERE amount=300.3")));
+        QCOMPARE(later->scalar(keptSql).toString(),
+                 QStringLiteral("120240302|-1|1|1000|0,120240302|2|1|1|-0.005,120240304|2|1|"
+                                "30030|0,220240303|3|1|725|0"));
+    }
+
     void regressionFailedMigrationLeavesNothingBehind()
     {
         // A table the first migration makes is already there (made by hand):

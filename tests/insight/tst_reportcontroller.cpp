@@ -761,6 +761,57 @@ private slots:
         QCOMPARE(cents(m_ctrl->getPropertyProfitability(m_property)["income"]), qint64(113342));
     }
 
+    // Payments in other currencies count at the rate of their own day, read
+    // from the totals kept per property and day: after a payment is re-dated,
+    // changes currency, moves to another property's invoice or is deleted,
+    // the comparison still says what the property's own figure (summed from
+    // its payments) says, and a day before a currency's first rate leaves it
+    // incomplete.
+    void propertyComparisonConvertsEachPaymentDay()
+    {
+        const int other = InsightRows::property(db(), QStringLiteral("مجمع الزيتون"));
+        const int t = tenant(db(), QStringLiteral("خالد"));
+        const int mine =
+            invoice(db(), "INV-1", t, unit(db(), m_property, "1", "rented"), period(), 5000, 0);
+        const int theirs =
+            invoice(db(), "INV-2", t, unit(db(), other, "2", "rented"), period(), 5000, 0);
+        CurrencyModel rates(db());
+        QVERIFY(rates.recordRate(2, day(-10), 2.0));
+        QVERIFY(rates.recordRate(2, day(-3), 3.0));
+        QVERIFY(rates.recordRate(3, day(-2), 4.0));
+        payment(db(), 1000, day(-1), 1, t, QVariant(), QVariant(), mine);
+        const int early = payment(db(), 100, day(-5), 2, t, QVariant(), QVariant(), mine);
+        const int late = payment(db(), 50, day(-1), 2, t, QVariant(), QVariant(), mine);
+        payment(db(), 10.25, day(-1), 2, t, QVariant(), QVariant(), mine);
+        const int unrated = payment(db(), 5, day(-4), 3, t, QVariant(), QVariant(), mine);
+        payment(db(), 1, day(), 3, t, QVariant(), QVariant(), mine);
+
+        const auto check = [&](qint64 expected, bool complete) {
+            const QVariantList rows = m_ctrl->getPropertyComparison();
+            QVariantMap row;
+            for (const QVariant& value : rows)
+                if (value.toMap()["id"].toInt() == m_property)
+                    row = value.toMap();
+            QCOMPARE(cents(row["income"]), expected);
+            QCOMPARE(row["complete"].toBool(), complete);
+            QCOMPARE(cents(row["income"]),
+                     cents(m_ctrl->getPropertyProfitability(m_property)["income"]));
+        };
+        // 1000 + 100 x 2 + (50 + 10.25) x 3 + 1 x 4, and 5 with no rate yet.
+        check(138475, false);
+        QVERIFY(rates.recordRate(3, day(-6), 0.5));
+        check(138725, true);
+        QVERIFY(
+            db()->execNonQuery("UPDATE payments SET payment_date=? WHERE id=?", {day(-8), late}));
+        check(133725, true);
+        QVERIFY(db()->execNonQuery("UPDATE payments SET currency_id=3 WHERE id=?", {early}));
+        check(118725, true);
+        QVERIFY(db()->execNonQuery("UPDATE payments SET invoice_id=? WHERE id=?", {theirs, early}));
+        check(113725, true);
+        QVERIFY(db()->execNonQuery("DELETE FROM payments WHERE id=?", {unrated}));
+        check(113475, true);
+    }
+
     // ---- generated analysis --------------------------------------------------
 
     void occupancyCard_data()
