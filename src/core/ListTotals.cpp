@@ -69,7 +69,8 @@ const QList<ListTotals::Kept>& kept()
          QString(),
          QString(),
          QString()},
-        // Only entries with lines are listed.
+        // Only entries with lines are listed; per kind of entry, so the
+        // journal of one kind (expenses, payments...) is counted as fast.
         {ListTotals::kJournal,
          QStringLiteral("journal_entries"),
          QStringLiteral("R.entry_date"),
@@ -77,9 +78,9 @@ const QList<ListTotals::Kept>& kept()
          QString(),
          {},
          QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=R.id)"),
-         {},
-         QString(),
-         QString(),
+         {QStringLiteral("reference_type")},
+         QStringLiteral("R.reference_type"),
+         QStringLiteral("reference_type"),
          QString()},
         {ListTotals::kPendingCheques,
          QStringLiteral("cheques"),
@@ -149,7 +150,7 @@ const QList<ListTotals::Kept>& kept()
 // counted once, by its own migration.
 bool keptLater(const ListTotals::Kept& k)
 {
-    return k.list == ListTotals::kExpenses;
+    return k.list == ListTotals::kExpenses || k.list == ListTotals::kJournal;
 }
 
 using Engine = DatabaseSettings::Engine;
@@ -300,14 +301,16 @@ QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
                         QString(),
                         oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
                         false};
-        list << Trigger{prefix + QStringLiteral("_changed"),
-                        QStringLiteral("UPDATE OF entry_date"),
-                        k.table,
-                        QStringLiteral("OLD.entry_date") + isNot(server) +
-                            QStringLiteral("NEW.entry_date"),
-                        oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server) +
-                            oneRow(k, QStringLiteral("NEW"), QString(), server),
-                        false};
+        // Redated or made another kind of entry: off its old day and kind,
+        // onto the new.
+        list << Trigger{
+            prefix + QStringLiteral("_changed"),
+            QStringLiteral("UPDATE OF entry_date, reference_type"),
+            k.table,
+            changed({QStringLiteral("entry_date"), QStringLiteral("reference_type")}, server),
+            oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server) +
+                oneRow(k, QStringLiteral("NEW"), QString(), server),
+            false};
         return list;
     }
     QStringList columns = k.sums;
@@ -508,4 +511,21 @@ QStringList ListTotals::serverStatements(const QString& list)
         statements << serverDefinition(trigger);
     statements << count(*k, true);
     return statements;
+}
+
+QStringList ListTotals::serverStatementsAnew(const QString& list)
+{
+    const Kept* k = find(list);
+    if (!k)
+        return {};
+    QStringList statements;
+    for (const Trigger& trigger : triggersOf(*k, true))
+        statements << QStringLiteral("DROP FUNCTION IF EXISTS ") + trigger.name +
+                          QStringLiteral("() CASCADE");
+    // Its rows under the list's name alone and under any split value (see
+    // listCondition); the name is the program's own.
+    statements << QStringLiteral("DELETE FROM list_totals WHERE list='%1' OR (list>='%1:' AND "
+                                 "list<'%1;')")
+                      .arg(k->list);
+    return statements + serverStatements(list);
 }

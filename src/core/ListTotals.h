@@ -80,4 +80,7 @@ public:
     // serverStatements(list), which counts that one list's rows.
     static const QStringList& serverStatements();
     static QStringList serverStatements(const QString& list);
+    // The same for a list a server kept otherwise before: its functions,
+    // triggers and rows go first, then it is kept and counted anew.
+    static QStringList serverStatementsAnew(const QString& list);
 };

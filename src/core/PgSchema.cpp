@@ -249,6 +249,13 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          QStringLiteral("payments per property and day"),
          PgSchema::propertyDayStatements(),
          {}},
+        // The journal's entries kept per kind as well, so the journal of
+        // one kind is counted from its days.
+        {20,
+         QStringLiteral("journal list totals"),
+         ListTotals::serverStatementsAnew(ListTotals::kJournal) +
+             QStringList{QStringLiteral("ANALYZE list_totals")},
+         {}},
     };
     return list;
 }
