@@ -27,7 +27,7 @@ public:
     {
         QString list;                 // key in list_totals, e.g. "invoices"
         QString table;                // the table whose rows are counted
-        QString day;                  // the row's day, written with the row as "R"
+        QString day;                  // the row's day (or month), written with the row as "R"
         QString dayColumn;            // the column the day is worked out from
         QString currency;             // currency column, or empty
         QStringList sums;             // summed columns (at most three), in kept order
