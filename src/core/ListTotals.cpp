@@ -1,6 +1,7 @@
 #include "core/ListTotals.h"
 
 #include "core/MoneyTotals.h"
+#include "core/OpenInvoices.h"
 #include "core/SchemaStep.h"
 #include "core/SqlDialect.h"
 
@@ -123,8 +124,7 @@ const QList<ListTotals::Kept>& kept()
          QStringLiteral("due_date"),
          QStringLiteral("currency_id"),
          {QStringLiteral("balance")},
-         QStringLiteral("(R.status < 'paid' OR (R.status > 'paid' AND R.status < 'void') OR "
-                        "R.status > 'void') AND R.balance >= 0.005 AND R.due_date IS NOT NULL"),
+         OpenInvoices::owing(QStringLiteral("R")) + QStringLiteral(" AND R.due_date IS NOT NULL"),
          {QStringLiteral("status")},
          QString(),
          QString(),
@@ -508,4 +508,23 @@ QStringList ListTotals::serverStatements(const QString& list)
         statements << serverDefinition(trigger);
     statements << count(*k, true);
     return statements;
+}
+
+QStringList ListTotals::serverReplaceStatements(const QString& list)
+{
+    QStringList statements;
+    const Kept* k = find(list);
+    if (!k)
+        return statements;
+    for (const Trigger& trigger : triggersOf(*k, true)) {
+        statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name +
+                          QStringLiteral(" ON ") + trigger.table;
+        statements << QStringLiteral("DROP FUNCTION IF EXISTS ") + trigger.name +
+                          QStringLiteral("()");
+    }
+    // The list's own key and its split keys, as listCondition reads them.
+    statements << QStringLiteral("DELETE FROM list_totals WHERE list='%1' OR (list>='%1:' AND "
+                                 "list<'%1;')")
+                      .arg(k->list);
+    return statements + serverStatements(list);
 }

@@ -404,9 +404,14 @@ private slots:
         // The server as it was before: the days neither kept nor counted.
         QVERIFY(server->execNonQuery(
             QStringLiteral("DELETE FROM money_totals WHERE kind='property_day_payments'")));
-        QVERIFY(
-            server->execNonQuery(QStringLiteral("DELETE FROM schema_migrations WHERE version=?"),
-                                 {PgSchema::migrations().last().version}));
+        int propertyDays = 0;
+        for (const PgSchema::Migration& migration : PgSchema::migrations()) {
+            if (migration.description == QLatin1String("payments per property and day"))
+                propertyDays = migration.version;
+        }
+        QVERIFY(propertyDays > 0);
+        QVERIFY(server->execNonQuery(
+            QStringLiteral("DELETE FROM schema_migrations WHERE version=?"), {propertyDays}));
         server.reset();
 
         auto later = openServer(settings);
