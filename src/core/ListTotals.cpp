@@ -1,6 +1,7 @@
 #include "core/ListTotals.h"
 
 #include "core/MoneyTotals.h"
+#include "core/OpenInvoices.h"
 #include "core/SchemaStep.h"
 #include "core/SqlDialect.h"
 
@@ -127,8 +128,7 @@ const QList<ListTotals::Kept>& kept()
          QStringLiteral("due_date"),
          QStringLiteral("currency_id"),
          {QStringLiteral("balance")},
-         QStringLiteral("(R.status < 'paid' OR (R.status > 'paid' AND R.status < 'void') OR "
-                        "R.status > 'void') AND R.balance >= 0.005 AND R.due_date IS NOT NULL"),
+         OpenInvoices::owing(QStringLiteral("R")) + QStringLiteral(" AND R.due_date IS NOT NULL"),
          {QStringLiteral("status")},
          QString(),
          QString(),

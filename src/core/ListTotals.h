@@ -52,8 +52,8 @@ public:
     // Pending cheques with a due day, per type, by due day: what is to be
     // cashed or paid up to a day, for the alerts, insights and cash calendar.
     static const QString kChequesDue;
-    // Invoices still open (neither paid nor void, at least half a cent
-    // owed), by due day: the invoice part of the overdue receivables.
+    // Invoices still owing (OpenInvoices::owing), by due day: the invoice
+    // part of the overdue receivables and of the cash calendar.
     static const QString kOpenInvoices;
     static const QString kExpenses;
 
