@@ -298,23 +298,13 @@ QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
                         lineRow(QStringLiteral("OLD"), QStringLiteral("-")) +
                             lineRow(QStringLiteral("NEW"), QString()),
                         true};
-        list << Trigger{prefix + QStringLiteral("_removed"),
-                        removed,
+    } else {
+        list << Trigger{prefix + QStringLiteral("_added"),
+                        added,
                         k.table,
                         QString(),
-                        oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
+                        oneRow(k, QStringLiteral("NEW"), QString(), server),
                         false};
-        // Redated or made another kind of entry: off its old day and kind,
-        // onto the new.
-        list << Trigger{
-            prefix + QStringLiteral("_changed"),
-            QStringLiteral("UPDATE OF entry_date, reference_type"),
-            k.table,
-            changed({QStringLiteral("entry_date"), QStringLiteral("reference_type")}, server),
-            oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server) +
-                oneRow(k, QStringLiteral("NEW"), QString(), server),
-            false};
-        return list;
     }
     QStringList columns = k.sums;
     if (!k.dayColumn.isEmpty())
@@ -323,18 +313,14 @@ QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
     if (!k.currency.isEmpty())
         columns << k.currency;
     columns.removeDuplicates();
-    list << Trigger{prefix + QStringLiteral("_added"),
-                    added,
-                    k.table,
-                    QString(),
-                    oneRow(k, QStringLiteral("NEW"), QString(), server),
-                    false};
     list << Trigger{prefix + QStringLiteral("_removed"),
                     removed,
                     k.table,
                     QString(),
                     oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
                     false};
+    // A row changed in what it is counted by (for a journal entry: redated
+    // or made another kind) comes off its old key and onto the new.
     list << Trigger{prefix + QStringLiteral("_changed"),
                     QStringLiteral("UPDATE OF ") + columns.join(QStringLiteral(", ")),
                     k.table,
