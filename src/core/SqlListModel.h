@@ -321,6 +321,9 @@ private:
     // The rows an indexed search finds, each once, with the columns the
     // count and sums read (`alias` being the base table's).
     Statement foundRows(const Search& search, const QString& alias) const;
+    // The server's count and footer of those rows (named list_found_), summed
+    // in one pass; `names` are the totals' keys in their order.
+    QString groupedFoundTotals(const QString& alias, const QStringList& names) const;
     // The kept per-day totals answer for the list as it is filtered now.
     bool readsKeptTotals() const;
     // The value of the filter the kept totals are split by, when it is set.

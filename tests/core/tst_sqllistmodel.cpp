@@ -638,6 +638,7 @@ private slots:
         QTest::newRow("no other filter") << QString() << QList<int>{0, 1, 2, 3, 4};
         QTest::newRow("from a date leaving out the oldest")
             << QStringLiteral("2025-03-01") << QList<int>{1, 2, 3, 4};
+        QTest::newRow("from a date after them all") << QStringLiteral("2025-08-01") << QList<int>{};
     }
     void searchCountsAPaymentFoundSeveralWaysOnce()
     {
@@ -708,9 +709,11 @@ private slots:
         QList<int> expected;
         double total = 0;
         double inOther = 0;
+        QSet<int> currencies;
         for (int i : kept) {
             expected << first + i;
             total += payments.at(i).amount;
+            currencies << payments.at(i).currency.toInt();
             if (payments.at(i).currency == other)
                 inOther += payments.at(i).amount;
         }
@@ -726,7 +729,7 @@ private slots:
         const QVariantMap footer = model.totals();
         QCOMPARE(Money::toCents(footer.value(QStringLiteral("amount")).toDouble()),
                  Money::toCents(total));
-        QCOMPARE(footer.value(QStringLiteral("mixedCurrencies")).toBool(), true);
+        QCOMPARE(footer.value(QStringLiteral("mixedCurrencies")).toBool(), currencies.size() > 1);
         double converted = 0;
         for (const QVariant& part : footer.value(QStringLiteral("converted"))
                                         .toMap()
