@@ -175,6 +175,11 @@ public:
         // the filter they are split by); their
         // summed columns are totalColumns' keys and their day convertedDay.
         QString keptTotals;
+        // Columns (as "p.tenant_id") that each lead an index holding every
+        // column the count and sums read, the row id included: a search's
+        // name looked up by one of them is counted and summed from that
+        // index, without reading the table.
+        QStringList sumsIndexedBy;
     };
 
     // A statement with its bound values, for callers that time or trace the
@@ -313,6 +318,12 @@ private:
     void requestTotals();
     // Takes the count and sums from the totals statement's one row.
     void takeTotals(const SqlReader::Rows& result) const;
+    // The rows an indexed search finds, each once, with the columns the
+    // count and sums read (`alias` being the base table's).
+    Statement foundRows(const Search& search, const QString& alias) const;
+    // The server's count and footer of those rows (named list_found_), summed
+    // in one pass; `names` are the totals' keys in their order.
+    QString groupedFoundTotals(const QString& alias, const QStringList& names) const;
     // The kept per-day totals answer for the list as it is filtered now.
     bool readsKeptTotals() const;
     // The value of the filter the kept totals are split by, when it is set.

@@ -4,6 +4,8 @@
 
 #include <QRegularExpression>
 
+#include <algorithm>
+
 // The paged lists' count and footer statements: read from the kept day rows,
 // or added up from the rows themselves (a search's found rows gathered once).
 
@@ -85,6 +87,137 @@ QString SqlListModel::totalsColumns(const QString& alias) const
     return read.join(QStringLiteral(", "));
 }
 
+SqlListModel::Statement SqlListModel::foundRows(const Search& search, const QString& alias) const
+{
+    // A name held by thousands of rows, looked up by a key whose index also
+    // holds every column the footer reads (see sumsIndexedBy), reads its
+    // rows from that index alone. The other parts' rows are gathered as
+    // before, leaving out the rows those look-ups found: no row is counted
+    // twice, and the many rows of a family name are neither looked up again
+    // in the table one by one nor sorted to drop repeats. The sums may then
+    // add the rows in another order than the table's; the amounts being
+    // whole cents (or mills), that changes no figure.
+    const QString columns = QStringLiteral("SELECT ") + totalsColumns(alias) +
+                            QStringLiteral(" FROM ") + m_def.baseTable;
+    const Where plain = whereClause(SearchForm::Left);
+    const QString joiner =
+        plain.sql.isEmpty() ? QStringLiteral(" WHERE (") : plain.sql + QStringLiteral(" AND (");
+    QList<Statement> covered;
+    QList<Statement> rest;
+    qsizetype next = 0;
+    for (const QString& condition : search.parts) {
+        const qsizetype marks = condition.count(QLatin1Char('?'));
+        const Statement part{condition, search.params.mid(next, marks)};
+        next += marks;
+        const bool fromIndex =
+            m_def.searchConditions.contains(condition) &&
+            std::any_of(m_def.sumsIndexedBy.cbegin(), m_def.sumsIndexedBy.cend(),
+                        [&](const QString& key) {
+                            return condition.startsWith(key + QStringLiteral(" IN ("));
+                        });
+        (fromIndex ? covered : rest) << part;
+    }
+    // "... AND (<the covered parts>) IS NOT TRUE": NULL is no match, so a
+    // row with no tenant, say, is not taken for one a look-up found.
+    const auto leaveOut = [](const QList<Statement>& parts, Statement& select) {
+        if (parts.isEmpty())
+            return;
+        QStringList any;
+        for (const Statement& part : parts) {
+            any << QLatin1Char('(') + part.sql + QLatin1Char(')');
+            select.params += part.params;
+        }
+        select.sql += QStringLiteral(" AND (") + any.join(QStringLiteral(" OR ")) +
+                      QStringLiteral(") IS NOT TRUE");
+    };
+    QStringList selects;
+    Statement found;
+    if (!rest.isEmpty() && onServer()) {
+        // The server reads each part's rows with their columns at once,
+        // a name matching thousands of rows in one pass over the table
+        // instead of looking each found id up again; UNION drops a row
+        // found twice, the key keeping rows apart. Its sums are exact
+        // decimals, so the order the rows come in changes no figure.
+        for (const Statement& part : std::as_const(rest)) {
+            Statement select{columns + joiner + part.sql + QLatin1Char(')'),
+                             plain.params + part.params};
+            leaveOut(covered, select);
+            selects << select.sql;
+            found.params += select.params;
+        }
+    } else if (!rest.isEmpty()) {
+        // The file looks the found ids up in id order, the table's own,
+        // and adds the rows up in that order.
+        QStringList ids;
+        Statement select{columns + joiner + m_def.key + QStringLiteral(" IN ("), plain.params};
+        for (const Statement& part : std::as_const(rest)) {
+            ids << QStringLiteral("SELECT ") + m_def.key + QStringLiteral(" FROM ") +
+                       m_def.baseTable + QStringLiteral(" WHERE ") + part.sql;
+            select.params += part.params;
+        }
+        select.sql += ids.join(QStringLiteral(" UNION ALL ")) + QStringLiteral("))");
+        leaveOut(covered, select);
+        selects << select.sql;
+        found.params += select.params;
+    }
+    QString sql = selects.join(QStringLiteral(" UNION "));
+    // After the rest, so that the UNION above does not take these rows in.
+    for (qsizetype i = 0; i < covered.size(); ++i) {
+        Statement select{columns + joiner + covered.at(i).sql + QLatin1Char(')'),
+                         plain.params + covered.at(i).params};
+        leaveOut(covered.mid(0, i), select);
+        sql += (sql.isEmpty() ? QString() : QStringLiteral(" UNION ALL ")) + select.sql;
+        found.params += select.params;
+    }
+    found.sql = sql;
+    return found;
+}
+
+QString SqlListModel::groupedFoundTotals(const QString& alias, const QStringList& names) const
+{
+    // The server adds a search's found rows up in one pass: one group for
+    // the primary currency (and rows naming none), one per other currency
+    // and day, and the first row summed from the groups. Copying thousands
+    // of found rows aside to read them twice cost it more than the
+    // grouping; its sums are exact decimals, so no figure changes.
+    const QString other =
+        m_def.currencyColumn + QStringLiteral(" IN (SELECT id FROM currencies WHERE is_primary=0)");
+    const QString amount = m_def.totalColumns.value(m_def.convertedTotal);
+    QStringList grouped{QStringLiteral("CASE WHEN ") + other + QStringLiteral(" THEN ") +
+                            m_def.currencyColumn + QStringLiteral(" END AS list_currency_"),
+                        QStringLiteral("CASE WHEN ") + other + QStringLiteral(" THEN ") +
+                            m_def.convertedDay + QStringLiteral(" END AS list_day_"),
+                        QStringLiteral("COUNT(*) AS list_count_")};
+    QStringList first{QStringLiteral("COALESCE(SUM(list_count_),0)")};
+    QStringList blanks{QStringLiteral("NULL")};
+    QString convertedSum;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        const QString column = QStringLiteral("list_sum_") + QString::number(i);
+        grouped << sumOf(m_def.totalColumns.value(names.at(i))) + QStringLiteral(" AS ") + column;
+        first << sumOf(column);
+        blanks << QStringLiteral("NULL");
+        if (names.at(i) == m_def.convertedTotal)
+            convertedSum = column;
+    }
+    grouped << QStringLiteral("MIN(COALESCE(%1,0)) AS list_low_, MAX(COALESCE(%1,0)) AS "
+                              "list_high_")
+                   .arg(m_def.currencyColumn)
+            << sumOf(QStringLiteral("CASE WHEN ") + other + QStringLiteral(" THEN 0 ELSE ") +
+                     amount + QStringLiteral(" END")) +
+                   QStringLiteral(" AS list_own_");
+    first << differs(QStringLiteral("MIN(list_low_)"), QStringLiteral("MAX(list_high_)"))
+          << sumOf(QStringLiteral("list_own_"));
+    blanks << QStringLiteral("NULL");
+    return QStringLiteral(", list_groups_ AS MATERIALIZED (SELECT ") +
+           grouped.join(QStringLiteral(", ")) + QStringLiteral(" FROM list_found_ ") + alias +
+           QStringLiteral(" GROUP BY 1, 2) SELECT ") + first.join(QStringLiteral(", ")) +
+           QStringLiteral(", NULL, NULL, 0 FROM list_groups_ UNION ALL SELECT ") +
+           blanks.join(QStringLiteral(", ")) + QStringLiteral(", ") + convertedSum +
+           QStringLiteral(", list_currency_, list_day_, 1 FROM list_groups_ WHERE list_currency_ "
+                          "IS NOT NULL ORDER BY ") +
+           QString::number(first.size() + 3);
+}
+
 SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
 {
     const Where where = whereClause();
@@ -133,9 +266,7 @@ SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
                             : QStringLiteral(" WHERE (") + whereSql.mid(int(qstrlen("WHERE "))) +
                                   QStringLiteral(") AND ") + otherCurrency;
     // A search's rows are gathered once and both halves read them, instead
-    // of each half gathering and looking up every found row again. They
-    // keep the order they were found in, so the sums are added in the same
-    // order as before.
+    // of each half gathering and looking up every found row again.
     QString with;
     QString source = m_def.baseTable;
     QString rowsWhere = where.sql;
@@ -143,32 +274,16 @@ SqlListModel::Statement SqlListModel::scannedTotalsStatement() const
     const Search search = searchClause();
     if (!search.ids.isEmpty()) {
         const QString alias = m_def.baseTable.section(QLatin1Char(' '), -1);
-        const QString columns = QStringLiteral("SELECT ") + totalsColumns(alias) +
-                                QStringLiteral(" FROM ") + m_def.baseTable;
-        QString found = columns + where.sql;
-        params = where.params;
+        const Statement found = foundRows(search, alias);
         if (onServer()) {
-            // The server reads each part's rows with their columns at once,
-            // a name matching thousands of rows in one pass over the table
-            // instead of looking each found id up again; UNION drops a row
-            // found twice, the key keeping rows apart. Its sums are exact
-            // decimals, so the order the rows come in changes no figure.
-            const Where plain = whereClause(SearchForm::Left);
-            const QString joiner = plain.sql.isEmpty() ? QStringLiteral(" WHERE (")
-                                                       : plain.sql + QStringLiteral(" AND (");
-            QStringList selects;
-            params.clear();
-            qsizetype next = 0;
-            for (const QString& part : search.parts) {
-                selects << columns + joiner + part + QLatin1Char(')');
-                params += plain.params;
-                const qsizetype marks = part.count(QLatin1Char('?'));
-                params += search.params.mid(next, marks);
-                next += marks;
-            }
-            found = selects.join(QStringLiteral(" UNION "));
+            statement.sql = QStringLiteral("WITH list_found_ AS (") + found.sql +
+                            QStringLiteral(") ") + groupedFoundTotals(alias, names);
+            statement.params = found.params;
+            return statement;
         }
-        with = QStringLiteral("WITH list_found_ AS MATERIALIZED (") + found + QStringLiteral(") ");
+        with =
+            QStringLiteral("WITH list_found_ AS MATERIALIZED (") + found.sql + QStringLiteral(") ");
+        params = found.params;
         source = QStringLiteral("list_found_ ") + alias;
         rowsWhere.clear();
         otherRows = QStringLiteral(" WHERE ") + otherCurrency;

@@ -103,6 +103,9 @@ Definition RentalLists::payments()
     d.convertedTotal = QStringLiteral("amount");
     d.convertedDay = QStringLiteral("p.payment_date");
     d.keptTotals = ListTotals::kPayments;
+    // A family name is held by hundreds of tenants; their payments' footer
+    // columns are read from idx_payments_tenant_sums.
+    d.sumsIndexedBy = {QStringLiteral("p.tenant_id")};
     return d;
 }
 

@@ -21,11 +21,14 @@
 #include "rental/RentalLists.h"
 
 #include <QDate>
+#include <QDateTime>
 #include <QQmlContext>
+#include <QScopeGuard>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
@@ -621,6 +624,137 @@ private slots:
         const QVariantMap footer = searched.totals();
         QVERIFY(footer.contains(QStringLiteral("converted")));
         QCOMPARE(footer, filtered.totals());
+    }
+
+    // A payment can be found by several parts of a search at once (its
+    // tenant's name, its buyer's, its own notes, its invoice's number), or
+    // by one part while another has nothing to test (no tenant, no notes):
+    // the count and footer take each found payment once, whichever parts
+    // found it, and every other filter still holds for each part.
+    void searchCountsAPaymentFoundSeveralWaysOnce_data()
+    {
+        QTest::addColumn<QString>("dateFrom");
+        QTest::addColumn<QList<int>>("kept"); // which of the payments below are listed
+        QTest::newRow("no other filter") << QString() << QList<int>{0, 1, 2, 3, 4};
+        QTest::newRow("from a date leaving out the oldest")
+            << QStringLiteral("2025-03-01") << QList<int>{1, 2, 3, 4};
+        QTest::newRow("from a date after them all") << QStringLiteral("2025-08-01") << QList<int>{};
+    }
+    void searchCountsAPaymentFoundSeveralWaysOnce()
+    {
+        QFETCH(QString, dateFrom);
+        QFETCH(QList<int>, kept);
+        const QString text = QStringLiteral("زيتونة");
+        const QVariant other =
+            db()->scalar(QStringLiteral("SELECT MIN(id) FROM currencies WHERE is_primary=0"));
+        const QVariant primary =
+            db()->scalar(QStringLiteral("SELECT MIN(id) FROM currencies WHERE is_primary=1"));
+        QVERIFY(other.toInt() > 0 && primary.toInt() > 0);
+        const QString tag = QString::number(QDateTime::currentMSecsSinceEpoch());
+        QVERIFY(db()->execNonQuery(
+            QStringLiteral("INSERT INTO tenants (full_name, id_number) VALUES (?, ?)"),
+            {QStringLiteral("سليم آل زيتونة"), QStringLiteral("T-") + tag}));
+        const QVariant tenant = db()->scalar(QStringLiteral("SELECT MAX(id) FROM tenants"));
+        QVERIFY(db()->execNonQuery(
+            QStringLiteral("INSERT INTO buyers (full_name, id_number) VALUES (?, ?)"),
+            {QStringLiteral("ربى زيتونة"), QStringLiteral("B-") + tag}));
+        const QVariant buyer = db()->scalar(QStringLiteral("SELECT MAX(id) FROM buyers"));
+        QVERIFY(db()->execNonQuery(QStringLiteral("INSERT INTO invoices (invoice_number, period, "
+                                                  "total_amount, balance) VALUES (?, '2025-04', "
+                                                  "10, 10)"),
+                                   {QStringLiteral("زيتونة-") + tag}));
+        const QVariant invoice = db()->scalar(QStringLiteral("SELECT MAX(id) FROM invoices"));
+        const QVariant none{QMetaType::fromType<int>()};
+        const QVariant noText{QMetaType::fromType<QString>()};
+        struct Paid
+        {
+            QVariant tenant, buyer, invoice;
+            double amount;
+            QString day;
+            QVariant reference, notes, currency;
+        };
+        const QList<Paid> payments = {
+            // the tenant's name and the notes
+            {tenant, none, none, 100.25, QStringLiteral("2025-01-10"), noText,
+             QStringLiteral("دفعة عائلة زيتونة"), primary},
+            // the tenant's name alone, in the other currency, no notes
+            {tenant, none, none, 200.5, QStringLiteral("2025-04-02"), noText, noText, other},
+            // the buyer's name and the reference, no tenant
+            {none, buyer, none, 300, QStringLiteral("2025-05-03"), QStringLiteral("زيتونة-7"),
+             noText, primary},
+            // the notes alone: no tenant, no buyer, no invoice
+            {none, none, none, 40.75, QStringLiteral("2025-06-04"), noText,
+             QStringLiteral("زيتونة"), other},
+            // the tenant's name and the invoice's number
+            {tenant, none, invoice, 9.1, QStringLiteral("2025-07-05"), noText, noText, primary},
+        };
+        for (const Paid& paid : payments)
+            QVERIFY(db()->execNonQuery(
+                QStringLiteral("INSERT INTO payments (tenant_id, buyer_id, invoice_id, amount, "
+                               "payment_date, reference, notes, currency_id) VALUES (?, ?, ?, "
+                               "?, ?, ?, ?, ?)"),
+                {paid.tenant, paid.buyer, paid.invoice, paid.amount, paid.day, paid.reference,
+                 paid.notes, paid.currency}));
+        const int last = db()->scalar(QStringLiteral("SELECT MAX(id) FROM payments")).toInt();
+        const int first = last - int(payments.size()) + 1;
+        const auto removed = qScopeGuard([&] {
+            db()->execNonQuery(QStringLiteral("DELETE FROM payments WHERE id >= ?"), {first});
+        });
+        if (!TestDatabase::onPostgres()) {
+            // Both ways a file reads a text: from its index and past its mark.
+            QSqlDatabase connection = db()->connection();
+            QVERIFY(Schema::catchUpSearchIndexes(connection));
+        }
+
+        QList<int> expected;
+        double total = 0;
+        double inOther = 0;
+        QSet<int> currencies;
+        for (int i : kept) {
+            expected << first + i;
+            total += payments.at(i).amount;
+            currencies << payments.at(i).currency.toInt();
+            if (payments.at(i).currency == other)
+                inOther += payments.at(i).amount;
+        }
+        SqlListModel model(db(), RentalLists::payments());
+        model.setSortColumn(QStringLiteral("payment_date"));
+        model.setSortDescending(false);
+        if (!dateFrom.isEmpty())
+            model.setFilters({{QStringLiteral("date_from"), dateFrom}});
+        model.setSearchText(text);
+        scrollToEnd(model);
+        QCOMPARE(listIds(model), expected);
+        QCOMPARE(model.totalCount(), int(expected.size()));
+        const QVariantMap footer = model.totals();
+        QCOMPARE(Money::toCents(footer.value(QStringLiteral("amount")).toDouble()),
+                 Money::toCents(total));
+        QCOMPARE(footer.value(QStringLiteral("mixedCurrencies")).toBool(), currencies.size() > 1);
+        double converted = 0;
+        for (const QVariant& part : footer.value(QStringLiteral("converted"))
+                                        .toMap()
+                                        .value(QStringLiteral("byCurrency"))
+                                        .toList()) {
+            const QVariantMap amount = part.toMap();
+            if (amount.value(QStringLiteral("currency_id")).toInt() == other.toInt())
+                converted += amount.value(QStringLiteral("total")).toDouble();
+        }
+        QCOMPARE(Money::toCents(converted), Money::toCents(inOther));
+        if (!TestDatabase::onPostgres()) {
+            // The tenants' payments are read from the index holding the
+            // footer's columns, not looked up in the table one by one.
+            const SqlListModel::Statement totals = model.totalsStatement();
+            QStringList plan;
+            for (const QVariant& step :
+                 db()->execQuery(QStringLiteral("EXPLAIN QUERY PLAN ") + totals.sql, totals.params))
+                plan << step.toMap().value(QStringLiteral("detail")).toString();
+            const auto fromIndex = [](const QString& step) {
+                return step.startsWith(QStringLiteral(
+                    "SEARCH p USING COVERING INDEX idx_payments_tenant_sums (tenant_id=?"));
+            };
+            QVERIFY2(std::any_of(plan.cbegin(), plan.cend(), fromIndex),
+                     qPrintable(plan.join(QLatin1Char('\n'))));
+        }
     }
 
     // A row written after the text index was last brought up to date is
