@@ -1,6 +1,7 @@
 #include "core/PgSchema.h"
 
 #include "core/ChangeFeed.h"
+#include "core/LedgerDayBalance.h"
 #include "core/LedgerTotals.h"
 #include "core/ListTotals.h"
 #include "core/Schema.h"
@@ -249,6 +250,7 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          QStringLiteral("payments per property and day"),
          PgSchema::propertyDayStatements(),
          {}},
+        {22, QStringLiteral("ledger balance per day"), LedgerDayBalance::serverStatements(), {}},
     };
     return list;
 }

@@ -3,6 +3,7 @@
 #include "core/ListTotals.h"
 
 #include "core/Database.h"
+#include "core/LedgerDayBalance.h"
 #include "core/LedgerTotals.h"
 #include "core/Money.h"
 #include "core/SqlDialect.h"
@@ -199,16 +200,10 @@ QVariantList LedgerReports::reconcile() const
 
     // The days whose entries do not add up: a day is out when its debits and
     // credits differ or, should another entry of the day and currency be out
-    // by exactly the opposite, when its entry-weighted sum is not 0. A broken
-    // file could hold many such days; the first ones say enough.
-    QStringList days;
-    for (const QVariant& element :
-         m_db->execQuery(QStringLiteral("SELECT DISTINCT day FROM (SELECT day FROM "
-                                        "ledger_day_totals GROUP BY currency_id, day HAVING "
-                                        "ABS(SUM(debit)-SUM(credit)) > ? OR SUM(weighted) <> 0) "
-                                        "AS out_of_balance ORDER BY day LIMIT 50"),
-                         {kTolerance}))
-        days << element.toMap().value(QStringLiteral("day")).toString();
+    // by exactly the opposite, when its entry-weighted sum is not 0 (kept per
+    // currency and day as the totals change). A broken file could hold many
+    // such days; the first ones say enough.
+    const QStringList days = LedgerDayBalance::outOfBalanceDays(m_db, 50);
 
     // Each entry of those days on its own.
     QVariantList entries;
