@@ -21,7 +21,7 @@ const QString kServerTable = QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_d
                                             "day TEXT NOT NULL, "
                                             "accounts BIGINT NOT NULL DEFAULT 0, "
                                             "net NUMERIC NOT NULL DEFAULT 0, "
-                                            "weighted NUMERIC NOT NULL DEFAULT 0, "
+                                            "weighted BIGINT NOT NULL DEFAULT 0, "
                                             "PRIMARY KEY (currency_id, day))");
 
 // The condition the index holds its rows under; a read names it word for

@@ -143,6 +143,40 @@ private slots:
                  0);
         QCOMPARE(keptAgainstTotals(o.t), QString());
     }
+
+    // An office whose journal was written before the balance was kept (a
+    // file of an earlier version, a server before the migration) gains it
+    // counted from its day totals at the next start, and keeps it from then.
+    void existingOfficeGainsItsDayBalance()
+    {
+        Office o;
+        QVERIFY(o.invoices.generateAllRent("2026-02") > 0);
+        QVERIFY(o.invoices.createInvoice(o.tenant, o.unit, "2026-03",
+                                         {item("إيجار موقف", 90, "rent")}, 2) > 0);
+        QVERIFY(o.t.db()->execNonQuery(
+            "UPDATE journal_lines SET credit=credit+10 WHERE id=(SELECT MAX(id) FROM "
+            "journal_lines WHERE credit>0)"));
+        const QStringList out = LedgerDayBalance::outOfBalanceDays(o.t.db(), 50);
+        QCOMPARE(out.size(), 1);
+        if (o.t.engine() == DatabaseSettings::Engine::PostgreSQL) {
+            QVERIFY(o.t.db()->execNonQuery("DROP TABLE ledger_day_balance CASCADE"));
+            QVERIFY(o.t.db()->execNonQuery("DROP FUNCTION ledger_day_balance() CASCADE"));
+            QVERIFY(o.t.db()->execNonQuery(
+                "DELETE FROM schema_migrations WHERE description='ledger balance per day'"));
+        } else {
+            QVERIFY(o.t.db()->execNonQuery("DROP TABLE ledger_day_balance"));
+            for (const QString& trigger : LedgerDayBalance::triggerNames())
+                QVERIFY(o.t.db()->execNonQuery("DROP TRIGGER " + trigger));
+        }
+        QVERIFY(o.t.reopen());
+        QCOMPARE(keptAgainstTotals(o.t), QString());
+        QCOMPARE(LedgerDayBalance::outOfBalanceDays(o.t.db(), 50), out);
+        QVERIFY(o.t.db()->execNonQuery(
+            "UPDATE journal_lines SET credit=credit-10 WHERE id=(SELECT MAX(id) FROM "
+            "journal_lines WHERE credit>0)"));
+        QCOMPARE(LedgerDayBalance::outOfBalanceDays(o.t.db(), 50), QStringList());
+        QCOMPARE(keptAgainstTotals(o.t), QString());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestLedgerDayBalance)

@@ -404,9 +404,9 @@ private slots:
         // The server as it was before: the days neither kept nor counted.
         QVERIFY(server->execNonQuery(
             QStringLiteral("DELETE FROM money_totals WHERE kind='property_day_payments'")));
-        QVERIFY(
-            server->execNonQuery(QStringLiteral("DELETE FROM schema_migrations WHERE version=?"),
-                                 {PgSchema::migrations().last().version}));
+        QVERIFY(server->execNonQuery(
+            QStringLiteral("DELETE FROM schema_migrations WHERE description=?"),
+            {QStringLiteral("payments per property and day")}));
         server.reset();
 
         auto later = openServer(settings);
