@@ -6,6 +6,7 @@
 #include "admin/BackupFile.h"
 #include "admin/RestoreCheck.h"
 #include "admin/ServerBackup.h"
+#include "core/ChangeFeed.h"
 #include "core/Database.h"
 #include "core/Desktop.h"
 #include "core/Permissions.h"
@@ -194,6 +195,11 @@ void BackupManager::finishRestore(const ServerBackup::Restored& result)
                                  "تحقّق، فلا يمكن التأكد من أنه لم يتغير؛ فُحصت بنيته "
                                  "وسلامته قبل الاستعادة.");
         emit restoreNoticeChanged();
+        // The other desks' pages show the books as they were before; the
+        // restore itself announces nothing (its rows are copied in before
+        // the tables' triggers are made). This desk restarts.
+        if (!ChangeFeed::announceEverything(m_db))
+            qWarning("The other desks were not told of the restore");
         m_restartRequired = true;
         emit restartRequiredChanged();
         emit backupRestored();

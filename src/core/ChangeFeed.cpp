@@ -10,6 +10,9 @@ namespace {
 // statement of ours was running; reading them costs no round trip.
 constexpr int kPollMs = 500;
 
+// Announced in place of a table's name when every table changed.
+const QString kEverything = QStringLiteral("*");
+
 } // namespace
 
 ChangeFeed::ChangeFeed(Database* db, QObject* parent)
@@ -88,8 +91,15 @@ bool ChangeFeed::subscribe()
     return m_listening;
 }
 
+bool ChangeFeed::announceEverything(Database* db)
+{
+    return db->isPostgres() &&
+           db->execNonQuery(QStringLiteral("SELECT pg_notify(?, ?)"), {channel(), kEverything});
+}
+
 void ChangeFeed::refreshAll()
 {
+    m_everything = false;
     m_pending.clear();
     m_gather.stop();
     QStringList all;
@@ -113,7 +123,10 @@ void ChangeFeed::received(const QString& name, QSqlDriver::NotificationSource so
     const QString table = payload.toString();
     if (table.isEmpty())
         return;
-    m_pending.insert(table);
+    if (table == kEverything)
+        m_everything = true;
+    else
+        m_pending.insert(table);
     // Gathered from the first name on, not from the last, so a steady
     // stream of commits still refreshes the pages every moment.
     if (!m_gather.isActive())
@@ -122,6 +135,10 @@ void ChangeFeed::received(const QString& name, QSqlDriver::NotificationSource so
 
 void ChangeFeed::deliver()
 {
+    if (m_everything) {
+        refreshAll();
+        return;
+    }
     const QSet<QString> changed = std::exchange(m_pending, {});
     if (changed.isEmpty())
         return;

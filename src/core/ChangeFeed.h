@@ -44,6 +44,10 @@ public:
     // `context` is gone.
     void follow(const QStringList& tables, QObject* context, std::function<void()> refresh);
 
+    // Tells the other desks that the whole books changed at once (a restore
+    // put back a backup): every one of their followers refreshes.
+    static bool announceEverything(Database* db);
+
     // Listens on the window's connection, again after every reconnection.
     // True when listening (always false on SQLite).
     bool subscribe();
@@ -79,4 +83,5 @@ private:
     QTimer m_poll;
     QPointer<QSqlDriver> m_driver;
     bool m_listening = false;
+    bool m_everything = false;
 };

@@ -1,6 +1,7 @@
 #include "core/ListTotals.h"
 
 #include "core/MoneyTotals.h"
+#include "core/OpenInvoices.h"
 #include "core/SchemaStep.h"
 #include "core/SqlDialect.h"
 
@@ -69,17 +70,21 @@ const QList<ListTotals::Kept>& kept()
          QString(),
          QString(),
          QString()},
-        // Only entries with lines are listed.
+        // Only entries with lines are listed. Kept per kind of entry, so
+        // the journal of one kind (expenses, payments...) is counted as
+        // fast, and per month: no journal figure is converted at a day, and
+        // the whole journal adds up a few hundred rows, not every day of
+        // every kind.
         {ListTotals::kJournal,
          QStringLiteral("journal_entries"),
-         QStringLiteral("R.entry_date"),
+         QStringLiteral("substr(R.entry_date, 1, 7)"),
          QStringLiteral("entry_date"),
          QString(),
          {},
          QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=R.id)"),
-         {},
-         QString(),
-         QString(),
+         {QStringLiteral("reference_type")},
+         QStringLiteral("R.reference_type"),
+         QStringLiteral("reference_type"),
          QString()},
         {ListTotals::kPendingCheques,
          QStringLiteral("cheques"),
@@ -123,8 +128,7 @@ const QList<ListTotals::Kept>& kept()
          QStringLiteral("due_date"),
          QStringLiteral("currency_id"),
          {QStringLiteral("balance")},
-         QStringLiteral("(R.status < 'paid' OR (R.status > 'paid' AND R.status < 'void') OR "
-                        "R.status > 'void') AND R.balance >= 0.005 AND R.due_date IS NOT NULL"),
+         OpenInvoices::owing(QStringLiteral("R")) + QStringLiteral(" AND R.due_date IS NOT NULL"),
          {QStringLiteral("status")},
          QString(),
          QString(),
@@ -144,12 +148,12 @@ const QList<ListTotals::Kept>& kept()
     return all;
 }
 
-// The lists a server began to keep after it had counted the others, each
-// in a migration of its own: the first count leaves them out, so each is
-// counted once, by its own migration.
+// The lists a server began to keep after it had counted the others, or
+// has kept otherwise since, each in a migration of its own: the first count
+// leaves them out, so each is counted once, by its own migration.
 bool keptLater(const ListTotals::Kept& k)
 {
-    return k.list == ListTotals::kExpenses;
+    return k.list == ListTotals::kExpenses || k.list == ListTotals::kJournal;
 }
 
 using Engine = DatabaseSettings::Engine;
@@ -294,21 +298,13 @@ QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
                         lineRow(QStringLiteral("OLD"), QStringLiteral("-")) +
                             lineRow(QStringLiteral("NEW"), QString()),
                         true};
-        list << Trigger{prefix + QStringLiteral("_removed"),
-                        removed,
+    } else {
+        list << Trigger{prefix + QStringLiteral("_added"),
+                        added,
                         k.table,
                         QString(),
-                        oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
+                        oneRow(k, QStringLiteral("NEW"), QString(), server),
                         false};
-        list << Trigger{prefix + QStringLiteral("_changed"),
-                        QStringLiteral("UPDATE OF entry_date"),
-                        k.table,
-                        QStringLiteral("OLD.entry_date") + isNot(server) +
-                            QStringLiteral("NEW.entry_date"),
-                        oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server) +
-                            oneRow(k, QStringLiteral("NEW"), QString(), server),
-                        false};
-        return list;
     }
     QStringList columns = k.sums;
     if (!k.dayColumn.isEmpty())
@@ -317,18 +313,14 @@ QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
     if (!k.currency.isEmpty())
         columns << k.currency;
     columns.removeDuplicates();
-    list << Trigger{prefix + QStringLiteral("_added"),
-                    added,
-                    k.table,
-                    QString(),
-                    oneRow(k, QStringLiteral("NEW"), QString(), server),
-                    false};
     list << Trigger{prefix + QStringLiteral("_removed"),
                     removed,
                     k.table,
                     QString(),
                     oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
                     false};
+    // A row changed in what it is counted by (for a journal entry: redated
+    // or made another kind) comes off its old key and onto the new.
     list << Trigger{prefix + QStringLiteral("_changed"),
                     QStringLiteral("UPDATE OF ") + columns.join(QStringLiteral(", ")),
                     k.table,
@@ -508,4 +500,21 @@ QStringList ListTotals::serverStatements(const QString& list)
         statements << serverDefinition(trigger);
     statements << count(*k, true);
     return statements;
+}
+
+QStringList ListTotals::serverStatementsAnew(const QString& list)
+{
+    const Kept* k = find(list);
+    if (!k)
+        return {};
+    QStringList statements;
+    for (const Trigger& trigger : triggersOf(*k, true))
+        statements << QStringLiteral("DROP FUNCTION IF EXISTS ") + trigger.name +
+                          QStringLiteral("() CASCADE");
+    // Its rows under the list's name alone and under any split value (see
+    // listCondition); the name is the program's own.
+    statements << QStringLiteral("DELETE FROM list_totals WHERE list='%1' OR (list>='%1:' AND "
+                                 "list<'%1;')")
+                      .arg(k->list);
+    return statements + serverStatements(list);
 }

@@ -27,7 +27,7 @@ public:
     {
         QString list;                 // key in list_totals, e.g. "invoices"
         QString table;                // the table whose rows are counted
-        QString day;                  // the row's day, written with the row as "R"
+        QString day;                  // the row's day (or month), written with the row as "R"
         QString dayColumn;            // the column the day is worked out from
         QString currency;             // currency column, or empty
         QStringList sums;             // summed columns (at most three), in kept order
@@ -52,8 +52,8 @@ public:
     // Pending cheques with a due day, per type, by due day: what is to be
     // cashed or paid up to a day, for the alerts, insights and cash calendar.
     static const QString kChequesDue;
-    // Invoices still open (neither paid nor void, at least half a cent
-    // owed), by due day: the invoice part of the overdue receivables.
+    // Invoices still owing (OpenInvoices::owing), by due day: the invoice
+    // part of the overdue receivables and of the cash calendar.
     static const QString kOpenInvoices;
     static const QString kExpenses;
 
@@ -80,4 +80,7 @@ public:
     // serverStatements(list), which counts that one list's rows.
     static const QStringList& serverStatements();
     static QStringList serverStatements(const QString& list);
+    // The same for a list a server kept otherwise before: its functions,
+    // triggers and rows go first, then it is kept and counted anew.
+    static QStringList serverStatementsAnew(const QString& list);
 };

@@ -5,6 +5,7 @@
 #include "core/ListTotals.h"
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
+#include "core/OpenInvoices.h"
 #include "core/SqlValue.h"
 
 #include <QMap>
@@ -12,11 +13,6 @@
 namespace {
 
 const QString kIso = QStringLiteral("yyyy-MM-dd");
-
-// Invoices neither paid nor void: written as three ranges, the status index
-// then reads only the open ones instead of every invoice.
-const QString kOpenInvoice =
-    QStringLiteral("status < 'paid' OR (status > 'paid' AND status < 'void') OR status > 'void'");
 
 // The currency of a row, rows without one being the primary's.
 QString currencyOf(const QString& column)
@@ -184,9 +180,8 @@ QVariantMap OfficeFigures::overdueReceivables(bool fromRows)
         add(m_db->execQuery(
             QStringLiteral("SELECT ") +
                 groupColumns(QStringLiteral("currency_id"), QStringLiteral("due_date")) +
-                QStringLiteral(", SUM(balance) as t, COUNT(*) as n FROM invoices WHERE (") +
-                kOpenInvoice +
-                QStringLiteral(") AND due_date < ? AND balance >= 0.005 GROUP BY c, d"),
+                QStringLiteral(", SUM(balance) as t, COUNT(*) as n FROM invoices WHERE ") +
+                OpenInvoices::owing() + QStringLiteral(" AND due_date < ? GROUP BY c, d"),
             {todayIso()}));
     }
     add(m_db->execQuery(

@@ -140,7 +140,7 @@ QStringList ledgerByDayStatements()
 // - a contractor's owed bills in the order its payments settle them, read
 //   from the index alone (the file's index keeps the id for free);
 // - the open invoices whose balance is under half a cent, which the kept
-//   open balances per due day leave out.
+//   open balances per due day left out until migration 23.
 QStringList owedReadsStatements()
 {
     return {
@@ -250,7 +250,22 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          QStringLiteral("payments per property and day"),
          PgSchema::propertyDayStatements(),
          {}},
-        {22, QStringLiteral("ledger balance per day"), LedgerDayBalance::serverStatements(), {}},
+        // The journal's entries kept per kind as well, so the journal of
+        // one kind is counted from its days.
+        {20,
+         QStringLiteral("journal list totals"),
+         ListTotals::serverStatementsAnew(ListTotals::kJournal) +
+             QStringList{QStringLiteral("ANALYZE list_totals")},
+         {}},
+        // An invoice owing a few fils of a dinar is open like any other: the
+        // kept open balances count it now, so the calendar's own read of
+        // the balances under half a cent and its index are no longer needed.
+        {23,
+         QStringLiteral("open invoices owing from half a mill"),
+         ListTotals::serverStatementsAnew(ListTotals::kOpenInvoices) +
+             QStringList{QStringLiteral("DROP INDEX IF EXISTS invoices_open_under_half_cent")},
+         {}},
+        {24, QStringLiteral("ledger balance per day"), LedgerDayBalance::serverStatements(), {}},
     };
     return list;
 }

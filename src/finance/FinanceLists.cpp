@@ -113,12 +113,15 @@ Definition FinanceLists::journal(DatabaseSettings::Engine engine)
 {
     Definition d;
     // One sub-select per shown entry instead of grouping the whole journal.
+    // Each line's account is looked up by its key: joined, the server built
+    // a hash of the whole chart of accounts again for every entry shown.
     d.columns = QStringLiteral("je.*, (SELECT ") +
-                SqlDialect::stringAgg(
-                    engine, QStringLiteral("a.name_ar || ':' || jl.debit || ':' || jl.credit"),
-                    QStringLiteral(",")) +
-                QStringLiteral(" FROM journal_lines jl JOIN accounts a ON jl.account_id=a.id "
-                               "WHERE jl.entry_id=je.id) as lines");
+                SqlDialect::stringAgg(engine,
+                                      QStringLiteral("(SELECT a.name_ar FROM accounts a WHERE "
+                                                     "a.id=jl.account_id) || ':' || jl.debit || "
+                                                     "':' || jl.credit"),
+                                      QStringLiteral(",")) +
+                QStringLiteral(" FROM journal_lines jl WHERE jl.entry_id=je.id) as lines");
     d.from = QStringLiteral("FROM journal_entries je");
     d.baseTable = QStringLiteral("journal_entries je");
     d.key = QStringLiteral("je.id");

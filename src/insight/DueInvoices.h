@@ -18,10 +18,9 @@ public:
     // Rows cur (currency id, NULL when the invoice names none), day and
     // amount (the day's open balance), in no set order, for the open
     // invoices due on `from` up to and including `to`. A server reads the
-    // open balances it keeps per due day (ListTotals::kOpenInvoices) and
-    // adds what those leave out, balances under half a cent; the file adds
-    // up the invoices through its index of open ones. The rows are those of
-    // forEachDayScanned either way.
+    // open balances it keeps per due day (ListTotals::kOpenInvoices); the
+    // file adds up the invoices through its index of open ones. The rows
+    // are those of forEachDayScanned either way.
     static bool forEachDay(Database* db, const QString& from, const QString& to,
                            const RowHandler& onRow);
     // The same rows added up from the invoices themselves.

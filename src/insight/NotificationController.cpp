@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/Money.h"
+#include "core/OpenInvoices.h"
 #include "core/SqlDialect.h"
 #include "insight/DueCheques.h"
 #include "insight/InsightDates.h"
@@ -38,8 +39,7 @@ QString overdueInvoices(const Database* db, bool withCurrency = true)
            QStringLiteral(" tenants t ON i.tenant_id = t.id") +
            (withCurrency ? QStringLiteral(" LEFT JOIN currencies cur ON cur.id = i.currency_id")
                          : QString()) +
-           QStringLiteral(" WHERE i.due_date < ? AND (i.status < 'paid' OR (i.status > 'paid' "
-                          "AND i.status < 'void') OR i.status > 'void') AND i.balance >= 0.005");
+           QStringLiteral(" WHERE i.due_date < ? AND ") + OpenInvoices::owing(QStringLiteral("i"));
 }
 const QString kContractsEnding =
     QStringLiteral("FROM contracts c JOIN tenants t ON c.tenant_id = t.id WHERE c.end_date <= ? "

@@ -6,6 +6,7 @@
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
 #include "core/OfficeFigures.h"
+#include "core/OpenInvoices.h"
 #include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "insight/DateRange.h"
@@ -24,16 +25,6 @@ const QString kArea = QStringLiteral("CASE WHEN area IS NULL OR area < 1 THEN 1 
 ProfitabilityReports::ProfitabilityReports(Database* db)
     : m_db(db)
 {}
-
-const QString& ProfitabilityReports::openInvoices()
-{
-    // status != 'paid' AND status != 'void', written as three ranges so the
-    // status index reads only the open invoices instead of every invoice.
-    static const QString condition =
-        QStringLiteral("status < 'paid' OR (status > 'paid' AND status < 'void') OR "
-                       "status > 'void'");
-    return condition;
-}
 
 ConvertedTotal ProfitabilityReports::converted(const CurrencyRates& rates, const QString& sql,
                                                const QVariantList& params)
@@ -478,8 +469,8 @@ QVariantMap ProfitabilityReports::balanceSheet()
         QStringLiteral(") as c, CASE WHEN currency_id=") + ConvertedTotal::primaryIdSql() +
         QStringLiteral(" THEN '' ELSE ") +
         SqlDialect::localDay(m_db->engine(), QStringLiteral("created_at")) +
-        QStringLiteral(" END as d, SUM(balance) as t FROM invoices WHERE ") + openInvoices() +
-        QStringLiteral(" GROUP BY c, d")));
+        QStringLiteral(" END as d, SUM(balance) as t FROM invoices WHERE ") +
+        OpenInvoices::notSettled() + QStringLiteral(" GROUP BY c, d")));
     ConvertedTotal installments(&figures.rates());
     installments.addRows(m_db->execQuery(
         QStringLiteral("SELECT COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() +

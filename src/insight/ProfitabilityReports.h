@@ -30,10 +30,6 @@ public:
     QVariantMap profitLoss(const DateRange& range);
     QVariantMap balanceSheet();
 
-    // The WHERE condition of invoices that are still owed (neither paid nor
-    // void); the balance sheet and the overdue-rent card share it.
-    static const QString& openInvoices();
-
 private:
     // sale_price, direct_expenses, allocated_expenses, total_cost and
     // profit, each converted with its _detail beside it, and complete.

@@ -5,6 +5,7 @@
 #include "admin/BackupManager.h"
 #include "admin/RestoreReadLimit.h"
 #include "admin/ServerBackup.h"
+#include "core/ChangeFeed.h"
 #include "core/Database.h"
 #include "core/Reasons.h"
 
@@ -124,6 +125,18 @@ private slots:
         QVERIFY(addTenant(m_db.get(), QStringLiteral("بعد النسخة")));
         QVERIFY(m_db->execNonQuery(QStringLiteral("DELETE FROM tenants WHERE full_name=?"),
                                    {QStringLiteral("سعاد الحربي")}));
+        // Another desk has a page on the tenants and one on the settings.
+        Database otherDesk;
+        QVERIFY(otherDesk.initialize(m_db->settings()));
+        ChangeFeed feed(&otherDesk);
+        QVERIFY(feed.subscribe());
+        QObject pages;
+        QStringList refreshed;
+        feed.follow({QStringLiteral("tenants")}, &pages, [&] { refreshed << "tenants"; });
+        feed.follow({QStringLiteral("settings")}, &pages, [&] { refreshed << "settings"; });
+        QTest::qWait(3 * ChangeFeed::kGatherMs);
+        refreshed.clear();
+
         QSignalSpy restored(m_manager.get(), &BackupManager::backupRestored);
         QStringList stages;
         connect(m_manager.get(), &BackupManager::backupProgressChanged, this, [this, &stages] {
@@ -136,6 +149,9 @@ private slots:
         QCOMPARE(m_manager->backupProgress(), 1.0);
         // Each step was named to the page as it began.
         QCOMPARE(stages.size(), 3);
+        // Every page of the other desk reloads the restored books.
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 2, 2000);
+        QCOMPARE(refreshed, (QStringList{"tenants", "settings"}));
         // A second restore waits for the restart.
         QVERIFY(!m_manager->restoreBackup(backup));
         QVERIFY(!m_manager->backupRunning());

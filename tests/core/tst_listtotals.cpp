@@ -138,6 +138,14 @@ private slots:
                            "2), ('كهرباء', 'فاتورة آذار', 0.004, '2024-03-02', 3), ('نظافة', "
                            "NULL, 75.5, '2024-02-30', 3), ('رسوم', 'رسوم بلدية', 19.99, "
                            "'2024-03-04', NULL), ('صيانة', 'قفل باب', 33.3, '2023-01-01', 2)"),
+            // Entries of several kinds, and some of none.
+            QStringLiteral("UPDATE journal_entries SET reference_type=CASE id%4 WHEN 1 THEN "
+                           "'expense' WHEN 2 THEN 'payment' WHEN 3 THEN NULL ELSE "
+                           "reference_type END"),
+            // An entry left without lines, which no list shows.
+            QStringLiteral("INSERT INTO journal_entries (entry_date, description, "
+                           "reference_type) VALUES ('2024-03-02', 'مصروف صيانة لم يرحّل', "
+                           "'expense')"),
         };
         for (const QString& sql : rows)
             QVERIFY2(db->execNonQuery(sql), qPrintable(sql));
@@ -204,6 +212,20 @@ private slots:
             QStringLiteral("DELETE FROM journal_lines WHERE entry_id=") + lastEntry,
             QStringLiteral("UPDATE journal_lines SET entry_id=") + lastEntry +
                 QStringLiteral(" WHERE entry_id=") + lastEntry + QStringLiteral("-1")};
+        QTest::newRow("entries made another kind, of none, redated and retyped at once")
+            << QStringList{
+                   QStringLiteral("UPDATE journal_entries SET reference_type='payment' WHERE "
+                                  "id%5=0"),
+                   QStringLiteral("UPDATE journal_entries SET reference_type=NULL WHERE id%9=0"),
+                   QStringLiteral("UPDATE journal_entries SET reference_type='expense', "
+                                  "entry_date='2024-03-02' WHERE id%11=0"),
+                   QStringLiteral("INSERT INTO journal_entries (entry_date, description, "
+                                  "reference_type) VALUES ('2024-03-02', 'قيد بلا سطور', "
+                                  "'expense')"),
+                   QStringLiteral("UPDATE journal_entries SET reference_type='payment' WHERE "
+                                  "description='قيد بلا سطور'"),
+                   QStringLiteral("DELETE FROM journal_lines WHERE entry_id IN (SELECT id FROM "
+                                  "journal_entries WHERE reference_type='expense' AND id%3=0)")};
         QTest::newRow("cheques cleared, bounced, retyped, moved to another currency, removed")
             << QStringList{
                    QStringLiteral("UPDATE cheques SET status='cleared' WHERE id%3=0"),
@@ -247,6 +269,10 @@ private slots:
             {QStringLiteral("invoices"), {{QStringLiteral("status"), QStringLiteral("partial")}}},
             {QStringLiteral("cheques"), {{QStringLiteral("status"), QStringLiteral("pending")}}},
             {QStringLiteral("cheques"), {{QStringLiteral("status"), QStringLiteral("bounced")}}},
+            {QStringLiteral("journal"),
+             {{QStringLiteral("reference_type"), QStringLiteral("expense")}}},
+            {QStringLiteral("journal"),
+             {{QStringLiteral("reference_type"), QStringLiteral("payment")}}},
         };
         for (const auto& [name, filters] : lists) {
             const QString label = name + QLatin1Char(' ') + filters.keys().join(QLatin1Char(','));
@@ -308,6 +334,11 @@ private slots:
             << QStringLiteral("expenses") << QString()
             << QVariantMap{{QStringLiteral("category"), QStringLiteral("صيانة")}}
             << QStringLiteral("SELECT COUNT(*) FROM expenses WHERE category='صيانة'");
+        QTest::newRow("journal searched, the entry without lines left out")
+            << QStringLiteral("journal") << QStringLiteral("صيانة") << QVariantMap()
+            << QStringLiteral("SELECT COUNT(*) FROM journal_entries je WHERE description LIKE "
+                              "'%صيانة%' AND EXISTS (SELECT 1 FROM journal_lines WHERE "
+                              "entry_id=je.id)");
         QTest::newRow("an unknown filter key is no filter")
             << QStringLiteral("journal") << QString() << QVariantMap{{QStringLiteral("nothing"), 5}}
             << QStringLiteral("SELECT COUNT(*) FROM journal_entries je WHERE EXISTS (SELECT 1 "

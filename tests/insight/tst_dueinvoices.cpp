@@ -41,7 +41,7 @@ private slots:
         const QStringList statuses{QStringLiteral("pending"), QStringLiteral("partial"),
                                    QStringLiteral("paid"),    QStringLiteral("void"),
                                    QStringLiteral("overdue"), QString()};
-        const QList<double> tiny{0.003, 0.004, 0.0049, 0.005, 0.001};
+        const QList<double> tiny{0.003, 0.004, 0.0049, 0.005, 0.001, 0.0000001};
         const QDate first(2025, 1, 1);
         for (int i = 1; i <= 300; ++i) {
             const QString status = statuses.at(i % statuses.size());

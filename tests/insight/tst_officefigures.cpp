@@ -329,6 +329,64 @@ private slots:
         QVERIFY(receipt.body.contains(QStringLiteral("12.345")));
     }
 
+    // A late dinar invoice paid down to 4 fils still owes them: the overdue
+    // receivables (kept and added up), the alert and the calendar's overdue
+    // line all counted it from half a cent only, or not at all.
+    void regressionFilsOwedWereLeftOutOfOverdueReceivables()
+    {
+        Database* db = m_t->db();
+        const int yousef = db->scalar("SELECT id FROM tenants WHERE full_name='يوسف عودة'").toInt();
+        const int flat = db->scalar("SELECT id FROM units WHERE unit_number='A2'").toInt();
+        InvoiceModel invoices(db);
+        const int invoice =
+            invoices.createInvoice(yousef, flat, InsightDates::period(m_monthStart.addMonths(1)),
+                                   {rentItem(12.345)}, kDinar);
+        QVERIFY2(invoice > 0, qPrintable(invoices.lastError()));
+        QVERIFY(db->execNonQuery("UPDATE invoices SET due_date=? WHERE id=?",
+                                 {iso(m_today.addDays(-3)), invoice}));
+        PaymentModel payments(db);
+        const auto pay = [&](double amount) {
+            QVERIFY2(payments.add(invoice, yousef, amount, QStringLiteral("cash"), iso(m_today),
+                                  QStringLiteral("سند قبض"), kDinar) > 0,
+                     qPrintable(payments.lastError()));
+        };
+        // What each place says the office is owed in dinars past due, beside
+        // the 24,000 JOD of late instalments.
+        const auto dinarsOwed = [&] {
+            OfficeFigures figures(db, m_today);
+            QStringList said;
+            for (const QVariantMap& overdue :
+                 {figures.overdueReceivables(), figures.overdueReceivables(true)}) {
+                for (const QVariant& value : overdue.value("byCurrency").toList()) {
+                    if (value.toMap().value("currency_id").toInt() == kDinar)
+                        said << QString::number(value.toMap().value("total").toDouble(), 'f', 3)
+                             << overdue.value("count").toString();
+                }
+            }
+            for (const QVariant& value :
+                 CashCalendar(db).upcoming(7).value("currencies").toList()) {
+                if (value.toMap().value("currency_id").toInt() == kDinar)
+                    said << QString::number(
+                        value.toMap().value("overdue").toMap().value("in").toDouble(), 'f', 3);
+            }
+            for (const QVariant& value : NotificationController(db).getActiveAlerts()) {
+                if (value.toMap().value("type").toString() == QLatin1String("overdue_invoice") &&
+                    value.toMap().value("currency_id").toInt() == kDinar)
+                    said << QString::number(value.toMap().value("amount").toDouble(), 'f', 3);
+            }
+            return said.join(QLatin1Char('|'));
+        };
+        const QString lateInvoicesBefore =
+            OfficeFigures(db, m_today).overdueReceivables().value("count").toString();
+        pay(12.341);
+        const QString count = QString::number(lateInvoicesBefore.toInt());
+        QCOMPARE(dinarsOwed(),
+                 QStringLiteral("24000.004|%1|24000.004|%1|24000.004|0.004").arg(count));
+        pay(0.004);
+        const QString settled = QString::number(lateInvoicesBefore.toInt() - 1);
+        QCOMPARE(dinarsOwed(), QStringLiteral("24000.000|%1|24000.000|%1|24000.000").arg(settled));
+    }
+
     // The overdue figure read from the open invoices kept per due day is the
     // one the invoices themselves add up to, as invoices are paid, voided,
     // redated, moved to another currency and removed.
