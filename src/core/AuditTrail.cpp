@@ -199,7 +199,7 @@ QStringList auditedTables(QSqlDatabase& db)
         QStringLiteral("login_failures"),     QStringLiteral("money_totals"),
         QStringLiteral("search_index_marks"), QStringLiteral("journal_lines"),
         QStringLiteral("ledger_day_totals"),  QStringLiteral("ledger_totals_paused"),
-        QStringLiteral("list_totals"),
+        QStringLiteral("list_totals"),        QStringLiteral("ledger_day_balance"),
     };
     QStringList tables;
     QStringList virtualTables;

@@ -2,6 +2,7 @@
 // and closing or opening it again.
 #include "core/Database.h"
 
+#include "core/LedgerDayBalance.h"
 #include "core/LedgerTotals.h"
 #include "core/ListTotals.h"
 #include "core/MoneyTotals.h"
@@ -170,6 +171,7 @@ bool Database::bringUpToDate(QSqlDatabase& db, QSqlError* error)
            Schema::createSearchIndexes(db, error) && Schema::seedDefaultData(db, error) &&
            Schema::migrateLedger(db, error) && Schema::migrateExpenses(db, error) &&
            Schema::migrateRates(db, error) && LedgerTotals::ensure(db, error) &&
+           LedgerDayBalance::ensure(db, error) &&
            // Last: its triggers read columns the steps before may add.
            ListTotals::ensure(db, error);
 }

@@ -198,37 +198,59 @@ QVariantMap OfficeFigures::overdueReceivables(bool fromRows)
 ConvertedTotal OfficeFigures::ledger(const QString& accountWhere, bool creditSide,
                                      const QString& from, const QString& to)
 {
+    return ledgerPerOwner(QStringLiteral("0"),
+                          creditSide ? QStringLiteral("-1") : QStringLiteral("1"), accountWhere,
+                          from, to)
+        .value(0, ConvertedTotal(&m_rates));
+}
+
+QHash<qlonglong, ConvertedTotal>
+OfficeFigures::ledgerPerOwner(const QString& owner, const QString& sign,
+                              const QString& accountWhere, const QString& from, const QString& to)
+{
     // Read from the ledger's day totals. Lines converted when they were
     // posted keep that amount; the others are converted at their day.
-    const QString sign = creditSide ? QStringLiteral("-1") : QStringLiteral("1");
     const QString primary = ConvertedTotal::primaryIdSql();
-    QString where = QStringLiteral(" FROM ledger_day_totals WHERE account_id IN (SELECT id FROM "
-                                   "accounts WHERE ") +
+    QString where = QStringLiteral(" FROM ledger_day_totals l JOIN accounts a ON "
+                                   "a.id=l.account_id WHERE (") +
                     accountWhere + QStringLiteral(")");
     QVariantList params;
     if (!from.isEmpty()) {
-        where += QStringLiteral(" AND day >= ?");
+        where += QStringLiteral(" AND l.day >= ?");
         params << from;
     }
     if (!to.isEmpty()) {
-        where += QStringLiteral(" AND day <= ?");
+        where += QStringLiteral(" AND l.day <= ?");
         params << to;
     }
-    ConvertedTotal total(&m_rates);
-    total.addRows(m_db->execQuery(
-        QStringLiteral("SELECT currency_id as c, '' as d, %1*SUM(CASE WHEN currency_id=%2 THEN "
-                       "debit-credit ELSE (debit-open_debit)-(credit-open_credit) END) as t, "
-                       "%1*SUM(debit_primary-credit_primary) as p")
-                .arg(sign, primary) +
-            where + QStringLiteral(" GROUP BY c"),
+    QHash<qlonglong, ConvertedTotal> totals;
+    const auto add = [&](const QVariantList& rows) {
+        for (auto it = rows.cbegin(); it != rows.cend(); ++it) {
+            const qlonglong key = it->toMap().value(QStringLiteral("k")).toLongLong();
+            auto total = totals.find(key);
+            if (total == totals.end())
+                total = totals.insert(key, ConvertedTotal(&m_rates));
+            total->addRows({*it});
+        }
+    };
+    add(m_db->execQuery(
+        QStringLiteral("SELECT %1 as k, l.currency_id as c, '' as d, %2*SUM(CASE WHEN "
+                       "l.currency_id=%3 THEN l.debit-l.credit ELSE "
+                       "(l.debit-l.open_debit)-(l.credit-l.open_credit) END) as t, "
+                       "%2*SUM(l.debit_primary-l.credit_primary) as p")
+                .arg(owner, sign, primary) +
+            where + QStringLiteral(" GROUP BY a.type, l.currency_id"),
         params));
-    total.addRows(m_db->execQuery(
-        QStringLiteral("SELECT currency_id as c, day as d, %1*SUM(open_debit-open_credit) as t")
-                .arg(sign) +
+    add(m_db->execQuery(
+        QStringLiteral("SELECT %1 as k, l.currency_id as c, l.day as d, "
+                       "%2*SUM(l.open_debit-l.open_credit) as t")
+                .arg(owner, sign) +
             where +
-            QStringLiteral(" AND open_lines<>0 AND currency_id<>%1 GROUP BY c, d").arg(primary),
+            QStringLiteral(" AND l.open_lines<>0 AND l.currency_id<>%1 GROUP BY a.type, "
+                           "l.currency_id, l.day")
+                .arg(primary),
         params));
-    return total;
+    return totals;
 }
 
 QVariantMap OfficeFigures::cash()
@@ -241,8 +263,14 @@ QVariantMap OfficeFigures::cash()
 
 QVariantMap OfficeFigures::periodResults(const QString& from, const QString& to)
 {
-    const QVariantMap revenue = ledger(QStringLiteral("type='revenue'"), true, from, to).toMap();
-    const QVariantMap expenses = ledger(QStringLiteral("type='expense'"), false, from, to).toMap();
+    // Both in one pass over the day totals: revenue (1) credit less debit,
+    // expenses (2) debit less credit.
+    const QHash<qlonglong, ConvertedTotal> results =
+        ledgerPerOwner(QStringLiteral("CASE WHEN a.type='revenue' THEN 1 ELSE 2 END"),
+                       QStringLiteral("CASE WHEN a.type='revenue' THEN -1 ELSE 1 END"),
+                       QStringLiteral("a.type='revenue' OR a.type='expense'"), from, to);
+    const QVariantMap revenue = results.value(1, ConvertedTotal(&m_rates)).toMap();
+    const QVariantMap expenses = results.value(2, ConvertedTotal(&m_rates)).toMap();
     // Net profit is the difference of the two converted totals, and its
     // breakdown the difference of theirs, currency by currency.
     QMap<int, double> sums;

@@ -61,6 +61,12 @@ private:
     // when `creditSide`, else debit-credit.
     ConvertedTotal ledger(const QString& accountWhere, bool creditSide, const QString& from,
                           const QString& to);
+    // The same per owner: `owner` and `sign` (-1 for credit-debit, 1 for
+    // debit-credit) are SQL on the account's columns (a.), each the same
+    // for every account of one type.
+    QHash<qlonglong, ConvertedTotal> ledgerPerOwner(const QString& owner, const QString& sign,
+                                                    const QString& accountWhere,
+                                                    const QString& from, const QString& to);
 
     Database* m_db;
     QDate m_today;

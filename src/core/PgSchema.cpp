@@ -1,6 +1,7 @@
 #include "core/PgSchema.h"
 
 #include "core/ChangeFeed.h"
+#include "core/LedgerDayBalance.h"
 #include "core/LedgerTotals.h"
 #include "core/ListTotals.h"
 #include "core/Schema.h"
@@ -275,6 +276,7 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          ListTotals::serverStatementsAnew(ListTotals::kOpenInvoices) +
              QStringList{QStringLiteral("DROP INDEX IF EXISTS invoices_open_under_half_cent")},
          {}},
+        {24, QStringLiteral("ledger balance per day"), LedgerDayBalance::serverStatements(), {}},
     };
     return list;
 }

@@ -3,12 +3,15 @@
 #include "core/ListTotals.h"
 
 #include "core/Database.h"
+#include "core/LedgerDayBalance.h"
 #include "core/LedgerTotals.h"
 #include "core/Money.h"
 #include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "finance/ContractorBalance.h"
 #include "finance/LedgerSources.h"
+
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -95,13 +98,48 @@ LedgerReports::Sums LedgerReports::sumsOf(const QString& sql, const QVariantList
     return sums;
 }
 
-LedgerReports::Sums LedgerReports::accountSums(const QString& code) const
+LedgerReports::Movements LedgerReports::movements() const
 {
-    return sumsOf(QStringLiteral("SELECT currency_id AS cur, SUM(debit-credit) AS t FROM "
-                                 "ledger_day_totals WHERE account_id IN (SELECT id FROM accounts "
-                                 "WHERE code=? OR parent_id IN (SELECT id FROM accounts WHERE "
-                                 "code=?)) GROUP BY cur"),
-                  {code, code});
+    Movements moved;
+    for (const QVariant& element : m_db->execQuery(QStringLiteral(
+             "SELECT account_id, currency_id AS cur, SUM(debit) AS d, SUM(credit) AS c FROM "
+             "ledger_day_totals GROUP BY account_id, currency_id"))) {
+        const QVariantMap row = element.toMap();
+        moved.byAccount[row.value(QStringLiteral("account_id")).toInt()].insert(
+            row.value(QStringLiteral("cur")).toInt(),
+            {row.value(QStringLiteral("d")).toDouble(), row.value(QStringLiteral("c")).toDouble()});
+    }
+    moved.accounts = m_db->execQuery(
+        QStringLiteral("SELECT id, code, name_ar, parent_id, COALESCE(balance,0) AS kept FROM "
+                       "accounts ORDER BY code"));
+    return moved;
+}
+
+LedgerReports::Sums LedgerReports::accountSums(const Movements& moved, const QString& code) const
+{
+    // The account itself and the accounts directly under it.
+    QSet<int> parents;
+    for (const QVariant& element : moved.accounts) {
+        const QVariantMap row = element.toMap();
+        if (row.value(QStringLiteral("code")).toString() == code)
+            parents.insert(row.value(QStringLiteral("id")).toInt());
+    }
+    Sums sums;
+    for (const QVariant& element : moved.accounts) {
+        const QVariantMap row = element.toMap();
+        const int id = row.value(QStringLiteral("id")).toInt();
+        const QVariant parent = row.value(QStringLiteral("parent_id"));
+        if (!parents.contains(id) && (parent.isNull() || !parents.contains(parent.toInt())))
+            continue;
+        const auto lines = moved.byAccount.constFind(id);
+        if (lines == moved.byAccount.constEnd())
+            continue;
+        for (auto it = lines->begin(); it != lines->end(); ++it) {
+            const int currency = m_currencies.contains(it.key()) ? it.key() : m_primaryId;
+            sums[currency] += it->first - it->second;
+        }
+    }
+    return sums;
 }
 
 QVariantMap LedgerReports::finding(const QString& check, const QString& subject, int currencyId,
@@ -142,34 +180,30 @@ QVariantList LedgerReports::reconcile() const
     const QString cur = entryCurrency();
     QVariantList findings;
 
-    // Debits and credits over the whole journal per currency, and the days
-    // whose entries do not add up, from one pass over the ledger's totals
-    // (kept line by line by the file itself). A day is out when its debits
-    // and credits differ or, should another entry of the day and currency
-    // be out by exactly the opposite, when its entry-weighted sum is not 0.
-    // A broken file could hold many such days; the first ones say enough.
-    const QVariantList sums = m_db->execQuery(
-        QStringLiteral(
-            "WITH g AS MATERIALIZED (SELECT currency_id AS cur, day, SUM(debit) AS d, "
-            "SUM(credit) AS c, SUM(weighted) AS w FROM ledger_day_totals GROUP BY cur, day) "
-            "SELECT cur, NULL AS day, SUM(d) AS d, SUM(c) AS c FROM g GROUP BY cur UNION ALL "
-            "SELECT * FROM (SELECT DISTINCT CAST(NULL AS INTEGER), day, 0, 0 FROM g WHERE "
-            "ABS(d-c) > ? OR w <> 0 ORDER BY day LIMIT 50) AS out_of_balance"),
-        {kTolerance});
-    QStringList days;
-    for (const QVariant& element : sums) {
-        const QVariantMap row = element.toMap();
-        if (!row.value(QStringLiteral("day")).isNull()) {
-            days << row.value(QStringLiteral("day")).toString();
-            continue;
+    // What the journal moved per account and currency, from the ledger's
+    // totals (kept line by line by the database itself): the whole
+    // journal's debits and credits, each account's movement and the control
+    // accounts' balances below are all added up from these few rows.
+    const Movements moved = movements();
+    QMap<int, QPair<double, double>> journal;
+    for (auto account = moved.byAccount.begin(); account != moved.byAccount.end(); ++account) {
+        for (auto it = account->begin(); it != account->end(); ++it) {
+            journal[it.key()].first += it->first;
+            journal[it.key()].second += it->second;
         }
-        const double debit = row.value(QStringLiteral("d")).toDouble();
-        const double credit = row.value(QStringLiteral("c")).toDouble();
-        if (differs(debit, credit))
-            findings.append(finding(s("تساوي مجموع المدين ومجموع الدائن"), QString(),
-                                    row.value(QStringLiteral("cur")).toInt(), s("مجموع المدين"),
-                                    debit, s("مجموع الدائن"), credit));
     }
+    for (auto it = journal.begin(); it != journal.end(); ++it) {
+        if (differs(it->first, it->second))
+            findings.append(finding(s("تساوي مجموع المدين ومجموع الدائن"), QString(), it.key(),
+                                    s("مجموع المدين"), it->first, s("مجموع الدائن"), it->second));
+    }
+
+    // The days whose entries do not add up: a day is out when its debits and
+    // credits differ or, should another entry of the day and currency be out
+    // by exactly the opposite, when its entry-weighted sum is not 0 (kept per
+    // currency and day as the totals change). A broken file could hold many
+    // such days; the first ones say enough.
+    const QStringList days = LedgerDayBalance::outOfBalanceDays(m_db, 50);
 
     // Each entry of those days on its own.
     QVariantList entries;
@@ -199,20 +233,21 @@ QVariantList LedgerReports::reconcile() const
     }
 
     // Each account's kept balance against its lines.
-    const QVariantList accounts = m_db->execQuery(QStringLiteral(
-        "SELECT a.code, a.name_ar, COALESCE(a.balance,0) AS kept, COALESCE((SELECT "
-        "SUM(t.debit-t.credit) FROM ledger_day_totals t WHERE t.account_id=a.id),0) AS moved "
-        "FROM accounts a ORDER BY a.code"));
-    for (const QVariant& element : accounts) {
+    for (const QVariant& element : moved.accounts) {
         const QVariantMap row = element.toMap();
         const double kept = row.value(QStringLiteral("kept")).toDouble();
-        const double moved = row.value(QStringLiteral("moved")).toDouble();
-        if (differs(kept, moved))
+        double movement = 0;
+        const auto lines = moved.byAccount.constFind(row.value(QStringLiteral("id")).toInt());
+        if (lines != moved.byAccount.constEnd()) {
+            for (const QPair<double, double>& sums : *lines)
+                movement += sums.first - sums.second;
+        }
+        if (differs(kept, movement))
             findings.append(
                 finding(s("رصيد الحساب"),
                         row.value(QStringLiteral("code")).toString() + QLatin1Char(' ') +
                             row.value(QStringLiteral("name_ar")).toString(),
-                        m_primaryId, s("الرصيد المسجل"), kept, s("مجموع الحركات"), moved));
+                        m_primaryId, s("الرصيد المسجل"), kept, s("مجموع الحركات"), movement));
     }
 
     // Receivables: what tenants owe on open invoices and buyers on their
@@ -230,10 +265,11 @@ QVariantList LedgerReports::reconcile() const
     for (auto it = instalments.begin(); it != instalments.end(); ++it)
         owed[it.key()] += it.value();
     compare(findings, s("الذمم المدينة (1200)"), s("رصيد الدفتر"),
-            accountSums(QStringLiteral("1200")), s("الفواتير المفتوحة والأقساط غير المسددة"), owed);
+            accountSums(moved, QStringLiteral("1200")), s("الفواتير المفتوحة والأقساط غير المسددة"),
+            owed);
 
     // Payables: a credit balance in the ledger, what contractors are owed.
-    Sums payable = accountSums(QStringLiteral("2100"));
+    Sums payable = accountSums(moved, QStringLiteral("2100"));
     for (auto it = payable.begin(); it != payable.end(); ++it)
         it.value() = -it.value();
     Sums contractors;
@@ -262,7 +298,7 @@ QVariantList LedgerReports::reconcile() const
                           "NULL OR installment_id IS NOT NULL) GROUP BY cur"),
                       {m_primaryId});
     compare(findings, s("شيكات برسم التحصيل (1300)"), s("رصيد الدفتر"),
-            accountSums(QStringLiteral("1300")), s("الشيكات الواردة المعلقة"), pending);
+            accountSums(moved, QStringLiteral("1300")), s("الشيكات الواردة المعلقة"), pending);
     return findings;
 }
 

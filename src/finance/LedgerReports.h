@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QMap>
+#include <QPair>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
@@ -65,9 +66,18 @@ private:
     void putCurrency(QVariantMap& row, int currencyId) const;
     QVariantList linesOf(int entryId) const;
 
+    // The journal's debit and credit per account and currency (account id
+    // -> currency id -> debit, credit), and the accounts (id, code, name_ar,
+    // parent_id, kept: the balance each keeps).
+    struct Movements
+    {
+        QHash<int, QMap<int, QPair<double, double>>> byAccount;
+        QVariantList accounts;
+    };
+    Movements movements() const;
     // Debit minus credit per currency over the account `code` and the
     // accounts under it.
-    Sums accountSums(const QString& code) const;
+    Sums accountSums(const Movements& moved, const QString& code) const;
     // Sums per currency of a query giving columns cur and t.
     Sums sumsOf(const QString& sql, const QVariantList& params) const;
     // A finding per currency where the two sides differ.

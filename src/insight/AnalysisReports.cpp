@@ -62,6 +62,13 @@ QVariantList AnalysisReports::insightCards()
     const QString today = InsightDates::isoDay();
 
     OfficeFigures figures(m_db, InsightDates::today());
+    // The symbol is read once, whichever cards name it.
+    QString symbol;
+    const auto symbolOnce = [&] {
+        if (symbol.isNull())
+            symbol = primarySymbol();
+        return symbol;
+    };
     {
         const QVariantMap occupancy = figures.occupancy();
         const qint64 rented = occupancy.value(QStringLiteral("rented")).toLongLong();
@@ -85,11 +92,11 @@ QVariantList AnalysisReports::insightCards()
     // alerts list item by item.
     const QVariantMap overdue = figures.overdueReceivables();
     const double overdueTotal = overdue.value(QStringLiteral("total")).toDouble();
-    QVariantMap overdueCard = card(
-        Money::toCents(overdueTotal) < 100000 ? QStringLiteral("✅") : QStringLiteral("🔴"),
-        QStringLiteral("المستحقات المتأخرة"),
-        QStringLiteral("إجمالي المتأخرات: %1 %2").arg(wholeText(overdueTotal), primarySymbol()) +
-            missingText(overdue));
+    QVariantMap overdueCard =
+        card(Money::toCents(overdueTotal) < 100000 ? QStringLiteral("✅") : QStringLiteral("🔴"),
+             QStringLiteral("المستحقات المتأخرة"),
+             QStringLiteral("إجمالي المتأخرات: %1 %2").arg(wholeText(overdueTotal), symbolOnce()) +
+                 missingText(overdue));
     overdueCard.insert(QStringLiteral("amount"), overdueTotal);
     overdueCard.insert(QStringLiteral("mixedCurrencies"), false);
     cards.append(overdueCard);
@@ -122,7 +129,7 @@ QVariantList AnalysisReports::insightCards()
                           QStringLiteral("%1 قسط متأخر بقيمة %2 %3")
                                   .arg(QString::number(lateCount),
                                        wholeText(late.value(QStringLiteral("total")).toDouble()),
-                                       primarySymbol()) +
+                                       symbolOnce()) +
                               missingText(late)));
 
     // The cheques from the pending cheques kept per due day.
@@ -143,7 +150,7 @@ QVariantList AnalysisReports::insightCards()
                           QStringLiteral("%1 شيك مستحق خلال 7 أيام بقيمة %2 %3")
                                   .arg(QString::number(chequeCount),
                                        wholeText(cheques.value(QStringLiteral("total")).toDouble()),
-                                       primarySymbol()) +
+                                       symbolOnce()) +
                               missingText(cheques)));
     return cards;
 }
@@ -154,7 +161,16 @@ QVariantMap AnalysisReports::smartAnalysis()
     const double revenue = profitLoss.value(QStringLiteral("revenue")).toDouble();
     const double net = profitLoss.value(QStringLiteral("net_profit")).toDouble();
 
-    const QVariantMap occupancyFigure = OfficeFigures(m_db, InsightDates::today()).occupancy();
+    // One set of figures (and of rates) for the occupancy and the overdue
+    // money, and the symbol read once, whichever sentences name it.
+    OfficeFigures figures(m_db, InsightDates::today());
+    QString symbol;
+    const auto symbolOnce = [&] {
+        if (symbol.isNull())
+            symbol = primarySymbol();
+        return symbol;
+    };
+    const QVariantMap occupancyFigure = figures.occupancy();
     const double occupancy = occupancyFigure.value(QStringLiteral("percent")).toDouble();
     const qint64 total = occupancyFigure.value(QStringLiteral("notSold")).toLongLong();
     const qint64 occupied = occupancyFigure.value(QStringLiteral("rented")).toLongLong();
@@ -166,7 +182,7 @@ QVariantMap AnalysisReports::smartAnalysis()
         const double margin = net / revenue * 100.0;
         text += QStringLiteral("✅ **الأداء المالي:** تحقق المنظومة حالياً إيرادات إجمالية قدرها "
                                "**%1 %2**. ")
-                    .arg(wholeText(revenue), primarySymbol());
+                    .arg(wholeText(revenue), symbolOnce());
         text += QStringLiteral("بهامش ربح صافي يقدر بـ **%1%**. ").arg(oneDecimalText(margin));
         text += Money::toCents(margin) > 3000
                     ? QStringLiteral("هذا المؤشر ممتاز ويدل على كفاءة تشغيلية عالية.\n\n")
@@ -186,15 +202,14 @@ QVariantMap AnalysisReports::smartAnalysis()
                 : QStringLiteral("المحفظة في حالة صحية جيدة جداً من حيث الإشغال.\n\n");
 
     text += QStringLiteral("💡 **توصيات ذكية:**\n");
-    const QVariantMap overdueFigure =
-        OfficeFigures(m_db, InsightDates::today()).overdueReceivables();
+    const QVariantMap overdueFigure = figures.overdueReceivables();
     const qint64 overdue = overdueFigure.value(QStringLiteral("count")).toLongLong();
     if (overdue > 0)
         text += QStringLiteral("- هناك **%1** دفعات متأخرة بقيمة **%2 %3**. يُفضل التواصل مع "
                                "العملاء لتحصيلها لضمان تدفق نقدي مستقر.\n")
                     .arg(QString::number(overdue),
                          wholeText(overdueFigure.value(QStringLiteral("total")).toDouble()),
-                         primarySymbol());
+                         symbolOnce());
     const qint64 cheques = DueCheques::countUpTo(m_db, InsightDates::isoDay(7));
     if (cheques > 0)
         text += QStringLiteral("- تنبيه: يوجد **%1** شيكات تستحق خلال الأسبوع القادم. تأكد من "

@@ -1,4 +1,5 @@
 #include "TestDatabase.h"
+#include "core/LedgerDayBalance.h"
 #include "core/LedgerTotals.h"
 #include "finance/AccountModel.h"
 
@@ -269,6 +270,9 @@ private slots:
             // column): the next start adds it and counts everything again.
             for (const QString& trigger : LedgerTotals::triggerNames())
                 QVERIFY(exec("DROP TRIGGER " + trigger));
+            for (const QString& trigger : LedgerDayBalance::triggerNames())
+                QVERIFY(exec("DROP TRIGGER " + trigger));
+            QVERIFY(exec("DROP TABLE ledger_day_balance"));
             QVERIFY(exec("ALTER TABLE ledger_day_totals DROP COLUMN weighted"));
             m_model.reset();
             QVERIFY(m_t->reopen());
