@@ -62,8 +62,9 @@ private slots:
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='table' "
                                            "AND name NOT LIKE 'sqlite_%'"))
                      .toInt(),
-                 51); // 27 tables, 5 text indexes with 3 tables of their own each, their marks,
-                      // the ledger's day totals and their pause mark, the lists' day totals
+                 52); // 27 tables, 5 text indexes with 3 tables of their own each, their marks,
+                      // the ledger's day totals and their pause mark, the ledger's balance
+                      // per day, the lists' day totals
         QCOMPARE(fixture
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
                                            "AND name LIKE 'idx_%'"))
