@@ -104,28 +104,18 @@ bool LedgerDayBalance::ensure(QSqlDatabase& db, QSqlError* error)
         return fail(query, error);
     bool complete = query.value(0).toInt() == 1;
     query.finish();
-    if (!query.prepare(QStringLiteral(
-            "SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name=? AND sql=?")))
-        return fail(query, error);
-    for (const Trigger& trigger : triggers()) {
-        if (!complete)
-            break;
-        query.addBindValue(trigger.name);
-        query.addBindValue(trigger.sql);
-        if (!query.exec() || !query.next())
-            return fail(query, error);
-        complete = query.value(0).toInt() == 1;
-    }
-    query.finish();
+    SchemaStep::Triggers written;
+    for (const Trigger& trigger : triggers())
+        written.append({trigger.name, trigger.sql});
+    if (complete && !SchemaStep::triggersAsWritten(db, written, &complete, error))
+        return false;
     if (complete)
         return SchemaStep::runTogether(db, {kIndex}, error);
 
     // The count and the triggers that keep it go in together, so no day
     // total can change in between and be missed or counted twice.
     QStringList statements = {kTable, kIndex, QStringLiteral("DELETE FROM ledger_day_balance")};
-    for (const Trigger& trigger : triggers())
-        statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name << trigger.sql;
-    statements << kRecount;
+    statements << SchemaStep::triggersAnew(written) << kRecount;
     return SchemaStep::runTogether(db, statements, error);
 }
 

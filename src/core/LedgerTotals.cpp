@@ -186,19 +186,11 @@ bool LedgerTotals::ensure(QSqlDatabase& db, QSqlError* error)
     const bool weighted = query.value(1).toInt() == 1;
     bool complete = table && weighted;
     query.finish();
-    if (!query.prepare(QStringLiteral(
-            "SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name=? AND sql=?")))
-        return fail(query, error);
-    for (const Trigger& trigger : triggers()) {
-        if (!complete)
-            break;
-        query.addBindValue(trigger.name);
-        query.addBindValue(trigger.sql);
-        if (!query.exec() || !query.next())
-            return fail(query, error);
-        complete = query.value(0).toInt() == 1;
-    }
-    query.finish();
+    SchemaStep::Triggers written;
+    for (const Trigger& trigger : triggers())
+        written.append({trigger.name, trigger.sql});
+    if (complete && !SchemaStep::triggersAsWritten(db, written, &complete, error))
+        return false;
     if (complete)
         return true;
 
@@ -209,9 +201,7 @@ bool LedgerTotals::ensure(QSqlDatabase& db, QSqlError* error)
         statements << kWeightedColumn;
     statements << QStringLiteral("DELETE FROM ledger_totals_paused")
                << QStringLiteral("DELETE FROM ledger_day_totals");
-    for (const Trigger& trigger : triggers())
-        statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name << trigger.sql;
-    statements << recount(QStringLiteral("1"));
+    statements << SchemaStep::triggersAnew(written) << recount(QStringLiteral("1"));
     return SchemaStep::runTogether(db, statements, error);
 }
 

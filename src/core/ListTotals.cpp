@@ -434,27 +434,16 @@ bool ListTotals::ensure(QSqlDatabase& db, QSqlError* error)
         !query.next())
         return fail(query, error);
     bool complete = query.value(0).toInt() == 1;
-    const QList<Trigger> all = triggers(false);
-    query.prepare(QStringLiteral(
-        "SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name=? AND sql=?"));
-    for (const Trigger& trigger : all) {
-        if (!complete)
-            break;
-        query.addBindValue(trigger.name);
-        query.addBindValue(definition(trigger));
-        if (!query.exec() || !query.next())
-            return fail(query, error);
-        complete = query.value(0).toInt() == 1;
-    }
     query.finish();
+    SchemaStep::Triggers written;
+    for (const Trigger& trigger : triggers(false))
+        written.append({trigger.name, definition(trigger)});
+    if (complete && !SchemaStep::triggersAsWritten(db, written, &complete, error))
+        return false;
     if (complete)
         return true;
     QStringList statements = {kTable};
-    for (const Trigger& trigger : all) {
-        statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name;
-        statements << definition(trigger);
-    }
-    statements << recountStatements();
+    statements << SchemaStep::triggersAnew(written) << recountStatements();
     return SchemaStep::runTogether(db, statements, error);
 }
 

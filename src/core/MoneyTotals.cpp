@@ -355,34 +355,23 @@ bool MoneyTotals::ensure(QSqlDatabase& db, QSqlError* error)
     // Every trigger must be there as this version writes it: one missing or
     // written differently (an older version) means totals to count again.
     QSqlQuery query(db);
-    const QList<Trigger> all = triggers();
     if (!query.exec(QStringLiteral(
             "SELECT COUNT(*) FROM sqlite_master WHERE type='table' AND name='money_totals'")) ||
         !query.next())
         return fail(query, error);
     bool complete = query.value(0).toInt() == 1;
-    query.prepare(QStringLiteral(
-        "SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name=? AND sql=?"));
-    for (const Trigger& trigger : all) {
-        if (!complete)
-            break;
-        query.addBindValue(trigger.name);
-        query.addBindValue(definition(trigger));
-        if (!query.exec() || !query.next())
-            return fail(query, error);
-        complete = query.value(0).toInt() == 1;
-    }
     query.finish();
+    SchemaStep::Triggers written;
+    for (const Trigger& trigger : triggers())
+        written.append({trigger.name, definition(trigger)});
+    if (complete && !SchemaStep::triggersAsWritten(db, written, &complete, error))
+        return false;
     if (complete)
         return true;
 
     // Table, triggers and the count from the stored rows together, so no
     // write can slip in between the count and the triggers that follow it.
     QStringList statements = {kTable, kByCurrency};
-    for (const Trigger& trigger : all) {
-        statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + trigger.name;
-        statements << definition(trigger);
-    }
-    statements << recountStatements();
+    statements << SchemaStep::triggersAnew(written) << recountStatements();
     return SchemaStep::runTogether(db, statements, error);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QPair>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -55,6 +57,42 @@ inline bool runTogether(QSqlDatabase& db, const QStringList& statements, QSqlErr
         return false;
     }
     return true;
+}
+
+// A trigger's name and the CREATE statement that makes it.
+using Triggers = QList<QPair<QString, QString>>;
+
+// Whether each of `triggers` is stored in the file exactly as written here:
+// one missing, or written otherwise by an older version, makes `asWritten`
+// false. Returns false only when the file could not be read.
+inline bool triggersAsWritten(QSqlDatabase& db, const Triggers& triggers, bool* asWritten,
+                              QSqlError* error)
+{
+    QSqlQuery query(db);
+    if (!query.prepare(QStringLiteral(
+            "SELECT COUNT(*) FROM sqlite_master WHERE type='trigger' AND name=? AND sql=?")))
+        return fail(query, error);
+    *asWritten = true;
+    for (const auto& [name, sql] : triggers) {
+        query.addBindValue(name);
+        query.addBindValue(sql);
+        if (!query.exec() || !query.next())
+            return fail(query, error);
+        if (query.value(0).toInt() != 1) {
+            *asWritten = false;
+            break;
+        }
+    }
+    return true;
+}
+
+// The statements that make each of `triggers` afresh.
+inline QStringList triggersAnew(const Triggers& triggers)
+{
+    QStringList statements;
+    for (const auto& [name, sql] : triggers)
+        statements << QStringLiteral("DROP TRIGGER IF EXISTS ") + name << sql;
+    return statements;
 }
 
 } // namespace SchemaStep
