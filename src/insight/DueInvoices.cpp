@@ -29,3 +29,16 @@ bool DueInvoices::forEachDayScanned(Database* db, const QString& from, const QSt
                               QStringLiteral(" AND due_date BETWEEN ? AND ? GROUP BY cur, day"),
                           {from, to}, onRow);
 }
+
+qint64 DueInvoices::countDueBefore(Database* db, const QString& day)
+{
+    const ListTotals::Kept* kept = ListTotals::find(ListTotals::kOpenInvoices);
+    QVariantList params = ListTotals::listValues(*kept, QVariant());
+    params << day;
+    return db
+        ->scalar(QStringLiteral("SELECT COALESCE(SUM(row_count),0) FROM list_totals WHERE ") +
+                     ListTotals::listCondition(*kept, false) +
+                     QStringLiteral(" AND day < ? AND row_count<>0"),
+                 params)
+        .toLongLong();
+}

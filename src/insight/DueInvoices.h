@@ -23,6 +23,9 @@ public:
     // are those of forEachDayScanned either way.
     static bool forEachDay(Database* db, const QString& from, const QString& to,
                            const RowHandler& onRow);
+    // How many invoices are open (OpenInvoices::owing) and fell due before
+    // `day`, from the open invoices kept per due day.
+    static qint64 countDueBefore(Database* db, const QString& day);
     // The same rows added up from the invoices themselves.
     static bool forEachDayScanned(Database* db, const QString& from, const QString& to,
                                   const RowHandler& onRow);

@@ -3,8 +3,8 @@
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/OpenInvoices.h"
-#include "core/SqlDialect.h"
 #include "insight/DueCheques.h"
+#include "insight/DueInvoices.h"
 #include "insight/InsightDates.h"
 
 #include <QLocale>
@@ -28,19 +28,15 @@ const QString kChequesDue = QStringLiteral(
 const QString kChequesBounced = QStringLiteral(
     "FROM cheques c LEFT JOIN currencies cur ON cur.id = c.currency_id WHERE c.status = "
     "'bounced' AND c.type = 'received' AND c.replaced_by_payment_id IS NULL");
-// Tenant invoices still open after their due day, like an overdue instalment.
-// The leading join keeps the invoices (read through their status index) as
-// the outer loop: with a plain join SQLite walks every tenant and every
-// invoice of each, which took seconds on a large office.
-// The count leaves out the currency, which one invoice has at most one of.
-QString overdueInvoices(const Database* db, bool withCurrency = true)
-{
-    return QStringLiteral("FROM invoices i ") + SqlDialect::leadingJoin(db->engine()) +
-           QStringLiteral(" tenants t ON i.tenant_id = t.id") +
-           (withCurrency ? QStringLiteral(" LEFT JOIN currencies cur ON cur.id = i.currency_id")
-                         : QString()) +
-           QStringLiteral(" WHERE i.due_date < ? AND ") + OpenInvoices::owing(QStringLiteral("i"));
-}
+// Invoices still open after their due day, like an overdue instalment: the
+// very invoices of the overdue receivables, so the alerts add up to that
+// figure. The left join keeps the invoices (read through their open index in
+// due order) as the outer loop, and an invoice whose tenant is unknown (an
+// old import) is alerted too.
+const QString kOverdueInvoices =
+    QStringLiteral("FROM invoices i LEFT JOIN tenants t ON i.tenant_id = t.id LEFT JOIN "
+                   "currencies cur ON cur.id = i.currency_id WHERE i.due_date < ? AND ") +
+    OpenInvoices::owing(QStringLiteral("i"));
 const QString kContractsEnding =
     QStringLiteral("FROM contracts c JOIN tenants t ON c.tenant_id = t.id WHERE c.end_date <= ? "
                    "AND c.status = 'active'");
@@ -182,13 +178,15 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
     const QVariantList invoices = m_db->execQuery(
         QStringLiteral("SELECT i.invoice_number, i.balance, i.currency_id, i.due_date, "
                        "cur.symbol, cur.decimals, t.full_name as tenant_name ") +
-            overdueInvoices(m_db) + QStringLiteral(" ORDER BY i.due_date, i.id") + limit,
+            kOverdueInvoices + QStringLiteral(" ORDER BY i.due_date, i.id") + limit,
         {days.today, most});
     for (const QVariant& value : invoices) {
         const QVariantMap row = value.toMap();
+        const QString tenant = text(row, "tenant_name");
         alerts.append(
             owed(alert(QStringLiteral("overdue_invoice"),
-                       QStringLiteral("فاتورة متأخرة: ") + text(row, "tenant_name"),
+                       tenant.isEmpty() ? QStringLiteral("فاتورة متأخرة")
+                                        : QStringLiteral("فاتورة متأخرة: ") + tenant,
                        QStringLiteral("الفاتورة: ") + isolated(text(row, "invoice_number")) +
                            QStringLiteral(" - المتبقي: ") + money(row, "balance") +
                            QStringLiteral(" - استحقت في: ") + isolated(text(row, "due_date")),
@@ -241,15 +239,16 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
 int NotificationController::getAlertCount()
 {
     // Counted in SQL over the very conditions of getActiveAlerts, without
-    // building every alert of a large office; the cheques due, which a large
-    // register has a great many of, from the pending cheques kept per day.
+    // building every alert of a large office; the overdue invoices and the
+    // cheques due, which a large office has a great many of, from the open
+    // invoices and pending cheques kept per day.
     const AlertDays days;
     const auto count = [this](const QString& from, const QVariantList& params) {
         return m_db->scalar(QStringLiteral("SELECT COUNT(*) ") + from, params).toInt();
     };
     return count(kDueInstallments, {days.today, days.yesterday}) +
            count(kOverdueInstallments, {days.yesterday}) +
-           count(overdueInvoices(m_db, false), {days.today}) +
+           int(DueInvoices::countDueBefore(m_db, days.today)) +
            int(DueCheques::countUpTo(m_db, days.inAWeek)) + count(kChequesBounced, {}) +
            count(kContractsEnding, {days.inAMonth});
 }

@@ -154,6 +154,33 @@ private slots:
         QCOMPARE(m_ctrl->getActiveAlerts().size(), count);
     }
 
+    // The count of overdue invoices is read from the open balances kept per
+    // due day, the list from the invoices: an invoice of no known tenant (an
+    // old import) is owed all the same, in both and in the overdue figure.
+    void regressionOverdueInvoiceOfNoTenantWasNeverAlerted()
+    {
+        const int tenant = InsightRows::tenant(db(), QStringLiteral("سامي الخطيب"));
+        invoice(db(), "INV-1", tenant, m_unit, period(1), 250, 100, "partial", day(-3));
+        invoice(db(), "INV-2", tenant, m_unit, period(0), 250, 0, "pending", day(2));
+        invoice(db(), "INV-3", tenant, m_unit, period(2), 250, 250, "paid", day(-40));
+        const int orphan =
+            invoice(db(), "INV-4", tenant, QVariant(), period(3), 80, 0, "pending", day(-70));
+        QVERIFY(db()->execNonQuery(QStringLiteral("UPDATE invoices SET tenant_id=NULL WHERE id=?"),
+                                   {orphan}));
+
+        QStringList overdue;
+        for (const QVariant& value : m_ctrl->getActiveAlerts()) {
+            const QVariantMap alert = value.toMap();
+            if (alert.value("type") == QLatin1String("overdue_invoice"))
+                overdue << alert.value("title").toString() + QLatin1Char('|') +
+                               QString::number(alert.value("amount").toDouble());
+        }
+        QCOMPARE(overdue, (QStringList{QStringLiteral("فاتورة متأخرة|80"),
+                                       QStringLiteral("فاتورة متأخرة: سامي الخطيب|150")}));
+        QCOMPARE(m_ctrl->getAlertCount(), m_ctrl->getActiveAlerts().size());
+        QCOMPARE(m_ctrl->getAlertCount(), 2);
+    }
+
     // The dashboard asks for the first few of each kind: a kind with many
     // alerts must not crowd out the others, and what is listed is the head
     // of each kind's full list in its order.
