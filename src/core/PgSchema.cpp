@@ -198,8 +198,8 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
         {8, QStringLiteral("payment days as the file reads them"), paymentDayStatements(), {}},
         // The server has no skip scan: the months' billed and collected
         // sums (the dashboard's collection rate) read this year's invoices
-        // by period from the index alone. The file needs none (SQLite skips
-        // through the tenant and period index), so it is not named idx_.
+        // by period from the index alone. The file has since made the same
+        // index under the same name (a server made anew has it from step 2).
         {9,
          QStringLiteral("invoice sums by period"),
          {QStringLiteral("CREATE INDEX IF NOT EXISTS invoices_period_sums ON invoices "

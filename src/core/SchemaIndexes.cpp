@@ -131,6 +131,12 @@ const QStringList& Schema::indexStatements()
         // counted and summed from this index without visiting the table.
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_payments_tenant_sums ON "
                        "payments(tenant_id, payment_date, currency_id, amount)"),
+        // This month's billed and collected sums (the dashboard's collection
+        // rate) read from the index alone: through the tenant and period
+        // index a large office's month took every invoice's row, 15 ms. The
+        // server has had it under this name since its migration 9.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS invoices_period_sums ON invoices (period, "
+                       "status, currency_id, total_amount, paid_amount)"),
     };
     return statements;
 }
