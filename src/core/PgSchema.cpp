@@ -276,7 +276,12 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          ListTotals::serverStatementsAnew(ListTotals::kOpenInvoices) +
              QStringList{QStringLiteral("DROP INDEX IF EXISTS invoices_open_under_half_cent")},
          {}},
-        {24, QStringLiteral("ledger balance per day"), LedgerDayBalance::serverStatements(), {}},
+        // The new table announces its changes as every other does.
+        {24,
+         QStringLiteral("ledger balance per day"),
+         LedgerDayBalance::serverStatements() +
+             QStringList{QStringLiteral("SELECT sakanova_announce_all_tables()")},
+         {}},
     };
     return list;
 }
