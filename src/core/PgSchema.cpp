@@ -1,7 +1,6 @@
 #include "core/PgSchema.h"
 
 #include "core/ChangeFeed.h"
-#include "core/LedgerDayBalance.h"
 #include "core/LedgerTotals.h"
 #include "core/ListTotals.h"
 #include "core/Schema.h"
@@ -275,12 +274,6 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          QStringLiteral("open invoices owing from half a mill"),
          ListTotals::serverStatementsAnew(ListTotals::kOpenInvoices) +
              QStringList{QStringLiteral("DROP INDEX IF EXISTS invoices_open_under_half_cent")},
-         {}},
-        // The new table announces its changes as every other does.
-        {24,
-         QStringLiteral("ledger balance per day"),
-         LedgerDayBalance::serverStatements() +
-             QStringList{QStringLiteral("SELECT sakanova_announce_all_tables()")},
          {}},
     };
     return list;
