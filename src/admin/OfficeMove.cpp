@@ -129,12 +129,13 @@ bool Move::readTables()
                                                   Qt::CaseInsensitive))
             virtualTables << source.value(0).toString();
     }
-    // What the file keeps about its own schema and search indexes, and the
-    // lists' kept day totals: the server counts its own from the moved rows
-    // (their days are told in the server's SQL).
-    static const QStringList fileOnly = {QStringLiteral("schema_migrations"),
-                                         QStringLiteral("search_index_marks"),
-                                         QStringLiteral("list_totals")};
+    // What the file keeps about its own schema and search indexes, the
+    // lists' kept day totals (the server counts its own from the moved rows;
+    // their days are told in the server's SQL) and the ledger's balance per
+    // day (a server reads its day totals instead).
+    static const QStringList fileOnly = {
+        QStringLiteral("schema_migrations"), QStringLiteral("search_index_marks"),
+        QStringLiteral("list_totals"), QStringLiteral("ledger_day_balance")};
     for (const QString& name : std::as_const(sourceTables)) {
         if (fileOnly.contains(name))
             continue;
