@@ -126,7 +126,7 @@ QStringList LedgerDayBalance::outOfBalanceDaysScanned(Database* db, int limit)
     QStringList days;
     for (const QVariant& row : db->execQuery(
              QStringLiteral("SELECT DISTINCT day FROM (SELECT day FROM ledger_day_totals GROUP BY "
-                            "currency_id, day HAVING ABS(SUM(debit)-SUM(credit)) > ? OR "
+                            "currency_id, day HAVING ABS(SUM(debit-credit)) > ? OR "
                             "SUM(weighted) <> 0) AS out_of_balance ORDER BY day LIMIT ?"),
              {kTolerance, limit}))
         days << row.toMap().value(QStringLiteral("day")).toString();
