@@ -18,6 +18,7 @@ const QString ListTotals::kCheques = QStringLiteral("cheques");
 const QString ListTotals::kChequesDue = QStringLiteral("cheques_due");
 const QString ListTotals::kOpenInvoices = QStringLiteral("open_invoices");
 const QString ListTotals::kExpenses = QStringLiteral("expenses");
+const QString ListTotals::kChequeRegister = QStringLiteral("cheque_register");
 
 namespace {
 
@@ -133,6 +134,19 @@ const QList<ListTotals::Kept>& kept()
          QString(),
          QString(),
          QString()},
+        // Every cheque per type and status together ("received:pending"):
+        // the cheques page's boxes.
+        {ListTotals::kChequeRegister,
+         QStringLiteral("cheques"),
+         QStringLiteral("''"),
+         QString(),
+         QStringLiteral("currency_id"),
+         {QStringLiteral("amount")},
+         QString(),
+         {QStringLiteral("type"), QStringLiteral("status")},
+         QStringLiteral("R.type || ':' || R.status"),
+         QString(),
+         QString()},
         {ListTotals::kExpenses,
          QStringLiteral("expenses"),
          QStringLiteral("R.expense_date"),
@@ -153,7 +167,8 @@ const QList<ListTotals::Kept>& kept()
 // leaves them out, so each is counted once, by its own migration.
 bool keptLater(const ListTotals::Kept& k)
 {
-    return k.list == ListTotals::kExpenses || k.list == ListTotals::kJournal;
+    return k.list == ListTotals::kExpenses || k.list == ListTotals::kJournal ||
+           k.list == ListTotals::kChequeRegister;
 }
 
 using Engine = DatabaseSettings::Engine;

@@ -56,6 +56,8 @@ public:
     // part of the overdue receivables and of the cash calendar.
     static const QString kOpenInvoices;
     static const QString kExpenses;
+    // Every cheque per type and status, for the register's boxes.
+    static const QString kChequeRegister;
 
     // The kept list named `list`, or null.
     static const Kept* find(const QString& list);

@@ -3,6 +3,7 @@
 #include "core/ChequeRegister.h"
 #include "core/Database.h"
 #include "core/LedgerPosting.h"
+#include "core/ListTotals.h"
 #include "core/MinorUnits.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
@@ -268,8 +269,9 @@ QVariantMap ChequeModel::getTotals(const QString& type, const QString& status)
 
 QVariantMap ChequeModel::getRegisterTotals()
 {
-    // One pass over the register's narrow index, grouped in its order; a
-    // cheque without a currency counts under 0.
+    // The counts and sums are kept per type, status and currency as cheques
+    // are written (see ListTotals): a long register holds a great many
+    // cheques. A cheque without a currency counts under 0.
     struct Group
     {
         QString type;
@@ -278,39 +280,43 @@ QVariantMap ChequeModel::getRegisterTotals()
         double total = 0;
         int count = 0;
         QString firstDue;
-        qint64 firstId = 0;
     };
+    const ListTotals::Kept* kept = ListTotals::find(ListTotals::kChequeRegister);
+    const QString prefix = kept->list + QLatin1Char(':');
     QList<Group> groups;
-    for (const QVariant& value : m_db->execQuery(QStringLiteral(
-             "SELECT type, status, currency_id, SUM(amount) AS total, COUNT(*) AS n, "
-             "MIN(due_date) AS first_due, MIN(id) AS first_id FROM cheques GROUP BY type, status, "
-             "currency_id"))) {
+    for (const QVariant& value : m_db->execQuery(
+             QStringLiteral("SELECT list, currency_id, row_count, c0/100.0+r0 AS total "
+                            "FROM list_totals WHERE ") +
+                 ListTotals::listCondition(*kept, false) + QStringLiteral(" AND row_count<>0"),
+             ListTotals::listValues(*kept))) {
         const QVariantMap row = value.toMap();
-        Group g{row.value(QStringLiteral("type")).toString(),
-                row.value(QStringLiteral("status")).toString(),
-                row.value(QStringLiteral("currency_id")).toInt(),
-                row.value(QStringLiteral("total")).toDouble(),
-                row.value(QStringLiteral("n")).toInt(),
-                row.value(QStringLiteral("first_due")).toString(),
-                row.value(QStringLiteral("first_id")).toLongLong()};
-        const auto same = std::find_if(groups.begin(), groups.end(), [&](const Group& other) {
-            return other.type == g.type && other.status == g.status && other.currency == g.currency;
-        });
-        if (same == groups.end()) {
-            groups << g;
+        const QStringList key =
+            row.value(QStringLiteral("list")).toString().mid(prefix.size()).split(QLatin1Char(':'));
+        if (key.size() != 2)
             continue;
-        }
-        same->total += g.total;
-        same->count += g.count;
-        if (std::make_pair(g.firstDue, g.firstId) < std::make_pair(same->firstDue, same->firstId)) {
-            same->firstDue = g.firstDue;
-            same->firstId = g.firstId;
-        }
+        const int currency = row.value(QStringLiteral("currency_id")).toInt();
+        groups << Group{key.at(0),
+                        key.at(1),
+                        std::max(currency, 0),
+                        row.value(QStringLiteral("total")).toDouble(),
+                        row.value(QStringLiteral("row_count")).toInt(),
+                        QString()};
     }
+    // Each group's earliest due day, from the register's index.
+    for (Group& g : groups)
+        g.firstDue =
+            m_db->scalar(g.currency > 0
+                             ? QStringLiteral("SELECT MIN(due_date) FROM cheques WHERE type=? AND "
+                                              "status=? AND currency_id=?")
+                             : QStringLiteral("SELECT MIN(due_date) FROM cheques WHERE type=? AND "
+                                              "status=? AND currency_id IS NULL"),
+                         g.currency > 0 ? QVariantList{g.type, g.status, g.currency}
+                                        : QVariantList{g.type, g.status})
+                .toString();
     // Within each type and status the currencies keep the order of their
     // earliest due date.
     std::sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
-        return std::make_pair(a.firstDue, a.firstId) < std::make_pair(b.firstDue, b.firstId);
+        return std::make_pair(a.firstDue, a.currency) < std::make_pair(b.firstDue, b.currency);
     });
 
     const MinorUnits units(m_db);

@@ -408,7 +408,8 @@ private slots:
 
     // The received cheques still under collection, kept as cheques are
     // written, cleared, bounced, unlinked and removed, per currency as the
-    // reconciliation sums them (no currency counts as the primary one).
+    // reconciliation sums them (no currency counts as the primary one); and
+    // the register's boxes, every cheque per type and status.
     void pendingChequesFollowEveryChange()
     {
         TestDatabase fixture;
@@ -433,6 +434,14 @@ private slots:
             "SELECT CASE WHEN currency_id=-1 THEN 1 ELSE currency_id END AS cur, SUM(row_count) "
             "AS n, SUM(c0)/100.0+SUM(r0) AS t FROM list_totals WHERE list='pending_cheques' AND "
             "row_count<>0 GROUP BY 1 ORDER BY 1");
+        // And the register's boxes: every cheque per type, status and currency.
+        const QString directRegister = QStringLiteral(
+            "SELECT COALESCE(type || ':' || status, '') || ':' || COALESCE(currency_id,-1) AS cur, "
+            "COUNT(*) AS n, SUM(amount) AS t FROM cheques GROUP BY 1 ORDER BY 1");
+        const QString keptRegister = QStringLiteral(
+            "SELECT substr(list, 17) || ':' || currency_id AS cur, row_count AS n, c0/100.0+r0 AS "
+            "t FROM list_totals WHERE list>='cheque_register:' AND list<'cheque_register;' AND "
+            "row_count<>0 ORDER BY 1");
         // Cheques for payments in three currencies and none, pending or not.
         QVERIFY(db->execNonQuery(QStringLiteral(
             "INSERT INTO cheques (cheque_number, type, amount, status, payment_id, currency_id, "
@@ -441,7 +450,9 @@ private slots:
             "CASE id%4 WHEN 0 THEN NULL ELSE id%4 END, payment_date FROM payments")));
         QVERIFY(!sums(direct).isEmpty());
         QCOMPARE(sums(kept), sums(direct));
+        QCOMPARE(sums(keptRegister), sums(directRegister));
         const QStringList changes = {
+            QStringLiteral("UPDATE cheques SET type='issued' WHERE id%17=0"),
             QStringLiteral("UPDATE cheques SET status='cleared' WHERE id%3=0"),
             QStringLiteral("UPDATE cheques SET status='bounced' WHERE id%7=0"),
             QStringLiteral("UPDATE cheques SET payment_id=NULL, installment_id=NULL WHERE id%5=0"),
@@ -454,6 +465,7 @@ private slots:
         for (const QString& change : changes) {
             QVERIFY2(db->execNonQuery(change), qPrintable(change));
             QCOMPARE(sums(kept), sums(direct));
+            QCOMPARE(sums(keptRegister), sums(directRegister));
         }
     }
 
