@@ -30,17 +30,28 @@ FocusScope {
             return setNewPassword()
         if (waiting)
             return
+        if (authCtrl.checkingPassword)
+            return
         attemptedName = userField.text.trim()
-        if (authCtrl.login(userField.text, passwordField.text)) {
-            failed = false
+        // The password is checked off the window's thread; the answer comes
+        // back through loginFinished.
+        authCtrl.startLogin(userField.text, passwordField.text)
+    }
+
+    Connections {
+        target: authCtrl
+        function onLoginFinished(ok) {
+            if (!ok) {
+                page.failed = true
+                return
+            }
+            page.failed = false
             if (authCtrl.mustChangePassword) {
-                changing = true
+                page.changing = true
                 newPasswordField.input.forceActiveFocus()
             } else {
-                loginSuccess()
+                page.loginSuccess()
             }
-        } else {
-            failed = true
         }
     }
 
@@ -359,12 +370,13 @@ FocusScope {
                         id: loginButton
                         objectName: "loginButton"
                         Layout.fillWidth: true
-                        enabled: !page.waiting
+                        enabled: !page.waiting && !authCtrl.checkingPassword
                         opacity: enabled ? 1.0 : 0.5
                         Layout.preferredHeight: 50
                         Layout.topMargin: 4
                         hoverEnabled: true
-                        text: page.changing ? "حفظ كلمة المرور والمتابعة" : "تسجيل الدخول"
+                        text: page.changing ? "حفظ كلمة المرور والمتابعة"
+                              : authCtrl.checkingPassword ? "جارٍ التحقق…" : "تسجيل الدخول"
                         font: Theme.titleBold
                         scale: pressed ? 0.97 : 1.0
                         onClicked: page.attemptLogin()

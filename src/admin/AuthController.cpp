@@ -93,6 +93,8 @@ void AuthController::makeRoomForPasswordCheck()
 
 AuthController::~AuthController()
 {
+    if (m_check)
+        m_check->wait();
     if (m_loggedIn)
         Permissions::setCurrentRole(QString());
 }
@@ -272,32 +274,89 @@ bool AuthController::refuseLogin(const QString& reason)
     return refuse(reason);
 }
 
-bool AuthController::login(const QString& username, const QString& password)
+AuthController::SignIn AuthController::beginSignIn(const QString& username, const QString& password)
 {
     clearError();
-    const QString name = username.trimmed();
-    const QString pass = password.trimmed();
-    qDebug() << "Login attempt - username:" << name;
+    SignIn attempt;
+    attempt.name = username.trimmed();
+    attempt.pass = password.trimmed();
+    qDebug() << "Login attempt - username:" << attempt.name;
 
     // A name that is waiting is refused before any password is looked at,
     // so guesses made during the wait tell nothing.
-    updateLoginWait(name);
+    updateLoginWait(attempt.name);
     if (m_loginWaitSeconds > 0) {
         qDebug() << "Login refused: too many failed attempts";
-        return refuseLogin(loginWaitMessage());
+        refuseLogin(loginWaitMessage());
+        attempt.refused = true;
+        return attempt;
     }
 
     const QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT id, username, password_hash, active, role, full_name FROM users "
                        "WHERE username=?"),
-        {name});
-    const QVariantMap row = rows.isEmpty() ? QVariantMap() : rows.first().toMap();
-    const QString stored = row.value(QStringLiteral("password_hash")).toString();
+        {attempt.name});
+    attempt.row = rows.isEmpty() ? QVariantMap() : rows.first().toMap();
+    const QString stored = attempt.row.value(QStringLiteral("password_hash")).toString();
+    attempt.known = !rows.isEmpty() && PasswordHash::isHash(stored);
+    // An unknown name costs the same work as a wrong password, so the time
+    // taken does not tell which names exist.
+    attempt.hash = attempt.known ? stored : PasswordHash::dummyHash();
     makeRoomForPasswordCheck();
-    if (rows.isEmpty() || !PasswordHash::isHash(stored)) {
-        // The same work as a wrong password, so the time taken does not tell
-        // which names exist.
-        PasswordHash::verify(PasswordHash::dummyHash(), pass);
+    return attempt;
+}
+
+void AuthController::checkPassword(SignIn& attempt)
+{
+    attempt.match = PasswordHash::verify(attempt.hash, attempt.pass) && attempt.known;
+    if (attempt.match && PasswordHash::needsRehash(attempt.hash))
+        attempt.rehashed = PasswordHash::hash(attempt.pass);
+}
+
+bool AuthController::login(const QString& username, const QString& password)
+{
+    SignIn attempt = beginSignIn(username, password);
+    if (attempt.refused)
+        return false;
+    checkPassword(attempt);
+    return finishSignIn(attempt);
+}
+
+void AuthController::startLogin(const QString& username, const QString& password)
+{
+    if (m_checking)
+        return;
+    SignIn attempt = beginSignIn(username, password);
+    if (attempt.refused) {
+        emit loginFinished(false);
+        return;
+    }
+    // The check takes a few hundred milliseconds of memory-hard hashing:
+    // on a thread of its own the window keeps painting meanwhile.
+    if (m_check)
+        m_check->wait();
+    m_checking = true;
+    emit checkingPasswordChanged();
+    m_check.reset(QThread::create([this, attempt]() mutable {
+        checkPassword(attempt);
+        QMetaObject::invokeMethod(
+            this,
+            [this, attempt] {
+                m_checking = false;
+                const bool ok = finishSignIn(attempt);
+                emit checkingPasswordChanged();
+                emit loginFinished(ok);
+            },
+            Qt::QueuedConnection);
+    }));
+    m_check->start();
+}
+
+bool AuthController::finishSignIn(const SignIn& attempt)
+{
+    const QString& name = attempt.name;
+    const QVariantMap& row = attempt.row;
+    if (!attempt.known) {
         qDebug() << "Login failed: user not found:" << name;
         m_throttle.recordFailure(name);
         updateLoginWait(name);
@@ -305,10 +364,9 @@ bool AuthController::login(const QString& username, const QString& password)
     }
 
     const int active = row.value(QStringLiteral("active")).toInt();
-    const bool match = PasswordHash::verify(stored, pass);
-    qDebug() << "User found - active:" << active << "password_match:" << match;
+    qDebug() << "User found - active:" << active << "password_match:" << attempt.match;
 
-    if (!match) {
+    if (!attempt.match) {
         qDebug() << "Login failed: password mismatch";
         m_throttle.recordFailure(name);
         updateLoginWait(name);
@@ -324,12 +382,9 @@ bool AuthController::login(const QString& username, const QString& password)
     updateLoginWait(name);
 
     const int id = row.value(QStringLiteral("id")).toInt();
-    if (PasswordHash::needsRehash(stored)) {
-        const QString rehashed = PasswordHash::hash(pass);
-        if (!rehashed.isEmpty())
-            m_db->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE id=?"),
-                               {rehashed, id});
-    }
+    if (!attempt.rehashed.isEmpty())
+        m_db->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE id=?"),
+                           {attempt.rehashed, id});
 
     m_userId = id;
     m_username = row.value(QStringLiteral("username")).toString();
@@ -338,7 +393,7 @@ bool AuthController::login(const QString& username, const QString& password)
     m_loggedIn = true;
     Permissions::setCurrentRole(m_role);
     if (m_username == adminUserName())
-        m_defaultPasswordInUse = pass == Schema::defaultAdminPassword();
+        m_defaultPasswordInUse = attempt.pass == Schema::defaultAdminPassword();
     followActingUser();
 
     m_db->execInsert(

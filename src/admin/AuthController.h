@@ -5,10 +5,13 @@
 
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <QTimer>
 #include <QVariantList>
+#include <QVariantMap>
 
 #include <functional>
+#include <memory>
 
 class Database;
 
@@ -32,6 +35,8 @@ class AuthController : public BackendObject
     Q_PROPERTY(bool mustChangePassword READ mustChangePassword NOTIFY authChanged)
     Q_PROPERTY(int loginWaitSeconds READ loginWaitSeconds NOTIFY loginWaitChanged)
     Q_PROPERTY(QString loginWaitMessage READ loginWaitMessage NOTIFY loginWaitChanged)
+    // A sign-in started by startLogin is checking its password.
+    Q_PROPERTY(bool checkingPassword READ checkingPassword NOTIFY checkingPasswordChanged)
 
 public:
     static constexpr int kMinPasswordLength = 8;
@@ -57,6 +62,10 @@ public:
     // Permissions), so pages hide what the role may not do.
     Q_INVOKABLE bool can(const QString& action) const;
     Q_INVOKABLE bool login(const QString& username, const QString& password);
+    // The same sign-in with the password checked on a thread of its own;
+    // loginFinished tells the result. Ignored while one is being checked.
+    Q_INVOKABLE void startLogin(const QString& username, const QString& password);
+    bool checkingPassword() const { return m_checking; }
     Q_INVOKABLE void logout();
     Q_INVOKABLE bool changePassword(const QString& oldPass, const QString& newPass);
     Q_INVOKABLE QVariantList getUsers();
@@ -90,6 +99,8 @@ signals:
     void authChanged();
     void loginFailed(const QString& reason);
     void loginWaitChanged();
+    void loginFinished(bool ok);
+    void checkingPasswordChanged();
 
 private:
     // Returns the state of the admin password when it is already known from
@@ -113,6 +124,22 @@ private:
     // while the default password must be replaced.
     void followActingUser();
     bool refuseLogin(const QString& reason);
+    // One sign-in: what is read before the password check, and its result.
+    struct SignIn
+    {
+        QString name;
+        QString pass;
+        QVariantMap row;
+        QString hash; // the stored hash, or the dummy one for an unknown name
+        bool known = false;
+        bool refused = false; // refused before the check (the name waits)
+        bool match = false;
+        QString rehashed; // a new hash when the stored one is weaker than today's
+    };
+    SignIn beginSignIn(const QString& username, const QString& password);
+    // The memory-hard part, safe on another thread.
+    static void checkPassword(SignIn& attempt);
+    bool finishSignIn(const SignIn& attempt);
     // Follows the throttle's wait for `name` and keeps a one-second tick
     // running while there is one, so the page counts down.
     void updateLoginWait(const QString& name);
@@ -129,4 +156,6 @@ private:
     int m_loginWaitSeconds = 0;
     QTimer m_waitTick;
     std::function<void()> m_beforePasswordCheck;
+    bool m_checking = false;
+    std::unique_ptr<QThread> m_check;
 };

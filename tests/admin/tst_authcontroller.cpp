@@ -124,6 +124,21 @@ private slots:
             QCOMPARE(failed.first().first().toString(), kWrongCredentials);
             QCOMPARE(auth.currentUserId(), -1);
         }
+
+        // The login page's way: the password is checked on another thread and
+        // the answer is the same, told when the check is done.
+        AuthController page(db());
+        QSignalSpy finished(&page, &AuthController::loginFinished);
+        QSignalSpy pageFailed(&page, &AuthController::loginFailed);
+        page.startLogin(username, password);
+        QVERIFY(page.checkingPassword());
+        QVERIFY(!page.isLoggedIn());
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(finished.first().first().toBool(), accepted);
+        QVERIFY(!page.checkingPassword());
+        QCOMPARE(page.isLoggedIn(), accepted);
+        QCOMPARE(pageFailed.count(), accepted ? 0 : 1);
+        QCOMPARE(m_fixture->count(QStringLiteral("app_log")), accepted ? 2 : 0);
     }
 
     void inactiveReasonOnlyAfterRightPassword()

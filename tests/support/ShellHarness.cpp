@@ -94,6 +94,10 @@ bool ShellHarness::startSignedIn(std::unique_ptr<Desktop> desktop)
         !typeInto(find(QStringLiteral("passwordField")), QStringLiteral("vexil")))
         return false;
     click(button);
+    // The password is checked off the window's thread.
+    QObject* auth = backend(QStringLiteral("authCtrl"));
+    if (!QTest::qWaitFor([&] { return !auth->property("checkingPassword").toBool(); }))
+        return false;
     QQuickItem* newPassword = find(QStringLiteral("newPasswordField"));
     if (newPassword && newPassword->isVisible()) {
         if (!typeInto(newPassword, newAdminPassword()) ||
