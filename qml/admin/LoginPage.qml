@@ -23,6 +23,8 @@ FocusScope {
 
     // Signed in with the default password: a new one is chosen first.
     property bool changing: false
+    // The new password is being hashed off the window's thread.
+    property bool saving: false
     property string mismatch: ""
 
     function attemptLogin() {
@@ -53,14 +55,25 @@ FocusScope {
                 page.loginSuccess()
             }
         }
+        function onPasswordSaved(ok) {
+            if (!page.saving)
+                return
+            page.saving = false
+            page.failed = !ok
+            if (ok) {
+                passwordField.text = ""
+                page.loginSuccess()
+            }
+        }
     }
 
     function setNewPassword() {
+        if (saving || authCtrl.checkingPassword)
+            return
         mismatch = newPasswordField.text !== repeatPasswordField.text ? "كلمتا المرور غير متطابقتين" : ""
-        if (mismatch === "" && authCtrl.changePassword(passwordField.text, newPasswordField.text)) {
+        if (mismatch === "" && authCtrl.startChangePassword(passwordField.text, newPasswordField.text)) {
             failed = false
-            passwordField.text = ""
-            loginSuccess()
+            saving = true
         } else {
             failed = true
         }
@@ -375,7 +388,7 @@ FocusScope {
                         Layout.preferredHeight: 50
                         Layout.topMargin: 4
                         hoverEnabled: true
-                        text: page.changing ? "حفظ كلمة المرور والمتابعة"
+                        text: page.changing ? (page.saving ? "جارٍ الحفظ…" : "حفظ كلمة المرور والمتابعة")
                               : authCtrl.checkingPassword ? "جارٍ التحقق…" : "تسجيل الدخول"
                         font: Theme.titleBold
                         scale: pressed ? 0.97 : 1.0

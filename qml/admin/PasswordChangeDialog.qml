@@ -9,6 +9,8 @@ MDialog {
     id: dialog
 
     property string errorText: ""
+    // The new password is being hashed off the window's thread.
+    property bool saving: false
     readonly property var fields: [currentField, newField, repeatField]
 
     objectName: "passwordChangeDialog"
@@ -17,6 +19,8 @@ MDialog {
     height: 420 + (banner.visible ? banner.height + 12 : 0)
 
     function save() {
+        if (saving)
+            return
         currentField.errorText = Input.requiredError(currentField.text)
         newField.errorText = newField.text.trim() === "" ? "أدخل كلمة المرور الجديدة" : ""
         repeatField.errorText = newField.errorText === "" && repeatField.text !== newField.text
@@ -24,13 +28,28 @@ MDialog {
         errorText = ""
         if (currentField.errorText !== "" || newField.errorText !== "" || repeatField.errorText !== "")
             return
-        if (authCtrl.changePassword(currentField.text, newField.text)) {
-            for (var i = 0; i < fields.length; ++i)
-                fields[i].text = ""
-            close()
-        } else {
-            errorText = authCtrl.lastError !== "" ? authCtrl.lastError
-                                                  : "كلمة المرور الحالية غير صحيحة، لم يتم تغيير شيء"
+        if (authCtrl.startChangePassword(currentField.text, newField.text))
+            saving = true
+        else
+            refused()
+    }
+
+    function refused() {
+        errorText = authCtrl.lastError !== "" ? authCtrl.lastError
+                                              : "كلمة المرور الحالية غير صحيحة، لم يتم تغيير شيء"
+    }
+
+    Connections {
+        target: authCtrl
+        function onPasswordSaved(ok) {
+            if (!dialog.saving)
+                return
+            dialog.saving = false
+            if (!ok)
+                return dialog.refused()
+            for (var i = 0; i < dialog.fields.length; ++i)
+                dialog.fields[i].text = ""
+            dialog.close()
         }
     }
 
@@ -55,7 +74,8 @@ MDialog {
         MButton {
             objectName: "passwordChangeSave"
             Layout.fillWidth: true
-            text: "حفظ كلمة المرور"
+            enabled: !authCtrl.checkingPassword
+            text: dialog.saving ? "جارٍ الحفظ…" : "حفظ كلمة المرور"
             onClicked: dialog.save()
         }
     }

@@ -10,6 +10,8 @@ MDialog {
 
     property string username: ""
     property string errorText: ""
+    // The new password is being hashed off the window's thread.
+    property bool saving: false
 
     objectName: "passwordResetDialog"
     title: "تعيين كلمة مرور - " + username
@@ -22,18 +24,31 @@ MDialog {
     }
 
     function save() {
+        if (saving)
+            return
         newField.errorText = newField.text.trim() === "" ? "أدخل كلمة المرور الجديدة" : ""
         repeatField.errorText = newField.errorText === "" && repeatField.text !== newField.text
                 ? "كلمتا المرور غير متطابقتين" : ""
         errorText = ""
         if (newField.errorText !== "" || repeatField.errorText !== "")
             return
-        if (authCtrl.resetPassword(username, newField.text)) {
+        if (authCtrl.startResetPassword(username, newField.text))
+            saving = true
+        else
+            errorText = Input.refusal(authCtrl)
+    }
+
+    Connections {
+        target: authCtrl
+        function onPasswordSaved(ok) {
+            if (!dialog.saving)
+                return
+            dialog.saving = false
+            if (!ok)
+                return dialog.errorText = Input.refusal(authCtrl)
             newField.text = ""
             repeatField.text = ""
-            close()
-        } else {
-            errorText = Input.refusal(authCtrl)
+            dialog.close()
         }
     }
 
@@ -57,7 +72,8 @@ MDialog {
         MButton {
             objectName: "resetPasswordSave"
             Layout.fillWidth: true
-            text: "حفظ"
+            enabled: !authCtrl.checkingPassword
+            text: dialog.saving ? "جارٍ الحفظ…" : "حفظ"
             onClicked: dialog.save()
         }
     }

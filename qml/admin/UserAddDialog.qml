@@ -10,6 +10,8 @@ MDialog {
 
     property string role: "user"
     property string errorText: ""
+    // The password is being hashed off the window's thread.
+    property bool saving: false
 
     signal saved()
 
@@ -19,6 +21,8 @@ MDialog {
     height: 400 + (banner.visible ? banner.height + 12 : 0)
 
     function save() {
+        if (saving)
+            return
         nameField.errorText = Input.requiredError(nameField.text)
         passwordField.errorText = Input.requiredError(passwordField.text)
         if (nameField.errorText !== "" || passwordField.errorText !== "")
@@ -32,15 +36,30 @@ MDialog {
             nameField.errorText = "اسم المستخدم مستخدم من قبل"
             return
         }
-        if (authCtrl.registerUser(name, passwordField.text, role)) {
+        if (authCtrl.startRegisterUser(name, passwordField.text, role))
+            saving = true
+        else
+            refused()
+    }
+
+    function refused() {
+        errorText = authCtrl.lastError !== "" ? authCtrl.lastError
+                                              : "تعذر إضافة المستخدم، لم يتم حفظ أي تغيير"
+    }
+
+    Connections {
+        target: authCtrl
+        function onPasswordSaved(ok) {
+            if (!dialog.saving)
+                return
+            dialog.saving = false
+            if (!ok)
+                return dialog.refused()
             nameField.text = ""
             passwordField.text = ""
-            role = "user"
-            close()
-            saved()
-        } else {
-            errorText = authCtrl.lastError !== "" ? authCtrl.lastError
-                                                  : "تعذر إضافة المستخدم، لم يتم حفظ أي تغيير"
+            dialog.role = "user"
+            dialog.close()
+            dialog.saved()
         }
     }
 
@@ -91,7 +110,8 @@ MDialog {
         MButton {
             objectName: "newUserSave"
             Layout.fillWidth: true
-            text: "حفظ"
+            enabled: !authCtrl.checkingPassword
+            text: dialog.saving ? "جارٍ الحفظ…" : "حفظ"
             onClicked: dialog.save()
         }
     }

@@ -18,18 +18,6 @@ namespace {
 
 const QString kWrongCredentials = QStringLiteral("اسم المستخدم أو كلمة المرور غير صحيحة");
 const QString kAccountDisabled = QStringLiteral("الحساب معطل");
-const QString kAdminOnly = QStringLiteral("هذه العملية متاحة لمدير النظام فقط");
-const QString kNameAndPasswordRequired = QStringLiteral("اسم المستخدم وكلمة المرور مطلوبان");
-const QString kUnknownRole = QStringLiteral("الصلاحية غير معروفة");
-const QString kDuplicateUser = QStringLiteral("اسم المستخدم موجود مسبقاً");
-const QString kProtectedAdmin = QStringLiteral("لا يمكن حذف حساب المدير الافتراضي");
-const QString kNoSuchUser = QStringLiteral("المستخدم غير موجود");
-const QString kNotSignedIn = QStringLiteral("لم يسجّل أي مستخدم دخوله");
-const QString kEmptyNewPassword = QStringLiteral("كلمة المرور الجديدة فارغة");
-const QString kShortPassword = QStringLiteral("كلمة المرور قصيرة: يجب ألا تقل عن %1 أحرف")
-                                   .arg(AuthController::kMinPasswordLength);
-const QString kWrongOldPassword = QStringLiteral("كلمة المرور الحالية غير صحيحة");
-const QString kNotSaved = QStringLiteral("تعذّر الحفظ في قاعدة البيانات، لم يتم حفظ أي تغيير");
 // The settings row remembering whether the stored admin hash is the default
 // password's (see storedAdminHashIsDefault).
 const QString kAdminPasswordCheckKey = QStringLiteral("admin_password_check");
@@ -326,26 +314,31 @@ void AuthController::startLogin(const QString& username, const QString& password
 {
     if (m_checking)
         return;
-    SignIn attempt = beginSignIn(username, password);
-    if (attempt.refused) {
+    auto attempt = std::make_shared<SignIn>(beginSignIn(username, password));
+    if (attempt->refused) {
         emit loginFinished(false);
         return;
     }
-    // The check takes a few hundred milliseconds of memory-hard hashing:
-    // on a thread of its own the window keeps painting meanwhile.
+    runPasswordWork([attempt] { checkPassword(*attempt); },
+                    [this, attempt] { emit loginFinished(finishSignIn(*attempt)); });
+}
+
+void AuthController::runPasswordWork(std::function<void()> work, std::function<void()> done)
+{
+    // Argon2 takes a few hundred milliseconds of memory-hard hashing: on a
+    // thread of its own the window keeps painting meanwhile.
     if (m_check)
         m_check->wait();
     m_checking = true;
     emit checkingPasswordChanged();
-    m_check.reset(QThread::create([this, attempt]() mutable {
-        checkPassword(attempt);
+    m_check.reset(QThread::create([this, work = std::move(work), done = std::move(done)] {
+        work();
         QMetaObject::invokeMethod(
             this,
-            [this, attempt] {
+            [this, done] {
                 m_checking = false;
-                const bool ok = finishSignIn(attempt);
+                done();
                 emit checkingPasswordChanged();
-                emit loginFinished(ok);
             },
             Qt::QueuedConnection);
     }));
@@ -418,44 +411,6 @@ void AuthController::logout()
     emit authChanged();
 }
 
-bool AuthController::changePassword(const QString& oldPass, const QString& newPass)
-{
-    clearError();
-    if (!m_loggedIn || m_userId <= 0)
-        return refuse(kNotSignedIn);
-    // Sign-in trims what is typed, so a password is stored trimmed too;
-    // otherwise blanks around it would lock the user out.
-    const QString replacement = newPass.trimmed();
-    if (replacement.isEmpty())
-        return refuse(kEmptyNewPassword);
-    if (replacement.size() < kMinPasswordLength)
-        return refuse(kShortPassword);
-
-    const QVariant stored =
-        m_db->scalar(QStringLiteral("SELECT password_hash FROM users WHERE id=?"), {m_userId});
-    if (!stored.isValid())
-        return refuse(kNoSuchUser);
-    if (!PasswordHash::verify(stored.toString(), oldPass))
-        return refuse(kWrongOldPassword);
-
-    const QString hashed = PasswordHash::hash(replacement);
-    if (hashed.isEmpty())
-        return refuse(kNotSaved);
-    if (!m_db->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE id=?"),
-                            {hashed, m_userId}))
-        return refuse(kNotSaved);
-
-    if (m_username == adminUserName()) {
-        const bool isDefault = replacement == Schema::defaultAdminPassword();
-        if (isDefault != m_defaultPasswordInUse) {
-            m_defaultPasswordInUse = isDefault;
-            followActingUser();
-            emit authChanged();
-        }
-    }
-    return true;
-}
-
 void AuthController::followActingUser()
 {
     // Writes that are not audited are writes nobody can account for; the
@@ -472,87 +427,3 @@ QVariantList AuthController::getUsers()
         "as last_login FROM users ORDER BY id"));
 }
 
-bool AuthController::registerUser(const QString& username, const QString& password,
-                                  const QString& role)
-{
-    clearError();
-    if (!isAdminSignedIn())
-        return refuse(kAdminOnly);
-    // Stored the way sign-in reads them (trimmed), so the new account can
-    // actually sign in.
-    const QString name = username.trimmed();
-    const QString pass = password.trimmed();
-    if (name.isEmpty() || pass.isEmpty())
-        return refuse(kNameAndPasswordRequired);
-    if (pass.size() < kMinPasswordLength)
-        return refuse(kShortPassword);
-    if (role != QLatin1String("admin") && role != QLatin1String("user"))
-        return refuse(kUnknownRole);
-    if (m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {name}).isValid())
-        return refuse(kDuplicateUser);
-
-    const QString hashed = PasswordHash::hash(pass);
-    if (hashed.isEmpty())
-        return refuse(kNotSaved);
-    const int id = m_db->execInsert(
-        QStringLiteral(
-            "INSERT INTO users (username, password_hash, role, full_name) VALUES (?,?,?,?)"),
-        {name, hashed, role, name});
-    return id > 0 || refuse(kNotSaved);
-}
-
-bool AuthController::removeUser(const QString& username)
-{
-    clearError();
-    if (!isAdminSignedIn())
-        return refuse(kAdminOnly);
-    if (username == adminUserName())
-        return refuse(kProtectedAdmin);
-    // RETURNING tells a removed row from a name that matched nothing, which
-    // is a refusal rather than a success.
-    const QVariantList removed = m_db->execQuery(
-        QStringLiteral("DELETE FROM users WHERE username=? RETURNING id"), {username});
-    if (removed.isEmpty()) {
-        const bool exists =
-            m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {username})
-                .isValid();
-        return refuse(exists ? kNotSaved : kNoSuchUser);
-    }
-    return true;
-}
-
-// --- Password administration ---
-
-bool AuthController::resetPassword(const QString& username, const QString& newPassword)
-{
-    clearError();
-    if (!isAdminSignedIn())
-        return refuse(QStringLiteral("تغيير كلمة مرور مستخدم آخر من صلاحية مدير النظام فقط"));
-    if (username == m_username)
-        return refuse(
-            QStringLiteral("لتغيير كلمة مرورك استخدم «تغيير كلمة المرور» مع كلمة المرور الحالية"));
-    // Stored trimmed, as sign-in reads it.
-    const QString replacement = newPassword.trimmed();
-    if (replacement.isEmpty())
-        return refuse(QStringLiteral("أدخل كلمة المرور الجديدة"));
-    if (replacement.size() < kMinPasswordLength)
-        return refuse(kShortPassword);
-    const QVariant id =
-        m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {username});
-    if (!id.isValid() || id.isNull())
-        return refuse(QStringLiteral("المستخدم غير موجود"));
-    const QString hashed = PasswordHash::hash(replacement);
-    if (hashed.isEmpty() ||
-        !m_db->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE id=?"),
-                            {hashed, id}))
-        return refuse(Reasons::database());
-
-    if (username == adminUserName()) {
-        const bool isDefault = replacement == Schema::defaultAdminPassword();
-        if (isDefault != m_defaultPasswordInUse) {
-            m_defaultPasswordInUse = isDefault;
-            emit authChanged();
-        }
-    }
-    return true;
-}

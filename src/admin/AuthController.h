@@ -35,7 +35,8 @@ class AuthController : public BackendObject
     Q_PROPERTY(bool mustChangePassword READ mustChangePassword NOTIFY authChanged)
     Q_PROPERTY(int loginWaitSeconds READ loginWaitSeconds NOTIFY loginWaitChanged)
     Q_PROPERTY(QString loginWaitMessage READ loginWaitMessage NOTIFY loginWaitChanged)
-    // A sign-in started by startLogin is checking its password.
+    // A sign-in or password change started off the window's thread is
+    // checking or hashing its password.
     Q_PROPERTY(bool checkingPassword READ checkingPassword NOTIFY checkingPasswordChanged)
 
 public:
@@ -68,6 +69,13 @@ public:
     bool checkingPassword() const { return m_checking; }
     Q_INVOKABLE void logout();
     Q_INVOKABLE bool changePassword(const QString& oldPass, const QString& newPass);
+    // The same password changes with the hashing on a thread of its own:
+    // false with lastError when refused at once, otherwise passwordSaved
+    // tells the result. One at a time, sign-in included.
+    Q_INVOKABLE bool startChangePassword(const QString& oldPass, const QString& newPass);
+    Q_INVOKABLE bool startRegisterUser(const QString& username, const QString& password,
+                                       const QString& role);
+    Q_INVOKABLE bool startResetPassword(const QString& username, const QString& newPassword);
     Q_INVOKABLE QVariantList getUsers();
     Q_INVOKABLE bool registerUser(const QString& username, const QString& password,
                                   const QString& role);
@@ -100,6 +108,7 @@ signals:
     void loginFailed(const QString& reason);
     void loginWaitChanged();
     void loginFinished(bool ok);
+    void passwordSaved(bool ok);
     void checkingPasswordChanged();
 
 private:
@@ -140,6 +149,37 @@ private:
     // The memory-hard part, safe on another thread.
     static void checkPassword(SignIn& attempt);
     bool finishSignIn(const SignIn& attempt);
+    // A password being changed, set or reset: what is read and checked
+    // before the hashing, and its result.
+    struct PasswordChange
+    {
+        enum class Kind
+        {
+            Change,
+            Register,
+            Reset
+        };
+        Kind kind = Kind::Change;
+        QString currentHash; // a change: the stored hash the current password must match
+        QString current;
+        bool currentMatches = true;
+        QString replacement; // trimmed
+        QString name;
+        QString role;
+        QVariant id;
+        QString hashed;
+    };
+    bool prepareChange(const QString& oldPass, const QString& newPass, PasswordChange& change);
+    bool prepareRegister(const QString& username, const QString& password, const QString& role,
+                         PasswordChange& change);
+    bool prepareReset(const QString& username, const QString& newPassword,
+                      PasswordChange& change);
+    // The memory-hard part, safe on another thread.
+    static void hashNewPassword(PasswordChange& change);
+    bool savePasswordChange(const PasswordChange& change);
+    bool startPasswordChange(PasswordChange change);
+    // Runs `work` on a thread of its own, then `done` on this object's.
+    void runPasswordWork(std::function<void()> work, std::function<void()> done);
     // Follows the throttle's wait for `name` and keeps a one-second tick
     // running while there is one, so the page counts down.
     void updateLoginWait(const QString& name);

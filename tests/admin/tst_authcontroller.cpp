@@ -387,6 +387,86 @@ private slots:
         QVERIFY(auth.defaultPasswordInUse());
     }
 
+    void passwordChangesOffTheWindow_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("account");
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QString>("replacement");
+        QTest::addColumn<bool>("started");
+        QTest::addColumn<bool>("accepted");
+
+        const QString fresh = QStringLiteral("قلعة-9-حصينة");
+        QTest::newRow("own password") << "change" << "admin" << defaultPassword() << fresh << true
+                                      << true;
+        // Known only after the hashing thread has checked it.
+        QTest::newRow("own password, wrong current")
+            << "change" << "admin" << QStringLiteral("vexi1") << fresh << true << false;
+        QTest::newRow("own password too short")
+            << "change" << "admin" << defaultPassword() << QStringLiteral("قصيرة") << false
+            << false;
+        QTest::newRow("new account") << "register" << "ليلى" << QString()
+                                     << QStringLiteral(" قمر-5-منير ") << true << true;
+        QTest::newRow("name already taken")
+            << "register" << "sara" << QString() << fresh << false << false;
+        QTest::newRow("another's password") << "reset" << "sara" << QString()
+                                            << QStringLiteral("سوسن-الحلوة") << true << true;
+        QTest::newRow("unknown account")
+            << "reset" << "nobody" << QString() << fresh << false << false;
+    }
+
+    // The dialogs' way: the hashing runs on another thread, the answer comes
+    // through passwordSaved, and what is stored is what the direct call stores.
+    void passwordChangesOffTheWindow()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, account);
+        QFETCH(QString, current);
+        QFETCH(QString, replacement);
+        QFETCH(bool, started);
+        QFETCH(bool, accepted);
+
+        addUser(QStringLiteral("sara"), QStringLiteral("ورد-الجوري"), QStringLiteral("user"));
+        AuthController auth(db());
+        QVERIFY(auth.login(QStringLiteral("admin"), defaultPassword()));
+        // Past the first sign-in: until then every other write is held.
+        if (kind != QLatin1String("change"))
+            QVERIFY(auth.changePassword(defaultPassword(), QStringLiteral("Nakheel-Office-2024")));
+        const QString before = storedPassword(account);
+
+        QSignalSpy saved(&auth, &AuthController::passwordSaved);
+        const auto start = [&] {
+            if (kind == QLatin1String("change"))
+                return auth.startChangePassword(current, replacement);
+            if (kind == QLatin1String("register"))
+                return auth.startRegisterUser(account, replacement, QStringLiteral("user"));
+            return auth.startResetPassword(account, replacement);
+        };
+        QCOMPARE(start(), started);
+        QCOMPARE(auth.checkingPassword(), started);
+        if (started) {
+            QCOMPARE(storedPassword(account), before);
+            // One at a time: a second press while hashing is refused.
+            QVERIFY(!start());
+            QVERIFY(!auth.lastError().isEmpty());
+            QVERIFY(saved.wait(10000));
+            QCOMPARE(saved.first().first().toBool(), accepted);
+        }
+        QTest::qWait(50);
+        QCOMPARE(saved.count(), started ? 1 : 0);
+        QVERIFY(!auth.checkingPassword());
+        QCOMPARE(auth.lastError().isEmpty(), accepted);
+
+        if (!accepted) {
+            QCOMPARE(storedPassword(account), before);
+            return;
+        }
+        QVERIFY(PasswordHash::verify(storedPassword(account), replacement.trimmed()));
+        QCOMPARE(auth.defaultPasswordInUse(), false);
+        AuthController other(db());
+        QVERIFY(other.login(account, replacement));
+    }
+
     void changedPasswordWithBlanksStillSignsIn()
     {
         addUser(QStringLiteral("sara"), QStringLiteral("ورد"), QStringLiteral("user"));
