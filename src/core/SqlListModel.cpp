@@ -203,6 +203,9 @@ void SqlListModel::refresh()
     // A list read to its end stays complete, new rows included; otherwise
     // as many rows as were loaded are read again (-1: no limit).
     const int wanted = m_atEnd ? -1 : qMax(loaded, m_pageSize);
+    // A search is checked again: rows written since may have made it
+    // broad, or be among those it finds.
+    m_broadKnown = false;
     QVector<qint64> keys;
     QList<Row> rows;
     QVariant lastSort;
@@ -230,7 +233,6 @@ void SqlListModel::refresh()
     if (kept > 0)
         emit dataChanged(index(0), index(kept - 1));
     forgetTotals(false);
-    m_broadKnown = false;
     scheduleTotals();
     emit countChanged();
 }

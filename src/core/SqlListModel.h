@@ -287,6 +287,7 @@ private:
         Gathered, // an indexed search as its list of ids
         Walked,   // checked on each row read in the list's order
         Left,     // no search at all
+        Found,    // the ids a narrow search found on a server (m_foundIds)
     };
     Where whereClause(SearchForm form = SearchForm::Gathered) const;
     // The next `limit` rows in `range`; `windowed` reads them from the next
@@ -359,6 +360,11 @@ private:
     mutable bool m_totalsKnown = false;
     mutable bool m_broadKnown = false;
     mutable bool m_broad = false;
+    // On a server, the ids a narrow search found while checking how broad
+    // it is, as an array literal: its pages read them instead of searching
+    // again. Known only with m_broadKnown.
+    mutable bool m_foundKnown = false;
+    mutable QString m_foundIds;
     mutable int m_totalCount = 0;
     mutable QVariantMap m_totals;
 

@@ -6,6 +6,7 @@
 #include "core/Schema.h"
 #include "core/SqlDialect.h"
 
+#include <QSet>
 #include <QtDebug>
 
 // The SQL side of the paged lists: searches, filters, sort order and the
@@ -224,6 +225,8 @@ bool SqlListModel::broadSearch() const
         return m_broad;
     const Search search = searchClause();
     m_broad = false;
+    m_foundKnown = false;
+    m_foundIds.clear();
     // The index's own candidates first: reading up to the threshold of them
     // stops early, where gathering the matching rows would read them all.
     if (!search.ids.isEmpty()) {
@@ -245,7 +248,32 @@ bool SqlListModel::broadSearch() const
             return m_broad;
         }
     }
-    if (!search.ids.isEmpty()) {
+    if (!search.ids.isEmpty() && onServer()) {
+        // A server gathers every match through its trigram indexes before
+        // the first one is handed back, so the ids of a narrow search cost
+        // what their count does; the pages then read them by key.
+        QVariantList params = search.params;
+        params << kBroadSearch;
+        SqlReader::Rows found;
+        if (readRows(QStringLiteral("SELECT * FROM (") + search.ids +
+                         QStringLiteral(") AS found_ LIMIT ?"),
+                     params, found)) {
+            m_broad = found.rows.size() >= kBroadSearch;
+            if (!m_broad) {
+                QSet<qint64> seen;
+                QStringList ids;
+                for (const auto& row : std::as_const(found.rows)) {
+                    const qint64 id = row.value(0).toLongLong();
+                    if (!seen.contains(id)) {
+                        seen.insert(id);
+                        ids << QString::number(id);
+                    }
+                }
+                m_foundIds = QLatin1Char('{') + ids.join(QLatin1Char(',')) + QLatin1Char('}');
+                m_foundKnown = true;
+            }
+        }
+    } else if (!search.ids.isEmpty()) {
         // The first rows of the list stream in without the whole of it
         // being gathered, so this stops as soon as the answer is clear.
         QVariantList params = search.params;
@@ -291,7 +319,10 @@ SqlListModel::Where SqlListModel::whereClause(SearchForm form) const
     }
 
     const Search search = form == SearchForm::Left ? Search() : searchClause();
-    if (!search.ids.isEmpty() && form == SearchForm::Gathered) {
+    if (form == SearchForm::Found) {
+        conditions << m_def.key + QStringLiteral(" = ANY(CAST(? AS BIGINT[]))");
+        where.params << m_foundIds;
+    } else if (!search.ids.isEmpty() && form == SearchForm::Gathered) {
         conditions << m_def.key + QStringLiteral(" IN (") + search.ids + QLatin1Char(')');
         where.params += search.params;
     } else if (!search.scanned.isEmpty() && form == SearchForm::Walked) {
@@ -369,7 +400,10 @@ SqlListModel::Statement SqlListModel::firstPageStatement() const
 SqlListModel::Statement SqlListModel::pageStatement(const Where& range, int limit, bool idsOnly,
                                                     bool windowed) const
 {
-    const Where where = whereClause(windowed ? SearchForm::Walked : SearchForm::Gathered);
+    const bool found = !windowed && m_broadKnown && m_foundKnown;
+    const Where where = whereClause(windowed  ? SearchForm::Walked
+                                    : found ? SearchForm::Found
+                                            : SearchForm::Gathered);
     Statement statement{where.sql, where.params};
     const auto add = [](Statement& to, const QString& sql, const QVariantList& params) {
         to.sql += (to.sql.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) + sql;

@@ -267,6 +267,29 @@ private slots:
         QCOMPARE(model.count(), ids.size() + 1);
     }
 
+    // A narrow search remembers the rows it found (on a server its pages read
+    // them by key); a refresh searches again, so a row written since shows
+    // and a row that no longer matches leaves.
+    void regressionRefreshedSearchFindsRowsWrittenSince()
+    {
+        SqlListModel model(db(), RentalLists::payments());
+        model.setPageSize(10);
+        const int tenant = m_fixture->value(QStringLiteral("SELECT MIN(id) FROM tenants")).toInt();
+        const QString insert = QStringLiteral("INSERT INTO payments (tenant_id, amount, "
+                                              "payment_date, reference) VALUES (?, 50, ?, ?)");
+        const QString today = QDate::currentDate().toString(Qt::ISODate);
+        const int first = db()->execInsert(insert, {tenant, today, QStringLiteral("سند-زيتون-1")});
+        QVERIFY(first > 0);
+        model.setSearchText(QStringLiteral("زيتون"));
+        QCOMPARE(listIds(model), QList<int>{first});
+
+        const int second = db()->execInsert(insert, {tenant, today, QStringLiteral("سند-زيتون-2")});
+        QVERIFY(db()->execNonQuery(QStringLiteral("UPDATE payments SET reference=? WHERE id=?"),
+                                   {QStringLiteral("سند-نخيل-1"), first}));
+        model.refresh();
+        QCOMPARE(listIds(model), QList<int>{second});
+    }
+
     // The paged lists show the same rows as the model calls the pages used
     // so far, with counts and sums from SQL.
     void filtersMatchTheUnpagedCalls_data()
