@@ -426,4 +426,3 @@ QVariantList AuthController::getUsers()
         "(SELECT MAX(created_at) FROM app_log WHERE action='login' AND user_id = users.id) "
         "as last_login FROM users ORDER BY id"));
 }
-

@@ -172,8 +172,7 @@ private:
     bool prepareChange(const QString& oldPass, const QString& newPass, PasswordChange& change);
     bool prepareRegister(const QString& username, const QString& password, const QString& role,
                          PasswordChange& change);
-    bool prepareReset(const QString& username, const QString& newPassword,
-                      PasswordChange& change);
+    bool prepareReset(const QString& username, const QString& newPassword, PasswordChange& change);
     // The memory-hard part, safe on another thread.
     static void hashNewPassword(PasswordChange& change);
     bool savePasswordChange(const PasswordChange& change);

@@ -24,7 +24,8 @@ const QString kShortPassword = QStringLiteral("كلمة المرور قصيرة:
                                    .arg(AuthController::kMinPasswordLength);
 const QString kWrongOldPassword = QStringLiteral("كلمة المرور الحالية غير صحيحة");
 const QString kNotSaved = QStringLiteral("تعذّر الحفظ في قاعدة البيانات، لم يتم حفظ أي تغيير");
-const QString kPasswordBusy = QStringLiteral("كلمة مرور أخرى قيد المعالجة، انتظر لحظة ثم أعد المحاولة");
+const QString kPasswordBusy =
+    QStringLiteral("كلمة مرور أخرى قيد المعالجة، انتظر لحظة ثم أعد المحاولة");
 
 } // namespace
 
@@ -52,8 +53,7 @@ bool AuthController::savePasswordChange(const PasswordChange& change)
     }
     if (!m_db->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE id=?"),
                             {change.hashed, change.id}))
-        return refuse(change.kind == PasswordChange::Kind::Reset ? Reasons::database()
-                                                                 : kNotSaved);
+        return refuse(change.kind == PasswordChange::Kind::Reset ? Reasons::database() : kNotSaved);
 
     if (change.name == adminUserName()) {
         const bool isDefault = change.replacement == Schema::defaultAdminPassword();

@@ -401,9 +401,9 @@ SqlListModel::Statement SqlListModel::pageStatement(const Where& range, int limi
                                                     bool windowed) const
 {
     const bool found = !windowed && m_broadKnown && m_foundKnown;
-    const Where where = whereClause(windowed  ? SearchForm::Walked
-                                    : found ? SearchForm::Found
-                                            : SearchForm::Gathered);
+    const Where where = whereClause(windowed ? SearchForm::Walked
+                                    : found  ? SearchForm::Found
+                                             : SearchForm::Gathered);
     Statement statement{where.sql, where.params};
     const auto add = [](Statement& to, const QString& sql, const QVariantList& params) {
         to.sql += (to.sql.isEmpty() ? QStringLiteral(" WHERE ") : QStringLiteral(" AND ")) + sql;

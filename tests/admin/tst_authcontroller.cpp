@@ -397,22 +397,25 @@ private slots:
         QTest::addColumn<bool>("accepted");
 
         const QString fresh = QStringLiteral("قلعة-9-حصينة");
-        QTest::newRow("own password") << "change" << "admin" << defaultPassword() << fresh << true
-                                      << true;
+        QTest::newRow("own password") << "change"
+                                      << "admin" << defaultPassword() << fresh << true << true;
         // Known only after the hashing thread has checked it.
         QTest::newRow("own password, wrong current")
-            << "change" << "admin" << QStringLiteral("vexi1") << fresh << true << false;
+            << "change"
+            << "admin" << QStringLiteral("vexi1") << fresh << true << false;
         QTest::newRow("own password too short")
-            << "change" << "admin" << defaultPassword() << QStringLiteral("قصيرة") << false
-            << false;
-        QTest::newRow("new account") << "register" << "ليلى" << QString()
-                                     << QStringLiteral(" قمر-5-منير ") << true << true;
-        QTest::newRow("name already taken")
-            << "register" << "sara" << QString() << fresh << false << false;
-        QTest::newRow("another's password") << "reset" << "sara" << QString()
-                                            << QStringLiteral("سوسن-الحلوة") << true << true;
-        QTest::newRow("unknown account")
-            << "reset" << "nobody" << QString() << fresh << false << false;
+            << "change"
+            << "admin" << defaultPassword() << QStringLiteral("قصيرة") << false << false;
+        QTest::newRow("new account")
+            << "register"
+            << "ليلى" << QString() << QStringLiteral(" قمر-5-منير ") << true << true;
+        QTest::newRow("name already taken") << "register"
+                                            << "sara" << QString() << fresh << false << false;
+        QTest::newRow("another's password")
+            << "reset"
+            << "sara" << QString() << QStringLiteral("سوسن-الحلوة") << true << true;
+        QTest::newRow("unknown account") << "reset"
+                                         << "nobody" << QString() << fresh << false << false;
     }
 
     // The dialogs' way: the hashing runs on another thread, the answer comes
