@@ -176,6 +176,8 @@ private:
     // The memory-hard part, safe on another thread.
     static void hashNewPassword(PasswordChange& change);
     bool savePasswordChange(const PasswordChange& change);
+    // On the calling thread, for the direct calls.
+    bool hashAndSave(PasswordChange& change);
     bool startPasswordChange(PasswordChange change);
     // Runs `work` on a thread of its own, then `done` on this object's.
     void runPasswordWork(std::function<void()> work, std::function<void()> done);

@@ -70,32 +70,29 @@ bool AuthController::savePasswordChange(const PasswordChange& change)
     return true;
 }
 
+bool AuthController::hashAndSave(PasswordChange& change)
+{
+    hashNewPassword(change);
+    return savePasswordChange(change);
+}
+
 bool AuthController::changePassword(const QString& oldPass, const QString& newPass)
 {
     PasswordChange change;
-    if (!prepareChange(oldPass, newPass, change))
-        return false;
-    hashNewPassword(change);
-    return savePasswordChange(change);
+    return prepareChange(oldPass, newPass, change) && hashAndSave(change);
 }
 
 bool AuthController::registerUser(const QString& username, const QString& password,
                                   const QString& role)
 {
     PasswordChange change;
-    if (!prepareRegister(username, password, role, change))
-        return false;
-    hashNewPassword(change);
-    return savePasswordChange(change);
+    return prepareRegister(username, password, role, change) && hashAndSave(change);
 }
 
 bool AuthController::resetPassword(const QString& username, const QString& newPassword)
 {
     PasswordChange change;
-    if (!prepareReset(username, newPassword, change))
-        return false;
-    hashNewPassword(change);
-    return savePasswordChange(change);
+    return prepareReset(username, newPassword, change) && hashAndSave(change);
 }
 
 bool AuthController::startChangePassword(const QString& oldPass, const QString& newPass)
