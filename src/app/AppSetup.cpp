@@ -1,5 +1,7 @@
 #include "app/AppSetup.h"
 
+#include "core/FreeMemory.h"
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
@@ -13,6 +15,7 @@ namespace AppSetup {
 
 void apply()
 {
+    FreeMemory::reuseFreedHeap();
     QGuiApplication::setOrganizationName(QStringLiteral("Sakanova"));
     QGuiApplication::setApplicationName(QStringLiteral("Sakanova"));
     QGuiApplication::setApplicationVersion(QStringLiteral(SAKANOVA_VERSION));

@@ -18,4 +18,16 @@ bool giveBackFreedHeap()
 #endif
 }
 
+bool reuseFreedHeap()
+{
+#if defined(__GLIBC__)
+    constexpr int kLargestReused = 4 * 1024 * 1024;
+    constexpr int kFreeTopKept = 8 * 1024 * 1024;
+    return mallopt(M_MMAP_THRESHOLD, kLargestReused) == 1 &&
+           mallopt(M_TRIM_THRESHOLD, kFreeTopKept) == 1;
+#else
+    return false;
+#endif
+}
+
 } // namespace FreeMemory

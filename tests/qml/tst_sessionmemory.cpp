@@ -8,6 +8,10 @@
 #include <QQmlEngine>
 #include <QTest>
 
+#if __has_include(<malloc.h>)
+#include <malloc.h>
+#endif
+
 // What a session leaves behind is let go: pages the shell drops, the whole
 // shell after a sign-out, and the objects the script heap no longer holds.
 class TstSessionMemory : public QObject
@@ -33,6 +37,26 @@ private slots:
         QVERIFY(FreeMemory::giveBackFreedHeap());
 #else
         QSKIP("only glibc hands freed heap back");
+#endif
+    }
+
+    // A long read's blocks of a megabyte come from the heap and go back to it,
+    // instead of fresh pages mapped for each and faulted in one by one.
+    void largeBlocksComeFromTheHeapOnGlibc()
+    {
+#if defined(__GLIBC__)
+        QVERIFY(FreeMemory::reuseFreedHeap());
+        constexpr size_t kBlock = 1024 * 1024;
+        const size_t mappedBefore = mallinfo2().hblkhd;
+        char* block = static_cast<char*>(malloc(kBlock));
+        QVERIFY(block);
+        // Kept visible to the compiler, so the block is really allocated.
+        asm volatile("" : : "g"(block) : "memory");
+        const size_t mappedWith = mallinfo2().hblkhd;
+        free(block);
+        QCOMPARE(mappedWith, mappedBefore);
+#else
+        QSKIP("only glibc's allocator is set");
 #endif
     }
 

@@ -27,6 +27,7 @@
 #include "admin/OfficeMove.h"
 #include "comparison.h"
 #include "core/Database.h"
+#include "core/FreeMemory.h"
 #include "core/LedgerHistory.h"
 #include "core/LedgerPosting.h"
 #include "core/SqlListModel.h"
@@ -548,6 +549,8 @@ int moveOffice(const QString& file, const DatabaseSettings& server)
 
 int main(int argc, char* argv[])
 {
+    // As the program itself sets its allocator at start.
+    FreeMemory::reuseFreedHeap();
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Times the back end on a generated office."));
