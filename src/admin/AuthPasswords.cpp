@@ -41,8 +41,11 @@ bool AuthController::savePasswordChange(const PasswordChange& change)
 {
     if (!change.currentMatches)
         return refuse(kWrongOldPassword);
+    // A reset has always named the database as the reason.
+    const QString notSaved =
+        change.kind == PasswordChange::Kind::Reset ? Reasons::database() : kNotSaved;
     if (change.hashed.isEmpty())
-        return refuse(change.kind == PasswordChange::Kind::Reset ? Reasons::database() : kNotSaved);
+        return refuse(notSaved);
 
     if (change.kind == PasswordChange::Kind::Register) {
         const int id = m_db->execInsert(
@@ -53,7 +56,7 @@ bool AuthController::savePasswordChange(const PasswordChange& change)
     }
     if (!m_db->execNonQuery(QStringLiteral("UPDATE users SET password_hash=? WHERE id=?"),
                             {change.hashed, change.id}))
-        return refuse(change.kind == PasswordChange::Kind::Reset ? Reasons::database() : kNotSaved);
+        return refuse(notSaved);
 
     if (change.name == adminUserName()) {
         const bool isDefault = change.replacement == Schema::defaultAdminPassword();
@@ -202,7 +205,7 @@ bool AuthController::prepareReset(const QString& username, const QString& newPas
     const QVariant id =
         m_db->scalar(QStringLiteral("SELECT id FROM users WHERE username=?"), {username});
     if (!id.isValid() || id.isNull())
-        return refuse(QStringLiteral("المستخدم غير موجود"));
+        return refuse(kNoSuchUser);
     change.kind = PasswordChange::Kind::Reset;
     change.name = username;
     change.id = id;
