@@ -230,10 +230,14 @@ bool LedgerHistory::postPastEvents(Database* db, const Progress& progress, QStri
     // triggers that keep the ledger's totals are set aside, each kind of
     // event adds its totals from its own rows, and the accounts' balances
     // move once, by what the totals gained. A failure rolls all of it back,
-    // the dropped indexes included.
+    // the dropped indexes included. Two stay: the steps look each event's
+    // entry up by its reference, and the journal list's kept count looks up
+    // each new line's entry's other lines (without that index each line
+    // would read every line before it).
     const QVariantList indexes = db->execQuery(QStringLiteral(
         "SELECT name, sql FROM sqlite_master WHERE type='index' AND sql IS NOT NULL AND "
-        "tbl_name IN ('journal_entries','journal_lines') AND name != 'idx_journal_reference'"));
+        "tbl_name IN ('journal_entries','journal_lines') AND name NOT IN "
+        "('idx_journal_reference','idx_journal_lines_entry')"));
     for (const QVariant& index : indexes) {
         if (!db->execNonQuery(QStringLiteral("DROP INDEX ") +
                               index.toMap().value(QStringLiteral("name")).toString()))

@@ -10,9 +10,11 @@
 #include "finance/InstallmentModel.h"
 
 #include <QDate>
+#include <QSqlDriver>
 #include <QTest>
 
 #include <memory>
+#include <sqlite3.h>
 
 namespace {
 
@@ -44,11 +46,12 @@ QString dump(const TestDatabase& fixture)
     return rows.join(QLatin1Char('\n'));
 }
 
-std::unique_ptr<TestDatabase> generated(quint64 seed, const QDate& today)
+std::unique_ptr<TestDatabase>
+generated(quint64 seed, const QDate& today,
+          OfficeGenerator::Sizes sizes = OfficeGenerator::smallOffice())
 {
     auto fixture = std::make_unique<TestDatabase>();
-    OfficeGenerator office(fixture->db()->connection(), OfficeGenerator::smallOffice(), seed,
-                           today);
+    OfficeGenerator office(fixture->db()->connection(), sizes, seed, today);
     if (!office.run())
         qWarning() << office.error();
     return fixture;
@@ -183,6 +186,47 @@ private slots:
         for (const QVariant& finding : findings)
             qWarning() << finding.toMap();
         QCOMPARE(findings.size(), 0);
+    }
+
+    // Regression: the first start of a large office written before the
+    // ledger was posted never ended. The run set the journal lines' index by
+    // entry aside, and the journal list's kept count looks a new line's entry
+    // up in it, so each line read every line before it. The work per posted
+    // line, in SQLite's own steps (not time), must not grow with the office.
+    void regressionHistoryPostingWorkPerLineDoesNotGrowWithTheOffice()
+    {
+        const auto workPerLine = [](int scale) {
+            OfficeGenerator::Sizes sizes = OfficeGenerator::smallOffice();
+            sizes.units *= scale;
+            sizes.tenants *= scale;
+            sizes.activeContracts *= scale;
+            const auto fixture = generated(7, QDate::currentDate(), sizes);
+            Database* db = fixture->db();
+            const QVariant handle = db->connection().driver()->handle();
+            sqlite3* raw = *static_cast<sqlite3* const*>(handle.constData());
+            db->execNonQuery(QStringLiteral("DELETE FROM settings WHERE key=?"),
+                             {Schema::ledgerHistoryKey()});
+            const int before = fixture->count("journal_lines");
+            qint64 ticks = 0;
+            sqlite3_progress_handler(
+                raw, 100,
+                [](void* counter) {
+                    ++*static_cast<qint64*>(counter);
+                    return 0;
+                },
+                &ticks);
+            QString reason;
+            const bool posted = LedgerHistory::postPastEvents(db, {}, &reason);
+            sqlite3_progress_handler(raw, 0, nullptr, nullptr);
+            const int lines = fixture->count("journal_lines") - before;
+            return posted && lines > 1000 ? double(ticks) / lines : -1.0;
+        };
+        const double small = workPerLine(1);
+        const double large = workPerLine(4);
+        QVERIFY(small > 0 && large > 0);
+        QVERIFY2(large < small * 1.5,
+                 qPrintable(
+                     QStringLiteral("%1 steps a line, then %2").arg(small * 100).arg(large * 100)));
     }
 };
 
