@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QTimer>
@@ -100,8 +101,16 @@ bool StartupWork::run(int showProgressAfterMs)
                 qCritical("Payment cheques not registered: %s",
                           qUtf8Printable(backFill.lastError()));
         }
-        if (!database.isPostgres())
+        if (!database.isPostgres()) {
+            // The entries just posted join the journal's text index here,
+            // with the progress window up, rather than at the window's own
+            // opening of the file (seconds on a large office).
+            QSqlDatabase connection = database.connection();
+            QSqlError error;
+            if (!Schema::catchUpSearchIndexes(connection, &error))
+                qCritical("Text indexes not brought up to date: %s", qUtf8Printable(error.text()));
             database.checkpointAndClose();
+        }
     }));
     QEventLoop loop;
     connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
