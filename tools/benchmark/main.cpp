@@ -574,7 +574,8 @@ int main(int argc, char* argv[])
         QStringLiteral("Work on the given file itself, not on a copy (for a copy made "
                        "beforehand, e.g. one whose history is already posted)."));
     const QCommandLineOption postOnlyOption(
-        QStringLiteral("post-only"), QStringLiteral("Only post the file's history, then stop."));
+        QStringLiteral("post-only"),
+        QStringLiteral("Only post the office's history (on a server too), then stop."));
     const QCommandLineOption onlyOption(
         QStringLiteral("only"),
         QStringLiteral("Only time the reads whose name contains the text (e.g. reconcile), "
@@ -677,8 +678,9 @@ int main(int argc, char* argv[])
         db.keepServerReads(false);
     // A generated office is written like a file of the version before the
     // ledger was posted: its first start posts every past event. An office
-    // on a server was moved there from a file that had posted it.
-    if (!onServer) {
+    // on a server was moved there from a file that had posted it, unless
+    // --post-only asks for its history (moved from an older file).
+    if (!onServer || parser.isSet(postOnlyOption)) {
         StatementProfile profile(handleOf(db));
         if (shown > 0)
             profile.start();
