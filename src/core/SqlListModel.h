@@ -280,6 +280,8 @@ private:
         QStringList parts;
     };
     Search searchClause() const;
+    // A search condition as the current text reads it on this engine.
+    QString searchSql(const QString& sql) const;
     // The search finds many rows, so its pages are best read in sort order.
     bool broadSearch() const;
     enum class SearchForm

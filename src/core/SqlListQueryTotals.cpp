@@ -110,7 +110,8 @@ SqlListModel::Statement SqlListModel::foundRows(const Search& search, const QStr
         const Statement part{condition, search.params.mid(next, marks)};
         next += marks;
         const bool fromIndex =
-            m_def.searchConditions.contains(condition) &&
+            std::any_of(m_def.searchConditions.cbegin(), m_def.searchConditions.cend(),
+                        [&](const QString& defined) { return searchSql(defined) == condition; }) &&
             std::any_of(m_def.sumsIndexedBy.cbegin(), m_def.sumsIndexedBy.cend(),
                         [&](const QString& key) {
                             return condition.startsWith(key + QStringLiteral(" IN ("));
