@@ -77,6 +77,8 @@ bool StartupWork::run(int showProgressAfterMs)
         if (!database.initialize(m_books))
             return;
         opened = true;
+        // Whether this work added rows (entries, register cheques).
+        bool wrote = false;
         if (!LedgerHistory::isDone(&database)) {
             QString reason;
             const bool posted = LedgerHistory::postPastEvents(
@@ -88,26 +90,30 @@ bool StartupWork::run(int showProgressAfterMs)
                 &reason);
             if (!posted)
                 qCritical("Past events not posted: %s", qUtf8Printable(reason));
+            wrote = posted;
         }
         // Sale cheques kept on instalments only, and tenant payments by
         // cheque without a register row, join the register once, after the
         // past events are posted (their collections post as they go).
         if (LedgerHistory::isDone(&database)) {
             InstallmentModel sales(&database);
-            if (sales.registerListedCheques() < 0)
+            const int listed = sales.registerListedCheques();
+            if (listed < 0)
                 qCritical("Sale cheques not registered: %s", qUtf8Printable(sales.lastError()));
             ChequeModel backFill(&database);
-            if (backFill.registerPaymentCheques() < 0)
+            const int paid = backFill.registerPaymentCheques();
+            if (paid < 0)
                 qCritical("Payment cheques not registered: %s",
                           qUtf8Printable(backFill.lastError()));
+            wrote = wrote || listed > 0 || paid > 0;
         }
         if (!database.isPostgres()) {
-            // The entries just posted join the journal's text index here,
-            // with the progress window up, rather than at the window's own
-            // opening of the file (seconds on a large office).
+            // The rows just written join the text indexes here, with the
+            // progress window up, rather than at the window's own opening
+            // of the file (seconds on a large office).
             QSqlDatabase connection = database.connection();
             QSqlError error;
-            if (!Schema::catchUpSearchIndexes(connection, &error))
+            if (wrote && !Schema::catchUpSearchIndexes(connection, &error))
                 qCritical("Text indexes not brought up to date: %s", qUtf8Printable(error.text()));
             database.checkpointAndClose();
         }

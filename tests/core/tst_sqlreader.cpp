@@ -3,7 +3,6 @@
 #include "core/SqlReader.h"
 
 #include <QSignalSpy>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -15,12 +14,6 @@
 // returns is checked against what QSqlQuery returns for the same statement on
 // the same connection: names, value types, NULLs, bound values and errors.
 namespace {
-
-sqlite3* handleOf(Database* db)
-{
-    const QVariant handle = db->connection().driver()->handle();
-    return *static_cast<sqlite3* const*>(handle.constData());
-}
 
 struct QtResult
 {
@@ -259,7 +252,7 @@ private slots:
     void keptStatementFollowsSchemaChanges()
     {
         SqlReader reader;
-        reader.attach(handleOf(db()));
+        reader.attach(m_fixture->sqliteHandle());
         const QString sql = QStringLiteral("SELECT * FROM samples WHERE id = ?");
         SqlReader::Rows rows;
         QCOMPARE(reader.readRows(sql, {1}, rows), SqlReader::Status::Done);

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlQuery>
 #include <QStandardPaths>
 
@@ -158,4 +159,12 @@ bool TestDatabase::writeLegacyFile(const QString& path, const QStringList& state
     }
     QSqlDatabase::removeDatabase(name);
     return ok;
+}
+
+sqlite3* TestDatabase::sqliteHandle() const
+{
+    const QVariant handle = m_db ? m_db->connection().driver()->handle() : QVariant();
+    if (!handle.isValid() || qstrcmp(handle.typeName(), "sqlite3*") != 0)
+        return nullptr;
+    return *static_cast<sqlite3* const*>(handle.constData());
 }

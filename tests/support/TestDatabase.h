@@ -8,6 +8,8 @@
 
 #include <memory>
 
+struct sqlite3;
+
 // A fresh, fully initialised database in its own temporary directory. Tests
 // make one per test function so no state leaks between cases, and nothing
 // touches the real per-user data directory.
@@ -48,6 +50,8 @@ public:
     // stored rows.
     QVariant value(const QString& sql, const QVariantList& params = {}) const;
     int count(const QString& table) const;
+    // The open file's own SQLite connection (null on a server).
+    sqlite3* sqliteHandle() const;
     // SQL naming the stored type of `expression` in SQLite's typeof() words
     // ('null', 'integer', 'real', 'text', 'blob'); on a server, the type of
     // the value in the same words.

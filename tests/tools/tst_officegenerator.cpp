@@ -10,7 +10,6 @@
 #include "finance/InstallmentModel.h"
 
 #include <QDate>
-#include <QSqlDriver>
 #include <QTest>
 
 #include <memory>
@@ -202,8 +201,9 @@ private slots:
             sizes.activeContracts *= scale;
             const auto fixture = generated(7, QDate::currentDate(), sizes);
             Database* db = fixture->db();
-            const QVariant handle = db->connection().driver()->handle();
-            sqlite3* raw = *static_cast<sqlite3* const*>(handle.constData());
+            sqlite3* raw = fixture->sqliteHandle();
+            if (!raw)
+                return -1.0;
             db->execNonQuery(QStringLiteral("DELETE FROM settings WHERE key=?"),
                              {Schema::ledgerHistoryKey()});
             const int before = fixture->count("journal_lines");
