@@ -97,7 +97,13 @@ SqlListModel::Statement SqlListModel::foundRows(const Search& search, const QStr
     // in the table one by one nor sorted to drop repeats. The sums may then
     // add the rows in another order than the table's; the amounts being
     // whole cents (or mills), that changes no figure.
-    const QString columns = QStringLiteral("SELECT ") + totalsColumns(alias) +
+    const QString read = totalsColumns(alias);
+    const QString columns =
+        QStringLiteral("SELECT ") + read + QStringLiteral(" FROM ") + m_def.baseTable;
+    // The covered parts come after the UNION that needs the key to keep rows
+    // apart, so they leave it out: the server's index holds the sums' columns
+    // but not the key, and reading it sent every found row to the table.
+    const QString keyless = QStringLiteral("SELECT NULL") + read.mid(m_def.key.size()) +
                             QStringLiteral(" FROM ") + m_def.baseTable;
     const Where plain = whereClause(SearchForm::Left);
     const QString joiner =
@@ -164,7 +170,7 @@ SqlListModel::Statement SqlListModel::foundRows(const Search& search, const QStr
     QString sql = selects.join(QStringLiteral(" UNION "));
     // After the rest, so that the UNION above does not take these rows in.
     for (qsizetype i = 0; i < covered.size(); ++i) {
-        Statement select{columns + joiner + covered.at(i).sql + QLatin1Char(')'),
+        Statement select{keyless + joiner + covered.at(i).sql + QLatin1Char(')'),
                          plain.params + covered.at(i).params};
         leaveOut(covered.mid(0, i), select);
         sql += (sql.isEmpty() ? QString() : QStringLiteral(" UNION ALL ")) + select.sql;
