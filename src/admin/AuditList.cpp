@@ -1,6 +1,7 @@
 #include "admin/AuditList.h"
 
 #include "core/ListSql.h"
+#include "core/ListTotals.h"
 
 using Definition = SqlListModel::Definition;
 using namespace ListSql;
@@ -24,5 +25,6 @@ Definition AuditList::audit()
     d.dateColumn = QStringLiteral("a.created_at");
     d.sortColumns = {{QStringLiteral("created_at"), QStringLiteral("a.created_at")}};
     d.defaultSort = QStringLiteral("created_at");
+    d.keptTotals = ListTotals::kAudit;
     return d;
 }

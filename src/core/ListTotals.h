@@ -58,6 +58,8 @@ public:
     static const QString kExpenses;
     // Every cheque per type and status, for the register's boxes.
     static const QString kChequeRegister;
+    // The audit log's rows, all on one day (''): the log's count.
+    static const QString kAudit;
 
     // The kept list named `list`, or null.
     static const Kept* find(const QString& list);

@@ -293,6 +293,11 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
                          "(status, created_at, id)"),
           QStringLiteral("ANALYZE invoices")},
          {}},
+        {27,
+         QStringLiteral("audit list count"),
+         ListTotals::serverStatements(ListTotals::kAudit) +
+             QStringList{QStringLiteral("ANALYZE list_totals")},
+         {}},
     };
     return list;
 }

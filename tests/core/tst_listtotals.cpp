@@ -2,6 +2,7 @@
 
 #include "OfficeGenerator.h"
 
+#include "admin/AuditList.h"
 #include "core/ListTotals.h"
 #include "core/Money.h"
 #include "core/SqlListModel.h"
@@ -26,6 +27,8 @@ SqlListModel::Definition listNamed(const QString& name)
         return FinanceLists::cheques();
     if (name == QLatin1String("expenses"))
         return FinanceLists::expenses();
+    if (name == QLatin1String("audit"))
+        return AuditList::audit();
     return FinanceLists::journal(TestDatabase::engineFromEnvironment());
 }
 
@@ -247,6 +250,13 @@ private slots:
                    QStringLiteral("UPDATE expenses SET currency_id=2 WHERE id%6=0"),
                    QStringLiteral("UPDATE expenses SET currency_id=NULL WHERE id%7=0"),
                    QStringLiteral("DELETE FROM expenses WHERE currency_id=3 OR id%9=0")};
+        QTest::newRow("audit rows written, edited and removed") << QStringList{
+            QStringLiteral("INSERT INTO audit_logs (action, table_name, details) VALUES "
+                           "('INSERT', 'payments', 'دفعة إيجار جديدة'), ('DELETE', 'expenses', "
+                           "'حذف مصروف صيانة')"),
+            QStringLiteral("UPDATE audit_logs SET details='تعديل العقد', created_at=NULL WHERE "
+                           "id%5=0"),
+            QStringLiteral("DELETE FROM audit_logs WHERE id%3=0")};
     }
     void keptFooterEqualsTheScan()
     {
@@ -265,6 +275,7 @@ private slots:
             {QStringLiteral("journal"), {}},
             {QStringLiteral("cheques"), {}},
             {QStringLiteral("expenses"), {}},
+            {QStringLiteral("audit"), {}},
             {QStringLiteral("invoices"), {{QStringLiteral("status"), QStringLiteral("pending")}}},
             {QStringLiteral("invoices"), {{QStringLiteral("status"), QStringLiteral("partial")}}},
             {QStringLiteral("cheques"), {{QStringLiteral("status"), QStringLiteral("pending")}}},
