@@ -95,9 +95,10 @@ FocusScope {
             text: serverLink.message
         }
 
-        // A restore on the server holds the books until it is done: the
-        // pages keep what they show, and a read or a save meanwhile is
-        // refused as busy rather than holding the window.
+        // A restore on the server (this desk's or another's) holds the
+        // books until it is done: the pages keep what they show, and a read
+        // or a save meanwhile is refused as busy rather than holding the
+        // window.
         ErrorBanner {
             objectName: "restoreBanner"
             Layout.fillWidth: true
@@ -105,7 +106,9 @@ FocusScope {
             text: backupManager.restoreRunning
                   ? "تجري استعادة نسخة احتياطية على الخادم (" + backupManager.backupStage
                     + ")؛ قد لا تتحدّث الصفحات ولا يُحفظ شيء حتى تنتهي"
-                  : ""
+                  : serverLink.restoreElsewhere
+                    ? "تجري استعادة نسخة احتياطية على الخادم من جهاز آخر؛ قد لا تتحدّث الصفحات ولا يُحفظ شيء حتى تنتهي"
+                    : ""
         }
 
         RowLayout {

@@ -153,6 +153,10 @@ bool BackupManager::restoreOnServer(const QString& backupFile)
     m_stage = QStringLiteral("جارٍ التحقق من النسخة المختارة…");
     emit backupRunningChanged();
     emit backupProgressChanged();
+    // Before pg_restore takes the tables, so that no other desk's window
+    // waits for them meanwhile.
+    if (!ChangeFeed::announceRestoreStarted(m_db))
+        qWarning("The other desks were not told of the restore");
     const DatabaseSettings server = m_db->settings();
     m_worker.reset(QThread::create([this, server, backupFile, keep] {
         const ServerBackup::Restored result = ServerBackup::restoreChecked(
@@ -220,6 +224,10 @@ void BackupManager::finishRestore(const ServerBackup::Restored& result)
         fail(result.error, QStringLiteral("تعذرت استعادة النسخة على الخادم؛ بقي الخادم كما كان"));
         break;
     }
+    // The other desks stop treating the books as held; nothing changed, and
+    // their pages read them once more.
+    if (result.failure != ServerBackup::Failure::None && !ChangeFeed::announceEverything(m_db))
+        qWarning("The other desks were not told the restore is over");
     emit backupProgressChanged();
     emit backupRunningChanged();
     emit restoreFinished(result.error.isEmpty(), result.error.isEmpty() ? QString() : lastError());

@@ -1,6 +1,7 @@
 #include "admin/RestoreReadLimit.h"
 
 #include "admin/BackupManager.h"
+#include "core/ChangeFeed.h"
 #include "core/Database.h"
 
 RestoreReadLimit::RestoreReadLimit(Database* windowDb, BackupManager* backups, QObject* parent)
@@ -14,9 +15,17 @@ RestoreReadLimit::RestoreReadLimit(Database* windowDb, BackupManager* backups, Q
     follow();
 }
 
+void RestoreReadLimit::followFeed(ChangeFeed* feed)
+{
+    m_feed = feed;
+    connect(feed, &ChangeFeed::restoreElsewhereChanged, this, &RestoreReadLimit::follow);
+    follow();
+}
+
 void RestoreReadLimit::follow()
 {
-    const bool wanted = m_db && m_db->isPostgres() && m_backups->restoreRunning();
+    const bool wanted = m_db && m_db->isPostgres() &&
+                        (m_backups->restoreRunning() || (m_feed && m_feed->restoreElsewhere()));
     if (wanted == m_limited)
         return;
     // Session settings, not per transaction: a write's own transaction

@@ -3,6 +3,7 @@
 #include <QObject>
 
 class BackupManager;
+class ChangeFeed;
 class Database;
 
 // While a restore runs on the server, pg_restore holds every table it
@@ -11,6 +12,7 @@ class Database;
 // on a lock it cannot have at once: the read is refused as "busy" (the
 // reason the pages show for a locked database) and the page tries again
 // when it next reads. The session's own setting comes back at the end.
+// The same holds while another desk restores, as its change feed tells.
 class RestoreReadLimit : public QObject
 {
     Q_OBJECT
@@ -22,6 +24,9 @@ public:
 
     RestoreReadLimit(Database* windowDb, BackupManager* backups, QObject* parent = nullptr);
 
+    // Also limits the reads while `feed` tells of another desk's restore.
+    void followFeed(ChangeFeed* feed);
+
     bool limited() const { return m_limited; }
 
 private:
@@ -29,5 +34,6 @@ private:
 
     Database* m_db;
     BackupManager* m_backups;
+    ChangeFeed* m_feed = nullptr;
     bool m_limited = false;
 };

@@ -171,6 +171,7 @@ void AppContext::followOtherDesks()
 {
     m_changeFeed = std::make_unique<ChangeFeed>(m_db);
     m_serverLink = std::make_unique<ServerLink>(m_db, m_changeFeed.get());
+    m_restoreReadLimit->followFeed(m_changeFeed.get());
     // Another desk's write reaches this one as if a model here had made it:
     // the model announces its change, and the lists and pages that follow
     // it reload as they do after a local write.

@@ -12,6 +12,8 @@ constexpr int kPollMs = 500;
 
 // Announced in place of a table's name when every table changed.
 const QString kEverything = QStringLiteral("*");
+// Announced when a desk begins to restore a backup; no table is so named.
+const QString kRestoreStarted = QStringLiteral("*restore");
 
 } // namespace
 
@@ -97,8 +99,25 @@ bool ChangeFeed::announceEverything(Database* db)
            db->execNonQuery(QStringLiteral("SELECT pg_notify(?, ?)"), {channel(), kEverything});
 }
 
+bool ChangeFeed::announceRestoreStarted(Database* db)
+{
+    return db->isPostgres() &&
+           db->execNonQuery(QStringLiteral("SELECT pg_notify(?, ?)"), {channel(), kRestoreStarted});
+}
+
+void ChangeFeed::setRestoreElsewhere(bool running)
+{
+    if (m_restoreElsewhere == running)
+        return;
+    m_restoreElsewhere = running;
+    emit restoreElsewhereChanged();
+}
+
 void ChangeFeed::refreshAll()
 {
+    // A restore ends with everything announced; one that ended while the
+    // connection was lost is over as well.
+    setRestoreElsewhere(false);
     m_everything = false;
     m_pending.clear();
     m_gather.stop();
@@ -123,6 +142,11 @@ void ChangeFeed::received(const QString& name, QSqlDriver::NotificationSource so
     const QString table = payload.toString();
     if (table.isEmpty())
         return;
+    // At once, not after a gathering: pg_restore is about to take the tables.
+    if (table == kRestoreStarted) {
+        setRestoreElsewhere(true);
+        return;
+    }
     if (table == kEverything)
         m_everything = true;
     else

@@ -47,6 +47,14 @@ public:
     // Tells the other desks that the whole books changed at once (a restore
     // put back a backup): every one of their followers refreshes.
     static bool announceEverything(Database* db);
+    // Tells the other desks that a restore has begun: pg_restore will hold
+    // the tables it replaces until it is done, so each desk's window stops
+    // waiting for a table (see restoreElsewhere) until everything is
+    // announced as changed, which the restoring desk does at its end.
+    static bool announceRestoreStarted(Database* db);
+    // True from another desk's restore announcement until everything is
+    // announced as changed or the connection comes back after a loss.
+    bool restoreElsewhere() const { return m_restoreElsewhere; }
 
     // Listens on the window's connection, again after every reconnection.
     // True when listening (always false on SQLite).
@@ -59,11 +67,13 @@ public:
 signals:
     // The tables other desks changed, after a gathering.
     void tablesChanged(const QStringList& tables);
+    void restoreElsewhereChanged();
 
 private:
     void received(const QString& name, QSqlDriver::NotificationSource source,
                   const QVariant& payload);
     void deliver();
+    void setRestoreElsewhere(bool running);
     // Asks the driver to read what the server sent meanwhile: an
     // announcement that arrived while a statement of ours ran is otherwise
     // read only with the next one.
@@ -84,4 +94,5 @@ private:
     QPointer<QSqlDriver> m_driver;
     bool m_listening = false;
     bool m_everything = false;
+    bool m_restoreElsewhere = false;
 };

@@ -18,6 +18,9 @@ ServerLink::ServerLink(Database* db, ChangeFeed* feed, QObject* parent)
     connect(&m_check, &QTimer::timeout, this, &ServerLink::check);
     m_retry.setSingleShot(true);
     connect(&m_retry, &QTimer::timeout, this, &ServerLink::retry);
+    if (m_feed)
+        connect(m_feed, &ChangeFeed::restoreElsewhereChanged, this,
+                &ServerLink::restoreElsewhereChanged);
     if (!m_db->isPostgres())
         return;
     // Queued: the loss is noticed inside a statement, under the database's
@@ -37,6 +40,11 @@ ServerLink::~ServerLink()
 QString ServerLink::message() const
 {
     return m_reachable ? QString() : Reasons::serverReconnecting();
+}
+
+bool ServerLink::restoreElsewhere() const
+{
+    return m_feed && m_feed->restoreElsewhere();
 }
 
 void ServerLink::setTimings(int checkMs, int firstRetryMs, int longestRetryMs)

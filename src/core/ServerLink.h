@@ -27,6 +27,8 @@ class ServerLink : public QObject
     Q_PROPERTY(bool reachable READ reachable NOTIFY reachableChanged)
     // What the window shows while the server is out of reach; empty otherwise.
     Q_PROPERTY(QString message READ message NOTIFY reachableChanged)
+    // Another desk is restoring a backup (see ChangeFeed::restoreElsewhere).
+    Q_PROPERTY(bool restoreElsewhere READ restoreElsewhere NOTIFY restoreElsewhereChanged)
 
 public:
     static constexpr int kCheckMs = 5000;
@@ -38,6 +40,7 @@ public:
 
     bool reachable() const { return m_reachable; }
     QString message() const;
+    bool restoreElsewhere() const;
     // The pause before the next attempt, while out of reach.
     int retryDelayMs() const { return m_retryMs; }
 
@@ -53,6 +56,7 @@ public:
 
 signals:
     void reachableChanged();
+    void restoreElsewhereChanged();
     // The connection is back and the pages have been told to reload.
     void reconnected();
 

@@ -3,6 +3,8 @@
 #include "ShotSaver.h"
 
 #include "admin/AuthController.h"
+#include "core/ChangeFeed.h"
+#include "core/Database.h"
 
 #include <QDir>
 #include <QFile>
@@ -273,6 +275,24 @@ private slots:
             QQuickItem* item = h->find(QLatin1String(name));
             QVERIFY2(item && !item->isVisible(), name);
         }
+    }
+
+    // While another desk restores a backup, this desk's window says so, and
+    // stops saying so when the restoring desk announces the end.
+    void anotherDesksRestoreIsShownUntilItsEnd()
+    {
+        if (!TestDatabase::onPostgres())
+            QSKIP("only desks sharing a server see each other's restores");
+        start();
+        Database otherDesk;
+        QVERIFY(otherDesk.initialize(h->database().db()->settings()));
+        QQuickItem* banner = h->find(QStringLiteral("restoreBanner"));
+        QVERIFY(banner && !banner->isVisible());
+        QVERIFY(ChangeFeed::announceRestoreStarted(&otherDesk));
+        QTRY_VERIFY_WITH_TIMEOUT(banner->isVisible(), 3000);
+        QVERIFY(banner->property("text").toString().contains(QStringLiteral("من جهاز آخر")));
+        QVERIFY(ChangeFeed::announceEverything(&otherDesk));
+        QTRY_VERIFY_WITH_TIMEOUT(!banner->isVisible(), 3000);
     }
 
     void administratorReadsTheTrailClerkHasNone()
