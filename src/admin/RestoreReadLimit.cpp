@@ -28,10 +28,13 @@ void RestoreReadLimit::follow()
                         (m_backups->restoreRunning() || (m_feed && m_feed->restoreElsewhere()));
     if (wanted == m_limited)
         return;
-    // Session settings, not per transaction: a write's own transaction
-    // still sets the wait it has always had for the desks' write lock.
+    // Session settings, not per transaction: a write's own transaction sets
+    // its own wait (Database::writeWaitMs), made as short below.
     const bool done = wanted ? m_db->execNonQuery(QStringLiteral("SET lock_timeout = '40ms'"))
                              : m_db->execNonQuery(QStringLiteral("RESET lock_timeout"));
-    if (done)
-        m_limited = wanted;
+    if (!done)
+        return;
+    m_limited = wanted;
+    // A save meets the same tables: it is refused as busy at once too.
+    m_db->setWriteWaitMs(wanted ? waitMs : Database::kWriteWaitMs);
 }

@@ -154,6 +154,14 @@ public:
     // real transaction, inner ones use savepoints.
     int transactionDepth() const { return m_transactionDepth; }
 
+    // On a server, how long a write waits for the desks' write lock and for
+    // any table another session holds: as long as a file's busy timeout,
+    // unless set shorter while a restore holds the tables (no write can
+    // land before it ends, and the window would be held meanwhile).
+    static constexpr int kWriteWaitMs = 5000;
+    void setWriteWaitMs(int ms) { m_writeWaitMs = ms; }
+    int writeWaitMs() const { return m_writeWaitMs; }
+
 signals:
     void databaseError(const QString& error);
     // The server's connection broke (see serverLost()); announced once per loss.
@@ -215,6 +223,7 @@ private:
     QString m_path;
     QSqlError m_initError;
     int m_transactionDepth = 0;
+    int m_writeWaitMs = kWriteWaitMs;
     bool m_restartPending = false;
     bool m_serverLost = false;
     bool m_passwordChangePending = false;

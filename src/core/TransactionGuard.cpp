@@ -38,8 +38,9 @@ TransactionGuard::TransactionGuard(Database* db)
         if (m_db->isPostgres()) {
             m_active = runPlain(QStringLiteral("BEGIN"));
             if (m_active &&
-                !runPlain(QStringLiteral("SELECT set_config('lock_timeout', '5s', true), "
-                                         "pg_advisory_xact_lock(%1)")
+                !runPlain(QStringLiteral("SELECT set_config('lock_timeout', '%1ms', true), "
+                                         "pg_advisory_xact_lock(%2)")
+                              .arg(m_db->writeWaitMs())
                               .arg(PgSchema::kWriteLock))) {
                 runPlain(QStringLiteral("ROLLBACK"));
                 m_active = false;

@@ -8,6 +8,7 @@
 #include "core/ChangeFeed.h"
 #include "core/Database.h"
 #include "core/Reasons.h"
+#include "core/TransactionGuard.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -307,6 +308,18 @@ private slots:
         QCOMPARE(Reasons::database(errors.first().first().toString()), Reasons::databaseLocked());
         // A table no one holds reads as ever.
         QCOMPARE(desk->scalar(QStringLiteral("SELECT COUNT(*) FROM currencies")).toInt() > 0, true);
+        // A save is refused as busy at once too, not after the five seconds
+        // a write waits for another desk.
+        clock.restart();
+        {
+            TransactionGuard guard(desk);
+            QVERIFY(guard.isActive());
+            QVERIFY(!addTenant(desk, QStringLiteral("أثناء الاستعادة")));
+        }
+        const qint64 saving = clock.elapsed();
+        QVERIFY2(saving < 1000, qPrintable(QStringLiteral("the save waited %1 ms").arg(saving)));
+        QCOMPARE(errors.count(), 2);
+        QCOMPARE(Reasons::database(errors.last().first().toString()), Reasons::databaseLocked());
 
         QVERIFY(finished.wait(60000));
         QVERIFY2(finished.first().at(0).toBool(), qPrintable(finished.first().at(1).toString()));
