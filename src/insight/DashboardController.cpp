@@ -5,6 +5,7 @@
 #include "core/OfficeFigures.h"
 #include "core/SqlValue.h"
 #include "insight/InsightDates.h"
+#include "rental/PaymentModel.h"
 
 #include <QStringList>
 
@@ -72,26 +73,16 @@ QVariantMap DashboardController::getStats()
 
 QVariantList DashboardController::getRecentPayments(int limit)
 {
-    // A buyer payment names its own unit; a tenant payment reaches its unit
-    // through the invoice it pays. payer_name is whoever paid. The latest
-    // payments are picked first and only they are looked up: a server plans
-    // the seven lookups around a few rows in a fraction of the time it
-    // takes around the whole table.
-    return m_db->execQuery(
-        QStringLiteral(
-            "SELECT p.*, t.full_name as tenant_name, b.full_name as buyer_name, "
-            "COALESCE(t.full_name, b.full_name) as payer_name, "
-            "COALESCE(payUnit.unit_number, invUnit.unit_number) as unit_number, "
-            "COALESCE(payProperty.name, invProperty.name) as property_name "
-            "FROM (SELECT * FROM payments ORDER BY payment_date DESC, id DESC LIMIT ?) p "
-            "LEFT JOIN tenants t ON p.tenant_id=t.id "
-            "LEFT JOIN buyers b ON p.buyer_id=b.id LEFT JOIN invoices i ON p.invoice_id=i.id "
-            "LEFT JOIN units invUnit ON i.unit_id=invUnit.id "
-            "LEFT JOIN properties invProperty ON invUnit.property_id=invProperty.id "
-            "LEFT JOIN units payUnit ON p.unit_id=payUnit.id "
-            "LEFT JOIN properties payProperty ON payUnit.property_id=payProperty.id "
-            "ORDER BY p.payment_date DESC, p.id DESC"),
-        {limit});
+    // The payments page's own latest rows; the payer is whoever paid.
+    QVariantList rows = PaymentModel(m_db).getRecent(limit);
+    for (QVariant& value : rows) {
+        QVariantMap row = value.toMap();
+        const QString tenant = row.value(QStringLiteral("tenant_name")).toString();
+        row.insert(QStringLiteral("payer_name"),
+                   tenant.isEmpty() ? row.value(QStringLiteral("buyer_name")) : QVariant(tenant));
+        value = row;
+    }
+    return rows;
 }
 
 QVariantList DashboardController::getRecentMaintenance(int limit)
