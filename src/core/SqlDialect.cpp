@@ -86,6 +86,23 @@ QString holds(Engine engine, const QString& haystack, const QString& needle)
         .arg(haystack, needle);
 }
 
+QString inIds(Engine engine, const QString& column)
+{
+    return column + (isPg(engine) ? QStringLiteral(" = ANY(CAST(? AS BIGINT[]))")
+                                  : QStringLiteral(" IN (SELECT value FROM json_each(?))"));
+}
+
+QString idList(Engine engine, const QList<int>& ids)
+{
+    QStringList numbers;
+    numbers.reserve(ids.size());
+    for (int id : ids)
+        numbers << QString::number(id);
+    const QString joined = numbers.join(QLatin1Char(','));
+    return isPg(engine) ? QLatin1Char('{') + joined + QLatin1Char('}')
+                        : QLatin1Char('[') + joined + QLatin1Char(']');
+}
+
 QString greatest(Engine engine, const QString& a, const QString& b)
 {
     return (isPg(engine) ? QStringLiteral("GREATEST(%1, %2)") : QStringLiteral("MAX(%1, %2)"))

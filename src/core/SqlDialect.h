@@ -2,6 +2,7 @@
 
 #include "core/DatabaseSettings.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -45,6 +46,10 @@ QString leadingJoin(Engine engine);
 // off the column's index when another condition is the selective one; the
 // server plans by its statistics and has no such spelling.
 QString unindexed(Engine engine, const QString& column);
+// `column` is one of the ids bound as one value, written by idList(): a
+// page's look-ups in one statement of one text, whatever their number.
+QString inIds(Engine engine, const QString& column);
+QString idList(Engine engine, const QList<int>& ids);
 // An INSERT that hands back the new row's id as its one row and column.
 // SQLite gives it through the connection instead and the text is unchanged.
 QString returningId(Engine engine, const QString& insert);

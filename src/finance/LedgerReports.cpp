@@ -21,6 +21,19 @@ namespace {
 // Two sums of money agree when they are within half a cent.
 constexpr double kTolerance = 0.005;
 
+// The events the rows (entries, or lines with their entry's columns) name.
+QList<QPair<QString, int>> eventsOf(const QVariantList& rows)
+{
+    QList<QPair<QString, int>> events;
+    events.reserve(rows.size());
+    for (const QVariant& row : rows) {
+        const QVariantMap map = row.toMap();
+        events.append({map.value(QStringLiteral("reference_type")).toString(),
+                       map.value(QStringLiteral("reference_id")).toInt()});
+    }
+    return events;
+}
+
 bool differs(double a, double b)
 {
     return !(std::fabs(a - b) <= kTolerance);
@@ -494,7 +507,8 @@ QVariantMap LedgerReports::accountLedger(int accountId, int offset, int limit) c
         }
     }
 
-    const LedgerSources sources(m_db);
+    LedgerSources sources(m_db);
+    sources.prepare(eventsOf(lines));
     QVariantList rows;
     for (const QVariant& element : lines) {
         const QVariantMap line = element.toMap();
@@ -541,7 +555,8 @@ QVariantList LedgerReports::linesOf(int entryId) const
 void LedgerReports::describeEntries(QVariantList& entries) const
 {
     loadCurrencies();
-    const LedgerSources sources(m_db);
+    LedgerSources sources(m_db);
+    sources.prepare(eventsOf(entries));
     for (QVariant& element : entries) {
         QVariantMap entry = element.toMap();
         const QVariantList lines = linesOf(entry.value(QStringLiteral("id")).toInt());

@@ -2,6 +2,7 @@
 #include "core/LedgerDayBalance.h"
 #include "core/LedgerTotals.h"
 #include "finance/AccountModel.h"
+#include "finance/LedgerSources.h"
 
 #include <QSet>
 #include <QTest>
@@ -434,6 +435,55 @@ private slots:
             QVERIFY(one.value("line_items").toList().size() >= 2);
         }
         QVERIFY(m_model->getJournalEntry(99999).isEmpty());
+    }
+
+    // A page's sources are read together, one statement per kind of
+    // look-up, and read as each would alone: a payment without an invoice
+    // names its buyer, a row gone or a kind unknown its number.
+    void sourcesReadTogetherReadAsEachAlone()
+    {
+        const int buyer = value("SELECT id FROM buyers").toInt();
+        const int unit = value("SELECT id FROM units").toInt();
+        const int buyerPayment = insert("INSERT INTO payments (buyer_id,unit_id,amount,"
+                                        "payment_date) VALUES (?,?,300,'2026-04-05')",
+                                        {buyer, unit});
+        post("2026-04-05", "buyer_payment", buyerPayment, {{"1100", 300, 0}, {"1200", 0, 300}});
+        post("2026-04-06", "payment", 4242, {{"1100", 1, 0}, {"1200", 0, 1}});
+        post("2026-04-07", "cheque_bounced", value("SELECT id FROM cheques").toInt(),
+             {{"1200", 1, 0}, {"1100", 0, 1}});
+        post("2026-04-08", "transfer", 8, {{"1100", 1, 0}, {"1300", 0, 1}});
+        QList<QPair<QString, int>> events;
+        const QVariantList rows = m_t->db()->execQuery(
+            "SELECT reference_type, reference_id FROM journal_entries ORDER BY id");
+        for (const QVariant& row : rows)
+            events.append({row.toMap().value("reference_type").toString(),
+                           row.toMap().value("reference_id").toInt()});
+        QVERIFY(events.size() >= 14);
+
+        QStringList alone;
+        const LedgerSources single(m_t->db());
+        for (const auto& [type, id] : events)
+            alone << single.describe(type, id);
+        QVERIFY(alone.contains(QStringLiteral("دفعة من المشتري منى عيسى")));
+        QVERIFY(alone.contains(QStringLiteral("دفعة رقم 4242")));
+
+        int reads = 0;
+        if (TestDatabase::onPostgres())
+            m_t->db()->traceServerReads([&reads](const QString&, const QVariantList&) { ++reads; });
+        LedgerSources together(m_t->db());
+        together.prepare(events);
+        const int prepared = reads;
+        QStringList read;
+        for (const auto& [type, id] : events)
+            read << together.describe(type, id);
+        m_t->db()->traceServerReads({});
+        QCOMPARE(read, alone);
+        if (TestDatabase::onPostgres()) {
+            // Invoices, a payment's invoice and buyer, units, installments,
+            // cheques and expenses: one statement each, and none after.
+            QCOMPARE(prepared, 7);
+            QCOMPARE(reads, prepared);
+        }
     }
 
     void eventTextNamesTheRecord_data()
