@@ -140,6 +140,12 @@ bool BackupManager::restoreBackup(const QString& backupFile)
 
 bool BackupManager::restoreOnServer(const QString& backupFile)
 {
+    // One restore at a time across the desks; the lock is held, and the
+    // other desks know the tables are held, until finishRestore.
+    if (!ChangeFeed::announceRestoreStarted(m_db))
+        return fail(QStringLiteral("Another desk is restoring a backup"),
+                    QStringLiteral("تجري استعادة نسخة احتياطية على الخادم من جهاز آخر؛ أعد "
+                                   "المحاولة بعد انتهائها"));
     // What the server holds now is kept beside the backups first.
     QDir().mkpath(m_backupFolder);
     const QString keep =
@@ -153,10 +159,6 @@ bool BackupManager::restoreOnServer(const QString& backupFile)
     m_stage = QStringLiteral("جارٍ التحقق من النسخة المختارة…");
     emit backupRunningChanged();
     emit backupProgressChanged();
-    // Before pg_restore takes the tables, so that no other desk's window
-    // waits for them meanwhile.
-    if (!ChangeFeed::announceRestoreStarted(m_db))
-        qWarning("The other desks were not told of the restore");
     const DatabaseSettings server = m_db->settings();
     m_worker.reset(QThread::create([this, server, backupFile, keep] {
         const ServerBackup::Restored result = ServerBackup::restoreChecked(
@@ -201,9 +203,8 @@ void BackupManager::finishRestore(const ServerBackup::Restored& result)
         emit restoreNoticeChanged();
         // The other desks' pages show the books as they were before; the
         // restore itself announces nothing (its rows are copied in before
-        // the tables' triggers are made). This desk restarts.
-        if (!ChangeFeed::announceEverything(m_db))
-            qWarning("The other desks were not told of the restore");
+        // the tables' triggers are made): the end below tells them. This
+        // desk restarts.
         m_restartRequired = true;
         emit restartRequiredChanged();
         emit backupRestored();
@@ -224,9 +225,9 @@ void BackupManager::finishRestore(const ServerBackup::Restored& result)
         fail(result.error, QStringLiteral("تعذرت استعادة النسخة على الخادم؛ بقي الخادم كما كان"));
         break;
     }
-    // The other desks stop treating the books as held; nothing changed, and
-    // their pages read them once more.
-    if (result.failure != ServerBackup::Failure::None && !ChangeFeed::announceEverything(m_db))
+    // The other desks stop treating the books as held, and read them once
+    // more (after a failed restore nothing changed).
+    if (!ChangeFeed::announceRestoreEnded(m_db))
         qWarning("The other desks were not told the restore is over");
     emit backupProgressChanged();
     emit backupRunningChanged();

@@ -1,6 +1,7 @@
 #include "core/ChangeFeed.h"
 
 #include "core/Database.h"
+#include "core/PgSchema.h"
 
 #include <QMetaObject>
 
@@ -26,6 +27,8 @@ ChangeFeed::ChangeFeed(Database* db, QObject* parent)
     connect(&m_gather, &QTimer::timeout, this, &ChangeFeed::deliver);
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, &ChangeFeed::poll);
+    m_restoreCheck.setInterval(kRestoreCheckMs);
+    connect(&m_restoreCheck, &QTimer::timeout, this, &ChangeFeed::checkRestore);
 }
 
 QString ChangeFeed::channel()
@@ -101,8 +104,24 @@ bool ChangeFeed::announceEverything(Database* db)
 
 bool ChangeFeed::announceRestoreStarted(Database* db)
 {
-    return db->isPostgres() &&
-           db->execNonQuery(QStringLiteral("SELECT pg_notify(?, ?)"), {channel(), kRestoreStarted});
+    if (!db->isPostgres())
+        return false;
+    // Taken before the announcement, so that a desk told of the restore
+    // finds the lock held when it asks.
+    if (!db->scalar(QStringLiteral("SELECT pg_try_advisory_lock(?)"), {PgSchema::kRestoreLock})
+             .toBool())
+        return false;
+    if (!db->execNonQuery(QStringLiteral("SELECT pg_notify(?, ?)"), {channel(), kRestoreStarted}))
+        qWarning("The other desks were not told of the restore");
+    return true;
+}
+
+bool ChangeFeed::announceRestoreEnded(Database* db)
+{
+    if (!db->isPostgres())
+        return false;
+    db->scalar(QStringLiteral("SELECT pg_advisory_unlock(?)"), {PgSchema::kRestoreLock});
+    return announceEverything(db);
 }
 
 void ChangeFeed::setRestoreElsewhere(bool running)
@@ -110,7 +129,25 @@ void ChangeFeed::setRestoreElsewhere(bool running)
     if (m_restoreElsewhere == running)
         return;
     m_restoreElsewhere = running;
+    if (running)
+        m_restoreCheck.start();
+    else
+        m_restoreCheck.stop();
     emit restoreElsewhereChanged();
+}
+
+void ChangeFeed::checkRestore()
+{
+    if (m_db->serverLost() || m_db->transactionDepth() > 0)
+        return;
+    // The restoring desk holds the lock in its session: had here in shared
+    // mode at once, it is held no more.
+    const QVariant had = m_db->scalar(QStringLiteral("SELECT pg_try_advisory_lock_shared(?)"),
+                                      {PgSchema::kRestoreLock});
+    if (!had.isValid() || !had.toBool())
+        return;
+    m_db->scalar(QStringLiteral("SELECT pg_advisory_unlock_shared(?)"), {PgSchema::kRestoreLock});
+    setRestoreElsewhere(false);
 }
 
 void ChangeFeed::refreshAll()

@@ -47,14 +47,21 @@ public:
     // Tells the other desks that the whole books changed at once (a restore
     // put back a backup): every one of their followers refreshes.
     static bool announceEverything(Database* db);
-    // Tells the other desks that a restore has begun: pg_restore will hold
-    // the tables it replaces until it is done, so each desk's window stops
-    // waiting for a table (see restoreElsewhere) until everything is
-    // announced as changed, which the restoring desk does at its end.
+    // Takes the restore's lock on `db`'s session, false when another desk
+    // holds it (a restore of its own is under way), and tells the other
+    // desks that a restore has begun: pg_restore will hold the tables it
+    // replaces until it is done, so each desk's window stops waiting for a
+    // table (see restoreElsewhere) until the restore ends.
     static bool announceRestoreStarted(Database* db);
+    // Lets the lock go and tells the other desks that everything changed.
+    static bool announceRestoreEnded(Database* db);
     // True from another desk's restore announcement until everything is
-    // announced as changed or the connection comes back after a loss.
+    // announced as changed, the restoring desk no longer holds the
+    // restore's lock (it stopped without a word), or the connection comes
+    // back after a loss.
     bool restoreElsewhere() const { return m_restoreElsewhere; }
+    // How often a desk told of a restore asks whether the lock is still held.
+    static constexpr int kRestoreCheckMs = 2000;
 
     // Listens on the window's connection, again after every reconnection.
     // True when listening (always false on SQLite).
@@ -74,6 +81,8 @@ private:
                   const QVariant& payload);
     void deliver();
     void setRestoreElsewhere(bool running);
+    // Ends restoreElsewhere when no session holds the restore's lock.
+    void checkRestore();
     // Asks the driver to read what the server sent meanwhile: an
     // announcement that arrived while a statement of ours ran is otherwise
     // read only with the next one.
@@ -91,6 +100,7 @@ private:
     QSet<QString> m_pending;
     QTimer m_gather;
     QTimer m_poll;
+    QTimer m_restoreCheck;
     QPointer<QSqlDriver> m_driver;
     bool m_listening = false;
     bool m_everything = false;

@@ -49,4 +49,7 @@ public:
     // The key of the advisory lock every write transaction takes, so that one
     // desk writes at a time; the migrations take it as well.
     static constexpr qint64 kWriteLock = 0x53414b414e4f5641; // "SAKANOVA"
+    // Held by the desk restoring a backup for as long as the restore runs:
+    // one restore at a time, and the other desks can tell it is still on.
+    static constexpr qint64 kRestoreLock = 0x53414b4152455354; // "SAKAREST"
 };

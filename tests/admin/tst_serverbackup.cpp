@@ -331,6 +331,37 @@ private slots:
         QCOMPARE(tenants(desk), 1);
     }
 
+    // One restore at a time across the desks; and a desk told of a restore
+    // whose desk then stopped without a word (its program closed) is not
+    // held for good: the restore's lock went with that desk's session.
+    void restoringDeskThatStopsWithoutAWordReleasesTheOthers()
+    {
+        QVERIFY(addTenant(m_db.get(), QStringLiteral("سعاد الحربي")));
+        const QString backup = makeBackup();
+        QVERIFY(!backup.isEmpty());
+        Database otherDesk;
+        QVERIFY(otherDesk.initialize(m_db->settings()));
+        ChangeFeed feed(&otherDesk);
+        QVERIFY(feed.subscribe());
+        {
+            Database restoring;
+            QVERIFY(restoring.initialize(m_db->settings()));
+            QVERIFY(ChangeFeed::announceRestoreStarted(&restoring));
+            QTRY_VERIFY_WITH_TIMEOUT(feed.restoreElsewhere(), 2000);
+            // Meanwhile no other restore begins, on any desk.
+            QVERIFY(!m_manager->restoreBackup(backup));
+            QVERIFY(!m_manager->backupRunning());
+            QVERIFY(m_manager->lastError().contains(QStringLiteral("من جهاز آخر")));
+            // Still held after a check or two.
+            QTest::qWait(ChangeFeed::kRestoreCheckMs + 500);
+            QVERIFY(feed.restoreElsewhere());
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!feed.restoreElsewhere(), 3 * ChangeFeed::kRestoreCheckMs);
+        // The lock is free again: this desk restores.
+        QCOMPARE(restore(backup), QString());
+        QCOMPARE(tenants(m_db.get()), 1);
+    }
+
     void backupOnItsThreadFinishes()
     {
         QVERIFY(addTenant(m_db.get(), QStringLiteral("نورة")));

@@ -292,7 +292,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(banner->isVisible(), 3000);
         QVERIFY(banner->property("text").toString().contains(QStringLiteral("من جهاز آخر")));
         ShotSaver::saveShot(h->window(), QStringLiteral("restore-on-another-desk"));
-        QVERIFY(ChangeFeed::announceEverything(&otherDesk));
+        QVERIFY(ChangeFeed::announceRestoreEnded(&otherDesk));
         QTRY_VERIFY_WITH_TIMEOUT(!banner->isVisible(), 3000);
     }
 
