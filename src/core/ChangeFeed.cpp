@@ -96,12 +96,6 @@ bool ChangeFeed::subscribe()
     return m_listening;
 }
 
-bool ChangeFeed::announceEverything(Database* db)
-{
-    return db->isPostgres() &&
-           db->execNonQuery(QStringLiteral("SELECT pg_notify(?, ?)"), {channel(), kEverything});
-}
-
 bool ChangeFeed::announceRestoreStarted(Database* db)
 {
     if (!db->isPostgres())
@@ -121,7 +115,7 @@ bool ChangeFeed::announceRestoreEnded(Database* db)
     if (!db->isPostgres())
         return false;
     db->scalar(QStringLiteral("SELECT pg_advisory_unlock(?)"), {PgSchema::kRestoreLock});
-    return announceEverything(db);
+    return db->execNonQuery(QStringLiteral("SELECT pg_notify(?, ?)"), {channel(), kEverything});
 }
 
 void ChangeFeed::setRestoreElsewhere(bool running)

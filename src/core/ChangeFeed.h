@@ -44,16 +44,14 @@ public:
     // `context` is gone.
     void follow(const QStringList& tables, QObject* context, std::function<void()> refresh);
 
-    // Tells the other desks that the whole books changed at once (a restore
-    // put back a backup): every one of their followers refreshes.
-    static bool announceEverything(Database* db);
     // Takes the restore's lock on `db`'s session, false when another desk
     // holds it (a restore of its own is under way), and tells the other
     // desks that a restore has begun: pg_restore will hold the tables it
     // replaces until it is done, so each desk's window stops waiting for a
     // table (see restoreElsewhere) until the restore ends.
     static bool announceRestoreStarted(Database* db);
-    // Lets the lock go and tells the other desks that everything changed.
+    // Lets the lock go and tells the other desks that the whole books
+    // changed at once: every one of their followers refreshes.
     static bool announceRestoreEnded(Database* db);
     // True from another desk's restore announcement until everything is
     // announced as changed, the restoring desk no longer holds the
