@@ -69,14 +69,19 @@ bool openBooks(Database& database, const QString& dataDir)
     if (settings.engine == DatabaseSettings::Engine::PostgreSQL) {
         qInfo("Opening the books on the server %s:%d/%s", qUtf8Printable(settings.host),
               settings.port, qUtf8Printable(settings.database));
+        // First off the window's thread: the schema brought up to date, an
+        // office moved from an older file posting its past (long work done
+        // once, by whichever desk starts first), and the wait for another
+        // desk's restore, each with a window that says so.
+        bool prepared = StartupWork(settings).run();
         while (!database.initialize(settings)) {
             if (!askToRetry(settings, ServerSetup::explain(database.initErrorText())))
                 return false;
+            prepared = false;
         }
-        // The schema is up to date now; an office moved to the server from
-        // an older file may still have its past to post, which is long work
-        // done once, by whichever desk starts first.
-        StartupWork(settings).run();
+        // The server could not be reached then: the same work, now it can.
+        if (!prepared)
+            StartupWork(settings).run();
         return true;
     }
     // The long part of opening an older or large file is done first, off

@@ -2,6 +2,7 @@
 
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
+#include "core/PgSchema.h"
 #include "core/Schema.h"
 #include "finance/ChequeModel.h"
 #include "finance/InstallmentModel.h"
@@ -19,6 +20,39 @@
 #include <atomic>
 #include <limits>
 #include <memory>
+
+namespace {
+
+const QString kPreparingText =
+    QStringLiteral("يُجهَّز ملف البيانات بعد التحديث، وتُرحَّل عمليات السنوات السابقة إلى الدفاتر "
+                   "مرة واحدة… قد يستغرق ذلك دقيقة على مكتب كبير.");
+const QString kRestoreText =
+    QStringLiteral("تجري استعادة نسخة احتياطية على الخادم من جهاز آخر؛ يُفتح البرنامج حين تنتهي.");
+
+// Asks the server, on a connection of its own, for the restore's lock in
+// shared mode: a desk restoring a backup holds it whole, and its pg_restore
+// holds every table it replaces until it is done. With `wait`, until the
+// lock comes. True when it was free (or came).
+bool restoreLockFree(const DatabaseSettings& books, const QString& name, bool wait)
+{
+    bool free = true;
+    {
+        QString error;
+        if (books.openConnection(name, &error)) {
+            QSqlQuery query(QSqlDatabase::database(name, false));
+            query.prepare(wait ? QStringLiteral("SELECT pg_advisory_lock_shared(?), true")
+                               : QStringLiteral("SELECT pg_try_advisory_lock_shared(?)"));
+            query.addBindValue(PgSchema::kRestoreLock);
+            if (query.exec() && query.next())
+                free = query.value(wait ? 1 : 0).toBool();
+            // The session goes with the connection, and the lock with it.
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return free;
+}
+
+} // namespace
 
 StartupWork::StartupWork(const QString& databasePath, QObject* parent)
     : StartupWork(DatabaseSettings::sqliteFile(databasePath), parent)
@@ -62,17 +96,30 @@ bool StartupWork::historyPending(const DatabaseSettings& books)
     return pending;
 }
 
+bool StartupWork::restoreElsewhere(const DatabaseSettings& books)
+{
+    return books.engine == DatabaseSettings::Engine::PostgreSQL &&
+           !restoreLockFree(books, QStringLiteral("startup-restore-peek"), false);
+}
+
 bool StartupWork::run(int showProgressAfterMs)
 {
     m_clock.start();
+    // While another desk restores a backup, every read of the books waits
+    // for its end: the window says why at once, and the worker waits first.
+    m_waitingForRestore = restoreElsewhere(m_books);
     // A file whose history is still to be posted takes many seconds on a
     // large office: its window comes at once rather than after the pause
     // that keeps short starts from flashing one.
-    const bool longWork = historyPending(m_books);
+    const bool longWork = m_waitingForRestore || historyPending(m_books);
     std::atomic<bool> opened{false};
     // The worker's connection lives and dies on the worker's thread; steps
     // come back to this thread queued.
     std::unique_ptr<QThread> worker(QThread::create([this, &opened] {
+        if (m_waitingForRestore) {
+            restoreLockFree(m_books, QStringLiteral("startup-restore-wait"), true);
+            QMetaObject::invokeMethod(this, &StartupWork::restoreOver, Qt::QueuedConnection);
+        }
         Database database;
         if (!database.initialize(m_books))
             return;
@@ -152,9 +199,7 @@ void StartupWork::buildWindow()
         return;
     m_window = new QProgressDialog;
     m_window->setWindowTitle(QStringLiteral("ساكانوفا"));
-    m_window->setLabelText(QStringLiteral("يُجهَّز ملف البيانات بعد التحديث، وتُرحَّل عمليات "
-                                          "السنوات السابقة إلى الدفاتر مرة واحدة… قد يستغرق ذلك "
-                                          "دقيقة على مكتب كبير."));
+    m_window->setLabelText(m_waitingForRestore ? kRestoreText : kPreparingText);
     m_window->setCancelButton(nullptr);
     // Shown by showWindow() only, never by setValue() on its own.
     m_window->setMinimumDuration(std::numeric_limits<int>::max());
@@ -174,6 +219,14 @@ void StartupWork::showWindow()
     m_shown = true;
     qInfo("Start-up progress window shown %lld ms after the work began", m_clock.elapsed());
     emit progressWindowShown();
+}
+
+void StartupWork::restoreOver()
+{
+    qInfo("The other desk's restore is over after %lld ms", m_clock.elapsed());
+    m_waitingForRestore = false;
+    if (m_window)
+        m_window->setLabelText(kPreparingText);
 }
 
 void StartupWork::step(int done, int total)

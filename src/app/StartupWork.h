@@ -36,6 +36,9 @@ public:
     // The same for the books `books` names (the file, or a server's).
     static bool historyPending(const DatabaseSettings& books);
 
+    // True when another desk is restoring a backup on the books' server.
+    static bool restoreElsewhere(const DatabaseSettings& books);
+
     bool progressShown() const { return m_shown; }
     // The last step reported: done of total (0 of 0 before any).
     int stepsDone() const { return m_done; }
@@ -48,11 +51,14 @@ private:
     void buildWindow();
     void showWindow();
     void step(int done, int total);
+    void restoreOver();
 
     DatabaseSettings m_books;
     QElapsedTimer m_clock;
     QProgressDialog* m_window = nullptr;
     bool m_shown = false;
+    // Set before the worker starts, which reads it; cleared here after.
+    bool m_waitingForRestore = false;
     int m_done = 0;
     int m_total = 0;
 };

@@ -91,8 +91,12 @@ bool ChangeFeed::subscribe()
     if (driver->subscribedToNotifications().contains(channel()))
         driver->unsubscribeFromNotification(channel());
     m_listening = driver->subscribeToNotification(channel());
-    if (m_listening)
+    if (m_listening) {
         m_poll.start();
+        // A restore that began before this desk listened was announced to
+        // the others only.
+        checkRestore();
+    }
     return m_listening;
 }
 
@@ -132,23 +136,26 @@ void ChangeFeed::setRestoreElsewhere(bool running)
 
 void ChangeFeed::checkRestore()
 {
-    if (m_db->serverLost() || m_db->transactionDepth() > 0)
+    if (!m_db->isPostgres() || m_db->serverLost() || m_db->transactionDepth() > 0)
         return;
     // The restoring desk holds the lock in its session: had here in shared
-    // mode at once, it is held no more.
+    // mode at once, no other desk is restoring (this desk's own lock does
+    // not stand in its way).
     const QVariant had = m_db->scalar(QStringLiteral("SELECT pg_try_advisory_lock_shared(?)"),
                                       {PgSchema::kRestoreLock});
-    if (!had.isValid() || !had.toBool())
+    if (!had.isValid())
         return;
-    m_db->scalar(QStringLiteral("SELECT pg_advisory_unlock_shared(?)"), {PgSchema::kRestoreLock});
-    setRestoreElsewhere(false);
+    if (had.toBool())
+        m_db->scalar(QStringLiteral("SELECT pg_advisory_unlock_shared(?)"),
+                     {PgSchema::kRestoreLock});
+    setRestoreElsewhere(!had.toBool());
 }
 
 void ChangeFeed::refreshAll()
 {
-    // A restore ends with everything announced; one that ended while the
-    // connection was lost is over as well.
-    setRestoreElsewhere(false);
+    // A restore ends with everything announced, after its lock is let go;
+    // one may have begun or ended while the connection was lost.
+    checkRestore();
     m_everything = false;
     m_pending.clear();
     m_gather.stop();

@@ -53,10 +53,10 @@ public:
     // Lets the lock go and tells the other desks that the whole books
     // changed at once: every one of their followers refreshes.
     static bool announceRestoreEnded(Database* db);
-    // True from another desk's restore announcement until everything is
-    // announced as changed, the restoring desk no longer holds the
-    // restore's lock (it stopped without a word), or the connection comes
-    // back after a loss.
+    // True from another desk's restore announcement (or, for a restore
+    // begun before this desk listened, from subscribe() or refreshAll())
+    // until everything is announced as changed or the restoring desk no
+    // longer holds the restore's lock (it stopped without a word).
     bool restoreElsewhere() const { return m_restoreElsewhere; }
     // How often a desk told of a restore asks whether the lock is still held.
     static constexpr int kRestoreCheckMs = 2000;
@@ -79,7 +79,8 @@ private:
                   const QVariant& payload);
     void deliver();
     void setRestoreElsewhere(bool running);
-    // Ends restoreElsewhere when no session holds the restore's lock.
+    // Sets restoreElsewhere by whether another session holds the restore's
+    // lock.
     void checkRestore();
     // Asks the driver to read what the server sent meanwhile: an
     // announcement that arrived while a statement of ours ran is otherwise

@@ -348,6 +348,17 @@ private slots:
             QVERIFY(restoring.initialize(m_db->settings()));
             QVERIFY(ChangeFeed::announceRestoreStarted(&restoring));
             QTRY_VERIFY_WITH_TIMEOUT(feed.restoreElsewhere(), 2000);
+            // A desk that listens only now is told as well, and a reload of
+            // everything (as after a lost connection) does not forget it;
+            // the restoring desk's own lock does not hold it.
+            ChangeFeed late(&otherDesk);
+            QVERIFY(late.subscribe());
+            QVERIFY(late.restoreElsewhere());
+            late.refreshAll();
+            QVERIFY(late.restoreElsewhere());
+            ChangeFeed own(&restoring);
+            QVERIFY(own.subscribe());
+            QVERIFY(!own.restoreElsewhere());
             // Meanwhile no other restore begins, on any desk.
             QVERIFY(!m_manager->restoreBackup(backup));
             QVERIFY(!m_manager->backupRunning());

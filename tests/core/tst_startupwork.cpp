@@ -1,6 +1,7 @@
 #include "LedgerOffice.h"
 
 #include "app/StartupWork.h"
+#include "core/ChangeFeed.h"
 #include "core/LedgerHistory.h"
 #include "core/LedgerTotals.h"
 #include "core/Schema.h"
@@ -10,6 +11,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTimer>
 
 using LedgerOffice::item;
 using LedgerOffice::Office;
@@ -194,6 +196,40 @@ private slots:
         QCOMPARE(again.stepsTotal(), 0);
         QVERIFY(o.t.reopen());
         QCOMPARE(posted(), live);
+    }
+
+    // pg_restore holds every table it replaces until it is done: a desk
+    // that starts meanwhile waits for the restore's end with a window that
+    // says why, instead of a window frozen on its first read.
+    void startDuringAnotherDesksRestoreWaitsForItsEnd()
+    {
+        if (!TestDatabase::onPostgres())
+            QSKIP("A file has no other desks");
+        TestDatabase t;
+        Database restoring;
+        QVERIFY(restoring.initialize(t.settings()));
+        QVERIFY(ChangeFeed::announceRestoreStarted(&restoring));
+        QVERIFY(StartupWork::restoreElsewhere(t.settings()));
+        t.close();
+
+        QString shown;
+        bool ended = false;
+        QTimer::singleShot(500, this, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* window = qobject_cast<QProgressDialog*>(widget);
+                if (window && window->isVisible())
+                    shown = window->labelText();
+            }
+            ended = ChangeFeed::announceRestoreEnded(&restoring);
+        });
+        StartupWork work(t.settings());
+        QVERIFY(work.run(60000));
+        QVERIFY(ended);
+        QVERIFY(work.progressShown());
+        QCOMPARE(shown, QStringLiteral("تجري استعادة نسخة احتياطية على الخادم من جهاز آخر؛ "
+                                       "يُفتح البرنامج حين تنتهي."));
+        QVERIFY(!StartupWork::restoreElsewhere(t.settings()));
+        QVERIFY(t.reopen());
     }
 };
 
