@@ -147,11 +147,22 @@ bool LedgerHistory::postBatch(Database* db, const Step& step, const QString& ent
 {
     if (!accountsPresent(db, kInvoiceAccounts, reason))
         return false;
-    // On the server the triggers keep the totals line by line.
-    if (db->isPostgres())
+    // On the server the triggers count one invoice's lines as they are
+    // written.
+    if (db->isPostgres() && fromId == toId)
         return run(db, step, entryDate, fromId, toId, reason);
     if (!LedgerTotals::pause(db))
         return failed(reason);
+    if (db->isPostgres()) {
+        // A batch's lines are counted together after it. Counted line by
+        // line, each day's total was rewritten once per line, and the server
+        // takes longer for each rewrite of one row within one transaction: a
+        // rent run of thousands of contracts spent most of its time there.
+        const int mark = lastEntryId(db);
+        return run(db, step, entryDate, fromId, toId, reason) &&
+               ((LedgerTotals::addEntriesAfter(db, mark, false) && LedgerTotals::resume(db)) ||
+                failed(reason));
+    }
     return run(db, step, entryDate, fromId, toId, reason) &&
            (LedgerTotals::resume(db) || failed(reason));
 }
@@ -296,12 +307,18 @@ bool LedgerHistory::postPastEventsOnServer(Database* db, const Progress& progres
         return true;
     if (!accountsPresent(db, kPastEventAccounts, reason))
         return false;
-    // The server's triggers keep the totals line by line; the balances move
-    // once, by what the totals gained, as on a file.
+    // The totals are counted once, after every kind of event is posted (see
+    // postBatch); the balances move once, by what the totals gained, as on
+    // a file.
     const QVariantList before = netPerAccount(db);
+    const int mark = lastEntryId(db);
     static const QList<Step> steps = pastEventSteps(Engine::PostgreSQL);
+    if (!LedgerTotals::pause(db))
+        return failed(reason);
     if (!runPastEvents(db, steps, progress, reason))
         return false;
+    if (!LedgerTotals::addEntriesAfter(db, mark, false) || !LedgerTotals::resume(db))
+        return failed(reason);
     if (!CurrencyRates::fillJournal(db) || !moveBalances(db, before))
         return failed(reason);
     if (!DoneOnce::markDone(db, Schema::ledgerHistoryKey()) || !tx.commit())
