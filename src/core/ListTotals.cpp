@@ -277,7 +277,28 @@ struct Trigger
     // On the server the trigger runs before the row is written, when each
     // row of a statement must see the rows before it only (see below).
     bool before;
+    // On the server, the name the statement's rows go by when the trigger
+    // runs once per statement (`body` reads them all), or empty.
+    QString rows = QString();
 };
+
+// The statement-level triggers' names for the rows a statement added or
+// removed. Run once per row, a trigger rewrote its day's totals once per
+// row, and a server takes longer for each rewrite of one row within one
+// transaction: a rent run of thousands of invoices spent most of its
+// time there.
+const QString kAddedRows = QStringLiteral("added_rows");
+const QString kRemovedRows = QStringLiteral("removed_rows");
+
+// Adds (sign "") or takes away (sign "-") the rows of `k`'s table that a
+// statement wrote, named `rows`, that count.
+QString statementRows(const ListTotals::Kept& k, const QString& rows, const QString& sign)
+{
+    return kInsert + QStringLiteral("SELECT ") + figures(k, QStringLiteral("R"), sign, true, true) +
+           QStringLiteral(" FROM ") + rows + QStringLiteral(" R") +
+           (k.condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + k.condition) +
+           QStringLiteral(" GROUP BY 1, 2, 3") + merge(true);
+}
 
 QString changed(const QStringList& columns, bool server)
 {
@@ -311,14 +332,46 @@ QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
                    from.arg(row) + merge(server);
         };
         const QString lines = QStringLiteral("journal_lines");
-        list << Trigger{prefix + QStringLiteral("_line_added"),    added, lines, QString(),
-                        lineRow(QStringLiteral("NEW"), QString()), true};
-        list << Trigger{prefix + QStringLiteral("_line_removed"),
-                        removed,
-                        lines,
-                        QString(),
-                        lineRow(QStringLiteral("OLD"), QStringLiteral("-")),
-                        true};
+        if (server) {
+            // After the statement: the entries all of whose lines it added
+            // come in (as many lines now as it added), those left with none
+            // go. Each entry and its lines are looked up by key, one by
+            // one: joined, the server read the whole journal to find a
+            // rent run's few thousand entries.
+            const QString entries = QStringLiteral(
+                " FROM (SELECT entry_id, COUNT(*) AS n FROM %1 GROUP BY entry_id) a CROSS JOIN "
+                "LATERAL (SELECT * FROM journal_entries x WHERE x.id=a.entry_id LIMIT 1) je "
+                "WHERE (SELECT COUNT(*) FROM journal_lines l WHERE l.entry_id=a.entry_id)=%2 "
+                "GROUP BY 1, 2, 3");
+            const auto entriesOf = [&](const QString& rows, const QString& sign,
+                                       const QString& linesLeft) {
+                return kInsert + QStringLiteral("SELECT ") + figures(k, entry, sign, true, true) +
+                       entries.arg(rows, linesLeft) + merge(true);
+            };
+            list << Trigger{prefix + QStringLiteral("_line_added"),
+                            added,
+                            lines,
+                            QString(),
+                            entriesOf(kAddedRows, QString(), QStringLiteral("a.n")),
+                            false,
+                            kAddedRows};
+            list << Trigger{prefix + QStringLiteral("_line_removed"),
+                            removed,
+                            lines,
+                            QString(),
+                            entriesOf(kRemovedRows, QStringLiteral("-"), QStringLiteral("0")),
+                            false,
+                            kRemovedRows};
+        } else {
+            list << Trigger{prefix + QStringLiteral("_line_added"),    added, lines, QString(),
+                            lineRow(QStringLiteral("NEW"), QString()), true};
+            list << Trigger{prefix + QStringLiteral("_line_removed"),
+                            removed,
+                            lines,
+                            QString(),
+                            lineRow(QStringLiteral("OLD"), QStringLiteral("-")),
+                            true};
+        }
         // A line moved to another entry: off the old one, onto the new.
         list << Trigger{prefix + QStringLiteral("_line_moved"),
                         QStringLiteral("UPDATE OF entry_id"),
@@ -328,6 +381,9 @@ QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
                         lineRow(QStringLiteral("OLD"), QStringLiteral("-")) +
                             lineRow(QStringLiteral("NEW"), QString()),
                         true};
+    } else if (server) {
+        list << Trigger{prefix + QStringLiteral("_added"),       added, k.table,   QString(),
+                        statementRows(k, kAddedRows, QString()), false, kAddedRows};
     } else {
         list << Trigger{prefix + QStringLiteral("_added"),
                         added,
@@ -343,12 +399,21 @@ QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
     if (!k.currency.isEmpty())
         columns << k.currency;
     columns.removeDuplicates();
-    list << Trigger{prefix + QStringLiteral("_removed"),
-                    removed,
-                    k.table,
-                    QString(),
-                    oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
-                    false};
+    if (server)
+        list << Trigger{prefix + QStringLiteral("_removed"),
+                        removed,
+                        k.table,
+                        QString(),
+                        statementRows(k, kRemovedRows, QStringLiteral("-")),
+                        false,
+                        kRemovedRows};
+    else
+        list << Trigger{prefix + QStringLiteral("_removed"),
+                        removed,
+                        k.table,
+                        QString(),
+                        oneRow(k, QStringLiteral("OLD"), QStringLiteral("-"), server),
+                        false};
     // A row counted whatever it holds stays under its one key.
     if (columns.isEmpty())
         return list;
@@ -402,7 +467,13 @@ QStringList serverDefinition(const Trigger& trigger)
             QStringLiteral("CREATE TRIGGER ") + trigger.name +
                 (trigger.before ? QStringLiteral(" BEFORE ") : QStringLiteral(" AFTER ")) +
                 trigger.event + QStringLiteral(" ON ") + trigger.table +
-                QStringLiteral(" FOR EACH ROW") +
+                (trigger.rows.isEmpty()
+                     ? QStringLiteral(" FOR EACH ROW")
+                     : QStringLiteral(" REFERENCING ") +
+                           (trigger.event == QLatin1String("DELETE") ? QStringLiteral("OLD")
+                                                                     : QStringLiteral("NEW")) +
+                           QStringLiteral(" TABLE AS ") + trigger.rows +
+                           QStringLiteral(" FOR EACH STATEMENT")) +
                 (trigger.when.isEmpty()
                      ? QString()
                      : QStringLiteral(" WHEN (") + trigger.when + QLatin1Char(')')) +
@@ -521,6 +592,21 @@ QStringList ListTotals::serverStatements(const QString& list)
     for (const Trigger& trigger : triggersOf(*k, true))
         statements << serverDefinition(trigger);
     statements << count(*k, true);
+    return statements;
+}
+
+QStringList ListTotals::serverStatementTriggers()
+{
+    QStringList statements;
+    for (const Kept& k : kept()) {
+        for (const Trigger& trigger : triggersOf(k, true)) {
+            if (trigger.rows.isEmpty())
+                continue;
+            statements << QStringLiteral("DROP FUNCTION IF EXISTS ") + trigger.name +
+                              QStringLiteral("() CASCADE")
+                       << serverDefinition(trigger);
+        }
+    }
     return statements;
 }
 

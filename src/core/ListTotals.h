@@ -87,4 +87,8 @@ public:
     // The same for a list a server kept otherwise before: its functions,
     // triggers and rows go first, then it is kept and counted anew.
     static QStringList serverStatementsAnew(const QString& list);
+    // A server's triggers that count the rows a statement adds or removes,
+    // once per statement (they ran once per row before): its functions and
+    // triggers made anew, the totals as they are.
+    static QStringList serverStatementTriggers();
 };

@@ -298,6 +298,10 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          ListTotals::serverStatements(ListTotals::kAudit) +
              QStringList{QStringLiteral("ANALYZE list_totals")},
          {}},
+        {28,
+         QStringLiteral("list totals counted once per statement"),
+         ListTotals::serverStatementTriggers(),
+         {}},
     };
     return list;
 }
