@@ -1,7 +1,6 @@
 #include "core/ListTotals.h"
 
 #include "core/MoneyTotals.h"
-#include "core/OpenInvoices.h"
 #include "core/SchemaStep.h"
 #include "core/SqlDialect.h"
 
@@ -9,17 +8,6 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
-
-const QString ListTotals::kInvoices = QStringLiteral("invoices");
-const QString ListTotals::kPayments = QStringLiteral("payments");
-const QString ListTotals::kJournal = QStringLiteral("journal");
-const QString ListTotals::kPendingCheques = QStringLiteral("pending_cheques");
-const QString ListTotals::kCheques = QStringLiteral("cheques");
-const QString ListTotals::kChequesDue = QStringLiteral("cheques_due");
-const QString ListTotals::kOpenInvoices = QStringLiteral("open_invoices");
-const QString ListTotals::kExpenses = QStringLiteral("expenses");
-const QString ListTotals::kChequeRegister = QStringLiteral("cheque_register");
-const QString ListTotals::kAudit = QStringLiteral("audit");
 
 namespace {
 
@@ -44,138 +32,6 @@ const QString kMerge =
                    "r0=CASE WHEN row_count+excluded.row_count=0 THEN 0.0 ELSE r0+excluded.r0 END, "
                    "r1=CASE WHEN row_count+excluded.row_count=0 THEN 0.0 ELSE r1+excluded.r1 END, "
                    "r2=CASE WHEN row_count+excluded.row_count=0 THEN 0.0 ELSE r2+excluded.r2 END;");
-
-const QList<ListTotals::Kept>& kept()
-{
-    // The invoice's day is the local day it was written on, the payment's
-    // its payment date: the days the lists convert them at.
-    static const QList<ListTotals::Kept> all = {
-        {ListTotals::kInvoices,
-         QStringLiteral("invoices"),
-         QStringLiteral("date(R.created_at,'localtime')"),
-         QStringLiteral("created_at"),
-         QStringLiteral("currency_id"),
-         {QStringLiteral("total_amount"), QStringLiteral("paid_amount"), QStringLiteral("balance")},
-         QString(),
-         {QStringLiteral("status")},
-         QStringLiteral("R.status"),
-         QStringLiteral("status"),
-         QStringLiteral("list_totals_local_day(R.created_at)")},
-        {ListTotals::kPayments,
-         QStringLiteral("payments"),
-         QStringLiteral("R.payment_date"),
-         QStringLiteral("payment_date"),
-         QStringLiteral("currency_id"),
-         {QStringLiteral("amount")},
-         QString(),
-         {},
-         QString(),
-         QString(),
-         QString()},
-        // Only entries with lines are listed. Kept per kind of entry, so
-        // the journal of one kind (expenses, payments...) is counted as
-        // fast, and per month: no journal figure is converted at a day, and
-        // the whole journal adds up a few hundred rows, not every day of
-        // every kind.
-        {ListTotals::kJournal,
-         QStringLiteral("journal_entries"),
-         QStringLiteral("substr(R.entry_date, 1, 7)"),
-         QStringLiteral("entry_date"),
-         QString(),
-         {},
-         QStringLiteral("EXISTS (SELECT 1 FROM journal_lines WHERE entry_id=R.id)"),
-         {QStringLiteral("reference_type")},
-         QStringLiteral("R.reference_type"),
-         QStringLiteral("reference_type"),
-         QString()},
-        {ListTotals::kPendingCheques,
-         QStringLiteral("cheques"),
-         QStringLiteral("''"),
-         QString(),
-         QStringLiteral("currency_id"),
-         {QStringLiteral("amount")},
-         QStringLiteral("R.type='received' AND R.status='pending' AND (R.payment_id IS NOT NULL "
-                        "OR R.installment_id IS NOT NULL)"),
-         {QStringLiteral("type"), QStringLiteral("status"), QStringLiteral("payment_id"),
-          QStringLiteral("installment_id")},
-         QString(),
-         QString(),
-         QString()},
-        {ListTotals::kCheques,
-         QStringLiteral("cheques"),
-         QStringLiteral("''"),
-         QString(),
-         QStringLiteral("currency_id"),
-         {QStringLiteral("amount")},
-         QString(),
-         {QStringLiteral("status")},
-         QStringLiteral("R.status"),
-         QStringLiteral("status"),
-         QString()},
-        // A cheque without a due day is never due.
-        {ListTotals::kChequesDue,
-         QStringLiteral("cheques"),
-         QStringLiteral("R.due_date"),
-         QStringLiteral("due_date"),
-         QStringLiteral("currency_id"),
-         {QStringLiteral("amount")},
-         QStringLiteral("R.status='pending' AND R.due_date IS NOT NULL"),
-         {QStringLiteral("status"), QStringLiteral("type")},
-         QStringLiteral("R.type"),
-         QStringLiteral("type"),
-         QString()},
-        {ListTotals::kOpenInvoices,
-         QStringLiteral("invoices"),
-         QStringLiteral("R.due_date"),
-         QStringLiteral("due_date"),
-         QStringLiteral("currency_id"),
-         {QStringLiteral("balance")},
-         OpenInvoices::owing(QStringLiteral("R")) + QStringLiteral(" AND R.due_date IS NOT NULL"),
-         {QStringLiteral("status")},
-         QString(),
-         QString(),
-         QString()},
-        // Every cheque per type and status together ("received:pending"):
-        // the cheques page's boxes.
-        {ListTotals::kChequeRegister,
-         QStringLiteral("cheques"),
-         QStringLiteral("''"),
-         QString(),
-         QStringLiteral("currency_id"),
-         {QStringLiteral("amount")},
-         QString(),
-         {QStringLiteral("type"), QStringLiteral("status")},
-         QStringLiteral("R.type || ':' || R.status"),
-         QString(),
-         QString()},
-        {ListTotals::kExpenses,
-         QStringLiteral("expenses"),
-         QStringLiteral("R.expense_date"),
-         QStringLiteral("expense_date"),
-         QStringLiteral("currency_id"),
-         {QStringLiteral("amount")},
-         QString(),
-         {},
-         QString(),
-         QString(),
-         QString()},
-        // The log grows with every write of every desk; counting it whole
-        // for its list's footer took a server a few milliseconds per
-        // hundred thousand rows.
-        {ListTotals::kAudit,
-         QStringLiteral("audit_logs"),
-         QStringLiteral("''"),
-         QString(),
-         QString(),
-         {},
-         QString(),
-         {},
-         QString(),
-         QString(),
-         QString()},
-    };
-    return all;
-}
 
 // The lists a server began to keep after it had counted the others, or
 // has kept otherwise since, each in a migration of its own: the first count
@@ -432,7 +288,7 @@ QList<Trigger> triggersOf(const ListTotals::Kept& k, bool server)
 QList<Trigger> triggers(bool server)
 {
     QList<Trigger> list;
-    for (const ListTotals::Kept& k : kept())
+    for (const ListTotals::Kept& k : ListTotals::all())
         list << triggersOf(k, server);
     return list;
 }
@@ -486,7 +342,7 @@ using SchemaStep::fail;
 
 const ListTotals::Kept* ListTotals::find(const QString& list)
 {
-    for (const Kept& k : kept())
+    for (const Kept& k : ListTotals::all())
         if (k.list == list)
             return &k;
     return nullptr;
@@ -525,7 +381,7 @@ QStringList ListTotals::recountStatements(DatabaseSettings::Engine engine)
 {
     const bool server = engine == Engine::PostgreSQL;
     QStringList statements{QStringLiteral("DELETE FROM list_totals")};
-    for (const Kept& k : kept())
+    for (const Kept& k : ListTotals::all())
         statements << count(k, server);
     return statements;
 }
@@ -571,7 +427,7 @@ const QStringList& ListTotals::serverStatements()
                                "AS $$ BEGIN RETURN ") +
                     SqlDialect::localDay(Engine::PostgreSQL, QStringLiteral("t")) +
                     QStringLiteral("; EXCEPTION WHEN others THEN RETURN NULL; END $$");
-        for (const Kept& k : kept()) {
+        for (const Kept& k : ListTotals::all()) {
             if (keptLater(k))
                 continue;
             for (const Trigger& trigger : triggersOf(k, true))
@@ -598,7 +454,7 @@ QStringList ListTotals::serverStatements(const QString& list)
 QStringList ListTotals::serverStatementTriggers()
 {
     QStringList statements;
-    for (const Kept& k : kept()) {
+    for (const Kept& k : ListTotals::all()) {
         for (const Trigger& trigger : triggersOf(k, true)) {
             if (trigger.rows.isEmpty())
                 continue;

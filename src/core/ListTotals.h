@@ -2,6 +2,7 @@
 
 #include "core/DatabaseSettings.h"
 
+#include <QList>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -61,6 +62,8 @@ public:
     // The audit log's rows, all on one day (''): the log's count.
     static const QString kAudit;
 
+    // Every kept list (ListTotalsKept.cpp).
+    static const QList<Kept>& all();
     // The kept list named `list`, or null.
     static const Kept* find(const QString& list);
     // The condition on list_totals.list selecting `k`'s rows: all of them,
