@@ -146,14 +146,22 @@ struct Trigger
 const QString kAddedRows = QStringLiteral("added_rows");
 const QString kRemovedRows = QStringLiteral("removed_rows");
 
-// Adds (sign "") or takes away (sign "-") the rows of `k`'s table that a
-// statement wrote, named `rows`, that count.
+// Adds (sign "") or takes away (sign "-") the rows of `from` that count
+// for `k`, grouped by key, day and currency.
+QString groupedRows(const ListTotals::Kept& k, const QString& from, const QString& sign,
+                    bool server)
+{
+    return kInsert + QStringLiteral("SELECT ") +
+           figures(k, QStringLiteral("R"), sign, true, server) + QStringLiteral(" FROM ") + from +
+           QStringLiteral(" R") +
+           (k.condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + k.condition) +
+           QStringLiteral(" GROUP BY 1, 2, 3");
+}
+
+// The same for the rows a server's statement wrote, named `rows`.
 QString statementRows(const ListTotals::Kept& k, const QString& rows, const QString& sign)
 {
-    return kInsert + QStringLiteral("SELECT ") + figures(k, QStringLiteral("R"), sign, true, true) +
-           QStringLiteral(" FROM ") + rows + QStringLiteral(" R") +
-           (k.condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + k.condition) +
-           QStringLiteral(" GROUP BY 1, 2, 3") + merge(true);
+    return groupedRows(k, rows, sign, true) + merge(true);
 }
 
 QString changed(const QStringList& columns, bool server)
@@ -296,11 +304,7 @@ QList<Trigger> triggers(bool server)
 // Counts `k`'s rows into list_totals, in the engine's own SQL.
 QString count(const ListTotals::Kept& k, bool server)
 {
-    return kInsert + QStringLiteral("SELECT ") +
-           figures(k, QStringLiteral("R"), QString(), true, server) + QStringLiteral(" FROM ") +
-           k.table + QStringLiteral(" R") +
-           (k.condition.isEmpty() ? QString() : QStringLiteral(" WHERE ") + k.condition) +
-           QStringLiteral(" GROUP BY 1, 2, 3");
+    return groupedRows(k, k.table, QString(), server);
 }
 
 QString definition(const Trigger& trigger)
