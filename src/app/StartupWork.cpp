@@ -1,5 +1,6 @@
 #include "app/StartupWork.h"
 
+#include "core/ChangeFeed.h"
 #include "core/Database.h"
 #include "core/LedgerHistory.h"
 #include "core/PgSchema.h"
@@ -29,27 +30,23 @@ const QString kPreparingText =
 const QString kRestoreText =
     QStringLiteral("تجري استعادة نسخة احتياطية على الخادم من جهاز آخر؛ يُفتح البرنامج حين تنتهي.");
 
-// Asks the server, on a connection of its own, for the restore's lock in
-// shared mode: a desk restoring a backup holds it whole, and its pg_restore
-// holds every table it replaces until it is done. With `wait`, until the
-// lock comes. True when it was free (or came).
-bool restoreLockFree(const DatabaseSettings& books, const QString& name, bool wait)
+// Waits, on a connection of its own, until no desk restores a backup on the
+// server: the restoring desk holds the restore's lock whole, and its
+// pg_restore holds every table it replaces until it is done.
+void waitForRestore(const DatabaseSettings& books)
 {
-    bool free = true;
+    const QString name = QStringLiteral("startup-restore-wait");
     {
         QString error;
         if (books.openConnection(name, &error)) {
             QSqlQuery query(QSqlDatabase::database(name, false));
-            query.prepare(wait ? QStringLiteral("SELECT pg_advisory_lock_shared(?), true")
-                               : QStringLiteral("SELECT pg_try_advisory_lock_shared(?)"));
+            query.prepare(QStringLiteral("SELECT pg_advisory_lock_shared(?)"));
             query.addBindValue(PgSchema::kRestoreLock);
-            if (query.exec() && query.next())
-                free = query.value(wait ? 1 : 0).toBool();
+            query.exec();
             // The session goes with the connection, and the lock with it.
         }
     }
     QSqlDatabase::removeDatabase(name);
-    return free;
 }
 
 } // namespace
@@ -75,31 +72,39 @@ bool StartupWork::historyPending(const QString& databasePath)
 
 bool StartupWork::historyPending(const DatabaseSettings& books)
 {
-    const bool server = books.engine == DatabaseSettings::Engine::PostgreSQL;
-    if (!server && QFileInfo(books.path).size() == 0)
-        return false;
-    bool pending = false;
-    const QString name = QStringLiteral("startup-peek");
-    {
-        QString error;
-        if (books.openConnection(name, &error)) {
-            QSqlDatabase peek = QSqlDatabase::database(name, false);
-            QSqlQuery query(peek);
-            query.prepare(QStringLiteral("SELECT value FROM settings WHERE key=?"));
-            query.addBindValue(Schema::ledgerHistoryKey());
-            // A file with no settings yet is new or not ours: nothing long.
-            if (query.exec())
-                pending = !(query.next() && query.value(0).toString() == QLatin1String("done"));
-        }
-    }
-    QSqlDatabase::removeDatabase(name);
-    return pending;
+    return peek(books).historyPending;
 }
 
 bool StartupWork::restoreElsewhere(const DatabaseSettings& books)
 {
-    return books.engine == DatabaseSettings::Engine::PostgreSQL &&
-           !restoreLockFree(books, QStringLiteral("startup-restore-peek"), false);
+    return peek(books).restoreElsewhere;
+}
+
+StartupWork::Peek StartupWork::peek(const DatabaseSettings& books)
+{
+    Peek found;
+    const bool server = books.engine == DatabaseSettings::Engine::PostgreSQL;
+    if (!server && QFileInfo(books.path).size() == 0)
+        return found;
+    const QString name = QStringLiteral("startup-peek");
+    {
+        QString error;
+        if (books.openConnection(name, &error)) {
+            QSqlDatabase connection = QSqlDatabase::database(name, false);
+            // While another desk restores a backup, the settings read below
+            // would wait for its end.
+            found.restoreElsewhere = server && ChangeFeed::restoreHeldElsewhere(connection) == 1;
+            QSqlQuery query(connection);
+            query.prepare(QStringLiteral("SELECT value FROM settings WHERE key=?"));
+            query.addBindValue(Schema::ledgerHistoryKey());
+            // A file with no settings yet is new or not ours: nothing long.
+            if (!found.restoreElsewhere && query.exec())
+                found.historyPending =
+                    !(query.next() && query.value(0).toString() == QLatin1String("done"));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+    return found;
 }
 
 bool StartupWork::run(int showProgressAfterMs)
@@ -107,17 +112,18 @@ bool StartupWork::run(int showProgressAfterMs)
     m_clock.start();
     // While another desk restores a backup, every read of the books waits
     // for its end: the window says why at once, and the worker waits first.
-    m_waitingForRestore = restoreElsewhere(m_books);
+    const Peek found = peek(m_books);
+    m_waitingForRestore = found.restoreElsewhere;
     // A file whose history is still to be posted takes many seconds on a
     // large office: its window comes at once rather than after the pause
     // that keeps short starts from flashing one.
-    const bool longWork = m_waitingForRestore || historyPending(m_books);
+    const bool longWork = m_waitingForRestore || found.historyPending;
     std::atomic<bool> opened{false};
     // The worker's connection lives and dies on the worker's thread; steps
     // come back to this thread queued.
     std::unique_ptr<QThread> worker(QThread::create([this, &opened] {
         if (m_waitingForRestore) {
-            restoreLockFree(m_books, QStringLiteral("startup-restore-wait"), true);
+            waitForRestore(m_books);
             QMetaObject::invokeMethod(this, &StartupWork::restoreOver, Qt::QueuedConnection);
         }
         Database database;

@@ -48,6 +48,16 @@ signals:
     void progressWindowShown();
 
 private:
+    // What the start looks up first, on one short connection: whether
+    // another desk restores a backup on the server, and if not, whether
+    // the books' history is still to be posted.
+    struct Peek
+    {
+        bool restoreElsewhere = false;
+        bool historyPending = false;
+    };
+    static Peek peek(const DatabaseSettings& books);
+
     void buildWindow();
     void showWindow();
     void step(int done, int total);

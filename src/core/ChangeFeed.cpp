@@ -4,6 +4,7 @@
 #include "core/PgSchema.h"
 
 #include <QMetaObject>
+#include <QSqlQuery>
 
 namespace {
 
@@ -134,21 +135,33 @@ void ChangeFeed::setRestoreElsewhere(bool running)
     emit restoreElsewhereChanged();
 }
 
+int ChangeFeed::restoreHeldElsewhere(const QSqlDatabase& connection)
+{
+    // The restoring desk holds the lock in its session: had here in shared
+    // mode at once, no other desk is restoring (this session's own lock
+    // does not stand in its way). Let go at once.
+    QSqlQuery query(connection);
+    query.prepare(QStringLiteral("SELECT pg_try_advisory_lock_shared(?)"));
+    query.addBindValue(PgSchema::kRestoreLock);
+    if (!query.exec() || !query.next())
+        return -1;
+    const bool had = query.value(0).toBool();
+    query.finish();
+    if (had) {
+        query.prepare(QStringLiteral("SELECT pg_advisory_unlock_shared(?)"));
+        query.addBindValue(PgSchema::kRestoreLock);
+        query.exec();
+    }
+    return had ? 0 : 1;
+}
+
 void ChangeFeed::checkRestore()
 {
     if (!m_db->isPostgres() || m_db->serverLost() || m_db->transactionDepth() > 0)
         return;
-    // The restoring desk holds the lock in its session: had here in shared
-    // mode at once, no other desk is restoring (this desk's own lock does
-    // not stand in its way).
-    const QVariant had = m_db->scalar(QStringLiteral("SELECT pg_try_advisory_lock_shared(?)"),
-                                      {PgSchema::kRestoreLock});
-    if (!had.isValid())
-        return;
-    if (had.toBool())
-        m_db->scalar(QStringLiteral("SELECT pg_advisory_unlock_shared(?)"),
-                     {PgSchema::kRestoreLock});
-    setRestoreElsewhere(!had.toBool());
+    const int held = restoreHeldElsewhere(m_db->connection());
+    if (held >= 0)
+        setRestoreElsewhere(held == 1);
 }
 
 void ChangeFeed::refreshAll()

@@ -58,6 +58,9 @@ public:
     // until everything is announced as changed or the restoring desk no
     // longer holds the restore's lock (it stopped without a word).
     bool restoreElsewhere() const { return m_restoreElsewhere; }
+    // Whether a session other than `connection`'s holds the restore's lock:
+    // 1 yes, 0 no, -1 when the server did not answer.
+    static int restoreHeldElsewhere(const QSqlDatabase& connection);
     // How often a desk told of a restore asks whether the lock is still held.
     static constexpr int kRestoreCheckMs = 2000;
 
