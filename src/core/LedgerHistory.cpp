@@ -13,6 +13,7 @@
 #include <QHash>
 #include <QVariant>
 
+#include <functional>
 #include <limits>
 
 namespace {
@@ -71,6 +72,22 @@ bool moveBalances(Database* db, const QVariantList& before)
 }
 
 // Moves each account's running balance by the lines written after `mark`.
+// Runs `post` with the server's line triggers set aside, and then counts
+// the day totals of every entry it wrote in one statement. Counted line by
+// line, each day's total was rewritten once per line, and a server takes
+// longer for each rewrite of one row within one transaction: a rent run of
+// thousands of contracts spent most of its time there.
+bool countedAfter(Database* db, const std::function<bool()>& post, QString* reason)
+{
+    const int mark = lastEntryId(db);
+    if (!LedgerTotals::pause(db))
+        return failed(reason);
+    if (!post())
+        return false;
+    return (LedgerTotals::addEntriesAfter(db, mark, false) && LedgerTotals::resume(db)) ||
+           failed(reason);
+}
+
 bool applyBalances(Database* db, int mark)
 {
     const QVariantList sums = db->execQuery(
@@ -151,18 +168,11 @@ bool LedgerHistory::postBatch(Database* db, const Step& step, const QString& ent
     // written.
     if (db->isPostgres() && fromId == toId)
         return run(db, step, entryDate, fromId, toId, reason);
+    if (db->isPostgres())
+        return countedAfter(
+            db, [&] { return run(db, step, entryDate, fromId, toId, reason); }, reason);
     if (!LedgerTotals::pause(db))
         return failed(reason);
-    if (db->isPostgres()) {
-        // A batch's lines are counted together after it. Counted line by
-        // line, each day's total was rewritten once per line, and the server
-        // takes longer for each rewrite of one row within one transaction: a
-        // rent run of thousands of contracts spent most of its time there.
-        const int mark = lastEntryId(db);
-        return run(db, step, entryDate, fromId, toId, reason) &&
-               ((LedgerTotals::addEntriesAfter(db, mark, false) && LedgerTotals::resume(db)) ||
-                failed(reason));
-    }
     return run(db, step, entryDate, fromId, toId, reason) &&
            (LedgerTotals::resume(db) || failed(reason));
 }
@@ -307,18 +317,13 @@ bool LedgerHistory::postPastEventsOnServer(Database* db, const Progress& progres
         return true;
     if (!accountsPresent(db, kPastEventAccounts, reason))
         return false;
-    // The totals are counted once, after every kind of event is posted (see
-    // postBatch); the balances move once, by what the totals gained, as on
-    // a file.
+    // The totals are counted once, after every kind of event is posted;
+    // the balances move once, by what the totals gained, as on a file.
     const QVariantList before = netPerAccount(db);
-    const int mark = lastEntryId(db);
     static const QList<Step> steps = pastEventSteps(Engine::PostgreSQL);
-    if (!LedgerTotals::pause(db))
-        return failed(reason);
-    if (!runPastEvents(db, steps, progress, reason))
+    if (!countedAfter(
+            db, [&] { return runPastEvents(db, steps, progress, reason); }, reason))
         return false;
-    if (!LedgerTotals::addEntriesAfter(db, mark, false) || !LedgerTotals::resume(db))
-        return failed(reason);
     if (!CurrencyRates::fillJournal(db) || !moveBalances(db, before))
         return failed(reason);
     if (!DoneOnce::markDone(db, Schema::ledgerHistoryKey()) || !tx.commit())
