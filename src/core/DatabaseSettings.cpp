@@ -146,9 +146,15 @@ QString DatabaseSettings::connectOptions() const
     // The program's own name in the server's list of sessions; a dead
     // server is given up on after ten seconds rather than waited for, and
     // a network that stops carrying a statement's answer after fifteen.
+    // An office's books stay in the server's memory, where a row looked up
+    // by its key costs about what the next row of a scan does; the server's
+    // default cost, meant for spinning disks, had it scan a small table
+    // once for every row of a page instead (1.8 against 1.3 ms for a page
+    // of payments).
     QString options = QStringLiteral("application_name=sakanova;connect_timeout=10;"
                                      "keepalives_idle=10;keepalives_interval=5;"
-                                     "keepalives_count=3;tcp_user_timeout=15000");
+                                     "keepalives_count=3;tcp_user_timeout=15000;"
+                                     "options=-crandom_page_cost=1.1");
     if (!sslMode.isEmpty())
         options += QStringLiteral(";sslmode=") + sslMode;
     return options;

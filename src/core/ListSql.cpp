@@ -2,6 +2,19 @@
 
 namespace ListSql {
 
+QString nameOf(const QString& key, const QString& table, const QString& name, const QString& alias)
+{
+    return QStringLiteral("(SELECT ") + name + QStringLiteral(" FROM ") + table +
+           QStringLiteral(" WHERE id=") + key + QStringLiteral(") as ") + alias;
+}
+
+QString propertyNameOfUnit(const QString& unitKey)
+{
+    return QStringLiteral("(SELECT name FROM properties WHERE id=(SELECT property_id FROM units "
+                          "WHERE id=") +
+           unitKey + QStringLiteral(")) as property_name");
+}
+
 QString nameSearch(const QString& column, const QString& table, const QString& name)
 {
     return column + QStringLiteral(" IN (SELECT id FROM ") + table + QStringLiteral(" WHERE ") +

@@ -2,9 +2,17 @@
 
 #include "core/SqlListModel.h"
 
-// Pieces of SQL that several lists' definitions share: searches on a joined
-// name through a sub-select on the base table, and the property filter.
+// Pieces of SQL that several lists' definitions share: the names shown
+// beside a row, searches on such a name through a sub-select on the base
+// table, and the property filter.
 namespace ListSql {
+
+// "(SELECT <name> FROM <table> WHERE id=<key>) as <alias>". A list's names
+// are looked up for the page's rows alone rather than joined: the server
+// spent longer planning a page's joins than reading the page.
+QString nameOf(const QString& key, const QString& table, const QString& name, const QString& alias);
+// The name of the property of the unit in <unitKey>, as property_name.
+QString propertyNameOfUnit(const QString& unitKey);
 
 // "<column> IN (SELECT id FROM <table> WHERE <name> LIKE ?)"
 QString nameSearch(const QString& column, const QString& table, const QString& name);

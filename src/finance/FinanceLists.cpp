@@ -10,11 +10,16 @@ using namespace ListSql;
 Definition FinanceLists::expenses()
 {
     Definition d;
-    d.columns =
-        QStringLiteral("e.*, p.name as property_name, u.unit_number, c.name as contractor_name");
-    d.from = QStringLiteral(
-        "FROM expenses e LEFT JOIN properties p ON e.property_id=p.id "
-        "LEFT JOIN units u ON e.unit_id=u.id LEFT JOIN contractors c ON e.contractor_id=c.id");
+    d.columns = QStringLiteral("e.*, ") +
+                nameOf(QStringLiteral("e.property_id"), QStringLiteral("properties"),
+                       QStringLiteral("name"), QStringLiteral("property_name")) +
+                QStringLiteral(", ") +
+                nameOf(QStringLiteral("e.unit_id"), QStringLiteral("units"),
+                       QStringLiteral("unit_number"), QStringLiteral("unit_number")) +
+                QStringLiteral(", ") +
+                nameOf(QStringLiteral("e.contractor_id"), QStringLiteral("contractors"),
+                       QStringLiteral("name"), QStringLiteral("contractor_name"));
+    d.from = QStringLiteral("FROM expenses e");
     d.baseTable = QStringLiteral("expenses e");
     d.key = QStringLiteral("e.id");
     d.searchConditions = {SqlListModel::like(QStringLiteral("e.description")),
@@ -74,12 +79,17 @@ Definition FinanceLists::installments()
 {
     Definition d;
     // cheque_status: the cheque that pays the instalment now, as getByBuyer.
-    d.columns = QStringLiteral(
-        "i.*, b.full_name as buyer_name, u.unit_number, p.name as property_name, (SELECT "
-        "c.status FROM cheques c WHERE c.installment_id=i.id AND c.replaced_by_payment_id IS NULL "
-        "ORDER BY c.id DESC LIMIT 1) as cheque_status");
-    d.from = QStringLiteral("FROM installments i JOIN buyers b ON i.buyer_id=b.id JOIN units u ON "
-                            "i.unit_id=u.id JOIN properties p ON u.property_id=p.id");
+    d.columns = QStringLiteral("i.*, ") +
+                nameOf(QStringLiteral("i.buyer_id"), QStringLiteral("buyers"),
+                       QStringLiteral("full_name"), QStringLiteral("buyer_name")) +
+                QStringLiteral(", ") +
+                nameOf(QStringLiteral("i.unit_id"), QStringLiteral("units"),
+                       QStringLiteral("unit_number"), QStringLiteral("unit_number")) +
+                QStringLiteral(", ") + propertyNameOfUnit(QStringLiteral("i.unit_id")) +
+                QStringLiteral(", (SELECT c.status FROM cheques c WHERE c.installment_id=i.id AND "
+                               "c.replaced_by_payment_id IS NULL ORDER BY c.id DESC LIMIT 1) as "
+                               "cheque_status");
+    d.from = QStringLiteral("FROM installments i");
     d.baseTable = QStringLiteral("installments i");
     d.key = QStringLiteral("i.id");
     d.searchConditions = {nameSearch(QStringLiteral("i.buyer_id"), QStringLiteral("buyers"),

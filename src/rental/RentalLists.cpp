@@ -9,11 +9,14 @@ using namespace ListSql;
 Definition RentalLists::invoices()
 {
     Definition d;
-    d.columns =
-        QStringLiteral("i.*, t.full_name as tenant_name, u.unit_number, p.name as property_name");
-    d.from = QStringLiteral(
-        "FROM invoices i LEFT JOIN tenants t ON i.tenant_id=t.id "
-        "LEFT JOIN units u ON i.unit_id=u.id LEFT JOIN properties p ON u.property_id=p.id");
+    d.columns = QStringLiteral("i.*, ") +
+                nameOf(QStringLiteral("i.tenant_id"), QStringLiteral("tenants"),
+                       QStringLiteral("full_name"), QStringLiteral("tenant_name")) +
+                QStringLiteral(", ") +
+                nameOf(QStringLiteral("i.unit_id"), QStringLiteral("units"),
+                       QStringLiteral("unit_number"), QStringLiteral("unit_number")) +
+                QStringLiteral(", ") + propertyNameOfUnit(QStringLiteral("i.unit_id"));
+    d.from = QStringLiteral("FROM invoices i");
     d.baseTable = QStringLiteral("invoices i");
     d.key = QStringLiteral("i.id");
     d.textSearches = {SqlListModel::indexedText(
@@ -65,12 +68,11 @@ Definition RentalLists::payments()
         "p.*, (SELECT t.full_name FROM tenants t WHERE t.id=p.tenant_id) as tenant_name, "
         "(SELECT b.full_name FROM buyers b WHERE b.id=p.buyer_id) as buyer_name, "
         "(SELECT i.invoice_number FROM invoices i WHERE i.id=p.invoice_id) as invoice_number, "
-        "COALESCE((SELECT u.unit_number FROM units u WHERE u.id=p.unit_id), "
-        "(SELECT u.unit_number FROM invoices i JOIN units u ON i.unit_id=u.id WHERE "
-        "i.id=p.invoice_id)) as unit_number, "
-        "COALESCE((SELECT pr.name FROM units u JOIN properties pr ON u.property_id=pr.id WHERE "
-        "u.id=p.unit_id), (SELECT pr.name FROM invoices i JOIN units u ON i.unit_id=u.id JOIN "
-        "properties pr ON u.property_id=pr.id WHERE i.id=p.invoice_id)) as property_name");
+        "(SELECT u.unit_number FROM units u WHERE u.id=COALESCE(p.unit_id, (SELECT i.unit_id "
+        "FROM invoices i WHERE i.id=p.invoice_id))) as unit_number, "
+        "(SELECT pr.name FROM properties pr WHERE pr.id=(SELECT u.property_id FROM units u WHERE "
+        "u.id=COALESCE(p.unit_id, (SELECT i.unit_id FROM invoices i WHERE i.id=p.invoice_id)))) "
+        "as property_name");
     d.from = QStringLiteral("FROM payments p");
     d.baseTable = QStringLiteral("payments p");
     d.key = QStringLiteral("p.id");
@@ -112,9 +114,11 @@ Definition RentalLists::payments()
 Definition RentalLists::maintenance()
 {
     Definition d;
-    d.columns = QStringLiteral("m.*, u.unit_number, p.name as property_name");
-    d.from = QStringLiteral("FROM maintenance_requests m JOIN units u ON m.unit_id=u.id "
-                            "JOIN properties p ON u.property_id=p.id");
+    d.columns = QStringLiteral("m.*, ") +
+                nameOf(QStringLiteral("m.unit_id"), QStringLiteral("units"),
+                       QStringLiteral("unit_number"), QStringLiteral("unit_number")) +
+                QStringLiteral(", ") + propertyNameOfUnit(QStringLiteral("m.unit_id"));
+    d.from = QStringLiteral("FROM maintenance_requests m");
     d.baseTable = QStringLiteral("maintenance_requests m");
     d.key = QStringLiteral("m.id");
     d.searchConditions = {SqlListModel::like(QStringLiteral("m.title")),
@@ -142,10 +146,14 @@ Definition RentalLists::maintenance()
 Definition RentalLists::contracts()
 {
     Definition d;
-    d.columns =
-        QStringLiteral("c.*, t.full_name as tenant_name, u.unit_number, p.name as property_name");
-    d.from = QStringLiteral("FROM contracts c JOIN tenants t ON c.tenant_id=t.id JOIN units u ON "
-                            "c.unit_id=u.id JOIN properties p ON u.property_id=p.id");
+    d.columns = QStringLiteral("c.*, ") +
+                nameOf(QStringLiteral("c.tenant_id"), QStringLiteral("tenants"),
+                       QStringLiteral("full_name"), QStringLiteral("tenant_name")) +
+                QStringLiteral(", ") +
+                nameOf(QStringLiteral("c.unit_id"), QStringLiteral("units"),
+                       QStringLiteral("unit_number"), QStringLiteral("unit_number")) +
+                QStringLiteral(", ") + propertyNameOfUnit(QStringLiteral("c.unit_id"));
+    d.from = QStringLiteral("FROM contracts c");
     d.baseTable = QStringLiteral("contracts c");
     d.key = QStringLiteral("c.id");
     d.searchConditions = {nameSearch(QStringLiteral("c.tenant_id"), QStringLiteral("tenants"),
