@@ -12,7 +12,8 @@
 
 #include <map>
 
-bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params)
+bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params,
+                         bool prepared)
 {
     // Nothing is sent on a connection known to be broken: the write is
     // refused whole, with the reason the page shows.
@@ -28,7 +29,7 @@ bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantLis
     // values (SET, LOCK, a DDL step) runs as it is.
     if (isPostgres() && params.isEmpty())
         return query.exec(sql) || failed();
-    if (!query.prepare(sql))
+    if (!prepared && !query.prepare(sql))
         return failed();
     for (const QVariant& value : params)
         query.addBindValue(value);
@@ -42,6 +43,45 @@ bool Database::runLocked(QSqlQuery& query, const QString& sql, const QVariantLis
         return false;
     }
     return true;
+}
+
+bool Database::runStatement(const QString& sql, const QVariantList& params,
+                            const std::function<void(QSqlQuery&)>& take)
+{
+    if (!isPostgres() || params.isEmpty() || m_serverLost) {
+        QSqlQuery query(m_db);
+        query.setForwardOnly(true);
+        if (!runLocked(query, sql, params))
+            return false;
+        if (take)
+            take(query);
+        return true;
+    }
+    // A page of statements (a payment's, a sale's) runs again and again; a
+    // program that wrote more kinds than this starts its set anew.
+    constexpr std::size_t kKeptStatements = 400;
+    auto kept = m_keptStatements.find(sql);
+    const bool prepared = kept != m_keptStatements.end();
+    if (!prepared) {
+        if (m_keptStatements.size() >= kKeptStatements)
+            clearKeptStatements();
+        kept = m_keptStatements.emplace(sql, std::make_unique<QSqlQuery>(m_db)).first;
+    }
+    QSqlQuery& query = *kept->second;
+    const bool done = runLocked(query, sql, params, prepared);
+    if (done && take)
+        take(query);
+    query.finish();
+    // A statement that failed is prepared anew next time: the server may
+    // have refused the statement itself, or its tables changed under it.
+    if (!done)
+        m_keptStatements.erase(kept);
+    return done;
+}
+
+void Database::clearKeptStatements()
+{
+    m_keptStatements.clear();
 }
 
 bool Database::setActingUser(int userId, bool passwordChangePending)
@@ -97,15 +137,13 @@ QVariantList Database::execQuery(const QString& sql, const QVariantList& params)
             break;
         }
     }
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!runLocked(query, sql, params))
-        return rows;
     // The column names are read once per result, not once per row: building
     // a record for every row cost more than reading the rows themselves.
     // Each row's map is filled in key order, so every insert lands at its
     // end; of two columns with the same name the later one is kept.
-    if (query.next()) {
+    runStatement(sql, params, [&rows](QSqlQuery& query) {
+        if (!query.next())
+            return;
         const QSqlRecord record = query.record();
         std::map<QString, int> columns;
         for (int i = 0; i < record.count(); ++i)
@@ -116,15 +154,14 @@ QVariantList Database::execQuery(const QString& sql, const QVariantList& params)
                 row.insert(row.constEnd(), name, query.value(index));
             rows.append(row);
         } while (query.next());
-    }
+    });
     return rows;
 }
 
 bool Database::execNonQuery(const QString& sql, const QVariantList& params)
 {
     QMutexLocker lock(&m_mutex);
-    QSqlQuery query(m_db);
-    return runLocked(query, sql, params);
+    return runStatement(sql, params);
 }
 
 int Database::execInsert(const QString& sql, const QVariantList& params)
@@ -142,10 +179,13 @@ int Database::execInsert(const QString& sql, const QVariantList& params)
 
 int Database::insertLocked(const QString& sql, const QVariantList& params)
 {
-    QSqlQuery query(m_db);
-    if (!runLocked(query, insertStatement(sql), params))
+    int id = 0;
+    if (!runStatement(insertStatement(sql), params, [&id](QSqlQuery& query) {
+            if (query.isSelect() && query.next())
+                id = query.value(0).toInt();
+        }))
         return -1;
-    return query.isSelect() && query.next() ? query.value(0).toInt() : 0;
+    return id;
 }
 
 QString Database::insertStatement(const QString& sql) const
@@ -261,11 +301,12 @@ QVariant Database::scalar(const QString& sql, const QVariantList& params)
             break;
         }
     }
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (runLocked(query, sql, params) && query.next())
-        return query.value(0);
-    return {};
+    QVariant value;
+    runStatement(sql, params, [&value](QSqlQuery& query) {
+        if (query.next())
+            value = query.value(0);
+    });
+    return value;
 }
 
 bool Database::readRows(const QString& sql, const QVariantList& params, SqlReader::Rows& rows,

@@ -9,12 +9,15 @@
 #include <QSet>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 #include <QVariant>
 #include <QVariantList>
 #include <QVariantMap>
 
-class QSqlQuery;
+#include <functional>
+#include <memory>
+#include <unordered_map>
 
 // The application's single SQLite connection. Every model runs its SQL
 // through the four query operations below. It is not published to QML: a
@@ -170,9 +173,17 @@ signals:
 private:
     friend class TransactionGuard;
 
-    // Prepares, binds and runs `sql`; emits databaseError on failure. The
-    // caller holds the mutex.
-    bool runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params);
+    // Prepares (unless `prepared`), binds and runs `sql`; emits
+    // databaseError on failure. The caller holds the mutex.
+    bool runLocked(QSqlQuery& query, const QString& sql, const QVariantList& params,
+                   bool prepared = false);
+    // Runs `sql` as runLocked() does and hands its query to `take` (for its
+    // rows or new id). On the server a statement with values is kept
+    // prepared on the connection. The caller holds the mutex.
+    bool runStatement(const QString& sql, const QVariantList& params,
+                      const std::function<void(QSqlQuery&)>& take = {});
+    // Forgets the kept statements; the caller holds the mutex.
+    void clearKeptStatements();
     bool applyPragmas();
     // Points the reader at the open connection's SQLite handle; false when
     // there is none. The caller holds the mutex.
@@ -235,4 +246,8 @@ private:
     QString m_connectionName = QLatin1String(QSqlDatabase::defaultConnection);
     // Tables with an id column, whose INSERTs return it on the server.
     QSet<QString> m_tablesWithId;
+    // The server's writes, each prepared once per connection: QtSql would
+    // otherwise prepare, run and release every statement, three round
+    // trips where one does. Keyed by their text.
+    std::unordered_map<QString, std::unique_ptr<QSqlQuery>> m_keptStatements;
 };

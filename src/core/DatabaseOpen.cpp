@@ -266,6 +266,7 @@ void Database::closeConnection()
 {
     m_reader.clear();
     m_pgReader.clear();
+    clearKeptStatements();
     if (m_db.isOpen())
         m_db.close();
 }

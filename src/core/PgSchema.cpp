@@ -302,6 +302,16 @@ const QList<PgSchema::Migration>& PgSchema::migrations()
          QStringLiteral("list totals counted once per statement"),
          ListTotals::serverStatementTriggers(),
          {}},
+        // Each instalment of a sale looked its unit's cost centre up by
+        // reading every centre: 0.14 ms a time on a large office.
+        {29,
+         QStringLiteral("cost centres by unit and property"),
+         {QStringLiteral(
+              "CREATE INDEX IF NOT EXISTS idx_cost_centers_unit ON cost_centers(unit_id)"),
+          QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cost_centers_property ON "
+                         "cost_centers(property_id)"),
+          QStringLiteral("ANALYZE cost_centers")},
+         {}},
     };
     return list;
 }

@@ -40,6 +40,10 @@ const QStringList& Schema::indexStatements()
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS idx_installments_status ON installments(status)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_exchange_date ON exchange_rates(date)"),
+        // A sale, an expense and a unit's removal find the unit's cost centre.
+        QStringLiteral("CREATE INDEX IF NOT EXISTS idx_cost_centers_unit ON cost_centers(unit_id)"),
+        QStringLiteral(
+            "CREATE INDEX IF NOT EXISTS idx_cost_centers_property ON cost_centers(property_id)"),
         QStringLiteral(
             "CREATE INDEX IF NOT EXISTS idx_expenses_contractor ON expenses(contractor_id)"),
         QStringLiteral("CREATE INDEX IF NOT EXISTS idx_expenses_date ON expenses(expense_date)"),

@@ -6,6 +6,7 @@
 #include "core/SqlValue.h"
 #include "insight/InsightDates.h"
 #include "rental/PaymentModel.h"
+#include "rental/RentalLists.h"
 
 #include <QStringList>
 
@@ -87,11 +88,11 @@ QVariantList DashboardController::getRecentPayments(int limit)
 
 QVariantList DashboardController::getRecentMaintenance(int limit)
 {
-    return m_db->execQuery(
-        QStringLiteral("SELECT m.*, u.unit_number, p.name as property_name FROM "
-                       "maintenance_requests m JOIN units u ON m.unit_id=u.id JOIN properties p "
-                       "ON u.property_id=p.id ORDER BY m.created_at DESC, m.id DESC LIMIT ?"),
-        {limit});
+    // The maintenance page's own columns, names looked up per row.
+    return m_db->execQuery(QStringLiteral("SELECT ") + RentalLists::maintenance().columns +
+                               QStringLiteral(" FROM maintenance_requests m ORDER BY "
+                                              "m.created_at DESC, m.id DESC LIMIT ?"),
+                           {limit});
 }
 
 QVariantList DashboardController::getExpiringContracts(int days)

@@ -69,12 +69,13 @@ private slots:
                      .value(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE type='index' "
                                            "AND name LIKE 'idx_%'"))
                      .toInt(),
-                 66); // with the cheques' links to instalments and payments, the open
+                 68); // with the cheques' links to instalments and payments, the open
                       // invoices and owed bills the reconciliation sums, the
                       // currency-and-day and owed-money indexes of the reports, and the
                       // narrow ones the cheques, expenses and settings pages read on opening, and
                       // the journal of one kind of event by day, and a tenant's payments
-                      // with the columns their list sums
+                      // with the columns their list sums, and the cost centres by unit and
+                      // by property
         QCOMPARE(Schema::tableStatements().size(), 60);
     }
 

@@ -250,6 +250,54 @@ private slots:
         QVERIFY(good->wait(5000));
     }
 
+    void keptWritesArePreparedOnceAndNotCarriedOverALostSession()
+    {
+        auto here = openDesk(m_settings);
+        ChangeFeed feed(here.get());
+        ServerLink link(here.get(), &feed);
+        link.setTimings(60000, 50, 400);
+        QSignalSpy back(&link, &ServerLink::reconnected);
+        const QString insert = QStringLiteral("INSERT INTO tenants (full_name) VALUES (?)");
+        const QString rename = QStringLiteral("UPDATE tenants SET full_name=? WHERE id=?");
+        const auto preparedInserts = [&here] {
+            return here
+                ->scalar(QStringLiteral("SELECT COUNT(*) FROM pg_prepared_statements WHERE "
+                                        "statement LIKE 'PREPARE%INSERT INTO tenants%'"))
+                .toInt();
+        };
+        const int first = here->execInsert(insert, {QStringLiteral("هدى يوسف")});
+        const int second = here->execInsert(insert, {QStringLiteral("رامي خليل")});
+        QVERIFY(first > 0 && second > first);
+        // The second write ran the statement the first one prepared.
+        QCOMPARE(preparedInserts(), 1);
+        QCOMPARE(tenantsNamed(here.get(), QStringLiteral("رامي خليل")), 1);
+
+        // Refused once (a name is required), the statement still writes
+        // the next values it is given.
+        QVERIFY(!here->execNonQuery(rename, {QVariant(), first}));
+        QVERIFY(here->execNonQuery(rename, {QStringLiteral("هدى يوسف الخطيب"), first}));
+        QCOMPARE(tenantsNamed(here.get(), QStringLiteral("هدى يوسف الخطيب")), 1);
+
+        // A rolled-back write leaves nothing but its statement, which the
+        // next write uses.
+        {
+            TransactionGuard tx(here.get());
+            QVERIFY(tx.isActive());
+            QVERIFY(here->execInsert(insert, {QStringLiteral("لن يبقى")}) > 0);
+        }
+        QVERIFY(here->execInsert(insert, {QStringLiteral("بعد التراجع")}) > 0);
+        QCOMPARE(tenantsNamed(here.get(), QStringLiteral("لن يبقى")), 0);
+        QCOMPARE(tenantsNamed(here.get(), QStringLiteral("بعد التراجع")), 1);
+
+        // The new session after a loss prepares its statements afresh.
+        QVERIFY(cut(false));
+        QCOMPARE(here->execInsert(insert, {QStringLiteral("في الانقطاع")}), -1);
+        QTRY_COMPARE_WITH_TIMEOUT(back.count(), 1, 5000);
+        QVERIFY(here->execInsert(insert, {QStringLiteral("جلسة جديدة")}) > 0);
+        QCOMPARE(tenantsNamed(here.get(), QStringLiteral("جلسة جديدة")), 1);
+        QCOMPARE(preparedInserts(), 1);
+    }
+
     void sqliteFileIsAlwaysReachable()
     {
         TestDatabase file;
