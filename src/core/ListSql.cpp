@@ -8,10 +8,12 @@ QString nameOf(const QString& key, const QString& table, const QString& name, co
            QStringLiteral(" WHERE id=") + key + QStringLiteral(") as ") + alias;
 }
 
-QString propertyNameOfUnit(const QString& unitKey)
+QString unitNames(const QString& unitKey)
 {
-    return QStringLiteral("(SELECT name FROM properties WHERE id=(SELECT property_id FROM units "
-                          "WHERE id=") +
+    return nameOf(unitKey, QStringLiteral("units"), QStringLiteral("unit_number"),
+                  QStringLiteral("unit_number")) +
+           QStringLiteral(", (SELECT name FROM properties WHERE id=(SELECT property_id FROM "
+                          "units WHERE id=") +
            unitKey + QStringLiteral(")) as property_name");
 }
 

@@ -11,8 +11,9 @@ namespace ListSql {
 // are looked up for the page's rows alone rather than joined: the server
 // spent longer planning a page's joins than reading the page.
 QString nameOf(const QString& key, const QString& table, const QString& name, const QString& alias);
-// The name of the property of the unit in <unitKey>, as property_name.
-QString propertyNameOfUnit(const QString& unitKey);
+// The unit's number and its property's name, as unit_number and
+// property_name: what most lists show of a row's unit.
+QString unitNames(const QString& unitKey);
 
 // "<column> IN (SELECT id FROM <table> WHERE <name> LIKE ?)"
 QString nameSearch(const QString& column, const QString& table, const QString& name);

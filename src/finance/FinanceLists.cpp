@@ -82,10 +82,7 @@ Definition FinanceLists::installments()
     d.columns = QStringLiteral("i.*, ") +
                 nameOf(QStringLiteral("i.buyer_id"), QStringLiteral("buyers"),
                        QStringLiteral("full_name"), QStringLiteral("buyer_name")) +
-                QStringLiteral(", ") +
-                nameOf(QStringLiteral("i.unit_id"), QStringLiteral("units"),
-                       QStringLiteral("unit_number"), QStringLiteral("unit_number")) +
-                QStringLiteral(", ") + propertyNameOfUnit(QStringLiteral("i.unit_id")) +
+                QStringLiteral(", ") + unitNames(QStringLiteral("i.unit_id")) +
                 QStringLiteral(", (SELECT c.status FROM cheques c WHERE c.installment_id=i.id AND "
                                "c.replaced_by_payment_id IS NULL ORDER BY c.id DESC LIMIT 1) as "
                                "cheque_status");

@@ -12,10 +12,7 @@ Definition RentalLists::invoices()
     d.columns = QStringLiteral("i.*, ") +
                 nameOf(QStringLiteral("i.tenant_id"), QStringLiteral("tenants"),
                        QStringLiteral("full_name"), QStringLiteral("tenant_name")) +
-                QStringLiteral(", ") +
-                nameOf(QStringLiteral("i.unit_id"), QStringLiteral("units"),
-                       QStringLiteral("unit_number"), QStringLiteral("unit_number")) +
-                QStringLiteral(", ") + propertyNameOfUnit(QStringLiteral("i.unit_id"));
+                QStringLiteral(", ") + unitNames(QStringLiteral("i.unit_id"));
     d.from = QStringLiteral("FROM invoices i");
     d.baseTable = QStringLiteral("invoices i");
     d.key = QStringLiteral("i.id");
@@ -114,10 +111,7 @@ Definition RentalLists::payments()
 Definition RentalLists::maintenance()
 {
     Definition d;
-    d.columns = QStringLiteral("m.*, ") +
-                nameOf(QStringLiteral("m.unit_id"), QStringLiteral("units"),
-                       QStringLiteral("unit_number"), QStringLiteral("unit_number")) +
-                QStringLiteral(", ") + propertyNameOfUnit(QStringLiteral("m.unit_id"));
+    d.columns = QStringLiteral("m.*, ") + unitNames(QStringLiteral("m.unit_id"));
     d.from = QStringLiteral("FROM maintenance_requests m");
     d.baseTable = QStringLiteral("maintenance_requests m");
     d.key = QStringLiteral("m.id");
@@ -149,10 +143,7 @@ Definition RentalLists::contracts()
     d.columns = QStringLiteral("c.*, ") +
                 nameOf(QStringLiteral("c.tenant_id"), QStringLiteral("tenants"),
                        QStringLiteral("full_name"), QStringLiteral("tenant_name")) +
-                QStringLiteral(", ") +
-                nameOf(QStringLiteral("c.unit_id"), QStringLiteral("units"),
-                       QStringLiteral("unit_number"), QStringLiteral("unit_number")) +
-                QStringLiteral(", ") + propertyNameOfUnit(QStringLiteral("c.unit_id"));
+                QStringLiteral(", ") + unitNames(QStringLiteral("c.unit_id"));
     d.from = QStringLiteral("FROM contracts c");
     d.baseTable = QStringLiteral("contracts c");
     d.key = QStringLiteral("c.id");
