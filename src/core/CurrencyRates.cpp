@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-CurrencyRates::CurrencyRates(Database* db)
+CurrencyRates::CurrencyRates(Database* db, Read rates)
     : m_db(db)
 {
     for (const QVariant& value :
@@ -20,9 +20,15 @@ CurrencyRates::CurrencyRates(Database* db)
         if (row.value(QStringLiteral("is_primary")).toInt() == 1 && m_primaryId == 0)
             m_primaryId = id;
     }
+    if (rates == Read::Now)
+        readRates();
+}
+
+void CurrencyRates::readRates() const
+{
+    m_ratesRead = true;
     if (m_primaryId == 0)
         return;
-
     // Per currency and day. A day's direct rate is looked for first, then
     // the inverse of the primary's rate in that currency.
     QHash<int, QMap<QString, double>> direct;
@@ -86,6 +92,8 @@ double CurrencyRates::rateOn(int currencyId, const QString& date) const
 {
     if (isPrimary(currencyId))
         return 1.0;
+    if (!m_ratesRead)
+        readRates();
     const QString day = date.left(10);
     const double direct = lastOnOrBefore(m_rates.value(currencyId), day);
     return direct > 0 ? direct : lastOnOrBefore(m_inverse.value(currencyId), day);

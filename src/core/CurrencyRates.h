@@ -14,12 +14,21 @@ class Database;
 // A rate is read from the rows "one unit of X is worth r primary" and, when a
 // day has no such row, from "one primary is worth r X" as 1/r. Rows marked
 // as placeholders (the 1.0 older versions wrote for every currency) are no
-// rate. The rates are read once, when the object is made: make one per
-// computation so a rate recorded meanwhile is seen.
+// rate. The rates are read once, when the object is made (or, asked so, at
+// the first rate of a currency other than the primary: a posting in the
+// primary currency then reads none): make one per computation so a rate
+// recorded meanwhile is seen.
 class CurrencyRates
 {
 public:
-    explicit CurrencyRates(Database* db);
+    enum class Read
+    {
+        Now,
+        // At the first rate asked for. Not for rates asked while the
+        // database streams rows to a callback: the read would wait on it.
+        WhenAsked
+    };
+    explicit CurrencyRates(Database* db, Read rates = Read::Now);
 
     int primaryId() const { return m_primaryId; }
     // "USD"; empty for an unknown currency.
@@ -54,9 +63,12 @@ private:
     int m_primaryId = 0;
     QHash<int, QString> m_codes;
     QHash<int, int> m_decimals;
+    void readRates() const;
+
     // Ascending by date, one rate per day: "X is worth r primary", and
     // 1/r of "one primary is worth r X".
-    QHash<int, QVector<Dated>> m_rates;
-    QHash<int, QVector<Dated>> m_inverse;
+    mutable bool m_ratesRead = false;
+    mutable QHash<int, QVector<Dated>> m_rates;
+    mutable QHash<int, QVector<Dated>> m_inverse;
     QString m_reason;
 };

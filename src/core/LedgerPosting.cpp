@@ -6,6 +6,8 @@
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 
+#include <QStringList>
+
 #include <cmath>
 
 LedgerPosting::LedgerPosting(Database* db)
@@ -30,6 +32,32 @@ int LedgerPosting::accountId(const QString& code)
     return id;
 }
 
+void LedgerPosting::learnAccounts(const QList<Line>& lines)
+{
+    // The codes not met before, looked up in one statement: on a server
+    // each lookup is a round trip.
+    QVariantList codes;
+    for (const Line& line : lines) {
+        if (line.accountId <= 0 && !m_accounts.contains(line.accountCode) &&
+            !codes.contains(line.accountCode))
+            codes.append(line.accountCode);
+    }
+    if (codes.size() < 2)
+        return;
+    QStringList marks;
+    for (qsizetype i = 0; i < codes.size(); ++i)
+        marks.append(QStringLiteral("?"));
+    const QVariantList rows =
+        m_db->execQuery(QStringLiteral("SELECT id, code FROM accounts WHERE code IN (%1)")
+                            .arg(marks.join(QLatin1Char(','))),
+                        codes);
+    for (const QVariant& value : rows) {
+        const QVariantMap row = value.toMap();
+        m_accounts.insert(row.value(QStringLiteral("code")).toString(),
+                          row.value(QStringLiteral("id")).toInt());
+    }
+}
+
 int LedgerPosting::knownAccount(int id)
 {
     return m_db->scalar(QStringLiteral("SELECT id FROM accounts WHERE id=?"), {id}).toInt();
@@ -43,7 +71,7 @@ int LedgerPosting::post(const Entry& entry)
 QList<LedgerPosting::Primary> LedgerPosting::converted(const Entry& entry)
 {
     if (!m_rates)
-        m_rates = std::make_shared<CurrencyRates>(m_db);
+        m_rates = std::make_shared<CurrencyRates>(m_db, CurrencyRates::Read::WhenAsked);
     const int currency = entry.currencyId > 0 ? entry.currencyId : m_rates->primaryId();
     const double rate = m_rates->rateOn(currency, entry.date);
     QList<Primary> lines;
@@ -102,6 +130,7 @@ int LedgerPosting::write(const Entry& entry, const QList<Primary>& given)
     // In mills, so a dinar entry of a few mills is an entry.
     qint64 debitMills = 0;
     qint64 creditMills = 0;
+    learnAccounts(entry.lines);
     QList<int> accounts;
     accounts.reserve(entry.lines.size());
     for (const Line& line : entry.lines) {

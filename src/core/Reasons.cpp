@@ -29,7 +29,9 @@ QString database(const QString& driverText)
     if (text.contains(QLatin1String("is locked")) || text.contains(QLatin1String("is busy")) ||
         text.contains(QLatin1String("lock timeout")))
         return databaseLocked();
-    if (text.contains(QLatin1String("disk is full")))
+    // SQLite's full disk, or the server's.
+    if (text.contains(QLatin1String("disk is full")) ||
+        text.contains(QLatin1String("no space left on device")))
         return diskFull();
     // SQLite names a broken UNIQUE rule so; the pages know it as a number in use.
     if (text.contains(QLatin1String("unique constraint")))

@@ -6,10 +6,14 @@
 #include "core/ChequeRegister.h"
 #include "core/Database.h"
 #include "core/DoneOnce.h"
+#include "core/LedgerPosting.h"
+#include "core/MinorUnits.h"
 #include "core/Reasons.h"
 #include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "core/TransactionGuard.h"
+
+#include <QHash>
 
 namespace {
 
@@ -83,12 +87,17 @@ int InstallmentModel::registerListedCheques()
                                                   : QStringLiteral("date(i.created_at)");
     const QVariantList rows = m_db->execQuery(
         QStringLiteral(
-            "SELECT i.id, i.buyer_id, i.installment_amount, i.paid_amount, i.due_date, "
+            "SELECT i.id, i.buyer_id, i.unit_id, i.installment_amount, i.paid_amount, i.due_date, "
             "i.cheque_number, i.bank_name, i.currency_id, b.full_name, COALESCE(u.sale_date, "
             "%1, %2) as taken FROM installments i LEFT JOIN buyers b ON b.id=i.buyer_id LEFT "
             "JOIN units u ON u.id=i.unit_id WHERE TRIM(COALESCE(i.cheque_number,''))<>'' AND NOT "
             "EXISTS (SELECT 1 FROM cheques c WHERE c.installment_id=i.id) ORDER BY i.id")
             .arg(createdDay, SqlDialect::today(m_db->engine())));
+    // Known once for every cheque: the accounts, the currencies' decimals,
+    // each unit's cost centre.
+    LedgerPosting posting(m_db);
+    const MinorUnits minorUnits(m_db);
+    QHash<int, QVariant> costCenters;
     int written = 0;
     for (const QVariant& value : rows) {
         const QVariantMap row = value.toMap();
@@ -106,6 +115,16 @@ int InstallmentModel::registerListedCheques()
             how.bank = row.value(QStringLiteral("bank_name")).toString();
             how.dueDate = due;
             how.audit = false;
+            how.posting = &posting;
+            how.minorUnits = &minorUnits;
+            const int unit = row.value(QStringLiteral("unit_id")).toInt();
+            auto known = costCenters.constFind(unit);
+            if (known == costCenters.constEnd())
+                known = costCenters.insert(unit, unitCostCenter(unit));
+            how.costCenter = known.value();
+            how.chequeNamed = how.chequeNumber == how.chequeNumber.trimmed() &&
+                              !row.value(QStringLiteral("bank_name")).isNull() &&
+                              how.bank == how.bank.trimmed();
             if (collect(id, open, how) < 1)
                 return -1;
         } else {

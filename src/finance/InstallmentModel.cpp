@@ -246,6 +246,7 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
 
     // The post-dated cheques handed over at the sale pay their instalments
     // now; the money waits in cheques under collection until each is cashed.
+    const MinorUnits minorUnits(m_db);
     for (size_t i = 0; i < schedule.size(); ++i) {
         const ScheduledInstallment& item = schedule[i];
         if (item.chequeNumber.trimmed().isEmpty())
@@ -257,6 +258,12 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
         how.bank = bankName;
         how.dueDate = item.dueDate;
         how.audit = false;
+        how.posting = &posting;
+        how.minorUnits = &minorUnits;
+        how.costCenter = costCenter;
+        // Stored as typed; the instalment's insert above named it so.
+        how.chequeNamed =
+            item.chequeNumber == item.chequeNumber.trimmed() && bankName == bankName.trimmed();
         if (collect(ids[i], item.amount, how) < 1)
             return -1;
     }
@@ -309,7 +316,9 @@ int InstallmentModel::collect(int id, double amount, const Collection& how)
     if (rows.isEmpty())
         return refuseMissingId();
     const QVariantMap row = rows.first().toMap();
-    amount = MinorUnits::roundFor(m_db, row.value(QStringLiteral("currency_id")), amount);
+    amount = how.minorUnits
+                 ? how.minorUnits->round(row.value(QStringLiteral("currency_id")), amount)
+                 : MinorUnits::roundFor(m_db, row.value(QStringLiteral("currency_id")), amount);
     if (!Money::isPositive(amount))
         return refuseId(Reasons::invalidAmount());
     const double outstanding = row.value(QStringLiteral("installment_amount")).toDouble() -
@@ -320,7 +329,7 @@ int InstallmentModel::collect(int id, double amount, const Collection& how)
     const QVariant buyerId = row.value(QStringLiteral("buyer_id"));
     const QVariant unitId = row.value(QStringLiteral("unit_id"));
     const int currencyId = row.value(QStringLiteral("currency_id")).toInt();
-    const QVariant costCenter = unitCostCenter(unitId.toInt());
+    const QVariant costCenter = how.costCenter ? *how.costCenter : unitCostCenter(unitId.toInt());
 
     // The CASE sees the old paid_amount, so it tests old paid + this amount.
     if (!m_db->execNonQuery(
@@ -343,12 +352,15 @@ int InstallmentModel::collect(int id, double amount, const Collection& how)
          row.value(QStringLiteral("currency_id")), costCenter, notes});
     if (paymentId < 1)
         return refuseDatabaseId();
-    LedgerPosting posting(m_db);
-    if (!postReceipt(posting, paymentId,
-                     m_db->scalar(QStringLiteral("SELECT payment_date FROM payments WHERE id=?"),
-                                  {paymentId})
-                         .toString(),
-                     amount, currencyId, notes,
+    LedgerPosting ownPosting(m_db);
+    LedgerPosting& posting = how.posting ? *how.posting : ownPosting;
+    const QString paidOn =
+        how.date.isEmpty()
+            ? m_db->scalar(QStringLiteral("SELECT payment_date FROM payments WHERE id=?"),
+                           {paymentId})
+                  .toString()
+            : how.date;
+    if (!postReceipt(posting, paymentId, paidOn, amount, currencyId, notes,
                      byCheque ? QStringLiteral("1300") : QStringLiteral("1100")))
         return refuseId(posting.reason());
 
@@ -358,7 +370,8 @@ int InstallmentModel::collect(int id, double amount, const Collection& how)
 
     if (byCheque) {
         // The instalment names the cheque that now pays it.
-        if (!m_db->execNonQuery(
+        if (!how.chequeNamed &&
+            !m_db->execNonQuery(
                 QStringLiteral("UPDATE installments SET cheque_number=?, bank_name=? WHERE id=?"),
                 {how.chequeNumber.trimmed(), SqlValue::textOrEmpty(how.bank.trimmed()), id}))
             return refuseDatabaseId();

@@ -7,8 +7,11 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <optional>
+
 class Database;
 class LedgerPosting;
+class MinorUnits;
 
 // Sells units to buyers and keeps each buyer's schedule of instalments. A sale
 // marks the unit sold, books the down payment, splits the financed remainder
@@ -68,6 +71,14 @@ private:
         QString bank;
         QString dueDate;
         bool audit = true;
+        // What a sale's cheques share, known once for all of them: the
+        // posting service with its accounts, the currencies' decimals and
+        // the unit's cost centre (read per collection when not given), and
+        // whether the instalment already names the cheque.
+        LedgerPosting* posting = nullptr;
+        const MinorUnits* minorUnits = nullptr;
+        std::optional<QVariant> costCenter;
+        bool chequeNamed = false;
     };
     // The payment id, or -1 with the reason kept; inside the caller's
     // transaction when there is one.

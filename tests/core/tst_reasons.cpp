@@ -23,6 +23,18 @@ private slots:
             << "UNIQUE constraint failed: units.property_id" << Reasons::duplicateNumber();
         QTest::newRow("unknown row named")
             << "FOREIGN KEY constraint failed" << Reasons::missingReference();
+        // The same refusals in the server's words.
+        QTest::newRow("server lock wait over")
+            << "ERROR:  canceling statement due to lock timeout" << Reasons::databaseLocked();
+        QTest::newRow("server disk full")
+            << "ERROR:  could not extend file \"base/16384/2619\": No space left on device"
+            << Reasons::diskFull();
+        QTest::newRow("server duplicate")
+            << "ERROR:  duplicate key value violates unique constraint \"units_property_id_key\""
+            << Reasons::duplicateNumber();
+        QTest::newRow("server unknown row named")
+            << "ERROR:  insert or update on table \"units\" violates foreign key constraint"
+            << Reasons::missingReference();
         QTest::newRow("no text") << "" << Reasons::database();
         // A shared server out of reach is said as such, not as a failed save.
         QTest::newRow("server out of reach")
