@@ -6,6 +6,7 @@
 #include "core/Reasons.h"
 #include "core/SqlValue.h"
 
+#include <QSet>
 #include <QStringList>
 
 #include <cmath>
@@ -164,20 +165,56 @@ int LedgerPosting::write(const Entry& entry, const QList<Primary>& given)
         return refuse(Reasons::database());
 
     const QList<Primary> primary = given.size() == entry.lines.size() ? given : converted(entry);
+    // The lines in one statement and the balances in another: on a server
+    // each statement is a round trip, and the totals' triggers there run
+    // once per statement.
+    QStringList rows;
+    QVariantList values;
     for (int i = 0; i < entry.lines.size(); ++i) {
         const Line& line = entry.lines.at(i);
-        const QString description =
-            line.description.isEmpty() ? entry.description : line.description;
-        if (m_db->execKept(QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,"
-                                          "credit,description,debit_primary,credit_primary) "
-                                          "VALUES (?,?,?,?,?,?,?)"),
-                           {entryId, accounts.at(i), line.debit, line.credit, description,
-                            primary.at(i).debit, primary.at(i).credit}) < 1 ||
-            m_db->execKept(QStringLiteral("UPDATE accounts SET balance=balance+? WHERE id=?"),
-                           {line.debit - line.credit, accounts.at(i)}) < 0)
-            return refuse(Reasons::database());
+        rows.append(QStringLiteral("(?,?,?,?,?,?,?)"));
+        values << entryId << accounts.at(i) << line.debit << line.credit
+               << (line.description.isEmpty() ? entry.description : line.description)
+               << primary.at(i).debit << primary.at(i).credit;
     }
+    if (m_db->execKept(QStringLiteral("INSERT INTO journal_lines (entry_id,account_id,debit,"
+                                      "credit,description,debit_primary,credit_primary) "
+                                      "VALUES ") +
+                           rows.join(QLatin1Char(',')),
+                       values) < 1 ||
+        !moveBalances(entry.lines, accounts))
+        return refuse(Reasons::database());
     return entryId;
+}
+
+bool LedgerPosting::moveBalances(const QList<Line>& lines, const QList<int>& accounts)
+{
+    const QSet<int> distinct(accounts.cbegin(), accounts.cend());
+    if (distinct.size() != accounts.size()) {
+        // An account on several lines moves line by line, each amount added
+        // to the balance in turn as it always was.
+        for (int i = 0; i < lines.size(); ++i) {
+            if (m_db->execKept(QStringLiteral("UPDATE accounts SET balance=balance+? WHERE id=?"),
+                               {lines.at(i).debit - lines.at(i).credit, accounts.at(i)}) < 0)
+                return false;
+        }
+        return true;
+    }
+    QString cases;
+    QStringList marks;
+    QVariantList values;
+    for (int i = 0; i < lines.size(); ++i) {
+        cases += QStringLiteral(" WHEN ? THEN balance+?");
+        values << accounts.at(i) << lines.at(i).debit - lines.at(i).credit;
+    }
+    for (int id : accounts) {
+        marks.append(QStringLiteral("?"));
+        values << id;
+    }
+    return m_db->execKept(QStringLiteral("UPDATE accounts SET balance=CASE id") + cases +
+                              QStringLiteral(" END WHERE id IN (") + marks.join(QLatin1Char(',')) +
+                              QLatin1Char(')'),
+                          values) >= 0;
 }
 
 int LedgerPosting::reverse(const QString& referenceType, int referenceId,

@@ -81,6 +81,8 @@ private:
     // The lines converted at the entry's date, the sides kept equal to the
     // cent; nulls when the currency has no rate on that day.
     QList<Primary> converted(const Entry& entry);
+    // Adds each line's debit less credit to its account's kept balance.
+    bool moveBalances(const QList<Line>& lines, const QList<int>& accounts);
     // Keeps the ids of the lines' account codes not yet known.
     void learnAccounts(const QList<Line>& lines);
     // `id` when the chart holds it, else 0.

@@ -353,6 +353,64 @@ private slots:
         QCOMPARE(posting.reason(), Reasons::emptyEntry());
     }
 
+    // Every line is kept in its order and every account it names moves by
+    // its debit less credit, an account named on two lines by both.
+    void entryLinesAndBalances_data()
+    {
+        QTest::addColumn<QStringList>("codes");
+        QTest::addColumn<QList<double>>("debits");
+        QTest::addColumn<QList<double>>("credits");
+        QTest::addColumn<QString>("expectedMoves");
+
+        QTest::newRow("three accounts")
+            << QStringList{"1100", "1110", "1200"} << QList<double>{700, 300.25, 0}
+            << QList<double>{0, 0, 1000.25} << "1100:+700.00 1110:+300.25 1200:-1000.25";
+        QTest::newRow("one account on two lines")
+            << QStringList{"1100", "1100", "1200"} << QList<double>{400, 100.5, 0}
+            << QList<double>{0, 0, 500.5} << "1100:+500.50 1200:-500.50";
+        QTest::newRow("debit and credit on one account")
+            << QStringList{"1100", "1200", "1100"} << QList<double>{250, 0, 0}
+            << QList<double>{0, 200, 50} << "1100:+200.00 1200:-200.00";
+    }
+
+    void entryLinesAndBalances()
+    {
+        QFETCH(QStringList, codes);
+        QFETCH(QList<double>, debits);
+        QFETCH(QList<double>, credits);
+        QFETCH(QString, expectedMoves);
+
+        Office o;
+        const QMap<QString, double> before = o.balances();
+        LedgerPosting posting(o.t.db());
+        LedgerPosting::Entry entry;
+        entry.date = "2026-03-01";
+        entry.description = "قيد متعدد البنود";
+        entry.referenceType = "manual";
+        entry.referenceId = 1;
+        for (int i = 0; i < codes.size(); ++i)
+            entry.lines.append({codes.at(i), 0, debits.at(i), credits.at(i),
+                                i == 0 ? QStringLiteral("البند الأول") : QString()});
+        const int id = posting.post(entry);
+        QVERIFY2(id > 0, qPrintable(posting.reason()));
+        QCOMPARE(moves(before, o.balances()), expectedMoves);
+
+        const QVariantList lines = o.t.db()->execQuery(
+            "SELECT a.code, jl.debit, jl.credit, jl.description FROM journal_lines jl JOIN "
+            "accounts a ON a.id=jl.account_id WHERE jl.entry_id=? ORDER BY jl.id",
+            {id});
+        QCOMPARE(lines.size(), codes.size());
+        for (int i = 0; i < codes.size(); ++i) {
+            const QVariantMap line = lines.at(i).toMap();
+            QCOMPARE(line.value("code").toString(), codes.at(i));
+            QCOMPARE(line.value("debit").toDouble(), debits.at(i));
+            QCOMPARE(line.value("credit").toDouble(), credits.at(i));
+            QCOMPARE(line.value("description").toString(),
+                     i == 0 ? QStringLiteral("البند الأول") : entry.description);
+        }
+        QCOMPARE(unbalancedEntries(o.t), 0);
+    }
+
     // An event whose posting cannot be made is not written either.
     void refusedPostingLeavesTheEventUnwritten_data()
     {
