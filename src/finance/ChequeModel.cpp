@@ -14,7 +14,6 @@
 
 #include <QDate>
 #include <QList>
-#include <QStringList>
 #include <QVariant>
 
 #include <algorithm>
@@ -303,33 +302,17 @@ QVariantMap ChequeModel::getRegisterTotals()
                         row.value(QStringLiteral("row_count")).toInt(),
                         QString()};
     }
-    // Each group's earliest due day, from the register's index: one
-    // indexed look per group, all in one statement (a server's round trip
-    // costs more than the look).
-    QStringList looks;
-    QVariantList values;
-    for (qsizetype i = 0; i < groups.size(); ++i) {
-        const Group& g = groups.at(i);
-        looks.append(g.currency > 0
-                         ? QStringLiteral("SELECT CAST(? AS INTEGER) AS g, (SELECT MIN(due_date) "
-                                          "FROM cheques WHERE type=? AND status=? AND "
-                                          "currency_id=?) AS due")
-                         : QStringLiteral("SELECT CAST(? AS INTEGER) AS g, (SELECT MIN(due_date) "
-                                          "FROM cheques WHERE type=? AND status=? AND "
-                                          "currency_id IS NULL) AS due"));
-        values << int(i) << g.type << g.status;
-        if (g.currency > 0)
-            values << g.currency;
-    }
-    if (!looks.isEmpty()) {
-        for (const QVariant& value :
-             m_db->execQuery(looks.join(QStringLiteral(" UNION ALL ")), values)) {
-            const QVariantMap row = value.toMap();
-            const int at = row.value(QStringLiteral("g")).toInt();
-            if (at >= 0 && at < groups.size())
-                groups[at].firstDue = row.value(QStringLiteral("due")).toString();
-        }
-    }
+    // Each group's earliest due day, from the register's index.
+    for (Group& g : groups)
+        g.firstDue =
+            m_db->scalar(g.currency > 0
+                             ? QStringLiteral("SELECT MIN(due_date) FROM cheques WHERE type=? AND "
+                                              "status=? AND currency_id=?")
+                             : QStringLiteral("SELECT MIN(due_date) FROM cheques WHERE type=? AND "
+                                              "status=? AND currency_id IS NULL"),
+                         g.currency > 0 ? QVariantList{g.type, g.status, g.currency}
+                                        : QVariantList{g.type, g.status})
+                .toString();
     // Within each type and status the currencies keep the order of their
     // earliest due date.
     std::sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
