@@ -4,6 +4,7 @@
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 
 #include <QSet>
@@ -45,12 +46,9 @@ void LedgerPosting::learnAccounts(const QList<Line>& lines)
     }
     if (codes.size() < 2)
         return;
-    QStringList marks;
-    for (qsizetype i = 0; i < codes.size(); ++i)
-        marks.append(QStringLiteral("?"));
     const QVariantList rows =
         m_db->execQuery(QStringLiteral("SELECT id, code FROM accounts WHERE code IN (%1)")
-                            .arg(marks.join(QLatin1Char(','))),
+                            .arg(SqlDialect::placeholders(int(codes.size()))),
                         codes);
     for (const QVariant& value : rows) {
         const QVariantMap row = value.toMap();
@@ -172,7 +170,7 @@ int LedgerPosting::write(const Entry& entry, const QList<Primary>& given)
     QVariantList values;
     for (int i = 0; i < entry.lines.size(); ++i) {
         const Line& line = entry.lines.at(i);
-        rows.append(QStringLiteral("(?,?,?,?,?,?,?)"));
+        rows.append(QLatin1Char('(') + SqlDialect::placeholders(7) + QLatin1Char(')'));
         values << entryId << accounts.at(i) << line.debit << line.credit
                << (line.description.isEmpty() ? entry.description : line.description)
                << primary.at(i).debit << primary.at(i).credit;
@@ -201,19 +199,15 @@ bool LedgerPosting::moveBalances(const QList<Line>& lines, const QList<int>& acc
         return true;
     }
     QString cases;
-    QStringList marks;
     QVariantList values;
     for (int i = 0; i < lines.size(); ++i) {
         cases += QStringLiteral(" WHEN ? THEN balance+?");
         values << accounts.at(i) << lines.at(i).debit - lines.at(i).credit;
     }
-    for (int id : accounts) {
-        marks.append(QStringLiteral("?"));
-        values << id;
-    }
+    values << SqlDialect::idList(m_db->engine(), accounts);
     return m_db->execKept(QStringLiteral("UPDATE accounts SET balance=CASE id") + cases +
-                              QStringLiteral(" END WHERE id IN (") + marks.join(QLatin1Char(',')) +
-                              QLatin1Char(')'),
+                              QStringLiteral(" END WHERE ") +
+                              SqlDialect::inIds(m_db->engine(), QStringLiteral("id")),
                           values) >= 0;
 }
 

@@ -9,14 +9,6 @@ bool isPg(Engine engine)
     return engine == Engine::PostgreSQL;
 }
 
-QString placeholders(int count)
-{
-    QStringList marks;
-    for (int i = 0; i < count; ++i)
-        marks << QStringLiteral("?");
-    return marks.join(QStringLiteral(", "));
-}
-
 QString insertHead(const QString& table, const QStringList& columns)
 {
     return table + QStringLiteral(" (") + columns.join(QStringLiteral(", ")) +
@@ -24,6 +16,14 @@ QString insertHead(const QString& table, const QStringList& columns)
 }
 
 } // namespace
+
+QString placeholders(int count)
+{
+    QStringList marks;
+    for (int i = 0; i < count; ++i)
+        marks << QStringLiteral("?");
+    return marks.join(QStringLiteral(", "));
+}
 
 QString now(Engine engine)
 {

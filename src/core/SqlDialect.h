@@ -14,6 +14,9 @@ namespace SqlDialect {
 
 using Engine = DatabaseSettings::Engine;
 
+// `count` parameter marks, "?, ?, ?", for a list of values or a row.
+QString placeholders(int count);
+
 // The current moment and day in UTC, as stored in created_at and its kin.
 QString now(Engine engine);
 QString today(Engine engine);

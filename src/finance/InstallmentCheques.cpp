@@ -122,9 +122,6 @@ int InstallmentModel::registerListedCheques()
             if (known == costCenters.constEnd())
                 known = costCenters.insert(unit, unitCostCenter(unit));
             how.costCenter = known.value();
-            how.chequeNamed = how.chequeNumber == how.chequeNumber.trimmed() &&
-                              !row.value(QStringLiteral("bank_name")).isNull() &&
-                              how.bank == how.bank.trimmed();
             if (collect(id, open, how) < 1)
                 return -1;
         } else {

@@ -154,7 +154,8 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
     // dinar): every instalment is such an amount and the last takes what
     // the others leave, so the stored instalments add up to the price less
     // the down payment exactly.
-    const int places = MinorUnits(m_db).decimals(currId);
+    const MinorUnits minorUnits(m_db);
+    const int places = minorUnits.decimals(currId);
     const double scale = std::pow(10.0, places);
     totalPrice = Money::roundTo(totalPrice, places);
     downPayment = Money::roundTo(downPayment, places);
@@ -246,7 +247,6 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
 
     // The post-dated cheques handed over at the sale pay their instalments
     // now; the money waits in cheques under collection until each is cashed.
-    const MinorUnits minorUnits(m_db);
     for (size_t i = 0; i < schedule.size(); ++i) {
         const ScheduledInstallment& item = schedule[i];
         if (item.chequeNumber.trimmed().isEmpty())
@@ -261,9 +261,6 @@ int InstallmentModel::sellUnit(int buyerId, int unitId, double totalPrice, doubl
         how.posting = &posting;
         how.minorUnits = &minorUnits;
         how.costCenter = costCenter;
-        // Stored as typed; the instalment's insert above named it so.
-        how.chequeNamed =
-            item.chequeNumber == item.chequeNumber.trimmed() && bankName == bankName.trimmed();
         if (collect(ids[i], item.amount, how) < 1)
             return -1;
     }
@@ -310,8 +307,8 @@ int InstallmentModel::collect(int id, double amount, const Collection& how)
         return refuseDatabaseId();
     const QVariantList rows = m_db->execQuery(
         QStringLiteral("SELECT i.installment_amount, i.paid_amount, i.buyer_id, i.unit_id, "
-                       "i.currency_id, b.full_name FROM installments i LEFT JOIN buyers b ON "
-                       "b.id=i.buyer_id WHERE i.id=?"),
+                       "i.currency_id, i.cheque_number, i.bank_name, b.full_name FROM "
+                       "installments i LEFT JOIN buyers b ON b.id=i.buyer_id WHERE i.id=?"),
         {id});
     if (rows.isEmpty())
         return refuseMissingId();
@@ -369,11 +366,17 @@ int InstallmentModel::collect(int id, double amount, const Collection& how)
         return refuseDatabaseId();
 
     if (byCheque) {
-        // The instalment names the cheque that now pays it.
-        if (!how.chequeNamed &&
+        // The instalment names the cheque that now pays it, unless it names
+        // it already (a sale's cheques are stored with their instalments).
+        const QString number = how.chequeNumber.trimmed();
+        const QString bank = SqlValue::textOrEmpty(how.bank.trimmed());
+        const QVariant namedBank = row.value(QStringLiteral("bank_name"));
+        const bool named = row.value(QStringLiteral("cheque_number")).toString() == number &&
+                           !namedBank.isNull() && namedBank.toString() == bank;
+        if (!named &&
             !m_db->execNonQuery(
                 QStringLiteral("UPDATE installments SET cheque_number=?, bank_name=? WHERE id=?"),
-                {how.chequeNumber.trimmed(), SqlValue::textOrEmpty(how.bank.trimmed()), id}))
+                {number, bank, id}))
             return refuseDatabaseId();
         ChequeRegister::Received cheque;
         cheque.number = how.chequeNumber;

@@ -73,12 +73,10 @@ private:
         bool audit = true;
         // What a sale's cheques share, known once for all of them: the
         // posting service with its accounts, the currencies' decimals and
-        // the unit's cost centre (read per collection when not given), and
-        // whether the instalment already names the cheque.
+        // the unit's cost centre (read per collection when not given).
         LedgerPosting* posting = nullptr;
         const MinorUnits* minorUnits = nullptr;
         std::optional<QVariant> costCenter;
-        bool chequeNamed = false;
     };
     // The payment id, or -1 with the reason kept; inside the caller's
     // transaction when there is one.
