@@ -6,6 +6,7 @@
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
 #include "core/OpenInvoices.h"
+#include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 
 #include <QMap>
@@ -195,6 +196,36 @@ QVariantMap OfficeFigures::overdueReceivables(bool fromRows)
     return map;
 }
 
+ConvertedTotal OfficeFigures::receivables()
+{
+    // What the open invoices still owe, from the totals kept per status and
+    // day written (each at the rate of that day): a few thousand rows, not
+    // every open invoice. Settled are "paid" and "void"; no status at all is
+    // not owing either, but an empty one is, and both are kept under
+    // "invoices:", so those few are read from the invoices themselves.
+    ConvertedTotal total(&m_rates);
+    const QString c = QStringLiteral("CASE WHEN currency_id=-1 THEN ") +
+                      ConvertedTotal::primaryIdSql() + QStringLiteral(" ELSE currency_id END");
+    const ListTotals::Kept* kept = ListTotals::find(ListTotals::kInvoices);
+    const QString prefix = kept->list + QLatin1Char(':');
+    QVariantList params = ListTotals::listValues(*kept);
+    params << prefix << prefix + QStringLiteral("paid") << prefix + QStringLiteral("void");
+    total.addRows(m_db->execQuery(
+        QStringLiteral("SELECT ") + c + QStringLiteral(" as c, CASE WHEN ") + c +
+            QStringLiteral("=") + ConvertedTotal::primaryIdSql() +
+            QStringLiteral(" THEN '' ELSE day END as d, SUM(c2)/100.0+SUM(r2) as t FROM "
+                           "list_totals WHERE ") +
+            ListTotals::listCondition(*kept, false) +
+            QStringLiteral(" AND list NOT IN (?,?,?) AND row_count<>0 GROUP BY c, d"),
+        params));
+    total.addRows(m_db->execQuery(
+        QStringLiteral("SELECT ") +
+        groupColumns(QStringLiteral("currency_id"),
+                     SqlDialect::localDay(m_db->engine(), QStringLiteral("created_at"))) +
+        QStringLiteral(", SUM(balance) as t FROM invoices WHERE status='' GROUP BY c, d")));
+    return total;
+}
+
 ConvertedTotal OfficeFigures::ledger(const QString& accountWhere, bool creditSide,
                                      const QString& from, const QString& to)
 {
@@ -223,33 +254,54 @@ OfficeFigures::ledgerPerOwner(const QString& owner, const QString& sign,
         where += QStringLiteral(" AND l.day <= ?");
         params << to;
     }
-    QHash<qlonglong, ConvertedTotal> totals;
-    const auto add = [&](const QVariantList& rows) {
-        for (auto it = rows.cbegin(); it != rows.cend(); ++it) {
-            const qlonglong key = it->toMap().value(QStringLiteral("k")).toLongLong();
-            auto total = totals.find(key);
-            if (total == totals.end())
-                total = totals.insert(key, ConvertedTotal(&m_rates));
-            total->addRows({*it});
-        }
+    // One pass over the day totals. Lines converted when they were posted
+    // (and every line in the primary currency) come as one amount per owner
+    // and currency, with what they came to in the primary currency; the
+    // lines of other currencies not converted yet, per day, to be converted
+    // at that day's rate. The first are added up here, exactly enough: a few
+    // thousand rows of whole cents.
+    const QString openDay = QStringLiteral("CASE WHEN l.open_lines<>0 AND l.currency_id<>%1 "
+                                           "THEN l.day ELSE '' END")
+                                .arg(primary);
+    struct Converted
+    {
+        long double amount = 0;
+        long double inPrimary = 0;
     };
-    add(m_db->execQuery(
-        QStringLiteral("SELECT %1 as k, l.currency_id as c, '' as d, %2*SUM(CASE WHEN "
+    QHash<qlonglong, QMap<int, Converted>> converted;
+    QHash<qlonglong, ConvertedTotal> totals;
+    const auto totalOf = [&](qlonglong key) {
+        auto total = totals.find(key);
+        if (total == totals.end())
+            total = totals.insert(key, ConvertedTotal(&m_rates));
+        return total;
+    };
+    const QVariantList rows = m_db->execQuery(
+        QStringLiteral("SELECT %1 as k, l.currency_id as c, %4 as d, %2*SUM(CASE WHEN "
                        "l.currency_id=%3 THEN l.debit-l.credit ELSE "
                        "(l.debit-l.open_debit)-(l.credit-l.open_credit) END) as t, "
-                       "%2*SUM(l.debit_primary-l.credit_primary) as p")
-                .arg(owner, sign, primary) +
-            where + QStringLiteral(" GROUP BY a.type, l.currency_id"),
-        params));
-    add(m_db->execQuery(
-        QStringLiteral("SELECT %1 as k, l.currency_id as c, l.day as d, "
-                       "%2*SUM(l.open_debit-l.open_credit) as t")
-                .arg(owner, sign) +
-            where +
-            QStringLiteral(" AND l.open_lines<>0 AND l.currency_id<>%1 GROUP BY a.type, "
-                           "l.currency_id, l.day")
-                .arg(primary),
-        params));
+                       "%2*SUM(l.debit_primary-l.credit_primary) as p, "
+                       "%2*SUM(l.open_debit-l.open_credit) as o")
+                .arg(owner, sign, primary, openDay) +
+            where + QStringLiteral(" GROUP BY a.type, l.currency_id, 3"),
+        params);
+    for (const QVariant& value : rows) {
+        const QVariantMap row = value.toMap();
+        const qlonglong key = row.value(QStringLiteral("k")).toLongLong();
+        const int currency = row.value(QStringLiteral("c")).toInt();
+        Converted& sum = converted[key][currency];
+        sum.amount += row.value(QStringLiteral("t")).toDouble();
+        sum.inPrimary += row.value(QStringLiteral("p")).toDouble();
+        const QString day = row.value(QStringLiteral("d")).toString();
+        if (!day.isEmpty())
+            totalOf(key)->add(currency, day, row.value(QStringLiteral("o")).toDouble());
+    }
+    for (auto owner = converted.cbegin(); owner != converted.cend(); ++owner) {
+        for (auto it = owner->cbegin(); it != owner->cend(); ++it)
+            totalOf(owner.key())
+                ->add(it.key(), QString(), static_cast<double>(it->amount),
+                      static_cast<double>(it->inPrimary));
+    }
     return totals;
 }
 

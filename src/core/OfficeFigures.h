@@ -16,6 +16,7 @@ class Database;
 //   occupancy                 rented units ÷ units not sold, in %
 //   collected                 payments received in a span (this month by default)
 //   contracted monthly rent   the monthly rent of active contracts
+//   receivables               what open invoices still owe
 //   overdue receivables       open invoices and unpaid instalments past their due day
 //   cash                      the ledger's cash accounts (1100 and its sub-accounts)
 //   revenue / expenses / net  the ledger's revenue and expense accounts over a span
@@ -45,6 +46,8 @@ public:
     // `fromRows` they are added up from the invoices themselves, the same
     // figure.
     QVariantMap overdueReceivables(bool fromRows = false);
+    // What every open invoice still owes, whatever its due day.
+    ConvertedTotal receivables();
     QVariantMap cash();
     // {revenue, expenses, net_profit} as totals; empty bounds take the
     // whole history.

@@ -6,7 +6,6 @@
 #include "core/Money.h"
 #include "core/MoneyTotals.h"
 #include "core/OfficeFigures.h"
-#include "core/OpenInvoices.h"
 #include "core/SqlDialect.h"
 #include "core/SqlValue.h"
 #include "insight/DateRange.h"
@@ -463,14 +462,7 @@ QVariantMap ProfitabilityReports::balanceSheet()
 {
     OfficeFigures figures(m_db, InsightDates::today());
     // What is still owed, each row at the rate of its own day.
-    ConvertedTotal receivables(&figures.rates());
-    receivables.addRows(m_db->execQuery(
-        QStringLiteral("SELECT COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() +
-        QStringLiteral(") as c, CASE WHEN currency_id=") + ConvertedTotal::primaryIdSql() +
-        QStringLiteral(" THEN '' ELSE ") +
-        SqlDialect::localDay(m_db->engine(), QStringLiteral("created_at")) +
-        QStringLiteral(" END as d, SUM(balance) as t FROM invoices WHERE ") +
-        OpenInvoices::notSettled() + QStringLiteral(" GROUP BY c, d")));
+    const ConvertedTotal receivables = figures.receivables();
     ConvertedTotal installments(&figures.rates());
     installments.addRows(m_db->execQuery(
         QStringLiteral("SELECT COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() +

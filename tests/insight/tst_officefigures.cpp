@@ -1,10 +1,13 @@
 #include "RentalRows.h"
 #include "TestDatabase.h"
 
+#include "core/ConvertedTotal.h"
 #include "core/CurrencyRates.h"
 #include "core/Money.h"
 #include "core/OfficeFigures.h"
+#include "core/OpenInvoices.h"
 #include "core/Reasons.h"
+#include "core/SqlDialect.h"
 #include "finance/BuyerModel.h"
 #include "finance/CurrencyModel.h"
 #include "finance/ExpenseModel.h"
@@ -387,10 +390,11 @@ private slots:
         QCOMPARE(dinarsOwed(), QStringLiteral("24000.000|%1|24000.000|%1|24000.000").arg(settled));
     }
 
-    // The overdue figure read from the open invoices kept per due day is the
-    // one the invoices themselves add up to, as invoices are paid, voided,
+    // The overdue figure read from the open invoices kept per due day, and
+    // the receivables read from the invoices kept per status and day, are
+    // what the invoices themselves add up to, as invoices are paid, voided,
     // redated, moved to another currency and removed.
-    void overdueFromKeptDaysEqualsTheScan_data()
+    void keptInvoiceTotalsEqualTheScan_data()
     {
         QTest::addColumn<QStringList>("changes");
         QTest::newRow("as filled") << QStringList();
@@ -421,8 +425,14 @@ private slots:
                                           "(SELECT invoice_id FROM payments WHERE invoice_id IS "
                                           "NOT NULL) AND id NOT IN (SELECT invoice_id FROM "
                                           "invoice_items)")};
+        // An empty status still owes; none at all does not. Both are kept
+        // under the same key.
+        QTest::newRow("empty status and none")
+            << QStringList{older(QStringLiteral("فاتورة-قديمة"), 40),
+                           QStringLiteral("UPDATE invoices SET status='' WHERE id%3=0"),
+                           QStringLiteral("UPDATE invoices SET status=NULL WHERE id%3=1")};
     }
-    void overdueFromKeptDaysEqualsTheScan()
+    void keptInvoiceTotalsEqualTheScan()
     {
         QFETCH(QStringList, changes);
         Database* db = m_t->db();
@@ -437,6 +447,17 @@ private slots:
                  Money::toCents(scanned.value("total").toDouble()));
         QCOMPARE(kept.value("byCurrency"), scanned.value("byCurrency"));
         QCOMPARE(kept.value("missing"), scanned.value("missing"));
+
+        ConvertedTotal owed(&figures.rates());
+        owed.addRows(db->execQuery(
+            QStringLiteral("SELECT COALESCE(currency_id,") + ConvertedTotal::primaryIdSql() +
+            QStringLiteral(") as c, CASE WHEN currency_id=") + ConvertedTotal::primaryIdSql() +
+            QStringLiteral(" THEN '' ELSE ") +
+            SqlDialect::localDay(db->engine(), QStringLiteral("created_at")) +
+            QStringLiteral(" END as d, SUM(balance) as t FROM invoices WHERE ") +
+            OpenInvoices::notSettled() + QStringLiteral(" GROUP BY c, d")));
+        QVERIFY(owed.primary() > 0);
+        QCOMPARE(figures.receivables().toMap(), owed.toMap());
     }
 
     void rateRecordedTodayLeavesLastMonthAsItWas()
