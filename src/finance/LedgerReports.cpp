@@ -263,13 +263,29 @@ QVariantList LedgerReports::reconcile() const
                         m_primaryId, s("الرصيد المسجل"), kept, s("مجموع الحركات"), movement));
     }
 
-    // Receivables: what tenants owe on open invoices and buyers on their
-    // instalments. Invoices with nothing open add nothing; leaving them out
-    // reads the index of the open ones only.
-    Sums owed = sumsOf(QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, SUM(balance) AS t "
-                                      "FROM invoices WHERE balance<>0 AND COALESCE(status,'')<>"
-                                      "'void' GROUP BY cur"),
-                       {m_primaryId});
+    // The totals the database keeps of invoices and cheques as they are
+    // written (see ListTotals): a long history holds a great many of both.
+    // Every server keeps them; an older file may not yet.
+    const bool kept = m_db->isPostgres() ||
+                      m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE "
+                                                  "type='table' AND name='list_totals'"))
+                              .toInt() > 0;
+
+    // Receivables: what tenants owe on invoices not voided (whatever their
+    // status, none included) and buyers on their instalments.
+    const ListTotals::Kept* invoices = ListTotals::find(ListTotals::kInvoices);
+    QVariantList invoiceParams{m_primaryId};
+    invoiceParams << ListTotals::listValues(*invoices) << invoices->list + QStringLiteral(":void");
+    Sums owed =
+        kept ? sumsOf(QStringLiteral("SELECT CASE WHEN currency_id=-1 THEN ? ELSE currency_id END "
+                                     "AS cur, SUM(c2)/100.0+SUM(r2) AS t FROM list_totals WHERE ") +
+                          ListTotals::listCondition(*invoices, false) +
+                          QStringLiteral(" AND list<>? AND row_count<>0 GROUP BY cur"),
+                      invoiceParams)
+             : sumsOf(QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, SUM(balance) AS t "
+                                     "FROM invoices WHERE balance<>0 AND COALESCE(status,'')<>"
+                                     "'void' GROUP BY cur"),
+                      {m_primaryId});
     const Sums instalments = sumsOf(
         QStringLiteral("SELECT COALESCE(currency_id,?) AS cur, "
                        "SUM(installment_amount-COALESCE(paid_amount,0)) AS t FROM installments "
@@ -294,12 +310,6 @@ QVariantList LedgerReports::reconcile() const
 
     // Cheques received for a payment or an instalment and not yet cashed or
     // returned (one kept for follow-up only is not the office's money).
-    // Kept as they are written (see ListTotals): a long history holds a
-    // great many cheques. Every server keeps them; an older file may not yet.
-    const bool kept = m_db->isPostgres() ||
-                      m_db->scalar(QStringLiteral("SELECT COUNT(*) FROM sqlite_master WHERE "
-                                                  "type='table' AND name='list_totals'"))
-                              .toInt() > 0;
     const Sums pending =
         kept ? sumsOf(QStringLiteral("SELECT CASE WHEN currency_id=-1 THEN ? ELSE currency_id END "
                                      "AS cur, SUM(c0)/100.0+SUM(r0) AS t FROM list_totals "

@@ -184,6 +184,10 @@ private slots:
         QTest::newRow("invoice balance raised without posting")
             << "UPDATE invoices SET balance=675 WHERE invoice_number='INV-1'"
             << "الذمم المدينة (1200)" << 1100.0 << 1175.0;
+        // An invoice with no status still owes what it says.
+        QTest::newRow("invoice without a status raised without posting")
+            << "UPDATE invoices SET status=NULL, balance=675 WHERE invoice_number='INV-1'"
+            << "الذمم المدينة (1200)" << 1100.0 << 1175.0;
         QTest::newRow("open invoice voided without posting")
             << "UPDATE invoices SET status='void' WHERE invoice_number='INV-1'"
             << "الذمم المدينة (1200)" << 1100.0 << 500.0;
