@@ -19,8 +19,8 @@ Rectangle {
 
     // Alert kinds that have a page to follow them up on.
     function canFollow(type) {
-        return type === "overdue" || type === "payment_due" || type === "cheque"
-                || type === "cheque_bounced" || type === "contract"
+        return type === "overdue" || type === "payment_due" || type === "overdue_invoice"
+                || type === "cheque" || type === "cheque_bounced" || type === "contract"
     }
 
     implicitHeight: column.implicitHeight + 36
@@ -35,24 +35,35 @@ Rectangle {
         anchors.margins: 18
         spacing: 10
 
-        RowLayout {
+        // Anchored, not laid out: a row laid out while the panel was hidden
+        // kept the width of the first, shorter count, and a long one ran out
+        // of the panel.
+        Item {
             Layout.fillWidth: true
-            layoutDirection: Qt.RightToLeft
+            implicitHeight: Math.max(alertsTitle.implicitHeight, alertsCount.implicitHeight)
 
             Text {
-                Layout.fillWidth: true
-                text: "🔔 تنبيهات هامة"
-                horizontalAlignment: Text.AlignRight
-                font: Theme.titleBold
-                color: "#ef4444"
-            }
-
-            Text {
+                id: alertsCount
                 objectName: "alertsCount"
+                anchors.left: parent.left
+                anchors.verticalCenter: parent.verticalCenter
                 text: Math.max(panel.total, panel.alerts.length) + " تنبيه"
                 textFormat: Text.PlainText
                 font: Theme.small
                 color: Theme.textSecondary
+            }
+
+            Text {
+                id: alertsTitle
+                anchors.left: alertsCount.right
+                anchors.leftMargin: 8
+                anchors.right: parent.right
+                anchors.verticalCenter: parent.verticalCenter
+                text: "🔔 تنبيهات هامة"
+                horizontalAlignment: Text.AlignRight
+                elide: Text.ElideLeft
+                font: Theme.titleBold
+                color: "#ef4444"
             }
         }
 

@@ -73,6 +73,8 @@ Item {
             return 5 // payments
         if (type === "cheque" || type === "cheque_bounced")
             return 6 // cheques
+        if (type === "overdue_invoice")
+            return 7 // invoices
         if (type === "contract")
             return 2 // tenants
         return -1

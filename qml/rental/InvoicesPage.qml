@@ -180,14 +180,15 @@ Item {
                         anchors.rightMargin: 16
                         layoutDirection: Qt.RightToLeft
                         spacing: 10
+                        // The same widths as each row's cells, in the same order.
                         HeaderCell { Layout.preferredWidth: 120; text: "رقم الفاتورة" }
-                        HeaderCell { Layout.preferredWidth: 140; text: "المستأجر" }
-                        HeaderCell { Layout.preferredWidth: 100; text: "الفترة" }
-                        HeaderCell { Layout.fillWidth: true; text: "العقار / الوحدة" }
+                        HeaderCell { Layout.preferredWidth: 130; text: "المستأجر" }
+                        HeaderCell { Layout.preferredWidth: 70; text: "الفترة" }
+                        HeaderCell { objectName: "invoiceHeadUnit"; Layout.fillWidth: true; text: "العقار / الوحدة" }
                         HeaderCell { Layout.preferredWidth: 110; text: "المبلغ" }
-                        HeaderCell { Layout.preferredWidth: 110; text: "المتبقي" }
+                        HeaderCell { objectName: "invoiceHeadBalance"; Layout.preferredWidth: 110; text: "المتبقي" }
                         HeaderCell { Layout.preferredWidth: 70; text: "الحالة" }
-                        HeaderCell { Layout.preferredWidth: 150; text: "إجراءات" }
+                        HeaderCell { objectName: "invoiceHeadActions"; Layout.preferredWidth: 166; text: "إجراءات" }
                     }
                 }
 
@@ -218,9 +219,10 @@ Item {
                             layoutDirection: Qt.RightToLeft
                             spacing: 10
                             Cell { Layout.preferredWidth: 120; text: row.model.invoice_number || ""; font: Theme.bodyBold }
-                            Cell { Layout.preferredWidth: 140; text: row.model.tenant_name || "" }
-                            Cell { Layout.preferredWidth: 100; text: row.model.period || "" }
+                            Cell { Layout.preferredWidth: 130; text: row.model.tenant_name || "" }
+                            Cell { Layout.preferredWidth: 70; text: row.model.period || "" }
                             Cell {
+                                objectName: "invoiceUnit"
                                 Layout.fillWidth: true
                                 text: (row.model.property_name || "")
                                       + (row.model.unit_number ? " - " + row.model.unit_number : "")
@@ -235,13 +237,6 @@ Item {
                                 text: Money.format(row.model.balance, row.model.currency_id)
                                 color: Number(row.model.balance) > 0 ? Theme.textPrimary : Theme.textMuted
                             }
-                            MButton {
-                                objectName: "invoicePrintButton"
-                                text: "⎙"
-                                outline: true
-                                onClicked: page.printFailure = printCtrl.printInvoice(row.model.id)
-                                                               ? "" : printCtrl.lastError
-                            }
                             Item {
                                 Layout.preferredWidth: 70
                                 Layout.fillHeight: true
@@ -255,12 +250,13 @@ Item {
                                 }
                             }
                             RowLayout {
-                                Layout.preferredWidth: 150
+                                objectName: "invoiceActions"
+                                Layout.preferredWidth: 166
                                 layoutDirection: Qt.RightToLeft
                                 spacing: 6
                                 MButton {
                                     objectName: "viewInvoiceButton"
-                                    Layout.preferredWidth: 68
+                                    Layout.preferredWidth: 60
                                     Layout.preferredHeight: 34
                                     text: "عرض"
                                     outline: true
@@ -269,8 +265,19 @@ Item {
                                     onClicked: detailDialog.get().show(row.model.id)
                                 }
                                 MButton {
+                                    objectName: "invoicePrintButton"
+                                    Layout.preferredWidth: 34
+                                    Layout.preferredHeight: 34
+                                    text: "⎙"
+                                    outline: true
+                                    leftPadding: 4
+                                    rightPadding: 4
+                                    onClicked: page.printFailure = printCtrl.printInvoice(row.model.id)
+                                                                   ? "" : printCtrl.lastError
+                                }
+                                MButton {
                                     objectName: "voidInvoiceRowButton"
-                                    Layout.preferredWidth: 68
+                                    Layout.preferredWidth: 60
                                     Layout.preferredHeight: 34
                                     visible: row.model.status !== "void"
                                     text: "إلغاء"

@@ -241,8 +241,14 @@ private slots:
         QCOMPARE(list->height(), 200.0);
         QVERIFY(list->property("contentHeight").toReal() > 200);
         QVERIFY(list->property("interactive").toBool());
-        QCOMPARE(m_shell->find(QStringLiteral("alertsCount"))->property("text").toString(),
+        QQuickItem* count = m_shell->find(QStringLiteral("alertsCount"));
+        QCOMPARE(count->property("text").toString(),
                  QStringLiteral("%1 تنبيه").arg(list->property("count").toInt()));
+        // Regression: the count kept the width of its first, shorter text
+        // and ran out of the panel's left edge as the number grew.
+        QTRY_COMPARE(count->width(), count->implicitWidth());
+        QVERIFY(count->mapToItem(m_shell->find(QStringLiteral("alertsPanel")), QPointF(0, 0)).x() >
+                0);
     }
 
     void followButtonOpensThePageForTheAlert_data()
@@ -252,6 +258,7 @@ private slots:
         // -1: the page stays; the buyer's instalments open over it.
         QTest::newRow("instalment overdue -> buyer's instalments")
             << QStringLiteral("overdue") << -1;
+        QTest::newRow("invoice overdue -> invoices") << QStringLiteral("overdue_invoice") << 7;
         QTest::newRow("cheque due -> cheques") << QStringLiteral("cheque") << 6;
         QTest::newRow("contract ending -> tenants") << QStringLiteral("contract") << 2;
     }
@@ -260,7 +267,11 @@ private slots:
     {
         QFETCH(QString, type);
         QFETCH(int, pageIndex);
-        startOffice();
+        // Last month's rent, not paid: an overdue invoice.
+        startOffice([this] {
+            QVERIFY(call(QStringLiteral("invoiceModel.generateAllRent('%1')").arg(period(-1)))
+                        .toInt() > 0);
+        });
         // Bring the first alert of this kind into view, then use its button.
         const QVariantList alerts = call(QStringLiteral("notifyCtrl.getActiveAlerts()")).toList();
         int index = -1;
