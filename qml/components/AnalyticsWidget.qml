@@ -14,6 +14,14 @@ Rectangle {
     property var data: []
     property real maxValue: 100
 
+    // A caption that would not fit over its bar, millions or thousands
+    // short; the whole amount is in the bar's hover text.
+    function shortAmount(value) {
+        if (Math.abs(value) >= 1000000)
+            return (value / 1000000).toLocaleString(Qt.locale(), "f", 1) + " م"
+        return (value / 1000).toLocaleString(Qt.locale(), "f", 0) + " ألف"
+    }
+
     function hoverText(entry) {
         var head = (entry.label !== undefined ? String(entry.label) + ": " : "")
                 + Money.format(Number(entry.value) || 0, 0)
@@ -61,6 +69,7 @@ Rectangle {
             anchors.rightMargin: 20
 
             Row {
+                id: bars
                 anchors.right: parent.right
                 anchors.top: parent.top
                 anchors.bottom: parent.bottom
@@ -105,14 +114,25 @@ Rectangle {
                         ToolTip.text: widget.hoverText(slot.modelData)
 
                         Text {
+                            id: caption
                             objectName: "analyticsBarValue"
+                            readonly property string whole: slot.amount.toLocaleString(Qt.locale(), "f", 0)
                             anchors.bottom: bar.top
                             anchors.bottomMargin: 5
                             anchors.horizontalCenter: bar.horizontalCenter
-                            text: slot.amount.toLocaleString(Qt.locale(), "f", 0)
+                            // Each caption keeps to its bar and the gaps
+                            // beside it, or neighbours run into each other.
+                            text: wholeWidth.advanceWidth <= slot.width + bars.spacing - 4
+                                  ? whole : widget.shortAmount(slot.amount)
                             textFormat: Text.PlainText
                             font: Theme.microBold
                             color: Theme.textSecondary
+
+                            TextMetrics {
+                                id: wholeWidth
+                                font: Theme.microBold
+                                text: caption.whole
+                            }
                         }
 
                         // A long name is cut short under its bar and

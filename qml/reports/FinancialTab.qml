@@ -109,38 +109,55 @@ Item {
                     Rectangle {
                         id: figure
                         required property var modelData
+                        readonly property string detail: Totals.detail(
+                            tab.balance[modelData.key + "_detail"], Money)
                         objectName: "balance_" + modelData.key
                         Layout.fillWidth: true
-                        implicitHeight: 84
+                        Layout.alignment: Qt.AlignTop
+                        implicitHeight: Math.max(84, figureLines.implicitHeight + 28)
                         radius: 12
                         color: Theme.bgElevated
                         border.width: 1
                         border.color: Theme.borderColor
 
+                        // The converted figure, and under it each currency's
+                        // own amount (or the rates it still waits for),
+                        // wrapped within the card however long.
                         Column {
-                            anchors.fill: parent
+                            id: figureLines
+                            anchors.left: parent.left
+                            anchors.right: parent.right
+                            anchors.top: parent.top
                             anchors.margins: 14
                             spacing: 6
                             Text {
                                 width: parent.width
                                 text: figure.modelData.icon + " " + figure.modelData.label
                                 horizontalAlignment: Text.AlignRight
-                                font.pixelSize: 13
-                                font.bold: true
+                                font: Theme.bodyBold
                                 color: figure.modelData.color
                             }
                             Text {
                                 objectName: "balanceValue"
                                 width: parent.width
-                                text: tab.money(tab.balance[figure.modelData.key], tab.balance,
-                                                figure.modelData.key)
+                                text: Money.format(tab.balance[figure.modelData.key] || 0, 0)
                                 textFormat: Text.PlainText
                                 horizontalAlignment: Text.AlignRight
                                 fontSizeMode: Text.HorizontalFit
                                 minimumPixelSize: 12
-                                font.pixelSize: 20
-                                font.bold: true
+                                font: Theme.figureBold
                                 color: Theme.textPrimary
+                            }
+                            Text {
+                                objectName: "balanceDetail"
+                                width: parent.width
+                                visible: text !== ""
+                                text: figure.detail
+                                textFormat: Text.PlainText
+                                horizontalAlignment: Text.AlignRight
+                                wrapMode: Text.Wrap
+                                font: Theme.caption
+                                color: Theme.textSecondary
                             }
                         }
                     }

@@ -370,7 +370,12 @@ QString invoiceHasPendingCheque()
 QString noRate(const QString& code, const QString& date)
 {
     return QStringLiteral("لا يوجد سعر صرف للعملة %1 في %2 أو قبله: سجّل السعر في الإعدادات")
-        .arg(code, date);
+        .arg(isolated(code), isolated(date));
+}
+
+QString isolated(const QString& text)
+{
+    return QChar(0x2068) + text + QChar(0x2069);
 }
 
 } // namespace Reasons

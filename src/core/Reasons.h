@@ -6,6 +6,10 @@
 // write. Kept in one place so the same situation reads the same everywhere.
 namespace Reasons {
 
+// `text` (a date, number or Latin code) in a first-strong isolate, so an
+// Arabic sentence around it does not reorder its parts.
+QString isolated(const QString& text);
+
 // A write the database did not take. `driverText` is the driver's message;
 // a locked database and a full disk get their own words. Every variant ends
 // by saying that nothing was saved.

@@ -7,6 +7,7 @@
 #include "insight/DateRange.h"
 #include "insight/DueCheques.h"
 #include "insight/InsightDates.h"
+#include "insight/PrintHtml.h"
 #include "insight/ProfitabilityReports.h"
 #include "insight/StatementReports.h"
 
@@ -16,9 +17,10 @@ namespace {
 
 // Amounts in the texts: rounded to whole units, fixed notation, so a large
 // revenue never appears in exponent form (and -0.4 is "0", not "-0").
+// Whole amounts with their thousands grouped, as every other figure shows.
 QString wholeText(double value)
 {
-    return QString::number(std::round(value) + 0.0, 'f', 0);
+    return PrintHtml::grouped(std::round(value), 0);
 }
 
 QString oneDecimalText(double value)

@@ -3,6 +3,7 @@
 #include "core/Database.h"
 #include "core/Money.h"
 #include "core/OpenInvoices.h"
+#include "core/Reasons.h"
 #include "insight/DueCheques.h"
 #include "insight/DueInvoices.h"
 #include "insight/InsightDates.h"
@@ -76,12 +77,6 @@ QString text(const QVariantMap& row, const char* column)
     return row.value(QLatin1String(column)).toString();
 }
 
-// Inside an Arabic sentence a number, date or code keeps its own order.
-QString isolated(const QString& text)
-{
-    return QChar(0x2068) + text + QChar(0x2069);
-}
-
 // "12,500.00 $": grouped, in the row's own currency's decimals and symbol.
 QString money(const QVariantMap& row, const char* column = "amount")
 {
@@ -90,19 +85,19 @@ QString money(const QVariantMap& row, const char* column = "amount")
     const double value = Money::roundTo(row.value(QLatin1String(column)).toDouble(), decimals);
     QString number = QLocale(QLocale::English).toString(value, 'f', decimals);
     const QString symbol = row.value(QStringLiteral("symbol")).toString();
-    return isolated(symbol.isEmpty() ? number : number + QChar(0x00A0) + symbol);
+    return Reasons::isolated(symbol.isEmpty() ? number : number + QChar(0x00A0) + symbol);
 }
 
 // Who the cheque is from (received) or to (issued), number, amount, bank and
 // due day.
 QString chequeDetail(const QVariantMap& row)
 {
-    QString detail = QStringLiteral("رقم: ") + isolated(text(row, "cheque_number")) +
+    QString detail = QStringLiteral("رقم: ") + Reasons::isolated(text(row, "cheque_number")) +
                      QStringLiteral(" - المبلغ: ") + money(row);
     const QString bank = text(row, "bank_name").trimmed();
     if (!bank.isEmpty())
         detail += QStringLiteral(" - البنك: ") + bank;
-    return detail + QStringLiteral(" - الاستحقاق: ") + isolated(text(row, "due_date"));
+    return detail + QStringLiteral(" - الاستحقاق: ") + Reasons::isolated(text(row, "due_date"));
 }
 
 // The buyer an instalment alert is about, so its follow-up opens that
@@ -152,7 +147,7 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
         alerts.append(
             owed(alert(QStringLiteral("payment_due"),
                        QStringLiteral("دفعة مستحقة (اليوم/أمس): ") + text(row, "buyer_name"),
-                       QStringLiteral("الوحدة: ") + isolated(text(row, "unit_number")) +
+                       QStringLiteral("الوحدة: ") + Reasons::isolated(text(row, "unit_number")) +
                            QStringLiteral(" - المبلغ: ") + money(row, "installment_amount"),
                        QStringLiteral("high")),
                  row, "open"));
@@ -167,11 +162,12 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
         {days.yesterday, most});
     for (const QVariant& value : overdue) {
         const QVariantMap row = value.toMap();
-        alerts.append(owed(alert(QStringLiteral("overdue"),
-                                 QStringLiteral("قسط متأخر جداً: ") + text(row, "buyer_name"),
-                                 QStringLiteral("استحق في: ") + isolated(text(row, "due_date")),
-                                 QStringLiteral("critical")),
-                           row, "open"));
+        alerts.append(
+            owed(alert(QStringLiteral("overdue"),
+                       QStringLiteral("قسط متأخر جداً: ") + text(row, "buyer_name"),
+                       QStringLiteral("استحق في: ") + Reasons::isolated(text(row, "due_date")),
+                       QStringLiteral("critical")),
+                 row, "open"));
         withBuyer(alerts.last(), row);
     }
 
@@ -183,15 +179,15 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
     for (const QVariant& value : invoices) {
         const QVariantMap row = value.toMap();
         const QString tenant = text(row, "tenant_name");
-        alerts.append(
-            owed(alert(QStringLiteral("overdue_invoice"),
-                       tenant.isEmpty() ? QStringLiteral("فاتورة متأخرة")
-                                        : QStringLiteral("فاتورة متأخرة: ") + tenant,
-                       QStringLiteral("الفاتورة: ") + isolated(text(row, "invoice_number")) +
-                           QStringLiteral(" - المتبقي: ") + money(row, "balance") +
-                           QStringLiteral(" - استحقت في: ") + isolated(text(row, "due_date")),
-                       QStringLiteral("critical")),
-                 row, "balance"));
+        alerts.append(owed(
+            alert(QStringLiteral("overdue_invoice"),
+                  tenant.isEmpty() ? QStringLiteral("فاتورة متأخرة")
+                                   : QStringLiteral("فاتورة متأخرة: ") + tenant,
+                  QStringLiteral("الفاتورة: ") + Reasons::isolated(text(row, "invoice_number")) +
+                      QStringLiteral(" - المتبقي: ") + money(row, "balance") +
+                      QStringLiteral(" - استحقت في: ") + Reasons::isolated(text(row, "due_date")),
+                  QStringLiteral("critical")),
+            row, "balance"));
     }
 
     const QString chequeColumns =
@@ -228,10 +224,11 @@ QVariantList NotificationController::getActiveAlerts(int perKind)
                         {days.inAMonth, most});
     for (const QVariant& value : contracts) {
         const QVariantMap row = value.toMap();
-        alerts.append(alert(QStringLiteral("contract"),
-                            QStringLiteral("عقد ينتهي قريباً: ") + text(row, "tenant_name"),
-                            QStringLiteral("تاريخ الانتهاء: ") + isolated(text(row, "end_date")),
-                            QStringLiteral("low")));
+        alerts.append(
+            alert(QStringLiteral("contract"),
+                  QStringLiteral("عقد ينتهي قريباً: ") + text(row, "tenant_name"),
+                  QStringLiteral("تاريخ الانتهاء: ") + Reasons::isolated(text(row, "end_date")),
+                  QStringLiteral("low")));
     }
     return alerts;
 }

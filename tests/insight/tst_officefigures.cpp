@@ -167,8 +167,8 @@ private slots:
                 overdueCard = value.toMap();
         }
         QCOMPARE(overdueCard.value("amount").toDouble(), overdue);
-        QVERIFY(overdueCard.value("description").toString().contains("122050 ₪"));
-        QVERIFY(reports.getSmartAIAnalysis().value("text").toString().contains("122050 ₪"));
+        QVERIFY(overdueCard.value("description").toString().contains("122,050 ₪"));
+        QVERIFY(reports.getSmartAIAnalysis().value("text").toString().contains("122,050 ₪"));
         // ...and the alerts list those very amounts, each at its due day.
         CurrencyRates rates(db);
         double alerted = 0;

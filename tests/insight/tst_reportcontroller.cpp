@@ -855,13 +855,14 @@ private slots:
         QTest::newRow("nothing overdue") << 0.0 << "✅"
                                          << "0";
         QTest::newRow("999.6 written whole") << 999.6 << "✅"
-                                             << "1000";
+                                             << "1,000";
         QTest::newRow("exactly 1000") << 1000.0 << "🔴"
-                                      << "1000";
+                                      << "1,000";
         QTest::newRow("regression: 999.9999999999999 is not below 1000") << 999.9999999999999 << "🔴"
-                                                                         << "1000";
+                                                                         << "1,000";
+        // Grouped in thousands, as every figure on screen.
         QTest::newRow("regression: large sums never in exponent form") << 1234567.0 << "🔴"
-                                                                       << "1234567";
+                                                                       << "1,234,567";
     }
     void overdueRentCard()
     {
@@ -893,11 +894,11 @@ private slots:
         const QVariantList cards = m_ctrl->getAIInsights();
         QCOMPARE(cards.size(), 4);
         QCOMPARE(cards[2].toMap()["description"].toString(),
-                 QStringLiteral("2 قسط متأخر بقيمة 2600 ₪"));
+                 QStringLiteral("2 قسط متأخر بقيمة 2,600 ₪"));
         QCOMPARE(cards[2].toMap()["icon"].toString(), QStringLiteral("⚠️"));
         QCOMPARE(cards[3].toMap()["title"].toString(), QStringLiteral("شيكات مستحقة"));
         QCOMPARE(cards[3].toMap()["description"].toString(),
-                 QStringLiteral("2 شيك مستحق خلال 7 أيام بقيمة 2000 ₪"));
+                 QStringLiteral("2 شيك مستحق خلال 7 أيام بقيمة 2,000 ₪"));
     }
 
     void smartAnalysisFinancialParagraph_data()
@@ -908,13 +909,13 @@ private slots:
         const QString advice = "يُنصح بمراجعة المصاريف التشغيلية لزيادة هامش الربح.\n\n";
         QTest::newRow("margin of exactly 30")
             << QList<double>{1000} << 700.0
-            << "**1000 ₪**. بهامش ربح صافي يقدر بـ **30.0%**. " + advice;
+            << "**1,000 ₪**. بهامش ربح صافي يقدر بـ **30.0%**. " + advice;
         QTest::newRow("regression: 30.000000000000004 is not above 30")
             << QList<double>{100.1, 200.1} << 210.14
             << "**300 ₪**. بهامش ربح صافي يقدر بـ **30.0%**. " + advice;
-        QTest::newRow("regression: revenue in whole form")
+        QTest::newRow("regression: revenue in whole form, grouped")
             << QList<double>{1234567} << 0.0
-            << "**1234567 ₪**. بهامش ربح صافي يقدر بـ **100.0%**. هذا المؤشر ممتاز ويدل على "
+            << "**1,234,567 ₪**. بهامش ربح صافي يقدر بـ **100.0%**. هذا المؤشر ممتاز ويدل على "
                "كفاءة تشغيلية عالية.\n\n";
         QTest::newRow("no revenue, only expenses")
             << QList<double>{} << 500.0
@@ -952,7 +953,7 @@ private slots:
         const QString text = analysis["text"].toString();
         QVERIFY(text.contains("نسبة الإشغال الحالية هي **100.0%**. المحفظة في حالة صحية "
                               "جيدة جداً من حيث الإشغال.\n\n"));
-        QVERIFY2(text.endsWith("💡 **توصيات ذكية:**\n- هناك **2** دفعات متأخرة بقيمة **1800 ₪**. "
+        QVERIFY2(text.endsWith("💡 **توصيات ذكية:**\n- هناك **2** دفعات متأخرة بقيمة **1,800 ₪**. "
                                "يُفضل التواصل مع العملاء لتحصيلها لضمان تدفق نقدي مستقر.\n- "
                                "تنبيه: يوجد **1** شيكات تستحق خلال الأسبوع القادم. تأكد من توفر "
                                "السيولة أو متابعة التحصيل.\n"),

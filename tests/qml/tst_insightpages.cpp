@@ -269,8 +269,9 @@ private slots:
         QFETCH(int, pageIndex);
         // Last month's rent, not paid: an overdue invoice.
         startOffice([this] {
-            QVERIFY(call(QStringLiteral("invoiceModel.generateAllRent('%1')").arg(period(-1)))
-                        .toInt() > 0);
+            QVERIFY(
+                call(QStringLiteral("invoiceModel.generateAllRent('%1')").arg(period(-1))).toInt() >
+                0);
         });
         // Bring the first alert of this kind into view, then use its button.
         const QVariantList alerts = call(QStringLiteral("notifyCtrl.getActiveAlerts()")).toList();
@@ -371,9 +372,19 @@ private slots:
         for (const char* key : {"receivables", "installment_receivables", "total_assets", "cash"}) {
             QQuickItem* figure = m_shell->find(QStringLiteral("balance_") + key, page);
             QVERIFY2(figure, key);
-            QVERIFY2(text(m_shell->find(QStringLiteral("balanceValue"), figure))
-                         .startsWith(money(balance.value(key).toDouble(), "₪")),
-                     key);
+            QQuickItem* value = m_shell->find(QStringLiteral("balanceValue"), figure);
+            QCOMPARE(text(value), money(balance.value(key).toDouble(), "₪"));
+            // Each currency's own amount and the missing rates under it,
+            // wrapped inside the card: in one line with the figure they ran
+            // out of the card on a large office.
+            QQuickItem* detail = m_shell->find(QStringLiteral("balanceDetail"), figure);
+            QVERIFY2(detail, key);
+            for (QQuickItem* line : {value, detail}) {
+                QVERIFY2(line->property("contentWidth").toReal() <= line->width() + 0.5, key);
+                QVERIFY2(line->mapToItem(figure, QPointF(0, line->height())).y() <=
+                             figure->height(),
+                         key);
+            }
         }
 
         // Projects: one card per property with its own figures.

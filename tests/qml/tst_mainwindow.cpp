@@ -18,6 +18,7 @@
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
+#include <QtQuickTest/quicktest.h>
 
 #include <algorithm>
 #include <functional>
@@ -727,6 +728,44 @@ private slots:
         for (QQuickItem* v : values)
             shown << v->property("text").toString();
         QVERIFY2(shown.contains(QStringLiteral("12,500")), qPrintable(shown.join(u' ')));
+    }
+
+    // Regression: a large office's captions (eight digits and more) ran into
+    // their neighbours; they are shortened to fit, the hover keeps the whole.
+    void analyticsCaptionsKeepToTheirBars()
+    {
+        start();
+        QQuickItem* chart = create(
+            QStringLiteral("AnalyticsWidget { x: 100; y: 100; width: 400; maxValue: 13000000; "
+                           "data: [{ label: \"برج النخيل\", value: 12578814 },"
+                           "{ label: \"عمارة الكرمل\", value: 11931386 },"
+                           "{ label: \"مجمع السلام\", value: 845000 },"
+                           "{ label: \"برج القدس\", value: 1200 }] }"));
+        QList<QQuickItem*> values = findItems(chart, QStringLiteral("analyticsBarValue"));
+        QCOMPARE(values.size(), 4);
+        QVERIFY(QQuickTest::qWaitForPolish(chart->window()));
+        std::sort(values.begin(), values.end(), [](QQuickItem* a, QQuickItem* b) {
+            return a->mapToScene({}).x() > b->mapToScene({}).x();
+        });
+        QStringList shown;
+        for (QQuickItem* v : values)
+            shown << v->property("text").toString();
+        QCOMPARE(shown, (QStringList{QStringLiteral("12.6 م"), QStringLiteral("11.9 م"),
+                                     QStringLiteral("845,000"), QStringLiteral("1,200")}));
+        for (int i = 1; i < values.size(); ++i) {
+            const QRectF right = values.at(i - 1)->mapRectToScene(
+                QRectF(0, 0, values.at(i - 1)->implicitWidth(), 1));
+            const QRectF left =
+                values.at(i)->mapRectToScene(QRectF(0, 0, values.at(i)->implicitWidth(), 1));
+            QVERIFY2(left.right() < right.left(), qPrintable(shown.join(u' ')));
+        }
+        const QVariant entry = QVariantMap{{QStringLiteral("label"), QStringLiteral("برج")},
+                                           {QStringLiteral("value"), 12578814}};
+        QVariant hover;
+        QMetaObject::invokeMethod(chart, "hoverText", Q_RETURN_ARG(QVariant, hover),
+                                  Q_ARG(QVariant, entry));
+        QVERIFY2(hover.toString().contains(QStringLiteral("12,578,814")),
+                 qPrintable(hover.toString()));
     }
 
     void dialogPlacesContentAndCloses()
