@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Input.js" as Input
 import "../components/Totals.js" as Totals
 
 // Double-entry accounting: the chart of accounts, the journal (paged),
@@ -423,9 +424,9 @@ Item {
                                             Layout.fillWidth: true
                                             text: (page.centreTypes[centre.modelData.type] || "الوحدة") + " - " + centre.modelData.name
                                         }
-                                        Cell { Layout.preferredWidth: 170; text: "الإيراد " + Money.format(centre.modelData.revenue); color: Theme.successColor }
-                                        Cell { Layout.preferredWidth: 170; text: "التكلفة " + Money.format(centre.modelData.expenses); color: Theme.dangerColor }
-                                        Cell { Layout.preferredWidth: 170; text: "الربح " + Money.format(centre.modelData.profit); font: Theme.bodyBold }
+                                        Cell { Layout.preferredWidth: 170; text: "الإيراد " + Input.isolate(Money.format(centre.modelData.revenue)); color: Theme.successColor }
+                                        Cell { Layout.preferredWidth: 170; text: "التكلفة " + Input.isolate(Money.format(centre.modelData.expenses)); color: Theme.dangerColor }
+                                        Cell { Layout.preferredWidth: 170; text: "الربح " + Input.isolate(Money.format(centre.modelData.profit)); font: Theme.bodyBold }
                                     }
                                     Cell {
                                         objectName: "centreBreakdown"

@@ -117,7 +117,7 @@ MDialog {
                 label: "العملة"
                 placeholder: "لا يوجد مستحق"
                 model: dialog.balances
-                displayFunction: function(b) { return b.currency_code + " (" + Money.format(b.balance, b.currency_id) + ")" }
+                displayFunction: function(b) { return b.currency_code + " (" + Input.isolate(Money.format(b.balance, b.currency_id)) + ")" }
                 onActivated: {
                     if (dialog.balance)
                         amountField.text = Number(dialog.balance.balance).toFixed(2)

@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
 import "../components"
+import "../components/Input.js" as Input
 
 // Whether the books agree: debits with credits, every entry with itself,
 // every account with its lines, and receivables, payables and cheques under
@@ -121,9 +122,9 @@ Rectangle {
                         objectName: "findingSides"
                         Layout.fillWidth: true
                         color: Theme.textSecondary
-                        text: finding.modelData.ledger_label + ": " + Money.format(finding.modelData.ledger, finding.modelData.currency_id)
-                              + "   |   " + finding.modelData.records_label + ": " + Money.format(finding.modelData.records, finding.modelData.currency_id)
-                              + "   |   الفرق: " + Money.format(finding.modelData.difference, finding.modelData.currency_id)
+                        text: finding.modelData.ledger_label + ": " + Input.isolate(Money.format(finding.modelData.ledger, finding.modelData.currency_id))
+                              + "   |   " + finding.modelData.records_label + ": " + Input.isolate(Money.format(finding.modelData.records, finding.modelData.currency_id))
+                              + "   |   الفرق: " + Input.isolate(Money.format(finding.modelData.difference, finding.modelData.currency_id))
                     }
                 }
             }

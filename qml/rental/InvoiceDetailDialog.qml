@@ -85,7 +85,7 @@ MDialog {
             Label {
                 objectName: "detailTenant"
                 Layout.fillWidth: true
-                text: (dialog.invoice.tenant_name || "") + " - الفترة " + (dialog.invoice.period || "")
+                text: (dialog.invoice.tenant_name || "") + " - الفترة " + Input.isolate(dialog.invoice.period || "")
                 font.bold: true
             }
             StatusBadge {
@@ -163,16 +163,16 @@ MDialog {
             spacing: 16
             Label {
                 objectName: "detailTotal"
-                text: "الإجمالي: " + Money.format(dialog.invoice.total_amount, dialog.invoice.currency_id)
+                text: "الإجمالي: " + Input.isolate(Money.format(dialog.invoice.total_amount, dialog.invoice.currency_id))
             }
             Label {
                 objectName: "detailPaid"
-                text: "المدفوع: " + Money.format(dialog.invoice.paid_amount, dialog.invoice.currency_id)
+                text: "المدفوع: " + Input.isolate(Money.format(dialog.invoice.paid_amount, dialog.invoice.currency_id))
             }
             Label {
                 objectName: "detailBalance"
                 Layout.fillWidth: true
-                text: "المتبقي: " + Money.format(dialog.invoice.balance, dialog.invoice.currency_id)
+                text: "المتبقي: " + Input.isolate(Money.format(dialog.invoice.balance, dialog.invoice.currency_id))
                 font.bold: true
             }
             MButton {

@@ -202,7 +202,7 @@ Item {
                             objectName: "maintenanceCost"
                             Layout.fillWidth: true
                             visible: row.done
-                            text: "التكلفة: " + Money.format(row.model.cost, 0)
+                            text: "التكلفة: " + Input.isolate(Money.format(row.model.cost, 0))
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             font: Theme.smallBold

@@ -1,6 +1,7 @@
 import QtQuick
 import QtQuick.Layouts
 import "../components"
+import "../components/Input.js" as Input
 import "../components/Totals.js" as Totals
 
 // "كشف حساب المستأجر - …": a tenant's invoices and payments with a running
@@ -52,7 +53,7 @@ MDialog {
             entries.push({
                 "date": r.date,
                 "description": r.type + " - " + (r.ref || "")
-                               + (charged ? " بقيمة " + Money.format(r.debit, r.currency_id) : ""),
+                               + (charged ? " بقيمة " + Input.isolate(Money.format(r.debit, r.currency_id)) : ""),
                 "reference": r.ref || "",
                 "amount": charged ? "-" : Money.format(r.credit, r.currency_id),
                 "balance": Money.format(running[key], r.currency_id)

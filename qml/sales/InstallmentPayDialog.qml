@@ -54,7 +54,7 @@ MDialog {
             objectName: "installmentPayInfo"
             Layout.fillWidth: true
             text: "قسط شقة " + Input.isolate(dialog.installment.unit_number) + " - استحقاق " + Input.isolate(dialog.installment.due_date)
-                  + "\nالمتبقي: " + Money.format(dialog.remaining, dialog.installment.currency_id)
+                  + "\nالمتبقي: " + Input.isolate(Money.format(dialog.remaining, dialog.installment.currency_id))
             textFormat: Text.PlainText
             horizontalAlignment: Text.AlignRight
             wrapMode: Text.Wrap

@@ -145,7 +145,7 @@ MDialog {
                             objectName: "installmentPaid"
                             Layout.fillWidth: true
                             visible: Number(row.item.paid_amount) > 0 && !row.paid
-                            text: "المدفوع: " + Money.format(row.item.paid_amount, row.item.currency_id)
+                            text: "المدفوع: " + Input.isolate(Money.format(row.item.paid_amount, row.item.currency_id))
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
                             font: Theme.caption

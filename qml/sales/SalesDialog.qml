@@ -259,7 +259,7 @@ MDialog {
                         anchors.leftMargin: 14
                         verticalAlignment: Text.AlignVCenter
                         horizontalAlignment: Text.AlignRight
-                        text: "القسط الشهري: " + Money.format(dialog.monthly, dialog.currency ? dialog.currency.id : 0)
+                        text: "القسط الشهري: " + Input.isolate(Money.format(dialog.monthly, dialog.currency ? dialog.currency.id : 0))
                         textFormat: Text.PlainText
                         font: Theme.bodyLargeBold
                         color: Theme.textPrimary

@@ -256,7 +256,7 @@ private slots:
                  250.0);
         QTRY_COMPARE(text("maintenanceCost", "text",
                           m_app->find(QStringLiteral("maintenanceRow_تسرب مياه في المطبخ"))),
-                     QStringLiteral("التكلفة: 250.00 ₪"));
+                     QStringLiteral("التكلفة: \u2068250.00 ₪\u2069"));
 
         // Removals: what is in use stays and says why; the free unit goes.
         QVERIFY(m_app->showPage(kTenants));

@@ -188,7 +188,7 @@ private slots:
         QCOMPARE(invoiceEntry.value(QStringLiteral("amount")).toString(), QStringLiteral("-"));
         QVERIFY(invoiceEntry.value(QStringLiteral("description"))
                     .toString()
-                    .endsWith(QStringLiteral("بقيمة 1,200.00 $")));
+                    .endsWith(QStringLiteral("بقيمة \u20681,200.00 $\u2069")));
         QCOMPARE(invoiceEntry.value(QStringLiteral("balance")).toString(),
                  QStringLiteral("1,200.00 $"));
         const QVariantMap paymentEntry = entries.at(1).toMap();
