@@ -15,8 +15,8 @@ Rectangle {
     property color iconColor: Theme.accentGold
 
     implicitWidth: 240
-    implicitHeight: 110
-    height: 110
+    implicitHeight: Math.max(110, lines.implicitHeight + 40)
+    height: implicitHeight
     radius: 16
     color: Theme.bgCard
     border.width: 1
@@ -51,11 +51,13 @@ Rectangle {
         }
 
         Column {
+            id: lines
             Layout.fillWidth: true
             Layout.alignment: Qt.AlignVCenter
             spacing: 4
 
             Text {
+                id: titleText
                 objectName: "statsCardTitle"
                 width: parent.width
                 text: card.title
@@ -69,6 +71,8 @@ Rectangle {
             Text {
                 objectName: "statsCardValue"
                 width: parent.width
+                // A value of several lines (one per currency) makes the card
+                // taller rather than lose any of them.
                 text: card.value
                 textFormat: Text.PlainText
                 horizontalAlignment: Text.AlignRight
@@ -81,6 +85,7 @@ Rectangle {
             }
 
             Text {
+                id: subtitleText
                 objectName: "statsCardSubtitle"
                 width: parent.width
                 visible: card.subtitle !== ""

@@ -33,14 +33,15 @@ function byCurrency(rows, amountKey, currencyKey) {
 }
 
 // "1,200.00 ₪ + 300.00 $"; a list without rows gives zero in the primary
-// currency. `money` is the Money singleton.
-function format(sums, money) {
+// currency. `money` is the Money singleton; `separator` ("\n": one currency
+// per line) stands between the currencies.
+function format(sums, money, separator) {
     if (sums.length === 0)
         return money.format(0)
     var parts = []
     for (var i = 0; i < sums.length; ++i)
         parts.push(money.format(sums[i].total, sums[i].currency_id))
-    return parts.join(" + ")
+    return parts.join(separator === undefined ? " + " : separator)
 }
 
 // A converted back-end total as a footer or card shows it: the total in the

@@ -108,21 +108,21 @@ MDialog {
                 objectName: "tenantTotalDebit"
                 Layout.fillWidth: true
                 title: "إجمالي المطلوبات"
-                value: Totals.format(dialog.totalDebit, Money)
+                value: Totals.format(dialog.totalDebit, Money, "\n")
                 icon: "📈"
             }
             StatsCard {
                 objectName: "tenantTotalCredit"
                 Layout.fillWidth: true
                 title: "إجمالي المدفوعات"
-                value: Totals.format(dialog.totalCredit, Money)
+                value: Totals.format(dialog.totalCredit, Money, "\n")
                 icon: "📉"
             }
             StatsCard {
                 objectName: "tenantBalance"
                 Layout.fillWidth: true
                 title: "الرصيد المتبقي"
-                value: Totals.format(dialog.balance, Money)
+                value: Totals.format(dialog.balance, Money, "\n")
                 icon: "⚖️"
             }
         }

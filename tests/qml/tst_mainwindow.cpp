@@ -768,6 +768,39 @@ private slots:
                  qPrintable(hover.toString()));
     }
 
+    // Regression: a tenant owing in two currencies had both sums in one
+    // line, cut short at the left, the shekels unreadable. One currency per
+    // line, shrunk together to fit the card.
+    void statsCardFitsOneCurrencyPerLine_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("lines");
+        QTest::newRow("one currency") << QStringLiteral("1,063,536.50 ₪") << 1;
+        QTest::newRow("two currencies") << QStringLiteral("1,234,567.70 ₪\n164,556.00 $") << 2;
+        QTest::newRow("three currencies with a subtitle")
+            << QStringLiteral("1,234,567.70 ₪\n164,556.00 $\n12,500.000 د.ا") << 3;
+    }
+    void statsCardFitsOneCurrencyPerLine()
+    {
+        QFETCH(QString, value);
+        QFETCH(int, lines);
+        start();
+        QQuickItem* card =
+            create(QStringLiteral("StatsCard { width: 250; title: \"الرصيد المتبقي\"; "
+                                  "icon: \"⚖️\" }"));
+        card->setProperty("value", value);
+        if (lines == 3)
+            card->setProperty("subtitle", QStringLiteral("مجموع الفواتير"));
+        QVERIFY(QQuickTest::qWaitForPolish(card->window()));
+        QQuickItem* shown = findItem(card, QStringLiteral("statsCardValue"));
+        QVERIFY(shown);
+        QCOMPARE(shown->property("lineCount").toInt(), lines);
+        QVERIFY(!shown->property("truncated").toBool());
+        QVERIFY(shown->property("contentWidth").toReal() <= shown->width() + 0.5);
+        QVERIFY(shown->property("contentHeight").toReal() <= shown->height() + 0.5);
+        QVERIFY(shown->mapToItem(card, QPointF(0, shown->height())).y() <= card->height());
+    }
+
     void dialogPlacesContentAndCloses()
     {
         start();
