@@ -62,7 +62,8 @@ Item {
     }
 
     function boxLine(totals) {
-        return totals.count + " - " + (totals.count > 0 ? Totals.format(totals.sums, Money) : Money.format(0, 0))
+        return totals.count + " - " + Input.isolate(totals.count > 0 ? Totals.format(totals.sums, Money)
+                                                                     : Money.format(0, 0))
     }
 
     // A plain copy of a list row: the row itself goes when the list reloads.
@@ -143,6 +144,10 @@ Item {
                             text: "📥 واردة: " + page.boxLine(box.modelData.received)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
+                            // Large sums in two currencies shrink to fit the box
+                            // before anything is cut off.
+                            fontSizeMode: Text.HorizontalFit
+                            minimumPixelSize: 9
                             elide: Text.ElideLeft
                             font: Theme.bodyBold
                             color: Theme.textPrimary
@@ -153,6 +158,10 @@ Item {
                             text: "📤 صادرة: " + page.boxLine(box.modelData.issued)
                             textFormat: Text.PlainText
                             horizontalAlignment: Text.AlignRight
+                            // Large sums in two currencies shrink to fit the box
+                            // before anything is cut off.
+                            fontSizeMode: Text.HorizontalFit
+                            minimumPixelSize: 9
                             elide: Text.ElideLeft
                             font: Theme.bodyBold
                             color: Theme.textPrimary

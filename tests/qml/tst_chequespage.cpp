@@ -88,7 +88,7 @@ private slots:
                             need(QStringLiteral("chequeStatusBox_pending")))
                         ->property("text")
                         .toString()
-                        .startsWith(QStringLiteral("📥 واردة: 6 - 6,000.00")));
+                        .startsWith(QStringLiteral("📥 واردة: 6 - \u20686,000.00")));
         ShotSaver::saveShot(h->window(), QStringLiteral("cheques-register"));
         QVERIFY(h->click(h->find(QStringLiteral("bounceChequeButton"), row)));
         QVERIFY(h->settled(QStringLiteral("chequeBounceDialog"), true));

@@ -536,9 +536,9 @@ private slots:
                 .toString();
         };
         QTRY_VERIFY(boxLine(QStringLiteral("pending"), "chequeReceivedLine")
-                        .startsWith(QStringLiteral("📥 واردة: 2 - 1,300.00")));
+                        .startsWith(QStringLiteral("📥 واردة: 2 - \u20681,300.00")));
         QVERIFY(boxLine(QStringLiteral("pending"), "chequeIssuedLine")
-                    .startsWith(QStringLiteral("📤 صادرة: 1 - 250.50")));
+                    .startsWith(QStringLiteral("📤 صادرة: 1 - \u2068250.50")));
         QCOMPARE(boxLine(QStringLiteral("pending"), "chequeStatusLabel"), QStringLiteral("معلق"));
         ShotSaver::saveShot(h->window(), QStringLiteral("cheques-page"));
 
@@ -570,13 +570,13 @@ private slots:
                  QStringLiteral("bounced"));
 
         QTRY_VERIFY(boxLine(QStringLiteral("pending"), "chequeReceivedLine")
-                        .startsWith(QStringLiteral("📥 واردة: 0 - 0.00")));
+                        .startsWith(QStringLiteral("📥 واردة: 0 - \u20680.00")));
         QVERIFY(boxLine(QStringLiteral("paid"), "chequeReceivedLine")
-                    .startsWith(QStringLiteral("📥 واردة: 1 - 1,000.00")));
+                    .startsWith(QStringLiteral("📥 واردة: 1 - \u20681,000.00")));
         QVERIFY(boxLine(QStringLiteral("bounced"), "chequeReceivedLine")
-                    .startsWith(QStringLiteral("📥 واردة: 1 - 300.00")));
+                    .startsWith(QStringLiteral("📥 واردة: 1 - \u2068300.00")));
         QVERIFY(boxLine(QStringLiteral("pending"), "chequeIssuedLine")
-                    .startsWith(QStringLiteral("📤 صادرة: 1 - 250.50")));
+                    .startsWith(QStringLiteral("📤 صادرة: 1 - \u2068250.50")));
         QCOMPARE(h->find(QStringLiteral("chequeStatus"), need(QStringLiteral("chequeRow_5002")))
                      ->property("text")
                      .toString(),
