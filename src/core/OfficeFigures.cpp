@@ -296,9 +296,9 @@ OfficeFigures::ledgerPerOwner(const QString& owner, const QString& sign,
         if (!day.isEmpty())
             totalOf(key)->add(currency, day, row.value(QStringLiteral("o")).toDouble());
     }
-    for (auto owner = converted.cbegin(); owner != converted.cend(); ++owner) {
-        for (auto it = owner->cbegin(); it != owner->cend(); ++it)
-            totalOf(owner.key())
+    for (auto each = converted.cbegin(); each != converted.cend(); ++each) {
+        for (auto it = each->cbegin(); it != each->cend(); ++it)
+            totalOf(each.key())
                 ->add(it.key(), QString(), static_cast<double>(it->amount),
                       static_cast<double>(it->inPrimary));
     }

@@ -15,12 +15,11 @@
 
 namespace {
 
-// Amounts in the texts: rounded to whole units, fixed notation, so a large
-// revenue never appears in exponent form (and -0.4 is "0", not "-0").
-// Whole amounts with their thousands grouped, as every other figure shows.
+// Amounts in the texts: rounded to whole units, thousands grouped as every
+// other figure shows them, never in exponent form (and -0.4 is "0", not "-0").
 QString wholeText(double value)
 {
-    return PrintHtml::grouped(std::round(value), 0);
+    return PrintHtml::grouped(std::round(value) + 0.0, 0);
 }
 
 QString oneDecimalText(double value)
