@@ -47,7 +47,8 @@ Rectangle {
                 objectName: "alertsCount"
                 anchors.left: parent.left
                 anchors.verticalCenter: parent.verticalCenter
-                text: Math.max(panel.total, panel.alerts.length) + " تنبيه"
+                text: Math.max(panel.total, panel.alerts.length).toLocaleString(Qt.locale(), "f", 0)
+                      + " تنبيه"
                 textFormat: Text.PlainText
                 font: Theme.small
                 color: Theme.textSecondary

@@ -79,21 +79,21 @@ MDialog {
                 objectName: "buyerTotalAmount"
                 Layout.fillWidth: true
                 title: "إجمالي قيمة الأقساط"
-                value: Totals.format(dialog.totalAmount, Money)
+                value: Totals.format(dialog.totalAmount, Money, "\n")
                 icon: "📈"
             }
             StatsCard {
                 objectName: "buyerTotalPaid"
                 Layout.fillWidth: true
                 title: "إجمالي المسدد"
-                value: Totals.format(dialog.totalPaid, Money)
+                value: Totals.format(dialog.totalPaid, Money, "\n")
                 icon: "📉"
             }
             StatsCard {
                 objectName: "buyerTotalRemaining"
                 Layout.fillWidth: true
                 title: "المتبقي الكلي"
-                value: Totals.format(dialog.totalRemaining, Money)
+                value: Totals.format(dialog.totalRemaining, Money, "\n")
                 icon: "⚖️"
             }
         }

@@ -247,8 +247,13 @@ private slots:
         // Regression: the count kept the width of its first, shorter text
         // and ran out of the panel's left edge as the number grew.
         QTRY_COMPARE(count->width(), count->implicitWidth());
-        QVERIFY(count->mapToItem(m_shell->find(QStringLiteral("alertsPanel")), QPointF(0, 0)).x() >
-                0);
+        QQuickItem* panel = m_shell->find(QStringLiteral("alertsPanel"));
+        QVERIFY(count->mapToItem(panel, QPointF(0, 0)).x() > 0);
+        // A large office's count, grouped like every other number.
+        panel->setProperty("total", 181133);
+        QCOMPARE(count->property("text").toString(), QStringLiteral("181,133 تنبيه"));
+        QTRY_COMPARE(count->width(), count->implicitWidth());
+        QVERIFY(count->mapToItem(panel, QPointF(0, 0)).x() > 0);
     }
 
     void followButtonOpensThePageForTheAlert_data()
