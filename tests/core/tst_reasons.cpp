@@ -54,18 +54,6 @@ private slots:
                  Reasons::stillReferenced());
         QCOMPARE(Reasons::removal(QStringLiteral("database is locked")), Reasons::databaseLocked());
     }
-
-    // Regression: wrapped onto a second line, the missing rate's date read
-    // "01-12-2016"; the date and the code keep their own order now.
-    void missingRateKeepsItsDateAndCodeApart()
-    {
-        const QString reason = Reasons::noRate(QStringLiteral("USD"), QStringLiteral("2016-12-01"));
-        const QChar start(0x2068);
-        const QChar end(0x2069);
-        QVERIFY(reason.contains(start + QStringLiteral("USD") + end + QStringLiteral(" في ") +
-                                start + QStringLiteral("2016-12-01") + end +
-                                QStringLiteral(" أو قبله")));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestReasons)
