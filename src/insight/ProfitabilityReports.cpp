@@ -343,26 +343,15 @@ QVariantList ProfitabilityReports::propertyComparison()
         "as units, SUM(CASE WHEN status='rented' THEN 1 ELSE 0 END) as rented, SUM(CASE WHEN "
         "status='sold' THEN 1 ELSE 0 END) as sold FROM units GROUP BY property_id) uc ON "
         "uc.property_id=p.id"));
-    const QString stored =
-        QStringLiteral("SELECT owner_id as o, NULLIF(currency_id,-1) as c, '' as d, "
-                       "cents/100.0+rest as t FROM money_totals WHERE kind=? AND row_count>0 AND "
-                       "(currency_id=-1 OR currency_id=") +
-        ConvertedTotal::primaryIdSql() + QStringLiteral(")");
     QHash<qlonglong, ConvertedTotal> income = ConvertedTotal::perOwner(
-        m_db->execQuery(stored, {MoneyTotals::kPropertyPayments}), QStringLiteral("o"), &rates);
-    QHash<qlonglong, ConvertedTotal> expenses = ConvertedTotal::perOwner(
-        m_db->execQuery(stored, {MoneyTotals::kPropertyExpenses}), QStringLiteral("o"), &rates);
-    // Column by column (property, currency, day, amount), without a map per
-    // row: an office may hold thousands of such days.
-    const auto addDays = [&](QHash<qlonglong, ConvertedTotal>& totals, const QString& sql,
-                             const QVariantList& params) {
-        m_db->forEachRow(sql, params, [&](QVector<QVariant>& row) {
-            auto it = totals.find(row.at(0).toLongLong());
-            if (it == totals.end())
-                it = totals.insert(row.at(0).toLongLong(), ConvertedTotal(&rates));
-            it->add(row.at(1).toInt(), row.at(2).toString(), row.at(3).toDouble());
-        });
-    };
+        m_db->execQuery(QStringLiteral("SELECT owner_id as o, NULLIF(currency_id,-1) as c, '' as "
+                                       "d, cents/100.0+rest as t FROM money_totals WHERE kind=? "
+                                       "AND row_count>0 AND (currency_id=-1 OR currency_id=") +
+                            ConvertedTotal::primaryIdSql() + QStringLiteral(")"),
+                        {MoneyTotals::kPropertyPayments}),
+        QStringLiteral("o"), &rates);
+    const QHash<qlonglong, ConvertedTotal> expenses =
+        ProjectFinancials::expensesPerProperty(m_db, &rates);
     // The other currencies' amounts per property and day, kept by the same
     // triggers (owner = property * stride + yyyymmdd), one currency at a
     // time through the kept rows' currency index.
@@ -392,11 +381,6 @@ QVariantList ProfitabilityReports::propertyComparison()
                                  it = income.insert(owner / stride, ConvertedTotal(&rates));
                              it->add(row.at(1).toInt(), date, row.at(2).toDouble());
                          });
-        addDays(expenses,
-                QStringLiteral("SELECT property_id, currency_id, expense_date, SUM(amount) FROM "
-                               "expenses WHERE currency_id=? AND property_id IS NOT NULL GROUP "
-                               "BY 1, 2, 3"),
-                {currency.at(1)});
     }
 
     const ConvertedTotal none(&rates);

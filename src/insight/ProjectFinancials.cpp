@@ -3,6 +3,7 @@
 #include "core/ConvertedTotal.h"
 #include "core/CurrencyRates.h"
 #include "core/Database.h"
+#include "core/MoneyTotals.h"
 #include "core/SqlDialect.h"
 #include "insight/DateRange.h"
 #include "insight/InsightDates.h"
@@ -43,6 +44,34 @@ const QString& ProjectFinancials::effectivePrice()
     static const QString price = QStringLiteral(
         "CASE WHEN sale_price_actual > 0 THEN sale_price_actual ELSE sale_price END");
     return price;
+}
+
+QHash<qlonglong, ConvertedTotal> ProjectFinancials::expensesPerProperty(Database* db,
+                                                                        const CurrencyRates* rates)
+{
+    QHash<qlonglong, ConvertedTotal> expenses = ConvertedTotal::perOwner(
+        db->execQuery(QStringLiteral("SELECT owner_id as o, NULLIF(currency_id,-1) as c, '' as d, "
+                                     "cents/100.0+rest as t FROM money_totals WHERE kind=? AND "
+                                     "row_count>0 AND (currency_id=-1 OR currency_id=") +
+                          ConvertedTotal::primaryIdSql() + QStringLiteral(")"),
+                      {MoneyTotals::kPropertyExpenses}),
+        QStringLiteral("o"), rates);
+    // Column by column, without a map per row: an office may hold thousands
+    // of such days.
+    for (const QVariant& other :
+         db->execQuery(QStringLiteral("SELECT id FROM currencies WHERE is_primary=0"))) {
+        db->forEachRow(
+            QStringLiteral("SELECT property_id, currency_id, expense_date, SUM(amount) FROM "
+                           "expenses WHERE currency_id=? AND property_id IS NOT NULL GROUP BY 1, "
+                           "2, 3"),
+            {other.toMap().value(QStringLiteral("id"))}, [&](QVector<QVariant>& row) {
+                auto it = expenses.find(row.at(0).toLongLong());
+                if (it == expenses.end())
+                    it = expenses.insert(row.at(0).toLongLong(), ConvertedTotal(rates));
+                it->add(row.at(1).toInt(), row.at(2).toString(), row.at(3).toDouble());
+            });
+    }
+    return expenses;
 }
 
 QVariantMap ProjectFinancials::of(int propertyId, const DateRange& range)
@@ -119,15 +148,19 @@ QHash<int, QVariantMap> ProjectFinancials::read(const QString& propertyIds,
     const Totals collections =
         ConvertedTotal::perOwner(collectionRows, QStringLiteral("o"), &rates);
 
+    // Every project over the whole history: a great many expenses, whose
+    // totals the database keeps per property.
     QVariantList expenseParams = idParams;
     const Totals expenses =
-        perProject(perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
-                                     QStringLiteral("expense_date")) +
-                       QStringLiteral(", property_id as o FROM expenses WHERE ") +
-                       owner(QStringLiteral("property_id")) + asked +
-                       range.clause(dated(QStringLiteral("expense_date")), expenseParams) +
-                       QStringLiteral(" GROUP BY property_id, c, d"),
-                   expenseParams);
+        all && !range.applies()
+            ? expensesPerProperty(m_db, &rates)
+            : perProject(perCurrencyAndDay(QStringLiteral("amount"), QStringLiteral("currency_id"),
+                                           QStringLiteral("expense_date")) +
+                             QStringLiteral(", property_id as o FROM expenses WHERE ") +
+                             owner(QStringLiteral("property_id")) + asked +
+                             range.clause(dated(QStringLiteral("expense_date")), expenseParams) +
+                             QStringLiteral(" GROUP BY property_id, c, d"),
+                         expenseParams);
 
     QVariantList unsoldParams = {today};
     unsoldParams << idParams;

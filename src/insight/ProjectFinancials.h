@@ -1,19 +1,23 @@
 #pragma once
 
+#include "core/ConvertedTotal.h"
+
 #include <QHash>
 #include <QString>
 #include <QVariantList>
 #include <QVariantMap>
 
+class CurrencyRates;
 class Database;
 class DateRange;
 
 // The financial figures of projects (properties): sales, collections,
 // expenses, the unsold value, expected and realised profit and the unit
 // counts. One project's card and the projects tab's every card come from
-// the same grouped statements, so a card shows the same figures whether it
-// was read alone or with all the others; the statements are as many
-// however many projects are asked for.
+// the same grouped statements (but the tab's whole-history expenses, read
+// from the totals kept per property, which add up to the same), so a card
+// shows the same figures whether it was read alone or with all the others;
+// the statements are as many however many projects are asked for.
 class ProjectFinancials
 {
 public:
@@ -31,6 +35,15 @@ public:
                                      const QString& day);
     // What a unit sells, or sold, for: the actual price when one was agreed.
     static const QString& effectivePrice();
+
+    // Every property's expenses over the whole history, by property id, each
+    // converted at its day's rate. The primary currency's come from the
+    // totals the database keeps per property and the other currencies' per
+    // day through their currency's index, so the office's every expense is
+    // not read. The projects' cards and the comparison of properties both
+    // read it.
+    static QHash<qlonglong, ConvertedTotal> expensesPerProperty(Database* db,
+                                                                const CurrencyRates* rates);
 
 private:
     // The figures of the properties `propertyIds` (a SELECT of property ids

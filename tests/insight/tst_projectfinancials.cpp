@@ -176,7 +176,7 @@ private slots:
         // A tenant's rent on the same unit is no buyer money.
         payment(db, 900, day(-2), 1, QVariant(), QVariant(), c);
         expense(db, zaytoun, a, 15000.5, day(-300));
-        expense(db, zaytoun, QVariant(), 800, day(-1));
+        const int common = expense(db, zaytoun, QVariant(), 800, day(-1));
         const int bill = expense(db, rayhan, c, 1200, day(-199), 2);
         expense(db, rayhan, QVariant(), 300, day(-20), 1);
         QVERIFY(rates.recordRate(2, day(-365), 3.5));
@@ -200,7 +200,8 @@ private slots:
             return;
 
         // A later rate, a unit moved to the other project, a sale, an
-        // amount corrected and a bill taken back.
+        // amount corrected, a common bill moved to the other project in
+        // dollars and a bill taken back.
         QVERIFY(rates.recordRate(2, day(-15), 3.75));
         QVERIFY(db->execNonQuery("UPDATE units SET property_id=?, currency_id=1 WHERE id=?",
                                  {rayhan, b}));
@@ -208,6 +209,8 @@ private slots:
             "UPDATE units SET status='sold', sale_date=?, sale_price_actual=0 WHERE id=?",
             {day(-5), d}));
         QVERIFY(db->execNonQuery("UPDATE payments SET amount=? WHERE id=?", {2600.25, instalment}));
+        QVERIFY(db->execNonQuery("UPDATE expenses SET property_id=?, currency_id=2 WHERE id=?",
+                                 {rayhan, common}));
         QVERIFY(db->execNonQuery("DELETE FROM expenses WHERE id=?", {bill}));
         expense(db, rayhan, d, 450, day(-4), 2);
         check("after changes");
