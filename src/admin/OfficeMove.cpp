@@ -1,6 +1,7 @@
 #include "admin/OfficeMove.h"
 
 #include "core/Database.h"
+#include "core/LedgerDayBalance.h"
 #include "core/ListTotals.h"
 #include "core/TransactionGuard.h"
 
@@ -129,10 +130,10 @@ bool Move::readTables()
                                                   Qt::CaseInsensitive))
             virtualTables << source.value(0).toString();
     }
-    // What the file keeps about its own schema and search indexes, the
-    // lists' kept day totals (the server counts its own from the moved rows;
-    // their days are told in the server's SQL) and the ledger's balance per
-    // day (a server reads its day totals instead).
+    // What the file keeps about its own schema and search indexes, and the
+    // lists' kept day totals and the ledger's balance per day (the server
+    // counts its own from the moved rows; the lists' days are told in the
+    // server's SQL).
     static const QStringList fileOnly = {
         QStringLiteral("schema_migrations"), QStringLiteral("search_index_marks"),
         QStringLiteral("list_totals"), QStringLiteral("ledger_day_balance")};
@@ -356,6 +357,11 @@ QString Move::run()
          ListTotals::recountStatements(DatabaseSettings::Engine::PostgreSQL)) {
         if (!exec(query, statement))
             return QStringLiteral("تعذّر عدّ مجاميع القوائم على الخادم: ") + m_error;
+    }
+    // The ledger's balance per day is counted from the moved day totals.
+    for (const QString& statement : LedgerDayBalance::recountStatements()) {
+        if (!exec(query, statement))
+            return QStringLiteral("تعذّر عدّ توازن الدفتر اليومي على الخادم: ") + m_error;
     }
     for (const QString& name : order) {
         const QString difference = compare(m_tables.value(name));

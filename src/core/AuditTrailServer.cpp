@@ -67,7 +67,7 @@ QStringList serverTables(QSqlDatabase& db)
         QStringLiteral("login_failures"),       QStringLiteral("money_totals"),
         QStringLiteral("journal_lines"),        QStringLiteral("ledger_day_totals"),
         QStringLiteral("ledger_totals_paused"), QStringLiteral("schema_migrations"),
-        QStringLiteral("list_totals"),
+        QStringLiteral("list_totals"),          QStringLiteral("ledger_day_balance"),
     };
     QStringList tables;
     QSqlQuery query(db);

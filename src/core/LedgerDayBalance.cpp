@@ -16,6 +16,13 @@ const QString kTable = QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_day_bal
                                       "net REAL NOT NULL DEFAULT 0, "
                                       "weighted INTEGER NOT NULL DEFAULT 0, "
                                       "PRIMARY KEY (currency_id, day)) WITHOUT ROWID");
+const QString kServerTable = QStringLiteral("CREATE TABLE IF NOT EXISTS ledger_day_balance ("
+                                            "currency_id BIGINT NOT NULL, "
+                                            "day TEXT NOT NULL, "
+                                            "accounts BIGINT NOT NULL DEFAULT 0, "
+                                            "net NUMERIC NOT NULL DEFAULT 0, "
+                                            "weighted BIGINT NOT NULL DEFAULT 0, "
+                                            "PRIMARY KEY (currency_id, day))");
 // The condition the index holds its rows under; a read names it word for
 // word, or SQLite would not use the index.
 const QString kOut = QStringLiteral("(ABS(net) > 0.005 OR weighted <> 0)");
@@ -26,17 +33,30 @@ const QString kIndex =
 
 // Adds (sign "") or takes away ("-") one day-totals row `row`. A day that no
 // longer holds any account's row goes back to exactly 0, so the binary noise
-// of adding and taking away never makes it look out of balance.
-QString change(const QString& row, const QString& sign)
+// of adding and taking away never makes it look out of balance. The server
+// names the kept row's own columns: a bare one would be as much the excluded
+// row's.
+QString change(const QString& row, const QString& sign, bool server = false)
 {
+    const QString own = server ? QStringLiteral("ledger_day_balance.") : QString();
     return QStringLiteral("INSERT INTO ledger_day_balance (currency_id, day, accounts, net, "
-                          "weighted) VALUES (%1.currency_id, %1.day, %3, %2(%1.debit-%1.credit), "
+                          "weighted) VALUES (%1.currency_id, %1.day, %4, %2(%1.debit-%1.credit), "
                           "%2%1.weighted) ON CONFLICT (currency_id, day) DO UPDATE SET "
-                          "accounts=accounts+excluded.accounts, net=CASE WHEN "
-                          "accounts+excluded.accounts=0 THEN 0 ELSE net+excluded.net END, "
-                          "weighted=weighted+excluded.weighted;")
-        .arg(row, sign, sign + QStringLiteral("1"));
+                          "accounts=%3accounts+excluded.accounts, net=CASE WHEN "
+                          "%3accounts+excluded.accounts=0 THEN 0 ELSE %3net+excluded.net END, "
+                          "weighted=%3weighted+excluded.weighted;")
+        .arg(row, sign, own, sign + QStringLiteral("1"));
 }
+
+// On the server, a day total that changed on its own day and currency (every
+// line posted: the totals are kept per account, currency and day) moves the
+// day's row once, by the difference.
+const QString kServerMoved = QStringLiteral(
+    "INSERT INTO ledger_day_balance (currency_id, day, accounts, net, weighted) VALUES "
+    "(new.currency_id, new.day, 0, (new.debit-new.credit)-(old.debit-old.credit), "
+    "new.weighted-old.weighted) ON CONFLICT (currency_id, day) DO UPDATE SET "
+    "net=ledger_day_balance.net+excluded.net, "
+    "weighted=ledger_day_balance.weighted+excluded.weighted;");
 
 struct Trigger
 {
@@ -108,10 +128,35 @@ bool LedgerDayBalance::ensure(QSqlDatabase& db, QSqlError* error)
     return SchemaStep::runTogether(db, statements, error);
 }
 
+const QStringList& LedgerDayBalance::serverStatements()
+{
+    static const QStringList statements = {
+        kServerTable,
+        kIndex,
+        QStringLiteral("CREATE OR REPLACE FUNCTION ledger_day_balance() RETURNS trigger LANGUAGE "
+                       "plpgsql AS $$ BEGIN IF TG_OP = 'UPDATE' AND old.currency_id = "
+                       "new.currency_id AND old.day = new.day THEN ") +
+            kServerMoved + QStringLiteral(" RETURN NULL; END IF; IF TG_OP <> 'INSERT' THEN ") +
+            change(QStringLiteral("old"), QStringLiteral("-"), true) +
+            QStringLiteral(" END IF; IF TG_OP <> 'DELETE' THEN ") +
+            change(QStringLiteral("new"), QString(), true) +
+            QStringLiteral(" END IF; RETURN NULL; END $$"),
+        QStringLiteral("DROP TRIGGER IF EXISTS ledger_day_balance_kept ON ledger_day_totals"),
+        QStringLiteral("CREATE TRIGGER ledger_day_balance_kept AFTER INSERT OR UPDATE OR DELETE "
+                       "ON ledger_day_totals FOR EACH ROW EXECUTE FUNCTION ledger_day_balance()"),
+    };
+    // A database that already holds lines is counted once.
+    static const QStringList all = statements + recountStatements();
+    return all;
+}
+
+QStringList LedgerDayBalance::recountStatements()
+{
+    return {QStringLiteral("DELETE FROM ledger_day_balance"), kRecount};
+}
+
 QStringList LedgerDayBalance::outOfBalanceDays(Database* db, int limit)
 {
-    if (db->isPostgres())
-        return outOfBalanceDaysScanned(db, limit);
     QStringList days;
     for (const QVariant& row :
          db->execQuery(QStringLiteral("SELECT DISTINCT day FROM ledger_day_balance WHERE ") + kOut +

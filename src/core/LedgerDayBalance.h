@@ -13,11 +13,11 @@ class QSqlError;
 // so the days out of balance are a look-up in an index of the few that are,
 // instead of a grouped pass over every account's day.
 //
-// Only a file keeps it. Every line posted on a day changes that day's one
-// row; a server keeps each change as a new version of the row until the
-// transaction ends and walks all of them at the next change, so a rent run's
-// thousands of lines on one day took 25 s instead of 1. A server reads the
-// days from its day totals.
+// Every line posted on a day changes that day's one row. A server keeps each
+// change as a new version of the row until the transaction ends and walks
+// all of them at the next change, so the batch postings (a rent run's
+// thousands of lines on one day) count their day totals in one statement
+// (LedgerHistory), which changes each day's row once per account.
 class LedgerDayBalance
 {
 public:
@@ -29,10 +29,15 @@ public:
     // transaction. Runs after LedgerTotals::ensure.
     static bool ensure(QSqlDatabase& db, QSqlError* error = nullptr);
     static const QStringList& triggerNames();
+    // The same on a PostgreSQL server, for its migrations; also what an
+    // office moved there counts its balance with.
+    static const QStringList& serverStatements();
+    // Empties the balance and counts it again from the day totals.
+    static QStringList recountStatements();
 
     // The first `limit` days (yyyy-MM-dd) on which some currency is out of
-    // balance, oldest first, from the kept rows (on a server from the day
-    // totals); daysScanned reads the same from the day totals themselves.
+    // balance, oldest first, from the kept rows; daysScanned reads the same
+    // from the day totals themselves.
     static QStringList outOfBalanceDays(Database* db, int limit);
     static QStringList outOfBalanceDaysScanned(Database* db, int limit);
 };

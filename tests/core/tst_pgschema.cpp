@@ -58,13 +58,11 @@ QString pgFamily(const QString& type)
 }
 
 // The tables each engine keeps for itself, which the other has no use for:
-// SQLite's id counters and text-search tables, the file's balance per day
-// (a server reads its day totals), the server's migration list.
+// SQLite's id counters and text-search tables, the server's migration list.
 bool engineOwn(const QString& table)
 {
     if (table.startsWith(QLatin1String("sqlite_")) ||
-        table == QLatin1String("search_index_marks") ||
-        table == QLatin1String("ledger_day_balance") || table == QLatin1String("schema_migrations"))
+        table == QLatin1String("search_index_marks") || table == QLatin1String("schema_migrations"))
         return true;
     for (const Schema::SearchIndex& index : Schema::searchIndexes()) {
         if (table.startsWith(index.name))
