@@ -302,8 +302,14 @@ QVariantMap ChequeModel::getRegisterTotals()
                         row.value(QStringLiteral("row_count")).toInt(),
                         QString()};
     }
-    // Each group's earliest due day, from the register's index.
-    for (Group& g : groups)
+    // Each group's earliest due day, from the register's index, where its
+    // type and status hold more than one currency to order.
+    QHash<QString, int> currencies;
+    for (const Group& g : std::as_const(groups))
+        ++currencies[g.type + QLatin1Char(':') + g.status];
+    for (Group& g : groups) {
+        if (currencies.value(g.type + QLatin1Char(':') + g.status) < 2)
+            continue;
         g.firstDue =
             m_db->scalar(g.currency > 0
                              ? QStringLiteral("SELECT MIN(due_date) FROM cheques WHERE type=? AND "
@@ -313,6 +319,7 @@ QVariantMap ChequeModel::getRegisterTotals()
                          g.currency > 0 ? QVariantList{g.type, g.status, g.currency}
                                         : QVariantList{g.type, g.status})
                 .toString();
+    }
     // Within each type and status the currencies keep the order of their
     // earliest due date.
     std::sort(groups.begin(), groups.end(), [](const Group& a, const Group& b) {
