@@ -441,8 +441,9 @@ private slots:
     }
 
     // The page's boxes in one read: each type and status apart, currencies
-    // in the order of their earliest due date, a cheque without a currency
-    // under 0, and a dinar sum kept to the mill (it was rounded to cents).
+    // in the order of their earliest due date (not of their ids), a cheque
+    // without a currency under 0, and a dinar sum kept to the mill (it was
+    // rounded to cents).
     void registerTotalsInOneRead()
     {
         Office o;
@@ -452,6 +453,8 @@ private slots:
         QVERIFY(o.cheques.add("3", "received", 50, "ب", "2026-03-01", "أ", 1, 1.0) > 0);
         QVERIFY(o.cheques.add("4", "issued", 70, "ب", "2026-03-05", "ج", 1, 1.0) > 0);
         QVERIFY(o.cheques.add("5", "received", 30, "ب", "2026-02-01", "أ", 1, 1.0) > 0);
+        // Dollars due first, though their currency's id is not the lowest.
+        QVERIFY(o.cheques.add("6", "received", 12.5, "ب", "2026-02-20", "أ", 2, 3.6) > 0);
         QVERIFY(
             o.t.db()->execNonQuery("UPDATE cheques SET currency_id=NULL WHERE cheque_number='3'"));
         QVERIFY(o.cheques.bounce(chequeByNumber(o.t, "5")));
@@ -466,7 +469,8 @@ private slots:
                             .arg(sum.toMap().value("total").toDouble(), 0, 'f', 3);
             return totals.value("count").toString() + " " + sums.join(' ');
         };
-        QCOMPARE(line("received", "pending"), QStringLiteral("3 0:50.000 %1:300.375").arg(jod));
+        QCOMPARE(line("received", "pending"),
+                 QStringLiteral("4 2:12.500 0:50.000 %1:300.375").arg(jod));
         QCOMPARE(line("received", "bounced"), QStringLiteral("1 1:30.000"));
         QCOMPARE(line("issued", "pending"), QStringLiteral("1 1:70.000"));
         QCOMPARE(line("issued", "paid"), QStringLiteral("0 "));
