@@ -343,13 +343,8 @@ QVariantList ProfitabilityReports::propertyComparison()
         "as units, SUM(CASE WHEN status='rented' THEN 1 ELSE 0 END) as rented, SUM(CASE WHEN "
         "status='sold' THEN 1 ELSE 0 END) as sold FROM units GROUP BY property_id) uc ON "
         "uc.property_id=p.id"));
-    QHash<qlonglong, ConvertedTotal> income = ConvertedTotal::perOwner(
-        m_db->execQuery(QStringLiteral("SELECT owner_id as o, NULLIF(currency_id,-1) as c, '' as "
-                                       "d, cents/100.0+rest as t FROM money_totals WHERE kind=? "
-                                       "AND row_count>0 AND (currency_id=-1 OR currency_id=") +
-                            ConvertedTotal::primaryIdSql() + QStringLiteral(")"),
-                        {MoneyTotals::kPropertyPayments}),
-        QStringLiteral("o"), &rates);
+    QHash<qlonglong, ConvertedTotal> income =
+        ProjectFinancials::keptPerProperty(m_db, &rates, MoneyTotals::kPropertyPayments);
     const QHash<qlonglong, ConvertedTotal> expenses =
         ProjectFinancials::expensesPerProperty(m_db, &rates);
     // The other currencies' amounts per property and day, kept by the same

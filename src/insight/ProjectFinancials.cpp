@@ -46,16 +46,23 @@ const QString& ProjectFinancials::effectivePrice()
     return price;
 }
 
-QHash<qlonglong, ConvertedTotal> ProjectFinancials::expensesPerProperty(Database* db,
-                                                                        const CurrencyRates* rates)
+QHash<qlonglong, ConvertedTotal>
+ProjectFinancials::keptPerProperty(Database* db, const CurrencyRates* rates, const QString& kind)
 {
-    QHash<qlonglong, ConvertedTotal> expenses = ConvertedTotal::perOwner(
+    return ConvertedTotal::perOwner(
         db->execQuery(QStringLiteral("SELECT owner_id as o, NULLIF(currency_id,-1) as c, '' as d, "
                                      "cents/100.0+rest as t FROM money_totals WHERE kind=? AND "
                                      "row_count>0 AND (currency_id=-1 OR currency_id=") +
                           ConvertedTotal::primaryIdSql() + QStringLiteral(")"),
-                      {MoneyTotals::kPropertyExpenses}),
+                      {kind}),
         QStringLiteral("o"), rates);
+}
+
+QHash<qlonglong, ConvertedTotal> ProjectFinancials::expensesPerProperty(Database* db,
+                                                                        const CurrencyRates* rates)
+{
+    QHash<qlonglong, ConvertedTotal> expenses =
+        keptPerProperty(db, rates, MoneyTotals::kPropertyExpenses);
     // Column by column, without a map per row: an office may hold thousands
     // of such days.
     for (const QVariant& other :

@@ -44,6 +44,10 @@ public:
     // read it.
     static QHash<qlonglong, ConvertedTotal> expensesPerProperty(Database* db,
                                                                 const CurrencyRates* rates);
+    // The primary currency's total of `kind` (a per-property kind of
+    // MoneyTotals) kept for each property.
+    static QHash<qlonglong, ConvertedTotal>
+    keptPerProperty(Database* db, const CurrencyRates* rates, const QString& kind);
 
 private:
     // The figures of the properties `propertyIds` (a SELECT of property ids
